@@ -1,0 +1,13 @@
+// varnel: placeholder window until the main frame lands.
+#include <QApplication>
+#include <QMainWindow>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Varnel"));
+    window.resize(800, 600);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,36 @@
+# Shared helpers for the folder CMakeLists.
+
+# Compile options every target of ours gets.
+function(varnel_target_defaults target)
+  target_compile_options(${target} PRIVATE ${VARNEL_WARNINGS})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# Sources of a folder: every .cpp beside its CMakeLists.txt. Globbing keeps
+# people working in parallel from editing the same target list.
+function(varnel_folder_sources out)
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  set(${out} ${_src} PARENT_SCOPE)
+endfunction()
+
+# One GoogleTest executable per test file, so a test file is built and run
+# on its own: tests/<folder>/<name>_test.cpp becomes test_<folder>_<name>.
+function(varnel_gtests folder)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  file(GLOB _support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/*.cpp)
+  foreach(_t IN LISTS _tests)
+    get_filename_component(_name ${_t} NAME_WE)
+    string(REGEX REPLACE "_test$" "" _name ${_name})
+    set(_exe test_${folder}_${_name})
+    add_executable(${_exe} ${_t} ${_support})
+    varnel_target_defaults(${_exe})
+    target_compile_definitions(${_exe} PRIVATE
+      VARNEL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+      VARNEL_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
+    target_link_libraries(${_exe} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    add_test(NAME ${_exe} COMMAND ${_exe})
+    set_tests_properties(${_exe} PROPERTIES TIMEOUT 300
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endforeach()
+endfunction()

@@ -1,0 +1,2 @@
+// Placeholder translation unit until OfficeFind lands.
+#include "kestrel/officerecords.h"

@@ -1,0 +1,129 @@
+// libgsf-backed compound file access (see compoundfile.h).
+#include "office/compoundfile.h"
+
+#include <gsf/gsf.h>
+
+#include <cstring>
+#include <mutex>
+
+namespace office {
+
+namespace {
+
+void EnsureGsf()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { gsf_init(); });
+}
+
+}  // namespace
+
+bool IsCompoundFile(ByteView bytes)
+{
+    static const std::uint8_t sig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    return bytes.size() >= 8 && std::memcmp(bytes.data(), sig, 8) == 0;
+}
+
+struct CompoundFile::Impl {
+    GsfInput* input = nullptr;
+    GsfInfile* infile = nullptr;
+    ~Impl()
+    {
+        if (infile != nullptr) g_object_unref(infile);
+        if (input != nullptr) g_object_unref(input);
+    }
+};
+
+CompoundFile::CompoundFile() : m_impl(std::make_unique<Impl>()) {}
+
+CompoundFile::~CompoundFile() = default;
+
+bool CompoundFile::Open(ByteView bytes, std::string& error)
+{
+    EnsureGsf();
+    if (!IsCompoundFile(bytes)) {
+        error = "not a compound file";
+        return false;
+    }
+    m_impl = std::make_unique<Impl>();
+    m_impl->input = gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE);
+    if (m_impl->input == nullptr) {
+        error = "cannot read compound file";
+        return false;
+    }
+    GError* err = nullptr;
+    m_impl->infile = gsf_infile_msole_new(m_impl->input, &err);
+    if (m_impl->infile == nullptr) {
+        error = std::string("damaged compound file");
+        if (err != nullptr) {
+            error += ": ";
+            error += err->message;
+            g_error_free(err);
+        }
+        return false;
+    }
+    return true;
+}
+
+bool CompoundFile::HasStream(const std::string& name) const
+{
+    if (m_impl->infile == nullptr) return false;
+    GsfInput* child = gsf_infile_child_by_name(m_impl->infile, name.c_str());
+    if (child == nullptr) return false;
+    g_object_unref(child);
+    return true;
+}
+
+bool CompoundFile::ReadStream(const std::string& name, std::vector<std::uint8_t>& out, std::string& error,
+                              std::size_t maxBytes) const
+{
+    out.clear();
+    if (m_impl->infile == nullptr) {
+        error = "compound file not open";
+        return false;
+    }
+    GsfInput* child = gsf_infile_child_by_name(m_impl->infile, name.c_str());
+    if (child == nullptr) {
+        error = "stream '" + name + "' is missing";
+        return false;
+    }
+    const gsf_off_t size = gsf_input_size(child);
+    if (size < 0 || static_cast<unsigned long long>(size) > maxBytes) {
+        g_object_unref(child);
+        error = "stream '" + name + "' is too large";
+        return false;
+    }
+    out.resize(static_cast<std::size_t>(size));
+    bool ok = true;
+    std::size_t done = 0;
+    // Read in chunks: libgsf serves at most what the sector chain allows.
+    while (done < out.size()) {
+        const std::size_t chunk = std::min<std::size_t>(out.size() - done, 1u << 20);
+        if (gsf_input_read(child, chunk, out.data() + done) == nullptr) {
+            ok = false;
+            break;
+        }
+        done += chunk;
+    }
+    g_object_unref(child);
+    if (!ok) {
+        out.clear();
+        error = "stream '" + name + "' is damaged";
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> CompoundFile::RootNames() const
+{
+    std::vector<std::string> names;
+    if (m_impl->infile == nullptr) return names;
+    const int n = gsf_infile_num_children(m_impl->infile);
+    for (int i = 0; i < n && i < 100000; ++i) {
+        const char* name = gsf_infile_name_by_index(m_impl->infile, i);
+        if (name != nullptr) names.emplace_back(name);
+    }
+    return names;
+}
+
+}  // namespace office

@@ -1,0 +1,18 @@
+// Conversion between the 8-bit system code page and UTF-16.
+//
+// The system code page here is UTF-8. Linux file names are arbitrary bytes,
+// so bytes that are not valid UTF-8 are carried through UTF-16 as lone low
+// surrogates U+DC80..U+DCFF and restored on the way back: a path converted
+// to a BSTR and back always names the same file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+std::u16string AnsiToWide(std::string_view ansi);
+std::string WideToAnsi(std::u16string_view wide);
+
+// Plain UTF-8 <-> UTF-16 for text that is not a path; invalid input becomes
+// U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);

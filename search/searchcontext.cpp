@@ -1,0 +1,1 @@
+#include "kestrel/officerecords.h"
