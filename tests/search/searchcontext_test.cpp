@@ -1,0 +1,69 @@
+// The search context: message values, shared texts and line hand-over.
+#include "support/recordingpanes.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+TEST(SearchContext, UserMessagesKeepTheirNumbers)
+{
+    EXPECT_EQ(WM_COLLECT_FOLDERS, 0x401u);
+    EXPECT_EQ(WM_ADD_RESULT, 0x402u);
+    EXPECT_EQ(WM_ANALYZE_KEYWORDS, 0x403u);
+    EXPECT_EQ(WM_APPEND_MESSAGE, 0x404u);
+    EXPECT_EQ(WM_CLEAR_MESSAGES, 0x405u);
+    EXPECT_EQ(WM_SEARCH_FINISHED, 0x406u);
+    EXPECT_EQ(WM_CLEAR_RESULTS, 0x407u);
+    EXPECT_EQ(WM_SHOW_OPTIONS, 0x408u);
+    EXPECT_EQ(WM_RESULT_SELECTION, 0x409u);
+    EXPECT_EQ(WM_RESULT_ACTION, 0x40Au);
+    EXPECT_EQ(WM_ENABLE_RESULT_ACTIONS, 0x40Bu);
+}
+
+TEST(SearchContext, StartsWithClearingOnAndEverythingElseOff)
+{
+    ResetSearchContext();
+    const _FindedConditions c = g_conditions.Snapshot();
+    EXPECT_EQ(c.MatchCase, 0);
+    EXPECT_EQ(c.MatchWildcards, 0);
+    EXPECT_EQ(c.ClearSeriesSpace, 1);
+    EXPECT_EQ(g_bRunning.load(), 0);
+    EXPECT_EQ(g_hWndMessagePanel.load(), nullptr);
+    // Logging with no panel is harmless: a send to a null handle.
+    LogLine("nobody listens");
+    EXPECT_EQ(g_strMessageText.Get(), "nobody listens");
+}
+
+TEST(SearchContext, LoggedLineCannotBeReplacedByTheOtherThread)
+{
+    // The panel's handler runs while another thread rewrites the shared
+    // message text; it must still append the sender's own line.
+    RecordingPanes panes;
+    class Interfering : public CMessageTarget {
+    public:
+        LRESULT OnMessage(UINT message, WPARAM, LPARAM lParam) override
+        {
+            std::thread other([] { g_strMessageText.Set("User terminate the searching..."); });
+            other.join();
+            if (message == WM_APPEND_MESSAGE) seen = MessageLineOf(lParam);
+            return 0;
+        }
+        std::string seen;
+    } panel;
+    g_hWndMessagePanel = &panel;
+    LogFileLine("/home/a/x.doc", 61457);
+    EXPECT_EQ(panel.seen, "/home/a/x.doc:Files is protected or ruined. Visiting is not permitted...");
+}
+
+TEST(SearchContext, SharedTextIsSafeUnderConcurrentWritesAndReads)
+{
+    CSharedText text;
+    std::thread writer([&] {
+        for (int i = 0; i < 20000; ++i) text.Set(i % 2 ? std::string(100, 'a') : std::string(3, 'b'));
+    });
+    for (int i = 0; i < 20000; ++i) {
+        const std::string s = text.Get();
+        ASSERT_TRUE(s.empty() || s == std::string(100, 'a') || s == std::string(3, 'b'));
+    }
+    writer.join();
+}
