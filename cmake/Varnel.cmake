@@ -25,6 +25,7 @@ function(varnel_gtests folder)
     set(_exe test_${folder}_${_name})
     add_executable(${_exe} ${_t} ${_support})
     varnel_target_defaults(${_exe})
+    target_include_directories(${_exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_definitions(${_exe} PRIVATE
       VARNEL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
       VARNEL_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")

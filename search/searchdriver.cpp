@@ -1,0 +1,201 @@
+// The search driver of the three generations (see searchdriver.h).
+//
+// Decisions the Windows program left open, made here:
+// - A file is searched with the application of the mask it was found
+//   through: the Excel mask goes to the workbook search, every other mask
+//   to Word. So REPORT.XLS and Book.xlsx (found through *.xls) reach Excel,
+//   and a file is never handed to an application this run did not start.
+// - A failing Visible, DisplayAlerts or Quit is absorbed; the other
+//   application's quit, the releases and the return still happen.
+// - A path that does not fit the 260-byte record is not searched and gets
+//   a log line of its own, instead of being cut to a different file's name.
+#include "search/searchdriver.h"
+
+#include "kestrel/officefind.h"
+#include "platform/filefind.h"
+#include "platform/olethread.h"
+#include "platform/stringtable.h"
+#include "search/searchcontext.h"
+
+#include <cstring>
+
+namespace {
+
+template <class TWord, class TExcel>
+struct Generation {
+    using Word = TWord;
+    using Excel = TExcel;
+    int (OfficeFind::*searchWord)(_ResultFileInfo&, const CArray<_FindKeyWord, _FindKeyWord>&, _FindedConditions,
+                                  TWord&);
+    int (OfficeFind::*searchExcel)(_ResultFileInfo&, const CArray<_FindKeyWord, _FindKeyWord>&, _FindedConditions,
+                                   TExcel&);
+};
+
+template <class F>
+void Absorb(F&& call)
+{
+    try {
+        call();
+    } catch (CException* e) {
+        e->Delete();
+    }
+}
+
+template <class G>
+class Driver {
+public:
+    explicit Driver(const G& generation) : m_gen(generation) {}
+
+    void Run(CFolderWorkList& folders, const CPatternList& patterns, const _OfficeVersions& versions)
+    {
+        CoInitialize(nullptr);
+        if (Start(versions)) Walk(folders, patterns);
+        m_excel.ReleaseDispatch();
+        m_word.ReleaseDispatch();
+    }
+
+private:
+    // Starts the applications this run needs; false when one cannot start.
+    bool Start(const _OfficeVersions& versions)
+    {
+        const bool needWord = (g_bWordFile != 0 || g_bTextFile != 0 || g_bHtmFile != 0) && versions.nWord != 0;
+        if (needWord) {
+            if (!m_word.CreateDispatch("Word.Application")) {
+                LogString(IDS_WORD_START_FAILED);
+                return false;
+            }
+            m_wordStarted = true;
+            Absorb([this] { m_word.SetVisible(false); });
+        }
+        const bool needExcel = g_bExcelFile != 0 && versions.nExcel != 0;
+        if (needExcel) {
+            if (!m_excel.CreateDispatch("Excel.Application")) {
+                // A Word started above is released without being told to quit.
+                LogString(IDS_EXCEL_START_FAILED);
+                return false;
+            }
+            m_excelStarted = true;
+            Absorb([this] { m_excel.SetVisible(false); });
+        }
+        return true;
+    }
+
+    void Quit()
+    {
+        if (m_wordStarted) {
+            Absorb([this] {
+                COleVariant no(false);
+                m_word.Quit(&no, &no, &no);
+            });
+        }
+        if (m_excelStarted) {
+            Absorb([this] { m_excel.SetDisplayAlerts(false); });
+            Absorb([this] { m_excel.Quit(); });
+        }
+    }
+
+    void Walk(CFolderWorkList& folders, const CPatternList& patterns)
+    {
+        for (const _FolderPath& folder : folders) {
+            if (g_bRunning == 0) {
+                Quit();
+                return;
+            }
+            g_strStatusText.Set(folder.szPath);
+            std::string dir = folder.szPath;
+            if (dir.empty() || dir.back() != '/') dir += '/';
+            for (const _FilePattern& pattern : patterns) {
+                if (!SearchMask(dir, pattern)) {
+                    Quit();
+                    return;
+                }
+            }
+        }
+        Quit();
+    }
+
+    // Searches the files of one mask; false when Stop was noticed.
+    bool SearchMask(const std::string& dir, const _FilePattern& pattern)
+    {
+        CFileFind finder;
+        const std::string mask = dir + pattern.szMask;
+        bool more = finder.FindFile(mask.c_str()) != 0;
+        g_resultFileInfo.nFileKind = pattern.nKind;
+        while (more) {
+            if (g_bRunning == 0) {
+                finder.Close();
+                return false;
+            }
+            more = finder.FindNextFile() != 0;
+            SearchFile(finder.GetFilePath(), finder.GetFileName(), pattern.nKind);
+        }
+        finder.Close();
+        return true;
+    }
+
+    void SearchFile(const std::string& path, const std::string& name, std::int32_t kind)
+    {
+        std::memset(g_resultFileInfo.szFileName, 0, sizeof g_resultFileInfo.szFileName);
+        std::memset(g_resultFileInfo.szFilePath, 0, sizeof g_resultFileInfo.szFilePath);
+        std::memset(g_resultFileInfo.nKeywordFound, 0, sizeof g_resultFileInfo.nKeywordFound);
+        if (!name.empty() && name[0] == '~') return;  // an Office owner file
+        if (path.size() >= sizeof g_resultFileInfo.szFilePath) {
+            LogFileLine(path, IDS_PATH_TOO_LONG);
+            return;
+        }
+        std::memcpy(g_resultFileInfo.szFilePath, path.data(), path.size());
+        std::memcpy(g_resultFileInfo.szFileName, name.data(), name.size());
+
+        int result;
+        if (kind == FILE_KIND_EXCEL) {
+            if (!m_excelStarted) return;
+            result = (m_find.*m_gen.searchExcel)(g_resultFileInfo, g_arrKeywords, g_conditions.Snapshot(), m_excel);
+        } else {
+            if (!m_wordStarted) return;
+            result = (m_find.*m_gen.searchWord)(g_resultFileInfo, g_arrKeywords, g_conditions.Snapshot(), m_word);
+        }
+
+        if (result == -1) {
+            LogFileLine(path, IDS_FILE_IN_USE);
+        } else if (result == 0) {
+            LogFileLine(path, IDS_FILE_RUINED);
+        } else if (result == 1 && g_resultFileInfo.nMatchDegree > 0) {
+            SendMessage(g_hWndResultList.load(), WM_ADD_RESULT, 0, 0);
+        }
+    }
+
+    G m_gen;
+    typename G::Word m_word;
+    typename G::Excel m_excel;
+    bool m_wordStarted = false;
+    bool m_excelStarted = false;
+    OfficeFind m_find;
+};
+
+template <class G>
+void RunDriver(const G& generation, CFolderWorkList& folders, const CPatternList& patterns,
+               const _OfficeVersions& versions)
+{
+    Driver<G> driver(generation);
+    driver.Run(folders, patterns, versions);
+}
+
+}  // namespace
+
+void SearchFolders9(CFolderWorkList& folders, const CPatternList& patterns, const _OfficeVersions& versions)
+{
+    RunDriver(Generation<_Word9, _Excel9>{&OfficeFind::SearchWord9, &OfficeFind::SearchExcel9}, folders, patterns,
+              versions);
+}
+
+void SearchFolders10(CFolderWorkList& folders, const CPatternList& patterns, const _OfficeVersions& versions)
+{
+    RunDriver(Generation<_Word10, _Excel10>{&OfficeFind::SearchWord10, &OfficeFind::SearchExcel10}, folders,
+              patterns, versions);
+}
+
+void SearchFolders11(CFolderWorkList& folders, const CPatternList& patterns, const _OfficeVersions& versions)
+{
+    RunDriver(Generation<_Word11, _Excel11>{&OfficeFind::SearchWord11, &OfficeFind::SearchExcel11}, folders,
+              patterns, versions);
+}
