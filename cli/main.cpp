@@ -1,8 +1,160 @@
-// varnel-find: placeholder entry point until the terminal front end lands.
-#include <cstdio>
+// varnel-find: the search engine from a terminal, for scripts and for
+// people without a display. It runs the same keyword analysis, worker,
+// driver and built-in Office as the window; its panes are console targets.
+#include "cli/cmdline.h"
+#include "cli/consolepanes.h"
+#include "cli/extract.h"
+#include "office/builtinoffice.h"
+#include "office/filebytes.h"
+#include "platform/stringtable.h"
+#include "search/keywordanalysis.h"
+#include "search/searchcontext.h"
+#include "search/searchrun.h"
+#include "search/settingsstore.h"
 
-int main()
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <future>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr UINT WM_SHOW_PROGRESS = WM_USER + 100;
+
+void OnInterrupt(int)
 {
-    std::fputs("usage: varnel-find [options] FOLDER...\n", stderr);
+    // The worker notices at its next file or folder and quits Word/Excel.
+    g_bRunning = 0;
+}
+
+int UsageError(const std::string& message)
+{
+    std::fprintf(stderr, "varnel-find: %s\n%s", message.c_str(), UsageText());
     return 2;
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The console panel, also drawing the progress line so that it and the log
+// lines never interleave.
+class CProgressPanel : public CConsoleMessagePanel {
+public:
+    using CConsoleMessagePanel::CConsoleMessagePanel;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_SHOW_PROGRESS) {
+            const std::string status = g_strStatusText.Get();
+            std::fprintf(stderr, "\r\033[K%s  files:%d", status.c_str(), static_cast<int>(wParam));
+            std::fflush(stderr);
+            SetProgressShown(true);
+            return 0;
+        }
+        return CConsoleMessagePanel::OnMessage(message, wParam, lParam);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    CCommandLine cmd;
+    std::string error;
+    if (!ParseCommandLine(args, cmd, error)) return UsageError(error);
+    if (cmd.help) {
+        std::fputs(UsageText(), stdout);
+        return 0;
+    }
+
+    office::RegisterBuiltinOffice();
+    if (!cmd.extractFile.empty()) return ExtractFile(cmd.extractFile, stdout, stderr);
+
+    for (const std::string& folder : cmd.folders) {
+        if (!IsFolder(folder)) return UsageError(folder + ": not a folder");
+        if (folder.size() >= sizeof(_SelectedFolder{}.szPath)) return UsageError(folder + ": path is too long");
+    }
+
+    std::vector<std::string> lines;
+    for (const auto& source : cmd.keywords) {
+        if (!source.fromFile) {
+            lines.push_back(source.value);
+            continue;
+        }
+        std::vector<std::uint8_t> bytes;
+        if (!office::ReadFileBytes(source.value, bytes, error, 1u << 20))
+            return UsageError(source.value + ": " + error);
+        std::string text(bytes.begin(), bytes.end());
+        // A file ending with a line end has no keyword after it.
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        for (std::string& line : SplitKeywordLines(text)) lines.push_back(std::move(line));
+    }
+    if (lines.empty()) lines.emplace_back();
+
+    LoadSettings();
+    if (cmd.categories) {
+        g_bWordFile = cmd.categories->word;
+        g_bExcelFile = cmd.categories->excel;
+        g_bTextFile = cmd.categories->text;
+        g_bHtmFile = cmd.categories->htm;
+    }
+    if (cmd.matching) {
+        const auto& m = *cmd.matching;
+        g_conditions.Assign(_FindedConditions{m.matchCase, m.wholeWord, m.wildcards, m.soundsLike, m.allWordForms,
+                                              m.clearSeriesSpace});
+    }
+
+    CProgressPanel panel(stderr);
+    CConsoleResultList results(stdout);
+    CConsoleFrame frame;
+    // Owned by no thread: every send goes through the target's own lock.
+    panel.SetOwnerThread(std::thread::id());
+    results.SetOwnerThread(std::thread::id());
+    frame.SetOwnerThread(std::thread::id());
+    g_hWndMessagePanel = &panel;
+    g_hWndResultList = &results;
+    g_hWndMainFrame = &frame;
+
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    g_bRunning = 1;
+    AnalyzeKeywords(lines);
+
+    LogString(IDS_SEARCH_SELECTED_DIRS);
+    g_listSelectedFolders.clear();
+    for (const std::string& folder : cmd.folders) {
+        _SelectedFolder selected;
+        std::memset(&selected, 0, sizeof selected);
+        std::memcpy(selected.szPath, folder.data(), folder.size());
+        selected.bSubfolders = cmd.subfolders ? 1 : 0;
+        g_listSelectedFolders.push_back(selected);
+    }
+    const bool canStart = g_arrKeywords.GetSize() > 0 && !g_listSelectedFolders.empty() &&
+                          (g_bWordFile || g_bExcelFile || g_bTextFile || g_bHtmFile);
+
+    std::promise<void> finished;
+    std::future<void> done = finished.get_future();
+    std::thread worker([&finished] {
+        SearchThreadProc();
+        finished.set_value();
+    });
+    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
+    while (done.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) {
+        if (showProgress) SendMessage(&panel, WM_SHOW_PROGRESS, static_cast<WPARAM>(results.Count()), 0);
+    }
+    worker.join();
+    if (panel.ProgressShown()) std::fputs("\r\033[K", stderr);
+
+    g_hWndMessagePanel = nullptr;
+    g_hWndResultList = nullptr;
+    g_hWndMainFrame = nullptr;
+    if (!canStart) return 2;
+    return results.Count() > 0 ? 0 : 1;
 }

@@ -1,0 +1,162 @@
+// The file-open stand-in behind the search's sharing pre-check, and the
+// per-thread last-error value (see fileapi.h). The open never changes the
+// file: it is read-only, takes no lasting lock and reads no byte. Whether
+// another program holds the file is asked of the kernel's lock tables the
+// only ways Linux allows without privileges: a non-blocking flock probe
+// (released at once) and an open-file-description lock query, which sees
+// POSIX record locks of every process and OFD locks of every open file.
+#include "platform/fileapi.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+
+struct CFileHandle {
+    int fd = -1;
+};
+
+// Handles are checked against this table so that a stale or double close
+// is an error value, not a double close of a descriptor someone else owns.
+std::mutex& HandleMutex()
+{
+    static std::mutex* m = new std::mutex;
+    return *m;
+}
+std::set<const void*>& Handles()
+{
+    static std::set<const void*>* s = new std::set<const void*>;
+    return *s;
+}
+
+DWORD ErrorFromOpen(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+        return ERROR_FILE_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+        return ERROR_ACCESS_DENIED;
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case ENAMETOOLONG:
+        return ERROR_INVALID_PARAMETER;
+    default:
+        return ERROR_ACCESS_DENIED;
+    }
+}
+
+// Does another open file hold a lock that conflicts with the access asked
+// for? exclusive: any lock at all conflicts (share mode 0); otherwise only
+// a writer's (exclusive) lock does.
+bool HeldByOther(int fd, bool exclusive)
+{
+    // flock: our own descriptor holds nothing, so a refused probe means
+    // another open file holds a conflicting lock. The probe lock, when
+    // granted, is dropped before anyone could notice it.
+    if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            return true;
+        // Other errors (a file system without flock, NFS with a read-only
+        // descriptor) leave the question to the record locks below.
+    } else {
+        flock(fd, LOCK_UN);
+    }
+
+    struct flock probe {};
+    probe.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 0;
+    probe.l_len = 0;  // the whole file
+    probe.l_pid = 0;
+#ifdef F_OFD_GETLK
+    if (fcntl(fd, F_OFD_GETLK, &probe) == 0)
+        return probe.l_type != F_UNLCK;
+    if (errno != EINVAL)
+        return false;
+    probe.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    probe.l_pid = 0;
+#endif
+    // Kernels without OFD locks: a plain query sees other processes' locks.
+    if (fcntl(fd, F_GETLK, &probe) == 0)
+        return probe.l_type != F_UNLCK;
+    return false;
+}
+
+}  // namespace
+
+DWORD GetLastError() { return t_lastError; }
+
+void SetLastError(DWORD error) { t_lastError = error; }
+
+HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                   void* /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
+                   DWORD /*dwFlagsAndAttributes*/, HANDLE /*hTemplateFile*/)
+{
+    if (lpFileName == nullptr || lpFileName[0] == '\0' ||
+        dwCreationDisposition != OPEN_EXISTING || (dwDesiredAccess & ~GENERIC_READ) != 0) {
+        SetLastError(lpFileName != nullptr && lpFileName[0] == '\0' ? ERROR_FILE_NOT_FOUND
+                                                                    : ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    // O_NONBLOCK: opening a FIFO or a device must never wait.
+    const int fd = open(lpFileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        SetLastError(ErrorFromOpen(errno));
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        // Folders cannot be opened as files (as on Windows without backup
+        // semantics); FIFOs, sockets and devices are no documents and
+        // reading one could block or never end.
+        close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    const bool shareRead = (dwShareMode & FILE_SHARE_READ) != 0;
+    const bool shareWrite = (dwShareMode & FILE_SHARE_WRITE) != 0;
+    if (!(shareRead && shareWrite) && HeldByOther(fd, !shareRead)) {
+        close(fd);
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto* handle = new CFileHandle{fd};
+    {
+        std::lock_guard lock(HandleMutex());
+        Handles().insert(handle);
+    }
+    SetLastError(ERROR_SUCCESS);
+    return handle;
+}
+
+BOOL CloseHandle(HANDLE hObject)
+{
+    CFileHandle* handle = nullptr;
+    {
+        std::lock_guard lock(HandleMutex());
+        auto it = Handles().find(hObject);
+        if (it != Handles().end()) {
+            handle = static_cast<CFileHandle*>(hObject);
+            Handles().erase(it);
+        }
+    }
+    if (handle == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    close(handle->fd);
+    delete handle;
+    return TRUE;
+}

@@ -1,0 +1,172 @@
+// varnel-find end to end: the real program, the built-in Office and a
+// fixture tree, checked through standard output, standard error and the
+// exit status.
+#include "platform/stringtable.h"
+#include "support/runprocess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+class VarnelFindTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = fs::temp_directory_path() /
+               ("varnel-find-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        tree = root / "tree";
+        config = root / "config";
+        fs::create_directories(tree / "sub");
+        fs::create_directories(config);
+        Write(tree / "notes.txt", "The quick brown fox\njumps over the lazy dog.\n");
+        Write(tree / "page.htm", "<html><head><title>Fox report</title></head><body><p>A lazy afternoon</p>"
+                                 "<script>var needle = 1;</script></body></html>");
+        Write(tree / "other.txt", "nothing to see");
+        Write(tree / "sub" / "deep.txt", "a brown bear");
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    static void Write(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+    ProcessResult Run(const std::vector<std::string>& args)
+    {
+        return RunProcess(std::string(VARNEL_BIN_DIR) + "/varnel-find", args,
+                          {"XDG_CONFIG_HOME=" + config.string(), "HOME=" + root.string()});
+    }
+
+    fs::path root, tree, config;
+};
+
+}  // namespace
+
+TEST_F(VarnelFindTest, PrintsEveryMatchWithItsDegreeInSearchOrder)
+{
+    const ProcessResult r = Run({"-k", "lazy", "-k", "fox", "--text", "--htm", tree.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{"100%\t" + (tree / "notes.txt").string(),
+                                                      "100%\t" + (tree / "page.htm").string()}));
+    EXPECT_EQ(Lines(r.err), (std::vector<std::string>{LoadString(61453), LoadString(61454), LoadString(61456),
+                                                      LoadString(61471), LoadString(61459)}));
+}
+
+TEST_F(VarnelFindTest, DegreeIsTheShareOfKeywordsFound)
+{
+    const ProcessResult r = Run({"-k", "brown", "-k", "bear", "-k", "cat", "--text", "-r", tree.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{"33%\t" + (tree / "notes.txt").string(),
+                                                      "66%\t" + (tree / "sub" / "deep.txt").string()}));
+}
+
+TEST_F(VarnelFindTest, ScriptTextOfAWebPageIsNotFound)
+{
+    const ProcessResult r = Run({"-k", "needle", "--htm", tree.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+}
+
+TEST_F(VarnelFindTest, NothingFoundExitsOne)
+{
+    const ProcessResult r = Run({"-k", "zebra", "--text", "--htm", tree.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(Lines(r.err).back(), LoadString(61459));
+}
+
+TEST_F(VarnelFindTest, AMissingFolderIsAUsageErrorBeforeAnythingIsSearched)
+{
+    const ProcessResult r = Run({"-k", "fox", "--text", tree.string(), (root / "typo").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find((root / "typo").string()), std::string::npos);
+    EXPECT_EQ(r.err.find(LoadString(61459)), std::string::npos);
+}
+
+TEST_F(VarnelFindTest, RunsThatCannotStartExitTwoWithThePanelsMessage)
+{
+    ProcessResult r = Run({"--text", tree.string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(Lines(r.err).back(), LoadString(61464));
+
+    r = Run({"-k", "fox", "--text"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(Lines(r.err).back(), LoadString(61465));
+
+    // No category option and nothing saved: the defaults choose none.
+    r = Run({"-k", "fox", tree.string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(Lines(r.err).back(), LoadString(61466));
+}
+
+TEST_F(VarnelFindTest, KeywordFileIsCheckedLikeThePanelText)
+{
+    std::string many;
+    for (int i = 0; i < 257; ++i) many += "k" + std::to_string(i) + "\n";
+    Write(root / "many.txt", many);
+    ProcessResult r = Run({"-K", (root / "many.txt").string(), "--text", tree.string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(Lines(r.err), (std::vector<std::string>{LoadString(61452), LoadString(61456), LoadString(61464)}));
+
+    Write(root / "two.txt", "fox\n\nbear\n");
+    r = Run({"-K", (root / "two.txt").string(), "--text", "-r", tree.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out).size(), 2u);
+}
+
+TEST_F(VarnelFindTest, SavedSettingsApplyWithoutOptions)
+{
+    fs::create_directories(config / "Varnel");
+    Write(config / "Varnel" / "user.reg",
+          "Windows Registry Editor Version 5.00\r\n\r\n"
+          "[HKEY_CURRENT_USER\\SOFTWARE\\Varnel\\Option]\r\n"
+          "\"TextFile\"=dword:00000001\r\n"
+          "\"MatchCase\"=dword:00000001\r\n");
+    ProcessResult r = Run({"-k", "Quick", tree.string()});
+    EXPECT_EQ(r.status, 1) << r.err;  // match case is on: "quick" is not "Quick"
+    r = Run({"-k", "quick", tree.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{"100%\t" + (tree / "notes.txt").string()});
+    // A match option replaces the saved match switches.
+    r = Run({"-k", "Quick", "--whole-word", tree.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(VarnelFindTest, HelpAndUsage)
+{
+    ProcessResult r = Run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("varnel-find [options] FOLDER..."), std::string::npos);
+    r = Run({"--no-such-option"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--no-such-option"), std::string::npos);
+}
+
+TEST_F(VarnelFindTest, ExtractPrintsWhatTheReaderSees)
+{
+    ProcessResult r = Run({"--extract", (tree / "page.htm").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Fox report"), std::string::npos);
+    EXPECT_NE(r.out.find("A lazy afternoon"), std::string::npos);
+    EXPECT_EQ(r.out.find("needle"), std::string::npos);
+
+    Write(root / "garbage.doc", std::string("\x01\x02\x03\x00\x00\x05\x06\x07", 8) + std::string(200, '\x02'));
+    r = Run({"--extract", (root / "garbage.doc").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(r.err.empty());
+}

@@ -1,0 +1,294 @@
+// CFileFind over temporary folders: the Windows mask rules, the order of
+// the entries, the stepping protocol the callers' loops rely on, path
+// joining, and links.
+#include "platform/filefind.h"
+
+#include "platform/fileapi.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Found {
+    std::string name;
+    bool directory;
+};
+
+// The callers' loop: step, then look, until no entry follows.
+std::vector<Found> List(const std::string& mask)
+{
+    std::vector<Found> out;
+    CFileFind ff;
+    bool more = ff.FindFile(mask.c_str());
+    while (more) {
+        more = ff.FindNextFile();
+        out.push_back({ff.GetFileName(), ff.IsDirectory() != FALSE});
+    }
+    ff.Close();
+    return out;
+}
+
+std::vector<std::string> Names(const std::vector<Found>& found)
+{
+    std::vector<std::string> names;
+    for (const Found& f : found)
+        names.push_back(f.name);
+    return names;
+}
+
+class FileFindTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/varnel-find-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        m_dir = tmpl;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    void Touch(const std::string& name) { std::ofstream((m_dir / name).string()) << "x"; }
+    std::string Mask(const std::string& pattern) const { return (m_dir / pattern).string(); }
+
+    fs::path m_dir;
+};
+
+TEST_F(FileFindTest, DocMaskFindsLongerExtensionsAndFolders)
+{
+    for (const char* name : {"A.DOCX", "b.doc", "x.do", "a.xdoc", "Zeta.doc", "alpha.doc",
+                             "~$owner.doc", "doc", "two.dots.docm", "c.xlsx"})
+        Touch(name);
+    fs::create_directory(m_dir / "old.doc");
+    fs::create_directory(m_dir / "Sub");
+
+    const auto found = List(Mask("*.doc"));
+    EXPECT_EQ(Names(found), (std::vector<std::string>{"A.DOCX", "alpha.doc", "b.doc", "old.doc",
+                                                      "two.dots.docm", "Zeta.doc", "~$owner.doc"}));
+    for (const Found& f : found)
+        EXPECT_EQ(f.directory, f.name == "old.doc") << f.name;
+
+    EXPECT_EQ(Names(List(Mask("*.xls"))), (std::vector<std::string>{"c.xlsx"}));
+    EXPECT_EQ(Names(List(Mask("*.DO"))), (std::vector<std::string>{"x.do"}));
+}
+
+TEST_F(FileFindTest, StarDotStarFindsEveryNameWithDotsFirst)
+{
+    for (const char* name : {"noext", ".hidden", "-dash", "b.txt", "A.txt"})
+        Touch(name);
+    fs::create_directory(m_dir / "folder");
+    const std::vector<std::string> all = {".", "..", "-dash", ".hidden", "A.txt", "b.txt", "folder", "noext"};
+    EXPECT_EQ(Names(List(Mask("*.*"))), all);
+    EXPECT_EQ(Names(List(Mask("*"))), all);
+
+    // The callers' IsDots check is what keeps "." and ".." out.
+    CFileFind ff;
+    bool more = ff.FindFile(Mask("*.*").c_str());
+    int dots = 0, hidden = 0, dirs = 0;
+    while (more) {
+        more = ff.FindNextFile();
+        dots += ff.IsDots() ? 1 : 0;
+        hidden += ff.IsHidden() && !ff.IsDots() ? 1 : 0;
+        dirs += ff.IsDirectory() ? 1 : 0;
+    }
+    EXPECT_EQ(dots, 2);
+    EXPECT_EQ(hidden, 1);
+    EXPECT_EQ(dirs, 3);  // ".", ".." and "folder"
+}
+
+TEST_F(FileFindTest, OrderIgnoresCaseThenBytes)
+{
+    for (const char* name : {"b", "C", "B", "a", "\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89-2", "z"})
+        Touch(name);
+    EXPECT_EQ(Names(List(Mask("*"))).size(), 9u);
+    auto names = Names(List(Mask("?*")));
+    names.erase(names.begin(), names.begin() + 2);  // the dot entries
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "B", "b", "C", "z", "\xC3\xA9t\xC3\xA9",
+                                               "\xC3\x89T\xC3\x89-2"}));
+    EXPECT_TRUE(CFileFind::NameLess("B", "b"));
+    EXPECT_TRUE(CFileFind::NameLess("a", "B"));
+    EXPECT_FALSE(CFileFind::NameLess("b", "b"));
+}
+
+TEST_F(FileFindTest, StepProtocolAndPaths)
+{
+    Touch("one.txt");
+    Touch("two.txt");
+    CFileFind ff;
+    ASSERT_TRUE(ff.FindFile(Mask("*.txt").c_str()));
+    EXPECT_EQ(ff.GetFileName(), "") << "nothing is current before the first step";
+    EXPECT_FALSE(ff.IsDirectory());
+    EXPECT_TRUE(ff.FindNextFile());  // "one.txt" now, "two.txt" follows
+    EXPECT_EQ(ff.GetFileName(), "one.txt");
+    EXPECT_EQ(ff.GetFilePath(), (m_dir / "one.txt").string());
+    EXPECT_EQ(ff.GetRoot(), m_dir.string());
+    EXPECT_FALSE(ff.FindNextFile());  // "two.txt" now, the last one
+    EXPECT_EQ(ff.GetFileName(), "two.txt");
+    EXPECT_FALSE(ff.FindNextFile());
+    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+    ff.Close();
+    EXPECT_EQ(ff.GetFilePath(), "");
+
+    // A trailing slash on the folder part and a doubled one are tolerated.
+    ASSERT_TRUE(ff.FindFile((m_dir.string() + "//one.txt").c_str()));
+    ff.FindNextFile();
+    EXPECT_EQ(ff.GetFilePath(), (m_dir / "one.txt").string());
+    EXPECT_EQ(ff.GetRoot(), m_dir.string());
+
+    // A new FindFile starts over on the same object.
+    ASSERT_TRUE(ff.FindFile(Mask("TWO.TXT").c_str()));
+    EXPECT_FALSE(ff.FindNextFile());
+    EXPECT_EQ(ff.GetFileName(), "two.txt");
+}
+
+TEST_F(FileFindTest, RootFolderJoinsWithoutDoubleSlashAndHasNoDots)
+{
+    CFileFind ff;
+    bool more = ff.FindFile("/*.*");
+    ASSERT_TRUE(more);
+    EXPECT_EQ(ff.GetRoot(), "/");
+    while (more) {
+        more = ff.FindNextFile();
+        EXPECT_FALSE(ff.IsDots());
+        const std::string path = ff.GetFilePath();
+        EXPECT_EQ(path, "/" + ff.GetFileName());
+        EXPECT_NE(path.rfind("//", 0), 0u);
+    }
+}
+
+TEST_F(FileFindTest, NothingToListReturnsFalse)
+{
+    CFileFind ff;
+    SetLastError(0);
+    EXPECT_FALSE(ff.FindFile(Mask("missing/*.*").c_str()));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(ff.FindNextFile());
+    EXPECT_EQ(ff.GetFileName(), "");
+    Touch("a.txt");
+    EXPECT_FALSE(ff.FindFile(Mask("*.doc").c_str()));
+    EXPECT_FALSE(ff.FindFile((m_dir.string() + "/").c_str()));  // no name part
+    EXPECT_FALSE(ff.FindFile(Mask("a.txt/*.*").c_str()));     // a file is no folder
+    EXPECT_FALSE(ff.FindFile(""));
+}
+
+TEST_F(FileFindTest, RelativeMaskAndDefaultUseTheCurrentFolder)
+{
+    Touch("here.doc");
+    fs::create_directory(m_dir / "inner");
+    std::ofstream((m_dir / "inner" / "deep.doc").string()) << "x";
+    const fs::path saved = fs::current_path();
+    fs::current_path(m_dir);
+    std::vector<std::string> names;
+    {
+        CFileFind ff;
+        bool more = ff.FindFile();
+        EXPECT_EQ(ff.GetRoot(), m_dir.string());
+        while (more) {
+            more = ff.FindNextFile();
+            names.push_back(ff.GetFileName());
+        }
+        ASSERT_TRUE(ff.FindFile("inner/*.doc"));
+        ff.FindNextFile();
+        EXPECT_EQ(ff.GetFilePath(), (m_dir / "inner" / "deep.doc").string());
+    }
+    fs::current_path(saved);
+    EXPECT_EQ(names, (std::vector<std::string>{".", "..", "here.doc", "inner"}));
+}
+
+TEST_F(FileFindTest, LinksAreDirectoriesByTargetAndReparsePoints)
+{
+    fs::create_directory(m_dir / "real");
+    fs::create_directory_symlink(m_dir / "real", m_dir / "link");
+    fs::create_symlink(m_dir / "nowhere", m_dir / "dangling");
+    Touch("file");
+    CFileFind ff;
+    bool more = ff.FindFile(Mask("*").c_str());
+    int seen = 0;
+    while (more) {
+        more = ff.FindNextFile();
+        const std::string name = ff.GetFileName();
+        if (name == "real") {
+            EXPECT_TRUE(ff.IsDirectory());
+            EXPECT_FALSE(ff.IsReparsePoint());
+        } else if (name == "link") {
+            EXPECT_TRUE(ff.IsDirectory());
+            EXPECT_TRUE(ff.IsReparsePoint());
+        } else if (name == "dangling") {
+            EXPECT_FALSE(ff.IsDirectory());
+            EXPECT_TRUE(ff.IsReparsePoint());
+        } else if (name == "file") {
+            EXPECT_FALSE(ff.IsDirectory());
+            EXPECT_FALSE(ff.IsReparsePoint());
+        } else {
+            continue;
+        }
+        ++seen;
+    }
+    EXPECT_EQ(seen, 4);
+}
+
+TEST(FileFindMask, WindowsRules)
+{
+    struct Case {
+        const char* name;
+        const char* mask;
+        bool match;
+    };
+    const Case cases[] = {
+        {"a.doc", "*.doc", true},
+        {"A.DOC", "*.doc", true},
+        {"a.docx", "*.doc", true},
+        {"b.html", "*.htm", true},
+        {"c.xlsx", "*.xls", true},
+        {"c.XLSX", "*.xls", true},
+        {"a.do", "*.doc", false},
+        {"a.xdoc", "*.doc", false},
+        {"doc", "*.doc", false},
+        {"adoc", "*.doc", false},
+        {"a.doc.bak", "*.doc", false},
+        {"a.b.docx", "*.doc", true},
+        {".docx", "*.doc", false},  // a name that is only an extension has no short form
+        {"noext", "*.*", true},
+        {".", "*.*", true},
+        {"..", "*", true},
+        {"..", "*.doc", false},
+        {"report", "report.*", true},
+        {"Report.txt", "report.*", true},
+        {"reports", "report.*", false},
+        {"a.txt", "?.txt", true},
+        {"ab.txt", "?.txt", false},
+        {"a.txt", "*.txt", true},
+        {"a.txtx", "*.tx?", false},  // the long-extension rule is for plain extensions
+        {"x.docx", "x.doc", false},  // and for "*." masks only
+        {"Help.CHM", "help.chm", true},
+        {"\xC3\x84RGER.doc", "\xC3\xA4rger.*", true},  // ÄRGER / ärger
+        {"\xD0\x94\xD0\x9E\xD0\x9A.doc", "\xD0\xB4\xD0\xBE\xD0\xBA.DOC", true},  // Cyrillic
+        {"bad\xFF.doc", "*.doc", true},    // not UTF-8, still a .doc
+        {"bad\xFF.doc", "bad\xFE.doc", false},
+        {"abc", "a*b*c*", true},
+        {"aXbYc", "a*b*c", true},
+        {"aXbYd", "a*b*c", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CFileFind::MatchesMask(c.name, c.mask), c.match) << c.name << " vs " << c.mask;
+}
+
+TEST(FileFindMask, LongNamesStayFast)
+{
+    // A pathological pattern against a long name must not take exponential
+    // time; the matcher's single backtrack point bounds it.
+    const std::string name(255, 'a');
+    EXPECT_FALSE(CFileFind::MatchesMask(name, "*a*a*a*a*a*a*a*a*a*a*a*a*b"));
+    EXPECT_TRUE(CFileFind::MatchesMask(name, "*a*a*a*a*a*a*a*a*a*a*a*a*a"));
+}
+
+}  // namespace
