@@ -1,0 +1,509 @@
+// Find and Replace over a document (see wordfind.h). Each mode is a matcher
+// that yields the next occurrence in one story; the driver below turns the
+// occurrences into a yes/no answer or a replaced text.
+#include "office/wordfind.h"
+
+#include "office/caretcodes.h"
+#include "office/soundslike.h"
+#include "office/wildcardpattern.h"
+#include "office/wordforms.h"
+
+#include <re2/re2.h>
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace office {
+
+namespace {
+
+struct Match {
+    std::size_t start = 0;   // in the story's text
+    std::size_t end = 0;
+    std::size_t resume = 0;  // where the matcher goes on, in its own terms
+    std::vector<TextSpan> groups;  // wildcard groups 1..n, in the story's text
+    std::vector<bool> groupSet;
+};
+
+class Matcher {
+public:
+    virtual ~Matcher() = default;
+    // The first occurrence at or after `from` (0 = start of the story).
+    virtual bool Next(WordDocument& doc, std::size_t story, std::size_t from, Match& m) = 0;
+};
+
+char32_t CodePointAt(std::u16string_view s, std::size_t i, std::size_t& len)
+{
+    len = 1;
+    if (U16_IS_LEAD(s[i]) && i + 1 < s.size() && U16_IS_TRAIL(s[i + 1])) {
+        len = 2;
+        return static_cast<char32_t>(U16_GET_SUPPLEMENTARY(s[i], s[i + 1]));
+    }
+    return s[i];
+}
+
+// The first occurrence of a one- or two-unit text (a tab, two spaces: the
+// clearing passes) from `from`. Eight units are compared at a time where the
+// processor allows it.
+std::size_t FindShort(std::u16string_view s, std::size_t from, std::u16string_view needle)
+{
+    const std::size_t m = needle.size();
+    if (m == 0 || m > 2 || from >= s.size()) return m == 0 ? from : std::u16string_view::npos;
+    const char16_t a = needle[0];
+    const char16_t b = m == 2 ? needle[1] : 0;
+    const char16_t* p = s.data();
+    const std::size_t n = s.size();
+    std::size_t i = from;
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
+    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+    // Needs units i .. i+8 (one more for the second unit).
+    while (i + 9 <= n) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        __m128i hit = _mm_cmpeq_epi16(first, va);
+        if (m == 2) {
+            const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+            hit = _mm_and_si128(hit, _mm_cmpeq_epi16(second, vb));
+        }
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
+        i += 8;
+    }
+#endif
+    for (; i + m <= n; ++i) {
+        if (p[i] == a && (m == 1 || p[i + 1] == b)) return i;
+    }
+    return std::u16string_view::npos;
+}
+
+// What "^w" stands for: spaces and tabs, not paragraph or line ends.
+bool IsWhite(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == 0x00A0 || (c > 0x7F && u_charType(c) == U_SPACE_SEPARATOR);
+}
+
+// ---- Plain search: caret codes, case folding, whole words --------------------
+
+class PlainMatcher : public Matcher {
+public:
+    PlainMatcher(std::u16string_view findText, bool matchCase, bool wholeWord)
+        : m_matchCase(matchCase), m_wholeWord(wholeWord)
+    {
+        std::vector<FindElement> parsed = ParseFindCodes(findText);
+        if (matchCase) {
+            m_elements = std::move(parsed);
+        } else {
+            // Literal runs are folded the way the text is.
+            std::u16string run;
+            auto flush = [this, &run] {
+                for (char16_t c : FullCaseFold(run)) m_elements.push_back({FindElement::Kind::Literal, c});
+                run.clear();
+            };
+            for (const FindElement& e : parsed) {
+                if (e.kind == FindElement::Kind::Literal) {
+                    run.push_back(e.ch);
+                } else {
+                    flush();
+                    m_elements.push_back(e);
+                }
+            }
+            flush();
+        }
+        m_isLiteral = ElementsAsLiteral(m_elements, m_literal);
+        // Horspool's shift table, on the low byte of each unit: a shift is
+        // never longer than the one for any unit sharing that byte.
+        const std::size_t m = m_literal.size();
+        m_shift.fill(m == 0 ? 1 : m);
+        for (std::size_t i = 0; i + 1 < m; ++i) m_shift[m_literal[i] & 0xFFu] = m - 1 - i;
+    }
+
+    bool Next(WordDocument& doc, std::size_t story, std::size_t from, Match& m) override
+    {
+        if (m_elements.empty()) return false;
+        const FoldedText* folded = m_matchCase ? nullptr : &doc.Folded(story);
+        const std::u16string_view s = folded != nullptr ? std::u16string_view(folded->Text()) : doc.Text(story);
+        std::size_t pos = from;
+        // Each round moves `pos` forward, so the loop ends with the text.
+        while (pos < s.size()) {
+            std::size_t start = 0;
+            std::size_t end = 0;
+            if (m_isLiteral) {
+                start = FindLiteral(s, pos);
+                if (start == std::u16string_view::npos) return false;
+                end = start + m_literal.size();
+            } else {
+                start = pos;
+                if (m_elements[0].kind == FindElement::Kind::Literal) {
+                    start = s.find(m_elements[0].ch, pos);
+                    if (start == std::u16string_view::npos) return false;
+                }
+                if (!MatchAt(s, folded, start, end)) {
+                    pos = start + 1;
+                    continue;
+                }
+            }
+            if (Accept(doc, story, folded, start, end, m)) return true;
+            pos = start + 1;
+        }
+        return false;
+    }
+
+private:
+    // Linear and, for longer keywords, sublinear: a plain search is the
+    // searcher's most frequent operation.
+    std::size_t FindLiteral(std::u16string_view s, std::size_t from) const
+    {
+        const std::size_t m = m_literal.size();
+        if (m <= 2) return FindShort(s, from, m_literal);
+        const char16_t last = m_literal[m - 1];
+        const char16_t* text = s.data();
+        const char16_t* lit = m_literal.data();
+        std::size_t pos = from;
+        while (pos + m <= s.size()) {
+            const char16_t c = text[pos + m - 1];
+            if (c == last && std::char_traits<char16_t>::compare(text + pos, lit, m - 1) == 0) return pos;
+            pos += m_shift[c & 0xFFu];
+        }
+        return std::u16string_view::npos;
+    }
+
+    bool Accept(WordDocument& doc, std::size_t story, const FoldedText* folded, std::size_t start,
+                std::size_t end, Match& m)
+    {
+        std::size_t os = start;
+        std::size_t oe = end;
+        if (folded != nullptr) {
+            // Half of a character's folding ("s" of the "ss" of "ß") is no match.
+            if (!folded->IsCharacterEdge(start) || !folded->IsCharacterEdge(end)) return false;
+            os = folded->OriginalStart(start);
+            oe = folded->OriginalEnd(end);
+        }
+        if (oe <= os) return false;
+        if (m_wholeWord) {
+            WordBreaks& breaks = doc.Breaks(story);
+            if (!breaks.IsBoundary(os) || !breaks.IsBoundary(oe)) return false;
+        }
+        m.start = os;
+        m.end = oe;
+        m.resume = end;
+        return true;
+    }
+
+    bool MatchAt(std::u16string_view s, const FoldedText* folded, std::size_t start, std::size_t& end) const
+    {
+        std::size_t q = start;
+        for (const FindElement& e : m_elements) {
+            if (q >= s.size()) return false;
+            std::size_t len = 1;
+            switch (e.kind) {
+            case FindElement::Kind::Literal:
+                if (s[q] != e.ch) return false;
+                ++q;
+                break;
+            case FindElement::Kind::AnyChar:
+                if (folded != nullptr) {
+                    ++q;
+                    while (q < s.size() && !folded->IsCharacterEdge(q)) ++q;
+                } else {
+                    CodePointAt(s, q, len);
+                    q += len;
+                }
+                break;
+            case FindElement::Kind::Digit:
+                if (!u_isdigit(static_cast<UChar32>(CodePointAt(s, q, len)))) return false;
+                q += len;
+                break;
+            case FindElement::Kind::Letter:
+                if (!u_isalpha(static_cast<UChar32>(CodePointAt(s, q, len)))) return false;
+                q += len;
+                break;
+            case FindElement::Kind::WhiteSpace:
+                if (!IsWhite(s[q])) return false;
+                while (q < s.size() && IsWhite(s[q])) ++q;
+                break;
+            }
+        }
+        end = q;
+        return true;
+    }
+
+    bool m_matchCase;
+    bool m_wholeWord;
+    std::vector<FindElement> m_elements;
+    bool m_isLiteral = false;
+    std::u16string m_literal;
+    std::array<std::size_t, 256> m_shift{};
+};
+
+// ---- Wildcards ---------------------------------------------------------------
+
+class WildcardMatcher : public Matcher {
+public:
+    explicit WildcardMatcher(std::u16string_view pattern) : m_pattern(pattern) {}
+
+    bool Next(WordDocument& doc, std::size_t story, std::size_t from, Match& m) override
+    {
+        if (!m_pattern.IsValid()) return false;
+        const Utf8Story& u = doc.Utf8(story);
+        const std::vector<char>& roles = m_pattern.GroupRoles();
+        const bool anchors = std::any_of(roles.begin(), roles.end(), [](char r) { return r != 0; });
+        const int groups = static_cast<int>(roles.size());
+        std::vector<re2::StringPiece> sub(roles.size() + 1);
+        const re2::StringPiece text(u.bytes);
+        const char* base = u.bytes.data();
+        // Candidates whose word anchors fail are retried one character on;
+        // the work is capped so a document full of near misses stays cheap.
+        std::size_t budget = u.bytes.size() * 64 + 65536;
+        std::size_t pos = from;
+        while (pos < u.bytes.size()) {
+            if (!m_pattern.Regex()->Match(text, pos, u.bytes.size(), RE2::UNANCHORED, sub.data(), groups + 1)) {
+                return false;
+            }
+            const std::size_t bs = static_cast<std::size_t>(sub[0].data() - base);
+            const std::size_t be = bs + sub[0].size();
+            bool ok = be > bs;  // an empty match finds nothing
+            for (int k = 0; ok && anchors && k < groups; ++k) {
+                const char role = roles[static_cast<std::size_t>(k)];
+                const re2::StringPiece& g = sub[static_cast<std::size_t>(k) + 1];
+                if (role == 0 || g.data() == nullptr) continue;
+                const std::size_t at = u.unitAt[static_cast<std::size_t>(g.data() - base)];
+                WordBreaks& breaks = doc.Breaks(story);
+                ok = role == '<' ? breaks.IsWordStart(at) : breaks.IsWordEnd(at);
+            }
+            if (ok) {
+                m.start = u.unitAt[bs];
+                m.end = u.unitAt[be];
+                m.resume = be;
+                m.groups.assign(roles.size(), {});
+                m.groupSet.assign(roles.size(), false);
+                for (std::size_t k = 0; k < roles.size(); ++k) {
+                    const re2::StringPiece& g = sub[k + 1];
+                    if (g.data() == nullptr) continue;
+                    const std::size_t gs = static_cast<std::size_t>(g.data() - base);
+                    m.groups[k] = {u.unitAt[gs], u.unitAt[gs + g.size()]};
+                    m.groupSet[k] = true;
+                }
+                return true;
+            }
+            const std::size_t cost = be - std::min(be, pos) + 1;
+            if (cost >= budget) return false;
+            budget -= cost;
+            pos = bs + 1;
+            while (pos < u.bytes.size() && (static_cast<unsigned char>(u.bytes[pos]) & 0xC0) == 0x80) ++pos;
+        }
+        return false;
+    }
+
+    const WildcardPattern& Pattern() const { return m_pattern; }
+
+private:
+    WildcardPattern m_pattern;
+};
+
+// ---- Sounds like and all word forms: word by word -------------------------------
+
+class WordSequenceMatcher : public Matcher {
+public:
+    enum class Mode { SoundsLike, WordForms };
+
+    WordSequenceMatcher(std::u16string_view findText, Mode mode) : m_mode(mode), m_keyword(findText)
+    {
+        WordBreaks breaks(m_keyword);
+        for (const TextSpan& w : breaks.Words()) {
+            const std::u16string_view word = std::u16string_view(m_keyword).substr(w.start, w.end - w.start);
+            m_words.emplace_back(word);
+            if (mode == Mode::SoundsLike) {
+                m_codes.push_back(SoundexCode(word));
+            } else {
+                m_keys.emplace_back();
+                m_forms.Keys(word, m_keys.back());
+            }
+        }
+    }
+
+    bool HasWords() const { return !m_words.empty(); }
+
+    bool Next(WordDocument& doc, std::size_t story, std::size_t from, Match& m) override
+    {
+        const std::vector<TextSpan>& words = doc.Breaks(story).Words();
+        const std::u16string_view text = doc.Text(story);
+        const std::size_t n = m_words.size();
+        if (n == 0 || words.size() < n) return false;
+        for (std::size_t i = from; i + n <= words.size(); ++i) {
+            bool all = true;
+            for (std::size_t k = 0; all && k < n; ++k) {
+                const TextSpan& w = words[i + k];
+                all = WordMatches(k, text.substr(w.start, w.end - w.start));
+            }
+            if (all) {
+                m.start = words[i].start;
+                m.end = words[i + n - 1].end;
+                m.resume = i + n;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    bool WordMatches(std::size_t k, std::u16string_view word)
+    {
+        if (m_mode == Mode::SoundsLike) {
+            const std::string code = SoundexCode(word);
+            if (!m_codes[k].empty() || !code.empty()) return code == m_codes[k];
+            return FullCaseFold(word) == FullCaseFold(m_words[k]);
+        }
+        m_scratch.clear();
+        m_forms.Keys(word, m_scratch);
+        for (const std::string& key : m_scratch) {
+            if (std::find(m_keys[k].begin(), m_keys[k].end(), key) != m_keys[k].end()) return true;
+        }
+        return false;
+    }
+
+    Mode m_mode;
+    std::u16string m_keyword;
+    std::vector<std::u16string> m_words;
+    std::vector<std::string> m_codes;
+    std::vector<std::vector<std::string>> m_keys;
+    std::vector<std::string> m_scratch;
+    WordForms m_forms;
+};
+
+// ---- The driver ------------------------------------------------------------------
+
+std::u16string BuildReplacement(const std::vector<ReplacePart>& parts, std::u16string_view text, const Match& m,
+                                const WildcardMatcher* wildcards)
+{
+    std::u16string out;
+    for (const ReplacePart& p : parts) {
+        switch (p.kind) {
+        case ReplacePart::Kind::Literal: out += p.text; break;
+        case ReplacePart::Kind::FoundText: out += text.substr(m.start, m.end - m.start); break;
+        case ReplacePart::Kind::Group: {
+            if (wildcards == nullptr) break;
+            const int g = wildcards->Pattern().UserGroup(p.group);
+            if (g <= 0 || static_cast<std::size_t>(g) > m.groups.size()) break;
+            const std::size_t k = static_cast<std::size_t>(g) - 1;
+            if (m.groupSet[k]) out += text.substr(m.groups[k].start, m.groups[k].end - m.groups[k].start);
+            break;
+        }
+        }
+    }
+    return out;
+}
+
+std::u16string CacheKey(const FindRequest& r)
+{
+    std::u16string key;
+    key.push_back(r.options.matchCase ? u'C' : u'c');
+    key.push_back(r.options.matchWholeWord ? u'W' : u'w');
+    key.push_back(r.options.matchWildcards ? u'P' : u'p');
+    key.push_back(r.options.matchSoundsLike ? u'S' : u's');
+    key.push_back(r.options.matchAllWordForms ? u'F' : u'f');
+    key += r.findText;
+    return key;
+}
+
+}  // namespace
+
+bool ExecuteFind(WordDocument& document, const FindRequest& request)
+{
+    if (request.findText.empty()) return false;
+    const FindOptions& o = request.options;
+
+    std::unique_ptr<Matcher> matcher;
+    const WildcardMatcher* wildcards = nullptr;
+    // An exact text, when the search is a plain one for a fixed string with
+    // case: the only kind whose absence the document remembers.
+    std::u16string exact;
+    bool isExact = false;
+    if (o.matchWildcards) {
+        auto w = std::make_unique<WildcardMatcher>(request.findText);
+        if (!w->Pattern().IsValid()) return false;
+        wildcards = w.get();
+        matcher = std::move(w);
+    } else {
+        if (o.matchAllWordForms || o.matchSoundsLike) {
+            auto w = std::make_unique<WordSequenceMatcher>(
+                request.findText, o.matchAllWordForms ? WordSequenceMatcher::Mode::WordForms
+                                                      : WordSequenceMatcher::Mode::SoundsLike);
+            // A keyword without words (spacing, punctuation) is searched as it stands.
+            if (w->HasWords()) matcher = std::move(w);
+        }
+        if (!matcher) {
+            matcher = std::make_unique<PlainMatcher>(request.findText, o.matchCase, o.matchWholeWord);
+            if (o.matchCase && !o.matchWholeWord) {
+                isExact = ElementsAsLiteral(ParseFindCodes(request.findText), exact) && !exact.empty();
+            }
+        }
+    }
+    if (isExact && document.IsKnownAbsent(exact)) return false;
+
+    if (request.replace == ReplaceMode::None) {
+        const std::u16string key = CacheKey(request);
+        bool cached = false;
+        if (document.CachedResult(key, cached)) return cached;
+        bool found = false;
+        Match m;
+        for (std::size_t s = 0; s < document.StoryCount() && !found; ++s) found = matcher->Next(document, s, 0, m);
+        if (!found && isExact) document.RememberAbsent(exact);
+        document.CacheResult(key, found);
+        return found;
+    }
+
+    const std::vector<ReplacePart> parts = ParseReplaceCodes(request.replaceWith, o.matchWildcards);
+    std::vector<std::pair<std::size_t, std::u16string>> changes;
+    bool any = false;
+    for (std::size_t s = 0; s < document.StoryCount(); ++s) {
+        const std::u16string_view text = document.Text(s);
+        std::u16string out;
+        std::size_t copied = 0;
+        std::size_t from = 0;
+        bool changed = false;
+        Match m;
+        while (matcher->Next(document, s, from, m)) {
+            if (m.start < copied || m.end > text.size() || (changed && m.resume <= from)) break;
+            out.append(text.substr(copied, m.start - copied));
+            out += BuildReplacement(parts, text, m, wildcards);
+            copied = m.end;
+            changed = true;
+            from = m.resume;
+            if (request.replace == ReplaceMode::One) break;
+        }
+        if (changed) {
+            out.append(text.substr(copied));
+            changes.emplace_back(s, std::move(out));
+            any = true;
+            if (request.replace == ReplaceMode::One) break;
+        }
+    }
+    if (!any) {
+        if (isExact) document.RememberAbsent(exact);
+        return false;
+    }
+    // What the replacement inserted, when it is a fixed text.
+    const bool fixed = std::all_of(parts.begin(), parts.end(),
+                                   [](const ReplacePart& p) { return p.kind == ReplacePart::Kind::Literal; });
+    std::u16string inserted;
+    if (fixed) {
+        for (const ReplacePart& p : parts) inserted += p.text;
+    }
+    const bool all = request.replace == ReplaceMode::All;
+    if (fixed) {
+        document.ApplyReplacement(std::move(changes), isExact && all ? std::u16string_view(exact) : std::u16string_view(),
+                                  inserted);
+    } else {
+        document.ApplyReplacement(std::move(changes), {}, {});
+    }
+    return true;
+}
+
+}  // namespace office
