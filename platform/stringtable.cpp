@@ -54,7 +54,7 @@ const std::map<UINT, const char*>& Table()
         {61474, "Setup"},
         // The project has no home page yet; .invalid never resolves.
         {61484, "https://varnel.invalid/update?ver=1.0"},
-        {61485, ":Keyword is not a valid wildcard pattern and will find nothing"},
+        {61485, ":Keyword is not a valid wildcard pattern, nothing can be found for it"},
         {61486, ":Path is too long, the file is not searched..."},
     };
     return table;

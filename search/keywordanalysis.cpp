@@ -1,6 +1,8 @@
 // Keyword analysis (see keywordanalysis.h).
 #include "search/keywordanalysis.h"
 
+#include "office/wildcardpattern.h"
+#include "platform/codepage.h"
 #include "platform/stringtable.h"
 #include "search/searchcontext.h"
 
@@ -57,6 +59,21 @@ int AnalyzeKeywords(const std::vector<std::string>& lines)
         // A line whose first byte is a zero reads as an empty keyword.
         if (keyword.szKeyword[0] == '\0') continue;
         g_arrKeywords.Add(keyword);
+    }
+
+    // A keyword that is no valid wildcard pattern finds nothing in any file;
+    // say so once, so the person does not take silence for "not there".
+    if (g_conditions.MatchWildcards != 0) {
+        std::vector<std::string> reported;
+        for (long i = 0; i < g_arrKeywords.GetSize(); ++i) {
+            const std::string text(g_arrKeywords[i].szKeyword);
+            if (office::IsValidWordWildcardPattern(AnsiToWide(text))) continue;
+            bool seen = false;
+            for (const std::string& r : reported) seen = seen || r == text;
+            if (seen) continue;
+            reported.push_back(text);
+            LogLine(text + LoadString(IDS_BAD_WILDCARD_KEYWORD));
+        }
     }
     return 0;
 }

@@ -24,5 +24,7 @@ std::vector<std::string> SplitKeywordLines(std::string_view text);
 // Rebuilds g_arrKeywords from `lines`. Logs 61453 and 61454, then adds one
 // keyword per non-empty line in order. Too many lines log 61452, a too long
 // line logs 61455; both leave the array empty and send WM_SEARCH_FINISHED
-// to the main frame. Returns 0, as the message handler does.
+// to the main frame. With wildcards on, each keyword that is no valid
+// wildcard pattern is reported once (it stays in the array and finds
+// nothing). Returns 0, as the message handler does.
 int AnalyzeKeywords(const std::vector<std::string>& lines);

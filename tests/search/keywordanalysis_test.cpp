@@ -115,3 +115,20 @@ TEST(KeywordAnalysis, RebuildsTheArrayOnEveryRun)
     ASSERT_EQ(g_arrKeywords.GetSize(), 1);
     EXPECT_EQ(KeywordAt(0), "c");
 }
+
+TEST(KeywordAnalysis, InvalidWildcardPatternIsReportedOnceAndKept)
+{
+    RecordingPanes panes;
+    g_conditions.MatchWildcards = 1;
+    AnalyzeKeywords({"fo?", "a[b", "a[b", "x{2"});
+    EXPECT_EQ(g_arrKeywords.GetSize(), 4);
+    EXPECT_EQ(panes.panel.lines,
+              (std::vector<std::string>{LoadString(61453), LoadString(61454), "a[b" + LoadString(61485),
+                                        "x{2" + LoadString(61485)}));
+    EXPECT_EQ(panes.frame.finished, 0);
+
+    // Without wildcards the same keywords are plain text.
+    RecordingPanes plain;
+    AnalyzeKeywords({"a[b"});
+    EXPECT_EQ(plain.panel.lines, kStartLines);
+}
