@@ -1,0 +1,91 @@
+// A small streaming XML reader over expat for the parts of Office Open XML
+// packages. Derive from XmlSax and override the callbacks.
+//
+// Names are namespace-resolved: every element and attribute name arrives as
+// an XmlName {ns, local}, where `ns` is the namespace URI (empty for no
+// namespace) and `local` the local name. Matching on the URI rather than the
+// prefix keeps a reader working whatever prefixes a writer chose.
+//
+// Hostile input is refused rather than expanded: any DOCTYPE (and so any
+// entity declaration) stops the parse, only the five predefined entities
+// exist, expat's amplification guard is on, element depth and input size are
+// capped. Errors come back as values.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace office {
+
+struct XmlName {
+    std::string_view ns;
+    std::string_view local;
+    bool Is(std::string_view uri, std::string_view name) const { return local == name && ns == uri; }
+};
+
+// The attributes of one start tag, valid only during the StartElement call.
+class XmlAttributes {
+public:
+    explicit XmlAttributes(const char** pairs) : m_pairs(pairs) {}
+    // The value of the attribute with that namespace URI and local name, or
+    // nullptr. Attributes without a prefix have an empty namespace.
+    const char* Get(std::string_view ns, std::string_view local) const;
+    // Calls f(XmlName, value) for every attribute.
+    template <typename F>
+    void ForEach(F&& f) const
+    {
+        for (std::size_t i = 0; m_pairs != nullptr && m_pairs[i] != nullptr && m_pairs[i + 1] != nullptr; i += 2)
+            f(SplitName(m_pairs[i]), std::string_view(m_pairs[i + 1]));
+    }
+    static XmlName SplitName(const char* expatName);
+
+private:
+    const char** m_pairs;
+};
+
+struct XmlLimits {
+    std::size_t maxDepth = 256;
+    std::uint64_t maxInputBytes = std::uint64_t{256} * 1024 * 1024;
+};
+
+class XmlSax {
+public:
+    XmlSax();
+    explicit XmlSax(const XmlLimits& limits);
+    virtual ~XmlSax();
+    XmlSax(const XmlSax&) = delete;
+    XmlSax& operator=(const XmlSax&) = delete;
+
+    // Parses a whole document. False with a reason (including the line) on
+    // malformed XML, a refused construct, a broken limit or a Stop() from a
+    // callback. May be called once per object.
+    bool Parse(std::string_view document, std::string& error);
+
+    // The same, streamed: Feed() the document in pieces, then Finish().
+    // Each fails as Parse() does; after a failure the parse is over.
+    bool Feed(std::string_view piece, std::string& error);
+    bool Finish(std::string& error);
+
+    // Element depth of the current callback (the document element is 1).
+    std::size_t Depth() const { return m_depth; }
+
+protected:
+    virtual void StartElement(const XmlName& name, const XmlAttributes& attrs) = 0;
+    virtual void EndElement(const XmlName& name) = 0;
+    // Text in UTF-8; one run of text may arrive in several pieces.
+    virtual void CharacterData(std::string_view text) = 0;
+
+    // Ends the parse from inside a callback; Parse() then fails with `why`.
+    void Stop(const std::string& why);
+
+private:
+    struct Impl;
+    friend struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    std::size_t m_depth = 0;
+};
+
+}  // namespace office

@@ -1,0 +1,89 @@
+// A zip package (.docx, .xlsx and their kin) opened read-only from memory
+// with libzip. Every entry is read in chunks against caps on its own size,
+// on the whole package's output and on its compression ratio, so a zip bomb
+// or an entry whose header lies about its size fails instead of filling
+// memory. Also resolves Open Packaging Convention part names, which is how
+// the parts of a package point at each other.
+#pragma once
+
+#include "office/wordcontent.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace office {
+
+struct ZipLimits {
+    // Largest uncompressed entry that may be read.
+    std::uint64_t maxEntryBytes = std::uint64_t{256} * 1024 * 1024;
+    // Sum of all uncompressed bytes read from one package.
+    std::uint64_t maxTotalBytes = std::uint64_t{1024} * 1024 * 1024;
+    // An entry that has produced more than ratioFloorBytes may not expand
+    // to more than maxRatio times its compressed size.
+    std::uint64_t ratioFloorBytes = std::uint64_t{1024} * 1024;
+    std::uint64_t maxRatio = 200;
+    // Entries in the central directory.
+    std::uint64_t maxEntries = 100000;
+};
+
+class ZipPackage {
+public:
+    ZipPackage();
+    explicit ZipPackage(const ZipLimits& limits);
+    ~ZipPackage();
+    ZipPackage(const ZipPackage&) = delete;
+    ZipPackage& operator=(const ZipPackage&) = delete;
+
+    // Opens the package held in `bytes`, which must outlive this object.
+    bool Open(ByteView bytes, std::string& error);
+
+    // Finds an entry by name. The exact (case-sensitive) name wins; failing
+    // that, a name that differs only in ASCII case, because part names in a
+    // package are case-insensitive and some writers are sloppy about it.
+    // A leading '/' (an OPC part name) is ignored.
+    bool HasEntry(std::string_view name) const;
+
+    // Reads a whole entry. Fails when it is missing, encrypted, damaged, or
+    // breaks one of the limits.
+    bool ReadEntry(std::string_view name, std::string& out, std::string& error);
+
+    // Streams an entry to `sink` in pieces as it is decompressed, under the
+    // same limits; nothing holds the whole entry. The sink returns false to
+    // stop (its own error is then kept in `error` by the caller). A failure
+    // may come after some pieces were delivered.
+    bool StreamEntry(std::string_view name, const std::function<bool(std::string_view)>& sink, std::string& error);
+
+    // The sizes the central directory declares for an entry: hints only,
+    // for sizing buffers, never trusted as limits.
+    bool DeclaredSizes(std::string_view name, std::uint64_t& uncompressed, std::uint64_t& compressed) const;
+
+    std::vector<std::string> EntryNames() const;
+
+    // Uncompressed bytes read so far, counted against maxTotalBytes.
+    std::uint64_t TotalBytesRead() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Resolves a relationship's Target against the part that owns the
+// relationship (`sourcePart`, e.g. "word/document.xml"), following OPC:
+// a target starting with '/' is absolute from the package root, otherwise
+// it is relative to the source part's folder; "." and ".." segments are
+// folded, "%XX" escapes decoded. The result has no leading '/'. Returns an
+// empty string for a target that climbs above the root or is external
+// (has a URI scheme).
+std::string ResolvePartTarget(std::string_view sourcePart, std::string_view target);
+
+// The relationships part of a part: "word/document.xml" gives
+// "word/_rels/document.xml.rels"; the package itself ("") gives
+// "_rels/.rels".
+std::string RelationshipsPartOf(std::string_view part);
+
+}  // namespace office

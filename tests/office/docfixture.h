@@ -1,0 +1,207 @@
+// Builds Word binary documents byte by byte for the reader tests: a
+// compound file written with libgsf holding a WordDocument stream whose
+// FIB, text and piece table the test chooses. Only the fields the reader
+// uses are filled; everything else is zero, as in a minimal real file.
+#pragma once
+
+#include <gsf/gsf.h>
+
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace docbin {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes CompoundFileOf(const std::map<std::string, Bytes>& streams)
+{
+    gsf_init();
+    GsfOutput* mem = gsf_output_memory_new();
+    GsfOutfile* ole = gsf_outfile_msole_new(mem);
+    if (ole == nullptr) throw std::runtime_error("gsf_outfile_msole_new");
+    for (const auto& [name, data] : streams) {
+        GsfOutput* child = gsf_outfile_new_child(ole, name.c_str(), FALSE);
+        if (!data.empty()) gsf_output_write(child, data.size(), data.data());
+        gsf_output_close(child);
+        g_object_unref(child);
+    }
+    gsf_output_close(GSF_OUTPUT(ole));
+    g_object_unref(ole);
+    const auto size = static_cast<std::size_t>(gsf_output_size(mem));
+    const guint8* raw = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(mem));
+    Bytes out(raw, raw + size);
+    g_object_unref(mem);
+    return out;
+}
+
+inline void Put16(Bytes& b, std::size_t at, std::uint32_t v)
+{
+    if (b.size() < at + 2) b.resize(at + 2);
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+inline void Put32(Bytes& b, std::size_t at, std::uint32_t v)
+{
+    if (b.size() < at + 4) b.resize(at + 4);
+    for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+inline void PutBytes(Bytes& b, std::size_t at, const Bytes& data)
+{
+    if (b.size() < at + data.size()) b.resize(at + data.size());
+    std::copy(data.begin(), data.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+inline Bytes Utf16(const std::u16string& s)
+{
+    Bytes b;
+    for (char16_t c : s) {
+        b.push_back(static_cast<std::uint8_t>(c));
+        b.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return b;
+}
+
+inline Bytes Latin(const std::string& s)
+{
+    return Bytes(s.begin(), s.end());
+}
+
+// One piece of a piece table: `cpCount` characters at byte offset `fc` of
+// the WordDocument stream, 8-bit (compressed) or UTF-16.
+struct Piece {
+    std::uint32_t cpCount;
+    std::uint32_t fc;
+    bool compressed;
+};
+
+// A CLX: one property modifier (to exercise skipping it), then the pieces.
+// Word 97 pieces store 8-bit offsets doubled with bit 30 set; Word 6
+// pieces store plain offsets (`word6`).
+inline Bytes Clx(const std::vector<Piece>& pieces, bool word6 = false)
+{
+    Bytes b = {0x01, 0x03, 0x00, 0xAA, 0xBB, 0xCC};  // Prc with a 3-byte grpprl
+    const std::size_t n = pieces.size();
+    b.push_back(0x02);
+    const std::size_t lcbAt = b.size();
+    Put32(b, lcbAt, static_cast<std::uint32_t>(4 * (n + 1) + 8 * n));
+    std::size_t at = lcbAt + 4;
+    std::uint32_t cp = 0;
+    for (std::size_t i = 0; i <= n; ++i) {
+        Put32(b, at, cp);
+        at += 4;
+        if (i < n) cp += pieces[i].cpCount;
+    }
+    for (const Piece& p : pieces) {
+        Put16(b, at, 0);
+        const std::uint32_t fc = word6 ? p.fc : (p.compressed ? (p.fc * 2) | 0x40000000u : p.fc);
+        Put32(b, at + 2, fc);
+        Put16(b, at + 6, 0);
+        at += 8;
+    }
+    return b;
+}
+
+struct Word97 {
+    // Story lengths in the FIB's order: main, footnotes, headers, macros,
+    // comments, endnotes, text boxes, header text boxes.
+    std::uint32_t ccp[8] = {};
+    std::vector<Piece> pieces;
+    Bytes text;                       // placed at offset kTextAt of WordDocument
+    bool encrypted = false;
+    bool table1 = true;
+    static constexpr std::size_t kTextAt = 0x400;
+
+    Bytes WordDocumentStream(std::uint32_t fcClx, std::uint32_t lcbClx) const
+    {
+        Bytes w(kTextAt, 0);
+        Put16(w, 0x00, 0xA5EC);
+        Put16(w, 0x02, 0x00C1);
+        Put16(w, 0x06, 0x0409);
+        std::uint32_t flags = 0x0004;  // complex
+        if (table1) flags |= 0x0200;
+        if (encrypted) flags |= 0x0100;
+        Put16(w, 0x0A, flags);
+        Put16(w, 0x20, 14);  // csw
+        Put16(w, 0x3E, 22);  // cslw
+        for (std::size_t i = 0; i < 8; ++i) Put32(w, 0x4C + 4 * i, ccp[i]);
+        Put16(w, 0x98, 93);  // cbRgFcLcb
+        Put32(w, 0x1A2, fcClx);
+        Put32(w, 0x1A6, lcbClx);
+        PutBytes(w, kTextAt, text);
+        return w;
+    }
+
+    Bytes Build(std::map<std::string, Bytes> extra = {}) const
+    {
+        Bytes table(16, 0);  // something before the CLX, so fcClx is not 0
+        const Bytes clx = Clx(pieces);
+        const auto fcClx = static_cast<std::uint32_t>(table.size());
+        table.insert(table.end(), clx.begin(), clx.end());
+        extra["WordDocument"] = WordDocumentStream(fcClx, static_cast<std::uint32_t>(clx.size()));
+        extra[table1 ? "1Table" : "0Table"] = table;
+        return CompoundFileOf(extra);
+    }
+};
+
+struct Word6 {
+    std::uint16_t lid = 0x0409;
+    std::uint32_t ccp[8] = {};
+    Bytes text;                        // at kTextAt
+    bool complex = false;
+    std::vector<Piece> pieces;         // used when complex
+    bool extChar = false;
+    // Optional font table: one charset per font; and the default font.
+    std::vector<std::uint8_t> fontCharsets;
+    std::uint16_t defaultFont = 0;
+    static constexpr std::size_t kTextAt = 0x300;
+
+    Bytes Build() const
+    {
+        Bytes w(kTextAt, 0);
+        Put16(w, 0x00, 0xA5DC);
+        Put16(w, 0x02, 101);
+        Put16(w, 0x06, lid);
+        std::uint32_t flags = complex ? 0x0004 : 0;
+        if (extChar) flags |= 0x1000;
+        Put16(w, 0x0A, flags);
+        Put32(w, 0x18, kTextAt);
+        Put32(w, 0x1C, static_cast<std::uint32_t>(kTextAt + text.size()));
+        for (std::size_t i = 0; i < 8; ++i) Put32(w, 0x34 + 4 * i, ccp[i]);
+        PutBytes(w, kTextAt, text);
+        if (complex) {
+            const Bytes clx = Clx(pieces, true);
+            const auto at = static_cast<std::uint32_t>(w.size());
+            PutBytes(w, at, clx);
+            Put32(w, 0x160, at);
+            Put32(w, 0x164, static_cast<std::uint32_t>(clx.size()));
+        }
+        if (!fontCharsets.empty()) {
+            // Style sheet header: its length, then the default font at +12.
+            Bytes stsh(2 + 14, 0);
+            Put16(stsh, 0, 14);
+            Put16(stsh, 2 + 12, defaultFont);
+            const auto stshAt = static_cast<std::uint32_t>(w.size());
+            PutBytes(w, stshAt, stsh);
+            Put32(w, 0x60, stshAt);
+            Put32(w, 0x64, static_cast<std::uint32_t>(stsh.size()));
+            Bytes ffn(2, 0);
+            for (std::uint8_t cs : fontCharsets) {
+                const Bytes entry = {6, 0, 0, 0, cs, 0, 'F'};  // length-1, flags, weight, charset, alt, name
+                ffn.insert(ffn.end(), entry.begin(), entry.end());
+            }
+            Put16(ffn, 0, static_cast<std::uint32_t>(ffn.size()));
+            const auto ffnAt = static_cast<std::uint32_t>(w.size());
+            PutBytes(w, ffnAt, ffn);
+            Put32(w, 0xD0, ffnAt);
+            Put32(w, 0xD4, static_cast<std::uint32_t>(ffn.size()));
+        }
+        return CompoundFileOf({{"WordDocument", w}});
+    }
+};
+
+}  // namespace docbin

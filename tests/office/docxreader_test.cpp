@@ -1,0 +1,317 @@
+// Office Open XML reader: the LibreOffice-made fixtures, and packages built
+// in the test for every construct the reader must handle or refuse.
+#include "office/docxreader.h"
+
+#include "office/filebytes.h"
+#include "tests/office/docfixture.h"
+#include "tests/office/zipfixture.h"
+
+#include <gtest/gtest.h>
+
+using office::StoryKind;
+using office::WordContent;
+
+namespace {
+
+const std::string kNs =
+    "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
+    "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
+    "xmlns:wps=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\" "
+    "xmlns:v=\"urn:schemas-microsoft-com:vml\" "
+    "xmlns:m=\"http://schemas.openxmlformats.org/officeDocument/2006/math\"";
+
+const std::string kRootRels =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+    "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+    "Target=\"word/document.xml\"/></Relationships>";
+
+std::string Body(const std::string& inner)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><w:document " + kNs + "><w:body>" + inner +
+           "</w:body></w:document>";
+}
+
+std::string Para(const std::string& runs)
+{
+    return "<w:p>" + runs + "</w:p>";
+}
+
+std::string TextRun(const std::string& text)
+{
+    return "<w:r><w:t xml:space=\"preserve\">" + text + "</w:t></w:r>";
+}
+
+std::vector<std::uint8_t> Package(const std::string& document, std::vector<ziptest::Entry> more = {})
+{
+    more.push_back({"_rels/.rels", kRootRels});
+    more.push_back({"word/document.xml", document});
+    return ziptest::BuildZip(more);
+}
+
+bool Read(const std::vector<std::uint8_t>& bytes, WordContent& c, std::string& error)
+{
+    return office::ReadDocx({bytes.data(), bytes.size()}, c, error);
+}
+
+std::u16string MainOf(const std::string& body)
+{
+    WordContent c;
+    std::string error;
+    EXPECT_TRUE(Read(Package(Body(body)), c, error)) << error;
+    return c.stories.empty() ? u"<none>" : c.stories[0].text;
+}
+
+const std::u16string* Find(const WordContent& c, StoryKind kind)
+{
+    for (const auto& s : c.stories) {
+        if (s.kind == kind) return &s.text;
+    }
+    return nullptr;
+}
+
+bool Has(const std::u16string* text, std::u16string_view what)
+{
+    return text != nullptr && text->find(what) != std::u16string::npos;
+}
+
+// ---- The LibreOffice-made fixtures --------------------------------------
+
+class DocxFixture : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(DocxFixture, EveryStoryAndSpecialCharacter)
+{
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(office::ReadFileBytes(std::string(VARNEL_TEST_DATA) + "/word/" + GetParam(), bytes, error));
+    WordContent c;
+    ASSERT_TRUE(Read(bytes, c, error)) << error;
+    ASSERT_FALSE(c.stories.empty());
+    EXPECT_EQ(c.stories[0].kind, StoryKind::Main);
+    const auto* main = Find(c, StoryKind::Main);
+    EXPECT_TRUE(Has(main, u"Mainalpha first paragraph.\r"));
+    EXPECT_TRUE(Has(main, u"Tabbed\tcolumn and Spaced   four spaces."));
+    EXPECT_TRUE(Has(main, u"Line\vbroken and non\u00A0breaking and soft\x1Fhyphen and hard\x1Ehyphen."));
+    EXPECT_TRUE(Has(main, u"Noteholder and Endholder."));
+    EXPECT_TRUE(Has(main, u"Fieldday 2021-03-04 and page 1 end."));
+    EXPECT_TRUE(Has(main, u"Cellone\aCelltwo\a\aCellthree\aCellfour\a\a"));
+    EXPECT_TRUE(Has(Find(c, StoryKind::Footnotes), u"Footnoteword text."));
+    EXPECT_TRUE(Has(Find(c, StoryKind::Endnotes), u"Endnoteword text."));
+    EXPECT_TRUE(Has(Find(c, StoryKind::Comments), u"Commentword remark."));
+    EXPECT_TRUE(Has(Find(c, StoryKind::HeadersFooters), u"Headerword alpha\rFooterword page 1\r"));
+    EXPECT_TRUE(Has(Find(c, StoryKind::TextBoxes), u"Textboxword inside."));
+    // The text box is read once, though the file holds it twice (a
+    // DrawingML choice and a VML fallback).
+    const auto* boxes = Find(c, StoryKind::TextBoxes);
+    ASSERT_NE(boxes, nullptr);
+    EXPECT_EQ(boxes->find(u"Textboxword"), boxes->rfind(u"Textboxword"));
+    for (const auto& s : c.stories) {
+        EXPECT_FALSE(Has(&s.text, u"PAGE"));
+        EXPECT_FALSE(Has(&s.text, u"DATE"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DocxFixture, ::testing::Values("fmt-stories.docx", "fmt-stories.dotx"));
+
+// ---- Runs, breaks and marks ---------------------------------------------
+
+TEST(DocxText, TabsBreaksSymbolsAndHyphens)
+{
+    const std::string body = Para(
+        "<w:pPr><w:tabs><w:tab w:val=\"left\" w:pos=\"720\"/></w:tabs></w:pPr>"
+        "<w:r><w:t>a</w:t><w:tab/><w:t>b</w:t><w:br/><w:t>c</w:t><w:br w:type=\"page\"/><w:t>d</w:t><w:cr/>"
+        "<w:t>e</w:t><w:noBreakHyphen/><w:t>f</w:t><w:softHyphen/><w:t>g</w:t><w:sym w:font=\"Wingdings\" "
+        "w:char=\"F04A\"/><w:sym w:char=\"zz\"/><w:ptab w:relativeTo=\"margin\" w:alignment=\"right\" "
+        "w:leader=\"none\"/><w:t>h</w:t></w:r>");
+    EXPECT_EQ(MainOf(body), u"a\tb\vc\fd\ve\x1E" u"f\x1Fg\uF04A\th\r");
+}
+
+TEST(DocxText, TablesEndCellsAndRowsWithCellMarks)
+{
+    const std::string cell1 = "<w:tc><w:tcPr><w:tcW w:w=\"1\"/></w:tcPr>" + Para(TextRun("one")) + Para(TextRun("more")) + "</w:tc>";
+    const std::string cell2 = "<w:tc>" + Para(TextRun("two")) + "</w:tc>";
+    const std::string table = "<w:tbl><w:tblPr/><w:tblGrid/><w:tr>" + cell1 + cell2 + "</w:tr></w:tbl>";
+    EXPECT_EQ(MainOf(table + Para(TextRun("after"))), u"one\rmore\atwo\a\aafter\r");
+}
+
+TEST(DocxText, FieldsKeepResultsAndDropInstructions)
+{
+    const std::string complex =
+        "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> IF </w:instrText></w:r>"
+        "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText>PAGE</w:instrText></w:r>"
+        "<w:r><w:fldChar w:fldCharType=\"separate\"/></w:r><w:r><w:t>7</w:t></w:r>"
+        "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r><w:r><w:instrText> = 7 \"yes\"</w:instrText></w:r>"
+        "<w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" + TextRun("yes") +
+        "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+    const std::string simple = "<w:fldSimple w:instr=\" DATE \\@ &quot;yyyy&quot; \">" + TextRun("2024") + "</w:fldSimple>";
+    EXPECT_EQ(MainOf(Para(TextRun("A ") + complex + TextRun(" B ") + simple)), u"A yes B 2024\r");
+    // An instruction without a result, and a field that never ends.
+    const std::string noResult = "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:t>hidden</w:t></w:r>"
+                                 "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+    EXPECT_EQ(MainOf(Para(TextRun("x") + noResult + TextRun("y"))), u"xy\r");
+    std::string deep;
+    for (int i = 0; i < 300; ++i) deep += "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r>";
+    EXPECT_EQ(MainOf(Para(TextRun("before") + deep + TextRun("lost"))), u"before");
+}
+
+TEST(DocxText, DeletedAndMovedAwayTextIsNotRead)
+{
+    const std::string body = Para(TextRun("kept ") +
+                                  "<w:del w:id=\"1\" w:author=\"a\"><w:r><w:delText>gone</w:delText></w:r></w:del>"
+                                  "<w:ins w:id=\"2\" w:author=\"a\">" + TextRun("added ") + "</w:ins>"
+                                  "<w:moveFrom w:id=\"3\" w:author=\"a\">" + TextRun("moved") + "</w:moveFrom>"
+                                  "<w:moveTo w:id=\"4\" w:author=\"a\">" + TextRun("arrived") + "</w:moveTo>");
+    EXPECT_EQ(MainOf(body), u"kept added arrived\r");
+}
+
+TEST(DocxText, AlternateContentIsReadOnce)
+{
+    const std::string box = "<w:txbxContent>" + Para(TextRun("boxed")) + "</w:txbxContent>";
+    const std::string alt = "<w:r><mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing><wps:txbx>" + box +
+                            "</wps:txbx></w:drawing></mc:Choice><mc:Fallback><w:pict><v:textbox>" + box +
+                            "</v:textbox></w:pict></mc:Fallback></mc:AlternateContent></w:r>";
+    WordContent c;
+    std::string error;
+    ASSERT_TRUE(Read(Package(Body(Para(TextRun("before ") + alt + TextRun("after")))), c, error)) << error;
+    EXPECT_EQ(*Find(c, StoryKind::Main), u"before after\r");
+    ASSERT_NE(Find(c, StoryKind::TextBoxes), nullptr);
+    EXPECT_EQ(*Find(c, StoryKind::TextBoxes), u"boxed\r");
+
+    // Only a fallback: it is read.
+    const std::string fallbackOnly = "<w:r><mc:AlternateContent><mc:Fallback>" + TextRun("fb") +
+                                     "</mc:Fallback></mc:AlternateContent></w:r>";
+    EXPECT_EQ(MainOf(Para(fallbackOnly)), u"fb\r");
+}
+
+TEST(DocxText, MathTextAndStrictNamespaceAreRead)
+{
+    EXPECT_EQ(MainOf(Para("<m:oMath><m:r><m:t>x+1</m:t></m:r></m:oMath>")), u"x+1\r");
+    const std::string strict =
+        "<w:document xmlns:w=\"http://purl.oclc.org/ooxml/wordprocessingml/main\"><w:body><w:p><w:r><w:t>strict"
+        "</w:t><w:br w:type=\"page\"/></w:r></w:p></w:body></w:document>";
+    WordContent c;
+    std::string error;
+    ASSERT_TRUE(Read(Package(strict), c, error)) << error;
+    EXPECT_EQ(c.stories[0].text, u"strict\f\r");
+}
+
+// ---- Package structure --------------------------------------------------
+
+TEST(DocxPackage, StoryPartsComeThroughTheDocumentRelationships)
+{
+    const std::string rels =
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"r1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/header\" Target=\"header1.xml\"/>"
+        "<Relationship Id=\"r2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/footer\" Target=\"/word/sub/../footer1.xml\"/>"
+        "<Relationship Id=\"r3\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/footnotes\" Target=\"footnotes.xml\"/>"
+        "<Relationship Id=\"r4\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/endnotes\" Target=\"endnotes.xml\"/>"
+        "<Relationship Id=\"r5\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments\" Target=\"comments.xml\"/>"
+        "<Relationship Id=\"r6\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/header\" Target=\"http://example.com/x.xml\" TargetMode=\"External\"/>"
+        "<Relationship Id=\"r7\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/header\" Target=\"missing.xml\"/>"
+        "</Relationships>";
+    auto part = [](const std::string& root, const std::string& inner) {
+        return "<w:" + root + " " + kNs + ">" + inner + "</w:" + root + ">";
+    };
+    const std::string hdrBox = "<w:r><w:pict><v:textbox><w:txbxContent>" + Para(TextRun("hbox")) +
+                               "</w:txbxContent></v:textbox></w:pict></w:r>";
+    const auto zip = Package(
+        Body(Para(TextRun("body") + "<w:r><w:footnoteReference w:id=\"1\"/></w:r>")),
+        {{"word/_rels/document.xml.rels", rels},
+         {"word/header1.xml", part("hdr", Para(TextRun("head") + hdrBox))},
+         {"word/footer1.xml", part("ftr", Para(TextRun("foot")))},
+         {"word/footnotes.xml",
+          part("footnotes", "<w:footnote w:type=\"separator\" w:id=\"-1\">" + Para("<w:r><w:separator/></w:r>") +
+                                "</w:footnote><w:footnote w:id=\"1\">" + Para(TextRun("note")) + "</w:footnote>")},
+         {"word/endnotes.xml", part("endnotes", "<w:endnote w:id=\"1\">" + Para(TextRun("endn")) + "</w:endnote>")},
+         {"word/comments.xml", part("comments", "<w:comment w:id=\"0\">" + Para(TextRun("remark")) + "</w:comment>")}});
+    WordContent c;
+    std::string error;
+    ASSERT_TRUE(Read(zip, c, error)) << error;
+    EXPECT_EQ(*Find(c, StoryKind::Main), u"body\r");
+    EXPECT_EQ(*Find(c, StoryKind::HeadersFooters), u"head\rfoot\r");
+    EXPECT_EQ(*Find(c, StoryKind::HeaderTextBoxes), u"hbox\r");
+    EXPECT_EQ(*Find(c, StoryKind::Footnotes), u"note\r");
+    EXPECT_EQ(*Find(c, StoryKind::Endnotes), u"endn\r");
+    EXPECT_EQ(*Find(c, StoryKind::Comments), u"remark\r");
+    EXPECT_EQ(Find(c, StoryKind::TextBoxes), nullptr);
+}
+
+TEST(DocxPackage, MainDocumentFromContentTypesWhenRelationshipsAreMissing)
+{
+    const std::string types =
+        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"><Override "
+        "PartName=\"/word/main.xml\" ContentType=\"application/vnd.ms-word.document.macroEnabled.main+xml\"/></Types>";
+    const auto zip = ziptest::BuildZip({{"[Content_Types].xml", types}, {"word/main.xml", Body(Para(TextRun("macro")))}});
+    WordContent c;
+    std::string error;
+    ASSERT_TRUE(Read(zip, c, error)) << error;
+    EXPECT_EQ(c.stories[0].text, u"macro\r");
+}
+
+TEST(DocxPackage, PackagesWithoutAWordDocumentFail)
+{
+    WordContent c;
+    std::string error;
+    EXPECT_FALSE(Read(ziptest::BuildZip({{"xl/workbook.xml", "<workbook/>"}}), c, error));
+    EXPECT_NE(error.find("no Word document"), std::string::npos) << error;
+    EXPECT_FALSE(Read(std::vector<std::uint8_t>{'P', 'K', 3, 4, 0, 0}, c, error));
+    EXPECT_FALSE(Read({}, c, error));
+}
+
+TEST(DocxPackage, EncryptedPackageFailsAsEncrypted)
+{
+    const auto cf = docbin::CompoundFileOf({{"EncryptionInfo", docbin::Bytes(64, 4)},
+                                            {"EncryptedPackage", docbin::Bytes(2048, 7)}});
+    WordContent c;
+    std::string error;
+    EXPECT_FALSE(Read(cf, c, error));
+    EXPECT_NE(error.find("encrypted"), std::string::npos) << error;
+}
+
+// ---- Hostile packages ----------------------------------------------------
+
+TEST(DocxHostile, BombDoctypeDepthAndMalformedXmlFail)
+{
+    WordContent c;
+    std::string error;
+    // A body of 20 MiB of one character: the ratio cap stops it early.
+    const std::string bomb = Body(Para(TextRun(std::string(20u << 20, 'a'))));
+    EXPECT_FALSE(Read(Package(bomb), c, error));
+    EXPECT_NE(error.find("bomb"), std::string::npos) << error;
+
+    const std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY a \"aaaaaaaaaa\">"
+                               "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>" + Body(Para(TextRun("&b;")));
+    EXPECT_FALSE(Read(Package(laughs), c, error));
+    EXPECT_NE(error.find("not allowed"), std::string::npos) << error;
+
+    std::string deep;
+    for (int i = 0; i < 400; ++i) deep += "<w:sdt><w:sdtContent>";
+    EXPECT_FALSE(Read(Package(Body(deep)), c, error));
+    EXPECT_NE(error.find("deeper"), std::string::npos) << error;
+
+    EXPECT_FALSE(Read(Package(Body("<w:p><w:r></w:p>")), c, error));
+    EXPECT_NE(error.find("malformed"), std::string::npos) << error;
+    EXPECT_TRUE(c.stories.empty());
+}
+
+TEST(DocxHostile, RelationshipsCannotEscapeThePackageOrLoop)
+{
+    const std::string rels =
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"a\" Type=\"http://x/header\" Target=\"../../../etc/passwd\"/>"
+        "<Relationship Id=\"b\" Type=\"http://x/header\" Target=\"document.xml\"/>"
+        "<Relationship Id=\"c\" Type=\"http://x/footer\" Target=\"f.xml\"/>"
+        "<Relationship Id=\"d\" Type=\"http://x/footer\" Target=\"F.xml\"/>"
+        "</Relationships>";
+    const auto zip = Package(Body(Para(TextRun("body"))),
+                             {{"word/_rels/document.xml.rels", rels},
+                              {"word/f.xml", "<w:ftr " + kNs + ">" + Para(TextRun("foot")) + "</w:ftr>"}});
+    WordContent c;
+    std::string error;
+    ASSERT_TRUE(Read(zip, c, error)) << error;
+    EXPECT_EQ(*Find(c, StoryKind::Main), u"body\r");
+    // The footer is read once although two relationships name it.
+    EXPECT_EQ(*Find(c, StoryKind::HeadersFooters), u"foot\r");
+}
+
+}  // namespace

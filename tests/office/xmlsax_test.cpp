@@ -1,0 +1,156 @@
+// The streaming XML wrapper: namespace-resolved names, attributes, text,
+// and refusal of DTDs, entity tricks, deep nesting and oversized input.
+#include "office/xmlsax.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+
+// Records every event as a line of text.
+class Recorder : public office::XmlSax {
+public:
+    using XmlSax::XmlSax;
+    std::vector<std::string> events;
+    std::string stopAt;
+
+protected:
+    void StartElement(const office::XmlName& name, const office::XmlAttributes& attrs) override
+    {
+        std::string e = "<" + std::string(name.ns) + "|" + std::string(name.local);
+        attrs.ForEach([&](const office::XmlName& an, std::string_view v) {
+            e += " " + std::string(an.ns) + "|" + std::string(an.local) + "=" + std::string(v);
+        });
+        events.push_back(e + "@" + std::to_string(Depth()));
+        if (!stopAt.empty() && name.local == stopAt) Stop("stopped at " + stopAt);
+    }
+    void EndElement(const office::XmlName& name) override { events.push_back("/" + std::string(name.local)); }
+    void CharacterData(std::string_view text) override
+    {
+        if (!events.empty() && events.back().rfind("T:", 0) == 0) events.back() += text;
+        else events.push_back("T:" + std::string(text));
+    }
+};
+
+TEST(XmlSax, ResolvesNamespacesWhateverThePrefix)
+{
+    const std::string xml = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>") +
+                            "<x:document xmlns:x=\"" + kW + "\"><x:t x:space=\"preserve\" plain=\"1\">a &amp; b</x:t></x:document>";
+    Recorder r;
+    std::string error;
+    ASSERT_TRUE(r.Parse(xml, error)) << error;
+    ASSERT_EQ(r.events.size(), 5u);
+    EXPECT_EQ(r.events[0], std::string("<") + kW + "|document@1");
+    EXPECT_EQ(r.events[1], std::string("<") + kW + "|t " + kW + "|space=preserve |plain=1@2");
+    EXPECT_EQ(r.events[2], "T:a & b");
+    EXPECT_EQ(r.events[3], "/t");
+    EXPECT_EQ(r.events[4], "/document");
+}
+
+TEST(XmlSax, AttributeLookupByNamespace)
+{
+    class Probe : public office::XmlSax {
+    public:
+        std::string val, missing = "unset";
+    protected:
+        void StartElement(const office::XmlName& name, const office::XmlAttributes& a) override
+        {
+            if (name.local != "sym") return;
+            const char* v = a.Get(kW, "char");
+            val = v != nullptr ? v : "";
+            missing = a.Get("", "char") == nullptr ? "null" : "found";
+        }
+        void EndElement(const office::XmlName&) override {}
+        void CharacterData(std::string_view) override {}
+    } p;
+    std::string error;
+    ASSERT_TRUE(p.Parse(std::string("<w:sym xmlns:w=\"") + kW + "\" w:char=\"F04A\"/>", error)) << error;
+    EXPECT_EQ(p.val, "F04A");
+    EXPECT_EQ(p.missing, "null");
+}
+
+TEST(XmlSax, DecodesCharacterReferencesToUtf8)
+{
+    Recorder r;
+    std::string error;
+    ASSERT_TRUE(r.Parse("<a>&#x20AC;&#233;&lt;&gt;&quot;&apos;</a>", error)) << error;
+    ASSERT_EQ(r.events.size(), 3u);
+    EXPECT_EQ(r.events[1], "T:\xE2\x82\xAC\xC3\xA9<>\"'");
+}
+
+TEST(XmlSax, RefusesDoctypeAndEntityExpansion)
+{
+    const std::string laughs =
+        "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">"
+        "<!ENTITY lol2 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">]><lolz>&lol2;</lolz>";
+    Recorder r;
+    std::string error;
+    EXPECT_FALSE(r.Parse(laughs, error));
+    EXPECT_NE(error.find("not allowed"), std::string::npos) << error;
+    EXPECT_TRUE(r.events.empty());
+
+    Recorder ext;
+    EXPECT_FALSE(ext.Parse("<!DOCTYPE a SYSTEM \"file:///etc/passwd\"><a/>", error));
+
+    Recorder undeclared;
+    EXPECT_FALSE(undeclared.Parse("<a>&nbsp;</a>", error));
+    EXPECT_NE(error.find("malformed"), std::string::npos) << error;
+}
+
+TEST(XmlSax, CapsDepth)
+{
+    std::string deep;
+    for (int i = 0; i < 300; ++i) deep += "<a>";
+    for (int i = 0; i < 300; ++i) deep += "</a>";
+    Recorder r;
+    std::string error;
+    EXPECT_FALSE(r.Parse(deep, error));
+    EXPECT_NE(error.find("deeper"), std::string::npos) << error;
+
+    office::XmlLimits lim;
+    lim.maxDepth = 300;
+    Recorder ok(lim);
+    EXPECT_TRUE(ok.Parse(deep, error)) << error;
+}
+
+TEST(XmlSax, CapsInputSize)
+{
+    office::XmlLimits lim;
+    lim.maxInputBytes = 10;
+    Recorder r(lim);
+    std::string error;
+    EXPECT_FALSE(r.Parse("<a>0123456789</a>", error));
+    EXPECT_NE(error.find("too large"), std::string::npos);
+}
+
+TEST(XmlSax, MalformedAndEmptyInputFailWithReason)
+{
+    std::string error;
+    Recorder a;
+    EXPECT_FALSE(a.Parse("<a><b></a>", error));
+    EXPECT_NE(error.find("line 1"), std::string::npos) << error;
+    Recorder b;
+    EXPECT_FALSE(b.Parse("", error));
+    Recorder c;
+    EXPECT_FALSE(c.Parse("<p:a/>", error));  // unbound prefix
+    Recorder d;
+    EXPECT_FALSE(d.Parse("<a/>\xff", error));
+}
+
+TEST(XmlSax, StopFromCallbackEndsTheParse)
+{
+    Recorder r;
+    r.stopAt = "b";
+    std::string error;
+    EXPECT_FALSE(r.Parse("<a><b/><c/></a>", error));
+    EXPECT_EQ(error, "stopped at b");
+    for (const auto& e : r.events) EXPECT_EQ(e.find("|c"), std::string::npos);
+    // A parser object is single use.
+    EXPECT_FALSE(r.Parse("<a/>", error));
+}
+
+}  // namespace

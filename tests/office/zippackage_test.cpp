@@ -1,0 +1,184 @@
+// Zip package reading: lookup, limits against bombs and lying headers, and
+// OPC part-name resolution.
+#include "office/zippackage.h"
+
+#include "tests/office/zipfixture.h"
+
+#include <gtest/gtest.h>
+
+using office::ZipLimits;
+using office::ZipPackage;
+
+namespace {
+
+office::ByteView View(const std::vector<std::uint8_t>& v)
+{
+    return {v.data(), v.size()};
+}
+
+TEST(ZipPackage, ReadsEntriesByExactAndCaseFoldedName)
+{
+    const auto zip = ziptest::BuildZip({{"word/document.xml", "<w:document/>"},
+                                        {"[Content_Types].xml", "<Types/>", true},
+                                        {"docProps/App.xml", "app"}});
+    ZipPackage pkg;
+    std::string error;
+    ASSERT_TRUE(pkg.Open(View(zip), error)) << error;
+    EXPECT_TRUE(pkg.HasEntry("word/document.xml"));
+    EXPECT_TRUE(pkg.HasEntry("/word/document.xml"));
+    EXPECT_TRUE(pkg.HasEntry("Word/Document.XML"));
+    EXPECT_FALSE(pkg.HasEntry("word/styles.xml"));
+
+    std::string out;
+    ASSERT_TRUE(pkg.ReadEntry("word/document.xml", out, error)) << error;
+    EXPECT_EQ(out, "<w:document/>");
+    ASSERT_TRUE(pkg.ReadEntry("[Content_Types].xml", out, error)) << error;
+    EXPECT_EQ(out, "<Types/>");
+    ASSERT_TRUE(pkg.ReadEntry("docprops/app.xml", out, error)) << error;
+    EXPECT_EQ(out, "app");
+    EXPECT_EQ(pkg.TotalBytesRead(), 13u + 8u + 3u);
+
+    EXPECT_FALSE(pkg.ReadEntry("missing.xml", out, error));
+    EXPECT_NE(error.find("missing"), std::string::npos);
+    EXPECT_EQ(pkg.EntryNames().size(), 3u);
+
+    std::uint64_t size = 0;
+    std::uint64_t packed = 0;
+    ASSERT_TRUE(pkg.DeclaredSizes("[Content_Types].xml", size, packed));
+    EXPECT_EQ(size, 8u);
+    EXPECT_EQ(packed, 8u);  // stored
+    EXPECT_FALSE(pkg.DeclaredSizes("missing.xml", size, packed));
+}
+
+TEST(ZipPackage, RejectsBytesThatAreNotAZip)
+{
+    const std::vector<std::uint8_t> junk = {'P', 'K', 3, 4, 'n', 'o', 't', ' ', 'a', ' ', 'z', 'i', 'p'};
+    ZipPackage pkg;
+    std::string error;
+    EXPECT_FALSE(pkg.Open(View(junk), error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(pkg.HasEntry("x"));
+    std::string out;
+    EXPECT_FALSE(pkg.ReadEntry("x", out, error));
+
+    const std::vector<std::uint8_t> empty;
+    ZipPackage pkg2;
+    EXPECT_FALSE(pkg2.Open(View(empty), error));
+}
+
+TEST(ZipPackage, HighlyCompressibleEntryFailsAsBomb)
+{
+    // 8 MiB of one letter deflates to a few KiB: a ratio far beyond 200.
+    const std::string big(8u << 20, 'a');
+    const auto zip = ziptest::BuildZip({{"bomb.xml", big}, {"small.xml", "ok"}});
+    ASSERT_LT(zip.size(), 100000u);
+    ZipPackage pkg;
+    std::string error;
+    ASSERT_TRUE(pkg.Open(View(zip), error)) << error;
+    std::string out;
+    EXPECT_FALSE(pkg.ReadEntry("bomb.xml", out, error));
+    EXPECT_NE(error.find("bomb"), std::string::npos) << error;
+    EXPECT_TRUE(out.empty());
+    // The ratio check stops early: far less than the whole entry was inflated.
+    EXPECT_LT(pkg.TotalBytesRead(), 2u << 20);
+    // The package stays usable for its other parts.
+    ASSERT_TRUE(pkg.ReadEntry("small.xml", out, error)) << error;
+    EXPECT_EQ(out, "ok");
+}
+
+TEST(ZipPackage, EntryAndTotalCapsAreEnforced)
+{
+    const std::string a(3000, 'x');
+    const std::string b(3000, 'y');
+    const auto zip = ziptest::BuildZip({{"a", a, true}, {"b", b, true}});
+
+    ZipLimits entryCap;
+    entryCap.maxEntryBytes = 2000;
+    ZipPackage p1(entryCap);
+    std::string error, out;
+    ASSERT_TRUE(p1.Open(View(zip), error)) << error;
+    EXPECT_FALSE(p1.ReadEntry("a", out, error));
+    EXPECT_NE(error.find("too large"), std::string::npos);
+
+    ZipLimits totalCap;
+    totalCap.maxTotalBytes = 5000;
+    ZipPackage p2(totalCap);
+    ASSERT_TRUE(p2.Open(View(zip), error)) << error;
+    EXPECT_TRUE(p2.ReadEntry("a", out, error)) << error;
+    EXPECT_FALSE(p2.ReadEntry("b", out, error));
+    EXPECT_NE(error.find("size limit"), std::string::npos) << error;
+    // Reading the same entry again counts again: the total bounds work done.
+    EXPECT_FALSE(p2.ReadEntry("a", out, error));
+}
+
+TEST(ZipPackage, HeaderThatUnderstatesTheSizeFails)
+{
+    const std::string text(5000, 'q');
+    auto zip = ziptest::BuildZip({{"part.xml", text, true}});
+    ziptest::RewriteUncompressedSizes(zip, 100);
+    ZipPackage pkg;
+    std::string error, out;
+    if (!pkg.Open(View(zip), error)) {
+        SUCCEED() << "refused at open: " << error;
+        return;
+    }
+    EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error));
+    EXPECT_LE(out.size(), 100u);
+}
+
+TEST(ZipPackage, HeaderThatOverstatesTheSizeFailsWithoutReserving)
+{
+    const std::string text = "short";
+    auto zip = ziptest::BuildZip({{"part.xml", text, true}});
+    ziptest::RewriteUncompressedSizes(zip, 200u << 20);
+    ZipPackage pkg;
+    std::string error, out;
+    if (!pkg.Open(View(zip), error)) {
+        SUCCEED() << "refused at open: " << error;
+        return;
+    }
+    EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error));
+    EXPECT_EQ(out.capacity() < (1u << 20), true);
+}
+
+TEST(ZipPackage, DeclaredSizeOverCapFailsBeforeReading)
+{
+    auto zip = ziptest::BuildZip({{"part.xml", "abc", true}});
+    ziptest::RewriteUncompressedSizes(zip, 0xFFFFFFF0u);
+    ZipPackage pkg;
+    std::string error, out;
+    if (!pkg.Open(View(zip), error)) return;
+    EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error));
+    EXPECT_EQ(pkg.TotalBytesRead(), 0u);
+}
+
+TEST(PartNames, ResolveRelativeAbsoluteAndEscapedTargets)
+{
+    using office::ResolvePartTarget;
+    EXPECT_EQ(ResolvePartTarget("word/document.xml", "header1.xml"), "word/header1.xml");
+    EXPECT_EQ(ResolvePartTarget("word/document.xml", "./media/../footer2.xml"), "word/footer2.xml");
+    EXPECT_EQ(ResolvePartTarget("word/document.xml", "../customXml/item1.xml"), "customXml/item1.xml");
+    EXPECT_EQ(ResolvePartTarget("word/document.xml", "/word/footnotes.xml"), "word/footnotes.xml");
+    EXPECT_EQ(ResolvePartTarget("", "word/document.xml"), "word/document.xml");
+    EXPECT_EQ(ResolvePartTarget("/", "/word/document.xml"), "word/document.xml");
+    EXPECT_EQ(ResolvePartTarget("word/document.xml", "my%20header.xml"), "word/my header.xml");
+    EXPECT_EQ(ResolvePartTarget("word/document.xml", "comments.xml#frag"), "word/comments.xml");
+    EXPECT_EQ(ResolvePartTarget("word/document.xml", "sub\\x.xml"), "word/sub/x.xml");
+    // Climbing above the root and external targets resolve to nothing.
+    EXPECT_EQ(ResolvePartTarget("word/document.xml", "../../etc/passwd"), "");
+    EXPECT_EQ(ResolvePartTarget("word/document.xml", "http://example.com/x.xml"), "");
+    EXPECT_EQ(ResolvePartTarget("word/document.xml", "file:///tmp/x"), "");
+    EXPECT_EQ(ResolvePartTarget("word/document.xml", ""), "");
+}
+
+TEST(PartNames, RelationshipsPart)
+{
+    using office::RelationshipsPartOf;
+    EXPECT_EQ(RelationshipsPartOf(""), "_rels/.rels");
+    EXPECT_EQ(RelationshipsPartOf("/"), "_rels/.rels");
+    EXPECT_EQ(RelationshipsPartOf("word/document.xml"), "word/_rels/document.xml.rels");
+    EXPECT_EQ(RelationshipsPartOf("/word/document.xml"), "word/_rels/document.xml.rels");
+    EXPECT_EQ(RelationshipsPartOf("document.xml"), "_rels/document.xml.rels");
+}
+
+}  // namespace
