@@ -1,0 +1,16 @@
+// The result list's six small pictures, one per file kind, drawn here:
+// 0 Word document, 1 Word template (with a binding), 2 Excel workbook,
+// 3 Excel template (with a binding), 4 text file (a note pad), 5 web page.
+// The file kinds of the search (FILE_KIND_*) are the indexes.
+#pragma once
+
+#include <QPixmap>
+
+class CFileKindIcons {
+public:
+    static constexpr int kSize = 16;
+    static constexpr int kCount = 6;
+
+    // Picture `index`; a null pixmap for an index outside 0..5.
+    static QPixmap Icon(int index);
+};
