@@ -14,7 +14,7 @@ deps:
 	@./scripts/setup-deps.sh
 
 configure:
-	cmake -S . -B $(BUILD_DIR) -DVARNEL_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVARNEL_WERROR=ON $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
