@@ -1,0 +1,507 @@
+// BIFF5/7 and BIFF8 workbook reading (see biffreader.h).
+#include "office/biffreader.h"
+
+#include "office/biffrecords.h"
+#include "office/cellformat.h"
+#include "office/compoundfile.h"
+#include "office/xlsdecrypt.h"
+
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <memory>
+
+namespace office {
+
+namespace {
+
+using biff::Record;
+using biff::RecordWalker;
+using biff::U16;
+using biff::U32;
+
+constexpr std::uint16_t kBiff8 = 0x0600;
+constexpr std::uint16_t kBiff5 = 0x0500;
+
+// Nested BOF/EOF pairs (charts inside a sheet) deeper than this are damage.
+constexpr int kMaxDepth = 16;
+
+struct SheetEntry {
+    std::uint32_t offset = 0;
+    SheetVisibility visibility = SheetVisibility::Visible;
+    std::uint8_t type = 0;
+    std::u16string name;
+};
+
+struct ConverterCloser {
+    void operator()(UConverter* c) const { ucnv_close(c); }
+};
+
+// Turns 8-bit text of the workbook's code page into UTF-16.
+class CodePageText {
+public:
+    void SetCodePage(std::uint16_t codePage)
+    {
+        m_conv.reset();
+        m_latin1 = false;
+        std::string name;
+        switch (codePage) {
+        case 1200: m_latin1 = true; return;  // BIFF8's compressed Unicode
+        case 367: name = "US-ASCII"; break;
+        case 0x8000: case 10000: name = "macintosh"; break;
+        case 0x8001: name = "windows-1252"; break;
+        default: name = "windows-" + std::to_string(codePage); break;
+        }
+        UErrorCode status = U_ZERO_ERROR;
+        m_conv.reset(ucnv_open(name.c_str(), &status));
+        if (U_FAILURE(status) || !m_conv) {
+            status = U_ZERO_ERROR;
+            name = "cp" + std::to_string(codePage);
+            m_conv.reset(ucnv_open(name.c_str(), &status));
+            if (U_FAILURE(status)) m_conv.reset();
+        }
+    }
+
+    std::u16string Decode(const std::uint8_t* p, std::size_t n)
+    {
+        std::u16string out;
+        if (n == 0) return out;
+        if (!m_conv && !m_latin1) SetCodePage(1252);
+        if (!m_conv) {
+            out.reserve(n);
+            for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<char16_t>(p[i]));
+            return out;
+        }
+        out.resize(n * 2 + 2);
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t len = ucnv_toUChars(m_conv.get(), reinterpret_cast<UChar*>(out.data()),
+                                          static_cast<int32_t>(out.size()), reinterpret_cast<const char*>(p),
+                                          static_cast<int32_t>(n), &status);
+        if (U_FAILURE(status) || len < 0) {
+            out.clear();
+            for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<char16_t>(p[i]));
+            return out;
+        }
+        out.resize(static_cast<std::size_t>(len));
+        return out;
+    }
+
+private:
+    std::unique_ptr<UConverter, ConverterCloser> m_conv;
+    bool m_latin1 = false;
+};
+
+class StreamParser {
+public:
+    StreamParser(std::vector<std::uint8_t> stream, WorkbookBuilder& builder, std::u16string password)
+        : m_stream(std::move(stream)), m_builder(builder), m_password(std::move(password)), m_budget(m_stream.size())
+    {
+    }
+
+    bool Parse(std::string& error)
+    {
+        if (!ParseGlobals(error)) return false;
+        ResolveStyles();
+        const auto starts = SubstreamStarts();
+        std::size_t sheetNumber = 0;
+        for (std::size_t i = 0; i < m_sheets.size(); ++i) {
+            const SheetEntry& entry = m_sheets[i];
+            // Only worksheets (and dialog sheets, stored alike) belong to the
+            // Worksheets collection; charts and macro sheets do not.
+            if (entry.type != 0) continue;
+            if (!m_builder.AddSheet(entry.name, entry.visibility)) break;
+            ++sheetNumber;
+            std::size_t start = entry.offset;
+            if (!IsBofAt(start)) start = i < starts.size() ? starts[i] : m_stream.size();
+            if (IsBofAt(start)) ParseSheet(start);
+            if (m_budget == 0) m_builder.Fail("damaged workbook stream (sheets overlap)");
+            if (m_builder.Failed()) break;
+        }
+        if (m_builder.Failed()) {
+            error = m_builder.Error();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    ByteView Stream() const { return ByteView(m_stream.data(), m_stream.size()); }
+
+    bool IsBofAt(std::size_t pos) const
+    {
+        return pos < m_stream.size() && m_stream.size() - pos >= 8 && U16(m_stream.data() + pos) == biff::kBof;
+    }
+
+    std::u16string ReadBiff5String(ByteView body, std::size_t pos, unsigned countBytes)
+    {
+        if (pos > body.size() || body.size() - pos < countBytes) return {};
+        std::size_t count = countBytes == 1 ? body[pos] : U16(body.data() + pos);
+        pos += countBytes;
+        count = std::min(count, body.size() - pos);
+        return m_text.Decode(body.data() + pos, count);
+    }
+
+    // A string field of a record: BIFF8 Unicode string or BIFF5 8-bit.
+    std::u16string ReadString(ByteView body, std::size_t pos, unsigned countBytes)
+    {
+        if (m_version == kBiff8) {
+            std::u16string out;
+            biff::ReadUnicodeString(body, pos, countBytes, out);
+            return out;
+        }
+        return ReadBiff5String(body, pos, countBytes);
+    }
+
+    std::vector<ByteView> WithContinues(const Record& first, RecordWalker& walker)
+    {
+        std::vector<ByteView> parts{first.body};
+        Record next;
+        // CONTINUE records are bounded by the stream: each consumes 4 bytes.
+        while (walker.PeekType() == biff::kContinue && walker.Next(next)) parts.push_back(next.body);
+        return parts;
+    }
+
+    bool ParseGlobals(std::string& error)
+    {
+        RecordWalker walker(Stream(), 0);
+        Record r;
+        if (!walker.Next(r)) {
+            error = "empty workbook stream";
+            return false;
+        }
+        if (r.type == biff::kBof2 || r.type == biff::kBof3 || r.type == biff::kBof4) {
+            error = "workbook of Excel 4 or older";
+            return false;
+        }
+        if (r.type != biff::kBof || r.body.size() < 4) {
+            error = "workbook stream does not start with BOF";
+            return false;
+        }
+        const std::uint16_t version = U16(r.body.data());
+        m_version = version == kBiff8 ? kBiff8 : kBiff5;
+        if (version != kBiff8 && version != kBiff5 && version != 0) {
+            // Excel reads BIFF7 files that carry 0x0500; a few writers put
+            // other values here. Trust the stream layout over the field.
+            m_version = r.body.size() >= 16 ? kBiff8 : kBiff5;
+        }
+        if (m_version == kBiff8) m_text.SetCodePage(1200);
+        while (walker.Next(r)) {
+            const ByteView b = r.body;
+            switch (r.type) {
+            case biff::kEof: m_globalsEnd = walker.Position(); return true;
+            case biff::kFilePass: {
+                XlsDecryptor decryptor;
+                if (m_version != kBiff8) {
+                    error = "protected by a password";
+                    return false;
+                }
+                if (!decryptor.Init(b, m_password, error)) return false;
+                const std::size_t resume = walker.Position();
+                decryptor.DecryptStream(m_stream);
+                walker = RecordWalker(Stream(), resume);
+                break;
+            }
+            case biff::kCodePage:
+                if (b.size() >= 2 && m_version != kBiff8) m_text.SetCodePage(U16(b.data()));
+                break;
+            case biff::kDateMode:
+                if (b.size() >= 2) m_builder.SetDate1904(U16(b.data()) != 0);
+                break;
+            case biff::kFormat:
+                if (b.size() >= 3) {
+                    const std::uint16_t index = U16(b.data());
+                    const auto code = ReadString(b, 2, m_version == kBiff8 ? 2 : 1);
+                    m_formats[index] = StyleOfFormatCode(code);
+                }
+                break;
+            case biff::kXf:
+                if (b.size() >= 4 && m_xfFormats.size() < 65536) m_xfFormats.push_back(U16(b.data() + 2));
+                break;
+            case biff::kBoundSheet:
+                if (b.size() >= 7 && m_sheets.size() < 65536) {
+                    SheetEntry entry;
+                    entry.offset = U32(b.data());
+                    const std::uint8_t state = b[4] & 0x3;
+                    entry.visibility = state == 1   ? SheetVisibility::Hidden
+                                       : state == 2 ? SheetVisibility::VeryHidden
+                                                    : SheetVisibility::Visible;
+                    entry.type = b[5];
+                    entry.name = ReadString(b, 6, 1);
+                    m_sheets.push_back(std::move(entry));
+                }
+                break;
+            case biff::kSst:
+                ReadSst(WithContinues(r, walker));
+                if (m_builder.Failed()) {
+                    error = m_builder.Error();
+                    return false;
+                }
+                break;
+            default: break;
+            }
+        }
+        if (walker.Damaged() && m_sheets.empty()) {
+            error = "damaged workbook stream";
+            return false;
+        }
+        m_globalsEnd = walker.Position();
+        return true;
+    }
+
+    void ReadSst(std::vector<ByteView> parts)
+    {
+        if (parts.empty() || parts[0].size() < 8) return;
+        const std::uint32_t unique = U32(parts[0].data() + 4);
+        parts[0] = parts[0].subspan(8);
+        std::size_t bytes = 0;
+        for (const auto& p : parts) bytes += p.size();
+        // Each string takes at least 3 bytes, so a lying count cannot make
+        // the table larger than the data.
+        const std::size_t count = std::min<std::size_t>(unique, bytes / 3 + 1);
+        m_sst.reserve(count);
+        biff::ContinuedReader reader(std::move(parts));
+        std::u16string text;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!reader.UnicodeString(text)) {
+                // A string cut short still counts with what was read.
+                if (!text.empty()) m_sst.push_back(m_builder.AddText(text));
+                break;
+            }
+            m_sst.push_back(m_builder.AddText(text));
+            if (m_builder.Failed()) return;
+        }
+    }
+
+    void ResolveStyles()
+    {
+        m_xfStyles.reserve(m_xfFormats.size());
+        for (std::uint16_t format : m_xfFormats) {
+            const auto it = m_formats.find(format);
+            m_xfStyles.push_back(it != m_formats.end() ? it->second : StyleOfBuiltinFormat(format));
+        }
+    }
+
+    // Where each substream after the globals begins, in stream order; used
+    // when a BOUNDSHEET's offset does not point at a BOF.
+    std::vector<std::size_t> SubstreamStarts() const
+    {
+        std::vector<std::size_t> starts;
+        RecordWalker walker(Stream(), m_globalsEnd);
+        Record r;
+        int depth = 0;
+        while (walker.Next(r) && starts.size() < m_sheets.size()) {
+            if (r.type == biff::kBof) {
+                if (depth == 0) starts.push_back(r.offset);
+                if (++depth > kMaxDepth) break;
+            } else if (r.type == biff::kEof && depth > 0) {
+                --depth;
+            }
+        }
+        return starts;
+    }
+
+    NumberStyle StyleOf(const std::uint8_t* cellHeader) const
+    {
+        const std::uint16_t xf = U16(cellHeader + 4);
+        return xf < m_xfStyles.size() ? m_xfStyles[xf] : NumberStyle::General;
+    }
+
+    void ParseSheet(std::size_t start)
+    {
+        RecordWalker walker(Stream(), start);
+        Record r;
+        int depth = 0;
+        std::size_t pendingString = 0;
+        bool pending = false;
+        while (walker.Next(r) && !m_builder.Failed()) {
+            // Sheets of a sound file never share records, so all of them
+            // together are at most the stream; BOUNDSHEETs that all point at
+            // one large sheet must not make the work grow with their number.
+            const std::size_t cost = 4 + r.body.size();
+            if (cost > m_budget) {
+                m_budget = 0;
+                return;
+            }
+            m_budget -= cost;
+            const ByteView b = r.body;
+            if (r.type == biff::kBof) {
+                if (++depth > kMaxDepth) return;
+                continue;
+            }
+            if (r.type == biff::kEof) {
+                if (--depth <= 0) return;
+                continue;
+            }
+            if (depth != 1) continue;  // inside an embedded chart
+            if (r.type == biff::kString) {
+                if (pending) {
+                    std::u16string text;
+                    if (m_version == kBiff8) {
+                        biff::ContinuedReader reader(WithContinues(r, walker));
+                        std::uint16_t count = 0;
+                        std::uint8_t flags = 0;
+                        if (reader.U16(count) && reader.U8(flags)) reader.Chars(count, (flags & 1) != 0, text);
+                    } else {
+                        text = ReadBiff5String(b, 0, 2);
+                    }
+                    if (Cell* cell = m_builder.CellAt(pendingString)) {
+                        if (text.empty()) {
+                            cell->kind = CellKind::Text;
+                            cell->text = kNoText;
+                        } else {
+                            const std::uint32_t index = m_builder.AddText(std::move(text));
+                            cell = m_builder.CellAt(pendingString);
+                            if (cell != nullptr) cell->text = index;
+                        }
+                    }
+                    pending = false;
+                }
+                continue;
+            }
+            if (b.size() < 6) continue;
+            const std::uint32_t row = U16(b.data());
+            const std::uint32_t col = U16(b.data() + 2);
+            switch (r.type) {
+            case biff::kNumber:
+                if (b.size() >= 14) m_builder.AddNumber(row, col, biff::F64(b.data() + 6), StyleOf(b.data()));
+                pending = false;
+                break;
+            case biff::kRk:
+                if (b.size() >= 10) m_builder.AddNumber(row, col, biff::RkValue(U32(b.data() + 6)), StyleOf(b.data()));
+                pending = false;
+                break;
+            case biff::kMulRk: {
+                // row, first column, (xf, rk) pairs, last column
+                const std::size_t pairs = (b.size() - 6) / 6;
+                for (std::size_t i = 0; i < pairs && !m_builder.Failed(); ++i) {
+                    const std::uint8_t* p = b.data() + 4 + i * 6;
+                    const std::uint16_t xf = U16(p);
+                    const NumberStyle style = xf < m_xfStyles.size() ? m_xfStyles[xf] : NumberStyle::General;
+                    m_builder.AddNumber(row, static_cast<std::uint32_t>(col + i), biff::RkValue(U32(p + 2)), style);
+                }
+                pending = false;
+                break;
+            }
+            case biff::kLabelSst:
+                if (b.size() >= 10) {
+                    const std::uint32_t index = U32(b.data() + 6);
+                    if (index < m_sst.size() && m_sst[index] != kNoText &&
+                        !m_builder.Failed())
+                        m_builder.AddTextIndex(row, col, m_sst[index]);
+                }
+                pending = false;
+                break;
+            case biff::kLabel:
+            case biff::kRString:
+                m_builder.AddText(row, col, ReadString(b, 6, 2));
+                pending = false;
+                break;
+            case biff::kBoolErr:
+                if (b.size() >= 8) {
+                    if (b[7] == 0) m_builder.AddBoolean(row, col, b[6] != 0);
+                    else m_builder.AddError(row, col, b[6]);
+                }
+                pending = false;
+                break;
+            case biff::kFormula:
+                pending = false;
+                if (b.size() >= 20) ReadFormula(row, col, b, pending, pendingString);
+                break;
+            default: break;
+            }
+        }
+    }
+
+    void ReadFormula(std::uint32_t row, std::uint32_t col, ByteView b, bool& pending, std::size_t& pendingString)
+    {
+        Cell cell;
+        cell.row = row;
+        cell.column = col;
+        cell.isFormula = true;
+        const std::uint8_t* result = b.data() + 6;
+        if (U16(result + 6) != 0xFFFF) {
+            cell.kind = CellKind::Number;
+            cell.number = biff::F64(result);
+            cell.style = StyleOf(b.data());
+            m_builder.AddCell(cell);
+            return;
+        }
+        switch (result[0]) {
+        case 0:  // the text follows in a STRING record
+            cell.kind = CellKind::Text;
+            if (m_builder.AddCell(cell, &pendingString)) pending = true;
+            return;
+        case 1:
+            cell.kind = CellKind::Boolean;
+            cell.number = result[2] != 0 ? 1 : 0;
+            break;
+        case 2:
+            cell.kind = CellKind::Error;
+            cell.number = result[2];
+            break;
+        default:  // an empty text
+            cell.kind = CellKind::Text;
+            break;
+        }
+        m_builder.AddCell(cell);
+    }
+
+    std::vector<std::uint8_t> m_stream;
+    WorkbookBuilder& m_builder;
+    std::uint16_t m_version = kBiff8;
+    std::size_t m_globalsEnd = 0;
+    CodePageText m_text;
+    std::map<std::uint16_t, NumberStyle> m_formats;
+    std::vector<std::uint16_t> m_xfFormats;
+    std::vector<NumberStyle> m_xfStyles;
+    std::vector<SheetEntry> m_sheets;
+    std::vector<std::uint32_t> m_sst;
+    std::u16string m_password;
+    std::size_t m_budget = 0;
+};
+
+std::string Lower(std::string s)
+{
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+BiffReader::BiffReader(const WorkbookLimits& limits) : m_limits(limits), m_password(kExcelDefaultPassword) {}
+
+bool BiffReader::Read(ByteView bytes, Workbook& out, std::string& error)
+{
+    CompoundFile file;
+    if (!file.Open(bytes, error)) return false;
+    std::string streamName;
+    for (const auto& name : file.RootNames()) {
+        const std::string lower = Lower(name);
+        if (lower == "workbook") {
+            streamName = name;
+            break;
+        }
+        if (lower == "book" && streamName.empty()) streamName = name;
+    }
+    if (streamName.empty()) {
+        if (file.HasStream("EncryptedPackage")) error = "protected by a password";
+        else error = "no workbook stream in the compound file";
+        return false;
+    }
+    std::vector<std::uint8_t> stream;
+    if (!file.ReadStream(streamName, stream, error)) return false;
+    return ReadStream(std::move(stream), out, error);
+}
+
+bool BiffReader::ReadStream(std::vector<std::uint8_t> stream, Workbook& out, std::string& error)
+{
+    WorkbookBuilder builder(m_limits);
+    StreamParser parser(std::move(stream), builder, m_password);
+    if (!parser.Parse(error)) return false;
+    out = builder.Finish();
+    return true;
+}
+
+}  // namespace office

@@ -1,0 +1,258 @@
+// Formula-bar texts of cell values (see cellformat.h).
+#include "office/cellformat.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace office {
+
+namespace {
+
+std::u16string Ascii(const char* text)
+{
+    std::u16string out;
+    for (const char* p = text; *p != 0; ++p) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*p)));
+    return out;
+}
+
+// Days since 1 March of year 0 to a civil date (proleptic Gregorian).
+void CivilFromDays(long long z, int& y, unsigned& m, unsigned& d)
+{
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long yy = static_cast<long long>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = static_cast<int>(yy + (m <= 2 ? 1 : 0));
+}
+
+long long DaysFromCivil(long long y, unsigned m, unsigned d)
+{
+    y -= m <= 2 ? 1 : 0;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+}  // namespace
+
+bool ParseIsoDate(std::string_view text, double& serial, bool& hasTime)
+{
+    int y = 0;
+    unsigned mo = 0;
+    unsigned d = 0;
+    unsigned h = 0;
+    unsigned mi = 0;
+    double s = 0;
+    const std::string copy(text.substr(0, 64));
+    int consumed = 0;
+    if (std::sscanf(copy.c_str(), "%4d-%2u-%2u%n", &y, &mo, &d, &consumed) != 3 || consumed != 10) return false;
+    if (y < 1900 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31) return false;
+    hasTime = false;
+    if (copy.size() > 10) {
+        if (copy[10] != 'T' && copy[10] != ' ') return false;
+        if (std::sscanf(copy.c_str() + 11, "%2u:%2u:%lf", &h, &mi, &s) < 2) return false;
+        hasTime = h != 0 || mi != 0 || s != 0;
+    }
+    long long days = DaysFromCivil(y, mo, d) + 25568;  // 1 January 1900 is day 1
+    if (days >= 60) ++days;                           // after Excel's 29 February 1900
+    serial = static_cast<double>(days) + (h * 3600.0 + mi * 60.0 + s) / 86400.0;
+    return true;
+}
+
+std::u16string FormatGeneral(double value)
+{
+    if (std::isnan(value) || std::isinf(value)) return u"#NUM!";
+    if (value == 0) return u"0";
+    // Whole numbers below 15 digits are the common case: no rounding.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        char buf[24];
+        const auto res = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+        return std::u16string(buf, res.ptr);
+    }
+    // 15 significant digits as d.dddddddddddddde+XX, then laid out the way
+    // the formula bar does: plain from 1E-9 up to below 1E+20, otherwise
+    // with an exponent.
+    char sci[40];
+    const auto res = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14);
+    const std::string text(sci, res.ptr);
+    const bool negative = text[0] == '-';
+    const auto ePos = text.find('e');
+    std::string digits;
+    for (std::size_t i = 0; i < ePos; ++i)
+        if (text[i] >= '0' && text[i] <= '9') digits.push_back(text[i]);
+    const int exponent = std::atoi(text.c_str() + ePos + 1);
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    std::string out = negative ? "-" : "";
+    if (exponent >= 20 || exponent < -9) {
+        out += digits[0];
+        if (digits.size() > 1) {
+            out += '.';
+            out += digits.substr(1);
+        }
+        char exp[16];
+        std::snprintf(exp, sizeof exp, "E%c%02d", exponent < 0 ? '-' : '+', exponent < 0 ? -exponent : exponent);
+        out += exp;
+    } else if (exponent >= 0) {
+        const auto intDigits = static_cast<std::size_t>(exponent) + 1;
+        if (digits.size() <= intDigits) {
+            out += digits;
+            out.append(intDigits - digits.size(), '0');
+        } else {
+            out += digits.substr(0, intDigits);
+            out += '.';
+            out += digits.substr(intDigits);
+        }
+    } else {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-exponent - 1), '0');
+        out += digits;
+    }
+    return Ascii(out.c_str());
+}
+
+std::u16string FormatSerial(double serial, bool date1904, NumberStyle style)
+{
+    if (style == NumberStyle::General) return FormatGeneral(serial);
+    // Excel shows ######## for negative or too large dates; the formula bar
+    // then shows the number.
+    if (!(serial >= 0) || serial >= 2958466.0) return FormatGeneral(serial);
+    double whole = std::floor(serial);
+    double fraction = serial - whole;
+    long long seconds = std::llround(fraction * 86400.0);
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        whole += 1;
+    }
+    std::string out;
+    char buf[64];
+    // A date-formatted value below one day shows only its time of day.
+    const bool wantDate = (style == NumberStyle::Date || style == NumberStyle::DateTime) && (whole >= 1 || seconds == 0);
+    const bool wantTime = style == NumberStyle::Time || style == NumberStyle::DateTime || seconds != 0;
+    if (wantDate && !(style == NumberStyle::Time)) {
+        const auto days = static_cast<long long>(whole);
+        int y = 0;
+        unsigned m = 0;
+        unsigned d = 0;
+        if (date1904) {
+            // Day 0 is 1 January 1904.
+            CivilFromDays(days - 24107, y, m, d);
+        } else if (days == 60) {
+            // Excel's 29 February 1900, a day that never was.
+            y = 1900;
+            m = 2;
+            d = 29;
+        } else if (days == 0) {
+            y = 1900;
+            m = 1;
+            d = 0;
+        } else {
+            // Day 1 is 1 January 1900; after the phantom leap day one less.
+            const long long real = days < 60 ? days : days - 1;
+            CivilFromDays(real - 25568, y, m, d);
+        }
+        std::snprintf(buf, sizeof buf, "%u/%u/%d", m, d, y);
+        out = buf;
+    }
+    if (wantTime && (style != NumberStyle::Date || seconds != 0)) {
+        const long long h = seconds / 3600;
+        const long long mi = (seconds / 60) % 60;
+        const long long s = seconds % 60;
+        const long long h12 = h % 12 == 0 ? 12 : h % 12;
+        std::snprintf(buf, sizeof buf, "%lld:%02lld:%02lld %s", h12, mi, s, h < 12 ? "AM" : "PM");
+        if (!out.empty()) out.push_back(' ');
+        out += buf;
+    }
+    return Ascii(out.c_str());
+}
+
+std::u16string ShownValue(const Cell& cell, bool date1904)
+{
+    switch (cell.kind) {
+    case CellKind::Boolean: return cell.number != 0 ? u"TRUE" : u"FALSE";
+    case CellKind::Error: return std::u16string(ErrorText(static_cast<std::uint8_t>(cell.number)));
+    case CellKind::Text: return {};
+    case CellKind::Number: break;
+    }
+    return cell.style == NumberStyle::General ? FormatGeneral(cell.number)
+                                              : FormatSerial(cell.number, date1904, cell.style);
+}
+
+NumberStyle StyleOfBuiltinFormat(unsigned index)
+{
+    if ((index >= 14 && index <= 17) || (index >= 27 && index <= 31) || (index >= 34 && index <= 36) ||
+        (index >= 50 && index <= 58))
+        return NumberStyle::Date;
+    if (index == 22) return NumberStyle::DateTime;
+    if ((index >= 18 && index <= 21) || (index >= 45 && index <= 47) || index == 32 || index == 33)
+        return NumberStyle::Time;
+    return NumberStyle::General;
+}
+
+NumberStyle StyleOfFormatCode(std::u16string_view code)
+{
+    bool date = false;
+    bool time = false;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        const char16_t c = code[i];
+        if (c == u';') break;  // only the first section decides
+        if (c == u'"') {
+            const auto close = code.find(u'"', i + 1);
+            if (close == std::u16string_view::npos) break;
+            i = close;
+            continue;
+        }
+        if (c == u'\\' || c == u'_' || c == u'*') {
+            ++i;
+            continue;
+        }
+        if (c == u'[') {
+            const auto close = code.find(u']', i + 1);
+            if (close == std::u16string_view::npos) break;
+            // [h], [mm], [ss]: elapsed time
+            const auto inner = code.substr(i + 1, close - i - 1);
+            if (!inner.empty() && (inner[0] == u'h' || inner[0] == u'H' || inner[0] == u'm' || inner[0] == u'M' ||
+                                   inner[0] == u's' || inner[0] == u'S'))
+                time = true;
+            i = close;
+            continue;
+        }
+        switch (c) {
+        case u'd': case u'D': case u'y': case u'Y': date = true; break;
+        case u'm': case u'M': {
+            // "m" after an hour or before seconds means minutes.
+            bool minutes = false;
+            for (std::size_t j = i; j-- > 0;) {
+                const char16_t p = code[j];
+                if (p == u'h' || p == u'H') { minutes = true; break; }
+                if (p == u'd' || p == u'D' || p == u'y' || p == u'Y') break;
+            }
+            for (std::size_t j = i + 1; !minutes && j < code.size() && code[j] != u';'; ++j) {
+                const char16_t n = code[j];
+                if (n == u's' || n == u'S') { minutes = true; break; }
+                if (n == u'd' || n == u'D' || n == u'y' || n == u'Y' || n == u'h' || n == u'H') break;
+            }
+            if (minutes) time = true;
+            else date = true;
+            break;
+        }
+        case u'h': case u'H': case u's': case u'S': time = true; break;
+        default: break;
+        }
+    }
+    if (date && time) return NumberStyle::DateTime;
+    if (date) return NumberStyle::Date;
+    if (time) return NumberStyle::Time;
+    return NumberStyle::General;
+}
+
+}  // namespace office

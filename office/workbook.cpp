@@ -1,0 +1,205 @@
+// Workbook model and its limit-checking builder (see workbook.h).
+#include "office/workbook.h"
+
+#include "office/cellformat.h"
+
+#include <algorithm>
+#include <array>
+
+namespace office {
+
+namespace {
+
+struct ErrorName {
+    std::uint8_t code;
+    std::u16string_view text;
+};
+
+constexpr std::array<ErrorName, 7> kErrors{{
+    {0x00, u"#NULL!"},
+    {0x07, u"#DIV/0!"},
+    {0x0F, u"#VALUE!"},
+    {0x17, u"#REF!"},
+    {0x1D, u"#NAME?"},
+    {0x24, u"#NUM!"},
+    {0x2A, u"#N/A"},
+}};
+
+const std::u16string kEmpty;
+
+}  // namespace
+
+std::u16string_view ErrorText(std::uint8_t code)
+{
+    for (const auto& e : kErrors)
+        if (e.code == code) return e.text;
+    return {};
+}
+
+std::uint8_t ErrorCode(std::u16string_view text)
+{
+    for (const auto& e : kErrors)
+        if (e.text == text) return e.code;
+    return 0xFF;
+}
+
+const std::u16string& Workbook::Text(std::uint32_t index) const
+{
+    return index < m_texts.size() ? m_texts[index] : kEmpty;
+}
+
+std::size_t Workbook::CellCount() const
+{
+    std::size_t n = 0;
+    for (const auto& s : sheets) n += s.cells.size();
+    return n;
+}
+
+WorkbookBuilder::WorkbookBuilder(const WorkbookLimits& limits) : m_limits(limits) {}
+
+void WorkbookBuilder::Fail(const std::string& why)
+{
+    if (m_error.empty()) m_error = why.empty() ? std::string("damaged workbook") : why;
+}
+
+bool WorkbookBuilder::AddSheet(std::u16string name, SheetVisibility visibility)
+{
+    if (Failed()) return false;
+    if (m_book.sheets.size() >= m_limits.maxSheets) {
+        Fail("too many sheets");
+        return false;
+    }
+    Sheet sheet;
+    sheet.name = std::move(name);
+    sheet.visibility = visibility;
+    m_book.sheets.push_back(std::move(sheet));
+    m_current = m_book.sheets.size() - 1;
+    return true;
+}
+
+std::uint32_t WorkbookBuilder::AddText(std::u16string text)
+{
+    if (Failed()) return kNoText;
+    if (text.size() > m_limits.maxTextUnits - m_textUnits || m_book.m_texts.size() >= kNoText - 1) {
+        Fail("too much text");
+        return kNoText;
+    }
+    m_textUnits += text.size();
+    m_book.m_texts.push_back(std::move(text));
+    return static_cast<std::uint32_t>(m_book.m_texts.size() - 1);
+}
+
+bool WorkbookBuilder::AddCell(const Cell& cell, std::size_t* position)
+{
+    if (Failed()) return false;
+    if (m_current >= m_book.sheets.size()) {
+        Fail("cell outside a sheet");
+        return false;
+    }
+    if (cell.row >= kMaxRows || cell.column >= kMaxColumns) {
+        Fail("cell outside the sheet's grid");
+        return false;
+    }
+    if (m_cells >= m_limits.maxCells) {
+        Fail("too many cells");
+        return false;
+    }
+    auto& cells = m_book.sheets[m_current].cells;
+    cells.push_back(cell);
+    ++m_cells;
+    if (position != nullptr) *position = cells.size() - 1;
+    return true;
+}
+
+Cell* WorkbookBuilder::CellAt(std::size_t position)
+{
+    if (m_current >= m_book.sheets.size()) return nullptr;
+    auto& cells = m_book.sheets[m_current].cells;
+    return position < cells.size() ? &cells[position] : nullptr;
+}
+
+bool WorkbookBuilder::AddNumber(std::uint32_t row, std::uint32_t column, double value, NumberStyle style)
+{
+    Cell c;
+    c.row = row;
+    c.column = column;
+    c.kind = CellKind::Number;
+    c.number = value;
+    c.style = style;
+    return AddCell(c);
+}
+
+bool WorkbookBuilder::AddText(std::uint32_t row, std::uint32_t column, std::u16string text)
+{
+    if (text.empty()) return !Failed();  // an empty text is an empty cell
+    const std::uint32_t index = AddText(std::move(text));
+    if (index == kNoText) return false;
+    return AddTextIndex(row, column, index);
+}
+
+bool WorkbookBuilder::AddTextIndex(std::uint32_t row, std::uint32_t column, std::uint32_t textIndex)
+{
+    Cell c;
+    c.row = row;
+    c.column = column;
+    c.kind = CellKind::Text;
+    c.text = textIndex;
+    return AddCell(c);
+}
+
+bool WorkbookBuilder::AddBoolean(std::uint32_t row, std::uint32_t column, bool value)
+{
+    Cell c;
+    c.row = row;
+    c.column = column;
+    c.kind = CellKind::Boolean;
+    c.number = value ? 1 : 0;
+    return AddCell(c);
+}
+
+bool WorkbookBuilder::AddError(std::uint32_t row, std::uint32_t column, std::uint8_t code)
+{
+    Cell c;
+    c.row = row;
+    c.column = column;
+    c.kind = CellKind::Error;
+    c.number = code;
+    return AddCell(c);
+}
+
+Workbook WorkbookBuilder::Finish()
+{
+    for (auto& sheet : m_book.sheets) {
+        auto& cells = sheet.cells;
+        // Stable so that of two records for one cell the later one wins.
+        // Writers store cells in order, so the sort is usually skipped.
+        const auto before = [](const Cell& a, const Cell& b) {
+            return a.row != b.row ? a.row < b.row : a.column < b.column;
+        };
+        if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (out > 0 && cells[out - 1].row == cells[i].row && cells[out - 1].column == cells[i].column)
+                cells[out - 1] = cells[i];
+            else
+                cells[out++] = cells[i];
+        }
+        cells.resize(out);
+        cells.shrink_to_fit();
+    }
+    // Shown texts of non-text cells go into the pool once per cell; a text
+    // cell shows its own text.
+    for (auto& sheet : m_book.sheets) {
+        for (auto& cell : sheet.cells) {
+            if (cell.kind == CellKind::Text) {
+                cell.shown = cell.text;
+                continue;
+            }
+            cell.shown = static_cast<std::uint32_t>(m_book.m_texts.size());
+            m_book.m_texts.push_back(ShownValue(cell, m_book.date1904));
+        }
+    }
+    return std::move(m_book);
+}
+
+}  // namespace office

@@ -1,0 +1,27 @@
+// Opens a workbook file as Excel does: by what the bytes are, not by the
+// file's name. A compound file is read as BIFF, a zip package as Office
+// Open XML, and text as XML Spreadsheet 2003, an HTML table or tab- or
+// comma-separated values, whatever the extension says.
+#pragma once
+
+#include "office/workbook.h"
+#include "office/wordcontent.h"
+
+#include <string>
+#include <string_view>
+
+namespace office {
+
+enum class WorkbookKind { Biff, OpenXml, Xml2003, Html, DelimitedText, Unknown };
+
+WorkbookKind DetectWorkbookKind(ByteView bytes);
+
+// `sheetName` names the single sheet of a text workbook (Excel uses the
+// file's base name).
+bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook& out, std::string& error,
+                       const WorkbookLimits& limits = {});
+
+// Reads the file at `path` (never writing to it) and loads it.
+bool LoadWorkbook(const std::string& path, Workbook& out, std::string& error, const WorkbookLimits& limits = {});
+
+}  // namespace office

@@ -1,0 +1,57 @@
+// Decryption of a BIFF8 workbook stream protected with RC4, the way Excel
+// opens a workbook encrypted with its default password "VelvetSweatshop"
+// without asking anyone: both the original RC4 scheme (MD5 key derivation)
+// and the CryptoAPI RC4 scheme (SHA-1) are understood. Any other password,
+// and the old XOR obfuscation, are reported as a protected workbook.
+#pragma once
+
+#include "office/wordcontent.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace office {
+
+// The password Excel tries on its own before asking the user.
+constexpr std::u16string_view kExcelDefaultPassword = u"VelvetSweatshop";
+
+class XlsDecryptor {
+public:
+    // Reads a FILEPASS record's body and checks `password` against its
+    // verifier. False with a reason when the scheme is unknown or the
+    // password is not the one the workbook was encrypted with.
+    bool Init(ByteView filePass, std::u16string_view password, std::string& error);
+
+    // Decrypts every record of the stream in place. Record headers, and the
+    // records the format leaves in clear (BOF, FILEPASS, INTERFACEHDR and
+    // the like, and a BOUNDSHEET's stream offset), stay as they are, while
+    // the key stream still advances over them because it follows the byte
+    // position in the stream.
+    void DecryptStream(std::vector<std::uint8_t>& stream) const;
+
+    // Builds the RC4 key for a 1024-byte block.
+    std::vector<std::uint8_t> BlockKey(std::uint32_t block) const;
+
+    // The record types that stay in clear.
+    static bool IsClearRecord(std::uint16_t type);
+
+private:
+    friend std::vector<std::uint8_t> MakeRc4FilePass(std::u16string_view, const std::array<std::uint8_t, 16>&,
+                                                     const std::array<std::uint8_t, 16>&);
+    bool m_cryptoApi = false;
+    std::size_t m_keyBytes = 16;
+    // MD5 scheme: the first 5 bytes of the salted password hash.
+    // CryptoAPI: SHA-1 of salt and password.
+    std::vector<std::uint8_t> m_base;
+};
+
+// The FILEPASS body of the original RC4 scheme for `password`, `salt` and
+// a verifier, for tests and tools that make encrypted workbooks (RC4 is its
+// own inverse, so DecryptStream then encrypts a clear stream).
+std::vector<std::uint8_t> MakeRc4FilePass(std::u16string_view password, const std::array<std::uint8_t, 16>& salt,
+                                          const std::array<std::uint8_t, 16>& verifier);
+
+}  // namespace office

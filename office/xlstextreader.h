@@ -1,0 +1,37 @@
+// Workbooks saved as text under an Excel name: an ".xls" that holds an HTML
+// table, an XML Spreadsheet 2003, or tab- or comma-separated values. Excel
+// opens all three; so does the built-in Excel, the way Excel lays them out:
+// HTML table rows and cells become sheet rows and cells, XML Spreadsheet
+// keeps its worksheets, and delimited text fills one sheet. Texts that look
+// like numbers or TRUE/FALSE become numbers and Booleans, as Excel makes
+// them.
+#pragma once
+
+#include "office/workbook.h"
+
+#include <string>
+#include <string_view>
+
+namespace office {
+
+class XlsTextReader {
+public:
+    static bool ReadHtml(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
+                         std::string& error);
+    static bool ReadXml2003(std::string_view bytes, WorkbookBuilder& builder, std::string& error);
+    static bool ReadDelimited(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
+                              std::string& error);
+
+    // Text in an unknown 8-bit or Unicode encoding to UTF-16: a byte-order
+    // mark decides, then valid UTF-8, else Windows-1252.
+    static std::u16string DecodeText(std::string_view bytes);
+    // The delimiter of tab- or comma-separated text, judged from its first
+    // line outside quotes: tab, then semicolon when it outnumbers commas,
+    // else comma.
+    static char16_t SniffDelimiter(std::u16string_view text);
+    // Adds a cell as Excel would type it in: a number, a Boolean, or text.
+    static bool AddTypedCell(WorkbookBuilder& builder, std::uint32_t row, std::uint32_t column,
+                             std::u16string text);
+};
+
+}  // namespace office

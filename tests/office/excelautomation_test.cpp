@@ -1,0 +1,337 @@
+// The built-in Excel through its automation interface, called the way
+// Kestrel calls it: raw IDispatch::Invoke with the DISPIDs and argument
+// lists of Excel 2000 and Excel XP/2003, on the fixture workbooks.
+#include "office/excelapplication.h"
+#include "office/xlsdecrypt.h"
+#include "support/excelfixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+using namespace office;
+using namespace excelfixtures;
+
+namespace {
+
+constexpr DISPID kVisible = 0x22E;
+constexpr DISPID kDisplayAlerts = 0x157;
+constexpr DISPID kQuit = 0x12E;
+constexpr DISPID kWorkbooks = 0x23C;
+constexpr DISPID kOpen9 = 0x2AA;
+constexpr DISPID kOpen10 = 0x783;
+constexpr DISPID kWorksheets = 0x1EE;
+constexpr DISPID kClose = 0x115;
+constexpr DISPID kCount = 0x76;
+constexpr DISPID kItem = 0xAA;
+constexpr DISPID kSelect = 0xEB;
+constexpr DISPID kCells = 0xEE;
+constexpr DISPID kFind = 0x18E;
+constexpr DISPID kRow = 0x101;
+constexpr DISPID kColumn = 0xF0;
+
+std::string Data(const char* name) { return std::string(VARNEL_TEST_DATA) + "/excel/" + name; }
+
+struct Released {
+    void operator()(IDispatch* d) const
+    {
+        if (d != nullptr) d->Release();
+    }
+};
+using Ptr = std::unique_ptr<IDispatch, Released>;
+
+Ptr Get(IDispatch* target, DISPID id, std::vector<Arg> args = {})
+{
+    CallResult r = Call(target, id, DISPATCH_PROPERTYGET, std::move(args));
+    EXPECT_EQ(r.hr, S_OK) << std::hex << id;
+    return Ptr(r.TakeDispatch());
+}
+
+long GetLong(IDispatch* target, DISPID id)
+{
+    CallResult r = Call(target, id, DISPATCH_PROPERTYGET);
+    EXPECT_EQ(r.hr, S_OK);
+    EXPECT_EQ(r.value.vt, VT_I4);
+    return r.value.lVal;
+}
+
+std::vector<Arg> Missing(std::size_t n) { return std::vector<Arg>(n, Arg::Missing()); }
+
+// Workbooks.Open as Excel XP/2003 callers make it: path, then 14 missing.
+CallResult Open(IDispatch* workbooks, const std::string& path, bool excel9 = false)
+{
+    std::vector<Arg> args{Arg::Str(std::u16string(path.begin(), path.end()))};
+    for (auto& a : Missing(excel9 ? 12 : 14)) args.push_back(a);
+    return Call(workbooks, excel9 ? kOpen9 : kOpen10, DISPATCH_METHOD, std::move(args));
+}
+
+// Range.Find as Kestrel calls it: What, After/LookIn/LookAt/SearchOrder
+// missing, SearchDirection 0 as a plain VT_I4, MatchCase, MatchByte
+// missing, and for Excel XP/2003 SearchFormat missing.
+CallResult Find(IDispatch* cells, const std::u16string& what, bool matchCase, bool excel9 = false)
+{
+    std::vector<Arg> args{Arg::Str(what), Arg::Missing(), Arg::Missing(), Arg::Missing(), Arg::Missing(),
+                          Arg::I4(0),     Arg::Bool(matchCase), Arg::Missing()};
+    if (!excel9) args.push_back(Arg::Missing());
+    return Call(cells, kFind, DISPATCH_METHOD, std::move(args));
+}
+
+bool Found(IDispatch* cells, const std::u16string& what, bool matchCase = false, bool excel9 = false)
+{
+    CallResult r = Find(cells, what, matchCase, excel9);
+    EXPECT_EQ(r.hr, S_OK);
+    Ptr range(r.TakeDispatch());
+    return range != nullptr;
+}
+
+class ExcelAutomation : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterExcelServer();
+        m_live = CDispatchObject::LiveObjects();
+        IDispatch* app = nullptr;
+        ASSERT_EQ(CreateObjectByProgID("Excel.Application", &app), S_OK);
+        m_app.reset(app);
+        ASSERT_EQ(Call(m_app.get(), kVisible, DISPATCH_PROPERTYPUT, {Arg::Bool(false)}).hr, S_OK);
+        m_workbooks = Get(m_app.get(), kWorkbooks);
+        ASSERT_NE(m_workbooks, nullptr);
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(Call(m_app.get(), kDisplayAlerts, DISPATCH_PROPERTYPUT, {Arg::Bool(false)}).hr, S_OK);
+        EXPECT_EQ(Call(m_app.get(), kQuit, DISPATCH_METHOD).hr, S_OK);
+        m_workbooks.reset();
+        m_app.reset();
+        EXPECT_EQ(CDispatchObject::LiveObjects(), m_live);
+    }
+
+    // Cells of sheet `index` (1-based) of `workbook`, selected first.
+    Ptr SheetCells(IDispatch* workbook, long index)
+    {
+        Ptr sheets = Get(workbook, kWorksheets);
+        Ptr sheet = Get(sheets.get(), kItem, {Arg::I4(index)});
+        EXPECT_NE(sheet, nullptr);
+        if (sheet == nullptr) return nullptr;
+        EXPECT_EQ(Call(sheet.get(), kSelect, DISPATCH_METHOD, {Arg::Missing()}).hr, S_OK);
+        return Get(sheet.get(), kCells);
+    }
+
+    long m_live = 0;
+    Ptr m_app;
+    Ptr m_workbooks;
+};
+
+}  // namespace
+
+TEST_F(ExcelAutomation, SearchesEverySheetOfBothFormats)
+{
+    for (const char* name : {"book.xls", "book.xlsx"}) {
+        SCOPED_TRACE(name);
+        CallResult opened = Open(m_workbooks.get(), Data(name));
+        ASSERT_EQ(opened.hr, S_OK);
+        Ptr workbook(opened.TakeDispatch());
+        ASSERT_NE(workbook, nullptr);
+        Ptr sheets = Get(workbook.get(), kWorksheets);
+        ASSERT_EQ(GetLong(sheets.get(), kCount), 3);
+        Ptr one = SheetCells(workbook.get(), 1);
+        Ptr hidden = SheetCells(workbook.get(), 2);
+        Ptr three = SheetCells(workbook.get(), 3);
+        EXPECT_TRUE(Found(one.get(), u"zebra"));
+        EXPECT_TRUE(Found(three.get(), u"zebra"));
+        EXPECT_TRUE(Found(hidden.get(), u"SECRET"));  // a hidden sheet is searched
+        EXPECT_FALSE(Found(one.get(), u"secret"));
+        EXPECT_TRUE(Found(one.get(), u"4711"));
+        EXPECT_TRUE(Found(one.get(), u"1E+20"));
+        EXPECT_TRUE(Found(one.get(), u"3/1/2024"));
+        EXPECT_TRUE(Found(one.get(), u"hello world"));  // a formula's text result
+        EXPECT_TRUE(Found(one.get(), u"#DIV/0!"));
+        EXPECT_TRUE(Found(one.get(), u"strasse"));  // Unicode folding
+        EXPECT_TRUE(Found(three.get(), u"needle after"));
+        // Wildcards and their escapes.
+        EXPECT_TRUE(Found(one.get(), u"quarter*report"));
+        EXPECT_TRUE(Found(one.get(), u"star ~* and"));
+        EXPECT_FALSE(Found(one.get(), u"quarter~*report"));
+        // Match case: lower case does not find capitals.
+        EXPECT_TRUE(Found(one.get(), u"MixedCase", true));
+        EXPECT_FALSE(Found(one.get(), u"mixedcase", true));
+        EXPECT_TRUE(Found(one.get(), u"mixedcase", false));
+        // The Excel 2000 form of Find has no SearchFormat.
+        EXPECT_TRUE(Found(one.get(), u"zebra", false, true));
+        EXPECT_EQ(Call(workbook.get(), kClose, DISPATCH_METHOD,
+                       {Arg::Bool(false), Arg::Str(u""), Arg::Bool(false)})
+                      .hr,
+                  S_OK);
+    }
+    EXPECT_EQ(GetLong(m_workbooks.get(), kCount), 0);
+}
+
+TEST_F(ExcelAutomation, FindReturnsTheCellOrNothing)
+{
+    CallResult opened = Open(m_workbooks.get(), Data("book.xlsx"), true);
+    ASSERT_EQ(opened.hr, S_OK);
+    Ptr workbook(opened.TakeDispatch());
+    Ptr cells = SheetCells(workbook.get(), 1);
+    CallResult hit = Find(cells.get(), u"hello", false, true);
+    ASSERT_EQ(hit.hr, S_OK);
+    ASSERT_EQ(hit.value.vt, VT_DISPATCH);
+    Ptr range(hit.TakeDispatch());
+    ASSERT_NE(range, nullptr);
+    EXPECT_EQ(GetLong(range.get(), kRow), 3);
+    EXPECT_EQ(GetLong(range.get(), kColumn), 3);
+    // The formula text is searched as well.
+    EXPECT_TRUE(Found(cells.get(), u"CONCATENATE("));
+    CallResult miss = Find(cells.get(), u"no such text", false);
+    ASSERT_EQ(miss.hr, S_OK);
+    EXPECT_TRUE(miss.value.vt == VT_EMPTY || (miss.value.vt == VT_DISPATCH && miss.value.pdispVal == nullptr));
+    // LookAt xlWhole (1) and LookIn xlValues (-4163) given explicitly.
+    CallResult whole = Call(cells.get(), kFind, DISPATCH_METHOD,
+                            {Arg::Str(u"zebra"), Arg::Missing(), Arg::I4(-4163), Arg::I4(1)});
+    EXPECT_EQ(whole.hr, S_OK);
+    Ptr none(whole.TakeDispatch());
+    EXPECT_EQ(none, nullptr);  // "Zebra crossing" is not the whole cell
+    CallResult values = Call(cells.get(), kFind, DISPATCH_METHOD,
+                             {Arg::Str(u"CONCATENATE"), Arg::Missing(), Arg::I4(-4163)});
+    Ptr noFormula(values.TakeDispatch());
+    EXPECT_EQ(noFormula, nullptr);
+    // After a found cell, Find goes on to the next one.
+    CallResult first = Find(cells.get(), u"e", false);
+    Ptr firstRange(first.TakeDispatch());
+    ASSERT_NE(firstRange, nullptr);
+    CallResult next = Call(cells.get(), kFind, DISPATCH_METHOD, {Arg::Str(u"e"), Arg::Disp(firstRange.get())});
+    Ptr nextRange(next.TakeDispatch());
+    ASSERT_NE(nextRange, nullptr);
+    EXPECT_TRUE(GetLong(nextRange.get(), kRow) > GetLong(firstRange.get(), kRow) ||
+                GetLong(nextRange.get(), kColumn) > GetLong(firstRange.get(), kColumn));
+    // A bad argument is an error, not a crash.
+    EXPECT_EQ(Call(cells.get(), kFind, DISPATCH_METHOD, {Arg::Missing()}).hr, DISP_E_PARAMNOTFOUND);
+    EXPECT_EQ(Call(cells.get(), kFind, DISPATCH_METHOD, {Arg::Str(u"x"), Arg::Missing(), Arg::I4(5)}).hr,
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(Call(cells.get(), kFind, DISPATCH_METHOD, {}).hr, DISP_E_BADPARAMCOUNT);
+    // The workbook is left open; Quit in TearDown closes it.
+}
+
+TEST_F(ExcelAutomation, SheetIndexOutOfRangeIsAnException)
+{
+    CallResult opened = Open(m_workbooks.get(), Data("xml2003.xls"));
+    ASSERT_EQ(opened.hr, S_OK);
+    Ptr workbook(opened.TakeDispatch());
+    Ptr sheets = Get(workbook.get(), kWorksheets);
+    EXPECT_EQ(GetLong(sheets.get(), kCount), 3);
+    for (long bad : {0L, 4L, -1L}) {
+        CallResult r = Call(sheets.get(), kItem, DISPATCH_PROPERTYGET, {Arg::I4(bad)});
+        EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
+        EXPECT_FALSE(r.description.empty());
+    }
+    // Very hidden sheets can be selected and searched.
+    Ptr hidden = SheetCells(workbook.get(), 2);
+    EXPECT_TRUE(Found(hidden.get(), u"treasure"));
+    Ptr byName = Get(sheets.get(), kItem, {Arg::Str(u"third")});
+    EXPECT_NE(byName, nullptr);
+}
+
+TEST_F(ExcelAutomation, UnreadableWorkbooksFailToOpen)
+{
+    const auto dir = std::filesystem::temp_directory_path() / ("varnel-excel-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string junk = (dir / "junk.xls").string();
+    {
+        std::ofstream out(junk, std::ios::binary);
+        out << std::string("\x01\x02\x00\x00garbage\x00", 12);
+    }
+    // A workbook protected by a password other than Excel's default.
+    const std::array<std::uint8_t, 16> salt{};
+    const std::array<std::uint8_t, 16> verifier{1, 2, 3};
+    const Bytes filePass = MakeRc4FilePass(u"secret", salt, verifier);
+    Stream s;
+    s.Bof(0x0600, 5);
+    s.Record(0x002F, filePass);
+    s.Eof();
+    const Bytes protectedFile = CompoundFileOf({{"Workbook", s.Data()}});
+    const std::string locked = (dir / "locked.xls").string();
+    {
+        std::ofstream out(locked, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(protectedFile.data()), static_cast<std::streamsize>(protectedFile.size()));
+    }
+    for (const std::string& path : {junk, locked, (dir / "missing.xls").string(), dir.string()}) {
+        CallResult r = Open(m_workbooks.get(), path);
+        EXPECT_EQ(r.hr, DISP_E_EXCEPTION) << path;
+        EXPECT_NE(r.description.find(u"could not be opened"), std::u16string::npos);
+        Ptr none(r.TakeDispatch());
+        EXPECT_EQ(none, nullptr);
+    }
+    CallResult lockedResult = Open(m_workbooks.get(), locked);
+    EXPECT_NE(lockedResult.description.find(u"protected"), std::u16string::npos);
+    EXPECT_EQ(GetLong(m_workbooks.get(), kCount), 0);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(ExcelAutomation, WrongCallsAreRefusedWithoutSideEffects)
+{
+    // Open with a number for the path, or too many arguments.
+    EXPECT_EQ(Call(m_workbooks.get(), kOpen10, DISPATCH_METHOD, {Arg::I4(3)}).hr, DISP_E_TYPEMISMATCH);
+    std::vector<Arg> tooMany{Arg::Str(u"x.xls")};
+    for (auto& a : Missing(13)) tooMany.push_back(a);
+    EXPECT_EQ(Call(m_workbooks.get(), kOpen9, DISPATCH_METHOD, tooMany).hr, DISP_E_BADPARAMCOUNT);
+    // Unknown members on every object.
+    EXPECT_EQ(Call(m_app.get(), 0x7777, DISPATCH_METHOD).hr, DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Call(m_workbooks.get(), 0x7777, DISPATCH_METHOD).hr, DISP_E_MEMBERNOTFOUND);
+    CallResult opened = Open(m_workbooks.get(), Data("comma.xls"));
+    ASSERT_EQ(opened.hr, S_OK);
+    Ptr workbook(opened.TakeDispatch());
+    Ptr sheets = Get(workbook.get(), kWorksheets);
+    Ptr sheet = Get(sheets.get(), kItem, {Arg::I4(1)});
+    Ptr cells = Get(sheet.get(), kCells);
+    for (IDispatch* d : {workbook.get(), sheets.get(), sheet.get(), cells.get()})
+        EXPECT_EQ(Call(d, 0x7777, DISPATCH_PROPERTYGET).hr, DISP_E_MEMBERNOTFOUND);
+    // A put on a read-only member.
+    EXPECT_EQ(Call(m_app.get(), kWorkbooks, DISPATCH_PROPERTYPUT, {Arg::I4(1)}).hr, DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Call(m_app.get(), kQuit, DISPATCH_METHOD, {Arg::I4(1)}).hr, DISP_E_BADPARAMCOUNT);
+    // Close twice is harmless.
+    EXPECT_EQ(Call(workbook.get(), kClose, DISPATCH_METHOD, Missing(3)).hr, S_OK);
+    EXPECT_EQ(Call(workbook.get(), kClose, DISPATCH_METHOD, Missing(3)).hr, S_OK);
+    // The closed workbook's objects still answer.
+    EXPECT_TRUE(Found(cells.get(), u"smith"));
+}
+
+TEST_F(ExcelAutomation, FilesAreNeverWritten)
+{
+    const std::string path = Data("book.xls");
+    std::ifstream before(path, std::ios::binary);
+    const std::string bytesBefore((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
+    const auto timeBefore = std::filesystem::last_write_time(path);
+    {
+        CallResult opened = Open(m_workbooks.get(), path);
+        ASSERT_EQ(opened.hr, S_OK);
+        Ptr workbook(opened.TakeDispatch());
+        Ptr cells = SheetCells(workbook.get(), 1);
+        EXPECT_TRUE(Found(cells.get(), u"report"));
+        EXPECT_EQ(Call(workbook.get(), kClose, DISPATCH_METHOD, {Arg::Bool(true), Arg::Str(u""), Arg::Bool(false)}).hr,
+                  S_OK);
+    }
+    std::ifstream after(path, std::ios::binary);
+    const std::string bytesAfter((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytesBefore, bytesAfter);
+    EXPECT_EQ(timeBefore, std::filesystem::last_write_time(path));
+}
+
+TEST(ExcelAutomationLifetime, ReleasingTheApplicationFreesOpenWorkbooks)
+{
+    RegisterExcelServer();
+    const long live = CDispatchObject::LiveObjects();
+    IDispatch* app = nullptr;
+    ASSERT_EQ(CreateObjectByProgID("Excel.Application", &app), S_OK);
+    {
+        Ptr workbooks = Get(app, kWorkbooks);
+        CallResult opened = Open(workbooks.get(), Data("book.xlsx"));
+        ASSERT_EQ(opened.hr, S_OK);
+        Ptr workbook(opened.TakeDispatch());
+        // The workbook is neither closed nor is Quit called.
+    }
+    EXPECT_GT(CDispatchObject::LiveObjects(), live);
+    app->Release();
+    EXPECT_EQ(CDispatchObject::LiveObjects(), live);
+}

@@ -1,0 +1,102 @@
+// What the built-in Excel shows for cell values: General numbers, date
+// serials in both date systems, and which number formats are dates.
+#include "office/cellformat.h"
+
+#include <gtest/gtest.h>
+
+using namespace office;
+
+TEST(ExcelFormatGeneral, IntegersFractionsAndExponents)
+{
+    EXPECT_EQ(FormatGeneral(4711), u"4711");
+    EXPECT_EQ(FormatGeneral(12.5), u"12.5");
+    EXPECT_EQ(FormatGeneral(-0.25), u"-0.25");
+    EXPECT_EQ(FormatGeneral(0), u"0");
+    EXPECT_EQ(FormatGeneral(1e20), u"1E+20");
+    EXPECT_EQ(FormatGeneral(1.5e21), u"1.5E+21");
+    EXPECT_EQ(FormatGeneral(-2.5e-10), u"-2.5E-10");
+    // 15 significant digits, as the formula bar keeps them.
+    EXPECT_EQ(FormatGeneral(0.1 + 0.2), u"0.3");
+    EXPECT_EQ(FormatGeneral(1.0 / 3.0), u"0.333333333333333");
+    EXPECT_EQ(FormatGeneral(123456789012345678.0), u"123456789012346000");
+    EXPECT_EQ(FormatGeneral(99999999999999999999.0 / 10), u"10000000000000000000");
+}
+
+TEST(ExcelFormatDates, The1900SystemWithItsPhantomLeapDay)
+{
+    EXPECT_EQ(FormatSerial(1, false, NumberStyle::Date), u"1/1/1900");
+    EXPECT_EQ(FormatSerial(59, false, NumberStyle::Date), u"2/28/1900");
+    EXPECT_EQ(FormatSerial(60, false, NumberStyle::Date), u"2/29/1900");
+    EXPECT_EQ(FormatSerial(61, false, NumberStyle::Date), u"3/1/1900");
+    EXPECT_EQ(FormatSerial(45352, false, NumberStyle::Date), u"3/1/2024");
+    EXPECT_EQ(FormatSerial(25569, false, NumberStyle::Date), u"1/1/1970");
+}
+
+TEST(ExcelFormatDates, The1904System)
+{
+    EXPECT_EQ(FormatSerial(0, true, NumberStyle::Date), u"1/1/1904");
+    EXPECT_EQ(FormatSerial(43890, true, NumberStyle::Date), u"3/1/2024");
+}
+
+TEST(ExcelFormatDates, TimesAndOutOfRangeValues)
+{
+    EXPECT_EQ(FormatSerial(45352.5, false, NumberStyle::DateTime), u"3/1/2024 12:00:00 PM");
+    EXPECT_EQ(FormatSerial(0.25, false, NumberStyle::Time), u"6:00:00 AM");
+    EXPECT_EQ(FormatSerial(0.6666666666666666, false, NumberStyle::DateTime), u"4:00:00 PM");
+    EXPECT_EQ(FormatSerial(0, false, NumberStyle::Date), u"1/0/1900");
+    // A date format with a time of day still shows the time.
+    EXPECT_EQ(FormatSerial(45352.75, false, NumberStyle::Date), u"3/1/2024 6:00:00 PM");
+    // Negative serials are no dates: the number is shown.
+    EXPECT_EQ(FormatSerial(-5, false, NumberStyle::Date), u"-5");
+    EXPECT_EQ(FormatSerial(3e6, false, NumberStyle::Date), u"3000000");
+}
+
+TEST(ExcelFormatDates, IsoDatesBecomeSerials)
+{
+    double serial = 0;
+    bool hasTime = true;
+    ASSERT_TRUE(ParseIsoDate("2024-03-01T00:00:00.000", serial, hasTime));
+    EXPECT_DOUBLE_EQ(serial, 45352);
+    EXPECT_FALSE(hasTime);
+    ASSERT_TRUE(ParseIsoDate("1900-02-28", serial, hasTime));
+    EXPECT_DOUBLE_EQ(serial, 59);
+    ASSERT_TRUE(ParseIsoDate("2024-03-01T18:00:00", serial, hasTime));
+    EXPECT_DOUBLE_EQ(serial, 45352.75);
+    EXPECT_TRUE(hasTime);
+    EXPECT_FALSE(ParseIsoDate("yesterday", serial, hasTime));
+    EXPECT_FALSE(ParseIsoDate("2024-13-01", serial, hasTime));
+}
+
+TEST(ExcelFormatCodes, BuiltinAndCustomDateFormats)
+{
+    EXPECT_EQ(StyleOfBuiltinFormat(14), NumberStyle::Date);
+    EXPECT_EQ(StyleOfBuiltinFormat(22), NumberStyle::DateTime);
+    EXPECT_EQ(StyleOfBuiltinFormat(20), NumberStyle::Time);
+    EXPECT_EQ(StyleOfBuiltinFormat(0), NumberStyle::General);
+    EXPECT_EQ(StyleOfBuiltinFormat(4), NumberStyle::General);
+    EXPECT_EQ(StyleOfFormatCode(u"dd/mm/yyyy"), NumberStyle::Date);
+    EXPECT_EQ(StyleOfFormatCode(u"[$-409]mmmm d, yyyy;@"), NumberStyle::Date);
+    EXPECT_EQ(StyleOfFormatCode(u"h:mm"), NumberStyle::Time);
+    EXPECT_EQ(StyleOfFormatCode(u"[h]:mm:ss"), NumberStyle::Time);
+    EXPECT_EQ(StyleOfFormatCode(u"yyyy-mm-dd hh:mm"), NumberStyle::DateTime);
+    // Letters inside quotes, escaped, or colours are no date codes.
+    EXPECT_EQ(StyleOfFormatCode(u"0.00\" days\""), NumberStyle::General);
+    EXPECT_EQ(StyleOfFormatCode(u"[Red]0.00"), NumberStyle::General);
+    EXPECT_EQ(StyleOfFormatCode(u"0.00E+00"), NumberStyle::General);
+    EXPECT_EQ(StyleOfFormatCode(u"#,##0 \\d"), NumberStyle::General);
+}
+
+TEST(ExcelFormatShown, BooleansAndErrors)
+{
+    Cell cell;
+    cell.kind = CellKind::Boolean;
+    cell.number = 1;
+    EXPECT_EQ(ShownValue(cell, false), u"TRUE");
+    cell.number = 0;
+    EXPECT_EQ(ShownValue(cell, false), u"FALSE");
+    cell.kind = CellKind::Error;
+    cell.number = 0x07;
+    EXPECT_EQ(ShownValue(cell, false), u"#DIV/0!");
+    cell.number = 0x2A;
+    EXPECT_EQ(ShownValue(cell, false), u"#N/A");
+}

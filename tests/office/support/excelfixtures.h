@@ -1,0 +1,267 @@
+// Helpers for the built-in Excel's tests: builders for BIFF records and
+// workbook streams, writers for compound files (libgsf) and zip packages
+// (libzip) so that tests make the exact workbooks they need, and a small
+// caller for IDispatch::Invoke with arguments in declared order.
+#pragma once
+
+#include "platform/oleauto.h"
+
+#include <gsf/gsf.h>
+#include <zip.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace excelfixtures {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline void Put16(Bytes& b, unsigned v)
+{
+    b.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+}
+inline void Put32(Bytes& b, std::uint32_t v)
+{
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+inline void PutF64(Bytes& b, double d)
+{
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &d, 8);
+    for (int i = 0; i < 8; ++i) b.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+}
+// BIFF8 string: 8-bit when every character fits, else 16-bit.
+inline void PutString8(Bytes& b, const std::u16string& s, unsigned countBytes)
+{
+    if (countBytes == 1) b.push_back(static_cast<std::uint8_t>(s.size()));
+    else Put16(b, static_cast<unsigned>(s.size()));
+    bool wide = false;
+    for (char16_t c : s) wide = wide || c > 0xFF;
+    b.push_back(wide ? 1 : 0);
+    for (char16_t c : s) {
+        if (wide) Put16(b, c);
+        else b.push_back(static_cast<std::uint8_t>(c));
+    }
+}
+
+// A workbook stream under construction.
+class Stream {
+public:
+    std::size_t Record(unsigned type, const Bytes& body)
+    {
+        const std::size_t at = m_bytes.size();
+        Put16(m_bytes, type);
+        Put16(m_bytes, static_cast<unsigned>(body.size()));
+        m_bytes.insert(m_bytes.end(), body.begin(), body.end());
+        return at;
+    }
+    void Bof(unsigned version, unsigned kind)
+    {
+        Bytes b;
+        Put16(b, version);
+        Put16(b, kind);
+        Put16(b, 0x0DBB);
+        Put16(b, 0x07CC);
+        if (version == 0x0600) {
+            Put32(b, 0);
+            Put32(b, 6);
+        }
+        Record(0x0809, b);
+    }
+    void Eof() { Record(0x000A, {}); }
+    // BOUNDSHEET with a placeholder offset; returns where to patch it.
+    std::size_t BoundSheet(const std::u16string& name, unsigned state, bool biff8 = true)
+    {
+        Bytes b;
+        Put32(b, 0);
+        b.push_back(static_cast<std::uint8_t>(state));
+        b.push_back(0);
+        if (biff8) PutString8(b, name, 1);
+        else {
+            b.push_back(static_cast<std::uint8_t>(name.size()));
+            for (char16_t c : name) b.push_back(static_cast<std::uint8_t>(c));
+        }
+        return Record(0x0085, b) + 4;
+    }
+    void PatchOffset(std::size_t at, std::size_t value)
+    {
+        for (int i = 0; i < 4; ++i) m_bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+    void Number(unsigned row, unsigned col, double v, unsigned xf = 0)
+    {
+        Bytes b;
+        Put16(b, row);
+        Put16(b, col);
+        Put16(b, xf);
+        PutF64(b, v);
+        Record(0x0203, b);
+    }
+    void LabelSst(unsigned row, unsigned col, std::uint32_t index)
+    {
+        Bytes b;
+        Put16(b, row);
+        Put16(b, col);
+        Put16(b, 0);
+        Put32(b, index);
+        Record(0x00FD, b);
+    }
+    std::size_t Size() const { return m_bytes.size(); }
+    const Bytes& Data() const { return m_bytes; }
+    Bytes& Data() { return m_bytes; }
+
+private:
+    Bytes m_bytes;
+};
+
+// A compound file with the given root streams, written by libgsf.
+inline Bytes CompoundFileOf(const std::vector<std::pair<std::string, Bytes>>& streams)
+{
+    gsf_init();
+    GsfOutput* memory = gsf_output_memory_new();
+    GsfOutfile* ole = gsf_outfile_msole_new(memory);
+    for (const auto& [name, data] : streams) {
+        GsfOutput* child = gsf_outfile_new_child(ole, name.c_str(), FALSE);
+        gsf_output_write(child, data.size(), data.data());
+        gsf_output_close(child);
+        g_object_unref(child);
+    }
+    gsf_output_close(GSF_OUTPUT(ole));
+    g_object_unref(ole);
+    const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory));
+    Bytes out(bytes, bytes + gsf_output_size(memory));
+    g_object_unref(memory);
+    return out;
+}
+
+// A zip package with the given entries, written by libzip in memory.
+inline Bytes ZipOf(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_source_keep(source);
+    zip_t* archive = zip_open_from_source(source, ZIP_TRUNCATE, &error);
+    for (const auto& [name, text] : entries) {
+        zip_source_t* data = zip_source_buffer(archive, text.data(), text.size(), 0);
+        zip_file_add(archive, name.c_str(), data, ZIP_FL_OVERWRITE);
+    }
+    zip_close(archive);
+    Bytes out;
+    if (zip_source_open(source) == 0) {
+        zip_source_seek(source, 0, SEEK_END);
+        const auto size = zip_source_tell(source);
+        zip_source_seek(source, 0, SEEK_SET);
+        out.resize(static_cast<std::size_t>(size));
+        zip_source_read(source, out.data(), static_cast<zip_uint64_t>(size));
+        zip_source_close(source);
+    }
+    zip_source_free(source);
+    return out;
+}
+
+// ---- automation calls ---------------------------------------------------
+
+// An argument value; Missing() is VT_ERROR DISP_E_PARAMNOTFOUND.
+class Arg {
+public:
+    Arg() { VariantInit(&v); }
+    static Arg Missing()
+    {
+        Arg a;
+        a.v.vt = VT_ERROR;
+        a.v.scode = DISP_E_PARAMNOTFOUND;
+        return a;
+    }
+    static Arg Str(const std::u16string& s)
+    {
+        Arg a;
+        a.v.vt = VT_BSTR;
+        a.v.bstrVal = SysAllocStringFrom(s);
+        return a;
+    }
+    static Arg I4(long n)
+    {
+        Arg a;
+        a.v.vt = VT_I4;
+        a.v.lVal = static_cast<LONG>(n);
+        return a;
+    }
+    static Arg Bool(bool b)
+    {
+        Arg a;
+        a.v.vt = VT_BOOL;
+        a.v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+        return a;
+    }
+    static Arg Disp(IDispatch* d)
+    {
+        Arg a;
+        a.v.vt = VT_DISPATCH;
+        a.v.pdispVal = d;
+        if (d != nullptr) d->AddRef();
+        return a;
+    }
+    Arg(const Arg& o) { VariantInit(&v); VariantCopy(&v, &o.v); }
+    Arg& operator=(const Arg& o)
+    {
+        if (this != &o) {
+            VariantClear(&v);
+            VariantCopy(&v, &o.v);
+        }
+        return *this;
+    }
+    ~Arg() { VariantClear(&v); }
+    VARIANT v;
+};
+
+struct CallResult {
+    HRESULT hr = S_OK;
+    VARIANT value;
+    std::u16string description;
+    CallResult() { VariantInit(&value); }
+    CallResult(const CallResult&) = delete;
+    CallResult& operator=(const CallResult&) = delete;
+    CallResult(CallResult&& o) noexcept : hr(o.hr), value(o.value), description(std::move(o.description))
+    {
+        VariantInit(&o.value);
+    }
+    ~CallResult() { VariantClear(&value); }
+    // Takes the dispatch result out (caller releases it).
+    IDispatch* TakeDispatch()
+    {
+        if (value.vt != VT_DISPATCH) return nullptr;
+        IDispatch* d = value.pdispVal;
+        value.vt = VT_EMPTY;
+        return d;
+    }
+};
+
+// Calls a member with arguments in declared order, as a COM caller does
+// (reversed into rgvarg; a put gets the named DISPID_PROPERTYPUT).
+inline CallResult Call(IDispatch* target, DISPID id, WORD flags, std::vector<Arg> args = {})
+{
+    CallResult r;
+    std::vector<VARIANT> reversed;
+    for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(it->v);
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    if (flags == DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &putId;
+        params.cNamedArgs = 1;
+    }
+    EXCEPINFO info{};
+    UINT argErr = 0;
+    r.hr = target->Invoke(id, flags, &params, &r.value, &info, &argErr);
+    if (info.bstrDescription != nullptr) r.description = std::u16string(BstrView(info.bstrDescription));
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    return r;
+}
+
+}  // namespace excelfixtures
