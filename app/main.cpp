@@ -1,13 +1,8 @@
-// varnel: placeholder window until the main frame lands.
-#include <QApplication>
-#include <QMainWindow>
+// varnel: the window program. Everything happens in CVarnelApp.
+#include "app/varnelapp.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Varnel"));
-    window.resize(800, 600);
-    window.show();
-    return app.exec();
+    CVarnelApp app(argc, argv);
+    return app.Run();
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -169,4 +170,49 @@ TEST_F(VarnelFindTest, ExtractPrintsWhatTheReaderSees)
     r = Run({"--extract", (root / "garbage.doc").string()});
     EXPECT_EQ(r.status, 2);
     EXPECT_FALSE(r.err.empty());
+}
+
+TEST_F(VarnelFindTest, SearchesRealDocumentsOfEveryKind)
+{
+    const fs::path data = VARNEL_TEST_DATA;
+    fs::path docs = root / "docs";
+    fs::create_directories(docs / "old.doc");  // a folder named like a document
+    for (const char* name : {"fmt-stories.doc", "fmt-stories.docx", "fmt-stories.rtf", "fmt-stories.dot",
+                             "FMT-UPPER.DOC", "fmt-rtfinside.doc"})
+        fs::copy_file(data / "word" / name, docs / name);
+    fs::copy_file(data / "excel" / "book.xls", docs / "book.xls");
+    fs::copy_file(data / "excel" / "book.xlsx", docs / "book.xlsx");
+    Write(docs / "~$fmt-stories.doc", "owner file: Footnoteword");
+    Write(docs / "ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
+
+    // A footnote word and a hidden-sheet value, one of which each kind holds.
+    const ProcessResult r =
+        Run({"-k", "Footnoteword", "-k", "secret hidden value", "--word", "--excel", docs.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> expected;
+    // Files in name order, without regard to case; the template is not
+    // among them, since *.doc does not find .dot.
+    for (const char* name : {"fmt-rtfinside.doc", "fmt-stories.doc", "fmt-stories.docx", "FMT-UPPER.DOC"})
+        expected.push_back("50%\t" + (docs / name).string());
+    for (const char* name : {"book.xls", "book.xlsx"}) expected.push_back("50%\t" + (docs / name).string());
+    EXPECT_EQ(Lines(r.out), expected);
+
+    const std::vector<std::string> log = Lines(r.err);
+    auto logged = [&log](const std::string& line) { return std::find(log.begin(), log.end(), line) != log.end(); };
+    EXPECT_TRUE(logged((docs / "old.doc").string() + LoadString(61457)));
+    EXPECT_TRUE(logged((docs / "ruined.doc").string() + LoadString(61457)));
+    EXPECT_EQ(r.err.find("~$"), std::string::npos);
+    // The .rtf is not found through any of the masks.
+    EXPECT_EQ(r.out.find("fmt-stories.rtf"), std::string::npos);
+}
+
+TEST_F(VarnelFindTest, FieldCodesAreNotFoundButTheirResultsAre)
+{
+    fs::path docs = root / "docs";
+    fs::create_directories(docs);
+    fs::copy_file(fs::path(VARNEL_TEST_DATA) / "word" / "fmt-stories.docx", docs / "a.docx");
+    ProcessResult r = Run({"-k", "PAGE", "--match-case", "--word", docs.string()});
+    EXPECT_EQ(r.status, 1) << r.out;
+    r = Run({"-k", "Fieldday 2021-03-04", "--word", docs.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
 }
