@@ -1,60 +1,16 @@
 // Kestrel's workbook search against the real built-in Excel: from
 // OfficeFind::SearchExcel11 through automation to the workbook readers and
-// Range.Find. Kestrel is loaded the way Varnel imports it, by the decorated
-// names of its exported members.
+// Range.Find. Kestrel is linked as Varnel links it.
 #include "kestrel/officefind.h"
 #include "office/excelapplication.h"
 #include "platform/olethread.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <cstring>
 #include <string>
 
 namespace {
-
-using Constructor = void (*)(OfficeFind*);
-using SearchExcel11 = int (*)(OfficeFind*, _ResultFileInfo&, const CArray<_FindKeyWord, _FindKeyWord>&,
-                              _FindedConditions, _Excel11&);
-
-class Kestrel {
-public:
-    Kestrel()
-    {
-        const std::string path = std::string(VARNEL_BIN_DIR) + "/libkestrel.so";
-        m_lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (m_lib == nullptr) return;
-        m_ctor = reinterpret_cast<Constructor>(dlsym(m_lib, "_ZN10OfficeFindC1Ev"));
-        m_dtor = reinterpret_cast<Constructor>(dlsym(m_lib, "_ZN10OfficeFindD1Ev"));
-        m_search = reinterpret_cast<SearchExcel11>(dlsym(
-            m_lib,
-            "_ZN10OfficeFind13SearchExcel11ER15_ResultFileInfoRK6CArrayI12_FindKeyWordS3_E17_FindedConditionsR8_Excel11"));
-    }
-    ~Kestrel()
-    {
-        if (m_lib != nullptr) dlclose(m_lib);
-    }
-    bool Ok() const { return m_ctor != nullptr && m_dtor != nullptr && m_search != nullptr; }
-
-    int Search(_ResultFileInfo& info, const CArray<_FindKeyWord, _FindKeyWord>& keys, _FindedConditions c,
-               _Excel11& excel)
-    {
-        alignas(16) unsigned char storage[16];
-        auto* finder = reinterpret_cast<OfficeFind*>(storage);
-        m_ctor(finder);
-        const int result = m_search(finder, info, keys, c, excel);
-        m_dtor(finder);
-        return result;
-    }
-
-private:
-    void* m_lib = nullptr;
-    Constructor m_ctor = nullptr;
-    Constructor m_dtor = nullptr;
-    SearchExcel11 m_search = nullptr;
-};
 
 class ExcelKestrel : public ::testing::Test {
 protected:
@@ -63,7 +19,6 @@ protected:
         CoInitialize(nullptr);
         office::RegisterExcelServer();
         m_live = CDispatchObject::LiveObjects();
-        ASSERT_TRUE(m_kestrel.Ok()) << "libkestrel.so not built or not loadable";
         ASSERT_TRUE(m_excel.CreateDispatch("Excel.Application"));
     }
     void TearDown() override
@@ -85,10 +40,10 @@ protected:
             std::strncpy(k.szKeyword, w, sizeof k.szKeyword - 1);
             keys.Add(k);
         }
-        return m_kestrel.Search(info, keys, c, m_excel);
+        return m_find.SearchExcel11(info, keys, c, m_excel);
     }
 
-    Kestrel m_kestrel;
+    OfficeFind m_find;
     _Excel11 m_excel;
     long m_live = 0;
 };

@@ -1,14 +1,12 @@
 // Kestrel's Word search against the real built-in Word: the whole road of
 // one file, from OfficeFind::SearchWord11 through automation to the Find
-// engine. Kestrel is loaded the way Varnel imports it, by the decorated
-// names of its exported members, so this test needs no link to it.
+// engine. Kestrel is linked as Varnel links it.
 #include "kestrel/officefind.h"
 #include "office/wordapplication.h"
 #include "platform/olethread.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -17,47 +15,6 @@
 
 namespace {
 
-// Itanium C++ ABI: a member function is a function whose first argument is
-// `this`.
-using Constructor = void (*)(OfficeFind*);
-using SearchWord11 = int (*)(OfficeFind*, _ResultFileInfo&, const CArray<_FindKeyWord, _FindKeyWord>&,
-                             _FindedConditions, _Word11&);
-
-class Kestrel {
-public:
-    Kestrel()
-    {
-        const std::string path = std::string(VARNEL_BIN_DIR) + "/libkestrel.so";
-        m_lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (m_lib == nullptr) return;
-        m_ctor = reinterpret_cast<Constructor>(dlsym(m_lib, "_ZN10OfficeFindC1Ev"));
-        m_dtor = reinterpret_cast<Constructor>(dlsym(m_lib, "_ZN10OfficeFindD1Ev"));
-        m_search = reinterpret_cast<SearchWord11>(dlsym(
-            m_lib, "_ZN10OfficeFind12SearchWord11ER15_ResultFileInfoRK6CArrayI12_FindKeyWordS3_E17_FindedConditionsR7_Word11"));
-    }
-    ~Kestrel()
-    {
-        if (m_lib != nullptr) dlclose(m_lib);
-    }
-    bool Ok() const { return m_ctor != nullptr && m_dtor != nullptr && m_search != nullptr; }
-
-    int Search(_ResultFileInfo& info, const CArray<_FindKeyWord, _FindKeyWord>& keys, _FindedConditions c, _Word11& word)
-    {
-        alignas(16) unsigned char storage[16];
-        auto* finder = reinterpret_cast<OfficeFind*>(storage);
-        m_ctor(finder);
-        const int result = m_search(finder, info, keys, c, word);
-        m_dtor(finder);
-        return result;
-    }
-
-private:
-    void* m_lib = nullptr;
-    Constructor m_ctor = nullptr;
-    Constructor m_dtor = nullptr;
-    SearchWord11 m_search = nullptr;
-};
-
 class WordKestrel : public ::testing::Test {
 protected:
     void SetUp() override
@@ -65,7 +22,6 @@ protected:
         CoInitialize(nullptr);
         office::RegisterWordServer();
         m_live = CDispatchObject::LiveObjects();
-        ASSERT_TRUE(m_kestrel.Ok()) << "libkestrel.so not built or not loadable: " << dlerror();
         ASSERT_TRUE(m_word.CreateDispatch("Word.Application"));
     }
     void TearDown() override
@@ -93,10 +49,10 @@ protected:
             std::strncpy(k.szKeyword, w, sizeof k.szKeyword - 1);
             keys.Add(k);
         }
-        return m_kestrel.Search(info, keys, c, m_word);
+        return m_find.SearchWord11(info, keys, c, m_word);
     }
 
-    Kestrel m_kestrel;
+    OfficeFind m_find;
     _Word11 m_word;
     long m_live = 0;
 };
