@@ -81,43 +81,71 @@ std::u16string FormatGeneral(double value)
     }
     // 15 significant digits as d.dddddddddddddde+XX, then laid out the way
     // the formula bar does: plain from 1E-9 up to below 1E+20, otherwise
-    // with an exponent.
+    // with an exponent. Fixed buffers rather than strings: this runs once
+    // per number cell of a workbook. The longest layout is a sign, 20
+    // integer digits, a point and 14 more digits.
     char sci[40];
-    const auto res = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14);
-    const std::string text(sci, res.ptr);
+    // The shortest form that reads back as the same double is much cheaper
+    // to compute than a fixed precision. When it has at most 15 significant
+    // digits it is also the value rounded to 15 digits: the double lies
+    // within a relative 1.2e-16 of it, well inside half a step (5e-16) of
+    // the 15-digit grid it sits on, so both roundings agree. Subnormal
+    // numbers carry fewer bits, so they always take the fixed precision.
+    auto res = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific);
+    std::size_t significant = 0;
+    for (const char* q = sci; q < res.ptr && *q != 'e'; ++q) significant += *q >= '0' && *q <= '9' ? 1 : 0;
+    if (res.ec != std::errc() || significant > 15 || !std::isnormal(value))
+        res = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14);
+    const std::string_view text(sci, static_cast<std::size_t>(res.ptr - sci));
     const bool negative = text[0] == '-';
     const auto ePos = text.find('e');
-    std::string digits;
-    for (std::size_t i = 0; i < ePos; ++i)
-        if (text[i] >= '0' && text[i] <= '9') digits.push_back(text[i]);
-    const int exponent = std::atoi(text.c_str() + ePos + 1);
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-    std::string out = negative ? "-" : "";
+    char digits[40];
+    std::size_t nDigits = 0;
+    for (std::size_t i = 0; i < ePos && i < text.size(); ++i)
+        if (text[i] >= '0' && text[i] <= '9' && nDigits < sizeof digits) digits[nDigits++] = text[i];
+    int exponent = 0;
+    if (ePos != std::string_view::npos) {
+        std::size_t p = ePos + 1;
+        if (p < text.size() && text[p] == '+') ++p;  // from_chars takes no '+'
+        std::from_chars(text.data() + p, text.data() + text.size(), exponent);
+    }
+    while (nDigits > 1 && digits[nDigits - 1] == '0') --nDigits;
+    char16_t out[80];
+    std::size_t n = 0;
+    const auto put = [&](char c) {
+        if (n < sizeof out / sizeof out[0]) out[n++] = static_cast<char16_t>(static_cast<unsigned char>(c));
+    };
+    if (negative) put('-');
     if (exponent >= 20 || exponent < -9) {
-        out += digits[0];
-        if (digits.size() > 1) {
-            out += '.';
-            out += digits.substr(1);
+        put(digits[0]);
+        if (nDigits > 1) {
+            put('.');
+            for (std::size_t i = 1; i < nDigits; ++i) put(digits[i]);
         }
-        char exp[16];
-        std::snprintf(exp, sizeof exp, "E%c%02d", exponent < 0 ? '-' : '+', exponent < 0 ? -exponent : exponent);
-        out += exp;
+        const int magnitude = exponent < 0 ? -exponent : exponent;
+        put('E');
+        put(exponent < 0 ? '-' : '+');
+        char exp[8];
+        const auto er = std::to_chars(exp, exp + sizeof exp, magnitude);
+        if (er.ptr - exp < 2) put('0');
+        for (const char* q = exp; q < er.ptr; ++q) put(*q);
     } else if (exponent >= 0) {
         const auto intDigits = static_cast<std::size_t>(exponent) + 1;
-        if (digits.size() <= intDigits) {
-            out += digits;
-            out.append(intDigits - digits.size(), '0');
+        if (nDigits <= intDigits) {
+            for (std::size_t i = 0; i < nDigits; ++i) put(digits[i]);
+            for (std::size_t i = nDigits; i < intDigits; ++i) put('0');
         } else {
-            out += digits.substr(0, intDigits);
-            out += '.';
-            out += digits.substr(intDigits);
+            for (std::size_t i = 0; i < intDigits; ++i) put(digits[i]);
+            put('.');
+            for (std::size_t i = intDigits; i < nDigits; ++i) put(digits[i]);
         }
     } else {
-        out += "0.";
-        out.append(static_cast<std::size_t>(-exponent - 1), '0');
-        out += digits;
+        put('0');
+        put('.');
+        for (int i = 0; i < -exponent - 1; ++i) put('0');
+        for (std::size_t i = 0; i < nDigits; ++i) put(digits[i]);
     }
-    return Ascii(out.c_str());
+    return std::u16string(out, n);
 }
 
 std::u16string FormatSerial(double serial, bool date1904, NumberStyle style)

@@ -188,7 +188,12 @@ Workbook WorkbookBuilder::Finish()
         cells.shrink_to_fit();
     }
     // Shown texts of non-text cells go into the pool once per cell; a text
-    // cell shows its own text.
+    // cell shows its own text. Reserving first spares the pool's growth
+    // from moving a million strings several times over.
+    std::size_t shownTexts = 0;
+    for (const auto& sheet : m_book.sheets)
+        for (const auto& cell : sheet.cells) shownTexts += cell.kind == CellKind::Text ? 0 : 1;
+    m_book.m_texts.reserve(m_book.m_texts.size() + shownTexts);
     for (auto& sheet : m_book.sheets) {
         for (auto& cell : sheet.cells) {
             if (cell.kind == CellKind::Text) {

@@ -30,14 +30,36 @@ const char* RelId(const XmlAttributes& attrs)
     return found;
 }
 
-// Text of an OOXML string with its _xHHHH_ escapes (control characters a
-// writer could not put in XML) decoded.
-std::u16string DecodeText(const std::string& utf8)
+// UTF-8 to UTF-16 with a fast path for the ASCII that makes up nearly all
+// cell values and formulas; anything else goes through the general decoder,
+// so the result is the same either way.
+void AppendUtf8(std::u16string& out, std::string_view utf8)
 {
-    std::u16string text = Utf8ToUtf16(utf8);
-    if (text.find(u"_x") == std::u16string::npos) return text;
-    std::u16string out;
-    out.reserve(text.size());
+    std::size_t ascii = 0;
+    while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
+    // Sized once and written in place: a push_back per unit costs a
+    // capacity check each and is not inlined.
+    const std::size_t base = out.size();
+    out.resize(base + ascii);
+    char16_t* dst = out.data() + base;
+    for (std::size_t i = 0; i < ascii; ++i) dst[i] = static_cast<char16_t>(utf8[i]);
+    if (ascii < utf8.size()) out += Utf8ToUtf16(utf8.substr(ascii));
+}
+
+// Text of an OOXML string with its _xHHHH_ escapes (control characters a
+// writer could not put in XML) decoded, appended after `prefix`. The bytes
+// '_' and 'x' occur in UTF-8 only as themselves, so text without "_x" in
+// its bytes has no escape and skips the second pass.
+std::u16string DecodeText(std::string_view utf8, std::u16string_view prefix = {})
+{
+    std::u16string out(prefix);
+    if (utf8.find("_x") == std::string_view::npos) {
+        AppendUtf8(out, utf8);
+        return out;
+    }
+    std::u16string text;
+    AppendUtf8(text, utf8);
+    out.reserve(out.size() + text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {
             unsigned value = 0;
@@ -230,6 +252,20 @@ bool ParseCellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& colum
     return true;
 }
 
+// The t attribute of a cell, decided once per cell rather than compared as
+// text at the cell's end. Unknown types read as numbers, as "n" does.
+enum class CellType : std::uint8_t { Number, Shared, Inline, TextResult, Boolean, Error };
+
+CellType TypeOf(std::string_view t)
+{
+    if (t == "s") return CellType::Shared;
+    if (t == "inlineStr") return CellType::Inline;
+    if (t == "str" || t == "d") return CellType::TextResult;
+    if (t == "b") return CellType::Boolean;
+    if (t == "e") return CellType::Error;
+    return CellType::Number;
+}
+
 class SheetParser : public XmlSax {
 public:
     SheetParser(WorkbookBuilder& builder, const std::vector<std::uint32_t>& strings,
@@ -259,7 +295,7 @@ protected:
             m_inline.clear();
             m_hasFormula = false;
             m_hasValue = false;
-            m_type = "n";
+            m_type = CellType::Number;
             unsigned style = 0;
             m_cellRow = m_row;
             m_cellColumn = m_nextColumn;
@@ -267,7 +303,7 @@ protected:
             attrs.ForEach([&](const XmlName& attr, std::string_view value) {
                 if (!attr.ns.empty() || attr.local.size() != 1) return;
                 switch (attr.local[0]) {
-                case 't': m_type.assign(value); break;
+                case 't': m_type = TypeOf(value); break;
                 case 's': std::from_chars(value.data(), value.data() + value.size(), style); break;
                 case 'r': ParseCellRef(value, m_cellRow, m_cellColumn); break;
                 default: break;
@@ -315,29 +351,29 @@ private:
         cell.row = m_cellRow;
         cell.column = m_cellColumn;
         cell.isFormula = m_hasFormula;
-        if (!m_formula.empty()) cell.formula = m_builder.AddText(u"=" + DecodeText(m_formula));
-        if (m_type == "s") {
+        if (!m_formula.empty()) cell.formula = m_builder.AddText(DecodeText(m_formula, u"="));
+        if (m_type == CellType::Shared) {
             std::uint32_t index = 0;
             if (std::from_chars(m_value.data(), m_value.data() + m_value.size(), index).ec != std::errc() ||
                 index >= m_strings.size())
                 return;
             cell.kind = CellKind::Text;
             cell.text = m_strings[index];
-        } else if (m_type == "inlineStr") {
+        } else if (m_type == CellType::Inline) {
             if (m_inline.empty() && !m_hasFormula) return;
             cell.kind = CellKind::Text;
             if (!m_inline.empty()) cell.text = m_builder.AddText(DecodeText(m_inline));
-        } else if (m_type == "str" || m_type == "d") {
+        } else if (m_type == CellType::TextResult) {
             // A formula's text result; a date written as ISO text is kept
             // as the text it is.
             if (m_value.empty() && !m_hasFormula) return;
             cell.kind = CellKind::Text;
             if (!m_value.empty()) cell.text = m_builder.AddText(DecodeText(m_value));
-        } else if (m_type == "b") {
+        } else if (m_type == CellType::Boolean) {
             if (!m_hasValue) return;
             cell.kind = CellKind::Boolean;
             cell.number = m_value == "1" || m_value == "true" ? 1 : 0;
-        } else if (m_type == "e") {
+        } else if (m_type == CellType::Error) {
             cell.kind = CellKind::Error;
             const std::uint8_t code = ErrorCode(Utf8ToUtf16(m_value));
             if (code == 0xFF) {
@@ -379,7 +415,7 @@ private:
     bool m_hasFormula = false;
     bool m_hasValue = false;
     int m_phonetic = 0;
-    std::string m_type;
+    CellType m_type = CellType::Number;
     NumberStyle m_style = NumberStyle::General;
     std::string m_value;
     std::string m_formula;
@@ -396,6 +432,31 @@ bool ReadRels(ZipPackage& zip, const std::string& part, std::map<std::string, Re
     if (!parser.Parse(xml, error)) return false;
     rels = std::move(parser.rels);
     return true;
+}
+
+// Parses a part while it is decompressed, so a large sheet is never held
+// whole in memory and each piece is parsed while still in the cache. A
+// damaged or oversized entry is reported before any XML error, as reading
+// the whole entry first would: after an XML failure the rest of the entry
+// is still read through the zip checks, and the XML error only counts when
+// the entry itself was sound.
+bool ParsePart(ZipPackage& zip, const std::string& part, XmlSax& parser, std::string& error)
+{
+    std::string xmlError;
+    bool xmlFailed = false;
+    const bool read = zip.StreamEntry(
+        part,
+        [&](std::string_view piece) {
+            if (!xmlFailed && !parser.Feed(piece, xmlError)) xmlFailed = true;
+            return true;
+        },
+        error);
+    if (!read) return false;
+    if (xmlFailed) {
+        error = xmlError;
+        return false;
+    }
+    return parser.Finish(error);
 }
 
 }  // namespace
@@ -432,13 +493,11 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
         const std::string part = ResolvePartTarget(workbookPart, rel.target);
         if (part.empty() || !zip.HasEntry(part)) continue;
         if (EndsWith(rel.type, "/sharedStrings")) {
-            if (!zip.ReadEntry(part, xml, error)) return false;
             SharedStringsParser parser(builder, strings);
-            if (!parser.Parse(xml, error)) return false;
+            if (!ParsePart(zip, part, parser, error)) return false;
         } else if (EndsWith(rel.type, "/styles")) {
-            if (!zip.ReadEntry(part, xml, error)) return false;
             StylesParser parser;
-            if (!parser.Parse(xml, error)) return false;
+            if (!ParsePart(zip, part, parser, error)) return false;
             styles = std::move(parser.xfStyles);
         }
     }
@@ -449,9 +508,8 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
         if (!builder.AddSheet(ref.name, ref.visibility)) break;
         const std::string part = ResolvePartTarget(workbookPart, it->second.target);
         if (part.empty() || !zip.HasEntry(part)) continue;  // an empty sheet
-        if (!zip.ReadEntry(part, xml, error)) return false;
         SheetParser parser(builder, strings, styles);
-        if (!parser.Parse(xml, error)) return false;
+        if (!ParsePart(zip, part, parser, error)) return false;
     }
     if (builder.Failed()) {
         error = builder.Error();

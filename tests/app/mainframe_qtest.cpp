@@ -377,7 +377,9 @@ private slots:
 
     void stopEndsARealSearch()
     {
-        for (int i = 0; i < 4000; ++i)
+        // Enough files that the run is still going when Stop is pressed,
+        // even on a fast, idle machine (a file takes tens of microseconds).
+        for (int i = 0; i < 20000; ++i)
             WriteFile(m_docs->filePath(QStringLiteral("memo%1.txt").arg(i)), "nothing of interest here\r\n");
         auto frame = MakeFrame();
         QVERIFY(frame);
@@ -461,7 +463,7 @@ private slots:
     void closingDuringALongSearchEndsQuicklyWithNoWorkerLeft()
     {
         // Enough documents that the real search runs for many seconds.
-        for (int i = 0; i < 4000; ++i)
+        for (int i = 0; i < 20000; ++i)
             WriteFile(m_docs->filePath(QStringLiteral("note%1.txt").arg(i)), "nothing of interest here\r\n");
         auto frame = MakeFrame();
         QVERIFY(frame);
