@@ -36,9 +36,8 @@ int SearchWorkbook(_ResultFileInfo& info, const CKeywordArray& keywords, _Finded
     if (count <= 0) return -2;
     // More keywords than the record has flags for would write past it.
     if (count > kMaxKeywords) return 0;
-    const void* nul = std::memchr(info.szFilePath, '\0', sizeof info.szFilePath);
-    if (nul == nullptr) return 0;
-    const std::string path(info.szFilePath, static_cast<std::size_t>(static_cast<const char*>(nul) - info.szFilePath));
+    std::string path;
+    if (!RecordPath(info, path)) return 0;
 
     COleDispatchDriver workbooks;
     COleDispatchDriver workbook;

@@ -1,5 +1,5 @@
-// Small pieces both document searches share: the keyword's text and the
-// match degree.
+// Small pieces both document searches share: the keyword's text, the
+// record's path and the match degree.
 #pragma once
 
 #include "kestrel/officerecords.h"
@@ -24,6 +24,16 @@ inline std::string KeywordText(const _FindKeyWord& keyword)
     const std::size_t length = end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - copy.szKeyword)
                                               : sizeof copy.szKeyword;
     return std::string(copy.szKeyword, length);
+}
+
+// The record's path, when it ends within its field. A path that fills the
+// field without a terminating NUL names no file we could open safely.
+inline bool RecordPath(const _ResultFileInfo& info, std::string& path)
+{
+    const void* nul = std::memchr(info.szFilePath, '\0', sizeof info.szFilePath);
+    if (nul == nullptr) return false;
+    path.assign(info.szFilePath, static_cast<std::size_t>(static_cast<const char*>(nul) - info.szFilePath));
+    return true;
 }
 
 // Percentage of keywords found, product first, quotient truncated.

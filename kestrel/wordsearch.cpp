@@ -49,11 +49,8 @@ int SearchWordDocument(_ResultFileInfo& info, const CKeywordArray& keywords, _Fi
     if (count <= 0) return -2;
     // More keywords than the record has flags for would write past it.
     if (count > kMaxKeywords) return 0;
-    // A path that fills its field without a terminating NUL names no file
-    // we could open safely.
-    const void* nul = std::memchr(info.szFilePath, '\0', sizeof info.szFilePath);
-    if (nul == nullptr) return 0;
-    const std::string path(info.szFilePath, static_cast<std::size_t>(static_cast<const char*>(nul) - info.szFilePath));
+    std::string path;
+    if (!RecordPath(info, path)) return 0;
 
     // Sharing pre-check: a file another program holds is reported as such
     // and never handed to Word. Any other failure to open is left for
