@@ -29,4 +29,4 @@ if [[ $(id -u) -ne 0 ]]; then
   sudo_cmd=(sudo)
 fi
 "${sudo_cmd[@]}" apt-get update
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y "${missing[@]}"
