@@ -1,6 +1,8 @@
 // One registry root in memory and its text hive format (see reghive.h).
 #include "platform/reghive.h"
 
+#include "platform/codepage.h"
+
 #include "platform/registry.h"
 
 #include <algorithm>
@@ -166,44 +168,22 @@ bool PrintableString(const std::vector<BYTE>& data)
 // into UTF-8; unpaired surrogates make the file count as damaged.
 std::string Utf16LeToUtf8(std::string_view in, bool& bad)
 {
-    std::string out;
-    out.reserve(in.size());
-    auto unit = [&](std::size_t i) {
-        return static_cast<unsigned>(static_cast<unsigned char>(in[i])) |
-               (static_cast<unsigned>(static_cast<unsigned char>(in[i + 1])) << 8);
-    };
     if (in.size() % 2 != 0)
         bad = true;
-    for (std::size_t i = 0; i + 1 < in.size(); i += 2) {
-        unsigned cp = unit(i);
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < in.size()) {
-            const unsigned lo = unit(i + 2);
-            if (lo >= 0xDC00 && lo <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
-                i += 2;
-            }
-        }
-        if (cp >= 0xD800 && cp <= 0xDFFF) {
+    std::u16string units(in.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(static_cast<unsigned char>(in[2 * i]) |
+                                         (static_cast<unsigned char>(in[2 * i + 1]) << 8));
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char16_t c = units[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
             bad = true;
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         }
     }
-    return out;
+    // Unpaired surrogates become U+FFFD there.
+    return Utf16ToUtf8(units);
 }
 
 std::string_view AbbreviationOf(std::string_view root)
