@@ -1,6 +1,6 @@
 // Office Open XML word-processing packages: opens the zip, follows the
 // relationships to the main document and its story parts, and reads each
-// part's text with a streaming XML reader. Password-protected documents are
+// part's text with the XML reader. Password-protected documents are
 // compound files, not zips, and are refused as encrypted.
 #include "office/docxreader.h"
 
@@ -18,22 +18,15 @@ namespace {
 bool ReadPart(ZipPackage& package, const std::string& part, std::u16string& story, std::u16string& boxes,
               std::string& error)
 {
-    // The part is parsed as it is decompressed: a large body never sits in
-    // memory as a whole.
-    // Text is a fraction of the markup; sizing the story up front saves
-    // regrowing a large buffer many times. The hint is capped by what the
-    // compressed data could plausibly hold, so a lying header reserves little.
-    std::uint64_t declared = 0;
-    std::uint64_t compressed = 0;
-    if (story.empty() && package.DeclaredSizes(part, declared, compressed)) {
-        const std::uint64_t hint = std::min<std::uint64_t>({declared / 3, compressed * 20, 16u << 20});
-        story.reserve(static_cast<std::size_t>(hint));
-    }
+    std::string xml;
+    if (!package.ReadEntry(part, xml, error)) return false;
+    // The text cannot have more characters than the part has bytes: room
+    // for that many saves regrowing (and copying) a large story, and costs
+    // only address space until the text fills it.
+    if (story.empty()) story.reserve(xml.size());
     DocxText reader(story, boxes);
     std::string xmlError;
-    const bool read = package.StreamEntry(
-        part, [&](std::string_view piece) { return reader.Feed(piece, xmlError); }, error);
-    if (read && reader.Finish(xmlError)) return true;
+    if (reader.Parse(xml, xmlError)) return true;
     if (!xmlError.empty()) error = "part '" + part + "': " + xmlError;
     return false;
 }

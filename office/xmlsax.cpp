@@ -1,5 +1,8 @@
-// expat-backed streaming XML with the guards described in xmlsax.h.
+// XmlSax: our scanner for UTF-8 documents, expat for the rest, both with
+// the guards described in xmlsax.h.
 #include "office/xmlsax.h"
+
+#include "office/xmlscanner.h"
 
 // Debian's expat is built with DTD support, which is what declares the
 // amplification-guard setters; the header only shows them under XML_DTD.
@@ -10,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace office {
 
@@ -24,9 +28,8 @@ constexpr char kNsSeparator = ' ';
 // int-sized length expat takes never overflows.
 constexpr std::size_t kSlice = 1u << 20;
 
-}  // namespace
-
-XmlName XmlAttributes::SplitName(const char* expatName)
+// expat's "uri local" names.
+XmlName SplitName(const char* expatName)
 {
     const std::string_view full(expatName);
     const auto sep = full.rfind(kNsSeparator);
@@ -34,24 +37,16 @@ XmlName XmlAttributes::SplitName(const char* expatName)
     return {full.substr(0, sep), full.substr(sep + 1)};
 }
 
-const char* XmlAttributes::Get(std::string_view ns, std::string_view local) const
-{
-    for (std::size_t i = 0; m_pairs != nullptr && m_pairs[i] != nullptr && m_pairs[i + 1] != nullptr; i += 2) {
-        if (SplitName(m_pairs[i]).Is(ns, local)) return m_pairs[i + 1];
-    }
-    return nullptr;
-}
+}  // namespace
 
-struct XmlSax::Impl {
+struct XmlSax::Impl final : XmlScanSink {
     XmlSax* owner = nullptr;
     XML_Parser parser = nullptr;
     XmlLimits limits;
     std::string stopReason;
     bool stopped = false;
     bool finished = false;
-    bool failed = false;
-    std::string failure;
-    std::uint64_t fed = 0;
+    std::vector<XmlAttribute> attributes;  // expat's, resolved
 
     ~Impl()
     {
@@ -60,8 +55,6 @@ struct XmlSax::Impl {
 
     bool Fail(const std::string& why, std::string& error)
     {
-        failed = true;
-        failure = why;
         error = why;
         return false;
     }
@@ -100,36 +93,54 @@ struct XmlSax::Impl {
         if (stopped) return;
         stopped = true;
         stopReason = why;
-        XML_StopParser(parser, XML_FALSE);
+        if (parser != nullptr) XML_StopParser(parser, XML_FALSE);
     }
+
+    // The depth cap and the callbacks, shared by both parsers.
+    void Start(const XmlName& name, const XmlAttributes& attrs) override
+    {
+        if (stopped) return;
+        XmlSax* sax = owner;
+        if (sax->m_depth >= limits.maxDepth) {
+            Halt("XML nesting deeper than " + std::to_string(limits.maxDepth) + " levels");
+            return;
+        }
+        ++sax->m_depth;
+        sax->StartElement(name, attrs);
+    }
+
+    void End(const XmlName& name) override
+    {
+        if (stopped) return;
+        owner->EndElement(name);
+        if (owner->m_depth > 0) --owner->m_depth;
+    }
+
+    void Text(std::string_view text) override
+    {
+        if (!stopped && !text.empty()) owner->CharacterData(text);
+    }
+
+    bool Stopped() const override { return stopped; }
 
     static void XMLCALL OnStart(void* user, const XML_Char* name, const XML_Char** atts)
     {
         auto* self = static_cast<Impl*>(user);
         if (self->stopped) return;
-        XmlSax* sax = self->owner;
-        if (sax->m_depth >= self->limits.maxDepth) {
-            self->Halt("XML nesting deeper than " + std::to_string(self->limits.maxDepth) + " levels");
-            return;
-        }
-        ++sax->m_depth;
-        sax->StartElement(XmlAttributes::SplitName(name), XmlAttributes(atts));
+        self->attributes.clear();
+        for (std::size_t i = 0; atts != nullptr && atts[i] != nullptr && atts[i + 1] != nullptr; i += 2)
+            self->attributes.push_back({SplitName(atts[i]), atts[i + 1], std::strlen(atts[i + 1])});
+        self->Start(SplitName(name), XmlAttributes(self->attributes.data(), self->attributes.size()));
     }
 
     static void XMLCALL OnEnd(void* user, const XML_Char* name)
     {
-        auto* self = static_cast<Impl*>(user);
-        if (self->stopped) return;
-        XmlSax* sax = self->owner;
-        sax->EndElement(XmlAttributes::SplitName(name));
-        if (sax->m_depth > 0) --sax->m_depth;
+        static_cast<Impl*>(user)->End(SplitName(name));
     }
 
     static void XMLCALL OnText(void* user, const XML_Char* s, int len)
     {
-        auto* self = static_cast<Impl*>(user);
-        if (self->stopped || len <= 0) return;
-        self->owner->CharacterData(std::string_view(s, static_cast<std::size_t>(len)));
+        if (len > 0) static_cast<Impl*>(user)->Text(std::string_view(s, static_cast<std::size_t>(len)));
     }
 
     static void XMLCALL OnDoctype(void* user, const XML_Char*, const XML_Char*, const XML_Char*, int)
@@ -156,45 +167,28 @@ XmlSax::~XmlSax() = default;
 
 void XmlSax::Stop(const std::string& why)
 {
-    if (m_impl->parser != nullptr) m_impl->Halt(why);
+    m_impl->Halt(why);
 }
 
 bool XmlSax::Parse(std::string_view document, std::string& error)
 {
-    return Feed(document, error) && Finish(error);
-}
-
-bool XmlSax::Feed(std::string_view piece, std::string& error)
-{
     Impl& im = *m_impl;
-    if (im.failed) {
-        error = im.failure;
-        return false;
-    }
     if (im.finished) return im.Fail("XML parser used twice", error);
-    if (im.parser == nullptr && !im.Create(error)) return false;
-    if (piece.size() > im.limits.maxInputBytes - im.fed) return im.Fail("XML part is too large", error);
-    im.fed += piece.size();
+    im.finished = true;
+    if (document.size() > im.limits.maxInputBytes) return im.Fail("XML part is too large", error);
+    if (!m_referenceOnly && XmlScanner::Handles(document)) {
+        std::string why;
+        if (XmlScanner::Scan(document, im.limits.maxDepth, im, why)) return true;
+        return im.Fail(im.stopped ? im.stopReason : why, error);
+    }
+    if (!im.Create(error)) return false;
     std::size_t pos = 0;
-    while (pos < piece.size()) {
-        const std::size_t n = std::min(kSlice, piece.size() - pos);
-        const XML_Status status = XML_Parse(im.parser, piece.data() + pos, static_cast<int>(n), 0);
+    while (pos < document.size()) {
+        const std::size_t n = std::min(kSlice, document.size() - pos);
+        const XML_Status status = XML_Parse(im.parser, document.data() + pos, static_cast<int>(n), 0);
         pos += n;
         if (!im.Check(status, error)) return false;
     }
-    return true;
-}
-
-bool XmlSax::Finish(std::string& error)
-{
-    Impl& im = *m_impl;
-    if (im.failed) {
-        error = im.failure;
-        return false;
-    }
-    if (im.finished) return im.Fail("XML parser used twice", error);
-    if (im.parser == nullptr && !im.Create(error)) return false;
-    im.finished = true;
     return im.Check(XML_Parse(im.parser, "", 0, 1), error);
 }
 

@@ -1,8 +1,16 @@
 // libzip-backed package reading with size, total and ratio caps (see
 // zippackage.h). Sizes in the zip headers are only hints: the caps are
 // checked against the bytes actually produced while decompressing.
+//
+// Whole deflated entries are inflated by libdeflate, about three times as
+// fast as zlib on the large parts of a package: it writes into a buffer of
+// the size the header declares, so a header that understates the size
+// fails for lack of room and one that overstates it fails by falling short;
+// the declared size is checked against the caps before anything is
+// allocated, and the checksum afterwards.
 #include "office/zippackage.h"
 
+#include <libdeflate.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -45,6 +53,8 @@ int HexValue(char c)
 struct ZipPackage::Impl {
     ZipLimits limits;
     zip_t* archive = nullptr;
+    std::size_t packageSize = 0;
+    libdeflate_decompressor* inflater = nullptr;
     std::uint64_t totalRead = 0;
     std::unordered_map<std::string, zip_uint64_t> exact;
     std::unordered_map<std::string, zip_uint64_t> folded;
@@ -53,7 +63,11 @@ struct ZipPackage::Impl {
     ~Impl()
     {
         if (archive != nullptr) zip_discard(archive);
+        if (inflater != nullptr) libdeflate_free_decompressor(inflater);
     }
+
+    bool Inflate(zip_uint64_t index, const zip_stat_t& st, const std::string& shown, std::string& out,
+                 std::string& error);
 
     bool Find(std::string_view name, zip_uint64_t& index) const
     {
@@ -110,6 +124,7 @@ bool ZipPackage::Open(ByteView bytes, std::string& error)
     }
     zip_error_fini(&zerr);
     m_impl->archive = archive;
+    m_impl->packageSize = bytes.size();
 
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     if (count < 0 || static_cast<std::uint64_t>(count) > limits.maxEntries) {
@@ -213,9 +228,74 @@ bool ZipPackage::StreamEntry(std::string_view name, const std::function<bool(std
     return ok;
 }
 
+bool ZipPackage::Impl::Inflate(zip_uint64_t index, const zip_stat_t& st, const std::string& shown, std::string& out,
+                               std::string& error)
+{
+    // Every check on declared sizes comes before the allocation they size.
+    if (st.size > limits.maxEntryBytes) {
+        error = "part '" + shown + "' is too large";
+        return false;
+    }
+    if (st.size > limits.maxTotalBytes - std::min(totalRead, limits.maxTotalBytes)) {
+        error = "zip package expands beyond the size limit";
+        return false;
+    }
+    if (st.size > limits.ratioFloorBytes && st.size / std::max<std::uint64_t>(st.comp_size, 1) > limits.maxRatio) {
+        error = "part '" + shown + "' expands too much (compression bomb)";
+        return false;
+    }
+    if (st.comp_size > packageSize) {
+        error = "part '" + shown + "' is damaged: it is larger than the package";
+        return false;
+    }
+    std::string compressed(static_cast<std::size_t>(st.comp_size), '\0');
+    zip_file_t* file = zip_fopen_index(archive, index, ZIP_FL_COMPRESSED);
+    if (file == nullptr) {
+        error = "part '" + shown + "' cannot be read: " + zip_strerror(archive);
+        return false;
+    }
+    const zip_int64_t got = zip_fread(file, compressed.data(), st.comp_size);
+    zip_fclose(file);
+    if (got < 0 || static_cast<zip_uint64_t>(got) != st.comp_size) {
+        error = "part '" + shown + "' is damaged: its compressed data is cut short";
+        return false;
+    }
+    if (inflater == nullptr) inflater = libdeflate_alloc_decompressor();
+    if (inflater == nullptr) {
+        error = "out of memory";
+        return false;
+    }
+    out.resize(static_cast<std::size_t>(st.size));
+    std::size_t produced = 0;
+    const libdeflate_result result = libdeflate_deflate_decompress(inflater, compressed.data(), compressed.size(),
+                                                                   out.data(), out.size(), &produced);
+    totalRead += produced;
+    if (result == LIBDEFLATE_SUCCESS && produced == out.size() &&
+        libdeflate_crc32(0, out.data(), out.size()) == st.crc)
+        return true;
+    if (result == LIBDEFLATE_INSUFFICIENT_SPACE) error = "part '" + shown + "' is larger than its zip header says";
+    else if (result == LIBDEFLATE_SUCCESS && produced != out.size())
+        error = "part '" + shown + "' is shorter than its zip header says";
+    else if (result == LIBDEFLATE_SUCCESS) error = "part '" + shown + "' is damaged: CRC error";
+    else error = "part '" + shown + "' is damaged: invalid compressed data";
+    out.clear();
+    out.shrink_to_fit();
+    return false;
+}
+
 bool ZipPackage::ReadEntry(std::string_view name, std::string& out, std::string& error)
 {
     out.clear();
+    zip_uint64_t index = 0;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
+    if (m_impl->archive != nullptr && m_impl->Find(name, index) && zip_stat_index(m_impl->archive, index, 0, &st) == 0 &&
+        (st.valid & kNeeded) == kNeeded && st.comp_method == ZIP_CM_DEFLATE &&
+        ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) == 0 || st.encryption_method == ZIP_EM_NONE))
+        return m_impl->Inflate(index, st, std::string(StripLeadingSlash(name)), out, error);
+    // Stored, encrypted, missing or unusual entries: the streamed path
+    // gives each its answer.
     std::string data;
     const bool ok = StreamEntry(
         name,

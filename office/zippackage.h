@@ -1,6 +1,6 @@
 // A zip package (.docx, .xlsx and their kin) opened read-only from memory
-// with libzip. Every entry is read in chunks against caps on its own size,
-// on the whole package's output and on its compression ratio, so a zip bomb
+// with libzip. Every entry is read against caps on its own size, on the
+// whole package's output and on its compression ratio, so a zip bomb
 // or an entry whose header lies about its size fails instead of filling
 // memory. Also resolves Open Packaging Convention part names, which is how
 // the parts of a package point at each other.
@@ -48,15 +48,10 @@ public:
     // A leading '/' (an OPC part name) is ignored.
     bool HasEntry(std::string_view name) const;
 
-    // Reads a whole entry. Fails when it is missing, encrypted, damaged, or
+    // Reads a whole entry. Fails when it is missing, encrypted, damaged
+    // (including a wrong checksum or a size other than the header's), or
     // breaks one of the limits.
     bool ReadEntry(std::string_view name, std::string& out, std::string& error);
-
-    // Streams an entry to `sink` in pieces as it is decompressed, under the
-    // same limits; nothing holds the whole entry. The sink returns false to
-    // stop (its own error is then kept in `error` by the caller). A failure
-    // may come after some pieces were delivered.
-    bool StreamEntry(std::string_view name, const std::function<bool(std::string_view)>& sink, std::string& error);
 
     // The sizes the central directory declares for an entry: hints only,
     // for sizing buffers, never trusted as limits.
@@ -68,6 +63,10 @@ public:
     std::uint64_t TotalBytesRead() const;
 
 private:
+    // Reads an entry through libzip in pieces as it is decompressed, under
+    // the same limits: for stored entries and anything not plainly deflated.
+    bool StreamEntry(std::string_view name, const std::function<bool(std::string_view)>& sink, std::string& error);
+
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

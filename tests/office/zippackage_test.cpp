@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 using office::ZipLimits;
 using office::ZipPackage;
 
@@ -150,6 +154,60 @@ TEST(ZipPackage, DeclaredSizeOverCapFailsBeforeReading)
     if (!pkg.Open(View(zip), error)) return;
     EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error));
     EXPECT_EQ(pkg.TotalBytesRead(), 0u);
+}
+
+// Deflated entries are inflated whole into a buffer of the declared size:
+// a header that lies either way, a wrong checksum or damaged data must
+// fail, and a sound entry must come out byte for byte.
+TEST(ZipPackage, DeflatedEntriesAreCheckedAgainstTheirHeaders)
+{
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i * 7919 % 10007) + "\n";
+    const auto sound = ziptest::BuildZip({{"part.xml", text}});
+    {
+        ZipPackage pkg;
+        std::string error, out;
+        ASSERT_TRUE(pkg.Open(View(sound), error)) << error;
+        ASSERT_TRUE(pkg.ReadEntry("part.xml", out, error)) << error;
+        EXPECT_EQ(out, text);
+        EXPECT_EQ(pkg.TotalBytesRead(), text.size());
+    }
+    const auto understated = [&] {
+        auto zip = sound;
+        ziptest::RewriteUncompressedSizes(zip, static_cast<std::uint32_t>(text.size() - 1));
+        return zip;
+    }();
+    const auto overstated = [&] {
+        auto zip = sound;
+        ziptest::RewriteUncompressedSizes(zip, static_cast<std::uint32_t>(text.size() + 1));
+        return zip;
+    }();
+    const auto wrongCrc = [&] {
+        auto zip = sound;
+        for (std::size_t i = 0; i + 46 <= zip.size(); ++i) {
+            const std::uint32_t sig = ziptest::Get32(zip, i);
+            if (sig == 0x04034b50u) ziptest::Put32(zip, i + 14, ziptest::Get32(zip, i + 14) ^ 1u);
+            else if (sig == 0x02014b50u) ziptest::Put32(zip, i + 16, ziptest::Get32(zip, i + 16) ^ 1u);
+        }
+        return zip;
+    }();
+    const auto damaged = [&] {
+        auto zip = sound;
+        // Inside the compressed data: the local header is 30 bytes plus the
+        // name, and the data runs for a few kilobytes after it.
+        for (std::size_t i = 60; i < 400 && i < zip.size(); ++i) zip[i] = static_cast<std::uint8_t>(zip[i] ^ 0x5A);
+        return zip;
+    }();
+    const std::pair<const char*, const std::vector<std::uint8_t>*> cases[] = {
+        {"larger than", &understated}, {"shorter than", &overstated}, {"CRC", &wrongCrc}, {"invalid", &damaged}};
+    for (const auto& [why, zip] : cases) {
+        ZipPackage pkg;
+        std::string error, out;
+        ASSERT_TRUE(pkg.Open(View(*zip), error)) << why << ": " << error;
+        EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error)) << why;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+        EXPECT_TRUE(out.empty()) << why;
+    }
 }
 
 TEST(PartNames, ResolveRelativeAbsoluteAndEscapedTargets)
