@@ -69,6 +69,30 @@ bool ParseIsoDate(std::string_view text, double& serial, bool& hasTime)
     return true;
 }
 
+bool ShowsAsWritten(std::string_view number)
+{
+    std::size_t i = 0;
+    const bool negative = !number.empty() && number[0] == '-';
+    if (negative) ++i;
+    const std::size_t intStart = i;
+    while (i < number.size() && number[i] >= '0' && number[i] <= '9') ++i;
+    const std::size_t intDigits = i - intStart;
+    if (intDigits == 0 || intDigits > 15 || (intDigits > 1 && number[intStart] == '0')) return false;
+    const bool zeroInt = number[intStart] == '0';
+    if (i == number.size()) return !(negative && zeroInt);  // an integer; "-0" shows as 0
+    if (number[i] != '.') return false;
+    const std::size_t fracStart = ++i;
+    while (i < number.size() && number[i] >= '0' && number[i] <= '9') ++i;
+    const std::size_t fracDigits = i - fracStart;
+    if (i != number.size() || fracDigits == 0 || number.back() == '0') return false;
+    if (!zeroInt) return intDigits + fracDigits <= 15;
+    // Below 1: the digits after the leading zeros count, and from 1E-10
+    // down General switches to an exponent.
+    std::size_t zeros = 0;
+    while (zeros < fracDigits && number[fracStart + zeros] == '0') ++zeros;
+    return zeros <= 8 && fracDigits - zeros <= 15;
+}
+
 std::u16string FormatGeneral(double value)
 {
     if (std::isnan(value) || std::isinf(value)) return u"#NUM!";

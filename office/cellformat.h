@@ -16,6 +16,14 @@ namespace office {
 // 1E-9 ("1.5E+20", "1E-10").
 std::u16string FormatGeneral(double value);
 
+// True when `number`, a decimal as a file writes it, is exactly what the
+// General format shows for its value: no exponent, no sign on zero, no
+// leading or trailing zeros, at most 15 significant digits, and within the
+// range shown without an exponent. Such a text can be shown as it stands
+// instead of being formatted again (any decimal of up to 15 significant
+// digits reads into a double that formats back to the same digits).
+bool ShowsAsWritten(std::string_view number);
+
 // A date serial as the formula bar shows it. `date1904` selects the 1904
 // date system. Values outside Excel's date range fall back to General.
 std::u16string FormatSerial(double serial, bool date1904, NumberStyle style);

@@ -190,9 +190,11 @@ Workbook WorkbookBuilder::Finish()
     // Shown texts of non-text cells go into the pool once per cell; a text
     // cell shows its own text. Reserving first spares the pool's growth
     // from moving a million strings several times over.
+    // A reader may have set a number's shown text already (from the text
+    // the file writes, when General shows exactly that).
     std::size_t shownTexts = 0;
     for (const auto& sheet : m_book.sheets)
-        for (const auto& cell : sheet.cells) shownTexts += cell.kind == CellKind::Text ? 0 : 1;
+        for (const auto& cell : sheet.cells) shownTexts += cell.kind == CellKind::Text || cell.shown != kNoText ? 0 : 1;
     m_book.m_texts.reserve(m_book.m_texts.size() + shownTexts);
     for (auto& sheet : m_book.sheets) {
         for (auto& cell : sheet.cells) {
@@ -200,6 +202,7 @@ Workbook WorkbookBuilder::Finish()
                 cell.shown = cell.text;
                 continue;
             }
+            if (cell.shown != kNoText) continue;
             cell.shown = static_cast<std::uint32_t>(m_book.m_texts.size());
             m_book.m_texts.push_back(ShownValue(cell, m_book.date1904));
         }

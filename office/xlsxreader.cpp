@@ -395,6 +395,11 @@ private:
                 cell.kind = CellKind::Number;
                 cell.number = number;
                 cell.style = m_style;
+                // Most numbers are written the way General shows them;
+                // those keep their text rather than being formatted again.
+                const std::string_view written(m_value.data() + start, m_value.size() - start);
+                if (m_style == NumberStyle::General && start == 0 && ShowsAsWritten(written))
+                    cell.shown = m_builder.AddText(std::u16string(written.begin(), written.end()));
             }
         }
         m_builder.AddCell(cell);
@@ -434,29 +439,11 @@ bool ReadRels(ZipPackage& zip, const std::string& part, std::map<std::string, Re
     return true;
 }
 
-// Parses a part while it is decompressed, so a large sheet is never held
-// whole in memory and each piece is parsed while still in the cache. A
-// damaged or oversized entry is reported before any XML error, as reading
-// the whole entry first would: after an XML failure the rest of the entry
-// is still read through the zip checks, and the XML error only counts when
-// the entry itself was sound.
+// A damaged or oversized entry is reported before any XML error.
 bool ParsePart(ZipPackage& zip, const std::string& part, XmlSax& parser, std::string& error)
 {
-    std::string xmlError;
-    bool xmlFailed = false;
-    const bool read = zip.StreamEntry(
-        part,
-        [&](std::string_view piece) {
-            if (!xmlFailed && !parser.Feed(piece, xmlError)) xmlFailed = true;
-            return true;
-        },
-        error);
-    if (!read) return false;
-    if (xmlFailed) {
-        error = xmlError;
-        return false;
-    }
-    return parser.Finish(error);
+    std::string xml;
+    return zip.ReadEntry(part, xml, error) && parser.Parse(xml, error);
 }
 
 }  // namespace

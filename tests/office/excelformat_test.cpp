@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <random>
+#include <string>
+
 using namespace office;
 
 TEST(ExcelFormatGeneral, IntegersFractionsAndExponents)
@@ -20,6 +24,43 @@ TEST(ExcelFormatGeneral, IntegersFractionsAndExponents)
     EXPECT_EQ(FormatGeneral(1.0 / 3.0), u"0.333333333333333");
     EXPECT_EQ(FormatGeneral(123456789012345678.0), u"123456789012346000");
     EXPECT_EQ(FormatGeneral(99999999999999999999.0 / 10), u"10000000000000000000");
+}
+
+// Readers show a number by the text the file writes when ShowsAsWritten()
+// says General would show exactly that: check the claim on random decimals
+// of every length and magnitude it accepts, and the texts it must refuse.
+TEST(ExcelFormatGeneral, TextsShownAsWrittenFormatBackToThemselves)
+{
+    std::mt19937 rng(4711);
+    int accepted = 0;
+    for (int i = 0; i < 200000; ++i) {
+        std::string t;
+        if (rng() % 2 != 0) t += '-';
+        const int intDigits = static_cast<int>(rng() % 17);
+        if (intDigits == 0) t += '0';
+        for (int k = 0; k < intDigits; ++k) t += static_cast<char>('0' + (k == 0 ? 1 + rng() % 9 : rng() % 10));
+        const int zeros = intDigits == 0 ? static_cast<int>(rng() % 11) : 0;
+        const int fracDigits = static_cast<int>(rng() % 17);
+        if (fracDigits > 0 || zeros > 0) {
+            t += '.';
+            t.append(static_cast<std::size_t>(zeros), '0');
+            for (int k = 0; k < fracDigits; ++k)
+                t += static_cast<char>('0' + (k == fracDigits - 1 ? 1 + rng() % 9 : rng() % 10));
+        }
+        if (!ShowsAsWritten(t)) continue;
+        ++accepted;
+        double value = 0;
+        ASSERT_EQ(std::from_chars(t.data(), t.data() + t.size(), value).ec, std::errc()) << t;
+        ASSERT_EQ(FormatGeneral(value), std::u16string(t.begin(), t.end())) << t;
+    }
+    EXPECT_GT(accepted, 50000);
+
+    for (const char* shown : {"0", "7", "-7", "4711", "12.5", "-0.25", "0.000000001", "123456789012345",
+                              "0.123456789012345", "99999999999999.9"})
+        EXPECT_TRUE(ShowsAsWritten(shown)) << shown;
+    for (const char* other : {"", "-", "-0", "007", "1.50", "1.", ".5", "1e5", "1E+20", "+5", " 5", "0.0000000001",
+                              "1234567890123456", "0.1234567890123456", "12345678901234.56", "1,5", "0x10"})
+        EXPECT_FALSE(ShowsAsWritten(other)) << other;
 }
 
 TEST(ExcelFormatDates, The1900SystemWithItsPhantomLeapDay)
