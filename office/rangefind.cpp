@@ -3,24 +3,72 @@
 
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
+#include <unicode/utf16.h>
 
 #include <algorithm>
-#include <cstring>
+#include <string>
 
 namespace office {
+
+namespace {
+
+// Appends the full case folding of `text` to `out` without temporaries.
+// ASCII, most of what cells hold, is lowered directly; other stretches go
+// through ICU in pieces on the stack that never split a surrogate pair.
+// Folding maps every code point on its own, so a text folded piece by
+// piece, or many texts folded joined, gives the units of each text folded
+// whole; the pattern, the joined sheet texts and the single cell texts
+// are all folded here so that they always agree.
+void AppendFolded(std::u16string_view text, std::u16string& out)
+{
+    constexpr std::size_t kPiece = 64;
+    // Full folding lengthens a character at most threefold (U+0390 -> 3).
+    constexpr std::size_t kPieceOut = kPiece * 3 + 8;
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        std::size_t j = i;
+        while (j < n && text[j] < 0x80) ++j;
+        if (j > i) {
+            const std::size_t at = out.size();
+            out.append(text.substr(i, j - i));
+            char16_t* lowered = out.data() + at;
+            for (std::size_t k = 0; k < j - i; ++k) {
+                const char16_t c = lowered[k];
+                lowered[k] = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c;
+            }
+            i = j;
+            continue;
+        }
+        while (j < n && j - i < kPiece && text[j] >= 0x80) ++j;
+        if (j < n && j - i > 1 && U16_IS_LEAD(text[j - 1]) && U16_IS_TRAIL(text[j])) --j;
+        UChar folded[kPieceOut];
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t len = u_strFoldCase(folded, static_cast<int32_t>(kPieceOut),
+                                          reinterpret_cast<const UChar*>(text.data() + i), static_cast<int32_t>(j - i),
+                                          U_FOLD_CASE_DEFAULT, &status);
+        if (U_FAILURE(status) || len < 0 || static_cast<std::size_t>(len) > kPieceOut) {
+            out.append(text.substr(i, j - i));  // left as it is rather than lost
+        } else {
+            out.append(reinterpret_cast<const char16_t*>(folded), static_cast<std::size_t>(len));
+        }
+        i = j;
+    }
+}
+
+// A cell's place in the search order, comparable as one number.
+std::uint64_t OrderKey(std::uint32_t row, std::uint32_t column, bool byColumns)
+{
+    return byColumns ? (std::uint64_t{column} << 32) | row : (std::uint64_t{row} << 32) | column;
+}
+
+}  // namespace
 
 std::u16string FoldCase(std::u16string_view text)
 {
     std::u16string out;
-    if (text.empty()) return out;
-    // Full folding may lengthen a text (ß -> ss) up to three times.
-    out.resize(text.size() * 3 + 1);
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t len = u_strFoldCase(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                                      reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
-                                      U_FOLD_CASE_DEFAULT, &status);
-    if (U_FAILURE(status) || len < 0) return std::u16string(text);
-    out.resize(static_cast<std::size_t>(len));
+    out.reserve(text.size());
+    AppendFolded(text, out);
     return out;
 }
 
@@ -51,6 +99,16 @@ FindPattern::FindPattern(std::u16string_view what, bool matchCase, FindLookAt lo
     flush();
     if (!m_wild)
         for (const Elem& e : m_elems) m_literal.push_back(e.ch);
+    std::u16string run;
+    for (const Elem& e : m_elems) {
+        if (e.kind == Kind::Char) {
+            run.push_back(e.ch);
+        } else if (!run.empty()) {
+            m_runs.push_back(std::move(run));
+            run.clear();
+        }
+    }
+    if (!run.empty()) m_runs.push_back(std::move(run));
 }
 
 bool FindPattern::Matches(std::u16string_view text) const
@@ -102,29 +160,6 @@ bool FindPattern::Glob(std::u16string_view text) const
     }
 }
 
-namespace {
-
-// Substring search over UTF-16 text with glibc's memmem, which is much
-// faster on long texts than a unit-by-unit loop; a hit at an odd byte
-// offset straddles two units and is skipped.
-std::size_t FindUnits(std::u16string_view text, std::u16string_view needle, std::size_t from)
-{
-    if (needle.empty() || from > text.size() || needle.size() > text.size() - from) return std::u16string_view::npos;
-    const auto* base = reinterpret_cast<const char*>(text.data());
-    const std::size_t end = text.size() * 2;
-    std::size_t at = from * 2;
-    while (at < end) {
-        const void* hit = memmem(base + at, end - at, needle.data(), needle.size() * 2);
-        if (hit == nullptr) return std::u16string_view::npos;
-        const auto offset = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
-        if (offset % 2 == 0) return offset / 2;
-        at = offset + 1;
-    }
-    return std::u16string_view::npos;
-}
-
-}  // namespace
-
 RangeFinder::RangeFinder(std::shared_ptr<const Workbook> book) : m_book(std::move(book))
 {
     m_columnOrder.resize(m_book->sheets.size());
@@ -132,94 +167,195 @@ RangeFinder::RangeFinder(std::shared_ptr<const Workbook> book) : m_book(std::mov
     m_flat[1].resize(m_book->sheets.size());
 }
 
-const RangeFinder::FlatSheet& RangeFinder::Flat(std::size_t sheet, bool folded)
+const SheetText& RangeFinder::Flat(std::size_t sheet, bool folded)
 {
     FlatSheet& flat = m_flat[folded ? 1 : 0][sheet];
-    if (flat.built) return flat;
+    if (flat.built) return flat.joined;
     flat.built = true;
     const auto& cells = m_book->sheets[sheet].cells;
+    const std::size_t count = cells.size();
+    // The texts lie wherever the reader put them, shared strings in no
+    // order at all; asking for those of cells a little ahead lets the
+    // waits for memory overlap instead of adding up.
+    constexpr std::size_t kAhead = 8;
+    auto fetchEntries = [&](std::size_t i) {
+        if (i >= count) return;
+        if (cells[i].isFormula) __builtin_prefetch(&m_book->Text(cells[i].formula));
+        __builtin_prefetch(&m_book->Text(cells[i].shown));
+    };
+    auto fetchUnits = [&](std::size_t i) {
+        if (i >= count) return;
+        if (cells[i].isFormula) __builtin_prefetch(m_book->Text(cells[i].formula).data());
+        __builtin_prefetch(m_book->Text(cells[i].shown).data());
+    };
     // Cells may share one text (a shared string used a million times), so
     // the joined text can be far larger than the workbook's text pool; past
     // a cap for the whole workbook a sheet is searched cell by cell instead.
+    const std::size_t budget = kMaxFlatUnits - m_flatUnits;
     std::size_t total = 0;
-    for (const Cell& cell : cells) {
+    for (std::size_t i = 0; i < count; ++i) {
+        fetchEntries(i + 2 * kAhead);
+        const Cell& cell = cells[i];
         if (cell.isFormula && cell.formula != kNoText) total += m_book->Text(cell.formula).size() + 1;
         if (cell.shown != kNoText) total += m_book->Text(cell.shown).size() + 1;
-        if (total > kMaxFlatUnits - m_flatUnits) return flat;
+        if (total > budget) return flat.joined;
     }
-    m_flatUnits += total;
-    flat.text.reserve(total);
-    flat.starts.reserve(cells.size());
-    auto append = [&](std::uint32_t text) {
-        if (text == kNoText) return;
-        flat.text += folded ? Folded(text) : m_book->Text(text);
-        flat.text.push_back(kSeparator);
+    flat.joined.Start(count, total, budget);
+    // Each text goes straight into the joined text, an ASCII one lowered
+    // on the way; a text beyond ASCII is folded once however many cells
+    // show it.
+    auto add = [&](std::uint32_t text) {
+        if (text == kNoText) return true;
+        SheetText::Added added = flat.joined.Add(m_book->Text(text), folded);
+        if (added == SheetText::Added::NeedsFolding) added = flat.joined.Add(Folded(text), false);
+        return added == SheetText::Added::Yes;
     };
-    for (const Cell& cell : cells) {
-        flat.starts.push_back(static_cast<std::uint32_t>(flat.text.size()));
-        if (cell.isFormula) append(cell.formula);
-        append(cell.shown);
+    for (std::size_t i = 0; i < count; ++i) {
+        fetchEntries(i + 2 * kAhead);
+        fetchUnits(i + kAhead);
+        const Cell& cell = cells[i];
+        flat.joined.NextCell();
+        // Folding may lengthen texts past the budget counted above.
+        if ((cell.isFormula && !add(cell.formula)) || !add(cell.shown)) return flat.joined;
     }
-    return flat;
+    flat.joined.Finish();
+    m_flatUnits += flat.joined.Units();
+    return flat.joined;
 }
 
 std::optional<CellPos> RangeFinder::FindLiteral(std::size_t sheet, const FindPattern& pattern, CellPos start)
 {
-    const FlatSheet& flat = Flat(sheet, !pattern.MatchCase());
+    // The needle holds no separator, so the cell a hit begins in holds it.
+    const SheetText& joined = Flat(sheet, !pattern.MatchCase());
     const auto& cells = m_book->sheets[sheet].cells;
-    const std::u16string_view text(flat.text);
+    const SheetText::Needle needle(pattern.Literal());
     // The first cell after `start` in row order.
     const auto next = std::upper_bound(cells.begin(), cells.end(), start, [](const CellPos& p, const Cell& c) {
         return p.row != c.row ? p.row < c.row : p.column < c.column;
     });
-    const auto first = static_cast<std::size_t>(next - cells.begin());
-    const std::size_t from = first < flat.starts.size() ? flat.starts[first] : text.size();
-    auto cellAt = [&](std::size_t offset) {
-        const auto it = std::upper_bound(flat.starts.begin(), flat.starts.end(), static_cast<std::uint32_t>(offset));
-        const Cell& cell = cells[static_cast<std::size_t>(it - flat.starts.begin()) - 1];
-        return CellPos{cell.row, cell.column};
+    const auto split = static_cast<std::size_t>(next - cells.begin());
+    std::optional<std::size_t> hit = joined.FindCell(needle, split, cells.size());
+    if (!hit) hit = joined.FindCell(needle, 0, split);
+    if (!hit) return std::nullopt;
+    return CellPos{cells[*hit].row, cells[*hit].column};
+}
+
+std::optional<CellPos> RangeFinder::FindByRun(std::size_t sheet, const CellArea& area, const FindPattern& pattern,
+                                              const FindOptions& options, CellPos start)
+{
+    // Only cells whose texts hold every plain run of the pattern can
+    // match; the joined texts lead to those holding the run that looks
+    // rarest in the sheet, and each is then tested in full, so the result
+    // is the cell-by-cell search's.
+    const SheetText& joined = Flat(sheet, !pattern.MatchCase());
+    const auto& cells = m_book->sheets[sheet].cells;
+    const std::u16string* run = nullptr;
+    std::size_t runFrequency = 0;
+    for (const std::u16string& candidate : pattern.Runs()) {
+        const std::size_t frequency = joined.Frequency(candidate);
+        if (run == nullptr || frequency < runFrequency ||
+            (frequency == runFrequency && candidate.size() > run->size())) {
+            run = &candidate;
+            runFrequency = frequency;
+        }
+    }
+    if (run == nullptr) return std::nullopt;
+    const SheetText::Needle needle(*run);
+    std::vector<std::uint8_t> memo(m_book->TextCount(), 0);
+    auto matches = [&](std::size_t i) {
+        const Cell& cell = cells[i];
+        return area.Contains(cell.row, cell.column) && CellMatches(cell, pattern, options.lookIn, memo);
     };
-    std::size_t hit = FindUnits(text, pattern.Literal(), from);
-    if (hit != std::u16string_view::npos) return cellAt(hit);
-    hit = FindUnits(text, pattern.Literal(), 0);
-    if (hit != std::u16string_view::npos && hit < from) return cellAt(hit);
+    // Calls `visit` with each cell of [first, end) that holds the run, in
+    // row order, until it returns true. After a holder the search goes on
+    // at the next cell's texts, so a hit that ran on into them from the
+    // holder's (whose own test then fails) hides no cell.
+    auto eachHolder = [&](std::size_t first, std::size_t end, auto&& visit) {
+        while (first < end) {
+            const std::optional<std::size_t> holder = joined.FindCell(needle, first, end);
+            if (!holder || visit(*holder)) return;
+            first = *holder + 1;
+        }
+    };
+    // Cells are in row order, so only those of the area's rows are looked at.
+    auto rowStart = [&](std::uint64_t row) {
+        const auto it = std::lower_bound(cells.begin(), cells.end(), row,
+                                         [](const Cell& c, std::uint64_t r) { return c.row < r; });
+        return static_cast<std::size_t>(it - cells.begin());
+    };
+    const std::size_t first = rowStart(area.firstRow);
+    const std::size_t end = std::max(first, rowStart(std::uint64_t{area.lastRow} + 1));
+    const bool byColumns = options.order == FindOrder::ByColumns;
+    const bool forward = options.direction == FindDirection::Next;
+
+    if (!byColumns && forward) {
+        // In row order the first match after `start` is the answer, or
+        // else, wrapping around, the first match before it.
+        const auto after = std::upper_bound(cells.begin(), cells.end(), start, [](const CellPos& p, const Cell& c) {
+            return p.row != c.row ? p.row < c.row : p.column < c.column;
+        });
+        const std::size_t split = std::clamp(static_cast<std::size_t>(after - cells.begin()), first, end);
+        std::optional<std::size_t> found;
+        auto take = [&](std::size_t i) {
+            if (!matches(i)) return false;
+            found = i;
+            return true;
+        };
+        eachHolder(split, end, take);
+        if (!found) eachHolder(first, split, take);
+        if (!found) return std::nullopt;
+        return CellPos{cells[*found].row, cells[*found].column};
+    }
+
+    // Any other order: of all matches, the nearest after `start` in the
+    // search order, or else the nearest from the start of the order. A
+    // holder that cannot be nearer than the best so far is not tested.
+    const std::uint64_t startKey = OrderKey(start.row, start.column, byColumns);
+    auto nearer = [&](std::uint64_t a, std::uint64_t b) { return forward ? a < b : a > b; };
+    std::optional<std::uint64_t> beyondKey;
+    std::optional<std::uint64_t> wrappedKey;
+    CellPos beyond;
+    CellPos wrapped;
+    eachHolder(first, end, [&](std::size_t i) {
+        const Cell& cell = cells[i];
+        const std::uint64_t key = OrderKey(cell.row, cell.column, byColumns);
+        const bool isBeyond = forward ? key > startKey : key < startKey;
+        if (isBeyond ? beyondKey && !nearer(key, *beyondKey)
+                     : beyondKey || (wrappedKey && !nearer(key, *wrappedKey)))
+            return false;
+        if (!matches(i)) return false;
+        (isBeyond ? beyondKey : wrappedKey) = key;
+        (isBeyond ? beyond : wrapped) = CellPos{cell.row, cell.column};
+        return false;
+    });
+    if (beyondKey) return beyond;
+    if (wrappedKey) return wrapped;
     return std::nullopt;
 }
 
-const std::u16string& RangeFinder::Folded(std::uint32_t text)
+std::u16string_view RangeFinder::Folded(std::uint32_t text)
 {
-    if (m_folded.size() < m_book->TextCount()) {
-        m_folded.resize(m_book->TextCount());
-        m_foldedReady.resize(m_book->TextCount(), 0);
-    }
-    if (text >= m_folded.size()) return m_book->Text(text);
-    if (m_foldedReady[text] == 0) {
-        // Most cell texts are ASCII; fold those without ICU, and keep no
-        // copy of a text that folding leaves unchanged (numbers, dates).
-        const std::u16string& original = m_book->Text(text);
-        bool ascii = true;
-        bool upper = false;
-        for (char16_t c : original) {
-            if (c >= 0x80) {
-                ascii = false;
-                break;
-            }
-            upper = upper || (c >= u'A' && c <= u'Z');
-        }
-        if (ascii && !upper) {
-            m_foldedReady[text] = 2;
-        } else if (ascii) {
-            std::u16string lower(original);
-            for (char16_t& c : lower)
-                if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-            m_folded[text] = std::move(lower);
-            m_foldedReady[text] = 1;
+    const std::u16string& original = m_book->Text(text);
+    if (text >= m_book->TextCount()) return original;
+    if (m_foldSlot.size() < m_book->TextCount()) m_foldSlot.resize(m_book->TextCount(), kNotFolded);
+    std::uint32_t& slot = m_foldSlot[text];
+    if (slot == kNotFolded) {
+        // Keep no copy of a text that folding leaves as it is: numbers,
+        // dates, lower-case words.
+        const std::size_t offset = m_foldPool.size();
+        AppendFolded(original, m_foldPool);
+        const std::u16string_view folded = std::u16string_view(m_foldPool).substr(offset);
+        if (folded == std::u16string_view(original)) {
+            m_foldPool.resize(offset);
+            slot = kFoldsToItself;
         } else {
-            m_folded[text] = FoldCase(original);
-            m_foldedReady[text] = 1;
+            slot = static_cast<std::uint32_t>(m_foldSpans.size());
+            m_foldSpans.push_back({offset, folded.size()});
         }
     }
-    return m_foldedReady[text] == 2 ? m_book->Text(text) : m_folded[text];
+    if (slot == kFoldsToItself) return original;
+    const FoldSpan& span = m_foldSpans[slot];
+    return std::u16string_view(m_foldPool).substr(span.offset, span.length);
 }
 
 bool RangeFinder::CellMatches(const Cell& cell, const FindPattern& pattern, FindLookIn lookIn,
@@ -231,8 +367,8 @@ bool RangeFinder::CellMatches(const Cell& cell, const FindPattern& pattern, Find
     auto test = [&](std::uint32_t text) {
         if (text == kNoText) return false;
         if (text < memo.size() && memo[text] != 0) return memo[text] == 1;
-        const bool match = pattern.Matches(pattern.MatchCase() ? std::u16string_view(m_book->Text(text))
-                                                               : std::u16string_view(Folded(text)));
+        const bool match =
+            pattern.Matches(pattern.MatchCase() ? std::u16string_view(m_book->Text(text)) : Folded(text));
         if (text < memo.size()) memo[text] = match ? 1 : 2;
         return match;
     };
@@ -267,17 +403,19 @@ std::optional<CellPos> RangeFinder::Find(std::size_t sheet, const CellArea& area
     if (pattern.IsLiteral() && !pattern.IsWhole() && options.lookIn == FindLookIn::Formulas &&
         options.order == FindOrder::ByRows && options.direction == FindDirection::Next &&
         area.firstRow == whole.firstRow && area.firstColumn == whole.firstColumn && area.lastRow == whole.lastRow &&
-        area.lastColumn == whole.lastColumn && pattern.Literal().find(kSeparator) == std::u16string::npos &&
-        !Flat(sheet, !pattern.MatchCase()).starts.empty())
+        area.lastColumn == whole.lastColumn &&
+        pattern.Literal().find(SheetText::kWideSeparator) == std::u16string::npos &&
+        Flat(sheet, !pattern.MatchCase()).Ready())
         return FindLiteral(sheet, pattern, start);
+    // Any other pattern with plain characters is searched for them first.
+    if (options.lookIn != FindLookIn::Comments && !pattern.Runs().empty() &&
+        Flat(sheet, !pattern.MatchCase()).Ready())
+        return FindByRun(sheet, area, pattern, options, start);
+    // A pattern of wildcards alone, or a sheet too large to join: every
+    // cell is tested.
     const bool byColumns = options.order == FindOrder::ByColumns;
     const bool forward = options.direction == FindDirection::Next;
-    // Position of a cell in the search order, to compare with `start`.
-    auto key = [&](const Cell& c) {
-        return byColumns ? (std::uint64_t{c.column} << 32) | c.row : (std::uint64_t{c.row} << 32) | c.column;
-    };
-    const std::uint64_t startKey =
-        byColumns ? (std::uint64_t{start.column} << 32) | start.row : (std::uint64_t{start.row} << 32) | start.column;
+    const std::uint64_t startKey = OrderKey(start.row, start.column, byColumns);
     const std::vector<std::uint32_t>* order = byColumns ? &ColumnOrder(sheet) : nullptr;
     std::optional<CellPos> wrapped;
     std::vector<std::uint8_t> memo(m_book->TextCount(), 0);
@@ -286,7 +424,7 @@ std::optional<CellPos> RangeFinder::Find(std::size_t sheet, const CellArea& area
         const std::size_t k = forward ? step : count - 1 - step;
         const Cell& cell = cells[order != nullptr ? (*order)[k] : k];
         if (!area.Contains(cell.row, cell.column)) continue;
-        const std::uint64_t cellKey = key(cell);
+        const std::uint64_t cellKey = OrderKey(cell.row, cell.column, byColumns);
         const bool beyond = forward ? cellKey > startKey : cellKey < startKey;
         if (!beyond && wrapped) continue;  // an earlier wrap-around match is already known
         if (!CellMatches(cell, pattern, options.lookIn, memo)) continue;

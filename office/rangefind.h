@@ -6,6 +6,7 @@
 // regard to case (Unicode case folding).
 #pragma once
 
+#include "office/sheettext.h"
 #include "office/workbook.h"
 
 #include <cstdint>
@@ -65,6 +66,10 @@ public:
     bool IsLiteral() const { return !m_wild; }
     bool IsWhole() const { return m_whole; }
     const std::u16string& Literal() const { return m_literal; }
+    // The stretches of plain characters between wildcards (folded when
+    // case does not matter): every text the pattern matches holds each of
+    // them. None when the pattern is nothing but wildcards.
+    const std::vector<std::u16string>& Runs() const { return m_runs; }
 
 private:
     enum class Kind : std::uint8_t { Char, One, Many };
@@ -76,15 +81,16 @@ private:
 
     std::vector<Elem> m_elems;
     std::u16string m_literal;  // the whole pattern when it has no wildcard
+    std::vector<std::u16string> m_runs;
     bool m_wild = false;
     bool m_matchCase = false;
     bool m_whole = false;
     bool m_empty = false;
 };
 
-// Searches one workbook; keeps the case-folded texts and the column-order
-// index between calls, so that many searches of one workbook fold each text
-// once.
+// Searches one workbook; keeps each sheet's joined texts, the case-folded
+// texts and the column-order index between calls, so that many searches of
+// one workbook join and fold each text once.
 class RangeFinder {
 public:
     explicit RangeFinder(std::shared_ptr<const Workbook> book);
@@ -98,29 +104,41 @@ public:
     const Workbook& Book() const { return *m_book; }
 
 private:
-    // All texts a sheet's cells match by, in row order, each followed by a
-    // separator that no search text holds, so that one substring search
-    // over the sheet finds the first matching cell.
+    // All texts a sheet's cells match by, in row order, joined so that one
+    // substring search over the sheet finds the first matching cell, or
+    // for a wildcard pattern the few cells worth testing.
     struct FlatSheet {
         bool built = false;
-        std::u16string text;
-        std::vector<std::uint32_t> starts;  // where each cell's texts begin
+        SheetText joined;  // not Ready() when the sheet is searched cell by cell
     };
-    static constexpr char16_t kSeparator = 0xFFFF;
-    // Largest joined text of all sheets together (UTF-16 units), well
-    // below 32-bit offsets.
+    // Largest joined text of all sheets together (units, counted as if
+    // all were UTF-16), well below 32-bit offsets.
     static constexpr std::size_t kMaxFlatUnits = std::size_t{64} * 1024 * 1024;
 
-    const FlatSheet& Flat(std::size_t sheet, bool folded);
+    const SheetText& Flat(std::size_t sheet, bool folded);
     std::optional<CellPos> FindLiteral(std::size_t sheet, const FindPattern& pattern, CellPos start);
-    const std::u16string& Folded(std::uint32_t text);
+    std::optional<CellPos> FindByRun(std::size_t sheet, const CellArea& area, const FindPattern& pattern,
+                                     const FindOptions& options, CellPos start);
+    // A text as folded; valid until the next call.
+    std::u16string_view Folded(std::uint32_t text);
     bool CellMatches(const Cell& cell, const FindPattern& pattern, FindLookIn lookIn,
                      std::vector<std::uint8_t>& memo);
     const std::vector<std::uint32_t>& ColumnOrder(std::size_t sheet);
 
     std::shared_ptr<const Workbook> m_book;
-    std::vector<std::u16string> m_folded;
-    std::vector<std::uint8_t> m_foldedReady;
+    // Folded texts that differ from their original, one after another in
+    // one pool; m_foldSlot says per text which span of the pool is its
+    // folding, or that it is not folded yet, or that folding leaves it as
+    // it is (numbers, dates, lower-case words).
+    struct FoldSpan {
+        std::size_t offset;
+        std::size_t length;
+    };
+    static constexpr std::uint32_t kNotFolded = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kFoldsToItself = 0xFFFFFFFEu;
+    std::vector<std::uint32_t> m_foldSlot;
+    std::vector<FoldSpan> m_foldSpans;
+    std::u16string m_foldPool;
     std::vector<std::vector<std::uint32_t>> m_columnOrder;
     std::vector<FlatSheet> m_flat[2];  // exact, folded
     std::size_t m_flatUnits = 0;
