@@ -1,6 +1,7 @@
 // BIFF5/7 and BIFF8 workbook reading (see biffreader.h).
 #include "office/biffreader.h"
 
+#include "office/biffformula.h"
 #include "office/biffrecords.h"
 #include "office/cellformat.h"
 #include "office/compoundfile.h"
@@ -12,6 +13,7 @@
 #include <cctype>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace office {
 
@@ -34,6 +36,39 @@ struct SheetEntry {
     std::uint8_t type = 0;
     std::u16string name;
 };
+
+// A SUPBOOK: the workbook a group of 3-D references and external names
+// points into, and the names (EXTERNNAME) listed under it.
+struct SupBook {
+    enum class Kind : std::uint8_t { Self, AddIn, Other };
+    Kind kind = Kind::Other;
+    std::vector<std::u16string> names;
+};
+
+// An EXTERNSHEET entry: a SUPBOOK and a range of its sheets.
+struct ExternSheetEntry {
+    std::uint16_t book = 0;
+    std::uint16_t firstSheet = 0;
+    std::uint16_t lastSheet = 0;
+};
+
+struct DefinedName {
+    std::u16string name;
+    std::uint16_t sheet = 0;  // 1-based BOUNDSHEET index of its scope, 0 for the workbook
+};
+
+// A formula shared by a range of cells (SHRFMLA) or an array formula
+// (ARRAY), keyed by the cell whose FORMULA records it first.
+struct SharedFormula {
+    std::uint32_t firstRow = 0, lastRow = 0, firstColumn = 0, lastColumn = 0;
+    bool array = false;
+    ByteView tokens;
+};
+
+// Caps on what the globals may list for formulas; each entry costs bytes of
+// the stream, these only stop a crafted file from growing tables forever.
+constexpr std::size_t kMaxLinkEntries = 65536;
+constexpr std::size_t kMaxSharedPerSheet = 65536;
 
 struct ConverterCloser {
     void operator()(UConverter* c) const { ucnv_close(c); }
@@ -104,6 +139,7 @@ public:
     {
         if (!ParseGlobals(error)) return false;
         ResolveStyles();
+        PrepareFormulaContext();
         const auto starts = SubstreamStarts();
         std::size_t sheetNumber = 0;
         for (std::size_t i = 0; i < m_sheets.size(); ++i) {
@@ -115,7 +151,7 @@ public:
             ++sheetNumber;
             std::size_t start = entry.offset;
             if (!IsBofAt(start)) start = i < starts.size() ? starts[i] : m_stream.size();
-            if (IsBofAt(start)) ParseSheet(start);
+            if (IsBofAt(start)) ParseSheet(start, i);
             if (m_budget == 0) m_builder.Fail("damaged workbook stream (sheets overlap)");
             if (m_builder.Failed()) break;
         }
@@ -232,6 +268,39 @@ private:
                     m_sheets.push_back(std::move(entry));
                 }
                 break;
+            case biff::kSupBook:
+                if (m_version == kBiff8 && b.size() >= 4 && m_supBooks.size() < kMaxLinkEntries) {
+                    // The name length field doubles as a marker for this
+                    // workbook itself and for add-in functions.
+                    const std::uint16_t marker = U16(b.data() + 2);
+                    SupBook book;
+                    book.kind = marker == 0x0401   ? SupBook::Kind::Self
+                                : marker == 0x3A01 ? SupBook::Kind::AddIn
+                                                   : SupBook::Kind::Other;
+                    m_supBooks.push_back(std::move(book));
+                }
+                break;
+            case biff::kExternName:
+                if (m_version == kBiff8 && !m_supBooks.empty() && b.size() >= 7 &&
+                    m_supBooks.back().names.size() < kMaxLinkEntries) {
+                    std::size_t pos = 6;  // past the option flags and 4 bytes that vary by kind
+                    std::u16string name;
+                    biff::ReadUnicodeString(b, pos, 1, name);
+                    m_supBooks.back().names.push_back(std::move(name));
+                }
+                break;
+            case biff::kExternSheet:
+                if (m_version == kBiff8 && b.size() >= 2) {
+                    const std::size_t count = std::min<std::size_t>(U16(b.data()), (b.size() - 2) / 6);
+                    for (std::size_t i = 0; i < count && m_externSheets.size() < kMaxLinkEntries; ++i) {
+                        const std::uint8_t* p = b.data() + 2 + i * 6;
+                        m_externSheets.push_back({U16(p), U16(p + 2), U16(p + 4)});
+                    }
+                }
+                break;
+            case biff::kName:
+                if (m_version == kBiff8 && m_names.size() < kMaxLinkEntries) m_names.push_back(ReadName(b));
+                break;
             case biff::kSst:
                 ReadSst(WithContinues(r, walker));
                 if (m_builder.Failed()) {
@@ -274,6 +343,85 @@ private:
         }
     }
 
+    // A NAME record's name as a formula writes it; empty when unreadable,
+    // which still keeps the later names at their index.
+    DefinedName ReadName(ByteView b) const
+    {
+        static constexpr const char16_t* kBuiltinNames[] = {
+            u"Consolidate_Area", u"Auto_Open",   u"Auto_Close",    u"Extract",         u"Database",
+            u"Criteria",         u"Print_Area",  u"Print_Titles",  u"Recorder",        u"Data_Form",
+            u"Auto_Activate",    u"Auto_Deactivate", u"Sheet_Title", u"_FilterDatabase",
+        };
+        DefinedName out;
+        if (b.size() < 15) return out;
+        const std::uint16_t flags = U16(b.data());
+        const std::size_t count = b[3];
+        out.sheet = U16(b.data() + 8);
+        const bool wide = (b[14] & 1) != 0;
+        if (count == 0 || b.size() - 15 < count * (wide ? 2 : 1)) return out;
+        std::u16string name;
+        for (std::size_t i = 0; i < count; ++i)
+            name.push_back(wide ? static_cast<char16_t>(U16(b.data() + 15 + 2 * i)) : b[15 + i]);
+        if ((flags & 0x20) != 0) {
+            // A built-in name is stored as a one-character code.
+            if (name[0] < std::size(kBuiltinNames)) out.name = kBuiltinNames[name[0]];
+            return out;
+        }
+        out.name = std::move(name);
+        return out;
+    }
+
+    // The tables formula tokens refer to: sheet prefixes and add-in names
+    // per EXTERNSHEET entry. Names depend on the sheet and are set per sheet.
+    void PrepareFormulaContext()
+    {
+        m_sheetRefs.reserve(m_externSheets.size());
+        m_externNames.reserve(m_externSheets.size());
+        std::vector<std::u16string> globalNames;
+        for (const auto& n : m_names) globalNames.push_back(n.sheet == 0 ? n.name : std::u16string());
+        for (const auto& entry : m_externSheets) {
+            std::optional<std::u16string> prefix;
+            std::vector<std::u16string> names;
+            if (entry.book < m_supBooks.size()) {
+                const SupBook& book = m_supBooks[entry.book];
+                if (book.kind == SupBook::Kind::Self && entry.firstSheet < m_sheets.size() &&
+                    entry.lastSheet < m_sheets.size()) {
+                    const auto& first = m_sheets[entry.firstSheet].name;
+                    const auto& last = m_sheets[entry.lastSheet].name;
+                    prefix = entry.firstSheet == entry.lastSheet ? BiffFormulaDecoder::QuoteSheetName(first)
+                                                                  : BiffFormulaDecoder::QuoteSheetRange(first, last);
+                }
+                if (book.kind == SupBook::Kind::AddIn) names = book.names;
+                // Through this workbook's own SUPBOOK, ptgNameX means NAME.
+                if (book.kind == SupBook::Kind::Self) names = globalNames;
+            }
+            m_sheetRefs.push_back(std::move(prefix));
+            m_externNames.push_back(std::move(names));
+        }
+        m_formulaContext.biff8 = m_version == kBiff8;
+        m_formulaContext.sheetRefs = &m_sheetRefs;
+        m_formulaContext.externNames = &m_externNames;
+        m_formulaContext.names = &m_sheetNames;
+        m_formulaContext.decode8 = [this](const std::uint8_t* p, std::size_t n) { return m_text.Decode(p, n); };
+    }
+
+    // Names as a formula on sheet `index` (of BOUNDSHEET order) writes them:
+    // a name scoped to another sheet carries that sheet's name.
+    void PrepareNamesFor(std::size_t index)
+    {
+        m_sheetNames.clear();
+        m_sheetNames.reserve(m_names.size());
+        for (const auto& n : m_names) {
+            if (n.name.empty() || n.sheet == 0 || n.sheet - 1u == index) {
+                m_sheetNames.push_back(n.name);
+            } else if (n.sheet - 1u < m_sheets.size()) {
+                m_sheetNames.push_back(BiffFormulaDecoder::QuoteSheetName(m_sheets[n.sheet - 1u].name) + u"!" + n.name);
+            } else {
+                m_sheetNames.push_back({});
+            }
+        }
+    }
+
     void ResolveStyles()
     {
         m_xfStyles.reserve(m_xfFormats.size());
@@ -308,8 +456,11 @@ private:
         return xf < m_xfStyles.size() ? m_xfStyles[xf] : NumberStyle::General;
     }
 
-    void ParseSheet(std::size_t start)
+    void ParseSheet(std::size_t start, std::size_t sheetIndex)
     {
+        PrepareNamesFor(sheetIndex);
+        m_shared.clear();
+        m_awaiting.reset();
         RecordWalker walker(Stream(), start);
         Record r;
         int depth = 0;
@@ -409,6 +560,11 @@ private:
                 pending = false;
                 if (b.size() >= 20) ReadFormula(row, col, b, pending, pendingString);
                 break;
+            case biff::kShrFmla:
+            case biff::kArray:
+                // Not a cell: a pending string result may still follow.
+                ReadShared(r.type == biff::kArray, b);
+                break;
             default: break;
             }
         }
@@ -420,32 +576,129 @@ private:
         cell.row = row;
         cell.column = col;
         cell.isFormula = true;
+        m_awaiting.reset();
+        bool awaits = false;
+        cell.formula = FormulaText(row, col, b, awaits);
+        if (m_builder.Failed()) return;
         const std::uint8_t* result = b.data() + 6;
+        std::size_t position = 0;
         if (U16(result + 6) != 0xFFFF) {
             cell.kind = CellKind::Number;
             cell.number = biff::F64(result);
             cell.style = StyleOf(b.data());
-            m_builder.AddCell(cell);
+        } else {
+            switch (result[0]) {
+            case 0:  // the text follows in a STRING record
+                cell.kind = CellKind::Text;
+                break;
+            case 1:
+                cell.kind = CellKind::Boolean;
+                cell.number = result[2] != 0 ? 1 : 0;
+                break;
+            case 2:
+                cell.kind = CellKind::Error;
+                cell.number = result[2];
+                break;
+            default:  // an empty text
+                cell.kind = CellKind::Text;
+                break;
+            }
+        }
+        if (!m_builder.AddCell(cell, &position)) {
+            m_awaiting.reset();
             return;
         }
-        switch (result[0]) {
-        case 0:  // the text follows in a STRING record
-            cell.kind = CellKind::Text;
-            if (m_builder.AddCell(cell, &pendingString)) pending = true;
-            return;
-        case 1:
-            cell.kind = CellKind::Boolean;
-            cell.number = result[2] != 0 ? 1 : 0;
-            break;
-        case 2:
-            cell.kind = CellKind::Error;
-            cell.number = result[2];
-            break;
-        default:  // an empty text
-            cell.kind = CellKind::Text;
-            break;
+        if (U16(result + 6) == 0xFFFF && result[0] == 0) {
+            pendingString = position;
+            pending = true;
         }
-        m_builder.AddCell(cell);
+        if (awaits && m_awaiting) m_awaiting->position = position;
+        else m_awaiting.reset();
+    }
+
+    // The text of a FORMULA record's own tokens. A formula that only points
+    // at a shared or array formula is resolved when that record is known;
+    // the first cell of the range comes before its SHRFMLA, so `awaits`
+    // tells the caller to keep the cell for it.
+    std::uint32_t FormulaText(std::uint32_t row, std::uint32_t col, ByteView b, bool& awaits)
+    {
+        constexpr std::size_t kTokens = 22;
+        if (b.size() < kTokens) return kNoText;
+        const std::size_t size = U16(b.data() + 20);
+        if (size == 0 || size > b.size() - kTokens) return kNoText;
+        const ByteView tokens = b.subspan(kTokens, size);
+        if (tokens[0] != 0x01) return TextOf(tokens, row, col, false);  // not ptgExp
+        if (tokens.size() < 5) return kNoText;
+        const std::uint32_t masterRow = U16(tokens.data() + 1);
+        const std::uint32_t masterColumn = U16(tokens.data() + 3);
+        const auto it = m_shared.find(SharedKey(masterRow, masterColumn));
+        if (it != m_shared.end()) return SharedText(it->second, row, col);
+        m_awaiting = Awaiting{0, row, col, masterRow, masterColumn};
+        awaits = true;
+        return kNoText;
+    }
+
+    static std::uint64_t SharedKey(std::uint32_t row, std::uint32_t column)
+    {
+        return (std::uint64_t{row} << 32) | column;
+    }
+
+    void ReadShared(bool array, ByteView b)
+    {
+        // SHRFMLA: range, reserved byte, use count; ARRAY: range, flags and
+        // 4 reserved bytes. Then both hold the token count and the tokens.
+        const std::size_t header = array ? 14 : 10;
+        if (b.size() < header) return;
+        SharedFormula f;
+        f.firstRow = U16(b.data());
+        f.lastRow = U16(b.data() + 2);
+        f.firstColumn = b[4];
+        f.lastColumn = b[5];
+        f.array = array;
+        const std::size_t size = U16(b.data() + header - 2);
+        if (size == 0 || size > b.size() - header) return;
+        f.tokens = b.subspan(header, size);
+        // The cells name the formula by the cell whose FORMULA came just
+        // before this record; that is usually, not always, the range's
+        // top-left cell.
+        std::uint32_t keyRow = f.firstRow;
+        std::uint32_t keyColumn = f.firstColumn;
+        const bool owned = m_awaiting && Contains(f, m_awaiting->masterRow, m_awaiting->masterColumn);
+        if (owned) {
+            keyRow = m_awaiting->masterRow;
+            keyColumn = m_awaiting->masterColumn;
+        }
+        if (m_shared.size() < kMaxSharedPerSheet) m_shared[SharedKey(keyRow, keyColumn)] = f;
+        if (owned) {
+            const Awaiting a = *m_awaiting;
+            const std::uint32_t text = SharedText(f, a.row, a.column);
+            if (Cell* cell = m_builder.CellAt(a.position)) cell->formula = text;
+        }
+        m_awaiting.reset();
+    }
+
+    static bool Contains(const SharedFormula& f, std::uint32_t row, std::uint32_t col)
+    {
+        return row >= f.firstRow && row <= f.lastRow && col >= f.firstColumn && col <= f.lastColumn;
+    }
+
+    std::uint32_t SharedText(const SharedFormula& f, std::uint32_t row, std::uint32_t col)
+    {
+        if (!Contains(f, row, col)) return kNoText;
+        // An array formula reads the same in each of its cells; a shared
+        // one's relative references move with the cell.
+        if (f.array) return TextOf(f.tokens, f.firstRow, f.firstColumn, false);
+        return TextOf(f.tokens, row, col, true);
+    }
+
+    std::uint32_t TextOf(ByteView tokens, std::uint32_t row, std::uint32_t col, bool shared)
+    {
+        BiffFormulaContext context = m_formulaContext;
+        context.row = row;
+        context.column = col;
+        context.shared = shared;
+        auto text = BiffFormulaDecoder(context).Decode(tokens);
+        return text ? m_builder.AddText(std::move(*text)) : kNoText;
     }
 
     std::vector<std::uint8_t> m_stream;
@@ -460,6 +713,23 @@ private:
     std::vector<std::uint32_t> m_sst;
     std::u16string m_password;
     std::size_t m_budget = 0;
+
+    // What formula tokens refer to.
+    std::vector<SupBook> m_supBooks;
+    std::vector<ExternSheetEntry> m_externSheets;
+    std::vector<DefinedName> m_names;
+    std::vector<std::optional<std::u16string>> m_sheetRefs;
+    std::vector<std::vector<std::u16string>> m_externNames;
+    std::vector<std::u16string> m_sheetNames;
+    BiffFormulaContext m_formulaContext;
+    // The current sheet's shared and array formulas, and the cell whose
+    // formula waits for the one that follows it.
+    struct Awaiting {
+        std::size_t position;
+        std::uint32_t row, column, masterRow, masterColumn;
+    };
+    std::map<std::uint64_t, SharedFormula> m_shared;
+    std::optional<Awaiting> m_awaiting;
 };
 
 std::string Lower(std::string s)

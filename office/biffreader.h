@@ -2,7 +2,8 @@
 // BIFF5/7 (Excel 5 and 95) from the "Workbook" or "Book" stream of the
 // compound file, with our own record walker. Gathers sheets with their
 // names and visibility, the shared strings (continued over CONTINUE
-// records), every kind of value cell, formula results, and the number
+// records), every kind of value cell, formula results and formula text
+// (decoded from the formula tokens, see biffformula.h), and the number
 // formats that make a number a date. A workbook encrypted with Excel's
 // default password is decrypted; any other protection makes it unreadable.
 #pragma once

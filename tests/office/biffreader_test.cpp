@@ -6,6 +6,7 @@
 #include "office/biffreader.h"
 #include "office/workbookloader.h"
 #include "office/xlsdecrypt.h"
+#include "office/xlsxreader.h"
 #include "platform/codepage.h"
 #include "support/excelfixtures.h"
 
@@ -105,6 +106,137 @@ TEST(BiffReaderFixture, LibreOfficeWorkbookReadsCompletely)
     EXPECT_EQ(Shown(book, 2, 400, 0), u"Shared string number 0399 with some padding text");
     EXPECT_EQ(Shown(book, 2, 401, 0), u"needle after the continue boundary");
     EXPECT_EQ(book.sheets[2].cells.size(), 402u);
+}
+
+// The formulas LibreOffice wrote into book.xls read as the same text our
+// xlsx reader takes from the XML of its twin book.xlsx.
+TEST(BiffReaderFixture, FormulaTextMatchesTheXlsxTwin)
+{
+    const Bytes xls = ReadFixture("book.xls");
+    const Bytes xlsx = ReadFixture("book.xlsx");
+    ASSERT_FALSE(xls.empty());
+    ASSERT_FALSE(xlsx.empty());
+    Workbook fromXls, fromXlsx;
+    std::string error;
+    ASSERT_TRUE(BiffReader().Read(ByteView(xls.data(), xls.size()), fromXls, error)) << error;
+    ASSERT_TRUE(XlsxReader().Read(ByteView(xlsx.data(), xlsx.size()), fromXlsx, error)) << error;
+    ASSERT_EQ(fromXls.sheets.size(), fromXlsx.sheets.size());
+    std::size_t compared = 0;
+    for (std::size_t s = 0; s < fromXlsx.sheets.size(); ++s) {
+        for (const Cell& want : fromXlsx.sheets[s].cells) {
+            if (want.formula == kNoText) continue;
+            const Cell* got = nullptr;
+            for (const Cell& c : fromXls.sheets[s].cells)
+                if (c.row == want.row && c.column == want.column) got = &c;
+            ASSERT_NE(got, nullptr) << want.row << "," << want.column;
+            ASSERT_NE(got->formula, kNoText) << want.row << "," << want.column;
+            EXPECT_EQ(fromXls.Text(got->formula), fromXlsx.Text(want.formula));
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 3u);  // =A2*2, =CONCATENATE("Hello"," World"), =1/0
+}
+
+// FORMULA records' tokens become the cell's formula text; a shared formula
+// is read for the first cell once its SHRFMLA follows, with a string result
+// still taken from the STRING after the SHRFMLA; a formula that cannot be
+// shown keeps its value.
+TEST(BiffReaderFormulas, OwnSharedAndUndecodableFormulas)
+{
+    auto cells = [](Stream& s) {
+        s.Formula(0, 0, 7, {0x1E, 3, 0, 0x1E, 4, 0, 0x03});  // =3+4
+        // B2:B3 share =A2&"!" as ptgRefN (row offset 0, column offset -1).
+        const Bytes exp = {0x01, 1, 0, 1, 0};
+        Bytes f;
+        Put16(f, 1);
+        Put16(f, 1);
+        Put16(f, 0);
+        f.insert(f.end(), {0, 0, 0, 0, 0, 0, 0xFF, 0xFF});  // text result
+        Put16(f, 0);
+        Put32(f, 0);
+        Put16(f, 5);
+        f.insert(f.end(), exp.begin(), exp.end());
+        s.Record(0x0006, f);
+        s.SharedFormula(1, 2, 1, 1, {0x4C, 0, 0, 0xFF, 0xC0, 0x17, 1, 0, '!', 0x08});
+        Bytes str;
+        PutString8(str, u"x!", 2);
+        s.Record(0x0207, str);
+        s.Formula(2, 1, 0, exp);
+        // A constant array cannot be shown; a ptgExp whose SHRFMLA never
+        // comes, and one pointing at a range that does not hold the cell.
+        s.Formula(3, 0, 1, {0x60, 0, 0, 0, 0, 0, 0, 0});
+        s.Formula(4, 0, 2, {0x01, 9, 0, 9, 0});
+        s.Formula(5, 0, 3, exp);
+        // A7:B8 share "the cell above", first recorded at B8, not at the
+        // range's top-left cell: the cells name it by B8.
+        const Bytes expB8 = {0x01, 7, 0, 1, 0};
+        s.Formula(7, 1, 0, expB8);
+        s.SharedFormula(6, 7, 0, 1, {0x4C, 0xFF, 0xFF, 0x00, 0xC0});
+        s.Formula(6, 0, 0, expB8);
+    };
+    const Workbook book = ReadOk(BuildStream({{u"S", 0, cells}}));
+    auto formula = [&](std::uint32_t row, std::uint32_t col) -> std::u16string {
+        for (const auto& c : book.sheets.at(0).cells)
+            if (c.row == row && c.column == col) return c.formula == kNoText ? u"<none>" : book.Text(c.formula);
+        return u"<no cell>";
+    };
+    EXPECT_EQ(formula(0, 0), u"=3+4");
+    EXPECT_EQ(formula(1, 1), u"=A2&\"!\"");
+    EXPECT_EQ(Shown(book, 0, 1, 1), u"x!");
+    EXPECT_EQ(formula(2, 1), u"=A3&\"!\"");
+    EXPECT_EQ(formula(3, 0), u"<none>");
+    EXPECT_EQ(Shown(book, 0, 3, 0), u"1");
+    EXPECT_EQ(formula(4, 0), u"<none>");
+    EXPECT_EQ(formula(5, 0), u"<none>");
+    EXPECT_EQ(Shown(book, 0, 5, 0), u"3");
+    EXPECT_EQ(formula(7, 1), u"=B7");
+    EXPECT_EQ(formula(6, 0), u"=A6");
+}
+
+// 3-D references and defined names resolve through the globals' SUPBOOK,
+// EXTERNSHEET and NAME records.
+TEST(BiffReaderFormulas, OtherSheetsAndNames)
+{
+    auto globals = [](Stream& s) {
+        Bytes sup;  // this workbook, 2 sheets
+        Put16(sup, 2);
+        Put16(sup, 0x0401);
+        s.Record(0x01AE, sup);
+        Bytes xti;
+        Put16(xti, 2);
+        Put16(xti, 0);  // sheet 1 ("Other data")
+        Put16(xti, 1);
+        Put16(xti, 1);
+        Put16(xti, 0);  // sheets 0..1
+        Put16(xti, 0);
+        Put16(xti, 1);
+        s.Record(0x0017, xti);
+        Bytes name;  // "Rate", workbook scope
+        Put16(name, 0);
+        name.push_back(0);
+        name.push_back(4);
+        Put16(name, 3);
+        Put16(name, 0);
+        Put16(name, 0);
+        name.insert(name.end(), {0, 0, 0, 0, 0});
+        name.insert(name.end(), {'R', 'a', 't', 'e'});
+        name.insert(name.end(), {0x1E, 5, 0});
+        s.Record(0x0018, name);
+    };
+    auto cells = [](Stream& s) {
+        s.Formula(0, 0, 1, {0x3A, 0, 0, 4, 0, 2, 0xC0});                  // ='Other data'!C5
+        s.Formula(1, 0, 1, {0x3B, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x19, 0x10, 0, 0});  // SUM(3-D area)
+        s.Formula(2, 0, 1, {0x43, 1, 0, 0, 0, 0x1E, 2, 0, 0x05});         // =Rate*2
+    };
+    const Workbook book = ReadOk(BuildStream({{u"Main", 0, cells}, {u"Other data", 0, {}}}, globals));
+    auto formula = [&](std::uint32_t row) -> std::u16string {
+        for (const auto& c : book.sheets.at(0).cells)
+            if (c.row == row && c.column == 0) return c.formula == kNoText ? u"<none>" : book.Text(c.formula);
+        return u"<no cell>";
+    };
+    EXPECT_EQ(formula(0), u"='Other data'!C5");
+    EXPECT_EQ(formula(1), u"=SUM('Main:Other data'!$A$1:$A$2)");
+    EXPECT_EQ(formula(2), u"=Rate*2");
 }
 
 TEST(BiffReaderSst, StringsSplitOverContinueSwitchWidth)

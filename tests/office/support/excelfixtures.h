@@ -110,6 +110,35 @@ public:
         Put32(b, index);
         Record(0x00FD, b);
     }
+    // FORMULA with a number result and the given tokens.
+    void Formula(unsigned row, unsigned col, double value, const Bytes& tokens)
+    {
+        Bytes b;
+        Put16(b, row);
+        Put16(b, col);
+        Put16(b, 0);
+        PutF64(b, value);
+        Put16(b, 0);
+        Put32(b, 0);
+        Put16(b, static_cast<unsigned>(tokens.size()));
+        b.insert(b.end(), tokens.begin(), tokens.end());
+        Record(0x0006, b);
+    }
+    // SHRFMLA for the range, with tokens whose relative references are
+    // offsets from each cell of it.
+    void SharedFormula(unsigned firstRow, unsigned lastRow, unsigned firstCol, unsigned lastCol, const Bytes& tokens)
+    {
+        Bytes b;
+        Put16(b, firstRow);
+        Put16(b, lastRow);
+        b.push_back(static_cast<std::uint8_t>(firstCol));
+        b.push_back(static_cast<std::uint8_t>(lastCol));
+        b.push_back(0);
+        b.push_back(static_cast<std::uint8_t>((lastRow - firstRow + 1) * (lastCol - firstCol + 1)));
+        Put16(b, static_cast<unsigned>(tokens.size()));
+        b.insert(b.end(), tokens.begin(), tokens.end());
+        Record(0x04BC, b);
+    }
     std::size_t Size() const { return m_bytes.size(); }
     const Bytes& Data() const { return m_bytes; }
     Bytes& Data() { return m_bytes; }
