@@ -206,7 +206,7 @@ int main(int argc, char** argv)
             office::RangeFinder finder(std::make_shared<Workbook>(std::move(book)));
             for (std::size_t s = 0; s < finder.Book().sheets.size(); ++s) {
                 for (const char16_t* what : {u"the", u"a*b?c~*"}) {
-                    office::FindOptions options;
+                    office::RangeFindOptions options;
                     options.what = what;
                     finder.Find(s, office::CellArea{}, options);
                     options.matchCase = true;

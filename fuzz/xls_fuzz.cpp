@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (ok) {
         office::RangeFinder finder(book);
-        office::FindOptions options;
+        office::RangeFindOptions options;
         options.what = u"a*1?";
         for (std::size_t s = 0; s < book->sheets.size(); ++s) finder.Find(s, office::CellArea{}, options);
     }

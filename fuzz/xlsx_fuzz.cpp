@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string error;
     if (office::XlsxReader(limits).Read(office::ByteView(data, size), *book, error)) {
         office::RangeFinder finder(book);
-        office::FindOptions options;
+        office::RangeFindOptions options;
         options.what = u"x";
         for (std::size_t s = 0; s < book->sheets.size(); ++s) finder.Find(s, office::CellArea{}, options);
     }

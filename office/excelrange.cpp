@@ -118,7 +118,7 @@ HRESULT CExcelRange::Find(const CDispArgs& args, VARIANT* result, EXCEPINFO* inf
         if (argErr != nullptr) *argErr = args.Count() - 1 - index;
         return DISP_E_TYPEMISMATCH;
     };
-    FindOptions options;
+    RangeFindOptions options;
     if (args.IsMissing(0)) {
         if (argErr != nullptr) *argErr = args.Count() - 1;
         return DISP_E_PARAMNOTFOUND;

@@ -241,7 +241,7 @@ std::optional<CellPos> RangeFinder::FindLiteral(std::size_t sheet, const FindPat
 }
 
 std::optional<CellPos> RangeFinder::FindByRun(std::size_t sheet, const CellArea& area, const FindPattern& pattern,
-                                              const FindOptions& options, CellPos start)
+                                              const RangeFindOptions& options, CellPos start)
 {
     // Only cells whose texts hold every plain run of the pattern can
     // match; the joined texts lead to those holding the run that looks
@@ -390,7 +390,7 @@ const std::vector<std::uint32_t>& RangeFinder::ColumnOrder(std::size_t sheet)
     return order;
 }
 
-std::optional<CellPos> RangeFinder::Find(std::size_t sheet, const CellArea& area, const FindOptions& options,
+std::optional<CellPos> RangeFinder::Find(std::size_t sheet, const CellArea& area, const RangeFindOptions& options,
                                          std::optional<CellPos> after)
 {
     if (sheet >= m_book->sheets.size() || options.what.empty()) return std::nullopt;

@@ -23,7 +23,7 @@ enum class FindLookAt { Part, Whole };
 enum class FindOrder { ByRows, ByColumns };
 enum class FindDirection { Next, Previous };
 
-struct FindOptions {
+struct RangeFindOptions {
     std::u16string what;
     FindLookIn lookIn = FindLookIn::Formulas;
     FindLookAt lookAt = FindLookAt::Part;
@@ -98,7 +98,7 @@ public:
     // The first matching cell of `area` on sheet `sheet` (0-based) after
     // `after` (default: the area's top-left cell) in the search order,
     // wrapping around, or nothing. An empty search text finds nothing.
-    std::optional<CellPos> Find(std::size_t sheet, const CellArea& area, const FindOptions& options,
+    std::optional<CellPos> Find(std::size_t sheet, const CellArea& area, const RangeFindOptions& options,
                                 std::optional<CellPos> after = std::nullopt);
 
     const Workbook& Book() const { return *m_book; }
@@ -118,7 +118,7 @@ private:
     const SheetText& Flat(std::size_t sheet, bool folded);
     std::optional<CellPos> FindLiteral(std::size_t sheet, const FindPattern& pattern, CellPos start);
     std::optional<CellPos> FindByRun(std::size_t sheet, const CellArea& area, const FindPattern& pattern,
-                                     const FindOptions& options, CellPos start);
+                                     const RangeFindOptions& options, CellPos start);
     // A text as folded; valid until the next call.
     std::u16string_view Folded(std::uint32_t text);
     bool CellMatches(const Cell& cell, const FindPattern& pattern, FindLookIn lookIn,

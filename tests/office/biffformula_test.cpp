@@ -458,7 +458,7 @@ TEST(BiffFormulaReader, FormulaCellIsFoundByItsTextThroughRangeFind)
     EXPECT_EQ(c2, u"=A2+$B$1");
     EXPECT_EQ(c3, u"=A3+$B$1");
     RangeFinder finder(std::make_shared<Workbook>(std::move(book)));
-    FindOptions options;
+    RangeFindOptions options;
     options.what = u"round(a1";
     EXPECT_EQ(finder.Find(0, CellArea{}, options), (CellPos{0, 2}));
     options.what = u"A3+$B";

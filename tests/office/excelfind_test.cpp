@@ -47,7 +47,7 @@ std::shared_ptr<const Workbook> Book()
     return std::make_shared<Workbook>(b.Finish());
 }
 
-std::optional<CellPos> Find(RangeFinder& finder, const std::u16string& what, FindOptions options = {},
+std::optional<CellPos> Find(RangeFinder& finder, const std::u16string& what, RangeFindOptions options = {},
                             std::size_t sheet = 0, std::optional<CellPos> after = std::nullopt)
 {
     options.what = what;
@@ -122,15 +122,15 @@ TEST(ExcelRangeFind, FormulasMatchByTextOrShownValue)
 {
     RangeFinder finder(Book());
     EXPECT_EQ(Find(finder, u"SUM("), (CellPos{1, 0}));
-    FindOptions values;
+    RangeFindOptions values;
     values.lookIn = FindLookIn::Values;
     EXPECT_FALSE(Find(finder, u"SUM(", values));
     // The shown value of a formula is found whatever LookIn says.
-    FindOptions whole;
+    RangeFindOptions whole;
     whole.lookAt = FindLookAt::Whole;
     auto found = Find(finder, u"4711", whole, 0, CellPos{0, 1});
     EXPECT_EQ(found, (CellPos{1, 0}));
-    FindOptions comments;
+    RangeFindOptions comments;
     comments.lookIn = FindLookIn::Comments;
     EXPECT_FALSE(Find(finder, u"apple", comments));
 }
@@ -138,7 +138,7 @@ TEST(ExcelRangeFind, FormulasMatchByTextOrShownValue)
 TEST(ExcelRangeFind, MatchCaseAndHiddenSheets)
 {
     RangeFinder finder(Book());
-    FindOptions exact;
+    RangeFindOptions exact;
     exact.matchCase = true;
     EXPECT_EQ(Find(finder, u"APPLE", exact), (CellPos{2, 0}));
     EXPECT_FALSE(Find(finder, u"apple", exact));
@@ -154,12 +154,12 @@ TEST(ExcelRangeFind, OrderDirectionAndWrapAround)
     // By rows after A1: A3 "APPLE" comes before wrapping to A1.
     EXPECT_EQ(Find(finder, u"apple", {}, 0, CellPos{0, 0}), (CellPos{2, 0}));
     EXPECT_EQ(Find(finder, u"apple", {}, 0, CellPos{2, 0}), (CellPos{0, 0}));
-    FindOptions back;
+    RangeFindOptions back;
     back.direction = FindDirection::Previous;
     EXPECT_EQ(Find(finder, u"apple", back, 0, CellPos{2, 0}), (CellPos{0, 0}));
     EXPECT_EQ(Find(finder, u"apple", back, 0, CellPos{0, 0}), (CellPos{2, 0}));
     // By columns, B1 (4711) comes after A3; by rows, before.
-    FindOptions byColumns;
+    RangeFindOptions byColumns;
     byColumns.order = FindOrder::ByColumns;
     EXPECT_EQ(Find(finder, u"4711", byColumns, 0, CellPos{0, 0}), (CellPos{1, 0}));
     EXPECT_EQ(Find(finder, u"4711", {}, 0, CellPos{0, 0}), (CellPos{0, 1}));
@@ -168,7 +168,7 @@ TEST(ExcelRangeFind, OrderDirectionAndWrapAround)
 TEST(ExcelRangeFind, AreaLimitsTheSearch)
 {
     RangeFinder finder(Book());
-    FindOptions options;
+    RangeFindOptions options;
     options.what = u"apple";
     EXPECT_FALSE(finder.Find(0, CellArea{1, 0, 1, 5}, options));
     EXPECT_EQ(finder.Find(0, CellArea{2, 0, 2, 0}, options), (CellPos{2, 0}));
@@ -204,7 +204,7 @@ TEST(ExcelRangeFind, SheetWideSearchAgreesWithCellByCellSearch)
     RangeFinder finder(std::make_shared<Workbook>(b.Finish()));
     const CellArea narrower{0, 0, kMaxRows - 1, kMaxColumns - 2};
     for (int round = 0; round < 300; ++round) {
-        FindOptions options;
+        RangeFindOptions options;
         options.what = words[rng() % 7].substr(0, 1 + rng() % 3);
         options.matchCase = rng() % 2 == 0;
         const std::optional<CellPos> after =
@@ -226,7 +226,7 @@ TEST(ExcelRangeFind, OneLongTextInManyCellsIsSearchedWithoutCopies)
     for (std::uint32_t r = 0; r < 3000; ++r) b.AddTextIndex(r, 0, text);
     b.AddText(3000, 1, u"other");
     RangeFinder finder(std::make_shared<Workbook>(b.Finish()));
-    FindOptions options;
+    RangeFindOptions options;
     options.what = u"NEEDLE";
     EXPECT_EQ(finder.Find(0, CellArea{}, options), (CellPos{1, 0}));
     options.what = u"other";
@@ -251,7 +251,7 @@ TEST(ExcelRangeFind, JoinedTextsStayWithinOneCapForAllSheets)
         for (std::uint32_t r = 0; r < 100; ++r) b.AddTextIndex(r, 0, text);
     }
     RangeFinder finder(std::make_shared<Workbook>(b.Finish()));
-    FindOptions options;
+    RangeFindOptions options;
     options.what = u"MARK";
     for (std::size_t s = 0; s < 40; ++s) EXPECT_EQ(finder.Find(s, CellArea{}, options), (CellPos{1, 0})) << s;
 }
@@ -351,7 +351,7 @@ std::u16string Pick(std::mt19937& rng, const std::vector<std::u16string>& pieces
 }
 
 // The texts a cell is found by, as the brute-force search below reads them.
-bool CellMatchesPlainly(const Workbook& book, const Cell& cell, const FindOptions& options)
+bool CellMatchesPlainly(const Workbook& book, const Cell& cell, const RangeFindOptions& options)
 {
     const FindPattern pattern(options.what, options.matchCase, options.lookAt);
     auto test = [&](std::uint32_t text) {
@@ -366,7 +366,7 @@ bool CellMatchesPlainly(const Workbook& book, const Cell& cell, const FindOption
 // Range.Find by brute force: every cell of the area in the search order,
 // starting after `start` and wrapping around to it.
 std::optional<CellPos> FindPlainly(const Workbook& book, std::size_t sheet, const CellArea& area,
-                                   const FindOptions& options, CellPos start)
+                                   const RangeFindOptions& options, CellPos start)
 {
     const bool byColumns = options.order == FindOrder::ByColumns;
     auto key = [&](std::uint32_t row, std::uint32_t column) {
@@ -464,7 +464,7 @@ TEST(ExcelRangeFind, WildcardSearchAgreesWithBruteForce)
                                                 u"lph", u"ǆ", u"FFI", u"\xD800", u"="};
     int found = 0;
     for (int round = 0; round < 3000; ++round) {
-        FindOptions options;
+        RangeFindOptions options;
         options.what = Pick(rng, pieces, 1 + rng() % 4);
         options.matchCase = rng() % 3 == 0;
         options.lookAt = rng() % 3 == 0 ? FindLookAt::Whole : FindLookAt::Part;
@@ -507,7 +507,7 @@ TEST(ExcelRangeFind, WildcardsAcrossFoldingAndPairs)
     EXPECT_EQ(Find(finder, u"stra*e"), (CellPos{1, 0}));
     EXPECT_EQ(Find(finder, u"st?asse"), (CellPos{1, 0}));
     EXPECT_EQ(Find(finder, u"*ß*"), (CellPos{1, 0}));
-    FindOptions exact;
+    RangeFindOptions exact;
     exact.matchCase = true;
     EXPECT_EQ(Find(finder, u"*ß*", exact), (CellPos{1, 0}));
     EXPECT_EQ(Find(finder, u"S*sse", exact), (CellPos{3, 0}));
@@ -515,7 +515,7 @@ TEST(ExcelRangeFind, WildcardsAcrossFoldingAndPairs)
     EXPECT_FALSE(Find(finder, u"stra?e"));
     EXPECT_EQ(Find(finder, u"stra??e"), (CellPos{1, 0}));
     // ? takes the whole pair; two of them are one too many.
-    FindOptions whole;
+    RangeFindOptions whole;
     whole.lookAt = FindLookAt::Whole;
     EXPECT_EQ(Find(finder, u"x?y", whole), (CellPos{2, 0}));
     EXPECT_FALSE(Find(finder, u"x??y", whole));
@@ -537,12 +537,12 @@ TEST(ExcelRangeFind, WildcardStartAfterAndWrapAround)
     EXPECT_EQ(Find(finder, u"key-?", {}, 0, CellPos{0, 1}), (CellPos{2, 0}));
     EXPECT_EQ(Find(finder, u"key-?", {}, 0, CellPos{7, 0}), (CellPos{0, 1}));
     EXPECT_EQ(Find(finder, u"k*3", {}, 0, CellPos{7, 0}), (CellPos{7, 0}));  // itself, after a full round
-    FindOptions back;
+    RangeFindOptions back;
     back.direction = FindDirection::Previous;
     EXPECT_EQ(Find(finder, u"key-?", back, 0, CellPos{0, 1}), (CellPos{7, 0}));
     EXPECT_EQ(Find(finder, u"key-?", back, 0, CellPos{2, 0}), (CellPos{0, 1}));
     // By columns: A3, A8, B1.
-    FindOptions byColumns;
+    RangeFindOptions byColumns;
     byColumns.order = FindOrder::ByColumns;
     EXPECT_EQ(Find(finder, u"key-?", byColumns, 0, CellPos{7, 0}), (CellPos{0, 1}));
     EXPECT_EQ(Find(finder, u"key-?", byColumns, 0, CellPos{0, 1}), (CellPos{2, 0}));
@@ -550,7 +550,7 @@ TEST(ExcelRangeFind, WildcardStartAfterAndWrapAround)
     EXPECT_EQ(Find(finder, u"key-?", byColumns, 0, CellPos{2, 0}), (CellPos{0, 1}));
     EXPECT_EQ(Find(finder, u"key-?", byColumns, 0, CellPos{0, 1}), (CellPos{7, 0}));
     // An area leaves the others out, wrap-around included.
-    FindOptions options;
+    RangeFindOptions options;
     options.what = u"key*";
     EXPECT_EQ(finder.Find(0, CellArea{1, 0, 9, 0}, options, CellPos{7, 0}), (CellPos{2, 0}));
     EXPECT_FALSE(finder.Find(0, CellArea{3, 0, 6, 5}, options));
@@ -574,9 +574,9 @@ TEST(ExcelRangeFind, JoinedTextTurnsWideWhereLatin1EndsOrHoldsNul)
     b.AddText(0, 0, u"size 5µm");  // µ folds to Greek mu, beyond Latin-1
     b.AddText(1, 0, u"ÿ");
     RangeFinder finder(std::make_shared<Workbook>(b.Finish()));
-    FindOptions exact;
+    RangeFindOptions exact;
     exact.matchCase = true;
-    for (const FindOptions& options : {FindOptions{}, exact}) {
+    for (const RangeFindOptions& options : {RangeFindOptions{}, exact}) {
         EXPECT_EQ(Find(finder, u"caf", options), (CellPos{0, 0}));
         EXPECT_EQ(Find(finder, u"é", options), (CellPos{0, 0}));
         EXPECT_EQ(Find(finder, u"Ωm", options), (CellPos{1, 0}));
@@ -616,7 +616,7 @@ TEST(ExcelRangeFind, FoldingThatOutgrowsTheCapFallsBackToCells)
     EXPECT_EQ(Find(finder, u"ffi needle"), (CellPos{1000, 1}));
     EXPECT_EQ(Find(finder, u"F?I N*"), (CellPos{1000, 1}));
     EXPECT_EQ(Find(finder, u"ffiffi"), (CellPos{1, 0}));
-    FindOptions exact;
+    RangeFindOptions exact;
     exact.matchCase = true;
     EXPECT_EQ(Find(finder, u"ﬃ NEEDLE", exact), (CellPos{1000, 1}));
     EXPECT_FALSE(Find(finder, u"ffi", exact));
