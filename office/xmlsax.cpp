@@ -44,7 +44,6 @@ struct XmlSax::Impl final : XmlScanSink {
     XML_Parser parser = nullptr;
     XmlLimits limits;
     std::string stopReason;
-    bool stopped = false;
     bool finished = false;
     std::vector<XmlAttribute> attributes;  // expat's, resolved
 
@@ -79,7 +78,7 @@ struct XmlSax::Impl final : XmlScanSink {
     // Turns the outcome of one XML_Parse call into a result.
     bool Check(XML_Status status, std::string& error)
     {
-        if (stopped) return Fail(stopReason, error);
+        if (m_stopped) return Fail(stopReason, error);
         if (status != XML_STATUS_OK) {
             return Fail(std::string("malformed XML: ") + XML_ErrorString(XML_GetErrorCode(parser)) + " at line " +
                             std::to_string(XML_GetCurrentLineNumber(parser)),
@@ -90,8 +89,8 @@ struct XmlSax::Impl final : XmlScanSink {
 
     void Halt(const std::string& why)
     {
-        if (stopped) return;
-        stopped = true;
+        if (m_stopped) return;
+        m_stopped = true;
         stopReason = why;
         if (parser != nullptr) XML_StopParser(parser, XML_FALSE);
     }
@@ -99,7 +98,7 @@ struct XmlSax::Impl final : XmlScanSink {
     // The depth cap and the callbacks, shared by both parsers.
     void Start(const XmlName& name, const XmlAttributes& attrs) override
     {
-        if (stopped) return;
+        if (m_stopped) return;
         XmlSax* sax = owner;
         if (sax->m_depth >= limits.maxDepth) {
             Halt("XML nesting deeper than " + std::to_string(limits.maxDepth) + " levels");
@@ -111,22 +110,21 @@ struct XmlSax::Impl final : XmlScanSink {
 
     void End(const XmlName& name) override
     {
-        if (stopped) return;
+        if (m_stopped) return;
         owner->EndElement(name);
         if (owner->m_depth > 0) --owner->m_depth;
     }
 
     void Text(std::string_view text) override
     {
-        if (!stopped && !text.empty()) owner->CharacterData(text);
+        if (!m_stopped && !text.empty()) owner->CharacterData(text);
     }
 
-    bool Stopped() const override { return stopped; }
 
     static void XMLCALL OnStart(void* user, const XML_Char* name, const XML_Char** atts)
     {
         auto* self = static_cast<Impl*>(user);
-        if (self->stopped) return;
+        if (self->m_stopped) return;
         self->attributes.clear();
         for (std::size_t i = 0; atts != nullptr && atts[i] != nullptr && atts[i + 1] != nullptr; i += 2)
             self->attributes.push_back({SplitName(atts[i]), atts[i + 1], std::strlen(atts[i + 1])});
@@ -179,7 +177,7 @@ bool XmlSax::Parse(std::string_view document, std::string& error)
     if (!m_referenceOnly && XmlScanner::Handles(document)) {
         std::string why;
         if (XmlScanner::Scan(document, im.limits.maxDepth, im, why)) return true;
-        return im.Fail(im.stopped ? im.stopReason : why, error);
+        return im.Fail(im.Stopped() ? im.stopReason : why, error);
     }
     if (!im.Create(error)) return false;
     std::size_t pos = 0;

@@ -30,7 +30,11 @@ public:
     // One run of text may arrive in several pieces.
     virtual void Text(std::string_view text) = 0;
     // True once a callback has ended the parse; the scanner returns at once.
-    virtual bool Stopped() const = 0;
+    // A flag rather than a virtual call: it is asked after every event.
+    bool Stopped() const { return m_stopped; }
+
+protected:
+    bool m_stopped = false;
 };
 
 class XmlScanner {
