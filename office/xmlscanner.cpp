@@ -688,7 +688,17 @@ bool Scan::EndTag()
 {
     m_pos += 2;
     std::string_view qname;
-    if (!ScanName(qname)) return false;
+    // Nearly always the name is the open element's, followed by '>': check
+    // that directly; anything else is read as a name to report it.
+    const std::size_t rest = m_doc.size() - m_pos;
+    if (!m_open.empty() && rest > m_open.back().qname.size() &&
+        m_doc[m_pos + m_open.back().qname.size()] == '>' &&
+        SameName(m_doc.substr(m_pos, m_open.back().qname.size()), m_open.back().qname)) {
+        qname = m_open.back().qname;
+        m_pos += qname.size();
+    } else if (!ScanName(qname)) {
+        return false;
+    }
     SkipSpace();
     if (AtEnd() || m_doc[m_pos] != '>') return Fail("not well-formed (invalid token)");
     ++m_pos;
