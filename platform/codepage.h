@@ -6,6 +6,7 @@
 // to a BSTR and back always names the same file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,3 +17,6 @@ std::string WideToAnsi(std::u16string_view wide);
 // U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Appends one code point (at most U+10FFFF) as UTF-8.
+void AppendUtf8(std::string& out, std::uint32_t cp);
