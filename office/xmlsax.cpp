@@ -120,7 +120,6 @@ struct XmlSax::Impl final : XmlScanSink {
         if (!m_stopped && !text.empty()) owner->CharacterData(text);
     }
 
-
     static void XMLCALL OnStart(void* user, const XML_Char* name, const XML_Char** atts)
     {
         auto* self = static_cast<Impl*>(user);

@@ -260,7 +260,7 @@ private:
     std::vector<std::pair<std::string_view, std::string_view>> m_names;  // for the duplicate check
     std::string m_values;             // decoded attribute values of one tag, each zero-terminated
     std::string m_decoded;            // decoded text
-    std::deque<std::string> m_uris;   // namespace URIs that needed decoding, kept while bound
+    std::deque<std::string> m_uris;   // namespace URIs that needed decoding, kept to the end
     // Prefixes resolved lately, each valid while the bindings have the size
     // they had then: bindings change only by pushing or popping, and a push
     // clears the cache, so an equal size means the same bindings.
