@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 namespace office {
 
@@ -80,13 +81,14 @@ bool WorkbookBuilder::AddSheet(std::u16string name, SheetVisibility visibility)
 std::uint32_t WorkbookBuilder::AddText(std::u16string text)
 {
     if (Failed()) return kNoText;
-    if (text.size() > m_limits.maxTextUnits - m_textUnits || m_book.m_texts.size() >= kNoText - 1) {
+    if (text.size() > m_limits.maxTextUnits - m_textUnits ||
+        m_book.m_texts.size() >= std::size_t{kNoText} - 1 - m_textBase) {
         Fail("too much text");
         return kNoText;
     }
     m_textUnits += text.size();
     m_book.m_texts.push_back(std::move(text));
-    return static_cast<std::uint32_t>(m_book.m_texts.size() - 1);
+    return static_cast<std::uint32_t>(m_textBase + m_book.m_texts.size() - 1);
 }
 
 bool WorkbookBuilder::AddCell(const Cell& cell, std::size_t* position)
@@ -167,6 +169,58 @@ bool WorkbookBuilder::AddError(std::uint32_t row, std::uint32_t column, std::uin
     return AddCell(c);
 }
 
+WorkbookBuilder WorkbookBuilder::Part() const
+{
+    WorkbookBuilder part(m_limits);
+    part.m_book.date1904 = m_book.date1904;
+    part.m_textBase = static_cast<std::uint32_t>(m_textBase + m_book.m_texts.size());
+    part.m_cells = part.m_cellsBefore = m_cells;
+    part.m_textUnits = part.m_textUnitsBefore = m_textUnits;
+    part.m_error = m_error;
+    return part;
+}
+
+bool WorkbookBuilder::Append(WorkbookBuilder&& part)
+{
+    if (part.Failed()) Fail(part.Error());
+    if (Failed()) return false;
+    const std::size_t cells = part.m_cells - part.m_cellsBefore;
+    const std::size_t units = part.m_textUnits - part.m_textUnitsBefore;
+    const std::size_t base = m_textBase + m_book.m_texts.size();
+    if (part.m_book.sheets.size() > m_limits.maxSheets - m_book.sheets.size()) {
+        Fail("too many sheets");
+        return false;
+    }
+    if (cells > m_limits.maxCells - m_cells) {
+        Fail("too many cells");
+        return false;
+    }
+    if (units > m_limits.maxTextUnits - m_textUnits ||
+        part.m_book.m_texts.size() > std::size_t{kNoText} - 1 - base) {
+        Fail("too much text");
+        return false;
+    }
+    // Texts that were here when the part was made keep their numbers; the
+    // part's own move to the end of the pool as it stands now.
+    const auto renumber = [&](std::uint32_t& index) {
+        if (index != kNoText && index >= part.m_textBase) index = static_cast<std::uint32_t>(index - part.m_textBase + base);
+    };
+    for (Sheet& sheet : part.m_book.sheets) {
+        for (Cell& cell : sheet.cells) {
+            renumber(cell.text);
+            renumber(cell.formula);
+            renumber(cell.shown);
+        }
+        m_book.sheets.push_back(std::move(sheet));
+    }
+    m_book.m_texts.insert(m_book.m_texts.end(), std::make_move_iterator(part.m_book.m_texts.begin()),
+                          std::make_move_iterator(part.m_book.m_texts.end()));
+    m_cells += cells;
+    m_textUnits += units;
+    if (!m_book.sheets.empty()) m_current = m_book.sheets.size() - 1;
+    return true;
+}
+
 Workbook WorkbookBuilder::Finish()
 {
     for (auto& sheet : m_book.sheets) {
@@ -203,7 +257,7 @@ Workbook WorkbookBuilder::Finish()
                 continue;
             }
             if (cell.shown != kNoText) continue;
-            cell.shown = static_cast<std::uint32_t>(m_book.m_texts.size());
+            cell.shown = static_cast<std::uint32_t>(m_textBase + m_book.m_texts.size());
             m_book.m_texts.push_back(ShownValue(cell, m_book.date1904));
         }
     }

@@ -115,6 +115,17 @@ public:
     // every cell's shown text, and hands the model over.
     Workbook Finish();
 
+    // A builder for more sheets of this workbook that another thread may
+    // fill: cells in it may refer to the texts already here (shared
+    // strings), its own texts are numbered after them, and it counts
+    // against the limits from what is here now.
+    WorkbookBuilder Part() const;
+    // Takes over the sheets and texts of a builder made by Part(), in the
+    // order parts are appended, renumbering its texts after the ones added
+    // here since. False (and failed) when the part failed or the whole
+    // breaks a limit.
+    bool Append(WorkbookBuilder&& part);
+
 private:
     WorkbookLimits m_limits;
     Workbook m_book;
@@ -122,6 +133,11 @@ private:
     std::size_t m_cells = 0;
     std::size_t m_textUnits = 0;
     std::string m_error;
+    // For a part: the index of its first own text, and what the whole had
+    // counted when the part was made.
+    std::uint32_t m_textBase = 0;
+    std::size_t m_cellsBefore = 0;
+    std::size_t m_textUnitsBefore = 0;
 };
 
 // Excel's error texts for BIFF error codes ("#DIV/0!"); empty for an

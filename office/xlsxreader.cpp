@@ -7,7 +7,11 @@
 #include "platform/codepage.h"
 
 #include <charconv>
+#include <deque>
+#include <future>
 #include <map>
+#include <memory>
+#include <system_error>
 
 namespace office {
 
@@ -488,16 +492,58 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
             styles = std::move(parser.xfStyles);
         }
     }
+    // Sheets are parsed two at a time, each into a part of the builder on a
+    // thread of its own, and the parts are appended in sheet order; the
+    // package is only ever read here. At most two parts (and their XML) are
+    // held at once, and every running thread is joined before Read returns,
+    // however it returns.
+    struct SheetJob {
+        std::unique_ptr<WorkbookBuilder> part;
+        std::string xml;
+        std::string error;
+        std::future<bool> done;
+    };
+    std::deque<std::unique_ptr<SheetJob>> running;
+    const auto appendOldest = [&]() -> bool {
+        std::unique_ptr<SheetJob> job = std::move(running.front());
+        running.pop_front();
+        if (!job->done.get()) {
+            error = job->error;
+            return false;
+        }
+        return builder.Append(std::move(*job->part));
+    };
     for (const SheetRef& ref : wbParser.sheets) {
         const auto it = rels.find(ref.relId);
         // Chart sheets, dialog and macro sheets are not worksheets.
         if (it == rels.end() || !EndsWith(it->second.type, "/worksheet")) continue;
-        if (!builder.AddSheet(ref.name, ref.visibility)) break;
+        if (running.size() >= 2 && !appendOldest()) break;
+        auto job = std::make_unique<SheetJob>();
+        job->part = std::make_unique<WorkbookBuilder>(builder.Part());
+        job->part->AddSheet(ref.name, ref.visibility);
         const std::string part = ResolvePartTarget(workbookPart, it->second.target);
-        if (part.empty() || !zip.HasEntry(part)) continue;  // an empty sheet
-        SheetParser parser(builder, strings, styles);
-        if (!ParsePart(zip, part, parser, error)) return false;
+        if (part.empty() || !zip.HasEntry(part)) {
+            // An empty sheet.
+            job->done = std::async(std::launch::deferred, [] { return true; });
+        } else {
+            if (!zip.ReadEntry(part, job->xml, error)) return false;
+            const auto parse = [j = job.get(), &strings, &styles] {
+                SheetParser parser(*j->part, strings, styles);
+                const bool ok = parser.Parse(j->xml, j->error);
+                std::string().swap(j->xml);
+                return ok;
+            };
+            try {
+                job->done = std::async(std::launch::async, parse);
+            } catch (const std::system_error&) {
+                job->done = std::async(std::launch::deferred, parse);  // no thread to spare: parse on this one
+            }
+        }
+        running.push_back(std::move(job));
     }
+    while (!running.empty() && error.empty() && !builder.Failed())
+        if (!appendOldest() && !error.empty()) return false;
+    if (!error.empty()) return false;
     if (builder.Failed()) {
         error = builder.Error();
         return false;

@@ -184,3 +184,108 @@ TEST(XlsxReaderLimits, CellCapMakesTheWorkbookFail)
     EXPECT_FALSE(Read(ZipOf(Package(rows)), book, error, limits));
     EXPECT_NE(error.find("too many cells"), std::string::npos) << error;
 }
+
+// Sheets are parsed two at a time into parts of the builder: with more
+// sheets than that, every sheet must come back in order, and the texts of
+// each (inline strings, formulas, numbers shown as written) must still be
+// its own after the parts' texts are renumbered; shared strings keep theirs.
+TEST(XlsxReaderSheets, ManySheetsKeepTheirOrderAndTheirTexts)
+{
+    const int kSheets = 7;
+    std::string workbook = "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel + "\"><sheets>";
+    std::string rels = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                       "<Relationship Id=\"s\" Type=\"" + kRel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>";
+    std::vector<std::pair<std::string, std::string>> parts = {
+        {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                        "<Relationship Id=\"r\" Type=\"" + kRel + "/officeDocument\" Target=\"xl/workbook.xml\"/>"
+                        "</Relationships>"},
+        {"xl/sharedStrings.xml", "<sst xmlns=\"" + kMain + "\"><si><t>shared zero</t></si><si><t>shared one</t></si></sst>"},
+    };
+    for (int s = 1; s <= kSheets; ++s) {
+        const std::string n = std::to_string(s);
+        workbook += "<sheet name=\"S" + n + "\" sheetId=\"" + n + "\" r:id=\"w" + n + "\"/>";
+        // Sheet 4 has no part: an empty sheet between full ones.
+        if (s == 4) {
+            rels += "<Relationship Id=\"w4\" Type=\"" + kRel + "/worksheet\" Target=\"worksheets/missing.xml\"/>";
+            continue;
+        }
+        rels += "<Relationship Id=\"w" + n + "\" Type=\"" + kRel + "/worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
+        std::string rows;
+        for (int r = 1; r <= 50; ++r) {
+            const std::string row = std::to_string(r);
+            rows += "<row r=\"" + row + "\"><c r=\"A" + row + "\" t=\"inlineStr\"><is><t>sheet " + n + " row " + row +
+                    "</t></is></c><c r=\"B" + row + "\"><f>A" + row + "&amp;\"" + n + "\"</f><v>" + n + "." + row +
+                    "1</v></c><c r=\"C" + row + "\" t=\"s\"><v>" + std::to_string(r % 2) + "</v></c></row>";
+        }
+        parts.push_back({"xl/worksheets/sheet" + n + ".xml",
+                         "<worksheet xmlns=\"" + kMain + "\"><sheetData>" + rows + "</sheetData></worksheet>"});
+    }
+    parts.push_back({"xl/workbook.xml", workbook + "</sheets></workbook>"});
+    parts.push_back({"xl/_rels/workbook.xml.rels", rels + "</Relationships>"});
+
+    Workbook book;
+    std::string error;
+    ASSERT_TRUE(Read(ZipOf(parts), book, error)) << error;
+    ASSERT_EQ(book.sheets.size(), static_cast<std::size_t>(kSheets));
+    for (int s = 1; s <= kSheets; ++s) {
+        const auto sheet = static_cast<std::size_t>(s - 1);
+        const std::string n = std::to_string(s);
+        EXPECT_EQ(book.sheets[sheet].name, u"S" + std::u16string(n.begin(), n.end()));
+        if (s == 4) {
+            EXPECT_TRUE(book.sheets[sheet].cells.empty());
+            continue;
+        }
+        ASSERT_EQ(book.sheets[sheet].cells.size(), 150u) << s;
+        for (std::uint32_t r = 0; r < 50; ++r) {
+            const std::string row = std::to_string(r + 1);
+            const std::string inl = "sheet " + n + " row " + row;
+            const std::string formula = "=A" + row + "&\"" + n + "\"";
+            const std::string number = n + "." + row + "1";
+            EXPECT_EQ(Shown(book, sheet, r, 0), std::u16string(inl.begin(), inl.end()));
+            EXPECT_EQ(FormulaOf(book, sheet, r, 1), std::u16string(formula.begin(), formula.end()));
+            EXPECT_EQ(Shown(book, sheet, r, 1), std::u16string(number.begin(), number.end()));
+            EXPECT_EQ(Shown(book, sheet, r, 2), r % 2 == 0 ? u"shared one" : u"shared zero");
+        }
+    }
+}
+
+// Parts made before any is appended all number their texts from the same
+// point; appending renumbers each after what is there by then, and the
+// limits hold for the whole, not for each part alone.
+TEST(WorkbookBuilderParts, AppendRenumbersTextsAndChecksTheWholeAgainstTheLimits)
+{
+    WorkbookLimits limits;
+    limits.maxCells = 5;
+    WorkbookBuilder builder(limits);
+    const std::uint32_t shared = builder.AddText(u"shared");
+    WorkbookBuilder first = builder.Part();
+    WorkbookBuilder second = builder.Part();
+    ASSERT_TRUE(first.AddSheet(u"A", SheetVisibility::Visible));
+    ASSERT_TRUE(first.AddText(0, 0, u"first own"));
+    ASSERT_TRUE(first.AddTextIndex(1, 0, shared));
+    ASSERT_TRUE(second.AddSheet(u"B", SheetVisibility::Hidden));
+    ASSERT_TRUE(second.AddText(0, 0, u"second own"));
+    ASSERT_TRUE(second.AddNumber(1, 0, 2.5));
+    ASSERT_TRUE(builder.Append(std::move(first)));
+    ASSERT_TRUE(builder.Append(std::move(second)));
+    const Workbook book = builder.Finish();
+    ASSERT_EQ(book.sheets.size(), 2u);
+    EXPECT_EQ(book.sheets[1].visibility, SheetVisibility::Hidden);
+    EXPECT_EQ(Shown(book, 0, 0, 0), u"first own");
+    EXPECT_EQ(Shown(book, 0, 1, 0), u"shared");
+    EXPECT_EQ(Shown(book, 1, 0, 0), u"second own");
+    EXPECT_EQ(Shown(book, 1, 1, 0), u"2.5");
+
+    // Two parts of three cells each: each fits alone, the whole does not.
+    WorkbookBuilder capped(limits);
+    WorkbookBuilder a = capped.Part();
+    WorkbookBuilder b = capped.Part();
+    for (WorkbookBuilder* part : {&a, &b}) {
+        ASSERT_TRUE(part->AddSheet(u"S", SheetVisibility::Visible));
+        for (std::uint32_t r = 0; r < 3; ++r) ASSERT_TRUE(part->AddNumber(r, 0, 1));
+    }
+    EXPECT_TRUE(capped.Append(std::move(a)));
+    EXPECT_FALSE(capped.Append(std::move(b)));
+    EXPECT_TRUE(capped.Failed());
+    EXPECT_NE(capped.Error().find("too many cells"), std::string::npos) << capped.Error();
+}
