@@ -9,8 +9,6 @@
 #include "office/docxtext.h"
 #include "office/zippackage.h"
 
-#include <algorithm>
-
 namespace office {
 
 namespace {

@@ -541,8 +541,9 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
         }
         running.push_back(std::move(job));
     }
-    while (!running.empty() && error.empty() && !builder.Failed())
-        if (!appendOldest() && !error.empty()) return false;
+    // A part that fails sets `error` or fails the builder; either ends it.
+    while (!running.empty() && error.empty() && appendOldest()) {
+    }
     if (!error.empty()) return false;
     if (builder.Failed()) {
         error = builder.Error();

@@ -308,19 +308,6 @@ bool ZipPackage::ReadEntry(std::string_view name, std::string& out, std::string&
     return ok;
 }
 
-bool ZipPackage::DeclaredSizes(std::string_view name, std::uint64_t& uncompressed, std::uint64_t& compressed) const
-{
-    zip_uint64_t index = 0;
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (m_impl->archive == nullptr || !m_impl->Find(name, index) || zip_stat_index(m_impl->archive, index, 0, &st) != 0 ||
-        (st.valid & ZIP_STAT_SIZE) == 0 || (st.valid & ZIP_STAT_COMP_SIZE) == 0)
-        return false;
-    uncompressed = st.size;
-    compressed = st.comp_size;
-    return true;
-}
-
 std::vector<std::string> ZipPackage::EntryNames() const
 {
     return m_impl->names;

@@ -53,10 +53,6 @@ public:
     // breaks one of the limits.
     bool ReadEntry(std::string_view name, std::string& out, std::string& error);
 
-    // The sizes the central directory declares for an entry: hints only,
-    // for sizing buffers, never trusted as limits.
-    bool DeclaredSizes(std::string_view name, std::uint64_t& uncompressed, std::uint64_t& compressed) const;
-
     std::vector<std::string> EntryNames() const;
 
     // Uncompressed bytes read so far, counted against maxTotalBytes.
