@@ -1,11 +1,9 @@
 // WordprocessingML text extraction (see docxtext.h).
 #include "office/docxtext.h"
 
-#include <cstdlib>
+#include "platform/codepage.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <cstdlib>
 
 namespace office {
 
@@ -20,52 +18,6 @@ constexpr std::string_view kMath = "http://schemas.openxmlformats.org/officeDocu
 constexpr std::string_view kMathStrict = "http://purl.oclc.org/ooxml/officeDocument/math";
 
 constexpr std::size_t kMaxFieldDepth = 256;
-
-// The XML reader hands over well-formed UTF-8, so a plain decoder
-// suffices; it is the hottest loop of the reader, hence not the general
-// converter. A UTF-8 text never has more UTF-16 units than bytes, so the
-// room is made once and trimmed after.
-void AppendUtf8(std::string_view text, std::u16string& out)
-{
-    const std::size_t start = out.size();
-    out.resize(start + text.size());
-    char16_t* d = out.data() + start;
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* const end = p + text.size();
-    while (p < end) {
-        // Runs of ASCII, sixteen bytes at a time where the processor can.
-#if defined(__SSE2__)
-        const __m128i zero = _mm_setzero_si128();
-        while (end - p >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            if (_mm_movemask_epi8(v) != 0) break;
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(v, zero));
-            p += 16;
-            d += 16;
-        }
-#endif
-        while (p < end && *p < 0x80) *d++ = static_cast<char16_t>(*p++);
-        if (p == end) break;
-        const unsigned c = *p;
-        if (c < 0xE0 && p + 1 < end) {
-            *d++ = static_cast<char16_t>(((c & 0x1F) << 6) | (p[1] & 0x3Fu));
-            p += 2;
-        } else if (c < 0xF0 && p + 2 < end) {
-            *d++ = static_cast<char16_t>(((c & 0x0F) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu));
-            p += 3;
-        } else if (p + 3 < end) {
-            const unsigned cp = ((c & 0x07) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
-            *d++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-            *d++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-            p += 4;
-        } else {
-            *d++ = u'\uFFFD';  // cannot happen with well-formed input
-            break;
-        }
-    }
-    out.resize(static_cast<std::size_t>(d - out.data()));
-}
 
 bool IsW(std::string_view ns)
 {
@@ -249,7 +201,7 @@ void DocxText::EndElement(const XmlName&)
 void DocxText::CharacterData(std::string_view text)
 {
     if (m_skipFrom != 0 || m_stack.empty() || m_stack.back() != El::Text || Suppressed()) return;
-    AppendUtf8(text, Out());
+    AppendUtf8AsUtf16(Out(), text);
 }
 
 }  // namespace office

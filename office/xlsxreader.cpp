@@ -34,22 +34,6 @@ const char* RelId(const XmlAttributes& attrs)
     return found;
 }
 
-// UTF-8 to UTF-16 with a fast path for the ASCII that makes up nearly all
-// cell values and formulas; anything else goes through the general decoder,
-// so the result is the same either way.
-void AppendUtf8(std::u16string& out, std::string_view utf8)
-{
-    std::size_t ascii = 0;
-    while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
-    // Sized once and written in place: a push_back per unit costs a
-    // capacity check each and is not inlined.
-    const std::size_t base = out.size();
-    out.resize(base + ascii);
-    char16_t* dst = out.data() + base;
-    for (std::size_t i = 0; i < ascii; ++i) dst[i] = static_cast<char16_t>(utf8[i]);
-    if (ascii < utf8.size()) out += Utf8ToUtf16(utf8.substr(ascii));
-}
-
 // Text of an OOXML string with its _xHHHH_ escapes (control characters a
 // writer could not put in XML) decoded, appended after `prefix`. The bytes
 // '_' and 'x' occur in UTF-8 only as themselves, so text without "_x" in
@@ -58,11 +42,11 @@ std::u16string DecodeText(std::string_view utf8, std::u16string_view prefix = {}
 {
     std::u16string out(prefix);
     if (utf8.find("_x") == std::string_view::npos) {
-        AppendUtf8(out, utf8);
+        AppendUtf8AsUtf16(out, utf8);
         return out;
     }
     std::u16string text;
-    AppendUtf8(text, utf8);
+    AppendUtf8AsUtf16(text, utf8);
     out.reserve(out.size() + text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {

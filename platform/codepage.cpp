@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Decodes one UTF-8 sequence at s[i]. Returns the code point and advances i,
@@ -103,6 +107,45 @@ void AppendUtf8(std::string& out, std::uint32_t cp)
         out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
+}
+
+void AppendUtf8AsUtf16(std::u16string& out, std::string_view utf8)
+{
+    // UTF-8 never has fewer bytes than UTF-16 has units: room is made once
+    // and trimmed after.
+    const std::size_t start = out.size();
+    out.resize(start + utf8.size());
+    char16_t* d = out.data() + start;
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t n = utf8.size();
+    std::size_t i = 0;
+    while (i < n) {
+#if defined(__SSE2__)
+        const __m128i zero = _mm_setzero_si128();
+        while (n - i >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            if (_mm_movemask_epi8(v) != 0) break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(v, zero));
+            i += 16;
+            d += 16;
+        }
+#endif
+        while (i < n && p[i] < 0x80) *d++ = static_cast<char16_t>(p[i++]);
+        if (i == n) break;
+        long cp = DecodeOne(utf8, i);
+        if (cp < 0) {
+            *d++ = u'\uFFFD';
+            ++i;
+        } else if (cp >= 0x10000) {
+            cp -= 0x10000;
+            *d++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *d++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            *d++ = static_cast<char16_t>(cp);
+        }
+    }
+    out.resize(static_cast<std::size_t>(d - out.data()));
 }
 
 std::u16string AnsiToWide(std::string_view ansi) { return Decode(ansi, true); }
