@@ -4,9 +4,9 @@
 #include "office/wordfind.h"
 
 #include "office/caretcodes.h"
-#include "office/soundslike.h"
+#include "office/findmatcher.h"
+#include "office/wordsequencematcher.h"
 #include "office/wildcardpattern.h"
-#include "office/wordforms.h"
 
 #include <re2/re2.h>
 #include <unicode/uchar.h>
@@ -23,21 +23,6 @@
 namespace office {
 
 namespace {
-
-struct Match {
-    std::size_t start = 0;   // in the story's text
-    std::size_t end = 0;
-    std::size_t resume = 0;  // where the matcher goes on, in its own terms
-    std::vector<TextSpan> groups;  // wildcard groups 1..n, in the story's text
-    std::vector<bool> groupSet;
-};
-
-class Matcher {
-public:
-    virtual ~Matcher() = default;
-    // The first occurrence at or after `from` (0 = start of the story).
-    virtual bool Next(WordDocument& doc, std::size_t story, std::size_t from, Match& m) = 0;
-};
 
 char32_t CodePointAt(std::u16string_view s, std::size_t i, std::size_t& len)
 {
@@ -91,7 +76,7 @@ bool IsWhite(char16_t c)
 
 // ---- Plain search: caret codes, case folding, whole words --------------------
 
-class PlainMatcher : public Matcher {
+class PlainMatcher : public FindMatcher {
 public:
     PlainMatcher(std::u16string_view findText, bool matchCase, bool wholeWord)
         : m_matchCase(matchCase), m_wholeWord(wholeWord)
@@ -124,7 +109,7 @@ public:
         for (std::size_t i = 0; i + 1 < m; ++i) m_shift[m_literal[i] & 0xFFu] = m - 1 - i;
     }
 
-    bool Next(WordDocument& doc, std::size_t story, std::size_t from, Match& m) override
+    bool Next(WordDocument& doc, std::size_t story, std::size_t from, FindMatch& m) override
     {
         if (m_elements.empty()) return false;
         const FoldedText* folded = m_matchCase ? nullptr : &doc.Folded(story);
@@ -175,7 +160,7 @@ private:
     }
 
     bool Accept(WordDocument& doc, std::size_t story, const FoldedText* folded, std::size_t start,
-                std::size_t end, Match& m)
+                std::size_t end, FindMatch& m)
     {
         std::size_t os = start;
         std::size_t oe = end;
@@ -244,11 +229,11 @@ private:
 
 // ---- Wildcards ---------------------------------------------------------------
 
-class WildcardMatcher : public Matcher {
+class WildcardMatcher : public FindMatcher {
 public:
     explicit WildcardMatcher(std::u16string_view pattern) : m_pattern(pattern) {}
 
-    bool Next(WordDocument& doc, std::size_t story, std::size_t from, Match& m) override
+    bool Next(WordDocument& doc, std::size_t story, std::size_t from, FindMatch& m) override
     {
         if (!m_pattern.IsValid()) return false;
         const Utf8Story& u = doc.Utf8(story);
@@ -307,79 +292,9 @@ private:
     WildcardPattern m_pattern;
 };
 
-// ---- Sounds like and all word forms: word by word -------------------------------
-
-class WordSequenceMatcher : public Matcher {
-public:
-    enum class Mode { SoundsLike, WordForms };
-
-    WordSequenceMatcher(std::u16string_view findText, Mode mode) : m_mode(mode), m_keyword(findText)
-    {
-        WordBreaks breaks(m_keyword);
-        for (const TextSpan& w : breaks.Words()) {
-            const std::u16string_view word = std::u16string_view(m_keyword).substr(w.start, w.end - w.start);
-            m_words.emplace_back(word);
-            if (mode == Mode::SoundsLike) {
-                m_codes.push_back(SoundexCode(word));
-            } else {
-                m_keys.emplace_back();
-                m_forms.Keys(word, m_keys.back());
-            }
-        }
-    }
-
-    bool HasWords() const { return !m_words.empty(); }
-
-    bool Next(WordDocument& doc, std::size_t story, std::size_t from, Match& m) override
-    {
-        const std::vector<TextSpan>& words = doc.Breaks(story).Words();
-        const std::u16string_view text = doc.Text(story);
-        const std::size_t n = m_words.size();
-        if (n == 0 || words.size() < n) return false;
-        for (std::size_t i = from; i + n <= words.size(); ++i) {
-            bool all = true;
-            for (std::size_t k = 0; all && k < n; ++k) {
-                const TextSpan& w = words[i + k];
-                all = WordMatches(k, text.substr(w.start, w.end - w.start));
-            }
-            if (all) {
-                m.start = words[i].start;
-                m.end = words[i + n - 1].end;
-                m.resume = i + n;
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    bool WordMatches(std::size_t k, std::u16string_view word)
-    {
-        if (m_mode == Mode::SoundsLike) {
-            const std::string code = SoundexCode(word);
-            if (!m_codes[k].empty() || !code.empty()) return code == m_codes[k];
-            return FullCaseFold(word) == FullCaseFold(m_words[k]);
-        }
-        m_scratch.clear();
-        m_forms.Keys(word, m_scratch);
-        for (const std::string& key : m_scratch) {
-            if (std::find(m_keys[k].begin(), m_keys[k].end(), key) != m_keys[k].end()) return true;
-        }
-        return false;
-    }
-
-    Mode m_mode;
-    std::u16string m_keyword;
-    std::vector<std::u16string> m_words;
-    std::vector<std::string> m_codes;
-    std::vector<std::vector<std::string>> m_keys;
-    std::vector<std::string> m_scratch;
-    WordForms m_forms;
-};
-
 // ---- The driver ------------------------------------------------------------------
 
-std::u16string BuildReplacement(const std::vector<ReplacePart>& parts, std::u16string_view text, const Match& m,
+std::u16string BuildReplacement(const std::vector<ReplacePart>& parts, std::u16string_view text, const FindMatch& m,
                                 const WildcardMatcher* wildcards)
 {
     std::u16string out;
@@ -419,7 +334,7 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
     if (request.findText.empty()) return false;
     const FindOptions& o = request.options;
 
-    std::unique_ptr<Matcher> matcher;
+    std::unique_ptr<FindMatcher> matcher;
     const WildcardMatcher* wildcards = nullptr;
     // An exact text, when the search is a plain one for a fixed string with
     // case: the only kind whose absence the document remembers.
@@ -452,7 +367,7 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
         bool cached = false;
         if (document.CachedResult(key, cached)) return cached;
         bool found = false;
-        Match m;
+        FindMatch m;
         for (std::size_t s = 0; s < document.StoryCount() && !found; ++s) found = matcher->Next(document, s, 0, m);
         if (!found && isExact) document.RememberAbsent(exact);
         document.CacheResult(key, found);
@@ -468,7 +383,7 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
         std::size_t copied = 0;
         std::size_t from = 0;
         bool changed = false;
-        Match m;
+        FindMatch m;
         while (matcher->Next(document, s, from, m)) {
             if (m.start < copied || m.end > text.size() || (changed && m.resume <= from)) break;
             out.append(text.substr(copied, m.start - copied));
