@@ -36,10 +36,14 @@ inline bool RecordPath(const _ResultFileInfo& info, std::string& path)
     return true;
 }
 
-// Percentage of keywords found, product first, quotient truncated.
+// Percentage of keywords found, product first, quotient truncated; but a
+// file in which anything was found never shows 0, which would hide it from
+// the result list (1 of 101 keywords is 0.99 %).
 inline std::int32_t MatchDegree(long found, long count)
 {
-    return count > 0 ? static_cast<std::int32_t>(found * 100 / count) : 0;
+    if (count <= 0 || found <= 0) return 0;
+    const long degree = found * 100 / count;
+    return static_cast<std::int32_t>(degree > 0 ? degree : 1);
 }
 
 }  // namespace kestrel

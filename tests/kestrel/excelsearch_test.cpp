@@ -119,6 +119,19 @@ TEST_P(ExcelSearchTest, KeywordOnSeveralSheetsCountsOnce)
     EXPECT_EQ(record.nKeywordFound[3], 0x5A5A5A5A) << "a flag beyond the keywords was written";
 }
 
+TEST_P(ExcelSearchTest, OneFindAmongManyKeywordsIsNeverDegreeZero)
+{
+    // 1 of 101 is 0.99 %: truncated it would be 0 and the file would get no row.
+    m_office->sheets = {{u"k50 here"}};
+    CKeywordArray many;
+    for (int i = 0; i < 101; ++i) many.Add(Keywords({("k" + std::to_string(i + 100)).c_str()})[0]);
+    many[50] = Keywords({"k50"})[0];
+    auto record = Record(m_path, 101);
+    ASSERT_EQ(Run(record, many, Conditions(0, 0, 0, 0, 0, 0)), 1);
+    EXPECT_EQ(record.nKeywordFound[50], 1);
+    EXPECT_EQ(record.nMatchDegree, 1);
+}
+
 TEST_P(ExcelSearchTest, EntriesAlreadySetAreNeitherCountedNorChanged)
 {
     m_office->sheets = {{u"a b"}};
