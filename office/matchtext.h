@@ -1,43 +1,77 @@
-// Case folding for the Find engine when "match case" is off. The folded text
-// is searched instead of the original, so every folded unit remembers where
-// it came from: a match found in the folded text is reported, replaced and
-// checked for word boundaries in the original.
+// The text Find compares: what a reader sees of a story, in one canonical
+// form, with a map back to the story's own offsets.
 //
-// Folding is ICU's full case folding (so "ß" folds to "ss" and "É" to "é").
-// A character may fold to several units; a match may only begin and end on
-// the edges of such an expansion, so "s" never matches half of a "ß".
+// - Unicode NFC: "café" typed with a precomposed é and written as e plus a
+//   combining accent are one text.
+// - Ignorable format characters left out: Word's optional hyphen (0x1F),
+//   the soft hyphen and every other format character (zero-width spaces and
+//   joiners, direction marks, the byte-order mark) show nothing, so
+//   "Hyphen-ation" with an optional hyphen is found as "Hyphenation". A
+//   keyword that holds such a character itself (Word's "^-") is searched
+//   in the text that keeps them.
+// - Optionally ICU's full case folding ("ß" folds to "ss", "É" to "é").
+//
+// A character may become several units, and several characters one; a
+// match may only begin and end on the edges of such a piece, so "s" never
+// matches half of a "ß" and "e" never matches the e of an e plus accent.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace office {
 
-class FoldedText {
-public:
-    FoldedText() = default;
-    explicit FoldedText(std::u16string_view original);
+// Word's optional hyphen and Unicode's format characters (category Cf).
+bool IsIgnorableFormat(char32_t c);
+bool HasIgnorableFormat(std::u16string_view text);
 
-    const std::u16string& Text() const { return m_folded; }
-    // Start in the original of the character that folded unit `i` belongs to.
+// A short text (a keyword, a cell, a word) in the form Find compares:
+// NFC, ignorable format characters left out unless `keepFormat`, and case
+// folded when `fold`.
+std::u16string PrepareForMatch(std::u16string_view text, bool fold, bool keepFormat);
+
+// Whether PrepareForMatch without folding would change `text`.
+bool NeedsNormalizing(std::u16string_view text, bool keepFormat);
+
+// Folds a short string without normalising it.
+std::u16string FullCaseFold(std::u16string_view text);
+
+class MatchText {
+public:
+    MatchText(std::u16string_view original, bool fold, bool keepFormat);
+
+    std::u16string_view Text() const { return m_identity ? m_original : std::u16string_view(m_text); }
+
+    // Where in the original the character of unit `i` starts; the
+    // original's length for the end of the text.
     std::size_t OriginalStart(std::size_t i) const;
-    // End in the original of the character that folded unit `i - 1` belongs
-    // to, i.e. the original end of a folded range ending at `i`.
+    // Where in the original a range ending at unit `i` ends: after the
+    // character of unit `i - 1`, before any ignorable characters that
+    // follow it. [OriginalEnd(i), OriginalStart(i)] is what lies between
+    // the visible neighbours of position `i`.
     std::size_t OriginalEnd(std::size_t i) const;
-    // Whether a match may begin (or end) at folded offset `i`.
+    // Whether a match may begin (or end) at unit `i`.
     bool IsCharacterEdge(std::size_t i) const;
 
-private:
-    std::u16string m_folded;
-    // For every folded unit: the original offset of its character, with the
-    // top bit set on the first unit of each character's expansion.
-    std::vector<std::uint32_t> m_origin;
-    std::size_t m_originalLength = 0;
-};
+    // True when the text is the original itself (nothing to normalise,
+    // nothing left out, no folding).
+    bool IsIdentity() const { return m_identity; }
 
-// Folds a short string (a keyword) without keeping the offset map.
-std::u16string FullCaseFold(std::u16string_view text);
+private:
+    friend class MatchTextBuilder;
+
+    std::u16string_view m_original;
+    bool m_identity = false;
+    std::u16string m_text;
+    // For every unit: the original offset of its character, with the top
+    // bit set on the first unit of each piece.
+    std::vector<std::uint32_t> m_origin;
+    // Stretches of left-out characters: (unit position, original offset
+    // where the stretch begins), in increasing order.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_gaps;
+};
 
 }  // namespace office

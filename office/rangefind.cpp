@@ -1,6 +1,8 @@
 // Range.Find matching (see rangefind.h).
 #include "office/rangefind.h"
 
+#include "office/matchtext.h"
+
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
@@ -72,9 +74,13 @@ std::u16string FoldCase(std::u16string_view text)
     return out;
 }
 
-FindPattern::FindPattern(std::u16string_view what, bool matchCase, FindLookAt lookAt)
-    : m_matchCase(matchCase), m_whole(lookAt == FindLookAt::Whole), m_empty(what.empty())
+FindPattern::FindPattern(std::u16string_view typed, bool matchCase, FindLookAt lookAt)
+    : m_matchCase(matchCase), m_whole(lookAt == FindLookAt::Whole), m_empty(typed.empty())
 {
+    // In the form the cells' texts are compared in (NFC, without format
+    // characters), before the wildcards are read.
+    const std::u16string prepared = PrepareForMatch(typed, false, false);
+    const std::u16string_view what = prepared;
     std::u16string literal;
     auto flush = [&] {
         if (literal.empty()) return;
@@ -204,10 +210,13 @@ const SheetText& RangeFinder::Flat(std::size_t sheet, bool folded)
     // Each text goes straight into the joined text, an ASCII one lowered
     // on the way; a text beyond ASCII is folded once however many cells
     // show it.
+    const SheetText::As as = folded ? SheetText::As::AsciiLowered : SheetText::As::Ascii;
     auto add = [&](std::uint32_t text) {
         if (text == kNoText) return true;
-        SheetText::Added added = flat.joined.Add(m_book->Text(text), folded);
-        if (added == SheetText::Added::NeedsFolding) added = flat.joined.Add(Folded(text), false);
+        SheetText::Added added = flat.joined.Add(m_book->Text(text), as);
+        if (added == SheetText::Added::NeedsPreparing) {
+            added = flat.joined.Add(Prepared(text, folded), SheetText::As::Prepared);
+        }
         return added == SheetText::Added::Yes;
     };
     for (std::size_t i = 0; i < count; ++i) {
@@ -333,29 +342,40 @@ std::optional<CellPos> RangeFinder::FindByRun(std::size_t sheet, const CellArea&
     return std::nullopt;
 }
 
-std::u16string_view RangeFinder::Folded(std::uint32_t text)
+std::u16string_view RangeFinder::Prepared(std::uint32_t text, bool fold)
 {
     const std::u16string& original = m_book->Text(text);
     if (text >= m_book->TextCount()) return original;
-    if (m_foldSlot.size() < m_book->TextCount()) m_foldSlot.resize(m_book->TextCount(), kNotFolded);
-    std::uint32_t& slot = m_foldSlot[text];
-    if (slot == kNotFolded) {
-        // Keep no copy of a text that folding leaves as it is: numbers,
-        // dates, lower-case words.
-        const std::size_t offset = m_foldPool.size();
-        AppendFolded(original, m_foldPool);
-        const std::u16string_view folded = std::u16string_view(m_foldPool).substr(offset);
-        if (folded == std::u16string_view(original)) {
-            m_foldPool.resize(offset);
-            slot = kFoldsToItself;
+    std::vector<std::uint32_t>& slots = m_preparedSlot[fold ? 1 : 0];
+    if (slots.size() < m_book->TextCount()) slots.resize(m_book->TextCount(), kNotPrepared);
+    std::uint32_t& slot = slots[text];
+    if (slot == kNotPrepared) {
+        // Keep no copy of a text that preparing leaves as it is: numbers,
+        // dates, lower-case words, and with case most texts at all.
+        const std::size_t offset = m_preparedPool.size();
+        const bool normalize = NeedsNormalizing(original, false);
+        if (normalize) {
+            const std::u16string normalized = PrepareForMatch(original, false, false);
+            if (fold) {
+                AppendFolded(normalized, m_preparedPool);
+            } else {
+                m_preparedPool += normalized;
+            }
+        } else if (fold) {
+            AppendFolded(original, m_preparedPool);
+        }
+        const std::u16string_view prepared = std::u16string_view(m_preparedPool).substr(offset);
+        if ((!normalize && !fold) || prepared == std::u16string_view(original)) {
+            m_preparedPool.resize(offset);
+            slot = kPreparedIsOriginal;
         } else {
-            slot = static_cast<std::uint32_t>(m_foldSpans.size());
-            m_foldSpans.push_back({offset, folded.size()});
+            slot = static_cast<std::uint32_t>(m_preparedSpans.size());
+            m_preparedSpans.push_back({offset, prepared.size()});
         }
     }
-    if (slot == kFoldsToItself) return original;
-    const FoldSpan& span = m_foldSpans[slot];
-    return std::u16string_view(m_foldPool).substr(span.offset, span.length);
+    if (slot == kPreparedIsOriginal) return original;
+    const PreparedSpan& span = m_preparedSpans[slot];
+    return std::u16string_view(m_preparedPool).substr(span.offset, span.length);
 }
 
 bool RangeFinder::CellMatches(const Cell& cell, const FindPattern& pattern, FindLookIn lookIn,
@@ -367,8 +387,7 @@ bool RangeFinder::CellMatches(const Cell& cell, const FindPattern& pattern, Find
     auto test = [&](std::uint32_t text) {
         if (text == kNoText) return false;
         if (text < memo.size() && memo[text] != 0) return memo[text] == 1;
-        const bool match =
-            pattern.Matches(pattern.MatchCase() ? std::u16string_view(m_book->Text(text)) : Folded(text));
+        const bool match = pattern.Matches(Prepared(text, !pattern.MatchCase()));
         if (text < memo.size()) memo[text] = match ? 1 : 2;
         return match;
     };

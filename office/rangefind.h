@@ -3,7 +3,9 @@
 // constant by the text the formula bar shows, a formula by its formula text
 // or by the value it shows. `*` and `?` are wildcards and `~` escapes them;
 // the text may match part of a cell or the whole cell, with or without
-// regard to case (Unicode case folding).
+// regard to case (Unicode case folding). Texts and search text are compared
+// in NFC and without format characters (soft hyphens, zero-width spaces and
+// joiners), on both sides, so what looks alike matches.
 #pragma once
 
 #include "office/sheettext.h"
@@ -57,7 +59,7 @@ std::u16string FoldCase(std::u16string_view text);
 // case does not matter.
 class FindPattern {
 public:
-    FindPattern(std::u16string_view what, bool matchCase, FindLookAt lookAt);
+    FindPattern(std::u16string_view typed, bool matchCase, FindLookAt lookAt);
     // `text` must already be folded when the pattern ignores case.
     bool Matches(std::u16string_view text) const;
     bool MatchCase() const { return m_matchCase; }
@@ -119,26 +121,27 @@ private:
     std::optional<CellPos> FindLiteral(std::size_t sheet, const FindPattern& pattern, CellPos start);
     std::optional<CellPos> FindByRun(std::size_t sheet, const CellArea& area, const FindPattern& pattern,
                                      const RangeFindOptions& options, CellPos start);
-    // A text as folded; valid until the next call.
-    std::u16string_view Folded(std::uint32_t text);
+    // A text as compared (see matchtext.h: NFC, without format characters,
+    // folded when asked); valid until the next call.
+    std::u16string_view Prepared(std::uint32_t text, bool fold);
     bool CellMatches(const Cell& cell, const FindPattern& pattern, FindLookIn lookIn,
                      std::vector<std::uint8_t>& memo);
     const std::vector<std::uint32_t>& ColumnOrder(std::size_t sheet);
 
     std::shared_ptr<const Workbook> m_book;
-    // Folded texts that differ from their original, one after another in
-    // one pool; m_foldSlot says per text which span of the pool is its
-    // folding, or that it is not folded yet, or that folding leaves it as
-    // it is (numbers, dates, lower-case words).
-    struct FoldSpan {
+    // Prepared texts that differ from their original, one after another in
+    // one pool; m_preparedSlot says per text and per folding which span of
+    // the pool is its prepared form, or that it is not prepared yet, or that
+    // preparing leaves it as it is.
+    struct PreparedSpan {
         std::size_t offset;
         std::size_t length;
     };
-    static constexpr std::uint32_t kNotFolded = 0xFFFFFFFFu;
-    static constexpr std::uint32_t kFoldsToItself = 0xFFFFFFFEu;
-    std::vector<std::uint32_t> m_foldSlot;
-    std::vector<FoldSpan> m_foldSpans;
-    std::u16string m_foldPool;
+    static constexpr std::uint32_t kNotPrepared = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kPreparedIsOriginal = 0xFFFFFFFEu;
+    std::vector<std::uint32_t> m_preparedSlot[2];  // exact, folded
+    std::vector<PreparedSpan> m_preparedSpans;
+    std::u16string m_preparedPool;
     std::vector<std::vector<std::uint32_t>> m_columnOrder;
     std::vector<FlatSheet> m_flat[2];  // exact, folded
     std::size_t m_flatUnits = 0;

@@ -154,10 +154,11 @@ void SheetText::NextCell()
     if (m_open) m_starts.push_back(static_cast<std::uint32_t>(m_size));
 }
 
-SheetText::Added SheetText::Add(std::u16string_view text, bool foldAscii)
+SheetText::Added SheetText::Add(std::u16string_view text, As as)
 {
     const UnitSummary summary = Summarize(text);
-    if (foldAscii && summary.all >= 0x80) return Added::NeedsFolding;
+    if (as != As::Prepared && summary.all >= 0x80) return Added::NeedsPreparing;
+    const bool foldAscii = as == As::AsciiLowered;
     if (!m_open || text.size() >= m_limit - m_size) {
         Drop();
         return Added::OverLimit;

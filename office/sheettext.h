@@ -37,13 +37,15 @@ public:
     void Start(std::size_t cells, std::size_t units, std::size_t limit);
     // Begins the next cell; the texts added next are its texts.
     void NextCell();
-    enum class Added { Yes, NeedsFolding, OverLimit };
-    // Adds one text of the current cell. With `foldAscii` an ASCII text is
-    // lowered on the way, which is all its folding; any other text is then
-    // left out and NeedsFolding returned, for the caller to add its
-    // folding instead. OverLimit: the joined text was dropped and stays
-    // empty.
-    Added Add(std::u16string_view text, bool foldAscii);
+    enum class Added { Yes, NeedsPreparing, OverLimit };
+    // How a text is taken: as it stands (a text already in the form
+    // searched), or only when it is ASCII, as it stands or lowered, which
+    // is then all its preparing; any other text is left out and
+    // NeedsPreparing returned, for the caller to add its prepared form.
+    enum class As { Prepared, Ascii, AsciiLowered };
+    // Adds one text of the current cell. OverLimit: the joined text was
+    // dropped and stays empty.
+    Added Add(std::u16string_view text, As as);
     // Ends joining; from now on the text can be searched.
     void Finish();
 

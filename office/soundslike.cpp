@@ -1,7 +1,7 @@
 // American Soundex (see soundslike.h).
 #include "office/soundslike.h"
 
-#include "office/textfold.h"
+#include "office/matchtext.h"
 
 #include <unicode/unorm2.h>
 

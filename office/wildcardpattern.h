@@ -7,20 +7,33 @@
 //   [abc] [a-z] [!x]  classes   ( )  groups, for "\1" in the replacement
 //   <  >  start and end of a word   \x  the character x itself
 //
-// RE2 knows no Unicode word boundaries, so "<" and ">" become empty groups
-// whose positions are checked against ICU's word rules after RE2 matched.
+// RE2 knows no Unicode word boundaries. A pattern with "<" or ">" is
+// therefore searched in a copy of the text that carries a mark at every word
+// end and word start (two noncharacters, see worddocument.h): "<" and ">"
+// match those marks, every other element steps over them. The regular
+// expression then decides every anchor itself, so "*" grows as far as the
+// anchors need ("<int*>" finds "integer") and the search stays linear.
+// Reading a mark uses it up, so where several anchors may hold at one place
+// ("<*<", "(<){2}") the marked text carries as many marks of each kind as
+// the pattern can ask for at one place, up to kMaxMarkCopies; a pattern
+// that asks more of one place than that is searched with that many.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace re2 {
 class RE2;
 }
 
 namespace office {
+
+// The marks of a word end and a word start in a marked text, in that order
+// where both stand at one place.
+constexpr char32_t kWordEndMark = 0xFDD0;
+constexpr char32_t kWordStartMark = 0xFDD1;
+constexpr int kMaxMarkCopies = 8;
 
 // Whether Word would accept the pattern (a search with an invalid pattern
 // finds nothing).
@@ -29,11 +42,12 @@ bool IsValidWordWildcardPattern(std::u16string_view pattern);
 struct WildcardTranslation {
     bool valid = false;
     std::string re2Pattern;  // UTF-8
-    // For every capturing group of the RE2 pattern (index 0 = group 1): 0 for
-    // a group of the user's pattern, '<' or '>' for a word anchor.
-    std::vector<char> groupRoles;
+    int groups = 0;          // capturing groups, the user's own, in order
+    int markCopies = 0;      // >0: searched in the text marked so many times
+    bool keepsFormat = false;  // asks for a character Find otherwise leaves out
 };
 
+// The pattern is taken in NFC, like the text it is compared with.
 WildcardTranslation TranslateWordWildcards(std::u16string_view pattern);
 
 // A compiled wildcard pattern.
@@ -46,13 +60,19 @@ public:
 
     bool IsValid() const { return m_re != nullptr; }
     const re2::RE2* Regex() const { return m_re.get(); }
-    const std::vector<char>& GroupRoles() const { return m_translation.groupRoles; }
-    // The RE2 group index of the user's group `n` (1-based), or -1.
-    int UserGroup(int n) const;
+    // The same pattern, matching as much as it can: asked only where the
+    // first match found nothing visible, to learn whether a longer match
+    // starts at the same place.
+    const re2::RE2* Longest() const;
+    int Groups() const { return m_translation.groups; }
+    // 0, or how many marks of each kind the text searched must carry.
+    int MarkCopies() const { return m_translation.markCopies; }
+    bool KeepsFormat() const { return m_translation.keepsFormat; }
 
 private:
     WildcardTranslation m_translation;
     std::unique_ptr<re2::RE2> m_re;
+    mutable std::unique_ptr<re2::RE2> m_longest;
 };
 
 }  // namespace office

@@ -35,6 +35,24 @@ bool WordBreaks::IsBoundary(std::size_t offset)
     return ubrk_isBoundary(m_iter, static_cast<int32_t>(offset)) != 0;
 }
 
+bool WordBreaks::HasBoundaryIn(std::size_t first, std::size_t last)
+{
+    if (first == 0 || last >= m_text.size()) return true;
+    if (first > last) return false;
+    const int32_t next = ubrk_following(m_iter, static_cast<int32_t>(first - 1));
+    return next != UBRK_DONE && static_cast<std::size_t>(next) <= last;
+}
+
+std::vector<std::uint32_t> WordBreaks::AllBoundaries()
+{
+    std::vector<std::uint32_t> out;
+    // Every step moves forward, so the loop ends within the text's length.
+    for (int32_t b = ubrk_first(m_iter); b != UBRK_DONE; b = ubrk_next(m_iter)) {
+        out.push_back(static_cast<std::uint32_t>(b));
+    }
+    return out;
+}
+
 bool WordBreaks::IsWordCharacter(std::u16string_view text, std::size_t offset)
 {
     if (offset >= text.size()) return false;
@@ -46,19 +64,6 @@ bool WordBreaks::IsWordCharacter(std::u16string_view text, std::size_t offset)
     const int8_t type = u_charType(c);
     return type == U_NON_SPACING_MARK || type == U_COMBINING_SPACING_MARK ||
            type == U_ENCLOSING_MARK || c == u'_';
-}
-
-bool WordBreaks::IsWordStart(std::size_t offset)
-{
-    return IsBoundary(offset) && IsWordCharacter(m_text, offset);
-}
-
-bool WordBreaks::IsWordEnd(std::size_t offset)
-{
-    if (offset == 0 || offset > m_text.size()) return false;
-    std::size_t before = offset - 1;
-    if (before > 0 && U16_IS_TRAIL(m_text[before]) && U16_IS_LEAD(m_text[before - 1])) --before;
-    return IsBoundary(offset) && IsWordCharacter(m_text, before);
 }
 
 const std::vector<TextSpan>& WordBreaks::Words()

@@ -1,10 +1,11 @@
 // Word boundaries of one story by ICU's word rules: whole-word matching,
-// the wildcard anchors "<" and ">", and the words that "sounds like" and
-// "all word forms" compare. The iterator points into the story's text, so
+// the marks of the wildcard anchors "<" and ">", and the words that "sounds
+// like" and "all word forms" compare. The iterator points into the story's text, so
 // the owner drops it whenever that text changes.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -27,9 +28,12 @@ public:
 
     // Whether `offset` lies on a word boundary (the text's ends always do).
     bool IsBoundary(std::size_t offset);
-    // A boundary followed by (preceded by) a letter or digit.
-    bool IsWordStart(std::size_t offset);
-    bool IsWordEnd(std::size_t offset);
+    // Whether some boundary lies in [first, last]: a word edge seen through
+    // characters Find leaves out (a soft hyphen ends "word\u00AD" after the
+    // hyphen, while Find's match ends before it).
+    bool HasBoundaryIn(std::size_t first, std::size_t last);
+    // Every boundary in increasing order, the text's ends included.
+    std::vector<std::uint32_t> AllBoundaries();
     // The words (letters, digits, kana, ideographs) in text order; computed
     // once.
     const std::vector<TextSpan>& Words();

@@ -32,45 +32,89 @@ WordDocument::WordDocument(WordContent content)
 
 WordDocument::~WordDocument() = default;
 
-const FoldedText& WordDocument::Folded(std::size_t story)
+const MatchText& WordDocument::View(std::size_t story, bool fold, bool keepFormat)
 {
     StoryState& s = m_stories.at(story);
-    if (!s.folded) s.folded = std::make_unique<FoldedText>(s.text);
-    return *s.folded;
+    std::unique_ptr<MatchText>& view = s.views[(fold ? 2 : 0) + (keepFormat ? 1 : 0)];
+    if (!view) view = std::make_unique<MatchText>(s.text, fold, keepFormat);
+    return *view;
 }
 
 WordBreaks& WordDocument::Breaks(std::size_t story)
 {
     StoryState& s = m_stories.at(story);
-    if (!s.breaks) s.breaks = std::make_unique<WordBreaks>(s.text);
+    if (s.breaks) return *s.breaks;
+    // Word's optional hyphen (0x1F) is a control character to the word
+    // rules, which would end a word at it; read as the soft hyphen it is,
+    // it stays inside the word. Same length, so offsets agree.
+    if (s.text.find(u'\x1F') != std::u16string::npos) {
+        s.breaksText = s.text;
+        std::replace(s.breaksText.begin(), s.breaksText.end(), u'\x1F', u'\u00AD');
+        s.breaks = std::make_unique<WordBreaks>(s.breaksText);
+    } else {
+        s.breaks = std::make_unique<WordBreaks>(s.text);
+    }
     return *s.breaks;
 }
 
-const Utf8Story& WordDocument::Utf8(std::size_t story)
+const Utf8Story& WordDocument::Utf8(std::size_t story, bool keepFormat, int markCopies)
 {
-    StoryState& s = m_stories.at(story);
-    if (s.utf8) return *s.utf8;
-    if (s.text.size() > 0x3FFFFFFFu) throw std::length_error("story too long");
+    markCopies = std::clamp(markCopies, 0, kMaxMarkCopies);
+    const bool wordMarks = markCopies > 0;
+    std::unique_ptr<Utf8Story>& slot = m_stories.at(story).utf8[keepFormat ? 1 : 0][markCopies];
+    if (slot) return *slot;
+    const MatchText& view = View(story, false, keepFormat);
+    const std::u16string_view text = view.Text();
+    if (text.size() > 0x3FFFFFFFu) throw std::length_error("story too long");
+    std::vector<std::uint32_t> boundaries;
+    if (wordMarks) boundaries = Breaks(story).AllBoundaries();
+    std::size_t nextBoundary = 0;
     auto u = std::make_unique<Utf8Story>();
-    u->bytes.reserve(s.text.size());
-    u->unitAt.reserve(s.text.size() + 1);
+    u->bytes.reserve(text.size());
+    u->unitAt.reserve(text.size() + 1);
+    auto put = [&u](char32_t c, std::size_t at) {
+        const std::size_t before = u->bytes.size();
+        AppendUtf8(u->bytes, c);
+        u->unitAt.insert(u->unitAt.end(), u->bytes.size() - before, static_cast<std::uint32_t>(at));
+    };
+    // A word edge lies between two visible characters when the story has a
+    // boundary anywhere between them, left-out characters included.
+    auto marks = [&](std::size_t at) {
+        const std::size_t low = view.OriginalEnd(at);
+        const std::size_t high = view.OriginalStart(at);
+        while (nextBoundary < boundaries.size() && boundaries[nextBoundary] < low) ++nextBoundary;
+        if (nextBoundary >= boundaries.size() || boundaries[nextBoundary] > high) return;
+        bool end = false;
+        if (at > 0) {
+            std::size_t before = at - 1;
+            if (before > 0 && U16_IS_TRAIL(text[before]) && U16_IS_LEAD(text[before - 1])) --before;
+            end = WordBreaks::IsWordCharacter(text, before);
+        }
+        const bool start = WordBreaks::IsWordCharacter(text, at);
+        for (int k = 0; k < markCopies; ++k) {
+            if (end) put(kWordEndMark, at);
+            if (start) put(kWordStartMark, at);
+        }
+    };
     std::size_t i = 0;
-    while (i < s.text.size()) {
+    while (i < text.size()) {
         const std::size_t start = i;
-        char32_t c = s.text[i++];
-        if (U16_IS_LEAD(c) && i < s.text.size() && U16_IS_TRAIL(s.text[i])) {
-            c = static_cast<char32_t>(U16_GET_SUPPLEMENTARY(c, s.text[i]));
+        if (wordMarks && view.IsCharacterEdge(start)) marks(start);
+        char32_t c = text[i++];
+        if (U16_IS_LEAD(c) && i < text.size() && U16_IS_TRAIL(text[i])) {
+            c = static_cast<char32_t>(U16_GET_SUPPLEMENTARY(c, text[i]));
             ++i;
         } else if (U16_IS_SURROGATE(c)) {
             c = 0xFFFD;  // a lone surrogate cannot be UTF-8
         }
-        const std::size_t before = u->bytes.size();
-        AppendUtf8(u->bytes, c);
-        u->unitAt.insert(u->unitAt.end(), u->bytes.size() - before, static_cast<std::uint32_t>(start));
+        // The text's own noncharacters must not pass for marks.
+        if (wordMarks && (c == kWordEndMark || c == kWordStartMark)) c = 0xFFFD;
+        put(c, start);
     }
-    u->unitAt.push_back(static_cast<std::uint32_t>(s.text.size()));
-    s.utf8 = std::move(u);
-    return *s.utf8;
+    if (wordMarks) marks(text.size());
+    u->unitAt.push_back(static_cast<std::uint32_t>(text.size()));
+    slot = std::move(u);
+    return *slot;
 }
 
 void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16string>> changes,
@@ -81,8 +125,11 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
         StoryState& s = m_stories.at(index);
         // Derived views point into the old text: drop them first.
         s.breaks.reset();
-        s.folded.reset();
-        s.utf8.reset();
+        s.breaksText.clear();
+        for (auto& view : s.views) view.reset();
+        for (auto& kind : s.utf8) {
+            for (auto& utf8 : kind) utf8.reset();
+        }
         s.text = std::move(text);
     }
     ++m_version;

@@ -1,7 +1,7 @@
 // One open document of the built-in Word: its stories, in the order Find
 // searches them, plus what the Find engine derives from them and keeps until
-// the text changes (case-folded text, word boundaries, a UTF-8 copy for
-// wildcard searches). Replacements happen here, in memory only: nothing is
+// the text changes (the compared text, normalised and perhaps case-folded;
+// word boundaries; a UTF-8 copy for wildcard searches). Replacements happen here, in memory only: nothing is
 // ever written back to the file.
 //
 // A search for spacing that the document is known not to contain costs
@@ -9,7 +9,8 @@
 // knowledge across a replacement that cannot have brought them back.
 #pragma once
 
-#include "office/textfold.h"
+#include "office/matchtext.h"
+#include "office/wildcardpattern.h"
 #include "office/wordbreaks.h"
 #include "office/wordcontent.h"
 
@@ -23,7 +24,11 @@
 
 namespace office {
 
-// A story as UTF-8, with the UTF-16 offset of every byte's character.
+// A story's compared text (without folding) as UTF-8, with the offset in
+// that text of every byte's character. With word marks, the noncharacters
+// kWordEndMark and kWordStartMark (see wildcardpattern.h) stand at every
+// word end and start, as many times as asked, in pairs (end, start) where
+// both meet; their bytes map to the offset they stand at.
 struct Utf8Story {
     std::string bytes;
     std::vector<std::uint32_t> unitAt;  // bytes.size() + 1 entries
@@ -41,9 +46,12 @@ public:
     std::u16string_view Text(std::size_t story) const { return m_stories[story].text; }
 
     // Derived views, built on first use and kept until the story changes.
-    const FoldedText& Folded(std::size_t story);
+    // The text Find compares (see matchtext.h).
+    const MatchText& View(std::size_t story, bool fold, bool keepFormat);
+    // Boundaries of the story's own text.
     WordBreaks& Breaks(std::size_t story);
-    const Utf8Story& Utf8(std::size_t story);
+    // `markCopies`: 0 for no word marks, else how many of each kind.
+    const Utf8Story& Utf8(std::size_t story, bool keepFormat, int markCopies);
 
     // Bumped by every change of the text.
     std::uint64_t Version() const { return m_version; }
@@ -66,9 +74,10 @@ private:
     struct StoryState {
         StoryKind kind = StoryKind::Main;
         std::u16string text;
-        std::unique_ptr<FoldedText> folded;
+        std::unique_ptr<MatchText> views[4];  // [fold * 2 + keepFormat]
         std::unique_ptr<WordBreaks> breaks;
-        std::unique_ptr<Utf8Story> utf8;
+        std::u16string breaksText;  // the text as the word rules read it, when it differs
+        std::unique_ptr<Utf8Story> utf8[2][kMaxMarkCopies + 1];  // [keepFormat][markCopies]
     };
 
     std::vector<StoryState> m_stories;

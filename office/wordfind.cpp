@@ -5,6 +5,7 @@
 
 #include "office/caretcodes.h"
 #include "office/findmatcher.h"
+#include "office/matchtext.h"
 #include "office/wordsequencematcher.h"
 #include "office/wildcardpattern.h"
 
@@ -81,26 +82,27 @@ public:
     PlainMatcher(std::u16string_view findText, bool matchCase, bool wholeWord)
         : m_matchCase(matchCase), m_wholeWord(wholeWord)
     {
-        std::vector<FindElement> parsed = ParseFindCodes(findText);
-        if (matchCase) {
-            m_elements = std::move(parsed);
-        } else {
-            // Literal runs are folded the way the text is.
-            std::u16string run;
-            auto flush = [this, &run] {
-                for (char16_t c : FullCaseFold(run)) m_elements.push_back({FindElement::Kind::Literal, c});
-                run.clear();
-            };
-            for (const FindElement& e : parsed) {
-                if (e.kind == FindElement::Kind::Literal) {
-                    run.push_back(e.ch);
-                } else {
-                    flush();
-                    m_elements.push_back(e);
-                }
+        // Literal runs are put in the form the text is compared in: NFC,
+        // folded unless case matters. A keyword that holds an optional
+        // hyphen or another format character ("^-") is searched in the
+        // text that keeps them.
+        std::u16string run;
+        auto flush = [this, &run] {
+            if (HasIgnorableFormat(run)) m_keepFormat = true;
+            for (char16_t c : PrepareForMatch(run, !m_matchCase, true)) {
+                m_elements.push_back({FindElement::Kind::Literal, c});
             }
-            flush();
+            run.clear();
+        };
+        for (const FindElement& e : ParseFindCodes(findText)) {
+            if (e.kind == FindElement::Kind::Literal) {
+                run.push_back(e.ch);
+            } else {
+                flush();
+                m_elements.push_back(e);
+            }
         }
+        flush();
         m_isLiteral = ElementsAsLiteral(m_elements, m_literal);
         // Horspool's shift table, on the low byte of each unit: a shift is
         // never longer than the one for any unit sharing that byte.
@@ -112,8 +114,8 @@ public:
     bool Next(WordDocument& doc, std::size_t story, std::size_t from, FindMatch& m) override
     {
         if (m_elements.empty()) return false;
-        const FoldedText* folded = m_matchCase ? nullptr : &doc.Folded(story);
-        const std::u16string_view s = folded != nullptr ? std::u16string_view(folded->Text()) : doc.Text(story);
+        const MatchText& view = doc.View(story, !m_matchCase, m_keepFormat);
+        const std::u16string_view s = view.Text();
         std::size_t pos = from;
         // Each round moves `pos` forward, so the loop ends with the text.
         while (pos < s.size()) {
@@ -129,12 +131,12 @@ public:
                     start = s.find(m_elements[0].ch, pos);
                     if (start == std::u16string_view::npos) return false;
                 }
-                if (!MatchAt(s, folded, start, end)) {
+                if (!MatchAt(s, view, start, end)) {
                     pos = start + 1;
                     continue;
                 }
             }
-            if (Accept(doc, story, folded, start, end, m)) return true;
+            if (Accept(doc, story, view, start, end, m)) return true;
             pos = start + 1;
         }
         return false;
@@ -159,21 +161,22 @@ private:
         return std::u16string_view::npos;
     }
 
-    bool Accept(WordDocument& doc, std::size_t story, const FoldedText* folded, std::size_t start,
-                std::size_t end, FindMatch& m)
+    bool Accept(WordDocument& doc, std::size_t story, const MatchText& view, std::size_t start, std::size_t end,
+                FindMatch& m)
     {
-        std::size_t os = start;
-        std::size_t oe = end;
-        if (folded != nullptr) {
-            // Half of a character's folding ("s" of the "ss" of "ß") is no match.
-            if (!folded->IsCharacterEdge(start) || !folded->IsCharacterEdge(end)) return false;
-            os = folded->OriginalStart(start);
-            oe = folded->OriginalEnd(end);
-        }
+        // Half of a character's folding ("s" of the "ss" of "ß"), or of a
+        // letter with its accents, is no match.
+        if (!view.IsCharacterEdge(start) || !view.IsCharacterEdge(end)) return false;
+        const std::size_t os = view.OriginalStart(start);
+        const std::size_t oe = view.OriginalEnd(end);
         if (oe <= os) return false;
         if (m_wholeWord) {
+            // A word edge may lie anywhere among the characters left out
+            // beside the match ("word" + soft hyphen ends after the hyphen).
             WordBreaks& breaks = doc.Breaks(story);
-            if (!breaks.IsBoundary(os) || !breaks.IsBoundary(oe)) return false;
+            if (!breaks.HasBoundaryIn(view.OriginalEnd(start), os) || !breaks.HasBoundaryIn(oe, view.OriginalStart(end))) {
+                return false;
+            }
         }
         m.start = os;
         m.end = oe;
@@ -181,7 +184,7 @@ private:
         return true;
     }
 
-    bool MatchAt(std::u16string_view s, const FoldedText* folded, std::size_t start, std::size_t& end) const
+    bool MatchAt(std::u16string_view s, const MatchText& view, std::size_t start, std::size_t& end) const
     {
         std::size_t q = start;
         for (const FindElement& e : m_elements) {
@@ -193,13 +196,8 @@ private:
                 ++q;
                 break;
             case FindElement::Kind::AnyChar:
-                if (folded != nullptr) {
-                    ++q;
-                    while (q < s.size() && !folded->IsCharacterEdge(q)) ++q;
-                } else {
-                    CodePointAt(s, q, len);
-                    q += len;
-                }
+                ++q;
+                while (q < s.size() && !view.IsCharacterEdge(q)) ++q;
                 break;
             case FindElement::Kind::Digit:
                 if (!u_isdigit(static_cast<UChar32>(CodePointAt(s, q, len)))) return false;
@@ -221,6 +219,7 @@ private:
 
     bool m_matchCase;
     bool m_wholeWord;
+    bool m_keepFormat = false;
     std::vector<FindElement> m_elements;
     bool m_isLiteral = false;
     std::u16string m_literal;
@@ -236,43 +235,58 @@ public:
     bool Next(WordDocument& doc, std::size_t story, std::size_t from, FindMatch& m) override
     {
         if (!m_pattern.IsValid()) return false;
-        const Utf8Story& u = doc.Utf8(story);
-        const std::vector<char>& roles = m_pattern.GroupRoles();
-        const bool anchors = std::any_of(roles.begin(), roles.end(), [](char r) { return r != 0; });
-        const int groups = static_cast<int>(roles.size());
-        std::vector<re2::StringPiece> sub(roles.size() + 1);
+        const bool keep = m_pattern.KeepsFormat();
+        const MatchText& view = doc.View(story, false, keep);
+        const Utf8Story& u = doc.Utf8(story, keep, m_pattern.MarkCopies());
+        const int groups = m_pattern.Groups();
+        std::vector<re2::StringPiece> sub(static_cast<std::size_t>(groups) + 1);
         const re2::StringPiece text(u.bytes);
         const char* base = u.bytes.data();
-        // Candidates whose word anchors fail are retried one character on;
-        // the work is capped so a document full of near misses stays cheap.
+        auto offset = [base](const re2::StringPiece& p) { return static_cast<std::size_t>(p.data() - base); };
+        // A match must hold a visible character and begin and end on whole
+        // characters.
+        auto visible = [&](std::size_t bs, std::size_t be) {
+            const std::size_t us = u.unitAt[bs];
+            const std::size_t ue = u.unitAt[be];
+            return ue > us && view.IsCharacterEdge(us) && view.IsCharacterEdge(ue);
+        };
+        // The regular expression decides every element, word edges
+        // included, so a start is retried only where the first match holds
+        // nothing visible (a pattern of "*", "<" and "{0}" alone) or splits
+        // a character. Such retries are capped by a budget proportional to
+        // the text; past it the story counts as not holding the pattern.
         std::size_t budget = u.bytes.size() * 64 + 65536;
         std::size_t pos = from;
         while (pos < u.bytes.size()) {
             if (!m_pattern.Regex()->Match(text, pos, u.bytes.size(), RE2::UNANCHORED, sub.data(), groups + 1)) {
                 return false;
             }
-            const std::size_t bs = static_cast<std::size_t>(sub[0].data() - base);
-            const std::size_t be = bs + sub[0].size();
-            bool ok = be > bs;  // an empty match finds nothing
-            for (int k = 0; ok && anchors && k < groups; ++k) {
-                const char role = roles[static_cast<std::size_t>(k)];
-                const re2::StringPiece& g = sub[static_cast<std::size_t>(k) + 1];
-                if (role == 0 || g.data() == nullptr) continue;
-                const std::size_t at = u.unitAt[static_cast<std::size_t>(g.data() - base)];
-                WordBreaks& breaks = doc.Breaks(story);
-                ok = role == '<' ? breaks.IsWordStart(at) : breaks.IsWordEnd(at);
+            const std::size_t bs = offset(sub[0]);
+            std::size_t be = bs + sub[0].size();
+            bool ok = visible(bs, be);
+            if (!ok) {
+                // The longest match from the same start may hold more.
+                const RE2* longest = m_pattern.Longest();
+                if (longest != nullptr &&
+                    longest->Match(text, bs, u.bytes.size(), RE2::ANCHOR_START, sub.data(), groups + 1)) {
+                    be = bs + sub[0].size();
+                    ok = visible(bs, be);
+                }
             }
             if (ok) {
-                m.start = u.unitAt[bs];
-                m.end = u.unitAt[be];
+                const std::size_t us = u.unitAt[bs];
+                const std::size_t ue = u.unitAt[be];
+                m.start = view.OriginalStart(us);
+                m.end = view.OriginalEnd(ue);
                 m.resume = be;
-                m.groups.assign(roles.size(), {});
-                m.groupSet.assign(roles.size(), false);
-                for (std::size_t k = 0; k < roles.size(); ++k) {
+                m.groups.assign(static_cast<std::size_t>(groups), {});
+                m.groupSet.assign(static_cast<std::size_t>(groups), false);
+                for (std::size_t k = 0; k < static_cast<std::size_t>(groups); ++k) {
                     const re2::StringPiece& g = sub[k + 1];
                     if (g.data() == nullptr) continue;
-                    const std::size_t gs = static_cast<std::size_t>(g.data() - base);
-                    m.groups[k] = {u.unitAt[gs], u.unitAt[gs + g.size()]};
+                    const std::size_t gs = view.OriginalStart(u.unitAt[offset(g)]);
+                    const std::size_t ge = view.OriginalEnd(u.unitAt[offset(g) + g.size()]);
+                    m.groups[k] = {gs, std::max(gs, ge)};
                     m.groupSet[k] = true;
                 }
                 return true;
@@ -304,8 +318,8 @@ std::u16string BuildReplacement(const std::vector<ReplacePart>& parts, std::u16s
         case ReplacePart::Kind::FoundText: out += text.substr(m.start, m.end - m.start); break;
         case ReplacePart::Kind::Group: {
             if (wildcards == nullptr) break;
-            const int g = wildcards->Pattern().UserGroup(p.group);
-            if (g <= 0 || static_cast<std::size_t>(g) > m.groups.size()) break;
+            const int g = p.group;
+            if (g <= 0 || g > wildcards->Pattern().Groups() || static_cast<std::size_t>(g) > m.groups.size()) break;
             const std::size_t k = static_cast<std::size_t>(g) - 1;
             if (m.groupSet[k]) out += text.substr(m.groups[k].start, m.groups[k].end - m.groups[k].start);
             break;

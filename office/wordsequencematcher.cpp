@@ -3,7 +3,7 @@
 #include "office/wordsequencematcher.h"
 
 #include "office/soundslike.h"
-#include "office/textfold.h"
+#include "office/matchtext.h"
 #include "office/worddocument.h"
 
 #include <algorithm>

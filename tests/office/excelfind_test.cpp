@@ -642,14 +642,21 @@ TEST(ExcelSheetText, FindsTheFirstCellHoldingANeedle)
                 for (std::size_t k = 0; k < length; ++k) text.push_back(rng() % 2 == 0 ? u'a' : u'B');
                 if (wide && rng() % 8 == 0) text.push_back(u'Ω');
                 if (nul && rng() % 8 == 0) text.insert(rng() % (length + 1), 1, u'\0');
-                // Asked to fold, the joined text lowers an ASCII text
-                // itself and leaves any other to the caller.
-                const bool fold = rng() % 2 == 0;
-                SheetText::Added added = joined.Add(text, fold);
-                if (added == SheetText::Added::NeedsFolding) {
-                    ASSERT_TRUE(fold);
+                // Asked for ASCII, the joined text takes an ASCII text
+                // itself (lowered if asked) and leaves any other to the
+                // caller.
+                const int how = static_cast<int>(rng() % 3);
+                const auto as = how == 0 ? SheetText::As::Prepared
+                                         : how == 1 ? SheetText::As::Ascii : SheetText::As::AsciiLowered;
+                const bool fold = as == SheetText::As::AsciiLowered;
+                SheetText::Added added = joined.Add(text, as);
+                if (added == SheetText::Added::NeedsPreparing) {
+                    ASSERT_NE(as, SheetText::As::Prepared);
                     ASSERT_NE(text.find(u'Ω'), std::u16string::npos);
-                    added = joined.Add(text, false);
+                    if (fold) {
+                        for (char16_t& c : text) c = c == u'B' ? u'b' : c;
+                    }
+                    added = joined.Add(text, SheetText::As::Prepared);
                 } else if (fold) {
                     for (char16_t& c : text) c = c == u'B' ? u'b' : c;
                 }
@@ -679,11 +686,11 @@ TEST(ExcelSheetText, PassingTheLimitDropsTheText)
     SheetText joined;
     joined.Start(3, 10, 12);
     joined.NextCell();
-    EXPECT_EQ(joined.Add(u"abcde", false), SheetText::Added::Yes);
+    EXPECT_EQ(joined.Add(u"abcde", SheetText::As::Prepared), SheetText::Added::Yes);
     joined.NextCell();
-    EXPECT_EQ(joined.Add(u"FGHIJ", true), SheetText::Added::Yes);  // 12 units with the separators
+    EXPECT_EQ(joined.Add(u"FGHIJ", SheetText::As::AsciiLowered), SheetText::Added::Yes);  // 12 units with the separators
     joined.NextCell();
-    EXPECT_EQ(joined.Add(u"k", false), SheetText::Added::OverLimit);
+    EXPECT_EQ(joined.Add(u"k", SheetText::As::Ascii), SheetText::Added::OverLimit);
     EXPECT_FALSE(joined.Ready());
     EXPECT_EQ(joined.Units(), 0u);
     EXPECT_FALSE(joined.FindCell(SheetText::Needle(u"abc"), 0, 1));

@@ -3,7 +3,7 @@
 // clearing passes cheap.
 #include "office/caretcodes.h"
 #include "office/soundslike.h"
-#include "office/textfold.h"
+#include "office/matchtext.h"
 #include "office/wildcardpattern.h"
 #include "office/wordfind.h"
 #include "office/wordforms.h"
@@ -80,7 +80,7 @@ TEST(WordFindCase, MatchCaseIsExact)
 
 TEST(WordFindCase, FoldedOffsetsMapBackToTheOriginal)
 {
-    FoldedText f(u"A\u00DFB");
+    MatchText f(u"A\u00DFB", true, false);
     ASSERT_EQ(f.Text(), u"assb");
     EXPECT_TRUE(f.IsCharacterEdge(1));
     EXPECT_FALSE(f.IsCharacterEdge(2));

@@ -1,0 +1,334 @@
+// Word's wildcard search held to a reference: random patterns over every
+// element of the syntax, searched in short random texts, against a matcher
+// written here from the syntax's meaning alone. The reference works on sets
+// of positions (every way a pattern can consume the text, at once), so it
+// is simple enough to trust and needs no regular expressions.
+#include "office/wildcardpattern.h"
+#include "office/wordbreaks.h"
+#include "office/wordfind.h"
+
+#include <gtest/gtest.h>
+
+#include <bitset>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace office {
+namespace {
+
+constexpr std::size_t kMaxText = 40;
+using Positions = std::bitset<kMaxText + 1>;
+constexpr int kMany = -1;  // no upper bound
+
+struct Node {
+    enum class Kind { Char, Any, Star, Class, Group, WordStart, WordEnd } kind = Kind::Char;
+    char16_t ch = 0;
+    std::vector<std::pair<char16_t, char16_t>> ranges;  // a class's members
+    bool negated = false;
+    std::vector<Node> children;  // a group's sequence
+    int min = 1;
+    int max = 1;
+};
+
+// ---- The reference ------------------------------------------------------------
+
+class Reference {
+public:
+    explicit Reference(std::u16string_view text) : m_text(text)
+    {
+        WordBreaks breaks(text);
+        for (std::size_t p = 0; p <= text.size(); ++p) {
+            const bool boundary = breaks.IsBoundary(p);
+            m_start[p] = boundary && WordBreaks::IsWordCharacter(text, p);
+            m_end[p] = boundary && p > 0 && WordBreaks::IsWordCharacter(text, p - 1);
+        }
+    }
+
+    // Where a match of `pattern` that begins at `start` may end.
+    Positions Ends(const std::vector<Node>& pattern, std::size_t start) const
+    {
+        Positions from;
+        from.set(start);
+        return Sequence(pattern, from);
+    }
+
+private:
+    Positions Sequence(const std::vector<Node>& seq, Positions at) const
+    {
+        for (const Node& n : seq) at = Repeated(n, at);
+        return at;
+    }
+
+    Positions Repeated(const Node& n, Positions at) const
+    {
+        for (int k = 0; k < n.min; ++k) at = Once(n, at);
+        Positions all = at;
+        Positions frontier = at;
+        for (int k = n.min; n.max == kMany || k < n.max; ++k) {
+            frontier = Once(n, frontier);
+            if (n.max == kMany) frontier &= ~all;  // only new places can lead further
+            if (frontier.none()) break;
+            all |= frontier;
+        }
+        return all;
+    }
+
+    Positions Once(const Node& n, const Positions& at) const
+    {
+        Positions out;
+        for (std::size_t p = 0; p <= m_text.size(); ++p) {
+            if (!at[p]) continue;
+            switch (n.kind) {
+            case Node::Kind::Char:
+                if (p < m_text.size() && m_text[p] == n.ch) out.set(p + 1);
+                break;
+            case Node::Kind::Any:
+                if (p < m_text.size()) out.set(p + 1);
+                break;
+            case Node::Kind::Class:
+                if (p < m_text.size() && InClass(n, m_text[p])) out.set(p + 1);
+                break;
+            case Node::Kind::Star:
+                for (std::size_t q = p; q <= m_text.size(); ++q) out.set(q);
+                break;
+            case Node::Kind::WordStart:
+                if (m_start[p]) out.set(p);
+                break;
+            case Node::Kind::WordEnd:
+                if (m_end[p]) out.set(p);
+                break;
+            case Node::Kind::Group: {
+                Positions one;
+                one.set(p);
+                out |= Sequence(n.children, one);
+                break;
+            }
+            }
+        }
+        return out;
+    }
+
+    static bool InClass(const Node& n, char16_t c)
+    {
+        bool in = false;
+        for (const auto& [lo, hi] : n.ranges) in = in || (c >= lo && c <= hi);
+        return in != n.negated;
+    }
+
+    std::u16string_view m_text;
+    Positions m_start;
+    Positions m_end;
+};
+
+// ---- Random patterns in Word's syntax -------------------------------------------
+
+const std::u16string kTextAlphabet = u"aab1 -.\u00E9*(";
+const std::u16string kPatternChars = u"ab1 -.\u00E9*(";
+
+class Generator {
+public:
+    explicit Generator(unsigned seed) : m_rng(seed) {}
+
+    std::u16string Text()
+    {
+        std::u16string t;
+        const std::size_t len = Pick(16);
+        for (std::size_t i = 0; i < len; ++i) t.push_back(kTextAlphabet[Pick(kTextAlphabet.size())]);
+        return t;
+    }
+
+    std::vector<Node> Sequence(int depth)
+    {
+        std::vector<Node> seq;
+        const std::size_t len = 1 + Pick(depth == 0 ? 5 : 3);
+        for (std::size_t i = 0; i < len; ++i) seq.push_back(Element(depth));
+        return seq;
+    }
+
+private:
+    std::size_t Pick(std::size_t n) { return static_cast<std::size_t>(m_rng() % n); }
+
+    Node Element(int depth)
+    {
+        Node n;
+        switch (Pick(depth < 2 ? 10 : 9)) {
+        case 0: case 1: case 2:
+            n.kind = Node::Kind::Char;
+            n.ch = kPatternChars[Pick(kPatternChars.size())];
+            break;
+        case 3: n.kind = Node::Kind::Any; break;
+        case 4: n.kind = Node::Kind::Star; return n;
+        case 5: n.kind = Node::Kind::WordStart; return n;
+        case 6: n.kind = Node::Kind::WordEnd; return n;
+        case 7: {
+            n.kind = Node::Kind::Class;
+            n.negated = Pick(3) == 0;
+            const std::size_t members = 1 + Pick(3);
+            for (std::size_t k = 0; k < members; ++k) {
+                const char16_t a = kPatternChars[Pick(kPatternChars.size())];
+                const char16_t b = Pick(3) == 0 ? kPatternChars[Pick(kPatternChars.size())] : a;
+                n.ranges.emplace_back(std::min(a, b), std::max(a, b));
+            }
+            break;
+        }
+        case 8: n.kind = Node::Kind::Char; n.ch = u'a'; break;
+        default:
+            n.kind = Node::Kind::Group;
+            n.children = Sequence(depth + 1);
+            break;
+        }
+        switch (Pick(6)) {
+        case 0: n.min = 1; n.max = kMany; break;  // @
+        case 1: n.min = n.max = static_cast<int>(Pick(3)); break;  // {n}
+        case 2: n.min = static_cast<int>(Pick(3)); n.max = kMany; break;  // {n,}
+        case 3: n.min = static_cast<int>(Pick(2)); n.max = n.min + static_cast<int>(Pick(3)); break;  // {n,m}
+        default: break;
+        }
+        return n;
+    }
+
+    std::mt19937 m_rng;
+};
+
+void AppendChar(std::u16string& out, char16_t c, bool inClass)
+{
+    const std::u16string special = inClass ? u"]-!\\" : u"?*@{}[]()<>\\^!";
+    if (special.find(c) != std::u16string::npos) out.push_back(u'\\');
+    out.push_back(c);
+}
+
+std::u16string Write(const std::vector<Node>& seq)
+{
+    std::u16string out;
+    for (const Node& n : seq) {
+        switch (n.kind) {
+        case Node::Kind::Char: AppendChar(out, n.ch, false); break;
+        case Node::Kind::Any: out += u"?"; break;
+        case Node::Kind::Star: out += u"*"; break;
+        case Node::Kind::WordStart: out += u"<"; break;
+        case Node::Kind::WordEnd: out += u">"; break;
+        case Node::Kind::Class:
+            out += n.negated ? u"[!" : u"[";
+            for (const auto& [lo, hi] : n.ranges) {
+                AppendChar(out, lo, true);
+                if (hi != lo) {
+                    out.push_back(u'-');
+                    AppendChar(out, hi, true);
+                }
+            }
+            out += u"]";
+            break;
+        case Node::Kind::Group: out += u"(" + Write(n.children) + u")"; break;
+        }
+        if (n.min == 1 && n.max == kMany) {
+            out += u"@";
+        } else if (n.min != 1 || n.max != 1) {
+            std::string q = "{" + std::to_string(n.min);
+            if (n.max == kMany) q += ",";
+            else if (n.max != n.min) q += "," + std::to_string(n.max);
+            q += "}";
+            out.append(q.begin(), q.end());
+        }
+    }
+    return out;
+}
+
+std::string Show(std::u16string_view s)
+{
+    std::string out;
+    for (char16_t c : s) {
+        if (c < 0x80) out.push_back(static_cast<char>(c));
+        else out += "\\u" + std::to_string(static_cast<unsigned>(c));
+    }
+    return out;
+}
+
+// The first match Find makes in `text`: replacing it once with a character
+// the texts never hold shows where it began and ended.
+bool FirstMatch(std::u16string_view text, const std::u16string& pattern, std::size_t& start, std::size_t& end)
+{
+    WordContent content;
+    content.stories.push_back({StoryKind::Main, std::u16string(text)});
+    WordDocument doc(std::move(content));
+    FindRequest r;
+    r.findText = pattern;
+    r.options.matchWildcards = true;
+    r.replaceWith = u"#";
+    r.replace = ReplaceMode::One;
+    if (!ExecuteFind(doc, r)) return false;
+    const std::u16string_view after = doc.Text(0);
+    start = after.find(u'#');
+    end = start + (text.size() + 1 - after.size());
+    return start != std::u16string_view::npos;
+}
+
+TEST(WildcardReference, RandomPatternsAgreeWithTheReference)
+{
+    constexpr int kRounds = 8000;
+    Generator gen(20241206);
+    int found = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::u16string text = gen.Text();
+        const std::vector<Node> nodes = gen.Sequence(0);
+        const std::u16string pattern = Write(nodes);
+        ASSERT_TRUE(IsValidWordWildcardPattern(pattern)) << Show(pattern);
+
+        const Reference ref(text);
+        std::size_t firstStart = text.size() + 1;
+        for (std::size_t s = 0; s < text.size() && firstStart > text.size(); ++s) {
+            Positions ends = ref.Ends(nodes, s);
+            for (std::size_t e = s + 1; e <= text.size(); ++e) {
+                if (ends[e]) firstStart = s;
+            }
+        }
+        std::size_t start = 0;
+        std::size_t end = 0;
+        const bool hit = FirstMatch(text, pattern, start, end);
+        const std::string where = "pattern \"" + Show(pattern) + "\" text \"" + Show(text) + "\"";
+        ASSERT_EQ(hit, firstStart <= text.size()) << where;
+        if (!hit) continue;
+        ++found;
+        EXPECT_EQ(start, firstStart) << where;
+        ASSERT_LT(start, end) << where;
+        EXPECT_TRUE(ref.Ends(nodes, start)[end]) << where << " ended at " << end;
+    }
+    // Both answers occur often, so neither branch went untested.
+    EXPECT_GT(found, kRounds / 6);
+    EXPECT_LT(found, kRounds * 5 / 6);
+}
+
+TEST(WildcardReference, StarGrowsUntilTheAnchorsHold)
+{
+    const struct {
+        const char16_t* text;
+        const char16_t* pattern;
+        const char16_t* found;  // the first match, or null for none
+    } cases[] = {
+        {u"The integer value is here.", u"<(int)*>", u"integer"},
+        {u"The integer value is here.", u"<int*>", u"integer"},
+        {u"2024-05-17", u"<[0-9]*>", u"2024"},
+        {u"an international interview", u"<inter*>", u"international"},
+        {u"bite into it", u"<i*t>", u"into it"},
+        {u"cat concatenate", u"<c*t>", u"cat"},
+        {u"concatenate", u"<c*t>", nullptr},
+        {u"x-ray xylophone", u"<x*e>", u"x-ray xylophone"},
+        {u"x-ray, xylophone", u"<xy*e>", u"xylophone"},
+        {u"ab ab", u"b*<a", u"b a"},
+        {u"one two three", u"<t*o>", u"two"},
+    };
+    for (const auto& c : cases) {
+        std::size_t start = 0;
+        std::size_t end = 0;
+        const std::u16string text = c.text;
+        const bool hit = FirstMatch(text, c.pattern, start, end);
+        ASSERT_EQ(hit, c.found != nullptr) << Show(c.pattern) << " in " << Show(text);
+        if (hit) {
+            EXPECT_EQ(text.substr(start, end - start), c.found) << Show(c.pattern);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace office
