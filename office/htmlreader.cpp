@@ -241,6 +241,11 @@ bool ReadHtml(ByteView bytes, WordContent& out, std::string& error)
     const std::size_t bom = DetectBom(bytes, charset);
     const ByteView body = bytes.subspan(bom);
     std::string chosen;
+    // A page saved as UTF-16 without a mark: its zero bytes tell the order
+    // (its declaration, if any, cannot be read as ASCII).
+    if (charset == nullptr && !body.empty() && std::memchr(body.data(), 0, body.size()) != nullptr) {
+        charset = Utf16ByZeros(body);
+    }
     if (charset == nullptr) {
         chosen = DeclaredHtmlCharset(body);
         // A page that declares UTF-16 but has no mark is read as the bytes say.
