@@ -80,7 +80,7 @@ public:
             const char16_t c = text[i];
             if (preformatted) {
                 if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
-                m_out.push_back(c == u'\n' || c == u'\r' ? u'\r' : c);
+                m_out.push_back(c == u'\n' || c == u'\r' ? u'\r' : WordCharacter(c));
                 m_pendingSpace = false;
                 continue;
             }
@@ -90,8 +90,7 @@ public:
             }
             if (m_pendingSpace && !AtLineStart()) m_out.push_back(u' ');
             m_pendingSpace = false;
-            // A soft hyphen (&shy;) is Word's optional hyphen.
-            m_out.push_back(c == 0x00AD ? char16_t{0x001F} : c);
+            m_out.push_back(WordCharacter(c));
         }
     }
 
@@ -111,6 +110,9 @@ public:
     }
 
 private:
+    // A soft hyphen (&shy;) is Word's optional hyphen, in preformatted text too.
+    static char16_t WordCharacter(char16_t c) { return c == 0x00AD ? char16_t{0x001F} : c; }
+
     bool AtLineStart() const
     {
         if (m_out.empty()) return true;
