@@ -80,7 +80,7 @@ public:
             const char16_t c = text[i];
             if (preformatted) {
                 if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
-                m_out.push_back(c == u'\n' || c == u'\r' ? u'\r' : c);
+                m_out.push_back(c == u'\n' || c == u'\r' ? u'\r' : WordCharacter(c));
                 m_pendingSpace = false;
                 continue;
             }
@@ -90,8 +90,7 @@ public:
             }
             if (m_pendingSpace && !AtLineStart()) m_out.push_back(u' ');
             m_pendingSpace = false;
-            // A soft hyphen (&shy;) is Word's optional hyphen.
-            m_out.push_back(c == 0x00AD ? char16_t{0x001F} : c);
+            m_out.push_back(WordCharacter(c));
         }
     }
 
@@ -111,6 +110,9 @@ public:
     }
 
 private:
+    // A soft hyphen (&shy;) is Word's optional hyphen, in preformatted text too.
+    static char16_t WordCharacter(char16_t c) { return c == 0x00AD ? char16_t{0x001F} : c; }
+
     bool AtLineStart() const
     {
         if (m_out.empty()) return true;
@@ -241,6 +243,11 @@ bool ReadHtml(ByteView bytes, WordContent& out, std::string& error)
     const std::size_t bom = DetectBom(bytes, charset);
     const ByteView body = bytes.subspan(bom);
     std::string chosen;
+    // A page saved as UTF-16 without a mark: its zero bytes tell the order
+    // (its declaration, if any, cannot be read as ASCII).
+    if (charset == nullptr && !body.empty() && std::memchr(body.data(), 0, body.size()) != nullptr) {
+        charset = Utf16ByZeros(body);
+    }
     if (charset == nullptr) {
         chosen = DeclaredHtmlCharset(body);
         // A page that declares UTF-16 but has no mark is read as the bytes say.

@@ -97,6 +97,10 @@ private:
     std::int32_t m_defaultFont = 0;  // \deffN: the font of text before any \fN
     int m_docCodePage = 1252;
     int m_ucSkip = 0;          // fallback bytes still to drop after a \uN
+    // A \* marks the control word after it as an ignorable destination only
+    // when it is the first thing in its group: writers also put \* before
+    // formatting words such as \cs inside a run, and that text is read.
+    bool m_atGroupStart = false;
     bool m_starPending = false;
     // 8-bit text waiting to be decoded in one go.
     std::string m_pending;
@@ -166,7 +170,9 @@ void RtfParser::OnSymbol(char s)
         return;
     }
     switch (s) {
-    case '*': m_starPending = true; return;
+    case '*':
+        if (m_atGroupStart) m_starPending = true;
+        return;
     case '~': AddChar(u'\u00A0'); return;
     case '-': AddChar(u'\x1F'); return;
     case '_': AddChar(u'\x1E'); return;
@@ -313,6 +319,8 @@ bool RtfParser::Run(WordContent& out, std::string& error)
     m_stack.push_back(GroupState{});
     // Tokens always advance through the input, so this loop ends.
     for (t = m_tok.Next(); t.type != RtfToken::Type::End && !m_stack.empty(); t = m_tok.Next()) {
+        // Only a run of \* keeps a group at its start.
+        if (t.type != RtfToken::Type::Symbol || t.symbol != '*') m_atGroupStart = false;
         switch (t.type) {
         case RtfToken::Type::GroupStart:
             if (m_stack.size() >= kMaxGroupDepth) {
@@ -324,6 +332,7 @@ bool RtfParser::Run(WordContent& out, std::string& error)
             m_ucSkip = 0;
             m_stack.push_back(State());
             State().storyRoot = false;
+            m_atGroupStart = true;
             break;
         case RtfToken::Type::GroupEnd:
             m_starPending = false;

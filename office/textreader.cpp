@@ -16,25 +16,6 @@ namespace {
 // uchardet needs no more than this to make up its mind.
 constexpr std::size_t kDetectBytes = 64 * 1024;
 
-// Whether UTF-16 decoding is what the zero bytes say: text in a Latin
-// script has a zero in nearly every other byte, all on one side.
-const char* Utf16ByZeros(ByteView bytes)
-{
-    if (bytes.size() < 2) return nullptr;
-    std::size_t even = 0;
-    std::size_t odd = 0;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        if (bytes[i] == 0) ++even;
-        if (bytes[i + 1] == 0) ++odd;
-    }
-    const std::size_t pairs = bytes.size() / 2;
-    const std::size_t zeros = even + odd;
-    if (zeros * 5 < pairs) return nullptr;  // too few to say so
-    if (odd >= zeros - zeros / 20 && even <= zeros / 20) return "UTF-16LE";
-    if (even >= zeros - zeros / 20 && odd <= zeros / 20) return "UTF-16BE";
-    return nullptr;
-}
-
 // Text a person wrote has no NULs and few control characters (a log with
 // colour escapes still passes; a binary file with no zero byte does not).
 bool PlausibleText(std::u16string_view text)
@@ -70,6 +51,25 @@ std::u16string ToParagraphs(std::u16string_view text)
 }
 
 }  // namespace
+
+// Text in a Latin script has a zero in nearly every other byte, all on one
+// side.
+const char* Utf16ByZeros(ByteView bytes)
+{
+    if (bytes.size() < 2) return nullptr;
+    std::size_t even = 0;
+    std::size_t odd = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        if (bytes[i] == 0) ++even;
+        if (bytes[i + 1] == 0) ++odd;
+    }
+    const std::size_t pairs = bytes.size() / 2;
+    const std::size_t zeros = even + odd;
+    if (zeros * 5 < pairs) return nullptr;  // too few to say so
+    if (odd >= zeros - zeros / 20 && even <= zeros / 20) return "UTF-16LE";
+    if (even >= zeros - zeros / 20 && odd <= zeros / 20) return "UTF-16BE";
+    return nullptr;
+}
 
 std::size_t DetectBom(ByteView bytes, const char*& charset)
 {

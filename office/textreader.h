@@ -22,6 +22,9 @@ std::string GuessLegacyCharset(ByteView bytes);
 // Converts bytes of an ICU-known charset to UTF-16 (undecodable bytes become
 // U+FFFD). False when ICU does not know the charset.
 bool DecodeCharset(ByteView bytes, const char* charset, std::u16string& out);
+// "UTF-16LE" or "UTF-16BE" when the zero bytes of text without a byte-order
+// mark say it is UTF-16 in that order, else nullptr.
+const char* Utf16ByZeros(ByteView bytes);
 // The length of a byte-order mark at the start and the charset it names
 // ("UTF-8", "UTF-16LE", "UTF-16BE"), or 0.
 std::size_t DetectBom(ByteView bytes, const char*& charset);

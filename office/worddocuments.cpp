@@ -53,7 +53,8 @@ HRESULT WordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, E
         return DISP_E_TYPEMISMATCH;
     }
     // ReadOnly, Format, Encoding and the rest change nothing: the file is
-    // only ever read, and its bytes say what it is.
+    // only ever read, and its bytes say what it is (its name only tells a
+    // web page without html tags from a text file).
     const std::string path = WideToAnsi(widePath);
     WordContent content;
     std::string error;

@@ -1,4 +1,4 @@
-// Reader selection by content (see wordloader.h).
+// Reader selection by content, and by name for web pages (see wordloader.h).
 #include "office/wordloader.h"
 
 #include "office/compoundfile.h"
@@ -24,14 +24,30 @@ bool StartsWith(ByteView bytes, const char* prefix)
 
 }  // namespace
 
-bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error)
+WordFileName WordFileNameOf(std::string_view path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos) return WordFileName::Any;
+    const std::string_view ext = name.substr(dot + 1);
+    static constexpr std::string_view kWeb = "htm";
+    if (ext.size() < kWeb.size()) return WordFileName::Any;
+    for (std::size_t i = 0; i < kWeb.size(); ++i) {
+        const char c = ext[i] >= 'A' && ext[i] <= 'Z' ? static_cast<char>(ext[i] - 'A' + 'a') : ext[i];
+        if (c != kWeb[i]) return WordFileName::Any;
+    }
+    return WordFileName::WebPage;
+}
+
+bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordFileName name)
 {
     out.stories.clear();
     if (IsCompoundFile(bytes)) return ReadWordBinary(bytes, out, error);
     // A local file header, or the end record of an empty archive.
     if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "PK\x05\x06")) return ReadDocx(bytes, out, error);
     if (StartsWith(bytes, "{\\rtf")) return ReadRtf(bytes, out, error);
-    if (LooksLikeHtml(bytes)) return ReadHtml(bytes, out, error);
+    if (name == WordFileName::WebPage || LooksLikeHtml(bytes)) return ReadHtml(bytes, out, error);
     return ReadText(bytes, out, error);
 }
 
@@ -39,7 +55,7 @@ bool LoadWordFile(const std::string& path, WordContent& out, std::string& error)
 {
     std::vector<std::uint8_t> bytes;
     if (!ReadFileBytes(path, bytes, error)) return false;
-    return LoadWordContent(ByteView(bytes.data(), bytes.size()), out, error);
+    return LoadWordContent(ByteView(bytes.data(), bytes.size()), out, error, WordFileNameOf(path));
 }
 
 }  // namespace office

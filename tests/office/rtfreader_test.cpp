@@ -122,6 +122,41 @@ TEST(RtfText, DestinationsThatAreNotTextAreSkipped)
     EXPECT_EQ(MainOf(rtf), u"visible textitem end");
 }
 
+// Only a group that opens with \* is an ignorable destination; a \* anywhere
+// else in a group marks nothing and must not hide the text after it.
+TEST(RtfText, StarMarksOnlyADestinationThatOpensItsGroup)
+{
+    struct Case {
+        const char* rtf;
+        const char16_t* main;
+    };
+    const Case cases[] = {
+        // A character style written after other formatting.
+        {"{\\rtf1 {\\f1\\*\\cs7 The quick brown fox} jumps}", u"The quick brown fox jumps"},
+        {"{\\rtf1 {\\b\\*\\par x}y}", u"\rxy"},
+        {"{\\rtf1 a\\*\\unknownword b}", u"ab"},
+        // Unknown destinations stay hidden, also after a source line end,
+        // nested, or with the mark repeated.
+        {"{\\rtf1 a{\\*\\unknown hidden}b}", u"ab"},
+        {"{\\rtf1 a{\r\n\\*\\unknown hidden}b}", u"ab"},
+        {"{\\rtf1 a{\\*\\*\\unknown hidden}b}", u"ab"},
+        {"{\\rtf1 a{\\*\\unknown {\\*\\fldrslt inner}{\\b more} \\*\\result x}b}", u"ab"},
+        // Destinations we read stay read, with or without the mark.
+        {"{\\rtf1 a{\\*\\fldrslt shown}b}", u"ashownb"},
+        {"{\\rtf1 {\\field{\\*\\fldinst PAGE}{\\fldrslt{\\b\\*\\cs9 7}}}}", u"7"},
+        // Skipped destinations are skipped whether or not a mark stands before them.
+        {"{\\rtf1 a{\\b\\*\\fldinst PAGE}b}", u"ab"},
+        // A \* eaten as the fallback of a \uN marks nothing either.
+        {"{\\rtf1 {\\u1071\\*\\cs7 x}y}", u"\u042Fxy"},
+        {"{\\rtf1\\uc2 {\\u1071\\'3f\\*\\unknown x}y}", u"\u042Fxy"},
+        // A fallback count does not reach into a following group.
+        {"{\\rtf1 \\u1071{\\*\\unknown hidden}x}", u"\u042Fx"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MainOf(c.rtf), std::u16string(c.main)) << c.rtf;
+    }
+}
+
 TEST(RtfText, FieldsKeepResultsAndObjectsKeepTheirResult)
 {
     EXPECT_EQ(MainOf("{\\rtf1 a {\\field{\\*\\fldinst{ PAGE }}{\\fldrslt{7}}} b}"), u"a 7 b");

@@ -468,4 +468,32 @@ TEST_F(WordAutomation, ContentDecidesNotTheName)
     EXPECT_TRUE(notes.Find(u"plain notes"));
 }
 
+// The search reaches web pages through the mask *.htm, which also matches
+// .html and other extensions that begin with "htm": such a file is a web page
+// even without html, head or body tags. Any other name is still read by its
+// content.
+TEST_F(WordAutomation, FilesNamedAsWebPagesAreReadAsWebPages)
+{
+    const std::string fragment = "<p>Hello <b>bold</b> world &amp; more</p>";
+    struct Case {
+        const char* name;
+        bool webPage;
+    };
+    const Case cases[] = {
+        {"frag.htm", true}, {"frag.html", true}, {"FRAG.HTM", true}, {"frag.HtMl", true},
+        {"frag.htmls", true}, {"frag.txt", false}, {"frag", false}, {"frag.htm.txt", false},
+        {"frag.ht", false}, {"frag.xhtml", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = WriteFile(c.name, fragment);
+        OpenedFile file(path);
+        ASSERT_TRUE(file.Ok());
+        EXPECT_EQ(file.Find(u"Hello bold world & more"), c.webPage);
+        EXPECT_EQ(file.Find(u"<b>"), !c.webPage);
+        EXPECT_EQ(file.Find(u"&amp;"), !c.webPage);
+        std::remove(path.c_str());
+    }
+}
+
 }  // namespace

@@ -1,5 +1,5 @@
 // Text files and web pages for the built-in Word, and the choice of reader
-// by a file's content.
+// by a file's content (and by a web page's name).
 #include "office/htmlreader.h"
 #include "office/textreader.h"
 #include "office/wordloader.h"
@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -222,7 +223,12 @@ TEST(WordReadersHostile, RandomBytesNeverCrashAndNeverYieldNuls)
             data.push_back(alphabet == 256u ? static_cast<char>(rng() % 256) : markup[rng() % 8]);
         }
         const auto bytes = Bytes(data);
-        for (auto reader : {ReadText, ReadHtml, LoadWordContent}) {
+        using Reader = bool (*)(ByteView, WordContent&, std::string&);
+        const Reader loadAsAny = [](ByteView b, WordContent& c, std::string& e) { return LoadWordContent(b, c, e); };
+        const Reader loadAsPage = [](ByteView b, WordContent& c, std::string& e) {
+            return LoadWordContent(b, c, e, WordFileName::WebPage);
+        };
+        for (const Reader reader : {ReadText, ReadHtml, loadAsAny, loadAsPage}) {
             WordContent content;
             std::string error;
             if (reader(ByteView(bytes.data(), bytes.size()), content, error)) {
@@ -254,6 +260,95 @@ TEST(WordLoader, ReaderChosenByContent)
     const auto text = Bytes("a &lt; b <b>bold</b>");
     ASSERT_TRUE(LoadWordContent(ByteView(text.data(), text.size()), content, error));
     EXPECT_EQ(content.stories[0].text, u"a &lt; b <b>bold</b>");
+}
+
+TEST(WordLoader, WebPageNames)
+{
+    struct Case {
+        const char* path;
+        WordFileName expected;
+    };
+    const Case cases[] = {
+        {"page.htm", WordFileName::WebPage},
+        {"/a/b/page.html", WordFileName::WebPage},
+        {"PAGE.HTM", WordFileName::WebPage},
+        {"page.HtMl", WordFileName::WebPage},
+        {"page.htmls", WordFileName::WebPage},  // the mask *.htm finds it too
+        {"x.txt.htm", WordFileName::WebPage},
+        {"page.txt", WordFileName::Any},
+        {"page", WordFileName::Any},
+        {"page.ht", WordFileName::Any},
+        {"page.xhtml", WordFileName::Any},
+        {"page.htm.txt", WordFileName::Any},
+        {"site.htm/page", WordFileName::Any},
+        {"site.htm/.profile", WordFileName::Any},
+        {".htm", WordFileName::WebPage},
+        {"", WordFileName::Any},
+    };
+    for (const Case& c : cases) EXPECT_EQ(WordFileNameOf(c.path), c.expected) << c.path;
+}
+
+// A web page name makes markup a web page; containers and RTF still go by
+// their bytes.
+TEST(WordLoader, WebPageNameReadsMarkupWithoutHtmlTags)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        std::u16string asWebPage;
+        std::u16string byContent;
+    };
+    const std::u16string fragment = u"<p>Hello <b>bold</b> world &amp; more</p>";
+    const Case cases[] = {
+        {"fragment", Bytes("<p>Hello <b>bold</b> world &amp; more</p>"), u"Hello bold world & more\r", fragment},
+        {"plain text", Bytes("Just words,\nno markup"), u"Just words, no markup\r", u"Just words,\rno markup"},
+        {"page with tags", Bytes("<html><body>a &lt; b</body></html>"), u"a < b\r", u"a < b\r"},
+        {"rtf", Bytes("{\\rtf1 rich {\\b text}}"), u"rich text", u"rich text"},
+        {"UTF-16 without a mark", Utf16(fragment, false, false), u"Hello bold world & more\r", fragment},
+        {"UTF-16 big-endian with a mark", Utf16(fragment, true, true), u"Hello bold world & more\r", fragment},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const WordFileName name : {WordFileName::WebPage, WordFileName::Any}) {
+            WordContent content;
+            std::string error;
+            ASSERT_TRUE(LoadWordContent(ByteView(c.bytes.data(), c.bytes.size()), content, error, name)) << error;
+            ASSERT_FALSE(content.stories.empty());
+            EXPECT_EQ(content.stories[0].text, name == WordFileName::WebPage ? c.asWebPage : c.byContent);
+        }
+    }
+    // A damaged compound file or zip package is still refused as one.
+    std::vector<std::uint8_t> compound = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    compound.resize(600, 0xFF);
+    const std::vector<std::uint8_t> containers[] = {compound, Bytes(std::string("PK\x03\x04", 4) + "<p>not a zip</p>")};
+    for (const auto& container : containers) {
+        const std::vector<std::uint8_t>* bytes = &container;
+        WordContent asPage;
+        WordContent asAny;
+        std::string pageError;
+        std::string anyError;
+        EXPECT_FALSE(LoadWordContent(ByteView(bytes->data(), bytes->size()), asPage, pageError, WordFileName::WebPage));
+        EXPECT_FALSE(LoadWordContent(ByteView(bytes->data(), bytes->size()), asAny, anyError, WordFileName::Any));
+        EXPECT_EQ(pageError, anyError);
+    }
+}
+
+TEST(WordLoader, FileNameChoosesTheWebPageReader)
+{
+    const std::string fragment = "<p>Hello <b>bold</b> world &amp; more</p>";
+    const std::string dir = ::testing::TempDir();
+    for (const char* name : {"varnel_loader_frag.HTML", "varnel_loader_frag.txt"}) {
+        const std::string path = dir + name;
+        std::ofstream(path, std::ios::binary) << fragment;
+        WordContent content;
+        std::string error;
+        ASSERT_TRUE(LoadWordFile(path, content, error)) << error;
+        std::remove(path.c_str());
+        ASSERT_FALSE(content.stories.empty());
+        const bool webPage = std::string(name).find(".HTML") != std::string::npos;
+        EXPECT_EQ(content.stories[0].text,
+                  webPage ? u"Hello bold world & more\r" : u"<p>Hello <b>bold</b> world &amp; more</p>");
+    }
 }
 
 TEST(WordLoader, DamagedContainersFailToOpen)
