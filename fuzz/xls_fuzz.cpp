@@ -1,9 +1,10 @@
-// Fuzz target for the binary workbook reader and the text workbook formats
+// Fuzz target for the binary workbook readers and the text workbook formats
 // an ".xls" may hold. The first byte chooses whether the rest is a whole
-// file (compound file, HTML, XML Spreadsheet 2003, delimited text, chosen
-// by content as Excel does) or a bare BIFF workbook stream, which reaches
-// the record walker without libgsf in between. Whatever loads is searched
-// once, so the find engine sees every kind of cell the readers make.
+// file (compound file, Excel 2 to 4 record stream, HTML, XML Spreadsheet
+// 2003, delimited text, chosen by content as Excel does) or a bare BIFF5/8
+// workbook stream, which reaches the record walker without libgsf in
+// between. Whatever loads is searched once, so the find engine sees every
+// kind of cell the readers make.
 #include "office/biffreader.h"
 #include "office/rangefind.h"
 #include "office/workbookloader.h"

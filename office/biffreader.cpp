@@ -1,18 +1,16 @@
 // BIFF5/7 and BIFF8 workbook reading (see biffreader.h).
 #include "office/biffreader.h"
 
+#include "office/biffcodepage.h"
 #include "office/biffformula.h"
 #include "office/biffrecords.h"
 #include "office/cellformat.h"
 #include "office/compoundfile.h"
 #include "office/xlsdecrypt.h"
 
-#include <unicode/ucnv.h>
-
 #include <algorithm>
 #include <cctype>
 #include <map>
-#include <memory>
 #include <optional>
 
 namespace office {
@@ -69,64 +67,6 @@ struct SharedFormula {
 // the stream, these only stop a crafted file from growing tables forever.
 constexpr std::size_t kMaxLinkEntries = 65536;
 constexpr std::size_t kMaxSharedPerSheet = 65536;
-
-struct ConverterCloser {
-    void operator()(UConverter* c) const { ucnv_close(c); }
-};
-
-// Turns 8-bit text of the workbook's code page into UTF-16.
-class CodePageText {
-public:
-    void SetCodePage(std::uint16_t codePage)
-    {
-        m_conv.reset();
-        m_latin1 = false;
-        std::string name;
-        switch (codePage) {
-        case 1200: m_latin1 = true; return;  // BIFF8's compressed Unicode
-        case 367: name = "US-ASCII"; break;
-        case 0x8000: case 10000: name = "macintosh"; break;
-        case 0x8001: name = "windows-1252"; break;
-        default: name = "windows-" + std::to_string(codePage); break;
-        }
-        UErrorCode status = U_ZERO_ERROR;
-        m_conv.reset(ucnv_open(name.c_str(), &status));
-        if (U_FAILURE(status) || !m_conv) {
-            status = U_ZERO_ERROR;
-            name = "cp" + std::to_string(codePage);
-            m_conv.reset(ucnv_open(name.c_str(), &status));
-            if (U_FAILURE(status)) m_conv.reset();
-        }
-    }
-
-    std::u16string Decode(const std::uint8_t* p, std::size_t n)
-    {
-        std::u16string out;
-        if (n == 0) return out;
-        if (!m_conv && !m_latin1) SetCodePage(1252);
-        if (!m_conv) {
-            out.reserve(n);
-            for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<char16_t>(p[i]));
-            return out;
-        }
-        out.resize(n * 2 + 2);
-        UErrorCode status = U_ZERO_ERROR;
-        const int32_t len = ucnv_toUChars(m_conv.get(), reinterpret_cast<UChar*>(out.data()),
-                                          static_cast<int32_t>(out.size()), reinterpret_cast<const char*>(p),
-                                          static_cast<int32_t>(n), &status);
-        if (U_FAILURE(status) || len < 0) {
-            out.clear();
-            for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<char16_t>(p[i]));
-            return out;
-        }
-        out.resize(static_cast<std::size_t>(len));
-        return out;
-    }
-
-private:
-    std::unique_ptr<UConverter, ConverterCloser> m_conv;
-    bool m_latin1 = false;
-};
 
 class StreamParser {
 public:
@@ -705,7 +645,7 @@ private:
     WorkbookBuilder& m_builder;
     std::uint16_t m_version = kBiff8;
     std::size_t m_globalsEnd = 0;
-    CodePageText m_text;
+    biff::CodePageText m_text;
     std::map<std::uint16_t, NumberStyle> m_formats;
     std::vector<std::uint16_t> m_xfFormats;
     std::vector<NumberStyle> m_xfStyles;

@@ -44,7 +44,7 @@ enum RecordType : std::uint16_t {
     kFormat = 0x041E,
     kShrFmla = 0x04BC,
     kBof = 0x0809,
-    // BOF records of Excel 2 to 4, which this reader does not read.
+    // BOF records of Excel 2 to 4, whose files OldBiffReader reads.
     kBof2 = 0x0009,
     kBof3 = 0x0209,
     kBof4 = 0x0409,

@@ -4,6 +4,7 @@
 #include "office/biffreader.h"
 #include "office/compoundfile.h"
 #include "office/filebytes.h"
+#include "office/oldbiffreader.h"
 #include "office/xlsxreader.h"
 #include "office/xlstextreader.h"
 #include "platform/codepage.h"
@@ -44,6 +45,7 @@ std::u16string SheetNameFor(const std::string& path)
 WorkbookKind DetectWorkbookKind(ByteView bytes)
 {
     if (IsCompoundFile(bytes)) return WorkbookKind::Biff;
+    if (OldBiffReader::IsOldBiff(bytes)) return WorkbookKind::OldBiff;
     if (bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 3 && bytes[3] == 4)
         return WorkbookKind::OpenXml;
     if (bytes.empty()) return WorkbookKind::DelimitedText;  // Excel opens an empty file as an empty sheet
@@ -80,6 +82,7 @@ bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     switch (DetectWorkbookKind(bytes)) {
     case WorkbookKind::Biff: return BiffReader(limits).Read(bytes, out, error);
+    case WorkbookKind::OldBiff: return OldBiffReader(limits).Read(bytes, sheetName, out, error);
     case WorkbookKind::OpenXml: return XlsxReader(limits).Read(bytes, out, error);
     case WorkbookKind::Xml2003: {
         WorkbookBuilder builder(limits);
@@ -100,11 +103,6 @@ bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook
         return true;
     }
     case WorkbookKind::Unknown: break;
-    }
-    // A bare BIFF2 to BIFF4 stream (Excel 2 to 4 saved no compound file).
-    if (bytes.size() >= 4 && bytes[1] <= 0x04 && bytes[0] == 0x09 && (bytes[1] & 1) == 0 && bytes[3] == 0) {
-        error = "workbook of Excel 4 or older";
-        return false;
     }
     error = "not a workbook";
     return false;

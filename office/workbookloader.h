@@ -1,7 +1,8 @@
 // Opens a workbook file as Excel does: by what the bytes are, not by the
-// file's name. A compound file is read as BIFF, a zip package as Office
-// Open XML, and text as XML Spreadsheet 2003, an HTML table or tab- or
-// comma-separated values, whatever the extension says.
+// file's name. A compound file is read as BIFF, a bare record stream that
+// starts with an Excel 2 to 4 BOF as such an old workbook, a zip package as
+// Office Open XML, and text as XML Spreadsheet 2003, an HTML table or tab-
+// or comma-separated values, whatever the extension says.
 #pragma once
 
 #include "office/workbook.h"
@@ -12,12 +13,12 @@
 
 namespace office {
 
-enum class WorkbookKind { Biff, OpenXml, Xml2003, Html, DelimitedText, Unknown };
+enum class WorkbookKind { Biff, OldBiff, OpenXml, Xml2003, Html, DelimitedText, Unknown };
 
 WorkbookKind DetectWorkbookKind(ByteView bytes);
 
-// `sheetName` names the single sheet of a text workbook (Excel uses the
-// file's base name).
+// `sheetName` names the single sheet of a text workbook or of an Excel 2 to
+// 4 worksheet file (Excel uses the file's base name).
 bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook& out, std::string& error,
                        const WorkbookLimits& limits = {});
 

@@ -4,10 +4,15 @@
 #include "kestrel/officefind.h"
 #include "office/excelapplication.h"
 #include "platform/olethread.h"
+#include "support/oldbifffixture.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -31,7 +36,12 @@ protected:
     int Search(const char* fixture, std::initializer_list<const char*> words, _FindedConditions c,
                _ResultFileInfo& info)
     {
-        const std::string path = std::string(VARNEL_TEST_DATA) + "/excel/" + fixture;
+        return SearchPath(std::string(VARNEL_TEST_DATA) + "/excel/" + fixture, words, c, info);
+    }
+
+    int SearchPath(const std::string& path, std::initializer_list<const char*> words, _FindedConditions c,
+                   _ResultFileInfo& info)
+    {
         std::memset(&info, 0, sizeof info);
         std::strncpy(info.szFilePath, path.c_str(), sizeof info.szFilePath - 1);
         CArray<_FindKeyWord, _FindKeyWord> keys;
@@ -94,4 +104,48 @@ TEST_F(ExcelKestrel, UnreadableWorkbookGivesZero)
 {
     _ResultFileInfo info{};
     EXPECT_EQ(Search("does-not-exist.xls", {"anything"}, _FindedConditions{}, info), 0);
+}
+
+// Workbooks of Excel 2 to 4 are record streams, not compound files; the
+// search opens them by their content like any other .xls.
+TEST_F(ExcelKestrel, FindsWordsInExcel4AndOlderFiles)
+{
+    using excelfixtures::OldBiffWriter;
+    const auto dir = std::filesystem::temp_directory_path() / ("varnel-oldbiff-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto write = [&](const char* name, const excelfixtures::Bytes& bytes) {
+        const std::string path = (dir / name).string();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        return path;
+    };
+
+    OldBiffWriter sheet(2);
+    sheet.Bof(0x0010);
+    sheet.Label(3, 1, "Quarterly zebra count");
+    sheet.Eof();
+    const std::string worksheetFile = write("excel2.xls", sheet.Data());
+
+    // An Excel 4 workbook with the keyword on its first and last sheets.
+    OldBiffWriter book(4);
+    book.Bof(0x0100);
+    for (const char* name : {"One", "Two", "Three"}) book.BoundSheet(name);
+    for (const char* text : {"zebra crossing", "nothing here", "a zebra again"}) {
+        book.SheetHeader("sheet");
+        book.Bof(0x0010);
+        book.Label(0, 0, text);
+        book.Eof();
+    }
+    book.Eof();
+    const std::string workbookFile = write("excel4.xlt", book.Data());
+
+    for (const std::string& path : {worksheetFile, workbookFile}) {
+        SCOPED_TRACE(path);
+        _ResultFileInfo info{};
+        ASSERT_EQ(SearchPath(path, {"no such words", "ZEBRA"}, _FindedConditions{}, info), 1);
+        EXPECT_EQ(info.nKeywordFound[0], 0);
+        EXPECT_EQ(info.nKeywordFound[1], 1);
+        EXPECT_EQ(info.nMatchDegree, 50);
+    }
+    std::filesystem::remove_all(dir);
 }

@@ -50,6 +50,8 @@ TEST(ExcelLoaderDetect, KindsByContentNotName)
     EXPECT_EQ(kind("\xEF\xBB\xBF<TABLE><TR><TD>x"), WorkbookKind::Html);
     EXPECT_EQ(kind("<?xml version=\"1.0\"?><Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\">"),
               WorkbookKind::Xml2003);
+    EXPECT_EQ(kind(std::string_view("\x09\x00\x04\x00\x00\x00\x10\x00", 8)), WorkbookKind::OldBiff);
+    EXPECT_EQ(kind(std::string_view("\x09\x04\x06\x00\x00\x00\x00\x01\xF2\x15", 10)), WorkbookKind::OldBiff);
     EXPECT_EQ(kind("a,b\n1,2\n"), WorkbookKind::DelimitedText);
     EXPECT_EQ(kind(std::string_view("\x01\x02\x00\x03junk", 8)), WorkbookKind::Unknown);
 }
