@@ -10,12 +10,20 @@
 
 namespace office {
 
+namespace {
+
+// A word as it is coded: NFC, without soft or optional hyphens and other
+// format characters a reader does not see.
+std::u16string Comparable(std::u16string_view word) { return PrepareForMatch(word, false, false); }
+
+}  // namespace
+
 WordSequenceMatcher::WordSequenceMatcher(std::u16string_view findText, Mode mode) : m_mode(mode), m_keyword(findText)
 {
     WordBreaks breaks(m_keyword);
     for (const TextSpan& w : breaks.Words()) {
-        const std::u16string_view word = std::u16string_view(m_keyword).substr(w.start, w.end - w.start);
-        m_words.emplace_back(word);
+        const std::u16string word = Comparable(std::u16string_view(m_keyword).substr(w.start, w.end - w.start));
+        m_words.push_back(word);
         if (mode == Mode::SoundsLike) {
             m_codes.push_back(SoundexCode(word));
         } else {
@@ -35,7 +43,7 @@ bool WordSequenceMatcher::Next(WordDocument& doc, std::size_t story, std::size_t
         bool all = true;
         for (std::size_t k = 0; all && k < n; ++k) {
             const TextSpan& w = words[i + k];
-            all = WordMatches(k, text.substr(w.start, w.end - w.start));
+            all = WordMatches(k, Comparable(text.substr(w.start, w.end - w.start)));
         }
         if (all) {
             m.start = words[i].start;
