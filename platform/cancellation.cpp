@@ -1,0 +1,24 @@
+// The process-wide stop request (see cancellation.h).
+#include "platform/cancellation.h"
+
+namespace platform {
+
+namespace {
+
+std::atomic<bool> g_stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the stop request");
+
+}  // namespace
+
+void RequestSearchStop() noexcept { g_stopRequested.store(true, std::memory_order_relaxed); }
+
+void ClearSearchStop() noexcept { g_stopRequested.store(false, std::memory_order_relaxed); }
+
+bool IsSearchStopRequested() noexcept { return g_stopRequested.load(std::memory_order_relaxed); }
+
+void ThrowIfStopRequested()
+{
+    if (IsSearchStopRequested()) throw OperationCancelled();
+}
+
+}  // namespace platform

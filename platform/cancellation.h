@@ -1,0 +1,52 @@
+// The stop request of the running search, for the code that works inside one
+// file. Stop in the window, closing it, Ctrl+C and SIGTERM in the terminal
+// set it; the format readers and the find engines of the built-in Office
+// check it in their long loops, so that a search stops within a fraction of
+// a second even in the middle of a huge or hostile file. A reader or Find
+// that sees it gives up with OperationCancelled; the automation server turns
+// that into a failed call, and the driver, seeing the request, logs nothing
+// for the abandoned file.
+//
+// One flag per process, like the running flag it accompanies: there is one
+// search at a time. Setting it is async-signal-safe (a lock-free atomic
+// store), so a signal handler may call RequestSearchStop.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <stdexcept>
+
+namespace platform {
+
+// Thrown by ThrowIfStopRequested; caught where a call into the built-in
+// Office ends.
+class OperationCancelled : public std::runtime_error {
+public:
+    OperationCancelled() : std::runtime_error("the search was stopped") {}
+};
+
+void RequestSearchStop() noexcept;
+// Called when a search starts.
+void ClearSearchStop() noexcept;
+bool IsSearchStopRequested() noexcept;
+void ThrowIfStopRequested();
+
+// For a loop whose steps are cheap: looks at the flag only every
+// `interval` calls, so the check costs next to nothing per step.
+class StopCheck {
+public:
+    explicit StopCheck(std::uint32_t interval = 4096) : m_interval(interval == 0 ? 1 : interval) {}
+    void operator()()
+    {
+        if (++m_count >= m_interval) {
+            m_count = 0;
+            ThrowIfStopRequested();
+        }
+    }
+
+private:
+    std::uint32_t m_interval;
+    std::uint32_t m_count = 0;
+};
+
+}  // namespace platform
