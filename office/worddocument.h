@@ -11,6 +11,7 @@
 
 #include "office/textfold.h"
 #include "office/wordbreaks.h"
+#include "office/wordcodes.h"
 #include "office/wordcontent.h"
 
 #include <cstdint>
@@ -44,6 +45,7 @@ public:
     const FoldedText& Folded(std::size_t story);
     WordBreaks& Breaks(std::size_t story);
     const Utf8Story& Utf8(std::size_t story);
+    WordCodes& Codes(std::size_t story);
 
     // Bumped by every change of the text.
     std::uint64_t Version() const { return m_version; }
@@ -69,6 +71,7 @@ private:
         std::unique_ptr<FoldedText> folded;
         std::unique_ptr<WordBreaks> breaks;
         std::unique_ptr<Utf8Story> utf8;
+        std::unique_ptr<WordCodes> codes;
     };
 
     std::vector<StoryState> m_stories;
