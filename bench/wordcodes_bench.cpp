@@ -181,13 +181,8 @@ Outcome RunCase(_Word11& word, const BenchText& t, const std::string& mode, cons
     return o;
 }
 
-double Since(std::chrono::steady_clock::time_point t0)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
 // The calls of Kestrel's SearchWord11 made one by one, with the same
-// arguments, timed by phase.
+// arguments, each phase timed in processor seconds.
 void Phases(_Word11& word, const BenchText& t, const std::string& mode, const std::string& count)
 {
     const std::vector<std::string> words = Keywords(t, count);
@@ -206,7 +201,8 @@ void Phases(_Word11& word, const BenchText& t, const std::string& mode, const st
     COleVariant vForms(mode == "forms");
     COleVariant vKeyword;
 
-    auto t0 = std::chrono::steady_clock::now();
+    double t0 = CpuSeconds();
+    auto Since = [](double from) { return CpuSeconds() - from; };
     COleDispatchDriver documents(word.GetDocuments());
     COleDispatchDriver document(documents.InvokeHelper<IDispatch*>(
         WordDispid::DocumentsOpen11, DISPATCH_METHOD, &vPath, &vFalse, &vFalse, &vFalse, &vEmpty, &vEmpty, &vFalse,
@@ -221,7 +217,7 @@ void Phases(_Word11& word, const BenchText& t, const std::string& mode, const st
     double searches = 0;
     int found = 0;
     for (std::size_t i = 0; i < words.size(); ++i) {
-        t0 = std::chrono::steady_clock::now();
+        t0 = CpuSeconds();
         find.InvokeHelper<bool>(WordDispid::FindExecute, DISPATCH_METHOD, &vTab, &vTrue, &vFalse, &vFalse, &vFalse,
                                 &vFalse, &vTrue, &vTwo, &vFalse, &vOneSpace, &vTwo, &vFalse, &vFalse, &vFalse, &vFalse);
         for (int pass = 0; pass < 11; ++pass) {
@@ -230,7 +226,7 @@ void Phases(_Word11& word, const BenchText& t, const std::string& mode, const st
                                     &vFalse, &vFalse);
         }
         (i == 0 ? firstClearing : clearing) += Since(t0);
-        t0 = std::chrono::steady_clock::now();
+        t0 = CpuSeconds();
         vKeyword = COleVariant(words[i].c_str());
         found += find.InvokeHelper<bool>(WordDispid::FindExecute, DISPATCH_METHOD, &vKeyword, &vFalse, &vFalse,
                                          &vFalse, &vSounds, &vForms, &vTrue, &vTwo, &vFalse, &vEmpty, &vReplaceNone,
@@ -239,10 +235,10 @@ void Phases(_Word11& word, const BenchText& t, const std::string& mode, const st
                      : 0;
         (i == 0 ? firstSearch : searches) += Since(t0);
     }
-    t0 = std::chrono::steady_clock::now();
+    t0 = CpuSeconds();
     document.InvokeHelper<void>(WordDispid::DocumentClose, DISPATCH_METHOD, &vFalse, &vFalse, &vFalse);
     const double close = Since(t0);
-    std::printf("  phases: open %.3f s, first clearing %.3f s, other clearings %.3f s, first keyword %.3f s, "
+    std::printf("  phases (cpu): open %.3f s, first clearing %.3f s, other clearings %.3f s, first keyword %.3f s, "
                 "other keywords %.3f s (%.2f ms each), close %.3f s; found %d\n",
                 open, firstClearing, clearing, firstSearch, searches,
                 words.size() > 1 ? searches * 1000 / static_cast<double>(words.size() - 1) : 0.0, close, found);
