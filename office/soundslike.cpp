@@ -75,12 +75,4 @@ std::string SoundexCode(std::u16string_view word)
     return code;
 }
 
-bool SoundsAlike(std::u16string_view a, std::u16string_view b)
-{
-    const std::string ca = SoundexCode(a);
-    const std::string cb = SoundexCode(b);
-    if (!ca.empty() || !cb.empty()) return ca == cb;
-    return FullCaseFold(a) == FullCaseFold(b);
-}
-
 }  // namespace office

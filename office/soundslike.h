@@ -12,8 +12,4 @@ namespace office {
 // when the word holds no Latin letter to code.
 std::string SoundexCode(std::u16string_view word);
 
-// Whether two words sound alike: equal Soundex codes, or, for words with no
-// code (digits, other scripts), equal case-folded text.
-bool SoundsAlike(std::u16string_view a, std::u16string_view b);
-
 }  // namespace office

@@ -117,6 +117,13 @@ const Utf8Story& WordDocument::Utf8(std::size_t story, bool keepFormat, int mark
     return *slot;
 }
 
+WordCodes& WordDocument::Codes(std::size_t story)
+{
+    StoryState& s = m_stories.at(story);
+    if (!s.codes) s.codes = std::make_unique<WordCodes>(s.text, Breaks(story));
+    return *s.codes;
+}
+
 void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16string>> changes,
                                     std::u16string_view found, std::u16string_view inserted)
 {
@@ -124,6 +131,7 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
     for (auto& [index, text] : changes) {
         StoryState& s = m_stories.at(index);
         // Derived views point into the old text: drop them first.
+        s.codes.reset();
         s.breaks.reset();
         s.breaksText.clear();
         for (auto& view : s.views) view.reset();

@@ -12,6 +12,7 @@
 #include "office/matchtext.h"
 #include "office/wildcardpattern.h"
 #include "office/wordbreaks.h"
+#include "office/wordcodes.h"
 #include "office/wordcontent.h"
 
 #include <cstdint>
@@ -52,6 +53,7 @@ public:
     WordBreaks& Breaks(std::size_t story);
     // `markCopies`: 0 for no word marks, else how many of each kind.
     const Utf8Story& Utf8(std::size_t story, bool keepFormat, int markCopies);
+    WordCodes& Codes(std::size_t story);
 
     // Bumped by every change of the text.
     std::uint64_t Version() const { return m_version; }
@@ -78,6 +80,7 @@ private:
         std::unique_ptr<WordBreaks> breaks;
         std::u16string breaksText;  // the text as the word rules read it, when it differs
         std::unique_ptr<Utf8Story> utf8[2][kMaxMarkCopies + 1];  // [keepFormat][markCopies]
+        std::unique_ptr<WordCodes> codes;
     };
 
     std::vector<StoryState> m_stories;
