@@ -120,6 +120,15 @@ public:
             // character; it ends on a normalisation boundary.
             const std::size_t plain = i + NfcPrefix(text.substr(i));
             while (i < plain) {
+                // Most text is ASCII: a run of it is copied (or lowered)
+                // in one go, one piece a unit.
+                std::size_t ascii = i;
+                while (ascii < plain && text[ascii] < 0x80 && text[ascii] != 0x1F) ++ascii;
+                if (ascii > i) {
+                    Ascii(i, text.substr(i, ascii - i));
+                    i = ascii;
+                    continue;
+                }
                 std::size_t len = 1;
                 const char32_t c = CodePointAt(text, i, len);
                 if (!m_keep && IsIgnorableFormat(c)) {
@@ -153,6 +162,25 @@ private:
         auto& gaps = m_map->m_gaps;
         const auto position = static_cast<std::uint32_t>(m_out.size());
         if (gaps.empty() || gaps.back().first != position) gaps.emplace_back(position, static_cast<std::uint32_t>(at));
+    }
+
+    void Ascii(std::size_t at, std::u16string_view run)
+    {
+        const std::size_t before = m_out.size();
+        m_out.append(run);
+        if (m_fold) {
+            for (std::size_t k = before; k < m_out.size(); ++k) {
+                const char16_t c = m_out[k];
+                if (c >= u'A' && c <= u'Z') m_out[k] = static_cast<char16_t>(c + 0x20);
+            }
+        }
+        if (m_map == nullptr) return;
+        auto& origin = m_map->m_origin;
+        const std::size_t first = origin.size();
+        origin.resize(first + run.size());
+        for (std::size_t k = 0; k < run.size(); ++k) {
+            origin[first + k] = static_cast<std::uint32_t>(at + k) | kStartBit;
+        }
     }
 
     // Appends one character of the original (folded when asked for).
@@ -241,9 +269,9 @@ std::u16string FullCaseFold(std::u16string_view text)
     return out;
 }
 
-MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat) : m_original(original)
+MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, bool knownNormal) : m_original(original)
 {
-    if (!fold && !NeedsNormalizing(original, keepFormat)) {
+    if (!fold && (knownNormal || !NeedsNormalizing(original, keepFormat))) {
         m_identity = true;
         return;
     }

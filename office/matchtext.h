@@ -41,7 +41,9 @@ std::u16string FullCaseFold(std::u16string_view text);
 
 class MatchText {
 public:
-    MatchText(std::u16string_view original, bool fold, bool keepFormat);
+    // `knownNormal`: the caller knows the original is NFC and holds no
+    // ignorable format character, so without folding it is used as it is.
+    MatchText(std::u16string_view original, bool fold, bool keepFormat, bool knownNormal = false);
 
     std::u16string_view Text() const { return m_identity ? m_original : std::u16string_view(m_text); }
 

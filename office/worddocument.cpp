@@ -36,7 +36,10 @@ const MatchText& WordDocument::View(std::size_t story, bool fold, bool keepForma
 {
     StoryState& s = m_stories.at(story);
     std::unique_ptr<MatchText>& view = s.views[(fold ? 2 : 0) + (keepFormat ? 1 : 0)];
-    if (!view) view = std::make_unique<MatchText>(s.text, fold, keepFormat);
+    if (!view) {
+        view = std::make_unique<MatchText>(s.text, fold, keepFormat, s.knownNormal);
+        if (!fold && !keepFormat && view->IsIdentity()) s.knownNormal = true;
+    }
     return *view;
 }
 
@@ -128,8 +131,17 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
                                     std::u16string_view found, std::u16string_view inserted)
 {
     if (changes.empty()) return;
+    // Spacing replaced by spacing leaves a normal text normal: spaces and
+    // tabs take part in no composition, and every character beside the
+    // replaced range stood beside spacing before. (The clearing passes do
+    // this a dozen times a keyword; the text need not be checked again.)
+    auto spacing = [](std::u16string_view t) {
+        return std::all_of(t.begin(), t.end(), [](char16_t c) { return c == u' ' || c == u'\t'; });
+    };
+    const bool staysNormal = !found.empty() && spacing(found) && spacing(inserted);
     for (auto& [index, text] : changes) {
         StoryState& s = m_stories.at(index);
+        s.knownNormal = s.knownNormal && staysNormal;
         // Derived views point into the old text: drop them first.
         s.codes.reset();
         s.breaks.reset();

@@ -79,6 +79,9 @@ private:
         std::unique_ptr<MatchText> views[4];  // [fold * 2 + keepFormat]
         std::unique_ptr<WordBreaks> breaks;
         std::u16string breaksText;  // the text as the word rules read it, when it differs
+        // The text is known to be NFC without ignorable format characters:
+        // its unfolded views are the text itself, unchecked.
+        bool knownNormal = false;
         std::unique_ptr<Utf8Story> utf8[2][kMaxMarkCopies + 1];  // [keepFormat][markCopies]
         std::unique_ptr<WordCodes> codes;
     };

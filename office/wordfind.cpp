@@ -143,8 +143,10 @@ public:
     }
 
 private:
-    // Linear and, for longer keywords, sublinear: a plain search is the
-    // searcher's most frequent operation.
+    // A plain search is the searcher's most frequent operation: eight
+    // starts are tested at once by their first and last units, and only
+    // where both agree is the rest compared; the few starts left at the end
+    // go through Horspool's shifts.
     std::size_t FindLiteral(std::u16string_view s, std::size_t from) const
     {
         const std::size_t m = m_literal.size();
@@ -153,6 +155,24 @@ private:
         const char16_t* text = s.data();
         const char16_t* lit = m_literal.data();
         std::size_t pos = from;
+#if defined(__SSE2__)
+        const __m128i vFirst = _mm_set1_epi16(static_cast<short>(lit[0]));
+        const __m128i vLast = _mm_set1_epi16(static_cast<short>(last));
+        // Starts pos .. pos+7 need units up to pos+7+m-1.
+        while (pos + m + 7 <= s.size()) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos + m - 1));
+            unsigned mask = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, vFirst), _mm_cmpeq_epi16(b, vLast))));
+            while (mask != 0) {
+                const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+                const std::size_t at = pos + bit / 2;
+                if (std::char_traits<char16_t>::compare(text + at + 1, lit + 1, m - 2) == 0) return at;
+                mask &= ~(3u << bit);
+            }
+            pos += 8;
+        }
+#endif
         while (pos + m <= s.size()) {
             const char16_t c = text[pos + m - 1];
             if (c == last && std::char_traits<char16_t>::compare(text + pos, lit, m - 1) == 0) return pos;

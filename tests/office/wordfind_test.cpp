@@ -440,6 +440,29 @@ TEST(WordFindEdge, ShortTextsAreFoundAtEveryPosition)
     }
 }
 
+TEST(WordFindEdge, LiteralSearchFindsTheFirstOccurrenceLikeAPlainFind)
+{
+    // The block-wise search of longer keywords against the standard one.
+    std::mt19937 rng(17);
+    for (int round = 0; round < 4000; ++round) {
+        std::u16string text(rng() % 90, u'a');
+        for (char16_t& c : text) c = rng() % 3 == 0 ? u'b' : u'a';
+        std::u16string keyword(3 + rng() % 9, u'a');
+        for (char16_t& c : keyword) c = rng() % 3 == 0 ? u'b' : u'a';
+        const std::size_t expected = text.find(keyword);
+        auto doc = MakeDocument(text);
+        FindRequest r;
+        r.findText = keyword;
+        r.options = Case();
+        r.replaceWith = u"#";
+        r.replace = ReplaceMode::One;
+        ASSERT_EQ(ExecuteFind(doc, r), expected != std::u16string::npos) << round;
+        if (expected != std::u16string::npos) {
+            ASSERT_EQ(doc.Text(0).find(u'#'), expected) << round;
+        }
+    }
+}
+
 TEST(WordFindEdge, LongKeywordsWithRepeatedUnits)
 {
     // Units that share a low byte (U+0161 and U+0061) must not fool the skip table.
