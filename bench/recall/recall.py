@@ -1,0 +1,570 @@
+#!/usr/bin/env python3
+"""Word recall of the built-in Word and Excel against LibreOffice's text.
+
+A developer tool; CI never runs it and the project never depends on
+LibreOffice. It answers two questions over a set of files:
+
+  opens   which files `varnel-find -x FILE` reads (exit 0 and nothing on
+          stderr), each run under a time limit and an address-space limit
+          (ulimit -v), so that a later change can show that no file that
+          opened before fails afterwards;
+  recall  for each file that both we and LibreOffice open, the share of
+          LibreOffice's words that our text also holds.
+
+Words: the text is put in Unicode NFC, format characters (soft hyphen,
+zero-width marks, byte order mark) are removed, it is case-folded, and a
+word is a run of letters (with their combining marks) or a run of digits;
+each CJK ideograph or kana is a word of its own, since those scripts put no
+spaces between words and line breaks would otherwise split runs
+differently. Both texts become multisets of words; recall is
+sum(min(ours[w], oracle[w])) / sum(oracle[w]).
+
+The oracle is LibreOffice 7.4 or later (apt-get install
+libreoffice-writer-nogui libreoffice-calc-nogui):
+  documents  soffice --convert-to "txt:Text (encoded):UTF8"
+  workbooks  soffice --convert-to csv with the CSV filter's twelfth token
+             set to -1, which writes every sheet to a file of its own; a
+             workbook that Calc does not take (a web page named .xls) falls
+             back to the text export.
+Its output is cached outside the repository, keyed by the file's SHA-256,
+so a second run converts nothing. Each worker uses a LibreOffice profile of
+its own: two soffice processes on one profile hand their work to each other.
+
+Usage (from the repository root):
+  bench/recall/recall.py run [--build] [--build-dir build | --find PATH]
+        [--oracle /work/oracle/cache] [--out /work/oracle/baseline]
+        [--timeout 60] [--mem-mb 4096] [--jobs 1] [--no-oracle]
+        [--threshold 95] [--skip-ext py,sh,md,cmake] FILE_OR_FOLDER...
+      Writes OUT-opens.tsv (one line a file: open|fail, path, reason),
+      OUT-recall.tsv (the table) and OUT-summary.txt, and prints the
+      summary. Folders are searched recursively.
+  bench/recall/recall.py compare BEFORE-opens.tsv AFTER-opens.tsv
+      Lists the files that opened before and fail now (exit status 1 if
+      any) and the files that open now and did not before.
+  bench/recall/recall.py missed [--find PATH] [--oracle DIR] [--words 40]
+        FILE...
+      For one file at a time: the oracle's words that our text lacks, with
+      both counts, and the oracle's lines that hold the first of them.
+
+Categories in the summary follow the reader that -x uses: names ending in
+.xls*/.xlt* go to the built-in Excel ("excel"); everything else to the
+built-in Word, split into "word" (Word and RTF documents), "text" and "web".
+"""
+
+import argparse
+import collections
+import concurrent.futures
+import csv
+import hashlib
+import io
+import os
+import re
+import resource
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import unicodedata
+
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+DEFAULT_ORACLE = "/work/oracle/cache"
+
+# --------------------------------------------------------------------------
+# Words
+
+def _chars_of(categories):
+    return [chr(c) for c in range(sys.maxunicode + 1)
+            if unicodedata.category(chr(c)) in categories]
+
+_FORMAT_TABLE = None
+_WORD_RE = None
+_CJK_RE = re.compile(
+    "([\u3040-\u30ff\u3400-\u4dbf\u4e00-\u9fff\uf900-\ufaff\U00020000-\U0003134f])")
+
+
+def _init_words():
+    global _FORMAT_TABLE, _WORD_RE
+    if _WORD_RE is not None:
+        return
+    _FORMAT_TABLE = {ord(c): None for c in _chars_of({"Cf"})}
+    marks = "".join(re.escape(c) for c in _chars_of({"Mn", "Mc", "Me"}))
+    # [^\W\d_] is a letter (or a non-decimal numeral such as a superscript);
+    # marks join the letter run they follow.
+    _WORD_RE = re.compile(r"(?:[^\W\d_]|[" + marks + r"])+|\d+")
+
+
+def words(text):
+    """The multiset of words of `text` (see the module comment)."""
+    _init_words()
+    text = unicodedata.normalize("NFC", text).translate(_FORMAT_TABLE)
+    text = unicodedata.normalize("NFC", text.casefold())
+    text = _CJK_RE.sub(r" \1 ", text)
+    return collections.Counter(_WORD_RE.findall(text))
+
+
+def recall_of(oracle_words, our_words):
+    total = sum(oracle_words.values())
+    if total == 0:
+        return None, 0, 0
+    matched = sum(min(n, our_words.get(w, 0)) for w, n in oracle_words.items())
+    return matched / total, matched, total
+
+
+def missed_words(oracle_words, our_words):
+    """(word, oracle count, our count) for every word we have fewer of."""
+    out = [(w, n, our_words.get(w, 0)) for w, n in oracle_words.items()
+           if our_words.get(w, 0) < n]
+    out.sort(key=lambda t: (-(t[1] - t[2]), t[0]))
+    return out
+
+# --------------------------------------------------------------------------
+# Files
+
+def category_of(path):
+    name = os.path.basename(path).lower()
+    ext = name.rsplit(".", 1)[1] if "." in name else ""
+    if ext.startswith("xls") or ext.startswith("xlt"):
+        return "excel"
+    if ext in ("txt", "csv", "text", "asc", "log"):
+        return "text"
+    if ext in ("htm", "html", "xhtml", "mht", "mhtml"):
+        return "web"
+    return "word"
+
+
+def collect(paths, skip_exts=()):
+    """Files named on the command line are always taken; in folders, files
+    whose extension is in `skip_exts` (the fixture-making scripts beside the
+    fixtures) are left out."""
+    files = []
+    for p in paths:
+        if os.path.isdir(p):
+            for root, dirs, names in os.walk(p):
+                dirs.sort()
+                for n in sorted(names):
+                    full = os.path.join(root, n)
+                    ext = os.path.splitext(n)[1].lower().lstrip(".")
+                    if ext in skip_exts:
+                        continue
+                    if os.path.isfile(full) and not os.path.islink(full):
+                        files.append(os.path.abspath(full))
+        elif os.path.isfile(p):
+            files.append(os.path.abspath(p))
+        else:
+            sys.exit(f"recall: no such file or folder: {p}")
+    seen = set()
+    return [f for f in files if not (f in seen or seen.add(f))]
+
+# --------------------------------------------------------------------------
+# Our reader
+
+def find_program(args):
+    if args.find:
+        return os.path.abspath(args.find)
+    build = os.path.abspath(args.build_dir)
+    if getattr(args, "build", False):
+        if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+            subprocess.run(["cmake", "-S", REPO, "-B", build, "-DCMAKE_BUILD_TYPE=Release",
+                            "-DVARNEL_WERROR=ON", "-DVARNEL_BUILD_GUI=OFF"], check=True)
+        subprocess.run(["cmake", "--build", build, "-j2", "--target", "varnel-find"], check=True)
+    prog = os.path.join(build, "bin", "varnel-find")
+    if not os.access(prog, os.X_OK):
+        sys.exit(f"recall: {prog} not found (build it, or pass --build or --find)")
+    return prog
+
+
+def _run_limited(cmd, timeout, mem_mb, env=None, cwd=None):
+    """Runs `cmd` in a process group of its own under an address-space limit;
+    returns (exit code or None on time-out, stdout bytes, stderr bytes)."""
+    def limits():
+        if mem_mb:
+            limit = mem_mb * 1024 * 1024
+            resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            stdin=subprocess.DEVNULL, env=env, cwd=cwd,
+                            preexec_fn=limits, start_new_session=True)
+    try:
+        out, err = proc.communicate(timeout=timeout)
+        return proc.returncode, out, err
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, signal.SIGKILL)
+        out, err = proc.communicate()
+        return None, out, err
+
+
+def run_ours(prog, path, timeout, mem_mb, config_home):
+    """(opened, text, reason)."""
+    env = dict(os.environ, XDG_CONFIG_HOME=config_home)
+    rc, out, err = _run_limited([prog, "-x", path], timeout, mem_mb, env=env)
+    err_text = err.decode("utf-8", "replace").strip()
+    first_err = err_text.splitlines()[0] if err_text else ""
+    if first_err.startswith(path + ": "):
+        first_err = first_err[len(path) + 2:]
+    if rc is None:
+        return False, "", f"timed out after {timeout} s"
+    if rc != 0:
+        if rc < 0:
+            return False, "", f"killed by signal {-rc}" + (f": {first_err}" if first_err else "")
+        return False, "", f"exit {rc}: {first_err}"
+    if err_text:
+        return False, "", f"error line: {first_err}"
+    return True, out.decode("utf-8", "replace"), ""
+
+# --------------------------------------------------------------------------
+# The oracle
+
+_thread_slot = threading.local()
+_slot_lock = threading.Lock()
+_slot_next = [0]
+
+
+def _profile_dir(oracle_dir):
+    if not hasattr(_thread_slot, "index"):
+        with _slot_lock:
+            _thread_slot.index = _slot_next[0]
+            _slot_next[0] += 1
+    d = os.path.join(os.path.dirname(os.path.abspath(oracle_dir)), "lo-profiles",
+                     f"p{_thread_slot.index}")
+    os.makedirs(d, exist_ok=True)
+    return d
+
+
+def _soffice(oracle_dir, target, infile, outdir, timeout):
+    cmd = ["soffice", "-env:UserInstallation=file://" + _profile_dir(oracle_dir),
+           "--headless", "--norestore", "--nolockcheck",
+           "--convert-to", target, "--outdir", outdir, infile]
+    rc, out, err = _run_limited(cmd, timeout, 0)
+    return rc, out.decode("utf-8", "replace") + err.decode("utf-8", "replace")
+
+
+def _csv_text(data):
+    rows = csv.reader(io.StringIO(data.decode("utf-8", "replace"), newline=""))
+    return "\n".join("\t".join(row) for row in rows) + "\n"
+
+
+def _convert(oracle_dir, path, category, timeout):
+    """(ok, text, sheet names, reason) from LibreOffice."""
+    if shutil.which("soffice") is None:
+        sys.exit("recall: soffice not found (apt-get install libreoffice-writer-nogui "
+                 "libreoffice-calc-nogui)")
+    with tempfile.TemporaryDirectory(prefix="recall-lo-") as tmp:
+        ext = os.path.splitext(path)[1]
+        infile = os.path.join(tmp, "in" + ext)
+        shutil.copyfile(path, infile)
+        log = ""
+        if category == "excel":
+            outdir = os.path.join(tmp, "csv")
+            rc, log = _soffice(oracle_dir, "csv:Text - txt - csv (StarCalc):"
+                               "44,34,76,1,,0,false,true,true,false,false,-1",
+                               infile, outdir, timeout)
+            if rc is None:
+                return False, "", [], f"LibreOffice timed out after {timeout} s"
+            # "Writing sheet NAME -> FILE" gives the sheets in order.
+            order = re.findall(r"Writing sheet (.*) -> (.*\.csv)$", log, re.M)
+            names = os.listdir(outdir) if os.path.isdir(outdir) else []
+            if names:
+                files = [os.path.basename(f) for _, f in order if os.path.basename(f) in names]
+                files += sorted(n for n in names if n not in files)
+                text = "".join(_csv_text(open(os.path.join(outdir, n), "rb").read())
+                               for n in files)
+                return True, text, [s for s, _ in order], ""
+        outdir = os.path.join(tmp, "txt")
+        rc, log2 = _soffice(oracle_dir, "txt:Text (encoded):UTF8", infile, outdir, timeout)
+        log += log2
+        if rc is None:
+            return False, "", [], f"LibreOffice timed out after {timeout} s"
+        out = os.path.join(outdir, "in.txt")
+        if os.path.exists(out):
+            return True, open(out, "rb").read().decode("utf-8", "replace"), [], ""
+        lines = [l for l in log.splitlines() if "javaldx" not in l and l.strip()]
+        return False, "", [], "LibreOffice: " + (lines[-1] if lines else f"no output (exit {rc})")
+
+
+def oracle_text(oracle_dir, path, category, timeout):
+    """Cached (ok, text, sheet names, reason) of `path`."""
+    digest = hashlib.sha256(open(path, "rb").read()).hexdigest()
+    kind = "xls" if category == "excel" else "txt"
+    entry = os.path.join(oracle_dir, digest[:2], f"{digest}-{kind}")
+    status_file = os.path.join(entry, "status")
+    if os.path.exists(status_file):
+        status = open(status_file, encoding="utf-8").read().rstrip("\n")
+        sheets_file = os.path.join(entry, "sheets")
+        sheets = (open(sheets_file, encoding="utf-8").read().split("\n")
+                  if os.path.exists(sheets_file) else [])
+        if status == "ok":
+            text = open(os.path.join(entry, "text"), encoding="utf-8").read()
+            return True, text, [s for s in sheets if s], ""
+        return False, "", [], status
+    ok, text, sheets, reason = _convert(oracle_dir, path, category, timeout)
+    tmp_entry = entry + f".tmp{os.getpid()}.{threading.get_ident()}"
+    os.makedirs(tmp_entry, exist_ok=True)
+    with open(os.path.join(tmp_entry, "text"), "w", encoding="utf-8") as f:
+        f.write(text)
+    with open(os.path.join(tmp_entry, "sheets"), "w", encoding="utf-8") as f:
+        f.write("\n".join(sheets))
+    with open(os.path.join(tmp_entry, "source"), "w", encoding="utf-8") as f:
+        f.write(path + "\n")
+    with open(os.path.join(tmp_entry, "status"), "w", encoding="utf-8") as f:
+        f.write(("ok" if ok else reason.replace("\n", " ")) + "\n")
+    if os.path.exists(entry):
+        shutil.rmtree(tmp_entry)
+    else:
+        os.rename(tmp_entry, entry)
+    return ok, text, sheets, reason
+
+
+def strip_sheet_headers(text, sheets):
+    """Our -x output names each sheet on a line "[name]"; LibreOffice's CSV
+    has no sheet names, so those lines would credit us with words the oracle
+    cannot have. Only lines naming one of the oracle's sheets are dropped."""
+    if not sheets:
+        return text
+    heads = {f"[{s}]" for s in sheets}
+    return "\n".join(l for l in text.split("\n") if l not in heads)
+
+# --------------------------------------------------------------------------
+# run
+
+def measure(path, args, prog, config_home):
+    cat = category_of(path)
+    opened, ours, reason = run_ours(prog, path, args.timeout, args.mem_mb, config_home)
+    row = {"path": path, "category": cat, "open": opened, "reason": reason,
+           "oracle": "", "recall": None, "matched": 0, "total": 0, "ours": 0, "missed": []}
+    if args.no_oracle:
+        return row
+    ok, text, sheets, oreason = oracle_text(args.oracle, path, cat, args.lo_timeout)
+    row["oracle"] = "ok" if ok else oreason
+    if not (opened and ok):
+        return row
+    if cat == "excel":
+        ours = strip_sheet_headers(ours, sheets)
+    ow, uw = words(text), words(ours)
+    row["recall"], row["matched"], row["total"] = recall_of(ow, uw)
+    row["ours"] = sum(uw.values())
+    row["missed"] = missed_words(ow, uw)[:8]
+    return row
+
+
+def fmt_pct(x):
+    return "-" if x is None else f"{100 * x:.2f}"
+
+
+def summarise(rows, threshold):
+    lines = []
+    cats = ["word", "text", "web", "excel"]
+    lines.append(f"{'category':<10}{'files':>7}{'open':>7}{'fail':>7}{'both':>7}"
+                 f"{'mean %':>9}{'words %':>9}{f'<{threshold:g}%':>7}")
+    for cat in cats + ["all Word", "all"]:
+        if cat == "all Word":
+            sel = [r for r in rows if r["category"] != "excel"]
+        elif cat == "all":
+            sel = rows
+        else:
+            sel = [r for r in rows if r["category"] == cat]
+        if not sel:
+            continue
+        opened = sum(r["open"] for r in sel)
+        both = [r for r in sel if r["recall"] is not None]
+        mean = sum(r["recall"] for r in both) / len(both) if both else None
+        tot = sum(r["total"] for r in both)
+        micro = sum(r["matched"] for r in both) / tot if tot else None
+        low = sum(1 for r in both if 100 * r["recall"] < threshold)
+        lines.append(f"{cat:<10}{len(sel):>7}{opened:>7}{len(sel) - opened:>7}{len(both):>7}"
+                     f"{fmt_pct(mean):>9}{fmt_pct(micro):>9}{low:>7}")
+    lines.append("")
+    lines.append("mean %: mean of the per-file recalls; words %: all matched words over all "
+                 "oracle words; both: files that we and LibreOffice open, with at least one "
+                 "oracle word.")
+    exts = collections.defaultdict(lambda: [0, 0])
+    for r in rows:
+        e = os.path.splitext(r["path"])[1].lower() or "(none)"
+        exts[e][0] += 1
+        exts[e][1] += r["open"]
+    lines.append("opened by extension: " + ", ".join(
+        f"{e} {o}/{n}" for e, (n, o) in sorted(exts.items())))
+    lines.append("")
+    low = sorted((r for r in rows if r["recall"] is not None and 100 * r["recall"] < threshold),
+                 key=lambda r: r["recall"])
+    lines.append(f"files below {threshold:g}% ({len(low)}):")
+    for r in low:
+        miss = " ".join(f"{w}({n}/{o})" for w, n, o in r["missed"][:6])
+        lines.append(f"  {fmt_pct(r['recall']):>6}  {r['total']:>7}  {r['path']}  missed: {miss}")
+    fails = [r for r in rows if not r["open"]]
+    lines.append("")
+    lines.append(f"files that do not open ({len(fails)}):")
+    for r in fails:
+        lines.append(f"  {r['path']}: {r['reason']}")
+    ofails = [r for r in rows if r["open"] and r["oracle"] not in ("ok", "")]
+    lines.append("")
+    lines.append(f"files we open and LibreOffice does not ({len(ofails)}):")
+    for r in ofails:
+        lines.append(f"  {r['path']}: {r['oracle']}")
+    return "\n".join(lines) + "\n"
+
+
+def cmd_run(args):
+    prog = find_program(args)
+    files = collect(args.paths, set(args.skip_ext.split(",")))
+    if not files:
+        sys.exit("recall: no files")
+    if not args.no_oracle:
+        os.makedirs(args.oracle, exist_ok=True)
+    config_home = tempfile.mkdtemp(prefix="recall-config-")
+    rows = [None] * len(files)
+    done = [0]
+    lock = threading.Lock()
+
+    def work(i):
+        rows[i] = measure(files[i], args, prog, config_home)
+        with lock:
+            done[0] += 1
+            if not args.quiet:
+                r = rows[i]
+                state = "open" if r["open"] else "FAIL"
+                print(f"[{done[0]}/{len(files)}] {state} {fmt_pct(r['recall']):>6} {r['path']}",
+                      file=sys.stderr, flush=True)
+
+    try:
+        with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
+            list(pool.map(work, range(len(files))))
+    finally:
+        shutil.rmtree(config_home, ignore_errors=True)
+
+    rows = sorted(rows, key=lambda r: r["path"])
+    summary = summarise(rows, args.threshold)
+    if args.out:
+        os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
+        with open(args.out + "-opens.tsv", "w", encoding="utf-8") as f:
+            for r in rows:
+                f.write(("open" if r["open"] else "fail") + "\t" + r["path"] +
+                        ("\t" + r["reason"] if r["reason"] else "") + "\n")
+        with open(args.out + "-recall.tsv", "w", encoding="utf-8") as f:
+            f.write("category\topen\toracle\trecall%\tmatched\toracle_words\tour_words\tpath\t"
+                    "missed (word(oracle/ours))\n")
+            for r in rows:
+                miss = " ".join(f"{w}({n}/{o})" for w, n, o in r["missed"])
+                f.write(f"{r['category']}\t{'open' if r['open'] else 'fail'}\t"
+                        f"{r['oracle'] or '-'}\t{fmt_pct(r['recall'])}\t{r['matched']}\t"
+                        f"{r['total']}\t{r['ours']}\t{r['path']}\t{miss}\n")
+        with open(args.out + "-summary.txt", "w", encoding="utf-8") as f:
+            f.write(summary)
+    print(summary, end="")
+
+# --------------------------------------------------------------------------
+# compare
+
+def read_opens(path):
+    out = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            parts = line.rstrip("\n").split("\t")
+            if len(parts) >= 2:
+                out[parts[1]] = (parts[0] == "open", parts[2] if len(parts) > 2 else "")
+    return out
+
+
+def cmd_compare(args):
+    before, after = read_opens(args.before), read_opens(args.after)
+    lost = sorted(p for p, (o, _) in before.items() if o and p in after and not after[p][0])
+    gained = sorted(p for p, (o, _) in after.items() if o and p in before and not before[p][0])
+    gone = sorted(p for p in before if p not in after)
+    new = sorted(p for p in after if p not in before)
+    nb = sum(o for o, _ in before.values())
+    na = sum(o for o, _ in after.values())
+    print(f"opened before: {nb}/{len(before)}, after: {na}/{len(after)}")
+    print(f"opened before and fail now ({len(lost)}):")
+    for p in lost:
+        print(f"  {p}: {after[p][1]}")
+    print(f"open now and failed before ({len(gained)}):")
+    for p in gained:
+        print(f"  {p} (was: {before[p][1]})")
+    if gone:
+        print(f"in the first list only ({len(gone)}): " + ", ".join(gone[:20]))
+    if new:
+        print(f"in the second list only ({len(new)}): " + ", ".join(new[:20]))
+    return 1 if lost else 0
+
+# --------------------------------------------------------------------------
+# missed
+
+def cmd_missed(args):
+    prog = find_program(args)
+    config_home = tempfile.mkdtemp(prefix="recall-config-")
+    try:
+        for path in collect(args.paths):
+            cat = category_of(path)
+            opened, ours, reason = run_ours(prog, path, args.timeout, args.mem_mb, config_home)
+            ok, text, sheets, oreason = oracle_text(args.oracle, path, cat, args.lo_timeout)
+            print(f"== {path}")
+            if not opened or not ok:
+                print(f"   ours: {'open' if opened else reason}; oracle: {'ok' if ok else oreason}")
+                continue
+            if cat == "excel":
+                ours = strip_sheet_headers(ours, sheets)
+            ow, uw = words(text), words(ours)
+            rec, matched, total = recall_of(ow, uw)
+            print(f"   recall {fmt_pct(rec)}% ({matched}/{total}), our words {sum(uw.values())}")
+            miss = missed_words(ow, uw)
+            print("   missed (oracle/ours): " + " ".join(
+                f"{w}({n}/{o})" for w, n, o in miss[:args.words]))
+            shown = 0
+            lost = {w for w, n, o in miss[:args.words] if o == 0}
+            for line in text.splitlines():
+                if shown >= args.lines:
+                    break
+                if lost & set(words(line)):
+                    print("   | " + line[:200])
+                    shown += 1
+    finally:
+        shutil.rmtree(config_home, ignore_errors=True)
+
+# --------------------------------------------------------------------------
+
+def main():
+    ap = argparse.ArgumentParser(description="Word recall of varnel-find -x against LibreOffice.")
+    sub = ap.add_subparsers(dest="command", required=True)
+
+    def common(p):
+        p.add_argument("--find", help="path of varnel-find (else BUILD_DIR/bin/varnel-find)")
+        p.add_argument("--build-dir", default=os.path.join(REPO, "build"))
+        p.add_argument("--oracle", default=DEFAULT_ORACLE, help="LibreOffice output cache")
+        p.add_argument("--timeout", type=float, default=60, help="seconds per file for -x")
+        p.add_argument("--lo-timeout", type=float, default=180,
+                       help="seconds per file for LibreOffice")
+        p.add_argument("--mem-mb", type=int, default=4096,
+                       help="address-space limit (ulimit -v) for -x, in MiB; 0: none")
+        p.add_argument("paths", nargs="+")
+
+    run = sub.add_parser("run", help="opens and recall over files and folders")
+    common(run)
+    run.add_argument("--build", action="store_true", help="configure and build varnel-find first")
+    run.add_argument("--out", help="prefix of the -opens.tsv, -recall.tsv and -summary.txt files")
+    run.add_argument("--jobs", type=int, default=1)
+    run.add_argument("--no-oracle", action="store_true", help="record opens only")
+    run.add_argument("--threshold", type=float, default=95)
+    run.add_argument("--quiet", action="store_true")
+    run.add_argument("--skip-ext", default="py,sh,md,cmake",
+                     help="extensions left out when a folder is searched (comma-separated)")
+
+    cmp_ = sub.add_parser("compare", help="compare two -opens.tsv lists")
+    cmp_.add_argument("before")
+    cmp_.add_argument("after")
+
+    mis = sub.add_parser("missed", help="show the oracle words a file's text lacks")
+    common(mis)
+    mis.add_argument("--words", type=int, default=40)
+    mis.add_argument("--lines", type=int, default=12)
+
+    args = ap.parse_args()
+    if args.command == "run":
+        cmd_run(args)
+    elif args.command == "compare":
+        sys.exit(cmd_compare(args))
+    else:
+        cmd_missed(args)
+
+
+if __name__ == "__main__":
+    main()
