@@ -16,8 +16,9 @@ zero-width marks, byte order mark) are removed, it is case-folded, and a
 word is a run of letters (with their combining marks) or a run of digits;
 each CJK ideograph or kana is a word of its own, since those scripts put no
 spaces between words and line breaks would otherwise split runs
-differently. Both texts become multisets of words; recall is
-sum(min(ours[w], oracle[w])) / sum(oracle[w]).
+differently. A run of digits loses its leading zeros ("08" and "8" are one
+word), so that 08/01/1998 and 8/1/1998 compare equal. Both texts become
+multisets of words; recall is sum(min(ours[w], oracle[w])) / sum(oracle[w]).
 
 The oracle is LibreOffice 7.4 or later (apt-get install
 libreoffice-writer-nogui libreoffice-calc-nogui):
@@ -25,7 +26,14 @@ libreoffice-writer-nogui libreoffice-calc-nogui):
   workbooks  soffice --convert-to csv with the CSV filter's twelfth token
              set to -1, which writes every sheet to a file of its own; a
              workbook that Calc does not take (a web page named .xls) falls
-             back to the text export.
+             back to the text export. Each workbook is converted twice: with
+             cell values as stored ("values": numbers unformatted, as in the
+             formula bar, which is what our Excel reads and finds) and with
+             cell contents as shown ("shown": each cell's number format
+             applied, 8,253,465 and Aug-1998). The Excel recall is taken
+             against "values"; the "shown" recall is printed beside it and
+             is lower wherever a number format adds words (thousands
+             separators, month names, fixed decimals).
 Its output is cached outside the repository, keyed by the file's SHA-256,
 so a second run converts nothing. Each worker uses a LibreOffice profile of
 its own: two soffice processes on one profile hand their work to each other.
@@ -42,7 +50,7 @@ Usage (from the repository root):
       Lists the files that opened before and fail now (exit status 1 if
       any) and the files that open now and did not before.
   bench/recall/recall.py missed [--find PATH] [--oracle DIR] [--words 40]
-        FILE...
+        [--lines 12] [--shown] FILE...
       For one file at a time: the oracle's words that our text lacks, with
       both counts, and the oracle's lines that hold the first of them.
 
@@ -101,7 +109,8 @@ def words(text):
     text = unicodedata.normalize("NFC", text).translate(_FORMAT_TABLE)
     text = unicodedata.normalize("NFC", text.casefold())
     text = _CJK_RE.sub(r" \1 ", text)
-    return collections.Counter(_WORD_RE.findall(text))
+    return collections.Counter(t.lstrip("0") or "0" if t[0].isdigit() else t
+                               for t in _WORD_RE.findall(text))
 
 
 def recall_of(oracle_words, our_words):
@@ -244,7 +253,7 @@ def _csv_text(data):
     return "\n".join("\t".join(row) for row in rows) + "\n"
 
 
-def _convert(oracle_dir, path, category, timeout):
+def _convert(oracle_dir, path, kind, timeout):
     """(ok, text, sheet names, reason) from LibreOffice."""
     if shutil.which("soffice") is None:
         sys.exit("recall: soffice not found (apt-get install libreoffice-writer-nogui "
@@ -254,10 +263,14 @@ def _convert(oracle_dir, path, category, timeout):
         infile = os.path.join(tmp, "in" + ext)
         shutil.copyfile(path, infile)
         log = ""
-        if category == "excel":
+        if kind in ("xls", "xlsv"):
             outdir = os.path.join(tmp, "csv")
+            # Tokens: comma, double quote, UTF-8, line 1, no column formats,
+            # language 0, quoted fields not as text, special numbers,
+            # contents as shown (or not), no formulas, no trimming, all sheets.
+            shown = "true" if kind == "xls" else "false"
             rc, log = _soffice(oracle_dir, "csv:Text - txt - csv (StarCalc):"
-                               "44,34,76,1,,0,false,true,true,false,false,-1",
+                               f"44,34,76,1,,0,false,true,{shown},false,false,-1",
                                infile, outdir, timeout)
             if rc is None:
                 return False, "", [], f"LibreOffice timed out after {timeout} s"
@@ -282,10 +295,11 @@ def _convert(oracle_dir, path, category, timeout):
         return False, "", [], "LibreOffice: " + (lines[-1] if lines else f"no output (exit {rc})")
 
 
-def oracle_text(oracle_dir, path, category, timeout):
-    """Cached (ok, text, sheet names, reason) of `path`."""
+def oracle_text(oracle_dir, path, kind, timeout):
+    """Cached (ok, text, sheet names, reason) of `path`; `kind` is "txt"
+    (document text), "xls" (workbook, cells as shown) or "xlsv" (workbook,
+    cell values)."""
     digest = hashlib.sha256(open(path, "rb").read()).hexdigest()
-    kind = "xls" if category == "excel" else "txt"
     entry = os.path.join(oracle_dir, digest[:2], f"{digest}-{kind}")
     status_file = os.path.join(entry, "status")
     if os.path.exists(status_file):
@@ -297,7 +311,7 @@ def oracle_text(oracle_dir, path, category, timeout):
             text = open(os.path.join(entry, "text"), encoding="utf-8").read()
             return True, text, [s for s in sheets if s], ""
         return False, "", [], status
-    ok, text, sheets, reason = _convert(oracle_dir, path, category, timeout)
+    ok, text, sheets, reason = _convert(oracle_dir, path, kind, timeout)
     tmp_entry = entry + f".tmp{os.getpid()}.{threading.get_ident()}"
     os.makedirs(tmp_entry, exist_ok=True)
     with open(os.path.join(tmp_entry, "text"), "w", encoding="utf-8") as f:
@@ -331,10 +345,12 @@ def measure(path, args, prog, config_home):
     cat = category_of(path)
     opened, ours, reason = run_ours(prog, path, args.timeout, args.mem_mb, config_home)
     row = {"path": path, "category": cat, "open": opened, "reason": reason,
-           "oracle": "", "recall": None, "matched": 0, "total": 0, "ours": 0, "missed": []}
+           "oracle": "", "recall": None, "matched": 0, "total": 0, "ours": 0, "missed": [],
+           "shown": None}
     if args.no_oracle:
         return row
-    ok, text, sheets, oreason = oracle_text(args.oracle, path, cat, args.lo_timeout)
+    kind = "xlsv" if cat == "excel" else "txt"
+    ok, text, sheets, oreason = oracle_text(args.oracle, path, kind, args.lo_timeout)
     row["oracle"] = "ok" if ok else oreason
     if not (opened and ok):
         return row
@@ -344,6 +360,10 @@ def measure(path, args, prog, config_home):
     row["recall"], row["matched"], row["total"] = recall_of(ow, uw)
     row["ours"] = sum(uw.values())
     row["missed"] = missed_words(ow, uw)[:8]
+    if cat == "excel":
+        sok, stext, _, _ = oracle_text(args.oracle, path, "xls", args.lo_timeout)
+        if sok:
+            row["shown"] = recall_of(words(stext), uw)[0]
     return row
 
 
@@ -355,7 +375,7 @@ def summarise(rows, threshold):
     lines = []
     cats = ["word", "text", "web", "excel"]
     lines.append(f"{'category':<10}{'files':>7}{'open':>7}{'fail':>7}{'both':>7}"
-                 f"{'mean %':>9}{'words %':>9}{f'<{threshold:g}%':>7}")
+                 f"{'mean %':>9}{'words %':>9}{f'<{threshold:g}%':>7}{'shown %':>9}")
     for cat in cats + ["all Word", "all"]:
         if cat == "all Word":
             sel = [r for r in rows if r["category"] != "excel"]
@@ -371,12 +391,15 @@ def summarise(rows, threshold):
         tot = sum(r["total"] for r in both)
         micro = sum(r["matched"] for r in both) / tot if tot else None
         low = sum(1 for r in both if 100 * r["recall"] < threshold)
+        shown = [r["shown"] for r in both if r["shown"] is not None]
+        smean = sum(shown) / len(shown) if shown else None
         lines.append(f"{cat:<10}{len(sel):>7}{opened:>7}{len(sel) - opened:>7}{len(both):>7}"
-                     f"{fmt_pct(mean):>9}{fmt_pct(micro):>9}{low:>7}")
+                     f"{fmt_pct(mean):>9}{fmt_pct(micro):>9}{low:>7}{fmt_pct(smean):>9}")
     lines.append("")
     lines.append("mean %: mean of the per-file recalls; words %: all matched words over all "
                  "oracle words; both: files that we and LibreOffice open, with at least one "
-                 "oracle word.")
+                 "oracle word; shown %: mean recall of workbooks against cells as shown "
+                 "(number formats applied).")
     exts = collections.defaultdict(lambda: [0, 0])
     for r in rows:
         e = os.path.splitext(r["path"])[1].lower() or "(none)"
@@ -441,12 +464,13 @@ def cmd_run(args):
                 f.write(("open" if r["open"] else "fail") + "\t" + r["path"] +
                         ("\t" + r["reason"] if r["reason"] else "") + "\n")
         with open(args.out + "-recall.tsv", "w", encoding="utf-8") as f:
-            f.write("category\topen\toracle\trecall%\tmatched\toracle_words\tour_words\tpath\t"
-                    "missed (word(oracle/ours))\n")
+            f.write("category\topen\toracle\trecall%\tshown%\tmatched\toracle_words\t"
+                    "our_words\tpath\tmissed (word(oracle/ours))\n")
             for r in rows:
                 miss = " ".join(f"{w}({n}/{o})" for w, n, o in r["missed"])
                 f.write(f"{r['category']}\t{'open' if r['open'] else 'fail'}\t"
-                        f"{r['oracle'] or '-'}\t{fmt_pct(r['recall'])}\t{r['matched']}\t"
+                        f"{r['oracle'] or '-'}\t{fmt_pct(r['recall'])}\t{fmt_pct(r['shown'])}\t"
+                        f"{r['matched']}\t"
                         f"{r['total']}\t{r['ours']}\t{r['path']}\t{miss}\n")
         with open(args.out + "-summary.txt", "w", encoding="utf-8") as f:
             f.write(summary)
@@ -496,7 +520,8 @@ def cmd_missed(args):
         for path in collect(args.paths):
             cat = category_of(path)
             opened, ours, reason = run_ours(prog, path, args.timeout, args.mem_mb, config_home)
-            ok, text, sheets, oreason = oracle_text(args.oracle, path, cat, args.lo_timeout)
+            kind = ("xls" if args.shown else "xlsv") if cat == "excel" else "txt"
+            ok, text, sheets, oreason = oracle_text(args.oracle, path, kind, args.lo_timeout)
             print(f"== {path}")
             if not opened or not ok:
                 print(f"   ours: {'open' if opened else reason}; oracle: {'ok' if ok else oreason}")
@@ -556,6 +581,8 @@ def main():
     common(mis)
     mis.add_argument("--words", type=int, default=40)
     mis.add_argument("--lines", type=int, default=12)
+    mis.add_argument("--shown", action="store_true",
+                     help="compare a workbook with its cells as shown, not their values")
 
     args = ap.parse_args()
     if args.command == "run":
