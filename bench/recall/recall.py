@@ -19,6 +19,9 @@ spaces between words and line breaks would otherwise split runs
 differently. A run of digits loses its leading zeros ("08" and "8" are one
 word), so that 08/01/1998 and 8/1/1998 compare equal. Both texts become
 multisets of words; recall is sum(min(ours[w], oracle[w])) / sum(oracle[w]).
+Beside it, "text" recall counts only the oracle's words that hold a letter,
+so that a file's number formatting and the oracle's recalculated numbers
+can be told from words we drop.
 
 The oracle is LibreOffice 7.4 or later (apt-get install
 libreoffice-writer-nogui libreoffice-calc-nogui):
@@ -119,6 +122,12 @@ def recall_of(oracle_words, our_words):
         return None, 0, 0
     matched = sum(min(n, our_words.get(w, 0)) for w, n in oracle_words.items())
     return matched / total, matched, total
+
+
+def letter_words(counter):
+    """The words that hold a letter: what is left when numbers, whose
+    spelling depends on number formats, are set aside."""
+    return collections.Counter({w: n for w, n in counter.items() if not w.isdigit()})
 
 
 def missed_words(oracle_words, our_words):
@@ -346,7 +355,7 @@ def measure(path, args, prog, config_home):
     opened, ours, reason = run_ours(prog, path, args.timeout, args.mem_mb, config_home)
     row = {"path": path, "category": cat, "open": opened, "reason": reason,
            "oracle": "", "recall": None, "matched": 0, "total": 0, "ours": 0, "missed": [],
-           "shown": None}
+           "shown": None, "text": None}
     if args.no_oracle:
         return row
     kind = "xlsv" if cat == "excel" else "txt"
@@ -360,6 +369,7 @@ def measure(path, args, prog, config_home):
     row["recall"], row["matched"], row["total"] = recall_of(ow, uw)
     row["ours"] = sum(uw.values())
     row["missed"] = missed_words(ow, uw)[:8]
+    row["text"] = recall_of(letter_words(ow), uw)[0]
     if cat == "excel":
         sok, stext, _, _ = oracle_text(args.oracle, path, "xls", args.lo_timeout)
         if sok:
@@ -375,7 +385,8 @@ def summarise(rows, threshold):
     lines = []
     cats = ["word", "text", "web", "excel"]
     lines.append(f"{'category':<10}{'files':>7}{'open':>7}{'fail':>7}{'both':>7}"
-                 f"{'mean %':>9}{'words %':>9}{f'<{threshold:g}%':>7}{'shown %':>9}")
+                 f"{'mean %':>9}{'words %':>9}{f'<{threshold:g}%':>7}{'shown %':>9}"
+                 f"{'text %':>9}")
     for cat in cats + ["all Word", "all"]:
         if cat == "all Word":
             sel = [r for r in rows if r["category"] != "excel"]
@@ -393,13 +404,17 @@ def summarise(rows, threshold):
         low = sum(1 for r in both if 100 * r["recall"] < threshold)
         shown = [r["shown"] for r in both if r["shown"] is not None]
         smean = sum(shown) / len(shown) if shown else None
+        text = [r["text"] for r in both if r["text"] is not None]
+        tmean = sum(text) / len(text) if text else None
         lines.append(f"{cat:<10}{len(sel):>7}{opened:>7}{len(sel) - opened:>7}{len(both):>7}"
-                     f"{fmt_pct(mean):>9}{fmt_pct(micro):>9}{low:>7}{fmt_pct(smean):>9}")
+                     f"{fmt_pct(mean):>9}{fmt_pct(micro):>9}{low:>7}{fmt_pct(smean):>9}"
+                     f"{fmt_pct(tmean):>9}")
     lines.append("")
     lines.append("mean %: mean of the per-file recalls; words %: all matched words over all "
                  "oracle words; both: files that we and LibreOffice open, with at least one "
                  "oracle word; shown %: mean recall of workbooks against cells as shown "
-                 "(number formats applied).")
+                 "(number formats applied); text %: mean recall over the oracle's words that "
+                 "hold a letter (numbers set aside), over the files that have such words.")
     exts = collections.defaultdict(lambda: [0, 0])
     for r in rows:
         e = os.path.splitext(r["path"])[1].lower() or "(none)"
@@ -413,7 +428,8 @@ def summarise(rows, threshold):
     lines.append(f"files below {threshold:g}% ({len(low)}):")
     for r in low:
         miss = " ".join(f"{w}({n}/{o})" for w, n, o in r["missed"][:6])
-        lines.append(f"  {fmt_pct(r['recall']):>6}  {r['total']:>7}  {r['path']}  missed: {miss}")
+        lines.append(f"  {fmt_pct(r['recall']):>6}  text {fmt_pct(r['text']):>6}  {r['total']:>7}"
+                     f"  {r['path']}  missed: {miss}")
     fails = [r for r in rows if not r["open"]]
     lines.append("")
     lines.append(f"files that do not open ({len(fails)}):")
@@ -464,12 +480,13 @@ def cmd_run(args):
                 f.write(("open" if r["open"] else "fail") + "\t" + r["path"] +
                         ("\t" + r["reason"] if r["reason"] else "") + "\n")
         with open(args.out + "-recall.tsv", "w", encoding="utf-8") as f:
-            f.write("category\topen\toracle\trecall%\tshown%\tmatched\toracle_words\t"
+            f.write("category\topen\toracle\trecall%\tshown%\ttext%\tmatched\toracle_words\t"
                     "our_words\tpath\tmissed (word(oracle/ours))\n")
             for r in rows:
                 miss = " ".join(f"{w}({n}/{o})" for w, n, o in r["missed"])
                 f.write(f"{r['category']}\t{'open' if r['open'] else 'fail'}\t"
                         f"{r['oracle'] or '-'}\t{fmt_pct(r['recall'])}\t{fmt_pct(r['shown'])}\t"
+                        f"{fmt_pct(r['text'])}\t"
                         f"{r['matched']}\t"
                         f"{r['total']}\t{r['ours']}\t{r['path']}\t{miss}\n")
         with open(args.out + "-summary.txt", "w", encoding="utf-8") as f:
