@@ -44,7 +44,7 @@ its own: two soffice processes on one profile hand their work to each other.
 Usage (from the repository root):
   bench/recall/recall.py run [--build] [--build-dir build | --find PATH]
         [--oracle /work/oracle/cache] [--out /work/oracle/baseline]
-        [--timeout 60] [--mem-mb 4096] [--jobs 1] [--no-oracle]
+        [--timeout 60] [--mem-mb 4096] [--out-mb 256] [--jobs 1] [--no-oracle]
         [--threshold 95] [--skip-ext py,sh,md,cmake] FILE_OR_FOLDER...
       Writes OUT-opens.tsv (one line a file: open|fail, path, reason),
       OUT-recall.tsv (the table) and OUT-summary.txt, and prints the
@@ -193,35 +193,55 @@ def find_program(args):
     return prog
 
 
-def _run_limited(cmd, timeout, mem_mb, env=None, cwd=None):
-    """Runs `cmd` in a process group of its own under an address-space limit;
-    returns (exit code or None on time-out, stdout bytes, stderr bytes)."""
+def _run_limited(cmd, timeout, mem_mb, out_mb, env=None, cwd=None):
+    """Runs `cmd` in a process group of its own under an address-space limit
+    and a file-size limit; its output goes to files, never to this process's
+    memory. Returns (exit code, or None on time-out; stdout bytes, or None
+    when it reached `out_mb` MiB; stderr bytes)."""
+    out_limit = out_mb * 1024 * 1024
+
     def limits():
         if mem_mb:
             limit = mem_mb * 1024 * 1024
             resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
-    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            stdin=subprocess.DEVNULL, env=env, cwd=cwd,
-                            preexec_fn=limits, start_new_session=True)
-    try:
-        out, err = proc.communicate(timeout=timeout)
-        return proc.returncode, out, err
-    except subprocess.TimeoutExpired:
-        os.killpg(proc.pid, signal.SIGKILL)
-        out, err = proc.communicate()
-        return None, out, err
+        # A write past the limit fails with SIGXFSZ: a file whose text
+        # explodes ends there instead of filling the disk.
+        resource.setrlimit(resource.RLIMIT_FSIZE, (out_limit, out_limit))
+
+    with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
+        proc = subprocess.Popen(cmd, stdout=out_file, stderr=err_file,
+                                stdin=subprocess.DEVNULL, env=env, cwd=cwd,
+                                preexec_fn=limits, start_new_session=True)
+        try:
+            rc = proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+            rc = None
+        size = out_file.seek(0, os.SEEK_END)
+        out = None
+        if size < out_limit:
+            out_file.seek(0)
+            out = out_file.read()
+        err_file.seek(0)
+        err = err_file.read(64 * 1024)
+    return rc, out, err
 
 
-def run_ours(prog, path, timeout, mem_mb, config_home):
+def run_ours(prog, path, timeout, mem_mb, out_mb, config_home):
     """(opened, text, reason)."""
     env = dict(os.environ, XDG_CONFIG_HOME=config_home)
-    rc, out, err = _run_limited([prog, "-x", path], timeout, mem_mb, env=env)
+    rc, out, err = _run_limited([prog, "-x", path], timeout, mem_mb, out_mb, env=env)
     err_text = err.decode("utf-8", "replace").strip()
     first_err = err_text.splitlines()[0] if err_text else ""
     if first_err.startswith(path + ": "):
         first_err = first_err[len(path) + 2:]
+    if out is None:
+        return False, "", (f"text over {out_mb} MiB" +
+                           (f" within {timeout:g} s" if rc is not None else
+                            f", still writing after {timeout:g} s"))
     if rc is None:
-        return False, "", f"timed out after {timeout} s"
+        return False, "", f"timed out after {timeout:g} s"
     if rc != 0:
         if rc < 0:
             return False, "", f"killed by signal {-rc}" + (f": {first_err}" if first_err else "")
@@ -234,6 +254,8 @@ def run_ours(prog, path, timeout, mem_mb, config_home):
 # The oracle
 
 _thread_slot = threading.local()
+_oracle_out_mb = 256  # set from --out-mb: the largest oracle text taken
+_oracle_mem_mb = 6144  # set from --lo-mem-mb
 _slot_lock = threading.Lock()
 _slot_next = [0]
 
@@ -253,8 +275,8 @@ def _soffice(oracle_dir, target, infile, outdir, timeout):
     cmd = ["soffice", "-env:UserInstallation=file://" + _profile_dir(oracle_dir),
            "--headless", "--norestore", "--nolockcheck",
            "--convert-to", target, "--outdir", outdir, infile]
-    rc, out, err = _run_limited(cmd, timeout, 0)
-    return rc, out.decode("utf-8", "replace") + err.decode("utf-8", "replace")
+    rc, out, err = _run_limited(cmd, timeout, _oracle_mem_mb, _oracle_out_mb)
+    return rc, (out or b"").decode("utf-8", "replace") + err.decode("utf-8", "replace")
 
 
 def _csv_text(data):
@@ -286,6 +308,9 @@ def _convert(oracle_dir, path, kind, timeout):
             # "Writing sheet NAME -> FILE" gives the sheets in order.
             order = re.findall(r"Writing sheet (.*) -> (.*\.csv)$", log, re.M)
             names = os.listdir(outdir) if os.path.isdir(outdir) else []
+            size = sum(os.path.getsize(os.path.join(outdir, n)) for n in names)
+            if size >= _oracle_out_mb * 1024 * 1024:
+                return False, "", [], f"LibreOffice text over {_oracle_out_mb} MiB"
             if names:
                 files = [os.path.basename(f) for _, f in order if os.path.basename(f) in names]
                 files += sorted(n for n in names if n not in files)
@@ -298,6 +323,8 @@ def _convert(oracle_dir, path, kind, timeout):
         if rc is None:
             return False, "", [], f"LibreOffice timed out after {timeout} s"
         out = os.path.join(outdir, "in.txt")
+        if os.path.exists(out) and os.path.getsize(out) >= _oracle_out_mb * 1024 * 1024:
+            return False, "", [], f"LibreOffice text over {_oracle_out_mb} MiB"
         if os.path.exists(out):
             return True, open(out, "rb").read().decode("utf-8", "replace"), [], ""
         lines = [l for l in log.splitlines() if "javaldx" not in l and l.strip()]
@@ -352,7 +379,8 @@ def strip_sheet_headers(text, sheets):
 
 def measure(path, args, prog, config_home):
     cat = category_of(path)
-    opened, ours, reason = run_ours(prog, path, args.timeout, args.mem_mb, config_home)
+    opened, ours, reason = run_ours(prog, path, args.timeout, args.mem_mb, args.out_mb,
+                                    config_home)
     row = {"path": path, "category": cat, "open": opened, "reason": reason,
            "oracle": "", "recall": None, "matched": 0, "total": 0, "ours": 0, "missed": [],
            "shown": None, "text": None}
@@ -536,7 +564,8 @@ def cmd_missed(args):
     try:
         for path in collect(args.paths):
             cat = category_of(path)
-            opened, ours, reason = run_ours(prog, path, args.timeout, args.mem_mb, config_home)
+            opened, ours, reason = run_ours(prog, path, args.timeout, args.mem_mb, args.out_mb,
+                                            config_home)
             kind = ("xls" if args.shown else "xlsv") if cat == "excel" else "txt"
             ok, text, sheets, oreason = oracle_text(args.oracle, path, kind, args.lo_timeout)
             print(f"== {path}")
@@ -577,6 +606,11 @@ def main():
                        help="seconds per file for LibreOffice")
         p.add_argument("--mem-mb", type=int, default=4096,
                        help="address-space limit (ulimit -v) for -x, in MiB; 0: none")
+        p.add_argument("--lo-mem-mb", type=int, default=6144,
+                       help="address-space limit for LibreOffice, in MiB; 0: none")
+        p.add_argument("--out-mb", type=int, default=256,
+                       help="largest text taken from -x or LibreOffice, in MiB (ulimit -f); "
+                            "a file whose text is larger fails with that reason")
         p.add_argument("paths", nargs="+")
 
     run = sub.add_parser("run", help="opens and recall over files and folders")
@@ -602,6 +636,9 @@ def main():
                      help="compare a workbook with its cells as shown, not their values")
 
     args = ap.parse_args()
+    global _oracle_out_mb, _oracle_mem_mb
+    _oracle_out_mb = getattr(args, "out_mb", _oracle_out_mb)
+    _oracle_mem_mb = getattr(args, "lo_mem_mb", _oracle_mem_mb)
     if args.command == "run":
         cmd_run(args)
     elif args.command == "compare":
