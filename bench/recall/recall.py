@@ -389,6 +389,8 @@ def measure(path, args, prog, config_home):
     kind = "xlsv" if cat == "excel" else "txt"
     ok, text, sheets, oreason = oracle_text(args.oracle, path, kind, args.lo_timeout)
     row["oracle"] = "ok" if ok else oreason
+    if ok and not opened:
+        row["oracle_words"] = sum(words(text).values())
     if not (opened and ok):
         return row
     if cat == "excel":
@@ -463,6 +465,11 @@ def summarise(rows, threshold):
     lines.append(f"files that do not open ({len(fails)}):")
     for r in fails:
         lines.append(f"  {r['path']}: {r['reason']}")
+    theirs = [r for r in rows if not r["open"] and r["oracle"] == "ok"]
+    lines.append("")
+    lines.append(f"files LibreOffice opens and we do not ({len(theirs)}; its word count):")
+    for r in theirs:
+        lines.append(f"  {r['path']}: {r['oracle_words']} words; ours: {r['reason']}")
     ofails = [r for r in rows if r["open"] and r["oracle"] not in ("ok", "")]
     lines.append("")
     lines.append(f"files we open and LibreOffice does not ({len(ofails)}):")
