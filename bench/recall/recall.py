@@ -50,6 +50,11 @@ formats (percent cells as 8.03%, 24-hour times, 14 significant digits).
 damaged compound file or zip package it may import the raw bytes as plain
 text; such an output counts as "LibreOffice does not open it".
 
+Documents are converted a second time, to HTML (soffice --convert-to
+"html:HTML (StarWriter)"), whose text also holds headers, footers,
+footnotes and endnotes (not comments or text boxes); note reference marks
+are left out of it. The recall against it is printed as "stories".
+
 Its output is cached outside the repository, keyed by the file's SHA-256,
 so a second run converts nothing. Each worker uses a LibreOffice profile of
 its own: two soffice processes on one profile hand their work to each other.
@@ -66,7 +71,7 @@ Usage (from the repository root):
       Lists the files that opened before and fail now (exit status 1 if
       any) and the files that open now and did not before.
   bench/recall/recall.py missed [--find PATH] [--oracle DIR] [--words 40]
-        [--lines 12] [--shown] FILE...
+        [--lines 12] [--shown] [--stories] FILE...
       For one file at a time: the oracle's words that our text lacks, with
       both counts, and the oracle's lines that hold the first of them.
 
@@ -80,6 +85,7 @@ import collections
 import concurrent.futures
 import csv
 import hashlib
+import html.parser
 import io
 import os
 import re
@@ -297,6 +303,49 @@ def _csv_text(data):
     return "\n".join("\t".join(row) for row in rows) + "\n"
 
 
+class _HtmlText(html.parser.HTMLParser):
+    """The text of LibreOffice's HTML export: a line break at each block,
+    nothing from the head, scripts or styles, and no note reference marks
+    (the anchors of class sdfootnoteanc, sdendnoteanc, ...sym)."""
+    BLOCKS = {"p", "div", "br", "td", "th", "tr", "li", "dd", "dt", "h1", "h2", "h3", "h4",
+              "h5", "h6", "table", "ul", "ol", "pre", "blockquote", "hr", "center"}
+    SKIP = {"head", "script", "style", "title"}
+    MARKS = {"sdfootnoteanc", "sdendnoteanc", "sdfootnotesym", "sdendnotesym"}
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.parts = []
+        self.skip = 0
+        self.anchors = []  # for each open <a>: whether it is a note mark
+
+    def handle_starttag(self, tag, attrs):
+        if tag in self.SKIP:
+            self.skip += 1
+        elif tag == "a":
+            self.anchors.append(dict(attrs).get("class") in self.MARKS)
+        if tag in self.BLOCKS:
+            self.parts.append("\n")
+
+    def handle_endtag(self, tag):
+        if tag in self.SKIP and self.skip:
+            self.skip -= 1
+        elif tag == "a" and self.anchors:
+            self.anchors.pop()
+        if tag in self.BLOCKS:
+            self.parts.append("\n")
+
+    def handle_data(self, data):
+        if not self.skip and not any(self.anchors):
+            self.parts.append(data)
+
+
+def _html_text(data):
+    parser = _HtmlText()
+    parser.feed(data.decode("utf-8", "replace"))
+    parser.close()
+    return "".join(parser.parts)
+
+
 def _convert(oracle_dir, path, kind, timeout):
     """(ok, text, sheet names, reason) from LibreOffice."""
     if shutil.which("soffice") is None:
@@ -330,6 +379,18 @@ def _convert(oracle_dir, path, kind, timeout):
                 text = "".join(_csv_text(open(os.path.join(outdir, n), "rb").read())
                                for n in files)
                 return True, text, [s for s, _ in order], ""
+        if kind == "html":
+            outdir = os.path.join(tmp, "html")
+            rc, log = _soffice(oracle_dir, "html:HTML (StarWriter)", infile, outdir, timeout)
+            if rc is None:
+                return False, "", [], f"LibreOffice timed out after {timeout} s"
+            out = os.path.join(outdir, "in.html")
+            if os.path.exists(out) and os.path.getsize(out) >= _oracle_out_mb * 1024 * 1024:
+                return False, "", [], f"LibreOffice text over {_oracle_out_mb} MiB"
+            if os.path.exists(out):
+                return True, _html_text(open(out, "rb").read()), [], ""
+            lines = [l for l in log.splitlines() if "javaldx" not in l and l.strip()]
+            return False, "", [], "LibreOffice: " + (lines[-1] if lines else f"no output (exit {rc})")
         outdir = os.path.join(tmp, "txt")
         rc, log2 = _soffice(oracle_dir, "txt:Text (encoded):UTF8", infile, outdir, timeout)
         log += log2
@@ -357,8 +418,9 @@ def _read_as_bytes(text):
 
 def oracle_text(oracle_dir, path, kind, timeout):
     """Cached (ok, text, sheet names, reason) of `path`; `kind` is "txt"
-    (document text), "xls" (workbook, cells as shown) or "xlsv" (workbook,
-    cell values)."""
+    (document text), "html" (document text from its HTML export, all
+    stories), "xls" (workbook, cells as shown) or "xlsv" (workbook, cell
+    values)."""
     digest = hashlib.sha256(open(path, "rb").read()).hexdigest()
     entry = os.path.join(oracle_dir, digest[:2], f"{digest}-{kind}")
     status_file = os.path.join(entry, "status")
@@ -411,7 +473,7 @@ def measure(path, args, prog, config_home):
                                     config_home)
     row = {"path": path, "category": cat, "open": opened, "reason": reason,
            "oracle": "", "recall": None, "matched": 0, "total": 0, "ours": 0, "missed": [],
-           "shown": None, "text": None}
+           "shown": None, "text": None, "stories": None}
     if args.no_oracle:
         return row
     kind = "xlsv" if cat == "excel" else "txt"
@@ -432,6 +494,10 @@ def measure(path, args, prog, config_home):
         sok, stext, _, _ = oracle_text(args.oracle, path, "xls", args.lo_timeout)
         if sok:
             row["shown"] = recall_of(words(stext), uw)[0]
+    if cat == "word":
+        hok, htext, _, _ = oracle_text(args.oracle, path, "html", args.lo_timeout)
+        if hok:
+            row["stories"] = recall_of(words(htext), uw)[0]
     return row
 
 
@@ -444,7 +510,7 @@ def summarise(rows, threshold):
     cats = ["word", "text", "web", "excel"]
     lines.append(f"{'category':<10}{'files':>7}{'open':>7}{'fail':>7}{'both':>7}"
                  f"{'mean %':>9}{'words %':>9}{f'<{threshold:g}%':>7}{'shown %':>9}"
-                 f"{'text %':>9}")
+                 f"{'text %':>9}{'stories %':>11}")
     for cat in cats + ["all Word", "all"]:
         if cat == "all Word":
             sel = [r for r in rows if r["category"] != "excel"]
@@ -464,15 +530,19 @@ def summarise(rows, threshold):
         smean = sum(shown) / len(shown) if shown else None
         text = [r["text"] for r in both if r["text"] is not None]
         tmean = sum(text) / len(text) if text else None
+        stories = [r["stories"] for r in both if r["stories"] is not None]
+        hmean = sum(stories) / len(stories) if stories else None
         lines.append(f"{cat:<10}{len(sel):>7}{opened:>7}{len(sel) - opened:>7}{len(both):>7}"
                      f"{fmt_pct(mean):>9}{fmt_pct(micro):>9}{low:>7}{fmt_pct(smean):>9}"
-                     f"{fmt_pct(tmean):>9}")
+                     f"{fmt_pct(tmean):>9}{fmt_pct(hmean):>11}")
     lines.append("")
     lines.append("mean %: mean of the per-file recalls; words %: all matched words over all "
                  "oracle words; both: files that we and LibreOffice open, with at least one "
                  "oracle word; shown %: mean recall of workbooks against cells as shown "
                  "(number formats applied); text %: mean recall over the oracle's words that "
-                 "hold a letter (numbers set aside), over the files that have such words.")
+                 "hold a letter (numbers set aside), over the files that have such words; "
+                 "stories %: mean recall of Word and RTF documents against LibreOffice's HTML "
+                 "export (headers, footers and notes too, note marks left out).")
     exts = collections.defaultdict(lambda: [0, 0])
     for r in rows:
         e = os.path.splitext(r["path"])[1].lower() or "(none)"
@@ -543,13 +613,14 @@ def cmd_run(args):
                 f.write(("open" if r["open"] else "fail") + "\t" + r["path"] +
                         ("\t" + r["reason"] if r["reason"] else "") + "\n")
         with open(args.out + "-recall.tsv", "w", encoding="utf-8") as f:
-            f.write("category\topen\toracle\trecall%\tshown%\ttext%\tmatched\toracle_words\t"
+            f.write("category\topen\toracle\trecall%\tshown%\ttext%\tstories%\tmatched\t"
+                    "oracle_words\t"
                     "our_words\tpath\tmissed (word(oracle/ours))\n")
             for r in rows:
                 miss = " ".join(f"{w}({n}/{o})" for w, n, o in r["missed"])
                 f.write(f"{r['category']}\t{'open' if r['open'] else 'fail'}\t"
                         f"{r['oracle'] or '-'}\t{fmt_pct(r['recall'])}\t{fmt_pct(r['shown'])}\t"
-                        f"{fmt_pct(r['text'])}\t"
+                        f"{fmt_pct(r['text'])}\t{fmt_pct(r['stories'])}\t"
                         f"{r['matched']}\t"
                         f"{r['total']}\t{r['ours']}\t{r['path']}\t{miss}\n")
         with open(args.out + "-summary.txt", "w", encoding="utf-8") as f:
@@ -601,7 +672,10 @@ def cmd_missed(args):
             cat = category_of(path)
             opened, ours, reason = run_ours(prog, path, args.timeout, args.mem_mb, args.out_mb,
                                             config_home)
-            kind = ("xls" if args.shown else "xlsv") if cat == "excel" else "txt"
+            if cat == "excel":
+                kind = "xls" if args.shown else "xlsv"
+            else:
+                kind = "html" if args.stories and cat == "word" else "txt"
             ok, text, sheets, oreason = oracle_text(args.oracle, path, kind, args.lo_timeout)
             print(f"== {path}")
             if not opened or not ok:
@@ -669,6 +743,8 @@ def main():
     mis.add_argument("--lines", type=int, default=12)
     mis.add_argument("--shown", action="store_true",
                      help="compare a workbook with its cells as shown, not their values")
+    mis.add_argument("--stories", action="store_true",
+                     help="compare a document with LibreOffice's HTML export (all stories)")
 
     args = ap.parse_args()
     global _oracle_out_mb, _oracle_mem_mb
