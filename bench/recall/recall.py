@@ -66,7 +66,8 @@ Usage (from the repository root):
         [--threshold 95] [--skip-ext py,sh,md,cmake] FILE_OR_FOLDER...
       Writes OUT-opens.tsv (one line a file: open|fail, path, reason),
       OUT-recall.tsv (the table) and OUT-summary.txt, and prints the
-      summary. Folders are searched recursively.
+      summary. Folders are searched recursively. Files inside this
+      repository are listed by their path from its root.
   bench/recall/recall.py compare BEFORE-opens.tsv AFTER-opens.tsv
       Lists the files that opened before and fail now (exit status 1 if
       any) and the files that open now and did not before.
@@ -169,6 +170,14 @@ def category_of(path):
     if ext in ("htm", "html", "xhtml", "mht", "mhtml"):
         return "web"
     return "word"
+
+
+def shown_path(path):
+    """A file of the repository (the fixtures) is named from its root, so
+    that lists made in two work trees compare; others keep their full path."""
+    if path.startswith(REPO + os.sep):
+        return os.path.relpath(path, REPO)
+    return path
 
 
 def collect(paths, skip_exts=()):
@@ -590,6 +599,7 @@ def cmd_run(args):
 
     def work(i):
         rows[i] = measure(files[i], args, prog, config_home)
+        rows[i]["path"] = shown_path(files[i])
         with lock:
             done[0] += 1
             if not args.quiet:
