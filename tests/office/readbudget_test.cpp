@@ -127,6 +127,30 @@ TEST(ReadBudgetFiles, PartsSharingOneDeflatedBodyAreRefused)
     }
 }
 
+// A record listed twice under one name is one entry: lookups by name reach
+// the first, and nothing is inflated twice.
+TEST(ReadBudgetFiles, ARecordListedTwiceUnderOneNameIsNoOverlap)
+{
+    std::vector<hostilesize::ZipEntry> entries;
+    entries.push_back({"a.xml", hostilesize::WholeBody("<a>text</a>"), -1});
+    entries.push_back({"a.xml", hostilesize::Body{}, 0});
+    entries.push_back({"b.xml", hostilesize::Body{}, 0});
+    const std::string bytes = hostilesize::BuildZip(entries);
+    office::ZipPackage zip;
+    std::string error;
+    ASSERT_TRUE(zip.Open(View(bytes), error)) << error;
+    std::string xml;
+    // b.xml overlaps a.xml's data under another name: both are refused.
+    EXPECT_FALSE(zip.ReadEntry("b.xml", xml, error));
+    EXPECT_NE(error.find("shares its compressed data"), std::string::npos) << error;
+    entries.pop_back();
+    const std::string twice = hostilesize::BuildZip(entries);
+    office::ZipPackage again;
+    ASSERT_TRUE(again.Open(View(twice), error)) << error;
+    ASSERT_TRUE(again.ReadEntry("a.xml", xml, error)) << error;
+    EXPECT_EQ(xml, "<a>text</a>");
+}
+
 TEST(ReadBudgetFiles, ALargeDocumentWithinTheBudgetIsReadToItsEnd)
 {
     const std::string docx = hostilesize::SharedBodyDocx(8 * kMiB, false);
