@@ -91,10 +91,11 @@ bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error)
 {
     layout = DocxLayout{};
     std::string xml;
+    BudgetHold held;  // what `xml` costs while it is kept
     std::vector<DocxRelationship> rels;
     const std::string rootRels = RelationshipsPartOf("");
     if (package.HasEntry(rootRels)) {
-        if (!package.ReadEntry(rootRels, xml, error)) return false;
+        if (!package.ReadEntry(rootRels, xml, error, &held)) return false;
         if (!ParseRelationships(xml, "", rels, error)) {
             error = "package relationships: " + error;
             return false;
@@ -107,7 +108,7 @@ bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error)
         }
     }
     if (layout.mainPart.empty() && package.HasEntry("[Content_Types].xml")) {
-        if (!package.ReadEntry("[Content_Types].xml", xml, error)) return false;
+        if (!package.ReadEntry("[Content_Types].xml", xml, error, &held)) return false;
         ContentTypesReader types;
         if (types.Parse(xml, error) && !types.mainPart.empty() && package.HasEntry(types.mainPart))
             layout.mainPart = types.mainPart;
@@ -119,7 +120,7 @@ bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error)
 
     const std::string mainRels = RelationshipsPartOf(layout.mainPart);
     if (!package.HasEntry(mainRels)) return true;  // a document with a body only
-    if (!package.ReadEntry(mainRels, xml, error)) return false;
+    if (!package.ReadEntry(mainRels, xml, error, &held)) return false;
     if (!ParseRelationships(xml, layout.mainPart, rels, error)) {
         error = "document relationships: " + error;
         return false;

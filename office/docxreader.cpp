@@ -13,25 +13,45 @@ namespace office {
 
 namespace {
 
+// Makes room for `more` units in `text`; a string that moves to a larger
+// buffer holds its old copy too for a moment, and that is charged.
+bool Reserve(std::u16string& text, std::size_t more, ReadBudget* budget, std::string& error)
+{
+    if (text.capacity() - text.size() >= more) return true;
+    BudgetHold moving(budget);
+    if (!moving.TryAdd(std::uint64_t{text.size()} * 2)) {
+        error = moving.Refusal(std::uint64_t{text.size()} * 2, "the text of the document");
+        return false;
+    }
+    text.reserve(text.size() + more);
+    return true;
+}
+
 bool ReadPart(ZipPackage& package, const std::string& part, std::u16string& story, std::u16string& boxes,
-              std::string& error)
+              BudgetHold& texts, std::string& error)
 {
     std::string xml;
-    if (!package.ReadEntry(part, xml, error)) return false;
+    BudgetHold xmlHold;
+    if (!package.ReadEntry(part, xml, error, &xmlHold)) return false;
     // The text cannot have more characters than the part has bytes: room
     // for that many saves regrowing (and copying) a large story, and costs
-    // only address space until the text fills it.
-    if (story.empty()) story.reserve(xml.size());
-    DocxText reader(story, boxes);
+    // only address space until the text fills it; the text is charged as
+    // it is written.
+    if (!Reserve(story, xml.size(), texts.Budget(), error) || !Reserve(boxes, xml.size(), texts.Budget(), error))
+        return false;
+    DocxText reader(story, boxes, &texts);
     std::string xmlError;
     if (reader.Parse(xml, xmlError)) return true;
-    if (!xmlError.empty()) error = "part '" + part + "': " + xmlError;
+    // A refusal for size names what it refused already and comes first, as
+    // the kind of error it is.
+    if (xmlError.rfind("too large:", 0) == 0) error = xmlError;
+    else if (!xmlError.empty()) error = "part '" + part + "': " + xmlError;
     return false;
 }
 
 }  // namespace
 
-bool ReadDocx(ByteView bytes, WordContent& out, std::string& error)
+bool ReadDocx(ByteView bytes, WordContent& out, std::string& error, ReadBudget* budget)
 {
     out.stories.clear();
     if (IsCompoundFile(bytes)) {
@@ -43,21 +63,22 @@ bool ReadDocx(ByteView bytes, WordContent& out, std::string& error)
             error = "not an Office Open XML package (a compound file)";
         return false;
     }
-    ZipPackage package;
+    ZipPackage package(budget);
     if (!package.Open(bytes, error)) return false;
     DocxLayout layout;
     if (!FindDocxLayout(package, layout, error)) return false;
 
     std::u16string main, footnotes, headers, comments, endnotes, boxes, headerBoxes;
-    if (!ReadPart(package, layout.mainPart, main, boxes, error)) return false;
+    BudgetHold texts(budget);
+    if (!ReadPart(package, layout.mainPart, main, boxes, texts, error)) return false;
     for (const DocxPart& part : layout.parts) {
         bool ok = true;
         switch (part.kind) {
         case DocxPartKind::Header:
-        case DocxPartKind::Footer: ok = ReadPart(package, part.name, headers, headerBoxes, error); break;
-        case DocxPartKind::Footnotes: ok = ReadPart(package, part.name, footnotes, boxes, error); break;
-        case DocxPartKind::Endnotes: ok = ReadPart(package, part.name, endnotes, boxes, error); break;
-        case DocxPartKind::Comments: ok = ReadPart(package, part.name, comments, boxes, error); break;
+        case DocxPartKind::Footer: ok = ReadPart(package, part.name, headers, headerBoxes, texts, error); break;
+        case DocxPartKind::Footnotes: ok = ReadPart(package, part.name, footnotes, boxes, texts, error); break;
+        case DocxPartKind::Endnotes: ok = ReadPart(package, part.name, endnotes, boxes, texts, error); break;
+        case DocxPartKind::Comments: ok = ReadPart(package, part.name, comments, boxes, texts, error); break;
         }
         if (!ok) return false;
     }
@@ -73,6 +94,11 @@ bool ReadDocx(ByteView bytes, WordContent& out, std::string& error)
     add(StoryKind::TextBoxes, boxes);
     add(StoryKind::HeaderTextBoxes, headerBoxes);
     return true;
+}
+
+bool ReadDocx(ByteView bytes, WordContent& out, std::string& error)
+{
+    return ReadDocx(bytes, out, error, nullptr);
 }
 
 }  // namespace office

@@ -1,6 +1,7 @@
 // Office Open XML word-processing packages (.docx, .docm, .dotx, .dotm).
 #pragma once
 
+#include "office/readbudget.h"
 #include "office/wordcontent.h"
 
 #include <string>
@@ -8,7 +9,11 @@
 namespace office {
 
 // `bytes` is the whole zip package. False with a reason on a damaged
-// package, one that breaks a safety limit, or one without a main document.
+// package, one that breaks a safety limit or `budget` ("too large: ..."),
+// or one without a main document. Throws platform::OperationCancelled when
+// the search is stopped.
+bool ReadDocx(ByteView bytes, WordContent& out, std::string& error, ReadBudget* budget);
+// The same without a budget.
 bool ReadDocx(ByteView bytes, WordContent& out, std::string& error);
 
 }  // namespace office

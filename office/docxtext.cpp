@@ -58,14 +58,23 @@ bool SkippedWordElement(std::string_view local)
 
 }  // namespace
 
-DocxText::DocxText(std::u16string& story, std::u16string& boxes) : m_boxes(&boxes)
+DocxText::DocxText(std::u16string& story, std::u16string& boxes, BudgetHold* hold)
+    : m_boxes(&boxes), m_hold(hold), m_heldBefore(hold != nullptr ? hold->Bytes() : 0)
 {
     m_targets.push_back(&story);
 }
 
+bool DocxText::Room(std::size_t units)
+{
+    m_units += units;
+    if (m_hold == nullptr || m_hold->TryCover(m_heldBefore + m_units * 2)) return true;
+    Stop(m_hold->Refusal(m_heldBefore + m_units * 2, "the text of the document"));
+    return false;
+}
+
 void DocxText::Emit(char16_t c)
 {
-    if (!Suppressed()) Out().push_back(c);
+    if (!Suppressed() && Room(1)) Out().push_back(c);
 }
 
 void DocxText::FieldChar(const char* type)
@@ -146,6 +155,7 @@ void DocxText::StartWordElement(std::string_view local, const XmlAttributes& att
 
 void DocxText::StartElement(const XmlName& name, const XmlAttributes& attrs)
 {
+    m_stop();
     El kind = El::Other;
     m_stack.push_back(kind);
     if (m_skipFrom != 0) return;
@@ -201,7 +211,11 @@ void DocxText::EndElement(const XmlName&)
 void DocxText::CharacterData(std::string_view text)
 {
     if (m_skipFrom != 0 || m_stack.empty() || m_stack.back() != El::Text || Suppressed()) return;
+    // No more units than bytes; the exact count is settled by the next charge.
+    const std::size_t before = Out().size();
+    if (!Room(text.size())) return;
     AppendUtf8AsUtf16(Out(), text);
+    m_units -= text.size() - (Out().size() - before);
 }
 
 }  // namespace office

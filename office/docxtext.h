@@ -6,7 +6,9 @@
 // boxes go to their own story.
 #pragma once
 
+#include "office/readbudget.h"
 #include "office/xmlsax.h"
+#include "platform/cancellation.h"
 
 #include <string>
 #include <vector>
@@ -16,7 +18,12 @@ namespace office {
 class DocxText : public XmlSax {
 public:
     // Text of the part goes to `story`, text of its text boxes to `boxes`.
-    DocxText(std::u16string& story, std::u16string& boxes);
+    // With a hold, the text is charged to it as it grows (two bytes a
+    // unit, on top of what the hold has now), and the parse stops with the
+    // refusal when the budget has no more room. The caller reserves room
+    // for the text (it has at most as many units as the part has bytes),
+    // so the strings never move while they grow.
+    DocxText(std::u16string& story, std::u16string& boxes, BudgetHold* hold = nullptr);
 
 protected:
     void StartElement(const XmlName& name, const XmlAttributes& attrs) override;
@@ -32,6 +39,8 @@ private:
     void SkipSubtree() { m_skipFrom = Depth(); }
     void StartWordElement(std::string_view local, const XmlAttributes& attrs, El& kind);
     void FieldChar(const char* type);
+    // False (and the parse stopped) when `units` more cannot be charged.
+    bool Room(std::size_t units);
 
     std::vector<std::u16string*> m_targets;
     std::u16string* m_boxes;
@@ -41,6 +50,10 @@ private:
     std::size_t m_instructions = 0;
     std::size_t m_fieldOverflow = 0;
     std::size_t m_skipFrom = 0;           // depth whose subtree is skipped; 0 = none
+    BudgetHold* m_hold;
+    std::uint64_t m_heldBefore = 0;
+    std::uint64_t m_units = 0;            // units written so far
+    platform::StopCheck m_stop;
 };
 
 }  // namespace office

@@ -103,7 +103,12 @@ HRESULT CExcelWorkbooks::Open(const CDispArgs& args, UINT maxArgs, VARIANT* resu
     }
     auto model = std::make_shared<Workbook>();
     std::string error;
-    if (!LoadWorkbook(WideToAnsi(path), *model, error)) {
+    // One memory budget for everything this file costs to read, shared by
+    // the sheets read side by side.
+    ReadBudget budget;
+    WorkbookLimits limits;
+    limits.budget = &budget;
+    if (!LoadWorkbook(WideToAnsi(path), *model, error, limits)) {
         std::u16string message = u"'" + path + u"' could not be opened: " + Utf8ToUtf16(error);
         return ReportError(info, u"Excel", message, E_FAIL);
     }

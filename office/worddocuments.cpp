@@ -58,7 +58,9 @@ HRESULT WordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, E
     const std::string path = WideToAnsi(widePath);
     WordContent content;
     std::string error;
-    if (path.empty() || !LoadWordFile(path, content, error)) {
+    // One memory budget for everything this file costs to read.
+    ReadBudget budget;
+    if (path.empty() || !LoadWordFile(path, content, error, &budget)) {
         if (path.empty()) error = "no file name";
         return ReportError(info, u"Microsoft Word",
                            u"Word was unable to read this document. It may be corrupt. (" + Utf8ToUtf16(error) + u")");

@@ -10,6 +10,7 @@
 #include "office/textreader.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace office {
@@ -40,22 +41,30 @@ WordFileName WordFileNameOf(std::string_view path)
     return WordFileName::WebPage;
 }
 
-bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordFileName name)
+bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordFileName name, ReadBudget* budget)
 {
     out.stories.clear();
-    if (IsCompoundFile(bytes)) return ReadWordBinary(bytes, out, error);
-    // A local file header, or the end record of an empty archive.
-    if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "PK\x05\x06")) return ReadDocx(bytes, out, error);
-    if (StartsWith(bytes, "{\\rtf")) return ReadRtf(bytes, out, error);
-    if (name == WordFileName::WebPage || LooksLikeHtml(bytes)) return ReadHtml(bytes, out, error);
-    return ReadText(bytes, out, error);
+    std::unique_ptr<ReadBudget> own;
+    if (budget == nullptr) budget = (own = std::make_unique<ReadBudget>()).get();
+    try {
+        if (IsCompoundFile(bytes)) return ReadWordBinary(bytes, out, error);
+        // A local file header, or the end record of an empty archive.
+        if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "PK\x05\x06")) return ReadDocx(bytes, out, error, budget);
+        if (StartsWith(bytes, "{\\rtf")) return ReadRtf(bytes, out, error);
+        if (name == WordFileName::WebPage || LooksLikeHtml(bytes)) return ReadHtml(bytes, out, error);
+        return ReadText(bytes, out, error, budget);
+    } catch (const ReadBudgetExceeded& e) {
+        out.stories.clear();
+        error = e.what();
+        return false;
+    }
 }
 
-bool LoadWordFile(const std::string& path, WordContent& out, std::string& error)
+bool LoadWordFile(const std::string& path, WordContent& out, std::string& error, ReadBudget* budget)
 {
     std::vector<std::uint8_t> bytes;
     if (!ReadFileBytes(path, bytes, error)) return false;
-    return LoadWordContent(ByteView(bytes.data(), bytes.size()), out, error, WordFileNameOf(path));
+    return LoadWordContent(ByteView(bytes.data(), bytes.size()), out, error, WordFileNameOf(path), budget);
 }
 
 }  // namespace office

@@ -6,6 +6,7 @@
 // web page is one even when its markup has no html, head or body tag.
 #pragma once
 
+#include "office/readbudget.h"
 #include "office/wordcontent.h"
 
 #include <string>
@@ -24,9 +25,15 @@ enum class WordFileName {
 // (without regard to case); such names are web pages.
 WordFileName WordFileNameOf(std::string_view path);
 
-bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordFileName name = WordFileName::Any);
+// What a file costs to read is charged to `budget`, one per opened file; a
+// file beyond it fails with "too large: ...". Without one, the call makes
+// its own of the default size. Throws platform::OperationCancelled when the
+// search is stopped.
+bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordFileName name = WordFileName::Any,
+                     ReadBudget* budget = nullptr);
 
-// Reads the file (read-only) and loads it.
-bool LoadWordFile(const std::string& path, WordContent& out, std::string& error);
+// Reads the file (read-only) and loads it. The file's bytes are let go as
+// soon as its text is read.
+bool LoadWordFile(const std::string& path, WordContent& out, std::string& error, ReadBudget* budget = nullptr);
 
 }  // namespace office

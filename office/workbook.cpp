@@ -2,10 +2,13 @@
 #include "office/workbook.h"
 
 #include "office/cellformat.h"
+#include "platform/cancellation.h"
+#include "platform/codepage.h"
 
 #include <algorithm>
 #include <array>
 #include <iterator>
+#include <utility>
 
 namespace office {
 
@@ -27,6 +30,14 @@ constexpr std::array<ErrorName, 7> kErrors{{
 }};
 
 const std::u16string kEmpty;
+
+// What a pooled text costs: its string object, and its characters when they
+// do not fit in the object itself.
+std::uint64_t TextBytes(const std::u16string& text)
+{
+    constexpr std::size_t kInPlace = 16 / sizeof(char16_t) - 1;
+    return sizeof(std::u16string) + (text.capacity() > kInPlace ? (text.capacity() + 1) * sizeof(char16_t) : 0);
+}
 
 }  // namespace
 
@@ -56,7 +67,23 @@ std::size_t Workbook::CellCount() const
     return n;
 }
 
-WorkbookBuilder::WorkbookBuilder(const WorkbookLimits& limits) : m_limits(limits) {}
+WorkbookBuilder::WorkbookBuilder(const WorkbookLimits& limits) : m_limits(limits), m_hold(limits.budget) {}
+
+bool WorkbookBuilder::Charge(std::uint64_t bytes, std::uint64_t moving, const char* what)
+{
+    if (m_hold.TryCover(m_charged + bytes + moving)) {
+        m_charged += bytes;
+        return true;
+    }
+    Fail(m_hold.Refusal(m_charged + bytes + moving, what + SheetLabel()));
+    return false;
+}
+
+std::string WorkbookBuilder::SheetLabel() const
+{
+    if (m_current >= m_book.sheets.size()) return {};
+    return " of sheet '" + Utf16ToUtf8(m_book.sheets[m_current].name) + "'";
+}
 
 void WorkbookBuilder::Fail(const std::string& why)
 {
@@ -86,9 +113,13 @@ std::uint32_t WorkbookBuilder::AddText(std::u16string text)
         Fail("too much text");
         return kNoText;
     }
+    auto& texts = m_book.m_texts;
+    const std::uint64_t moving = texts.size() == texts.capacity() ? texts.size() * sizeof(std::u16string) : 0;
+    if (!Charge(TextBytes(text), moving, "the texts")) return kNoText;
     m_textUnits += text.size();
-    m_book.m_texts.push_back(std::move(text));
-    return static_cast<std::uint32_t>(m_textBase + m_book.m_texts.size() - 1);
+    texts.push_back(std::move(text));
+    if (moving != 0) Moved();
+    return static_cast<std::uint32_t>(m_textBase + texts.size() - 1);
 }
 
 bool WorkbookBuilder::AddCell(const Cell& cell, std::size_t* position)
@@ -107,7 +138,10 @@ bool WorkbookBuilder::AddCell(const Cell& cell, std::size_t* position)
         return false;
     }
     auto& cells = m_book.sheets[m_current].cells;
+    const std::uint64_t moving = cells.size() == cells.capacity() ? cells.size() * sizeof(Cell) : 0;
+    if (!Charge(sizeof(Cell), moving, "the cells")) return false;
     cells.push_back(cell);
+    if (moving != 0) Moved();
     ++m_cells;
     if (position != nullptr) *position = cells.size() - 1;
     return true;
@@ -205,16 +239,29 @@ bool WorkbookBuilder::Append(WorkbookBuilder&& part)
     const auto renumber = [&](std::uint32_t& index) {
         if (index != kNoText && index >= part.m_textBase) index = static_cast<std::uint32_t>(index - part.m_textBase + base);
     };
+    // The part's cells and texts become this builder's, and so does their
+    // charge; the pool's larger buffer is charged while the old one lives.
+    auto& texts = m_book.m_texts;
+    const std::size_t added = part.m_book.m_texts.size();
+    const std::uint64_t moving =
+        (texts.capacity() - texts.size() < added ? texts.size() + added : added) * sizeof(std::u16string);
+    if (!Charge(0, moving, "the texts")) return false;
+    m_hold.Absorb(part.m_hold);
+    m_charged += std::exchange(part.m_charged, 0);
+    platform::StopCheck stop;
     for (Sheet& sheet : part.m_book.sheets) {
         for (Cell& cell : sheet.cells) {
+            stop();
             renumber(cell.text);
             renumber(cell.formula);
             renumber(cell.shown);
         }
         m_book.sheets.push_back(std::move(sheet));
     }
-    m_book.m_texts.insert(m_book.m_texts.end(), std::make_move_iterator(part.m_book.m_texts.begin()),
-                          std::make_move_iterator(part.m_book.m_texts.end()));
+    texts.insert(texts.end(), std::make_move_iterator(part.m_book.m_texts.begin()),
+                 std::make_move_iterator(part.m_book.m_texts.end()));
+    std::vector<std::u16string>().swap(part.m_book.m_texts);
+    Moved();
     m_cells += cells;
     m_textUnits += units;
     if (!m_book.sheets.empty()) m_current = m_book.sheets.size() - 1;
@@ -223,23 +270,37 @@ bool WorkbookBuilder::Append(WorkbookBuilder&& part)
 
 Workbook WorkbookBuilder::Finish()
 {
-    for (auto& sheet : m_book.sheets) {
-        auto& cells = sheet.cells;
+    platform::StopCheck stop;
+    for (std::size_t index = 0; index < m_book.sheets.size(); ++index) {
+        m_current = index;
+        auto& cells = m_book.sheets[index].cells;
         // Stable so that of two records for one cell the later one wins.
-        // Writers store cells in order, so the sort is usually skipped.
+        // Writers store cells in order, so the sort is usually skipped; when
+        // it is not, its buffer of up to one copy of the cells is charged.
         const auto before = [](const Cell& a, const Cell& b) {
             return a.row != b.row ? a.row < b.row : a.column < b.column;
         };
-        if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
+        if (!std::is_sorted(cells.begin(), cells.end(), before)) {
+            platform::ThrowIfStopRequested();
+            BudgetHold buffer(m_limits.budget);
+            buffer.Add(cells.size() * sizeof(Cell), "sorting the cells" + SheetLabel());
+            std::stable_sort(cells.begin(), cells.end(), before);
+        }
         std::size_t out = 0;
         for (std::size_t i = 0; i < cells.size(); ++i) {
+            stop();
             if (out > 0 && cells[out - 1].row == cells[i].row && cells[out - 1].column == cells[i].column)
                 cells[out - 1] = cells[i];
             else
                 cells[out++] = cells[i];
         }
         cells.resize(out);
-        cells.shrink_to_fit();
+        if (cells.capacity() != cells.size()) {
+            // The smaller copy is made before the larger one goes.
+            BudgetHold copy(m_limits.budget);
+            copy.Add(cells.size() * sizeof(Cell), "the cells" + SheetLabel());
+            cells.shrink_to_fit();
+        }
     }
     // Shown texts of non-text cells go into the pool once per cell; a text
     // cell shows its own text. Reserving first spares the pool's growth
@@ -249,16 +310,25 @@ Workbook WorkbookBuilder::Finish()
     std::size_t shownTexts = 0;
     for (const auto& sheet : m_book.sheets)
         for (const auto& cell : sheet.cells) shownTexts += cell.kind == CellKind::Text || cell.shown != kNoText ? 0 : 1;
-    m_book.m_texts.reserve(m_book.m_texts.size() + shownTexts);
-    for (auto& sheet : m_book.sheets) {
-        for (auto& cell : sheet.cells) {
+    auto& texts = m_book.m_texts;
+    if (!Charge(shownTexts * sizeof(std::u16string), texts.size() * sizeof(std::u16string), "the shown values"))
+        throw ReadBudgetExceeded(m_error);
+    texts.reserve(texts.size() + shownTexts);
+    Moved();
+    for (std::size_t index = 0; index < m_book.sheets.size(); ++index) {
+        m_current = index;
+        for (auto& cell : m_book.sheets[index].cells) {
+            stop();
             if (cell.kind == CellKind::Text) {
                 cell.shown = cell.text;
                 continue;
             }
             if (cell.shown != kNoText) continue;
-            cell.shown = static_cast<std::uint32_t>(m_textBase + m_book.m_texts.size());
-            m_book.m_texts.push_back(ShownValue(cell, m_book.date1904));
+            std::u16string shown = ShownValue(cell, m_book.date1904);
+            // The string object was charged with the reserve.
+            if (!Charge(TextBytes(shown) - sizeof(std::u16string), 0, "the shown values")) throw ReadBudgetExceeded(m_error);
+            cell.shown = static_cast<std::uint32_t>(m_textBase + texts.size());
+            texts.push_back(std::move(shown));
         }
     }
     return std::move(m_book);

@@ -7,8 +7,11 @@
 // Cells are stored only where the file has them, and all texts live in one
 // pool indexed by number, so memory follows the cells present and never a
 // sheet's declared dimensions. Every reader builds the model through
-// WorkbookBuilder, which enforces the caps on cells and text.
+// WorkbookBuilder, which enforces the caps on cells and text and charges
+// what the model costs to the file's memory budget before it grows.
 #pragma once
+
+#include "office/readbudget.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -59,6 +62,9 @@ struct WorkbookLimits {
     std::size_t maxCells = 20'000'000;
     std::size_t maxTextUnits = std::size_t{256} * 1024 * 1024;  // UTF-16 units in the pool
     std::size_t maxSheets = 4096;
+    // The opened file's memory budget, shared by every part of a builder
+    // (not owned); none: only the caps above apply.
+    ReadBudget* budget = nullptr;
 };
 
 class Workbook {
@@ -112,7 +118,9 @@ public:
     void Fail(const std::string& why);
 
     // Sorts each sheet's cells, keeps the last of duplicate cells, computes
-    // every cell's shown text, and hands the model over.
+    // every cell's shown text, and hands the model over. Throws
+    // ReadBudgetExceeded when the shown texts pass the budget, and
+    // platform::OperationCancelled when the search is stopped.
     Workbook Finish();
 
     // A builder for more sheets of this workbook that another thread may
@@ -126,7 +134,17 @@ public:
     // breaks a limit.
     bool Append(WorkbookBuilder&& part);
 
+    // What this builder has charged to the budget.
+    std::uint64_t ChargedBytes() const { return m_charged; }
+
 private:
+    // Charges `bytes` that stay, plus `moving` bytes of an old buffer that
+    // lives on while its contents move to a larger one; fails the builder
+    // with the refusal when the budget has no room.
+    bool Charge(std::uint64_t bytes, std::uint64_t moving, const char* what);
+    void Moved() { m_hold.ShrinkTo(m_charged); }
+    std::string SheetLabel() const;
+
     WorkbookLimits m_limits;
     Workbook m_book;
     std::size_t m_current = 0;
@@ -138,6 +156,9 @@ private:
     std::uint32_t m_textBase = 0;
     std::size_t m_cellsBefore = 0;
     std::size_t m_textUnitsBefore = 0;
+    // Memory of the cells and texts held here, and its charge.
+    std::uint64_t m_charged = 0;
+    BudgetHold m_hold;
 };
 
 // Excel's error texts for BIFF error codes ("#DIV/0!"); empty for an

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <memory>
 
 namespace office {
 
@@ -76,8 +77,10 @@ WorkbookKind DetectWorkbookKind(ByteView bytes)
     return WorkbookKind::DelimitedText;
 }
 
-bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook& out, std::string& error,
-                       const WorkbookLimits& limits)
+namespace {
+
+bool LoadByKind(ByteView bytes, const std::u16string& sheetName, Workbook& out, std::string& error,
+                const WorkbookLimits& limits)
 {
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     switch (DetectWorkbookKind(bytes)) {
@@ -106,6 +109,25 @@ bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook
     }
     error = "not a workbook";
     return false;
+}
+
+}  // namespace
+
+bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook& out, std::string& error,
+                       const WorkbookLimits& given)
+{
+    // Every workbook is read against a budget: the caller's, or one of the
+    // default size for this call.
+    WorkbookLimits limits = given;
+    std::unique_ptr<ReadBudget> own;
+    if (limits.budget == nullptr) limits.budget = (own = std::make_unique<ReadBudget>()).get();
+    try {
+        return LoadByKind(bytes, sheetName, out, error, limits);
+    } catch (const ReadBudgetExceeded& e) {
+        out = Workbook{};
+        error = e.what();
+        return false;
+    }
 }
 
 bool LoadWorkbook(const std::string& path, Workbook& out, std::string& error, const WorkbookLimits& limits)

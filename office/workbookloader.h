@@ -18,7 +18,11 @@ enum class WorkbookKind { Biff, OldBiff, OpenXml, Xml2003, Html, DelimitedText, 
 WorkbookKind DetectWorkbookKind(ByteView bytes);
 
 // `sheetName` names the single sheet of a text workbook or of an Excel 2 to
-// 4 worksheet file (Excel uses the file's base name).
+// 4 worksheet file (Excel uses the file's base name). What the workbook
+// costs to read is charged to `limits.budget`, one per opened file (without
+// one, the call makes its own of the default size); a workbook beyond it
+// fails with "too large: ...". Throws platform::OperationCancelled when the
+// search is stopped.
 bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook& out, std::string& error,
                        const WorkbookLimits& limits = {});
 

@@ -4,13 +4,17 @@
 #include "office/cellformat.h"
 #include "office/xmlsax.h"
 #include "office/zippackage.h"
+#include "platform/cancellation.h"
 #include "platform/codepage.h"
 
+#include <atomic>
 #include <charconv>
 #include <deque>
 #include <future>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <system_error>
 
 namespace office {
@@ -145,6 +149,7 @@ public:
 protected:
     void StartElement(const XmlName& name, const XmlAttributes&) override
     {
+        m_stop();
         if (name.local == "si") {
             m_inItem = true;
             m_text.clear();
@@ -174,6 +179,7 @@ protected:
 private:
     WorkbookBuilder& m_builder;
     std::vector<std::uint32_t>& m_table;
+    platform::StopCheck m_stop;
     std::string m_text;
     bool m_inItem = false;
     bool m_inText = false;
@@ -254,17 +260,27 @@ CellType TypeOf(std::string_view t)
     return CellType::Number;
 }
 
+// Runs on a thread of its own, beside the parser of another sheet: it looks
+// at the stop request and at `abandon`, set when the other sheet has failed
+// and this one's work would be thrown away.
 class SheetParser : public XmlSax {
 public:
     SheetParser(WorkbookBuilder& builder, const std::vector<std::uint32_t>& strings,
-                const std::vector<NumberStyle>& styles)
-        : m_builder(builder), m_strings(strings), m_styles(styles)
+                const std::vector<NumberStyle>& styles, const std::atomic<bool>* abandon = nullptr)
+        : m_builder(builder), m_strings(strings), m_styles(styles), m_abandon(abandon)
     {
     }
 
 protected:
     void StartElement(const XmlName& name, const XmlAttributes& attrs) override
     {
+        if (++m_elements % 4096 == 0) {
+            platform::ThrowIfStopRequested();
+            if (m_abandon != nullptr && m_abandon->load()) {
+                Stop("abandoned");
+                return;
+            }
+        }
         const std::string_view local = name.local;
         if (local == "row") {
             const char* r = attrs.Get("", "r");
@@ -396,6 +412,8 @@ private:
     WorkbookBuilder& m_builder;
     const std::vector<std::uint32_t>& m_strings;
     const std::vector<NumberStyle>& m_styles;
+    const std::atomic<bool>* m_abandon;
+    std::uint32_t m_elements = 0;
     std::uint32_t m_row = 0;
     bool m_rowSeen = false;
     std::uint32_t m_nextColumn = 0;
@@ -420,7 +438,8 @@ bool ReadRels(ZipPackage& zip, const std::string& part, std::map<std::string, Re
     const std::string relsPart = RelationshipsPartOf(part);
     if (!zip.HasEntry(relsPart)) return true;
     std::string xml;
-    if (!zip.ReadEntry(relsPart, xml, error)) return false;
+    BudgetHold held;
+    if (!zip.ReadEntry(relsPart, xml, error, &held)) return false;
     RelsParser parser;
     if (!parser.Parse(xml, error)) return false;
     rels = std::move(parser.rels);
@@ -431,7 +450,8 @@ bool ReadRels(ZipPackage& zip, const std::string& part, std::map<std::string, Re
 bool ParsePart(ZipPackage& zip, const std::string& part, XmlSax& parser, std::string& error)
 {
     std::string xml;
-    return zip.ReadEntry(part, xml, error) && parser.Parse(xml, error);
+    BudgetHold held;
+    return zip.ReadEntry(part, xml, error, &held) && parser.Parse(xml, error);
 }
 
 }  // namespace
@@ -440,7 +460,7 @@ XlsxReader::XlsxReader(const WorkbookLimits& limits) : m_limits(limits) {}
 
 bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
 {
-    ZipPackage zip;
+    ZipPackage zip(m_limits.budget);
     if (!zip.Open(bytes, error)) return false;
     // The workbook part, from the package relationships.
     std::map<std::string, Relationship> rootRels;
@@ -454,9 +474,12 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
         return false;
     }
     std::string xml;
-    if (!zip.ReadEntry(workbookPart, xml, error)) return false;
+    BudgetHold xmlHold;
+    if (!zip.ReadEntry(workbookPart, xml, error, &xmlHold)) return false;
     WorkbookParser wbParser;
     if (!wbParser.Parse(xml, error)) return false;
+    std::string().swap(xml);
+    xmlHold.Reset();
     std::map<std::string, Relationship> rels;
     if (!ReadRels(zip, workbookPart, rels, error)) return false;
 
@@ -479,23 +502,43 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
     // Sheets are parsed two at a time, each into a part of the builder on a
     // thread of its own, and the parts are appended in sheet order; the
     // package is only ever read here. At most two parts (and their XML) are
-    // held at once, and every running thread is joined before Read returns,
-    // however it returns.
+    // held at once, both charged to the one budget as they grow, and every
+    // running thread is joined before Read returns, however it returns. An
+    // exception in a thread (the stop request) comes back through its
+    // future; a part that fails makes the other give up, and its own reason
+    // is the one reported.
     struct SheetJob {
         std::unique_ptr<WorkbookBuilder> part;
         std::string xml;
+        BudgetHold xmlHold;
         std::string error;
         std::future<bool> done;
     };
+    std::atomic<bool> abandon{false};
+    std::mutex firstErrorLock;
+    std::string firstError;
     std::deque<std::unique_ptr<SheetJob>> running;
+    // A part is parsed for one sheet only: several sheets pointing at one
+    // large part would multiply its cost by their number.
+    std::set<std::string> sheetParts;
     const auto appendOldest = [&]() -> bool {
         std::unique_ptr<SheetJob> job = std::move(running.front());
         running.pop_front();
-        if (!job->done.get()) {
-            error = job->error;
+        bool parsed = false;
+        try {
+            parsed = job->done.get();
+        } catch (...) {
+            abandon = true;
+            throw;
+        }
+        if (!parsed) {
+            const std::lock_guard<std::mutex> lock(firstErrorLock);
+            error = firstError.empty() ? job->error : firstError;
             return false;
         }
-        return builder.Append(std::move(*job->part));
+        if (builder.Append(std::move(*job->part))) return true;
+        abandon = true;
+        return false;
     };
     for (const SheetRef& ref : wbParser.sheets) {
         const auto it = rels.find(ref.relId);
@@ -506,15 +549,40 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
         job->part = std::make_unique<WorkbookBuilder>(builder.Part());
         job->part->AddSheet(ref.name, ref.visibility);
         const std::string part = ResolvePartTarget(workbookPart, it->second.target);
+        std::string partKey = part;  // part names compare without regard to ASCII case
+        for (char& ch : partKey) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
+        if (!part.empty() && zip.HasEntry(part) && !sheetParts.insert(std::move(partKey)).second) {
+            error = "damaged workbook: two sheets share part '" + part + "'";
+            abandon = true;
+            return false;
+        }
         if (part.empty() || !zip.HasEntry(part)) {
             // An empty sheet.
             job->done = std::async(std::launch::deferred, [] { return true; });
         } else {
-            if (!zip.ReadEntry(part, job->xml, error)) return false;
-            const auto parse = [j = job.get(), &strings, &styles] {
-                SheetParser parser(*j->part, strings, styles);
-                const bool ok = parser.Parse(j->xml, j->error);
+            if (!zip.ReadEntry(part, job->xml, error, &job->xmlHold)) {
+                abandon = true;
+                return false;
+            }
+            const auto parse = [j = job.get(), &strings, &styles, &abandon, &firstErrorLock, &firstError] {
+                SheetParser parser(*j->part, strings, styles, &abandon);
+                bool ok = false;
+                try {
+                    ok = parser.Parse(j->xml, j->error);
+                } catch (...) {
+                    abandon = true;
+                    throw;
+                }
                 std::string().swap(j->xml);
+                j->xmlHold.Reset();
+                if (!ok) {
+                    // The reason goes down before the other part is told to
+                    // give up, so the reason it gives up for is never the one
+                    // reported.
+                    const std::lock_guard<std::mutex> lock(firstErrorLock);
+                    if (firstError.empty() && !abandon.load()) firstError = j->error;
+                    abandon = true;
+                }
                 return ok;
             };
             try {

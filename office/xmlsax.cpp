@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <utility>
 #include <vector>
 
 namespace office {
@@ -46,6 +48,26 @@ struct XmlSax::Impl final : XmlScanSink {
     std::string stopReason;
     bool finished = false;
     std::vector<XmlAttribute> attributes;  // expat's, resolved
+    // An exception from a callback under expat: it must not unwind through
+    // expat's C frames, so it is kept, the parse halted, and it is thrown
+    // again once XML_Parse has returned.
+    std::exception_ptr pending;
+
+    template <typename F>
+    void Guarded(F&& f)
+    {
+        try {
+            f();
+        } catch (...) {
+            pending = std::current_exception();
+            Halt("stopped by an exception");
+        }
+    }
+
+    void RethrowPending()
+    {
+        if (pending) std::rethrow_exception(std::exchange(pending, nullptr));
+    }
 
     ~Impl()
     {
@@ -124,20 +146,24 @@ struct XmlSax::Impl final : XmlScanSink {
     {
         auto* self = static_cast<Impl*>(user);
         if (self->m_stopped) return;
-        self->attributes.clear();
-        for (std::size_t i = 0; atts != nullptr && atts[i] != nullptr && atts[i + 1] != nullptr; i += 2)
-            self->attributes.push_back({SplitName(atts[i]), atts[i + 1], std::strlen(atts[i + 1])});
-        self->Start(SplitName(name), XmlAttributes(self->attributes.data(), self->attributes.size()));
+        self->Guarded([&] {
+            self->attributes.clear();
+            for (std::size_t i = 0; atts != nullptr && atts[i] != nullptr && atts[i + 1] != nullptr; i += 2)
+                self->attributes.push_back({SplitName(atts[i]), atts[i + 1], std::strlen(atts[i + 1])});
+            self->Start(SplitName(name), XmlAttributes(self->attributes.data(), self->attributes.size()));
+        });
     }
 
     static void XMLCALL OnEnd(void* user, const XML_Char* name)
     {
-        static_cast<Impl*>(user)->End(SplitName(name));
+        auto* self = static_cast<Impl*>(user);
+        self->Guarded([&] { self->End(SplitName(name)); });
     }
 
     static void XMLCALL OnText(void* user, const XML_Char* s, int len)
     {
-        if (len > 0) static_cast<Impl*>(user)->Text(std::string_view(s, static_cast<std::size_t>(len)));
+        auto* self = static_cast<Impl*>(user);
+        if (len > 0) self->Guarded([&] { self->Text(std::string_view(s, static_cast<std::size_t>(len))); });
     }
 
     static void XMLCALL OnDoctype(void* user, const XML_Char*, const XML_Char*, const XML_Char*, int)
@@ -184,9 +210,12 @@ bool XmlSax::Parse(std::string_view document, std::string& error)
         const std::size_t n = std::min(kSlice, document.size() - pos);
         const XML_Status status = XML_Parse(im.parser, document.data() + pos, static_cast<int>(n), 0);
         pos += n;
+        im.RethrowPending();
         if (!im.Check(status, error)) return false;
     }
-    return im.Check(XML_Parse(im.parser, "", 0, 1), error);
+    const XML_Status status = XML_Parse(im.parser, "", 0, 1);
+    im.RethrowPending();
+    return im.Check(status, error);
 }
 
 }  // namespace office

@@ -11,7 +11,8 @@
 // parts; documents in any other encoding go through expat. Both refuse
 // rather than expand: any DOCTYPE (and so any entity declaration) stops the
 // parse, only the five predefined entities exist, element depth and input
-// size are capped. Errors come back as values.
+// size are capped. Errors come back as values; an exception thrown by a
+// callback (the stop request) comes out of Parse() unchanged.
 #pragma once
 
 #include <cstddef>

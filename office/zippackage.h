@@ -1,11 +1,15 @@
 // A zip package (.docx, .xlsx and their kin) opened read-only from memory
 // with libzip. Every entry is read against caps on its own size, on the
-// whole package's output and on its compression ratio, so a zip bomb
-// or an entry whose header lies about its size fails instead of filling
-// memory. Also resolves Open Packaging Convention part names, which is how
-// the parts of a package point at each other.
+// whole package's output and on its compression ratio, and is charged to
+// the file's memory budget before it is inflated, so a zip bomb or an entry
+// whose header lies about its size fails instead of filling memory. Entries
+// whose data overlaps another entry's (several names for one deflated body,
+// the trick of the non-recursive zip bombs) are refused rather than inflated
+// again and again. Also resolves Open Packaging Convention part names, which
+// is how the parts of a package point at each other.
 #pragma once
 
+#include "office/readbudget.h"
 #include "office/wordcontent.h"
 
 #include <cstddef>
@@ -21,7 +25,8 @@ namespace office {
 struct ZipLimits {
     // Largest uncompressed entry that may be read.
     std::uint64_t maxEntryBytes = std::uint64_t{256} * 1024 * 1024;
-    // Sum of all uncompressed bytes read from one package.
+    // Sum of all uncompressed bytes read from one package: a bound on the
+    // work, whatever is released in between.
     std::uint64_t maxTotalBytes = std::uint64_t{1024} * 1024 * 1024;
     // An entry that has produced more than ratioFloorBytes may not expand
     // to more than maxRatio times its compressed size.
@@ -33,8 +38,9 @@ struct ZipLimits {
 
 class ZipPackage {
 public:
-    ZipPackage();
-    explicit ZipPackage(const ZipLimits& limits);
+    // Entries read are charged to `budget` (none: only the caps apply).
+    explicit ZipPackage(ReadBudget* budget = nullptr);
+    explicit ZipPackage(const ZipLimits& limits, ReadBudget* budget = nullptr);
     ~ZipPackage();
     ZipPackage(const ZipPackage&) = delete;
     ZipPackage& operator=(const ZipPackage&) = delete;
@@ -49,9 +55,12 @@ public:
     bool HasEntry(std::string_view name) const;
 
     // Reads a whole entry. Fails when it is missing, encrypted, damaged
-    // (including a wrong checksum or a size other than the header's), or
-    // breaks one of the limits.
-    bool ReadEntry(std::string_view name, std::string& out, std::string& error);
+    // (including a wrong checksum or a size other than the header's), shares
+    // its data with another entry, or breaks one of the limits or the budget
+    // ("too large: ..."). The entry's bytes stay charged to the budget in
+    // `hold` for as long as the caller keeps them; without a hold the charge
+    // ends when the call returns. Checks the stop request.
+    bool ReadEntry(std::string_view name, std::string& out, std::string& error, BudgetHold* hold = nullptr);
 
     std::vector<std::string> EntryNames() const;
 
@@ -62,6 +71,7 @@ private:
     // Reads an entry through libzip in pieces as it is decompressed, under
     // the same limits: for stored entries and anything not plainly deflated.
     bool StreamEntry(std::string_view name, const std::function<bool(std::string_view)>& sink, std::string& error);
+    bool ReadWhole(std::string_view name, std::string& out, std::string& error, BudgetHold& charge);
 
     struct Impl;
     std::unique_ptr<Impl> m_impl;

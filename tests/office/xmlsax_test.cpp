@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ public:
     using XmlSax::XmlSax;
     std::vector<std::string> events;
     std::string stopAt;
+    std::string throwAt;
 
 protected:
     void StartElement(const office::XmlName& name, const office::XmlAttributes& attrs) override
@@ -27,6 +29,7 @@ protected:
         });
         events.push_back(e + "@" + std::to_string(Depth()));
         if (!stopAt.empty() && name.local == stopAt) Stop("stopped at " + stopAt);
+        if (!throwAt.empty() && name.local == throwAt) throw std::runtime_error("thrown at " + throwAt);
     }
     void EndElement(const office::XmlName& name) override { events.push_back("/" + std::string(name.local)); }
     void CharacterData(std::string_view text) override
@@ -151,6 +154,24 @@ TEST(XmlSax, StopFromCallbackEndsTheParse)
     for (const auto& e : r.events) EXPECT_EQ(e.find("|c"), std::string::npos);
     // A parser object is single use.
     EXPECT_FALSE(r.Parse("<a/>", error));
+}
+
+// An exception from a callback (the stop request) leaves Parse as it is,
+// from our scanner and from expat alike, and no later event is delivered.
+TEST(XmlSax, ExceptionFromCallbackComesOutOfParse)
+{
+    for (const char* document : {"<a><b/><c/></a>", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a><b/><c/></a>"}) {
+        Recorder r;
+        r.throwAt = "b";
+        std::string error;
+        try {
+            r.Parse(document, error);
+            ADD_FAILURE() << "no exception for " << document;
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "thrown at b");
+        }
+        for (const auto& e : r.events) EXPECT_EQ(e.find("|c"), std::string::npos) << document;
+    }
 }
 
 }  // namespace
