@@ -113,7 +113,10 @@ public:
     {
         if (text.size() >= kStartBit) throw std::length_error("text too long to search");
         m_out.reserve(m_out.size() + text.size());
-        if (m_map != nullptr) m_map->m_origin.reserve(text.size());
+        // Until the first piece that changes length (or a character left
+        // out), unit k of the output comes from unit k of the original and
+        // no map is kept; most text never leaves that state.
+        if (m_map != nullptr) m_map->m_linear = true;
         std::size_t i = 0;
         while (i < text.size()) {
             // The longest stretch that is NFC already goes character by
@@ -156,9 +159,24 @@ public:
     }
 
 private:
+    // Writes out the map of units [0, end), which came unit for unit.
+    void EndLinear(std::size_t end)
+    {
+        if (m_map == nullptr || !m_map->m_linear) return;
+        m_map->m_linear = false;
+        auto& origin = m_map->m_origin;
+        origin.reserve(m_out.capacity());
+        origin.resize(end);
+        for (std::size_t k = 0; k < end; ++k) {
+            const bool trail = k > 0 && U16_IS_TRAIL(m_out[k]) && U16_IS_LEAD(m_out[k - 1]);
+            origin[k] = trail ? static_cast<std::uint32_t>(k - 1) : (static_cast<std::uint32_t>(k) | kStartBit);
+        }
+    }
+
     void Gap(std::size_t at)
     {
         if (m_map == nullptr) return;
+        EndLinear(m_out.size());
         auto& gaps = m_map->m_gaps;
         const auto position = static_cast<std::uint32_t>(m_out.size());
         if (gaps.empty() || gaps.back().first != position) gaps.emplace_back(position, static_cast<std::uint32_t>(at));
@@ -174,7 +192,8 @@ private:
                 if (c >= u'A' && c <= u'Z') m_out[k] = static_cast<char16_t>(c + 0x20);
             }
         }
-        if (m_map == nullptr) return;
+        if (m_map == nullptr || (m_map->m_linear && before == at)) return;
+        EndLinear(before);
         auto& origin = m_map->m_origin;
         const std::size_t first = origin.size();
         origin.resize(first + run.size());
@@ -192,6 +211,10 @@ private:
         } else {
             m_out.append(units);
         }
+        // Unit for unit still when a unit became a unit, or a pair a pair.
+        const std::size_t made = m_out.size() - before;
+        const bool same = made == units.size() && (made == 1 || U16_IS_LEAD(m_out[before]));
+        if (m_map != nullptr && m_map->m_linear && before == at && same) return;
         Mark(before, at);
     }
 
@@ -237,6 +260,7 @@ private:
     void Mark(std::size_t before, std::size_t at)
     {
         if (m_map == nullptr) return;
+        EndLinear(before);
         for (std::size_t k = before; k < m_out.size(); ++k) {
             m_map->m_origin.push_back(static_cast<std::uint32_t>(at) | (k == before ? kStartBit : 0u));
         }
@@ -280,14 +304,14 @@ MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, b
 
 std::size_t MatchText::OriginalStart(std::size_t i) const
 {
-    if (m_identity) return std::min(i, m_original.size());
+    if (m_identity || m_linear) return std::min(i, m_original.size());
     if (i >= m_origin.size()) return m_original.size();
     return m_origin[i] & ~kStartBit;
 }
 
 std::size_t MatchText::OriginalEnd(std::size_t i) const
 {
-    if (m_identity) return std::min(i, m_original.size());
+    if (m_identity || m_linear) return std::min(i, m_original.size());
     // The end of a range is where the next piece starts, less the
     // characters left out before it. A piece is a few units long.
     std::size_t k = i;
@@ -300,8 +324,9 @@ std::size_t MatchText::OriginalEnd(std::size_t i) const
 
 bool MatchText::IsCharacterEdge(std::size_t i) const
 {
-    if (m_identity) {
-        return i == 0 || i >= m_original.size() || !(U16_IS_TRAIL(m_original[i]) && U16_IS_LEAD(m_original[i - 1]));
+    if (m_identity || m_linear) {
+        const std::u16string_view t = Text();
+        return i == 0 || i >= t.size() || !(U16_IS_TRAIL(t[i]) && U16_IS_LEAD(t[i - 1]));
     }
     if (i >= m_origin.size()) return true;
     return (m_origin[i] & kStartBit) != 0;

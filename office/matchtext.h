@@ -67,6 +67,9 @@ private:
 
     std::u16string_view m_original;
     bool m_identity = false;
+    // The text differs from the original but unit k came from unit k (case
+    // folding that keeps lengths): no map is needed.
+    bool m_linear = false;
     std::u16string m_text;
     // For every unit: the original offset of its character, with the top
     // bit set on the first unit of each piece.

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
   libicu-dev libuchardet-dev libre2-dev
-  libgsf-1-dev libzip-dev libdeflate-dev libexpat1-dev libxml2-dev
+  libgsf-1-dev libzip-dev zlib1g-dev libdeflate-dev libexpat1-dev libxml2-dev
   libstemmer-dev nettle-dev
   fonts-dejavu-core
 )
