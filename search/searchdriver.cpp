@@ -15,9 +15,13 @@
 // - Symbolic links among the files are not followed, as links to folders
 //   are not: a link inside a searched folder cannot pull in a file from
 //   elsewhere.
+// - Stop also sets the process's stop request, which ends a call into the
+//   built-in Word or Excel in the middle of a file. The file abandoned so
+//   gets no line: it was not found unreadable, the user stopped the search.
 #include "search/searchdriver.h"
 
 #include "kestrel/officefind.h"
+#include "platform/cancellation.h"
 #include "platform/fileapi.h"
 #include "platform/filefind.h"
 #include "platform/olethread.h"
@@ -37,6 +41,14 @@ struct Generation {
     int (OfficeFind::*searchExcel)(_ResultFileInfo&, const CArray<_FindKeyWord, _FindKeyWord>&, _FindedConditions,
                                    TExcel&);
 };
+
+// Stop was pressed: the running flag is cleared, and with it the stop
+// request is set. Either alone ends the walk, so that a request never
+// leaves the driver running on with every file failing in silence.
+bool StopWanted()
+{
+    return g_bRunning == 0 || platform::IsSearchStopRequested();
+}
 
 template <class F>
 void Absorb(F&& call)
@@ -104,7 +116,7 @@ private:
     void Walk(CFolderWorkList& folders, const CPatternList& patterns)
     {
         for (const _FolderPath& folder : folders) {
-            if (g_bRunning == 0) {
+            if (StopWanted()) {
                 Quit();
                 return;
             }
@@ -138,7 +150,7 @@ private:
         g_resultFileInfo.nFileKind = pattern.nKind;
         if (CFileFind::IsUnreadableFolderError(listError)) return MaskOutcome::FolderUnreadable;
         while (more) {
-            if (g_bRunning == 0) {
+            if (StopWanted()) {
                 finder.Close();
                 return MaskOutcome::Stopped;
             }
@@ -172,6 +184,9 @@ private:
             result = (m_find.*m_gen.searchWord)(g_resultFileInfo, g_arrKeywords, g_conditions.Snapshot(), m_word);
         }
 
+        // A call that failed because of Stop leaves a file nobody found
+        // damaged or in use.
+        if ((result == -1 || result == 0) && platform::IsSearchStopRequested()) return;
         if (result == -1) {
             LogFileLine(path, IDS_FILE_IN_USE);
         } else if (result == 0) {
