@@ -2,6 +2,8 @@
 // matchtext.h).
 #include "office/matchtext.h"
 
+#include "platform/cancellation.h"
+
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
@@ -60,15 +62,46 @@ void AppendFolded(char32_t c, std::u16string_view units, std::u16string& out)
     }
 }
 
+// Units ICU checks in one call: a whole story of hundreds of megabytes
+// would take a quarter of a second, with no look at the stop request.
+constexpr std::size_t kQuickCheckChunk = std::size_t{1} << 20;
+
+// Whether nothing composes or reorders across a cut before unit `at`.
+bool BoundaryBefore(const UNormalizer2* nfc, std::u16string_view text, std::size_t at)
+{
+    if (U16_IS_TRAIL(text[at]) && U16_IS_LEAD(text[at - 1])) return false;  // inside a pair
+    std::size_t len = 1;
+    return unorm2_hasBoundaryBefore(nfc, static_cast<UChar32>(CodePointAt(text, at, len))) != 0;
+}
+
+// The longest prefix that is NFC already, ending on a normalisation
+// boundary. A long text is checked a chunk at a time, each cut where a
+// character has a boundary before it, so the answer is that of one call
+// over the whole text.
 std::size_t NfcPrefix(std::u16string_view text)
 {
     const UNormalizer2* nfc = Nfc();
     if (nfc == nullptr) return text.size();  // no normaliser: the text is taken as it stands
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = unorm2_spanQuickCheckYes(nfc, reinterpret_cast<const UChar*>(text.data()),
-                                               static_cast<int32_t>(text.size()), &status);
-    if (U_FAILURE(status) || n < 0) return text.size();
-    return static_cast<std::size_t>(n);
+    std::size_t done = 0;
+    for (;;) {
+        const std::size_t rest = text.size() - done;
+        std::size_t take = rest;
+        if (rest > kQuickCheckChunk) {
+            // A cut in the second half of the chunk; a chunk without one
+            // (a megabyte of combining marks) goes with the rest.
+            std::size_t cut = done + kQuickCheckChunk;
+            const std::size_t lowest = done + kQuickCheckChunk / 2;
+            while (cut > lowest && !BoundaryBefore(nfc, text, cut)) --cut;
+            if (cut > lowest) take = cut - done;
+        }
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t n = unorm2_spanQuickCheckYes(nfc, reinterpret_cast<const UChar*>(text.data() + done),
+                                                   static_cast<int32_t>(take), &status);
+        if (U_FAILURE(status) || n < 0) return text.size();
+        done += static_cast<std::size_t>(n);
+        if (static_cast<std::size_t>(n) < take || done >= text.size()) return done;
+        platform::ThrowIfStopRequested();
+    }
 }
 
 }  // namespace
@@ -81,7 +114,9 @@ bool IsIgnorableFormat(char32_t c)
 
 bool HasIgnorableFormat(std::u16string_view text)
 {
+    platform::StopCheck stop(65536);
     for (std::size_t i = 0; i < text.size();) {
+        stop();
         const char16_t unit = text[i];
         if (unit < 0x80) {
             if (unit == 0x1F) return true;
@@ -120,6 +155,7 @@ public:
             // character; it ends on a normalisation boundary.
             const std::size_t plain = i + NfcPrefix(text.substr(i));
             while (i < plain) {
+                m_stop();
                 std::size_t len = 1;
                 const char32_t c = CodePointAt(text, i, len);
                 if (!m_keep && IsIgnorableFormat(c)) {
@@ -143,6 +179,7 @@ public:
                 i += len;
             }
             Normalized(start, text.substr(start, i - start));
+            m_stop();
         }
     }
 
@@ -218,6 +255,7 @@ private:
     bool m_keep;
     std::u16string& m_out;
     MatchText* m_map;
+    platform::StopCheck m_stop;
 };
 
 std::u16string PrepareForMatch(std::u16string_view text, bool fold, bool keepFormat)

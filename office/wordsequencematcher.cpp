@@ -5,6 +5,7 @@
 #include "office/soundslike.h"
 #include "office/matchtext.h"
 #include "office/worddocument.h"
+#include "platform/cancellation.h"
 
 #include <algorithm>
 
@@ -39,7 +40,11 @@ bool WordSequenceMatcher::Next(WordDocument& doc, std::size_t story, std::size_t
     const std::u16string_view text = doc.Text(story);
     const std::size_t n = m_words.size();
     if (n == 0 || words.size() < n) return false;
+    // Coding a word costs a microsecond or so: a look at the stop request
+    // every thousand words keeps Stop prompt over millions of them.
+    platform::StopCheck stop(1024);
     for (std::size_t i = from; i + n <= words.size(); ++i) {
+        stop();
         bool all = true;
         for (std::size_t k = 0; all && k < n; ++k) {
             const TextSpan& w = words[i + k];

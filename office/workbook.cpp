@@ -2,6 +2,7 @@
 #include "office/workbook.h"
 
 #include "office/cellformat.h"
+#include "platform/cancellation.h"
 
 #include <algorithm>
 #include <array>
@@ -250,8 +251,11 @@ Workbook WorkbookBuilder::Finish()
     for (const auto& sheet : m_book.sheets)
         for (const auto& cell : sheet.cells) shownTexts += cell.kind == CellKind::Text || cell.shown != kNoText ? 0 : 1;
     m_book.m_texts.reserve(m_book.m_texts.size() + shownTexts);
+    // Formatting millions of numbers takes seconds: Stop is looked for.
+    platform::StopCheck stop;
     for (auto& sheet : m_book.sheets) {
         for (auto& cell : sheet.cells) {
+            stop();
             if (cell.kind == CellKind::Text) {
                 cell.shown = cell.text;
                 continue;
