@@ -335,7 +335,7 @@ void CMainFrame::OnFind()
 
     m_bIdle = false;
     UpdateCommandStates();
-    g_bRunning = 1;
+    BeginSearchRun();
     g_strStatusText.Set(LoadString(IDS_STATUS_INITIALIZING));
     m_timer.start();
     m_nTicks = 0;
@@ -350,7 +350,9 @@ void CMainFrame::OnFind()
 void CMainFrame::OnStop()
 {
     if (m_bIdle) return;
-    g_bRunning = 0;
+    // Also ends a document search in progress, so the worker is gone
+    // within a moment instead of after the current file.
+    StopSearchRun();
     m_timer.stop();
     m_bIdle = true;
     UpdateCommandStates();
@@ -407,7 +409,7 @@ void CMainFrame::StopAndWaitForWorker()
         m_worker.Wait();  // joins a worker that has already ended
         return;
     }
-    g_bRunning = 0;
+    StopSearchRun();
     m_timer.stop();
     m_bWaitingForWorker = true;
     m_worker.Wait();

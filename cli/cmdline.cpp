@@ -47,7 +47,7 @@ const char* UsageText()
            "Without a category option the saved file categories apply; without a match option\n"
            "the saved match settings apply. Results go to standard output as DEGREE%<TAB>PATH;\n"
            "log lines go to standard error. Exit status: 0 a file matched, 1 none did,\n"
-           "2 the search could not start.\n";
+           "2 the search could not start, 130 stopped by Ctrl+C, 143 stopped by SIGTERM.\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, CCommandLine& out, std::string& error)

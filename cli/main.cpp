@@ -12,8 +12,10 @@
 #include "search/searchrun.h"
 #include "search/settingsstore.h"
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <signal.h>
 #include <cstring>
 #include <future>
 #include <sys/stat.h>
@@ -24,10 +26,31 @@ namespace {
 
 constexpr UINT WM_SHOW_PROGRESS = WM_USER + 100;
 
-void OnInterrupt(int)
+// The signal that stopped the search, 0 while none did.
+std::atomic<int> g_stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set by a signal handler");
+
+void OnStopSignal(int signo)
 {
-    // The worker notices at its next file or folder and quits Word/Excel.
-    g_bRunning = 0;
+    // Only lock-free atomic stores here. The worker notices at once, even
+    // inside a document, quits Word and Excel and ends; main then exits
+    // with the shell's status for the signal.
+    int none = 0;
+    g_stopSignal.compare_exchange_strong(none, signo);
+    StopSearchRun();
+}
+
+// Ctrl+C and SIGTERM stop the search cleanly. The handler is reset by its
+// first signal, so a second Ctrl+C ends the program at once if the clean
+// stop is not wanted.
+void InstallStopHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 int UsageError(const std::string& message)
@@ -122,9 +145,10 @@ int main(int argc, char** argv)
     g_hWndResultList = &results;
     g_hWndMainFrame = &frame;
 
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-    g_bRunning = 1;
+    // The run is marked as started before the handlers exist, so that no
+    // early signal is overwritten.
+    BeginSearchRun();
+    InstallStopHandlers();
     AnalyzeKeywords(lines);
 
     LogString(IDS_SEARCH_SELECTED_DIRS);
@@ -155,6 +179,9 @@ int main(int argc, char** argv)
     g_hWndMessagePanel = nullptr;
     g_hWndResultList = nullptr;
     g_hWndMainFrame = nullptr;
+    // Stopped by a signal: 128 plus its number, as the shell reports a
+    // program the signal ended (130 for Ctrl+C, 143 for SIGTERM).
+    if (const int signo = g_stopSignal.load(); signo != 0) return 128 + signo;
     if (!canStart) return 2;
     return results.Count() > 0 ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "kestrel/excelsearch.h"
 
 #include "kestrel/searchcommon.h"
+#include "platform/cancellation.h"
 
 #include <cstring>
 #include <string>
@@ -80,6 +81,9 @@ int SearchWorkbook(_ResultFileInfo& info, const CKeywordArray& keywords, _Finded
         long found = 0;
         // A wider counter, so a count of LONG's maximum cannot overflow it.
         for (long long sheet = 1; sheet <= sheetCount; ++sheet) {
+            // Stop ends the search between sheets and keywords too; the
+            // workbook is closed below like after any failure.
+            platform::ThrowIfStopRequested();
             vSheet = COleVariant(static_cast<LONG>(sheet), VT_I4);
             // Attaching the next sheet releases the previous one.
             worksheet.AttachDispatch(
@@ -90,6 +94,7 @@ int SearchWorkbook(_ResultFileInfo& info, const CKeywordArray& keywords, _Finded
             if (cells.m_lpDispatch == nullptr) AfxThrowOleException(E_POINTER);
 
             for (long j = 0; j < count; ++j) {
+                platform::ThrowIfStopRequested();
                 vKeyword = AnsiToWide(KeywordText(keywords[j]));
                 // What, After, LookIn, LookAt, SearchOrder, SearchDirection,
                 // MatchCase, MatchByte[, SearchFormat].
@@ -123,8 +128,8 @@ int SearchWorkbook(_ResultFileInfo& info, const CKeywordArray& keywords, _Finded
     } catch (CException* e) {
         e->Delete();
     } catch (...) {
-        // Out of memory converting a text, or the like: the workbook could
-        // not be searched, and nothing may leave the library.
+        // Out of memory converting a text, Stop, or the like: the workbook
+        // could not be searched, and nothing may leave the library.
     }
     // The workbook would otherwise stay open in Excel until the end of the
     // run; over many damaged files they would pile up.

@@ -5,6 +5,7 @@
 #include "kestrel/wordsearch.h"
 
 #include "kestrel/searchcommon.h"
+#include "platform/cancellation.h"
 #include "platform/fileapi.h"
 
 #include <cstring>
@@ -142,6 +143,9 @@ int SearchWordDocument(_ResultFileInfo& info, const CKeywordArray& keywords, _Fi
 
         long found = 0;
         for (long i = 0; i < count; ++i) {
+            // Stop ends the search between keywords too; the document is
+            // closed below like after any failure.
+            platform::ThrowIfStopRequested();
             if (conditions.ClearSeriesSpace != 0) {
                 // Tabs become spaces, then eleven halvings bring any run of
                 // up to 2048 spaces down to one.
@@ -163,8 +167,8 @@ int SearchWordDocument(_ResultFileInfo& info, const CKeywordArray& keywords, _Fi
     } catch (CException* e) {
         e->Delete();
     } catch (...) {
-        // Out of memory converting a text, or the like: the file could not
-        // be searched, and nothing may leave the library.
+        // Out of memory converting a text, Stop, or the like: the file
+        // could not be searched, and nothing may leave the library.
     }
     // The document would otherwise stay open in Word until the end of the
     // run; over many damaged files they would pile up.

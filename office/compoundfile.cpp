@@ -1,6 +1,8 @@
 // libgsf-backed compound file access (see compoundfile.h).
 #include "office/compoundfile.h"
 
+#include "platform/cancellation.h"
+
 #include <gsf/gsf.h>
 
 #include <cstring>
@@ -106,12 +108,21 @@ bool CompoundFile::ReadStream(const std::string& name, std::vector<std::uint8_t>
         error = "stream '" + name + "' is too large";
         return false;
     }
-    out.resize(static_cast<std::size_t>(size));
+    const auto total = static_cast<std::size_t>(size);
+    out.reserve(total);
     bool ok = true;
+    bool stopped = false;
     std::size_t done = 0;
-    // Read in chunks: libgsf serves at most what the sector chain allows.
-    while (done < out.size()) {
-        const std::size_t chunk = std::min<std::size_t>(out.size() - done, 1u << 20);
+    // Read in chunks: libgsf serves at most what the sector chain allows,
+    // and Stop is looked for between them. The buffer grows by each chunk
+    // rather than being filled with zeros all at once first.
+    while (done < total) {
+        if (platform::IsSearchStopRequested()) {
+            stopped = true;
+            break;
+        }
+        const std::size_t chunk = std::min<std::size_t>(total - done, 1u << 20);
+        out.resize(done + chunk);
         if (gsf_input_read(child, chunk, out.data() + done) == nullptr) {
             ok = false;
             break;
@@ -119,6 +130,10 @@ bool CompoundFile::ReadStream(const std::string& name, std::vector<std::uint8_t>
         done += chunk;
     }
     g_object_unref(child);
+    if (stopped) {
+        out.clear();
+        throw platform::OperationCancelled();
+    }
     if (!ok) {
         out.clear();
         error = "stream '" + name + "' is damaged";

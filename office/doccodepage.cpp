@@ -1,6 +1,8 @@
 // Code page mapping and decoding on ICU converters (see doccodepage.h).
 #include "office/doccodepage.h"
 
+#include "platform/cancellation.h"
+
 #include <unicode/ucnv.h>
 
 #include <memory>
@@ -108,15 +110,34 @@ void AppendCodePageText(std::string_view bytes, int codePage, std::u16string& ou
         AppendLatin1(bytes, out);
         return;
     }
-    // No code page expands a byte into more than two UTF-16 units.
+    // No code page expands a byte into more than two UTF-16 units. The
+    // text is decoded a megabyte at a time, growing by each piece rather
+    // than being filled with zeros for all of it first, with a look at the
+    // stop request between pieces; the converter carries a character cut
+    // at a piece's end over to the next.
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    // Room for a carried-over character on top of a piece's own units.
+    constexpr std::size_t kCarry = 8;
     const std::size_t start = out.size();
-    out.resize(start + 2 * bytes.size() + 2);
+    out.reserve(start + 2 * bytes.size() + kCarry);
     UErrorCode status = U_ZERO_ERROR;
-    UChar* target = reinterpret_cast<UChar*>(out.data() + start);
-    UChar* const targetLimit = reinterpret_cast<UChar*>(out.data() + out.size());
     const char* source = bytes.data();
-    ucnv_toUnicode(conv, &target, targetLimit, &source, bytes.data() + bytes.size(), nullptr, true, &status);
-    out.resize(static_cast<std::size_t>(target - reinterpret_cast<UChar*>(out.data())));
+    const char* const sourceEnd = bytes.data() + bytes.size();
+    for (;;) {
+        const bool last = static_cast<std::size_t>(sourceEnd - source) <= kChunk;
+        const char* const chunkEnd = last ? sourceEnd : source + kChunk;
+        const std::size_t at = out.size();
+        out.resize(std::min(out.capacity(), at + 2 * static_cast<std::size_t>(chunkEnd - source) + kCarry));
+        UChar* target = reinterpret_cast<UChar*>(out.data() + at);
+        UChar* const targetLimit = reinterpret_cast<UChar*>(out.data() + out.size());
+        ucnv_toUnicode(conv, &target, targetLimit, &source, chunkEnd, nullptr, last, &status);
+        out.resize(static_cast<std::size_t>(target - reinterpret_cast<UChar*>(out.data())));
+        if (last || U_FAILURE(status)) break;
+        if (platform::IsSearchStopRequested()) {
+            out.resize(start);
+            throw platform::OperationCancelled();
+        }
+    }
     if (U_FAILURE(status)) {
         // Keep what was decoded and carry the rest over byte by byte.
         for (; source < bytes.data() + bytes.size(); ++source)

@@ -2,6 +2,7 @@
 #include "office/docpiecetable.h"
 
 #include "office/docbytes.h"
+#include "platform/cancellation.h"
 
 #include <algorithm>
 
@@ -13,6 +14,8 @@ constexpr std::uint8_t kClxtPrc = 0x01;
 constexpr std::uint8_t kClxtPcdt = 0x02;
 constexpr std::uint32_t kPcdBytes = 8;
 constexpr std::uint32_t kFcCompressedBit = 0x40000000u;
+// Characters decoded between two looks at the stop request.
+constexpr std::uint32_t kChunk = 1u << 20;
 
 }  // namespace
 
@@ -79,7 +82,9 @@ bool DocPieceTable::Parse(ByteView clx, Layout layout, std::string& error)
     const std::uint64_t pcdAt = plc + 4ull * (n + 1);
     m_pieces.reserve(n);
     std::uint32_t prevEnd = 0;
+    platform::StopCheck stop;
     for (std::uint32_t i = 0; i < n; ++i) {
+        stop();
         DocPiece p;
         std::uint32_t fcRaw = 0;
         if (!U32(clx, plc + 4ull * i, p.cpStart) || !U32(clx, plc + 4ull * (i + 1), p.cpEnd) ||
@@ -115,6 +120,10 @@ bool DocPieceTable::ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16
                                 std::string& error) const
 {
     out.clear();
+    // Pieces follow each other in character positions, so the text is at
+    // most that many units long: room for it is reserved once.
+    out.reserve(std::min<std::size_t>(cpLimit, CpCount()));
+    platform::StopCheck stop(1024);
     for (const DocPiece& p : m_pieces) {
         if (p.cpStart >= cpLimit) break;
         const std::uint32_t count = std::min(p.cpEnd, cpLimit) - p.cpStart;
@@ -126,13 +135,22 @@ bool DocPieceTable::ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16
         }
         const std::uint8_t* src = stream.data() + p.fc;
         const std::size_t start = out.size();
-        out.resize(start + count);
-        char16_t* dst = out.data() + start;
-        if (p.compressed) {
-            for (std::uint32_t i = 0; i < count; ++i) dst[i] = DocCompressedChar(src[i]);
-        } else {
-            for (std::uint32_t i = 0; i < count; ++i)
-                dst[i] = static_cast<char16_t>(src[2 * i] | (src[2 * i + 1] << 8));
+        // A piece may hold the whole text: it is decoded a chunk at a time,
+        // the text growing by each (filling it all up front would take a
+        // while of its own), with a look at Stop between chunks and between
+        // pieces, of which a table may hold millions.
+        stop();
+        for (std::uint32_t at = 0; at < count; at += kChunk) {
+            if (at != 0) platform::ThrowIfStopRequested();
+            const std::uint32_t end = count - at > kChunk ? at + kChunk : count;
+            out.resize(start + end);
+            char16_t* dst = out.data() + start;
+            if (p.compressed) {
+                for (std::uint32_t i = at; i < end; ++i) dst[i] = DocCompressedChar(src[i]);
+            } else {
+                for (std::uint32_t i = at; i < end; ++i)
+                    dst[i] = static_cast<char16_t>(src[2 * i] | (src[2 * i + 1] << 8));
+            }
         }
     }
     return true;
@@ -141,7 +159,9 @@ bool DocPieceTable::ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16
 bool DocPieceTable::ReadBytes(ByteView stream, std::uint32_t cpLimit, std::string& out, std::string& error) const
 {
     out.clear();
+    platform::StopCheck stop(1024);
     for (const DocPiece& p : m_pieces) {
+        stop();
         if (p.cpStart >= cpLimit) break;
         const std::uint32_t count = std::min(p.cpEnd, cpLimit) - p.cpStart;
         if (!docbytes::Fits(stream, p.fc, count)) {

@@ -2,6 +2,8 @@
 // docstorytext.h).
 #include "office/docstorytext.h"
 
+#include "platform/cancellation.h"
+
 #include <vector>
 
 namespace office {
@@ -22,7 +24,9 @@ std::u16string CleanDocStoryText(std::u16string_view raw)
     std::vector<bool> inInstruction;
     std::size_t overflow = 0;      // fields opened beyond the depth cap
     std::size_t instructions = 0;  // open fields still in their instruction
+    platform::StopCheck stop(65536);
     for (char16_t c : raw) {
+        stop();
         if (c == kFieldBegin) {
             if (inInstruction.size() >= kMaxDocFieldDepth) {
                 ++overflow;

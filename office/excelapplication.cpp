@@ -3,6 +3,7 @@
 
 #include "office/excelworkbook.h"
 #include "office/excelworkbooks.h"
+#include "platform/cancellation.h"
 
 #include <new>
 
@@ -23,6 +24,8 @@ HRESULT CExcelApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* 
         return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult);
     } catch (const std::bad_alloc&) {
         return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
+    } catch (const platform::OperationCancelled&) {
+        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
     } catch (...) {
         return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
     }

@@ -2,6 +2,7 @@
 #include "office/excelrange.h"
 
 #include "office/cellformat.h"
+#include "platform/cancellation.h"
 
 #include <algorithm>
 #include <new>
@@ -42,6 +43,8 @@ HRESULT CExcelRange::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispP
         return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
     } catch (const std::bad_alloc&) {
         return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
+    } catch (const platform::OperationCancelled&) {
+        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
     } catch (...) {
         return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
     }

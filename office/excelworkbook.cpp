@@ -3,6 +3,7 @@
 
 #include "office/excelworkbooks.h"
 #include "office/excelworksheets.h"
+#include "platform/cancellation.h"
 
 #include <new>
 
@@ -31,6 +32,8 @@ HRESULT CExcelWorkbook::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDi
         return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo);
     } catch (const std::bad_alloc&) {
         return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
+    } catch (const platform::OperationCancelled&) {
+        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
     } catch (...) {
         return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
     }

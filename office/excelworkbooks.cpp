@@ -3,6 +3,7 @@
 
 #include "office/excelworkbook.h"
 #include "office/workbookloader.h"
+#include "platform/cancellation.h"
 #include "platform/codepage.h"
 
 #include <algorithm>
@@ -52,6 +53,8 @@ HRESULT CExcelWorkbooks::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pD
         return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
     } catch (const std::bad_alloc&) {
         return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
+    } catch (const platform::OperationCancelled&) {
+        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
     } catch (...) {
         return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
     }
@@ -109,6 +112,8 @@ HRESULT CExcelWorkbooks::Open(const CDispArgs& args, UINT maxArgs, VARIANT* resu
     WorkbookLimits limits;
     limits.budget = &budget;
     if (!LoadWorkbook(WideToAnsi(path), *model, error, limits)) {
+        // A reader that gave up because of Stop did not find the file bad.
+        platform::ThrowIfStopRequested();
         std::u16string message = u"'" + path + u"' could not be opened: " + Utf8ToUtf16(error);
         return ReportError(info, u"Excel", message, E_FAIL);
     }

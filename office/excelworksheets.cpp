@@ -2,6 +2,7 @@
 #include "office/excelworksheets.h"
 
 #include "office/excelworksheet.h"
+#include "platform/cancellation.h"
 
 #include <new>
 
@@ -14,6 +15,8 @@ HRESULT CExcelWorksheets::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* p
         return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo);
     } catch (const std::bad_alloc&) {
         return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
+    } catch (const platform::OperationCancelled&) {
+        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
     } catch (...) {
         return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
     }

@@ -1,6 +1,9 @@
 // Whole-file reads for the readers (see filebytes.h).
 #include "office/filebytes.h"
 
+#include "platform/cancellation.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -30,16 +33,27 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, std:
         error = "file is too large";
         return false;
     }
+    const auto size = static_cast<std::size_t>(st.st_size);
     try {
-        out.resize(static_cast<std::size_t>(st.st_size));
+        out.reserve(size);
     } catch (const std::bad_alloc&) {
         ::close(fd);
         error = "out of memory";
         return false;
     }
+    // A few megabytes a call, the buffer growing by each, so that Stop is
+    // looked for while a large file is read.
+    constexpr std::size_t kSlice = std::size_t{4} << 20;
     std::size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+    while (done < size) {
+        if (done != 0 && platform::IsSearchStopRequested()) {
+            ::close(fd);
+            out.clear();
+            throw platform::OperationCancelled();
+        }
+        const std::size_t want = std::min(kSlice, size - done);
+        out.resize(done + want);
+        const ssize_t n = ::read(fd, out.data() + done, want);
         if (n < 0) {
             if (errno == EINTR) continue;
             ::close(fd);

@@ -2,6 +2,8 @@
 // matchtext.h).
 #include "office/matchtext.h"
 
+#include "platform/cancellation.h"
+
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
@@ -21,6 +23,9 @@ constexpr std::uint32_t kStartBit = 0x80000000u;
 // longer run of marks is normalised in pieces of this size, so no crafted
 // run makes ICU's reordering cost more than a constant per character.
 constexpr std::size_t kMaxPiece = 32;
+
+// ASCII units copied in one step between two looks at the stop request.
+constexpr std::size_t kAsciiStep = 16384;
 
 const UNormalizer2* Nfc()
 {
@@ -60,15 +65,46 @@ void AppendFolded(char32_t c, std::u16string_view units, std::u16string& out)
     }
 }
 
+// Units ICU checks in one call: a whole story of hundreds of megabytes
+// would take a quarter of a second, with no look at the stop request.
+constexpr std::size_t kQuickCheckChunk = std::size_t{1} << 20;
+
+// Whether nothing composes or reorders across a cut before unit `at`.
+bool BoundaryBefore(const UNormalizer2* nfc, std::u16string_view text, std::size_t at)
+{
+    if (U16_IS_TRAIL(text[at]) && U16_IS_LEAD(text[at - 1])) return false;  // inside a pair
+    std::size_t len = 1;
+    return unorm2_hasBoundaryBefore(nfc, static_cast<UChar32>(CodePointAt(text, at, len))) != 0;
+}
+
+// The longest prefix that is NFC already, ending on a normalisation
+// boundary. A long text is checked a chunk at a time, each cut where a
+// character has a boundary before it, so the answer is that of one call
+// over the whole text.
 std::size_t NfcPrefix(std::u16string_view text)
 {
     const UNormalizer2* nfc = Nfc();
     if (nfc == nullptr) return text.size();  // no normaliser: the text is taken as it stands
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = unorm2_spanQuickCheckYes(nfc, reinterpret_cast<const UChar*>(text.data()),
-                                               static_cast<int32_t>(text.size()), &status);
-    if (U_FAILURE(status) || n < 0) return text.size();
-    return static_cast<std::size_t>(n);
+    std::size_t done = 0;
+    for (;;) {
+        const std::size_t rest = text.size() - done;
+        std::size_t take = rest;
+        if (rest > kQuickCheckChunk) {
+            // A cut in the second half of the chunk; a chunk without one
+            // (a megabyte of combining marks) goes with the rest.
+            std::size_t cut = done + kQuickCheckChunk;
+            const std::size_t lowest = done + kQuickCheckChunk / 2;
+            while (cut > lowest && !BoundaryBefore(nfc, text, cut)) --cut;
+            if (cut > lowest) take = cut - done;
+        }
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t n = unorm2_spanQuickCheckYes(nfc, reinterpret_cast<const UChar*>(text.data() + done),
+                                                   static_cast<int32_t>(take), &status);
+        if (U_FAILURE(status) || n < 0) return text.size();
+        done += static_cast<std::size_t>(n);
+        if (static_cast<std::size_t>(n) < take || done >= text.size()) return done;
+        platform::ThrowIfStopRequested();
+    }
 }
 
 }  // namespace
@@ -81,7 +117,9 @@ bool IsIgnorableFormat(char32_t c)
 
 bool HasIgnorableFormat(std::u16string_view text)
 {
+    platform::StopCheck stop(65536);
     for (std::size_t i = 0; i < text.size();) {
+        stop();
         const char16_t unit = text[i];
         if (unit < 0x80) {
             if (unit == 0x1F) return true;
@@ -123,13 +161,16 @@ public:
             // character; it ends on a normalisation boundary.
             const std::size_t plain = i + NfcPrefix(text.substr(i));
             while (i < plain) {
+                m_stop();
                 // Most text is ASCII: a run of it is copied (or lowered)
-                // in one go, one piece a unit.
+                // in one go, one piece a unit; a long run in steps, so that
+                // Stop is still looked for.
                 std::size_t ascii = i;
-                while (ascii < plain && text[ascii] < 0x80 && text[ascii] != 0x1F) ++ascii;
+                while (ascii < plain && ascii - i < kAsciiStep && text[ascii] < 0x80 && text[ascii] != 0x1F) ++ascii;
                 if (ascii > i) {
                     Ascii(i, text.substr(i, ascii - i));
                     i = ascii;
+                    platform::ThrowIfStopRequested();
                     continue;
                 }
                 std::size_t len = 1;
@@ -155,6 +196,7 @@ public:
                 i += len;
             }
             Normalized(start, text.substr(start, i - start));
+            m_stop();
         }
     }
 
@@ -270,6 +312,7 @@ private:
     bool m_keep;
     std::u16string& m_out;
     MatchText* m_map;
+    platform::StopCheck m_stop;
 };
 
 std::u16string PrepareForMatch(std::u16string_view text, bool fold, bool keepFormat)

@@ -2,6 +2,7 @@
 #include "office/rangefind.h"
 
 #include "office/matchtext.h"
+#include "platform/cancellation.h"
 
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
@@ -140,6 +141,7 @@ bool FindPattern::Glob(std::u16string_view text) const
         starP = 0;  // an implicit star before the pattern: p resumes at 0
         starT = 0;
     }
+    platform::StopCheck stop(65536);
     auto unitLen = [&](std::size_t at) -> std::size_t {
         if (at + 1 < n && text[at] >= 0xD800 && text[at] <= 0xDBFF && text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF)
             return 2;
@@ -158,7 +160,9 @@ bool FindPattern::Glob(std::u16string_view text) const
             ++p;
             continue;
         }
-        // Mismatch: let the last star swallow one more character.
+        // Mismatch: let the last star swallow one more character. A long
+        // cell text may take this way pattern-length times its length.
+        stop();
         if (starP == SIZE_MAX || starT >= n) return false;
         starT += unitLen(starT);
         t = starT;
@@ -177,7 +181,19 @@ const SheetText& RangeFinder::Flat(std::size_t sheet, bool folded)
 {
     FlatSheet& flat = m_flat[folded ? 1 : 0][sheet];
     if (flat.built) return flat.joined;
+    // A stop while joining leaves the sheet as never joined, not half.
+    struct Unfinished {
+        FlatSheet& flat;
+        bool done = false;
+        ~Unfinished()
+        {
+            if (done) return;
+            flat.joined = SheetText();
+            flat.built = false;
+        }
+    } unfinished{flat};
     flat.built = true;
+    platform::StopCheck stop;
     const auto& cells = m_book->sheets[sheet].cells;
     const std::size_t count = cells.size();
     // The texts lie wherever the reader put them, shared strings in no
@@ -200,11 +216,15 @@ const SheetText& RangeFinder::Flat(std::size_t sheet, bool folded)
     const std::size_t budget = kMaxFlatUnits - m_flatUnits;
     std::size_t total = 0;
     for (std::size_t i = 0; i < count; ++i) {
+        stop();
         fetchEntries(i + 2 * kAhead);
         const Cell& cell = cells[i];
         if (cell.isFormula && cell.formula != kNoText) total += m_book->Text(cell.formula).size() + 1;
         if (cell.shown != kNoText) total += m_book->Text(cell.shown).size() + 1;
-        if (total > budget) return flat.joined;
+        if (total > budget) {
+            unfinished.done = true;
+            return flat.joined;
+        }
     }
     flat.joined.Start(count, total, budget);
     // Each text goes straight into the joined text, an ASCII one lowered
@@ -220,15 +240,20 @@ const SheetText& RangeFinder::Flat(std::size_t sheet, bool folded)
         return added == SheetText::Added::Yes;
     };
     for (std::size_t i = 0; i < count; ++i) {
+        stop();
         fetchEntries(i + 2 * kAhead);
         fetchUnits(i + kAhead);
         const Cell& cell = cells[i];
         flat.joined.NextCell();
         // Folding may lengthen texts past the budget counted above.
-        if ((cell.isFormula && !add(cell.formula)) || !add(cell.shown)) return flat.joined;
+        if ((cell.isFormula && !add(cell.formula)) || !add(cell.shown)) {
+            unfinished.done = true;
+            return flat.joined;
+        }
     }
     flat.joined.Finish();
     m_flatUnits += flat.joined.Units();
+    unfinished.done = true;
     return flat.joined;
 }
 
@@ -279,8 +304,10 @@ std::optional<CellPos> RangeFinder::FindByRun(std::size_t sheet, const CellArea&
     // row order, until it returns true. After a holder the search goes on
     // at the next cell's texts, so a hit that ran on into them from the
     // holder's (whose own test then fails) hides no cell.
+    platform::StopCheck stop(1024);
     auto eachHolder = [&](std::size_t first, std::size_t end, auto&& visit) {
         while (first < end) {
+            stop();
             const std::optional<std::size_t> holder = joined.FindCell(needle, first, end);
             if (!holder || visit(*holder)) return;
             first = *holder + 1;
@@ -439,7 +466,9 @@ std::optional<CellPos> RangeFinder::Find(std::size_t sheet, const CellArea& area
     std::optional<CellPos> wrapped;
     std::vector<std::uint8_t> memo(m_book->TextCount(), 0);
     const std::size_t count = cells.size();
+    platform::StopCheck stop(1024);
     for (std::size_t step = 0; step < count; ++step) {
+        stop();
         const std::size_t k = forward ? step : count - 1 - step;
         const Cell& cell = cells[order != nullptr ? (*order)[k] : k];
         if (!area.Contains(cell.row, cell.column)) continue;

@@ -1,6 +1,8 @@
 // Joined sheet texts and the substring search over them (see sheettext.h).
 #include "office/sheettext.h"
 
+#include "platform/cancellation.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -247,10 +249,17 @@ std::optional<std::size_t> SheetText::FindCell(const Needle& needle, std::size_t
     const std::size_t from = m_starts[first];
     const std::size_t to = end < m_starts.size() ? m_starts[end] : m_size;
     std::size_t hit = kNotFound;
-    if (m_isWide) {
-        hit = Search(m_wide.data(), to, needle.wide.data(), needle.wide.size(), from);
-    } else if (needle.narrowable) {
-        hit = Search(m_narrow.data(), to, needle.narrow.data(), needle.narrow.size(), from);
+    // A chunk at a time, each cut m - 1 units past its end so that a hit
+    // beginning in it is whole in it; Stop is looked for between chunks.
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    const std::size_t m = m_isWide ? needle.wide.size() : needle.narrow.size();
+    if (!m_isWide && !needle.narrowable) return std::nullopt;
+    for (std::size_t pos = from; pos < to && hit == kNotFound; pos += kChunk) {
+        if (pos != from) platform::ThrowIfStopRequested();
+        const std::size_t cut = std::min(to, pos + kChunk + (m > 0 ? m - 1 : 0));
+        hit = m_isWide ? Search(m_wide.data(), cut, needle.wide.data(), m, pos)
+                       : Search(m_narrow.data(), cut, needle.narrow.data(), m, pos);
+        if (cut == to) break;
     }
     if (hit == kNotFound) return std::nullopt;
     const auto holder = std::upper_bound(m_starts.begin() + static_cast<std::ptrdiff_t>(first),

@@ -3,6 +3,7 @@
 
 #include "office/worddocuments.h"
 #include "office/wordselection.h"
+#include "platform/cancellation.h"
 
 #include <new>
 
@@ -33,6 +34,8 @@ HRESULT WordApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pD
         return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
     } catch (const std::bad_alloc&) {
         return ReportError(pExcepInfo, u"Microsoft Word", u"Out of memory.", E_OUTOFMEMORY);
+    } catch (const platform::OperationCancelled&) {
+        return ReportError(pExcepInfo, u"Microsoft Word", u"The search was stopped.", E_ABORT);
     } catch (...) {
         return ReportError(pExcepInfo, u"Microsoft Word", u"The command could not be carried out.");
     }

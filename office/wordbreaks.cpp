@@ -1,6 +1,8 @@
 // ICU word boundaries over one story (see wordbreaks.h).
 #include "office/wordbreaks.h"
 
+#include "platform/cancellation.h"
+
 #include <unicode/ubrk.h>
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
@@ -46,8 +48,11 @@ bool WordBreaks::HasBoundaryIn(std::size_t first, std::size_t last)
 std::vector<std::uint32_t> WordBreaks::AllBoundaries()
 {
     std::vector<std::uint32_t> out;
-    // Every step moves forward, so the loop ends within the text's length.
+    // Every step moves forward, so the loop ends within the text's length;
+    // over a long story it takes seconds, so Stop is looked for on the way.
+    platform::StopCheck stop;
     for (int32_t b = ubrk_first(m_iter); b != UBRK_DONE; b = ubrk_next(m_iter)) {
+        stop();
         out.push_back(static_cast<std::uint32_t>(b));
     }
     return out;
@@ -72,8 +77,10 @@ const std::vector<TextSpan>& WordBreaks::Words()
     m_words.clear();
     int32_t start = ubrk_first(m_iter);
     // Every step moves forward, so the loop ends after at most one step per
-    // unit of text.
+    // unit of text. A stop leaves the list not ready, to be made anew.
+    platform::StopCheck stop;
     for (int32_t end = ubrk_next(m_iter); end != UBRK_DONE; start = end, end = ubrk_next(m_iter)) {
+        stop();
         if (ubrk_getRuleStatus(m_iter) >= UBRK_WORD_NONE_LIMIT) {
             m_words.push_back({static_cast<std::size_t>(start), static_cast<std::size_t>(end)});
         }

@@ -12,6 +12,7 @@
 #include "office/wordcodes.h"
 
 #include "office/matchtext.h"
+#include "platform/cancellation.h"
 
 #include "office/soundslike.h"
 #include "office/wordforms.h"
@@ -220,7 +221,10 @@ private:
         end = std::min(end, m_words.size());
         if (m_wordForm.size() >= end) return;
         if (m_wordForm.capacity() < m_words.size()) m_wordForm.reserve(m_words.size());
-        for (std::size_t i = m_wordForm.size(); i < end; ++i) m_wordForm.push_back(FormOf(i));
+        for (std::size_t i = m_wordForm.size(); i < end; ++i) {
+            m_stop();
+            m_wordForm.push_back(FormOf(i));
+        }
     }
 
     bool FormHasKey(std::uint32_t form, const std::vector<std::uint32_t>& keys) const
@@ -265,6 +269,7 @@ private:
         if (KeywordIds(keywordKeys, true, ids)) {
             const std::size_t n = ids.size();
             for (std::size_t i = from; i + n <= m_words.size(); ++i) {
+                m_stop();
                 CodeUpTo(i + n);
                 if (MatchesAt(i, ids, n)) return i;
             }
@@ -279,6 +284,7 @@ private:
         const std::size_t keys = m_keyBegin.size() - 1;
         m_postBegin.assign(keys + 1, 0);
         for (std::uint32_t form : m_wordForm) {
+            m_stop();
             for (std::uint32_t k = m_formKeyBegin[form]; k < m_formKeyBegin[form + 1]; ++k) {
                 ++m_postBegin[m_formKeys[k] + 1];
             }
@@ -292,6 +298,7 @@ private:
         m_posts.resize(total);
         std::vector<std::uint32_t> next(m_postBegin.begin(), m_postBegin.end() - 1);
         for (std::size_t i = 0; i < m_wordForm.size(); ++i) {
+            m_stop();
             const std::uint32_t form = m_wordForm[i];
             for (std::uint32_t k = m_formKeyBegin[form]; k < m_formKeyBegin[form + 1]; ++k) {
                 m_posts[next[m_formKeys[k]]++] = static_cast<std::uint32_t>(i);
@@ -335,6 +342,7 @@ private:
         // Every round advances at least one cursor, so the loop ends after
         // at most as many rounds as the anchor's keys have positions.
         for (;;) {
+            m_stop();
             std::size_t q = npos;
             for (const Cursor& c : cursors) {
                 if (c.at != c.end) q = std::min<std::size_t>(q, *c.at);
@@ -368,6 +376,9 @@ private:
     std::vector<std::uint32_t> m_posts;
     bool m_scanned = false;
     bool m_indexed = false;
+    // Coding a word costs a microsecond or so; Stop is looked for every
+    // thousand steps.
+    platform::StopCheck m_stop{1024};
 };
 
 WordCodes::WordCodes(std::u16string_view text, WordBreaks& breaks) : m_text(text), m_breaks(breaks) {}

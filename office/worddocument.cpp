@@ -1,6 +1,7 @@
 // The built-in Word's document model (see worddocument.h).
 #include "office/worddocument.h"
 
+#include "platform/cancellation.h"
 #include "platform/codepage.h"
 
 #include <unicode/utf16.h>
@@ -49,10 +50,26 @@ WordBreaks& WordDocument::Breaks(std::size_t story)
     if (s.breaks) return *s.breaks;
     // Word's optional hyphen (0x1F) is a control character to the word
     // rules, which would end a word at it; read as the soft hyphen it is,
-    // it stays inside the word. Same length, so offsets agree.
-    if (s.text.find(u'\x1F') != std::u16string::npos) {
-        s.breaksText = s.text;
-        std::replace(s.breaksText.begin(), s.breaksText.end(), u'\x1F', u'\u00AD');
+    // it stays inside the word. Same length, so offsets agree. A long story
+    // is looked through and copied a chunk at a time, with a look at the
+    // stop request between chunks.
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    const std::u16string_view text = s.text;
+    std::size_t hyphen = std::u16string_view::npos;
+    for (std::size_t at = 0; at < text.size() && hyphen == std::u16string_view::npos; at += kChunk) {
+        if (at != 0) platform::ThrowIfStopRequested();
+        hyphen = text.substr(0, std::min(text.size(), at + kChunk)).find(u'\x1F', at);
+    }
+    if (hyphen != std::u16string_view::npos) {
+        std::u16string copy;
+        copy.reserve(text.size());
+        for (std::size_t at = 0; at < text.size(); at += kChunk) {
+            if (at != 0) platform::ThrowIfStopRequested();
+            const std::size_t before = copy.size();
+            copy.append(text.substr(at, kChunk));
+            std::replace(copy.begin() + static_cast<std::ptrdiff_t>(before), copy.end(), u'\x1F', u'\u00AD');
+        }
+        s.breaksText = std::move(copy);
         s.breaks = std::make_unique<WordBreaks>(s.breaksText);
     } else {
         s.breaks = std::make_unique<WordBreaks>(s.text);
@@ -99,8 +116,11 @@ const Utf8Story& WordDocument::Utf8(std::size_t story, bool keepFormat, int mark
             if (start) put(kWordStartMark, at);
         }
     };
+    // Nothing is kept of a copy a stop interrupts: the slot stays empty.
+    platform::StopCheck stop;
     std::size_t i = 0;
     while (i < text.size()) {
+        stop();
         const std::size_t start = i;
         if (wordMarks && view.IsCharacterEdge(start)) marks(start);
         char32_t c = text[i++];

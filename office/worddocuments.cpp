@@ -3,6 +3,7 @@
 
 #include "office/worddocumentobject.h"
 #include "office/wordloader.h"
+#include "platform/cancellation.h"
 #include "platform/codepage.h"
 
 #include <new>
@@ -38,6 +39,8 @@ HRESULT WordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDis
     } catch (const std::bad_alloc&) {
         return ReportError(pExcepInfo, u"Microsoft Word", u"There is not enough memory to open the document.",
                            E_OUTOFMEMORY);
+    } catch (const platform::OperationCancelled&) {
+        return ReportError(pExcepInfo, u"Microsoft Word", u"The search was stopped.", E_ABORT);
     } catch (...) {
         return ReportError(pExcepInfo, u"Microsoft Word", u"Word was unable to open the document.");
     }
@@ -61,6 +64,8 @@ HRESULT WordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, E
     // One memory budget for everything this file costs to read.
     ReadBudget budget;
     if (path.empty() || !LoadWordFile(path, content, error, &budget)) {
+        // A reader that gave up because of Stop did not find the file bad.
+        platform::ThrowIfStopRequested();
         if (path.empty()) error = "no file name";
         return ReportError(info, u"Microsoft Word",
                            u"Word was unable to read this document. It may be corrupt. (" + Utf8ToUtf16(error) + u")");

@@ -8,6 +8,7 @@
 #include "office/matchtext.h"
 #include "office/wordsequencematcher.h"
 #include "office/wildcardpattern.h"
+#include "platform/cancellation.h"
 
 #include <re2/re2.h>
 #include <unicode/uchar.h>
@@ -65,6 +66,28 @@ std::size_t FindShort(std::u16string_view s, std::size_t from, std::u16string_vi
 #endif
     for (; i + m <= n; ++i) {
         if (p[i] == a && (m == 1 || p[i + 1] == b)) return i;
+    }
+    return std::u16string_view::npos;
+}
+
+// A search over a long story goes a chunk at a time and looks at the stop
+// request between chunks, so that Stop ends it within a few milliseconds.
+constexpr std::size_t kSearchChunk = std::size_t{1} << 20;  // units
+
+// `find(text, from)` gives the first occurrence of an m-unit needle in
+// `text` at or after `from`. It is asked chunk by chunk, each time of a
+// text cut m - 1 units past the chunk, so an occurrence that begins in the
+// chunk is whole in it and the answers are those of one call.
+template <class Find>
+std::size_t FindInChunks(std::u16string_view s, std::size_t from, std::size_t m, Find&& find)
+{
+    std::size_t pos = from;
+    while (pos < s.size()) {
+        const std::size_t end = std::min(s.size(), pos + kSearchChunk + (m > 0 ? m - 1 : 0));
+        const std::size_t hit = find(s.substr(0, end), pos);
+        if (hit != std::u16string_view::npos || end == s.size()) return hit;
+        pos += kSearchChunk;
+        platform::ThrowIfStopRequested();
     }
     return std::u16string_view::npos;
 }
@@ -128,26 +151,37 @@ public:
             } else {
                 start = pos;
                 if (m_elements[0].kind == FindElement::Kind::Literal) {
-                    start = s.find(m_elements[0].ch, pos);
+                    const std::u16string_view first(&m_elements[0].ch, 1);
+                    start = FindInChunks(s, pos, 1, [first](std::u16string_view t, std::size_t at) {
+                        return FindShort(t, at, first);
+                    });
                     if (start == std::u16string_view::npos) return false;
                 }
+                m_stop();
                 if (!MatchAt(s, view, start, end)) {
                     pos = start + 1;
                     continue;
                 }
             }
             if (Accept(doc, story, view, start, end, m)) return true;
+            m_stop();
             pos = start + 1;
         }
         return false;
     }
 
 private:
+    std::size_t FindLiteral(std::u16string_view s, std::size_t from) const
+    {
+        return FindInChunks(s, from, m_literal.size(),
+                            [this](std::u16string_view t, std::size_t at) { return FindLiteralIn(t, at); });
+    }
+
     // A plain search is the searcher's most frequent operation: eight
     // starts are tested at once by their first and last units, and only
     // where both agree is the rest compared; the few starts left at the end
     // go through Horspool's shifts.
-    std::size_t FindLiteral(std::u16string_view s, std::size_t from) const
+    std::size_t FindLiteralIn(std::u16string_view s, std::size_t from) const
     {
         const std::size_t m = m_literal.size();
         if (m <= 2) return FindShort(s, from, m_literal);
@@ -204,7 +238,7 @@ private:
         return true;
     }
 
-    bool MatchAt(std::u16string_view s, const MatchText& view, std::size_t start, std::size_t& end) const
+    bool MatchAt(std::u16string_view s, const MatchText& view, std::size_t start, std::size_t& end)
     {
         std::size_t q = start;
         for (const FindElement& e : m_elements) {
@@ -229,7 +263,11 @@ private:
                 break;
             case FindElement::Kind::WhiteSpace:
                 if (!IsWhite(s[q])) return false;
-                while (q < s.size() && IsWhite(s[q])) ++q;
+                // A run of spacing may be as long as the story.
+                while (q < s.size() && IsWhite(s[q])) {
+                    ++q;
+                    m_stop();
+                }
                 break;
             }
         }
@@ -244,6 +282,8 @@ private:
     bool m_isLiteral = false;
     std::u16string m_literal;
     std::array<std::size_t, 256> m_shift{};
+    // For the rounds over candidates that turn out to be no match.
+    platform::StopCheck m_stop;
 };
 
 // ---- Wildcards ---------------------------------------------------------------
@@ -278,6 +318,10 @@ public:
         std::size_t budget = u.bytes.size() * 64 + 65536;
         std::size_t pos = from;
         while (pos < u.bytes.size()) {
+            // Each round asks the regular expression over the rest of the
+            // story, which cannot be interrupted: the stop request is
+            // looked at before every one.
+            platform::ThrowIfStopRequested();
             if (!m_pattern.Regex()->Match(text, pos, u.bytes.size(), RE2::UNANCHORED, sub.data(), groups + 1)) {
                 return false;
             }
@@ -365,6 +409,7 @@ std::u16string CacheKey(const FindRequest& r)
 
 bool ExecuteFind(WordDocument& document, const FindRequest& request)
 {
+    platform::ThrowIfStopRequested();
     if (request.findText.empty()) return false;
     const FindOptions& o = request.options;
 
@@ -402,7 +447,10 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
         if (document.CachedResult(key, cached)) return cached;
         bool found = false;
         FindMatch m;
-        for (std::size_t s = 0; s < document.StoryCount() && !found; ++s) found = matcher->Next(document, s, 0, m);
+        for (std::size_t s = 0; s < document.StoryCount() && !found; ++s) {
+            platform::ThrowIfStopRequested();
+            found = matcher->Next(document, s, 0, m);
+        }
         if (!found && isExact) document.RememberAbsent(exact);
         document.CacheResult(key, found);
         return found;
@@ -411,7 +459,11 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
     const std::vector<ReplacePart> parts = ParseReplaceCodes(request.replaceWith, o.matchWildcards);
     std::vector<std::pair<std::size_t, std::u16string>> changes;
     bool any = false;
+    // A stop in the middle leaves the document as it was: the changes are
+    // applied only after the last story.
+    platform::StopCheck stop;
     for (std::size_t s = 0; s < document.StoryCount(); ++s) {
+        platform::ThrowIfStopRequested();
         const std::u16string_view text = document.Text(s);
         std::u16string out;
         std::size_t copied = 0;
@@ -420,6 +472,7 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
         FindMatch m;
         while (matcher->Next(document, s, from, m)) {
             if (m.start < copied || m.end > text.size() || (changed && m.resume <= from)) break;
+            stop();
             out.append(text.substr(copied, m.start - copied));
             out += BuildReplacement(parts, text, m, wildcards);
             copied = m.end;

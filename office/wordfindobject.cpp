@@ -2,6 +2,7 @@
 #include "office/wordfindobject.h"
 
 #include "office/wordfind.h"
+#include "platform/cancellation.h"
 
 #include <new>
 
@@ -50,6 +51,8 @@ HRESULT WordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDi
     } catch (const std::bad_alloc&) {
         return ReportError(pExcepInfo, u"Microsoft Word", u"There is not enough memory to finish the search.",
                            E_OUTOFMEMORY);
+    } catch (const platform::OperationCancelled&) {
+        return ReportError(pExcepInfo, u"Microsoft Word", u"The search was stopped.", E_ABORT);
     } catch (...) {
         return ReportError(pExcepInfo, u"Microsoft Word", u"The search could not be finished.");
     }

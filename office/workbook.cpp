@@ -69,13 +69,14 @@ std::size_t Workbook::CellCount() const
 
 WorkbookBuilder::WorkbookBuilder(const WorkbookLimits& limits) : m_limits(limits), m_hold(limits.budget) {}
 
-bool WorkbookBuilder::Charge(std::uint64_t bytes, std::uint64_t moving, const char* what)
+bool WorkbookBuilder::Charge(std::uint64_t bytes, std::uint64_t moving, const char* what, const Sheet* sheet)
 {
     if (m_hold.TryCover(m_charged + bytes + moving)) {
         m_charged += bytes;
         return true;
     }
-    Fail(m_hold.Refusal(m_charged + bytes + moving, what + SheetLabel()));
+    const std::string label = sheet != nullptr ? " of sheet '" + Utf16ToUtf8(sheet->name) + "'" : SheetLabel();
+    Fail(m_hold.Refusal(m_charged + bytes + moving, what + label));
     return false;
 }
 
@@ -245,7 +246,7 @@ bool WorkbookBuilder::Append(WorkbookBuilder&& part)
     const std::size_t added = part.m_book.m_texts.size();
     const std::uint64_t moving =
         (texts.capacity() - texts.size() < added ? texts.size() + added : added) * sizeof(std::u16string);
-    if (!Charge(0, moving, "the texts")) return false;
+    if (!Charge(0, moving, "the texts", part.m_book.sheets.empty() ? nullptr : &part.m_book.sheets.front())) return false;
     m_hold.Absorb(part.m_hold);
     m_charged += std::exchange(part.m_charged, 0);
     platform::StopCheck stop;
@@ -315,6 +316,7 @@ Workbook WorkbookBuilder::Finish()
         throw ReadBudgetExceeded(m_error);
     texts.reserve(texts.size() + shownTexts);
     Moved();
+    // Formatting millions of numbers takes seconds: Stop is looked for.
     for (std::size_t index = 0; index < m_book.sheets.size(); ++index) {
         m_current = index;
         for (auto& cell : m_book.sheets[index].cells) {

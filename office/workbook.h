@@ -141,7 +141,8 @@ private:
     // Charges `bytes` that stay, plus `moving` bytes of an old buffer that
     // lives on while its contents move to a larger one; fails the builder
     // with the refusal when the budget has no room.
-    bool Charge(std::uint64_t bytes, std::uint64_t moving, const char* what);
+    // `sheet`: the sheet the charge is for, when it is not the current one.
+    bool Charge(std::uint64_t bytes, std::uint64_t moving, const char* what, const Sheet* sheet = nullptr);
     void Moved() { m_hold.ShrinkTo(m_charged); }
     std::string SheetLabel() const;
 

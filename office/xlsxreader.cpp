@@ -569,6 +569,12 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
                 bool ok = false;
                 try {
                     ok = parser.Parse(j->xml, j->error);
+                } catch (const ReadBudgetExceeded& e) {
+                    // Its reason too goes down before the other part gives up.
+                    const std::lock_guard<std::mutex> lock(firstErrorLock);
+                    if (firstError.empty() && !abandon.load()) firstError = e.what();
+                    abandon = true;
+                    throw;
                 } catch (...) {
                     abandon = true;
                     throw;
@@ -594,7 +600,9 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
         running.push_back(std::move(job));
     }
     // A part that fails sets `error` or fails the builder; either ends it.
-    while (!running.empty() && error.empty() && appendOldest()) {
+    // (A builder that failed gives its own reason: the part it made give up
+    // would only say so.)
+    while (!running.empty() && error.empty() && !builder.Failed() && appendOldest()) {
     }
     if (!error.empty()) return false;
     if (builder.Failed()) {

@@ -3,6 +3,7 @@
 #include "office/xmlsax.h"
 
 #include "office/xmlscanner.h"
+#include "platform/cancellation.h"
 
 // Debian's expat is built with DTD support, which is what declares the
 // amplification-guard setters; the header only shows them under XML_DTD.
@@ -207,6 +208,9 @@ bool XmlSax::Parse(std::string_view document, std::string& error)
     if (!im.Create(error)) return false;
     std::size_t pos = 0;
     while (pos < document.size()) {
+        // Between slices, never inside expat's callbacks: an exception
+        // must not cross its C frames.
+        if (pos != 0) platform::ThrowIfStopRequested();
         const std::size_t n = std::min(kSlice, document.size() - pos);
         const XML_Status status = XML_Parse(im.parser, document.data() + pos, static_cast<int>(n), 0);
         pos += n;

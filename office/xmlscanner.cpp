@@ -5,6 +5,7 @@
 // entity, a character reference or a carriage return needs decoding.
 #include "office/xmlscanner.h"
 
+#include "platform/cancellation.h"
 #include "platform/codepage.h"
 
 #include <algorithm>
@@ -186,6 +187,27 @@ std::size_t FirstBadCharacter(std::string_view s)
     return std::string_view::npos;
 }
 
+// FirstBadCharacter a megabyte at a time, with a look at the stop request
+// between: a part may be hundreds of megabytes. A chunk ends before a byte
+// that begins a character, so no sequence is cut and the answer is that of
+// one pass over the whole text.
+std::size_t FirstBadCharacterInChunks(std::string_view s)
+{
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    std::size_t pos = 0;
+    while (pos < s.size()) {
+        std::size_t end = std::min(s.size(), pos + kChunk);
+        // At most three continuation bytes follow a lead byte; more are bad
+        // anyway and are found in this chunk or the next alike.
+        for (int k = 0; k < 3 && end < s.size() && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80; ++k) ++end;
+        const std::size_t bad = FirstBadCharacter(s.substr(pos, end - pos));
+        if (bad != std::string_view::npos) return pos + bad;
+        pos = end;
+        if (pos < s.size()) platform::ThrowIfStopRequested();
+    }
+    return std::string_view::npos;
+}
+
 class Scan {
 public:
     Scan(std::string_view doc, std::size_t maxDepth, XmlScanSink& sink) : m_doc(doc), m_maxDepth(maxDepth), m_sink(sink)
@@ -275,7 +297,7 @@ private:
 
 bool Scan::Run(std::string& error)
 {
-    const std::size_t bad = FirstBadCharacter(m_doc);
+    const std::size_t bad = FirstBadCharacterInChunks(m_doc);
     if (bad != std::string_view::npos) {
         m_pos = bad;
         Fail("not well-formed (invalid token)");
@@ -289,8 +311,10 @@ bool Scan::Run(std::string& error)
     if (ok) ok = Misc(true, root);
     if (ok && !root) ok = Fail("no element found");
     // The document element and its content.
+    platform::StopCheck stop;
     while (ok && !m_open.empty()) {
         if (m_sink.Stopped()) return false;
+        stop();
         if (AtEnd()) {
             ok = Fail("unclosed token");
             break;

@@ -7,6 +7,7 @@ namespace {
 
 std::atomic<bool> g_stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the stop request");
+std::atomic<std::uint64_t> g_looks{0};
 
 }  // namespace
 
@@ -14,7 +15,13 @@ void RequestSearchStop() noexcept { g_stopRequested.store(true, std::memory_orde
 
 void ClearSearchStop() noexcept { g_stopRequested.store(false, std::memory_order_relaxed); }
 
-bool IsSearchStopRequested() noexcept { return g_stopRequested.load(std::memory_order_relaxed); }
+bool IsSearchStopRequested() noexcept
+{
+    g_looks.fetch_add(1, std::memory_order_relaxed);
+    return g_stopRequested.load(std::memory_order_relaxed);
+}
+
+std::uint64_t StopRequestLooks() noexcept { return g_looks.load(std::memory_order_relaxed); }
 
 void ThrowIfStopRequested()
 {

@@ -31,6 +31,11 @@ void ClearSearchStop() noexcept;
 bool IsSearchStopRequested() noexcept;
 void ThrowIfStopRequested();
 
+// How many times the request has been looked at in this process, so that a
+// test can tell that a long loop looks often enough (a relaxed counter:
+// a look costs next to nothing either way).
+std::uint64_t StopRequestLooks() noexcept;
+
 // For a loop whose steps are cheap: looks at the flag only every
 // `interval` calls, so the check costs next to nothing per step.
 class StopCheck {

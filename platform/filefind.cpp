@@ -172,10 +172,16 @@ int OrderCompare(std::string_view a, const std::u32string& foldedA, std::string_
 
 DWORD ErrorFromErrno(int err)
 {
-    return (err == EACCES || err == EPERM) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+    if (err == EACCES || err == EPERM) return ERROR_ACCESS_DENIED;
+    return (err == ENOENT || err == ENOTDIR) ? ERROR_PATH_NOT_FOUND : ERROR_READ_FAULT;
 }
 
 }  // namespace
+
+bool CFileFind::IsUnreadableFolderError(DWORD error)
+{
+    return error == ERROR_PATH_NOT_FOUND || error == ERROR_ACCESS_DENIED || error == ERROR_READ_FAULT;
+}
 
 bool CFileFind::MatchesMask(std::string_view name, std::string_view mask)
 {
@@ -217,7 +223,7 @@ BOOL CFileFind::FindFile(const char* pstrName)
     if (folder.empty() || folder.front() != '/') {
         char cwd[PATH_MAX];
         if (getcwd(cwd, sizeof cwd) == nullptr) {
-            SetLastError(ERROR_FILE_NOT_FOUND);
+            SetLastError(ERROR_PATH_NOT_FOUND);
             return FALSE;
         }
         std::string absolute = cwd;
@@ -251,11 +257,14 @@ BOOL CFileFind::FindFile(const char* pstrName)
     const CMask matcher(pattern);
     const bool isRoot = folder == "/";
     std::vector<Entry> entries;
+    int readError = 0;
     for (;;) {
         errno = 0;
         const dirent* de = readdir(dir);
-        if (de == nullptr)
+        if (de == nullptr) {
+            readError = errno;
             break;
+        }
         const std::string_view name = de->d_name;
         // A drive root lists no dot entries on Windows; "/" is our root.
         if (isRoot && IsDotsName(name))
@@ -282,6 +291,11 @@ BOOL CFileFind::FindFile(const char* pstrName)
     }
     closedir(dir);
 
+    // A listing cut short by a read error would pass for the whole folder.
+    if (readError != 0) {
+        SetLastError(ErrorFromErrno(readError));
+        return FALSE;
+    }
     if (entries.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;

@@ -38,8 +38,15 @@ public:
 
     // Lists the folder of the mask (default "*.*" in the current folder).
     // FALSE when the folder cannot be listed or nothing matches; the last
-    // error then says which (ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED).
+    // error then says which: ERROR_FILE_NOT_FOUND when the folder was read
+    // and nothing in it matches, as on Windows; otherwise the folder could
+    // not be read: ERROR_PATH_NOT_FOUND (it does not exist, or is no
+    // folder), ERROR_ACCESS_DENIED, or ERROR_READ_FAULT (reading its
+    // entries failed part way; nothing is returned rather than a part).
     BOOL FindFile(const char* pstrName = nullptr);
+    // Whether an error FindFile left means that the folder itself could not
+    // be read, rather than that nothing in it matched.
+    static bool IsUnreadableFolderError(DWORD error);
     // Makes the next entry current; nonzero when another entry follows it.
     BOOL FindNextFile();
     void Close();

@@ -56,6 +56,7 @@ const std::map<UINT, const char*>& Table()
         {61484, "https://varnel.invalid/update?ver=1.0"},
         {61485, ":Keyword is not a valid wildcard pattern, nothing can be found for it"},
         {61486, ":Path is too long, the file is not searched..."},
+        {61487, ":Folder cannot be read, it is skipped..."},
     };
     return table;
 }

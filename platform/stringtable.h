@@ -66,4 +66,5 @@ enum : UINT {
     // Texts this port adds: situations the Windows program never met.
     IDS_BAD_WILDCARD_KEYWORD = 61485,
     IDS_PATH_TOO_LONG = 61486,
+    IDS_FOLDER_UNREADABLE = 61487,
 };

@@ -37,6 +37,7 @@ constexpr UINT WM_USER = 0x0400;
 // Win32 error codes that the platform layer reports.
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
@@ -44,6 +45,7 @@ constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_NO_MORE_FILES = 18;
+constexpr DWORD ERROR_READ_FAULT = 30;
 constexpr DWORD ERROR_CANTWRITE = 1013;
 constexpr DWORD ERROR_BADKEY = 1010;
 

@@ -1,11 +1,13 @@
 // The process-wide search context (see searchcontext.h).
 #include "search/searchcontext.h"
 
+#include "platform/cancellation.h"
 #include "platform/stringtable.h"
 
 #include <cstring>
 
 std::atomic<int> g_bRunning{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler clears the running flag");
 CKeywordArray g_arrKeywords;
 std::list<_SelectedFolder> g_listSelectedFolders;
 std::atomic<int> g_bWordFile{0};
@@ -87,9 +89,22 @@ std::string MessageLineOf(LPARAM lParam)
     return g_strMessageText.Get();
 }
 
+void BeginSearchRun()
+{
+    platform::ClearSearchStop();
+    g_bRunning = 1;
+}
+
+void StopSearchRun() noexcept
+{
+    g_bRunning = 0;
+    platform::RequestSearchStop();
+}
+
 void ResetSearchContext()
 {
     g_bRunning = 0;
+    platform::ClearSearchStop();
     g_arrKeywords.RemoveAll();
     g_listSelectedFolders.clear();
     g_bWordFile = 0;

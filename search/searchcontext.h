@@ -104,5 +104,14 @@ void LogFileLine(const std::string& path, UINT id);
 // holds one, else the shared message text.
 std::string MessageLineOf(LPARAM lParam);
 
+// Find: sets the running flag and clears the stop request of the previous
+// run (see platform/cancellation.h), so that the new run's files are read.
+void BeginSearchRun();
+// Stop, closing the window, Ctrl+C: clears the running flag, which the
+// worker tests between folders and files, and sets the stop request, which
+// ends a call into the built-in Word or Excel inside a file. Two lock-free
+// atomic stores, so a signal handler may call it.
+void StopSearchRun() noexcept;
+
 // Restores every object to its start-up state (tests, and a clean start).
 void ResetSearchContext();

@@ -9,9 +9,20 @@
 //   application's quit, the releases and the return still happen.
 // - A path that does not fit the 260-byte record is not searched and gets
 //   a log line of its own, instead of being cut to a different file's name.
+// - A folder that cannot be read (no permission, gone since the work list
+//   was made) gets a log line with its path, once, like a file that cannot
+//   be searched: a silent skip would read as "nothing found there".
+// - Symbolic links among the files are not followed, as links to folders
+//   are not: a link inside a searched folder cannot pull in a file from
+//   elsewhere.
+// - Stop also sets the process's stop request, which ends a call into the
+//   built-in Word or Excel in the middle of a file. The file abandoned so
+//   gets no line: it was not found unreadable, the user stopped the search.
 #include "search/searchdriver.h"
 
 #include "kestrel/officefind.h"
+#include "platform/cancellation.h"
+#include "platform/fileapi.h"
 #include "platform/filefind.h"
 #include "platform/olethread.h"
 #include "platform/stringtable.h"
@@ -30,6 +41,14 @@ struct Generation {
     int (OfficeFind::*searchExcel)(_ResultFileInfo&, const CArray<_FindKeyWord, _FindKeyWord>&, _FindedConditions,
                                    TExcel&);
 };
+
+// Stop was pressed: the running flag is cleared, and with it the stop
+// request is set. Either alone ends the walk, so that a request never
+// leaves the driver running on with every file failing in silence.
+bool StopWanted()
+{
+    return g_bRunning == 0 || platform::IsSearchStopRequested();
+}
 
 template <class F>
 void Absorb(F&& call)
@@ -97,7 +116,7 @@ private:
     void Walk(CFolderWorkList& folders, const CPatternList& patterns)
     {
         for (const _FolderPath& folder : folders) {
-            if (g_bRunning == 0) {
+            if (StopWanted()) {
                 Quit();
                 return;
             }
@@ -105,32 +124,42 @@ private:
             std::string dir = folder.szPath;
             if (dir.empty() || dir.back() != '/') dir += '/';
             for (const _FilePattern& pattern : patterns) {
-                if (!SearchMask(dir, pattern)) {
+                const MaskOutcome outcome = SearchMask(dir, pattern);
+                if (outcome == MaskOutcome::Stopped) {
                     Quit();
                     return;
+                }
+                if (outcome == MaskOutcome::FolderUnreadable) {
+                    LogFileLine(folder.szPath, IDS_FOLDER_UNREADABLE);
+                    break;  // the other masks would meet the same folder
                 }
             }
         }
         Quit();
     }
 
-    // Searches the files of one mask; false when Stop was noticed.
-    bool SearchMask(const std::string& dir, const _FilePattern& pattern)
+    enum class MaskOutcome { Done, Stopped, FolderUnreadable };
+
+    // Searches the files of one mask.
+    MaskOutcome SearchMask(const std::string& dir, const _FilePattern& pattern)
     {
         CFileFind finder;
         const std::string mask = dir + pattern.szMask;
         bool more = finder.FindFile(mask.c_str()) != 0;
+        const DWORD listError = more ? ERROR_SUCCESS : GetLastError();
         g_resultFileInfo.nFileKind = pattern.nKind;
+        if (CFileFind::IsUnreadableFolderError(listError)) return MaskOutcome::FolderUnreadable;
         while (more) {
-            if (g_bRunning == 0) {
+            if (StopWanted()) {
                 finder.Close();
-                return false;
+                return MaskOutcome::Stopped;
             }
             more = finder.FindNextFile() != 0;
+            if (finder.IsReparsePoint()) continue;  // a link, to a file or a folder
             SearchFile(finder.GetFilePath(), finder.GetFileName(), pattern.nKind);
         }
         finder.Close();
-        return true;
+        return MaskOutcome::Done;
     }
 
     void SearchFile(const std::string& path, const std::string& name, std::int32_t kind)
@@ -155,6 +184,9 @@ private:
             result = (m_find.*m_gen.searchWord)(g_resultFileInfo, g_arrKeywords, g_conditions.Snapshot(), m_word);
         }
 
+        // A call that failed because of Stop leaves a file nobody found
+        // damaged or in use.
+        if ((result == -1 || result == 0) && platform::IsSearchStopRequested()) return;
         if (result == -1) {
             LogFileLine(path, IDS_FILE_IN_USE);
         } else if (result == 0) {

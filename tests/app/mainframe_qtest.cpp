@@ -393,7 +393,8 @@ private slots:
         frame->Command(ID_STOP)->trigger();
         QVERIFY(frame->Command(ID_FIND)->isEnabled());
         QCOMPARE(LogLines(*frame->MessagePanel()).back(), Str(IDS_USER_STOPPED));
-        // The worker notices the stop at its next file and ends by itself.
+        // The worker notices the stop at once, even inside a file, and ends
+        // by itself.
         QTRY_VERIFY_WITH_TIMEOUT(!frame->IsWorkerAlive(), 2000);
         QCOMPARE(g_nResultCount, 0);
     }

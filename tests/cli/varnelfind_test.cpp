@@ -3,10 +3,13 @@
 // exit status.
 #include "platform/stringtable.h"
 #include "support/runprocess.h"
+#include "tests/office/docfixture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <iostream>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -215,4 +218,49 @@ TEST_F(VarnelFindTest, FieldCodesAreNotFoundButTheirResultsAre)
     EXPECT_EQ(r.status, 1) << r.out;
     r = Run({"-k", "Fieldday 2021-03-04", "--word", docs.string()});
     EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(VarnelFindTest, SignalsInTheMiddleOfAFileStopCleanlyWithTheShellsStatus)
+{
+    // A Word document of 64 MB of text whose only keyword is at its very
+    // end, searched word by word (sounds like), then a small file: both
+    // would be printed if the search went on.
+    fs::path docs = root / "large";
+    fs::create_directories(docs);
+    {
+        std::string text;
+        while (text.size() < (std::size_t{64} << 20)) text += "the quarterly figures of the northern region\r";
+        text += "needle\r";
+        docbin::Word97 d;
+        d.text = docbin::Latin(text);
+        d.ccp[0] = static_cast<std::uint32_t>(text.size());
+        d.pieces = {{d.ccp[0], static_cast<std::uint32_t>(docbin::Word97::kTextAt), true}};
+        const docbin::Bytes file = d.Build();
+        std::ofstream(docs / "a-large.doc", std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    }
+    Write(docs / "b.txt", "needle");
+    const struct {
+        int signal;
+        int status;
+    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal);
+        // Once the driver has started Word, the large document is the first
+        // thing it opens.
+        const ProcessResult r =
+            RunProcess(std::string(VARNEL_BIN_DIR) + "/varnel-find",
+                       {"-k", "needle", "--sounds-like", "--word", "--text", docs.string()},
+                       {"XDG_CONFIG_HOME=" + config.string(), "HOME=" + root.string()},
+                       SignalPlan{c.signal, LoadString(61471), std::chrono::milliseconds(300)});
+        ASSERT_TRUE(r.signalled) << r.err;
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_LT(r.msFromSignalToExit, 2000.0);
+        std::cout << "  exited " << r.msFromSignalToExit << " ms after signal " << c.signal << "\n";
+        // Nothing printed, no line for the file left in the middle; the
+        // run ended as after Stop.
+        EXPECT_TRUE(r.out.empty()) << r.out;
+        EXPECT_EQ(Lines(r.err).back(), LoadString(61459));
+        EXPECT_EQ(r.err.find("a-large.doc"), std::string::npos) << r.err;
+    }
 }

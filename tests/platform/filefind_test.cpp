@@ -165,19 +165,45 @@ TEST_F(FileFindTest, RootFolderJoinsWithoutDoubleSlashAndHasNoDots)
     }
 }
 
-TEST_F(FileFindTest, NothingToListReturnsFalse)
+TEST_F(FileFindTest, NothingToListReturnsFalseAndSaysWhy)
 {
-    CFileFind ff;
-    SetLastError(0);
-    EXPECT_FALSE(ff.FindFile(Mask("missing/*.*").c_str()));
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-    EXPECT_FALSE(ff.FindNextFile());
-    EXPECT_EQ(ff.GetFileName(), "");
     Touch("a.txt");
-    EXPECT_FALSE(ff.FindFile(Mask("*.doc").c_str()));
-    EXPECT_FALSE(ff.FindFile((m_dir.string() + "/").c_str()));  // no name part
-    EXPECT_FALSE(ff.FindFile(Mask("a.txt/*.*").c_str()));     // a file is no folder
-    EXPECT_FALSE(ff.FindFile(""));
+    fs::create_directory(m_dir / "empty");
+    // Nothing matching in a folder that was read is no failure of the
+    // folder; a folder that cannot be read is, whatever the mask.
+    const struct {
+        std::string mask;
+        DWORD error;
+    } cases[] = {
+        {Mask("*.doc"), ERROR_FILE_NOT_FOUND},
+        {Mask("empty/*.doc"), ERROR_FILE_NOT_FOUND},
+        {m_dir.string() + "/", ERROR_FILE_NOT_FOUND},  // no name part
+        {"", ERROR_FILE_NOT_FOUND},
+        {Mask("missing/*.*"), ERROR_PATH_NOT_FOUND},
+        {Mask("a.txt/*.*"), ERROR_PATH_NOT_FOUND},  // a file is no folder
+    };
+    for (const auto& c : cases) {
+        CFileFind ff;
+        SetLastError(0);
+        EXPECT_FALSE(ff.FindFile(c.mask.c_str())) << c.mask;
+        EXPECT_EQ(GetLastError(), c.error) << c.mask;
+        EXPECT_EQ(CFileFind::IsUnreadableFolderError(GetLastError()), c.error != ERROR_FILE_NOT_FOUND) << c.mask;
+        EXPECT_FALSE(ff.FindNextFile());
+        EXPECT_EQ(ff.GetFileName(), "");
+    }
+}
+
+TEST_F(FileFindTest, AFolderWithoutPermissionCannotBeRead)
+{
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
+    fs::create_directory(m_dir / "closed");
+    std::ofstream((m_dir / "closed" / "a.doc").string()) << "x";
+    fs::permissions(m_dir / "closed", fs::perms::none);
+    CFileFind ff;
+    EXPECT_FALSE(ff.FindFile(Mask("closed/*.*").c_str()));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(CFileFind::IsUnreadableFolderError(GetLastError()));
+    fs::permissions(m_dir / "closed", fs::perms::owner_all);
 }
 
 TEST_F(FileFindTest, RelativeMaskAndDefaultUseTheCurrentFolder)

@@ -317,6 +317,61 @@ TEST_F(SearchRunTest, PathTooLongForTheRecordIsLoggedNotCut)
     EXPECT_EQ(panes.panel.lines[1], file.string() + LoadString(61486));
 }
 
+TEST_F(SearchRunTest, FoldersThatCannotBeReadGetALineEach)
+{
+    // A ticked folder that is gone, and a sub-folder that vanishes after
+    // the work list was made (while the first file is searched).
+    WriteFile(root / "a" / "x.txt", "needle");
+    WriteFile(root / "b" / "y.txt", "needle");
+    WriteFile(root / "c" / "z.txt", "needle");
+    AddKeywords({"needle"});
+    SelectFolder(root / "missing");
+    SelectFolder(root, true);
+    log.onOpen = [this](const std::string& path) {
+        if (path.ends_with("x.txt")) fs::remove_all(root / "b");
+    };
+    SearchThreadProc();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"x.txt", "z.txt"}));
+    EXPECT_EQ(panes.panel.lines,
+              (std::vector<std::string>{LoadString(61471), (root / "missing").string() + LoadString(61487),
+                                        (root / "b").string() + LoadString(61487), LoadString(61459)}));
+}
+
+TEST_F(SearchRunTest, AFolderWithoutPermissionGetsALine)
+{
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root (the vanished folder covers the line)";
+    WriteFile(root / "closed" / "x.txt", "needle");
+    WriteFile(root / "open" / "y.txt", "needle");
+    fs::permissions(root / "closed", fs::perms::none);
+    AddKeywords({"needle"});
+    SelectFolder(root, true);
+    SearchThreadProc();
+    fs::permissions(root / "closed", fs::perms::owner_all);
+    EXPECT_EQ(Names(), std::vector<std::string>{"y.txt"});
+    EXPECT_EQ(panes.panel.lines,
+              (std::vector<std::string>{LoadString(61471), (root / "closed").string() + LoadString(61487),
+                                        LoadString(61459)}));
+}
+
+TEST_F(SearchRunTest, LinksToFilesAreNotFollowed)
+{
+    // A link inside the searched folder to a file outside it, and one to a
+    // file inside it: neither is opened; the file itself is.
+    const fs::path outside = root / "outside";
+    WriteFile(outside / "secret.txt", "needle");
+    WriteFile(root / "searched" / "own.txt", "needle");
+    fs::create_symlink(outside / "secret.txt", root / "searched" / "link.txt");
+    fs::create_symlink(root / "searched" / "own.txt", root / "searched" / "again.txt");
+    fs::create_directory_symlink(outside, root / "searched" / "folder.txt");
+    AddKeywords({"needle"});
+    SelectFolder(root / "searched");
+    SearchThreadProc();
+    EXPECT_EQ(Names(), std::vector<std::string>{"own.txt"});
+    for (const char* link : {"link.txt", "again.txt", "folder.txt"})
+        EXPECT_EQ(log.Count("word:open:" + (root / "searched" / link).string()), 0) << link;
+    EXPECT_EQ(panes.panel.lines, (std::vector<std::string>{LoadString(61471), LoadString(61459)}));
+}
+
 TEST(ExpandSubfolders, ListsDepthFirstInFinderOrderWithoutFollowingLinks)
 {
     const fs::path root = fs::temp_directory_path() / ("varnel-expand-" + std::to_string(::getpid()));

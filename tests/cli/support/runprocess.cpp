@@ -2,6 +2,7 @@
 #include "support/runprocess.h"
 
 #include <cerrno>
+#include <csignal>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,8 +11,9 @@
 extern char** environ;
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::string>& extraEnv)
+                         const std::vector<std::string>& extraEnv, const SignalPlan& plan)
 {
+    using Clock = std::chrono::steady_clock;
     ProcessResult result;
     int outPipe[2];
     int errPipe[2];
@@ -53,8 +55,25 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
     char buffer[4096];
+    // When the signal is due: set once its trigger text has arrived.
+    bool due = false;
+    Clock::time_point sendAt;
+    Clock::time_point sentAt;
     while (open > 0) {
-        if (::poll(fds, 2, 60000) <= 0) break;
+        if (plan.signal != 0 && !result.signalled) {
+            if (!due && result.err.find(plan.after) != std::string::npos) {
+                due = true;
+                sendAt = Clock::now() + plan.delay;
+            }
+            if (due && Clock::now() >= sendAt) {
+                ::kill(pid, plan.signal);
+                sentAt = Clock::now();
+                result.signalled = true;
+            }
+        }
+        const int wait = plan.signal != 0 && !result.signalled ? 5 : 60000;
+        const int ready = ::poll(fds, 2, wait);
+        if (ready < 0 || (ready == 0 && wait == 60000)) break;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
             const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
@@ -71,6 +90,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         if (f.fd >= 0) ::close(f.fd);
     int status = 0;
     ::waitpid(pid, &status, 0);
+    if (result.signalled)
+        result.msFromSignalToExit = std::chrono::duration<double, std::milli>(Clock::now() - sentAt).count();
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
