@@ -1,6 +1,8 @@
 // libgsf-backed compound file access (see compoundfile.h).
 #include "office/compoundfile.h"
 
+#include "platform/cancellation.h"
+
 #include <gsf/gsf.h>
 
 #include <cstring>
@@ -110,7 +112,14 @@ bool CompoundFile::ReadStream(const std::string& name, std::vector<std::uint8_t>
     bool ok = true;
     std::size_t done = 0;
     // Read in chunks: libgsf serves at most what the sector chain allows.
+    // A stream of hundreds of megabytes takes a while: look at the stop
+    // request between chunks.
     while (done < out.size()) {
+        if (platform::IsSearchStopRequested()) {
+            g_object_unref(child);
+            out.clear();
+            throw platform::OperationCancelled();
+        }
         const std::size_t chunk = std::min<std::size_t>(out.size() - done, 1u << 20);
         if (gsf_input_read(child, chunk, out.data() + done) == nullptr) {
             ok = false;

@@ -2,6 +2,7 @@
 #include "office/workbook.h"
 
 #include "office/cellformat.h"
+#include "platform/cancellation.h"
 
 #include <algorithm>
 #include <array>
@@ -223,11 +224,16 @@ bool WorkbookBuilder::Append(WorkbookBuilder&& part)
 
 Workbook WorkbookBuilder::Finish()
 {
+    // Tens of millions of cells take seconds here: the stop request is
+    // looked at along the way, even from inside the sort (the workbook is
+    // thrown away then, so the order the sort leaves does not matter).
+    platform::StopCheck stop;
     for (auto& sheet : m_book.sheets) {
         auto& cells = sheet.cells;
         // Stable so that of two records for one cell the later one wins.
         // Writers store cells in order, so the sort is usually skipped.
-        const auto before = [](const Cell& a, const Cell& b) {
+        const auto before = [&stop](const Cell& a, const Cell& b) {
+            stop();
             return a.row != b.row ? a.row < b.row : a.column < b.column;
         };
         if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
@@ -252,6 +258,7 @@ Workbook WorkbookBuilder::Finish()
     m_book.m_texts.reserve(m_book.m_texts.size() + shownTexts);
     for (auto& sheet : m_book.sheets) {
         for (auto& cell : sheet.cells) {
+            stop();
             if (cell.kind == CellKind::Text) {
                 cell.shown = cell.text;
                 continue;

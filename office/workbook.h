@@ -112,7 +112,8 @@ public:
     void Fail(const std::string& why);
 
     // Sorts each sheet's cells, keeps the last of duplicate cells, computes
-    // every cell's shown text, and hands the model over.
+    // every cell's shown text, and hands the model over. Throws
+    // platform::OperationCancelled when the search is stopped meanwhile.
     Workbook Finish();
 
     // A builder for more sheets of this workbook that another thread may
