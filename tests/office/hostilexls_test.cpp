@@ -48,6 +48,15 @@ void* operator new(std::size_t n)
     return p;
 }
 void* operator new[](std::size_t n) { return operator new(n); }
+// The library's own nothrow forms (a sanitizer runtime brings its own) must
+// pair with the delete below too.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept
+{
+    void* p = std::malloc(n == 0 ? 1 : n);
+    if (p != nullptr) Counted(p);
+    return p;
+}
+void* operator new[](std::size_t n, const std::nothrow_t& tag) noexcept { return operator new(n, tag); }
 void operator delete(void* p) noexcept
 {
     if (p == nullptr) return;
@@ -57,6 +66,8 @@ void operator delete(void* p) noexcept
 void operator delete[](void* p) noexcept { operator delete(p); }
 void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { operator delete(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { operator delete(p); }
 
 using namespace office;
 using hostilexls::Bytes;
