@@ -138,39 +138,70 @@ std::optional<std::u16string> NumberText(double value)
     return Ascii(out.c_str());
 }
 
-// The formula's text as a tree: a node writes its lead, its kids' texts
-// joined by its separator, then its tail.
+using RefEnd = BiffFormulaDecoder::RefEnd;
+using Prepared = BiffFormulaDecoder::Prepared;
+
+constexpr std::uint32_t kNoReference = 0xFFFFFFFFu;
+
+// The formula's text as a tree: a node writes its lead, the reference that
+// moves with the cell if it holds one, its kids' texts joined by its
+// separator, then its tail. Separators and tails are always literals; the
+// kids of all nodes lie in one array. Formulas come by the hundred
+// thousand, so a node costs one allocation at most.
 struct Node {
     std::u16string lead;
-    std::u16string sep;
-    std::u16string tail;
-    std::vector<std::uint32_t> kids;
-    std::size_t length = 0;
+    std::u16string_view sep;
+    std::u16string_view tail;
+    std::uint32_t firstKid = 0;
+    std::uint32_t kidCount = 0;
+    std::uint32_t reference = kNoReference;
     bool isName = false;  // a defined or external name, which may name a function
 };
 
+// No cell reference is written shorter than "A1".
+constexpr std::size_t kShortestReference = 2;
+
 class TreeBuilder {
 public:
+    // Each node takes at least one byte of the tokens.
+    explicit TreeBuilder(std::size_t tokenBytes)
+    {
+        m_nodes.reserve(std::min(tokenBytes, BiffFormulaDecoder::kMaxNodes));
+    }
+
     bool Leaf(std::u16string text, bool isName = false)
     {
         Node node;
         node.isName = isName;
-        node.length = text.size();
+        m_units += text.size();
         node.lead = std::move(text);
         return Push(std::move(node), 0);
     }
 
+    // A leaf whose reference (an index into the decoding's references) is
+    // written for each cell after `lead`.
+    bool Moving(std::u16string lead, std::uint32_t reference)
+    {
+        Node node;
+        m_units += lead.size();
+        ++m_references;
+        node.lead = std::move(lead);
+        node.reference = reference;
+        return Push(std::move(node), 0);
+    }
+
     // Takes the top `count` operands (in their written order) as kids.
-    bool Combine(std::u16string lead, std::size_t count, std::u16string sep, std::u16string tail)
+    bool Combine(std::u16string lead, std::size_t count, std::u16string_view sep, std::u16string_view tail)
     {
         if (count > m_stack.size()) return false;
         Node node;
-        node.length = lead.size() + tail.size() + (count > 1 ? (count - 1) * sep.size() : 0);
-        node.kids.assign(m_stack.end() - static_cast<std::ptrdiff_t>(count), m_stack.end());
-        for (std::uint32_t kid : node.kids) node.length += m_nodes[kid].length;
+        m_units += lead.size() + tail.size() + (count > 1 ? (count - 1) * sep.size() : 0);
+        node.firstKid = static_cast<std::uint32_t>(m_kids.size());
+        node.kidCount = static_cast<std::uint32_t>(count);
+        m_kids.insert(m_kids.end(), m_stack.end() - static_cast<std::ptrdiff_t>(count), m_stack.end());
         node.lead = std::move(lead);
-        node.sep = std::move(sep);
-        node.tail = std::move(tail);
+        node.sep = sep;
+        node.tail = tail;
         return Push(std::move(node), count);
     }
 
@@ -183,38 +214,50 @@ public:
         const Node& name = m_nodes[nameNode];
         if (!name.isName) return false;
         std::u16string lead = name.lead + u"(";
-        // Drop the name from the stack; the rest become the arguments.
+        // Drop the name from the stack; the rest become the arguments. Its
+        // text moves into the call's lead.
+        m_units -= name.lead.size();
         m_stack.erase(m_stack.end() - static_cast<std::ptrdiff_t>(count));
         return Combine(std::move(lead), count - 1, u",", u")");
     }
 
-    std::optional<std::u16string> Finish() const
+    // The text with the places of the moving references, which are taken
+    // out of `references` in the order they are written.
+    std::optional<Prepared> Finish(const std::vector<Prepared::Reference>& references) const
     {
         if (m_stack.size() != 1) return std::nullopt;
-        const std::uint32_t root = m_stack.back();
-        std::u16string out = u"=";
-        out.reserve(m_nodes[root].length + 1);
+        Prepared out;
+        out.text = u"=";
+        out.text.reserve(m_units + 1);
+        out.references.reserve(m_references);
+        const auto enter = [&](const Node& node) {
+            out.text += node.lead;
+            if (node.reference == kNoReference) return;
+            out.references.push_back(references[node.reference]);
+            out.references.back().at = out.text.size();
+        };
         struct Frame {
             std::uint32_t node;
             std::size_t next;
         };
         std::vector<Frame> frames;
+        const std::uint32_t root = m_stack.back();
         frames.push_back({root, 0});
-        out += m_nodes[root].lead;
+        enter(m_nodes[root]);
         // Each node is some other node's kid at most once, so this visits
         // every node once and ends.
         while (!frames.empty()) {
             const std::uint32_t id = frames.back().node;
             const std::size_t next = frames.back().next;
             const Node& node = m_nodes[id];
-            if (next < node.kids.size()) {
-                if (next > 0) out += node.sep;
+            if (next < node.kidCount) {
+                if (next > 0) out.text += node.sep;
                 frames.back().next = next + 1;
-                const std::uint32_t kid = node.kids[next];
-                out += m_nodes[kid].lead;
+                const std::uint32_t kid = m_kids[node.firstKid + next];
+                enter(m_nodes[kid]);
                 frames.push_back({kid, 0});
             } else {
-                out += node.tail;
+                out.text += node.tail;
                 frames.pop_back();
             }
         }
@@ -224,7 +267,11 @@ public:
 private:
     bool Push(Node node, std::size_t taken)
     {
-        if (node.length > BiffFormulaDecoder::kMaxTextUnits) return false;
+        // Every node's own text ends up in the formula once (a called
+        // name's in the call's lead), so what the nodes made so far hold
+        // is a floor under any cell's text: past the cap, no cell shows
+        // it. This also bounds the work of one formula by the cap.
+        if (m_units + m_references * kShortestReference > BiffFormulaDecoder::kMaxTextUnits) return false;
         if (m_nodes.size() >= BiffFormulaDecoder::kMaxNodes) return false;
         m_stack.resize(m_stack.size() - taken);
         if (m_stack.size() >= BiffFormulaDecoder::kMaxStack) return false;
@@ -234,8 +281,55 @@ private:
     }
 
     std::vector<Node> m_nodes;
+    std::vector<std::uint32_t> m_kids;
     std::vector<std::uint32_t> m_stack;
+    std::size_t m_units = 0;       // of the nodes' own texts, without moving references
+    std::size_t m_references = 0;  // moving references
 };
+
+std::uint32_t RowLimit(bool biff8) { return biff8 ? 65536u : 16384u; }
+
+// In a shared formula a relative row or column is an offset from the
+// owning cell, wrapping around the sheet as Excel's does; the column
+// offset is the low byte, as a .xls sheet has 256 columns.
+void Resolve(RefEnd& end, std::uint32_t row, std::uint32_t column, bool biff8)
+{
+    if (end.rowRelative) end.row = (row + end.row) % RowLimit(biff8);
+    if (end.columnRelative) end.column = (column + (end.column & 0xFFu)) & 0xFFu;
+}
+
+std::u16string AreaText(const RefEnd& first, const RefEnd& last, bool biff8)
+{
+    const std::uint32_t lastColumn = 255;
+    // Whole rows and whole columns are written without the other part.
+    if (first.column == 0 && last.column == lastColumn) {
+        auto row = [](const RefEnd& e) {
+            return (e.rowRelative ? u"" : u"$") + Ascii(std::to_string(e.row + 1).c_str());
+        };
+        return row(first) + u":" + row(last);
+    }
+    if (first.row == 0 && last.row == RowLimit(biff8) - 1) {
+        auto col = [](const RefEnd& e) {
+            std::u16string name = BiffFormulaDecoder::CellName(0, e.column, true, e.columnRelative);
+            name.pop_back();  // the row "1"
+            return name;
+        };
+        return col(first) + u":" + col(last);
+    }
+    return BiffFormulaDecoder::CellName(first.row, first.column, first.rowRelative, first.columnRelative) + u":" +
+           BiffFormulaDecoder::CellName(last.row, last.column, last.rowRelative, last.columnRelative);
+}
+
+std::u16string ReferenceText(const Prepared::Reference& reference, std::uint32_t row, std::uint32_t column,
+                             bool biff8)
+{
+    RefEnd first = reference.first;
+    Resolve(first, row, column, biff8);
+    if (!reference.area) return BiffFormulaDecoder::CellName(first.row, first.column, first.rowRelative, first.columnRelative);
+    RefEnd last = reference.last;
+    Resolve(last, row, column, biff8);
+    return AreaText(first, last, biff8);
+}
 
 // Bounded reading of the token bytes.
 class TokenBytes {
@@ -274,14 +368,6 @@ private:
     std::size_t m_pos = 0;
 };
 
-// One end of a reference as stored, before relative offsets are applied.
-struct RefEnd {
-    std::uint32_t row = 0;
-    std::uint32_t column = 0;
-    bool rowRelative = false;
-    bool columnRelative = false;
-};
-
 // Token ids (the base id; operand tokens add 0x20 or 0x40 for their class).
 enum : std::uint8_t {
     kPtgExp = 0x01, kPtgAdd = 0x03, kPtgSub, kPtgMul, kPtgDiv, kPtgPower, kPtgConcat, kPtgLt, kPtgLe, kPtgEq,
@@ -294,19 +380,23 @@ enum : std::uint8_t {
 
 class Decoding {
 public:
-    explicit Decoding(const BiffFormulaContext& context, ByteView tokens) : m_context(context), m_in(tokens) {}
+    explicit Decoding(const BiffFormulaContext& context, ByteView tokens)
+        : m_context(context), m_in(tokens), m_tree(tokens.size())
+    {
+    }
 
-    std::optional<std::u16string> Run()
+    std::optional<Prepared> Run()
     {
         // Every token consumes at least its id byte, so this ends.
         while (!m_in.AtEnd()) {
             if (!Token(m_in.U8())) return std::nullopt;
         }
-        return m_tree.Finish();
+        auto prepared = m_tree.Finish(m_references);
+        if (prepared) prepared->biff8 = m_context.biff8;
+        return prepared;
     }
 
 private:
-    std::uint32_t RowLimit() const { return m_context.biff8 ? 65536u : 16384u; }
 
     bool ReadRefEnd(RefEnd& end)
     {
@@ -355,43 +445,48 @@ private:
         return true;
     }
 
-    // In a shared formula a relative row or column is an offset from the
-    // owning cell, wrapping around the sheet as Excel's does; the column
-    // offset is the low byte, as a .xls sheet has 256 columns.
-    void Resolve(RefEnd& end) const
+    // A reference after `lead`: written now when it stays put, or left to
+    // each cell when `moves` and it has a relative part.
+    bool Reference(std::u16string lead, bool moves, bool area, const RefEnd& first, const RefEnd& last = {})
     {
-        if (end.rowRelative) end.row = (m_context.row + end.row) % RowLimit();
-        if (end.columnRelative) end.column = (m_context.column + (end.column & 0xFFu)) & 0xFFu;
-    }
-
-    std::u16string AreaText(const RefEnd& first, const RefEnd& last) const
-    {
-        const std::uint32_t lastColumn = 255;
-        // Whole rows and whole columns are written without the other part.
-        if (first.column == 0 && last.column == lastColumn) {
-            auto row = [](const RefEnd& e) {
-                return (e.rowRelative ? u"" : u"$") + Ascii(std::to_string(e.row + 1).c_str());
-            };
-            return row(first) + u":" + row(last);
+        const bool relative = first.rowRelative || first.columnRelative ||
+                              (area && (last.rowRelative || last.columnRelative));
+        if (!moves || !relative) {
+            if (!area)
+                return m_tree.Leaf(lead + BiffFormulaDecoder::CellName(first.row, first.column, first.rowRelative,
+                                                                       first.columnRelative));
+            return m_tree.Leaf(lead + AreaText(first, last, m_context.biff8));
         }
-        if (first.row == 0 && last.row == RowLimit() - 1) {
-            auto col = [](const RefEnd& e) {
-                std::u16string name = BiffFormulaDecoder::CellName(0, e.column, true, e.columnRelative);
-                name.pop_back();  // the row "1"
-                return name;
-            };
-            return col(first) + u":" + col(last);
-        }
-        return BiffFormulaDecoder::CellName(first.row, first.column, first.rowRelative, first.columnRelative) + u":" +
-               BiffFormulaDecoder::CellName(last.row, last.column, last.rowRelative, last.columnRelative);
+        m_references.push_back({0, area, first, last});
+        return m_tree.Moving(std::move(lead), static_cast<std::uint32_t>(m_references.size() - 1));
     }
 
     std::optional<std::u16string> SheetPrefix(std::uint16_t ixti) const
     {
+        if (m_context.links != nullptr) {
+            auto prefix = m_context.links->SheetRef(ixti);
+            if (prefix) *prefix += u"!";
+            return prefix;
+        }
         if (m_context.sheetRefs == nullptr || ixti >= m_context.sheetRefs->size()) return std::nullopt;
         const auto& prefix = (*m_context.sheetRefs)[ixti];
         if (!prefix) return std::nullopt;
         return *prefix + u"!";
+    }
+
+    std::u16string DefinedName(std::uint16_t index) const
+    {
+        if (m_context.links != nullptr) return m_context.links->Name(index);
+        if (m_context.names == nullptr || index == 0 || index > m_context.names->size()) return {};
+        return (*m_context.names)[index - 1u];
+    }
+
+    std::u16string ExternalName(std::uint16_t ixti, std::uint16_t index) const
+    {
+        if (m_context.links != nullptr) return m_context.links->ExternName(ixti, index);
+        const auto* names = m_context.externNames;
+        if (names == nullptr || ixti >= names->size() || index == 0 || index > (*names)[ixti].size()) return {};
+        return (*names)[ixti][index - 1u];
     }
 
     bool Binary(const char16_t* op) { return m_tree.Combine(u"", 2, op, u""); }
@@ -513,40 +608,34 @@ private:
             if (!m_context.biff8 || !m_in.Has(4)) return false;
             const std::uint16_t index = m_in.U16();
             m_in.Skip(2);
-            if (m_context.names == nullptr || index == 0 || index > m_context.names->size()) return false;
-            const std::u16string& name = (*m_context.names)[index - 1u];
-            return !name.empty() && m_tree.Leaf(name, true);
+            std::u16string name = DefinedName(index);
+            return !name.empty() && m_tree.Leaf(std::move(name), true);
         }
         case kPtgNameX: {
             if (!m_context.biff8 || !m_in.Has(6)) return false;
             const std::uint16_t ixti = m_in.U16();
             const std::uint16_t index = m_in.U16();
             m_in.Skip(2);
-            const auto* names = m_context.externNames;
-            if (names == nullptr || ixti >= names->size() || index == 0 || index > (*names)[ixti].size()) return false;
-            std::u16string_view name = (*names)[ixti][index - 1u];
+            std::u16string name = ExternalName(ixti, index);
             // Functions newer than the file format are stored as add-in
             // names with this prefix; the formula bar shows them without.
             constexpr std::u16string_view kNewFunction = u"_xlfn.";
-            if (name.substr(0, kNewFunction.size()) == kNewFunction) name.remove_prefix(kNewFunction.size());
-            return !name.empty() && m_tree.Leaf(std::u16string(name), true);
+            if (std::u16string_view(name).substr(0, kNewFunction.size()) == kNewFunction)
+                name.erase(0, kNewFunction.size());
+            return !name.empty() && m_tree.Leaf(std::move(name), true);
         }
+        // The N forms are offsets from the cell that shows the formula.
         case kPtgRef:
         case kPtgRefN: {
             RefEnd end;
             if (!ReadRefEnd(end)) return false;
-            if (base == kPtgRefN) Resolve(end);
-            return m_tree.Leaf(BiffFormulaDecoder::CellName(end.row, end.column, end.rowRelative, end.columnRelative));
+            return Reference(u"", base == kPtgRefN, false, end);
         }
         case kPtgArea:
         case kPtgAreaN: {
             RefEnd first, last;
             if (!ReadArea(first, last)) return false;
-            if (base == kPtgAreaN) {
-                Resolve(first);
-                Resolve(last);
-            }
-            return m_tree.Leaf(AreaText(first, last));
+            return Reference(u"", base == kPtgAreaN, true, first, last);
         }
         case kPtgRefErr: return m_in.Skip(m_context.biff8 ? 4 : 3) && m_tree.Leaf(u"#REF!");
         case kPtgAreaErr: return m_in.Skip(m_context.biff8 ? 8 : 6) && m_tree.Leaf(u"#REF!");
@@ -576,18 +665,12 @@ private:
         case kPtgRef3d: {
             RefEnd end;
             if (!ReadRefEnd(end)) return false;
-            if (m_context.shared) Resolve(end);
-            return m_tree.Leaf(*prefix +
-                               BiffFormulaDecoder::CellName(end.row, end.column, end.rowRelative, end.columnRelative));
+            return Reference(std::move(*prefix), m_context.shared, false, end);
         }
         case kPtgArea3d: {
             RefEnd first, last;
             if (!ReadArea(first, last)) return false;
-            if (m_context.shared) {
-                Resolve(first);
-                Resolve(last);
-            }
-            return m_tree.Leaf(*prefix + AreaText(first, last));
+            return Reference(std::move(*prefix), m_context.shared, true, first, last);
         }
         case kPtgRefErr3d: return m_in.Skip(4) && m_tree.Leaf(*prefix + u"#REF!");
         default: return m_in.Skip(8) && m_tree.Leaf(*prefix + u"#REF!");
@@ -597,6 +680,7 @@ private:
     const BiffFormulaContext& m_context;
     TokenBytes m_in;
     TreeBuilder m_tree;
+    std::vector<Prepared::Reference> m_references;  // that move, in token order
 };
 
 bool NeedsQuotes(const std::u16string& name)
@@ -647,8 +731,32 @@ BiffFormulaDecoder::BiffFormulaDecoder(const BiffFormulaContext& context) : m_co
 
 std::optional<std::u16string> BiffFormulaDecoder::Decode(ByteView tokens) const
 {
+    const auto prepared = Prepare(tokens);
+    if (!prepared) return std::nullopt;
+    return prepared->TextAt(m_context.row, m_context.column);
+}
+
+std::optional<BiffFormulaDecoder::Prepared> BiffFormulaDecoder::Prepare(ByteView tokens) const
+{
     if (tokens.empty()) return std::nullopt;
     return Decoding(m_context, tokens).Run();
+}
+
+std::optional<std::u16string> BiffFormulaDecoder::Prepared::TextAt(std::uint32_t row, std::uint32_t column) const
+{
+    std::u16string out;
+    out.reserve(text.size() + references.size() * 8);
+    std::size_t from = 0;
+    for (const Reference& reference : references) {
+        out.append(text, from, reference.at - from);
+        from = reference.at;
+        out += ReferenceText(reference, row, column, biff8);
+        if (out.size() > kMaxTextUnits + 1) return std::nullopt;
+    }
+    out.append(text, from, std::u16string::npos);
+    // The text past the "=" is what the cap is on.
+    if (out.size() > kMaxTextUnits + 1) return std::nullopt;
+    return out;
 }
 
 std::u16string BiffFormulaDecoder::CellName(std::uint32_t row, std::uint32_t column, bool rowRelative,

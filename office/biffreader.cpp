@@ -3,10 +3,12 @@
 
 #include "office/biffcodepage.h"
 #include "office/biffformula.h"
+#include "office/bifflinks.h"
 #include "office/biffrecords.h"
 #include "office/cellformat.h"
 #include "office/compoundfile.h"
 #include "office/xlsdecrypt.h"
+#include "platform/cancellation.h"
 
 #include <algorithm>
 #include <cctype>
@@ -35,37 +37,23 @@ struct SheetEntry {
     std::u16string name;
 };
 
-// A SUPBOOK: the workbook a group of 3-D references and external names
-// points into, and the names (EXTERNNAME) listed under it.
-struct SupBook {
-    enum class Kind : std::uint8_t { Self, AddIn, Other };
-    Kind kind = Kind::Other;
-    std::vector<std::u16string> names;
-};
-
-// An EXTERNSHEET entry: a SUPBOOK and a range of its sheets.
-struct ExternSheetEntry {
-    std::uint16_t book = 0;
-    std::uint16_t firstSheet = 0;
-    std::uint16_t lastSheet = 0;
-};
-
-struct DefinedName {
-    std::u16string name;
-    std::uint16_t sheet = 0;  // 1-based BOUNDSHEET index of its scope, 0 for the workbook
-};
-
 // A formula shared by a range of cells (SHRFMLA) or an array formula
 // (ARRAY), keyed by the cell whose FORMULA records it first.
 struct SharedFormula {
     std::uint32_t firstRow = 0, lastRow = 0, firstColumn = 0, lastColumn = 0;
     bool array = false;
     ByteView tokens;
+    // Decoded once, for the first cell that shows it: an array formula's
+    // text (the same in all its cells), a shared formula's tokens made
+    // ready for each cell. Decoding the tokens again for every one of
+    // thousands of cells would cost the tokens' length per cell.
+    bool decoded = false;
+    std::uint32_t arrayText = kNoText;
+    std::optional<BiffFormulaDecoder::Prepared> prepared;
 };
 
-// Caps on what the globals may list for formulas; each entry costs bytes of
-// the stream, these only stop a crafted file from growing tables forever.
-constexpr std::size_t kMaxLinkEntries = 65536;
+// A cap on the shared and array formulas of one sheet; each costs bytes of
+// the stream, this only stops a crafted file from growing the table forever.
 constexpr std::size_t kMaxSharedPerSheet = 65536;
 
 class StreamParser {
@@ -83,6 +71,7 @@ public:
         const auto starts = SubstreamStarts();
         std::size_t sheetNumber = 0;
         for (std::size_t i = 0; i < m_sheets.size(); ++i) {
+            platform::ThrowIfStopRequested();
             const SheetEntry& entry = m_sheets[i];
             // Only worksheets (and dialog sheets, stored alike) belong to the
             // Worksheets collection; charts and macro sheets do not.
@@ -135,8 +124,26 @@ private:
         std::vector<ByteView> parts{first.body};
         Record next;
         // CONTINUE records are bounded by the stream: each consumes 4 bytes.
-        while (walker.PeekType() == biff::kContinue && walker.Next(next)) parts.push_back(next.body);
+        while (walker.PeekType() == biff::kContinue && walker.Next(next)) {
+            m_stop();
+            parts.push_back(next.body);
+        }
         return parts;
+    }
+
+    // Counts the CONTINUE records a sheet read through WithContinues
+    // against the budget of sheet records; false when it is spent.
+    bool ChargeContinues(const std::vector<ByteView>& parts)
+    {
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            const std::size_t cost = 4 + parts[i].size();
+            if (cost > m_budget) {
+                m_budget = 0;
+                return false;
+            }
+            m_budget -= cost;
+        }
+        return true;
     }
 
     bool ParseGlobals(std::string& error)
@@ -164,10 +171,20 @@ private:
         }
         if (m_version == kBiff8) m_text.SetCodePage(1200);
         while (walker.Next(r)) {
+            m_stop();
             const ByteView b = r.body;
             switch (r.type) {
             case biff::kEof: m_globalsEnd = walker.Position(); return true;
             case biff::kFilePass: {
+                // The first FILEPASS keys the whole stream: the key stream
+                // follows the byte position from the stream's start, so
+                // everything after it is already clear once it has been
+                // applied. A second one cannot key anything again, and
+                // applying any key a second time would scramble what is
+                // now clear (RC4 is its own inverse), so it is passed over,
+                // whatever it says; that also keeps the work to one pass
+                // over the stream however many a file repeats.
+                if (m_decrypted) break;
                 XlsDecryptor decryptor;
                 if (m_version != kBiff8) {
                     error = "protected by a password";
@@ -176,6 +193,7 @@ private:
                 if (!decryptor.Init(b, m_password, error)) return false;
                 const std::size_t resume = walker.Position();
                 decryptor.DecryptStream(m_stream);
+                m_decrypted = true;
                 walker = RecordWalker(Stream(), resume);
                 break;
             }
@@ -208,38 +226,19 @@ private:
                     m_sheets.push_back(std::move(entry));
                 }
                 break;
+            // BIFF5 keeps these tables in a layout of its own, which is not
+            // read: its formulas with names or 3-D references stay undecoded.
             case biff::kSupBook:
-                if (m_version == kBiff8 && b.size() >= 4 && m_supBooks.size() < kMaxLinkEntries) {
-                    // The name length field doubles as a marker for this
-                    // workbook itself and for add-in functions.
-                    const std::uint16_t marker = U16(b.data() + 2);
-                    SupBook book;
-                    book.kind = marker == 0x0401   ? SupBook::Kind::Self
-                                : marker == 0x3A01 ? SupBook::Kind::AddIn
-                                                   : SupBook::Kind::Other;
-                    m_supBooks.push_back(std::move(book));
-                }
+                if (m_version == kBiff8) m_links.AddSupBook(b);
                 break;
             case biff::kExternName:
-                if (m_version == kBiff8 && !m_supBooks.empty() && b.size() >= 7 &&
-                    m_supBooks.back().names.size() < kMaxLinkEntries) {
-                    std::size_t pos = 6;  // past the option flags and 4 bytes that vary by kind
-                    std::u16string name;
-                    biff::ReadUnicodeString(b, pos, 1, name);
-                    m_supBooks.back().names.push_back(std::move(name));
-                }
+                if (m_version == kBiff8) m_links.AddExternName(b);
                 break;
             case biff::kExternSheet:
-                if (m_version == kBiff8 && b.size() >= 2) {
-                    const std::size_t count = std::min<std::size_t>(U16(b.data()), (b.size() - 2) / 6);
-                    for (std::size_t i = 0; i < count && m_externSheets.size() < kMaxLinkEntries; ++i) {
-                        const std::uint8_t* p = b.data() + 2 + i * 6;
-                        m_externSheets.push_back({U16(p), U16(p + 2), U16(p + 4)});
-                    }
-                }
+                if (m_version == kBiff8) m_links.AddExternSheet(b);
                 break;
             case biff::kName:
-                if (m_version == kBiff8 && m_names.size() < kMaxLinkEntries) m_names.push_back(ReadName(b));
+                if (m_version == kBiff8) m_links.AddName(b);
                 break;
             case biff::kSst:
                 ReadSst(WithContinues(r, walker));
@@ -272,7 +271,11 @@ private:
         m_sst.reserve(count);
         biff::ContinuedReader reader(std::move(parts));
         std::u16string text;
+        // A string may take up to 128 KB, so look at the stop request more
+        // often than per record.
+        platform::StopCheck stop(64);
         for (std::size_t i = 0; i < count; ++i) {
+            stop();
             if (!reader.UnicodeString(text)) {
                 // A string cut short still counts with what was read.
                 if (!text.empty()) m_sst.push_back(m_builder.AddText(text));
@@ -283,83 +286,16 @@ private:
         }
     }
 
-    // A NAME record's name as a formula writes it; empty when unreadable,
-    // which still keeps the later names at their index.
-    DefinedName ReadName(ByteView b) const
-    {
-        static constexpr const char16_t* kBuiltinNames[] = {
-            u"Consolidate_Area", u"Auto_Open",   u"Auto_Close",    u"Extract",         u"Database",
-            u"Criteria",         u"Print_Area",  u"Print_Titles",  u"Recorder",        u"Data_Form",
-            u"Auto_Activate",    u"Auto_Deactivate", u"Sheet_Title", u"_FilterDatabase",
-        };
-        DefinedName out;
-        if (b.size() < 15) return out;
-        const std::uint16_t flags = U16(b.data());
-        const std::size_t count = b[3];
-        out.sheet = U16(b.data() + 8);
-        const bool wide = (b[14] & 1) != 0;
-        if (count == 0 || b.size() - 15 < count * (wide ? 2 : 1)) return out;
-        std::u16string name;
-        for (std::size_t i = 0; i < count; ++i)
-            name.push_back(wide ? static_cast<char16_t>(U16(b.data() + 15 + 2 * i)) : b[15 + i]);
-        if ((flags & 0x20) != 0) {
-            // A built-in name is stored as a one-character code.
-            if (name[0] < std::size(kBuiltinNames)) out.name = kBuiltinNames[name[0]];
-            return out;
-        }
-        out.name = std::move(name);
-        return out;
-    }
-
-    // The tables formula tokens refer to: sheet prefixes and add-in names
-    // per EXTERNSHEET entry. Names depend on the sheet and are set per sheet.
+    // The tables formula tokens refer to, looked up as tokens need them.
     void PrepareFormulaContext()
     {
-        m_sheetRefs.reserve(m_externSheets.size());
-        m_externNames.reserve(m_externSheets.size());
-        std::vector<std::u16string> globalNames;
-        for (const auto& n : m_names) globalNames.push_back(n.sheet == 0 ? n.name : std::u16string());
-        for (const auto& entry : m_externSheets) {
-            std::optional<std::u16string> prefix;
-            std::vector<std::u16string> names;
-            if (entry.book < m_supBooks.size()) {
-                const SupBook& book = m_supBooks[entry.book];
-                if (book.kind == SupBook::Kind::Self && entry.firstSheet < m_sheets.size() &&
-                    entry.lastSheet < m_sheets.size()) {
-                    const auto& first = m_sheets[entry.firstSheet].name;
-                    const auto& last = m_sheets[entry.lastSheet].name;
-                    prefix = entry.firstSheet == entry.lastSheet ? BiffFormulaDecoder::QuoteSheetName(first)
-                                                                  : BiffFormulaDecoder::QuoteSheetRange(first, last);
-                }
-                if (book.kind == SupBook::Kind::AddIn) names = book.names;
-                // Through this workbook's own SUPBOOK, ptgNameX means NAME.
-                if (book.kind == SupBook::Kind::Self) names = globalNames;
-            }
-            m_sheetRefs.push_back(std::move(prefix));
-            m_externNames.push_back(std::move(names));
-        }
+        std::vector<std::u16string> sheetNames;
+        sheetNames.reserve(m_sheets.size());
+        for (const auto& sheet : m_sheets) sheetNames.push_back(sheet.name);
+        m_links.SetSheetNames(std::move(sheetNames));
         m_formulaContext.biff8 = m_version == kBiff8;
-        m_formulaContext.sheetRefs = &m_sheetRefs;
-        m_formulaContext.externNames = &m_externNames;
-        m_formulaContext.names = &m_sheetNames;
+        m_formulaContext.links = &m_links;
         m_formulaContext.decode8 = [this](const std::uint8_t* p, std::size_t n) { return m_text.Decode(p, n); };
-    }
-
-    // Names as a formula on sheet `index` (of BOUNDSHEET order) writes them:
-    // a name scoped to another sheet carries that sheet's name.
-    void PrepareNamesFor(std::size_t index)
-    {
-        m_sheetNames.clear();
-        m_sheetNames.reserve(m_names.size());
-        for (const auto& n : m_names) {
-            if (n.name.empty() || n.sheet == 0 || n.sheet - 1u == index) {
-                m_sheetNames.push_back(n.name);
-            } else if (n.sheet - 1u < m_sheets.size()) {
-                m_sheetNames.push_back(BiffFormulaDecoder::QuoteSheetName(m_sheets[n.sheet - 1u].name) + u"!" + n.name);
-            } else {
-                m_sheetNames.push_back({});
-            }
-        }
     }
 
     void ResolveStyles()
@@ -373,13 +309,14 @@ private:
 
     // Where each substream after the globals begins, in stream order; used
     // when a BOUNDSHEET's offset does not point at a BOF.
-    std::vector<std::size_t> SubstreamStarts() const
+    std::vector<std::size_t> SubstreamStarts()
     {
         std::vector<std::size_t> starts;
         RecordWalker walker(Stream(), m_globalsEnd);
         Record r;
         int depth = 0;
         while (walker.Next(r) && starts.size() < m_sheets.size()) {
+            m_stop();
             if (r.type == biff::kBof) {
                 if (depth == 0) starts.push_back(r.offset);
                 if (++depth > kMaxDepth) break;
@@ -398,7 +335,7 @@ private:
 
     void ParseSheet(std::size_t start, std::size_t sheetIndex)
     {
-        PrepareNamesFor(sheetIndex);
+        m_links.SetCurrentSheet(sheetIndex);
         m_shared.clear();
         m_awaiting.reset();
         RecordWalker walker(Stream(), start);
@@ -407,6 +344,7 @@ private:
         std::size_t pendingString = 0;
         bool pending = false;
         while (walker.Next(r) && !m_builder.Failed()) {
+            m_stop();
             // Sheets of a sound file never share records, so all of them
             // together are at most the stream; BOUNDSHEETs that all point at
             // one large sheet must not make the work grow with their number.
@@ -430,7 +368,9 @@ private:
                 if (pending) {
                     std::u16string text;
                     if (m_version == kBiff8) {
-                        biff::ContinuedReader reader(WithContinues(r, walker));
+                        auto parts = WithContinues(r, walker);
+                        if (!ChargeContinues(parts)) return;
+                        biff::ContinuedReader reader(std::move(parts));
                         std::uint16_t count = 0;
                         std::uint8_t flags = 0;
                         if (reader.U16(count) && reader.U8(flags)) reader.Chars(count, (flags & 1) != 0, text);
@@ -608,10 +548,14 @@ private:
             keyRow = m_awaiting->masterRow;
             keyColumn = m_awaiting->masterColumn;
         }
-        if (m_shared.size() < kMaxSharedPerSheet) m_shared[SharedKey(keyRow, keyColumn)] = f;
+        SharedFormula* stored = &f;
+        if (m_shared.size() < kMaxSharedPerSheet) {
+            stored = &m_shared[SharedKey(keyRow, keyColumn)];
+            *stored = std::move(f);
+        }
         if (owned) {
             const Awaiting a = *m_awaiting;
-            const std::uint32_t text = SharedText(f, a.row, a.column);
+            const std::uint32_t text = SharedText(*stored, a.row, a.column);
             if (Cell* cell = m_builder.CellAt(a.position)) cell->formula = text;
         }
         m_awaiting.reset();
@@ -622,13 +566,25 @@ private:
         return row >= f.firstRow && row <= f.lastRow && col >= f.firstColumn && col <= f.lastColumn;
     }
 
-    std::uint32_t SharedText(const SharedFormula& f, std::uint32_t row, std::uint32_t col)
+    std::uint32_t SharedText(SharedFormula& f, std::uint32_t row, std::uint32_t col)
     {
         if (!Contains(f, row, col)) return kNoText;
         // An array formula reads the same in each of its cells; a shared
         // one's relative references move with the cell.
-        if (f.array) return TextOf(f.tokens, f.firstRow, f.firstColumn, false);
-        return TextOf(f.tokens, row, col, true);
+        if (!f.decoded) {
+            f.decoded = true;
+            if (f.array) {
+                f.arrayText = TextOf(f.tokens, f.firstRow, f.firstColumn, false);
+            } else {
+                BiffFormulaContext context = m_formulaContext;
+                context.shared = true;
+                f.prepared = BiffFormulaDecoder(context).Prepare(f.tokens);
+            }
+        }
+        if (f.array) return f.arrayText;
+        if (!f.prepared) return kNoText;
+        auto text = f.prepared->TextAt(row, col);
+        return text ? m_builder.AddText(std::move(*text)) : kNoText;
     }
 
     std::uint32_t TextOf(ByteView tokens, std::uint32_t row, std::uint32_t col, bool shared)
@@ -652,15 +608,13 @@ private:
     std::vector<SheetEntry> m_sheets;
     std::vector<std::uint32_t> m_sst;
     std::u16string m_password;
+    bool m_decrypted = false;
     std::size_t m_budget = 0;
+    // Every record costs little, a FORMULA up to a formula's decoding.
+    platform::StopCheck m_stop{256};
 
     // What formula tokens refer to.
-    std::vector<SupBook> m_supBooks;
-    std::vector<ExternSheetEntry> m_externSheets;
-    std::vector<DefinedName> m_names;
-    std::vector<std::optional<std::u16string>> m_sheetRefs;
-    std::vector<std::vector<std::u16string>> m_externNames;
-    std::vector<std::u16string> m_sheetNames;
+    BiffLinks m_links;
     BiffFormulaContext m_formulaContext;
     // The current sheet's shared and array formulas, and the cell whose
     // formula waits for the one that follows it.

@@ -254,6 +254,18 @@ NumberStyle StyleOfFormatCode(std::u16string_view code)
 {
     bool date = false;
     bool time = false;
+    // What an "m" means depends on the nearest hour, day or year letter
+    // before it and the nearest seconds, day, year or hour letter after
+    // it. Both are followed along with the scan instead of being searched
+    // for at every "m", so a code of thousands of them costs its length.
+    const auto isHourDayYear = [](char16_t p) {
+        return p == u'h' || p == u'H' || p == u'd' || p == u'D' || p == u'y' || p == u'Y';
+    };
+    const auto endsLookAhead = [&](char16_t n) { return n == u';' || n == u's' || n == u'S' || isHourDayYear(n); };
+    char16_t before = 0;       // the last hour, day or year letter before `behind`
+    std::size_t behind = 0;    // positions before this one are in `before`
+    std::size_t ahead = 0;     // the first position after the last "m" that ends the look ahead
+    bool aheadKnown = false;
     for (std::size_t i = 0; i < code.size(); ++i) {
         const char16_t c = code[i];
         if (c == u';') break;  // only the first section decides
@@ -281,18 +293,17 @@ NumberStyle StyleOfFormatCode(std::u16string_view code)
         switch (c) {
         case u'd': case u'D': case u'y': case u'Y': date = true; break;
         case u'm': case u'M': {
-            // "m" after an hour or before seconds means minutes.
-            bool minutes = false;
-            for (std::size_t j = i; j-- > 0;) {
-                const char16_t p = code[j];
-                if (p == u'h' || p == u'H') { minutes = true; break; }
-                if (p == u'd' || p == u'D' || p == u'y' || p == u'Y') break;
+            // "m" after an hour or before seconds means minutes. Both looks
+            // see every character, inside quotes and brackets too.
+            for (; behind < i; ++behind)
+                if (isHourDayYear(code[behind])) before = code[behind];
+            if (!aheadKnown || ahead <= i) {
+                ahead = i + 1;
+                while (ahead < code.size() && !endsLookAhead(code[ahead])) ++ahead;
+                aheadKnown = true;
             }
-            for (std::size_t j = i + 1; !minutes && j < code.size() && code[j] != u';'; ++j) {
-                const char16_t n = code[j];
-                if (n == u's' || n == u'S') { minutes = true; break; }
-                if (n == u'd' || n == u'D' || n == u'y' || n == u'Y' || n == u'h' || n == u'H') break;
-            }
+            const bool minutes = before == u'h' || before == u'H' ||
+                                 (ahead < code.size() && (code[ahead] == u's' || code[ahead] == u'S'));
             if (minutes) time = true;
             else date = true;
             break;

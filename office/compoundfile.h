@@ -26,7 +26,8 @@ public:
     // Whether a stream of that name exists in the root storage.
     bool HasStream(const std::string& name) const;
     // Reads a root-level stream ("WordDocument", "1Table", "Workbook", ...).
-    // Fails when it is missing, unreadable or larger than maxBytes.
+    // Fails when it is missing, unreadable or larger than maxBytes. Throws
+    // platform::OperationCancelled when the search is stopped meanwhile.
     bool ReadStream(const std::string& name, std::vector<std::uint8_t>& out, std::string& error,
                     std::size_t maxBytes = std::size_t{256} * 1024 * 1024) const;
     // Names of the root storage's children, in directory order.

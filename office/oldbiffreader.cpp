@@ -10,6 +10,7 @@
 #include "office/biffcodepage.h"
 #include "office/biffrecords.h"
 #include "office/cellformat.h"
+#include "platform/cancellation.h"
 
 #include <vector>
 
@@ -114,7 +115,9 @@ public:
             OpenSheet(kind, m_sheetName.empty() ? std::u16string(u"Sheet1") : m_sheetName);
         }
         bool finished = false;
+        platform::StopCheck stop(256);
         while (!finished && m_error.empty() && walker.Next(r)) {
+            stop();
             finished = Handle(r, walker);
             if (m_builder.Failed()) m_error = m_builder.Error();
         }

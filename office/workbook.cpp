@@ -278,7 +278,10 @@ Workbook WorkbookBuilder::Finish()
         // Stable so that of two records for one cell the later one wins.
         // Writers store cells in order, so the sort is usually skipped; when
         // it is not, its buffer of up to one copy of the cells is charged.
-        const auto before = [](const Cell& a, const Cell& b) {
+        // The stop request is looked at even from inside the sort (the
+        // workbook is thrown away then, so the order it leaves is no matter).
+        const auto before = [&stop](const Cell& a, const Cell& b) {
+            stop();
             return a.row != b.row ? a.row < b.row : a.column < b.column;
         };
         if (!std::is_sorted(cells.begin(), cells.end(), before)) {

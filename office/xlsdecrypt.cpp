@@ -2,6 +2,7 @@
 #include "office/xlsdecrypt.h"
 
 #include "office/biffrecords.h"
+#include "platform/cancellation.h"
 
 #include <nettle/arcfour.h>
 #include <nettle/md5.h>
@@ -202,6 +203,8 @@ void XlsDecryptor::DecryptStream(std::vector<std::uint8_t>& stream) const
     std::size_t keyPos = 0;  // stream position the key stream has reached
     bool keyed = false;
     std::uint8_t scratch[kBlock];
+    // Each step below costs at most a block's key and 1 KB of key stream.
+    platform::StopCheck stop(1024);
     // Brings the key stream to stream position `pos`.
     auto seek = [&](std::size_t pos) {
         const auto wanted = static_cast<std::uint32_t>(pos / kBlock);
@@ -218,6 +221,7 @@ void XlsDecryptor::DecryptStream(std::vector<std::uint8_t>& stream) const
     };
     auto crypt = [&](std::size_t pos, std::size_t length) {
         while (length > 0) {
+            stop();
             seek(pos);
             const std::size_t n = std::min(length, kBlock - pos % kBlock);
             arcfour_crypt(&rc4, n, stream.data() + pos, stream.data() + pos);
@@ -229,6 +233,7 @@ void XlsDecryptor::DecryptStream(std::vector<std::uint8_t>& stream) const
     biff::RecordWalker walker(ByteView(stream.data(), stream.size()), 0);
     biff::Record record;
     while (walker.Next(record)) {
+        stop();
         const std::size_t bodyPos = record.offset + 4;
         if (IsClearRecord(record.type)) continue;
         if (record.type == biff::kBoundSheet) {

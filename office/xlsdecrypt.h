@@ -29,7 +29,8 @@ public:
     // records the format leaves in clear (BOF, FILEPASS, INTERFACEHDR and
     // the like, and a BOUNDSHEET's stream offset), stay as they are, while
     // the key stream still advances over them because it follows the byte
-    // position in the stream.
+    // position in the stream. Throws platform::OperationCancelled when the
+    // search is stopped meanwhile (the stream is then partly decrypted).
     void DecryptStream(std::vector<std::uint8_t>& stream) const;
 
     // Builds the RC4 key for a 1024-byte block.

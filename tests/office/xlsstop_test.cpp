@@ -1,0 +1,111 @@
+// The stop request of a search, set from another thread while a large .xls
+// is being read, ends the read within a fraction of a second with
+// OperationCancelled: in the cell records, in the decryption of an
+// encrypted stream, in formulas, in a workbook of Excel 4. Each
+// read is first timed without a stop, so that the stop comes while the
+// reader is well inside the file whatever the machine's speed.
+#include "office/workbookloader.h"
+#include "platform/cancellation.h"
+#include "support/hostilexls.h"
+#include "support/oldbifffixture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+using namespace office;
+using hostilexls::Bytes;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Generous, for a loaded 2-core machine and a sanitizer build; the reader
+// looks at the request every few milliseconds of work.
+constexpr auto kStopBound = std::chrono::seconds(2);
+
+enum class Outcome { Opened, Failed, Cancelled };
+
+Outcome ReadOnce(const Bytes& file, std::string& error)
+{
+    Workbook book;
+    try {
+        return LoadWorkbookBytes(ByteView(file.data(), file.size()), u"Sheet1", book, error) ? Outcome::Opened
+                                                                                              : Outcome::Failed;
+    } catch (const platform::OperationCancelled&) {
+        return Outcome::Cancelled;
+    }
+}
+
+Bytes OldWorkbook(std::size_t rows)
+{
+    excelfixtures::OldBiffWriter w(4);
+    w.Bof(0x0010);
+    for (std::size_t row = 0; row < rows; ++row)
+        w.Number(static_cast<unsigned>(row % 16384), static_cast<unsigned>(row / 16384), static_cast<double>(row) + 0.5);
+    w.Eof();
+    return w.Data();
+}
+
+struct StopCase {
+    const char* name;
+    std::function<Bytes()> make;
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
+class XlsStop : public ::testing::TestWithParam<StopCase> {
+protected:
+    void SetUp() override { platform::ClearSearchStop(); }
+    // Leaves no request behind for the tests that follow.
+    void TearDown() override { platform::ClearSearchStop(); }
+};
+
+}  // namespace
+
+TEST_P(XlsStop, RequestFromAnotherThreadEndsTheReadQuickly)
+{
+    const Bytes file = GetParam().make();
+    std::string error;
+    const auto start = Clock::now();
+    ASSERT_EQ(ReadOnce(file, error), Outcome::Opened) << error;
+    const auto whole = Clock::now() - start;
+
+    std::atomic<bool> started{false};
+    std::atomic<Outcome> outcome{Outcome::Failed};
+    std::atomic<Clock::rep> ended{0};
+    std::thread reader([&] {
+        std::string readError;
+        started = true;
+        outcome = ReadOnce(file, readError);
+        ended = Clock::now().time_since_epoch().count();
+    });
+    while (!started) std::this_thread::yield();
+    std::this_thread::sleep_for(whole / 8);
+    const auto requested = Clock::now();
+    platform::RequestSearchStop();
+    reader.join();
+    const auto latency = Clock::time_point(Clock::duration(ended.load())) - requested;
+    EXPECT_EQ(outcome.load(), Outcome::Cancelled)
+        << "a read of " << std::chrono::duration<double>(whole).count() << " s ended without seeing the request";
+    EXPECT_LT(latency, kStopBound) << std::chrono::duration<double>(latency).count() << " s";
+    std::printf("  read %.3f s alone; stopped %.1f ms after the request\n", std::chrono::duration<double>(whole).count(),
+                std::chrono::duration<double, std::milli>(latency).count());
+
+    // A request made before the read stops it at once, and once cleared
+    // the file reads again.
+    EXPECT_EQ(ReadOnce(file, error), Outcome::Cancelled);
+    platform::ClearSearchStop();
+    EXPECT_EQ(ReadOnce(file, error), Outcome::Opened) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LargeWorkbooks, XlsStop,
+    ::testing::Values(StopCase{"cells", [] { return hostilexls::ManyCells(400000); }},
+                      StopCase{"encrypted", [] { return hostilexls::RepeatedFilePass(1, 48u << 20); }},
+                      StopCase{"formulas", [] { return hostilexls::FormulaCells(40000, 150); }},
+                      StopCase{"excel4", [] { return OldWorkbook(800000); }}),
+    [](const ::testing::TestParamInfo<StopCase>& param) { return std::string(param.param.name); });
