@@ -10,6 +10,7 @@
 #include "office/docfib.h"
 #include "office/docpiecetable.h"
 #include "office/docstorytext.h"
+#include "office/readbudget.h"
 
 #include <algorithm>
 #include <vector>
@@ -102,7 +103,7 @@ bool BuildPieceTable(const DocFib& fib, ByteView wordDocument, ByteView clxHolde
 
 }  // namespace
 
-bool ReadWordBinary(ByteView bytes, WordContent& out, std::string& error)
+bool ReadWordBinary(ByteView bytes, WordContent& out, std::string& error, ReadBudget* budget)
 {
     out.stories.clear();
     if (!IsCompoundFile(bytes)) {
@@ -161,6 +162,12 @@ bool ReadWordBinary(ByteView bytes, WordContent& out, std::string& error)
     // pieces that all point at the same bytes must not multiply the text.
     const auto cpLimit = static_cast<std::uint32_t>(
         std::min<std::uint64_t>({totalCp, pieces.CpCount(), static_cast<std::uint64_t>(word.size())}));
+
+    // The text read (two bytes a character, and 8-bit text's bytes first)
+    // and its cleaned stories live at once; pieces may all point at the
+    // same bytes, so this may be far more than the stream.
+    BudgetHold text(budget);
+    text.Add(std::uint64_t{cpLimit} * (fib.word6 && !fib.extChar ? 5 : 4), "the text of the document");
 
     // Word 6/95 text is 8-bit unless the file says it holds extended
     // (16-bit) characters, as some Word 95 writers do.

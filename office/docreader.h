@@ -8,8 +8,11 @@
 
 namespace office {
 
+class ReadBudget;
+
 // `bytes` is the whole compound file. False with a reason on a damaged,
-// encrypted or unsupported document.
-bool ReadWordBinary(ByteView bytes, WordContent& out, std::string& error);
+// encrypted or unsupported document. The text is charged to `budget`
+// before it is read (ReadBudgetExceeded when it does not fit).
+bool ReadWordBinary(ByteView bytes, WordContent& out, std::string& error, ReadBudget* budget = nullptr);
 
 }  // namespace office

@@ -47,7 +47,7 @@ bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordF
     std::unique_ptr<ReadBudget> own;
     if (budget == nullptr) budget = (own = std::make_unique<ReadBudget>()).get();
     try {
-        if (IsCompoundFile(bytes)) return ReadWordBinary(bytes, out, error);
+        if (IsCompoundFile(bytes)) return ReadWordBinary(bytes, out, error, budget);
         // A local file header, or the end record of an empty archive.
         if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "PK\x05\x06")) return ReadDocx(bytes, out, error, budget);
         if (StartsWith(bytes, "{\\rtf")) return ReadRtf(bytes, out, error);

@@ -4,6 +4,7 @@
 #include "office/docreader.h"
 
 #include "office/filebytes.h"
+#include "office/readbudget.h"
 #include "tests/office/docfixture.h"
 
 #include <gtest/gtest.h>
@@ -243,6 +244,10 @@ TEST(DocDamage, OverlappingPiecesCannotMultiplyTheText)
     ASSERT_TRUE(office::ReadWordBinary(View(file), c, error)) << error;
     EXPECT_LE(c.stories[0].text.size(), docbin::Word97::kTextAt + 10);
     EXPECT_EQ(c.stories[0].text.substr(0, 20), u"abcdefghijabcdefghij");
+    // And what the text would cost is charged to the file's budget first.
+    office::ReadBudget small(2048);
+    EXPECT_THROW(office::ReadWordBinary(View(file), c, error, &small), office::ReadBudgetExceeded);
+    EXPECT_EQ(small.Used(), 0u);
 }
 
 TEST(DocDamage, BadPieceTablesAndHeadersFail)
