@@ -19,6 +19,10 @@ namespace {
 // these bytes are not the page's.
 constexpr std::string_view kRunPrefix = "<html><body>";
 
+// libxml2 looks up to 250 bytes ahead after it asks for more input; smaller
+// reads make it misread tokens cut at a read's end.
+constexpr std::size_t kMinRead = 512;
+
 constexpr int kOptions = HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_IGNORE_ENC;
 
 std::string_view Name(const xmlChar* name)
@@ -43,7 +47,7 @@ struct ContextDeleter {
 HtmlSaxParser::HtmlSaxParser(std::string_view markup, const std::vector<HtmlFilteredTag>& filtered,
                              HtmlWalker& walker, std::size_t maxDepth, std::size_t readLimit)
     : m_markup(markup), m_filtered(filtered), m_walker(walker), m_maxDepth(std::max<std::size_t>(maxDepth, 8)),
-      m_readLimit(std::clamp<std::size_t>(readLimit, 1, 1u << 20))
+      m_readLimit(std::clamp<std::size_t>(readLimit, kMinRead, 1u << 20))
 {
 }
 
@@ -103,7 +107,7 @@ int HtmlSaxParser::Read(void* context, char* buffer, int length)
     if (self.m_halted || length <= 0) return 0;
     if (platform::IsSearchStopRequested()) {
         self.m_cancelled = true;
-        self.m_halted = true;
+        self.Halt();
         return 0;
     }
     std::size_t room = std::min(static_cast<std::size_t>(length), self.m_readLimit);
@@ -181,7 +185,17 @@ void HtmlSaxParser::Restart(std::string_view name, std::size_t at)
     }
     m_restart = true;
     m_restartAt = at;
+    Halt();
+}
+
+// Ignores the rest of this run and lets libxml2 wind down at once: the
+// state a stop request (xmlStopParser) leaves, without freeing the input
+// under the parser's feet in the middle of a callback.
+void HtmlSaxParser::Halt()
+{
     m_halted = true;
+    m_ctxt->instate = XML_PARSER_EOF;
+    m_ctxt->disableSAX = 1;
 }
 
 void HtmlSaxParser::Moved(std::size_t at)
@@ -229,7 +243,7 @@ void HtmlSaxParser::OnText(void* context, const xmlChar* text, int length)
         // Text from the bytes of a filtered tag the parser did not meet as a
         // tag: the renamed attributes may be in it.
         self.m_misread = true;
-        self.m_halted = true;
+        self.Halt();
         return;
     }
     self.m_walker.Characters(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));

@@ -31,7 +31,7 @@ namespace office {
 class HtmlSaxParser {
 public:
     // `filtered`: the tags HtmlTagFilter changed in `markup`. `readLimit`:
-    // the most bytes one read hands to libxml2 (tests use small pieces).
+    // the most bytes one read hands to libxml2 (at least 512).
     HtmlSaxParser(std::string_view markup, const std::vector<HtmlFilteredTag>& filtered, HtmlWalker& walker,
                   std::size_t maxDepth, std::size_t readLimit = 65536);
 
@@ -57,6 +57,7 @@ private:
     bool Position(std::size_t& offset) const;
     void RunOnce();
     void Restart(std::string_view name, std::size_t at);
+    void Halt();
     // Notes the offset of an element or text event.
     void Moved(std::size_t at);
     // Skips the filtered tags that end before `before`.
