@@ -6,6 +6,7 @@
 #include "office/htmltagfilter.h"
 #include "office/htmlwalker.h"
 #include "office/textreader.h"
+#include "platform/cancellation.h"
 #include "platform/codepage.h"
 
 #include <algorithm>
@@ -108,6 +109,9 @@ bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlRe
         if (chosen.empty()) chosen = IsValidUtf8(body) ? "UTF-8" : GuessLegacyCharset(body);
         charset = chosen.c_str();
     }
+    // The steps before the parser each run once over the whole page; a stop
+    // request is looked at between them, and then as the page is parsed.
+    platform::ThrowIfStopRequested();
     std::u16string wide;
     if (!DecodeCharset(body, charset, wide)) {
         // An unknown declared charset: fall back to what the bytes say.
@@ -121,8 +125,10 @@ bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlRe
         error = "binary data in a web page";
         return false;
     }
+    platform::ThrowIfStopRequested();
     const std::string markup = Utf16ToUtf8(wide);
     wide = std::u16string();
+    platform::ThrowIfStopRequested();
     std::u16string text;
     std::u16string title;
     // The filter renames attributes of crowded tags; should the parser read

@@ -93,6 +93,9 @@ void HtmlSaxParser::RunOnce()
     sax.ignorableWhitespace = &HtmlSaxParser::OnText;
     sax.cdataBlock = &HtmlSaxParser::OnText;
     sax.serror = &HtmlSaxParser::OnError;
+    // Not text, but where they end tells which bytes the parser has passed.
+    sax.comment = &HtmlSaxParser::OnComment;
+    sax.processingInstruction = &HtmlSaxParser::OnInstruction;
     ctxt->_private = this;
     m_ctxt = ctxt.get();
     // The bytes are UTF-8: the page's own declaration must not make the
@@ -247,6 +250,18 @@ void HtmlSaxParser::OnText(void* context, const xmlChar* text, int length)
         return;
     }
     self.m_walker.Characters(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+}
+
+void HtmlSaxParser::OnComment(void* context, const xmlChar*)
+{
+    HtmlSaxParser& self = Self(context);
+    std::size_t at = 0;
+    if (!self.m_halted && self.Position(at)) self.Moved(at);
+}
+
+void HtmlSaxParser::OnInstruction(void* context, const xmlChar*, const xmlChar*)
+{
+    OnComment(context, nullptr);
 }
 
 void HtmlSaxParser::OnError(void* context, xmlErrorPtr error)

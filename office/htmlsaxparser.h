@@ -50,6 +50,8 @@ private:
     static void OnEnd(void* context, const xmlChar* name);
     static void OnText(void* context, const xmlChar* text, int length);
     static void OnError(void* context, xmlErrorPtr error);
+    static void OnComment(void* context, const xmlChar* text);
+    static void OnInstruction(void* context, const xmlChar* target, const xmlChar* data);
     static HtmlSaxParser& Self(void* context);
 
     // Where libxml2 stands, as an offset into `markup`; false while it reads

@@ -66,11 +66,20 @@ private:
         const std::size_t k = m_s.find(c, from);
         return k == std::string_view::npos ? m_n : k + 1;
     }
+    // Replaces the name's characters with "_": the names the parser sees
+    // then differ only in length (at most kMaxNameLength of them), and no
+    // blank is introduced that could end an unquoted value. Dashes at the
+    // name's end before ">", "!>" or another "-" stay, so that a "-->"
+    // or "--!>" ending a comment the parser may be reading stays too.
     void Rename(std::size_t begin, std::size_t end)
     {
         if (m_changed.empty()) m_changed.assign(m_s);
-        m_changed[begin] = '_';
-        for (std::size_t k = begin + 1; k < end; ++k) m_changed[k] = ' ';
+        std::size_t keep = end;
+        const char next = At(end);
+        if (next == '>' || next == '-' || (next == '!' && At(end + 1) == '>')) {
+            while (keep > begin + 1 && m_s[keep - 1] == '-') --keep;
+        }
+        for (std::size_t k = begin; k < keep; ++k) m_changed[k] = '_';
     }
     std::size_t SkipQuoted(std::size_t i) const { return PastNext(m_s[i], i + 1); }
 

@@ -4,12 +4,13 @@
 // ones of the same tag (duplicates are dropped), so a tag with n attributes
 // costs n^2 comparisons: 40,000 attributes take seconds, 300,000 minutes.
 // Before the page is parsed this filter finds such tags and renames each
-// attribute past the first `kept` to "_" padded with spaces to its old
-// length (names only: values, quotes and the tag's end stay where they
-// were). The parser then drops every renamed attribute as a duplicate of the
-// first after comparing it with at most kept + 1 names. No attribute's
-// value reaches the page's text, and "hidden" (which does hide text) keeps
-// its name wherever it stands.
+// attribute past the first `kept` to underscores of the same length (names
+// only: values, quotes and the tag's end stay where they were). The parser
+// reads names of at most 100 characters, so the renamed ones take at most
+// about a hundred distinct names, and it drops every other renamed attribute
+// as a duplicate after comparing it with at most kept + that many names. No
+// attribute's value reaches the page's text, and "hidden" (which does hide
+// text) keeps its name wherever it stands.
 //
 // The filter follows the parser's own reading of the markup: comments,
 // doctype declarations, processing instructions, end tags, and the raw text

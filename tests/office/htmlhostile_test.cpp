@@ -121,6 +121,11 @@ TEST(HtmlHostile, RenamedAttributesChangeNothingRead)
         "<b><script>a</b><!-- </script><p x1 x2 x3 x4 a=\"--> visible\" y1 y2 y3>tail",
         "<body a b c d>in body<body e f g h>second body tag<html i j k>x</html>",
         "<p " + std::string(150, 'n') + " a b c>long name</p>",
+        // Found by the fuzz target: renaming "x4jips--" whole took the "--"
+        // of the "-->" that ends the comment the parser was reading.
+        "<b><script>a</b><!-- </script><p x1 x2 x3 x4jips--> v1sible\" y1 y2 y\xFF\xFF\xFF\xFF" "3>tail",
+        "<!-- <p a b c d" + std::string(97, 'e') + "--> shown -->after",
+        "<p a=b c--=\"x y>z\" d e>inside</p>",
     };
     HtmlReadLimits renameAll;
     renameAll.keptAttributes = 0;
