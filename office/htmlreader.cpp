@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <strings.h>
 #include <limits>
 
 namespace office {
@@ -33,6 +34,11 @@ std::string LowerAscii(ByteView bytes, std::size_t limit, bool dropZeros)
         s.push_back(b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : static_cast<char>(b));
     }
     return s;
+}
+
+bool IsUtf8Label(const char* charset)
+{
+    return strcasecmp(charset, "UTF-8") == 0 || strcasecmp(charset, "UTF8") == 0;
 }
 
 bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
@@ -94,9 +100,13 @@ bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlRe
     std::string chosen;
     // A page saved as UTF-16 without a mark: its zero bytes tell the order
     // (its declaration, if any, cannot be read as ASCII).
-    if (charset == nullptr && !body.empty() && std::memchr(body.data(), 0, body.size()) != nullptr) {
-        charset = Utf16ByZeros(body);
-    }
+    const bool hasZero = !body.empty() && std::memchr(body.data(), 0, body.size()) != nullptr;
+    if (charset == nullptr && hasZero) charset = Utf16ByZeros(body);
+    int utf8State = -1;  // whether the bytes are valid UTF-8, found out once
+    auto validUtf8 = [&] {
+        if (utf8State < 0) utf8State = IsValidUtf8(body) ? 1 : 0;
+        return utf8State == 1;
+    };
     if (charset == nullptr) {
         chosen = DeclaredHtmlCharset(body);
         // A page that declares UTF-16 but has no mark is read as the bytes say.
@@ -106,28 +116,33 @@ bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlRe
             chosen == "iso8859-1" || chosen == "l1") {
             chosen = "windows-1252";
         }
-        if (chosen.empty()) chosen = IsValidUtf8(body) ? "UTF-8" : GuessLegacyCharset(body);
+        if (chosen.empty()) chosen = validUtf8() ? "UTF-8" : GuessLegacyCharset(body);
         charset = chosen.c_str();
     }
     // The steps before the parser each run once over the whole page; a stop
     // request is looked at between them, and then as the page is parsed.
     platform::ThrowIfStopRequested();
-    std::u16string wide;
-    if (!DecodeCharset(body, charset, wide)) {
-        // An unknown declared charset: fall back to what the bytes say.
-        const std::string guess = IsValidUtf8(body) ? "UTF-8" : GuessLegacyCharset(body);
-        if (!DecodeCharset(body, guess.c_str(), wide)) {
-            error = "cannot decode the web page";
+    std::string markup;
+    if (IsUtf8Label(charset) && !hasZero && validUtf8()) {
+        // Already what the parser reads: no round trip through UTF-16.
+        markup.assign(reinterpret_cast<const char*>(body.data()), body.size());
+    } else {
+        std::u16string wide;
+        if (!DecodeCharset(body, charset, wide)) {
+            // An unknown declared charset: fall back to what the bytes say.
+            const std::string guess = validUtf8() ? "UTF-8" : GuessLegacyCharset(body);
+            if (!DecodeCharset(body, guess.c_str(), wide)) {
+                error = "cannot decode the web page";
+                return false;
+            }
+        }
+        if (std::find(wide.begin(), wide.end(), u'\0') != wide.end()) {
+            error = "binary data in a web page";
             return false;
         }
+        platform::ThrowIfStopRequested();
+        markup = Utf16ToUtf8(wide);
     }
-    if (std::find(wide.begin(), wide.end(), u'\0') != wide.end()) {
-        error = "binary data in a web page";
-        return false;
-    }
-    platform::ThrowIfStopRequested();
-    const std::string markup = Utf16ToUtf8(wide);
-    wide = std::u16string();
     platform::ThrowIfStopRequested();
     std::u16string text;
     std::u16string title;

@@ -20,7 +20,7 @@ namespace office {
 struct HtmlReadLimits {
     std::size_t keptAttributes = 64;  // attributes of one tag the parser sees by their names
     std::size_t parserDepth = 256;    // open elements one parser run holds
-    std::size_t readPiece = 65536;    // bytes the parser gets per read
+    std::size_t readPiece = 4096;     // bytes the parser gets per read (what it holds past a restart)
 };
 
 // Throws platform::OperationCancelled on a stop request.

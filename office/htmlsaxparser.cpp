@@ -109,8 +109,10 @@ int HtmlSaxParser::Read(void* context, char* buffer, int length)
     auto& self = *static_cast<HtmlSaxParser*>(context);
     if (self.m_halted || length <= 0) return 0;
     if (platform::IsSearchStopRequested()) {
+        // An end of input: the parser closes what is open and returns. (Its
+        // state must not be touched here, in the middle of its reading.)
         self.m_cancelled = true;
-        self.Halt();
+        self.m_halted = true;
         return 0;
     }
     std::size_t room = std::min(static_cast<std::size_t>(length), self.m_readLimit);
@@ -191,15 +193,12 @@ void HtmlSaxParser::Restart(std::string_view name, std::size_t at)
     Halt();
 }
 
-// Ignores the rest of this run and lets libxml2 wind down at once: the
-// state a stop request (xmlStopParser) leaves, without freeing the input
-// under the parser's feet in the middle of a callback.
-void HtmlSaxParser::Halt()
-{
-    m_halted = true;
-    m_ctxt->instate = XML_PARSER_EOF;
-    m_ctxt->disableSAX = 1;
-}
+// Ignores the rest of this run: the parser gets an end of input at its next
+// read and winds down by itself, reading at most what it already holds
+// (at most one read of readLimit bytes). Setting its state to "stopped" from a
+// callback, as xmlStopParser does, was tried: told so inside its reading, the
+// parser did not always return.
+void HtmlSaxParser::Halt() { m_halted = true; }
 
 void HtmlSaxParser::Moved(std::size_t at)
 {

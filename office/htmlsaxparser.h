@@ -33,7 +33,7 @@ public:
     // `filtered`: the tags HtmlTagFilter changed in `markup`. `readLimit`:
     // the most bytes one read hands to libxml2 (at least 512).
     HtmlSaxParser(std::string_view markup, const std::vector<HtmlFilteredTag>& filtered, HtmlWalker& walker,
-                  std::size_t maxDepth, std::size_t readLimit = 65536);
+                  std::size_t maxDepth, std::size_t readLimit = 4096);
 
     // False when libxml2 read part of a filtered tag as text: the filter
     // misjudged the markup there, and the caller must read the page again

@@ -5,6 +5,7 @@
 // reader's own paths that only such pages take, checked against the plain
 // path on pages where both apply, and the stop request.
 #include "office/htmlreader.h"
+#include "office/htmlsaxparser.h"
 #include "office/wordloader.h"
 #include "platform/cancellation.h"
 #include "support/hostilehtml.h"
@@ -13,6 +14,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -145,6 +148,44 @@ TEST(HtmlHostile, RenamedAttributesChangeNothingRead)
     const Read r = ReadPage(crowded);
     EXPECT_EQ(r.main.find(u"secretword"), std::u16string::npos);
     EXPECT_NE(r.main.find(u"shownword"), std::u16string::npos);
+}
+
+// The parser sees a stop request when it asks for more of the page; it must
+// then wind down by itself (a parser told to stop from inside its read loop
+// never returned). The page goes to the parser directly, so that the request
+// lands while it parses.
+TEST(HtmlHostile, StopRequestSeenByTheParserEndsIt)
+{
+    const std::string html = hostile::PlainParagraphs(32u << 20).html;
+    const std::vector<HtmlFilteredTag> none;
+    platform::ClearSearchStop();
+    std::atomic<int> outcome{0};  // 1 cancelled, 2 finished
+    std::thread reader([&] {
+        HtmlWalker walker;
+        HtmlSaxParser parser(html, none, walker, 256);
+        try {
+            parser.Run();
+            outcome = 2;
+        } catch (const platform::OperationCancelled&) {
+            outcome = 1;
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto requested = Clock::now();
+    platform::RequestSearchStop();
+    while (outcome == 0 && Clock::now() - requested < std::chrono::seconds(5)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const double latency = std::chrono::duration<double>(Clock::now() - requested).count();
+    if (outcome == 0) {
+        // A parser that never returns cannot be joined: report and end here.
+        std::fprintf(stderr, "the parser did not stop within 5 s of the request\n");
+        std::_Exit(1);
+    }
+    reader.join();
+    platform::ClearSearchStop();
+    EXPECT_EQ(outcome.load(), 1) << "the page was parsed before the stop request: make it larger";
+    EXPECT_LT(latency, 1.5);
 }
 
 TEST(HtmlHostile, StopRequestEndsALongRead)
