@@ -1,18 +1,19 @@
-// Web page text extraction on libxml2 (see htmlreader.h).
+// Web page text extraction: charset, then libxml2's parser in SAX mode
+// (see htmlreader.h).
 #include "office/htmlreader.h"
 
+#include "office/htmlsaxparser.h"
+#include "office/htmltagfilter.h"
+#include "office/htmlwalker.h"
 #include "office/textreader.h"
+#include "platform/cancellation.h"
 #include "platform/codepage.h"
-
-#include <libxml/HTMLparser.h>
-#include <libxml/parser.h>
-#include <libxml/tree.h>
 
 #include <algorithm>
 #include <cctype>
-#include <climits>
 #include <cstring>
-#include <mutex>
+#include <strings.h>
+#include <limits>
 
 namespace office {
 
@@ -35,163 +36,12 @@ std::string LowerAscii(ByteView bytes, std::size_t limit, bool dropZeros)
     return s;
 }
 
+bool IsUtf8Label(const char* charset)
+{
+    return strcasecmp(charset, "UTF-8") == 0 || strcasecmp(charset, "UTF8") == 0;
+}
+
 bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
-bool EqualsName(const xmlChar* name, const char* what)
-{
-    return name != nullptr && std::strcmp(reinterpret_cast<const char*>(name), what) == 0;
-}
-
-bool IsOneOf(const xmlChar* name, std::initializer_list<const char*> names)
-{
-    for (const char* n : names) {
-        if (EqualsName(name, n)) return true;
-    }
-    return false;
-}
-
-bool IsBlock(const xmlChar* name)
-{
-    return IsOneOf(name, {"p", "div", "h1", "h2", "h3", "h4", "h5", "h6", "li", "ul", "ol", "dl", "dt", "dd",
-                          "table", "blockquote", "pre", "section", "article", "header", "footer", "nav",
-                          "aside", "main", "form", "fieldset", "address", "hr", "figure", "figcaption",
-                          "caption", "center", "body", "html", "legend", "details", "summary", "tbody",
-                          "thead", "tfoot", "option", "textarea", "menu", "dir", "listing", "xmp"});
-}
-
-// Elements whose content no browser shows as text.
-bool IsHidden(xmlNode* node)
-{
-    if (IsOneOf(node->name, {"script", "style", "noscript", "template", "object", "applet", "embed",
-                             "iframe", "select", "map", "svg", "math", "noembed", "noframes"})) {
-        return true;
-    }
-    return xmlHasProp(node, reinterpret_cast<const xmlChar*>("hidden")) != nullptr;
-}
-
-// Collects the visible text with a browser's white-space rules.
-class TextBuilder {
-public:
-    explicit TextBuilder(std::u16string& out) : m_out(out) {}
-
-    void Text(std::u16string_view text, bool preformatted)
-    {
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const char16_t c = text[i];
-            if (preformatted) {
-                if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
-                m_out.push_back(c == u'\n' || c == u'\r' ? u'\r' : WordCharacter(c));
-                m_pendingSpace = false;
-                continue;
-            }
-            if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f') {
-                m_pendingSpace = true;
-                continue;
-            }
-            if (m_pendingSpace && !AtLineStart()) m_out.push_back(u' ');
-            m_pendingSpace = false;
-            m_out.push_back(WordCharacter(c));
-        }
-    }
-
-    void Mark(char16_t mark)
-    {
-        m_pendingSpace = false;
-        // A cell ends its last paragraph itself, as in Word.
-        if (mark == 0x0007 && !m_out.empty() && m_out.back() == u'\r') m_out.pop_back();
-        m_out.push_back(mark);
-    }
-
-    void EndParagraph()
-    {
-        m_pendingSpace = false;
-        if (AtLineStart()) return;
-        m_out.push_back(u'\r');
-    }
-
-private:
-    // A soft hyphen (&shy;) is Word's optional hyphen, in preformatted text too.
-    static char16_t WordCharacter(char16_t c) { return c == 0x00AD ? char16_t{0x001F} : c; }
-
-    bool AtLineStart() const
-    {
-        if (m_out.empty()) return true;
-        const char16_t last = m_out.back();
-        return last == u'\r' || last == 0x000B || last == 0x0007;
-    }
-
-    std::u16string& m_out;
-    bool m_pendingSpace = false;
-};
-
-// Walks the tree without recursion (the parser's depth limit aside, a
-// hostile page cannot exhaust the stack here).
-void ExtractText(xmlNode* root, std::u16string& body, std::u16string& title)
-{
-    TextBuilder text(body);
-    TextBuilder titleText(title);
-    bool haveTitle = false;
-    int pre = 0;
-    xmlNode* node = root;
-    auto leave = [&](xmlNode* n) {
-        if (n->type != XML_ELEMENT_NODE) return;
-        if (IsOneOf(n->name, {"pre", "textarea", "listing", "xmp", "plaintext"})) --pre;
-        if (IsOneOf(n->name, {"td", "th"})) text.Mark(0x0007);
-        else if (EqualsName(n->name, "tr")) text.Mark(0x0007);
-        else if (IsBlock(n->name)) text.EndParagraph();
-    };
-    while (node != nullptr) {
-        bool descend = false;
-        switch (node->type) {
-        case XML_TEXT_NODE:
-        case XML_CDATA_SECTION_NODE:
-            if (node->content != nullptr) {
-                text.Text(Utf8ToUtf16(reinterpret_cast<const char*>(node->content)), pre > 0);
-            }
-            break;
-        case XML_ELEMENT_NODE:
-            if (EqualsName(node->name, "title")) {
-                if (!haveTitle) {
-                    xmlChar* content = xmlNodeGetContent(node);
-                    if (content != nullptr) {
-                        titleText.Text(Utf8ToUtf16(reinterpret_cast<const char*>(content)), false);
-                        xmlFree(content);
-                    }
-                    haveTitle = true;
-                }
-            } else if (EqualsName(node->name, "br")) {
-                text.Mark(0x000B);
-            } else if (!IsHidden(node)) {
-                if (IsBlock(node->name)) text.EndParagraph();
-                if (IsOneOf(node->name, {"pre", "textarea", "listing", "xmp", "plaintext"})) ++pre;
-                descend = node->children != nullptr;
-                if (!descend) leave(node);
-            }
-            break;
-        default:
-            // Comments, processing instructions, doctypes: nothing to read.
-            break;
-        }
-        if (descend) {
-            node = node->children;
-            continue;
-        }
-        // Next sibling, or climb, leaving every finished element.
-        while (node != nullptr && node != root && node->next == nullptr) {
-            node = node->parent;
-            if (node != nullptr) leave(node);
-        }
-        if (node == nullptr || node == root) break;
-        node = node->next;
-    }
-    text.EndParagraph();
-}
-
-void InitLibxml()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
-}
 
 }  // namespace
 
@@ -239,15 +89,24 @@ std::string DeclaredHtmlCharset(ByteView bytes)
 
 bool ReadHtml(ByteView bytes, WordContent& out, std::string& error)
 {
+    return ReadHtml(bytes, out, error, HtmlReadLimits{});
+}
+
+bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlReadLimits& limits)
+{
     const char* charset = nullptr;
     const std::size_t bom = DetectBom(bytes, charset);
     const ByteView body = bytes.subspan(bom);
     std::string chosen;
     // A page saved as UTF-16 without a mark: its zero bytes tell the order
     // (its declaration, if any, cannot be read as ASCII).
-    if (charset == nullptr && !body.empty() && std::memchr(body.data(), 0, body.size()) != nullptr) {
-        charset = Utf16ByZeros(body);
-    }
+    const bool hasZero = !body.empty() && std::memchr(body.data(), 0, body.size()) != nullptr;
+    if (charset == nullptr && hasZero) charset = Utf16ByZeros(body);
+    int utf8State = -1;  // whether the bytes are valid UTF-8, found out once
+    auto validUtf8 = [&] {
+        if (utf8State < 0) utf8State = IsValidUtf8(body) ? 1 : 0;
+        return utf8State == 1;
+    };
     if (charset == nullptr) {
         chosen = DeclaredHtmlCharset(body);
         // A page that declares UTF-16 but has no mark is read as the bytes say.
@@ -257,43 +116,57 @@ bool ReadHtml(ByteView bytes, WordContent& out, std::string& error)
             chosen == "iso8859-1" || chosen == "l1") {
             chosen = "windows-1252";
         }
-        if (chosen.empty()) chosen = IsValidUtf8(body) ? "UTF-8" : GuessLegacyCharset(body);
+        if (chosen.empty()) chosen = validUtf8() ? "UTF-8" : GuessLegacyCharset(body);
         charset = chosen.c_str();
     }
-    std::u16string wide;
-    if (!DecodeCharset(body, charset, wide)) {
-        // An unknown declared charset: fall back to what the bytes say.
-        const std::string guess = IsValidUtf8(body) ? "UTF-8" : GuessLegacyCharset(body);
-        if (!DecodeCharset(body, guess.c_str(), wide)) {
-            error = "cannot decode the web page";
+    // The steps before the parser each run once over the whole page; a stop
+    // request is looked at between them, and then as the page is parsed.
+    platform::ThrowIfStopRequested();
+    std::string markup;
+    if (IsUtf8Label(charset) && !hasZero && validUtf8()) {
+        // Already what the parser reads: no round trip through UTF-16.
+        markup.assign(reinterpret_cast<const char*>(body.data()), body.size());
+    } else {
+        std::u16string wide;
+        if (!DecodeCharset(body, charset, wide)) {
+            // An unknown declared charset: fall back to what the bytes say.
+            const std::string guess = validUtf8() ? "UTF-8" : GuessLegacyCharset(body);
+            if (!DecodeCharset(body, guess.c_str(), wide)) {
+                error = "cannot decode the web page";
+                return false;
+            }
+        }
+        if (std::find(wide.begin(), wide.end(), u'\0') != wide.end()) {
+            error = "binary data in a web page";
             return false;
         }
+        platform::ThrowIfStopRequested();
+        markup = Utf16ToUtf8(wide);
     }
-    if (std::find(wide.begin(), wide.end(), u'\0') != wide.end()) {
-        error = "binary data in a web page";
-        return false;
-    }
-    const std::string utf8 = Utf16ToUtf8(wide);
-    if (utf8.size() > static_cast<std::size_t>(INT_MAX)) {
-        error = "web page too large";
-        return false;
-    }
-    InitLibxml();
-    // The bytes are UTF-8 now: the page's own declaration must not make the
-    // parser decode them again.
-    const int options = HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_IGNORE_ENC;
-    htmlDocPtr doc = htmlReadMemory(utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8", options);
-    if (doc == nullptr) {
-        error = "cannot parse the web page";
-        return false;
-    }
+    platform::ThrowIfStopRequested();
     std::u16string text;
     std::u16string title;
-    xmlNode* root = xmlDocGetRootElement(doc);
-    if (root != nullptr) ExtractText(root, text, title);
-    xmlFreeDoc(doc);
-    // The title's own builder ended it with a paragraph mark; keep a bare title.
-    if (!title.empty() && title.back() == u'\r') title.pop_back();
+    // The filter renames attributes of crowded tags; should the parser read
+    // one of those tags as text after all, the page is read again as it is.
+    std::string filteredMarkup;
+    const std::vector<HtmlFilteredTag> filtered =
+        HtmlTagFilter::Apply(markup, filteredMarkup, limits.keptAttributes);
+    bool done = false;
+    if (!filtered.empty()) {
+        HtmlWalker walker;
+        HtmlSaxParser parser(filteredMarkup, filtered, walker, limits.parserDepth, limits.readPiece);
+        if (parser.Run()) {
+            walker.Finish(text, title);
+            done = true;
+        }
+    }
+    if (!done) {
+        const std::vector<HtmlFilteredTag> none;
+        HtmlWalker walker;
+        HtmlSaxParser parser(markup, none, walker, limits.parserDepth, limits.readPiece);
+        parser.Run();
+        walker.Finish(text, title);
+    }
     out.stories.clear();
     out.stories.push_back({StoryKind::Main, std::move(text)});
     if (!title.empty()) out.stories.push_back({StoryKind::Title, std::move(title)});

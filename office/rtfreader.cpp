@@ -4,12 +4,14 @@
 // dropped (font and colour tables, pictures, field instructions, unknown
 // ignorable destinations) and how 8-bit text is decoded (the document's
 // \ansicpg, or the character set of the current font). Group nesting is
-// capped so a hostile file cannot exhaust the stack.
+// capped so that a hostile file cannot grow the stack without bound; groups
+// nested deeper than that keep their text (see m_overflow).
 #include "office/rtfreader.h"
 
 #include "office/doc6codepage.h"
 #include "office/doccodepage.h"
 #include "office/rtftokenizer.h"
+#include "platform/cancellation.h"
 
 #include <algorithm>
 #include <array>
@@ -85,6 +87,8 @@ private:
     void AddBytes(std::string_view bytes);
     void AddChar(char16_t c);
     void OnWord(const RtfToken& t);
+    // Control words that stand for a character; false for any other word.
+    bool OnCharacterWord(const RtfToken& t);
     void OnSymbol(char s);
     void BeginStory(Target target);
     void EndGroup();
@@ -102,6 +106,12 @@ private:
     // formatting words such as \cs inside a run, and that text is read.
     bool m_atGroupStart = false;
     bool m_starPending = false;
+    // Groups opened past kMaxGroupDepth. They share the state of the
+    // deepest kept group: their text is read into it, and since what they
+    // change could not be undone at their end, only control words that stand
+    // for characters count inside them (a destination there is read as text,
+    // not dropped).
+    std::size_t m_overflow = 0;
     // 8-bit text waiting to be decoded in one go.
     std::string m_pending;
     int m_pendingCodePage = 1252;
@@ -187,42 +197,9 @@ void RtfParser::OnSymbol(char s)
     }
 }
 
-void RtfParser::OnWord(const RtfToken& t)
+bool RtfParser::OnCharacterWord(const RtfToken& t)
 {
     const std::string_view w = t.word;
-    GroupState& st = State();
-    const bool star = m_starPending;
-    m_starPending = false;
-
-    if (w == "bin") {
-        // Binary data is skipped whatever the destination.
-        if (t.hasParam && t.param > 0) m_tok.SkipBytes(static_cast<std::uint64_t>(t.param));
-        return;
-    }
-    if (st.skip) return;
-    if (star && !IsReadStarDestination(w)) {
-        Flush();
-        st.skip = true;
-        return;
-    }
-    if (IsSkippedDestination(w)) {
-        Flush();
-        st.skip = true;
-        return;
-    }
-    if (st.fontTable) {
-        if (w == "f" && t.hasParam) {
-            m_currentFont = t.param;
-        } else if (w == "fcharset" && t.hasParam && m_fontCodePages.size() < kMaxFonts) {
-            const int cp = t.param == 2 ? kSymbolCodePage : CodePageForCharset(static_cast<std::uint8_t>(t.param));
-            if (cp != 0) m_fontCodePages[m_currentFont] = cp;
-        } else if (w == "cpg" && t.hasParam && IsKnownCodePage(t.param) && m_fontCodePages.size() < kMaxFonts) {
-            m_fontCodePages[m_currentFont] = t.param;
-        }
-        return;
-    }
-
-    // Characters.
     if (w == "par" || w == "sect") {
         AddChar(w == "par" ? u'\r' : u'\f');
     } else if (w == "page" || w == "column") {
@@ -259,8 +236,54 @@ void RtfParser::OnWord(const RtfToken& t)
             const auto unit = static_cast<char16_t>(t.param < 0 ? t.param + 65536 : t.param);
             if (unit >= 0x20 || unit == u'\t') AddChar(unit);
         }
-        m_ucSkip = st.uc;
-    } else if (w == "uc" && t.hasParam) {
+        m_ucSkip = State().uc;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void RtfParser::OnWord(const RtfToken& t)
+{
+    const std::string_view w = t.word;
+    GroupState& st = State();
+    const bool star = m_starPending;
+    m_starPending = false;
+
+    if (w == "bin") {
+        // Binary data is skipped whatever the destination.
+        if (t.hasParam && t.param > 0) m_tok.SkipBytes(static_cast<std::uint64_t>(t.param));
+        return;
+    }
+    if (st.skip) return;
+    if (m_overflow > 0) {
+        OnCharacterWord(t);
+        return;
+    }
+    if (star && !IsReadStarDestination(w)) {
+        Flush();
+        st.skip = true;
+        return;
+    }
+    if (IsSkippedDestination(w)) {
+        Flush();
+        st.skip = true;
+        return;
+    }
+    if (st.fontTable) {
+        if (w == "f" && t.hasParam) {
+            m_currentFont = t.param;
+        } else if (w == "fcharset" && t.hasParam && m_fontCodePages.size() < kMaxFonts) {
+            const int cp = t.param == 2 ? kSymbolCodePage : CodePageForCharset(static_cast<std::uint8_t>(t.param));
+            if (cp != 0) m_fontCodePages[m_currentFont] = cp;
+        } else if (w == "cpg" && t.hasParam && IsKnownCodePage(t.param) && m_fontCodePages.size() < kMaxFonts) {
+            m_fontCodePages[m_currentFont] = t.param;
+        }
+        return;
+    }
+
+    if (OnCharacterWord(t)) return;
+    if (w == "uc" && t.hasParam) {
         st.uc = std::clamp(t.param, 0, 16);
     }
     // Code pages and fonts.
@@ -317,25 +340,32 @@ bool RtfParser::Run(WordContent& out, std::string& error)
         return false;
     }
     m_stack.push_back(GroupState{});
+    platform::StopCheck stop;
     // Tokens always advance through the input, so this loop ends.
     for (t = m_tok.Next(); t.type != RtfToken::Type::End && !m_stack.empty(); t = m_tok.Next()) {
+        stop();
         // Only a run of \* keeps a group at its start.
         if (t.type != RtfToken::Type::Symbol || t.symbol != '*') m_atGroupStart = false;
         switch (t.type) {
         case RtfToken::Type::GroupStart:
-            if (m_stack.size() >= kMaxGroupDepth) {
-                error = "RTF groups nested too deeply";
-                return false;
-            }
-            Flush();
             m_starPending = false;
             m_ucSkip = 0;
+            if (m_stack.size() >= kMaxGroupDepth || m_overflow > 0) {
+                ++m_overflow;
+                break;
+            }
+            Flush();
             m_stack.push_back(State());
             State().storyRoot = false;
             m_atGroupStart = true;
             break;
         case RtfToken::Type::GroupEnd:
             m_starPending = false;
+            if (m_overflow > 0) {
+                --m_overflow;
+                m_ucSkip = 0;
+                break;
+            }
             EndGroup();
             break;
         case RtfToken::Type::Word:

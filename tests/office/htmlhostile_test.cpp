@@ -1,0 +1,220 @@
+// Web pages crafted against the reader: tags with tens of thousands of
+// attributes, hundreds of thousands of unclosed or nested elements, end
+// tags that match nothing. Each must be read in time proportional to its
+// size and keep the text that stands after its hostile part. Also the
+// reader's own paths that only such pages take, checked against the plain
+// path on pages where both apply, and the stop request.
+#include "office/htmlreader.h"
+#include "office/htmlsaxparser.h"
+#include "office/wordloader.h"
+#include "platform/cancellation.h"
+#include "support/hostilehtml.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace office {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Read {
+    bool ok = false;
+    std::string error;
+    std::u16string main;
+    std::u16string title;
+    double seconds = 0;
+};
+
+Read ReadPage(const std::string& html, const HtmlReadLimits* limits = nullptr)
+{
+    Read r;
+    WordContent content;
+    const ByteView bytes(reinterpret_cast<const std::uint8_t*>(html.data()), html.size());
+    const auto start = Clock::now();
+    r.ok = limits != nullptr ? ReadHtml(bytes, content, r.error, *limits) : LoadWordContent(bytes, content, r.error);
+    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    for (const Story& story : content.stories) (story.kind == StoryKind::Title ? r.title : r.main) = story.text;
+    return r;
+}
+
+std::u16string Wide(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+
+// A generous bound, linear in the page: a second of slack for a loaded
+// machine and a sanitizer build, and 2 microseconds a byte. An ordinary page
+// reads at well under a tenth of that; the quadratic costs these pages
+// provoke take many times longer.
+double Bound(std::size_t bytes) { return 1.0 + 2e-6 * static_cast<double>(bytes); }
+
+TEST(HtmlHostile, CraftedPagesReadInLinearTimeAndKeepTheWordAfter)
+{
+    using namespace hostile;
+    const std::vector<HostilePage> pages = {
+        ManyAttributes(40000), NestedFonts(400),     Unclosed("div", 100000), Unclosed("b", 100000),
+        DeepTables(20000),     StrayEndTags(50000),  RepeatedBody(50000),     BlockedEndTags(50000),
+    };
+    for (const HostilePage& page : pages) {
+        // The faster of two reads, so that one stall of a busy machine does
+        // not decide.
+        Read r = ReadPage(page.html);
+        if (r.seconds > Bound(page.html.size())) r = ReadPage(page.html);
+        ASSERT_TRUE(r.ok) << page.name << ": " << r.error;
+        EXPECT_NE(r.main.find(Wide(page.word)), std::u16string::npos) << page.name;
+        EXPECT_LT(r.seconds, Bound(page.html.size())) << page.name << ", " << page.html.size() << " bytes";
+    }
+}
+
+TEST(HtmlHostile, DeepNestingKeepsEveryParagraph)
+{
+    std::string html = "<html><body>";
+    std::u16string expected;
+    for (int i = 0; i < 700; ++i) {
+        html += "<div>w" + std::to_string(i);
+        expected += Wide("w" + std::to_string(i)) + u"\r";
+    }
+    EXPECT_EQ(ReadPage(html).main, expected);
+}
+
+// Pages that nest past the parser's depth, read with that depth lowered
+// to a few elements: the restarts must not change the text, its
+// paragraphs, cells, line breaks or preformatted spacing.
+TEST(HtmlHostile, RestartedParserReadsLikeOneRun)
+{
+    std::string nested;
+    for (int i = 0; i < 12; ++i) nested += "<div class=d" + std::to_string(i) + "><span>s" + std::to_string(i) + " ";
+    std::string closing;
+    for (int i = 0; i < 12; ++i) closing += "</span>after" + std::to_string(i) + "</div>";
+    const std::vector<std::string> pages = {
+        "<html><head><title>The  title</title></head><body>" + nested + "deep" + closing + "<p>end</p></body></html>",
+        "<html><body><table><tr><td>" + nested + "<table><tr><td>inner</td><td>cell</td></tr></table>" + closing +
+            "</td><td>next</td></tr></table>tail</body></html>",
+        "<html><body><pre>keep   " + nested + "these\n  spaces" + closing + "</pre>after pre</body></html>",
+        "<html><body><ul><li>" + nested + "one<br>two" + closing + "<li>second</ul><p>x</body></html>",
+        "<html><body>" + nested + "<b>" + nested + "two levels" + closing + "</b>" + closing + "done</body></html>",
+    };
+    HtmlReadLimits shallow;
+    shallow.parserDepth = 8;
+    for (const std::string& page : pages) {
+        const Read plain = ReadPage(page);
+        const Read restarted = ReadPage(page, &shallow);
+        ASSERT_TRUE(plain.ok && restarted.ok) << page;
+        EXPECT_EQ(restarted.main, plain.main) << page;
+        EXPECT_EQ(restarted.title, plain.title) << page;
+    }
+}
+
+// Tags whose attributes the reader renames before parsing must read as
+// they would unrenamed, whatever markup surrounds them.
+TEST(HtmlHostile, RenamedAttributesChangeNothingRead)
+{
+    const std::vector<std::string> pages = {
+        "<html><body><p a=1 b='2' c=\"3\" d e=f>text</p><p x=\">\" y>more</p></body></html>",
+        "<p a b c hidden>secret</p><p a b c d>shown</p>",
+        "<script>var s = '<p a b c d e f>';</script><p q r s t>after script</p>",
+        "<style>p a b c d {}</style><!-- <p a b c d> --><p a b c d>after comment</p>",
+        "<!DOCTYPE html SYSTEM \"a>b\"><p a b c d>after doctype</p><? pi a b c d ><p a b>x</p>",
+        "<p a=\"unterminated b c d>text after e f g",
+        "<b><script>a</b><!-- </script><p x1 x2 x3 x4 a=\"--> visible\" y1 y2 y3>tail",
+        "<body a b c d>in body<body e f g h>second body tag<html i j k>x</html>",
+        "<p " + std::string(150, 'n') + " a b c>long name</p>",
+        // Found by the fuzz target: renaming "x4jips--" whole took the "--"
+        // of the "-->" that ends the comment the parser was reading.
+        "<b><script>a</b><!-- </script><p x1 x2 x3 x4jips--> v1sible\" y1 y2 y\xFF\xFF\xFF\xFF" "3>tail",
+        "<!-- <p a b c d" + std::string(97, 'e') + "--> shown -->after",
+        "<p a=b c--=\"x y>z\" d e>inside</p>",
+    };
+    HtmlReadLimits renameAll;
+    renameAll.keptAttributes = 0;
+    HtmlReadLimits renameNone;
+    renameNone.keptAttributes = static_cast<std::size_t>(-1);
+    for (const std::string& page : pages) {
+        const Read plain = ReadPage(page, &renameNone);
+        const Read renamed = ReadPage(page, &renameAll);
+        ASSERT_TRUE(plain.ok && renamed.ok) << page;
+        EXPECT_EQ(renamed.main, plain.main) << page;
+        EXPECT_EQ(renamed.title, plain.title) << page;
+    }
+    // "hidden" keeps its name however many attributes come before it.
+    std::string crowded = "<html><body><p";
+    for (int i = 0; i < 500; ++i) crowded += " a" + std::to_string(i);
+    crowded += " hidden>secretword</p>shownword</body></html>";
+    const Read r = ReadPage(crowded);
+    EXPECT_EQ(r.main.find(u"secretword"), std::u16string::npos);
+    EXPECT_NE(r.main.find(u"shownword"), std::u16string::npos);
+}
+
+// The parser sees a stop request when it asks for more of the page; it must
+// then wind down by itself (a parser told to stop from inside its read loop
+// never returned). The page goes to the parser directly, so that the request
+// lands while it parses.
+TEST(HtmlHostile, StopRequestSeenByTheParserEndsIt)
+{
+    const std::string html = hostile::PlainParagraphs(32u << 20).html;
+    const std::vector<HtmlFilteredTag> none;
+    platform::ClearSearchStop();
+    std::atomic<int> outcome{0};  // 1 cancelled, 2 finished
+    std::thread reader([&] {
+        HtmlWalker walker;
+        HtmlSaxParser parser(html, none, walker, 256);
+        try {
+            parser.Run();
+            outcome = 2;
+        } catch (const platform::OperationCancelled&) {
+            outcome = 1;
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto requested = Clock::now();
+    platform::RequestSearchStop();
+    while (outcome == 0 && Clock::now() - requested < std::chrono::seconds(5)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const double latency = std::chrono::duration<double>(Clock::now() - requested).count();
+    if (outcome == 0) {
+        // A parser that never returns cannot be joined: report and end here.
+        std::fprintf(stderr, "the parser did not stop within 5 s of the request\n");
+        std::_Exit(1);
+    }
+    reader.join();
+    platform::ClearSearchStop();
+    EXPECT_EQ(outcome.load(), 1) << "the page was parsed before the stop request: make it larger";
+    EXPECT_LT(latency, 1.5);
+}
+
+TEST(HtmlHostile, StopRequestEndsALongRead)
+{
+    const std::string html = hostile::PlainParagraphs(48u << 20).html;
+    platform::ClearSearchStop();
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+    Clock::time_point ended;
+    std::thread reader([&] {
+        try {
+            WordContent content;
+            std::string error;
+            ReadHtml(ByteView(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()), content, error);
+            finished = true;
+        } catch (const platform::OperationCancelled&) {
+            cancelled = true;
+        }
+        ended = Clock::now();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const Clock::time_point requested = Clock::now();
+    platform::RequestSearchStop();
+    reader.join();
+    platform::ClearSearchStop();
+    ASSERT_FALSE(finished.load()) << "the page was read before the stop request: make it larger";
+    EXPECT_TRUE(cancelled.load());
+    EXPECT_LT(std::chrono::duration<double>(ended - requested).count(), 1.5);
+}
+
+}  // namespace
+}  // namespace office
