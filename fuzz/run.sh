@@ -40,15 +40,17 @@ asan_common="quarantine_size_mb=64:detect_leaks=1:allocator_may_return_null=0"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$here/lsan.supp:print_suppressions=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
-# The targets that reach libgsf record whole stacks with the slow unwinder:
+# The targets that reach libgsf (the compound-file readers under .doc,
+# .xls and encrypted .docx) record whole stacks with the slow unwinder:
 # glib and libgsf are built without frame pointers, so the fast one stops
 # in g_malloc and the suppression of the libgsf leak could not name it.
 # It costs those targets about half their speed.
 asan_options() {
-    case "$1" in
-        doc | xls | cfb) echo "${ASAN_OPTIONS:-$asan_common:fast_unwind_on_malloc=0}" ;;
-        *) echo "${ASAN_OPTIONS:-$asan_common}" ;;
-    esac
+    if nm -D --undefined-only "$build/bin/$1_fuzz" 2>/dev/null | grep -q gsf_infile_msole_new; then
+        echo "${ASAN_OPTIONS:-$asan_common:fast_unwind_on_malloc=0}"
+    else
+        echo "${ASAN_OPTIONS:-$asan_common}"
+    fi
 }
 
 targets() {
