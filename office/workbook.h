@@ -26,7 +26,7 @@ enum class SheetVisibility : std::uint8_t { Visible, Hidden, VeryHidden };
 enum class CellKind : std::uint8_t { Number, Text, Boolean, Error };
 
 // How a number cell is shown, decided from its number format.
-enum class NumberStyle : std::uint8_t { General, Date, Time, DateTime };
+enum class NumberStyle : std::uint8_t { General, Date, Time, DateTime, Percent };
 
 constexpr std::uint32_t kNoText = 0xFFFFFFFFu;
 

@@ -100,6 +100,15 @@ protected:
     void CharacterData(std::string_view) override {}
 };
 
+// The sheets of the Worksheets collection: worksheets, and Excel 4 macro
+// sheets (international ones too), whose cells a person sees like a
+// worksheet's and which are stored in the same markup.
+bool IsWorksheetsMember(std::string_view relationshipType)
+{
+    return EndsWith(relationshipType, "/worksheet") || EndsWith(relationshipType, "/xlMacrosheet") ||
+           EndsWith(relationshipType, "/xlIntlMacrosheet");
+}
+
 struct SheetRef {
     std::u16string name;
     SheetVisibility visibility = SheetVisibility::Visible;
@@ -461,6 +470,12 @@ XlsxReader::XlsxReader(const WorkbookLimits& limits) : m_limits(limits) {}
 bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
 {
     ZipPackage zip(m_limits.budget);
+    // A part whose data is all there but fails its checksum holds what the
+    // file holds: its sheets are read like the others rather than the whole
+    // workbook being refused. A part that cannot be inflated still refuses
+    // the workbook: a sheet left empty would pass for one without the
+    // keyword.
+    zip.SetAcceptChecksumMismatch(true);
     if (!zip.Open(bytes, error)) return false;
     // The workbook part, from the package relationships.
     std::map<std::string, Relationship> rootRels;
@@ -542,8 +557,8 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
     };
     for (const SheetRef& ref : wbParser.sheets) {
         const auto it = rels.find(ref.relId);
-        // Chart sheets, dialog and macro sheets are not worksheets.
-        if (it == rels.end() || !EndsWith(it->second.type, "/worksheet")) continue;
+        // Chart sheets and dialog sheets are no part of Worksheets.
+        if (it == rels.end() || !IsWorksheetsMember(it->second.type)) continue;
         if (running.size() >= 2 && !appendOldest()) break;
         auto job = std::make_unique<SheetJob>();
         job->part = std::make_unique<WorkbookBuilder>(builder.Part());
