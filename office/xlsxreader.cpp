@@ -82,6 +82,7 @@ struct Relationship {
 
 class RelsParser : public XmlSax {
 public:
+    explicit RelsParser(ReadBudget* budget) : XmlSax(XmlLimitsFor(budget)) {}
     std::map<std::string, Relationship> rels;
 
 protected:
@@ -108,6 +109,7 @@ struct SheetRef {
 
 class WorkbookParser : public XmlSax {
 public:
+    explicit WorkbookParser(ReadBudget* budget) : XmlSax(XmlLimitsFor(budget)) {}
     std::vector<SheetRef> sheets;
     bool date1904 = false;
 
@@ -142,7 +144,7 @@ protected:
 class SharedStringsParser : public XmlSax {
 public:
     SharedStringsParser(WorkbookBuilder& builder, std::vector<std::uint32_t>& table)
-        : m_builder(builder), m_table(table)
+        : XmlSax(XmlLimitsFor(builder.Budget())), m_builder(builder), m_table(table)
     {
     }
 
@@ -189,6 +191,7 @@ private:
 // Styles: custom number formats and the number format of each cell style.
 class StylesParser : public XmlSax {
 public:
+    explicit StylesParser(ReadBudget* budget) : XmlSax(XmlLimitsFor(budget)) {}
     std::vector<NumberStyle> xfStyles;
 
 protected:
@@ -267,7 +270,8 @@ class SheetParser : public XmlSax {
 public:
     SheetParser(WorkbookBuilder& builder, const std::vector<std::uint32_t>& strings,
                 const std::vector<NumberStyle>& styles, const std::atomic<bool>* abandon = nullptr)
-        : m_builder(builder), m_strings(strings), m_styles(styles), m_abandon(abandon)
+        : XmlSax(XmlLimitsFor(builder.Budget())), m_builder(builder), m_strings(strings), m_styles(styles),
+          m_abandon(abandon)
     {
     }
 
@@ -433,14 +437,15 @@ private:
     std::string m_inline;
 };
 
-bool ReadRels(ZipPackage& zip, const std::string& part, std::map<std::string, Relationship>& rels, std::string& error)
+bool ReadRels(ZipPackage& zip, const std::string& part, std::map<std::string, Relationship>& rels, ReadBudget* budget,
+              std::string& error)
 {
     const std::string relsPart = RelationshipsPartOf(part);
     if (!zip.HasEntry(relsPart)) return true;
     std::string xml;
     BudgetHold held;
     if (!zip.ReadEntry(relsPart, xml, error, &held)) return false;
-    RelsParser parser;
+    RelsParser parser(budget);
     if (!parser.Parse(xml, error)) return false;
     rels = std::move(parser.rels);
     return true;
@@ -464,7 +469,7 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
     if (!zip.Open(bytes, error)) return false;
     // The workbook part, from the package relationships.
     std::map<std::string, Relationship> rootRels;
-    if (!ReadRels(zip, "", rootRels, error)) return false;
+    if (!ReadRels(zip, "", rootRels, m_limits.budget, error)) return false;
     std::string workbookPart;
     for (const auto& [id, rel] : rootRels)
         if (EndsWith(rel.type, "/officeDocument")) workbookPart = ResolvePartTarget("", rel.target);
@@ -476,12 +481,12 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
     std::string xml;
     BudgetHold xmlHold;
     if (!zip.ReadEntry(workbookPart, xml, error, &xmlHold)) return false;
-    WorkbookParser wbParser;
+    WorkbookParser wbParser(m_limits.budget);
     if (!wbParser.Parse(xml, error)) return false;
     std::string().swap(xml);
     xmlHold.Reset();
     std::map<std::string, Relationship> rels;
-    if (!ReadRels(zip, workbookPart, rels, error)) return false;
+    if (!ReadRels(zip, workbookPart, rels, m_limits.budget, error)) return false;
 
     WorkbookBuilder builder(m_limits);
     builder.SetDate1904(wbParser.date1904);
@@ -494,7 +499,7 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
             SharedStringsParser parser(builder, strings);
             if (!ParsePart(zip, part, parser, error)) return false;
         } else if (EndsWith(rel.type, "/styles")) {
-            StylesParser parser;
+            StylesParser parser(m_limits.budget);
             if (!ParsePart(zip, part, parser, error)) return false;
             styles = std::move(parser.xfStyles);
         }
