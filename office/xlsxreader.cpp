@@ -2,6 +2,7 @@
 #include "office/xlsxreader.h"
 
 #include "office/cellformat.h"
+#include "office/parttargetindex.h"
 #include "office/xmlsax.h"
 #include "office/zippackage.h"
 #include "platform/cancellation.h"
@@ -14,7 +15,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <system_error>
 
 namespace office {
@@ -88,7 +88,7 @@ public:
 protected:
     void StartElement(const XmlName& name, const XmlAttributes& attrs) override
     {
-        if (name.local != "Relationship" || rels.size() >= 100000) return;
+        if (name.local != "Relationship") return;
         const char* id = attrs.Get("", "Id");
         const char* type = attrs.Get("", "Type");
         const char* target = attrs.Get("", "Target");
@@ -488,13 +488,19 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
     std::map<std::string, Relationship> rels;
     if (!ReadRels(zip, workbookPart, rels, m_limits.budget, error)) return false;
 
+    // The workbook's targets are looked up by their own length, however
+    // long the name of the workbook part's folder (see parttargetindex.h).
+    const std::vector<std::string> entries = zip.EntryNames();
+    PartTargetIndex targets(entries, workbookPart);
+
     WorkbookBuilder builder(m_limits);
     builder.SetDate1904(wbParser.date1904);
     std::vector<std::uint32_t> strings;
     std::vector<NumberStyle> styles;
     for (const auto& [id, rel] : rels) {
-        const std::string part = ResolvePartTarget(workbookPart, rel.target);
-        if (part.empty() || !zip.HasEntry(part)) continue;
+        const std::size_t at = targets.Find(rel.target);
+        if (at == PartTargetIndex::npos) continue;
+        const std::string& part = entries[at];
         if (EndsWith(rel.type, "/sharedStrings")) {
             SharedStringsParser parser(builder, strings);
             if (!ParsePart(zip, part, parser, error)) return false;
@@ -525,7 +531,7 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
     std::deque<std::unique_ptr<SheetJob>> running;
     // A part is parsed for one sheet only: several sheets pointing at one
     // large part would multiply its cost by their number.
-    std::set<std::string> sheetParts;
+    std::vector<bool> sheetParts(entries.size(), false);
     const auto appendOldest = [&]() -> bool {
         std::unique_ptr<SheetJob> job = std::move(running.front());
         running.pop_front();
@@ -553,19 +559,18 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
         auto job = std::make_unique<SheetJob>();
         job->part = std::make_unique<WorkbookBuilder>(builder.Part());
         job->part->AddSheet(ref.name, ref.visibility);
-        const std::string part = ResolvePartTarget(workbookPart, it->second.target);
-        std::string partKey = part;  // part names compare without regard to ASCII case
-        for (char& ch : partKey) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-        if (!part.empty() && zip.HasEntry(part) && !sheetParts.insert(std::move(partKey)).second) {
-            error = "damaged workbook: two sheets share part '" + part + "'";
+        const std::size_t at = targets.Find(it->second.target);
+        if (at != PartTargetIndex::npos && sheetParts[at]) {
+            error = "damaged workbook: two sheets share part '" + entries[at] + "'";
             abandon = true;
             return false;
         }
-        if (part.empty() || !zip.HasEntry(part)) {
+        if (at == PartTargetIndex::npos) {
             // An empty sheet.
             job->done = std::async(std::launch::deferred, [] { return true; });
         } else {
-            if (!zip.ReadEntry(part, job->xml, error, &job->xmlHold)) {
+            sheetParts[at] = true;
+            if (!zip.ReadEntry(entries[at], job->xml, error, &job->xmlHold)) {
                 abandon = true;
                 return false;
             }
