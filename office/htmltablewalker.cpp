@@ -110,9 +110,9 @@ void HtmlTableWalker::Characters(std::string_view utf8)
     if (m_cellOpen) {
         Hold(m_cellText, utf8);
     } else if (!m_anyRow && (!m_live.empty() || m_restarted)) {
-        // Text outside every element (a stray "<" before the first tag, a
-        // character after the page's last end tag) is in no element of the
-        // page, and Excel's lines of a page are those of its elements.
+        // The lines of a page without rows are the text of its elements;
+        // what stands outside every element (a stray "<" before the first
+        // tag) is markup debris, not a line.
         Hold(m_pageText, utf8);
     }
 }
