@@ -136,6 +136,8 @@ public:
 
     // What this builder has charged to the budget.
     std::uint64_t ChargedBytes() const { return m_charged; }
+    // The file's memory budget, for what a reader holds beside the model.
+    ReadBudget* Budget() const { return m_limits.budget; }
 
 private:
     // Charges `bytes` that stay, plus `moving` bytes of an old buffer that

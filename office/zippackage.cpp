@@ -600,10 +600,10 @@ std::uint64_t ZipPackage::TotalBytesRead() const
     return m_impl->totalRead;
 }
 
-std::string ResolvePartTarget(std::string_view sourcePart, std::string_view target)
+bool DecodePartTarget(std::string_view target, std::string& decoded)
 {
     // Decode %XX escapes first; anything after '#' is a fragment, not a part.
-    std::string decoded;
+    decoded.clear();
     decoded.reserve(target.size());
     for (std::size_t i = 0; i < target.size(); ++i) {
         const char c = target[i];
@@ -617,8 +617,14 @@ std::string ResolvePartTarget(std::string_view sourcePart, std::string_view targ
     }
     // A scheme ("http:", "file:") marks an external target.
     const auto colon = decoded.find(':');
-    if (colon != std::string::npos && decoded.find('/') > colon) return {};
-    if (decoded.empty()) return {};
+    if (colon != std::string::npos && decoded.find('/') > colon) return false;
+    return !decoded.empty();
+}
+
+std::string ResolvePartTarget(std::string_view sourcePart, std::string_view target)
+{
+    std::string decoded;
+    if (!DecodePartTarget(target, decoded)) return {};
 
     std::vector<std::string> segments;
     if (decoded.front() != '/') {

@@ -86,6 +86,11 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+// A relationship's Target with its "%XX" escapes decoded, its fragment
+// ("#...") dropped and its backslashes read as slashes. False, with nothing
+// to resolve, for an empty target or an external one (with a URI scheme).
+bool DecodePartTarget(std::string_view target, std::string& decoded);
+
 // Resolves a relationship's Target against the part that owns the
 // relationship (`sourcePart`, e.g. "word/document.xml"), following OPC:
 // a target starting with '/' is absolute from the package root, otherwise
