@@ -27,6 +27,10 @@ using biff::U32;
 constexpr std::uint16_t kBiff8 = 0x0600;
 constexpr std::uint16_t kBiff5 = 0x0500;
 
+// BOUNDSHEET's sheet types that hold cells.
+constexpr std::uint8_t kSheetWorksheet = 0;
+constexpr std::uint8_t kSheetMacro = 1;
+
 // Nested BOF/EOF pairs (charts inside a sheet) deeper than this are damage.
 constexpr int kMaxDepth = 16;
 
@@ -73,9 +77,11 @@ public:
         for (std::size_t i = 0; i < m_sheets.size(); ++i) {
             platform::ThrowIfStopRequested();
             const SheetEntry& entry = m_sheets[i];
-            // Only worksheets (and dialog sheets, stored alike) belong to the
-            // Worksheets collection; charts and macro sheets do not.
-            if (entry.type != 0) continue;
+            // The Worksheets collection holds worksheets (and dialog sheets,
+            // stored alike) and Excel 4 macro sheets, whose cells a person
+            // sees like a worksheet's; chart sheets and Visual Basic modules
+            // are no part of it.
+            if (entry.type != kSheetWorksheet && entry.type != kSheetMacro) continue;
             if (!m_builder.AddSheet(entry.name, entry.visibility)) break;
             ++sheetNumber;
             std::size_t start = entry.offset;
@@ -186,11 +192,7 @@ private:
                 // over the stream however many a file repeats.
                 if (m_decrypted) break;
                 XlsDecryptor decryptor;
-                if (m_version != kBiff8) {
-                    error = "protected by a password";
-                    return false;
-                }
-                if (!decryptor.Init(b, m_password, error)) return false;
+                if (!decryptor.Init(b, m_password, error, m_version == kBiff8)) return false;
                 const std::size_t resume = walker.Position();
                 decryptor.DecryptStream(m_stream);
                 m_decrypted = true;
@@ -437,6 +439,9 @@ private:
                 pending = false;
                 break;
             case biff::kFormula:
+            case biff::kFormulaBiff4:
+                // Some writers give a BIFF5/8 FORMULA the record number of
+                // Excel 4's; the layout is this version's all the same.
                 pending = false;
                 if (b.size() >= 20) ReadFormula(row, col, b, pending, pendingString);
                 break;

@@ -1,11 +1,13 @@
 // Reads Excel's binary workbooks (.xls, .xlt): BIFF8 (Excel 97 to 2003) and
 // BIFF5/7 (Excel 5 and 95) from the "Workbook" or "Book" stream of the
-// compound file, with our own record walker. Gathers sheets with their
+// compound file, with our own record walker. Gathers the sheets of the
+// Worksheets collection (worksheets and Excel 4 macro sheets) with their
 // names and visibility, the shared strings (continued over CONTINUE
 // records), every kind of value cell, formula results and formula text
 // (decoded from the formula tokens, see biffformula.h), and the number
-// formats that make a number a date. A workbook encrypted with Excel's
-// default password is decrypted; any other protection makes it unreadable.
+// formats that make a number a date or a percentage. A workbook encrypted
+// or obfuscated with Excel's default password is decrypted; any other
+// protection makes it unreadable.
 #pragma once
 
 #include "office/workbook.h"

@@ -42,6 +42,7 @@ enum RecordType : std::uint16_t {
     kArray = 0x0221,
     kRk = 0x027E,
     kFormat = 0x041E,
+    kFormulaBiff4 = 0x0406,
     kShrFmla = 0x04BC,
     kBof = 0x0809,
     // BOF records of Excel 2 to 4, whose files OldBiffReader reads.

@@ -126,21 +126,17 @@ bool ShowsAsWritten(std::string_view number)
     return zeros <= 8 && fracDigits - zeros <= 15;
 }
 
-std::u16string FormatGeneral(double value)
+namespace {
+
+// Lays out `value` with 15 significant digits the way the formula bar
+// writes a number, its decimal point moved `shift` places to the right
+// (2 for a percentage, so that the digits are the value's own and no
+// rounding of a multiplication creeps in): plain from 1E-9 up to below
+// 1E+20, otherwise with an exponent. Fixed buffers rather than strings:
+// this runs once per number cell of a workbook. The longest layout is a
+// sign, 20 integer digits, a point, 14 more digits and a suffix.
+std::u16string Layout(double value, int shift, char16_t suffix)
 {
-    if (std::isnan(value) || std::isinf(value)) return u"#NUM!";
-    if (value == 0) return u"0";
-    // Whole numbers below 15 digits are the common case: no rounding.
-    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
-        char buf[24];
-        const auto res = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
-        return std::u16string(buf, res.ptr);
-    }
-    // 15 significant digits as d.dddddddddddddde+XX, then laid out the way
-    // the formula bar does: plain from 1E-9 up to below 1E+20, otherwise
-    // with an exponent. Fixed buffers rather than strings: this runs once
-    // per number cell of a workbook. The longest layout is a sign, 20
-    // integer digits, a point and 14 more digits.
     char sci[40];
     // The shortest form that reads back as the same double is much cheaper
     // to compute than a fixed precision. When it has at most 15 significant
@@ -166,6 +162,7 @@ std::u16string FormatGeneral(double value)
         if (p < text.size() && text[p] == '+') ++p;  // from_chars takes no '+'
         std::from_chars(text.data() + p, text.data() + text.size(), exponent);
     }
+    exponent += shift;
     while (nDigits > 1 && digits[nDigits - 1] == '0') --nDigits;
     char16_t out[80];
     std::size_t n = 0;
@@ -202,12 +199,36 @@ std::u16string FormatGeneral(double value)
         for (int i = 0; i < -exponent - 1; ++i) put('0');
         for (std::size_t i = 0; i < nDigits; ++i) put(digits[i]);
     }
+    if (suffix != 0 && n < sizeof out / sizeof out[0]) out[n++] = suffix;
     return std::u16string(out, n);
+}
+
+}  // namespace
+
+std::u16string FormatGeneral(double value)
+{
+    if (std::isnan(value) || std::isinf(value)) return u"#NUM!";
+    if (value == 0) return u"0";
+    // Whole numbers below 15 digits are the common case: no rounding.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        char buf[24];
+        const auto res = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+        return std::u16string(buf, res.ptr);
+    }
+    return Layout(value, 0, 0);
+}
+
+std::u16string FormatPercent(double value)
+{
+    if (std::isnan(value) || std::isinf(value)) return u"#NUM!";
+    if (value == 0) return u"0%";
+    return Layout(value, 2, u'%');
 }
 
 std::u16string FormatSerial(double serial, bool date1904, NumberStyle style)
 {
     if (style == NumberStyle::General) return FormatGeneral(serial);
+    if (style == NumberStyle::Percent) return FormatPercent(serial);
     // Excel shows ######## for negative or too large dates; the formula bar
     // then shows the number.
     if (!(serial >= 0) || serial >= 2958466.0) return FormatGeneral(serial);
@@ -268,8 +289,11 @@ std::u16string ShownValue(const Cell& cell, bool date1904)
     case CellKind::Text: return {};
     case CellKind::Number: break;
     }
-    return cell.style == NumberStyle::General ? FormatGeneral(cell.number)
-                                              : FormatSerial(cell.number, date1904, cell.style);
+    switch (cell.style) {
+    case NumberStyle::General: return FormatGeneral(cell.number);
+    case NumberStyle::Percent: return FormatPercent(cell.number);
+    default: return FormatSerial(cell.number, date1904, cell.style);
+    }
 }
 
 NumberStyle StyleOfBuiltinFormat(unsigned index)
@@ -278,6 +302,7 @@ NumberStyle StyleOfBuiltinFormat(unsigned index)
         (index >= 50 && index <= 58))
         return NumberStyle::Date;
     if (index == 22) return NumberStyle::DateTime;
+    if (index == 9 || index == 10) return NumberStyle::Percent;  // 0% and 0.00%
     if ((index >= 18 && index <= 21) || (index >= 45 && index <= 47) || index == 32 || index == 33)
         return NumberStyle::Time;
     return NumberStyle::General;
@@ -287,6 +312,7 @@ NumberStyle StyleOfFormatCode(std::u16string_view code)
 {
     bool date = false;
     bool time = false;
+    bool percent = false;
     // What an "m" means depends on the nearest hour, day or year letter
     // before it and the nearest seconds, day, year or hour letter after
     // it. Both are followed along with the scan instead of being searched
@@ -342,12 +368,14 @@ NumberStyle StyleOfFormatCode(std::u16string_view code)
             break;
         }
         case u'h': case u'H': case u's': case u'S': time = true; break;
+        case u'%': percent = true; break;
         default: break;
         }
     }
     if (date && time) return NumberStyle::DateTime;
     if (date) return NumberStyle::Date;
     if (time) return NumberStyle::Time;
+    if (percent) return NumberStyle::Percent;
     return NumberStyle::General;
 }
 

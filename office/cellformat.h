@@ -1,7 +1,8 @@
 // What Excel shows for a cell value in its formula bar: numbers in the
-// General format (4711, 12.5, 1E+20), dates as m/d/yyyy, times as
-// h:mm:ss AM/PM, booleans as TRUE/FALSE and errors as #DIV/0! and its kin.
-// Also decides from a number format code whether a number is a date.
+// General format (4711, 12.5, 1E+20), numbers formatted as percentages
+// with a percent sign (8.97%), dates as m/d/yyyy, times as h:mm:ss AM/PM,
+// booleans as TRUE/FALSE and errors as #DIV/0! and its kin. Also decides
+// from a number format code whether a number is a date or a percentage.
 #pragma once
 
 #include "office/workbook.h"
@@ -15,6 +16,13 @@ namespace office {
 // fractions without trailing zeros, exponent notation from 1E+20 and below
 // 1E-9 ("1.5E+20", "1E-10").
 std::u16string FormatGeneral(double value);
+
+// A number formatted as a percentage, as the formula bar shows it: the
+// value times 100 with General's 15 significant digits and layout, then a
+// percent sign ("50%", "12.3456%", "-25%", "33.3333333333333%"). The
+// digits are the value's own with the decimal point moved, never those of
+// a rounded product.
+std::u16string FormatPercent(double value);
 
 // True when `number`, a decimal as a file writes it, is exactly what the
 // General format shows for its value: no exponent, no sign on zero, no
@@ -40,7 +48,8 @@ NumberStyle StyleOfBuiltinFormat(unsigned index);
 
 // The style of a custom format code: a date when its first section holds
 // day, month or year codes, a time when it holds only hours, minutes or
-// seconds; quoted text, escaped characters and [colour] brackets ignored.
+// seconds, a percentage when it holds a percent sign (and no date or time
+// codes); quoted text, escaped characters and [colour] brackets ignored.
 NumberStyle StyleOfFormatCode(std::u16string_view code);
 
 }  // namespace office

@@ -107,6 +107,18 @@ bool CompoundFile::HasStream(const std::string& name) const
     return true;
 }
 
+bool CompoundFile::StreamSize(const std::string& name, std::uint64_t& size) const
+{
+    if (m_impl->infile == nullptr) return false;
+    GsfInput* child = gsf_infile_child_by_name(m_impl->infile, name.c_str());
+    if (child == nullptr) return false;
+    const gsf_off_t n = gsf_input_size(child);
+    g_object_unref(child);
+    if (n < 0) return false;
+    size = static_cast<std::uint64_t>(n);
+    return true;
+}
+
 bool CompoundFile::ReadStream(const std::string& name, std::vector<std::uint8_t>& out, std::string& error,
                               std::size_t maxBytes) const
 {

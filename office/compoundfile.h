@@ -25,6 +25,9 @@ public:
     bool Open(ByteView bytes, std::string& error);
     // Whether a stream of that name exists in the root storage.
     bool HasStream(const std::string& name) const;
+    // The size the directory gives a root-level stream; false when it is
+    // missing. A reader charges it before it reads the stream.
+    bool StreamSize(const std::string& name, std::uint64_t& size) const;
     // Reads a root-level stream ("WordDocument", "1Table", "Workbook", ...).
     // Fails when it is missing, unreadable or larger than maxBytes. Throws
     // platform::OperationCancelled when the search is stopped meanwhile.

@@ -21,38 +21,32 @@ std::u16string CleanDocStoryText(std::u16string_view raw)
     std::u16string out;
     out.reserve(raw.size());
     // One entry per open field: true while its instruction is being read.
+    // A field nested in a result shows its own result, at any depth.
     std::vector<bool> inInstruction;
-    std::size_t overflow = 0;      // fields opened beyond the depth cap
     std::size_t instructions = 0;  // open fields still in their instruction
     platform::StopCheck stop(65536);
     for (char16_t c : raw) {
         stop();
         if (c == kFieldBegin) {
-            if (inInstruction.size() >= kMaxDocFieldDepth) {
-                ++overflow;
-            } else {
-                inInstruction.push_back(true);
-                ++instructions;
-            }
+            inInstruction.push_back(true);
+            ++instructions;
             continue;
         }
         if (c == kFieldSeparator) {
-            if (overflow == 0 && !inInstruction.empty() && inInstruction.back()) {
+            if (!inInstruction.empty() && inInstruction.back()) {
                 inInstruction.back() = false;
                 --instructions;
             }
             continue;
         }
         if (c == kFieldEnd) {
-            if (overflow > 0) {
-                --overflow;
-            } else if (!inInstruction.empty()) {
+            if (!inInstruction.empty()) {
                 if (inInstruction.back()) --instructions;
                 inInstruction.pop_back();
             }
             continue;
         }
-        if (instructions > 0 || overflow > 0) continue;
+        if (instructions > 0) continue;
         if (c >= 0x20) {
             out.push_back(c);
             continue;

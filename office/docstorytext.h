@@ -9,11 +9,9 @@
 
 namespace office {
 
-// Field nesting deeper than this is treated as one long instruction: no
-// real document comes near it, and it bounds the state a hostile file can
-// make us keep.
-constexpr std::size_t kMaxDocFieldDepth = 256;
-
+// Fields nest to any depth: the state kept per open field is one bit, and
+// every open field stands for a field begin mark of the text, so the state
+// never outgrows the text itself.
 std::u16string CleanDocStoryText(std::u16string_view raw);
 
 }  // namespace office

@@ -1,16 +1,14 @@
 // Package navigation for word-processing documents (see docxparts.h).
 #include "office/docxparts.h"
 
+#include "office/parttargetindex.h"
 #include "office/xmlsax.h"
 
-#include <set>
+#include <functional>
 
 namespace office {
 
 namespace {
-
-constexpr std::size_t kMaxRelationships = 10000;
-constexpr std::size_t kMaxStoryParts = 1000;
 
 bool EndsWith(std::string_view s, std::string_view tail)
 {
@@ -25,39 +23,36 @@ bool TypeIs(std::string_view type, std::string_view word)
     return slash != std::string_view::npos && type.substr(slash + 1) == word;
 }
 
+// Hands each internal relationship (type, target) to a callback as the part
+// is parsed; nothing is kept.
 class RelationshipsReader : public XmlSax {
 public:
-    RelationshipsReader(std::string_view source, std::vector<DocxRelationship>& out) : m_source(source), m_out(out) {}
+    using Sink = std::function<void(std::string_view type, std::string_view target)>;
+    RelationshipsReader(ReadBudget* budget, Sink sink) : XmlSax(XmlLimitsFor(budget)), m_sink(std::move(sink)) {}
 
 protected:
     void StartElement(const XmlName& name, const XmlAttributes& attrs) override
     {
         if (name.local != "Relationship") return;
-        if (m_out.size() >= kMaxRelationships) {
-            Stop("too many package relationships");
-            return;
-        }
         const char* type = attrs.Get("", "Type");
         const char* target = attrs.Get("", "Target");
         const char* mode = attrs.Get("", "TargetMode");
         if (type == nullptr || target == nullptr) return;
-        DocxRelationship rel;
-        rel.type = type;
-        if (mode == nullptr || std::string_view(mode) != "External") rel.target = ResolvePartTarget(m_source, target);
-        m_out.push_back(std::move(rel));
+        if (mode != nullptr && std::string_view(mode) == "External") return;
+        m_sink(type, target);
     }
     void EndElement(const XmlName&) override {}
     void CharacterData(std::string_view) override {}
 
 private:
-    std::string m_source;
-    std::vector<DocxRelationship>& m_out;
+    Sink m_sink;
 };
 
 // The main document named by [Content_Types].xml, for packages whose
 // relationships are missing or do not name one.
 class ContentTypesReader : public XmlSax {
 public:
+    explicit ContentTypesReader(ReadBudget* budget) : XmlSax(XmlLimitsFor(budget)) {}
     std::string mainPart;
 
 protected:
@@ -77,39 +72,42 @@ protected:
     void CharacterData(std::string_view) override {}
 };
 
-}  // namespace
-
-bool ParseRelationships(std::string_view xml, std::string_view sourcePart, std::vector<DocxRelationship>& out,
-                        std::string& error)
+bool StoryKindOf(std::string_view type, DocxPartKind& kind)
 {
-    out.clear();
-    RelationshipsReader reader(sourcePart, out);
-    return reader.Parse(xml, error);
+    if (TypeIs(type, "header")) kind = DocxPartKind::Header;
+    else if (TypeIs(type, "footer")) kind = DocxPartKind::Footer;
+    else if (TypeIs(type, "footnotes")) kind = DocxPartKind::Footnotes;
+    else if (TypeIs(type, "endnotes")) kind = DocxPartKind::Endnotes;
+    else if (TypeIs(type, "comments")) kind = DocxPartKind::Comments;
+    else return false;
+    return true;
 }
 
-bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error)
+}  // namespace
+
+bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error, ReadBudget* budget)
 {
     layout = DocxLayout{};
     std::string xml;
     BudgetHold held;  // what `xml` costs while it is kept
-    std::vector<DocxRelationship> rels;
     const std::string rootRels = RelationshipsPartOf("");
     if (package.HasEntry(rootRels)) {
         if (!package.ReadEntry(rootRels, xml, error, &held)) return false;
-        if (!ParseRelationships(xml, "", rels, error)) {
+        // The package is the source here: targets resolve from the root, at
+        // the cost of their own length.
+        RelationshipsReader reader(budget, [&](std::string_view type, std::string_view target) {
+            if (!layout.mainPart.empty() || !TypeIs(type, "officeDocument")) return;
+            std::string part = ResolvePartTarget("", target);
+            if (!part.empty() && package.HasEntry(part)) layout.mainPart = std::move(part);
+        });
+        if (!reader.Parse(xml, error)) {
             error = "package relationships: " + error;
             return false;
-        }
-        for (const auto& rel : rels) {
-            if (TypeIs(rel.type, "officeDocument") && !rel.target.empty() && package.HasEntry(rel.target)) {
-                layout.mainPart = rel.target;
-                break;
-            }
         }
     }
     if (layout.mainPart.empty() && package.HasEntry("[Content_Types].xml")) {
         if (!package.ReadEntry("[Content_Types].xml", xml, error, &held)) return false;
-        ContentTypesReader types;
+        ContentTypesReader types(budget);
         if (types.Parse(xml, error) && !types.mainPart.empty() && package.HasEntry(types.mainPart))
             layout.mainPart = types.mainPart;
     }
@@ -121,30 +119,24 @@ bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error)
     const std::string mainRels = RelationshipsPartOf(layout.mainPart);
     if (!package.HasEntry(mainRels)) return true;  // a document with a body only
     if (!package.ReadEntry(mainRels, xml, error, &held)) return false;
-    if (!ParseRelationships(xml, layout.mainPart, rels, error)) {
+    const std::vector<std::string> entries = package.EntryNames();
+    PartTargetIndex index(entries, layout.mainPart);
+    // A part named twice (or the main part itself) is read once: parts are
+    // told apart by the entry they resolve to.
+    std::vector<bool> taken(entries.size(), false);
+    const std::size_t main = index.EntryNamed(layout.mainPart);
+    if (main != PartTargetIndex::npos) taken[main] = true;
+    RelationshipsReader reader(budget, [&](std::string_view type, std::string_view target) {
+        DocxPartKind kind;
+        if (!StoryKindOf(type, kind)) return;
+        const std::size_t at = index.Find(target);
+        if (at == PartTargetIndex::npos || taken[at]) return;
+        taken[at] = true;
+        layout.parts.push_back({kind, index.Name(at)});
+    });
+    if (!reader.Parse(xml, error)) {
         error = "document relationships: " + error;
         return false;
-    }
-    std::set<std::string> seen;
-    std::string mainKey = layout.mainPart;
-    for (char& ch : mainKey) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-    seen.insert(mainKey);
-    for (const auto& rel : rels) {
-        DocxPartKind kind;
-        if (TypeIs(rel.type, "header")) kind = DocxPartKind::Header;
-        else if (TypeIs(rel.type, "footer")) kind = DocxPartKind::Footer;
-        else if (TypeIs(rel.type, "footnotes")) kind = DocxPartKind::Footnotes;
-        else if (TypeIs(rel.type, "endnotes")) kind = DocxPartKind::Endnotes;
-        else if (TypeIs(rel.type, "comments")) kind = DocxPartKind::Comments;
-        else continue;
-        // A part named twice (or the main part itself) is read once; part
-        // names compare without regard to ASCII case.
-        std::string key = rel.target;
-        for (char& ch : key) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-        if (rel.target.empty() || !seen.insert(key).second) continue;
-        if (!package.HasEntry(rel.target)) continue;
-        if (layout.parts.size() >= kMaxStoryParts) break;
-        layout.parts.push_back({kind, rel.target});
     }
     return true;
 }

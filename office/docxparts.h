@@ -2,19 +2,21 @@
 // the package relationships (or, failing those, the content types), and the
 // headers, footers, notes and comments from the main document's own
 // relationships. Targets are resolved to zip entry names.
+//
+// However many relationships a part has (every hyperlink and picture is
+// one), each costs the bytes it takes in its relationships part: targets
+// are looked up by their own length (parttargetindex.h), nothing is kept
+// per relationship but the story parts found, and a part named by several
+// relationships is listed, and so read, once.
 #pragma once
 
+#include "office/readbudget.h"
 #include "office/zippackage.h"
 
 #include <string>
 #include <vector>
 
 namespace office {
-
-struct DocxRelationship {
-    std::string type;    // the relationship type URI
-    std::string target;  // resolved part name, empty for an external target
-};
 
 enum class DocxPartKind { Header, Footer, Footnotes, Endnotes, Comments };
 
@@ -25,14 +27,11 @@ struct DocxPart {
 
 struct DocxLayout {
     std::string mainPart;
-    std::vector<DocxPart> parts;  // in relationship order
+    std::vector<DocxPart> parts;  // in relationship order, each part once
 };
 
-// Parses a relationships part owned by `sourcePart`.
-bool ParseRelationships(std::string_view xml, std::string_view sourcePart, std::vector<DocxRelationship>& out,
-                        std::string& error);
-
-// Locates the main document and its story parts in an open package.
-bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error);
+// Locates the main document and its story parts in an open package; the
+// relationship parts' XML is charged to `budget`.
+bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error, ReadBudget* budget = nullptr);
 
 }  // namespace office

@@ -66,7 +66,7 @@ bool ReadDocx(ByteView bytes, WordContent& out, std::string& error, ReadBudget* 
     ZipPackage package(budget);
     if (!package.Open(bytes, error)) return false;
     DocxLayout layout;
-    if (!FindDocxLayout(package, layout, error)) return false;
+    if (!FindDocxLayout(package, layout, error, budget)) return false;
 
     std::u16string main, footnotes, headers, comments, endnotes, boxes, headerBoxes;
     BudgetHold texts(budget);

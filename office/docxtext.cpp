@@ -17,8 +17,6 @@ constexpr std::string_view kMc = "http://schemas.openxmlformats.org/markup-compa
 constexpr std::string_view kMath = "http://schemas.openxmlformats.org/officeDocument/2006/math";
 constexpr std::string_view kMathStrict = "http://purl.oclc.org/ooxml/officeDocument/math";
 
-constexpr std::size_t kMaxFieldDepth = 256;
-
 bool IsW(std::string_view ns)
 {
     return ns == kW || ns == kWStrict;
@@ -59,7 +57,8 @@ bool SkippedWordElement(std::string_view local)
 }  // namespace
 
 DocxText::DocxText(std::u16string& story, std::u16string& boxes, BudgetHold* hold)
-    : m_boxes(&boxes), m_hold(hold), m_heldBefore(hold != nullptr ? hold->Bytes() : 0)
+    : XmlSax(XmlLimitsFor(hold != nullptr ? hold->Budget() : nullptr)), m_boxes(&boxes), m_hold(hold),
+      m_heldBefore(hold != nullptr ? hold->Bytes() : 0)
 {
     m_targets.push_back(&story);
 }
@@ -79,22 +78,18 @@ void DocxText::Emit(char16_t c)
 
 void DocxText::FieldChar(const char* type)
 {
+    // One bit per open field, at any depth: each stands for a fldChar
+    // element of the part, so the state never outgrows the part.
     if (Equals(type, "begin")) {
-        if (m_fieldInstruction.size() >= kMaxFieldDepth) {
-            ++m_fieldOverflow;
-        } else {
-            m_fieldInstruction.push_back(true);
-            ++m_instructions;
-        }
+        m_fieldInstruction.push_back(true);
+        ++m_instructions;
     } else if (Equals(type, "separate")) {
-        if (m_fieldOverflow == 0 && !m_fieldInstruction.empty() && m_fieldInstruction.back()) {
+        if (!m_fieldInstruction.empty() && m_fieldInstruction.back()) {
             m_fieldInstruction.back() = false;
             --m_instructions;
         }
     } else if (Equals(type, "end")) {
-        if (m_fieldOverflow > 0) {
-            --m_fieldOverflow;
-        } else if (!m_fieldInstruction.empty()) {
+        if (!m_fieldInstruction.empty()) {
             if (m_fieldInstruction.back()) --m_instructions;
             m_fieldInstruction.pop_back();
         }

@@ -34,7 +34,7 @@ private:
     enum class El : std::uint8_t { Other, Run, Text, Paragraph, Cell, Row, TextBox, AltContent, Field };
 
     std::u16string& Out() { return *m_targets.back(); }
-    bool Suppressed() const { return m_instructions > 0 || m_fieldOverflow > 0; }
+    bool Suppressed() const { return m_instructions > 0; }
     void Emit(char16_t c);
     void SkipSubtree() { m_skipFrom = Depth(); }
     void StartWordElement(std::string_view local, const XmlAttributes& attrs, El& kind);
@@ -48,7 +48,6 @@ private:
     std::vector<bool> m_altChoiceTaken;   // one per open mc:AlternateContent
     std::vector<bool> m_fieldInstruction; // one per open complex field
     std::size_t m_instructions = 0;
-    std::size_t m_fieldOverflow = 0;
     std::size_t m_skipFrom = 0;           // depth whose subtree is skipped; 0 = none
     BudgetHold* m_hold;
     std::uint64_t m_heldBefore = 0;

@@ -92,7 +92,8 @@ bool ReadHtml(ByteView bytes, WordContent& out, std::string& error)
     return ReadHtml(bytes, out, error, HtmlReadLimits{});
 }
 
-bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlReadLimits& limits)
+bool DecodeHtmlPage(ByteView bytes, const HtmlDecoding& how, std::string& converted, std::string_view& markup,
+                    std::string& error)
 {
     const char* charset = nullptr;
     const std::size_t bom = DetectBom(bytes, charset);
@@ -107,6 +108,10 @@ bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlRe
         if (utf8State < 0) utf8State = IsValidUtf8(body) ? 1 : 0;
         return utf8State == 1;
     };
+    auto fallback = [&] {
+        if (validUtf8()) return std::string("UTF-8");
+        return how.guessLegacy ? GuessLegacyCharset(body) : std::string("windows-1252");
+    };
     if (charset == nullptr) {
         chosen = DeclaredHtmlCharset(body);
         // A page that declares UTF-16 but has no mark is read as the bytes say.
@@ -116,33 +121,55 @@ bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlRe
             chosen == "iso8859-1" || chosen == "l1") {
             chosen = "windows-1252";
         }
-        if (chosen.empty()) chosen = validUtf8() ? "UTF-8" : GuessLegacyCharset(body);
+        if (chosen.empty()) chosen = fallback();
         charset = chosen.c_str();
     }
     // The steps before the parser each run once over the whole page; a stop
     // request is looked at between them, and then as the page is parsed.
     platform::ThrowIfStopRequested();
-    std::string markup;
+    converted.clear();
     if (IsUtf8Label(charset) && !hasZero && validUtf8()) {
-        // Already what the parser reads: no round trip through UTF-16.
-        markup.assign(reinterpret_cast<const char*>(body.data()), body.size());
-    } else {
-        std::u16string wide;
-        if (!DecodeCharset(body, charset, wide)) {
-            // An unknown declared charset: fall back to what the bytes say.
-            const std::string guess = validUtf8() ? "UTF-8" : GuessLegacyCharset(body);
-            if (!DecodeCharset(body, guess.c_str(), wide)) {
-                error = "cannot decode the web page";
-                return false;
-            }
+        // Already what the parser reads: no copy at all.
+        markup = std::string_view(reinterpret_cast<const char*>(body.data()), body.size());
+        return true;
+    }
+    // At most one UTF-16 unit a byte, and three bytes of UTF-8 a unit.
+    const std::uint64_t before = how.hold != nullptr ? how.hold->Bytes() : 0;
+    const auto room = [&](std::uint64_t bytesMore) {
+        if (how.hold == nullptr || how.hold->TryCover(before + bytesMore)) return true;
+        error = how.hold->Refusal(before + bytesMore, "the decoded text of the web page");
+        return false;
+    };
+    if (!room(2 * std::uint64_t{body.size()})) return false;
+    std::u16string wide;
+    if (!DecodeCharset(body, charset, wide)) {
+        // An unknown declared charset: fall back to what the bytes say.
+        if (!DecodeCharset(body, fallback().c_str(), wide)) {
+            error = "cannot decode the web page";
+            return false;
         }
-        if (std::find(wide.begin(), wide.end(), u'\0') != wide.end()) {
+    }
+    if (std::find(wide.begin(), wide.end(), u'\0') != wide.end()) {
+        if (!how.zerosAsSpaces) {
             error = "binary data in a web page";
             return false;
         }
-        platform::ThrowIfStopRequested();
-        markup = Utf16ToUtf8(wide);
+        std::replace(wide.begin(), wide.end(), u'\0', u' ');
     }
+    platform::ThrowIfStopRequested();
+    if (!room(2 * std::uint64_t{wide.size()} + 3 * std::uint64_t{wide.size()})) return false;
+    converted = Utf16ToUtf8(wide);
+    std::u16string().swap(wide);
+    if (how.hold != nullptr) how.hold->ShrinkTo(before + converted.size());
+    markup = converted;
+    return true;
+}
+
+bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlReadLimits& limits)
+{
+    std::string converted;
+    std::string_view markup;
+    if (!DecodeHtmlPage(bytes, HtmlDecoding{}, converted, markup, error)) return false;
     platform::ThrowIfStopRequested();
     std::u16string text;
     std::u16string title;
@@ -150,7 +177,7 @@ bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlRe
     // one of those tags as text after all, the page is read again as it is.
     std::string filteredMarkup;
     const std::vector<HtmlFilteredTag> filtered =
-        HtmlTagFilter::Apply(markup, filteredMarkup, limits.keptAttributes);
+        HtmlTagFilter::Apply(markup, filteredMarkup, limits.keptAttributes, {"hidden"});
     bool done = false;
     if (!filtered.empty()) {
         HtmlWalker walker;

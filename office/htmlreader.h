@@ -7,10 +7,12 @@
 // elements nest, and all of a deep page's text is read.
 #pragma once
 
+#include "office/readbudget.h"
 #include "office/wordcontent.h"
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace office {
 
@@ -22,6 +24,29 @@ struct HtmlReadLimits {
     std::size_t parserDepth = 256;    // open elements one parser run holds
     std::size_t readPiece = 4096;     // bytes the parser gets per read (what it holds past a restart)
 };
+
+// How a page's bytes become the UTF-8 markup the parser reads: a byte-order
+// mark, then zero bytes (UTF-16 without a mark), then the charset a <meta>
+// tag declares (the Latin-1 labels read as Windows-1252, as browsers read
+// them), then UTF-8 when the bytes are valid UTF-8, else the fallback below.
+struct HtmlDecoding {
+    // For a page that declares no charset and is no UTF-8: the legacy code
+    // page uchardet names (a browser's guess), or else Windows-1252.
+    bool guessLegacy = true;
+    // Zero characters left after decoding (binary data in a page): refused,
+    // or else read as spaces, which is how libxml2 reads them.
+    bool zerosAsSpaces = false;
+    // Charged for a converted copy of the page while it is made and kept;
+    // none: not charged.
+    BudgetHold* hold = nullptr;
+};
+
+// `markup` is the page as UTF-8: a view of `bytes` when they are UTF-8
+// already, else of `converted`. False with a reason for undecodable bytes,
+// refused zeros or a copy beyond the budget ("too large: ..."). Throws
+// platform::OperationCancelled on a stop request.
+bool DecodeHtmlPage(ByteView bytes, const HtmlDecoding& how, std::string& converted, std::string_view& markup,
+                    std::string& error);
 
 // Throws platform::OperationCancelled on a stop request.
 bool ReadHtml(ByteView bytes, WordContent& out, std::string& error);

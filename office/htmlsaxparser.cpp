@@ -45,9 +45,11 @@ struct ContextDeleter {
 }  // namespace
 
 HtmlSaxParser::HtmlSaxParser(std::string_view markup, const std::vector<HtmlFilteredTag>& filtered,
-                             HtmlWalker& walker, std::size_t maxDepth, std::size_t readLimit)
+                             HtmlEventSink& walker, std::size_t maxDepth, std::size_t readLimit,
+                             bool scriptsToTheirEnd)
     : m_markup(markup), m_filtered(filtered), m_walker(walker), m_maxDepth(std::max<std::size_t>(maxDepth, 8)),
-      m_readLimit(std::clamp<std::size_t>(readLimit, kMinRead, 1u << 20))
+      m_readLimit(std::clamp<std::size_t>(readLimit, kMinRead, 1u << 20)),
+      m_options(kOptions | (scriptsToTheirEnd ? HTML_PARSE_RECOVER : 0))
 {
 }
 
@@ -100,7 +102,7 @@ void HtmlSaxParser::RunOnce()
     m_ctxt = ctxt.get();
     // The bytes are UTF-8: the page's own declaration must not make the
     // parser decode them again.
-    htmlCtxtReadIO(ctxt.get(), &HtmlSaxParser::Read, &HtmlSaxParser::Close, this, nullptr, "UTF-8", kOptions);
+    htmlCtxtReadIO(ctxt.get(), &HtmlSaxParser::Read, &HtmlSaxParser::Close, this, nullptr, "UTF-8", m_options);
     m_ctxt = nullptr;
 }
 
@@ -108,6 +110,11 @@ int HtmlSaxParser::Read(void* context, char* buffer, int length)
 {
     auto& self = *static_cast<HtmlSaxParser*>(context);
     if (self.m_halted || length <= 0) return 0;
+    if (self.m_walker.Abandoned()) {
+        // Nothing more is wanted: an early end of input winds the parser down.
+        self.m_halted = true;
+        return 0;
+    }
     if (platform::IsSearchStopRequested()) {
         // An end of input: the parser closes what is open and returns. (Its
         // state must not be touched here, in the middle of its reading.)
@@ -157,13 +164,9 @@ void HtmlSaxParser::OnStart(void* context, const xmlChar* name, const xmlChar** 
         ++self.m_synthetic;
         return;
     }
-    bool hidden = false;
-    for (const xmlChar** a = attributes; a != nullptr && *a != nullptr; a += 2) {
-        if (Name(*a) == "hidden") hidden = true;
-    }
     const std::string_view element = Name(name);
     self.Moved(at);
-    self.m_walker.StartElement(element, hidden);
+    self.m_walker.StartElement(element, HtmlAttributes(attributes));
     // Filtered tags behind the parser were not text (that is checked as text
     // arrives); the one that ends here was met as a tag, so its renamed
     // attributes were attributes.

@@ -1,5 +1,5 @@
 // Streams a web page through libxml2's HTML parser (SAX callbacks, no
-// document tree) into an HtmlWalker.
+// document tree) into a reader's HtmlEventSink.
 //
 // Two costs of libxml2's parser grow with the number of open elements: an
 // end tag that matches no open element is looked for through all of them,
@@ -7,7 +7,7 @@
 // tags a page costs n * m. To keep every cost linear, one parser run holds
 // at most `maxDepth` open elements: at the next start tag past that depth
 // the run stops, and a new run carries on from the byte after that tag with
-// an empty stack. The walker keeps the older elements open ("detached"), an
+// an empty stack. The sink keeps the older elements open ("detached"), an
 // end tag the new run cannot match closes them (libxml2 reports it as an
 // error, which is how we hear of it), and no text is lost: it is all read
 // by one run or the next.
@@ -17,8 +17,8 @@
 // throws platform::OperationCancelled.
 #pragma once
 
+#include "office/htmlevents.h"
 #include "office/htmltagfilter.h"
-#include "office/htmlwalker.h"
 
 #include <libxml/HTMLparser.h>
 
@@ -31,9 +31,13 @@ namespace office {
 class HtmlSaxParser {
 public:
     // `filtered`: the tags HtmlTagFilter changed in `markup`. `readLimit`:
-    // the most bytes one read hands to libxml2 (at least 512).
-    HtmlSaxParser(std::string_view markup, const std::vector<HtmlFilteredTag>& filtered, HtmlWalker& walker,
-                  std::size_t maxDepth, std::size_t readLimit = 4096);
+    // the most bytes one read hands to libxml2 (at least 512). With
+    // `scriptsToTheirEnd` the raw text of a <script> or <style> ends only at
+    // that element's own end tag (libxml2's recovery mode), as browsers and
+    // Excel read it; without, at the first end tag of any element. (The tag
+    // filter stays in raw text at least as long either way.)
+    HtmlSaxParser(std::string_view markup, const std::vector<HtmlFilteredTag>& filtered, HtmlEventSink& walker,
+                  std::size_t maxDepth, std::size_t readLimit = 4096, bool scriptsToTheirEnd = false);
 
     // False when libxml2 read part of a filtered tag as text: the filter
     // misjudged the markup there, and the caller must read the page again
@@ -67,9 +71,10 @@ private:
 
     std::string_view m_markup;
     const std::vector<HtmlFilteredTag>& m_filtered;
-    HtmlWalker& m_walker;
+    HtmlEventSink& m_walker;
     const std::size_t m_maxDepth;
     const std::size_t m_readLimit;
+    const int m_options;
 
     htmlParserCtxtPtr m_ctxt = nullptr;
     std::string_view m_prefix;   // fed before the page's bytes in a later run

@@ -23,8 +23,8 @@ char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + '
 
 class Scanner {
 public:
-    Scanner(std::string_view s, std::string& changed, std::size_t kept)
-        : m_s(s), m_changed(changed), m_n(s.size()), m_kept(kept)
+    Scanner(std::string_view s, std::string& changed, std::size_t kept, std::initializer_list<std::string_view> used)
+        : m_s(s), m_changed(changed), m_n(s.size()), m_kept(kept), m_used(used)
     {
     }
 
@@ -82,6 +82,13 @@ private:
         for (std::size_t k = begin; k < keep; ++k) m_changed[k] = '_';
     }
     std::size_t SkipQuoted(std::size_t i) const { return PastNext(m_s[i], i + 1); }
+    bool Used(std::size_t begin, std::size_t end) const
+    {
+        for (const std::string_view name : m_used) {
+            if (NameIs(begin, end, name)) return true;
+        }
+        return false;
+    }
 
     std::size_t Comment(std::size_t afterOpen) const;
     std::size_t Doctype(std::size_t afterKeyword) const;
@@ -92,6 +99,7 @@ private:
     std::string& m_changed;
     const std::size_t m_n;
     const std::size_t m_kept;
+    const std::initializer_list<std::string_view> m_used;
     std::string_view m_raw;  // "script" or "style" while in their raw text
     std::vector<HtmlFilteredTag> m_tags;
     platform::StopCheck m_stop;
@@ -172,7 +180,7 @@ std::size_t Scanner::StartTag(std::size_t lt)
                     while (q < m_n && !IsBlank(m_s[q]) && m_s[q] != '>') ++q;
                 }
             }
-            if (++count > m_kept && !NameIs(a, aEnd, "hidden")) {
+            if (++count > m_kept && !Used(a, aEnd)) {
                 Rename(a, aEnd);
                 changed = true;
             }
@@ -235,10 +243,11 @@ std::vector<HtmlFilteredTag> Scanner::Run()
 
 }  // namespace
 
-std::vector<HtmlFilteredTag> HtmlTagFilter::Apply(std::string_view markup, std::string& changed, std::size_t kept)
+std::vector<HtmlFilteredTag> HtmlTagFilter::Apply(std::string_view markup, std::string& changed, std::size_t kept,
+                                                  std::initializer_list<std::string_view> used)
 {
     changed.clear();
-    Scanner scanner(markup, changed, kept);
+    Scanner scanner(markup, changed, kept, used);
     return scanner.Run();
 }
 

@@ -9,8 +9,10 @@
 // reads names of at most 100 characters, so the renamed ones take at most
 // about a hundred distinct names, and it drops every other renamed attribute
 // as a duplicate after comparing it with at most kept + that many names. No
-// attribute's value reaches the page's text, and "hidden" (which does hide
-// text) keeps its name wherever it stands.
+// attribute's value reaches the page's text; the few attributes a reader
+// does use (the Word reader's "hidden", the Excel reader's "colspan") keep
+// their names wherever they stand, and being few names, they too are
+// compared with few others however often a tag repeats them.
 //
 // The filter follows the parser's own reading of the markup: comments,
 // doctype declarations, processing instructions, end tags, and the raw text
@@ -20,6 +22,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,8 +39,10 @@ struct HtmlFilteredTag {
 class HtmlTagFilter {
 public:
     // Copies UTF-8 markup to `changed` with the renames (left empty when no
-    // tag needs any). Checks for a stop request as it goes.
-    static std::vector<HtmlFilteredTag> Apply(std::string_view markup, std::string& changed, std::size_t kept);
+    // tag needs any); attributes named in `used` (lower case) are never
+    // renamed. Checks for a stop request as it goes.
+    static std::vector<HtmlFilteredTag> Apply(std::string_view markup, std::string& changed, std::size_t kept,
+                                              std::initializer_list<std::string_view> used);
 };
 
 }  // namespace office

@@ -83,8 +83,9 @@ std::uint32_t HtmlWalker::NameId(std::string_view name)
     return id;
 }
 
-void HtmlWalker::StartElement(std::string_view name, bool hiddenAttribute)
+void HtmlWalker::StartElement(std::string_view name, const HtmlAttributes& attributes)
 {
+    const bool hiddenAttribute = attributes.Has("hidden");
     const std::uint32_t id = NameId(name);
     const std::uint16_t bits = m_classes[id];
     m_bodyText.EndRun();

@@ -11,6 +11,7 @@
 // nesting depth (amortised), so the walk is linear in the page.
 #pragma once
 
+#include "office/htmlevents.h"
 #include "office/htmltextbuilder.h"
 
 #include <cstdint>
@@ -21,24 +22,21 @@
 
 namespace office {
 
-class HtmlWalker {
+class HtmlWalker final : public HtmlEventSink {
 public:
     HtmlWalker();
 
-    // An element the parser opened; hiddenAttribute: it carries "hidden".
-    void StartElement(std::string_view name, bool hiddenAttribute);
-    // The innermost element the current parser run opened has ended.
-    void EndElement();
-    void Characters(std::string_view utf8);
-    // An end tag the current parser run had no open element for.
-    void UnmatchedEndTag(std::string_view name);
-    // A new parser run takes over: everything open now stays open, detached.
-    void DetachOpenElements();
+    // An element carrying "hidden" hides its content like a hidden element.
+    void StartElement(std::string_view name, const HtmlAttributes& attributes) override;
+    void EndElement() override;
+    void Characters(std::string_view utf8) override;
+    void UnmatchedEndTag(std::string_view name) override;
+    void DetachOpenElements() override;
+    // Body or title text.
+    bool ReadsText() const override { return m_titleCapture > 0 || !Suppressed(); }
 
     // Open elements of the current parser run.
     std::size_t OpenInRun() const { return m_live.size(); }
-    // Whether text arriving now would be read (body or title).
-    bool ReadsText() const { return m_titleCapture > 0 || !Suppressed(); }
 
     // Closes what is still open and hands out the main text and the title.
     void Finish(std::u16string& body, std::u16string& title);

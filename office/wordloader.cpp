@@ -6,8 +6,10 @@
 #include "office/docxreader.h"
 #include "office/filebytes.h"
 #include "office/htmlreader.h"
+#include "office/ooxmldecrypt.h"
 #include "office/rtfreader.h"
 #include "office/textreader.h"
+#include "office/xlsdecrypt.h"
 
 #include <cstring>
 #include <memory>
@@ -47,7 +49,20 @@ bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordF
     std::unique_ptr<ReadBudget> own;
     if (budget == nullptr) budget = (own = std::make_unique<ReadBudget>()).get();
     try {
-        if (IsCompoundFile(bytes)) return ReadWordBinary(bytes, out, error, budget);
+        if (IsCompoundFile(bytes)) {
+            // An Office Open XML document saved with a password is a
+            // compound file holding the encrypted package; the default
+            // password Office tries on its own may be the one.
+            std::vector<std::uint8_t> package;
+            BudgetHold held(budget);
+            switch (OpenEncryptedPackage(bytes, kExcelDefaultPassword, package, held, error)) {
+            case EncryptedPackageState::None: return ReadWordBinary(bytes, out, error, budget);
+            case EncryptedPackageState::Decrypted: return ReadDocx(ByteView(package.data(), package.size()), out, error, budget);
+            case EncryptedPackageState::Protected: error = "the document is encrypted (password protected)"; return false;
+            case EncryptedPackageState::Damaged: return false;
+            }
+            return false;
+        }
         // A local file header, or the end record of an empty archive.
         if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "PK\x05\x06")) return ReadDocx(bytes, out, error, budget);
         if (StartsWith(bytes, "{\\rtf")) return ReadRtf(bytes, out, error);

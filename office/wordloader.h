@@ -1,6 +1,7 @@
 // Opens a file for the built-in Word. The reader is chosen by the file's
-// first bytes: a compound file is a Word binary document, a zip package an
-// Office Open XML document, "{\rtf" a rich text document, markup a web page,
+// first bytes: a compound file is a Word binary document (or an Office Open
+// XML document saved with a password, opened when the password is Office's
+// default one), a zip package an Office Open XML document, "{\rtf" a rich text document, markup a web page,
 // anything else text if it is plausibly text, and a file that is none of
 // these fails to open. The name counts for one thing only: a file named as a
 // web page is one even when its markup has no html, head or body tag.

@@ -26,7 +26,7 @@ enum class SheetVisibility : std::uint8_t { Visible, Hidden, VeryHidden };
 enum class CellKind : std::uint8_t { Number, Text, Boolean, Error };
 
 // How a number cell is shown, decided from its number format.
-enum class NumberStyle : std::uint8_t { General, Date, Time, DateTime };
+enum class NumberStyle : std::uint8_t { General, Date, Time, DateTime, Percent };
 
 constexpr std::uint32_t kNoText = 0xFFFFFFFFu;
 
@@ -136,6 +136,8 @@ public:
 
     // What this builder has charged to the budget.
     std::uint64_t ChargedBytes() const { return m_charged; }
+    // The file's memory budget, for what a reader holds beside the model.
+    ReadBudget* Budget() const { return m_limits.budget; }
 
 private:
     // Charges `bytes` that stay, plus `moving` bytes of an old buffer that

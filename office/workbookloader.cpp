@@ -5,6 +5,8 @@
 #include "office/compoundfile.h"
 #include "office/filebytes.h"
 #include "office/oldbiffreader.h"
+#include "office/ooxmldecrypt.h"
+#include "office/xlsdecrypt.h"
 #include "office/xlsxreader.h"
 #include "office/xlstextreader.h"
 #include "platform/codepage.h"
@@ -84,7 +86,21 @@ bool LoadByKind(ByteView bytes, const std::u16string& sheetName, Workbook& out, 
 {
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     switch (DetectWorkbookKind(bytes)) {
-    case WorkbookKind::Biff: return BiffReader(limits).Read(bytes, out, error);
+    case WorkbookKind::Biff: {
+        // An Office Open XML workbook saved with a password is a compound
+        // file that holds the encrypted package; Excel opens it when its
+        // default password is the one.
+        std::vector<std::uint8_t> package;
+        BudgetHold held(limits.budget);
+        switch (OpenEncryptedPackage(bytes, kExcelDefaultPassword, package, held, error)) {
+        case EncryptedPackageState::None: return BiffReader(limits).Read(bytes, out, error);
+        case EncryptedPackageState::Decrypted:
+            return XlsxReader(limits).Read(ByteView(package.data(), package.size()), out, error);
+        case EncryptedPackageState::Protected:
+        case EncryptedPackageState::Damaged: return false;
+        }
+        return false;
+    }
     case WorkbookKind::OldBiff: return OldBiffReader(limits).Read(bytes, sheetName, out, error);
     case WorkbookKind::OpenXml: return XlsxReader(limits).Read(bytes, out, error);
     case WorkbookKind::Xml2003: {

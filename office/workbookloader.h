@@ -1,8 +1,10 @@
 // Opens a workbook file as Excel does: by what the bytes are, not by the
-// file's name. A compound file is read as BIFF, a bare record stream that
-// starts with an Excel 2 to 4 BOF as such an old workbook, a zip package as
-// Office Open XML, and text as XML Spreadsheet 2003, an HTML table or tab-
-// or comma-separated values, whatever the extension says.
+// file's name. A compound file is read as BIFF (or, when it holds an Office
+// Open XML package encrypted with Excel's default password, as that
+// package), a bare record stream that starts with an Excel 2 to 4 BOF as
+// such an old workbook, a zip package as Office Open XML, and text as XML
+// Spreadsheet 2003, an HTML table or tab- or comma-separated values,
+// whatever the extension says.
 #pragma once
 
 #include "office/workbook.h"

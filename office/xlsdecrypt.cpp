@@ -1,4 +1,5 @@
-// RC4 decryption of BIFF8 workbook streams (see xlsdecrypt.h), on nettle.
+// RC4 decryption of BIFF8 workbook streams, on nettle, and XOR
+// obfuscation of BIFF5 and BIFF8 ones (see xlsdecrypt.h).
 #include "office/xlsdecrypt.h"
 
 #include "office/biffrecords.h"
@@ -16,6 +17,42 @@ namespace office {
 namespace {
 
 constexpr std::size_t kBlock = 1024;
+
+// The tables of XOR obfuscation (method 1 of the binary formats' password
+// schemes): a starting key for each password length, the values that each
+// bit of each password position adds into the key (7 bits a position, the
+// last position first), and the bytes that pad a password to 16.
+constexpr std::uint16_t kXorInitialCode[15] = {0xE1F0, 0x1D0F, 0xCC9C, 0x84C0, 0x110C, 0x0E10, 0xF1CE, 0x313E,
+                                               0x1872, 0xE139, 0xD40F, 0x84F9, 0x280C, 0xA96A, 0x4EC3};
+constexpr std::uint16_t kXorMatrix[105] = {
+    0xAEFC, 0x4DD9, 0x9BB2, 0x2745, 0x4E8A, 0x9D14, 0x2A09, 0x7B61, 0xF6C2, 0xFDA5, 0xEB6B, 0xC6F7, 0x9DCF, 0x2BBF,
+    0x4563, 0x8AC6, 0x05AD, 0x0B5A, 0x16B4, 0x2D68, 0x5AD0, 0x0375, 0x06EA, 0x0DD4, 0x1BA8, 0x3750, 0x6EA0, 0xDD40,
+    0xD849, 0xA0B3, 0x5147, 0xA28E, 0x553D, 0xAA7A, 0x44D5, 0x6F45, 0xDE8A, 0xAD35, 0x4A4B, 0x9496, 0x390D, 0x721A,
+    0xEB23, 0xC667, 0x9CEF, 0x29FF, 0x53FE, 0xA7FC, 0x5FD9, 0x47D3, 0x8FA6, 0x0F6D, 0x1EDA, 0x3DB4, 0x7B68, 0xF6D0,
+    0xB861, 0x60E3, 0xC1C6, 0x93AD, 0x377B, 0x6EF6, 0xDDEC, 0x45A0, 0x8B40, 0x06A1, 0x0D42, 0x1A84, 0x3508, 0x6A10,
+    0xAA51, 0x4483, 0x8906, 0x022D, 0x045A, 0x08B4, 0x1168, 0x76B4, 0xED68, 0xCAF1, 0x85C3, 0x1BA7, 0x374E, 0x6E9C,
+    0x3730, 0x6E60, 0xDCC0, 0xA9A1, 0x4363, 0x86C6, 0x1DAD, 0x3331, 0x6662, 0xCCC4, 0x89A9, 0x0373, 0x06E6, 0x0DCC,
+    0x1021, 0x2042, 0x4084, 0x8108, 0x1231, 0x2462, 0x48C4};
+constexpr std::uint8_t kXorPad[15] = {0xBB, 0xFF, 0xFF, 0xBA, 0xFF, 0xFF, 0xB9, 0x80,
+                                      0x00, 0xBE, 0x0F, 0x00, 0xBF, 0x0F, 0x00};
+
+// The password as XOR obfuscation takes it: one byte a character (its low
+// byte, or its high byte when the low one is zero), at most 15.
+std::vector<std::uint8_t> XorPasswordBytes(std::u16string_view password)
+{
+    std::vector<std::uint8_t> out;
+    for (char16_t c : password) {
+        if (out.size() == 15) break;
+        const auto low = static_cast<std::uint8_t>(c & 0xFF);
+        out.push_back(low != 0 ? low : static_cast<std::uint8_t>(c >> 8));
+    }
+    return out;
+}
+
+std::uint8_t RotateRight(std::uint8_t v, unsigned bits)
+{
+    return static_cast<std::uint8_t>((v >> bits) | (v << (8 - bits)));
+}
 
 std::vector<std::uint8_t> PasswordBytes(std::u16string_view password)
 {
@@ -83,16 +120,83 @@ std::vector<std::uint8_t> XlsDecryptor::BlockKey(std::uint32_t block) const
     return key;
 }
 
-bool XlsDecryptor::Init(ByteView fp, std::u16string_view password, std::string& error)
+std::uint16_t XlsDecryptor::XorKey(std::u16string_view password)
 {
+    const auto bytes = XorPasswordBytes(password);
+    if (bytes.empty()) return 0;
+    std::uint16_t key = kXorInitialCode[bytes.size() - 1];
+    // The last character takes the last 7 rows of the matrix, the one
+    // before it the 7 before those, and so on; within a character its bit
+    // 6 comes first.
+    std::size_t row = 104;
+    for (std::size_t i = bytes.size(); i-- > 0;) {
+        for (int bit = 6; bit >= 0; --bit, --row)
+            if ((bytes[i] >> bit) & 1) key = static_cast<std::uint16_t>(key ^ kXorMatrix[row]);
+    }
+    return key;
+}
+
+std::uint16_t XlsDecryptor::XorVerifier(std::u16string_view password)
+{
+    const auto bytes = XorPasswordBytes(password);
+    // The length, then the characters, taken from the last to the length.
+    std::uint16_t verifier = 0;
+    const auto step = [&verifier](std::uint8_t b) {
+        const auto rotated = static_cast<std::uint16_t>(((verifier >> 14) & 1) | ((verifier << 1) & 0x7FFF));
+        verifier = static_cast<std::uint16_t>(rotated ^ b);
+    };
+    for (std::size_t i = bytes.size(); i-- > 0;) step(bytes[i]);
+    step(static_cast<std::uint8_t>(bytes.size()));
+    return static_cast<std::uint16_t>(verifier ^ 0xCE4B);
+}
+
+std::array<std::uint8_t, 16> XlsDecryptor::XorArray(std::u16string_view password)
+{
+    const auto bytes = XorPasswordBytes(password);
+    const std::uint16_t key = XorKey(password);
+    // The password padded to 16 bytes, each combined with the key's low
+    // byte (even positions) or high byte (odd ones) and rotated right by 1.
+    std::array<std::uint8_t, 16> out{};
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const std::uint8_t source = i < bytes.size() ? bytes[i] : kXorPad[i - bytes.size()];
+        const auto keyByte = static_cast<std::uint8_t>(i % 2 != 0 ? key >> 8 : key & 0xFF);
+        out[i] = RotateRight(static_cast<std::uint8_t>(source ^ keyByte), 1);
+    }
+    return out;
+}
+
+bool XlsDecryptor::InitXor(std::uint16_t key, std::uint16_t verifier, std::u16string_view password, std::string& error)
+{
+    if (XorPasswordBytes(password).empty() || XorKey(password) != key || XorVerifier(password) != verifier) {
+        error = "protected by a password";
+        return false;
+    }
+    m_xor = true;
+    m_xorArray = XorArray(password);
+    return true;
+}
+
+bool XlsDecryptor::Init(ByteView fp, std::u16string_view password, std::string& error, bool biff8)
+{
+    if (!biff8) {
+        // Excel 5 and 95 know only XOR obfuscation: key and verifier.
+        if (fp.size() < 4) {
+            error = "damaged encryption header";
+            return false;
+        }
+        return InitXor(biff::U16(fp.data()), biff::U16(fp.data() + 2), password, error);
+    }
     if (fp.size() < 2) {
         error = "damaged encryption header";
         return false;
     }
     const std::uint16_t type = biff::U16(fp.data());
     if (type == 0) {
-        error = "protected by a password (XOR obfuscation)";
-        return false;
+        if (fp.size() < 6) {
+            error = "damaged encryption header";
+            return false;
+        }
+        return InitXor(biff::U16(fp.data() + 2), biff::U16(fp.data() + 4), password, error);
     }
     if (type != 1 || fp.size() < 6) {
         error = "protected by a password (unknown encryption)";
@@ -197,6 +301,34 @@ bool XlsDecryptor::IsClearRecord(std::uint16_t type)
 }
 
 void XlsDecryptor::DecryptStream(std::vector<std::uint8_t>& stream) const
+{
+    if (m_xor) DecryptXor(stream);
+    else DecryptRc4(stream);
+}
+
+void XlsDecryptor::DecryptXor(std::vector<std::uint8_t>& stream) const
+{
+    // A record's data is combined with the array from the position its
+    // data ends at, modulo 16, onwards; the clear parts (whole records, a
+    // BOUNDSHEET's stream offset) are passed over but keep their places in
+    // that count.
+    platform::StopCheck stop(1024);
+    biff::RecordWalker walker(ByteView(stream.data(), stream.size()), 0);
+    biff::Record record;
+    while (walker.Next(record)) {
+        stop();
+        if (IsClearRecord(record.type)) continue;
+        const std::size_t bodyPos = record.offset + 4;
+        const std::size_t size = record.body.size();
+        const std::size_t first = record.type == biff::kBoundSheet ? std::min<std::size_t>(4, size) : 0;
+        for (std::size_t i = first; i < size; ++i) {
+            std::uint8_t& b = stream[bodyPos + i];
+            b = RotateRight(static_cast<std::uint8_t>(b ^ m_xorArray[(bodyPos + size + i) % 16]), 5);
+        }
+    }
+}
+
+void XlsDecryptor::DecryptRc4(std::vector<std::uint8_t>& stream) const
 {
     arcfour_ctx rc4;
     std::uint32_t block = 0;

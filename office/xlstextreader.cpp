@@ -3,11 +3,13 @@
 #include "office/xlstextreader.h"
 
 #include "office/cellformat.h"
+#include "office/htmlsaxparser.h"
+#include "office/htmltablewalker.h"
+#include "office/htmltagfilter.h"
 #include "office/xmlsax.h"
+#include "platform/cancellation.h"
 #include "platform/codepage.h"
 
-#include <libxml/HTMLparser.h>
-#include <libxml/tree.h>
 #include <unicode/ucnv.h>
 
 #include <charconv>
@@ -73,44 +75,10 @@ bool ParseNumber(std::u16string_view text, double& value)
     return res.ec == std::errc() && res.ptr == ascii.data() + ascii.size();
 }
 
-std::u16string CollapseSpace(std::u16string_view text)
-{
-    std::u16string out;
-    bool space = false;
-    for (char16_t c : text) {
-        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == 0xA0) {
-            space = true;
-            continue;
-        }
-        if (space && !out.empty()) out.push_back(u' ');
-        space = false;
-        out.push_back(c);
-    }
-    return out;
-}
-
-bool IsName(const xmlNode* node, const char* name)
-{
-    return node->type == XML_ELEMENT_NODE && node->name != nullptr &&
-           xmlStrcasecmp(node->name, reinterpret_cast<const xmlChar*>(name)) == 0;
-}
-
-unsigned SpanOf(const xmlNode* cell)
-{
-    xmlChar* span = xmlGetProp(cell, reinterpret_cast<const xmlChar*>("colspan"));
-    unsigned n = 1;
-    if (span != nullptr) {
-        const char* s = reinterpret_cast<const char*>(span);
-        std::from_chars(s, s + std::strlen(s), n);
-        xmlFree(span);
-    }
-    return n == 0 ? 1 : std::min(n, 1000u);
-}
-
 // XML Spreadsheet 2003: Worksheet > Table > Row > Cell > Data.
 class Xml2003Parser : public XmlSax {
 public:
-    explicit Xml2003Parser(WorkbookBuilder& builder) : m_builder(builder) {}
+    explicit Xml2003Parser(WorkbookBuilder& builder) : XmlSax(XmlLimitsFor(builder.Budget())), m_builder(builder) {}
 
 protected:
     void StartElement(const XmlName& name, const XmlAttributes& attrs) override
@@ -289,7 +257,9 @@ bool XlsTextReader::ReadDelimited(std::string_view bytes, const std::u16string& 
         wasQuoted = false;
         ++column;
     };
+    platform::StopCheck stop(65536);
     for (std::size_t i = 0; i < text.size() && !builder.Failed(); ++i) {
+        stop();
         const char16_t c = text[i];
         if (quoted) {
             if (c == u'"') {
@@ -327,80 +297,54 @@ bool XlsTextReader::ReadDelimited(std::string_view bytes, const std::u16string& 
 bool XlsTextReader::ReadHtml(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
                              std::string& error)
 {
-    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
-        error = "web page too large";
-        return false;
-    }
-    // A page that names its charset is decoded by libxml2; otherwise UTF-8
-    // when it is valid, else Windows-1252.
-    const std::string_view head = bytes.substr(0, 4096);
-    std::string lowerHead(head);
-    for (char& ch : lowerHead) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    const char* encoding = nullptr;
-    if (lowerHead.find("charset") == std::string::npos) encoding = IsValidUtf8(bytes) ? "UTF-8" : "windows-1252";
-    htmlDocPtr doc = htmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, encoding,
-                                    HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
-    if (doc == nullptr) {
-        error = "unreadable web page";
-        return false;
+    return ReadHtml(bytes, sheetName, builder, error, HtmlReadLimits{});
+}
+
+bool XlsTextReader::ReadHtml(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
+                             std::string& error, const HtmlReadLimits& limits)
+{
+    // What a person sees of a page's characters, as the Word reader reads
+    // them; Excel reads a page that declares no charset and is no UTF-8 in
+    // Windows-1252, and the zero bytes of a damaged page as spaces.
+    BudgetHold converting(builder.Budget());
+    HtmlDecoding how;
+    how.guessLegacy = false;
+    how.zerosAsSpaces = true;
+    how.hold = &converting;
+    std::string converted;
+    std::string_view markup;
+    const ByteView page(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    if (!DecodeHtmlPage(page, how, converted, markup, error)) return false;
+    platform::ThrowIfStopRequested();
+    // The page streams through the parser (no document tree); crowded tags
+    // lose the names of the attributes no cell needs. Should the parser read
+    // one of those tags as text after all, the page is read again as it is:
+    // the first reading fills a part of the workbook that is then dropped.
+    std::string filteredMarkup;
+    const std::vector<HtmlFilteredTag> filtered =
+        HtmlTagFilter::Apply(markup, filteredMarkup, limits.keptAttributes, {"colspan"});
+    if (!filtered.empty()) {
+        if (!converting.TryAdd(filteredMarkup.size())) {
+            error = converting.Refusal(converting.Bytes() + filteredMarkup.size(), "a copy of the web page");
+            return false;
+        }
+        WorkbookBuilder trial = builder.Part();
+        trial.AddSheet(sheetName, SheetVisibility::Visible);
+        HtmlTableWalker walker(trial);
+        HtmlSaxParser parser(filteredMarkup, filtered, walker, limits.parserDepth, limits.readPiece, true);
+        if (parser.Run()) {
+            if (!walker.Finish(error)) return false;
+            if (builder.Append(std::move(trial))) return true;
+            error = builder.Error();
+            return false;
+        }
     }
     builder.AddSheet(sheetName, SheetVisibility::Visible);
-    std::uint32_t row = 0;
-    // Walk the tree without recursion; every <tr> is a row, its <td> and
-    // <th> children its cells.
-    std::vector<xmlNode*> stack;
-    if (xmlNode* root = xmlDocGetRootElement(doc)) stack.push_back(root);
-    bool anyRow = false;
-    while (!stack.empty() && !builder.Failed()) {
-        xmlNode* node = stack.back();
-        stack.pop_back();
-        if (IsName(node, "tr")) {
-            anyRow = true;
-            std::uint32_t column = 0;
-            for (xmlNode* cell = node->children; cell != nullptr && !builder.Failed(); cell = cell->next) {
-                if (!IsName(cell, "td") && !IsName(cell, "th")) continue;
-                xmlChar* content = xmlNodeGetContent(cell);
-                if (content != nullptr) {
-                    AddTypedCell(builder, row, column, CollapseSpace(Utf8ToUtf16(reinterpret_cast<char*>(content))));
-                    xmlFree(content);
-                }
-                column += SpanOf(cell);
-                if (column >= kMaxColumns) break;
-            }
-            ++row;
-            continue;
-        }
-        if (IsName(node, "script") || IsName(node, "style")) continue;
-        // Children in reverse so that they come off the stack in order.
-        std::vector<xmlNode*> children;
-        for (xmlNode* child = node->children; child != nullptr; child = child->next)
-            if (child->type == XML_ELEMENT_NODE) children.push_back(child);
-        stack.insert(stack.end(), children.rbegin(), children.rend());
-    }
-    if (!anyRow) {
-        // A page without a table: each line of its text is a row.
-        xmlNode* root = xmlDocGetRootElement(doc);
-        xmlChar* content = root != nullptr ? xmlNodeGetContent(root) : nullptr;
-        if (content != nullptr) {
-            const std::u16string text = Utf8ToUtf16(reinterpret_cast<char*>(content));
-            xmlFree(content);
-            std::size_t start = 0;
-            while (start <= text.size() && !builder.Failed()) {
-                const auto end = text.find(u'\n', start);
-                const std::u16string line =
-                    CollapseSpace(std::u16string_view(text).substr(start, end == std::u16string::npos ? std::u16string::npos : end - start));
-                if (!line.empty()) AddTypedCell(builder, row++, 0, line);
-                if (end == std::u16string::npos) break;
-                start = end + 1;
-            }
-        }
-    }
-    xmlFreeDoc(doc);
-    if (builder.Failed()) {
-        error = builder.Error();
-        return false;
-    }
-    return true;
+    HtmlTableWalker walker(builder);
+    const std::vector<HtmlFilteredTag> none;
+    HtmlSaxParser parser(markup, none, walker, limits.parserDepth, limits.readPiece, true);
+    parser.Run();
+    return walker.Finish(error);
 }
 
 bool XlsTextReader::ReadXml2003(std::string_view bytes, WorkbookBuilder& builder, std::string& error)

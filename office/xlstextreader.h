@@ -7,6 +7,7 @@
 // them.
 #pragma once
 
+#include "office/htmlreader.h"
 #include "office/workbook.h"
 
 #include <string>
@@ -16,8 +17,14 @@ namespace office {
 
 class XlsTextReader {
 public:
+    // A web page's tables, read as a stream however large or deep the page.
+    // Throws platform::OperationCancelled on a stop request.
     static bool ReadHtml(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
                          std::string& error);
+    // The same with the parser's limits of the Word reader's web pages
+    // (htmlreader.h), which tests lower to reach the paths of hostile pages.
+    static bool ReadHtml(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
+                         std::string& error, const HtmlReadLimits& limits);
     static bool ReadXml2003(std::string_view bytes, WorkbookBuilder& builder, std::string& error);
     static bool ReadDelimited(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
                               std::string& error);

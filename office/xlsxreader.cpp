@@ -2,6 +2,7 @@
 #include "office/xlsxreader.h"
 
 #include "office/cellformat.h"
+#include "office/parttargetindex.h"
 #include "office/xmlsax.h"
 #include "office/zippackage.h"
 #include "platform/cancellation.h"
@@ -14,7 +15,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <system_error>
 
 namespace office {
@@ -82,12 +82,13 @@ struct Relationship {
 
 class RelsParser : public XmlSax {
 public:
+    explicit RelsParser(ReadBudget* budget) : XmlSax(XmlLimitsFor(budget)) {}
     std::map<std::string, Relationship> rels;
 
 protected:
     void StartElement(const XmlName& name, const XmlAttributes& attrs) override
     {
-        if (name.local != "Relationship" || rels.size() >= 100000) return;
+        if (name.local != "Relationship") return;
         const char* id = attrs.Get("", "Id");
         const char* type = attrs.Get("", "Type");
         const char* target = attrs.Get("", "Target");
@@ -100,6 +101,15 @@ protected:
     void CharacterData(std::string_view) override {}
 };
 
+// The sheets of the Worksheets collection: worksheets, and Excel 4 macro
+// sheets (international ones too), whose cells a person sees like a
+// worksheet's and which are stored in the same markup.
+bool IsWorksheetsMember(std::string_view relationshipType)
+{
+    return EndsWith(relationshipType, "/worksheet") || EndsWith(relationshipType, "/xlMacrosheet") ||
+           EndsWith(relationshipType, "/xlIntlMacrosheet");
+}
+
 struct SheetRef {
     std::u16string name;
     SheetVisibility visibility = SheetVisibility::Visible;
@@ -108,6 +118,7 @@ struct SheetRef {
 
 class WorkbookParser : public XmlSax {
 public:
+    explicit WorkbookParser(ReadBudget* budget) : XmlSax(XmlLimitsFor(budget)) {}
     std::vector<SheetRef> sheets;
     bool date1904 = false;
 
@@ -142,7 +153,7 @@ protected:
 class SharedStringsParser : public XmlSax {
 public:
     SharedStringsParser(WorkbookBuilder& builder, std::vector<std::uint32_t>& table)
-        : m_builder(builder), m_table(table)
+        : XmlSax(XmlLimitsFor(builder.Budget())), m_builder(builder), m_table(table)
     {
     }
 
@@ -189,6 +200,7 @@ private:
 // Styles: custom number formats and the number format of each cell style.
 class StylesParser : public XmlSax {
 public:
+    explicit StylesParser(ReadBudget* budget) : XmlSax(XmlLimitsFor(budget)) {}
     std::vector<NumberStyle> xfStyles;
 
 protected:
@@ -267,7 +279,8 @@ class SheetParser : public XmlSax {
 public:
     SheetParser(WorkbookBuilder& builder, const std::vector<std::uint32_t>& strings,
                 const std::vector<NumberStyle>& styles, const std::atomic<bool>* abandon = nullptr)
-        : m_builder(builder), m_strings(strings), m_styles(styles), m_abandon(abandon)
+        : XmlSax(XmlLimitsFor(builder.Budget())), m_builder(builder), m_strings(strings), m_styles(styles),
+          m_abandon(abandon)
     {
     }
 
@@ -433,14 +446,15 @@ private:
     std::string m_inline;
 };
 
-bool ReadRels(ZipPackage& zip, const std::string& part, std::map<std::string, Relationship>& rels, std::string& error)
+bool ReadRels(ZipPackage& zip, const std::string& part, std::map<std::string, Relationship>& rels, ReadBudget* budget,
+              std::string& error)
 {
     const std::string relsPart = RelationshipsPartOf(part);
     if (!zip.HasEntry(relsPart)) return true;
     std::string xml;
     BudgetHold held;
     if (!zip.ReadEntry(relsPart, xml, error, &held)) return false;
-    RelsParser parser;
+    RelsParser parser(budget);
     if (!parser.Parse(xml, error)) return false;
     rels = std::move(parser.rels);
     return true;
@@ -461,10 +475,16 @@ XlsxReader::XlsxReader(const WorkbookLimits& limits) : m_limits(limits) {}
 bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
 {
     ZipPackage zip(m_limits.budget);
+    // A part whose data is all there but fails its checksum holds what the
+    // file holds: its sheets are read like the others rather than the whole
+    // workbook being refused. A part that cannot be inflated still refuses
+    // the workbook: a sheet left empty would pass for one without the
+    // keyword.
+    zip.SetAcceptChecksumMismatch(true);
     if (!zip.Open(bytes, error)) return false;
     // The workbook part, from the package relationships.
     std::map<std::string, Relationship> rootRels;
-    if (!ReadRels(zip, "", rootRels, error)) return false;
+    if (!ReadRels(zip, "", rootRels, m_limits.budget, error)) return false;
     std::string workbookPart;
     for (const auto& [id, rel] : rootRels)
         if (EndsWith(rel.type, "/officeDocument")) workbookPart = ResolvePartTarget("", rel.target);
@@ -476,25 +496,31 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
     std::string xml;
     BudgetHold xmlHold;
     if (!zip.ReadEntry(workbookPart, xml, error, &xmlHold)) return false;
-    WorkbookParser wbParser;
+    WorkbookParser wbParser(m_limits.budget);
     if (!wbParser.Parse(xml, error)) return false;
     std::string().swap(xml);
     xmlHold.Reset();
     std::map<std::string, Relationship> rels;
-    if (!ReadRels(zip, workbookPart, rels, error)) return false;
+    if (!ReadRels(zip, workbookPart, rels, m_limits.budget, error)) return false;
+
+    // The workbook's targets are looked up by their own length, however
+    // long the name of the workbook part's folder (see parttargetindex.h).
+    const std::vector<std::string> entries = zip.EntryNames();
+    PartTargetIndex targets(entries, workbookPart);
 
     WorkbookBuilder builder(m_limits);
     builder.SetDate1904(wbParser.date1904);
     std::vector<std::uint32_t> strings;
     std::vector<NumberStyle> styles;
     for (const auto& [id, rel] : rels) {
-        const std::string part = ResolvePartTarget(workbookPart, rel.target);
-        if (part.empty() || !zip.HasEntry(part)) continue;
+        const std::size_t at = targets.Find(rel.target);
+        if (at == PartTargetIndex::npos) continue;
+        const std::string& part = entries[at];
         if (EndsWith(rel.type, "/sharedStrings")) {
             SharedStringsParser parser(builder, strings);
             if (!ParsePart(zip, part, parser, error)) return false;
         } else if (EndsWith(rel.type, "/styles")) {
-            StylesParser parser;
+            StylesParser parser(m_limits.budget);
             if (!ParsePart(zip, part, parser, error)) return false;
             styles = std::move(parser.xfStyles);
         }
@@ -520,7 +546,7 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
     std::deque<std::unique_ptr<SheetJob>> running;
     // A part is parsed for one sheet only: several sheets pointing at one
     // large part would multiply its cost by their number.
-    std::set<std::string> sheetParts;
+    std::vector<bool> sheetParts(entries.size(), false);
     const auto appendOldest = [&]() -> bool {
         std::unique_ptr<SheetJob> job = std::move(running.front());
         running.pop_front();
@@ -542,25 +568,24 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
     };
     for (const SheetRef& ref : wbParser.sheets) {
         const auto it = rels.find(ref.relId);
-        // Chart sheets, dialog and macro sheets are not worksheets.
-        if (it == rels.end() || !EndsWith(it->second.type, "/worksheet")) continue;
+        // Chart sheets and dialog sheets are no part of Worksheets.
+        if (it == rels.end() || !IsWorksheetsMember(it->second.type)) continue;
         if (running.size() >= 2 && !appendOldest()) break;
         auto job = std::make_unique<SheetJob>();
         job->part = std::make_unique<WorkbookBuilder>(builder.Part());
         job->part->AddSheet(ref.name, ref.visibility);
-        const std::string part = ResolvePartTarget(workbookPart, it->second.target);
-        std::string partKey = part;  // part names compare without regard to ASCII case
-        for (char& ch : partKey) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-        if (!part.empty() && zip.HasEntry(part) && !sheetParts.insert(std::move(partKey)).second) {
-            error = "damaged workbook: two sheets share part '" + part + "'";
+        const std::size_t at = targets.Find(it->second.target);
+        if (at != PartTargetIndex::npos && sheetParts[at]) {
+            error = "damaged workbook: two sheets share part '" + entries[at] + "'";
             abandon = true;
             return false;
         }
-        if (part.empty() || !zip.HasEntry(part)) {
+        if (at == PartTargetIndex::npos) {
             // An empty sheet.
             job->done = std::async(std::launch::deferred, [] { return true; });
         } else {
-            if (!zip.ReadEntry(part, job->xml, error, &job->xmlHold)) {
+            sheetParts[at] = true;
+            if (!zip.ReadEntry(entries[at], job->xml, error, &job->xmlHold)) {
                 abandon = true;
                 return false;
             }

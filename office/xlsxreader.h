@@ -1,5 +1,6 @@
 // Reads Office Open XML workbooks (.xlsx, .xlsm, .xltx, .xltm) through the
-// shared zip and XML utilities: the workbook part with its sheets and their
+// shared zip and XML utilities: the workbook part with the sheets of its
+// Worksheets collection (worksheets and Excel 4 macro sheets) and their
 // visibility, relationships, shared strings (rich runs joined, phonetic
 // runs left out), inline strings, formulas with their cached values,
 // booleans, errors, and the number formats of styles.xml that make a

@@ -46,6 +46,7 @@ struct XmlSax::Impl final : XmlScanSink {
     XmlSax* owner = nullptr;
     XML_Parser parser = nullptr;
     XmlLimits limits;
+    BudgetHold stack;  // what the open elements cost, at the most ever open
     std::string stopReason;
     bool finished = false;
     std::vector<XmlAttribute> attributes;  // expat's, resolved
@@ -118,13 +119,21 @@ struct XmlSax::Impl final : XmlScanSink {
         if (parser != nullptr) XML_StopParser(parser, XML_FALSE);
     }
 
-    // The depth cap and the callbacks, shared by both parsers.
+    // The depth cap, the stack's charge and the callbacks, shared by both
+    // parsers, so that both refuse a document at the same element.
     void Start(const XmlName& name, const XmlAttributes& attrs) override
     {
         if (m_stopped) return;
         XmlSax* sax = owner;
         if (sax->m_depth >= limits.maxDepth) {
             Halt("XML nesting deeper than " + std::to_string(limits.maxDepth) + " levels");
+            return;
+        }
+        // The hold never shrinks while the parse lasts: the parsers keep the
+        // room of their deepest stack, not only of the current one.
+        const std::uint64_t cost = (std::uint64_t{sax->m_depth} + 1) * XmlLimits::kBytesPerLevel;
+        if (!stack.TryCover(cost)) {
+            Halt(stack.Refusal(cost, "the nesting of the XML elements"));
             return;
         }
         ++sax->m_depth;
@@ -185,6 +194,7 @@ XmlSax::XmlSax(const XmlLimits& limits) : m_impl(std::make_unique<Impl>())
 {
     m_impl->owner = this;
     m_impl->limits = limits;
+    m_impl->stack = BudgetHold(limits.budget);
 }
 
 XmlSax::~XmlSax() = default;

@@ -10,10 +10,21 @@
 // (xmlscanner.h), several times faster than a general parser on the large
 // parts; documents in any other encoding go through expat. Both refuse
 // rather than expand: any DOCTYPE (and so any entity declaration) stops the
-// parse, only the five predefined entities exist, element depth and input
-// size are capped. Errors come back as values; an exception thrown by a
-// callback (the stop request) comes out of Parse() unchanged.
+// parse, and only the five predefined entities exist. Errors come back as
+// values; an exception thrown by a callback (the stop request) comes out of
+// Parse() unchanged.
+//
+// Elements nest to any depth. Neither parser recurses per element: each
+// keeps its open elements on a stack of its own, a few dozen bytes a level
+// (an element record of the scanner's, a tag record of expat's), and a
+// reader deriving from XmlSax keeps a little more. What a deep document's
+// stack costs is charged to the file's memory budget (kBytesPerLevel for
+// every open element), so a part that nests millions deep is refused for
+// its size, like any other part too large to read, and one that merely
+// nests a few thousand deep reads like any other.
 #pragma once
+
+#include "office/readbudget.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -60,9 +71,26 @@ private:
 };
 
 struct XmlLimits {
-    std::size_t maxDepth = 256;
-    std::uint64_t maxInputBytes = std::uint64_t{256} * 1024 * 1024;
+    // What one open element may cost the parser and the reader together,
+    // charged to `budget` for every level open at once.
+    static constexpr std::uint64_t kBytesPerLevel = 256;
+
+    // Deeper nesting fails the parse; by default none does.
+    std::size_t maxDepth = SIZE_MAX;
+    // A larger document fails the parse; by default none does (the bytes
+    // are already in memory, and were charged to the budget as they came).
+    std::uint64_t maxInputBytes = UINT64_MAX;
+    // The file's memory budget (not owned); none: the stack is not charged.
+    ReadBudget* budget = nullptr;
 };
+
+// The default limits with the file's budget.
+inline XmlLimits XmlLimitsFor(ReadBudget* budget)
+{
+    XmlLimits limits;
+    limits.budget = budget;
+    return limits;
+}
 
 class XmlSax {
 public:

@@ -594,7 +594,7 @@ bool Scan::Reference(std::size_t& i, std::string_view text, std::string& out)
 
 bool Scan::StartTag()
 {
-    if (m_open.size() >= m_maxDepth + 1) return Fail("nesting too deep");
+    if (m_open.size() > m_maxDepth) return Fail("nesting too deep");
     ++m_pos;
     std::string_view qname;
     if (!ScanName(qname)) return false;

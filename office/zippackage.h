@@ -48,6 +48,14 @@ public:
     // Opens the package held in `bytes`, which must outlive this object.
     bool Open(ByteView bytes, std::string& error);
 
+    // Whether an entry whose data inflates completely to the size its
+    // headers give, but whose checksum differs, is read as it stands (its
+    // bytes are what the file holds) instead of being refused as damaged.
+    // Off unless set; it stays as set across Open.
+    void SetAcceptChecksumMismatch(bool accept);
+    // The entries read so far whose checksum differed (only with the above).
+    std::vector<std::string> ChecksumMismatches() const;
+
     // Finds an entry by name. The exact (case-sensitive) name wins; failing
     // that, a name that differs only in ASCII case, because part names in a
     // package are case-insensitive and some writers are sloppy about it.
@@ -55,7 +63,8 @@ public:
     bool HasEntry(std::string_view name) const;
 
     // Reads a whole entry. Fails when it is missing, encrypted, damaged
-    // (including a wrong checksum or a size other than the header's), shares
+    // (a wrong checksum, unless accepted above, or a size other than the
+    // header's, or data that does not inflate), shares
     // its data with another entry, or breaks one of the limits or the budget
     // ("too large: ..."). The entry's bytes stay charged to the budget in
     // `hold` for as long as the caller keeps them; without a hold the charge
@@ -76,6 +85,11 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+// A relationship's Target with its "%XX" escapes decoded, its fragment
+// ("#...") dropped and its backslashes read as slashes. False, with nothing
+// to resolve, for an empty target or an external one (with a URI scheme).
+bool DecodePartTarget(std::string_view target, std::string& decoded);
 
 // Resolves a relationship's Target against the part that owns the
 // relationship (`sourcePart`, e.g. "word/document.xml"), following OPC:

@@ -5,6 +5,7 @@
 
 #include "office/filebytes.h"
 #include "office/readbudget.h"
+#include "platform/codepage.h"
 #include "tests/office/docfixture.h"
 
 #include <gtest/gtest.h>
@@ -181,11 +182,39 @@ TEST(DocPieces, NestedFieldsKeepOnlyTheOuterResult)
     EXPECT_EQ(c.stories[0].text, u"A yes B C\r");
 }
 
+// Fields nested in each other's results, deeper than any real document:
+// every result shows, every instruction stays hidden.
+TEST(DocPieces, DeeplyNestedFieldsKeepEveryResult)
+{
+    docbin::Word97 d;
+    std::u16string raw;
+    std::u16string expected;
+    const int n = 300;
+    for (int i = 0; i < n; ++i) {
+        const std::u16string number = Utf8ToUtf16(std::to_string(i));
+        raw += u"\x13QUOTE " + number + u"\x14r" + number + u" ";
+        expected += u"r" + number + u" ";
+    }
+    for (int i = n - 1; i >= 0; --i) {
+        const std::u16string number = Utf8ToUtf16(std::to_string(i));
+        raw += u"s" + number + u" \x15";
+        expected += u"s" + number + u" ";
+    }
+    raw += u"end\r";
+    d.text = docbin::Utf16(raw);
+    d.pieces = {{static_cast<std::uint32_t>(raw.size()), docbin::Word97::kTextAt, false}};
+    d.ccp[0] = static_cast<std::uint32_t>(raw.size());
+    WordContent c;
+    std::string error;
+    ASSERT_TRUE(office::ReadWordBinary(View(d.Build()), c, error)) << error;
+    EXPECT_EQ(c.stories[0].text, expected + u"end\r");
+}
+
 TEST(DocPieces, UnbalancedAndRunawayFieldsStayBounded)
 {
     docbin::Word97 d;
     std::u16string raw = u"x\x15y";                // an end without a begin
-    raw += std::u16string(400, u'\x13') + u"code";  // deeper than the cap, never closed
+    raw += std::u16string(400, u'\x13') + u"code";  // 400 instructions deep, never separated
     raw += std::u16string(400, u'\x15') + u"after\r";
     d.text = docbin::Utf16(raw);
     d.pieces = {{static_cast<std::uint32_t>(raw.size()), docbin::Word97::kTextAt, false}};

@@ -6,7 +6,12 @@
 #include "tests/office/docfixture.h"
 #include "tests/office/zipfixture.h"
 
+#include "platform/codepage.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
 
 using office::StoryKind;
 using office::WordContent;
@@ -284,10 +289,10 @@ TEST(DocxHostile, BombDoctypeDepthAndMalformedXmlFail)
     EXPECT_FALSE(Read(Package(laughs), c, error));
     EXPECT_NE(error.find("not allowed"), std::string::npos) << error;
 
-    std::string deep;
-    for (int i = 0; i < 400; ++i) deep += "<w:sdt><w:sdtContent>";
-    EXPECT_FALSE(Read(Package(Body(deep)), c, error));
-    EXPECT_NE(error.find("deeper"), std::string::npos) << error;
+    std::string unclosed;
+    for (int i = 0; i < 400; ++i) unclosed += "<w:sdt><w:sdtContent>";
+    EXPECT_FALSE(Read(Package(Body(unclosed)), c, error));
+    EXPECT_NE(error.find("malformed"), std::string::npos) << error;
 
     EXPECT_FALSE(Read(Package(Body("<w:p><w:r></w:p>")), c, error));
     EXPECT_NE(error.find("malformed"), std::string::npos) << error;
@@ -312,6 +317,156 @@ TEST(DocxHostile, RelationshipsCannotEscapeThePackageOrLoop)
     EXPECT_EQ(*Find(c, StoryKind::Main), u"body\r");
     // The footer is read once although two relationships name it.
     EXPECT_EQ(*Find(c, StoryKind::HeadersFooters), u"foot\r");
+}
+
+// ---- Depths and counts without a cap -------------------------------------
+
+std::string FieldBegin() { return "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r>"; }
+std::string FieldSeparate() { return "<w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>"; }
+std::string FieldEnd() { return "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>"; }
+
+// Fields nested in each other's results, far deeper than any real document:
+// every result shows, every instruction stays hidden.
+TEST(DocxDepth, DeeplyNestedFieldsKeepEveryResult)
+{
+    const int n = 300;
+    std::string runs;
+    std::u16string expected;
+    for (int i = 0; i < n; ++i) {
+        runs += FieldBegin() + "<w:r><w:instrText>QUOTE " + std::to_string(i) + "</w:instrText></w:r>" +
+                FieldSeparate() + TextRun("r" + std::to_string(i) + " ");
+        expected += u"r" + Utf8ToUtf16(std::to_string(i)) + u" ";
+    }
+    std::u16string tail;
+    for (int i = n - 1; i >= 0; --i) {
+        runs += TextRun("s" + std::to_string(i) + " ") + FieldEnd();
+        expected += u"s" + Utf8ToUtf16(std::to_string(i)) + u" ";
+    }
+    EXPECT_EQ(MainOf(Para(runs + TextRun("end"))), expected + u"end\r");
+}
+
+// A body whose tables nest 1,000 deep (3,000 XML levels and more) keeps
+// the text of every level.
+TEST(DocxDepth, DeeplyNestedTablesKeepTheirText)
+{
+    const int n = 1000;
+    std::string body;
+    for (int i = 0; i < n; ++i) body += "<w:tbl><w:tr><w:tc>" + Para(TextRun("c" + std::to_string(i)));
+    for (int i = 0; i < n; ++i) body += "</w:tc></w:tr></w:tbl>" + Para(TextRun("after" + std::to_string(i)));
+    // A cell's last paragraph ends with the cell mark.
+    const std::u16string text = MainOf(body);
+    EXPECT_EQ(text.substr(0, 6), u"c0\rc1\r");
+    EXPECT_NE(text.find(u"c998\rc999\a\aafter0\a\aafter1\a\a"), std::u16string::npos);
+    const std::u16string end = u"after998\a\aafter999\r";
+    ASSERT_GE(text.size(), end.size());
+    EXPECT_EQ(text.substr(text.size() - end.size()), end);
+}
+
+// What a stack of open elements costs is charged to the file's budget: one
+// nested too deep for it is refused for its size, with the usual reason.
+TEST(DocxDepth, AStackBeyondTheBudgetIsRefusedForItsSize)
+{
+    // Numbered, so that the part does not compress like a zip bomb.
+    std::string deep;
+    for (int i = 0; i < 200000; ++i) deep += "<w:sdt w:n=\"" + std::to_string(i * 7919 % 100003) + "\">";
+    for (int i = 0; i < 200000; ++i) deep += "</w:sdt>";
+    const auto zip = Package(Body(Para(TextRun("x")) + deep));
+    office::ReadBudget budget(32u << 20);
+    WordContent c;
+    std::string error;
+    EXPECT_FALSE(office::ReadDocx({zip.data(), zip.size()}, c, error, &budget));
+    EXPECT_EQ(error.rfind("too large:", 0), 0u) << error;
+    office::ReadBudget enough(256u << 20);
+    EXPECT_TRUE(office::ReadDocx({zip.data(), zip.size()}, c, error, &enough)) << error;
+}
+
+std::string Rels(const std::string& inner)
+{
+    return "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" + inner +
+           "</Relationships>";
+}
+
+std::string Rel(const std::string& id, const std::string& type, const std::string& target, bool external = false)
+{
+    return "<Relationship Id=\"" + id + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/" +
+           type + "\" Target=\"" + target + "\"" + (external ? " TargetMode=\"External\"" : "") + "/>";
+}
+
+std::string Header(const std::string& text)
+{
+    return "<w:hdr " + kNs + ">" + Para(TextRun(text)) + "</w:hdr>";
+}
+
+// Every header of a document is read, however many it has; and however many
+// hyperlinks and pictures (relationships all) it has, it opens.
+TEST(DocxCounts, ThousandsOfHeadersAndRelationshipsAreAllRead)
+{
+    std::string rels;
+    std::vector<ziptest::Entry> entries;
+    for (int i = 0; i < 12000; ++i)
+        rels += Rel("l" + std::to_string(i), "hyperlink", "http://example.com/" + std::to_string(i), true);
+    for (int i = 0; i < 1200; ++i) {
+        const std::string name = "header" + std::to_string(i) + ".xml";
+        rels += Rel("h" + std::to_string(i), i % 2 == 0 ? "header" : "footer", name);
+        entries.push_back({"word/" + name, Header("hw" + std::to_string(i))});
+    }
+    entries.push_back({"word/_rels/document.xml.rels", Rels(rels)});
+    WordContent c;
+    std::string error;
+    ASSERT_TRUE(Read(Package(Body(Para(TextRun("body"))), entries), c, error)) << error;
+    const std::u16string* headers = Find(c, StoryKind::HeadersFooters);
+    ASSERT_NE(headers, nullptr);
+    EXPECT_EQ(std::count(headers->begin(), headers->end(), u'\r'), 1200);
+    EXPECT_NE(headers->find(u"hw0\r"), std::u16string::npos);
+    EXPECT_NE(headers->find(u"hw1199\r"), std::u16string::npos);
+}
+
+// One part named by thousands of relationships (written in different ways)
+// is read once; so is the main part named as a header.
+TEST(DocxCounts, APartNamedManyTimesIsReadOnce)
+{
+    std::string rels;
+    const std::vector<std::string> spellings = {"header1.xml", "/word/header1.xml", "./header1.xml",
+                                                "../word/header1.xml", "sub/../header1.xml", "HEADER1.xml",
+                                                "header%31.xml", "header1.xml#frag", "document.xml"};
+    for (int i = 0; i < 5000; ++i)
+        rels += Rel("h" + std::to_string(i), "header", spellings[static_cast<std::size_t>(i) % spellings.size()]);
+    WordContent c;
+    std::string error;
+    ASSERT_TRUE(Read(Package(Body(Para(TextRun("body"))), {{"word/_rels/document.xml.rels", Rels(rels)},
+                                                            {"word/header1.xml", Header("once")}}),
+                     c, error))
+        << error;
+    EXPECT_EQ(*Find(c, StoryKind::Main), u"body\r");
+    EXPECT_EQ(*Find(c, StoryKind::HeadersFooters), u"once\r");
+}
+
+// A main part in a folder with a very long name: each relationship costs
+// its own length, not the folder's, so tens of thousands of them that name
+// no part still read in a moment.
+TEST(DocxCounts, RelationshipsCostTheirOwnLengthNotTheFolders)
+{
+    std::string folder;
+    for (int i = 0; i < 30000; ++i) folder += "a/";
+    std::string rels;
+    for (int i = 0; i < 20000; ++i) rels += Rel("m" + std::to_string(i), "header", "missing" + std::to_string(i) + ".xml");
+    rels += Rel("real", "footer", "../a/footer.xml");
+    const std::string rootRels =
+        Rels(Rel("rId1", "officeDocument", folder + "document.xml"));
+    const auto zip = ziptest::BuildZip({{"_rels/.rels", rootRels},
+                                        {folder + "document.xml", Body(Para(TextRun("deepbody")))},
+                                        {folder + "_rels/document.xml.rels", Rels(rels)},
+                                        {folder + "footer.xml", Header("farfooter")}});
+    WordContent c;
+    std::string error;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Read(zip, c, error)) << error;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(*Find(c, StoryKind::Main), u"deepbody\r");
+    EXPECT_EQ(*Find(c, StoryKind::HeadersFooters), u"farfooter\r");
+    // Resolving every target against the 60,000-byte folder takes tens of
+    // seconds; by their own lengths, milliseconds.
+    EXPECT_LT(seconds, 3.0);
 }
 
 }  // namespace

@@ -178,3 +178,69 @@ TEST(ExcelFormatShown, BooleansAndErrors)
     cell.number = 0x2A;
     EXPECT_EQ(ShownValue(cell, false), u"#N/A");
 }
+
+namespace {
+
+// What the formula bar shows for `value` in a cell of format `code`.
+std::u16string ShownWith(std::u16string_view code, double value)
+{
+    Cell cell;
+    cell.kind = CellKind::Number;
+    cell.number = value;
+    cell.style = StyleOfFormatCode(code);
+    return ShownValue(cell, false);
+}
+
+}  // namespace
+
+// The formula bar writes a percentage as the value times 100 with the
+// digits and layout of General (15 significant digits, an exponent from
+// 1E+20 and below 1E-9) and a percent sign.
+TEST(ExcelFormatPercent, ValuesTimesAHundredWithTheirSign)
+{
+    const struct {
+        double value;
+        const char16_t* shown;
+    } cases[] = {
+        {0.5, u"50%"},
+        {0.123456, u"12.3456%"},
+        {1, u"100%"},
+        {-0.25, u"-25%"},
+        {0.0897, u"8.97%"},
+        {0, u"0%"},
+        {12, u"1200%"},
+        {0.1 + 0.2, u"30%"},                             // 15 digits, as General rounds
+        {1.0 / 3.0, u"33.3333333333333%"},               // 15 significant digits
+        {0.123456789012345, u"12.3456789012345%"},       // a value with 15 significant digits
+        {-2.0 / 3.0, u"-66.6666666666667%"},
+        {0.00001, u"0.001%"},
+        {1e-12, u"1E-10%"},
+        {1e18, u"1E+20%"},
+        {123456789012.5, u"12345678901250%"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ShownWith(u"0.00%", c.value), c.shown) << c.value;
+}
+
+TEST(ExcelFormatPercent, WhichFormatsArePercentages)
+{
+    for (const char16_t* code : {u"0%", u"0.00%", u"#,##0.0%", u"[Red]0%;-0%", u"0.0 %", u"%0", u"0.00%\" ok\""})
+        EXPECT_EQ(ShownWith(code, 0.5), u"50%") << std::u16string_view(code).size();
+    // A sign in quotes, escaped, as a spacing or fill character, in brackets
+    // or only in a later section is no percentage.
+    for (const char16_t* code : {u"0\"%\"", u"0\\%", u"0_%", u"0*%", u"[$%-409]0", u"0;0%", u"General"})
+        EXPECT_EQ(ShownWith(code, 0.5), u"0.5") << std::u16string_view(code).size();
+    // A date with a percent sign stays a date; dates and times are as before.
+    EXPECT_EQ(ShownWith(u"m/d/yyyy %", 45352), u"3/1/2024");
+    EXPECT_EQ(ShownWith(u"h:mm", 0.25), u"6:00:00 AM");
+    // Excel's built-in formats 9 (0%) and 10 (0.00%).
+    for (unsigned index : {9u, 10u}) {
+        Cell cell;
+        cell.number = 0.0897;
+        cell.style = StyleOfBuiltinFormat(index);
+        EXPECT_EQ(ShownValue(cell, false), u"8.97%") << index;
+    }
+    Cell general;
+    general.number = 0.0897;
+    general.style = StyleOfBuiltinFormat(11);
+    EXPECT_EQ(ShownValue(general, false), u"0.0897");
+}

@@ -4,6 +4,7 @@
 #include "kestrel/officefind.h"
 #include "office/excelapplication.h"
 #include "platform/olethread.h"
+#include "support/officecrypt.h"
 #include "support/oldbifffixture.h"
 
 #include <gtest/gtest.h>
@@ -147,5 +148,83 @@ TEST_F(ExcelKestrel, FindsWordsInExcel4AndOlderFiles)
         EXPECT_EQ(info.nKeywordFound[1], 1);
         EXPECT_EQ(info.nMatchDegree, 50);
     }
+    std::filesystem::remove_all(dir);
+}
+
+// What a reader of the workbook sees is found: the cells of an Excel 4
+// macro sheet, a percentage as the formula bar writes it, and a workbook
+// saved with Excel's default password.
+TEST_F(ExcelKestrel, FindsMacroSheetsPercentagesAndDefaultPasswordWorkbooks)
+{
+    using namespace excelfixtures;
+    const auto dir = std::filesystem::temp_directory_path() / ("varnel-recall-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto write = [&](const char* name, const Bytes& bytes) {
+        const std::string path = (dir / name).string();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        return path;
+    };
+
+    // Sheet1 holds 0.0897 formatted 0.00%; the hidden macro sheet Macro1
+    // holds "Auto_Open".
+    Stream s;
+    s.Bof(0x0600, 0x0005);
+    for (unsigned format : {0u, 10u}) {
+        Bytes xf;
+        Put16(xf, 0);
+        Put16(xf, format);
+        xf.resize(20, 0);
+        s.Record(0x00E0, xf);
+    }
+    Bytes sst;
+    Put32(sst, 1);
+    Put32(sst, 1);
+    PutString8(sst, u"Auto_Open", 2);
+    s.Record(0x00FC, sst);
+    const std::size_t first = s.BoundSheet(u"Sheet1", 0);
+    const std::size_t macro = s.BoundSheet(u"Macro1", 1);
+    s.Data()[macro + 5] = 1;  // an Excel 4 macro sheet
+    s.Eof();
+    s.PatchOffset(first, s.Size());
+    s.Bof(0x0600, 0x0010);
+    s.Number(0, 0, 0.0897, 1);
+    s.Eof();
+    s.PatchOffset(macro, s.Size());
+    s.Bof(0x0600, 0x0040);
+    s.LabelSst(0, 0, 0);
+    s.Eof();
+    const std::string xls = write("macro.xls", CompoundFileOf({{"Workbook", s.Data()}}));
+
+    const std::string xlsx = write(
+        "locked.xlsx",
+        officecrypt::EncryptStandard(
+            ZipOf({{"_rels/.rels",
+                    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                    "<Relationship Id=\"r\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+                    "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+                   {"xl/workbook.xml",
+                    "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+                    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
+                    "<sheet name=\"S\" sheetId=\"1\" r:id=\"s\"/></sheets></workbook>"},
+                   {"xl/_rels/workbook.xml.rels",
+                    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                    "<Relationship Id=\"s\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+                    "worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>"},
+                   {"xl/worksheets/sheet1.xml",
+                    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
+                    "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>payroll Auto_Open</t></is></c></row>"
+                    "</sheetData></worksheet>"}}),
+            u"VelvetSweatshop")
+            .File());
+
+    _ResultFileInfo info{};
+    ASSERT_EQ(SearchPath(xls, {"auto_open", "8.97%", "0.0897"}, _FindedConditions{}, info), 1);
+    EXPECT_EQ(info.nKeywordFound[0], 1);
+    EXPECT_EQ(info.nKeywordFound[1], 1);
+    EXPECT_EQ(info.nKeywordFound[2], 0);  // the formula bar shows no bare fraction
+    ASSERT_EQ(SearchPath(xlsx, {"payroll", "absent"}, _FindedConditions{}, info), 1);
+    EXPECT_EQ(info.nKeywordFound[0], 1);
+    EXPECT_EQ(info.nMatchDegree, 50);
     std::filesystem::remove_all(dir);
 }

@@ -6,6 +6,7 @@
 // path on pages where both apply, and the stop request.
 #include "office/htmlreader.h"
 #include "office/htmlsaxparser.h"
+#include "office/htmlwalker.h"
 #include "office/wordloader.h"
 #include "platform/cancellation.h"
 #include "support/hostilehtml.h"

@@ -1,12 +1,14 @@
 // The stop request of a search, set from another thread while a large .xls
 // is being read, ends the read within a fraction of a second with
 // OperationCancelled: in the cell records, in the decryption of an
-// encrypted stream, in formulas, in a workbook of Excel 4. Each
-// read is first timed without a stop, so that the stop comes while the
-// reader is well inside the file whatever the machine's speed.
+// encrypted or obfuscated stream, in formulas, in a workbook of Excel 4, in
+// a package saved with a password. Each read is first timed without a
+// stop, so that the stop comes while the reader is well inside the file
+// whatever the machine's speed.
 #include "office/workbookloader.h"
 #include "platform/cancellation.h"
 #include "support/hostilexls.h"
+#include "support/officecrypt.h"
 #include "support/oldbifffixture.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +50,48 @@ Bytes OldWorkbook(std::size_t rows)
         w.Number(static_cast<unsigned>(row % 16384), static_cast<unsigned>(row / 16384), static_cast<double>(row) + 0.5);
     w.Eof();
     return w.Data();
+}
+
+// A large workbook obfuscated with XOR under Excel's default password.
+Bytes XorWorkbook(std::size_t rows)
+{
+    using excelfixtures::Put16;
+    Bytes filePass;
+    Put16(filePass, 0);
+    Put16(filePass, officecrypt::kDefaultXorKey);
+    Put16(filePass, officecrypt::kDefaultXorVerifier);
+    Bytes stream = hostilexls::WorkbookStream([&](excelfixtures::Stream& s) { s.Record(0x002F, filePass); },
+                                              {u"Sheet1"}, [&](excelfixtures::Stream& s, std::size_t) {
+                                                  for (std::size_t row = 0; row < rows; ++row)
+                                                      s.Number(static_cast<unsigned>(row % 65536),
+                                                               static_cast<unsigned>(row / 65536),
+                                                               static_cast<double>(row) * 1.25);
+                                              });
+    officecrypt::XorObfuscate(stream, officecrypt::XorArray("VelvetSweatshop", officecrypt::kDefaultXorKey));
+    return hostilexls::Compound(stream);
+}
+
+// A large .xlsx saved with Excel's default password (Agile Encryption).
+Bytes EncryptedXlsx(std::size_t rows)
+{
+    const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    std::string cells;
+    for (std::size_t row = 1; row <= rows; ++row)
+        cells += "<row r=\"" + std::to_string(row) + "\"><c r=\"A" + std::to_string(row) + "\"><v>" +
+                 std::to_string(row * 2654435761u % 4294967291u) + "</v></c></row>";
+    const Bytes zip = excelfixtures::ZipOf({
+        {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                        "<Relationship Id=\"r\" Type=\"" + rel + "/officeDocument\" Target=\"xl/workbook.xml\"/>"
+                        "</Relationships>"},
+        {"xl/workbook.xml", "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel + "\"><sheets>"
+                            "<sheet name=\"S\" sheetId=\"1\" r:id=\"s1\"/></sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                                       "<Relationship Id=\"s1\" Type=\"" + rel + "/worksheet\" "
+                                       "Target=\"worksheets/sheet1.xml\"/></Relationships>"},
+        {"xl/worksheets/sheet1.xml", "<worksheet xmlns=\"" + main + "\"><sheetData>" + cells + "</sheetData></worksheet>"},
+    });
+    return officecrypt::EncryptAgile(zip, u"VelvetSweatshop", nettle_sha512, 32, 100000).File();
 }
 
 struct StopCase {
@@ -107,5 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StopCase{"cells", [] { return hostilexls::ManyCells(400000); }},
                       StopCase{"encrypted", [] { return hostilexls::RepeatedFilePass(1, 48u << 20); }},
                       StopCase{"formulas", [] { return hostilexls::FormulaCells(40000, 150); }},
-                      StopCase{"excel4", [] { return OldWorkbook(800000); }}),
+                      StopCase{"excel4", [] { return OldWorkbook(800000); }},
+                      StopCase{"xor", [] { return XorWorkbook(600000); }},
+                      StopCase{"encryptedxlsx", [] { return EncryptedXlsx(400000); }}),
     [](const ::testing::TestParamInfo<StopCase>& param) { return std::string(param.param.name); });

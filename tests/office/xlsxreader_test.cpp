@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 
@@ -247,6 +248,38 @@ TEST(XlsxReaderSheets, ManySheetsKeepTheirOrderAndTheirTexts)
             EXPECT_EQ(Shown(book, sheet, r, 2), r % 2 == 0 ? u"shared one" : u"shared zero");
         }
     }
+}
+
+// A workbook part in a folder with a long name and more than a hundred
+// thousand relationships: every one is kept (the sheet's comes last), and
+// each costs its own length rather than the folder's.
+TEST(XlsxReaderSheets, RelationshipsCostTheirOwnLengthAndAllCount)
+{
+    std::string folder;
+    for (int i = 0; i < 10000; ++i) folder += "x/";
+    std::string rels = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    for (int i = 0; i < 120000; ++i)
+        rels += "<Relationship Id=\"m" + std::to_string(i) + "\" Type=\"" + kRel + "/worksheet\" Target=\"m" +
+                std::to_string(i) + ".xml\"/>";
+    rels += "<Relationship Id=\"real\" Type=\"" + kRel + "/worksheet\" Target=\"../x/sheet.xml\"/></Relationships>";
+    const std::vector<std::pair<std::string, std::string>> parts = {
+        {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                        "<Relationship Id=\"r\" Type=\"" + kRel + "/officeDocument\" Target=\"" + folder +
+                            "book.xml\"/></Relationships>"},
+        {folder + "book.xml", "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel +
+                                  "\"><sheets><sheet name=\"Far\" sheetId=\"1\" r:id=\"real\"/></sheets></workbook>"},
+        {folder + "_rels/book.xml.rels", rels},
+        {folder + "sheet.xml", "<worksheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\">"
+                               "<is><t>far away</t></is></c></row></sheetData></worksheet>"},
+    };
+    Workbook book;
+    std::string error;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Read(ZipOf(parts), book, error)) << error;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(book.sheets.size(), 1u);
+    EXPECT_EQ(Shown(book, 0, 0, 0), u"far away");
+    EXPECT_LT(seconds, 3.0);
 }
 
 // Parts made before any is appended all number their texts from the same

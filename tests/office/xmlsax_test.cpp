@@ -1,5 +1,5 @@
 // The streaming XML wrapper: namespace-resolved names, attributes, text,
-// and refusal of DTDs, entity tricks, deep nesting and oversized input.
+// refusal of DTDs and entity tricks, and nesting that is free but charged.
 #include "office/xmlsax.h"
 
 #include <gtest/gtest.h>
@@ -104,23 +104,45 @@ TEST(XmlSax, RefusesDoctypeAndEntityExpansion)
     EXPECT_NE(error.find("malformed"), std::string::npos) << error;
 }
 
-TEST(XmlSax, CapsDepth)
+// Deep nesting reads at any depth unless a cap is asked for; what the open
+// elements cost is charged to the file's budget, which refuses a stack too
+// deep for it with the usual "too large" reason.
+TEST(XmlSax, DepthIsFreeUnlessCappedAndChargedToTheBudget)
 {
     std::string deep;
-    for (int i = 0; i < 300; ++i) deep += "<a>";
-    for (int i = 0; i < 300; ++i) deep += "</a>";
-    Recorder r;
+    for (int i = 0; i < 20000; ++i) deep += "<a>";
+    deep += "inner";
+    for (int i = 0; i < 20000; ++i) deep += "</a>";
     std::string error;
-    EXPECT_FALSE(r.Parse(deep, error));
-    EXPECT_NE(error.find("deeper"), std::string::npos) << error;
+    Recorder r;
+    ASSERT_TRUE(r.Parse(deep, error)) << error;
+    EXPECT_EQ(r.events.size(), 40001u);
+    EXPECT_EQ(r.events[20000], "T:inner");
+    EXPECT_EQ(r.events[19999], "<|a@20000");
 
-    office::XmlLimits lim;
-    lim.maxDepth = 300;
-    Recorder ok(lim);
-    EXPECT_TRUE(ok.Parse(deep, error)) << error;
+    office::XmlLimits capped;
+    capped.maxDepth = 300;
+    Recorder tooDeep(capped);
+    EXPECT_FALSE(tooDeep.Parse(deep, error));
+    EXPECT_NE(error.find("deeper than 300"), std::string::npos) << error;
+
+    // 20,000 levels cost 20,000 * kBytesPerLevel (5 MB): a budget of 4 MB
+    // refuses them, one of 8 MB does not, and each ends with nothing held.
+    office::ReadBudget small(4u << 20);
+    Recorder refused(office::XmlLimitsFor(&small));
+    EXPECT_FALSE(refused.Parse(deep, error));
+    EXPECT_EQ(error.rfind("too large:", 0), 0u) << error;
+    EXPECT_NE(error.find("nesting"), std::string::npos) << error;
+    office::ReadBudget enough(8u << 20);
+    {
+        Recorder fits(office::XmlLimitsFor(&enough));
+        EXPECT_TRUE(fits.Parse(deep, error)) << error;
+        EXPECT_GE(enough.Used(), 20000 * office::XmlLimits::kBytesPerLevel);
+    }
+    EXPECT_EQ(enough.Used(), 0u);
 }
 
-TEST(XmlSax, CapsInputSize)
+TEST(XmlSax, CapsInputSizeOnlyWhenAsked)
 {
     office::XmlLimits lim;
     lim.maxInputBytes = 10;
@@ -128,6 +150,8 @@ TEST(XmlSax, CapsInputSize)
     std::string error;
     EXPECT_FALSE(r.Parse("<a>0123456789</a>", error));
     EXPECT_NE(error.find("too large"), std::string::npos);
+    Recorder unlimited;
+    EXPECT_TRUE(unlimited.Parse("<a>" + std::string(1u << 20, 'x') + "</a>", error)) << error;
 }
 
 TEST(XmlSax, MalformedAndEmptyInputFailWithReason)

@@ -17,7 +17,7 @@ namespace {
 // parser may split a run of text anywhere.
 class Recorder : public office::XmlSax {
 public:
-    explicit Recorder(bool reference)
+    explicit Recorder(bool reference, const office::XmlLimits& limits = {}) : XmlSax(limits)
     {
         if (reference) UseReferenceParser();
     }
@@ -212,12 +212,51 @@ TEST(XmlScanner, HostileTagsStayCheap)
     EXPECT_TRUE(Parsed(many + "/>", false).ok);
     EXPECT_FALSE(Parsed(many + " a17=\"w\"/>", false).ok);
 
-    // Nesting is capped before the element stack grows past the limit.
+    // An unclosed nest of 100,000 elements is malformed, for both.
     std::string deep;
     for (int i = 0; i < 100000; ++i) deep += "<a>";
-    const Outcome o = Parsed(deep, false);
+    const Outcome o = Agree(deep);
     EXPECT_FALSE(o.ok);
-    EXPECT_NE(o.error.find("deeper"), std::string::npos) << o.error;
+}
+
+// Nesting has no cap of its own: both parsers read a deep document alike,
+// both stop at a cap when one is asked for, and both refuse a stack too deep
+// for the file's budget at the same element.
+TEST(XmlScanner, DeepNestingAgreesWithExpatUnderEveryLimit)
+{
+    std::string deep;
+    for (int i = 0; i < 50000; ++i) deep += "<a x=\"" + std::to_string(i % 7) + "\">t";
+    for (int i = 0; i < 50000; ++i) deep += "</a>";
+    const Outcome o = Agree(deep);
+    EXPECT_TRUE(o.ok) << o.error;
+
+    struct Case {
+        std::size_t maxDepth;
+        std::uint64_t budget;  // 0: none
+        bool ok;
+        const char* error;
+    };
+    const std::vector<Case> cases = {
+        {50000, 0, true, ""},
+        {49999, 0, false, "deeper than 49999"},
+        {SIZE_MAX, 50000 * office::XmlLimits::kBytesPerLevel, true, ""},
+        {SIZE_MAX, 50000 * office::XmlLimits::kBytesPerLevel - 1, false, "too large"},
+    };
+    for (const Case& c : cases) {
+        office::ReadBudget budget(c.budget);
+        office::XmlLimits limits;
+        limits.maxDepth = c.maxDepth;
+        if (c.budget != 0) limits.budget = &budget;
+        for (const bool reference : {false, true}) {
+            Recorder r(reference, limits);
+            std::string error;
+            EXPECT_EQ(r.Parse(deep, error), c.ok) << c.maxDepth << " " << c.budget << " " << reference << " " << error;
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+            if (c.ok) {
+                EXPECT_EQ(r.Events(), o.events);
+            }
+        }
+    }
 }
 
 // Random single-byte edits of a document with every construct the

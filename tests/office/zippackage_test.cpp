@@ -235,6 +235,57 @@ TEST(ZipPackage, DeflatedEntriesAreCheckedAgainstTheirHeaders)
     }
 }
 
+// A reader may take an entry whose data is complete but whose checksum
+// differs (a changed byte): stored or deflated, it is then read as it
+// stands and named among the mismatches; by default it is refused. Data
+// that does not inflate, or that the header's size does not fit, is
+// refused either way.
+TEST(ZipPackage, ChecksumMismatchIsReadOnlyWhenAccepted)
+{
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "row " + std::to_string(i * 7919 % 10007) + "\n";
+    auto zip = ziptest::BuildZip({{"deflated.xml", text}, {"stored.xml", "stored text", true}, {"sound.xml", text}});
+    for (std::size_t i = 0; i + 46 <= zip.size(); ++i) {
+        const std::uint32_t sig = ziptest::Get32(zip, i);
+        const std::size_t nameLenAt = sig == 0x04034b50u ? 26 : 28;
+        const std::size_t nameAt = sig == 0x04034b50u ? 30 : 46;
+        const std::size_t crcAt = sig == 0x04034b50u ? 14 : 16;
+        if (sig != 0x04034b50u && sig != 0x02014b50u) continue;
+        const std::size_t nameLen = zip[i + nameLenAt] | (zip[i + nameLenAt + 1] << 8);
+        const std::string name(zip.begin() + static_cast<long>(i + nameAt),
+                               zip.begin() + static_cast<long>(i + nameAt + nameLen));
+        if (name != "sound.xml") ziptest::Put32(zip, i + crcAt, ziptest::Get32(zip, i + crcAt) ^ 0x100u);
+    }
+    for (const bool accept : {false, true}) {
+        ZipPackage pkg;
+        pkg.SetAcceptChecksumMismatch(accept);
+        std::string error, out;
+        ASSERT_TRUE(pkg.Open(View(zip), error)) << error;
+        EXPECT_EQ(pkg.ReadEntry("deflated.xml", out, error), accept) << error;
+        if (accept) {
+            EXPECT_EQ(out, text);
+        } else {
+            EXPECT_NE(error.find("CRC"), std::string::npos) << error;
+        }
+        EXPECT_EQ(pkg.ReadEntry("stored.xml", out, error), accept) << error;
+        if (accept) {
+            EXPECT_EQ(out, "stored text");
+        }
+        ASSERT_TRUE(pkg.ReadEntry("sound.xml", out, error)) << error;
+        EXPECT_EQ(pkg.ChecksumMismatches(),
+                  accept ? (std::vector<std::string>{"deflated.xml", "stored.xml"}) : std::vector<std::string>{});
+    }
+    // Damaged deflate data stays refused when mismatches are accepted.
+    auto damaged = ziptest::BuildZip({{"part.xml", text}});
+    for (std::size_t i = 60; i < 400 && i < damaged.size(); ++i) damaged[i] = static_cast<std::uint8_t>(damaged[i] ^ 0x5A);
+    ZipPackage pkg;
+    pkg.SetAcceptChecksumMismatch(true);
+    std::string error, out;
+    ASSERT_TRUE(pkg.Open(View(damaged), error)) << error;
+    EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error));
+    EXPECT_FALSE(error.empty());
+}
+
 TEST(PartNames, ResolveRelativeAbsoluteAndEscapedTargets)
 {
     using office::ResolvePartTarget;
