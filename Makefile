@@ -2,11 +2,15 @@
 #   make        configure and build (nothing is installed, nothing is run)
 #   make run    install missing Debian packages, build, start varnel
 #   make test   install missing Debian packages, build, run every test
+#   make fuzz-smoke  build the fuzz targets with clang (in build-fuzz) and run
+#               each once over its committed seeds (fuzz/run.sh --smoke)
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test clean
+FUZZ_BUILD_DIR ?= build-fuzz
+
+.PHONY: all deps configure build run test clean fuzz-smoke
 
 all: build
 
@@ -24,6 +28,16 @@ run: deps build
 
 test: deps build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+# A separate clang build: libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer on the readers. Fails when a seed crashes,
+# takes more than 1 s or more than 512 MB.
+fuzz-smoke:
+	@test -f $(FUZZ_BUILD_DIR)/CMakeCache.txt || cmake -S . -B $(FUZZ_BUILD_DIR) \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DVARNEL_BUILD_FUZZ=ON -DVARNEL_BUILD_GUI=OFF -DVARNEL_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD_DIR) -j$(JOBS) --target fuzz
+	BUILD_DIR=$(abspath $(FUZZ_BUILD_DIR)) ./fuzz/run.sh --smoke
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -2,6 +2,10 @@
 // UTF-16 detection, legacy code pages through uchardet, line ends, the
 // binary check): any input must end in a story or an error, without a
 // crash, a hang, a sanitizer report or unbounded memory.
+//
+// The budget is what a machine with 1 GB of memory gives one file (a
+// quarter of it): memory past libFuzzer's limit is memory it never saw.
+#include "office/readbudget.h"
 #include "office/textreader.h"
 
 #include <cstddef>
@@ -10,9 +14,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    office::ReadBudget budget(std::uint64_t{256} << 20);
     office::WordContent content;
     std::string error;
-    const bool ok = office::ReadText(office::ByteView(data, size), content, error);
+    const bool ok = office::ReadText(office::ByteView(data, size), content, error, &budget);
     if (!ok && error.empty()) __builtin_trap();
     // Every byte becomes at most one UTF-16 unit (a four-byte sequence two),
     // and no NUL reaches a story.

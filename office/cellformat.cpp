@@ -47,20 +47,53 @@ long long DaysFromCivil(long long y, unsigned m, unsigned d)
 
 bool ParseIsoDate(std::string_view text, double& serial, bool& hasTime)
 {
-    int y = 0;
+    // Digits only: sscanf's %u would take a sign or spaces ("00:-5" as a
+    // minute of 4294967291) and %lf "nan", "inf" or "1e300" as seconds.
+    std::size_t at = 0;
+    const auto number = [&](std::size_t least, std::size_t most, unsigned& value) {
+        value = 0;
+        std::size_t n = 0;
+        while (n < most && at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            value = value * 10 + static_cast<unsigned>(text[at] - '0');
+            ++at;
+            ++n;
+        }
+        return n >= least;
+    };
+    const auto literal = [&](char c) {
+        if (at >= text.size() || text[at] != c) return false;
+        ++at;
+        return true;
+    };
+    unsigned y = 0;
     unsigned mo = 0;
     unsigned d = 0;
+    if (!number(4, 4, y) || !literal('-') || !number(2, 2, mo) || !literal('-') || !number(2, 2, d)) return false;
+    if (y < 1900 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31) return false;
     unsigned h = 0;
     unsigned mi = 0;
+    unsigned whole = 0;
     double s = 0;
-    const std::string copy(text.substr(0, 64));
-    int consumed = 0;
-    if (std::sscanf(copy.c_str(), "%4d-%2u-%2u%n", &y, &mo, &d, &consumed) != 3 || consumed != 10) return false;
-    if (y < 1900 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31) return false;
     hasTime = false;
-    if (copy.size() > 10) {
-        if (copy[10] != 'T' && copy[10] != ' ') return false;
-        if (std::sscanf(copy.c_str() + 11, "%2u:%2u:%lf", &h, &mi, &s) < 2) return false;
+    if (at < text.size()) {
+        if (text[at] != 'T' && text[at] != ' ') return false;
+        ++at;
+        if (!number(1, 2, h) || !literal(':') || !number(1, 2, mi)) return false;
+        if (literal(':')) {
+            if (!number(1, 2, whole)) return false;
+            s = whole;
+            if (literal('.')) {
+                double scale = 0.1;
+                while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+                    s += (text[at] - '0') * scale;
+                    scale /= 10;
+                    ++at;
+                }
+            }
+        }
+        // A time zone may follow; it is not read (a cell shows local time).
+        if (at < text.size() && text[at] != 'Z' && text[at] != '+' && text[at] != '-') return false;
+        if (h > 23 || mi > 59 || whole > 59) return false;
         hasTime = h != 0 || mi != 0 || s != 0;
     }
     long long days = DaysFromCivil(y, mo, d) + 25568;  // 1 January 1900 is day 1

@@ -3,6 +3,7 @@
 
 #include "platform/cancellation.h"
 
+#include <gsf/gsf-infile-impl.h>
 #include <gsf/gsf.h>
 
 #include <cstring>
@@ -29,6 +30,23 @@ void EnsureGsf()
         for (const char* domain : {"libgsf", "libgsf:msole", "libgsf:zip", "libgsf:utils"})
             g_log_set_handler(domain, levels, QuietLog, nullptr);
     });
+}
+
+// gsf_infile_child_by_name reports a stream it cannot open (a sector chain
+// cut short) with g_warning in the default log domain, which the handlers
+// above do not catch: one line on standard error per damaged file. The
+// class method it wraps hands the reason back instead.
+GsfInput* ChildByName(GsfInfile* infile, const std::string& name, std::string* reason)
+{
+    GError* err = nullptr;
+    GsfInput* child = G_TYPE_INSTANCE_GET_CLASS(infile, GSF_INFILE_TYPE, GsfInfileClass)->child_by_name(infile, name.c_str(), &err);
+    if (err != nullptr) {
+        if (reason != nullptr) *reason = err->message;
+        g_error_free(err);
+        if (child != nullptr) g_object_unref(child);
+        return nullptr;
+    }
+    return child;
 }
 
 }  // namespace
@@ -83,7 +101,7 @@ bool CompoundFile::Open(ByteView bytes, std::string& error)
 bool CompoundFile::HasStream(const std::string& name) const
 {
     if (m_impl->infile == nullptr) return false;
-    GsfInput* child = gsf_infile_child_by_name(m_impl->infile, name.c_str());
+    GsfInput* child = ChildByName(m_impl->infile, name, nullptr);
     if (child == nullptr) return false;
     g_object_unref(child);
     return true;
@@ -109,9 +127,10 @@ bool CompoundFile::ReadStream(const std::string& name, std::vector<std::uint8_t>
         error = "compound file not open";
         return false;
     }
-    GsfInput* child = gsf_infile_child_by_name(m_impl->infile, name.c_str());
+    std::string reason;
+    GsfInput* child = ChildByName(m_impl->infile, name, &reason);
     if (child == nullptr) {
-        error = "stream '" + name + "' is missing";
+        error = reason.empty() ? "stream '" + name + "' is missing" : "stream '" + name + "' is damaged (" + reason + ")";
         return false;
     }
     const gsf_off_t size = gsf_input_size(child);

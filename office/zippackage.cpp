@@ -305,9 +305,13 @@ bool ZipPackage::Open(ByteView bytes, std::string& error)
         // A nameless entry keeps its place, so indexes stay libzip's.
         std::string name(raw != nullptr ? raw : "");
         if (raw != nullptr) {
-            // The first entry of a name wins, as it does for libzip's own lookup.
-            m_impl->exact.emplace(name, i);
-            m_impl->folded.emplace(LowerAscii(name), i);
+            // The first entry of a name wins, as it does for libzip's own
+            // lookup. Find ignores a leading '/' of the name asked for, so
+            // the names it looks among go without theirs too: some writers
+            // store "/xl/workbook.xml".
+            const std::string_view key = StripLeadingSlash(name);
+            m_impl->exact.emplace(key, i);
+            m_impl->folded.emplace(LowerAscii(key), i);
         }
         m_impl->names.push_back(std::move(name));
     }

@@ -106,6 +106,43 @@ TEST(ExcelFormatDates, IsoDatesBecomeSerials)
     EXPECT_TRUE(hasTime);
     EXPECT_FALSE(ParseIsoDate("yesterday", serial, hasTime));
     EXPECT_FALSE(ParseIsoDate("2024-13-01", serial, hasTime));
+    // A fraction of a second, and a time zone that is not read.
+    ASSERT_TRUE(ParseIsoDate("2024-03-01T09:05:30.5Z", serial, hasTime));
+    EXPECT_DOUBLE_EQ(serial, 45352 + (9 * 3600 + 5 * 60 + 30.5) / 86400);
+    ASSERT_TRUE(ParseIsoDate("2024-03-01T23:59", serial, hasTime));
+    EXPECT_TRUE(hasTime);
+}
+
+// Texts the fuzzer (cellformat_fuzz) turned up that only look like dates:
+// a sign or spaces where digits belong, seconds spelled as "nan" or with an
+// exponent, times past the end of the day. Each once became a serial far
+// outside Excel's dates ("00:-5" read as minute 4294967291).
+TEST(ExcelFormatDates, OnlyDigitsAndTimesOfOneDayAreDates)
+{
+    for (const char* text : {"2024-03-01T00:-5", "2024-03-01T00:00:nan", "2024-03-01T00:00:inf",
+                             "2024-03-01T00:00:1e300", "2024-03-01T00:00:-5", "2024-03-01T24:00:00",
+                             "2024-03-01T12:60:00", "2024-03-01T12:30:60", "2024-+3-01", "2024- 3- 1",
+                             " 2024-03-01", "+2024-03-01", "2024-03-01T12", "2024-03-01T", "2024-03-01X"}) {
+        double serial = -1;
+        bool hasTime = false;
+        EXPECT_FALSE(ParseIsoDate(text, serial, hasTime)) << text << " read as " << serial;
+    }
+    // Whatever parses is a day of Excel's calendar, its time within it.
+    std::mt19937 rng(7);
+    const std::string alphabet = "0123456789-T: .+e";
+    for (int round = 0; round < 20000; ++round) {
+        std::string text = "2024-03-01";
+        if (round % 2 == 0) text = std::to_string(1900 + rng() % 8100) + "-0" + std::to_string(1 + rng() % 9) + "-1" +
+                                   std::to_string(rng() % 10);
+        const std::size_t extra = rng() % 12;
+        for (std::size_t i = 0; i < extra; ++i) text.push_back(alphabet[rng() % alphabet.size()]);
+        double serial = 0;
+        bool hasTime = false;
+        if (ParseIsoDate(text, serial, hasTime)) {
+            EXPECT_GE(serial, 1) << text;
+            EXPECT_LT(serial, 2958466) << text;
+        }
+    }
 }
 
 TEST(ExcelFormatCodes, BuiltinAndCustomDateFormats)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,37 @@ TEST(ZipPackage, ReadsEntriesByExactAndCaseFoldedName)
     EXPECT_FALSE(pkg.ReadEntry("missing.xml", out, error));
     EXPECT_NE(error.find("missing"), std::string::npos);
     EXPECT_EQ(pkg.EntryNames().size(), 3u);
+}
+
+// Every name the package lists is found under that name. zip_fuzz found
+// an entry named "/x\0tables/..." that HasEntry did not find under the
+// name EntryNames gave: the leading '/' was dropped from the name asked
+// for but not from the names stored.
+TEST(ZipPackage, EntriesStoredWithALeadingSlashAreFoundByTheirNames)
+{
+    auto zip = ziptest::BuildZip({{"/xl/workbook.xml", "<workbook/>"},
+                                  {"/xAtables.xml", "cut", true},
+                                  {"plain.xml", "plain"}});
+    // Turn the "A" of the second name into a NUL, in the local header and
+    // in the central directory, as in the fuzzer's input.
+    const std::string cut = "/xAtables.xml";
+    for (std::size_t i = 0; i + cut.size() <= zip.size(); ++i)
+        if (std::equal(cut.begin(), cut.end(), zip.begin() + static_cast<std::ptrdiff_t>(i))) zip[i + 2] = 0;
+    ZipPackage pkg;
+    std::string error;
+    ASSERT_TRUE(pkg.Open(View(zip), error)) << error;
+    const auto names = pkg.EntryNames();
+    ASSERT_EQ(names.size(), 3u);
+    for (const std::string& name : names) {
+        EXPECT_TRUE(pkg.HasEntry(name)) << name;
+        std::string out;
+        EXPECT_TRUE(pkg.ReadEntry(name, out, error)) << name << ": " << error;
+    }
+    EXPECT_TRUE(pkg.HasEntry("xl/workbook.xml"));
+    EXPECT_TRUE(pkg.HasEntry("XL/Workbook.xml"));
+    std::string out;
+    ASSERT_TRUE(pkg.ReadEntry("xl/workbook.xml", out, error)) << error;
+    EXPECT_EQ(out, "<workbook/>");
 }
 
 TEST(ZipPackage, RejectsBytesThatAreNotAZip)
