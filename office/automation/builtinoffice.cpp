@@ -1,8 +1,8 @@
 // Start-up registration of the built-in Office (see builtinoffice.h).
-#include "office/builtinoffice.h"
+#include "office/automation/builtinoffice.h"
 
-#include "office/excelapplication.h"
-#include "office/wordapplication.h"
+#include "office/automation/excelapplication.h"
+#include "office/automation/wordapplication.h"
 #include "platform/registry.h"
 
 namespace office {

@@ -1,8 +1,8 @@
 // Application object of the built-in Excel (see excelapplication.h).
-#include "office/excelapplication.h"
+#include "office/automation/excelapplication.h"
 
-#include "office/excelworkbook.h"
-#include "office/excelworkbooks.h"
+#include "office/automation/excelworkbook.h"
+#include "office/automation/excelworkbooks.h"
 #include "platform/cancellation.h"
 
 #include <new>

@@ -1,7 +1,7 @@
 // Range object of the built-in Excel (see excelrange.h).
-#include "office/excelrange.h"
+#include "office/automation/excelrange.h"
 
-#include "office/cellformat.h"
+#include "office/excel/cellformat.h"
 #include "platform/cancellation.h"
 
 #include <algorithm>

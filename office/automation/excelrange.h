@@ -3,7 +3,7 @@
 // Column, Value and Text.
 #pragma once
 
-#include "office/excelworkbook.h"
+#include "office/automation/excelworkbook.h"
 
 namespace office {
 

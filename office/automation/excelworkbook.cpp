@@ -1,8 +1,8 @@
 // Workbook object of the built-in Excel (see excelworkbook.h).
-#include "office/excelworkbook.h"
+#include "office/automation/excelworkbook.h"
 
-#include "office/excelworkbooks.h"
-#include "office/excelworksheets.h"
+#include "office/automation/excelworkbooks.h"
+#include "office/automation/excelworksheets.h"
 #include "platform/cancellation.h"
 
 #include <new>

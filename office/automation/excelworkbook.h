@@ -3,8 +3,8 @@
 // share: the model and the find engine with its case-folding cache.
 #pragma once
 
-#include "office/rangefind.h"
-#include "office/workbook.h"
+#include "office/excel/rangefind.h"
+#include "office/excel/workbook.h"
 #include "platform/oleauto.h"
 
 #include <memory>

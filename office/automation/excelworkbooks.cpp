@@ -1,8 +1,8 @@
 // Workbooks collection of the built-in Excel (see excelworkbooks.h).
-#include "office/excelworkbooks.h"
+#include "office/automation/excelworkbooks.h"
 
-#include "office/excelworkbook.h"
-#include "office/workbookloader.h"
+#include "office/automation/excelworkbook.h"
+#include "office/excel/workbookloader.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
 

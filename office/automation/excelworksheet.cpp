@@ -1,7 +1,7 @@
 // Worksheet object of the built-in Excel (see excelworksheet.h).
-#include "office/excelworksheet.h"
+#include "office/automation/excelworksheet.h"
 
-#include "office/excelrange.h"
+#include "office/automation/excelrange.h"
 #include "platform/cancellation.h"
 
 #include <new>

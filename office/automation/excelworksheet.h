@@ -3,7 +3,7 @@
 // and Visible.
 #pragma once
 
-#include "office/excelworkbook.h"
+#include "office/automation/excelworkbook.h"
 
 namespace office {
 

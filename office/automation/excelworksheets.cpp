@@ -1,7 +1,7 @@
 // Worksheets collection of the built-in Excel (see excelworksheets.h).
-#include "office/excelworksheets.h"
+#include "office/automation/excelworksheets.h"
 
-#include "office/excelworksheet.h"
+#include "office/automation/excelworksheet.h"
 #include "platform/cancellation.h"
 
 #include <new>

@@ -3,7 +3,7 @@
 // members like any other.
 #pragma once
 
-#include "office/excelworkbook.h"
+#include "office/automation/excelworkbook.h"
 
 namespace office {
 

@@ -1,8 +1,8 @@
 // Application object of the built-in Word (see wordapplication.h).
-#include "office/wordapplication.h"
+#include "office/automation/wordapplication.h"
 
-#include "office/worddocuments.h"
-#include "office/wordselection.h"
+#include "office/automation/worddocuments.h"
+#include "office/automation/wordselection.h"
 #include "platform/cancellation.h"
 
 #include <new>

@@ -3,7 +3,7 @@
 // are closed or it quits; releasing it closes whatever is still open.
 #pragma once
 
-#include "office/wordsession.h"
+#include "office/automation/wordsession.h"
 #include "platform/oleauto.h"
 
 #include <memory>

@@ -1,5 +1,5 @@
 // Document object of the built-in Word (see worddocumentobject.h).
-#include "office/worddocumentobject.h"
+#include "office/automation/worddocumentobject.h"
 
 namespace office {
 

@@ -1,8 +1,8 @@
 // Documents collection of the built-in Word (see worddocuments.h).
-#include "office/worddocuments.h"
+#include "office/automation/worddocuments.h"
 
-#include "office/worddocumentobject.h"
-#include "office/wordloader.h"
+#include "office/automation/worddocumentobject.h"
+#include "office/word/wordloader.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
 

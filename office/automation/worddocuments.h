@@ -3,7 +3,7 @@
 // fails the call, as Word does with a damaged or protected file.
 #pragma once
 
-#include "office/wordsession.h"
+#include "office/automation/wordsession.h"
 #include "platform/oleauto.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 // Find.Execute of the built-in Word (see wordfindobject.h).
-#include "office/wordfindobject.h"
+#include "office/automation/wordfindobject.h"
 
-#include "office/wordfind.h"
+#include "office/word/wordfind.h"
 #include "platform/cancellation.h"
 
 #include <new>

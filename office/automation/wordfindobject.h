@@ -2,7 +2,7 @@
 // document (or a replacement in memory).
 #pragma once
 
-#include "office/worddocument.h"
+#include "office/word/worddocument.h"
 #include "platform/oleauto.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 // Selection of the built-in Word (see wordselection.h).
-#include "office/wordselection.h"
+#include "office/automation/wordselection.h"
 
-#include "office/wordfindobject.h"
+#include "office/automation/wordfindobject.h"
 
 #include <new>
 

@@ -2,7 +2,7 @@
 // its Find object.
 #pragma once
 
-#include "office/worddocument.h"
+#include "office/word/worddocument.h"
 #include "platform/oleauto.h"
 
 #include <memory>

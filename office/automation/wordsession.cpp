@@ -1,5 +1,5 @@
 // Open-document bookkeeping of the built-in Word (see wordsession.h).
-#include "office/wordsession.h"
+#include "office/automation/wordsession.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 // or the application quits.
 #pragma once
 
-#include "office/worddocument.h"
+#include "office/word/worddocument.h"
 #include "platform/oleauto.h"
 
 #include <memory>

@@ -1,5 +1,5 @@
 // libgsf-backed compound file access (see compoundfile.h).
-#include "office/compoundfile.h"
+#include "office/containers/compoundfile.h"
 
 #include "platform/cancellation.h"
 

@@ -3,7 +3,7 @@
 // each stream's size so a hostile directory entry cannot claim gigabytes.
 #pragma once
 
-#include "office/wordcontent.h"
+#include "office/text/byteview.h"
 
 #include <memory>
 #include <string>

@@ -1,5 +1,5 @@
 // Whole-file reads for the readers (see filebytes.h).
-#include "office/filebytes.h"
+#include "office/containers/filebytes.h"
 
 #include "platform/cancellation.h"
 

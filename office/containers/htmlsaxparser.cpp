@@ -1,5 +1,5 @@
 // libxml2's HTML parser in SAX mode, in runs of bounded depth (see htmlsaxparser.h).
-#include "office/htmlsaxparser.h"
+#include "office/containers/htmlsaxparser.h"
 
 #include "platform/cancellation.h"
 

@@ -17,8 +17,8 @@
 // throws platform::OperationCancelled.
 #pragma once
 
-#include "office/htmlevents.h"
-#include "office/htmltagfilter.h"
+#include "office/containers/htmlevents.h"
+#include "office/containers/htmltagfilter.h"
 
 #include <libxml/HTMLparser.h>
 

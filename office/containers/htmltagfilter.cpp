@@ -1,7 +1,7 @@
 // Renames the surplus attributes of crowded start tags (see htmltagfilter.h).
 // The scanner mirrors how libxml2's HTML parser splits markup into tokens,
 // measured against it by the web page fuzz target.
-#include "office/htmltagfilter.h"
+#include "office/containers/htmltagfilter.h"
 
 #include "platform/cancellation.h"
 

@@ -1,9 +1,9 @@
 // Decryption of password-protected Office Open XML packages (see
 // ooxmldecrypt.h), on nettle.
-#include "office/ooxmldecrypt.h"
+#include "office/containers/ooxmldecrypt.h"
 
-#include "office/compoundfile.h"
-#include "office/xmlsax.h"
+#include "office/containers/compoundfile.h"
+#include "office/containers/xmlsax.h"
 #include "platform/cancellation.h"
 
 #include <nettle/base64.h>

@@ -20,8 +20,8 @@
 // documented maximum; both look at the stop request as they go.
 #pragma once
 
-#include "office/readbudget.h"
-#include "office/wordcontent.h"
+#include "office/containers/readbudget.h"
+#include "office/text/byteview.h"
 
 #include <cstdint>
 #include <string>
@@ -29,6 +29,10 @@
 #include <vector>
 
 namespace office {
+
+// The password Office tries on its own before asking the user (Excel's
+// "VelvetSweatshop"): a file encrypted with it opens like any other.
+constexpr std::u16string_view kDefaultOfficePassword = u"VelvetSweatshop";
 
 class OoxmlDecryptor {
 public:

@@ -1,7 +1,7 @@
 // Relationship targets looked up by their own length (see parttargetindex.h).
-#include "office/parttargetindex.h"
+#include "office/containers/parttargetindex.h"
 
-#include "office/zippackage.h"
+#include "office/containers/zippackage.h"
 #include "platform/cancellation.h"
 
 #include <algorithm>

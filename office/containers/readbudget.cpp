@@ -1,5 +1,5 @@
 // The per-file memory budget (see readbudget.h).
-#include "office/readbudget.h"
+#include "office/containers/readbudget.h"
 
 #include <unistd.h>
 

@@ -1,8 +1,8 @@
 // XmlSax: our scanner for UTF-8 documents, expat for the rest, both with
 // the guards described in xmlsax.h.
-#include "office/xmlsax.h"
+#include "office/containers/xmlsax.h"
 
-#include "office/xmlscanner.h"
+#include "office/containers/xmlscanner.h"
 #include "platform/cancellation.h"
 
 // Debian's expat is built with DTD support, which is what declares the

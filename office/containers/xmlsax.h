@@ -24,7 +24,7 @@
 // nests a few thousand deep reads like any other.
 #pragma once
 
-#include "office/readbudget.h"
+#include "office/containers/readbudget.h"
 
 #include <cstddef>
 #include <cstdint>

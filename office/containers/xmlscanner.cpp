@@ -3,7 +3,7 @@
 // tokenizer then walks the buffer, resolving namespace prefixes against a
 // stack of bindings and handing text over as views of the buffer unless an
 // entity, a character reference or a carriage return needs decoding.
-#include "office/xmlscanner.h"
+#include "office/containers/xmlscanner.h"
 
 #include "platform/cancellation.h"
 #include "platform/codepage.h"

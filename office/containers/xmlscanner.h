@@ -13,7 +13,7 @@
 // in other encodings are left to expat (see Handles()).
 #pragma once
 
-#include "office/xmlsax.h"
+#include "office/containers/xmlsax.h"
 
 #include <cstddef>
 #include <string>

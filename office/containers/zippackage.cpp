@@ -14,7 +14,7 @@
 // libzip does not tell where an entry lies in the package, so Open reads
 // that from the central directory itself (the one libzip accepted: same
 // count, same names in the same order) to find entries whose data overlaps.
-#include "office/zippackage.h"
+#include "office/containers/zippackage.h"
 
 #include "platform/cancellation.h"
 

@@ -9,8 +9,8 @@
 // is how the parts of a package point at each other.
 #pragma once
 
-#include "office/readbudget.h"
-#include "office/wordcontent.h"
+#include "office/containers/readbudget.h"
+#include "office/text/byteview.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Code-page text of BIFF workbooks (see biffcodepage.h).
-#include "office/biffcodepage.h"
+#include "office/excel/biffcodepage.h"
 
 namespace office::biff {
 

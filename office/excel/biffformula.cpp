@@ -5,9 +5,9 @@
 // function call owns the nodes it takes from the operand stack); the tree
 // is written out once at the end without recursion. Building strings on the
 // stack instead would copy a deeply nested formula's text once per token.
-#include "office/biffformula.h"
+#include "office/excel/biffformula.h"
 
-#include "office/workbook.h"
+#include "office/excel/workbook.h"
 
 #include <algorithm>
 #include <cmath>

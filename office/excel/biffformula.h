@@ -13,7 +13,7 @@
 // cell then keeps matching by its value alone.
 #pragma once
 
-#include "office/wordcontent.h"
+#include "office/text/byteview.h"
 
 #include <cstddef>
 #include <cstdint>

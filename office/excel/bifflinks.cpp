@@ -1,7 +1,7 @@
 // Link tables of BIFF8 formulas (see bifflinks.h).
-#include "office/bifflinks.h"
+#include "office/excel/bifflinks.h"
 
-#include "office/biffrecords.h"
+#include "office/excel/biffrecords.h"
 
 #include <algorithm>
 #include <iterator>

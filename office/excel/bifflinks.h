@@ -11,8 +11,8 @@
 // the length of the text it returns.
 #pragma once
 
-#include "office/biffformula.h"
-#include "office/wordcontent.h"
+#include "office/excel/biffformula.h"
+#include "office/text/byteview.h"
 
 #include <cstddef>
 #include <cstdint>

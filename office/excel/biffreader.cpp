@@ -1,13 +1,13 @@
 // BIFF5/7 and BIFF8 workbook reading (see biffreader.h).
-#include "office/biffreader.h"
+#include "office/excel/biffreader.h"
 
-#include "office/biffcodepage.h"
-#include "office/biffformula.h"
-#include "office/bifflinks.h"
-#include "office/biffrecords.h"
-#include "office/cellformat.h"
-#include "office/compoundfile.h"
-#include "office/xlsdecrypt.h"
+#include "office/excel/biffcodepage.h"
+#include "office/excel/biffformula.h"
+#include "office/excel/bifflinks.h"
+#include "office/excel/biffrecords.h"
+#include "office/excel/cellformat.h"
+#include "office/containers/compoundfile.h"
+#include "office/excel/xlsdecrypt.h"
 #include "platform/cancellation.h"
 
 #include <algorithm>
@@ -639,7 +639,7 @@ std::string Lower(std::string s)
 
 }  // namespace
 
-BiffReader::BiffReader(const WorkbookLimits& limits) : m_limits(limits), m_password(kExcelDefaultPassword) {}
+BiffReader::BiffReader(const WorkbookLimits& limits) : m_limits(limits), m_password(kDefaultOfficePassword) {}
 
 bool BiffReader::Read(ByteView bytes, Workbook& out, std::string& error)
 {

@@ -10,8 +10,8 @@
 // protection makes it unreadable.
 #pragma once
 
-#include "office/workbook.h"
-#include "office/wordcontent.h"
+#include "office/excel/workbook.h"
+#include "office/text/byteview.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
 // BIFF record walking and bounded field access (see biffrecords.h).
-#include "office/biffrecords.h"
+#include "office/excel/biffrecords.h"
 
 #include <algorithm>
 #include <cstring>

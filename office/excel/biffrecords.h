@@ -4,7 +4,7 @@
 // continues in CONTINUE records (the shared string table, long strings).
 #pragma once
 
-#include "office/wordcontent.h"
+#include "office/text/byteview.h"
 
 #include <cstddef>
 #include <cstdint>

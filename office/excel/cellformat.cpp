@@ -1,5 +1,5 @@
 // Formula-bar texts of cell values (see cellformat.h).
-#include "office/cellformat.h"
+#include "office/excel/cellformat.h"
 
 #include <charconv>
 #include <cmath>

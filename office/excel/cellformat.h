@@ -5,7 +5,7 @@
 // from a number format code whether a number is a date or a percentage.
 #pragma once
 
-#include "office/workbook.h"
+#include "office/excel/workbook.h"
 
 #include <string>
 #include <string_view>

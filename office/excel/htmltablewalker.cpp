@@ -1,7 +1,7 @@
 // Web page events to sheet cells (see htmltablewalker.h).
-#include "office/htmltablewalker.h"
+#include "office/excel/htmltablewalker.h"
 
-#include "office/xlstextreader.h"
+#include "office/excel/xlstextreader.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
 

@@ -17,9 +17,9 @@
 // linear in the page.
 #pragma once
 
-#include "office/htmlevents.h"
-#include "office/readbudget.h"
-#include "office/workbook.h"
+#include "office/containers/htmlevents.h"
+#include "office/containers/readbudget.h"
+#include "office/excel/workbook.h"
 
 #include <array>
 #include <cstdint>

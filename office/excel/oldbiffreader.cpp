@@ -5,11 +5,11 @@
 // read, so charts embedded in a sheet and chart or macro sheets of a
 // workbook contribute nothing, and every record costs time in proportion to
 // its own size.
-#include "office/oldbiffreader.h"
+#include "office/excel/oldbiffreader.h"
 
-#include "office/biffcodepage.h"
-#include "office/biffrecords.h"
-#include "office/cellformat.h"
+#include "office/excel/biffcodepage.h"
+#include "office/excel/biffrecords.h"
+#include "office/excel/cellformat.h"
 #include "platform/cancellation.h"
 
 #include <vector>

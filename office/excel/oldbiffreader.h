@@ -11,8 +11,8 @@
 // stream is an error, never a silently shortened workbook.
 #pragma once
 
-#include "office/workbook.h"
-#include "office/wordcontent.h"
+#include "office/excel/workbook.h"
+#include "office/text/byteview.h"
 
 #include <string>
 

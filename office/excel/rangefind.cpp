@@ -1,7 +1,7 @@
 // Range.Find matching (see rangefind.h).
-#include "office/rangefind.h"
+#include "office/excel/rangefind.h"
 
-#include "office/matchtext.h"
+#include "office/text/matchtext.h"
 #include "platform/cancellation.h"
 
 #include <unicode/uchar.h>

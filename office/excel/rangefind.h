@@ -8,8 +8,8 @@
 // joiners), on both sides, so what looks alike matches.
 #pragma once
 
-#include "office/sheettext.h"
-#include "office/workbook.h"
+#include "office/excel/sheettext.h"
+#include "office/excel/workbook.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,5 +1,5 @@
 // Joined sheet texts and the substring search over them (see sheettext.h).
-#include "office/sheettext.h"
+#include "office/excel/sheettext.h"
 
 #include "platform/cancellation.h"
 

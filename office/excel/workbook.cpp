@@ -1,7 +1,7 @@
 // Workbook model and its limit-checking builder (see workbook.h).
-#include "office/workbook.h"
+#include "office/excel/workbook.h"
 
-#include "office/cellformat.h"
+#include "office/excel/cellformat.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
 

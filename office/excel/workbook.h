@@ -11,7 +11,7 @@
 // what the model costs to the file's memory budget before it grows.
 #pragma once
 
-#include "office/readbudget.h"
+#include "office/containers/readbudget.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,14 +1,14 @@
 // Choosing a workbook reader by content (see workbookloader.h).
-#include "office/workbookloader.h"
+#include "office/excel/workbookloader.h"
 
-#include "office/biffreader.h"
-#include "office/compoundfile.h"
-#include "office/filebytes.h"
-#include "office/oldbiffreader.h"
-#include "office/ooxmldecrypt.h"
-#include "office/xlsdecrypt.h"
-#include "office/xlsxreader.h"
-#include "office/xlstextreader.h"
+#include "office/excel/biffreader.h"
+#include "office/containers/compoundfile.h"
+#include "office/containers/filebytes.h"
+#include "office/excel/oldbiffreader.h"
+#include "office/containers/ooxmldecrypt.h"
+#include "office/excel/xlsdecrypt.h"
+#include "office/excel/xlsxreader.h"
+#include "office/excel/xlstextreader.h"
 #include "platform/codepage.h"
 
 #include <algorithm>
@@ -92,7 +92,7 @@ bool LoadByKind(ByteView bytes, const std::u16string& sheetName, Workbook& out, 
         // default password is the one.
         std::vector<std::uint8_t> package;
         BudgetHold held(limits.budget);
-        switch (OpenEncryptedPackage(bytes, kExcelDefaultPassword, package, held, error)) {
+        switch (OpenEncryptedPackage(bytes, kDefaultOfficePassword, package, held, error)) {
         case EncryptedPackageState::None: return BiffReader(limits).Read(bytes, out, error);
         case EncryptedPackageState::Decrypted:
             return XlsxReader(limits).Read(ByteView(package.data(), package.size()), out, error);

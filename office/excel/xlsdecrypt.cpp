@@ -1,8 +1,8 @@
 // RC4 decryption of BIFF8 workbook streams, on nettle, and XOR
 // obfuscation of BIFF5 and BIFF8 ones (see xlsdecrypt.h).
-#include "office/xlsdecrypt.h"
+#include "office/excel/xlsdecrypt.h"
 
-#include "office/biffrecords.h"
+#include "office/excel/biffrecords.h"
 #include "platform/cancellation.h"
 
 #include <nettle/arcfour.h>

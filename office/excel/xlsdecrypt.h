@@ -6,7 +6,8 @@
 // password is reported as a protected workbook.
 #pragma once
 
-#include "office/wordcontent.h"
+#include "office/containers/ooxmldecrypt.h"
+#include "office/text/byteview.h"
 
 #include <array>
 #include <cstdint>
@@ -15,9 +16,6 @@
 #include <vector>
 
 namespace office {
-
-// The password Excel tries on its own before asking the user.
-constexpr std::u16string_view kExcelDefaultPassword = u"VelvetSweatshop";
 
 class XlsDecryptor {
 public:

@@ -1,12 +1,12 @@
 // Text workbooks: HTML tables, XML Spreadsheet 2003, delimited text (see
 // xlstextreader.h).
-#include "office/xlstextreader.h"
+#include "office/excel/xlstextreader.h"
 
-#include "office/cellformat.h"
-#include "office/htmlsaxparser.h"
-#include "office/htmltablewalker.h"
-#include "office/htmltagfilter.h"
-#include "office/xmlsax.h"
+#include "office/excel/cellformat.h"
+#include "office/containers/htmlsaxparser.h"
+#include "office/excel/htmltablewalker.h"
+#include "office/containers/htmltagfilter.h"
+#include "office/containers/xmlsax.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
 

@@ -7,8 +7,8 @@
 // them.
 #pragma once
 
-#include "office/htmlreader.h"
-#include "office/workbook.h"
+#include "office/containers/htmlpage.h"
+#include "office/excel/workbook.h"
 
 #include <string>
 #include <string_view>
@@ -22,7 +22,7 @@ public:
     static bool ReadHtml(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
                          std::string& error);
     // The same with the parser's limits of the Word reader's web pages
-    // (htmlreader.h), which tests lower to reach the paths of hostile pages.
+    // (htmlpage.h), which tests lower to reach the paths of hostile pages.
     static bool ReadHtml(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
                          std::string& error, const HtmlReadLimits& limits);
     static bool ReadXml2003(std::string_view bytes, WorkbookBuilder& builder, std::string& error);

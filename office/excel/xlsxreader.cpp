@@ -1,10 +1,10 @@
 // Office Open XML workbook reading (see xlsxreader.h).
-#include "office/xlsxreader.h"
+#include "office/excel/xlsxreader.h"
 
-#include "office/cellformat.h"
-#include "office/parttargetindex.h"
-#include "office/xmlsax.h"
-#include "office/zippackage.h"
+#include "office/excel/cellformat.h"
+#include "office/containers/parttargetindex.h"
+#include "office/containers/xmlsax.h"
+#include "office/containers/zippackage.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
 

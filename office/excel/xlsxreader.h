@@ -7,8 +7,8 @@
 // number a date.
 #pragma once
 
-#include "office/workbook.h"
-#include "office/wordcontent.h"
+#include "office/excel/workbook.h"
+#include "office/text/byteview.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // The canonical text Find compares, with its map to the original (see
 // matchtext.h).
-#include "office/matchtext.h"
+#include "office/text/matchtext.h"
 
 #include "platform/cancellation.h"
 

@@ -1,5 +1,5 @@
 // Caret codes of Word's Find and Replace (see caretcodes.h).
-#include "office/caretcodes.h"
+#include "office/word/caretcodes.h"
 
 namespace office {
 

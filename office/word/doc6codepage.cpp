@@ -1,8 +1,8 @@
 // Code page choice for Word 6.0/95 text (see doc6codepage.h).
-#include "office/doc6codepage.h"
+#include "office/word/doc6codepage.h"
 
-#include "office/docbytes.h"
-#include "office/doccodepage.h"
+#include "office/word/docbytes.h"
+#include "office/word/doccodepage.h"
 
 #include <map>
 #include <vector>

@@ -7,8 +7,8 @@
 // document: per-run font changes are not followed.
 #pragma once
 
-#include "office/docfib.h"
-#include "office/wordcontent.h"
+#include "office/word/docfib.h"
+#include "office/word/wordcontent.h"
 
 namespace office {
 

@@ -3,7 +3,7 @@
 // false instead of touching memory that is not there.
 #pragma once
 
-#include "office/wordcontent.h"
+#include "office/word/wordcontent.h"
 
 #include <cstddef>
 #include <cstdint>

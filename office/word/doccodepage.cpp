@@ -1,5 +1,5 @@
 // Code page mapping and decoding on ICU converters (see doccodepage.h).
-#include "office/doccodepage.h"
+#include "office/word/doccodepage.h"
 
 #include "platform/cancellation.h"
 

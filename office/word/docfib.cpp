@@ -1,9 +1,9 @@
 // File Information Block parsing (see docfib.h). Offsets are those of the
 // published Word binary format; every field is read through the checked
 // helpers, so a truncated FIB fails instead of reading past the stream.
-#include "office/docfib.h"
+#include "office/word/docfib.h"
 
-#include "office/docbytes.h"
+#include "office/word/docbytes.h"
 
 namespace office {
 

@@ -5,7 +5,7 @@
 // Word 6.0/95 one.
 #pragma once
 
-#include "office/wordcontent.h"
+#include "office/word/wordcontent.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Piece table parsing and text assembly (see docpiecetable.h).
-#include "office/docpiecetable.h"
+#include "office/word/docpiecetable.h"
 
-#include "office/docbytes.h"
+#include "office/word/docbytes.h"
 #include "platform/cancellation.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 // stitch the text together here, so the text is only readable through it.
 #pragma once
 
-#include "office/wordcontent.h"
+#include "office/word/wordcontent.h"
 
 #include <cstdint>
 #include <string>

@@ -2,15 +2,15 @@
 // lengths, assembles the text through the piece table and cuts it into
 // stories. Word 97-2003 text is UTF-16 or Word's 8-bit mapping; Word 6/95
 // text is 8-bit in the code page of the document's language.
-#include "office/docreader.h"
+#include "office/word/docreader.h"
 
-#include "office/compoundfile.h"
-#include "office/doc6codepage.h"
-#include "office/doccodepage.h"
-#include "office/docfib.h"
-#include "office/docpiecetable.h"
-#include "office/docstorytext.h"
-#include "office/readbudget.h"
+#include "office/containers/compoundfile.h"
+#include "office/word/doc6codepage.h"
+#include "office/word/doccodepage.h"
+#include "office/word/docfib.h"
+#include "office/word/docpiecetable.h"
+#include "office/word/docstorytext.h"
+#include "office/containers/readbudget.h"
 
 #include <algorithm>
 #include <vector>

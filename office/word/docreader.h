@@ -2,7 +2,7 @@
 // from the compound file's streams.
 #pragma once
 
-#include "office/wordcontent.h"
+#include "office/word/wordcontent.h"
 
 #include <string>
 

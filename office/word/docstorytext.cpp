@@ -1,6 +1,6 @@
 // Field and control-character handling for Word binary stories (see
 // docstorytext.h).
-#include "office/docstorytext.h"
+#include "office/word/docstorytext.h"
 
 #include "platform/cancellation.h"
 

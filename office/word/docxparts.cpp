@@ -1,8 +1,8 @@
 // Package navigation for word-processing documents (see docxparts.h).
-#include "office/docxparts.h"
+#include "office/word/docxparts.h"
 
-#include "office/parttargetindex.h"
-#include "office/xmlsax.h"
+#include "office/containers/parttargetindex.h"
+#include "office/containers/xmlsax.h"
 
 #include <functional>
 

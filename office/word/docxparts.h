@@ -10,8 +10,8 @@
 // relationships is listed, and so read, once.
 #pragma once
 
-#include "office/readbudget.h"
-#include "office/zippackage.h"
+#include "office/containers/readbudget.h"
+#include "office/containers/zippackage.h"
 
 #include <string>
 #include <vector>

@@ -2,12 +2,12 @@
 // relationships to the main document and its story parts, and reads each
 // part's text with the XML reader. Password-protected documents are
 // compound files, not zips, and are refused as encrypted.
-#include "office/docxreader.h"
+#include "office/word/docxreader.h"
 
-#include "office/compoundfile.h"
-#include "office/docxparts.h"
-#include "office/docxtext.h"
-#include "office/zippackage.h"
+#include "office/containers/compoundfile.h"
+#include "office/word/docxparts.h"
+#include "office/word/docxtext.h"
+#include "office/containers/zippackage.h"
 
 namespace office {
 

@@ -1,8 +1,8 @@
 // Office Open XML word-processing packages (.docx, .docm, .dotx, .dotm).
 #pragma once
 
-#include "office/readbudget.h"
-#include "office/wordcontent.h"
+#include "office/containers/readbudget.h"
+#include "office/word/wordcontent.h"
 
 #include <string>
 

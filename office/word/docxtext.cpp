@@ -1,5 +1,5 @@
 // WordprocessingML text extraction (see docxtext.h).
-#include "office/docxtext.h"
+#include "office/word/docxtext.h"
 
 #include "platform/codepage.h"
 

@@ -6,8 +6,8 @@
 // boxes go to their own story.
 #pragma once
 
-#include "office/readbudget.h"
-#include "office/xmlsax.h"
+#include "office/containers/readbudget.h"
+#include "office/containers/xmlsax.h"
 #include "platform/cancellation.h"
 
 #include <string>

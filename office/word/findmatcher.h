@@ -4,7 +4,7 @@
 // word forms" each live behind it.
 #pragma once
 
-#include "office/wordbreaks.h"
+#include "office/word/wordbreaks.h"
 
 #include <cstddef>
 #include <vector>

@@ -1,5 +1,5 @@
 // Browser white-space rules over Word's story characters (see htmltextbuilder.h).
-#include "office/htmltextbuilder.h"
+#include "office/word/htmltextbuilder.h"
 
 namespace office {
 

@@ -1,5 +1,5 @@
 // Web page events to Word's stories (see htmlwalker.h).
-#include "office/htmlwalker.h"
+#include "office/word/htmlwalker.h"
 
 #include "platform/codepage.h"
 

@@ -11,8 +11,8 @@
 // nesting depth (amortised), so the walk is linear in the page.
 #pragma once
 
-#include "office/htmlevents.h"
-#include "office/htmltextbuilder.h"
+#include "office/containers/htmlevents.h"
+#include "office/word/htmltextbuilder.h"
 
 #include <cstdint>
 #include <string>

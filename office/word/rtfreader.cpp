@@ -6,11 +6,11 @@
 // \ansicpg, or the character set of the current font). Group nesting is
 // capped so that a hostile file cannot grow the stack without bound; groups
 // nested deeper than that keep their text (see m_overflow).
-#include "office/rtfreader.h"
+#include "office/word/rtfreader.h"
 
-#include "office/doc6codepage.h"
-#include "office/doccodepage.h"
-#include "office/rtftokenizer.h"
+#include "office/word/doc6codepage.h"
+#include "office/word/doccodepage.h"
+#include "office/word/rtftokenizer.h"
 #include "platform/cancellation.h"
 
 #include <algorithm>

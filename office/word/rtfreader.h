@@ -1,7 +1,7 @@
 // Rich Text Format reader for the built-in Word.
 #pragma once
 
-#include "office/wordcontent.h"
+#include "office/word/wordcontent.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // RTF tokenizing (see rtftokenizer.h).
-#include "office/rtftokenizer.h"
+#include "office/word/rtftokenizer.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -5,7 +5,7 @@
 // per token beyond the control word's name.
 #pragma once
 
-#include "office/wordcontent.h"
+#include "office/word/wordcontent.h"
 
 #include <cstdint>
 #include <string>

@@ -10,8 +10,9 @@
 // to the file's memory budget as it grows.
 #pragma once
 
-#include "office/readbudget.h"
-#include "office/wordcontent.h"
+#include "office/containers/readbudget.h"
+#include "office/text/textdecode.h"
+#include "office/word/wordcontent.h"
 
 #include <string>
 
@@ -23,23 +24,5 @@ namespace office {
 bool ReadText(ByteView bytes, WordContent& out, std::string& error, ReadBudget* budget);
 // The same without a budget.
 bool ReadText(ByteView bytes, WordContent& out, std::string& error);
-
-// Shared with the web page reader.
-//
-// Whether the bytes are well-formed UTF-8 throughout. Checks the stop
-// request (and so may throw platform::OperationCancelled), as does
-// Utf16ByZeros.
-bool IsValidUtf8(ByteView bytes);
-// The charset uchardet guesses for 8-bit bytes, "windows-1252" when unsure.
-std::string GuessLegacyCharset(ByteView bytes);
-// Converts bytes of an ICU-known charset to UTF-16 (undecodable bytes become
-// U+FFFD). False when ICU does not know the charset.
-bool DecodeCharset(ByteView bytes, const char* charset, std::u16string& out);
-// "UTF-16LE" or "UTF-16BE" when the zero bytes of text without a byte-order
-// mark say it is UTF-16 in that order, else nullptr.
-const char* Utf16ByZeros(ByteView bytes);
-// The length of a byte-order mark at the start and the charset it names
-// ("UTF-8", "UTF-16LE", "UTF-16BE"), or 0.
-std::size_t DetectBom(ByteView bytes, const char*& charset);
 
 }  // namespace office

@@ -1,8 +1,8 @@
 // Translation of Word wildcard patterns to RE2 (see wildcardpattern.h).
-#include "office/wildcardpattern.h"
+#include "office/word/wildcardpattern.h"
 
-#include "office/caretcodes.h"
-#include "office/matchtext.h"
+#include "office/word/caretcodes.h"
+#include "office/text/matchtext.h"
 
 #include <re2/re2.h>
 #include <unicode/utf16.h>

@@ -19,6 +19,8 @@
 // that asks more of one place than that is searched with that many.
 #pragma once
 
+#include "office/word/wildcardcheck.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,10 +36,6 @@ namespace office {
 constexpr char32_t kWordEndMark = 0xFDD0;
 constexpr char32_t kWordStartMark = 0xFDD1;
 constexpr int kMaxMarkCopies = 8;
-
-// Whether Word would accept the pattern (a search with an invalid pattern
-// finds nothing).
-bool IsValidWordWildcardPattern(std::u16string_view pattern);
 
 struct WildcardTranslation {
     bool valid = false;

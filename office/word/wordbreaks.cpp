@@ -1,5 +1,5 @@
 // ICU word boundaries over one story (see wordbreaks.h).
-#include "office/wordbreaks.h"
+#include "office/word/wordbreaks.h"
 
 #include "platform/cancellation.h"
 

@@ -9,13 +9,13 @@
 // its first occurrence in the story instead would miss the cache on nearly
 // every word). All of it grows with the number of words and distinct words
 // of the story, never with the number of keywords.
-#include "office/wordcodes.h"
+#include "office/word/wordcodes.h"
 
-#include "office/matchtext.h"
+#include "office/text/matchtext.h"
 #include "platform/cancellation.h"
 
-#include "office/soundslike.h"
-#include "office/wordforms.h"
+#include "office/word/soundslike.h"
+#include "office/word/wordforms.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -11,7 +11,7 @@
 // builds the index.
 #pragma once
 
-#include "office/wordbreaks.h"
+#include "office/word/wordbreaks.h"
 
 #include <cstddef>
 #include <memory>

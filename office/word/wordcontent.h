@@ -13,8 +13,8 @@
 // already removed by the reader; field results stay.
 #pragma once
 
-#include <cstdint>
-#include <span>
+#include "office/text/byteview.h"
+
 #include <string>
 #include <vector>
 
@@ -39,7 +39,5 @@ struct Story {
 struct WordContent {
     std::vector<Story> stories;
 };
-
-using ByteView = std::span<const std::uint8_t>;
 
 }  // namespace office

@@ -1,5 +1,5 @@
 // The built-in Word's document model (see worddocument.h).
-#include "office/worddocument.h"
+#include "office/word/worddocument.h"
 
 #include "platform/cancellation.h"
 #include "platform/codepage.h"

@@ -9,11 +9,11 @@
 // knowledge across a replacement that cannot have brought them back.
 #pragma once
 
-#include "office/matchtext.h"
-#include "office/wildcardpattern.h"
-#include "office/wordbreaks.h"
-#include "office/wordcodes.h"
-#include "office/wordcontent.h"
+#include "office/text/matchtext.h"
+#include "office/word/wildcardpattern.h"
+#include "office/word/wordbreaks.h"
+#include "office/word/wordcodes.h"
+#include "office/word/wordcontent.h"
 
 #include <cstdint>
 #include <map>

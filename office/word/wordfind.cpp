@@ -1,13 +1,13 @@
 // Find and Replace over a document (see wordfind.h). Each mode is a matcher
 // that yields the next occurrence in one story; the driver below turns the
 // occurrences into a yes/no answer or a replaced text.
-#include "office/wordfind.h"
+#include "office/word/wordfind.h"
 
-#include "office/caretcodes.h"
-#include "office/findmatcher.h"
-#include "office/matchtext.h"
-#include "office/wordsequencematcher.h"
-#include "office/wildcardpattern.h"
+#include "office/word/caretcodes.h"
+#include "office/word/findmatcher.h"
+#include "office/text/matchtext.h"
+#include "office/word/wordsequencematcher.h"
+#include "office/word/wildcardpattern.h"
 #include "platform/cancellation.h"
 
 #include <re2/re2.h>

@@ -8,7 +8,7 @@
 // search with caret codes, case folding and whole words.
 #pragma once
 
-#include "office/worddocument.h"
+#include "office/word/worddocument.h"
 
 #include <string>
 

@@ -1,15 +1,14 @@
 // Reader selection by content, and by name for web pages (see wordloader.h).
-#include "office/wordloader.h"
+#include "office/word/wordloader.h"
 
-#include "office/compoundfile.h"
-#include "office/docreader.h"
-#include "office/docxreader.h"
-#include "office/filebytes.h"
-#include "office/htmlreader.h"
-#include "office/ooxmldecrypt.h"
-#include "office/rtfreader.h"
-#include "office/textreader.h"
-#include "office/xlsdecrypt.h"
+#include "office/containers/compoundfile.h"
+#include "office/word/docreader.h"
+#include "office/word/docxreader.h"
+#include "office/containers/filebytes.h"
+#include "office/word/htmlreader.h"
+#include "office/containers/ooxmldecrypt.h"
+#include "office/word/rtfreader.h"
+#include "office/word/textreader.h"
 
 #include <cstring>
 #include <memory>
@@ -55,7 +54,7 @@ bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordF
             // password Office tries on its own may be the one.
             std::vector<std::uint8_t> package;
             BudgetHold held(budget);
-            switch (OpenEncryptedPackage(bytes, kExcelDefaultPassword, package, held, error)) {
+            switch (OpenEncryptedPackage(bytes, kDefaultOfficePassword, package, held, error)) {
             case EncryptedPackageState::None: return ReadWordBinary(bytes, out, error, budget);
             case EncryptedPackageState::Decrypted: return ReadDocx(ByteView(package.data(), package.size()), out, error, budget);
             case EncryptedPackageState::Protected: error = "the document is encrypted (password protected)"; return false;

@@ -7,8 +7,8 @@
 // web page is one even when its markup has no html, head or body tag.
 #pragma once
 
-#include "office/readbudget.h"
-#include "office/wordcontent.h"
+#include "office/containers/readbudget.h"
+#include "office/word/wordcontent.h"
 
 #include <string>
 #include <string_view>

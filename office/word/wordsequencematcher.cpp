@@ -1,9 +1,9 @@
 // Word-by-word matching for "sounds like" and "all word forms" (see
 // wordsequencematcher.h).
-#include "office/wordsequencematcher.h"
+#include "office/word/wordsequencematcher.h"
 
-#include "office/worddocument.h"
-#include "office/wordforms.h"
+#include "office/word/worddocument.h"
+#include "office/word/wordforms.h"
 
 #include <memory>
 

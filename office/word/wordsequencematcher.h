@@ -5,8 +5,8 @@
 // document (wordcodes.h); a keyword only codes its own words.
 #pragma once
 
-#include "office/findmatcher.h"
-#include "office/wordcodes.h"
+#include "office/word/findmatcher.h"
+#include "office/word/wordcodes.h"
 
 #include <string>
 #include <string_view>
