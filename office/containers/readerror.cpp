@@ -26,4 +26,9 @@ std::ostream& operator<<(std::ostream& out, ReadErrorKind kind)
     return out << ReadErrorKindName(kind);
 }
 
+std::ostream& operator<<(std::ostream& out, const ReadError& error)
+{
+    return out << error.kind << ": " << error.detail;
+}
+
 }  // namespace office

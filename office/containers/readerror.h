@@ -41,4 +41,7 @@ struct ReadError {
     }
 };
 
+// "Kind: detail", for test and debug output.
+std::ostream& operator<<(std::ostream& out, const ReadError& error);
+
 }  // namespace office

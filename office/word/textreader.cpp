@@ -36,7 +36,7 @@ enum class Decoded { Done, UnknownCharset, Binary, TooLarge };
 // CR each becoming one paragraph mark, counting control characters on the
 // way. The text is charged to `hold` before it is written.
 Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& out, BudgetHold& hold,
-                         std::string& error)
+                         ReadError& error)
 {
     out.clear();
     UErrorCode status = U_ZERO_ERROR;
@@ -63,7 +63,7 @@ Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& ou
         const std::size_t grown = out.size() + n;
         const std::size_t moving = grown > out.capacity() ? out.size() : 0;
         if (!hold.TryCover((std::uint64_t{grown} + moving) * 2)) {
-            error = hold.Refusal((std::uint64_t{grown} + moving) * 2, "the decoded text");
+            error = {ReadErrorKind::TooLarge, hold.Refusal((std::uint64_t{grown} + moving) * 2, "the decoded text")};
             return Decoded::TooLarge;
         }
         for (std::size_t i = 0; i < n; ++i) {
@@ -88,7 +88,7 @@ Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& ou
 
 }  // namespace
 
-bool ReadText(ByteView bytes, WordContent& out, std::string& error, ReadBudget* budget)
+bool ReadText(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget)
 {
     const char* charset = nullptr;
     const std::size_t bom = DetectBom(bytes, charset);
@@ -101,7 +101,7 @@ bool ReadText(ByteView bytes, WordContent& out, std::string& error, ReadBudget* 
         } else if (hasZero) {
             charset = Utf16ByZeros(body);
             if (charset == nullptr) {
-                error = "binary data: not a text file";
+                error = {ReadErrorKind::NotThisFormat, "binary data: not a text file"};
                 return false;
             }
         } else {
@@ -116,15 +116,15 @@ bool ReadText(ByteView bytes, WordContent& out, std::string& error, ReadBudget* 
     if (result == Decoded::UnknownCharset) result = DecodeParagraphs(body, "windows-1252", text, hold, error);
     switch (result) {
     case Decoded::Done: break;
-    case Decoded::UnknownCharset: error = "cannot decode the text"; return false;
-    case Decoded::Binary: error = "binary data: not a text file"; return false;
+    case Decoded::UnknownCharset: error = {ReadErrorKind::NotThisFormat, "cannot decode the text"}; return false;
+    case Decoded::Binary: error = {ReadErrorKind::NotThisFormat, "binary data: not a text file"}; return false;
     case Decoded::TooLarge: return false;
     }
     out.stories.push_back({StoryKind::Main, std::move(text)});
     return true;
 }
 
-bool ReadText(ByteView bytes, WordContent& out, std::string& error)
+bool ReadText(ByteView bytes, WordContent& out, ReadError& error)
 {
     return ReadText(bytes, out, error, nullptr);
 }
