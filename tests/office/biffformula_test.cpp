@@ -445,7 +445,7 @@ TEST(BiffFormulaReader, FormulaCellIsFoundByItsTextThroughRangeFind)
     s.Eof();
     const Bytes file = CompoundFileOf({{"Workbook", s.Data()}});
     Workbook book;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(BiffReader().Read(ByteView(file.data(), file.size()), book, error)) << error;
     std::u16string c1, c2, c3;
     for (const Cell& c : book.sheets.at(0).cells) {

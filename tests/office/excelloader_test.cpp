@@ -22,7 +22,7 @@ std::u16string Shown(const Workbook& book, std::size_t sheet, std::uint32_t row,
 Workbook Load(const std::string& path)
 {
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(LoadWorkbook(path, book, error)) << path << ": " << error;
     return book;
 }
@@ -30,7 +30,7 @@ Workbook Load(const std::string& path)
 Workbook LoadText(std::string_view text)
 {
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(LoadWorkbookBytes(ByteView(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), u"S",
                                   book, error))
         << error;
@@ -117,12 +117,13 @@ TEST(ExcelLoaderText, EncodingsAreRecognised)
 TEST(ExcelLoaderFiles, MissingJunkAndGridLimits)
 {
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(LoadWorkbook(Data("does-not-exist.xls"), book, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Unreadable) << error;
     const std::string junk("\x00\x01\x02\x03\x04\x05", 6);
     EXPECT_FALSE(LoadWorkbookBytes(ByteView(reinterpret_cast<const std::uint8_t*>(junk.data()), junk.size()), u"S",
                                    book, error));
-    EXPECT_EQ(error, "not a workbook");
+    EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << error;
     // A text with more rows than a sheet holds is refused, not truncated
     // silently.
     WorkbookLimits limits;
@@ -131,5 +132,6 @@ TEST(ExcelLoaderFiles, MissingJunkAndGridLimits)
     for (int i = 0; i < 20; ++i) rows += "x\n";
     EXPECT_FALSE(LoadWorkbookBytes(ByteView(reinterpret_cast<const std::uint8_t*>(rows.data()), rows.size()), u"S",
                                    book, error, limits));
-    EXPECT_EQ(error, "too many cells");
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
+
 }

@@ -42,7 +42,7 @@ std::u16string FormulaOf(const Workbook& book, std::size_t sheet, std::uint32_t 
 Workbook LoadOk(const Bytes& file)
 {
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(LoadWorkbookBytes(ByteView(file.data(), file.size()), u"Sheet1", book, error)) << error;
     return book;
 }
@@ -418,7 +418,10 @@ TEST(ExcelDamagedParts, ChecksumMismatchIsReadAndBrokenDataIsRefused)
     const std::size_t data = local + 30 + (broken[local + 26] | (broken[local + 27] << 8)) +
                              (broken[local + 28] | (broken[local + 29] << 8));
     broken[data] = 0x07;  // final block, reserved type 3
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(LoadWorkbookBytes(ByteView(broken.data(), broken.size()), u"x", book, error));
-    EXPECT_NE(error.find("sheet2.xml"), std::string::npos) << error;
+    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
+    // The words the log shows name the part that could not be read.
+    EXPECT_NE(error.detail.find("sheet2.xml"), std::string::npos) << error;
+
 }

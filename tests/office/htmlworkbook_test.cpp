@@ -21,6 +21,9 @@
 #include <thread>
 #include <vector>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 namespace office {
 namespace {
 
@@ -28,7 +31,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Loaded {
     bool ok = false;
-    std::string error;
+    ReadError error;
     Workbook book;
     double seconds = 0;
 };
@@ -376,7 +379,8 @@ TEST(HtmlWorkbookHostile, CellTextBeyondTheBudgetIsRefusedForItsSize)
     ReadBudget small(4u << 20);
     const Loaded refused = Load(page, &small);
     EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(refused.error.rfind("too large:", 0), 0u) << refused.error;
+    EXPECT_EQ(refused.error.kind, ReadErrorKind::TooLarge) << refused.error;
+
     EXPECT_EQ(small.Used(), 0u);
     ReadBudget enough(256u << 20);
     const Loaded read = Load(page, &enough);
@@ -395,7 +399,7 @@ TEST(HtmlWorkbookHostile, StopRequestEndsALongRead)
     std::thread reader([&] {
         try {
             Workbook book;
-            std::string error;
+            ReadError error;
             LoadWorkbookBytes(View(page), u"Page", book, error);
             finished = true;
         } catch (const platform::OperationCancelled&) {

@@ -7,12 +7,15 @@
 
 #include <gtest/gtest.h>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 using office::StoryKind;
 using office::WordContent;
 
 namespace {
 
-bool Read(const std::string& rtf, WordContent& c, std::string& error)
+bool Read(const std::string& rtf, WordContent& c, ReadError& error)
 {
     return office::ReadRtf({reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size()}, c, error);
 }
@@ -20,7 +23,7 @@ bool Read(const std::string& rtf, WordContent& c, std::string& error)
 std::u16string MainOf(const std::string& rtf)
 {
     WordContent c;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(Read(rtf, c, error)) << error;
     return c.stories.empty() ? u"<none>" : c.stories[0].text;
 }
@@ -43,7 +46,7 @@ class RtfFixture : public ::testing::TestWithParam<const char*> {};
 TEST_P(RtfFixture, EveryStoryAndSpecialCharacter)
 {
     std::vector<std::uint8_t> bytes;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(office::ReadFileBytes(std::string(VARNEL_TEST_DATA) + "/word/" + GetParam(), bytes, error));
     WordContent c;
     ASSERT_TRUE(office::ReadRtf({bytes.data(), bytes.size()}, c, error)) << error;
@@ -172,7 +175,7 @@ TEST(RtfText, StoriesGoToTheirOwnStory)
                             "{\\footnote\\ftnalt endn}{\\*\\atnid A}{\\*\\annotation remark}"
                             "{\\shp{\\*\\shpinst{\\sp{\\sn x}{\\sv y}}{\\shptxt boxed\\par}}}\\par}";
     WordContent c;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(Read(rtf, c, error)) << error;
     EXPECT_EQ(*Find(c, StoryKind::Main), u"body\r");
     EXPECT_EQ(*Find(c, StoryKind::HeadersFooters), u"head\rfoot\r");
@@ -206,10 +209,11 @@ TEST(RtfLimits, DeepNestingKeepsItsTextAndBadInputFails)
     EXPECT_EQ(MainOf(unclosed), u"bottom");
 
     WordContent c;
-    std::string error;
-    EXPECT_FALSE(Read("plain text", c, error));
-    EXPECT_FALSE(Read("{\\pard not rtf}", c, error));
-    EXPECT_FALSE(Read("", c, error));
+    ReadError error;
+    for (const char* notRtf : {"plain text", "{\\pard not rtf}", ""}) {
+        EXPECT_FALSE(Read(notRtf, c, error)) << notRtf;
+        EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << notRtf;
+    }
     // Cut short or with stray closers: what was there is read.
     EXPECT_EQ(MainOf("{\\rtf1 cut {\\b short"), u"cut short");
     EXPECT_EQ(MainOf("{\\rtf1 a}}} b"), u"a");

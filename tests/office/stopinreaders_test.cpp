@@ -96,7 +96,7 @@ TEST(StopInReaders, WordBinaryReaderLooksAsItGoesAndGivesUp)
     const std::string text = Words(16 * kMega);
     const docbin::Bytes file = WordBinary(text);
     WordContent content;
-    std::string error;
+    ReadError error;
     // Reading the stream, assembling the pieces and cleaning the story each
     // look at least once a megabyte.
     EXPECT_GE(LooksDuring([&] { ASSERT_TRUE(LoadWordContent(ByteView(file), content, error)) << error; }), 3 * 16u);
@@ -144,7 +144,7 @@ TEST(StopInReaders, XmlReadersLookAsTheyGoAndGiveUp)
         SCOPED_TRACE(reference ? "expat" : "scanner");
         CountingSax sax;
         if (reference) sax.UseReferenceParser();
-        std::string error;
+        ReadError error;
         EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(sax.Parse(xml, error)) << error; }), 2u);
         EXPECT_EQ(sax.elements, kMega / 4 + 1);
 
@@ -167,18 +167,21 @@ TEST(StopInReaders, XmlCharacterCheckInChunksAgreesWithOnePass)
     for (const bool reference : {false, true}) {
         CountingSax sax;
         if (reference) sax.UseReferenceParser();
-        std::string error;
+        ReadError error;
         EXPECT_TRUE(sax.Parse(good, error)) << error;
     }
     std::string bad = xml + "\n\n\xFF</r>";
-    std::string scannerError;
-    std::string expatError;
+    ReadError scannerError;
+    ReadError expatError;
     CountingSax scanner;
     EXPECT_FALSE(scanner.Parse(bad, scannerError));
     CountingSax expat;
     expat.UseReferenceParser();
     EXPECT_FALSE(expat.Parse(bad, expatError));
-    EXPECT_EQ(scannerError, expatError);
+    EXPECT_EQ(scannerError.kind, ReadErrorKind::Damaged) << scannerError;
+    EXPECT_EQ(scannerError.kind, expatError.kind) << expatError;
+    EXPECT_EQ(scannerError.detail, expatError.detail);
+
 }
 
 namespace {

@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 using office::ByteView;
 using office::WordContent;
 
@@ -98,7 +101,7 @@ TEST(WordHyphens, EachReaderDeliversWordsHyphenCharacters)
     for (const Case& c : Cases()) {
         SCOPED_TRACE(c.format);
         WordContent content;
-        std::string error;
+        ReadError error;
         ASSERT_TRUE(office::LoadWordContent(ByteView(c.bytes.data(), c.bytes.size()), content, error)) << error;
         ASSERT_FALSE(content.stories.empty());
         const std::u16string& text = content.stories[0].text;

@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 namespace office {
 namespace {
 
@@ -44,21 +47,23 @@ std::vector<std::uint8_t> Fixture(const std::string& name)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::u16string MainText(const std::vector<std::uint8_t>& bytes, bool (*reader)(ByteView, WordContent&, std::string&))
+std::u16string MainText(const std::vector<std::uint8_t>& bytes, bool (*reader)(ByteView, WordContent&, ReadError&))
 {
     WordContent content;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(reader(ByteView(bytes.data(), bytes.size()), content, error)) << error;
     if (content.stories.empty()) return u"<no story>";
     return content.stories[0].text;
 }
 
-bool Refused(const std::vector<std::uint8_t>& bytes)
+// What the loader refused the bytes as; None when it read them.
+ReadErrorKind RefusedAs(const std::vector<std::uint8_t>& bytes)
 {
     WordContent content;
-    std::string error;
+    ReadError error;
     const bool ok = LoadWordContent(ByteView(bytes.data(), bytes.size()), content, error);
-    return !ok && !error.empty();
+    EXPECT_EQ(ok, error.ok()) << error;
+    return error.kind;
 }
 
 bool Contains(std::u16string_view text, std::u16string_view part) { return text.find(part) != std::u16string_view::npos; }
@@ -99,24 +104,24 @@ TEST(WordTextReader, BinaryIsRefused)
     zeros.push_back(0);
     zeros.push_back(0);
     for (int i = 0; i < 40; ++i) zeros.push_back(static_cast<std::uint8_t>(i * 37 + 1));
-    EXPECT_TRUE(Refused(zeros));
+    EXPECT_EQ(RefusedAs(zeros), ReadErrorKind::NotThisFormat);
     std::vector<std::uint8_t> controls;
     for (int i = 0; i < 200; ++i) controls.push_back(static_cast<std::uint8_t>(1 + i % 8));
-    EXPECT_TRUE(Refused(controls));
+    EXPECT_EQ(RefusedAs(controls), ReadErrorKind::NotThisFormat);
     // A little binary noise in a long text is still text.
     std::string mostlyText(2000, 'a');
     mostlyText[100] = '\x01';
-    EXPECT_FALSE(Refused(Bytes(mostlyText)));
+    EXPECT_EQ(RefusedAs(Bytes(mostlyText)), ReadErrorKind::None);
     // A log with colour escapes is text too.
     std::string log;
     for (int i = 0; i < 50; ++i) log += "\x1b[32mOK\x1b[0m finished step " + std::to_string(i) + "\n";
-    EXPECT_FALSE(Refused(Bytes(log)));
+    EXPECT_EQ(RefusedAs(Bytes(log)), ReadErrorKind::None);
 }
 
 TEST(WordTextReader, EmptyFileIsAnEmptyDocument)
 {
     WordContent content;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(LoadWordContent(ByteView(), content, error)) << error;
     ASSERT_EQ(content.stories.size(), 1u);
     EXPECT_TRUE(content.stories[0].text.empty());
@@ -127,7 +132,7 @@ TEST(WordTextReader, EmptyFileIsAnEmptyDocument)
 TEST(WordHtmlReader, TheTextABrowserShows)
 {
     WordContent content;
-    std::string error;
+    ReadError error;
     const auto bytes = Fixture("page.htm");
     ASSERT_TRUE(ReadHtml(ByteView(bytes.data(), bytes.size()), content, error)) << error;
     ASSERT_EQ(content.stories.size(), 2u);
@@ -191,13 +196,13 @@ TEST(WordHtmlReader, DeepNestingDoesNotExhaustTheStack)
     page += "deepword";
     page += "</body></html>";
     WordContent content;
-    std::string error;
+    ReadError error;
     const auto bytes = Bytes(page);
     // The parser may cut the tree at its own depth limit; it must not crash.
     if (ReadHtml(ByteView(bytes.data(), bytes.size()), content, error)) {
         ASSERT_FALSE(content.stories.empty());
     } else {
-        EXPECT_FALSE(error.empty());
+        EXPECT_FALSE(error.ok());
     }
 }
 
@@ -223,20 +228,20 @@ TEST(WordReadersHostile, RandomBytesNeverCrashAndNeverYieldNuls)
             data.push_back(alphabet == 256u ? static_cast<char>(rng() % 256) : markup[rng() % 8]);
         }
         const auto bytes = Bytes(data);
-        using Reader = bool (*)(ByteView, WordContent&, std::string&);
-        const Reader loadAsAny = [](ByteView b, WordContent& c, std::string& e) { return LoadWordContent(b, c, e); };
-        const Reader loadAsPage = [](ByteView b, WordContent& c, std::string& e) {
+        using Reader = bool (*)(ByteView, WordContent&, ReadError&);
+        const Reader loadAsAny = [](ByteView b, WordContent& c, ReadError& e) { return LoadWordContent(b, c, e); };
+        const Reader loadAsPage = [](ByteView b, WordContent& c, ReadError& e) {
             return LoadWordContent(b, c, e, WordFileName::WebPage);
         };
         for (const Reader reader : {ReadText, ReadHtml, loadAsAny, loadAsPage}) {
             WordContent content;
-            std::string error;
+            ReadError error;
             if (reader(ByteView(bytes.data(), bytes.size()), content, error)) {
                 for (const Story& story : content.stories) {
                     EXPECT_EQ(story.text.find(u'\0'), std::u16string::npos);
                 }
             } else {
-                EXPECT_FALSE(error.empty());
+                EXPECT_FALSE(error.ok());
             }
         }
     }
@@ -253,7 +258,7 @@ TEST(WordLoader, ReaderChosenByContent)
     EXPECT_FALSE(LooksLikeHtml(Bytes("<note>just xml</note>")));
 
     WordContent content;
-    std::string error;
+    ReadError error;
     const auto html = Bytes("<html><body><p>a &lt; b</p></body></html>");
     ASSERT_TRUE(LoadWordContent(ByteView(html.data(), html.size()), content, error));
     EXPECT_EQ(content.stories[0].text, u"a < b\r");
@@ -311,7 +316,7 @@ TEST(WordLoader, WebPageNameReadsMarkupWithoutHtmlTags)
         SCOPED_TRACE(c.what);
         for (const WordFileName name : {WordFileName::WebPage, WordFileName::Any}) {
             WordContent content;
-            std::string error;
+            ReadError error;
             ASSERT_TRUE(LoadWordContent(ByteView(c.bytes.data(), c.bytes.size()), content, error, name)) << error;
             ASSERT_FALSE(content.stories.empty());
             EXPECT_EQ(content.stories[0].text, name == WordFileName::WebPage ? c.asWebPage : c.byContent);
@@ -325,11 +330,12 @@ TEST(WordLoader, WebPageNameReadsMarkupWithoutHtmlTags)
         const std::vector<std::uint8_t>* bytes = &container;
         WordContent asPage;
         WordContent asAny;
-        std::string pageError;
-        std::string anyError;
+        ReadError pageError;
+        ReadError anyError;
         EXPECT_FALSE(LoadWordContent(ByteView(bytes->data(), bytes->size()), asPage, pageError, WordFileName::WebPage));
         EXPECT_FALSE(LoadWordContent(ByteView(bytes->data(), bytes->size()), asAny, anyError, WordFileName::Any));
-        EXPECT_EQ(pageError, anyError);
+        EXPECT_EQ(pageError.kind, anyError.kind) << pageError;
+        EXPECT_EQ(pageError.detail, anyError.detail);
     }
 }
 
@@ -341,7 +347,7 @@ TEST(WordLoader, FileNameChoosesTheWebPageReader)
         const std::string path = dir + name;
         std::ofstream(path, std::ios::binary) << fragment;
         WordContent content;
-        std::string error;
+        ReadError error;
         ASSERT_TRUE(LoadWordFile(path, content, error)) << error;
         std::remove(path.c_str());
         ASSERT_FALSE(content.stories.empty());
@@ -355,16 +361,16 @@ TEST(WordLoader, DamagedContainersFailToOpen)
 {
     std::vector<std::uint8_t> compound = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     compound.resize(600, 0xFF);
-    EXPECT_TRUE(Refused(compound));
-    EXPECT_TRUE(Refused(Bytes(std::string("PK\x03\x04", 4) + "not really a zip at all")));
+    EXPECT_EQ(RefusedAs(compound), ReadErrorKind::Damaged);
+    EXPECT_EQ(RefusedAs(Bytes(std::string("PK\x03\x04", 4) + "not really a zip at all")), ReadErrorKind::NotThisFormat);
 }
 
 TEST(WordLoader, MissingFileFails)
 {
     WordContent content;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(LoadWordFile("/nonexistent/dir/file.txt", content, error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error.kind, ReadErrorKind::Unreadable) << error;
 }
 
 }  // namespace

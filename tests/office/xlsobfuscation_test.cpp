@@ -84,7 +84,7 @@ std::u16string Shown(const Workbook& book, std::size_t sheet, std::uint32_t row,
     return u"<none>";
 }
 
-bool Load(const Bytes& file, Workbook& book, std::string& error)
+bool Load(const Bytes& file, Workbook& book, ReadError& error)
 {
     return LoadWorkbookBytes(ByteView(file.data(), file.size()), u"x", book, error);
 }
@@ -98,7 +98,7 @@ TEST(XlsXorObfuscation, DefaultPasswordOpensBiff5AndBiff8)
         const Bytes file =
             Obfuscated(version, "VelvetSweatshop", officecrypt::kDefaultXorKey, officecrypt::kDefaultXorVerifier);
         Workbook book;
-        std::string error;
+        ReadError error;
         ASSERT_TRUE(Load(file, book, error)) << error;
         ASSERT_EQ(book.sheets.size(), 2u);
         EXPECT_EQ(book.sheets[0].name, u"Accounts");
@@ -119,21 +119,21 @@ TEST(XlsXorObfuscation, OtherPasswordsAndShortHeadersStayRefused)
     for (const unsigned version : {0x0500u, 0x0600u}) {
         SCOPED_TRACE(version);
         Workbook book;
-        std::string error;
+        ReadError error;
         // Another password's key and verifier.
         EXPECT_FALSE(Load(Obfuscated(version, "abc", 0x1234, 0x5678), book, error));
-        EXPECT_NE(error.find("protected by a password"), std::string::npos) << error;
+        EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
         // The default verifier with another key, and the reverse.
         EXPECT_FALSE(Load(Obfuscated(version, "VelvetSweatshop", 0x1234, officecrypt::kDefaultXorVerifier), book, error));
-        EXPECT_NE(error.find("protected by a password"), std::string::npos) << error;
+        EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
         EXPECT_FALSE(Load(Obfuscated(version, "VelvetSweatshop", officecrypt::kDefaultXorKey, 0x5678), book, error));
-        EXPECT_NE(error.find("protected by a password"), std::string::npos) << error;
+        EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
         // A FILEPASS cut before the verifier.
         Bytes shortPass = XorFilePass(version, officecrypt::kDefaultXorKey, officecrypt::kDefaultXorVerifier);
         shortPass.resize(shortPass.size() - 1);
         const Bytes cut = CompoundFileOf({{version == 0x0600 ? "Workbook" : "Book", Stream2(version, shortPass)}});
         EXPECT_FALSE(Load(cut, book, error));
-        EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+        EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
     }
 }
 
@@ -149,9 +149,9 @@ TEST(XlsXorObfuscation, StreamsCutAnywhereAreSafe)
     for (std::size_t cut = 20; cut < stream.size(); cut += 7) {
         const Bytes file = CompoundFileOf({{"Workbook", Bytes(stream.begin(), stream.begin() + static_cast<long>(cut))}});
         Workbook book;
-        std::string error;
+        ReadError error;
         if (!Load(file, book, error)) {
-            EXPECT_FALSE(error.empty()) << cut;
+            EXPECT_FALSE(error.ok()) << cut;
         }
     }
 }

@@ -31,7 +31,7 @@ constexpr auto kStopBound = std::chrono::seconds(2);
 
 enum class Outcome { Opened, Failed, Cancelled };
 
-Outcome ReadOnce(const Bytes& file, std::string& error)
+Outcome ReadOnce(const Bytes& file, ReadError& error)
 {
     Workbook book;
     try {
@@ -113,7 +113,7 @@ protected:
 TEST_P(XlsStop, RequestFromAnotherThreadEndsTheReadQuickly)
 {
     const Bytes file = GetParam().make();
-    std::string error;
+    ReadError error;
     const auto start = Clock::now();
     ASSERT_EQ(ReadOnce(file, error), Outcome::Opened) << error;
     const auto whole = Clock::now() - start;
@@ -122,7 +122,7 @@ TEST_P(XlsStop, RequestFromAnotherThreadEndsTheReadQuickly)
     std::atomic<Outcome> outcome{Outcome::Failed};
     std::atomic<Clock::rep> ended{0};
     std::thread reader([&] {
-        std::string readError;
+        ReadError readError;
         started = true;
         outcome = ReadOnce(file, readError);
         ended = Clock::now().time_since_epoch().count();

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 namespace {
 
 // Every event as one line; adjacent text pieces are joined, since either
@@ -57,7 +60,7 @@ private:
 struct Outcome {
     bool ok;
     std::string events;
-    std::string error;
+    ReadError error;
 };
 
 Outcome Parsed(const std::string& xml, bool reference)
@@ -75,6 +78,7 @@ Outcome Agree(const std::string& xml)
     const Outcome fast = Parsed(xml, false);
     const Outcome ref = Parsed(xml, true);
     EXPECT_EQ(fast.ok, ref.ok) << "document: " << xml << "\nscanner: " << fast.error << "\nexpat: " << ref.error;
+    EXPECT_EQ(fast.error.kind, ref.error.kind) << "document: " << xml;
     if (fast.ok && ref.ok) {
         EXPECT_EQ(fast.events, ref.events) << "document: " << xml;
     }
@@ -185,8 +189,10 @@ TEST(XmlScanner, ErrorsNameTheLine)
 {
     const Outcome o = Parsed("<a>\n<b>\n</c>\n</a>", false);
     ASSERT_FALSE(o.ok);
-    EXPECT_NE(o.error.find("malformed XML"), std::string::npos) << o.error;
-    EXPECT_NE(o.error.find("line 3"), std::string::npos) << o.error;
+    EXPECT_EQ(o.error.kind, ReadErrorKind::Damaged) << o.error;
+    // The words a person reads in the log.
+    EXPECT_NE(o.error.detail.find("malformed XML"), std::string::npos) << o.error;
+    EXPECT_NE(o.error.detail.find("line 3"), std::string::npos) << o.error;
 }
 
 TEST(XmlScanner, LeavesOtherEncodingsToExpat)
@@ -234,13 +240,13 @@ TEST(XmlScanner, DeepNestingAgreesWithExpatUnderEveryLimit)
         std::size_t maxDepth;
         std::uint64_t budget;  // 0: none
         bool ok;
-        const char* error;
+        ReadErrorKind kind;
     };
     const std::vector<Case> cases = {
-        {50000, 0, true, ""},
-        {49999, 0, false, "deeper than 49999"},
-        {SIZE_MAX, 50000 * office::XmlLimits::kBytesPerLevel, true, ""},
-        {SIZE_MAX, 50000 * office::XmlLimits::kBytesPerLevel - 1, false, "too large"},
+        {50000, 0, true, ReadErrorKind::None},
+        {49999, 0, false, ReadErrorKind::TooLarge},
+        {SIZE_MAX, 50000 * office::XmlLimits::kBytesPerLevel, true, ReadErrorKind::None},
+        {SIZE_MAX, 50000 * office::XmlLimits::kBytesPerLevel - 1, false, ReadErrorKind::TooLarge},
     };
     for (const Case& c : cases) {
         office::ReadBudget budget(c.budget);
@@ -249,9 +255,10 @@ TEST(XmlScanner, DeepNestingAgreesWithExpatUnderEveryLimit)
         if (c.budget != 0) limits.budget = &budget;
         for (const bool reference : {false, true}) {
             Recorder r(reference, limits);
-            std::string error;
+            ReadError error;
             EXPECT_EQ(r.Parse(deep, error), c.ok) << c.maxDepth << " " << c.budget << " " << reference << " " << error;
-            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+            EXPECT_EQ(error.kind, c.kind) << error;
+
             if (c.ok) {
                 EXPECT_EQ(r.Events(), o.events);
             }
