@@ -9,8 +9,8 @@
 // written and the window goes away.
 #pragma once
 
-#include "app/qtmessagetarget.h"
 #include "app/searchworker.h"
+#include "gui/qtmessagetarget.h"
 
 #include <QMainWindow>
 #include <QTimer>
