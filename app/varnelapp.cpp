@@ -4,7 +4,7 @@
 #include "app/appicons.h"
 #include "app/mainframe.h"
 #include "app/varneldoc.h"
-#include "office/builtinoffice.h"
+#include "office/automation/builtinoffice.h"
 #include "platform/registry.h"
 #include "platform/stringtable.h"
 

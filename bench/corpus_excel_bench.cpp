@@ -5,8 +5,8 @@
 // two seconds. With --dump FILE it prints the first sheet's shown cell
 // texts as tab-separated lines, for comparison with LibreOffice's CSV; with
 // --compare FILE CSV it reports how many non-empty cells of the CSV match.
-#include "office/rangefind.h"
-#include "office/workbookloader.h"
+#include "office/excel/rangefind.h"
+#include "office/excel/workbookloader.h"
 #include "platform/codepage.h"
 
 #include <algorithm>

@@ -3,10 +3,10 @@
 // finished stories. The documents are made once with LibreOffice
 // (soffice) from generated text and kept in $TMPDIR/varnel-docread-bench;
 // without soffice the benchmarks say so and skip.
-#include "office/docreader.h"
-#include "office/docxreader.h"
-#include "office/filebytes.h"
-#include "office/rtfreader.h"
+#include "office/word/docreader.h"
+#include "office/word/docxreader.h"
+#include "office/containers/filebytes.h"
+#include "office/word/rtfreader.h"
 
 #include <benchmark/benchmark.h>
 

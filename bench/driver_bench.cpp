@@ -3,7 +3,7 @@
 // messages) and once as bare OfficeFind calls on the same files with one
 // Word application, and prints the driver's share of the time.
 #include "kestrel/officefind.h"
-#include "office/builtinoffice.h"
+#include "office/automation/builtinoffice.h"
 #include "platform/olethread.h"
 #include "search/searchcontext.h"
 #include "search/searchrun.h"

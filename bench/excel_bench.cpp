@@ -4,7 +4,7 @@
 // automation interface and searches every sheet for 10 keywords (half of
 // them absent, so those calls scan every cell), the way Kestrel does.
 // Prints the sizes and times; nothing passes or fails on a time.
-#include "office/excelapplication.h"
+#include "office/automation/excelapplication.h"
 #include "tests/office/support/excelfixtures.h"
 
 #include <chrono>

@@ -4,7 +4,7 @@
 // whether the word after the hostile part was found. A plain page of
 // paragraphs gives the baseline; the figures to compare are seconds per
 // megabyte against it. Nothing here passes or fails on a time.
-#include "office/wordloader.h"
+#include "office/word/wordloader.h"
 #include "tests/office/support/hostilehtml.h"
 
 #include <sys/resource.h>

@@ -9,9 +9,9 @@
 //
 // Usage: bench_hostilesize [docx|xlsx|txt ...]   (all three by default)
 #include "kestrel/officefind.h"
-#include "office/builtinoffice.h"
-#include "office/wordloader.h"
-#include "office/workbookloader.h"
+#include "office/automation/builtinoffice.h"
+#include "office/word/wordloader.h"
+#include "office/excel/workbookloader.h"
 #include "platform/olethread.h"
 #include "tests/office/support/hostilesize.h"
 

@@ -10,7 +10,7 @@
 //   bench_hostilexls [--timeout SECONDS] [--memory-mb MB] [--only NAME]
 //
 // Prints figures only; nothing passes or fails on a time.
-#include "office/workbookloader.h"
+#include "office/excel/workbookloader.h"
 #include "tests/office/support/hostilexls.h"
 
 #include <sys/resource.h>

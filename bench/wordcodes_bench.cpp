@@ -17,7 +17,7 @@
 // Reports times only; nothing here passes or fails on a time.
 #include "kestrel/officefind.h"
 #include "kestrel/officewrappers.h"
-#include "office/wordapplication.h"
+#include "office/automation/wordapplication.h"
 #include "platform/olethread.h"
 
 #include <time.h>

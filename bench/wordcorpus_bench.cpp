@@ -9,11 +9,11 @@
 // With --show it prints each file's stories, control marks made visible.
 //
 //   bench_wordcorpus [--dump DIR] [--show] [--ext doc,docx,...] FOLDER
-#include "office/compoundfile.h"
-#include "office/docreader.h"
-#include "office/docxreader.h"
-#include "office/filebytes.h"
-#include "office/rtfreader.h"
+#include "office/containers/compoundfile.h"
+#include "office/word/docreader.h"
+#include "office/word/docxreader.h"
+#include "office/containers/filebytes.h"
+#include "office/word/rtfreader.h"
 #include "platform/codepage.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 // clear tabs and runs of spaces before every keyword (one tab pass, eleven
 // two-space passes), find each keyword, close. Reports times; nothing here
 // passes or fails on a time.
-#include "office/wordapplication.h"
-#include "office/wordfind.h"
+#include "office/automation/wordapplication.h"
+#include "office/word/wordfind.h"
 #include "platform/oleauto.h"
 
 #include <benchmark/benchmark.h>

@@ -3,7 +3,33 @@
 # Compile options every target of ours gets.
 function(varnel_target_defaults target)
   target_compile_options(${target} PRIVATE ${VARNEL_WARNINGS})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# Puts each of the given folders (relative to the source root, such as
+# office/word) on the include path of `target` and of whatever links it, as
+# "office/word/file.h", and nothing beside them. Each target has an include
+# root in the build tree holding links to its own folders only, so a header
+# of a target one does not link is not found: the include graph cannot run
+# against the link graph.
+function(varnel_export_folders target)
+  set(_root ${PROJECT_BINARY_DIR}/include/${target})
+  foreach(_folder IN LISTS ARGN)
+    get_filename_component(_parent ${_root}/${_folder} DIRECTORY)
+    file(MAKE_DIRECTORY ${_parent})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${_folder} ${_root}/${_folder} SYMBOLIC)
+  endforeach()
+  target_include_directories(${target} PUBLIC ${_root})
+endfunction()
+
+# Tests, benchmarks and fuzz targets share fixtures under tests/ and include
+# them as "tests/office/...": they get that folder besides what they link.
+function(varnel_test_includes target)
+  set(_root ${PROJECT_BINARY_DIR}/include/tests-root)
+  if(NOT EXISTS ${_root}/tests)
+    file(MAKE_DIRECTORY ${_root})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/tests ${_root}/tests SYMBOLIC)
+  endif()
+  target_include_directories(${target} PRIVATE ${_root})
 endfunction()
 
 # Sources of a folder: every .cpp beside its CMakeLists.txt. Globbing keeps
@@ -25,6 +51,7 @@ function(varnel_gtests folder)
     set(_exe test_${folder}_${_name})
     add_executable(${_exe} ${_t} ${_support})
     varnel_target_defaults(${_exe})
+    varnel_test_includes(${_exe})
     target_include_directories(${_exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_definitions(${_exe} PRIVATE
       VARNEL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"

@@ -8,7 +8,7 @@
 // at most 15 significant digits that read back to within rounding of the
 // value; a decimal ShowsAsWritten accepts formats back to the same text;
 // an ISO date that parses lies in Excel's date range.
-#include "office/cellformat.h"
+#include "office/excel/cellformat.h"
 
 #include <cmath>
 #include <cstddef>

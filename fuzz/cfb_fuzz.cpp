@@ -4,7 +4,7 @@
 // capped, as the readers cap theirs, so a directory entry that claims a
 // huge size is refused; a stream read must hold exactly the size libgsf
 // reported for it.
-#include "office/compoundfile.h"
+#include "office/containers/compoundfile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -9,7 +9,7 @@
 // BiffFormulaLinks object must give the same text, and a prepared formula
 // must show the same text at its own cell as Decode. Every text begins with
 // "=" and stays within the decoder's cap.
-#include "office/biffformula.h"
+#include "office/excel/biffformula.h"
 
 #include <cstddef>
 #include <cstdint>

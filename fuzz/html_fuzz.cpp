@@ -5,7 +5,7 @@
 // every attribute of every tag (the path crowded tags take) must read the
 // same text as renaming none, and restarting the parser every few elements
 // must neither crash nor fail where one run succeeds.
-#include "office/htmlreader.h"
+#include "office/word/htmlreader.h"
 
 #include <cstddef>
 #include <cstdint>

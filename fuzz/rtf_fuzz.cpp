@@ -1,7 +1,7 @@
 // libFuzzer target for the reader of RTF documents (tokenizer, groups, destinations):
 // any input must end in stories or an error, without a crash, a hang, a
 // sanitizer report or unbounded memory.
-#include "office/rtfreader.h"
+#include "office/word/rtfreader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -15,11 +15,11 @@
 // attribute renamed (the path of crowded tags), which must give the same
 // cells, and with the parser restarted every few elements, which must
 // neither crash nor fail where one run succeeds.
-#include "office/biffreader.h"
-#include "office/rangefind.h"
-#include "office/readbudget.h"
-#include "office/workbookloader.h"
-#include "office/xlstextreader.h"
+#include "office/excel/biffreader.h"
+#include "office/excel/rangefind.h"
+#include "office/containers/readbudget.h"
+#include "office/excel/workbookloader.h"
+#include "office/excel/xlstextreader.h"
 
 #include <cstddef>
 #include <cstdint>

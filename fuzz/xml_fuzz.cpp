@@ -5,7 +5,7 @@
 // scanner takes the fifth edition's non-ASCII name characters, a superset
 // of expat's, so it may accept a document with non-ASCII bytes that expat
 // refuses.
-#include "office/xmlsax.h"
+#include "office/containers/xmlsax.h"
 
 #include <algorithm>
 #include <cstddef>

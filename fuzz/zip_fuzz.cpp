@@ -4,8 +4,8 @@
 // resolve each name as a relationship target. An entry read must fit the
 // caps it was read against; a resolved part name never climbs out of the
 // package or starts with "/".
-#include "office/readbudget.h"
-#include "office/zippackage.h"
+#include "office/containers/readbudget.h"
+#include "office/containers/zippackage.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Keyword analysis (see keywordanalysis.h).
 #include "search/keywordanalysis.h"
 
-#include "office/wildcardpattern.h"
+#include "office/word/wildcardcheck.h"
 #include "platform/codepage.h"
 #include "platform/stringtable.h"
 #include "search/searchcontext.h"

@@ -5,7 +5,7 @@
 
 #include "app/mainframe.h"
 #include "folders/directoryview.h"
-#include "office/builtinoffice.h"
+#include "office/automation/builtinoffice.h"
 #include "panels/keywordpanel.h"
 #include "results/resultlist.h"
 

@@ -6,7 +6,7 @@
 #include "app/mainframe.h"
 #include "app/varnelview.h"
 #include "folders/directoryview.h"
-#include "office/builtinoffice.h"
+#include "office/automation/builtinoffice.h"
 #include "panels/keywordpanel.h"
 #include "panels/messagepanel.h"
 #include "platform/cancellation.h"

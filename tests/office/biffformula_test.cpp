@@ -3,9 +3,9 @@
 // references and functions; shared formulas whose references move with the
 // cell; damaged and hostile streams, which must be refused; and a workbook
 // read from a compound file whose formula cell Range.Find finds by text.
-#include "office/biffformula.h"
-#include "office/biffreader.h"
-#include "office/rangefind.h"
+#include "office/excel/biffformula.h"
+#include "office/excel/biffreader.h"
+#include "office/excel/rangefind.h"
 #include "support/excelfixtures.h"
 
 #include <gtest/gtest.h>

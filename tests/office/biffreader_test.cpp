@@ -3,10 +3,10 @@
 // CONTINUE records, rich and phonetic strings, every cell record, BIFF5
 // code pages, RC4 encryption with Excel's default password, damage and
 // limits.
-#include "office/biffreader.h"
-#include "office/workbookloader.h"
-#include "office/xlsdecrypt.h"
-#include "office/xlsxreader.h"
+#include "office/excel/biffreader.h"
+#include "office/excel/workbookloader.h"
+#include "office/excel/xlsdecrypt.h"
+#include "office/excel/xlsxreader.h"
 #include "platform/codepage.h"
 #include "support/excelfixtures.h"
 
@@ -465,7 +465,7 @@ Bytes EncryptedWorkbook(std::u16string_view password)
 
 TEST(BiffReaderEncryption, DefaultPasswordIsDecrypted)
 {
-    const Bytes file = EncryptedWorkbook(kExcelDefaultPassword);
+    const Bytes file = EncryptedWorkbook(kDefaultOfficePassword);
     Workbook book;
     std::string error;
     ASSERT_TRUE(LoadWorkbookBytes(ByteView(file.data(), file.size()), u"x", book, error)) << error;

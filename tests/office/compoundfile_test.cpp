@@ -4,9 +4,9 @@
 // and nothing else). The damaged files here are what the fuzz target
 // cfb_fuzz and doc_fuzz kept making: a directory entry that claims more
 // bytes than its chain of sectors holds.
-#include "office/compoundfile.h"
-#include "office/docreader.h"
-#include "office/workbookloader.h"
+#include "office/containers/compoundfile.h"
+#include "office/word/docreader.h"
+#include "office/excel/workbookloader.h"
 #include "support/excelfixtures.h"
 
 #include <gtest/gtest.h>

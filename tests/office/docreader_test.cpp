@@ -1,10 +1,10 @@
 // Word binary reader: the LibreOffice-made fixture with every story kind,
 // and documents built byte by byte for the piece table, the special
 // characters, Word 6/95 code pages, encryption and damaged files.
-#include "office/docreader.h"
+#include "office/word/docreader.h"
 
-#include "office/filebytes.h"
-#include "office/readbudget.h"
+#include "office/containers/filebytes.h"
+#include "office/containers/readbudget.h"
 #include "platform/codepage.h"
 #include "tests/office/docfixture.h"
 

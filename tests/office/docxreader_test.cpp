@@ -1,8 +1,8 @@
 // Office Open XML reader: the LibreOffice-made fixtures, and packages built
 // in the test for every construct the reader must handle or refuse.
-#include "office/docxreader.h"
+#include "office/word/docxreader.h"
 
-#include "office/filebytes.h"
+#include "office/containers/filebytes.h"
 #include "tests/office/docfixture.h"
 #include "tests/office/zipfixture.h"
 

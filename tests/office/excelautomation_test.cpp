@@ -1,8 +1,8 @@
 // The built-in Excel through its automation interface, called the way
 // Kestrel calls it: raw IDispatch::Invoke with the DISPIDs and argument
 // lists of Excel 2000 and Excel XP/2003, on the fixture workbooks.
-#include "office/excelapplication.h"
-#include "office/xlsdecrypt.h"
+#include "office/automation/excelapplication.h"
+#include "office/excel/xlsdecrypt.h"
 #include "support/excelfixtures.h"
 
 #include <gtest/gtest.h>

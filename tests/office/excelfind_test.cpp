@@ -2,7 +2,7 @@
 // case folding, what a formula cell matches by, and the search order; and
 // that searches led by a sheet's joined text find the cell a test of every
 // cell in turn finds.
-#include "office/rangefind.h"
+#include "office/excel/rangefind.h"
 
 #include <gtest/gtest.h>
 #include <unicode/uchar.h>

@@ -1,6 +1,6 @@
 // What the built-in Excel shows for cell values: General numbers, date
 // serials in both date systems, and which number formats are dates.
-#include "office/cellformat.h"
+#include "office/excel/cellformat.h"
 
 #include <gtest/gtest.h>
 

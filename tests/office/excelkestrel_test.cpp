@@ -2,7 +2,7 @@
 // OfficeFind::SearchExcel11 through automation to the workbook readers and
 // Range.Find. Kestrel is linked as Varnel links it.
 #include "kestrel/officefind.h"
-#include "office/excelapplication.h"
+#include "office/automation/excelapplication.h"
 #include "platform/olethread.h"
 #include "support/officecrypt.h"
 #include "support/oldbifffixture.h"

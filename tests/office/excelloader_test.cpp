@@ -1,8 +1,8 @@
 // Opening workbooks by content: an ".xls" holding an HTML table, an XML
 // Spreadsheet 2003 or delimited text opens as Excel opens it, and binary
 // junk is refused whatever its name.
-#include "office/workbookloader.h"
-#include "office/xlstextreader.h"
+#include "office/excel/workbookloader.h"
+#include "office/excel/xlstextreader.h"
 
 #include <gtest/gtest.h>
 

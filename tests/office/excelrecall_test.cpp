@@ -5,7 +5,7 @@
 // numbers formatted as percentages as the formula bar writes them (.xls,
 // .xlsx and Excel 2 to 4), and the other sheets of a package one of whose
 // parts fails its checksum.
-#include "office/workbookloader.h"
+#include "office/excel/workbookloader.h"
 #include "support/excelfixtures.h"
 #include "support/oldbifffixture.h"
 

@@ -8,8 +8,8 @@
 // could do within the bounds.
 //
 // This program counts the bytes `new` hands out, to bound a read's peak.
-#include "office/cellformat.h"
-#include "office/workbookloader.h"
+#include "office/excel/cellformat.h"
+#include "office/excel/workbookloader.h"
 #include "support/hostilexls.h"
 
 #include <gtest/gtest.h>
@@ -224,7 +224,7 @@ TEST(HostileXls, LaterFilePassRecordsAreIgnored)
     // After a sound first one, an XOR one and one for another password.
     const std::array<std::uint8_t, 16> salt = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     const std::array<std::uint8_t, 16> verifier = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
-    const Bytes sound = MakeRc4FilePass(kExcelDefaultPassword, salt, verifier);
+    const Bytes sound = MakeRc4FilePass(kDefaultOfficePassword, salt, verifier);
     const Bytes other = MakeRc4FilePass(u"secret", salt, verifier);
     const Bytes xorPass = {0, 0, 0x34, 0x12, 0x78, 0x56};
     Bytes stream = WorkbookStream(
@@ -236,7 +236,7 @@ TEST(HostileXls, LaterFilePassRecordsAreIgnored)
         {u"Sheet1"}, [](Stream& s, std::size_t) { Label(s, 0, 0, kMarker); });
     XlsDecryptor cipher;
     std::string error;
-    ASSERT_TRUE(cipher.Init(ByteView(sound.data(), sound.size()), kExcelDefaultPassword, error)) << error;
+    ASSERT_TRUE(cipher.Init(ByteView(sound.data(), sound.size()), kDefaultOfficePassword, error)) << error;
     cipher.DecryptStream(stream);
     const Reading r = Read(Compound(stream));
     ASSERT_TRUE(r.ok) << r.error;

@@ -4,10 +4,10 @@
 // size and keep the text that stands after its hostile part. Also the
 // reader's own paths that only such pages take, checked against the plain
 // path on pages where both apply, and the stop request.
-#include "office/htmlreader.h"
-#include "office/htmlsaxparser.h"
-#include "office/htmlwalker.h"
-#include "office/wordloader.h"
+#include "office/word/htmlreader.h"
+#include "office/containers/htmlsaxparser.h"
+#include "office/word/htmlwalker.h"
+#include "office/word/wordloader.h"
 #include "platform/cancellation.h"
 #include "support/hostilehtml.h"
 

@@ -5,8 +5,8 @@
 // read in time proportional to its size and keep the cell after its hostile
 // part. Also the reader's own paths that only such pages take, held against
 // the plain path on pages where both apply, its budget and the stop request.
-#include "office/workbookloader.h"
-#include "office/xlstextreader.h"
+#include "office/excel/workbookloader.h"
+#include "office/excel/xlstextreader.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
 

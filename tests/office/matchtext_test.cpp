@@ -4,9 +4,9 @@
 // through every mode of the built-in Word's Find and through the built-in
 // Excel's Range.Find; the map from the compared text back to the story is
 // held to the plain preparing of a short text on random input.
-#include "office/matchtext.h"
-#include "office/rangefind.h"
-#include "office/wordfind.h"
+#include "office/text/matchtext.h"
+#include "office/excel/rangefind.h"
+#include "office/word/wordfind.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // number formats that make dates, code pages, the sheets of a workbook,
 // and damage: a stream cut at every byte, every byte changed, records that
 // lie about their size, limits.
-#include "office/oldbiffreader.h"
-#include "office/workbookloader.h"
+#include "office/excel/oldbiffreader.h"
+#include "office/excel/workbookloader.h"
 #include "support/oldbifffixture.h"
 
 #include <gtest/gtest.h>

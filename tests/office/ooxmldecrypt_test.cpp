@@ -4,8 +4,8 @@
 // another password, an unknown scheme and damaged headers are refused with
 // their reason; the package is held to the file's budget; decrypting a
 // large package looks at the stop request as it goes.
-#include "office/wordloader.h"
-#include "office/workbookloader.h"
+#include "office/word/wordloader.h"
+#include "office/excel/workbookloader.h"
 #include "platform/cancellation.h"
 #include "support/officecrypt.h"
 

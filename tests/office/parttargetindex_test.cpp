@@ -1,8 +1,8 @@
 // The index of a part's relationship targets held against the plain way of
 // resolving them (ResolvePartTarget, then the package's own lookup): for
 // every source part and target, both must name the same entry, or none.
-#include "office/parttargetindex.h"
-#include "office/zippackage.h"
+#include "office/containers/parttargetindex.h"
+#include "office/containers/zippackage.h"
 #include "tests/office/zipfixture.h"
 
 #include <gtest/gtest.h>

@@ -3,10 +3,10 @@
 // body, a workbook with two big sheets read side by side, a large text)
 // refused early with "too large", while files within the budget are read
 // to their end. Also the stop request ending such reads mid-file.
-#include "office/readbudget.h"
-#include "office/wordloader.h"
-#include "office/workbookloader.h"
-#include "office/zippackage.h"
+#include "office/containers/readbudget.h"
+#include "office/word/wordloader.h"
+#include "office/excel/workbookloader.h"
+#include "office/containers/zippackage.h"
 #include "platform/cancellation.h"
 #include "tests/office/support/hostilesize.h"
 

@@ -1,9 +1,9 @@
 // RTF reader: the LibreOffice-made fixture, and small documents written in
 // the test for code pages, Unicode escapes, destinations, fields, stories
 // and the nesting limit.
-#include "office/rtfreader.h"
+#include "office/word/rtfreader.h"
 
-#include "office/filebytes.h"
+#include "office/containers/filebytes.h"
 
 #include <gtest/gtest.h>
 

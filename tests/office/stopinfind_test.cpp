@@ -3,10 +3,10 @@
 // OperationCancelled soon after; the long loops look at the request often;
 // and the searches that go a chunk at a time find exactly what one pass
 // over the whole text finds.
-#include "office/matchtext.h"
-#include "office/rangefind.h"
-#include "office/worddocument.h"
-#include "office/wordfind.h"
+#include "office/text/matchtext.h"
+#include "office/excel/rangefind.h"
+#include "office/word/worddocument.h"
+#include "office/word/wordfind.h"
 #include "platform/cancellation.h"
 
 #include <gtest/gtest.h>

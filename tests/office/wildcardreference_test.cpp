@@ -3,9 +3,9 @@
 // written here from the syntax's meaning alone. The reference works on sets
 // of positions (every way a pattern can consume the text, at once), so it
 // is simple enough to trust and needs no regular expressions.
-#include "office/wildcardpattern.h"
-#include "office/wordbreaks.h"
-#include "office/wordfind.h"
+#include "office/word/wildcardpattern.h"
+#include "office/word/wordbreaks.h"
+#include "office/word/wordfind.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // VT_ERROR DISP_E_PARAMNOTFOUND.
 #pragma once
 
-#include "office/wordapplication.h"
+#include "office/automation/wordapplication.h"
 #include "platform/oleauto.h"
 
 #include <gtest/gtest.h>

@@ -4,13 +4,13 @@
 // points, on random texts and keywords (Latin words that share Soundex
 // codes, irregular forms, digits, other scripts, case and accent variants),
 // including after replacements have changed the text.
-#include "office/soundslike.h"
-#include "office/matchtext.h"
-#include "office/wordbreaks.h"
-#include "office/wordcodes.h"
-#include "office/wordfind.h"
-#include "office/wordforms.h"
-#include "office/wordsequencematcher.h"
+#include "office/word/soundslike.h"
+#include "office/text/matchtext.h"
+#include "office/word/wordbreaks.h"
+#include "office/word/wordcodes.h"
+#include "office/word/wordfind.h"
+#include "office/word/wordforms.h"
+#include "office/word/wordsequencematcher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The built-in Word's Find engine on in-memory documents: every matching
 // decision, replacements, and the memory of absent spacing that keeps the
 // clearing passes cheap.
-#include "office/caretcodes.h"
-#include "office/soundslike.h"
-#include "office/matchtext.h"
-#include "office/wildcardpattern.h"
-#include "office/wordfind.h"
-#include "office/wordforms.h"
+#include "office/word/caretcodes.h"
+#include "office/word/soundslike.h"
+#include "office/text/matchtext.h"
+#include "office/word/wildcardpattern.h"
+#include "office/word/wordfind.h"
+#include "office/word/wordforms.h"
 
 #include <gtest/gtest.h>
 

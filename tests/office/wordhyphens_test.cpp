@@ -4,7 +4,7 @@
 // also pass a soft hyphen on as U+00AD where the file holds that character.
 // One table over every format, each document written by the test, read
 // through the loader as a search opens it.
-#include "office/wordloader.h"
+#include "office/word/wordloader.h"
 #include "tests/office/docfixture.h"
 #include "tests/office/zipfixture.h"
 

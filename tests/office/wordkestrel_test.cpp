@@ -2,7 +2,7 @@
 // one file, from OfficeFind::SearchWord11 through automation to the Find
 // engine. Kestrel is linked as Varnel links it.
 #include "kestrel/officefind.h"
-#include "office/wordapplication.h"
+#include "office/automation/wordapplication.h"
 #include "platform/olethread.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Text files and web pages for the built-in Word, and the choice of reader
 // by a file's content (and by a web page's name).
-#include "office/htmlreader.h"
-#include "office/textreader.h"
-#include "office/wordloader.h"
+#include "office/word/htmlreader.h"
+#include "office/word/textreader.h"
+#include "office/word/wordloader.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // one of Excel 97's: with Excel's default password they open, in BIFF5 and
 // BIFF8, whatever the lengths of their records; with any other password,
 // or a FILEPASS too short to hold the key, they stay refused.
-#include "office/workbookloader.h"
+#include "office/excel/workbookloader.h"
 #include "support/officecrypt.h"
 
 #include <gtest/gtest.h>

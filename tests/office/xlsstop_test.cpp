@@ -5,7 +5,7 @@
 // a package saved with a password. Each read is first timed without a
 // stop, so that the stop comes while the reader is well inside the file
 // whatever the machine's speed.
-#include "office/workbookloader.h"
+#include "office/excel/workbookloader.h"
 #include "platform/cancellation.h"
 #include "support/hostilexls.h"
 #include "support/officecrypt.h"

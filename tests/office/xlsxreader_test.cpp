@@ -2,8 +2,8 @@
 // built in the test for very hidden sheets, inline and rich strings with
 // phonetic runs, custom date formats, the 1904 system, chart sheets,
 // damage and limits.
-#include "office/workbookloader.h"
-#include "office/xlsxreader.h"
+#include "office/excel/workbookloader.h"
+#include "office/excel/xlsxreader.h"
 #include "support/excelfixtures.h"
 
 #include <gtest/gtest.h>

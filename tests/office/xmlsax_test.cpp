@@ -1,6 +1,6 @@
 // The streaming XML wrapper: namespace-resolved names, attributes, text,
 // refusal of DTDs and entity tricks, and nesting that is free but charged.
-#include "office/xmlsax.h"
+#include "office/containers/xmlsax.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // must report the same elements, attributes and text, and a document one
 // refuses the other must refuse too. Hand-picked cases cover each rule;
 // random mutations of a small package-like document cover the rest.
-#include "office/xmlscanner.h"
-#include "office/xmlsax.h"
+#include "office/containers/xmlscanner.h"
+#include "office/containers/xmlsax.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Zip package reading: lookup, limits against bombs and lying headers, and
 // OPC part-name resolution.
-#include "office/zippackage.h"
+#include "office/containers/zippackage.h"
 
 #include "tests/office/zipfixture.h"
 

@@ -2,7 +2,7 @@
 // fails because of Stop gets no log line and the run ends as after any
 // Stop; with the built-in Office, Stop while a large file is being searched
 // ends the whole run within moments, the abandoned file unreported.
-#include "office/builtinoffice.h"
+#include "office/automation/builtinoffice.h"
 #include "platform/cancellation.h"
 #include "platform/oleauto.h"
 #include "platform/registry.h"

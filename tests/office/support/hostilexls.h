@@ -7,7 +7,7 @@
 #pragma once
 
 #include "excelfixtures.h"
-#include "office/xlsdecrypt.h"
+#include "office/excel/xlsdecrypt.h"
 
 #include <array>
 #include <cstddef>
@@ -171,7 +171,7 @@ inline Bytes RepeatedFilePass(std::size_t filePasses, std::size_t fillerBytes)
 {
     const std::array<std::uint8_t, 16> salt = {3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9, 7, 9, 3};
     const std::array<std::uint8_t, 16> verifier = {2, 7, 1, 8, 2, 8, 1, 8, 2, 8, 4, 5, 9, 0, 4, 5};
-    const Bytes filePass = office::MakeRc4FilePass(office::kExcelDefaultPassword, salt, verifier);
+    const Bytes filePass = office::MakeRc4FilePass(office::kDefaultOfficePassword, salt, verifier);
     auto globals = [&](Stream& s) {
         for (std::size_t i = 0; i < filePasses; ++i) s.Record(0x002F, filePass);
         std::uint32_t state = 12345;
@@ -187,7 +187,7 @@ inline Bytes RepeatedFilePass(std::size_t filePasses, std::size_t fillerBytes)
     Bytes stream = WorkbookStream(globals, {u"Sheet1"}, [](Stream& s, std::size_t) { Label(s, 0, 0, kMarker); });
     office::XlsDecryptor cipher;
     std::string error;
-    if (!cipher.Init(office::ByteView(filePass.data(), filePass.size()), office::kExcelDefaultPassword, error))
+    if (!cipher.Init(office::ByteView(filePass.data(), filePass.size()), office::kDefaultOfficePassword, error))
         return {};
     cipher.DecryptStream(stream);  // RC4 is its own inverse: this encrypts
     return Compound(stream);

@@ -1,0 +1,63 @@
+// Worksheet object of the built-in Excel (see excelworksheet.h).
+#include "office/automation/excelworksheet.h"
+
+#include "office/automation/excelrange.h"
+#include "platform/cancellation.h"
+
+#include <new>
+
+namespace office {
+
+HRESULT CExcelWorksheet::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                EXCEPINFO* pExcepInfo, UINT* /*puArgErr*/)
+{
+    try {
+        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult);
+    } catch (const std::bad_alloc&) {
+        return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
+    } catch (const platform::OperationCancelled&) {
+        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
+    } catch (...) {
+        return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
+    }
+}
+
+HRESULT CExcelWorksheet::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result)
+{
+    const CDispArgs args(params);
+    const Sheet& sheet = m_data->book->sheets[m_sheet];
+    switch (id) {
+    case kDispSelect:
+        if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+        if (args.Count() > 1) return DISP_E_BADPARAMCOUNT;
+        // Nothing to show on screen; a hidden sheet is selectable so that
+        // its contents are searched like any other sheet's.
+        return S_OK;
+    case kDispCells:
+        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+        ReturnDispatch(result, new CExcelRange(m_data, m_sheet, CellArea{}));
+        return S_OK;
+    case kDispName:
+        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+        if (result != nullptr) {
+            VariantInit(result);
+            result->vt = VT_BSTR;
+            result->bstrVal = SysAllocStringFrom(sheet.name);
+        }
+        return S_OK;
+    case kDispVisible:
+        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+        if (result != nullptr) {
+            // xlSheetVisible, xlSheetHidden, xlSheetVeryHidden
+            VariantInit(result);
+            result->vt = VT_I4;
+            result->lVal = sheet.visibility == SheetVisibility::Visible  ? -1
+                           : sheet.visibility == SheetVisibility::Hidden ? 0
+                                                                         : 2;
+        }
+        return S_OK;
+    default: return DISP_E_MEMBERNOTFOUND;
+    }
+}
+
+}  // namespace office

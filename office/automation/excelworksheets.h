@@ -1,0 +1,28 @@
+// The built-in Excel's Worksheets collection of one workbook: Count and
+// Item by 1-based index or by name. Hidden and very hidden sheets are
+// members like any other.
+#pragma once
+
+#include "office/automation/excelworkbook.h"
+
+namespace office {
+
+class CExcelWorksheets : public CDispatchObject {
+public:
+    enum : DISPID {
+        kDispValue = 0,
+        kDispCount = 0x76,
+        kDispItem = 0xAA,
+    };
+
+    explicit CExcelWorksheets(std::shared_ptr<ExcelBookData> data) : m_data(std::move(data)) {}
+
+    HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                   EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+
+private:
+    HRESULT Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info);
+    std::shared_ptr<ExcelBookData> m_data;
+};
+
+}  // namespace office

@@ -1,0 +1,101 @@
+// Application object of the built-in Word (see wordapplication.h).
+#include "office/automation/wordapplication.h"
+
+#include "office/automation/worddocuments.h"
+#include "office/automation/wordselection.h"
+#include "platform/cancellation.h"
+
+#include <new>
+
+namespace office {
+
+namespace {
+
+HRESULT ReturnObject(VARIANT* result, IDispatch* object)
+{
+    VariantInit(result);
+    result->vt = VT_DISPATCH;
+    result->pdispVal = object;
+    return S_OK;
+}
+
+bool IsGet(WORD flags) { return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0; }
+
+}  // namespace
+
+WordApplication::WordApplication() : m_session(std::make_shared<WordSession>()) {}
+
+WordApplication::~WordApplication() { m_session->CloseAll(); }
+
+HRESULT WordApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                EXCEPINFO* pExcepInfo, UINT* puArgErr)
+{
+    try {
+        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
+    } catch (const std::bad_alloc&) {
+        return ReportError(pExcepInfo, u"Microsoft Word", u"Out of memory.", E_OUTOFMEMORY);
+    } catch (const platform::OperationCancelled&) {
+        return ReportError(pExcepInfo, u"Microsoft Word", u"The search was stopped.", E_ABORT);
+    } catch (...) {
+        return ReportError(pExcepInfo, u"Microsoft Word", u"The command could not be carried out.");
+    }
+}
+
+HRESULT WordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                  EXCEPINFO*, UINT* puArgErr)
+{
+    CDispArgs args(pDispParams);
+    switch (dispIdMember) {
+    case kDispidApplicationVisible:
+        if ((wFlags & DISPATCH_PROPERTYPUT) != 0) {
+            bool visible = false;
+            if (args.Count() != 1) return DISP_E_BADPARAMCOUNT;
+            if (!args.GetBool(0, visible)) {
+                if (puArgErr != nullptr) *puArgErr = 0;
+                return DISP_E_TYPEMISMATCH;
+            }
+            // There is no window to show; the setting is only remembered.
+            m_visible = visible;
+            return S_OK;
+        }
+        if (!IsGet(wFlags)) return DISP_E_MEMBERNOTFOUND;
+        if (pVarResult == nullptr) return E_POINTER;
+        VariantInit(pVarResult);
+        pVarResult->vt = VT_BOOL;
+        pVarResult->boolVal = m_visible ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    case kDispidApplicationQuit:
+        // SaveChanges, OriginalFormat, RouteDocument: nothing is ever saved.
+        if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+        if (args.Count() > 3) return DISP_E_BADPARAMCOUNT;
+        m_session->CloseAll();
+        if (pVarResult != nullptr) VariantInit(pVarResult);
+        return S_OK;
+    case kDispidApplicationDocuments:
+        if (!IsGet(wFlags)) return DISP_E_MEMBERNOTFOUND;
+        if (pVarResult == nullptr) return E_POINTER;
+        return ReturnObject(pVarResult, new WordDocuments(m_session));
+    case kDispidApplicationSelection: {
+        if (!IsGet(wFlags)) return DISP_E_MEMBERNOTFOUND;
+        if (pVarResult == nullptr) return E_POINTER;
+        auto active = m_session->ActiveDocument();
+        // No document open: Word answers Nothing.
+        return ReturnObject(pVarResult, active ? new WordSelection(std::move(active)) : nullptr);
+    }
+    default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+}
+
+void RegisterWordServer()
+{
+    RegisterServer("Word.Application", []() -> IDispatch* {
+        try {
+            return new WordApplication();
+        } catch (const std::bad_alloc&) {
+            return nullptr;  // the runtime reports a failed creation
+        }
+    });
+}
+
+}  // namespace office

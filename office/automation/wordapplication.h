@@ -1,0 +1,39 @@
+// "Word.Application" of the built-in Office: the object Varnel starts by
+// ProgID and Kestrel drives. It owns the documents it has open until they
+// are closed or it quits; releasing it closes whatever is still open.
+#pragma once
+
+#include "office/automation/wordsession.h"
+#include "platform/oleauto.h"
+
+#include <memory>
+
+namespace office {
+
+constexpr DISPID kDispidApplicationVisible = 0x17;
+constexpr DISPID kDispidApplicationQuit = 0x451;
+constexpr DISPID kDispidApplicationDocuments = 0x6;
+constexpr DISPID kDispidApplicationSelection = 0x5;
+
+class WordApplication : public CDispatchObject {
+public:
+    WordApplication();
+
+    HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                   EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+
+protected:
+    ~WordApplication() override;
+
+private:
+    HRESULT Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                     EXCEPINFO* pExcepInfo, UINT* puArgErr);
+
+    std::shared_ptr<WordSession> m_session;
+    bool m_visible = false;
+};
+
+// Registers "Word.Application" with the automation runtime.
+void RegisterWordServer();
+
+}  // namespace office

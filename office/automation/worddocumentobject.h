@@ -1,0 +1,30 @@
+// An open document of the built-in Word as the automation client sees it.
+// Close forgets it without saving: the file on disk is never written, and
+// nothing a search replaced in memory survives.
+#pragma once
+
+#include "office/word/worddocument.h"
+#include "office/automation/wordsession.h"
+#include "platform/oleauto.h"
+
+#include <memory>
+
+namespace office {
+
+constexpr DISPID kDispidDocumentClose = 0x451;
+
+class WordDocumentObject : public CDispatchObject {
+public:
+    WordDocumentObject(std::shared_ptr<WordDocument> document, std::weak_ptr<WordSession> session);
+
+    HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                   EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+
+    const std::shared_ptr<WordDocument>& Document() const { return m_document; }
+
+private:
+    std::shared_ptr<WordDocument> m_document;
+    std::weak_ptr<WordSession> m_session;
+};
+
+}  // namespace office

@@ -1,0 +1,88 @@
+// Documents collection of the built-in Word (see worddocuments.h).
+#include "office/automation/worddocuments.h"
+
+#include "office/automation/worddocumentobject.h"
+#include "office/word/wordloader.h"
+#include "platform/cancellation.h"
+#include "platform/codepage.h"
+
+#include <new>
+
+namespace office {
+
+WordDocuments::WordDocuments(std::shared_ptr<WordSession> session) : m_session(std::move(session)) {}
+
+HRESULT WordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                              EXCEPINFO* pExcepInfo, UINT* puArgErr)
+{
+    try {
+        switch (dispIdMember) {
+        case kDispidDocumentsOpen9:
+        case kDispidDocumentsOpen10:
+        case kDispidDocumentsOpen11: {
+            if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+            const UINT maxArgs = dispIdMember == kDispidDocumentsOpen9 ? 12u
+                                 : dispIdMember == kDispidDocumentsOpen10 ? 15u
+                                                                          : 16u;
+            return Open(maxArgs, pDispParams, pVarResult, pExcepInfo, puArgErr);
+        }
+        case kDispidDocumentsCount:
+            if ((wFlags & DISPATCH_PROPERTYGET) == 0) return DISP_E_MEMBERNOTFOUND;
+            if (pVarResult == nullptr) return E_POINTER;
+            VariantInit(pVarResult);
+            pVarResult->vt = VT_I4;
+            pVarResult->lVal = static_cast<LONG>(m_session->Count());
+            return S_OK;
+        default:
+            return DISP_E_MEMBERNOTFOUND;
+        }
+    } catch (const std::bad_alloc&) {
+        return ReportError(pExcepInfo, u"Microsoft Word", u"There is not enough memory to open the document.",
+                           E_OUTOFMEMORY);
+    } catch (const platform::OperationCancelled&) {
+        return ReportError(pExcepInfo, u"Microsoft Word", u"The search was stopped.", E_ABORT);
+    } catch (...) {
+        return ReportError(pExcepInfo, u"Microsoft Word", u"Word was unable to open the document.");
+    }
+}
+
+HRESULT WordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
+{
+    CDispArgs args(params);
+    if (args.Count() < 1 || args.Count() > maxArgs) return DISP_E_BADPARAMCOUNT;
+    std::u16string widePath;
+    if (!args.GetString(0, widePath)) {
+        if (argErr != nullptr) *argErr = args.Count() - 1;
+        return DISP_E_TYPEMISMATCH;
+    }
+    // ReadOnly, Format, Encoding and the rest change nothing: the file is
+    // only ever read, and its bytes say what it is (its name only tells a
+    // web page without html tags from a text file).
+    const std::string path = WideToAnsi(widePath);
+    WordContent content;
+    std::string error;
+    // One memory budget for everything this file costs to read.
+    ReadBudget budget;
+    if (path.empty() || !LoadWordFile(path, content, error, &budget)) {
+        // A reader that gave up because of Stop did not find the file bad.
+        platform::ThrowIfStopRequested();
+        if (path.empty()) error = "no file name";
+        return ReportError(info, u"Microsoft Word",
+                           u"Word was unable to read this document. It may be corrupt. (" + Utf8ToUtf16(error) + u")");
+    }
+    auto model = std::make_shared<WordDocument>(std::move(content));
+    auto* document = new WordDocumentObject(model, m_session);
+    // The session keeps one reference until Close or Quit; the caller gets
+    // the one the object was made with.
+    m_session->Add(document, std::move(model));
+    if (result != nullptr) {
+        VariantInit(result);
+        result->vt = VT_DISPATCH;
+        result->pdispVal = document;
+    } else {
+        document->Release();
+    }
+    return S_OK;
+}
+
+}  // namespace office

@@ -1,0 +1,25 @@
+// Word's Selection of the active document; all the searcher asks of it is
+// its Find object.
+#pragma once
+
+#include "office/word/worddocument.h"
+#include "platform/oleauto.h"
+
+#include <memory>
+
+namespace office {
+
+constexpr DISPID kDispidSelectionFind = 0x106;
+
+class WordSelection : public CDispatchObject {
+public:
+    explicit WordSelection(std::shared_ptr<WordDocument> document);
+
+    HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                   EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+
+private:
+    std::shared_ptr<WordDocument> m_document;
+};
+
+}  // namespace office

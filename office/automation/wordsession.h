@@ -1,0 +1,37 @@
+// The documents one "Word.Application" has open. The application, its
+// Documents collections and every open document share it; a document only
+// knows it weakly, so closing after the application is gone is harmless.
+// The session holds one reference on each open document until it is closed
+// or the application quits.
+#pragma once
+
+#include "office/word/worddocument.h"
+#include "platform/oleauto.h"
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace office {
+
+class WordSession {
+public:
+    WordSession() = default;
+    ~WordSession();
+    WordSession(const WordSession&) = delete;
+    WordSession& operator=(const WordSession&) = delete;
+
+    // Takes a reference on `object`.
+    void Add(IDispatch* object, std::shared_ptr<WordDocument> model);
+    // Drops the session's reference; false when it was not open.
+    bool Remove(IDispatch* object);
+    // The document opened last that is still open, or null.
+    std::shared_ptr<WordDocument> ActiveDocument() const;
+    std::size_t Count() const { return m_open.size(); }
+    void CloseAll();
+
+private:
+    std::vector<std::pair<IDispatch*, std::shared_ptr<WordDocument>>> m_open;
+};
+
+}  // namespace office

@@ -1,0 +1,378 @@
+// The canonical text Find compares, with its map to the original (see
+// matchtext.h).
+#include "office/text/matchtext.h"
+
+#include "platform/cancellation.h"
+
+#include <unicode/uchar.h>
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace office {
+
+namespace {
+
+constexpr std::uint32_t kStartBit = 0x80000000u;
+
+// Characters normalised as one piece at most. Real text never combines more
+// than a few marks with a letter (Unicode's stream-safe form allows 30); a
+// longer run of marks is normalised in pieces of this size, so no crafted
+// run makes ICU's reordering cost more than a constant per character.
+constexpr std::size_t kMaxPiece = 32;
+
+// ASCII units copied in one step between two looks at the stop request.
+constexpr std::size_t kAsciiStep = 16384;
+
+const UNormalizer2* Nfc()
+{
+    static const UNormalizer2* const instance = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        const UNormalizer2* n = unorm2_getNFCInstance(&status);
+        return U_SUCCESS(status) ? n : nullptr;
+    }();
+    return instance;
+}
+
+char32_t CodePointAt(std::u16string_view s, std::size_t i, std::size_t& len)
+{
+    len = 1;
+    if (U16_IS_LEAD(s[i]) && i + 1 < s.size() && U16_IS_TRAIL(s[i + 1])) {
+        len = 2;
+        return static_cast<char32_t>(U16_GET_SUPPLEMENTARY(s[i], s[i + 1]));
+    }
+    return s[i];
+}
+
+// Appends the full case folding of code point `c`, whose units are `units`.
+void AppendFolded(char32_t c, std::u16string_view units, std::u16string& out)
+{
+    if (c < 0x80) {
+        out.push_back(c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : static_cast<char16_t>(c));
+        return;
+    }
+    UChar folded[8];
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t n = u_strFoldCase(folded, 8, reinterpret_cast<const UChar*>(units.data()),
+                                    static_cast<int32_t>(units.size()), U_FOLD_CASE_DEFAULT, &status);
+    if (U_FAILURE(status) || n <= 0 || n > 8) {
+        out.append(units);  // unpaired surrogates and the like stay as they are
+    } else {
+        out.append(reinterpret_cast<const char16_t*>(folded), static_cast<std::size_t>(n));
+    }
+}
+
+// Units ICU checks in one call: a whole story of hundreds of megabytes
+// would take a quarter of a second, with no look at the stop request.
+constexpr std::size_t kQuickCheckChunk = std::size_t{1} << 20;
+
+// Whether nothing composes or reorders across a cut before unit `at`.
+bool BoundaryBefore(const UNormalizer2* nfc, std::u16string_view text, std::size_t at)
+{
+    if (U16_IS_TRAIL(text[at]) && U16_IS_LEAD(text[at - 1])) return false;  // inside a pair
+    std::size_t len = 1;
+    return unorm2_hasBoundaryBefore(nfc, static_cast<UChar32>(CodePointAt(text, at, len))) != 0;
+}
+
+// The longest prefix that is NFC already, ending on a normalisation
+// boundary. A long text is checked a chunk at a time, each cut where a
+// character has a boundary before it, so the answer is that of one call
+// over the whole text.
+std::size_t NfcPrefix(std::u16string_view text)
+{
+    const UNormalizer2* nfc = Nfc();
+    if (nfc == nullptr) return text.size();  // no normaliser: the text is taken as it stands
+    std::size_t done = 0;
+    for (;;) {
+        const std::size_t rest = text.size() - done;
+        std::size_t take = rest;
+        if (rest > kQuickCheckChunk) {
+            // A cut in the second half of the chunk; a chunk without one
+            // (a megabyte of combining marks) goes with the rest.
+            std::size_t cut = done + kQuickCheckChunk;
+            const std::size_t lowest = done + kQuickCheckChunk / 2;
+            while (cut > lowest && !BoundaryBefore(nfc, text, cut)) --cut;
+            if (cut > lowest) take = cut - done;
+        }
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t n = unorm2_spanQuickCheckYes(nfc, reinterpret_cast<const UChar*>(text.data() + done),
+                                                   static_cast<int32_t>(take), &status);
+        if (U_FAILURE(status) || n < 0) return text.size();
+        done += static_cast<std::size_t>(n);
+        if (static_cast<std::size_t>(n) < take || done >= text.size()) return done;
+        platform::ThrowIfStopRequested();
+    }
+}
+
+}  // namespace
+
+bool IsIgnorableFormat(char32_t c)
+{
+    if (c < 0x80) return c == 0x1F;
+    return u_charType(static_cast<UChar32>(c)) == U_FORMAT_CHAR;
+}
+
+bool HasIgnorableFormat(std::u16string_view text)
+{
+    platform::StopCheck stop(65536);
+    for (std::size_t i = 0; i < text.size();) {
+        stop();
+        const char16_t unit = text[i];
+        if (unit < 0x80) {
+            if (unit == 0x1F) return true;
+            ++i;
+            continue;
+        }
+        std::size_t len = 1;
+        if (IsIgnorableFormat(CodePointAt(text, i, len))) return true;
+        i += len;
+    }
+    return false;
+}
+
+bool NeedsNormalizing(std::u16string_view text, bool keepFormat)
+{
+    if (NfcPrefix(text) < text.size()) return true;
+    return !keepFormat && HasIgnorableFormat(text);
+}
+
+// Builds the compared text, and the map to the original when asked for.
+class MatchTextBuilder {
+public:
+    MatchTextBuilder(bool fold, bool keepFormat, std::u16string& out, MatchText* map)
+        : m_fold(fold), m_keep(keepFormat), m_out(out), m_map(map)
+    {
+    }
+
+    void Run(std::u16string_view text)
+    {
+        if (text.size() >= kStartBit) throw std::length_error("text too long to search");
+        m_out.reserve(m_out.size() + text.size());
+        // Until the first piece that changes length (or a character left
+        // out), unit k of the output comes from unit k of the original and
+        // no map is kept; most text never leaves that state.
+        if (m_map != nullptr) m_map->m_linear = true;
+        std::size_t i = 0;
+        while (i < text.size()) {
+            // The longest stretch that is NFC already goes character by
+            // character; it ends on a normalisation boundary.
+            const std::size_t plain = i + NfcPrefix(text.substr(i));
+            while (i < plain) {
+                m_stop();
+                // Most text is ASCII: a run of it is copied (or lowered)
+                // in one go, one piece a unit; a long run in steps, so that
+                // Stop is still looked for.
+                std::size_t ascii = i;
+                while (ascii < plain && ascii - i < kAsciiStep && text[ascii] < 0x80 && text[ascii] != 0x1F) ++ascii;
+                if (ascii > i) {
+                    Ascii(i, text.substr(i, ascii - i));
+                    i = ascii;
+                    platform::ThrowIfStopRequested();
+                    continue;
+                }
+                std::size_t len = 1;
+                const char32_t c = CodePointAt(text, i, len);
+                if (!m_keep && IsIgnorableFormat(c)) {
+                    Gap(i);
+                } else {
+                    Piece(i, c, text.substr(i, len));
+                }
+                i += len;
+            }
+            if (i >= text.size()) break;
+            // A piece that normalisation may change: a character and the
+            // marks that combine with it, up to the next boundary.
+            const std::size_t start = i;
+            std::size_t len = 1;
+            CodePointAt(text, i, len);
+            i += len;
+            const UNormalizer2* nfc = Nfc();
+            for (std::size_t count = 1; i < text.size() && count < kMaxPiece; ++count) {
+                const char32_t c = CodePointAt(text, i, len);
+                if (unorm2_hasBoundaryBefore(nfc, static_cast<UChar32>(c))) break;
+                i += len;
+            }
+            Normalized(start, text.substr(start, i - start));
+            m_stop();
+        }
+    }
+
+private:
+    // Writes out the map of units [0, end), which came unit for unit.
+    void EndLinear(std::size_t end)
+    {
+        if (m_map == nullptr || !m_map->m_linear) return;
+        m_map->m_linear = false;
+        auto& origin = m_map->m_origin;
+        origin.reserve(m_out.capacity());
+        origin.resize(end);
+        for (std::size_t k = 0; k < end; ++k) {
+            const bool trail = k > 0 && U16_IS_TRAIL(m_out[k]) && U16_IS_LEAD(m_out[k - 1]);
+            origin[k] = trail ? static_cast<std::uint32_t>(k - 1) : (static_cast<std::uint32_t>(k) | kStartBit);
+        }
+    }
+
+    void Gap(std::size_t at)
+    {
+        if (m_map == nullptr) return;
+        EndLinear(m_out.size());
+        auto& gaps = m_map->m_gaps;
+        const auto position = static_cast<std::uint32_t>(m_out.size());
+        if (gaps.empty() || gaps.back().first != position) gaps.emplace_back(position, static_cast<std::uint32_t>(at));
+    }
+
+    void Ascii(std::size_t at, std::u16string_view run)
+    {
+        const std::size_t before = m_out.size();
+        m_out.append(run);
+        if (m_fold) {
+            for (std::size_t k = before; k < m_out.size(); ++k) {
+                const char16_t c = m_out[k];
+                if (c >= u'A' && c <= u'Z') m_out[k] = static_cast<char16_t>(c + 0x20);
+            }
+        }
+        if (m_map == nullptr || (m_map->m_linear && before == at)) return;
+        EndLinear(before);
+        auto& origin = m_map->m_origin;
+        const std::size_t first = origin.size();
+        origin.resize(first + run.size());
+        for (std::size_t k = 0; k < run.size(); ++k) {
+            origin[first + k] = static_cast<std::uint32_t>(at + k) | kStartBit;
+        }
+    }
+
+    // Appends one character of the original (folded when asked for).
+    void Piece(std::size_t at, char32_t c, std::u16string_view units)
+    {
+        const std::size_t before = m_out.size();
+        if (m_fold) {
+            AppendFolded(c, units, m_out);
+        } else {
+            m_out.append(units);
+        }
+        // Unit for unit still when a unit became a unit, or a pair a pair.
+        const std::size_t made = m_out.size() - before;
+        const bool same = made == units.size() && (made == 1 || U16_IS_LEAD(m_out[before]));
+        if (m_map != nullptr && m_map->m_linear && before == at && same) return;
+        Mark(before, at);
+    }
+
+    void Normalized(std::size_t at, std::u16string_view piece)
+    {
+        std::u16string kept;
+        for (std::size_t k = 0; k < piece.size();) {
+            std::size_t len = 1;
+            const char32_t c = CodePointAt(piece, k, len);
+            if (m_keep || !IsIgnorableFormat(c)) kept.append(piece.substr(k, len));
+            k += len;
+        }
+        if (kept.empty()) {
+            Gap(at);
+            return;
+        }
+        // NFC of a bounded piece: at most a few times its length.
+        std::u16string nfc(kept.size() * 4 + 8, u'\0');
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t n = unorm2_normalize(Nfc(), reinterpret_cast<const UChar*>(kept.data()),
+                                           static_cast<int32_t>(kept.size()), reinterpret_cast<UChar*>(nfc.data()),
+                                           static_cast<int32_t>(nfc.size()), &status);
+        if (U_FAILURE(status) || n < 0) {
+            nfc = kept;  // taken as it stands rather than lost
+        } else {
+            nfc.resize(static_cast<std::size_t>(n));
+        }
+        const std::size_t before = m_out.size();
+        if (m_fold) {
+            for (std::size_t k = 0; k < nfc.size();) {
+                std::size_t len = 1;
+                const char32_t c = CodePointAt(nfc, k, len);
+                AppendFolded(c, std::u16string_view(nfc).substr(k, len), m_out);
+                k += len;
+            }
+        } else {
+            m_out += nfc;
+        }
+        Mark(before, at);
+    }
+
+    // Units [before, end) came from the character (or piece) at `at`.
+    void Mark(std::size_t before, std::size_t at)
+    {
+        if (m_map == nullptr) return;
+        EndLinear(before);
+        for (std::size_t k = before; k < m_out.size(); ++k) {
+            m_map->m_origin.push_back(static_cast<std::uint32_t>(at) | (k == before ? kStartBit : 0u));
+        }
+    }
+
+    bool m_fold;
+    bool m_keep;
+    std::u16string& m_out;
+    MatchText* m_map;
+    platform::StopCheck m_stop;
+};
+
+std::u16string PrepareForMatch(std::u16string_view text, bool fold, bool keepFormat)
+{
+    std::u16string out;
+    if (!fold && !NeedsNormalizing(text, keepFormat)) return std::u16string(text);
+    MatchTextBuilder(fold, keepFormat, out, nullptr).Run(text);
+    return out;
+}
+
+std::u16string FullCaseFold(std::u16string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t len = 1;
+        const char32_t c = CodePointAt(text, i, len);
+        AppendFolded(c, text.substr(i, len), out);
+        i += len;
+    }
+    return out;
+}
+
+MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, bool knownNormal) : m_original(original)
+{
+    if (!fold && (knownNormal || !NeedsNormalizing(original, keepFormat))) {
+        m_identity = true;
+        return;
+    }
+    MatchTextBuilder(fold, keepFormat, m_text, this).Run(original);
+}
+
+std::size_t MatchText::OriginalStart(std::size_t i) const
+{
+    if (m_identity || m_linear) return std::min(i, m_original.size());
+    if (i >= m_origin.size()) return m_original.size();
+    return m_origin[i] & ~kStartBit;
+}
+
+std::size_t MatchText::OriginalEnd(std::size_t i) const
+{
+    if (m_identity || m_linear) return std::min(i, m_original.size());
+    // The end of a range is where the next piece starts, less the
+    // characters left out before it. A piece is a few units long.
+    std::size_t k = i;
+    while (k < m_origin.size() && (m_origin[k] & kStartBit) == 0) ++k;
+    const auto gap = std::lower_bound(m_gaps.begin(), m_gaps.end(), static_cast<std::uint32_t>(k),
+                                      [](const auto& g, std::uint32_t at) { return g.first < at; });
+    if (gap != m_gaps.end() && gap->first == k) return gap->second;
+    return OriginalStart(k);
+}
+
+bool MatchText::IsCharacterEdge(std::size_t i) const
+{
+    if (m_identity || m_linear) {
+        const std::u16string_view t = Text();
+        return i == 0 || i >= t.size() || !(U16_IS_TRAIL(t[i]) && U16_IS_LEAD(t[i - 1]));
+    }
+    if (i >= m_origin.size()) return true;
+    return (m_origin[i] & kStartBit) != 0;
+}
+
+}  // namespace office

@@ -1,0 +1,61 @@
+// Browser white-space rules over Word's story characters (see htmltextbuilder.h).
+#include "office/word/htmltextbuilder.h"
+
+namespace office {
+
+namespace {
+
+// A soft hyphen (&shy;) is Word's optional hyphen, in preformatted text too.
+char16_t WordCharacter(char16_t c) { return c == 0x00AD ? char16_t{0x001F} : c; }
+
+bool IsFoldedSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
+
+}  // namespace
+
+void HtmlTextBuilder::Text(std::u16string_view text, bool preformatted)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (preformatted) {
+            const bool lf = c == u'\n';
+            if (!(lf && m_afterCr)) m_out.push_back(lf || c == u'\r' ? u'\r' : WordCharacter(c));
+            m_afterCr = c == u'\r';
+            m_pendingSpace = false;
+            continue;
+        }
+        m_afterCr = false;
+        if (IsFoldedSpace(c)) {
+            m_pendingSpace = true;
+            continue;
+        }
+        if (m_pendingSpace && !AtLineStart()) m_out.push_back(u' ');
+        m_pendingSpace = false;
+        m_out.push_back(WordCharacter(c));
+    }
+}
+
+void HtmlTextBuilder::Mark(char16_t mark)
+{
+    m_pendingSpace = false;
+    m_afterCr = false;
+    // A cell ends its last paragraph itself, as in Word.
+    if (mark == 0x0007 && !m_out.empty() && m_out.back() == u'\r') m_out.pop_back();
+    m_out.push_back(mark);
+}
+
+void HtmlTextBuilder::EndParagraph()
+{
+    m_pendingSpace = false;
+    m_afterCr = false;
+    if (AtLineStart()) return;
+    m_out.push_back(u'\r');
+}
+
+bool HtmlTextBuilder::AtLineStart() const
+{
+    if (m_out.empty()) return true;
+    const char16_t last = m_out.back();
+    return last == u'\r' || last == 0x000B || last == 0x0007;
+}
+
+}  // namespace office

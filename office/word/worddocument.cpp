@@ -1,0 +1,219 @@
+// The built-in Word's document model (see worddocument.h).
+#include "office/word/worddocument.h"
+
+#include "platform/cancellation.h"
+#include "platform/codepage.h"
+
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace office {
+
+namespace {
+
+bool ShareUnit(std::u16string_view a, std::u16string_view b)
+{
+    return std::any_of(a.begin(), a.end(), [b](char16_t c) { return b.find(c) != std::u16string_view::npos; });
+}
+
+}  // namespace
+
+WordDocument::WordDocument(WordContent content)
+{
+    m_stories.reserve(content.stories.size());
+    for (Story& s : content.stories) {
+        StoryState state;
+        state.kind = s.kind;
+        state.text = std::move(s.text);
+        m_stories.push_back(std::move(state));
+    }
+}
+
+WordDocument::~WordDocument() = default;
+
+const MatchText& WordDocument::View(std::size_t story, bool fold, bool keepFormat)
+{
+    StoryState& s = m_stories.at(story);
+    std::unique_ptr<MatchText>& view = s.views[(fold ? 2 : 0) + (keepFormat ? 1 : 0)];
+    if (!view) {
+        view = std::make_unique<MatchText>(s.text, fold, keepFormat, s.knownNormal);
+        if (!fold && !keepFormat && view->IsIdentity()) s.knownNormal = true;
+    }
+    return *view;
+}
+
+WordBreaks& WordDocument::Breaks(std::size_t story)
+{
+    StoryState& s = m_stories.at(story);
+    if (s.breaks) return *s.breaks;
+    // Word's optional hyphen (0x1F) is a control character to the word
+    // rules, which would end a word at it; read as the soft hyphen it is,
+    // it stays inside the word. Same length, so offsets agree. A long story
+    // is looked through and copied a chunk at a time, with a look at the
+    // stop request between chunks.
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    const std::u16string_view text = s.text;
+    std::size_t hyphen = std::u16string_view::npos;
+    for (std::size_t at = 0; at < text.size() && hyphen == std::u16string_view::npos; at += kChunk) {
+        if (at != 0) platform::ThrowIfStopRequested();
+        hyphen = text.substr(0, std::min(text.size(), at + kChunk)).find(u'\x1F', at);
+    }
+    if (hyphen != std::u16string_view::npos) {
+        std::u16string copy;
+        copy.reserve(text.size());
+        for (std::size_t at = 0; at < text.size(); at += kChunk) {
+            if (at != 0) platform::ThrowIfStopRequested();
+            const std::size_t before = copy.size();
+            copy.append(text.substr(at, kChunk));
+            std::replace(copy.begin() + static_cast<std::ptrdiff_t>(before), copy.end(), u'\x1F', u'\u00AD');
+        }
+        s.breaksText = std::move(copy);
+        s.breaks = std::make_unique<WordBreaks>(s.breaksText);
+    } else {
+        s.breaks = std::make_unique<WordBreaks>(s.text);
+    }
+    return *s.breaks;
+}
+
+const Utf8Story& WordDocument::Utf8(std::size_t story, bool keepFormat, int markCopies)
+{
+    markCopies = std::clamp(markCopies, 0, kMaxMarkCopies);
+    const bool wordMarks = markCopies > 0;
+    std::unique_ptr<Utf8Story>& slot = m_stories.at(story).utf8[keepFormat ? 1 : 0][markCopies];
+    if (slot) return *slot;
+    const MatchText& view = View(story, false, keepFormat);
+    const std::u16string_view text = view.Text();
+    if (text.size() > 0x3FFFFFFFu) throw std::length_error("story too long");
+    std::vector<std::uint32_t> boundaries;
+    if (wordMarks) boundaries = Breaks(story).AllBoundaries();
+    std::size_t nextBoundary = 0;
+    auto u = std::make_unique<Utf8Story>();
+    u->bytes.reserve(text.size());
+    u->unitAt.reserve(text.size() + 1);
+    auto put = [&u](char32_t c, std::size_t at) {
+        const std::size_t before = u->bytes.size();
+        AppendUtf8(u->bytes, c);
+        u->unitAt.insert(u->unitAt.end(), u->bytes.size() - before, static_cast<std::uint32_t>(at));
+    };
+    // A word edge lies between two visible characters when the story has a
+    // boundary anywhere between them, left-out characters included.
+    auto marks = [&](std::size_t at) {
+        const std::size_t low = view.OriginalEnd(at);
+        const std::size_t high = view.OriginalStart(at);
+        while (nextBoundary < boundaries.size() && boundaries[nextBoundary] < low) ++nextBoundary;
+        if (nextBoundary >= boundaries.size() || boundaries[nextBoundary] > high) return;
+        bool end = false;
+        if (at > 0) {
+            std::size_t before = at - 1;
+            if (before > 0 && U16_IS_TRAIL(text[before]) && U16_IS_LEAD(text[before - 1])) --before;
+            end = WordBreaks::IsWordCharacter(text, before);
+        }
+        const bool start = WordBreaks::IsWordCharacter(text, at);
+        for (int k = 0; k < markCopies; ++k) {
+            if (end) put(kWordEndMark, at);
+            if (start) put(kWordStartMark, at);
+        }
+    };
+    // Nothing is kept of a copy a stop interrupts: the slot stays empty.
+    platform::StopCheck stop;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        stop();
+        const std::size_t start = i;
+        if (wordMarks && view.IsCharacterEdge(start)) marks(start);
+        char32_t c = text[i++];
+        if (U16_IS_LEAD(c) && i < text.size() && U16_IS_TRAIL(text[i])) {
+            c = static_cast<char32_t>(U16_GET_SUPPLEMENTARY(c, text[i]));
+            ++i;
+        } else if (U16_IS_SURROGATE(c)) {
+            c = 0xFFFD;  // a lone surrogate cannot be UTF-8
+        }
+        // The text's own noncharacters must not pass for marks.
+        if (wordMarks && (c == kWordEndMark || c == kWordStartMark)) c = 0xFFFD;
+        put(c, start);
+    }
+    if (wordMarks) marks(text.size());
+    u->unitAt.push_back(static_cast<std::uint32_t>(text.size()));
+    slot = std::move(u);
+    return *slot;
+}
+
+WordCodes& WordDocument::Codes(std::size_t story)
+{
+    StoryState& s = m_stories.at(story);
+    if (!s.codes) s.codes = std::make_unique<WordCodes>(s.text, Breaks(story));
+    return *s.codes;
+}
+
+void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16string>> changes,
+                                    std::u16string_view found, std::u16string_view inserted)
+{
+    if (changes.empty()) return;
+    // Spacing replaced by spacing leaves a normal text normal: spaces and
+    // tabs take part in no composition, and every character beside the
+    // replaced range stood beside spacing before. (The clearing passes do
+    // this a dozen times a keyword; the text need not be checked again.)
+    auto spacing = [](std::u16string_view t) {
+        return std::all_of(t.begin(), t.end(), [](char16_t c) { return c == u' ' || c == u'\t'; });
+    };
+    const bool staysNormal = !found.empty() && spacing(found) && spacing(inserted);
+    for (auto& [index, text] : changes) {
+        StoryState& s = m_stories.at(index);
+        s.knownNormal = s.knownNormal && staysNormal;
+        // Derived views point into the old text: drop them first.
+        s.codes.reset();
+        s.breaks.reset();
+        s.breaksText.clear();
+        for (auto& view : s.views) view.reset();
+        for (auto& kind : s.utf8) {
+            for (auto& utf8 : kind) utf8.reset();
+        }
+        s.text = std::move(text);
+    }
+    ++m_version;
+    m_results.clear();
+    // A new occurrence of an absent text would have to contain inserted
+    // units; texts sharing none with the insertion stay absent. An empty
+    // insertion joins text that was apart, so it proves nothing.
+    if (inserted.empty()) {
+        m_absent.clear();
+    } else {
+        for (auto it = m_absent.begin(); it != m_absent.end();) {
+            if (ShareUnit(*it, inserted)) it = m_absent.erase(it);
+            else ++it;
+        }
+    }
+    // Every occurrence of the found text was replaced or overlapped a
+    // replaced one; it can only come back through the inserted units.
+    if (!found.empty() && !ShareUnit(found, inserted) && (found.size() == 1 || !inserted.empty())) {
+        m_absent.emplace(found);
+    }
+}
+
+bool WordDocument::IsKnownAbsent(std::u16string_view exact) const
+{
+    return m_absent.find(exact) != m_absent.end();
+}
+
+void WordDocument::RememberAbsent(std::u16string_view exact)
+{
+    if (m_absent.size() < 4096) m_absent.emplace(exact);
+}
+
+bool WordDocument::CachedResult(const std::u16string& key, bool& found) const
+{
+    const auto it = m_results.find(key);
+    if (it == m_results.end()) return false;
+    found = it->second;
+    return true;
+}
+
+void WordDocument::CacheResult(std::u16string key, bool found)
+{
+    if (m_results.size() >= 4096) m_results.clear();
+    m_results.emplace(std::move(key), found);
+}
+
+}  // namespace office

@@ -1,0 +1,95 @@
+// One open document of the built-in Word: its stories, in the order Find
+// searches them, plus what the Find engine derives from them and keeps until
+// the text changes (the compared text, normalised and perhaps case-folded;
+// word boundaries; a UTF-8 copy for wildcard searches). Replacements happen here, in memory only: nothing is
+// ever written back to the file.
+//
+// A search for spacing that the document is known not to contain costs
+// nothing: the document remembers exact texts found absent, and keeps that
+// knowledge across a replacement that cannot have brought them back.
+#pragma once
+
+#include "office/text/matchtext.h"
+#include "office/word/wildcardpattern.h"
+#include "office/word/wordbreaks.h"
+#include "office/word/wordcodes.h"
+#include "office/word/wordcontent.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace office {
+
+// A story's compared text (without folding) as UTF-8, with the offset in
+// that text of every byte's character. With word marks, the noncharacters
+// kWordEndMark and kWordStartMark (see wildcardpattern.h) stand at every
+// word end and start, as many times as asked, in pairs (end, start) where
+// both meet; their bytes map to the offset they stand at.
+struct Utf8Story {
+    std::string bytes;
+    std::vector<std::uint32_t> unitAt;  // bytes.size() + 1 entries
+};
+
+class WordDocument {
+public:
+    explicit WordDocument(WordContent content);
+    ~WordDocument();
+    WordDocument(const WordDocument&) = delete;
+    WordDocument& operator=(const WordDocument&) = delete;
+
+    std::size_t StoryCount() const { return m_stories.size(); }
+    StoryKind Kind(std::size_t story) const { return m_stories[story].kind; }
+    std::u16string_view Text(std::size_t story) const { return m_stories[story].text; }
+
+    // Derived views, built on first use and kept until the story changes.
+    // The text Find compares (see matchtext.h).
+    const MatchText& View(std::size_t story, bool fold, bool keepFormat);
+    // Boundaries of the story's own text.
+    WordBreaks& Breaks(std::size_t story);
+    // `markCopies`: 0 for no word marks, else how many of each kind.
+    const Utf8Story& Utf8(std::size_t story, bool keepFormat, int markCopies);
+    WordCodes& Codes(std::size_t story);
+
+    // Bumped by every change of the text.
+    std::uint64_t Version() const { return m_version; }
+
+    // Replaces the text of some stories after a replacement of every
+    // occurrence of `found` (an exact text, or empty when the search was no
+    // plain text) by `inserted`. Keeps what is still known to be absent.
+    void ApplyReplacement(std::vector<std::pair<std::size_t, std::u16string>> changes,
+                          std::u16string_view found, std::u16string_view inserted);
+
+    // Exact texts (case and all) that no story contains.
+    bool IsKnownAbsent(std::u16string_view exact) const;
+    void RememberAbsent(std::u16string_view exact);
+
+    // Results of searches that changed nothing, valid until the text changes.
+    bool CachedResult(const std::u16string& key, bool& found) const;
+    void CacheResult(std::u16string key, bool found);
+
+private:
+    struct StoryState {
+        StoryKind kind = StoryKind::Main;
+        std::u16string text;
+        std::unique_ptr<MatchText> views[4];  // [fold * 2 + keepFormat]
+        std::unique_ptr<WordBreaks> breaks;
+        std::u16string breaksText;  // the text as the word rules read it, when it differs
+        // The text is known to be NFC without ignorable format characters:
+        // its unfolded views are the text itself, unchecked.
+        bool knownNormal = false;
+        std::unique_ptr<Utf8Story> utf8[2][kMaxMarkCopies + 1];  // [keepFormat][markCopies]
+        std::unique_ptr<WordCodes> codes;
+    };
+
+    std::vector<StoryState> m_stories;
+    std::uint64_t m_version = 0;
+    std::set<std::u16string, std::less<>> m_absent;
+    std::map<std::u16string, bool> m_results;
+};
+
+}  // namespace office

@@ -1,0 +1,38 @@
+// The built-in Word's Find and Replace over a whole document. Every search
+// covers every story from the start (a search that reaches the end goes on
+// from the beginning, and nobody is there to be asked), and answers whether
+// the text was found or, when replacing, whether anything was replaced.
+//
+// Modes, by precedence when several are on: wildcards (always matching case,
+// whole word ignored), then all word forms, then sounds like, then a plain
+// search with caret codes, case folding and whole words.
+#pragma once
+
+#include "office/word/worddocument.h"
+
+#include <string>
+
+namespace office {
+
+struct FindOptions {
+    bool matchCase = false;
+    bool matchWholeWord = false;
+    bool matchWildcards = false;
+    bool matchSoundsLike = false;
+    bool matchAllWordForms = false;
+};
+
+// Word's WdReplace.
+enum class ReplaceMode { None = 0, One = 1, All = 2 };
+
+struct FindRequest {
+    std::u16string findText;
+    FindOptions options;
+    std::u16string replaceWith;
+    ReplaceMode replace = ReplaceMode::None;
+};
+
+// Runs one Find.Execute. An invalid wildcard pattern finds nothing.
+bool ExecuteFind(WordDocument& document, const FindRequest& request);
+
+}  // namespace office

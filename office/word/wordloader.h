@@ -1,0 +1,40 @@
+// Opens a file for the built-in Word. The reader is chosen by the file's
+// first bytes: a compound file is a Word binary document (or an Office Open
+// XML document saved with a password, opened when the password is Office's
+// default one), a zip package an Office Open XML document, "{\rtf" a rich text document, markup a web page,
+// anything else text if it is plausibly text, and a file that is none of
+// these fails to open. The name counts for one thing only: a file named as a
+// web page is one even when its markup has no html, head or body tag.
+#pragma once
+
+#include "office/containers/readbudget.h"
+#include "office/word/wordcontent.h"
+
+#include <string>
+#include <string_view>
+
+namespace office {
+
+// What a file's name says about how its bytes are read.
+enum class WordFileName {
+    Any,      // the bytes alone decide
+    WebPage,  // text that is not a container or RTF is markup
+};
+
+// The search reaches web pages through the mask *.htm, which, as on Windows,
+// also matches .html and any longer extension that begins with "htm"
+// (without regard to case); such names are web pages.
+WordFileName WordFileNameOf(std::string_view path);
+
+// What a file costs to read is charged to `budget`, one per opened file; a
+// file beyond it fails with "too large: ...". Without one, the call makes
+// its own of the default size. Throws platform::OperationCancelled when the
+// search is stopped.
+bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordFileName name = WordFileName::Any,
+                     ReadBudget* budget = nullptr);
+
+// Reads the file (read-only) and loads it. The file's bytes are let go as
+// soon as its text is read.
+bool LoadWordFile(const std::string& path, WordContent& out, std::string& error, ReadBudget* budget = nullptr);
+
+}  // namespace office
