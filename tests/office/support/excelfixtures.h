@@ -1,13 +1,14 @@
 // Helpers for the built-in Excel's tests: builders for BIFF records and
 // workbook streams, writers for compound files (libgsf) and zip packages
-// (libzip) so that tests make the exact workbooks they need, and a small
+// (libzip, through zipfixture.h) so that tests make the exact workbooks they need, and a small
 // caller for IDispatch::Invoke with arguments in declared order.
 #pragma once
 
 #include "platform/oleauto.h"
 
+#include "../zipfixture.h"
+
 #include <gsf/gsf.h>
-#include <zip.h>
 
 #include <cstdint>
 #include <cstring>
@@ -167,30 +168,12 @@ inline Bytes CompoundFileOf(const std::vector<std::pair<std::string, Bytes>>& st
     return out;
 }
 
-// A zip package with the given entries, written by libzip in memory.
+// A zip package with the given entries, deflated.
 inline Bytes ZipOf(const std::vector<std::pair<std::string, std::string>>& entries)
 {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_source_keep(source);
-    zip_t* archive = zip_open_from_source(source, ZIP_TRUNCATE, &error);
-    for (const auto& [name, text] : entries) {
-        zip_source_t* data = zip_source_buffer(archive, text.data(), text.size(), 0);
-        zip_file_add(archive, name.c_str(), data, ZIP_FL_OVERWRITE);
-    }
-    zip_close(archive);
-    Bytes out;
-    if (zip_source_open(source) == 0) {
-        zip_source_seek(source, 0, SEEK_END);
-        const auto size = zip_source_tell(source);
-        zip_source_seek(source, 0, SEEK_SET);
-        out.resize(static_cast<std::size_t>(size));
-        zip_source_read(source, out.data(), static_cast<zip_uint64_t>(size));
-        zip_source_close(source);
-    }
-    zip_source_free(source);
-    return out;
+    std::vector<ziptest::Entry> list;
+    for (const auto& [name, text] : entries) list.push_back({name, text});
+    return ziptest::BuildZip(list);
 }
 
 // ---- automation calls ---------------------------------------------------
