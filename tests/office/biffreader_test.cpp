@@ -163,16 +163,6 @@ TEST(BiffReaderSheets, EveryTypeOfSheetDatesAndOddRecords)
 {
     for (const unsigned version : {0x0600u, 0x0500u}) {
         const bool biff8 = version == 0x0600;
-        auto label = [biff8](Stream& s, const std::u16string& text) {
-            Bytes b = {0, 0, 0, 0, 0, 0};
-            if (biff8) {
-                PutString8(b, text, 2);
-            } else {
-                Put16(b, static_cast<unsigned>(text.size()));
-                for (char16_t c : text) b.push_back(static_cast<std::uint8_t>(c));
-            }
-            s.Record(0x0204, b);
-        };
         auto globals = [biff8](Stream& s) {
             s.Record(0x0022, {1, 0});  // 1904
             for (unsigned xf : {0u, 14u}) {
@@ -194,8 +184,8 @@ TEST(BiffReaderSheets, EveryTypeOfSheetDatesAndOddRecords)
         };
         const Workbook book = ReadOk(BiffStream(
             {{u"Data", 0, data},
-             {u"Chart1", 0, [&](Stream& s) { label(s, u"chart text"); }, 2, 0x20},
-             {u"Macro1", 1, [&](Stream& s) { label(s, u"Auto_Open"); }, 1, 0x40},
+             {u"Chart1", 0, [&](Stream& s) { s.Label(0, 0, u"chart text", biff8); }, 2, 0x20},
+             {u"Macro1", 1, [&](Stream& s) { s.Label(0, 0, u"Auto_Open", biff8); }, 1, 0x40},
              {u"Module1", 0, {}, 6, 0x06},
              {u"Deep", 2, [](Stream& s) { s.Number(65535, 255, 1); }}},
             globals, version));

@@ -2,7 +2,7 @@
 // a plain reference matcher and ICU's folding; searches of a sheet held
 // against a test of every cell in turn, on sheets of Latin-1 and of other
 // texts; the search order, areas, LookIn and hidden sheets on a small book;
-// sheets too large to join; and the joined text's own search.
+// sheets too large to join; and the joined text's limit.
 #include "office/excel/rangefind.h"
 
 #include <gtest/gtest.h>
@@ -385,65 +385,6 @@ TEST(ExcelFindPattern, PathologicalPatternsStayFast)
 {
     const FindPattern pattern(u"*a*a*a*a*a*a*a*a*b", false, FindLookAt::Part);
     EXPECT_FALSE(pattern.Matches(std::u16string(20000, u'a')));
-}
-
-TEST(ExcelSheetText, FindsTheFirstCellHoldingANeedle)
-{
-    // Texts over two letters give the search many near misses, in the
-    // narrow form and (with an occasional Ω or NUL) the UTF-16 form; the
-    // answer must be the first cell of the range that holds the needle.
-    std::mt19937 rng(41);
-    for (int round = 0; round < 300; ++round) {
-        const bool wide = round % 3 == 1;
-        const bool nul = round % 3 == 2;
-        std::vector<std::vector<std::u16string>> cells(1 + rng() % 120);
-        SheetText joined;
-        joined.Start(cells.size(), 0, std::size_t{1} << 20);
-        for (auto& texts : cells) {
-            joined.NextCell();
-            texts.resize(rng() % 3);
-            for (auto& text : texts) {
-                const std::size_t length = rng() % 40;
-                for (std::size_t k = 0; k < length; ++k) text.push_back(rng() % 2 == 0 ? u'a' : u'B');
-                if (wide && rng() % 8 == 0) text.push_back(u'Ω');
-                if (nul && rng() % 8 == 0) text.insert(rng() % (length + 1), 1, u'\0');
-                // Asked for ASCII, the joined text takes an ASCII text
-                // itself (lowered if asked) and leaves any other to the
-                // caller.
-                const int how = static_cast<int>(rng() % 3);
-                const auto as = how == 0 ? SheetText::As::Prepared
-                                         : how == 1 ? SheetText::As::Ascii : SheetText::As::AsciiLowered;
-                const bool fold = as == SheetText::As::AsciiLowered;
-                SheetText::Added added = joined.Add(text, as);
-                if (added == SheetText::Added::NeedsPreparing) {
-                    ASSERT_NE(as, SheetText::As::Prepared);
-                    ASSERT_NE(text.find(u'Ω'), std::u16string::npos);
-                    if (fold) {
-                        for (char16_t& c : text) c = c == u'B' ? u'b' : c;
-                    }
-                    added = joined.Add(text, SheetText::As::Prepared);
-                } else if (fold) {
-                    for (char16_t& c : text) c = c == u'B' ? u'b' : c;
-                }
-                ASSERT_EQ(added, SheetText::Added::Yes);
-            }
-        }
-        joined.Finish();
-        ASSERT_TRUE(joined.Ready());
-        for (int query = 0; query < 20; ++query) {
-            std::u16string needle;
-            const std::size_t length = 1 + rng() % 6;
-            for (std::size_t k = 0; k < length; ++k) needle.push_back(u"aBb"[rng() % 3]);
-            if (nul && rng() % 4 == 0) needle.insert(rng() % length, 1, u'\0');
-            const std::size_t first = rng() % cells.size();
-            const std::size_t end = first + rng() % (cells.size() - first + 1);
-            std::optional<std::size_t> expected;
-            for (std::size_t i = first; i < end && !expected; ++i)
-                for (const auto& text : cells[i])
-                    if (text.find(needle) != std::u16string::npos) expected = i;
-            ASSERT_EQ(joined.FindCell(SheetText::Needle(needle), first, end), expected) << round << " " << query;
-        }
-    }
 }
 
 TEST(ExcelSheetText, PassingTheLimitDropsTheText)

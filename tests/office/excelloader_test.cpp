@@ -44,17 +44,6 @@ const Probe kProbes[] = {
 const std::string kCyrillic1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";
 const Bytes kPlusTokens = {0x1E, 40, 0, 0x1E, 2, 0, 0x03};  // =40+2
 
-void BiffLabel(Stream& s, unsigned row, unsigned col, const std::u16string& text, const std::string& bytes, bool biff8)
-{
-    Bytes b;
-    Put16(b, row);
-    Put16(b, col);
-    Put16(b, 0);
-    if (biff8) PutString8(b, text, 2);
-    else OldBiffWriter::PutBytes(b, bytes, 2);
-    s.Record(0x0204, b);
-}
-
 Bytes WriteBiff(unsigned version)
 {
     const bool biff8 = version == 0x0600;
@@ -83,7 +72,7 @@ Bytes WriteBiff(unsigned version)
     };
     auto cells = [&](Stream& s) {
         if (biff8) s.LabelSst(0, 0, 0);
-        else BiffLabel(s, 0, 0, u"Alpha beta", "Alpha beta", false);
+        else s.Label(0, 0, u"Alpha beta", false);
         s.Number(0, 1, 4711);
         s.Number(0, 2, 12.5);
         s.Number(0, 3, 45352, 1);
@@ -103,10 +92,10 @@ Bytes WriteBiff(unsigned version)
             s.LabelSst(2, 2, 1);
             s.LabelSst(2, 3, 2);
         } else {
-            BiffLabel(s, 2, 2, u"", kCyrillic1251, false);
+            s.Label(2, 2, std::u16string(kCyrillic1251.begin(), kCyrillic1251.end()), false);
         }
     };
-    auto hidden = [&](Stream& s) { BiffLabel(s, 0, 0, u"hidden value", "hidden value", biff8); };
+    auto hidden = [&](Stream& s) { s.Label(0, 0, u"hidden value", biff8); };
     return Xls(BiffStream({{u"Data", 0, cells}, {u"Hidden", 1, hidden}}, globals, version), version);
 }
 

@@ -210,13 +210,6 @@ Bytes Obfuscated(unsigned version, const std::string& password, std::uint16_t ke
     Put16(filePass, key);
     Put16(filePass, verifier);
     filePass.resize(filePassBytes - (biff8 ? 0 : 2));
-    auto label = [biff8](Stream& s, unsigned row, const std::string& text) {
-        Bytes b = {static_cast<std::uint8_t>(row), 0, 0, 0, 0, 0};
-        Put16(b, static_cast<unsigned>(text.size()));
-        if (biff8) b.push_back(0);
-        b.insert(b.end(), text.begin(), text.end());
-        s.Record(0x0204, b);
-    };
     auto globals = [biff8](Stream& s) {
         if (!biff8) return;
         Bytes sst = {2, 0, 0, 0, 2, 0, 0, 0};
@@ -226,10 +219,10 @@ Bytes Obfuscated(unsigned version, const std::string& password, std::uint16_t ke
     };
     auto first = [&](Stream& s) {
         if (biff8) s.LabelSst(0, 1, 1);
-        label(s, 1, "label text");
+        s.Label(1, 0, u"label text", biff8);
         for (unsigned r = 2; r < 60; ++r) s.Number(r, 0, r * 1.25);
     };
-    Bytes stream = BiffStream({{u"Accounts", 0, first}, {u"Zweites Blatt", 1, [&](Stream& s) { label(s, 0, "second"); }}},
+    Bytes stream = BiffStream({{u"Accounts", 0, first}, {u"Zweites Blatt", 1, [&](Stream& s) { s.Label(0, 0, u"second", biff8); }}},
                               globals, version, &filePass);
     officecrypt::XorObfuscate(stream, officecrypt::XorArray(password, key));
     return Xls(stream, version);

@@ -49,50 +49,6 @@ office::Workbook LoadOk(const Data& bytes)
     return book;
 }
 
-// A sheet of a BIFF5/BIFF8 workbook: BOUNDSHEET state and type (0
-// worksheet, 1 macro sheet, 2 chart, 6 module), the substream's BOF kind,
-// and its records.
-struct BiffSheet {
-    BiffSheet(std::u16string n, unsigned st, std::function<void(Stream&)> c = {}, unsigned t = 0, unsigned bof = 0x10)
-        : name(std::move(n)), state(st), cells(std::move(c)), type(t), bofKind(bof)
-    {
-    }
-    std::u16string name;
-    unsigned state;
-    std::function<void(Stream&)> cells;
-    unsigned type;
-    unsigned bofKind;
-};
-
-// A workbook stream: globals (after the BOF and an optional FILEPASS), one
-// BOUNDSHEET per sheet, then the sheets' substreams.
-inline Bytes BiffStream(const std::vector<BiffSheet>& sheets, const std::function<void(Stream&)>& globals = {},
-                        unsigned version = 0x0600, const Bytes* filePass = nullptr)
-{
-    Stream s;
-    s.Bof(version, 0x0005);
-    if (filePass != nullptr) s.Record(0x002F, *filePass);
-    if (globals) globals(s);
-    std::vector<std::size_t> patches;
-    for (const auto& sheet : sheets) {
-        patches.push_back(s.BoundSheet(sheet.name, sheet.state, version == 0x0600));
-        s.Data()[patches.back() + 5] = static_cast<std::uint8_t>(sheet.type);
-    }
-    s.Eof();
-    for (std::size_t i = 0; i < sheets.size(); ++i) {
-        s.PatchOffset(patches[i], s.Size());
-        s.Bof(version, sheets[i].bofKind);
-        if (sheets[i].cells) sheets[i].cells(s);
-        s.Eof();
-    }
-    return s.Data();
-}
-
-inline Bytes Xls(const Bytes& stream, unsigned version = 0x0600)
-{
-    return CompoundFileOf({{version == 0x0600 ? "Workbook" : "Book", stream}});
-}
-
 inline const std::string kXlMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 inline const std::string kXlRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 inline const std::string kPkgRel = "http://schemas.openxmlformats.org/package/2006/relationships";

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -111,6 +112,22 @@ public:
         Put32(b, index);
         Record(0x00FD, b);
     }
+    // LABEL: in BIFF8 a BIFF8 string, else one byte a character (the code
+    // page's bytes).
+    void Label(unsigned row, unsigned col, const std::u16string& text, bool biff8 = true)
+    {
+        Bytes b;
+        Put16(b, row);
+        Put16(b, col);
+        Put16(b, 0);
+        if (biff8) {
+            PutString8(b, text, 2);
+        } else {
+            Put16(b, static_cast<unsigned>(text.size()));
+            for (char16_t c : text) b.push_back(static_cast<std::uint8_t>(c));
+        }
+        Record(0x0204, b);
+    }
     // FORMULA with a number result and the given tokens.
     void Formula(unsigned row, unsigned col, double value, const Bytes& tokens)
     {
@@ -174,6 +191,50 @@ inline Bytes ZipOf(const std::vector<std::pair<std::string, std::string>>& entri
     std::vector<ziptest::Entry> list;
     for (const auto& [name, text] : entries) list.push_back({name, text});
     return ziptest::BuildZip(list);
+}
+
+// A sheet of a BIFF5/BIFF8 workbook: BOUNDSHEET state and type (0
+// worksheet, 1 macro sheet, 2 chart, 6 module), the substream's BOF kind,
+// and its records.
+struct BiffSheet {
+    BiffSheet(std::u16string n, unsigned st, std::function<void(Stream&)> c = {}, unsigned t = 0, unsigned bof = 0x10)
+        : name(std::move(n)), state(st), cells(std::move(c)), type(t), bofKind(bof)
+    {
+    }
+    std::u16string name;
+    unsigned state;
+    std::function<void(Stream&)> cells;
+    unsigned type;
+    unsigned bofKind;
+};
+
+// A workbook stream: globals (after the BOF and an optional FILEPASS), one
+// BOUNDSHEET per sheet, then the sheets' substreams.
+inline Bytes BiffStream(const std::vector<BiffSheet>& sheets, const std::function<void(Stream&)>& globals = {},
+                        unsigned version = 0x0600, const Bytes* filePass = nullptr)
+{
+    Stream s;
+    s.Bof(version, 0x0005);
+    if (filePass != nullptr) s.Record(0x002F, *filePass);
+    if (globals) globals(s);
+    std::vector<std::size_t> patches;
+    for (const auto& sheet : sheets) {
+        patches.push_back(s.BoundSheet(sheet.name, sheet.state, version == 0x0600));
+        s.Data()[patches.back() + 5] = static_cast<std::uint8_t>(sheet.type);
+    }
+    s.Eof();
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        s.PatchOffset(patches[i], s.Size());
+        s.Bof(version, sheets[i].bofKind);
+        if (sheets[i].cells) sheets[i].cells(s);
+        s.Eof();
+    }
+    return s.Data();
+}
+
+inline Bytes Xls(const Bytes& stream, unsigned version = 0x0600)
+{
+    return CompoundFileOf({{version == 0x0600 ? "Workbook" : "Book", stream}});
 }
 
 // ---- automation calls ---------------------------------------------------

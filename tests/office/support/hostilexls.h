@@ -37,16 +37,7 @@ inline std::u16string Numbered(const char16_t* stem, std::size_t n)
     return out;
 }
 
-// LABEL: a text cell.
-inline void Label(Stream& s, unsigned row, unsigned col, const std::u16string& text)
-{
-    Bytes b;
-    Put16(b, row);
-    Put16(b, col);
-    Put16(b, 0);
-    PutString8(b, text, 2);
-    s.Record(0x0204, b);
-}
+inline void Label(Stream& s, unsigned row, unsigned col, const std::u16string& text) { s.Label(row, col, text); }
 
 // NAME with 8-bit characters, scoped to BOUNDSHEET `sheet` (1-based; 0 for
 // the workbook), defined as =1.
@@ -70,23 +61,15 @@ inline void Name(Stream& s, const std::u16string& name, unsigned sheet)
 inline Bytes WorkbookStream(const std::function<void(Stream&)>& globals, const std::vector<std::u16string>& sheets,
                             const std::function<void(Stream&, std::size_t)>& cells)
 {
-    Stream s;
-    s.Bof(0x0600, 0x0005);
-    if (globals) globals(s);
-    std::vector<std::size_t> patches;
-    patches.reserve(sheets.size());
-    for (const auto& name : sheets) patches.push_back(s.BoundSheet(name, 0));
-    s.Eof();
-    for (std::size_t i = 0; i < sheets.size(); ++i) {
-        s.PatchOffset(patches[i], s.Size());
-        s.Bof(0x0600, 0x0010);
-        if (cells) cells(s, i);
-        s.Eof();
-    }
-    return s.Data();
+    std::vector<excelfixtures::BiffSheet> list;
+    for (std::size_t i = 0; i < sheets.size(); ++i)
+        list.emplace_back(sheets[i], 0, [&cells, i](Stream& s) {
+            if (cells) cells(s, i);
+        });
+    return excelfixtures::BiffStream(list, globals);
 }
 
-inline Bytes Compound(const Bytes& stream) { return excelfixtures::CompoundFileOf({{"Workbook", stream}}); }
+inline Bytes Compound(const Bytes& stream) { return excelfixtures::Xls(stream); }
 
 // `entries` EXTERNSHEET entries through this workbook's SUPBOOK and
 // `names` NAMEs of workbook scope, "Name1" on. The sheet "My Data" holds
@@ -326,13 +309,7 @@ inline Bytes CodePageFlood(std::size_t pairs)
     s.Eof();
     s.PatchOffset(at, s.Size());
     s.Bof(0x0500, 0x0010);
-    Bytes label;
-    Put16(label, 0);
-    Put16(label, 0);
-    Put16(label, 0);
-    Put16(label, static_cast<unsigned>(kMarker.size()));
-    for (char16_t c : kMarker) label.push_back(static_cast<std::uint8_t>(c));
-    s.Record(0x0204, label);
+    s.Label(0, 0, kMarker, false);
     s.Eof();
     return excelfixtures::CompoundFileOf({{"Book", s.Data()}});
 }
