@@ -118,40 +118,29 @@ TEST(BiffFormula, TokensGiveTheTextExcelShows)
     const Case cases[] = {
         {Rpn().Int(65535), u"=65535"},
         {Rpn().Num(0.1), u"=0.1"},  // 15 digits hide the binary fraction
-        {Rpn().Num(1e20), u"=1E+20"},
-        {Rpn().Num(1.5e-12), u"=1.5E-12"},
+        {Rpn().Num(1e20), u"=1E+20"}, {Rpn().Num(1.5e-12), u"=1.5E-12"},
         {Rpn().Num(123456789012345.0), u"=123456789012345"},
         {Rpn().Num(std::numeric_limits<double>::quiet_NaN()), nullptr},
-        {Rpn().Str(u"say \"hi\""), u"=\"say \"\"hi\"\"\""},
-        {Rpn().Str(u"Grüße ☃"), u"=\"Grüße ☃\""},
-        {Rpn().B({0x1D, 1}), u"=TRUE"},
-        {Rpn().B({0x1D, 0}), u"=FALSE"},
-        {Rpn().B({0x1C, 0x07}), u"=#DIV/0!"},
+        {Rpn().Str(u"say \"hi\""), u"=\"say \"\"hi\"\"\""}, {Rpn().Str(u"Grüße ☃"), u"=\"Grüße ☃\""},
+        {Rpn().B({0x1D, 1}), u"=TRUE"}, {Rpn().B({0x1D, 0}), u"=FALSE"}, {Rpn().B({0x1C, 0x07}), u"=#DIV/0!"},
         {Rpn().B({0x1C, 0x2A}), u"=#N/A"},
         {Rpn().B({0x1C, 0x03}), nullptr},  // no such error
         {Op(kAdd), u"=A1+B1"}, {Op(kSub), u"=A1-B1"}, {Op(kMul), u"=A1*B1"}, {Op(kDiv), u"=A1/B1"},
         {Op(kPower), u"=A1^B1"}, {Op(kConcat), u"=A1&B1"}, {Op(kLt), u"=A1<B1"}, {Op(kLe), u"=A1<=B1"},
         {Op(kEq), u"=A1=B1"}, {Op(kGe), u"=A1>=B1"}, {Op(kGt), u"=A1>B1"}, {Op(kNe), u"=A1<>B1"},
         {Op(kIsect), u"=A1 B1"}, {Op(kUnion), u"=A1,B1"}, {Op(kRange), u"=A1:B1"},
-        {Rpn().Ref(0, 0).B({kUminus, kPercent}), u"=-A1%"},
-        {Rpn().Ref(0, 0).B({kUplus}), u"=+A1"},
+        {Rpn().Ref(0, 0).B({kUminus, kPercent}), u"=-A1%"}, {Rpn().Ref(0, 0).B({kUplus}), u"=+A1"},
         // Parentheses only where the tokens have them.
         {Rpn().Ref(0, 0).Ref(0, 1).B({kAdd, kParen}).Int(2).B({kMul}), u"=(A1+B1)*2"},
         {Rpn().Ref(0, 0).Ref(0, 1).Int(2).B({kMul, kAdd}), u"=A1+B1*2"},
         {Rpn().Ref(0, 0).B({kParen, kParen, kUminus}), u"=-((A1))"},
         {Rpn().Int(2).Int(1).Int(1).B({kAdd, kParen, kUminus, kPower}), u"=2^-(1+1)"},
         // References of every class, absolute parts with $.
-        {Rpn().Ref(0, 0, false, false, 0x44), u"=$A$1"},
-        {Rpn().Ref(1, 1, false, true, 0x64), u"=B$2"},
-        {Rpn().Ref(0, 0, true, false), u"=$A1"},
-        {Rpn().Ref(65535, 255), u"=IV65536"},
-        {Rpn().Ref(0, 701), u"=ZZ1"},
-        {Rpn().Ref(0, 702), u"=AAA1"},
-        {Rpn().Area(0, 9, 0, 1, true, 0x65), u"=A1:B10"},
-        {Rpn().Area(0, 9, 0, 1, false, 0x45), u"=$A$1:$B$10"},
-        {Rpn().Area(0, 65535, 2, 3), u"=C:D"},
-        {Rpn().Area(4, 6, 0, 255), u"=5:7"},
-        {Rpn().B({0x4A, 0, 0, 0, 0}).Int(1).B({kAdd}), u"=#REF!+1"},
+        {Rpn().Ref(0, 0, false, false, 0x44), u"=$A$1"}, {Rpn().Ref(1, 1, false, true, 0x64), u"=B$2"},
+        {Rpn().Ref(0, 0, true, false), u"=$A1"}, {Rpn().Ref(65535, 255), u"=IV65536"}, {Rpn().Ref(0, 701), u"=ZZ1"},
+        {Rpn().Ref(0, 702), u"=AAA1"}, {Rpn().Area(0, 9, 0, 1, true, 0x65), u"=A1:B10"},
+        {Rpn().Area(0, 9, 0, 1, false, 0x45), u"=$A$1:$B$10"}, {Rpn().Area(0, 65535, 2, 3), u"=C:D"},
+        {Rpn().Area(4, 6, 0, 255), u"=5:7"}, {Rpn().B({0x4A, 0, 0, 0, 0}).Int(1).B({kAdd}), u"=#REF!+1"},
         {Rpn().B({0x2B, 0, 0, 0, 0, 0, 0, 0, 0}), u"=#REF!"},
         // Shared formulas: relative parts are offsets from the cell, which
         // wrap around the sheet.
@@ -163,15 +152,13 @@ TEST(BiffFormula, TokensGiveTheTextExcelShows)
         {Rpn().Ref(65535, 0, true, true, 0x2C), u"=C4", SharedAtC5},
         {Rpn().Ref(1, 0, true, true, 0x2C), u"=C1", SharedAtLastRow},
         // Functions with fixed and variable argument counts.
-        {Rpn().Ref(0, 0).Int(2).Func(27), u"=ROUND(A1,2)"},
-        {Rpn().Func(74), u"=NOW()"},
+        {Rpn().Ref(0, 0).Int(2).Func(27), u"=ROUND(A1,2)"}, {Rpn().Func(74), u"=NOW()"},
         {Rpn().Area(0, 9, 0, 0).Ref(0, 1).FuncVar(4, 2), u"=SUM(A1:A10,B1)"},
         {Rpn().Ref(0, 0).Int(0).B({kGt}).Attr(0x02, 7).Str(u"yes").Attr(0x08, 10).Str(u"no").Attr(0x08, 3).FuncVar(1, 3),
          u"=IF(A1>0,\"yes\",\"no\")"},
         {Rpn().Ref(0, 0).Area(0, 4, 1, 2).Int(2).B({kMissArg}).FuncVar(102, 4), u"=VLOOKUP(A1,B1:C5,2,)"},
         {Rpn().Ref(0, 0).FuncVar(169, 0x81), u"=COUNTA(A1)"},  // the prompt bit is no count
-        {Rpn().Func(221), u"=TODAY()"},
-        {Rpn().Int(1).Int(2).FuncVar(346, 2), u"=COUNTIF(1,2)"},
+        {Rpn().Func(221), u"=TODAY()"}, {Rpn().Int(1).Int(2).FuncVar(346, 2), u"=COUNTIF(1,2)"},
         {Rpn().Int(1).Func(4), nullptr},                 // SUM has no fixed count
         {Rpn().Int(1).FuncVar(400, 1), nullptr},         // not in the table
         {Rpn().Int(1).FuncVar(0x8000 | 4, 1), nullptr},  // a macro command
@@ -180,8 +167,7 @@ TEST(BiffFormula, TokensGiveTheTextExcelShows)
         {Rpn().B({0x23, 1, 0, 0, 0}), nullptr},            // a name, no table
         {Rpn().B({0x00}), nullptr},
         // Attributes: SUM, volatile, spaces, CHOOSE's jump table.
-        {Rpn().Area(0, 3, 0, 0).Attr(0x10, 0), u"=SUM(A1:A4)"},
-        {Rpn().Attr(0x01, 0).Func(74), u"=NOW()"},
+        {Rpn().Area(0, 3, 0, 0).Attr(0x10, 0), u"=SUM(A1:A4)"}, {Rpn().Attr(0x01, 0).Func(74), u"=NOW()"},
         {Rpn().Attr(0x40, 0x0200).Ref(0, 0).Attr(0x41, 0x0100).Int(1).B({kAdd}), u"=A1+1"},
         {Rpn().Ref(0, 0).Attr(0x04, 2).B({0, 0, 0, 0, 0, 0}).Str(u"x").Attr(0x08, 0).Str(u"y").Attr(0x08, 0).FuncVar(100, 3),
          u"=CHOOSE(A1,\"x\",\"y\")"},
@@ -196,22 +182,17 @@ TEST(BiffFormula, TokensGiveTheTextExcelShows)
         {Rpn().B({0x3A, 0, 0, 0, 0, 0, 0}), nullptr},         // no table
         {Rpn().B({0x3C, 0, 0, 0, 0, 0, 0}), u"=Sheet2!#REF!", Links},
         {Rpn().Ref(0, 0).B({0x43, 1, 0, 0, 0, kMul}), u"=A1*Rate", Links},
-        {Rpn().B({0x43, 2, 0, 0, 0}), nullptr, Links},
-        {Rpn().B({0x43, 0, 0, 0, 0}), nullptr, Links},
+        {Rpn().B({0x43, 2, 0, 0, 0}), nullptr, Links}, {Rpn().B({0x43, 0, 0, 0, 0}), nullptr, Links},
         {Rpn().B({0x39, 2, 0, 1, 0, 0, 0}).Ref(0, 0).Int(1).FuncVar(255, 3), u"=EDATE(A1,1)", Links},
         {Rpn().B({0x39, 2, 0, 2, 0, 0, 0}).Ref(0, 0).Int(1).FuncVar(255, 3), u"=COUNTIFS(A1,1)", Links},
         {Rpn().Int(1).Int(2).FuncVar(255, 2), nullptr, Links},  // the function slot must hold a name
         // BIFF5: the relative flags in the row, a 1-byte column, code page strings.
-        {Rpn().B({0x44, 4, 0xC0, 2}), u"=C5", Biff5},
-        {Rpn().B({0x44, 4, 0x00, 2}), u"=$C$5", Biff5},
-        {Rpn().B({0x25, 0, 0xC0, 3, 0xC0, 0, 1}), u"=A1:B4", Biff5},
-        {Rpn().B({0x17, 2, 0x80, 'x'}), u"=\"€x\"", Biff5},
+        {Rpn().B({0x44, 4, 0xC0, 2}), u"=C5", Biff5}, {Rpn().B({0x44, 4, 0x00, 2}), u"=$C$5", Biff5},
+        {Rpn().B({0x25, 0, 0xC0, 3, 0xC0, 0, 1}), u"=A1:B4", Biff5}, {Rpn().B({0x17, 2, 0x80, 'x'}), u"=\"€x\"", Biff5},
         {Rpn().B({0x44, 4, 0xC0, 2}).Int(3).Func(27), u"=ROUND(C5,3)", Biff5},
         {Rpn().B({0x44, 4, 0xC0}), nullptr, Biff5},
         // Stacks that do not come out at one operand.
-        {Rpn().Int(1).B({kAdd}), nullptr},
-        {Rpn().Int(1).Int(2), nullptr},
-        {Rpn().Int(1).FuncVar(4, 2), nullptr},
+        {Rpn().Int(1).B({kAdd}), nullptr}, {Rpn().Int(1).Int(2), nullptr}, {Rpn().Int(1).FuncVar(4, 2), nullptr},
         {Rpn(), nullptr},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
