@@ -37,6 +37,13 @@ inline void PutF64(Bytes& b, double d)
     std::memcpy(&bits, &d, 8);
     for (int i = 0; i < 8; ++i) b.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
 }
+// 16-bit words in order.
+inline Bytes Words(std::initializer_list<unsigned> words)
+{
+    Bytes b;
+    for (unsigned w : words) Put16(b, w);
+    return b;
+}
 // BIFF8 string: 8-bit when every character fits, else 16-bit.
 inline void PutString8(Bytes& b, const std::u16string& s, unsigned countBytes)
 {
@@ -64,15 +71,8 @@ public:
     }
     void Bof(unsigned version, unsigned kind)
     {
-        Bytes b;
-        Put16(b, version);
-        Put16(b, kind);
-        Put16(b, 0x0DBB);
-        Put16(b, 0x07CC);
-        if (version == 0x0600) {
-            Put32(b, 0);
-            Put32(b, 6);
-        }
+        Bytes b = Words({version, kind, 0x0DBB, 0x07CC});
+        if (version == 0x0600) b.insert(b.end(), {0, 0, 0, 0, 6, 0, 0, 0});
         Record(0x0809, b);
     }
     void Eof() { Record(0x000A, {}); }
@@ -96,19 +96,13 @@ public:
     }
     void Number(unsigned row, unsigned col, double v, unsigned xf = 0)
     {
-        Bytes b;
-        Put16(b, row);
-        Put16(b, col);
-        Put16(b, xf);
+        Bytes b = Words({row, col, xf});
         PutF64(b, v);
         Record(0x0203, b);
     }
     void LabelSst(unsigned row, unsigned col, std::uint32_t index)
     {
-        Bytes b;
-        Put16(b, row);
-        Put16(b, col);
-        Put16(b, 0);
+        Bytes b = Words({row, col, 0});
         Put32(b, index);
         Record(0x00FD, b);
     }
@@ -116,10 +110,7 @@ public:
     // page's bytes).
     void Label(unsigned row, unsigned col, const std::u16string& text, bool biff8 = true)
     {
-        Bytes b;
-        Put16(b, row);
-        Put16(b, col);
-        Put16(b, 0);
+        Bytes b = Words({row, col, 0});
         if (biff8) {
             PutString8(b, text, 2);
         } else {
@@ -131,14 +122,10 @@ public:
     // FORMULA with a number result and the given tokens.
     void Formula(unsigned row, unsigned col, double value, const Bytes& tokens)
     {
-        Bytes b;
-        Put16(b, row);
-        Put16(b, col);
-        Put16(b, 0);
+        Bytes b = Words({row, col, 0});
         PutF64(b, value);
-        Put16(b, 0);
-        Put32(b, 0);
-        Put16(b, static_cast<unsigned>(tokens.size()));
+        const Bytes rest = Words({0, 0, 0, static_cast<unsigned>(tokens.size())});  // flags, chain, size
+        b.insert(b.end(), rest.begin(), rest.end());
         b.insert(b.end(), tokens.begin(), tokens.end());
         Record(0x0006, b);
     }
@@ -146,13 +133,9 @@ public:
     // offsets from each cell of it.
     void SharedFormula(unsigned firstRow, unsigned lastRow, unsigned firstCol, unsigned lastCol, const Bytes& tokens)
     {
-        Bytes b;
-        Put16(b, firstRow);
-        Put16(b, lastRow);
-        b.push_back(static_cast<std::uint8_t>(firstCol));
-        b.push_back(static_cast<std::uint8_t>(lastCol));
-        b.push_back(0);
-        b.push_back(static_cast<std::uint8_t>((lastRow - firstRow + 1) * (lastCol - firstCol + 1)));
+        Bytes b = Words({firstRow, lastRow});
+        const auto cells = static_cast<std::uint8_t>((lastRow - firstRow + 1) * (lastCol - firstCol + 1));
+        b.insert(b.end(), {static_cast<std::uint8_t>(firstCol), static_cast<std::uint8_t>(lastCol), 0, cells});
         Put16(b, static_cast<unsigned>(tokens.size()));
         b.insert(b.end(), tokens.begin(), tokens.end());
         Record(0x04BC, b);
@@ -243,41 +226,14 @@ inline Bytes Xls(const Bytes& stream, unsigned version = 0x0600)
 class Arg {
 public:
     Arg() { VariantInit(&v); }
-    static Arg Missing()
-    {
-        Arg a;
-        a.v.vt = VT_ERROR;
-        a.v.scode = DISP_E_PARAMNOTFOUND;
-        return a;
-    }
-    static Arg Str(const std::u16string& s)
-    {
-        Arg a;
-        a.v.vt = VT_BSTR;
-        a.v.bstrVal = SysAllocStringFrom(s);
-        return a;
-    }
-    static Arg I4(long n)
-    {
-        Arg a;
-        a.v.vt = VT_I4;
-        a.v.lVal = static_cast<LONG>(n);
-        return a;
-    }
-    static Arg Bool(bool b)
-    {
-        Arg a;
-        a.v.vt = VT_BOOL;
-        a.v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
-        return a;
-    }
+    static Arg Missing() { return Make(VT_ERROR, [](VARIANT& v) { v.scode = DISP_E_PARAMNOTFOUND; }); }
+    static Arg Str(const std::u16string& s) { return Make(VT_BSTR, [&](VARIANT& v) { v.bstrVal = SysAllocStringFrom(s); }); }
+    static Arg I4(long n) { return Make(VT_I4, [n](VARIANT& v) { v.lVal = static_cast<LONG>(n); }); }
+    static Arg Bool(bool b) { return Make(VT_BOOL, [b](VARIANT& v) { v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; }); }
     static Arg Disp(IDispatch* d)
     {
-        Arg a;
-        a.v.vt = VT_DISPATCH;
-        a.v.pdispVal = d;
         if (d != nullptr) d->AddRef();
-        return a;
+        return Make(VT_DISPATCH, [d](VARIANT& v) { v.pdispVal = d; });
     }
     Arg(const Arg& o) { VariantInit(&v); VariantCopy(&v, &o.v); }
     Arg& operator=(const Arg& o)
@@ -290,6 +246,16 @@ public:
     }
     ~Arg() { VariantClear(&v); }
     VARIANT v;
+
+private:
+    template <typename Set>
+    static Arg Make(VARTYPE type, Set set)
+    {
+        Arg a;
+        a.v.vt = type;
+        set(a.v);
+        return a;
+    }
 };
 
 struct CallResult {
