@@ -588,10 +588,10 @@ def _store(entry, path, ok, text, sheets, reason):
 
 def _batch_csv(oracle_dir, names, indir, outdir, formulas, timeout):
     """One LibreOffice run that writes every sheet of the workbooks `names`
-    (files in `indir`) as CSV. Returns {name: [(sheet, CSV bytes)]} for the
-    workbooks it wrote sheets of, or None when the run did not end well
-    (a file after a crash would be missing, a killed run may leave a
-    sheet half written)."""
+    (files in `indir`) as CSV. Returns ({name: [(sheet, CSV bytes)]} for
+    the workbooks it wrote sheets of, {names whose text reached the size
+    limit}), or None when the run did not end well (a file after a crash
+    would be missing, a killed run may leave a sheet half written)."""
     target = ("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,"
               f"{'true' if formulas else 'false'},false,-1")
     cmd = ["soffice", "-env:UserInstallation=file://" + _profile_dir(oracle_dir),
@@ -601,7 +601,7 @@ def _batch_csv(oracle_dir, names, indir, outdir, formulas, timeout):
     if rc != 0:
         return None
     log = (out or b"").decode("utf-8", "replace") + err.decode("utf-8", "replace")
-    result = {}
+    result, oversize = {}, set()
     # Each output is named after its input: "w12.xls" writes "w12-SHEET.csv".
     for sheet, f in re.findall(r"Writing sheet (.*) -> (.*\.csv)$", log, re.M):
         base = os.path.basename(f)
@@ -611,17 +611,19 @@ def _batch_csv(oracle_dir, names, indir, outdir, formulas, timeout):
         if not match or not os.path.exists(full):
             return None
         if os.path.getsize(full) >= _oracle_out_mb * 1024 * 1024:
-            continue  # left to the run of its own, which gives the reason
+            oversize.add(match[0])
+            continue
         result.setdefault(match[0], []).append((sheet, open(full, "rb").read()))
-    return result
+    return result, oversize
 
 
 def prefetch_cells(oracle_dir, paths, timeout, batch=20):
     """Fills the cache of "cells" for the workbooks among `paths` that lack
     it, converting `batch` workbooks in each LibreOffice run: starting
     LibreOffice costs more than converting a small workbook, and every
-    workbook needs two exports. Only what a run wrote whole is cached; a
-    workbook it wrote no sheets of, or a run that failed, is left to
+    workbook needs two exports. Only what a run that ended well wrote is
+    cached, with the reasons a run of the file alone gives for a workbook
+    it wrote no sheets of or too large a text of; the workbooks of a run that failed are left to
     oracle_text, which converts each file alone and records the reason."""
     todo = []
     for path in paths:
@@ -638,15 +640,25 @@ def prefetch_cells(oracle_dir, paths, timeout, batch=20):
                 name = f"w{i}" + os.path.splitext(path)[1].lower()
                 shutil.copyfile(path, os.path.join(indir, name))
                 names.append(name)
-            # A group that takes longer than one file may is left to the
-            # runs of single files, which give the slow one its reason.
+            # A group that takes longer than one file may take is left to
+            # the runs of single files, which give the slow one its reason.
             values = _batch_csv(oracle_dir, names, indir, os.path.join(tmp, "v"), False,
                                 timeout)
             formulas = (_batch_csv(oracle_dir, names, indir, os.path.join(tmp, "f"), True,
                                    timeout) if values is not None else None)
             if values is None or formulas is None:
                 continue
+            (values, big), (formulas, big_f) = values, formulas
             for name, (path, entry) in zip(names, group):
+                if name in big or name in big_f:
+                    _store(entry, path, False, "", [],
+                           f"LibreOffice text over {_oracle_out_mb} MiB")
+                    continue
+                if name not in values and name not in formulas:
+                    # As the run of this file alone would have said.
+                    _store(entry, path, False, "", [],
+                           "LibreOffice wrote no sheets (not taken as a workbook)")
+                    continue
                 if name not in values or name not in formulas:
                     continue
                 fmap = dict(formulas[name])
