@@ -1,7 +1,7 @@
 // The application wrappers: dispatch drivers over Word's and Excel's
 // Application objects, one class per type-library generation (9 = Office
-// 2000, 10 = Office XP, 11 = Office 2003), and the dispatch identifiers of
-// every member Varnel and Kestrel call.
+// 2000, 10 = Office XP, 11 = Office 2003). The dispatch identifiers of the
+// members called are those of platform/worddispids.h and exceldispids.h.
 //
 // The wrappers add no data to COleDispatchDriver, and their members are
 // inline: each module that uses them (Varnel's search driver, Kestrel)
@@ -10,37 +10,9 @@
 // distinct classes because OfficeFind's methods are told apart by them.
 #pragma once
 
+#include "platform/exceldispids.h"
 #include "platform/oledispatchdriver.h"
-
-// Dispatch identifiers of the members called.
-namespace WordDispid {
-constexpr DISPID ApplicationVisible = 0x17;
-constexpr DISPID ApplicationQuit = 0x451;
-constexpr DISPID ApplicationDocuments = 0x6;
-constexpr DISPID ApplicationSelection = 0x5;
-constexpr DISPID DocumentsOpen9 = 0xF;
-constexpr DISPID DocumentsOpen10 = 0x12;
-constexpr DISPID DocumentsOpen11 = 0x13;
-constexpr DISPID DocumentClose = 0x451;
-constexpr DISPID SelectionFind = 0x106;
-constexpr DISPID FindExecute = 0x1BC;
-}  // namespace WordDispid
-
-namespace ExcelDispid {
-constexpr DISPID ApplicationVisible = 0x22E;
-constexpr DISPID ApplicationDisplayAlerts = 0x157;
-constexpr DISPID ApplicationQuit = 0x12E;
-constexpr DISPID ApplicationWorkbooks = 0x23C;
-constexpr DISPID WorkbooksOpen9 = 0x2AA;
-constexpr DISPID WorkbooksOpen10 = 0x783;  // also generation 11
-constexpr DISPID WorkbookWorksheets = 0x1EE;
-constexpr DISPID WorksheetsCount = 0x76;
-constexpr DISPID WorksheetsItem = 0xAA;
-constexpr DISPID WorksheetSelect = 0xEB;
-constexpr DISPID WorksheetCells = 0xEE;
-constexpr DISPID RangeFind = 0x18E;
-constexpr DISPID WorkbookClose = 0x115;
-}  // namespace ExcelDispid
+#include "platform/worddispids.h"
 
 // Word's Application object, common to all generations.
 class CWordApplication : public COleDispatchDriver {

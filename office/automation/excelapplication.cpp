@@ -4,6 +4,7 @@
 #include "office/automation/excelworkbook.h"
 #include "office/automation/excelworkbooks.h"
 #include "platform/cancellation.h"
+#include "platform/exceldispids.h"
 
 #include <new>
 
@@ -35,9 +36,9 @@ HRESULT CExcelApplication::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, V
 {
     const CDispArgs args(params);
     switch (id) {
-    case kDispVisible:
-    case kDispDisplayAlerts: {
-        bool& value = id == kDispVisible ? m_visible : m_displayAlerts;
+    case ExcelDispid::ApplicationVisible:
+    case ExcelDispid::ApplicationDisplayAlerts: {
+        bool& value = id == ExcelDispid::ApplicationVisible ? m_visible : m_displayAlerts;
         if (IsPut(flags)) {
             bool b = false;
             if (args.Count() != 1 || args.IsMissing(0)) return DISP_E_BADPARAMCOUNT;
@@ -53,13 +54,13 @@ HRESULT CExcelApplication::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, V
         }
         return S_OK;
     }
-    case kDispQuit:
+    case ExcelDispid::ApplicationQuit:
         if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
         if (args.Count() != 0) return DISP_E_BADPARAMCOUNT;
         // Workbooks are only read, so there is nothing to save or ask.
         m_workbooks->CloseAll();
         return S_OK;
-    case kDispWorkbooks:
+    case ExcelDispid::ApplicationWorkbooks:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         m_workbooks->AddRef();
         ReturnDispatch(result, m_workbooks);

@@ -4,6 +4,7 @@
 #include "office/automation/excelworkbooks.h"
 #include "office/automation/excelworksheets.h"
 #include "platform/cancellation.h"
+#include "platform/exceldispids.h"
 
 #include <new>
 
@@ -43,11 +44,11 @@ HRESULT CExcelWorkbook::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARI
 {
     const CDispArgs args(params);
     switch (id) {
-    case kDispWorksheets:
+    case ExcelDispid::WorkbookWorksheets:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         ReturnDispatch(result, new CExcelWorksheets(m_data));
         return S_OK;
-    case kDispName:
+    case ExcelDispid::WorkbookName:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (result != nullptr) {
             VariantInit(result);
@@ -55,7 +56,7 @@ HRESULT CExcelWorkbook::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARI
             result->bstrVal = SysAllocStringFrom(m_data->name);
         }
         return S_OK;
-    case kDispClose: {
+    case ExcelDispid::WorkbookClose: {
         if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
         if (args.Count() > 3) return DISP_E_BADPARAMCOUNT;
         // SaveChanges, Filename and RouteWorkbook change nothing: the

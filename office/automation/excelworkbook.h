@@ -30,12 +30,6 @@ inline bool IsPut(WORD flags) { return (flags & DISPATCH_PROPERTYPUT) != 0; }
 
 class CExcelWorkbook : public CDispatchObject {
 public:
-    enum : DISPID {
-        kDispName = 0x6E,
-        kDispClose = 0x115,
-        kDispWorksheets = 0x1EE,
-    };
-
     CExcelWorkbook(std::shared_ptr<ExcelBookData> data, CExcelWorkbooks* owner);
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,

@@ -3,6 +3,7 @@
 
 #include "office/automation/excelrange.h"
 #include "platform/cancellation.h"
+#include "platform/exceldispids.h"
 
 #include <new>
 
@@ -27,17 +28,17 @@ HRESULT CExcelWorksheet::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VAR
     const CDispArgs args(params);
     const Sheet& sheet = m_data->book->sheets[m_sheet];
     switch (id) {
-    case kDispSelect:
+    case ExcelDispid::WorksheetSelect:
         if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
         if (args.Count() > 1) return DISP_E_BADPARAMCOUNT;
         // Nothing to show on screen; a hidden sheet is selectable so that
         // its contents are searched like any other sheet's.
         return S_OK;
-    case kDispCells:
+    case ExcelDispid::WorksheetCells:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         ReturnDispatch(result, new CExcelRange(m_data, m_sheet, CellArea{}));
         return S_OK;
-    case kDispName:
+    case ExcelDispid::WorksheetName:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (result != nullptr) {
             VariantInit(result);
@@ -45,7 +46,7 @@ HRESULT CExcelWorksheet::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VAR
             result->bstrVal = SysAllocStringFrom(sheet.name);
         }
         return S_OK;
-    case kDispVisible:
+    case ExcelDispid::WorksheetVisible:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (result != nullptr) {
             // xlSheetVisible, xlSheetHidden, xlSheetVeryHidden

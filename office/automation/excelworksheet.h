@@ -9,13 +9,6 @@ namespace office {
 
 class CExcelWorksheet : public CDispatchObject {
 public:
-    enum : DISPID {
-        kDispName = 0x6E,
-        kDispSelect = 0xEB,
-        kDispCells = 0xEE,
-        kDispVisible = 0x22E,
-    };
-
     CExcelWorksheet(std::shared_ptr<ExcelBookData> data, std::size_t sheet) : m_data(std::move(data)), m_sheet(sheet)
     {
     }

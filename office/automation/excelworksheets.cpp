@@ -3,6 +3,7 @@
 
 #include "office/automation/excelworksheet.h"
 #include "platform/cancellation.h"
+#include "platform/exceldispids.h"
 
 #include <new>
 
@@ -27,7 +28,7 @@ HRESULT CExcelWorksheets::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VA
     const CDispArgs args(params);
     const auto& sheets = m_data->book->sheets;
     switch (id) {
-    case kDispCount:
+    case ExcelDispid::WorksheetsCount:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (result != nullptr) {
             VariantInit(result);
@@ -35,8 +36,8 @@ HRESULT CExcelWorksheets::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VA
             result->lVal = static_cast<LONG>(sheets.size());
         }
         return S_OK;
-    case kDispValue:
-    case kDispItem: {
+    case ExcelDispid::WorksheetsDefault:
+    case ExcelDispid::WorksheetsItem: {
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (args.Count() != 1) return DISP_E_BADPARAMCOUNT;
         std::size_t index = sheets.size();

@@ -4,6 +4,7 @@
 #include "office/automation/worddocuments.h"
 #include "office/automation/wordselection.h"
 #include "platform/cancellation.h"
+#include "platform/worddispids.h"
 
 #include <new>
 
@@ -46,7 +47,7 @@ HRESULT WordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* 
 {
     CDispArgs args(pDispParams);
     switch (dispIdMember) {
-    case kDispidApplicationVisible:
+    case WordDispid::ApplicationVisible:
         if ((wFlags & DISPATCH_PROPERTYPUT) != 0) {
             bool visible = false;
             if (args.Count() != 1) return DISP_E_BADPARAMCOUNT;
@@ -64,18 +65,18 @@ HRESULT WordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* 
         pVarResult->vt = VT_BOOL;
         pVarResult->boolVal = m_visible ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
-    case kDispidApplicationQuit:
+    case WordDispid::ApplicationQuit:
         // SaveChanges, OriginalFormat, RouteDocument: nothing is ever saved.
         if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
         if (args.Count() > 3) return DISP_E_BADPARAMCOUNT;
         m_session->CloseAll();
         if (pVarResult != nullptr) VariantInit(pVarResult);
         return S_OK;
-    case kDispidApplicationDocuments:
+    case WordDispid::ApplicationDocuments:
         if (!IsGet(wFlags)) return DISP_E_MEMBERNOTFOUND;
         if (pVarResult == nullptr) return E_POINTER;
         return ReturnObject(pVarResult, new WordDocuments(m_session));
-    case kDispidApplicationSelection: {
+    case WordDispid::ApplicationSelection: {
         if (!IsGet(wFlags)) return DISP_E_MEMBERNOTFOUND;
         if (pVarResult == nullptr) return E_POINTER;
         auto active = m_session->ActiveDocument();

@@ -10,11 +10,6 @@
 
 namespace office {
 
-constexpr DISPID kDispidApplicationVisible = 0x17;
-constexpr DISPID kDispidApplicationQuit = 0x451;
-constexpr DISPID kDispidApplicationDocuments = 0x6;
-constexpr DISPID kDispidApplicationSelection = 0x5;
-
 class WordApplication : public CDispatchObject {
 public:
     WordApplication();

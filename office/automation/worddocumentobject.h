@@ -11,8 +11,6 @@
 
 namespace office {
 
-constexpr DISPID kDispidDocumentClose = 0x451;
-
 class WordDocumentObject : public CDispatchObject {
 public:
     WordDocumentObject(std::shared_ptr<WordDocument> document, std::weak_ptr<WordSession> session);

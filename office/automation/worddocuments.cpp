@@ -5,6 +5,7 @@
 #include "office/word/wordloader.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
+#include "platform/worddispids.h"
 
 #include <new>
 
@@ -17,16 +18,16 @@ HRESULT WordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDis
 {
     try {
         switch (dispIdMember) {
-        case kDispidDocumentsOpen9:
-        case kDispidDocumentsOpen10:
-        case kDispidDocumentsOpen11: {
+        case WordDispid::DocumentsOpen9:
+        case WordDispid::DocumentsOpen10:
+        case WordDispid::DocumentsOpen11: {
             if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
-            const UINT maxArgs = dispIdMember == kDispidDocumentsOpen9 ? 12u
-                                 : dispIdMember == kDispidDocumentsOpen10 ? 15u
+            const UINT maxArgs = dispIdMember == WordDispid::DocumentsOpen9 ? 12u
+                                 : dispIdMember == WordDispid::DocumentsOpen10 ? 15u
                                                                           : 16u;
             return Open(maxArgs, pDispParams, pVarResult, pExcepInfo, puArgErr);
         }
-        case kDispidDocumentsCount:
+        case WordDispid::DocumentsCount:
             if ((wFlags & DISPATCH_PROPERTYGET) == 0) return DISP_E_MEMBERNOTFOUND;
             if (pVarResult == nullptr) return E_POINTER;
             VariantInit(pVarResult);

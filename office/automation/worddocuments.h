@@ -10,13 +10,6 @@
 
 namespace office {
 
-// Open's identifiers and argument counts of the three type-library
-// generations (Office 2000, XP, 2003).
-constexpr DISPID kDispidDocumentsOpen9 = 0xF;
-constexpr DISPID kDispidDocumentsOpen10 = 0x12;
-constexpr DISPID kDispidDocumentsOpen11 = 0x13;
-constexpr DISPID kDispidDocumentsCount = 0x2;
-
 class WordDocuments : public CDispatchObject {
 public:
     explicit WordDocuments(std::shared_ptr<WordSession> session);

@@ -3,6 +3,7 @@
 
 #include "office/word/wordfind.h"
 #include "platform/cancellation.h"
+#include "platform/worddispids.h"
 
 #include <new>
 
@@ -44,7 +45,7 @@ WordFindObject::WordFindObject(std::shared_ptr<WordDocument> document) : m_docum
 HRESULT WordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
-    if (dispIdMember != kDispidFindExecute) return DISP_E_MEMBERNOTFOUND;
+    if (dispIdMember != WordDispid::FindExecute) return DISP_E_MEMBERNOTFOUND;
     if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
     try {
         return Execute(pDispParams, pVarResult, pExcepInfo, puArgErr);

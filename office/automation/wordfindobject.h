@@ -9,8 +9,6 @@
 
 namespace office {
 
-constexpr DISPID kDispidFindExecute = 0x1BC;
-
 class WordFindObject : public CDispatchObject {
 public:
     explicit WordFindObject(std::shared_ptr<WordDocument> document);

@@ -2,6 +2,7 @@
 #include "office/automation/wordselection.h"
 
 #include "office/automation/wordfindobject.h"
+#include "platform/worddispids.h"
 
 #include <new>
 
@@ -12,7 +13,7 @@ WordSelection::WordSelection(std::shared_ptr<WordDocument> document) : m_documen
 HRESULT WordSelection::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS*, VARIANT* pVarResult,
                               EXCEPINFO* pExcepInfo, UINT*)
 {
-    if (dispIdMember != kDispidSelectionFind) return DISP_E_MEMBERNOTFOUND;
+    if (dispIdMember != WordDispid::SelectionFind) return DISP_E_MEMBERNOTFOUND;
     if ((wFlags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) return DISP_E_MEMBERNOTFOUND;
     if (pVarResult == nullptr) return E_POINTER;
     WordFindObject* find = new (std::nothrow) WordFindObject(m_document);

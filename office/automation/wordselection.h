@@ -9,8 +9,6 @@
 
 namespace office {
 
-constexpr DISPID kDispidSelectionFind = 0x106;
-
 class WordSelection : public CDispatchObject {
 public:
     explicit WordSelection(std::shared_ptr<WordDocument> document);

@@ -15,6 +15,7 @@
 #include "office/containers/xmlsax.h"
 #include "platform/cancellation.h"
 #include "platform/olethread.h"
+#include "platform/worddispids.h"
 #include "wordautomation.h"
 
 #include <gtest/gtest.h>
@@ -240,14 +241,14 @@ TEST_F(StopAtTheSeam, FindExecuteFailsAsStoppedAndOpenToo)
     const docbin::Bytes doc = WordBinary("find me here\r");
     const std::string path = WriteFile("a.doc", std::string(doc.begin(), doc.end()));
     IDispatch* documents = nullptr;
-    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(app, kDispidApplicationDocuments, &documents)));
+    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(app, WordDispid::ApplicationDocuments, &documents)));
     auto open = [&](EXCEPINFO* info, IDispatch** document) {
         wordtest::ArgList a;
         a.Str(std::u16string(path.begin(), path.end()));
         DISPPARAMS p = a.Params();
         VARIANT result;
         VariantInit(&result);
-        const HRESULT hr = documents->Invoke(kDispidDocumentsOpen11, DISPATCH_METHOD, &p, &result, info, nullptr);
+        const HRESULT hr = documents->Invoke(WordDispid::DocumentsOpen11, DISPATCH_METHOD, &p, &result, info, nullptr);
         *document = result.vt == VT_DISPATCH ? result.pdispVal : nullptr;
         return hr;
     };
@@ -262,8 +263,8 @@ TEST_F(StopAtTheSeam, FindExecuteFailsAsStoppedAndOpenToo)
     ASSERT_EQ(open(&info, &document), S_OK);
     IDispatch* selection = nullptr;
     IDispatch* find = nullptr;
-    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(app, kDispidApplicationSelection, &selection)));
-    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(selection, kDispidSelectionFind, &find)));
+    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(app, WordDispid::ApplicationSelection, &selection)));
+    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(selection, WordDispid::SelectionFind, &find)));
     bool found = false;
     {
         StopRequested stop;
