@@ -31,7 +31,7 @@ void CloseWorkbookQuietly(COleDispatchDriver& workbook)
 }  // namespace
 
 int SearchWorkbook(_ResultFileInfo& info, const CKeywordArray& keywords, _FindedConditions conditions,
-                   CExcelApplication& excel, int generation)
+                   CExcelApplicationDriver& excel, int generation)
 {
     const long count = keywords.GetSize();
     if (count <= 0) return -2;

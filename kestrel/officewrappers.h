@@ -14,8 +14,8 @@
 #include "platform/oledispatchdriver.h"
 #include "platform/worddispids.h"
 
-// Word's Application object, common to all generations.
-class CWordApplication : public COleDispatchDriver {
+// The caller's side of Word's Application object, common to all generations.
+class CWordApplicationDriver : public COleDispatchDriver {
 public:
     using COleDispatchDriver::COleDispatchDriver;
 
@@ -30,8 +30,8 @@ public:
     IDispatch* GetSelection() { return GetProperty<IDispatch*>(WordDispid::ApplicationSelection); }
 };
 
-// Excel's Application object, common to all generations.
-class CExcelApplication : public COleDispatchDriver {
+// The caller's side of Excel's Application object, common to all generations.
+class CExcelApplicationDriver : public COleDispatchDriver {
 public:
     using COleDispatchDriver::COleDispatchDriver;
 
@@ -42,34 +42,34 @@ public:
     IDispatch* GetWorkbooks() { return GetProperty<IDispatch*>(ExcelDispid::ApplicationWorkbooks); }
 };
 
-class _Word9 : public CWordApplication {
+class _Word9 : public CWordApplicationDriver {
 public:
-    using CWordApplication::CWordApplication;
+    using CWordApplicationDriver::CWordApplicationDriver;
 };
 
-class _Word10 : public CWordApplication {
+class _Word10 : public CWordApplicationDriver {
 public:
-    using CWordApplication::CWordApplication;
+    using CWordApplicationDriver::CWordApplicationDriver;
 };
 
-class _Word11 : public CWordApplication {
+class _Word11 : public CWordApplicationDriver {
 public:
-    using CWordApplication::CWordApplication;
+    using CWordApplicationDriver::CWordApplicationDriver;
 };
 
-class _Excel9 : public CExcelApplication {
+class _Excel9 : public CExcelApplicationDriver {
 public:
-    using CExcelApplication::CExcelApplication;
+    using CExcelApplicationDriver::CExcelApplicationDriver;
 };
 
-class _Excel10 : public CExcelApplication {
+class _Excel10 : public CExcelApplicationDriver {
 public:
-    using CExcelApplication::CExcelApplication;
+    using CExcelApplicationDriver::CExcelApplicationDriver;
 };
 
-class _Excel11 : public CExcelApplication {
+class _Excel11 : public CExcelApplicationDriver {
 public:
-    using CExcelApplication::CExcelApplication;
+    using CExcelApplicationDriver::CExcelApplicationDriver;
 };
 
 static_assert(sizeof(_Word9) == sizeof(COleDispatchDriver) && sizeof(_Excel11) == sizeof(COleDispatchDriver),

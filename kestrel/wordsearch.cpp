@@ -44,7 +44,7 @@ void CloseDocumentQuietly(COleDispatchDriver& document)
 }  // namespace
 
 int SearchWordDocument(_ResultFileInfo& info, const CKeywordArray& keywords, _FindedConditions conditions,
-                       CWordApplication& word, int generation)
+                       CWordApplicationDriver& word, int generation)
 {
     const long count = keywords.GetSize();
     if (count <= 0) return -2;
