@@ -24,11 +24,11 @@ bool IsGet(WORD flags) { return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD
 
 }  // namespace
 
-WordApplication::WordApplication() : m_session(std::make_shared<WordSession>()) {}
+CWordApplication::CWordApplication() : m_session(std::make_shared<CWordSession>()) {}
 
-WordApplication::~WordApplication() { m_session->CloseAll(); }
+CWordApplication::~CWordApplication() { m_session->CloseAll(); }
 
-HRESULT WordApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+HRESULT CWordApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                 EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
     try {
@@ -42,7 +42,7 @@ HRESULT WordApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pD
     }
 }
 
-HRESULT WordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+HRESULT CWordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                   EXCEPINFO*, UINT* puArgErr)
 {
     CDispArgs args(pDispParams);
@@ -75,13 +75,13 @@ HRESULT WordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* 
     case WordDispid::ApplicationDocuments:
         if (!IsGet(wFlags)) return DISP_E_MEMBERNOTFOUND;
         if (pVarResult == nullptr) return E_POINTER;
-        return ReturnObject(pVarResult, new WordDocuments(m_session));
+        return ReturnObject(pVarResult, new CWordDocuments(m_session));
     case WordDispid::ApplicationSelection: {
         if (!IsGet(wFlags)) return DISP_E_MEMBERNOTFOUND;
         if (pVarResult == nullptr) return E_POINTER;
         auto active = m_session->ActiveDocument();
         // No document open: Word answers Nothing.
-        return ReturnObject(pVarResult, active ? new WordSelection(std::move(active)) : nullptr);
+        return ReturnObject(pVarResult, active ? new CWordSelection(std::move(active)) : nullptr);
     }
     default:
         return DISP_E_MEMBERNOTFOUND;
@@ -92,7 +92,7 @@ void RegisterWordServer()
 {
     RegisterServer("Word.Application", []() -> IDispatch* {
         try {
-            return new WordApplication();
+            return new CWordApplication();
         } catch (const std::bad_alloc&) {
             return nullptr;  // the runtime reports a failed creation
         }

@@ -5,12 +5,12 @@
 
 namespace office {
 
-WordDocumentObject::WordDocumentObject(std::shared_ptr<WordDocument> document, std::weak_ptr<WordSession> session)
+CWordDocumentObject::CWordDocumentObject(std::shared_ptr<WordDocument> document, std::weak_ptr<CWordSession> session)
     : m_document(std::move(document)), m_session(std::move(session))
 {
 }
 
-HRESULT WordDocumentObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+HRESULT CWordDocumentObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                    EXCEPINFO*, UINT*)
 {
     if (dispIdMember != WordDispid::DocumentClose || (wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;

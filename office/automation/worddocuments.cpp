@@ -11,9 +11,9 @@
 
 namespace office {
 
-WordDocuments::WordDocuments(std::shared_ptr<WordSession> session) : m_session(std::move(session)) {}
+CWordDocuments::CWordDocuments(std::shared_ptr<CWordSession> session) : m_session(std::move(session)) {}
 
-HRESULT WordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+HRESULT CWordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                               EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
     try {
@@ -47,7 +47,7 @@ HRESULT WordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDis
     }
 }
 
-HRESULT WordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
+HRESULT CWordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
 {
     CDispArgs args(params);
     if (args.Count() < 1 || args.Count() > maxArgs) return DISP_E_BADPARAMCOUNT;
@@ -72,7 +72,7 @@ HRESULT WordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, E
                            u"Word was unable to read this document. It may be corrupt. (" + Utf8ToUtf16(error) + u")");
     }
     auto model = std::make_shared<WordDocument>(std::move(content));
-    auto* document = new WordDocumentObject(model, m_session);
+    auto* document = new CWordDocumentObject(model, m_session);
     // The session keeps one reference until Close or Quit; the caller gets
     // the one the object was made with.
     m_session->Add(document, std::move(model));

@@ -10,9 +10,9 @@
 
 namespace office {
 
-class WordDocuments : public CDispatchObject {
+class CWordDocuments : public CDispatchObject {
 public:
-    explicit WordDocuments(std::shared_ptr<WordSession> session);
+    explicit CWordDocuments(std::shared_ptr<CWordSession> session);
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
@@ -20,7 +20,7 @@ public:
 private:
     HRESULT Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr);
 
-    std::shared_ptr<WordSession> m_session;
+    std::shared_ptr<CWordSession> m_session;
 };
 
 }  // namespace office

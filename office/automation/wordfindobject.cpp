@@ -40,9 +40,9 @@ HRESULT BadArg(UINT* argErr, UINT count, UINT index)
 
 }  // namespace
 
-WordFindObject::WordFindObject(std::shared_ptr<WordDocument> document) : m_document(std::move(document)) {}
+CWordFindObject::CWordFindObject(std::shared_ptr<WordDocument> document) : m_document(std::move(document)) {}
 
-HRESULT WordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+HRESULT CWordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
     if (dispIdMember != WordDispid::FindExecute) return DISP_E_MEMBERNOTFOUND;
@@ -59,7 +59,7 @@ HRESULT WordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDi
     }
 }
 
-HRESULT WordFindObject::Execute(DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
+HRESULT CWordFindObject::Execute(DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
 {
     CDispArgs args(params);
     if (args.Count() > kExecuteArgCount) return DISP_E_BADPARAMCOUNT;

@@ -8,15 +8,15 @@
 
 namespace office {
 
-WordSelection::WordSelection(std::shared_ptr<WordDocument> document) : m_document(std::move(document)) {}
+CWordSelection::CWordSelection(std::shared_ptr<WordDocument> document) : m_document(std::move(document)) {}
 
-HRESULT WordSelection::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS*, VARIANT* pVarResult,
+HRESULT CWordSelection::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS*, VARIANT* pVarResult,
                               EXCEPINFO* pExcepInfo, UINT*)
 {
     if (dispIdMember != WordDispid::SelectionFind) return DISP_E_MEMBERNOTFOUND;
     if ((wFlags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) return DISP_E_MEMBERNOTFOUND;
     if (pVarResult == nullptr) return E_POINTER;
-    WordFindObject* find = new (std::nothrow) WordFindObject(m_document);
+    CWordFindObject* find = new (std::nothrow) CWordFindObject(m_document);
     if (find == nullptr) return ReportError(pExcepInfo, u"Microsoft Word", u"Out of memory.", E_OUTOFMEMORY);
     VariantInit(pVarResult);
     pVarResult->vt = VT_DISPATCH;

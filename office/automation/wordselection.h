@@ -9,9 +9,9 @@
 
 namespace office {
 
-class WordSelection : public CDispatchObject {
+class CWordSelection : public CDispatchObject {
 public:
-    explicit WordSelection(std::shared_ptr<WordDocument> document);
+    explicit CWordSelection(std::shared_ptr<WordDocument> document);
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;

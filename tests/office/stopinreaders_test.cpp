@@ -237,7 +237,7 @@ protected:
 
 TEST_F(StopAtTheSeam, FindExecuteFailsAsStoppedAndOpenToo)
 {
-    IDispatch* app = new WordApplication();
+    IDispatch* app = new CWordApplication();
     const docbin::Bytes doc = WordBinary("find me here\r");
     const std::string path = WriteFile("a.doc", std::string(doc.begin(), doc.end()));
     IDispatch* documents = nullptr;
