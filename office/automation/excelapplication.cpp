@@ -3,10 +3,7 @@
 
 #include "office/automation/excelworkbook.h"
 #include "office/automation/excelworkbooks.h"
-#include "platform/cancellation.h"
 #include "platform/exceldispids.h"
-
-#include <new>
 
 namespace office {
 
@@ -21,15 +18,7 @@ CExcelApplication::~CExcelApplication()
 HRESULT CExcelApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                   EXCEPINFO* pExcepInfo, UINT* /*puArgErr*/)
 {
-    try {
-        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
-    }
+    return GuardedCall(pExcepInfo, kExcelFailureTexts, [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult); });
 }
 
 HRESULT CExcelApplication::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result)

@@ -2,11 +2,9 @@
 #include "office/automation/excelrange.h"
 
 #include "office/excel/cellformat.h"
-#include "platform/cancellation.h"
 #include "platform/exceldispids.h"
 
 #include <algorithm>
-#include <new>
 
 namespace office {
 
@@ -40,15 +38,7 @@ bool WhatText(const CDispArgs& args, std::u16string& out)
 HRESULT CExcelRange::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                             EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
-    try {
-        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
-    }
+    return GuardedCall(pExcepInfo, kExcelFailureTexts, [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr); });
 }
 
 const Cell* CExcelRange::TopLeftCell() const

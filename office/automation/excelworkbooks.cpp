@@ -8,7 +8,6 @@
 #include "platform/exceldispids.h"
 
 #include <algorithm>
-#include <new>
 
 namespace office {
 
@@ -50,15 +49,7 @@ void CExcelWorkbooks::Remove(CExcelWorkbook* workbook)
 HRESULT CExcelWorkbooks::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                 EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
-    try {
-        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
-    }
+    return GuardedCall(pExcepInfo, kExcelFailureTexts, [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr); });
 }
 
 HRESULT CExcelWorkbooks::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,

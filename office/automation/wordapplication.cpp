@@ -3,7 +3,6 @@
 
 #include "office/automation/worddocuments.h"
 #include "office/automation/wordselection.h"
-#include "platform/cancellation.h"
 #include "platform/worddispids.h"
 
 #include <new>
@@ -31,15 +30,10 @@ CWordApplication::~CWordApplication() { m_session->CloseAll(); }
 HRESULT CWordApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                 EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
-    try {
+    const CServerFailureTexts texts{u"Microsoft Word", u"Out of memory.", u"The command could not be carried out."};
+    return GuardedCall(pExcepInfo, texts, [&] {
         return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"Out of memory.", E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"The command could not be carried out.");
-    }
+    });
 }
 
 HRESULT CWordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,

@@ -7,8 +7,6 @@
 #include "platform/codepage.h"
 #include "platform/worddispids.h"
 
-#include <new>
-
 namespace office {
 
 CWordDocuments::CWordDocuments(std::shared_ptr<CWordSession> session) : m_session(std::move(session)) {}
@@ -16,7 +14,9 @@ CWordDocuments::CWordDocuments(std::shared_ptr<CWordSession> session) : m_sessio
 HRESULT CWordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                               EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
-    try {
+    const CServerFailureTexts texts{u"Microsoft Word", u"There is not enough memory to open the document.",
+                                    u"Word was unable to open the document."};
+    return GuardedCall(pExcepInfo, texts, [&]() -> HRESULT {
         switch (dispIdMember) {
         case WordDispid::DocumentsOpen9:
         case WordDispid::DocumentsOpen10:
@@ -37,14 +37,7 @@ HRESULT CWordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDi
         default:
             return DISP_E_MEMBERNOTFOUND;
         }
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"There is not enough memory to open the document.",
-                           E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"Word was unable to open the document.");
-    }
+    });
 }
 
 HRESULT CWordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)

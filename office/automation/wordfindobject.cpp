@@ -2,10 +2,7 @@
 #include "office/automation/wordfindobject.h"
 
 #include "office/word/wordfind.h"
-#include "platform/cancellation.h"
 #include "platform/worddispids.h"
-
-#include <new>
 
 namespace office {
 
@@ -47,16 +44,9 @@ HRESULT CWordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pD
 {
     if (dispIdMember != WordDispid::FindExecute) return DISP_E_MEMBERNOTFOUND;
     if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
-    try {
-        return Execute(pDispParams, pVarResult, pExcepInfo, puArgErr);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"There is not enough memory to finish the search.",
-                           E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"The search could not be finished.");
-    }
+    const CServerFailureTexts texts{u"Microsoft Word", u"There is not enough memory to finish the search.",
+                                    u"The search could not be finished."};
+    return GuardedCall(pExcepInfo, texts, [&] { return Execute(pDispParams, pVarResult, pExcepInfo, puArgErr); });
 }
 
 HRESULT CWordFindObject::Execute(DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
