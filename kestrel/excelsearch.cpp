@@ -65,10 +65,9 @@ int SearchWorkbook(_ResultFileInfo& info, const CKeywordArray& keywords, _Finded
                                                         vMissing, vMissing, vMissing, vMissing, vMissing, vMissing,
                                                         vMissing, vMissing, vMissing, vMissing, vMissing, vMissing);
         } else {
-            opened = workbooks.InvokeHelper<IDispatch*>(ExcelDispid::WorkbooksOpen10, DISPATCH_METHOD, path.c_str(),
-                                                        vMissing, vMissing, vMissing, vMissing, vMissing, vMissing,
-                                                        vMissing, vMissing, vMissing, vMissing, vMissing, vMissing,
-                                                        vMissing, vMissing);
+            opened = workbooks.InvokeHelper<IDispatch*>(
+                ExcelDispid::WorkbooksOpen10, DISPATCH_METHOD, path.c_str(), vMissing, vMissing, vMissing, vMissing,
+                vMissing, vMissing, vMissing, vMissing, vMissing, vMissing, vMissing, vMissing, vMissing, vMissing);
         }
         if (opened == nullptr) return 0;
         workbook.AttachDispatch(opened);
@@ -99,13 +98,12 @@ int SearchWorkbook(_ResultFileInfo& info, const CKeywordArray& keywords, _Finded
                 // What, After, LookIn, LookAt, SearchOrder, SearchDirection,
                 // MatchCase, MatchByte[, SearchFormat].
                 COleDispatchDriver range(
-                    generation == 9
-                        ? cells.InvokeHelper<IDispatch*>(ExcelDispid::RangeFind, DISPATCH_METHOD, vKeyword, vMissing,
-                                                         vMissing, vMissing, vMissing, searchDirection, vMatchCase,
-                                                         vMissing)
-                        : cells.InvokeHelper<IDispatch*>(ExcelDispid::RangeFind, DISPATCH_METHOD, vKeyword, vMissing,
-                                                         vMissing, vMissing, vMissing, searchDirection, vMatchCase,
-                                                         vMissing, vMissing));
+                    generation == 9 ? cells.InvokeHelper<IDispatch*>(ExcelDispid::RangeFind, DISPATCH_METHOD, vKeyword,
+                                                                     vMissing, vMissing, vMissing, vMissing,
+                                                                     searchDirection, vMatchCase, vMissing)
+                                    : cells.InvokeHelper<IDispatch*>(ExcelDispid::RangeFind, DISPATCH_METHOD, vKeyword,
+                                                                     vMissing, vMissing, vMissing, vMissing,
+                                                                     searchDirection, vMatchCase, vMissing, vMissing));
                 // Only a change from 0 counts: a keyword already flagged (on
                 // an earlier sheet, or by the caller) is not counted again.
                 if (range.m_lpDispatch != nullptr && info.nKeywordFound[j] == 0) {

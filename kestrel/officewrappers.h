@@ -22,8 +22,7 @@ public:
     void SetVisible(bool visible) { SetProperty(WordDispid::ApplicationVisible, visible); }
     void Quit(VARIANT* saveChanges, VARIANT* originalFormat, VARIANT* routeDocument)
     {
-        InvokeHelper<void>(WordDispid::ApplicationQuit, DISPATCH_METHOD, saveChanges, originalFormat,
-                           routeDocument);
+        InvokeHelper<void>(WordDispid::ApplicationQuit, DISPATCH_METHOD, saveChanges, originalFormat, routeDocument);
     }
     // The caller owns the returned reference; null when Word gives none.
     IDispatch* GetDocuments() { return GetProperty<IDispatch*>(WordDispid::ApplicationDocuments); }

@@ -39,8 +39,14 @@ constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154u);
 constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3u);
 constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
 
-inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-inline bool FAILED(HRESULT hr) { return hr < 0; }
+inline bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+inline bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
 // ---- BSTR ---------------------------------------------------------------
 // A BSTR points at UTF-16 text that is zero-terminated and preceded by its
@@ -138,8 +144,8 @@ struct IDispatch {
     virtual ULONG Release() = 0;
     // Never throws. On DISP_E_EXCEPTION the server filled *pExcepInfo
     // (when given), whose strings the caller frees.
-    virtual HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams,
-                           VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
+    virtual HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                           EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
 
 protected:
     ~IDispatch() = default;
@@ -173,8 +179,8 @@ protected:
 
     // Fills `info` (when given) with a server error and returns
     // DISP_E_EXCEPTION, the way a server reports a failed call.
-    static HRESULT ReportError(EXCEPINFO* info, std::u16string_view source,
-                               std::u16string_view description, SCODE scode = E_FAIL);
+    static HRESULT ReportError(EXCEPINFO* info, std::u16string_view source, std::u16string_view description,
+                               SCODE scode = E_FAIL);
 
     // Runs the body of an Invoke so that no exception leaves it: running out
     // of memory, a Stop and any other exception become DISP_E_EXCEPTION,

@@ -18,7 +18,8 @@ CExcelApplication::~CExcelApplication()
 HRESULT CExcelApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                   EXCEPINFO* pExcepInfo, UINT* /*puArgErr*/)
 {
-    return GuardedCall(pExcepInfo, kExcelFailureTexts, [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult); });
+    return GuardedCall(pExcepInfo, kExcelFailureTexts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult); });
 }
 
 HRESULT CExcelApplication::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result)

@@ -38,7 +38,8 @@ bool WhatText(const CDispArgs& args, std::u16string& out)
 HRESULT CExcelRange::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                             EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
-    return GuardedCall(pExcepInfo, kExcelFailureTexts, [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr); });
+    return GuardedCall(pExcepInfo, kExcelFailureTexts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr); });
 }
 
 const Cell* CExcelRange::TopLeftCell() const
@@ -51,8 +52,7 @@ const Cell* CExcelRange::TopLeftCell() const
     return &*it;
 }
 
-HRESULT CExcelRange::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
-                              UINT* argErr)
+HRESULT CExcelRange::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
 {
     const CDispArgs args(params);
     switch (id) {

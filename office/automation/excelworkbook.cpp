@@ -26,7 +26,8 @@ CExcelWorkbook::CExcelWorkbook(std::shared_ptr<ExcelBookData> data, CExcelWorkbo
 HRESULT CExcelWorkbook::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                EXCEPINFO* pExcepInfo, UINT* /*puArgErr*/)
 {
-    return GuardedCall(pExcepInfo, kExcelFailureTexts, [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo); });
+    return GuardedCall(pExcepInfo, kExcelFailureTexts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo); });
 }
 
 HRESULT CExcelWorkbook::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* /*info*/)

@@ -25,11 +25,17 @@ struct ExcelBookData {
 // when the caller wants no result.
 void ReturnDispatch(VARIANT* result, IDispatch* object);
 // True for a property read (Excel also answers a get made as a method call).
-inline bool IsGet(WORD flags) { return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0; }
-inline bool IsPut(WORD flags) { return (flags & DISPATCH_PROPERTYPUT) != 0; }
+inline bool IsGet(WORD flags)
+{
+    return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0;
+}
+inline bool IsPut(WORD flags)
+{
+    return (flags & DISPATCH_PROPERTYPUT) != 0;
+}
 // What the built-in Excel reports when a call fails by an exception.
 inline constexpr CServerFailureTexts kExcelFailureTexts{u"Excel", u"Not enough memory.", u"Internal error.",
-                                                       E_UNEXPECTED};
+                                                        E_UNEXPECTED};
 
 class CExcelWorkbook : public CDispatchObject {
 public:

@@ -9,7 +9,8 @@ namespace office {
 HRESULT CExcelWorksheet::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                 EXCEPINFO* pExcepInfo, UINT* /*puArgErr*/)
 {
-    return GuardedCall(pExcepInfo, kExcelFailureTexts, [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult); });
+    return GuardedCall(pExcepInfo, kExcelFailureTexts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult); });
 }
 
 HRESULT CExcelWorksheet::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result)

@@ -19,25 +19,30 @@ HRESULT ReturnObject(VARIANT* result, IDispatch* object)
     return S_OK;
 }
 
-bool IsGet(WORD flags) { return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0; }
+bool IsGet(WORD flags)
+{
+    return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0;
+}
 
 }  // namespace
 
 CWordApplication::CWordApplication() : m_session(std::make_shared<CWordSession>()) {}
 
-CWordApplication::~CWordApplication() { m_session->CloseAll(); }
+CWordApplication::~CWordApplication()
+{
+    m_session->CloseAll();
+}
 
 HRESULT CWordApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                EXCEPINFO* pExcepInfo, UINT* puArgErr)
+                                 EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
     const CServerFailureTexts texts{u"Microsoft Word", u"Out of memory.", u"The command could not be carried out."};
-    return GuardedCall(pExcepInfo, texts, [&] {
-        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
-    });
+    return GuardedCall(pExcepInfo, texts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr); });
 }
 
 HRESULT CWordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                  EXCEPINFO*, UINT* puArgErr)
+                                   EXCEPINFO*, UINT* puArgErr)
 {
     CDispArgs args(pDispParams);
     switch (dispIdMember) {
@@ -77,8 +82,7 @@ HRESULT CWordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS*
         // No document open: Word answers Nothing.
         return ReturnObject(pVarResult, active ? new CWordSelection(std::move(active)) : nullptr);
     }
-    default:
-        return DISP_E_MEMBERNOTFOUND;
+    default: return DISP_E_MEMBERNOTFOUND;
     }
 }
 

@@ -11,7 +11,7 @@ CWordDocumentObject::CWordDocumentObject(std::shared_ptr<WordDocument> document,
 }
 
 HRESULT CWordDocumentObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                   EXCEPINFO*, UINT*)
+                                    EXCEPINFO*, UINT*)
 {
     if (dispIdMember != WordDispid::DocumentClose || (wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
     // SaveChanges, OriginalFormat, RouteDocument: nothing is ever saved.

@@ -3,8 +3,8 @@
 // nothing a search replaced in memory survives.
 #pragma once
 
-#include "office/word/worddocument.h"
 #include "office/automation/wordsession.h"
+#include "office/word/worddocument.h"
 #include "platform/oleauto.h"
 
 #include <memory>

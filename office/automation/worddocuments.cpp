@@ -12,7 +12,7 @@ namespace office {
 CWordDocuments::CWordDocuments(std::shared_ptr<CWordSession> session) : m_session(std::move(session)) {}
 
 HRESULT CWordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                              EXCEPINFO* pExcepInfo, UINT* puArgErr)
+                               EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
     const CServerFailureTexts texts{u"Microsoft Word", u"There is not enough memory to open the document.",
                                     u"Word was unable to open the document."};
@@ -22,9 +22,9 @@ HRESULT CWordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDi
         case WordDispid::DocumentsOpen10:
         case WordDispid::DocumentsOpen11: {
             if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
-            const UINT maxArgs = dispIdMember == WordDispid::DocumentsOpen9 ? 12u
+            const UINT maxArgs = dispIdMember == WordDispid::DocumentsOpen9    ? 12u
                                  : dispIdMember == WordDispid::DocumentsOpen10 ? 15u
-                                                                          : 16u;
+                                                                               : 16u;
             return Open(maxArgs, pDispParams, pVarResult, pExcepInfo, puArgErr);
         }
         case WordDispid::DocumentsCount:
@@ -34,8 +34,7 @@ HRESULT CWordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDi
             pVarResult->vt = VT_I4;
             pVarResult->lVal = static_cast<LONG>(m_session->Count());
             return S_OK;
-        default:
-            return DISP_E_MEMBERNOTFOUND;
+        default: return DISP_E_MEMBERNOTFOUND;
         }
     });
 }

@@ -40,7 +40,7 @@ HRESULT BadArg(UINT* argErr, UINT count, UINT index)
 CWordFindObject::CWordFindObject(std::shared_ptr<WordDocument> document) : m_document(std::move(document)) {}
 
 HRESULT CWordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                               EXCEPINFO* pExcepInfo, UINT* puArgErr)
+                                EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
     if (dispIdMember != WordDispid::FindExecute) return DISP_E_MEMBERNOTFOUND;
     if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;

@@ -11,7 +11,7 @@ namespace office {
 CWordSelection::CWordSelection(std::shared_ptr<WordDocument> document) : m_document(std::move(document)) {}
 
 HRESULT CWordSelection::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS*, VARIANT* pVarResult,
-                              EXCEPINFO* pExcepInfo, UINT*)
+                               EXCEPINFO* pExcepInfo, UINT*)
 {
     if (dispIdMember != WordDispid::SelectionFind) return DISP_E_MEMBERNOTFOUND;
     if ((wFlags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) return DISP_E_MEMBERNOTFOUND;

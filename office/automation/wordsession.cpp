@@ -5,7 +5,10 @@
 
 namespace office {
 
-CWordSession::~CWordSession() { CloseAll(); }
+CWordSession::~CWordSession()
+{
+    CloseAll();
+}
 
 void CWordSession::Add(IDispatch* object, std::shared_ptr<WordDocument> model)
 {

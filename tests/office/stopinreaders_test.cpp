@@ -6,13 +6,13 @@
 // says so, and Kestrel abandons the file with nothing left open.
 #include "docfixture.h"
 #include "kestrel/officefind.h"
-#include "office/word/doccodepage.h"
 #include "office/automation/excelapplication.h"
 #include "office/automation/wordapplication.h"
 #include "office/automation/worddocuments.h"
-#include "office/word/wordloader.h"
 #include "office/automation/wordselection.h"
 #include "office/containers/xmlsax.h"
+#include "office/word/doccodepage.h"
+#include "office/word/wordloader.h"
 #include "platform/cancellation.h"
 #include "platform/olethread.h"
 #include "platform/worddispids.h"
@@ -22,11 +22,11 @@
 
 #include <unicode/ucnv.h>
 
+#include <unistd.h>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
-#include <unistd.h>
 
 using namespace office;
 
@@ -114,7 +114,10 @@ TEST(StopInReaders, CodePageTextDecodedInChunksAgreesWithOnePass)
     // Shift-JIS: two-byte characters, one of them cut by the first chunk's
     // edge, after an odd number of one-byte characters.
     std::string bytes = "a";
-    while (bytes.size() < 3 * kMega) bytes += "\x82\xA0\x82\xA2" "abc";
+    while (bytes.size() < 3 * kMega)
+        bytes +=
+            "\x82\xA0\x82\xA2"
+            "abc";
     bytes.resize(3 * kMega);
     bytes.replace(kMega - 1, 2, "\x82\xA4");
     std::u16string chunked;
