@@ -9,13 +9,6 @@ namespace office {
 
 class CExcelRange : public CDispatchObject {
 public:
-    enum : DISPID {
-        kDispValue = 0x6,
-        kDispText = 0x8A,
-        kDispColumn = 0xF0,
-        kDispRow = 0x101,
-        kDispFind = 0x18E,
-    };
     // Excel's constants for Find's arguments.
     static constexpr long xlFormulas = -4123;
     static constexpr long xlValues = -4163;

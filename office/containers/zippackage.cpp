@@ -200,7 +200,7 @@ struct ZipPackage::Impl {
                  ReadError& error, BudgetHold& charge);
     // A stored entry copied straight from the package, for a reader that
     // accepts a checksum mismatch (libzip refuses one whatever it is told).
-    // False, with `error` empty, when the entry is not one it can copy.
+    // False, with `error` left clear, when the entry is not one it can copy.
     bool CopyStored(zip_uint64_t index, const zip_stat_t& st, const std::string& shown, std::string& out,
                     ReadError& error, BudgetHold& charge);
 

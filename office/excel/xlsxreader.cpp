@@ -475,6 +475,9 @@ XlsxReader::XlsxReader(const WorkbookLimits& limits) : m_limits(limits) {}
 
 bool XlsxReader::Read(ByteView bytes, Workbook& out, ReadError& error)
 {
+    // `error` tells below whether a part has failed: it starts clear, not
+    // with what the caller's variable held from an earlier file.
+    error.Clear();
     ZipPackage zip(m_limits.budget);
     // A part whose data is all there but fails its checksum holds what the
     // file holds: its sheets are read like the others rather than the whole

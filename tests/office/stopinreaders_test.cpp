@@ -6,26 +6,27 @@
 // says so, and Kestrel abandons the file with nothing left open.
 #include "docfixture.h"
 #include "kestrel/officefind.h"
-#include "office/word/doccodepage.h"
 #include "office/automation/excelapplication.h"
 #include "office/automation/wordapplication.h"
 #include "office/automation/worddocuments.h"
-#include "office/word/wordloader.h"
 #include "office/automation/wordselection.h"
 #include "office/containers/xmlsax.h"
+#include "office/word/doccodepage.h"
+#include "office/word/wordloader.h"
 #include "platform/cancellation.h"
 #include "platform/olethread.h"
+#include "platform/worddispids.h"
 #include "wordautomation.h"
 
 #include <gtest/gtest.h>
 
 #include <unicode/ucnv.h>
 
+#include <unistd.h>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
-#include <unistd.h>
 
 using namespace office;
 
@@ -113,7 +114,10 @@ TEST(StopInReaders, CodePageTextDecodedInChunksAgreesWithOnePass)
     // Shift-JIS: two-byte characters, one of them cut by the first chunk's
     // edge, after an odd number of one-byte characters.
     std::string bytes = "a";
-    while (bytes.size() < 3 * kMega) bytes += "\x82\xA0\x82\xA2" "abc";
+    while (bytes.size() < 3 * kMega)
+        bytes +=
+            "\x82\xA0\x82\xA2"
+            "abc";
     bytes.resize(3 * kMega);
     bytes.replace(kMega - 1, 2, "\x82\xA4");
     std::u16string chunked;
@@ -239,18 +243,18 @@ protected:
 
 TEST_F(StopAtTheSeam, FindExecuteFailsAsStoppedAndOpenToo)
 {
-    IDispatch* app = new WordApplication();
+    IDispatch* app = new CWordApplication();
     const docbin::Bytes doc = WordBinary("find me here\r");
     const std::string path = WriteFile("a.doc", std::string(doc.begin(), doc.end()));
     IDispatch* documents = nullptr;
-    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(app, kDispidApplicationDocuments, &documents)));
+    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(app, WordDispid::ApplicationDocuments, &documents)));
     auto open = [&](EXCEPINFO* info, IDispatch** document) {
         wordtest::ArgList a;
         a.Str(std::u16string(path.begin(), path.end()));
         DISPPARAMS p = a.Params();
         VARIANT result;
         VariantInit(&result);
-        const HRESULT hr = documents->Invoke(kDispidDocumentsOpen11, DISPATCH_METHOD, &p, &result, info, nullptr);
+        const HRESULT hr = documents->Invoke(WordDispid::DocumentsOpen11, DISPATCH_METHOD, &p, &result, info, nullptr);
         *document = result.vt == VT_DISPATCH ? result.pdispVal : nullptr;
         return hr;
     };
@@ -265,8 +269,8 @@ TEST_F(StopAtTheSeam, FindExecuteFailsAsStoppedAndOpenToo)
     ASSERT_EQ(open(&info, &document), S_OK);
     IDispatch* selection = nullptr;
     IDispatch* find = nullptr;
-    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(app, kDispidApplicationSelection, &selection)));
-    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(selection, kDispidSelectionFind, &find)));
+    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(app, WordDispid::ApplicationSelection, &selection)));
+    ASSERT_TRUE(SUCCEEDED(wordtest::GetObject(selection, WordDispid::SelectionFind, &find)));
     bool found = false;
     {
         StopRequested stop;
