@@ -71,6 +71,16 @@ inline Bytes Latin(const std::string& s)
     return Bytes(s.begin(), s.end());
 }
 
+// The text of the first story of `kind` in a reader's content, or null.
+template <class Content, class Kind>
+const std::u16string* StoryText(const Content& content, Kind kind)
+{
+    for (const auto& s : content.stories) {
+        if (s.kind == kind) return &s.text;
+    }
+    return nullptr;
+}
+
 // One piece of a piece table: `cpCount` characters at byte offset `fc` of
 // the WordDocument stream, 8-bit (compressed) or UTF-16.
 struct Piece {
