@@ -27,36 +27,11 @@ public:
         for (VARIANT& v : m_values) VariantClear(&v);
     }
 
-    ArgList& Bool(bool b)
-    {
-        VARIANT& v = Add(VT_BOOL);
-        v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
-        return *this;
-    }
-    ArgList& Str(std::u16string_view s)
-    {
-        VARIANT& v = Add(VT_BSTR);
-        v.bstrVal = SysAllocStringFrom(s);
-        return *this;
-    }
-    ArgList& I2(short i)
-    {
-        VARIANT& v = Add(VT_I2);
-        v.iVal = i;
-        return *this;
-    }
-    ArgList& I4(LONG i)
-    {
-        VARIANT& v = Add(VT_I4);
-        v.lVal = i;
-        return *this;
-    }
-    ArgList& Missing()
-    {
-        VARIANT& v = Add(VT_ERROR);
-        v.scode = DISP_E_PARAMNOTFOUND;
-        return *this;
-    }
+    ArgList& Bool(bool b) { Add(VT_BOOL).boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; return *this; }
+    ArgList& Str(std::u16string_view s) { Add(VT_BSTR).bstrVal = SysAllocStringFrom(s); return *this; }
+    ArgList& I2(short i) { Add(VT_I2).iVal = i; return *this; }
+    ArgList& I4(LONG i) { Add(VT_I4).lVal = i; return *this; }
+    ArgList& Missing() { Add(VT_ERROR).scode = DISP_E_PARAMNOTFOUND; return *this; }
 
     // byValue: the variants themselves instead of references to them.
     DISPPARAMS Params(bool byValue = false)
