@@ -157,30 +157,22 @@ public:
         office::RegisterWordServer();
         if (FAILED(CreateObjectByProgID("Word.Application", &m_app))) return;
         if (FAILED(GetObject(m_app, 0x6, &m_documents)) || m_documents == nullptr) return;
-        m_openResult = Open(m_documents, path, generation, &m_doc);
-        if (m_doc == nullptr) return;
+        if (FAILED(Open(m_documents, path, generation, &m_doc))) return;
         if (FAILED(GetObject(m_app, 0x5, &m_selection)) || m_selection == nullptr) return;
         GetObject(m_selection, 0x106, &m_find);
     }
     ~OpenedFile()
     {
-        if (m_find) m_find->Release();
-        if (m_selection) m_selection->Release();
-        if (m_doc) {
-            CloseOrQuit(m_doc);
-            m_doc->Release();
-        }
-        if (m_documents) m_documents->Release();
-        if (m_app) {
-            CloseOrQuit(m_app);
-            m_app->Release();
+        if (m_doc != nullptr) CloseOrQuit(m_doc);
+        if (m_app != nullptr) CloseOrQuit(m_app);
+        for (IDispatch* object : {m_find, m_selection, m_doc, m_documents, m_app}) {
+            if (object != nullptr) object->Release();
         }
     }
     OpenedFile(const OpenedFile&) = delete;
     OpenedFile& operator=(const OpenedFile&) = delete;
 
     bool Ok() const { return m_find != nullptr; }
-    HRESULT OpenResult() const { return m_openResult; }
 
     bool Find(std::u16string_view text, const Switches& s = {})
     {
@@ -209,7 +201,6 @@ private:
     IDispatch* m_doc = nullptr;
     IDispatch* m_selection = nullptr;
     IDispatch* m_find = nullptr;
-    HRESULT m_openResult = E_FAIL;
 };
 
 }  // namespace wordtest

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace office {
@@ -191,9 +192,7 @@ void ExpectSameMatches(WordDocument& doc, std::size_t story, std::u16string_view
         const bool gotB = reference.Next(text, words, at, b);
         ASSERT_EQ(gotA, gotB) << what << " from word " << at;
         if (!gotA) return;
-        ASSERT_EQ(a.start, b.start) << what;
-        ASSERT_EQ(a.end, b.end) << what;
-        ASSERT_EQ(a.resume, b.resume) << what;
+        ASSERT_EQ(std::tie(a.start, a.end, a.resume), std::tie(b.start, b.end, b.resume)) << what;
         at = a.resume;
     }
     FAIL() << what << ": matches never ended";
@@ -240,17 +239,16 @@ TEST_P(WordCodesDifferential, SameMatchesAsCodingEveryWordPerKeyword)
             request.options.matchSoundsLike = mode == Mode::SoundsLike;
             request.options.matchAllWordForms = mode == Mode::WordForms;
             Reference reference(keyword, mode);
-            if (reference.HasWords()) {
-                bool expected = false;
+            bool expected = false;
+            for (std::size_t s = 0; s < doc.StoryCount() && !expected; ++s) {
+                const std::u16string text(doc.Text(s));
                 FindMatch m;
-                for (std::size_t s = 0; s < doc.StoryCount() && !expected; ++s) {
-                    const std::u16string text(doc.Text(s));
-                    WordBreaks breaks(text);
-                    expected = reference.Next(text, breaks.Words(), 0, m);
-                }
-                EXPECT_EQ(ExecuteFind(doc, request), expected) << what;
-                matched += expected ? 1 : 0;
+                expected = reference.Next(text, WordBreaks(text).Words(), 0, m);
             }
+            if (reference.HasWords()) {
+                EXPECT_EQ(ExecuteFind(doc, request), expected) << what;
+            }
+            matched += expected ? 1 : 0;
 
             // Now and then the text changes under the codes.
             if (gen.Below(4) == 0) {
