@@ -178,36 +178,28 @@ void AppendChar(std::u16string& out, char16_t c, bool inClass)
 
 std::u16string Write(const std::vector<Node>& seq)
 {
+    using K = Node::Kind;
     std::u16string out;
     for (const Node& n : seq) {
-        switch (n.kind) {
-        case Node::Kind::Char: AppendChar(out, n.ch, false); break;
-        case Node::Kind::Any: out += u"?"; break;
-        case Node::Kind::Star: out += u"*"; break;
-        case Node::Kind::WordStart: out += u"<"; break;
-        case Node::Kind::WordEnd: out += u">"; break;
-        case Node::Kind::Class:
+        if (n.kind == K::Char) AppendChar(out, n.ch, false);
+        if (n.kind == K::Any || n.kind == K::Star || n.kind == K::WordStart || n.kind == K::WordEnd) {
+            out += n.kind == K::Any ? u'?' : n.kind == K::Star ? u'*' : n.kind == K::WordStart ? u'<' : u'>';
+        }
+        if (n.kind == K::Group) out += u"(" + Write(n.children) + u")";
+        if (n.kind == K::Class) {
             out += n.negated ? u"[!" : u"[";
             for (const auto& [lo, hi] : n.ranges) {
                 AppendChar(out, lo, true);
-                if (hi != lo) {
-                    out.push_back(u'-');
-                    AppendChar(out, hi, true);
-                }
+                if (hi != lo) out.push_back(u'-');
+                if (hi != lo) AppendChar(out, hi, true);
             }
             out += u"]";
-            break;
-        case Node::Kind::Group: out += u"(" + Write(n.children) + u")"; break;
         }
-        if (n.min == 1 && n.max == kMany) {
-            out += u"@";
-        } else if (n.min != 1 || n.max != 1) {
-            std::string q = "{" + std::to_string(n.min);
-            if (n.max == kMany) q += ",";
-            else if (n.max != n.min) q += "," + std::to_string(n.max);
-            q += "}";
-            out.append(q.begin(), q.end());
-        }
+        std::string q;  // the count: @, {n}, {n,} or {n,m}
+        if (n.min == 1 && n.max == kMany) q = "@";
+        else if (n.max == kMany) q = "{" + std::to_string(n.min) + ",}";
+        else if (n.min != 1 || n.max != 1) q = "{" + std::to_string(n.min) + (n.max != n.min ? "," + std::to_string(n.max) : "") + "}";
+        out.append(q.begin(), q.end());
     }
     return out;
 }
@@ -215,10 +207,7 @@ std::u16string Write(const std::vector<Node>& seq)
 std::string Show(std::u16string_view s)
 {
     std::string out;
-    for (char16_t c : s) {
-        if (c < 0x80) out.push_back(static_cast<char>(c));
-        else out += "\\u" + std::to_string(static_cast<unsigned>(c));
-    }
+    for (char16_t c : s) out += c < 0x80 ? std::string(1, static_cast<char>(c)) : "\\u" + std::to_string(c);
     return out;
 }
 
