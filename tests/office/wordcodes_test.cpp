@@ -305,23 +305,5 @@ TEST(WordCodesKeys, WordsMatchWhenTheyShareAKey)
     }
 }
 
-// A replacement made through sounds like replaces every word that sounds
-// alike, in every story, and the codes follow the new text.
-TEST(WordCodesDocument, ReplacementThroughSoundsLike)
-{
-    WordDocument doc = MakeDocument({u"Dear Jon Smyth, the mice sat.\r", u"Footnote: Robert\r"});
-    FindRequest r;
-    r.options.matchSoundsLike = true;
-    r.findText = u"Rupert";
-    r.replaceWith = u"X";
-    r.replace = ReplaceMode::All;
-    ASSERT_TRUE(ExecuteFind(doc, r));
-    EXPECT_EQ(doc.Text(1), u"Footnote: X\r");
-    r.replace = ReplaceMode::None;
-    EXPECT_FALSE(ExecuteFind(doc, r));
-    r.findText = u"John Smith";
-    EXPECT_TRUE(ExecuteFind(doc, r));
-}
-
 }  // namespace
 }  // namespace office
