@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -373,18 +372,7 @@ TEST(WordLoader, WebPagesByContentAndByName)
                               "site.htm/.profile", ""}) {
         EXPECT_EQ(WordFileNameOf(other), WordFileName::Any) << other;
     }
-    // LoadWordFile applies the name.
-    for (const char* name : {"varnel_loader_frag.HTML", "varnel_loader_frag.txt"}) {
-        const std::string path = ::testing::TempDir() + name;
-        std::ofstream(path, std::ios::binary) << "<p>Hello <b>bold</b> world &amp; more</p>";
-        WordContent content;
-        std::string error;
-        ASSERT_TRUE(LoadWordFile(path, content, error)) << error;
-        std::remove(path.c_str());
-        const bool webPage = std::string(name).find(".HTML") != std::string::npos;
-        EXPECT_EQ(content.stories.at(0).text,
-                  webPage ? u"Hello bold world & more\r" : u"<p>Hello <b>bold</b> world &amp; more</p>");
-    }
+    // LoadWordFile applies the name: wordautomation_test opens such files.
 }
 
 }  // namespace
