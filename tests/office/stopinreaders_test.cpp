@@ -6,7 +6,7 @@
 // says so, and Kestrel abandons the file with nothing left open.
 #include "docfixture.h"
 #include "kestrel/officefind.h"
-#include "office/word/doccodepage.h"
+#include "office/text/charsetdecoder.h"
 #include "office/automation/excelapplication.h"
 #include "office/automation/wordapplication.h"
 #include "office/automation/worddocuments.h"
