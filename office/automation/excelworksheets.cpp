@@ -2,6 +2,7 @@
 #include "office/automation/excelworksheets.h"
 
 #include "office/automation/excelworksheet.h"
+#include "office/text/casefold.h"
 #include "platform/cancellation.h"
 
 #include <new>
@@ -47,9 +48,9 @@ HRESULT CExcelWorksheets::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VA
                 index = static_cast<std::size_t>(number - 1);
         } else if (args.GetString(0, name) && !args.IsMissing(0)) {
             // Excel finds a sheet by name without regard to case.
-            const std::u16string wanted = FoldCase(name);
+            const std::u16string wanted = FullCaseFold(name);
             for (std::size_t i = 0; i < sheets.size(); ++i)
-                if (FoldCase(sheets[i].name) == wanted) {
+                if (FullCaseFold(sheets[i].name) == wanted) {
                     index = i;
                     break;
                 }

@@ -52,9 +52,6 @@ struct CellArea {
     }
 };
 
-// Unicode full case folding, the basis of matching without regard to case.
-std::u16string FoldCase(std::u16string_view text);
-
 // A search text compiled once: wildcards and escapes resolved, folded when
 // case does not matter.
 class FindPattern {
