@@ -60,7 +60,6 @@ public:
     // `text` must already be folded when the pattern ignores case.
     bool Matches(std::u16string_view text) const;
     bool MatchCase() const { return m_matchCase; }
-    bool Empty() const { return m_empty; }
     // A pattern without wildcards matches where its literal text occurs.
     bool IsLiteral() const { return !m_wild; }
     bool IsWhole() const { return m_whole; }
