@@ -117,12 +117,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-// Beyond what the decode step already rules out (surrogates, values past
-// U+10FFFF): the controls and noncharacters XML does not allow.
+// Also asked of character references, which the decode step never sees.
 bool IsXmlChar(std::uint32_t cp)
 {
     if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
-    return cp != 0xFFFE && cp != 0xFFFF;
+    if (cp >= 0xD800 && cp <= 0xDFFF) return false;
+    if (cp == 0xFFFE || cp == 0xFFFF) return false;
+    return cp <= 0x10FFFF;
 }
 
 // The offset of the first byte that does not start a well-formed UTF-8
