@@ -3,19 +3,19 @@
 
 #include "office/text/charsetdecoder.h"
 
-#include <string_view>
-
 namespace office::biff {
 
 void CodePageText::SetCodePage(std::uint16_t codePage)
 {
     m_compressed = codePage == 1200;
+    int windows = codePage;
     switch (codePage) {
-    case 367: m_windowsCodePage = 20127; break;  // US-ASCII
-    case 0x8000: m_windowsCodePage = 10000; break;  // Mac Roman
-    case 0x8001: m_windowsCodePage = 1252; break;  // ANSI
-    default: m_windowsCodePage = codePage; break;
+    case 367: windows = 20127; break;  // US-ASCII
+    case 0x8000: windows = 10000; break;  // Mac Roman
+    case 0x8001: windows = 1252; break;  // ANSI
+    default: break;
     }
+    m_charset = CodePageCharset(windows);
 }
 
 std::u16string CodePageText::Decode(const std::uint8_t* p, std::size_t n)
@@ -27,7 +27,7 @@ std::u16string CodePageText::Decode(const std::uint8_t* p, std::size_t n)
         for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<char16_t>(p[i]));
         return out;
     }
-    AppendCodePageText(std::string_view(reinterpret_cast<const char*>(p), n), m_windowsCodePage, out);
+    CharsetDecoder(m_charset).Append(ByteView(p, n), out);
     return out;
 }
 

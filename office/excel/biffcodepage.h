@@ -26,7 +26,8 @@ private:
     // BIFF8's compressed Unicode: each byte is the low half of a UTF-16
     // unit, no charset at all.
     bool m_compressed = false;
-    int m_windowsCodePage = 1252;
+    // Looked up once per CODEPAGE record rather than once per string.
+    std::string m_charset = "windows-1252";
 };
 
 }  // namespace office::biff
