@@ -112,6 +112,8 @@ TEST(ExcelLoaderText, EncodingsAreRecognised)
     EXPECT_EQ(XlsTextReader::DecodeText("\xEF\xBB\xBF\xC3\xA4"), u"ä");
     EXPECT_EQ(XlsTextReader::DecodeText(std::string_view("\xFF\xFE\xE4\x00", 4)), u"ä");
     EXPECT_EQ(XlsTextReader::DecodeText("Gr\xFC\xDF"), u"Grüß");  // Windows-1252
+    // Only strict UTF-8 is UTF-8: an overlong form makes the text Windows-1252.
+    EXPECT_EQ(XlsTextReader::DecodeText("caf\xC0\xA9"), u"caf\u00C0\u00A9");
 }
 
 TEST(ExcelLoaderFiles, MissingJunkAndGridLimits)
