@@ -5,7 +5,7 @@
 // Kestrel in wordkestrel_test.
 #include "docfixture.h"
 #include "office/containers/xmlsax.h"
-#include "office/word/doccodepage.h"
+#include "office/text/charsetdecoder.h"
 #include "office/word/wordloader.h"
 #include "platform/cancellation.h"
 

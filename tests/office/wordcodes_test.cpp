@@ -5,6 +5,7 @@
 // codes, irregular forms, digits, other scripts, case and accent variants),
 // including after replacements have changed the text.
 #include "office/word/soundslike.h"
+#include "office/text/casefold.h"
 #include "office/text/matchtext.h"
 #include "office/word/wordbreaks.h"
 #include "office/word/wordcodes.h"
