@@ -234,7 +234,6 @@ using CServerFactory = std::function<IDispatch*()>;
 // under the real ProgIDs.
 void RegisterServer(std::string_view progId, CServerFactory factory);
 void UnregisterServer(std::string_view progId);
-bool IsServerRegistered(std::string_view progId);
 // Creates an object by ProgID; REGDB_E_CLASSNOTREG / CO_E_CLASSSTRING when
 // nothing is registered under that name.
 HRESULT CreateObjectByProgID(std::string_view progId, IDispatch** out);

@@ -28,7 +28,6 @@ public:
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
-    std::size_t SheetIndex() const { return m_sheet; }
     const CellArea& Area() const { return m_area; }
 
 private:

@@ -22,7 +22,6 @@ public:
     void CloseAll();
     // Drops a closed workbook from the collection.
     void Remove(CExcelWorkbook* workbook);
-    std::size_t OpenCount() const { return m_open.size(); }
 
 protected:
     ~CExcelWorkbooks() override;

@@ -3,6 +3,10 @@
 
 #include "office/automation/excelworksheet.h"
 #include "platform/exceldispids.h"
+#include "office/text/casefold.h"
+#include "platform/cancellation.h"
+
+#include <new>
 
 namespace office {
 
@@ -38,9 +42,9 @@ HRESULT CExcelWorksheets::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VA
                 index = static_cast<std::size_t>(number - 1);
         } else if (args.GetString(0, name) && !args.IsMissing(0)) {
             // Excel finds a sheet by name without regard to case.
-            const std::u16string wanted = FoldCase(name);
+            const std::u16string wanted = FullCaseFold(name);
             for (std::size_t i = 0; i < sheets.size(); ++i)
-                if (FoldCase(sheets[i].name) == wanted) {
+                if (FullCaseFold(sheets[i].name) == wanted) {
                     index = i;
                     break;
                 }
