@@ -4,28 +4,16 @@
 #include "platform/codepage.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
 enum class Kind { WordApp, Documents, Document, Selection, Find, ExcelApp, Workbooks, Workbook, Worksheets, Worksheet, Range };
 
-const char* KindName(Kind k)
-{
-    switch (k) {
-    case Kind::WordApp: return "WordApp";
-    case Kind::Documents: return "Documents";
-    case Kind::Document: return "Document";
-    case Kind::Selection: return "Selection";
-    case Kind::Find: return "Find";
-    case Kind::ExcelApp: return "ExcelApp";
-    case Kind::Workbooks: return "Workbooks";
-    case Kind::Workbook: return "Workbook";
-    case Kind::Worksheets: return "Worksheets";
-    case Kind::Worksheet: return "Worksheet";
-    case Kind::Range: return "Range";
-    }
-    return "?";
-}
+const char* const kKindNames[] = {"WordApp",  "Documents", "Document",   "Selection", "Find", "ExcelApp",
+                                  "Workbooks", "Workbook", "Worksheets", "Worksheet", "Range"};
 
 std::string Hex(long value)
 {
@@ -56,12 +44,14 @@ public:
     FakeObject(std::shared_ptr<FakeOffice> office, Kind kind, long sheet = 0)
         : m_office(std::move(office)), m_kind(kind), m_sheet(sheet)
     {
+        m_office->wordStarts += kind == Kind::WordApp ? 1 : 0;
+        m_office->excelStarts += kind == Kind::ExcelApp ? 1 : 0;
     }
 
     HRESULT Invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT*) override
     {
         FakeCall call;
-        call.object = KindName(m_kind);
+        call.object = kKindNames[static_cast<int>(m_kind)];
         call.dispid = id;
         const UINT named = params != nullptr ? params->cNamedArgs : 0;
         const bool namedPut = named == 1 && params->rgdispidNamedArgs != nullptr
@@ -83,12 +73,9 @@ public:
             }
         }
         m_office->calls.push_back(call);
-        if (m_office->failAt == static_cast<int>(m_office->calls.size())) {
-            if (m_office->failWithException)
-                return ReportError(info, u"Fake Office", u"Injected failure", E_FAIL);
-            return m_office->failHresult;
-        }
-        return Answer(id, call.kind, result);
+        if (m_office->failAt == static_cast<int>(m_office->calls.size()) || (m_office->failIf && m_office->failIf(call)))
+            return m_office->failWithException ? ReportError(info, u"Fake Office", u"Injected failure", E_FAIL) : E_FAIL;
+        return Answer(id, call.kind, result, info);
     }
 
 private:
@@ -116,7 +103,26 @@ private:
         return m_args.size() == expected ? S_OK : DISP_E_BADPARAMCOUNT;
     }
 
-    HRESULT Answer(DISPID id, const std::string& kind, VARIANT* result)
+    // With readFiles: reads the file being opened into fileText, or fails.
+    bool ReadOpened()
+    {
+        FakeOffice& o = *m_office;
+        std::u16string wide;
+        Text(0, wide);
+        const std::string path = WideToAnsi(wide);
+        if (o.onOpen) o.onOpen(path);
+        if (!o.readFiles) return true;
+        std::error_code ec;
+        if (path.find("ruined") != std::string::npos || !std::filesystem::is_regular_file(path, ec)) return false;
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream all;
+        all << in.rdbuf();
+        o.fileText = Utf8ToUtf16(all.str());
+        if (m_kind == Kind::Workbooks) o.sheets = {{o.fileText}};
+        return true;
+    }
+
+    HRESULT Answer(DISPID id, const std::string& kind, VARIANT* result, EXCEPINFO* info)
     {
         FakeOffice& o = *m_office;
         const auto none = [result] {
@@ -134,6 +140,7 @@ private:
             std::size_t expected = id == 0xF ? 12 : id == 0x12 ? 15 : id == 0x13 ? 16 : 0;
             if (expected == 0 || kind != "call") break;
             if (FAILED(Count(expected))) return DISP_E_BADPARAMCOUNT;
+            if (!ReadOpened()) return ReportError(info, u"Word", u"cannot open");
             if (o.openGivesNone) return none();
             ++o.documentsOpen;
             return Give(result, new FakeObject(m_office, Kind::Document));
@@ -155,7 +162,8 @@ private:
                 std::u16string text;
                 if (!Text(0, text)) return DISP_E_TYPEMISMATCH;
                 const bool replacing = m_args[10]->vt == VT_I2 && m_args[10]->iVal != 0;
-                const bool found = replacing || o.wordFinds.count(text) != 0;
+                const bool found = replacing || (o.readFiles ? o.fileText.find(text) != std::u16string::npos
+                                                             : o.wordFinds.count(text) != 0);
                 if (result != nullptr) {
                     VariantInit(result);
                     result->vt = VT_BOOL;
@@ -173,6 +181,7 @@ private:
             std::size_t expected = id == 0x2AA ? 13 : id == 0x783 ? 15 : 0;
             if (expected == 0 || kind != "call") break;
             if (FAILED(Count(expected))) return DISP_E_BADPARAMCOUNT;
+            if (!ReadOpened()) return ReportError(info, u"Excel", u"cannot open");
             if (o.openGivesNone) return none();
             ++o.workbooksOpen;
             return Give(result, new FakeObject(m_office, Kind::Workbook));
@@ -247,13 +256,29 @@ std::string FakeCall::Describe() const
     return out + ")";
 }
 
-std::vector<std::string> FakeOffice::Described() const { return DescribedFrom(0); }
-
-std::vector<std::string> FakeOffice::DescribedFrom(std::size_t from) const
+std::vector<std::string> FakeOffice::Described() const
 {
     std::vector<std::string> out;
-    for (std::size_t i = from; i < calls.size(); ++i) out.push_back(calls[i].Describe());
+    for (const FakeCall& c : calls) out.push_back(c.Describe());
     return out;
+}
+
+int FakeOffice::Count(const std::string& prefix) const
+{
+    int n = 0;
+    for (const FakeCall& c : calls) n += c.Describe().rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+}
+
+int FakeOffice::Opens(const std::string& path) const
+{
+    int n = 0;
+    for (const FakeCall& c : calls)
+        n += (c.object == "Documents" || c.object == "Workbooks") && !c.args.empty() &&
+                     (c.args[0] == "&str:" + path || c.args[0] == "str:" + path)
+                 ? 1
+                 : 0;
+    return n;
 }
 
 void InstallFakeWord(const std::shared_ptr<FakeOffice>& office)
