@@ -26,7 +26,9 @@ namespace fs = std::filesystem;
 namespace {
 
 using Lines = std::vector<std::string>;
-const std::string kWordQuit = "WordApp.0x451 call", kExcelQuit = "ExcelApp.0x12E call";
+// Word quits without saving anything.
+const std::string kWordQuit = "WordApp.0x451 call(&bool:false, &bool:false, &bool:false)";
+const std::string kExcelQuit = "ExcelApp.0x12E call()";
 
 void WriteFile(const fs::path& p, const std::string& text)
 {
@@ -153,8 +155,10 @@ TEST_F(SearchRunTest, VisitsMasksInOrderAndRoutesByMask)
         EXPECT_EQ(office->Opens((root / name).string()), 1) << name;
     }
     EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(IDS_SEARCH_FINISHED)}));
-    EXPECT_EQ(office->Count(kWordQuit), 1);
-    EXPECT_EQ(office->Count(kExcelQuit), 1);
+    // Both applications are hidden, Excel asks no questions, and both quit.
+    for (const std::string& call : {std::string("WordApp.0x17 put(bool:false)"), std::string("ExcelApp.0x22E put(bool:false)"),
+                                    std::string("ExcelApp.0x157 put(bool:false)"), kWordQuit, kExcelQuit})
+        EXPECT_EQ(office->Count(call), 1) << call;
 }
 
 TEST_F(SearchRunTest, OwnerFilesAreSkippedAndFoldersNamedLikeFilesAreRuined)

@@ -37,15 +37,11 @@ struct FakeOffice {
 
     // Word: Find.Execute without replacement answers true for these texts.
     std::set<std::u16string> wordFinds;
-    bool noDocuments = false;    // Application.Documents gives nothing
-    bool openGivesNone = false;  // Documents.Open / Workbooks.Open give nothing
-    bool noSelection = false;    // Application.Selection gives nothing
     int documentsOpen = 0;       // opened and not yet closed
 
     // Excel: the cell texts of every sheet; Range.Find answers a range when
     // some cell contains the text (ASCII case folded unless MatchCase).
     std::vector<std::vector<std::u16string>> sheets;
-    bool noWorkbooks = false;
     int workbooksOpen = 0;
 
     // Opens read the file (failing for anything that is not a readable
