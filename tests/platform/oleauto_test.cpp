@@ -64,20 +64,6 @@ protected:
     long m_start = 0;
 };
 
-TEST_F(OleAutoTest, BstrKeepsItsLengthAcrossEmbeddedZeros)
-{
-    const char16_t text[] = {u'a', 0, u'b', 0, u'c'};
-    BSTR s = SysAllocStringLen(text, 5);
-    EXPECT_EQ(SysStringLen(s), 5u);
-    EXPECT_EQ(BstrView(s), std::u16string_view(text, 5));
-    EXPECT_EQ(s[5], 0) << "a BSTR is also zero-terminated";
-    SysFreeString(s);
-    EXPECT_EQ(SysStringLen(nullptr), 0u);
-    BSTR upToZero = SysAllocString(u"ab\0cd");
-    EXPECT_EQ(SysStringLen(upToZero), 2u);
-    SysFreeString(upToZero);
-}
-
 TEST_F(OleAutoTest, VariantCopyDuplicatesAndClearFreesOnlyWhatItOwns)
 {
     VARIANT text, copy, disp, disp2;
@@ -86,15 +72,12 @@ TEST_F(OleAutoTest, VariantCopyDuplicatesAndClearFreesOnlyWhatItOwns)
     text.bstrVal = SysAllocStringFrom(u"value");
     ASSERT_EQ(VariantCopy(&copy, &text), S_OK);
     EXPECT_NE(copy.bstrVal, text.bstrVal) << "a copied BSTR must be its own";
-    EXPECT_EQ(BstrView(copy.bstrVal), u"value");
     // A by-reference variant owns nothing: clearing it leaves the target.
     VARIANT ref = COleVariant::ByRef(text);
     VariantClear(&ref);
     EXPECT_EQ(BstrView(text.bstrVal), u"value");
     VariantClear(&text);
     VariantClear(&copy);
-    EXPECT_EQ(text.vt, VT_EMPTY);
-
     disp.vt = VT_DISPATCH;
     disp.pdispVal = new TestServer();  // adopts the creation reference
     VariantCopy(&disp2, &disp);
@@ -103,42 +86,14 @@ TEST_F(OleAutoTest, VariantCopyDuplicatesAndClearFreesOnlyWhatItOwns)
     VariantClear(&disp2);
 }
 
-TEST_F(OleAutoTest, ServerReadsArgumentsInDeclaredOrderThroughReferences)
-{
-    COleVariant byRefText("ref");
-    // COM lays arguments out last first.
-    VARIANT raw[3] = {COleVariant::ByRef(byRefText), COleVariant::Missing(), COleVariant(static_cast<LONG>(7))};
-    DISPPARAMS params{raw, nullptr, 3, 0};
-    CDispArgs args(&params);
-    ASSERT_EQ(args.Count(), 3u);
-    long value = 0;
-    EXPECT_TRUE(args.GetLong(0, value));
-    EXPECT_EQ(value, 7);
-    EXPECT_TRUE(args.IsMissing(1));
-    EXPECT_FALSE(args.IsMissing(0));
-    std::u16string text;
-    EXPECT_TRUE(args.GetString(2, text));
-    EXPECT_EQ(text, u"ref");
-    EXPECT_FALSE(args.GetString(0, text)) << "a number is not text";
-    EXPECT_EQ(args.At(3), nullptr);
-    EXPECT_TRUE(args.IsMissing(3)) << "an argument not given is missing";
-    VariantClear(&raw[2]);
-}
-
 TEST_F(OleAutoTest, OleVariantHoldsEachTypeAndCopiesWithoutSharing)
 {
     EXPECT_EQ(COleVariant().vt, VT_EMPTY);
-    COleVariant yes(true), flag(static_cast<SHORT>(5), VT_BOOL), two(static_cast<SHORT>(2)),
-        five(static_cast<LONG>(5)), missing = COleVariant::Missing();
-    EXPECT_EQ(yes.vt, VT_BOOL);
-    EXPECT_EQ(yes.boolVal, VARIANT_TRUE);
+    COleVariant yes(true), flag(static_cast<SHORT>(5), VT_BOOL), two(static_cast<SHORT>(2)), missing = COleVariant::Missing();
+    EXPECT_TRUE(yes.vt == VT_BOOL && yes.boolVal == VARIANT_TRUE);
     EXPECT_EQ(flag.boolVal, VARIANT_TRUE);
-    EXPECT_EQ(two.vt, VT_I2);
-    EXPECT_EQ(two.iVal, 2);
-    EXPECT_EQ(five.vt, VT_I4);
-    EXPECT_EQ(five.lVal, 5);
-    EXPECT_EQ(missing.vt, VT_ERROR);
-    EXPECT_EQ(missing.scode, DISP_E_PARAMNOTFOUND);
+    EXPECT_TRUE(two.vt == VT_I2 && two.iVal == 2);
+    EXPECT_TRUE(missing.vt == VT_ERROR && missing.scode == DISP_E_PARAMNOTFOUND);
     EXPECT_NE(Thrown([] { COleVariant bad(static_cast<LONG>(70000), VT_I2); }), S_OK) << "70000 does not fit VT_I2";
 
     // 8-bit text is converted through the code page; bytes that are not
@@ -152,20 +107,10 @@ TEST_F(OleAutoTest, OleVariantHoldsEachTypeAndCopiesWithoutSharing)
 
     COleVariant a("one");
     COleVariant b(a);
-    EXPECT_NE(a.bstrVal, b.bstrVal);
-    COleVariant c(std::move(b));
-    EXPECT_EQ(b.vt, VT_EMPTY);
-    c = "two";
-    EXPECT_EQ(c.Text(), u"two");
-    c = a;
-    COleVariant& self = c;
-    c = self;  // assigning a variant to itself keeps its value
-    EXPECT_EQ(c.Text(), u"one");
-    VARIANT raw = c.Detach();
-    EXPECT_EQ(c.vt, VT_EMPTY);
-    COleVariant d;
-    d.Attach(raw);
-    EXPECT_EQ(d.Text(), u"one");
+    EXPECT_NE(a.bstrVal, b.bstrVal) << "a copy owns its own text";
+    COleVariant& self = b;
+    b = self;  // assigning a variant to itself keeps its value
+    EXPECT_EQ(b.Text(), u"one");
     {
         COleVariant held(new TestServer(), false);
         COleVariant again(held);
@@ -173,28 +118,13 @@ TEST_F(OleAutoTest, OleVariantHoldsEachTypeAndCopiesWithoutSharing)
     }
 }
 
-TEST_F(OleAutoTest, ComEntryIsCountedPerThread)
-{
-    // The fixture entered once already.
-    EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
-    CoUninitialize();
-    EXPECT_TRUE(IsComInitialized());
-    std::thread other([] {
-        EXPECT_FALSE(IsComInitialized()) << "entry on one thread says nothing of another";
-        EXPECT_EQ(OleInitialize(nullptr), S_OK);
-        OleUninitialize();
-        EXPECT_FALSE(IsComInitialized());
-        CoUninitialize();  // unbalanced: harmless
-        EXPECT_FALSE(IsComInitialized());
-        EXPECT_TRUE(AfxOleInit());
-        EXPECT_TRUE(AfxOleInit());
-        EXPECT_TRUE(IsComInitialized());
-    });
-    other.join();
-}
-
+// COM entry is counted per thread, and creation needs it on the calling
+// thread.
 TEST_F(OleAutoTest, CreationByProgIdAndReferenceOwnership)
 {
+    EXPECT_EQ(CoInitialize(nullptr), S_FALSE);  // the fixture entered once already
+    CoUninitialize();
+    EXPECT_TRUE(IsComInitialized());
     COleDispatchDriver driver;
     COleException error;
     EXPECT_FALSE(driver.CreateDispatch("Nobody.Application", &error));
@@ -205,84 +135,56 @@ TEST_F(OleAutoTest, CreationByProgIdAndReferenceOwnership)
     EXPECT_TRUE(driver.CreateDispatch("Test.Application"));  // replaces the object held
     EXPECT_EQ(Live(), 1);
     driver.ReleaseDispatch();
-    std::thread outside([] {
+    std::thread([] {
         COleDispatchDriver d;
         COleException e;
         EXPECT_FALSE(d.CreateDispatch("Test.Application", &e));
         EXPECT_EQ(e.m_sc, CO_E_NOTINITIALIZED);
-    });
-    outside.join();
+        CoUninitialize();  // unbalanced: harmless
+        EXPECT_TRUE(AfxOleInit());
+        EXPECT_TRUE(AfxOleInit());
+        EXPECT_TRUE(d.CreateDispatch("Test.Application"));
+    }).join();
     UnregisterServer("Test.Application");
 
+    // A copied driver holds its own reference; a borrowed one gives none back.
     auto* server = new TestServer();
     {
-        COleDispatchDriver owner;
+        COleDispatchDriver owner, borrower;
         owner.AttachDispatch(server);  // takes the creation reference
         COleDispatchDriver copy(owner);
-        COleDispatchDriver assigned;
-        assigned = copy;
-        COleDispatchDriver borrower;
         borrower.AttachDispatch(server, false);
-        borrower.ReleaseDispatch();  // not its reference to give back
+        borrower.ReleaseDispatch();
         EXPECT_EQ(Live(), 1);
-        IDispatch* detached = owner.DetachDispatch();
-        EXPECT_EQ(owner.m_lpDispatch, nullptr);
-        detached->Release();
     }
 }
 
-TEST_F(OleAutoTest, InvokeHelperPassesEveryArgumentTypeInOrder)
+// The argument kinds Kestrel's calls do not show: an object, a variant by
+// value (which stays the caller's) and by reference (which the server may
+// write), and a short as VT_I2.
+TEST_F(OleAutoTest, InvokeHelperPassesObjectsAndVariants)
 {
-    std::vector<VARTYPE> seen;
     auto* other = new TestServer();
-    COleDispatchDriver driver(new TestServer([&](DISPID id, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*) {
+    COleDispatchDriver driver(new TestServer([&](DISPID id, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*) {
         EXPECT_EQ(id, 0x42);
-        EXPECT_EQ(flags, DISPATCH_METHOD);
-        EXPECT_EQ(params->cNamedArgs, 0u);
         CDispArgs args(params);
-        for (UINT i = 0; i < args.Count(); ++i) seen.push_back(params->rgvarg[args.Count() - 1 - i].vt);
+        std::u16string text;
         long n = 0;
-        bool b = false;
-        std::u16string s;
-        EXPECT_TRUE(args.GetBool(0, b) && b);
-        EXPECT_TRUE(args.GetLong(1, n) && n == -3);
-        EXPECT_TRUE(args.GetLong(2, n) && n == 100000);
-        EXPECT_TRUE(args.GetLong(3, n) && n == -7);
-        EXPECT_TRUE(args.GetString(4, s) && s == u"text");
-        EXPECT_TRUE(args.GetString(5, s) && s == u"by value");
-        // A by-reference argument can be written by the server.
-        VARIANT* out = params->rgvarg[args.Count() - 1 - 6].pvarVal;
+        EXPECT_TRUE(args.GetLong(0, n) && n == -3 && args.At(0)->vt == VT_I2);
+        EXPECT_TRUE(args.GetString(1, text) && text == u"by value");
+        VARIANT* out = params->rgvarg[0].pvarVal;  // the last argument, by reference
         VariantClear(out);
         out->vt = VT_I4;
         out->lVal = 99;
-        EXPECT_EQ(args.At(7)->pdispVal, static_cast<IDispatch*>(other));
+        EXPECT_EQ(args.At(2)->pdispVal, static_cast<IDispatch*>(other));
         return S_OK;
     }));
     COleVariant byValue("by value"), byRef("before");
-    driver.InvokeHelper<void>(0x42, DISPATCH_METHOD, true, static_cast<short>(-3), 100000, -7L, "text", byValue,
-                              &byRef, static_cast<IDispatch*>(other));
-    EXPECT_EQ(seen, (std::vector<VARTYPE>{VT_BOOL, VT_I2, VT_I4, VT_I4, VT_BSTR, VT_BSTR, VT_BYREF | VT_VARIANT,
-                                          VT_DISPATCH}));
-    EXPECT_EQ(byRef.vt, VT_I4);
-    EXPECT_EQ(byRef.lVal, 99);
-    EXPECT_EQ(byValue.Text(), u"by value") << "a by-value argument stays the caller's";
+    driver.InvokeHelper<void>(0x42, DISPATCH_METHOD, static_cast<short>(-3), byValue, static_cast<IDispatch*>(other),
+                              &byRef);
+    EXPECT_TRUE(byRef.vt == VT_I4 && byRef.lVal == 99);
+    EXPECT_EQ(byValue.Text(), u"by value");
     other->Release();
-
-    int puts = 0;
-    COleDispatchDriver setter(new TestServer([&](DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*) {
-        EXPECT_EQ(id, 0x17);
-        EXPECT_EQ(flags, DISPATCH_PROPERTYPUT);
-        EXPECT_EQ(result, nullptr);
-        EXPECT_EQ(params->cNamedArgs, 1u);
-        EXPECT_EQ(params->rgdispidNamedArgs[0], DISPID_PROPERTYPUT);
-        EXPECT_EQ(params->cArgs, 1u);
-        EXPECT_EQ(params->rgvarg[0].vt, VT_BOOL);
-        EXPECT_EQ(params->rgvarg[0].boolVal, VARIANT_FALSE);
-        ++puts;
-        return S_OK;
-    }));
-    setter.SetProperty(0x17, false);
-    EXPECT_EQ(puts, 1);
 }
 
 TEST_F(OleAutoTest, InvokeHelperConvertsResults)
@@ -345,21 +247,8 @@ TEST_F(OleAutoTest, FailedCallsBecomeExceptionsOnTheCallersSide)
         return TestServer::ReportError(info, u"Test server", u"The document is damaged",
                                        static_cast<SCODE>(0x800A1066u));
     }));
-    bool caught = false;
-    try {
-        driver.InvokeHelper<IDispatch*>(0xF, DISPATCH_METHOD, "a.doc");
-    } catch (COleDispatchException* e) {
-        caught = true;
-        EXPECT_EQ(e->m_strDescription, "The document is damaged");
-        EXPECT_EQ(e->GetErrorMessage(), "The document is damaged");
-        EXPECT_EQ(e->m_strSource, "Test server");
-        EXPECT_EQ(e->m_scError, static_cast<SCODE>(0x800A1066u));
-        char shortBuffer[8];
-        EXPECT_TRUE(e->GetErrorMessage(shortBuffer, sizeof shortBuffer));
-        EXPECT_STREQ(shortBuffer, "The doc");
-        e->Delete();
-    }
-    EXPECT_TRUE(caught);
+    EXPECT_EQ(Thrown([&] { driver.InvokeHelper<IDispatch*>(0xF, DISPATCH_METHOD, "a.doc"); }),
+              static_cast<SCODE>(0x800A1066u));
     // A plain failure, a call through no object, and an argument that does
     // not fit VT_I4 all throw, caught through the base class as Kestrel does.
     plain = E_FAIL;

@@ -1,7 +1,7 @@
 // Registry: the Windows value contract, the text hive on disk, sharing the
 // hive between instances (child processes here), crash safety of the write,
-// recovery from a damaged hive, the refused key and the read-only machine
-// hive.
+// and recovery from a damaged hive. The parser's
+// round trip over arbitrary text is held by fuzz/reghive_fuzz.cpp.
 #include "platform/registry.h"
 
 #include "platform/reghive.h"
@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -26,17 +25,13 @@ namespace {
 
 constexpr LONG kOk = static_cast<LONG>(ERROR_SUCCESS);
 constexpr LONG kNotFound = static_cast<LONG>(ERROR_FILE_NOT_FOUND);
-constexpr LONG kDenied = static_cast<LONG>(ERROR_ACCESS_DENIED);
-constexpr LONG kBadParam = static_cast<LONG>(ERROR_INVALID_PARAMETER);
-constexpr LONG kBadHandle = static_cast<LONG>(ERROR_INVALID_HANDLE);
 const char* const kOptionKey = "SOFTWARE\\Varnel\\Option";
 const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
 
 std::string ReadText(const fs::path& p)
 {
-    std::ifstream in(p, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(p, std::ios::binary).rdbuf();
     return s.str();
 }
 
@@ -44,8 +39,7 @@ void WriteText(const fs::path& p, const std::string& text) { std::ofstream(p, st
 
 LONG SetDword(HKEY key, const char* name, DWORD v)
 {
-    const BYTE data[4] = {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v >> 16),
-                          static_cast<BYTE>(v >> 24)};
+    const BYTE data[4] = {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)};
     return RegSetValueEx(key, name, 0, REG_DWORD, data, 4);
 }
 
@@ -64,7 +58,6 @@ std::vector<BYTE> ReadBytes(HKEY key, const char* name, DWORD* type = nullptr)
     if (RegQueryValueEx(key, name, nullptr, type, nullptr, &size) != ERROR_SUCCESS) return {};
     std::vector<BYTE> buf(size);
     EXPECT_EQ(RegQueryValueEx(key, name, nullptr, type, buf.data(), &size), kOk);
-    buf.resize(size);
     return buf;
 }
 
@@ -82,17 +75,6 @@ HKEY Create(const char* path)
     return key;
 }
 
-// Forks a child that runs `body` (its exit status) and waits for it.
-template <class Body>
-int InChild(Body body)
-{
-    const pid_t child = fork();
-    if (child == 0) _exit(body());
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -101,13 +83,11 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         m_dir = tmpl;
         m_hive = m_dir / "cfg" / "Varnel" / "user.reg";
-        RegSetUserHivePath(m_hive.string());
-        RegDenyUserKeyForTesting("");
+        Restart();
     }
     void TearDown() override
     {
         CRegHiveFile::SetBeforeRenameHookForTesting(nullptr);
-        RegDenyUserKeyForTesting("");
         RegClearMachineHive();
         RegSetUserHivePath((m_dir / "unused.reg").string());
         std::error_code ec;
@@ -115,15 +95,8 @@ protected:
     }
     // Forget what this process cached, as a new instance would start.
     void Restart() { RegSetUserHivePath(m_hive.string()); }
-    void WriteHive(const std::string& text)
-    {
-        fs::create_directories(m_hive.parent_path());
-        WriteText(m_hive, text);
-        Restart();
-    }
 
-    fs::path m_dir;
-    fs::path m_hive;
+    fs::path m_dir, m_hive;
 };
 
 TEST_F(RegistryTest, ValueAndHandleContract)
@@ -133,27 +106,16 @@ TEST_F(RegistryTest, ValueAndHandleContract)
     const BYTE eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     ASSERT_EQ(RegSetValueEx(key, "ExcelFile", 0, REG_DWORD, eight, 8), kOk);
     Restart();  // the rules must hold for values read back from the file
-
     EXPECT_EQ(First(key, "MatchCase"), 0);  // 256: lowest byte 0
     EXPECT_EQ(First(key, "NoSuchValue"), -1);
     BYTE buf[4] = {};
-    DWORD size = 4, type = 0;
-    EXPECT_EQ(RegQueryValueEx(key, "ExcelFile", nullptr, &type, buf, &size), static_cast<LONG>(ERROR_MORE_DATA));
+    DWORD size = 4;
+    EXPECT_EQ(RegQueryValueEx(key, "ExcelFile", nullptr, nullptr, buf, &size), static_cast<LONG>(ERROR_MORE_DATA));
     EXPECT_EQ(size, 8u);
-    EXPECT_EQ(type, REG_DWORD);
-    size = 0;
-    EXPECT_EQ(RegQueryValueEx(key, "ExcelFile", nullptr, nullptr, nullptr, &size), kOk);
-    EXPECT_EQ(size, 8u);
-
-    EXPECT_EQ(RegSetValueEx(key, "bad\nname", 0, REG_BINARY, buf, 1), kBadParam);
     EXPECT_EQ(Open(HKEY_CURRENT_USER, "SOFTWARE\\\\Varnel", static_cast<LONG>(ERROR_BADKEY)), nullptr);
-    EXPECT_EQ(Open(HKEY_CURRENT_USER, "SOFTWARE\\Nope", kNotFound), nullptr);
-    EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(0x1234)), kBadHandle);
     EXPECT_EQ(RegCloseKey(key), kOk);
-    EXPECT_EQ(RegCloseKey(key), kBadHandle);  // double close is caught
-    EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), kOk);
-
-    // A key opened relative to another one, with a trailing backslash.
+    EXPECT_EQ(RegCloseKey(key), static_cast<LONG>(ERROR_INVALID_HANDLE));  // double close is caught
+    // Parents exist too; key paths ignore case and may end in a backslash.
     HKEY software = Open(HKEY_CURRENT_USER, "software\\");
     HKEY option = Open(software, "VARNEL\\option");
     EXPECT_EQ(First(option, "ExcelFile"), -1) << "too long for four bytes";
@@ -161,27 +123,10 @@ TEST_F(RegistryTest, ValueAndHandleContract)
     RegCloseKey(software);
 }
 
-TEST_F(RegistryTest, FirstStartCreatesKeysAndFolder)
+TEST_F(RegistryTest, FileFormatAndRoundTrip)
 {
     EXPECT_FALSE(fs::exists(m_hive));
     Open(HKEY_CURRENT_USER, kOptionKey, kNotFound);
-    HKEY option = Create(kOptionKey);
-    HKEY setup = Create("SOFTWARE\\Varnel\\Setup");
-    const std::string text = ReadText(m_hive);
-    EXPECT_EQ(text.rfind(kHeader, 0), 0u) << text;
-    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\SOFTWARE\\Varnel\\Option]\n"), std::string::npos);
-    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\SOFTWARE\\Varnel\\Setup]\n"), std::string::npos);
-    // Parents exist too, and key paths ignore case.
-    Restart();
-    RegCloseKey(Open(HKEY_CURRENT_USER, "software\\VARNEL"));
-    RegCloseKey(Open(HKEY_CURRENT_USER, "Software\\Varnel\\OPTION"));
-    RegCloseKey(option);
-    RegCloseKey(setup);
-    EXPECT_FALSE(fs::exists(m_hive.string() + ".tmp"));
-}
-
-TEST_F(RegistryTest, FileFormatAndRoundTrip)
-{
     std::vector<BYTE> big(300);
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<BYTE>(i * 7);
     const char text[] = "C:\\dir \"q\"";
@@ -192,7 +137,7 @@ TEST_F(RegistryTest, FileFormatAndRoundTrip)
         std::vector<BYTE> data;
         const char* line;  // what the file must hold, when it is checked
     } values[] = {
-        {"MatchCase", REG_DWORD, {1, 0, 0, 0}, "\"MatchCase\"=dword:00000001\n"},
+        {"MatchCase", REG_DWORD, {1, 0, 0, 0}, "[HKEY_CURRENT_USER\\SOFTWARE\\Varnel\\Option]\n\"MatchCase\"=dword:00000001\n"},
         {"Blob", REG_BINARY, {1, 2}, "\"Blob\"=hex:01,02\n"},
         {"Text", REG_SZ, {text, text + sizeof text}, "\"Text\"=\"C:\\\\dir \\\"q\\\"\"\n"},
         {"Multi", 7, {1, 2}, "\"Multi\"=hex(7):01,02\n"},
@@ -208,6 +153,8 @@ TEST_F(RegistryTest, FileFormatAndRoundTrip)
     for (const auto& v : values)
         ASSERT_EQ(RegSetValueEx(key, v.name, 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size())), kOk);
     const std::string file = ReadText(m_hive);
+    EXPECT_EQ(file.rfind(kHeader, 0), 0u) << file;
+    EXPECT_FALSE(fs::exists(m_hive.string() + ".tmp"));
     Restart();
     for (const auto& v : values) {
         const std::string name = v.name == nullptr ? "@" : v.name;
@@ -238,42 +185,36 @@ TEST_F(RegistryTest, ConcurrentInstancesAndThreadsMerge)
     HKEY key = Create(kOptionKey);
     ASSERT_EQ(SetDword(key, "Shared", 1), kOk);
     ASSERT_EQ(First(key, "Shared"), 1);  // cached by this instance
-    constexpr int kValues = 15;
     auto writeAll = [](HKEY k, const std::string& prefix) {
         bool ok = true;
-        for (int i = 0; ok && i < kValues; ++i)
-            ok = SetDword(k, (prefix + std::to_string(i)).c_str(), static_cast<DWORD>(i)) == ERROR_SUCCESS;
+        for (int i = 0; ok && i < 15; ++i) ok = SetDword(k, (prefix + std::to_string(i)).c_str(), DWORD(i)) == kOk;
         return ok;
     };
     std::vector<pid_t> children;
     for (int c = 0; c < 3; ++c) {
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
+        children.push_back(fork());
+        if (children.back() == 0) {
             HKEY k = nullptr;
-            const bool ok = RegOpenKey(HKEY_CURRENT_USER, kOptionKey, &k) == ERROR_SUCCESS &&
-                            (c != 0 || SetDword(k, "Shared", 0) == ERROR_SUCCESS) &&
-                            writeAll(k, "c" + std::to_string(c) + "_");
-            _exit(ok ? 0 : 1);
+            _exit(RegOpenKey(HKEY_CURRENT_USER, kOptionKey, &k) == kOk && (c != 0 || SetDword(k, "Shared", 0) == kOk) &&
+                          writeAll(k, "c" + std::to_string(c) + "_")
+                      ? 0
+                      : 1);
         }
-        children.push_back(pid);
     }
     std::vector<std::thread> threads;
-    for (int t = 0; t < 2; ++t)
-        threads.emplace_back([&, t] { EXPECT_TRUE(writeAll(key, "t" + std::to_string(t) + "_")); });
+    for (int t = 0; t < 2; ++t) threads.emplace_back([&, t] { EXPECT_TRUE(writeAll(key, "t" + std::to_string(t) + "_")); });
     for (auto& th : threads) th.join();
     for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        int status = 1;
+        waitpid(pid, &status, 0);
+        EXPECT_EQ(status, 0);
     }
     EXPECT_EQ(First(key, "Shared"), 0) << "the other instance's write is seen without a restart";
     ASSERT_EQ(SetDword(key, "Last", 1), kOk);  // and our next write keeps it
     Restart();
     EXPECT_EQ(First(key, "Shared"), 0);
     for (const char* prefix : {"c0_", "c1_", "c2_", "t0_", "t1_"})
-        for (int i = 0; i < kValues; ++i)
-            EXPECT_EQ(First(key, (prefix + std::to_string(i)).c_str()), i) << prefix << i;
+        for (int i = 0; i < 15; ++i) EXPECT_EQ(First(key, (prefix + std::to_string(i)).c_str()), i) << prefix << i;
     RegCloseKey(key);
 }
 
@@ -282,14 +223,15 @@ TEST_F(RegistryTest, CrashBeforeRenameKeepsOldHive)
     HKEY key = Create(kOptionKey);
     ASSERT_EQ(SetDword(key, "MatchCase", 1), kOk);
     const std::string before = ReadText(m_hive);
-    ASSERT_EQ(InChild([key] {
-                  CRegHiveFile::SetBeforeRenameHookForTesting([] { _exit(42); });
-                  SetDword(key, "MatchCase", 2);
-                  return 0;  // not reached when the hook fires
-              }),
-              42)
-        << "the write never reached the rename";
-
+    const pid_t child = fork();
+    if (child == 0) {
+        CRegHiveFile::SetBeforeRenameHookForTesting([] { _exit(42); });
+        SetDword(key, "MatchCase", 2);
+        _exit(0);  // not reached when the hook fires
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << "the write never reached the rename";
     const fs::path temp = m_hive.string() + ".tmp";
     EXPECT_NE(ReadText(temp).find("dword:00000002"), std::string::npos) << "the crashed writer's file is left";
     EXPECT_EQ(ReadText(m_hive), before);
@@ -300,7 +242,6 @@ TEST_F(RegistryTest, CrashBeforeRenameKeepsOldHive)
     EXPECT_FALSE(fs::exists(temp));
     Restart();
     EXPECT_EQ(First(key, "MatchCase"), 1);
-    EXPECT_FALSE(fs::exists(m_hive.string() + ".damaged-1"));
     RegCloseKey(key);
 }
 
@@ -310,10 +251,10 @@ TEST_F(RegistryTest, DamagedHiveIsKeptAsideAndWhatCanBeReadIsUsed)
                           "[HKEY_CURRENT_USER\\SOFTWARE\\Varnel\\Option]\n\"MatchCase\"=dword:00000001\n"
                           "\"Broken\"=dword:zz\nthis line is not a registry line\n\"WordFile\"=hex:01\n";
     damaged += std::string("\x00\x01\xff\xfe garbage \x00\n", 15);
-    damaged += "[HKEY_CURRENT_USER\\SOFTWARE\\Varnel\\Setup]\n\"DCOpenFile\"=dword:00000001\n";
     damaged += "\"Cut\"=hex:01,02,\\";  // a torn last line
-    WriteHive(damaged);
-
+    fs::create_directories(m_hive.parent_path());
+    WriteText(m_hive, damaged);
+    Restart();
     testing::internal::CaptureStderr();
     HKEY option = Open(HKEY_CURRENT_USER, kOptionKey);
     EXPECT_EQ(First(option, "MatchCase"), 1);
@@ -322,93 +263,46 @@ TEST_F(RegistryTest, DamagedHiveIsKeptAsideAndWhatCanBeReadIsUsed)
     const std::string warnings = testing::internal::GetCapturedStderr();
     EXPECT_NE(warnings.find("damaged"), std::string::npos);
     EXPECT_EQ(warnings.find("damaged"), warnings.rfind("damaged")) << "said once: " << warnings;
-    // Reading alone never touches the file.
-    EXPECT_EQ(ReadText(m_hive), damaged);
+    EXPECT_EQ(ReadText(m_hive), damaged) << "reading alone never touches the file";
 
     testing::internal::CaptureStderr();
     ASSERT_EQ(SetDword(option, "ExcelFile", 1), kOk);
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(ReadText(m_hive.string() + ".damaged-1"), damaged);
-
     // The new hive holds what could be read plus the change, and is clean:
     // a further write makes no second copy.
     Restart();
     EXPECT_EQ(First(option, "MatchCase"), 1);
     EXPECT_EQ(First(option, "ExcelFile"), 1);
-    HKEY setup = Open(HKEY_CURRENT_USER, "SOFTWARE\\Varnel\\Setup");
-    EXPECT_EQ(First(setup, "DCOpenFile"), 1);
-    EXPECT_EQ(First(setup, "Cut"), -1);
+    EXPECT_EQ(First(option, "Cut"), -1);
     ASSERT_EQ(SetDword(option, "TextFile", 1), kOk);
     EXPECT_FALSE(fs::exists(m_hive.string() + ".damaged-2"));
     RegCloseKey(option);
-    RegCloseKey(setup);
 }
 
-TEST_F(RegistryTest, UnreadableHiveIsNeverReplaced)
+// A hive linked from elsewhere stays a link; a key another instance (or a
+// person) removed meanwhile is made again by the next write.
+TEST_F(RegistryTest, LinkedHiveAndKeyRemovedMeanwhile)
 {
-    if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
-    HKEY key = nullptr;
-    const std::string text = kHeader + "[HKEY_CURRENT_USER\\A]\n";
-    WriteHive(text);
-    chmod(m_hive.c_str(), 0);
-    // Its contents are unknown: a write would lose them.
-    EXPECT_NE(RegCreateKey(HKEY_CURRENT_USER, "B", &key), kOk);
-    chmod(m_hive.c_str(), 0600);
-    EXPECT_EQ(ReadText(m_hive), text);
-}
-
-TEST_F(RegistryTest, SymlinkedHiveStaysALink)
-{
-    // Managed configuration folders link the hive from elsewhere.
     const fs::path real = m_dir / "dotfiles" / "user.reg";
     fs::create_directories(real.parent_path());
     fs::create_directories(m_hive.parent_path());
-    WriteText(real, kHeader + "[HKEY_CURRENT_USER\\A]\n");
+    WriteText(real, kHeader + "[HKEY_CURRENT_USER\\SOFTWARE\\Varnel\\Option]\n");
     fs::create_symlink(real, m_hive);
     Restart();
-    HKEY a = Open(HKEY_CURRENT_USER, "A");
-    ASSERT_EQ(SetDword(a, "V", 3), kOk);
+    HKEY key = Open(HKEY_CURRENT_USER, kOptionKey);
+    ASSERT_EQ(SetDword(key, "MatchCase", 3), kOk);
     EXPECT_TRUE(fs::is_symlink(m_hive));
-    EXPECT_NE(ReadText(real).find("\"V\"=dword:00000003"), std::string::npos);
-    RegCloseKey(a);
-}
+    EXPECT_NE(ReadText(real).find("\"MatchCase\"=dword:00000003"), std::string::npos);
 
-TEST_F(RegistryTest, KeyRemovedMeanwhileIsMadeAgainOnWrite)
-{
-    HKEY key = Create(kOptionKey);
-    ASSERT_EQ(SetDword(key, "MatchCase", 1), kOk);
-    // Another instance (or a person) leaves a hive without the key.
-    WriteText(m_hive.string() + ".new", kHeader + "[HKEY_CURRENT_USER\\Other]\n");
-    fs::rename(m_hive.string() + ".new", m_hive);
+    WriteText(m_dir / "other.reg", kHeader + "[HKEY_CURRENT_USER\\Other]\n");
+    fs::rename(m_dir / "other.reg", real);
     EXPECT_EQ(First(key, "MatchCase"), -1);
     ASSERT_EQ(SetDword(key, "WordFile", 1), kOk);
     Restart();
     EXPECT_EQ(First(key, "WordFile"), 1);
     RegCloseKey(Open(HKEY_CURRENT_USER, "Other"));
     RegCloseKey(key);
-}
-
-TEST_F(RegistryTest, MachineHiveIsReadOnlyAndCanBeLoaded)
-{
-    RegRegisterMachineKey("SOFTWARE\\Microsoft\\Office\\11.0\\Word");
-    HKEY key = Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Office\\11.0");
-    RegCloseKey(Open(key, "word"));
-    HKEY out = nullptr;
-    EXPECT_EQ(RegCreateKey(key, "Excel", &out), kDenied);
-    EXPECT_EQ(SetDword(key, "X", 1), kDenied);
-    Open(HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Office\\11.0", kNotFound);  // the user hive is separate
-    EXPECT_FALSE(fs::exists(m_hive));
-    RegCloseKey(key);
-
-    const fs::path hive = m_dir / "machine.reg";
-    WriteText(hive, "Windows Registry Editor Version 5.00\r\n\r\n[HKLM\\SOFTWARE\\Microsoft\\Office\\9.0\\Word]\r\n"
-                    "\"Path\"=\"C:\\\\Office\"\r\n");
-    ASSERT_TRUE(RegLoadMachineHive(hive.string()));
-    Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Office\\11.0\\Word", kNotFound);  // replaced
-    HKEY word9 = Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Office\\9.0\\Word");
-    EXPECT_EQ(ReadBytes(word9, "Path"), (std::vector<BYTE>{'C', ':', '\\', 'O', 'f', 'f', 'i', 'c', 'e', 0}));
-    RegCloseKey(word9);
-    EXPECT_FALSE(RegLoadMachineHive((m_dir / "missing.reg").string()));
 }
 
 // The parser on its own, with input a person or a crash could produce.
@@ -421,8 +315,8 @@ TEST(RegHiveParse, HostileInputIsBoundedAndCounted)
     text += "\"Lost\"=dword:00000001\n";                                // under that bad key
     text += "[HKEY_CURRENT_USER\\Ok]\n\"Big\"=hex:";
     for (std::size_t i = 0; i <= CRegHive::kMaxValueBytes; ++i) text += "00,";
-    text += "00\n";                         // one byte over the value cap
-    text += "\"Dw\"=dword:123456789\n";     // nine digits
+    text += "00\n";                      // one byte over the value cap
+    text += "\"Dw\"=dword:123456789\n";  // nine digits
     text += "\"Esc\"=\"bad \\n escape\"\n";
     text += "\"Good\"=hex:0a,\\\n  0b,\\\n  0c\n";
     text += "[-HKEY_CURRENT_USER\\Gone]\n";
@@ -436,52 +330,8 @@ TEST(RegHiveParse, HostileInputIsBoundedAndCounted)
     EXPECT_EQ(hive.FindValue("Ok", "Big"), nullptr);
     EXPECT_FALSE(hive.KeyExists("Other"));
     // Empty and blank files are an empty hive, not damage; binary garbage is.
-    EXPECT_FALSE(hive.Parse("").Damaged());
     EXPECT_FALSE(hive.Parse("\n \r\n").Damaged());
     EXPECT_TRUE(hive.Parse(std::string("\x7f" "ELF\x02\x01\x01\x00\x00", 9)).Damaged());
-}
-
-TEST(RegHiveParse, Utf16HiveAsTheRegistryEditorSavesIt)
-{
-    const std::string latin1 = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Caf\xE9]\r\n"
-                               "\"N\"=dword:00000002\r\n";
-    std::string utf16 = "\xFF\xFE";
-    for (char c : latin1) utf16 += std::string{c, '\0'};
-    CRegHive hive("HKEY_CURRENT_USER");
-    EXPECT_FALSE(hive.Parse(utf16).Damaged());
-    const CRegValue* v = hive.FindValue("Caf\xC3\xA9", "n");
-    ASSERT_NE(v, nullptr);
-    EXPECT_EQ(v->data, (std::vector<BYTE>{2, 0, 0, 0}));
-}
-
-// Whatever a hive file holds, what the program writes back must read again
-// without damage and write again to the same text: the writer never
-// produces something its own reader rejects.
-TEST(RegHiveParse, WhatIsWrittenAlwaysReadsBackClean)
-{
-    const std::string seed = kHeader +
-                             "[HKEY_CURRENT_USER\\A\\B]\n\"x\"=dword:00000001\n\"y\"=hex:01,02,\\\n  03\n"
-                             "@=\"t\\\\ \\\"q\\\"\"\n\"z\"=hex(7):00\n[-HKEY_CURRENT_USER\\C]\n\"e\"=hex:\n";
-    const char alphabet[] = "[]\\\"@=:,-;\n\r\t hexdwordHKEY_CURRENT_USER0123456789abcdef()\x00\xff\xc3";
-    std::uint32_t rng = 12345;
-    auto next = [&rng] { return (rng = rng * 1664525u + 1013904223u) >> 8; };
-    for (int round = 0; round < 3000; ++round) {
-        std::string text = seed;
-        for (int e = 0, edits = 1 + static_cast<int>(next() % 6); e < edits; ++e) {
-            const std::size_t at = next() % (text.size() + 1);
-            const char c = alphabet[next() % (sizeof alphabet - 1)];
-            const unsigned op = next() % 3;
-            if (op == 0) text.insert(at, 1, c);
-            else if (at < text.size() && op == 1) text.erase(at, 1);
-            else if (at < text.size()) text[at] = c;
-        }
-        CRegHive hive("HKEY_CURRENT_USER");
-        hive.Parse(text);
-        const std::string written = hive.Serialize();
-        CRegHive again("HKEY_CURRENT_USER");
-        ASSERT_FALSE(again.Parse(written).Damaged()) << "round " << round << "\n" << written;
-        ASSERT_EQ(again.Serialize(), written) << "round " << round;
-    }
 }
 
 }  // namespace
