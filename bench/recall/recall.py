@@ -55,6 +55,19 @@ Documents are converted a second time, to HTML (soffice --convert-to
 footnotes and endnotes (not comments or text boxes); note reference marks
 are left out of it. The recall against it is printed as "stories".
 
+LibreOffice's text also holds words that Word's Find never sees or that it
+computes itself: list labels, note marks, fields computed at conversion time,
+tracked deletions, formulas it recalculates, its own error codes, numbers
+and dates spelled its own way. adjust.py defines, from the structure of two
+further exports (documents: Flat ODF, "fodt"; workbooks: CSV of the values
+and of the formulas of every cell, "cells"), which of those words to leave
+out of the oracle or to compare by value; it never looks at our text to
+decide what to leave out. Each figure is printed raw and adjusted (--adjust
+all, the default; --adjust none gives the raw figure only). Before a run,
+the workbooks that lack the "cells" exports are converted in groups, one
+LibreOffice start for many files, since starting it costs more than
+converting a small workbook.
+
 Its output is cached outside the repository, keyed by the file's SHA-256,
 so a second run converts nothing. Each worker uses a LibreOffice profile of
 its own: two soffice processes on one profile hand their work to each other.
@@ -63,7 +76,8 @@ Usage (from the repository root):
   bench/recall/recall.py run [--build] [--build-dir build | --find PATH]
         [--oracle /work/oracle/cache] [--out /work/oracle/baseline]
         [--timeout 60] [--mem-mb 4096] [--out-mb 256] [--jobs 1] [--no-oracle]
-        [--threshold 95] [--skip-ext py,sh,md,cmake] FILE_OR_FOLDER...
+        [--threshold 95] [--skip-ext py,sh,md,cmake] [--adjust all|none|LIST]
+        [--recalc never|always] FILE_OR_FOLDER...
       Writes OUT-opens.tsv (one line a file: open|fail, path, reason),
       OUT-recall.tsv (the table) and OUT-summary.txt, and prints the
       summary. Folders are searched recursively. Files inside this
@@ -72,9 +86,10 @@ Usage (from the repository root):
       Lists the files that opened before and fail now (exit status 1 if
       any) and the files that open now and did not before.
   bench/recall/recall.py missed [--find PATH] [--oracle DIR] [--words 40]
-        [--lines 12] [--shown] [--stories] FILE...
+        [--lines 12] [--shown] [--stories] [--raw] [--adjust LIST] FILE...
       For one file at a time: the oracle's words that our text lacks, with
-      both counts, and the oracle's lines that hold the first of them.
+      both counts, and the oracle's lines that hold the first of them
+      (after the adjustments unless --raw, --shown or --stories).
 
 Categories in the summary follow the reader that -x uses: names ending in
 .xls*/.xlt* go to the built-in Excel ("excel"); everything else to the
@@ -88,6 +103,7 @@ import csv
 import hashlib
 import html.parser
 import io
+import json
 import os
 import re
 import resource
@@ -98,6 +114,10 @@ import sys
 import tempfile
 import threading
 import unicodedata
+import xml.etree.ElementTree as ET
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import adjust  # noqa: E402
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 DEFAULT_ORACLE = "/work/oracle/cache"
@@ -284,8 +304,47 @@ def run_ours(prog, path, timeout, mem_mb, out_mb, config_home):
 _thread_slot = threading.local()
 _oracle_out_mb = 256  # set from --out-mb: the largest oracle text taken
 _oracle_mem_mb = 6144  # set from --lo-mem-mb
+_recalc = "never"  # set from --recalc
 _slot_lock = threading.Lock()
 _slot_next = [0]
+
+# LibreOffice's settings for recalculation on load (Tools > Options > Calc >
+# Formula): 0 always, 1 never, 2 ask. There are two, for Office Open XML and
+# for ODF workbooks; LibreOffice 7.4 has none for Excel 97-2003 files, which
+# it always recalculates.
+_RECALC_KEYS = ("OOXMLRecalcMode", "ODFRecalcMode")
+_RECALC_VALUES = {"never": "1", "always": "0"}
+_XCU_HEAD = ('<?xml version="1.0" encoding="UTF-8"?>\n'
+             '<oor:items xmlns:oor="http://openoffice.org/2001/registry" '
+             'xmlns:xs="http://www.w3.org/2001/XMLSchema" '
+             'xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">\n</oor:items>\n')
+
+
+def _recalc_items(mode):
+    return "".join(
+        '<item oor:path="/org.openoffice.Office.Calc/Formula/Load"><prop oor:name="'
+        f'{key}" oor:op="fuse"><value>{_RECALC_VALUES[mode]}</value></prop></item>\n'
+        for key in _RECALC_KEYS)
+
+
+def _set_profile_recalc(profile, mode):
+    """Writes the recalculation settings into the profile's user layer
+    (registrymodifications.xcu), creating it for a new profile; LibreOffice
+    keeps them when it rewrites the file. Run before each start, since
+    nothing else may run on this profile at the time."""
+    user = os.path.join(profile, "user")
+    os.makedirs(user, exist_ok=True)
+    xcu = os.path.join(user, "registrymodifications.xcu")
+    text = open(xcu, encoding="utf-8").read() if os.path.exists(xcu) else _XCU_HEAD
+    text = re.sub(r'<item oor:path="/org\.openoffice\.Office\.Calc/Formula/Load">'
+                  r'<prop oor:name="(?:OOXML|ODF)RecalcMode".*?</item>\n?', "", text)
+    if "</oor:items>" not in text:
+        text = _XCU_HEAD
+    text = text.replace("</oor:items>", _recalc_items(mode) + "</oor:items>", 1)
+    tmp = xcu + ".tmp"
+    with open(tmp, "w", encoding="utf-8") as f:
+        f.write(text)
+    os.replace(tmp, xcu)
 
 
 def _profile_dir(oracle_dir):
@@ -293,9 +352,13 @@ def _profile_dir(oracle_dir):
         with _slot_lock:
             _thread_slot.index = _slot_next[0]
             _slot_next[0] += 1
+    # The profiles of the default mode keep their old names, so that the
+    # profiles made before the setting was written are reused.
+    suffix = "" if _recalc == "never" else "-" + _recalc
     d = os.path.join(os.path.dirname(os.path.abspath(oracle_dir)), "lo-profiles",
-                     f"p{_thread_slot.index}")
+                     f"p{_thread_slot.index}{suffix}")
     os.makedirs(d, exist_ok=True)
+    _set_profile_recalc(d, _recalc)
     return d
 
 
@@ -355,6 +418,36 @@ def _html_text(data):
     return "".join(parser.parts)
 
 
+def _csv_export(oracle_dir, infile, outdir, shown, formulas, timeout):
+    """Every sheet of a workbook as CSV. Returns (None, reason) or
+    ([(sheet name, CSV bytes)], "") in the workbook's order; an empty list
+    when Calc wrote nothing (it did not take the file as a workbook)."""
+    # Tokens: comma, double quote, UTF-8, line 1, no column formats,
+    # language 0, quoted fields not as text, special numbers, contents as
+    # shown (or not), formulas (or their results), no trimming, all sheets.
+    rc, log = _soffice(oracle_dir, "csv:Text - txt - csv (StarCalc):"
+                       f"44,34,76,1,,0,false,true,{'true' if shown else 'false'},"
+                       f"{'true' if formulas else 'false'},false,-1",
+                       infile, outdir, timeout)
+    if rc is None:
+        return None, f"LibreOffice timed out after {timeout} s"
+    # "Writing sheet NAME -> FILE" gives the sheets in order.
+    order = re.findall(r"Writing sheet (.*) -> (.*\.csv)$", log, re.M)
+    names = os.listdir(outdir) if os.path.isdir(outdir) else []
+    size = sum(os.path.getsize(os.path.join(outdir, n)) for n in names)
+    if size >= _oracle_out_mb * 1024 * 1024:
+        return None, f"LibreOffice text over {_oracle_out_mb} MiB"
+    sheet_of = {os.path.basename(f): sheet for sheet, f in order}
+    files = [os.path.basename(f) for _, f in order if os.path.basename(f) in names]
+    files += sorted(n for n in names if n not in files)
+    return [(sheet_of.get(n, n), open(os.path.join(outdir, n), "rb").read())
+            for n in files], ""
+
+
+def _csv_rows(data):
+    return list(csv.reader(io.StringIO(data.decode("utf-8", "replace"), newline="")))
+
+
 def _convert(oracle_dir, path, kind, timeout):
     """(ok, text, sheet names, reason) from LibreOffice."""
     if shutil.which("soffice") is None:
@@ -366,28 +459,44 @@ def _convert(oracle_dir, path, kind, timeout):
         shutil.copyfile(path, infile)
         log = ""
         if kind in ("xls", "xlsv"):
-            outdir = os.path.join(tmp, "csv")
-            # Tokens: comma, double quote, UTF-8, line 1, no column formats,
-            # language 0, quoted fields not as text, special numbers,
-            # contents as shown (or not), no formulas, no trimming, all sheets.
-            shown = "true" if kind == "xls" else "false"
-            rc, log = _soffice(oracle_dir, "csv:Text - txt - csv (StarCalc):"
-                               f"44,34,76,1,,0,false,true,{shown},false,false,-1",
-                               infile, outdir, timeout)
+            sheets, reason = _csv_export(oracle_dir, infile, os.path.join(tmp, "csv"),
+                                         kind == "xls", False, timeout)
+            if sheets is None:
+                return False, "", [], reason
+            if sheets:
+                text = "".join(_csv_text(data) for _, data in sheets)
+                return True, text, [name for name, _ in sheets], ""
+        if kind == "cells":
+            # Values and formulas of every cell, as JSON: a list of sheets,
+            # each {"name", "values": rows, "formulas": rows}.
+            values, reason = _csv_export(oracle_dir, infile, os.path.join(tmp, "v"),
+                                         False, False, timeout)
+            if values is None:
+                return False, "", [], reason
+            if not values:
+                return False, "", [], "LibreOffice wrote no sheets (not taken as a workbook)"
+            formulas, reason = _csv_export(oracle_dir, infile, os.path.join(tmp, "f"),
+                                           False, True, timeout)
+            if formulas is None:
+                return False, "", [], reason
+            fmap = dict(formulas)
+            sheets = [{"name": name, "values": _csv_rows(data),
+                       "formulas": _csv_rows(fmap.get(name, b""))} for name, data in values]
+            return True, json.dumps(sheets, ensure_ascii=False), [n for n, _ in values], ""
+        if kind == "fodt":
+            outdir = os.path.join(tmp, "fodt")
+            rc, log = _soffice(oracle_dir, "fodt:OpenDocument Text Flat XML", infile, outdir,
+                               timeout)
             if rc is None:
                 return False, "", [], f"LibreOffice timed out after {timeout} s"
-            # "Writing sheet NAME -> FILE" gives the sheets in order.
-            order = re.findall(r"Writing sheet (.*) -> (.*\.csv)$", log, re.M)
-            names = os.listdir(outdir) if os.path.isdir(outdir) else []
-            size = sum(os.path.getsize(os.path.join(outdir, n)) for n in names)
-            if size >= _oracle_out_mb * 1024 * 1024:
+            out = os.path.join(outdir, "in.fodt")
+            if os.path.exists(out) and os.path.getsize(out) >= _oracle_out_mb * 1024 * 1024:
                 return False, "", [], f"LibreOffice text over {_oracle_out_mb} MiB"
-            if names:
-                files = [os.path.basename(f) for _, f in order if os.path.basename(f) in names]
-                files += sorted(n for n in names if n not in files)
-                text = "".join(_csv_text(open(os.path.join(outdir, n), "rb").read())
-                               for n in files)
-                return True, text, [s for s, _ in order], ""
+            if os.path.exists(out):
+                xml = open(out, "rb").read().decode("utf-8", "replace")
+                return True, adjust.strip_binary(xml), [], ""
+            lines = [l for l in log.splitlines() if "javaldx" not in l and l.strip()]
+            return False, "", [], "LibreOffice: " + (lines[-1] if lines else f"no output (exit {rc})")
         if kind == "html":
             outdir = os.path.join(tmp, "html")
             rc, log = _soffice(oracle_dir, "html:HTML (StarWriter)", infile, outdir, timeout)
@@ -428,10 +537,12 @@ def _read_as_bytes(text):
 def oracle_text(oracle_dir, path, kind, timeout):
     """Cached (ok, text, sheet names, reason) of `path`; `kind` is "txt"
     (document text), "html" (document text from its HTML export, all
-    stories), "xls" (workbook, cells as shown) or "xlsv" (workbook, cell
-    values)."""
-    digest = hashlib.sha256(open(path, "rb").read()).hexdigest()
-    entry = os.path.join(oracle_dir, digest[:2], f"{digest}-{kind}")
+    stories), "fodt" (the document's Flat ODF export, pictures left out),
+    "xls" (workbook, cells as shown), "xlsv" (workbook, cell values) or
+    "cells" (workbook, values and formulas of each cell as JSON). Workbook
+    conversions made with --recalc always are cached apart."""
+    entry = _cache_entry(oracle_dir, path, kind)
+    raw_check = kind not in ("fodt", "cells")
     status_file = os.path.join(entry, "status")
     if os.path.exists(status_file):
         status = open(status_file, encoding="utf-8").read().rstrip("\n")
@@ -440,11 +551,25 @@ def oracle_text(oracle_dir, path, kind, timeout):
                   if os.path.exists(sheets_file) else [])
         if status == "ok":
             text = open(os.path.join(entry, "text"), encoding="utf-8").read()
-            if _read_as_bytes(text):
+            if raw_check and _read_as_bytes(text):
                 return False, "", [], "LibreOffice read the file's bytes as plain text"
             return True, text, [s for s in sheets if s], ""
         return False, "", [], status
     ok, text, sheets, reason = _convert(oracle_dir, path, kind, timeout)
+    _store(entry, path, ok, text, sheets, reason)
+    if ok and raw_check and _read_as_bytes(text):
+        return False, "", [], "LibreOffice read the file's bytes as plain text"
+    return ok, text, sheets, reason
+
+
+def _cache_entry(oracle_dir, path, kind):
+    digest = hashlib.sha256(open(path, "rb").read()).hexdigest()
+    key = kind + (f"-{_recalc}" if _recalc != "never" and kind in ("xls", "xlsv", "cells")
+                  else "")
+    return os.path.join(oracle_dir, digest[:2], f"{digest}-{key}")
+
+
+def _store(entry, path, ok, text, sheets, reason):
     tmp_entry = entry + f".tmp{os.getpid()}.{threading.get_ident()}"
     os.makedirs(tmp_entry, exist_ok=True)
     with open(os.path.join(tmp_entry, "text"), "w", encoding="utf-8") as f:
@@ -459,9 +584,90 @@ def oracle_text(oracle_dir, path, kind, timeout):
         shutil.rmtree(tmp_entry)
     else:
         os.rename(tmp_entry, entry)
-    if ok and _read_as_bytes(text):
-        return False, "", [], "LibreOffice read the file's bytes as plain text"
-    return ok, text, sheets, reason
+
+
+def _batch_csv(oracle_dir, names, indir, outdir, formulas, timeout):
+    """One LibreOffice run that writes every sheet of the workbooks `names`
+    (files in `indir`) as CSV. Returns ({name: [(sheet, CSV bytes)]} for
+    the workbooks it wrote sheets of, {names whose text reached the size
+    limit}), or None when the run did not end well (a file after a crash
+    would be missing, a killed run may leave a sheet half written)."""
+    target = ("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,"
+              f"{'true' if formulas else 'false'},false,-1")
+    cmd = ["soffice", "-env:UserInstallation=file://" + _profile_dir(oracle_dir),
+           "--headless", "--norestore", "--nolockcheck", "--convert-to", target,
+           "--outdir", outdir] + [os.path.join(indir, n) for n in names]
+    rc, out, err = _run_limited(cmd, timeout, _oracle_mem_mb, _oracle_out_mb)
+    if rc != 0:
+        return None
+    log = (out or b"").decode("utf-8", "replace") + err.decode("utf-8", "replace")
+    result, oversize = {}, set()
+    # Each output is named after its input: "w12.xls" writes "w12-SHEET.csv".
+    for sheet, f in re.findall(r"Writing sheet (.*) -> (.*\.csv)$", log, re.M):
+        base = os.path.basename(f)
+        stem = base.split("-", 1)[0]
+        match = [n for n in names if os.path.splitext(n)[0] == stem]
+        full = os.path.join(outdir, base)
+        if not match or not os.path.exists(full):
+            return None
+        if os.path.getsize(full) >= _oracle_out_mb * 1024 * 1024:
+            oversize.add(match[0])
+            continue
+        result.setdefault(match[0], []).append((sheet, open(full, "rb").read()))
+    return result, oversize
+
+
+def prefetch_cells(oracle_dir, paths, timeout, batch=20):
+    """Fills the cache of "cells" for the workbooks among `paths` that lack
+    it, converting `batch` workbooks in each LibreOffice run: starting
+    LibreOffice costs more than converting a small workbook, and every
+    workbook needs two exports. Only what a run that ended well wrote is
+    cached, with the reasons a run of the file alone gives for a workbook
+    it wrote no sheets of or too large a text of; the workbooks of a run that failed are left to
+    oracle_text, which converts each file alone and records the reason."""
+    todo = []
+    for path in paths:
+        entry = _cache_entry(oracle_dir, path, "cells")
+        if not os.path.exists(os.path.join(entry, "status")):
+            todo.append((path, entry))
+    for start in range(0, len(todo), batch):
+        group = todo[start:start + batch]
+        with tempfile.TemporaryDirectory(prefix="recall-batch-") as tmp:
+            indir = os.path.join(tmp, "in")
+            os.makedirs(indir)
+            names = []
+            for i, (path, _) in enumerate(group):
+                name = f"w{i}" + os.path.splitext(path)[1].lower()
+                shutil.copyfile(path, os.path.join(indir, name))
+                names.append(name)
+            # A group that takes longer than one file may take is left to
+            # the runs of single files, which give the slow one its reason.
+            values = _batch_csv(oracle_dir, names, indir, os.path.join(tmp, "v"), False,
+                                timeout)
+            formulas = (_batch_csv(oracle_dir, names, indir, os.path.join(tmp, "f"), True,
+                                   timeout) if values is not None else None)
+            if values is None or formulas is None:
+                continue
+            (values, big), (formulas, big_f) = values, formulas
+            for name, (path, entry) in zip(names, group):
+                if name in big or name in big_f:
+                    _store(entry, path, False, "", [],
+                           f"LibreOffice text over {_oracle_out_mb} MiB")
+                    continue
+                if name not in values and name not in formulas:
+                    # As the run of this file alone would have said.
+                    _store(entry, path, False, "", [],
+                           "LibreOffice wrote no sheets (not taken as a workbook)")
+                    continue
+                if name not in values or name not in formulas:
+                    continue
+                fmap = dict(formulas[name])
+                sheets = [{"name": n, "values": _csv_rows(d),
+                           "formulas": _csv_rows(fmap.get(n, b""))} for n, d in values[name]]
+                _store(entry, path, True, json.dumps(sheets, ensure_ascii=False),
+                       [n for n, _ in values[name]], "")
+        print(f"[cells {min(start + batch, len(todo))}/{len(todo)}]", file=sys.stderr,
+              flush=True)
 
 
 def strip_sheet_headers(text, sheets):
@@ -476,13 +682,67 @@ def strip_sheet_headers(text, sheets):
 # --------------------------------------------------------------------------
 # run
 
+def adjusted_comparison(args, path, cat, ours, raw_text, adj):
+    """The oracle's and our words after the adjustments in `adj` (see
+    adjust.py), as a dict: "ow" (oracle words compared word by word), "uw"
+    (our words they are compared with), "paired" (oracle words found by
+    value), "removed" (words left out, by adjustment), "text" (the adjusted
+    oracle text, for `missed`), "notes". `ours` is our text with the sheet
+    headers already taken out. Without an adjustment that applies, the
+    result is the raw comparison."""
+    out = {"ow": words(raw_text), "uw": words(ours), "paired": 0,
+           "removed": collections.Counter(), "text": raw_text, "notes": []}
+    if cat == "word" and "odf" in adj:
+        ok, xml, _, reason = oracle_text(args.oracle, path, "fodt", args.lo_timeout)
+        if not ok:
+            out["notes"].append("no ODF export (" + reason + "), raw text used")
+            return out
+        try:
+            template = os.path.splitext(path)[1].lower() in (".dot", ".dotx", ".dotm", ".ott")
+            odf = adjust.OdfText(xml, adj, words, template)
+        except (ET.ParseError, ValueError) as e:
+            out["notes"].append(f"ODF export not read ({e}), raw text used")
+            return out
+        if _read_as_bytes(odf.text.lstrip()):
+            out["notes"].append("ODF export holds the file's bytes, raw text used")
+            return out
+        out["ow"], out["text"], out["removed"] = words(odf.text), odf.text, odf.removed
+        return out
+    if cat != "excel" or not adj & set(adjust.EXCEL_ADJUSTMENTS):
+        return out
+    ok, cells_json, _, reason = oracle_text(args.oracle, path, "cells", args.lo_timeout)
+    if not ok:
+        out["notes"].append("no cell exports (" + reason + "), raw text used")
+        return out
+    everything, _, _ = adjust.oracle_cells(cells_json, False, set(), words)
+    diff = sum((words("\n".join(everything)) - out["ow"]).values()) + \
+        sum((out["ow"] - words("\n".join(everything))).values())
+    if diff:
+        out["notes"].append(f"cell export and text export differ by {diff} words")
+    kept, removed, notes = adjust.oracle_cells(cells_json, adjust.is_binary_workbook(path), adj,
+                                               words)
+    out["notes"] += notes
+    out["removed"] = removed
+    if "values" in adj:
+        unpaired, paired_o, paired_u = adjust.pair_by_value(kept, adjust.our_cells(ours))
+        out["paired"] = sum(sum(words(c).values()) for c in paired_o)
+        out["uw"] = out["uw"] - words("\n".join(paired_u))
+        out["text"] = "\n".join(unpaired)
+    else:
+        out["text"] = "\n".join(kept)
+    out["ow"] = words(out["text"])
+    return out
+
+
 def measure(path, args, prog, config_home):
     cat = category_of(path)
     opened, ours, reason = run_ours(prog, path, args.timeout, args.mem_mb, args.out_mb,
                                     config_home)
     row = {"path": path, "category": cat, "open": opened, "reason": reason,
            "oracle": "", "recall": None, "matched": 0, "total": 0, "ours": 0, "missed": [],
-           "shown": None, "text": None, "stories": None}
+           "shown": None, "text": None, "stories": None,
+           "adj": None, "adj_matched": 0, "adj_total": 0, "adj_missed": [], "paired": 0,
+           "removed": collections.Counter(), "notes": []}
     if args.no_oracle:
         return row
     kind = "xlsv" if cat == "excel" else "txt"
@@ -499,6 +759,12 @@ def measure(path, args, prog, config_home):
     row["ours"] = sum(uw.values())
     row["missed"] = missed_words(ow, uw)[:8]
     row["text"] = recall_of(letter_words(ow), uw)[0]
+    a = adjusted_comparison(args, path, cat, ours, text, args.adjust)
+    _, m, t = recall_of(a["ow"], a["uw"])
+    row["adj_matched"], row["adj_total"] = m + a["paired"], t + a["paired"]
+    row["adj"] = row["adj_matched"] / row["adj_total"] if row["adj_total"] else None
+    row["adj_missed"] = missed_words(a["ow"], a["uw"])[:8]
+    row["paired"], row["removed"], row["notes"] = a["paired"], a["removed"], a["notes"]
     if cat == "excel":
         sok, stext, _, _ = oracle_text(args.oracle, path, "xls", args.lo_timeout)
         if sok:
@@ -514,12 +780,19 @@ def fmt_pct(x):
     return "-" if x is None else f"{100 * x:.2f}"
 
 
-def summarise(rows, threshold):
+def _removed_text(r):
+    parts = [f"{k} {n}" for k, n in sorted(r["removed"].items()) if n]
+    if r["paired"]:
+        parts.append(f"paired by value {r['paired']}")
+    return ", ".join(parts)
+
+
+def summarise(rows, threshold, adj):
     lines = []
     cats = ["word", "text", "web", "excel"]
     lines.append(f"{'category':<10}{'files':>7}{'open':>7}{'fail':>7}{'both':>7}"
-                 f"{'mean %':>9}{'words %':>9}{f'<{threshold:g}%':>7}{'shown %':>9}"
-                 f"{'text %':>9}{'stories %':>11}")
+                 f"{'raw %':>8}{'adj %':>8}{'rawW %':>8}{'adjW %':>8}{f'<{threshold:g}%':>7}"
+                 f"{'shown %':>9}{'text %':>8}{'stories %':>11}")
     for cat in cats + ["all Word", "all"]:
         if cat == "all Word":
             sel = [r for r in rows if r["category"] != "excel"]
@@ -534,7 +807,11 @@ def summarise(rows, threshold):
         mean = sum(r["recall"] for r in both) / len(both) if both else None
         tot = sum(r["total"] for r in both)
         micro = sum(r["matched"] for r in both) / tot if tot else None
-        low = sum(1 for r in both if 100 * r["recall"] < threshold)
+        adjs = [r for r in both if r["adj"] is not None]
+        amean = sum(r["adj"] for r in adjs) / len(adjs) if adjs else None
+        atot = sum(r["adj_total"] for r in adjs)
+        amicro = sum(r["adj_matched"] for r in adjs) / atot if atot else None
+        low = sum(1 for r in adjs if 100 * r["adj"] < threshold)
         shown = [r["shown"] for r in both if r["shown"] is not None]
         smean = sum(shown) / len(shown) if shown else None
         text = [r["text"] for r in both if r["text"] is not None]
@@ -542,16 +819,30 @@ def summarise(rows, threshold):
         stories = [r["stories"] for r in both if r["stories"] is not None]
         hmean = sum(stories) / len(stories) if stories else None
         lines.append(f"{cat:<10}{len(sel):>7}{opened:>7}{len(sel) - opened:>7}{len(both):>7}"
-                     f"{fmt_pct(mean):>9}{fmt_pct(micro):>9}{low:>7}{fmt_pct(smean):>9}"
-                     f"{fmt_pct(tmean):>9}{fmt_pct(hmean):>11}")
+                     f"{fmt_pct(mean):>8}{fmt_pct(amean):>8}{fmt_pct(micro):>8}"
+                     f"{fmt_pct(amicro):>8}{low:>7}{fmt_pct(smean):>9}"
+                     f"{fmt_pct(tmean):>8}{fmt_pct(hmean):>11}")
     lines.append("")
-    lines.append("mean %: mean of the per-file recalls; words %: all matched words over all "
-                 "oracle words; both: files that we and LibreOffice open, with at least one "
-                 "oracle word; shown %: mean recall of workbooks against cells as shown "
-                 "(number formats applied); text %: mean recall over the oracle's words that "
-                 "hold a letter (numbers set aside), over the files that have such words; "
-                 "stories %: mean recall of Word and RTF documents against LibreOffice's HTML "
-                 "export (headers, footers and notes too, note marks left out).")
+    lines.append("raw %: mean of the per-file recalls against LibreOffice's text as it is; "
+                 "adj %: the same after the adjustments (" +
+                 (", ".join(a for a in adjust.ALL_ADJUSTMENTS if a in adj) or "none") +
+                 "; see the module comment of adjust.py); rawW %, adjW %: all matched words "
+                 "over all oracle words, raw and adjusted; both: files that we and "
+                 "LibreOffice open, with at least one oracle word; <N%: files whose adjusted "
+                 "recall is below N%; shown %: mean raw recall of workbooks against cells as "
+                 "shown (number formats applied); text %: mean raw recall over the oracle's "
+                 "words that hold a letter (numbers set aside), over the files that have such "
+                 "words; stories %: mean raw recall of Word and RTF documents against "
+                 "LibreOffice's HTML export (headers, footers and notes too, note marks left "
+                 "out).")
+    removed = collections.Counter()
+    paired = 0
+    for r in rows:
+        removed.update(r["removed"])
+        paired += r["paired"]
+    lines.append("oracle words left out by the adjustments: " +
+                 (", ".join(f"{k} {n}" for k, n in sorted(removed.items()) if n) or "none") +
+                 f"; oracle words found by value: {paired}")
     exts = collections.defaultdict(lambda: [0, 0])
     for r in rows:
         e = os.path.splitext(r["path"])[1].lower() or "(none)"
@@ -560,13 +851,24 @@ def summarise(rows, threshold):
     lines.append("opened by extension: " + ", ".join(
         f"{e} {o}/{n}" for e, (n, o) in sorted(exts.items())))
     lines.append("")
-    low = sorted((r for r in rows if r["recall"] is not None and 100 * r["recall"] < threshold),
-                 key=lambda r: r["recall"])
-    lines.append(f"files below {threshold:g}% ({len(low)}):")
+    low = sorted((r for r in rows if r["adj"] is not None and 100 * r["adj"] < threshold),
+                 key=lambda r: r["adj"])
+    lines.append(f"files below {threshold:g}% after the adjustments ({len(low)}; adjusted %, "
+                 "raw %, adjusted oracle words):")
     for r in low:
-        miss = " ".join(f"{w}({n}/{o})" for w, n, o in r["missed"][:6])
-        lines.append(f"  {fmt_pct(r['recall']):>6}  text {fmt_pct(r['text']):>6}  {r['total']:>7}"
-                     f"  {r['path']}  missed: {miss}")
+        miss = " ".join(f"{w}({n}/{o})" for w, n, o in r["adj_missed"][:6])
+        extra = _removed_text(r)
+        lines.append(f"  {fmt_pct(r['adj']):>6}  raw {fmt_pct(r['recall']):>6}  "
+                     f"{r['adj_total']:>7}  {r['path']}  missed: {miss}" +
+                     (f"  [left out: {extra}]" if extra else "") +
+                     (f"  [{'; '.join(r['notes'])}]" if r["notes"] else ""))
+    noted = [r for r in rows if r["notes"] and not (r["adj"] is not None and
+                                                    100 * r["adj"] < threshold)]
+    if noted:
+        lines.append("")
+        lines.append(f"notes on other files ({len(noted)}):")
+        for r in noted:
+            lines.append(f"  {r['path']}: {'; '.join(r['notes'])}")
     fails = [r for r in rows if not r["open"]]
     lines.append("")
     lines.append(f"files that do not open ({len(fails)}):")
@@ -592,6 +894,9 @@ def cmd_run(args):
         sys.exit("recall: no files")
     if not args.no_oracle:
         os.makedirs(args.oracle, exist_ok=True)
+    if not args.no_oracle and args.adjust & set(adjust.EXCEL_ADJUSTMENTS):
+        prefetch_cells(args.oracle, [f for f in files if category_of(f) == "excel"],
+                       args.lo_timeout)
     config_home = tempfile.mkdtemp(prefix="recall-config-")
     rows = [None] * len(files)
     done = [0]
@@ -615,7 +920,7 @@ def cmd_run(args):
         shutil.rmtree(config_home, ignore_errors=True)
 
     rows = sorted(rows, key=lambda r: r["path"])
-    summary = summarise(rows, args.threshold)
+    summary = summarise(rows, args.threshold, args.adjust)
     if args.out:
         os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
         with open(args.out + "-opens.tsv", "w", encoding="utf-8") as f:
@@ -623,16 +928,19 @@ def cmd_run(args):
                 f.write(("open" if r["open"] else "fail") + "\t" + r["path"] +
                         ("\t" + r["reason"] if r["reason"] else "") + "\n")
         with open(args.out + "-recall.tsv", "w", encoding="utf-8") as f:
-            f.write("category\topen\toracle\trecall%\tshown%\ttext%\tstories%\tmatched\t"
-                    "oracle_words\t"
-                    "our_words\tpath\tmissed (word(oracle/ours))\n")
+            f.write("category\topen\toracle\trecall%\tadjusted%\tshown%\ttext%\tstories%\t"
+                    "matched\toracle_words\tadj_matched\tadj_oracle_words\tour_words\tpath\t"
+                    "left out\tnotes\tmissed (word(oracle/ours))\t"
+                    "missed after adjustments\n")
             for r in rows:
                 miss = " ".join(f"{w}({n}/{o})" for w, n, o in r["missed"])
+                amiss = " ".join(f"{w}({n}/{o})" for w, n, o in r["adj_missed"])
                 f.write(f"{r['category']}\t{'open' if r['open'] else 'fail'}\t"
-                        f"{r['oracle'] or '-'}\t{fmt_pct(r['recall'])}\t{fmt_pct(r['shown'])}\t"
-                        f"{fmt_pct(r['text'])}\t{fmt_pct(r['stories'])}\t"
-                        f"{r['matched']}\t"
-                        f"{r['total']}\t{r['ours']}\t{r['path']}\t{miss}\n")
+                        f"{r['oracle'] or '-'}\t{fmt_pct(r['recall'])}\t{fmt_pct(r['adj'])}\t"
+                        f"{fmt_pct(r['shown'])}\t{fmt_pct(r['text'])}\t"
+                        f"{fmt_pct(r['stories'])}\t{r['matched']}\t{r['total']}\t"
+                        f"{r['adj_matched']}\t{r['adj_total']}\t{r['ours']}\t{r['path']}\t"
+                        f"{_removed_text(r)}\t{'; '.join(r['notes'])}\t{miss}\t{amiss}\n")
         with open(args.out + "-summary.txt", "w", encoding="utf-8") as f:
             f.write(summary)
     print(summary, end="")
@@ -677,6 +985,8 @@ def cmd_compare(args):
 def cmd_missed(args):
     prog = find_program(args)
     config_home = tempfile.mkdtemp(prefix="recall-config-")
+    # --shown and --stories compare with another export as it is.
+    adj = set() if (args.raw or args.shown or args.stories) else args.adjust
     try:
         for path in collect(args.paths):
             cat = category_of(path)
@@ -693,15 +1003,28 @@ def cmd_missed(args):
                 continue
             if cat == "excel":
                 ours = strip_sheet_headers(ours, sheets)
-            ow, uw = words(text), words(ours)
-            rec, matched, total = recall_of(ow, uw)
-            print(f"   recall {fmt_pct(rec)}% ({matched}/{total}), our words {sum(uw.values())}")
+            raw, _, _ = recall_of(words(text), words(ours))
+            a = adjusted_comparison(args, path, cat, ours, text, adj)
+            ow, uw = a["ow"], a["uw"]
+            _, matched, total = recall_of(ow, uw)
+            matched, total = matched + a["paired"], total + a["paired"]
+            rec = matched / total if total else None
+            label = "recall" if not adj else "adjusted recall"
+            print(f"   {label} {fmt_pct(rec)}% ({matched}/{total}), raw {fmt_pct(raw)}%, "
+                  f"our words {sum(words(ours).values())}")
+            left = [f"{k} {n}" for k, n in sorted(a["removed"].items()) if n]
+            if a["paired"]:
+                left.append(f"paired by value {a['paired']}")
+            if left:
+                print("   oracle words left out: " + ", ".join(left))
+            for note in a["notes"]:
+                print("   note: " + note)
             miss = missed_words(ow, uw)
             print("   missed (oracle/ours): " + " ".join(
                 f"{w}({n}/{o})" for w, n, o in miss[:args.words]))
             shown = 0
             lost = {w for w, n, o in miss[:args.words] if o == 0}
-            for line in text.splitlines():
+            for line in a["text"].splitlines():
                 if shown >= args.lines:
                     break
                 if lost & set(words(line)):
@@ -730,6 +1053,13 @@ def main():
         p.add_argument("--out-mb", type=int, default=256,
                        help="largest text taken from -x or LibreOffice, in MiB (ulimit -f); "
                             "a file whose text is larger fails with that reason")
+        p.add_argument("--adjust", default="all",
+                       help="oracle adjustments: all (default), none, or a comma-separated "
+                            "list of " + ", ".join(adjust.ALL_ADJUSTMENTS) + " (see adjust.py)")
+        p.add_argument("--recalc", choices=sorted(_RECALC_VALUES), default="never",
+                       help="LibreOffice's recalculation of formulas on loading Office Open "
+                            "XML and ODF workbooks (default never: it shows the results "
+                            "cached in the file)")
         p.add_argument("paths", nargs="+")
 
     run = sub.add_parser("run", help="opens and recall over files and folders")
@@ -755,11 +1085,19 @@ def main():
                      help="compare a workbook with its cells as shown, not their values")
     mis.add_argument("--stories", action="store_true",
                      help="compare a document with LibreOffice's HTML export (all stories)")
+    mis.add_argument("--raw", action="store_true",
+                     help="compare with LibreOffice's text as it is (no adjustments)")
 
     args = ap.parse_args()
-    global _oracle_out_mb, _oracle_mem_mb
+    global _oracle_out_mb, _oracle_mem_mb, _recalc
     _oracle_out_mb = getattr(args, "out_mb", _oracle_out_mb)
     _oracle_mem_mb = getattr(args, "lo_mem_mb", _oracle_mem_mb)
+    _recalc = getattr(args, "recalc", _recalc)
+    if hasattr(args, "adjust"):
+        try:
+            args.adjust = adjust.parse_adjustments(args.adjust)
+        except ValueError as e:
+            ap.error(str(e))
     if args.command == "run":
         cmd_run(args)
     elif args.command == "compare":
