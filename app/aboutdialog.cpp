@@ -13,9 +13,7 @@
 #include <QVBoxLayout>
 
 CAboutDlg::CAboutDlg(QWidget* parent)
-    : QDialog(parent),
-      m_btnOk(new QPushButton(QStringLiteral("OK"), this)),
-      m_btnUpdate(new QPushButton(QStringLiteral("Update"), this))
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("aboutDialog"));
     setWindowTitle(QStringLiteral("About Varnel 1.0"));
@@ -30,12 +28,14 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     top->addSpacing(12);
     top->addWidget(version, 1);
 
-    m_btnOk->setDefault(true);
-    m_btnUpdate->setAutoDefault(false);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* update = new QPushButton(QStringLiteral("Update"), this);
+    ok->setDefault(true);
+    update->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_btnUpdate);
+    buttons->addWidget(update);
     buttons->addStretch(1);
-    buttons->addWidget(m_btnOk);
+    buttons->addWidget(ok);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -43,8 +43,8 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     layout->addLayout(buttons);
     resize(282, 141);
 
-    connect(m_btnOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(m_btnUpdate, &QPushButton::clicked, this, [] { OnUpdate(); });
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(update, &QPushButton::clicked, this, [] { OnUpdate(); });
 }
 
 void CAboutDlg::OnUpdate()

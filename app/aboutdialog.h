@@ -4,20 +4,11 @@
 
 #include <QDialog>
 
-class QPushButton;
-
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 
-    QPushButton* OkButton() const { return m_btnOk; }
-    QPushButton* UpdateButton() const { return m_btnUpdate; }
-
     // Opens the update page (string 61484) with the desktop's handler.
     static void OnUpdate();
-
-private:
-    QPushButton* m_btnOk;
-    QPushButton* m_btnUpdate;
 };

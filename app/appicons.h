@@ -1,5 +1,5 @@
-// The program's pictures, drawn at run time so that they stay sharp at any
-// size: the Find and Stop toolbar buttons and the program icon.
+// The pictures of the main window: the Find and Stop toolbar buttons and
+// the program icon, from the program's resources (res/icons).
 #pragma once
 
 #include <QIcon>

@@ -268,12 +268,12 @@ QAction* CMainFrame::Command(UINT id) const
 
 CKeywordPanel* CMainFrame::KeywordPanel() const
 {
-    return static_cast<CInfoSetupView*>(m_wndKeywordView)->Panel();
+    return m_wndKeywordView->Panel();
 }
 
 CMessagePanel* CMainFrame::MessagePanel() const
 {
-    return static_cast<CMessageView*>(m_wndMessageView)->Panel();
+    return m_wndMessageView->Panel();
 }
 
 QString CMainFrame::StatusLineText() const

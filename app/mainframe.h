@@ -9,8 +9,8 @@
 // written and the window goes away.
 #pragma once
 
-#include "app/qtmessagetarget.h"
 #include "app/searchworker.h"
+#include "gui/qtmessagetarget.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -25,8 +25,10 @@ class QSplitter;
 class QStatusBar;
 class QToolBar;
 class CDirectoryView;
+class CInfoSetupView;
 class CKeywordPanel;
 class CMessagePanel;
+class CMessageView;
 class CVarnelView;
 
 class CMainFrame : public QMainWindow {
@@ -108,8 +110,8 @@ private:
 
     CDirectoryView* m_wndFolderPane = nullptr;
     CVarnelView* m_wndResultView = nullptr;
-    QWidget* m_wndKeywordView = nullptr;
-    QWidget* m_wndMessageView = nullptr;
+    CInfoSetupView* m_wndKeywordView = nullptr;
+    CMessageView* m_wndMessageView = nullptr;
     QLabel* m_paneStatus = nullptr;
     QLabel* m_paneFiles = nullptr;
     QLabel* m_paneTime = nullptr;

@@ -8,7 +8,11 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
+
+class QEventLoop;
 
 class CSearchWorker {
 public:
@@ -34,8 +38,16 @@ public:
     void Wait();
 
 private:
+    // Shared with the thread. As its very last step the thread clears
+    // `alive` and tells every event loop Wait() runs for it to quit; both
+    // under `lock`, so a loop can neither be missed nor be gone by then.
+    struct State {
+        std::atomic<bool> alive{false};
+        std::mutex lock;
+        std::vector<QEventLoop*> waitingLoops;
+    };
+
     Procedure m_procedure;
     std::thread m_thread;
-    // Shared with the thread, which clears it as its very last step.
-    std::shared_ptr<std::atomic<bool>> m_alive;
+    std::shared_ptr<State> m_state;
 };

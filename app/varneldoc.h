@@ -1,7 +1,7 @@
 // The program's document. Varnel keeps no document data: everything lives
 // in the search context and the panes. The document type exists so that
 // the desktop's registry knows the program as the server of
-// "Varnel.Document", under class and interface identifiers of its own.
+// "Varnel.Document", under a class identifier of its own.
 #pragma once
 
 class CVarnelDoc {
@@ -9,9 +9,8 @@ public:
     // Registered type identifier and name of the document type.
     static constexpr const char* kProgId = "Varnel.Document";
     static constexpr const char* kTypeName = "Office Document";
-    // Class identifier of the document type, and of its dispatch interface.
+    // Class identifier of the document type.
     static constexpr const char* kClassId = "{5F464DD6-5266-4456-97F2-268EB96FFA3F}";
-    static constexpr const char* kDispatchInterfaceId = "{102331EB-F227-4D8E-8BEB-5A4B9E972A24}";
 
     CVarnelDoc() = default;
     // A new document only resets what a document holds, which is nothing.

@@ -15,8 +15,8 @@
 // the same for a given list of roots (tests use temporary folders).
 #pragma once
 
-#include "app/qtmessagetarget.h"
 #include "folders/drivelist.h"
+#include "gui/qtmessagetarget.h"
 
 #include <QTreeWidget>
 

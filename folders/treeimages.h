@@ -1,6 +1,7 @@
-// The pictures of the folder tree: the four check-box states, drawn here
-// so they look the same on every desktop, and the drive and folder icons,
-// which come from the desktop's own icon theme as a file manager's would.
+// The pictures of the folder tree: the check-box states, from the
+// program's resources (res/icons) so they look the same on every desktop,
+// and the drive and folder icons, which come from the desktop's own icon
+// theme as a file manager's would.
 #pragma once
 
 #include <QPixmap>
@@ -11,11 +12,9 @@ public:
     static constexpr int kCheckStateCount = 4;
     static constexpr int kNormalCount = 7;
 
-    // The four check states side by side, 64 by 16 pixels: blank, empty
-    // square, square with a check mark, and square with a check mark and a
-    // small plus in its upper left.
-    static QPixmap CheckStrip();
-    // One 16-pixel picture of the strip; a state outside 0..3 is blank.
+    // The 16-pixel picture of a check state: 0 blank, 1 empty square,
+    // 2 square with a check mark, 3 square with a check mark and a small
+    // plus in its upper left. A state outside 0..3 is blank.
     static QPixmap CheckState(int state);
 
     // Image `index` of the tree's icons: 0 computer, 1 fixed drive,

@@ -4,7 +4,7 @@
 // turning its lines into the keyword array.
 #pragma once
 
-#include "app/qtmessagetarget.h"
+#include "gui/qtmessagetarget.h"
 
 #include <QWidget>
 

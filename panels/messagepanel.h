@@ -5,7 +5,7 @@
 // thousand lines keeps them all.
 #pragma once
 
-#include "app/qtmessagetarget.h"
+#include "gui/qtmessagetarget.h"
 
 #include <QWidget>
 

@@ -1,7 +1,8 @@
-// The result list's six small pictures, one per file kind, drawn here:
-// 0 Word document, 1 Word template (with a binding), 2 Excel workbook,
-// 3 Excel template (with a binding), 4 text file (a note pad), 5 web page.
-// The file kinds of the search (FILE_KIND_*) are the indexes.
+// The result list's six small pictures, one per file kind, from the
+// program's resources (res/icons): 0 Word document, 1 Word template (with a
+// binding), 2 Excel workbook, 3 Excel template (with a binding), 4 text
+// file (a note pad), 5 web page. The file kinds of the search (FILE_KIND_*)
+// are the indexes.
 #pragma once
 
 #include <QPixmap>

@@ -16,7 +16,7 @@
 // (a new Find) restores the order in which rows were added.
 #pragma once
 
-#include "app/qtmessagetarget.h"
+#include "gui/qtmessagetarget.h"
 #include "results/resultmodel.h"
 
 #include <QTreeView>

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ make cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev
+  qt6-base-dev qt6-svg-dev
   libicu-dev libuchardet-dev libre2-dev
   libgsf-1-dev libzip-dev zlib1g-dev libdeflate-dev libexpat1-dev libxml2-dev
   libstemmer-dev nettle-dev

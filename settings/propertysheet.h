@@ -27,7 +27,6 @@ public:
     // Shows the sheet modally; IDOK or IDCANCEL by the button that closed it.
     int DoModal();
 
-    int GetActiveIndex() const { return m_activePage; }
     CPropertyPage* GetPage(int index) const;
     int GetPageCount() const { return static_cast<int>(m_pages.size()); }
     // Makes another tab the open one, as a click on its tab does.

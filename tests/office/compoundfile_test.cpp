@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 using namespace office;
 using excelfixtures::Bytes;
@@ -60,54 +61,36 @@ TEST(CompoundFile, StreamsReadWhole)
     EXPECT_EQ(out, Bytes(100, 9));
     ASSERT_TRUE(cf.ReadStream("WordDocument", out, error)) << error;
     EXPECT_EQ(out, Bytes(9000, 7));
-    // A cap below the stream's size refuses it.
-    EXPECT_FALSE(cf.ReadStream("WordDocument", out, error, 8999));
-    EXPECT_NE(error.find("too large"), std::string::npos) << error;
+    EXPECT_FALSE(cf.ReadStream("WordDocument", out, error, 8999));  // a cap below the stream's size
     EXPECT_FALSE(cf.ReadStream("1Table", out, error));
-    EXPECT_NE(error.find("missing"), std::string::npos) << error;
 }
 
 // Each of these once printed "WARNING **: Unable to get child['...'] for
-// infile '?' because : insufficient blocks" (or "failure reading block")
-// from libgsf on standard error.
+// infile '?' because : insufficient blocks" from libgsf on standard error.
+// Streams below 4096 bytes live in the small-sector stream; each claims
+// more sectors than its chain has.
 TEST(CompoundFile, DamagedStreamIsAnErrorAndNothingOnStandardError)
 {
-    // Streams below 4096 bytes live in the small-sector stream; each claims
-    // more small sectors than its chain has.
-    for (const auto& [size, claimed] : {std::pair<std::size_t, std::uint32_t>{3000, 3900}, {1000, 2000}, {100, 700}}) {
-        const Bytes file = WithClaimedSize("WordDocument", size, claimed);
+    for (const auto& [name, size, claimed] : {std::tuple<std::string, std::size_t, std::uint32_t>{"WordDocument", 3000, 3900},
+                                              {"WordDocument", 1000, 2000},
+                                              {"WordDocument", 100, 700},
+                                              {"Workbook", 3000, 3900}}) {
+        const Bytes file = WithClaimedSize(name, size, claimed);
         testing::internal::CaptureStderr();
         CompoundFile cf;
-        std::string error;
+        std::string error, streamError, docError, bookError;
         const bool opened = cf.Open(ByteView(file.data(), file.size()), error);
         std::vector<std::uint8_t> out;
-        std::string streamError;
-        const bool read = opened && cf.ReadStream("WordDocument", out, streamError);
-        const bool has = opened && cf.HasStream("WordDocument");
+        const bool read = opened && cf.ReadStream(name, out, streamError);
+        const bool has = opened && cf.HasStream(name);
         WordContent content;
-        std::string docError;
         const bool doc = ReadWordBinary(ByteView(file.data(), file.size()), content, docError);
+        Workbook book;
+        const bool workbook = LoadWorkbookBytes(ByteView(file.data(), file.size()), u"x", book, bookError);
         const std::string stderrText = testing::internal::GetCapturedStderr();
-
         ASSERT_TRUE(opened) << error;
-        EXPECT_FALSE(read) << claimed;
-        EXPECT_FALSE(has) << claimed;
-        EXPECT_NE(streamError.find("stream 'WordDocument' is damaged"), std::string::npos) << streamError;
-        EXPECT_FALSE(doc);
-        EXPECT_FALSE(docError.empty());
+        EXPECT_FALSE(read || has || doc || workbook) << name << " " << claimed;
+        EXPECT_FALSE(streamError.empty());
         EXPECT_EQ(stderrText, "") << "claimed size " << claimed;
     }
-}
-
-TEST(CompoundFile, DamagedWorkbookStreamIsAnErrorAndNothingOnStandardError)
-{
-    const Bytes file = WithClaimedSize("Workbook", 3000, 3900);
-    testing::internal::CaptureStderr();
-    Workbook book;
-    std::string error;
-    const bool ok = LoadWorkbookBytes(ByteView(file.data(), file.size()), u"x", book, error);
-    const std::string stderrText = testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(ok);
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(stderrText, "");
 }

@@ -1,9 +1,12 @@
 // Kestrel's workbook search against the real built-in Excel: from
 // OfficeFind::SearchExcel11 through automation to the workbook readers and
-// Range.Find. Kestrel is linked as Varnel links it.
+// Range.Find, on the fixtures and on files the test writes (Excel 2 and 4,
+// a hidden macro sheet with a percentage, an .xlsx saved with Excel's
+// default password). Kestrel is linked as Varnel links it.
 #include "kestrel/officefind.h"
 #include "office/automation/excelapplication.h"
 #include "platform/olethread.h"
+#include "support/excelbooks.h"
 #include "support/officecrypt.h"
 #include "support/oldbifffixture.h"
 
@@ -16,7 +19,44 @@
 #include <fstream>
 #include <string>
 
+using namespace excelfixtures;
+
 namespace {
+
+Bytes Excel4Workbook()
+{
+    OldBiffWriter book(4);
+    book.Bof(0x0100);
+    for (const char* name : {"One", "Two", "Three"}) book.BoundSheet(name);
+    for (const char* text : {"zebra crossing", "nothing here", "a zebra again"}) {
+        book.SheetHeader("sheet");
+        book.Bof(0x0010);
+        book.Label(0, 0, text);
+        book.Eof();
+    }
+    book.Eof();
+    return book.Data();
+}
+
+// Sheet1 holds 0.0897 formatted 0.00%; the hidden macro sheet Macro1 holds
+// "Auto_Open".
+Bytes MacroSheetWorkbook()
+{
+    auto globals = [](Stream& s) {
+        for (unsigned format : {0u, 10u}) {
+            Bytes xf = {0, 0};
+            Put16(xf, format);
+            xf.resize(20, 0);
+            s.Record(0x00E0, xf);
+        }
+        Bytes sst = {1, 0, 0, 0, 1, 0, 0, 0};
+        PutString8(sst, u"Auto_Open", 2);
+        s.Record(0x00FC, sst);
+    };
+    return Xls(BiffStream({{u"Sheet1", 0, [](Stream& s) { s.Number(0, 0, 0.0897, 1); }},
+                           {u"Macro1", 1, [](Stream& s) { s.LabelSst(0, 0, 0); }, 1, 0x40}},
+                          globals));
+}
 
 class ExcelKestrel : public ::testing::Test {
 protected:
@@ -34,14 +74,8 @@ protected:
         CoUninitialize();
     }
 
-    int Search(const char* fixture, std::initializer_list<const char*> words, _FindedConditions c,
+    int Search(const std::string& path, const std::vector<const char*>& words, bool matchCase,
                _ResultFileInfo& info)
-    {
-        return SearchPath(std::string(VARNEL_TEST_DATA) + "/excel/" + fixture, words, c, info);
-    }
-
-    int SearchPath(const std::string& path, std::initializer_list<const char*> words, _FindedConditions c,
-                   _ResultFileInfo& info)
     {
         std::memset(&info, 0, sizeof info);
         std::strncpy(info.szFilePath, path.c_str(), sizeof info.szFilePath - 1);
@@ -51,7 +85,9 @@ protected:
             std::strncpy(k.szKeyword, w, sizeof k.szKeyword - 1);
             keys.Add(k);
         }
-        return m_find.SearchExcel11(info, keys, c, m_excel);
+        _FindedConditions conditions{};
+        conditions.MatchCase = matchCase ? 1 : 0;
+        return m_find.SearchExcel11(info, keys, conditions, m_excel);
     }
 
     OfficeFind m_find;
@@ -61,170 +97,59 @@ protected:
 
 }  // namespace
 
-TEST_F(ExcelKestrel, KeywordOnTwoSheetsCountsOnce)
+TEST_F(ExcelKestrel, KeywordsFoundCountAndDegree)
 {
-    for (const char* fixture : {"book.xls", "book.xlsx"}) {
-        SCOPED_TRACE(fixture);
-        _ResultFileInfo info{};
-        ASSERT_EQ(Search(fixture, {"zebra"}, _FindedConditions{}, info), 1);
-        EXPECT_EQ(info.nKeywordFound[0], 1);
-        EXPECT_EQ(info.nMatchDegree, 100);
-    }
-}
-
-TEST_F(ExcelKestrel, TwoKeywordsOneFoundGiveDegree50)
-{
-    _ResultFileInfo info{};
-    ASSERT_EQ(Search("book.xls", {"no such words", "zebra"}, _FindedConditions{}, info), 1);
-    EXPECT_EQ(info.nKeywordFound[0], 0);
-    EXPECT_EQ(info.nKeywordFound[1], 1);
-    EXPECT_EQ(info.nMatchDegree, 50);
-}
-
-TEST_F(ExcelKestrel, HiddenSheetsAndMatchCase)
-{
-    _ResultFileInfo info{};
-    ASSERT_EQ(Search("book.xlsx", {"secret hidden", "mixedcase"}, _FindedConditions{}, info), 1);
-    EXPECT_EQ(info.nMatchDegree, 100);
-    _FindedConditions exact{};
-    exact.MatchCase = 1;
-    ASSERT_EQ(Search("book.xlsx", {"secret hidden", "mixedcase"}, exact, info), 1);
-    EXPECT_EQ(info.nKeywordFound[0], 1);
-    EXPECT_EQ(info.nKeywordFound[1], 0);
-    EXPECT_EQ(info.nMatchDegree, 50);
-}
-
-TEST_F(ExcelKestrel, EmptyWorkbookGivesOneWithDegreeZero)
-{
-    _ResultFileInfo info{};
-    ASSERT_EQ(Search("no-worksheets.xls", {"anything"}, _FindedConditions{}, info), 1);
-    EXPECT_EQ(info.nMatchDegree, 0);
-}
-
-TEST_F(ExcelKestrel, UnreadableWorkbookGivesZero)
-{
-    _ResultFileInfo info{};
-    EXPECT_EQ(Search("does-not-exist.xls", {"anything"}, _FindedConditions{}, info), 0);
-}
-
-// Workbooks of Excel 2 to 4 are record streams, not compound files; the
-// search opens them by their content like any other .xls.
-TEST_F(ExcelKestrel, FindsWordsInExcel4AndOlderFiles)
-{
-    using excelfixtures::OldBiffWriter;
-    const auto dir = std::filesystem::temp_directory_path() / ("varnel-oldbiff-" + std::to_string(::getpid()));
+    const auto dir = std::filesystem::temp_directory_path() / ("varnel-kestrel-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
-    const auto write = [&](const char* name, const excelfixtures::Bytes& bytes) {
+    const auto write = [&](const char* name, const Bytes& bytes) {
         const std::string path = (dir / name).string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     };
-
     OldBiffWriter sheet(2);
     sheet.Bof(0x0010);
     sheet.Label(3, 1, "Quarterly zebra count");
     sheet.Eof();
-    const std::string worksheetFile = write("excel2.xls", sheet.Data());
-
-    // An Excel 4 workbook with the keyword on its first and last sheets.
-    OldBiffWriter book(4);
-    book.Bof(0x0100);
-    for (const char* name : {"One", "Two", "Three"}) book.BoundSheet(name);
-    for (const char* text : {"zebra crossing", "nothing here", "a zebra again"}) {
-        book.SheetHeader("sheet");
-        book.Bof(0x0010);
-        book.Label(0, 0, text);
-        book.Eof();
-    }
-    book.Eof();
-    const std::string workbookFile = write("excel4.xlt", book.Data());
-
-    for (const std::string& path : {worksheetFile, workbookFile}) {
-        SCOPED_TRACE(path);
-        _ResultFileInfo info{};
-        ASSERT_EQ(SearchPath(path, {"no such words", "ZEBRA"}, _FindedConditions{}, info), 1);
-        EXPECT_EQ(info.nKeywordFound[0], 0);
-        EXPECT_EQ(info.nKeywordFound[1], 1);
-        EXPECT_EQ(info.nMatchDegree, 50);
-    }
-    std::filesystem::remove_all(dir);
-}
-
-// What a reader of the workbook sees is found: the cells of an Excel 4
-// macro sheet, a percentage as the formula bar writes it, and a workbook
-// saved with Excel's default password.
-TEST_F(ExcelKestrel, FindsMacroSheetsPercentagesAndDefaultPasswordWorkbooks)
-{
-    using namespace excelfixtures;
-    const auto dir = std::filesystem::temp_directory_path() / ("varnel-recall-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const auto write = [&](const char* name, const Bytes& bytes) {
-        const std::string path = (dir / name).string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
-        return path;
-    };
-
-    // Sheet1 holds 0.0897 formatted 0.00%; the hidden macro sheet Macro1
-    // holds "Auto_Open".
-    Stream s;
-    s.Bof(0x0600, 0x0005);
-    for (unsigned format : {0u, 10u}) {
-        Bytes xf;
-        Put16(xf, 0);
-        Put16(xf, format);
-        xf.resize(20, 0);
-        s.Record(0x00E0, xf);
-    }
-    Bytes sst;
-    Put32(sst, 1);
-    Put32(sst, 1);
-    PutString8(sst, u"Auto_Open", 2);
-    s.Record(0x00FC, sst);
-    const std::size_t first = s.BoundSheet(u"Sheet1", 0);
-    const std::size_t macro = s.BoundSheet(u"Macro1", 1);
-    s.Data()[macro + 5] = 1;  // an Excel 4 macro sheet
-    s.Eof();
-    s.PatchOffset(first, s.Size());
-    s.Bof(0x0600, 0x0010);
-    s.Number(0, 0, 0.0897, 1);
-    s.Eof();
-    s.PatchOffset(macro, s.Size());
-    s.Bof(0x0600, 0x0040);
-    s.LabelSst(0, 0, 0);
-    s.Eof();
-    const std::string xls = write("macro.xls", CompoundFileOf({{"Workbook", s.Data()}}));
-
-    const std::string xlsx = write(
+    const std::string data = std::string(VARNEL_TEST_DATA) + "/excel/";
+    const std::string excel2 = write("excel2.xls", sheet.Data());
+    const std::string excel4 = write("excel4.xlt", Excel4Workbook());
+    const std::string macro = write("macro.xls", MacroSheetWorkbook());
+    const std::string locked = write(
         "locked.xlsx",
-        officecrypt::EncryptStandard(
-            ZipOf({{"_rels/.rels",
-                    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                    "<Relationship Id=\"r\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
-                    "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-                   {"xl/workbook.xml",
-                    "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-                    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
-                    "<sheet name=\"S\" sheetId=\"1\" r:id=\"s\"/></sheets></workbook>"},
-                   {"xl/_rels/workbook.xml.rels",
-                    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                    "<Relationship Id=\"s\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
-                    "worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>"},
-                   {"xl/worksheets/sheet1.xml",
-                    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
-                    "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>payroll Auto_Open</t></is></c></row>"
-                    "</sheetData></worksheet>"}}),
-            u"VelvetSweatshop")
+        officecrypt::EncryptStandard(Xlsx({{"S", "<row r=\"1\">" + InlineCell("A1", "payroll Auto_Open") + "</row>"}}),
+                                     u"VelvetSweatshop")
             .File());
-
-    _ResultFileInfo info{};
-    ASSERT_EQ(SearchPath(xls, {"auto_open", "8.97%", "0.0897"}, _FindedConditions{}, info), 1);
-    EXPECT_EQ(info.nKeywordFound[0], 1);
-    EXPECT_EQ(info.nKeywordFound[1], 1);
-    EXPECT_EQ(info.nKeywordFound[2], 0);  // the formula bar shows no bare fraction
-    ASSERT_EQ(SearchPath(xlsx, {"payroll", "absent"}, _FindedConditions{}, info), 1);
-    EXPECT_EQ(info.nKeywordFound[0], 1);
-    EXPECT_EQ(info.nMatchDegree, 50);
+    const struct {
+        std::string path;
+        std::vector<const char*> words;
+        bool matchCase;
+        int result;
+        std::vector<int> found;  // per keyword
+        int degree;  // -1: not checked
+    } cases[] = {
+        // A keyword on two sheets counts once.
+        {data + "book.xls", {"zebra"}, false, 1, {1}, 100},
+        {data + "book.xlsx", {"zebra"}, false, 1, {1}, 100},
+        {data + "book.xls", {"no such words", "zebra"}, false, 1, {0, 1}, 50},
+        {data + "book.xlsx", {"secret hidden", "mixedcase"}, false, 1, {1, 1}, 100},
+        {data + "book.xlsx", {"secret hidden", "mixedcase"}, true, 1, {1, 0}, 50},
+        {data + "no-worksheets.xls", {"anything"}, false, 1, {0}, 0},
+        {data + "does-not-exist.xls", {"anything"}, false, 0, {0}, 0},
+        {excel2, {"no such words", "ZEBRA"}, false, 1, {0, 1}, 50},
+        {excel4, {"no such words", "ZEBRA"}, false, 1, {0, 1}, 50},
+        // The formula bar shows 8.97%, no bare fraction.
+        {macro, {"auto_open", "8.97%", "0.0897"}, false, 1, {1, 1, 0}, -1},
+        {locked, {"payroll", "absent"}, false, 1, {1, 0}, 50},
+    };
+    for (const auto& c : cases) {
+        _ResultFileInfo info{};
+        ASSERT_EQ(Search(c.path, c.words, c.matchCase, info), c.result) << c.path;
+        if (c.result == 0) continue;
+        for (std::size_t i = 0; i < c.found.size(); ++i) EXPECT_EQ(info.nKeywordFound[i], c.found[i]) << c.path << i;
+        if (c.degree >= 0) {
+            EXPECT_EQ(info.nMatchDegree, c.degree) << c.path;
+        }
+    }
     std::filesystem::remove_all(dir);
 }

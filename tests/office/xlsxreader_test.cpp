@@ -1,251 +1,112 @@
-// The OOXML workbook reader: the LibreOffice-made fixture, and packages
-// built in the test for very hidden sheets, inline and rich strings with
-// phonetic runs, custom date formats, the 1904 system, chart sheets,
+// The OOXML workbook reader beyond the cells every reader shows
+// (excelloader_test): rich and escaped shared strings, cells without
+// references, sheets of every type in workbook order, many sheets parsed
+// in parts, a huge relationships part, parts failing their checksum,
 // damage and limits.
-#include "office/excel/workbookloader.h"
 #include "office/excel/xlsxreader.h"
-#include "support/excelfixtures.h"
+#include "support/excelbooks.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 
 using namespace office;
 using namespace excelfixtures;
 
 namespace {
 
-const std::string kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-const std::string kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-
-std::u16string Shown(const Workbook& book, std::size_t sheet, std::uint32_t row, std::uint32_t col)
-{
-    for (const auto& c : book.sheets.at(sheet).cells)
-        if (c.row == row && c.column == col) return book.Text(c.shown);
-    return u"<none>";
-}
-
-std::u16string FormulaOf(const Workbook& book, std::size_t sheet, std::uint32_t row, std::uint32_t col)
-{
-    for (const auto& c : book.sheets.at(sheet).cells)
-        if (c.row == row && c.column == col) return book.Text(c.formula);
-    return u"<none>";
-}
-
-std::vector<std::pair<std::string, std::string>> Package(const std::string& sheet1, const std::string& sheet2 = "",
-                                                         const std::string& workbookPr = "")
-{
-    const std::string rels =
-        "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" Type=\"" + kRel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
-    const std::string wbRels =
-        "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"r1\" Type=\"" + kRel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-        "<Relationship Id=\"r2\" Type=\"" + kRel + "/worksheet\" Target=\"/xl/worksheets/sheet2.xml\"/>"
-        "<Relationship Id=\"r3\" Type=\"" + kRel + "/chartsheet\" Target=\"chartsheets/sheet1.xml\"/>"
-        "<Relationship Id=\"r4\" Type=\"" + kRel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>"
-        "<Relationship Id=\"r5\" Type=\"" + kRel + "/styles\" Target=\"styles.xml\"/></Relationships>";
-    const std::string workbook = "<?xml version=\"1.0\"?><workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel + "\">" +
-                                 workbookPr +
-                                 "<sheets><sheet name=\"One\" sheetId=\"1\" r:id=\"r1\"/>"
-                                 "<sheet name=\"Chart\" sheetId=\"3\" r:id=\"r3\"/>"
-                                 "<sheet name=\"Two\" sheetId=\"2\" state=\"veryHidden\" r:id=\"r2\"/></sheets></workbook>";
-    const std::string strings =
-        "<?xml version=\"1.0\"?><sst xmlns=\"" + kMain + "\" count=\"3\" uniqueCount=\"3\">"
-        "<si><t>plain shared</t></si>"
-        "<si><r><rPr><b/></rPr><t>rich </t></r><r><t xml:space=\"preserve\">runs joined</t></r>"
-        "<rPh sb=\"0\" eb=\"1\"><t>PHONETIC</t></rPh></si>"
-        "<si><t>tab_x0009_escaped</t></si></sst>";
-    const std::string styles =
-        "<?xml version=\"1.0\"?><styleSheet xmlns=\"" + kMain + "\"><numFmts count=\"1\">"
-        "<numFmt numFmtId=\"170\" formatCode=\"dd/mm/yyyy\"/></numFmts>"
-        "<cellStyleXfs count=\"1\"><xf numFmtId=\"14\"/></cellStyleXfs>"
-        "<cellXfs count=\"3\"><xf numFmtId=\"0\"/><xf numFmtId=\"170\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>";
-    std::vector<std::pair<std::string, std::string>> parts = {
-        {"_rels/.rels", rels},
-        {"xl/workbook.xml", workbook},
-        {"xl/_rels/workbook.xml.rels", wbRels},
-        {"xl/sharedStrings.xml", strings},
-        {"xl/styles.xml", styles},
-        {"xl/worksheets/sheet1.xml", "<worksheet xmlns=\"" + kMain + "\"><sheetData>" + sheet1 + "</sheetData></worksheet>"},
-    };
-    if (!sheet2.empty())
-        parts.push_back({"xl/worksheets/sheet2.xml",
-                         "<worksheet xmlns=\"" + kMain + "\"><sheetData>" + sheet2 + "</sheetData></worksheet>"});
-    return parts;
-}
-
 bool Read(const Bytes& zip, Workbook& book, std::string& error, const WorkbookLimits& limits = {})
 {
     return XlsxReader(limits).Read(ByteView(zip.data(), zip.size()), book, error);
 }
 
+std::u16string U16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
 }  // namespace
 
-TEST(XlsxReaderFixture, LibreOfficeWorkbookReadsCompletely)
+TEST(XlsxReaderCells, SharedStringsPositionsAndDates)
 {
-    std::ifstream in(std::string(VARNEL_TEST_DATA) + "/excel/book.xlsx", std::ios::binary);
-    const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_FALSE(file.empty());
-    Workbook book;
-    std::string error;
-    ASSERT_TRUE(Read(file, book, error)) << error;
-    ASSERT_EQ(book.sheets.size(), 3u);
-    EXPECT_EQ(book.sheets[1].name, u"Beta");
-    EXPECT_EQ(book.sheets[1].visibility, SheetVisibility::Hidden);
-    EXPECT_EQ(Shown(book, 0, 1, 2), u"1E+20");
-    EXPECT_EQ(Shown(book, 0, 2, 0), u"3/1/2024");
-    EXPECT_EQ(Shown(book, 0, 2, 1), u"9422");
-    EXPECT_EQ(FormulaOf(book, 0, 2, 1), u"=A2*2");
-    EXPECT_EQ(Shown(book, 0, 2, 2), u"Hello World");
-    EXPECT_EQ(Shown(book, 0, 3, 1), u"#DIV/0!");
-    EXPECT_EQ(Shown(book, 2, 401, 0), u"needle after the continue boundary");
+    const std::string data =
+        "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>99</v></c>"
+        "<c r=\"D1\" s=\"1\"/></row>"
+        "<row r=\"2\"><c r=\"A2\" s=\"1\"><v>45352</v></c><c r=\"B2\" s=\"2\"><v>45352.5</v></c><c r=\"C2\" s=\"1\">"
+        "<v>0</v></c></row><row><c><v>7</v></c><c><v>8</v></c></row><row r=\"5\"><c r=\"XFD5\"><v>42</v></c></row>";
+    const std::string styles = "<numFmts count=\"1\"><numFmt numFmtId=\"170\" formatCode=\"dd/mm/yyyy\"/></numFmts>"
+                               "<cellXfs count=\"3\"><xf numFmtId=\"0\"/><xf numFmtId=\"170\"/><xf numFmtId=\"22\"/>"
+                               "</cellXfs>";
+    const std::vector<std::string> strings = {
+        "<r><rPr><b/></rPr><t>rich </t></r><r><t xml:space=\"preserve\">runs joined</t></r><rPh sb=\"0\" eb=\"1\">"
+        "<t>PHONETIC</t></rPh>",
+        "tab_x0009_escaped"};
+    for (const bool date1904 : {false, true}) {
+        const Workbook book = LoadOk(Xlsx({{"One", data}}, strings, styles, date1904 ? "<workbookPr date1904=\"1\"/>" : ""));
+        EXPECT_EQ(Shown(book, 0, 0, 0), u"rich runs joined");
+        EXPECT_EQ(Shown(book, 0, 0, 1), u"tab\tescaped");
+        EXPECT_EQ(Shown(book, 0, 0, 2), u"<none>");  // beyond the table
+        EXPECT_EQ(Shown(book, 0, 0, 3), u"<none>");  // styled but empty
+        EXPECT_EQ(Shown(book, 0, 1, 0), date1904 ? u"3/2/2028" : u"3/1/2024");  // dd/mm/yyyy makes a date
+        EXPECT_EQ(Shown(book, 0, 1, 2), date1904 ? u"1/1/1904" : u"1/0/1900");
+        EXPECT_EQ(Shown(book, 0, 2, 0), u"7");  // cells without references follow their predecessors
+        EXPECT_EQ(Shown(book, 0, 2, 1), u"8");
+        EXPECT_EQ(Shown(book, 0, 4, 16383), u"42");
+    }
+    EXPECT_EQ(Shown(LoadOk(Xlsx({{"One", data}}, strings, styles)), 0, 1, 1), u"3/1/2024 12:00:00 PM");
 }
 
-TEST(XlsxReaderCells, EveryCellKind)
+TEST(XlsxReaderSheets, MacroSheetsAreWorksheetsInWorkbookOrder)
 {
-    const std::string sheet1 =
-        "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>2</v></c>"
-        "<c r=\"D1\" t=\"s\"><v>99</v></c></row>"
-        "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>inline text</t></is></c>"
-        "<c r=\"B2\" t=\"b\"><v>1</v></c><c r=\"C2\" t=\"e\"><v>#N/A</v></c>"
-        "<c r=\"D2\" t=\"str\"><f>CONCATENATE(\"a\",\"b\")</f><v>ab</v></c></row>"
-        "<row r=\"3\"><c r=\"A3\" s=\"1\"><v>45352</v></c><c r=\"B3\" s=\"2\"><v>45352.5</v></c>"
-        "<c r=\"C3\"><f>1+1</f><v>2</v></c><c r=\"D3\" s=\"1\"/><c r=\"E3\"><v>1.5E+21</v></c></row>"
-        // Cells without references follow their predecessors.
-        "<row><c><v>7</v></c><c><v>8</v></c></row>";
-    const Bytes zip = ZipOf(Package(sheet1, "<row r=\"5\"><c r=\"XFD5\"><v>42</v></c></row>"));
-    Workbook book;
-    std::string error;
-    ASSERT_TRUE(Read(zip, book, error)) << error;
-    ASSERT_EQ(book.sheets.size(), 2u);  // the chart sheet is no worksheet
-    EXPECT_EQ(book.sheets[1].name, u"Two");
-    EXPECT_EQ(book.sheets[1].visibility, SheetVisibility::VeryHidden);
-    EXPECT_EQ(Shown(book, 1, 4, 16383), u"42");
-    EXPECT_EQ(Shown(book, 0, 0, 0), u"plain shared");
-    EXPECT_EQ(Shown(book, 0, 0, 1), u"rich runs joined");
-    EXPECT_EQ(Shown(book, 0, 0, 2), u"tab\tescaped");
-    EXPECT_EQ(Shown(book, 0, 0, 3), u"<none>");
-    EXPECT_EQ(Shown(book, 0, 1, 0), u"inline text");
-    EXPECT_EQ(Shown(book, 0, 1, 1), u"TRUE");
-    EXPECT_EQ(Shown(book, 0, 1, 2), u"#N/A");
-    EXPECT_EQ(Shown(book, 0, 1, 3), u"ab");
-    EXPECT_EQ(FormulaOf(book, 0, 1, 3), u"=CONCATENATE(\"a\",\"b\")");
-    // dd/mm/yyyy makes it a date; the formula bar shows dates as m/d/yyyy.
-    EXPECT_EQ(Shown(book, 0, 2, 0), u"3/1/2024");
-    EXPECT_EQ(Shown(book, 0, 2, 1), u"3/1/2024 12:00:00 PM");
-    EXPECT_EQ(Shown(book, 0, 2, 2), u"2");
-    EXPECT_EQ(Shown(book, 0, 2, 3), u"<none>");  // styled but empty
-    EXPECT_EQ(Shown(book, 0, 2, 4), u"1.5E+21");
-    EXPECT_EQ(Shown(book, 0, 3, 0), u"7");
-    EXPECT_EQ(Shown(book, 0, 3, 1), u"8");
+    const std::string ms = "http://schemas.microsoft.com/office/2006/relationships";
+    auto macro = [](const std::string& cell) {
+        return "<xm:macrosheet xmlns=\"" + kXlMain + "\" xmlns:xm=\"http://schemas.microsoft.com/office/excel/2006/"
+               "main\"><sheetData><row r=\"1\">" + cell + "</row></sheetData></xm:macrosheet>";
+    };
+    const Workbook book = LoadOk(Xlsx({
+        {"Sheet A", "<row r=\"1\">" + InlineCell("A1", "first") + "</row>"},
+        {"Macro Sheet", "", "", ms + "/xlMacrosheet", macro(InlineCell("A1", "Auto_Open"))},
+        {"Dialog1", "<row r=\"1\">" + InlineCell("A1", "dialog") + "</row>", "", kXlRel + "/dialogsheet"},
+        {"Chart1", "", "", kXlRel + "/chartsheet", "<chartsheet/>"},
+        {"Intl", "", "state=\"veryHidden\"", ms + "/xlIntlMacrosheet", macro(InlineCell("B1", "international"))},
+        {"Sheet B", "<row r=\"1\">" + InlineCell("C1", "last") + "</row>"},
+    }));
+    ASSERT_EQ(book.sheets.size(), 4u);
+    EXPECT_EQ(book.sheets[1].name, u"Macro Sheet");
+    EXPECT_EQ(Shown(book, 1, 0, 0), u"Auto_Open");
+    EXPECT_EQ(book.sheets[2].visibility, SheetVisibility::VeryHidden);
+    EXPECT_EQ(Shown(book, 2, 0, 1), u"international");
+    EXPECT_EQ(Shown(book, 3, 0, 2), u"last");
 }
 
-TEST(XlsxReaderCells, Date1904)
-{
-    const Bytes zip = ZipOf(Package("<row r=\"1\"><c r=\"A1\" s=\"2\"><v>0</v></c></row>", "",
-                                    "<workbookPr date1904=\"1\"/>"));
-    Workbook book;
-    std::string error;
-    ASSERT_TRUE(Read(zip, book, error)) << error;
-    EXPECT_EQ(Shown(book, 0, 0, 0), u"1/1/1904");
-}
-
-TEST(XlsxReaderDamage, BadReferencesAndPartsFailCleanly)
-{
-    Workbook book;
-    std::string error;
-    // A cell beyond the grid breaks the sheet.
-    EXPECT_FALSE(Read(ZipOf(Package("<row r=\"1\"><c r=\"A1048577\"><v>1</v></c></row>")), book, error) &&
-                 book.sheets[0].cells.size() > 0 && book.sheets[0].cells[0].row >= kMaxRows);
-    // Malformed XML in a sheet fails the workbook.
-    EXPECT_FALSE(Read(ZipOf(Package("<row><c><v>1</v></row>")), book, error));
-    EXPECT_FALSE(error.empty());
-    // An entity declaration is refused.
-    auto parts = Package("");
-    parts[1].second = "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY a \"aaaa\">]><workbook/>";
-    EXPECT_FALSE(Read(ZipOf(parts), book, error));
-    // A zip without a workbook part.
-    EXPECT_FALSE(Read(ZipOf({{"hello.txt", "hi"}}), book, error));
-    // Not a zip at all.
-    const Bytes junk = {'P', 'K', 3, 4, 1, 2, 3};
-    EXPECT_FALSE(Read(junk, book, error));
-}
-
-TEST(XlsxReaderLimits, CellCapMakesTheWorkbookFail)
-{
-    std::string rows;
-    for (int r = 1; r <= 30; ++r) rows += "<row r=\"" + std::to_string(r) + "\"><c><v>1</v></c></row>";
-    WorkbookLimits limits;
-    limits.maxCells = 20;
-    Workbook book;
-    std::string error;
-    EXPECT_FALSE(Read(ZipOf(Package(rows)), book, error, limits));
-    EXPECT_NE(error.find("too many cells"), std::string::npos) << error;
-}
-
-// Sheets are parsed two at a time into parts of the builder: with more
-// sheets than that, every sheet must come back in order, and the texts of
-// each (inline strings, formulas, numbers shown as written) must still be
-// its own after the parts' texts are renumbered; shared strings keep theirs.
+// Sheets are parsed two at a time into parts of the builder: every sheet
+// must come back in order with its own texts after the parts' texts are
+// renumbered; shared strings keep theirs.
 TEST(XlsxReaderSheets, ManySheetsKeepTheirOrderAndTheirTexts)
 {
-    const int kSheets = 7;
-    std::string workbook = "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel + "\"><sheets>";
-    std::string rels = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                       "<Relationship Id=\"s\" Type=\"" + kRel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>";
-    std::vector<std::pair<std::string, std::string>> parts = {
-        {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                        "<Relationship Id=\"r\" Type=\"" + kRel + "/officeDocument\" Target=\"xl/workbook.xml\"/>"
-                        "</Relationships>"},
-        {"xl/sharedStrings.xml", "<sst xmlns=\"" + kMain + "\"><si><t>shared zero</t></si><si><t>shared one</t></si></sst>"},
-    };
-    for (int s = 1; s <= kSheets; ++s) {
+    std::vector<XlsxSheet> sheets;
+    for (int s = 1; s <= 7; ++s) {
         const std::string n = std::to_string(s);
-        workbook += "<sheet name=\"S" + n + "\" sheetId=\"" + n + "\" r:id=\"w" + n + "\"/>";
-        // Sheet 4 has no part: an empty sheet between full ones.
-        if (s == 4) {
-            rels += "<Relationship Id=\"w4\" Type=\"" + kRel + "/worksheet\" Target=\"worksheets/missing.xml\"/>";
-            continue;
-        }
-        rels += "<Relationship Id=\"w" + n + "\" Type=\"" + kRel + "/worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
         std::string rows;
-        for (int r = 1; r <= 50; ++r) {
+        for (int r = 1; r <= 50 && s != 4; ++r) {  // sheet 4 is empty
             const std::string row = std::to_string(r);
-            rows += "<row r=\"" + row + "\"><c r=\"A" + row + "\" t=\"inlineStr\"><is><t>sheet " + n + " row " + row +
-                    "</t></is></c><c r=\"B" + row + "\"><f>A" + row + "&amp;\"" + n + "\"</f><v>" + n + "." + row +
-                    "1</v></c><c r=\"C" + row + "\" t=\"s\"><v>" + std::to_string(r % 2) + "</v></c></row>";
+            rows += "<row r=\"" + row + "\">" + InlineCell("A" + row, "sheet " + n + " row " + row) + "<c r=\"B" + row +
+                    "\"><f>A" + row + "&amp;\"" + n + "\"</f><v>" + n + "." + row + "1</v></c><c r=\"C" + row +
+                    "\" t=\"s\"><v>" + std::to_string(r % 2) + "</v></c></row>";
         }
-        parts.push_back({"xl/worksheets/sheet" + n + ".xml",
-                         "<worksheet xmlns=\"" + kMain + "\"><sheetData>" + rows + "</sheetData></worksheet>"});
+        sheets.push_back({"S" + n, rows});
     }
-    parts.push_back({"xl/workbook.xml", workbook + "</sheets></workbook>"});
-    parts.push_back({"xl/_rels/workbook.xml.rels", rels + "</Relationships>"});
-
     Workbook book;
     std::string error;
-    ASSERT_TRUE(Read(ZipOf(parts), book, error)) << error;
-    ASSERT_EQ(book.sheets.size(), static_cast<std::size_t>(kSheets));
-    for (int s = 1; s <= kSheets; ++s) {
-        const auto sheet = static_cast<std::size_t>(s - 1);
-        const std::string n = std::to_string(s);
-        EXPECT_EQ(book.sheets[sheet].name, u"S" + std::u16string(n.begin(), n.end()));
-        if (s == 4) {
-            EXPECT_TRUE(book.sheets[sheet].cells.empty());
-            continue;
-        }
-        ASSERT_EQ(book.sheets[sheet].cells.size(), 150u) << s;
-        for (std::uint32_t r = 0; r < 50; ++r) {
+    ASSERT_TRUE(Read(Xlsx(sheets, {"shared zero", "shared one"}), book, error)) << error;
+    ASSERT_EQ(book.sheets.size(), 7u);
+    for (std::size_t s = 0; s < 7; ++s) {
+        const std::string n = std::to_string(s + 1);
+        EXPECT_EQ(book.sheets[s].name, U16("S" + n));
+        ASSERT_EQ(book.sheets[s].cells.size(), s == 3 ? 0u : 150u) << s;
+        for (std::uint32_t r = 0; r < 50 && s != 3; ++r) {
             const std::string row = std::to_string(r + 1);
-            const std::string inl = "sheet " + n + " row " + row;
-            const std::string formula = "=A" + row + "&\"" + n + "\"";
-            const std::string number = n + "." + row + "1";
-            EXPECT_EQ(Shown(book, sheet, r, 0), std::u16string(inl.begin(), inl.end()));
-            EXPECT_EQ(FormulaOf(book, sheet, r, 1), std::u16string(formula.begin(), formula.end()));
-            EXPECT_EQ(Shown(book, sheet, r, 1), std::u16string(number.begin(), number.end()));
-            EXPECT_EQ(Shown(book, sheet, r, 2), r % 2 == 0 ? u"shared one" : u"shared zero");
+            EXPECT_EQ(Shown(book, s, r, 0), U16("sheet " + n + " row " + row));
+            EXPECT_EQ(FormulaOf(book, s, r, 1), U16("=A" + row + "&\"" + n + "\""));
+            EXPECT_EQ(Shown(book, s, r, 1), U16(n + "." + row + "1"));
+            EXPECT_EQ(Shown(book, s, r, 2), r % 2 == 0 ? u"shared one" : u"shared zero");
         }
     }
 }
@@ -257,29 +118,93 @@ TEST(XlsxReaderSheets, RelationshipsCostTheirOwnLengthAndAllCount)
 {
     std::string folder;
     for (int i = 0; i < 10000; ++i) folder += "x/";
-    std::string rels = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    std::string rels = "<Relationships xmlns=\"" + kPkgRel + "\">";
     for (int i = 0; i < 120000; ++i)
-        rels += "<Relationship Id=\"m" + std::to_string(i) + "\" Type=\"" + kRel + "/worksheet\" Target=\"m" +
+        rels += "<Relationship Id=\"m" + std::to_string(i) + "\" Type=\"" + kXlRel + "/worksheet\" Target=\"m" +
                 std::to_string(i) + ".xml\"/>";
-    rels += "<Relationship Id=\"real\" Type=\"" + kRel + "/worksheet\" Target=\"../x/sheet.xml\"/></Relationships>";
-    const std::vector<std::pair<std::string, std::string>> parts = {
-        {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                        "<Relationship Id=\"r\" Type=\"" + kRel + "/officeDocument\" Target=\"" + folder +
-                            "book.xml\"/></Relationships>"},
-        {folder + "book.xml", "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel +
+    rels += "<Relationship Id=\"real\" Type=\"" + kXlRel + "/worksheet\" Target=\"../x/sheet.xml\"/></Relationships>";
+    const Bytes zip = ZipOf({
+        {"_rels/.rels", "<Relationships xmlns=\"" + kPkgRel + "\"><Relationship Id=\"r\" Type=\"" + kXlRel +
+                            "/officeDocument\" Target=\"" + folder + "book.xml\"/></Relationships>"},
+        {folder + "book.xml", "<workbook xmlns=\"" + kXlMain + "\" xmlns:r=\"" + kXlRel +
                                   "\"><sheets><sheet name=\"Far\" sheetId=\"1\" r:id=\"real\"/></sheets></workbook>"},
         {folder + "_rels/book.xml.rels", rels},
-        {folder + "sheet.xml", "<worksheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\">"
-                               "<is><t>far away</t></is></c></row></sheetData></worksheet>"},
-    };
+        {folder + "sheet.xml", WorksheetXml("<row r=\"1\">" + InlineCell("A1", "far away") + "</row>")},
+    });
     Workbook book;
     std::string error;
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(Read(ZipOf(parts), book, error)) << error;
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    ASSERT_EQ(book.sheets.size(), 1u);
+    ASSERT_TRUE(Read(zip, book, error)) << error;
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 3.0);
     EXPECT_EQ(Shown(book, 0, 0, 0), u"far away");
-    EXPECT_LT(seconds, 3.0);
+}
+
+namespace {
+
+// Flips a bit of the checksum an entry's headers record, and with `data`
+// its first byte of deflated data too (a block type that does not exist).
+void Break(Bytes& zip, const std::string& name, bool data)
+{
+    for (std::size_t i = 0; i + 46 <= zip.size(); ++i) {
+        const std::uint32_t sig = ziptest::Get32(zip, i);
+        const bool local = sig == 0x04034b50u;
+        if (!local && sig != 0x02014b50u) continue;
+        const std::size_t nameAt = i + (local ? 30 : 46);
+        const std::size_t nameLen = zip[i + (local ? 26 : 28)] | (zip[i + (local ? 27 : 29)] << 8);
+        if (nameAt + nameLen > zip.size() || std::string(zip.begin() + static_cast<long>(nameAt),
+                                                         zip.begin() + static_cast<long>(nameAt + nameLen)) != name)
+            continue;
+        zip[i + (local ? 14 : 16)] ^= 0x01;
+        if (local && data) zip[nameAt + nameLen + (zip[i + 28] | (zip[i + 29] << 8))] = 0x07;
+    }
+}
+
+Bytes TwoSheets()
+{
+    return Xlsx({{"One", "<row r=\"1\">" + InlineCell("A1", "first sheet text") + "</row>"},
+                 {"Two", "<row r=\"1\">" + InlineCell("B1", "second sheet text") + "</row>"}});
+}
+
+}  // namespace
+
+// A part whose data inflates whole but fails its checksum holds what the
+// file holds: it is read. A part whose data does not inflate refuses the
+// workbook.
+TEST(XlsxReaderDamage, ChecksumMismatchIsReadAndBrokenDataIsRefused)
+{
+    for (const char* part : {"xl/parts/sheet2.xml", "xl/workbook.xml"}) {
+        Bytes zip = TwoSheets();
+        Break(zip, part, false);
+        const Workbook book = LoadOk(zip);
+        ASSERT_EQ(book.sheets.size(), 2u) << part;
+        EXPECT_EQ(Shown(book, 1, 0, 1), u"second sheet text");
+    }
+    Bytes broken = TwoSheets();
+    Break(broken, "xl/parts/sheet2.xml", true);
+    Workbook book;
+    std::string error;
+    EXPECT_FALSE(Load(broken, book, error));
+}
+
+TEST(XlsxReaderDamage, BadPartsAndLimitsFailCleanly)
+{
+    Workbook book;
+    std::string error;
+    // A cell beyond the grid is never kept.
+    EXPECT_FALSE(Read(Xlsx({{"S", "<row r=\"1\"><c r=\"A1048577\"><v>1</v></c></row>"}}), book, error) &&
+                 !book.sheets[0].cells.empty() && book.sheets[0].cells[0].row >= kMaxRows);
+    EXPECT_FALSE(Read(Xlsx({{"S", "<row><c><v>1</v></row>"}}), book, error));  // malformed XML
+    auto parts = XlsxParts({{"S", ""}});
+    parts[2].second = "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY a \"aaaa\">]><workbook/>";
+    ASSERT_EQ(parts[2].first, "xl/workbook.xml");
+    EXPECT_FALSE(Read(ZipOf(parts), book, error));  // an entity declaration
+    EXPECT_FALSE(Read(ZipOf({{"hello.txt", "hi"}}), book, error));
+    EXPECT_FALSE(Read({'P', 'K', 3, 4, 1, 2, 3}, book, error));
+    std::string rows;
+    for (int r = 1; r <= 30; ++r) rows += "<row r=\"" + std::to_string(r) + "\"><c><v>1</v></c></row>";
+    WorkbookLimits limits;
+    limits.maxCells = 20;
+    EXPECT_FALSE(Read(Xlsx({{"S", rows}}), book, error, limits));
 }
 
 // Parts made before any is appended all number their texts from the same
@@ -298,16 +223,13 @@ TEST(WorkbookBuilderParts, AppendRenumbersTextsAndChecksTheWholeAgainstTheLimits
     ASSERT_TRUE(first.AddTextIndex(1, 0, shared));
     ASSERT_TRUE(second.AddSheet(u"B", SheetVisibility::Hidden));
     ASSERT_TRUE(second.AddText(0, 0, u"second own"));
-    ASSERT_TRUE(second.AddNumber(1, 0, 2.5));
     ASSERT_TRUE(builder.Append(std::move(first)));
     ASSERT_TRUE(builder.Append(std::move(second)));
     const Workbook book = builder.Finish();
     ASSERT_EQ(book.sheets.size(), 2u);
-    EXPECT_EQ(book.sheets[1].visibility, SheetVisibility::Hidden);
     EXPECT_EQ(Shown(book, 0, 0, 0), u"first own");
     EXPECT_EQ(Shown(book, 0, 1, 0), u"shared");
     EXPECT_EQ(Shown(book, 1, 0, 0), u"second own");
-    EXPECT_EQ(Shown(book, 1, 1, 0), u"2.5");
 
     // Two parts of three cells each: each fits alone, the whole does not.
     WorkbookBuilder capped(limits);
@@ -320,5 +242,4 @@ TEST(WorkbookBuilderParts, AppendRenumbersTextsAndChecksTheWholeAgainstTheLimits
     EXPECT_TRUE(capped.Append(std::move(a)));
     EXPECT_FALSE(capped.Append(std::move(b)));
     EXPECT_TRUE(capped.Failed());
-    EXPECT_NE(capped.Error().find("too many cells"), std::string::npos) << capped.Error();
 }

@@ -1,5 +1,6 @@
-// Zip package reading: lookup, limits against bombs and lying headers, and
-// OPC part-name resolution.
+// Zip package reading: lookup by exact and case-folded names, entries whose
+// data or headers are damaged or lie, bombs and caps, checksum mismatches a
+// reader may accept, and OPC part-name resolution.
 #include "office/containers/zippackage.h"
 
 #include "tests/office/zipfixture.h"
@@ -7,312 +8,184 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 using office::ZipLimits;
 using office::ZipPackage;
+using Zip = std::vector<std::uint8_t>;
 
 namespace {
 
-office::ByteView View(const std::vector<std::uint8_t>& v)
+office::ByteView View(const Zip& v) { return {v.data(), v.size()}; }
+
+// Changes the CRC of every entry but `keep`, in its local header and in the
+// central directory.
+void BreakChecksums(Zip& zip, const std::string& keep = "")
 {
-    return {v.data(), v.size()};
+    for (std::size_t i = 0; i + 46 <= zip.size(); ++i) {
+        const std::uint32_t sig = ziptest::Get32(zip, i);
+        const bool local = sig == 0x04034b50u;
+        if (!local && sig != 0x02014b50u) continue;
+        const std::size_t nameLen = zip[i + (local ? 26 : 28)] | (zip[i + (local ? 27 : 29)] << 8);
+        const auto name = zip.begin() + static_cast<long>(i + (local ? 30 : 46));
+        if (std::string(name, name + static_cast<long>(nameLen)) == keep) continue;
+        ziptest::Put32(zip, i + (local ? 14 : 16), ziptest::Get32(zip, i + (local ? 14 : 16)) ^ 0x100u);
+    }
 }
+
+void Damage(Zip& zip)
+{
+    // Inside the compressed data, after the 30-byte local header and name.
+    for (std::size_t i = 60; i < 400 && i < zip.size(); ++i) zip[i] = static_cast<std::uint8_t>(zip[i] ^ 0x5A);
+}
+
+std::string Lines(int n)
+{
+    std::string text;
+    for (int i = 0; i < n; ++i) text += "line " + std::to_string(i * 7919 % 10007) + "\n";
+    return text;
+}
+
+}  // namespace
 
 TEST(ZipPackage, ReadsEntriesByExactAndCaseFoldedName)
 {
-    const auto zip = ziptest::BuildZip({{"word/document.xml", "<w:document/>"},
-                                        {"[Content_Types].xml", "<Types/>", true},
-                                        {"docProps/App.xml", "app"}});
-    ZipPackage pkg;
-    std::string error;
-    ASSERT_TRUE(pkg.Open(View(zip), error)) << error;
-    EXPECT_TRUE(pkg.HasEntry("word/document.xml"));
-    EXPECT_TRUE(pkg.HasEntry("/word/document.xml"));
-    EXPECT_TRUE(pkg.HasEntry("Word/Document.XML"));
-    EXPECT_FALSE(pkg.HasEntry("word/styles.xml"));
-
-    std::string out;
-    ASSERT_TRUE(pkg.ReadEntry("word/document.xml", out, error)) << error;
-    EXPECT_EQ(out, "<w:document/>");
-    ASSERT_TRUE(pkg.ReadEntry("[Content_Types].xml", out, error)) << error;
-    EXPECT_EQ(out, "<Types/>");
-    ASSERT_TRUE(pkg.ReadEntry("docprops/app.xml", out, error)) << error;
-    EXPECT_EQ(out, "app");
-    EXPECT_EQ(pkg.TotalBytesRead(), 13u + 8u + 3u);
-
-    EXPECT_FALSE(pkg.ReadEntry("missing.xml", out, error));
-    EXPECT_NE(error.find("missing"), std::string::npos);
-    EXPECT_EQ(pkg.EntryNames().size(), 3u);
-}
-
-// Every name the package lists is found under that name. zip_fuzz found
-// an entry named "/x\0tables/..." that HasEntry did not find under the
-// name EntryNames gave: the leading '/' was dropped from the name asked
-// for but not from the names stored.
-TEST(ZipPackage, EntriesStoredWithALeadingSlashAreFoundByTheirNames)
-{
-    auto zip = ziptest::BuildZip({{"/xl/workbook.xml", "<workbook/>"},
-                                  {"/xAtables.xml", "cut", true},
-                                  {"plain.xml", "plain"}});
-    // Turn the "A" of the second name into a NUL, in the local header and
-    // in the central directory, as in the fuzzer's input.
+    auto zip = ziptest::BuildZip({{"word/document.xml", "<w:document/>"},
+                                  {"[Content_Types].xml", "<Types/>", true},
+                                  {"/xl/workbook.xml", "<workbook/>"},
+                                  {"/xAtables.xml", "cut", true}});
+    // A NUL in a name, as the fuzzer made it: every name the package lists
+    // is found under that name.
     const std::string cut = "/xAtables.xml";
     for (std::size_t i = 0; i + cut.size() <= zip.size(); ++i)
         if (std::equal(cut.begin(), cut.end(), zip.begin() + static_cast<std::ptrdiff_t>(i))) zip[i + 2] = 0;
     ZipPackage pkg;
-    std::string error;
+    std::string error, out;
     ASSERT_TRUE(pkg.Open(View(zip), error)) << error;
-    const auto names = pkg.EntryNames();
-    ASSERT_EQ(names.size(), 3u);
-    for (const std::string& name : names) {
+    ASSERT_EQ(pkg.EntryNames().size(), 4u);
+    for (const std::string& name : pkg.EntryNames()) EXPECT_TRUE(pkg.ReadEntry(name, out, error)) << name << error;
+    for (const char* name : {"word/document.xml", "/word/document.xml", "Word/Document.XML", "XL/Workbook.xml"})
         EXPECT_TRUE(pkg.HasEntry(name)) << name;
-        std::string out;
-        EXPECT_TRUE(pkg.ReadEntry(name, out, error)) << name << ": " << error;
-    }
-    EXPECT_TRUE(pkg.HasEntry("xl/workbook.xml"));
-    EXPECT_TRUE(pkg.HasEntry("XL/Workbook.xml"));
-    std::string out;
+    EXPECT_FALSE(pkg.HasEntry("word/styles.xml"));
+    ASSERT_TRUE(pkg.ReadEntry("Word/document.xml", out, error)) << error;
+    EXPECT_EQ(out, "<w:document/>");
+    ASSERT_TRUE(pkg.ReadEntry("[content_types].xml", out, error)) << error;
+    EXPECT_EQ(out, "<Types/>");
     ASSERT_TRUE(pkg.ReadEntry("xl/workbook.xml", out, error)) << error;
     EXPECT_EQ(out, "<workbook/>");
-}
-
-TEST(ZipPackage, RejectsBytesThatAreNotAZip)
-{
-    const std::vector<std::uint8_t> junk = {'P', 'K', 3, 4, 'n', 'o', 't', ' ', 'a', ' ', 'z', 'i', 'p'};
-    ZipPackage pkg;
-    std::string error;
-    EXPECT_FALSE(pkg.Open(View(junk), error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(pkg.HasEntry("x"));
-    std::string out;
-    EXPECT_FALSE(pkg.ReadEntry("x", out, error));
-
-    const std::vector<std::uint8_t> empty;
-    ZipPackage pkg2;
-    EXPECT_FALSE(pkg2.Open(View(empty), error));
-}
-
-TEST(ZipPackage, HighlyCompressibleEntryFailsAsBomb)
-{
-    // 8 MiB of one letter deflates to a few KiB: a ratio far beyond 200.
-    const std::string big(8u << 20, 'a');
-    const auto zip = ziptest::BuildZip({{"bomb.xml", big}, {"small.xml", "ok"}});
-    ASSERT_LT(zip.size(), 100000u);
-    ZipPackage pkg;
-    std::string error;
-    ASSERT_TRUE(pkg.Open(View(zip), error)) << error;
-    std::string out;
-    EXPECT_FALSE(pkg.ReadEntry("bomb.xml", out, error));
-    EXPECT_NE(error.find("bomb"), std::string::npos) << error;
-    EXPECT_TRUE(out.empty());
-    // The ratio check stops early: far less than the whole entry was inflated.
-    EXPECT_LT(pkg.TotalBytesRead(), 2u << 20);
-    // The package stays usable for its other parts.
-    ASSERT_TRUE(pkg.ReadEntry("small.xml", out, error)) << error;
-    EXPECT_EQ(out, "ok");
-}
-
-TEST(ZipPackage, EntryAndTotalCapsAreEnforced)
-{
-    const std::string a(3000, 'x');
-    const std::string b(3000, 'y');
-    const auto zip = ziptest::BuildZip({{"a", a, true}, {"b", b, true}});
-
-    ZipLimits entryCap;
-    entryCap.maxEntryBytes = 2000;
-    ZipPackage p1(entryCap);
-    std::string error, out;
-    ASSERT_TRUE(p1.Open(View(zip), error)) << error;
-    EXPECT_FALSE(p1.ReadEntry("a", out, error));
-    EXPECT_NE(error.find("too large"), std::string::npos);
-
-    ZipLimits totalCap;
-    totalCap.maxTotalBytes = 5000;
-    ZipPackage p2(totalCap);
-    ASSERT_TRUE(p2.Open(View(zip), error)) << error;
-    EXPECT_TRUE(p2.ReadEntry("a", out, error)) << error;
-    EXPECT_FALSE(p2.ReadEntry("b", out, error));
-    EXPECT_NE(error.find("size limit"), std::string::npos) << error;
-    // Reading the same entry again counts again: the total bounds work done.
-    EXPECT_FALSE(p2.ReadEntry("a", out, error));
-}
-
-TEST(ZipPackage, HeaderThatUnderstatesTheSizeFails)
-{
-    const std::string text(5000, 'q');
-    auto zip = ziptest::BuildZip({{"part.xml", text, true}});
-    ziptest::RewriteUncompressedSizes(zip, 100);
-    ZipPackage pkg;
-    std::string error, out;
-    if (!pkg.Open(View(zip), error)) {
-        SUCCEED() << "refused at open: " << error;
-        return;
+    EXPECT_FALSE(pkg.ReadEntry("missing.xml", out, error));
+    for (const Zip& junk : {Zip{'P', 'K', 3, 4, 'n', 'o', 't', ' ', 'a', ' ', 'z', 'i', 'p'}, Zip{}}) {
+        ZipPackage bad;
+        EXPECT_FALSE(bad.Open(View(junk), error));
+        EXPECT_FALSE(bad.HasEntry("x"));
     }
-    EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error));
-    EXPECT_LE(out.size(), 100u);
 }
 
-TEST(ZipPackage, HeaderThatOverstatesTheSizeFailsWithoutReserving)
+// Deflated entries are inflated whole into a buffer of the declared size: a
+// header that lies either way, a wrong checksum, damaged data, a bomb or an
+// entry past the caps must fail with nothing out; a sound entry comes out
+// byte for byte, and the package stays usable for its other entries.
+TEST(ZipPackage, EntriesThatLieOrPassTheCapsFail)
 {
-    const std::string text = "short";
-    auto zip = ziptest::BuildZip({{"part.xml", text, true}});
-    ziptest::RewriteUncompressedSizes(zip, 200u << 20);
-    ZipPackage pkg;
-    std::string error, out;
-    if (!pkg.Open(View(zip), error)) {
-        SUCCEED() << "refused at open: " << error;
-        return;
-    }
-    EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error));
-    EXPECT_EQ(out.capacity() < (1u << 20), true);
-}
-
-TEST(ZipPackage, DeclaredSizeOverCapFailsBeforeReading)
-{
-    auto zip = ziptest::BuildZip({{"part.xml", "abc", true}});
-    ziptest::RewriteUncompressedSizes(zip, 0xFFFFFFF0u);
-    ZipPackage pkg;
-    std::string error, out;
-    if (!pkg.Open(View(zip), error)) return;
-    EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error));
-    EXPECT_EQ(pkg.TotalBytesRead(), 0u);
-}
-
-// Deflated entries are inflated whole into a buffer of the declared size:
-// a header that lies either way, a wrong checksum or damaged data must
-// fail, and a sound entry must come out byte for byte.
-TEST(ZipPackage, DeflatedEntriesAreCheckedAgainstTheirHeaders)
-{
-    std::string text;
-    for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i * 7919 % 10007) + "\n";
-    const auto sound = ziptest::BuildZip({{"part.xml", text}});
-    {
-        ZipPackage pkg;
+    const std::string text = Lines(20000);
+    const std::function<void(Zip&)> none = [](Zip&) {};
+    const struct {
+        const char* what;
+        std::string data;
+        bool store;
+        std::function<void(Zip&)> change;
+        ZipLimits limits;
+        bool ok;
+        bool others = true;  // the other entry's headers are left alone
+    } cases[] = {
+        {"sound", text, false, none, {}, true},
+        {"stored", text, true, none, {}, true},
+        {"understated", text, false, [&](Zip& z) { ziptest::RewriteUncompressedSizes(z, std::uint32_t(text.size() - 1)); }, {}, false, false},
+        {"overstated", text, false, [&](Zip& z) { ziptest::RewriteUncompressedSizes(z, std::uint32_t(text.size() + 1)); }, {}, false, false},
+        {"stored understated", text, true, [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 100); }, {}, false, false},
+        {"far overstated", "short", true, [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 200u << 20); }, {}, false, false},
+        {"past any cap", "abc", true, [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 0xFFFFFFF0u); }, {}, false, false},
+        {"checksum", text, false, [](Zip& z) { BreakChecksums(z); }, {}, false, false},
+        {"damaged", text, false, Damage, {}, false},
+        {"bomb", std::string(8u << 20, 'a'), false, none, {}, false},  // a ratio far beyond 200
+        {"entry cap", text, true, none, ZipLimits{.maxEntryBytes = 2000}, false},
+    };
+    for (const auto& c : cases) {
+        Zip zip = ziptest::BuildZip({{"part.xml", c.data, c.store}, {"small.xml", "ok"}});
+        c.change(zip);
+        ZipPackage pkg(c.limits);
         std::string error, out;
-        ASSERT_TRUE(pkg.Open(View(sound), error)) << error;
-        ASSERT_TRUE(pkg.ReadEntry("part.xml", out, error)) << error;
-        EXPECT_EQ(out, text);
-        EXPECT_EQ(pkg.TotalBytesRead(), text.size());
-    }
-    const auto understated = [&] {
-        auto zip = sound;
-        ziptest::RewriteUncompressedSizes(zip, static_cast<std::uint32_t>(text.size() - 1));
-        return zip;
-    }();
-    const auto overstated = [&] {
-        auto zip = sound;
-        ziptest::RewriteUncompressedSizes(zip, static_cast<std::uint32_t>(text.size() + 1));
-        return zip;
-    }();
-    const auto wrongCrc = [&] {
-        auto zip = sound;
-        for (std::size_t i = 0; i + 46 <= zip.size(); ++i) {
-            const std::uint32_t sig = ziptest::Get32(zip, i);
-            if (sig == 0x04034b50u) ziptest::Put32(zip, i + 14, ziptest::Get32(zip, i + 14) ^ 1u);
-            else if (sig == 0x02014b50u) ziptest::Put32(zip, i + 16, ziptest::Get32(zip, i + 16) ^ 1u);
+        if (!pkg.Open(View(zip), error)) {  // a lying header may be refused at once
+            EXPECT_FALSE(c.ok) << c.what << ": " << error;
+            continue;
         }
-        return zip;
-    }();
-    const auto damaged = [&] {
-        auto zip = sound;
-        // Inside the compressed data: the local header is 30 bytes plus the
-        // name, and the data runs for a few kilobytes after it.
-        for (std::size_t i = 60; i < 400 && i < zip.size(); ++i) zip[i] = static_cast<std::uint8_t>(zip[i] ^ 0x5A);
-        return zip;
-    }();
-    const std::pair<const char*, const std::vector<std::uint8_t>*> cases[] = {
-        {"larger than", &understated}, {"shorter than", &overstated}, {"CRC", &wrongCrc}, {"invalid", &damaged}};
-    for (const auto& [why, zip] : cases) {
-        ZipPackage pkg;
-        std::string error, out;
-        ASSERT_TRUE(pkg.Open(View(*zip), error)) << why << ": " << error;
-        EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error)) << why;
-        EXPECT_NE(error.find(why), std::string::npos) << error;
-        EXPECT_TRUE(out.empty()) << why;
+        EXPECT_EQ(pkg.ReadEntry("part.xml", out, error), c.ok) << c.what << ": " << error;
+        EXPECT_LE(out.size(), c.ok ? c.data.size() : 100u) << c.what;
+        EXPECT_LT(out.capacity(), c.ok ? std::string::npos : std::size_t{2} << 20) << c.what;
+        EXPECT_LT(pkg.TotalBytesRead(), c.ok ? std::uint64_t{64} << 20 : std::uint64_t{2} << 20) << c.what;
+        if (c.ok) {
+            EXPECT_EQ(out, c.data) << c.what;
+        }
+        if (c.others) {
+            EXPECT_TRUE(pkg.ReadEntry("small.xml", out, error)) << c.what << ": " << error;
+        }
     }
+    // The total cap counts every read, the same entry's again too.
+    const Zip two = ziptest::BuildZip({{"a", std::string(3000, 'x'), true}, {"b", std::string(3000, 'y'), true}});
+    ZipPackage total(ZipLimits{.maxTotalBytes = 5000});
+    std::string error, out;
+    ASSERT_TRUE(total.Open(View(two), error)) << error;
+    EXPECT_TRUE(total.ReadEntry("a", out, error)) << error;
+    EXPECT_FALSE(total.ReadEntry("b", out, error));
+    EXPECT_FALSE(total.ReadEntry("a", out, error));
 }
 
 // A reader may take an entry whose data is complete but whose checksum
-// differs (a changed byte): stored or deflated, it is then read as it
-// stands and named among the mismatches; by default it is refused. Data
-// that does not inflate, or that the header's size does not fit, is
+// differs: stored or deflated, it is then read as it stands and named among
+// the mismatches; by default it is refused. Data that does not inflate is
 // refused either way.
 TEST(ZipPackage, ChecksumMismatchIsReadOnlyWhenAccepted)
 {
-    std::string text;
-    for (int i = 0; i < 3000; ++i) text += "row " + std::to_string(i * 7919 % 10007) + "\n";
+    const std::string text = Lines(3000);
     auto zip = ziptest::BuildZip({{"deflated.xml", text}, {"stored.xml", "stored text", true}, {"sound.xml", text}});
-    for (std::size_t i = 0; i + 46 <= zip.size(); ++i) {
-        const std::uint32_t sig = ziptest::Get32(zip, i);
-        const std::size_t nameLenAt = sig == 0x04034b50u ? 26 : 28;
-        const std::size_t nameAt = sig == 0x04034b50u ? 30 : 46;
-        const std::size_t crcAt = sig == 0x04034b50u ? 14 : 16;
-        if (sig != 0x04034b50u && sig != 0x02014b50u) continue;
-        const std::size_t nameLen = zip[i + nameLenAt] | (zip[i + nameLenAt + 1] << 8);
-        const std::string name(zip.begin() + static_cast<long>(i + nameAt),
-                               zip.begin() + static_cast<long>(i + nameAt + nameLen));
-        if (name != "sound.xml") ziptest::Put32(zip, i + crcAt, ziptest::Get32(zip, i + crcAt) ^ 0x100u);
-    }
+    BreakChecksums(zip, "sound.xml");
     for (const bool accept : {false, true}) {
         ZipPackage pkg;
         pkg.SetAcceptChecksumMismatch(accept);
         std::string error, out;
         ASSERT_TRUE(pkg.Open(View(zip), error)) << error;
         EXPECT_EQ(pkg.ReadEntry("deflated.xml", out, error), accept) << error;
-        if (accept) {
-            EXPECT_EQ(out, text);
-        } else {
-            EXPECT_NE(error.find("CRC"), std::string::npos) << error;
-        }
+        EXPECT_EQ(out, accept ? text : "");
         EXPECT_EQ(pkg.ReadEntry("stored.xml", out, error), accept) << error;
-        if (accept) {
-            EXPECT_EQ(out, "stored text");
-        }
         ASSERT_TRUE(pkg.ReadEntry("sound.xml", out, error)) << error;
         EXPECT_EQ(pkg.ChecksumMismatches(),
                   accept ? (std::vector<std::string>{"deflated.xml", "stored.xml"}) : std::vector<std::string>{});
     }
-    // Damaged deflate data stays refused when mismatches are accepted.
     auto damaged = ziptest::BuildZip({{"part.xml", text}});
-    for (std::size_t i = 60; i < 400 && i < damaged.size(); ++i) damaged[i] = static_cast<std::uint8_t>(damaged[i] ^ 0x5A);
+    Damage(damaged);
     ZipPackage pkg;
     pkg.SetAcceptChecksumMismatch(true);
     std::string error, out;
     ASSERT_TRUE(pkg.Open(View(damaged), error)) << error;
     EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error));
-    EXPECT_FALSE(error.empty());
 }
 
-TEST(PartNames, ResolveRelativeAbsoluteAndEscapedTargets)
+TEST(PartNames, ResolveTargetsAndRelationshipsParts)
 {
-    using office::ResolvePartTarget;
-    EXPECT_EQ(ResolvePartTarget("word/document.xml", "header1.xml"), "word/header1.xml");
-    EXPECT_EQ(ResolvePartTarget("word/document.xml", "./media/../footer2.xml"), "word/footer2.xml");
-    EXPECT_EQ(ResolvePartTarget("word/document.xml", "../customXml/item1.xml"), "customXml/item1.xml");
-    EXPECT_EQ(ResolvePartTarget("word/document.xml", "/word/footnotes.xml"), "word/footnotes.xml");
-    EXPECT_EQ(ResolvePartTarget("", "word/document.xml"), "word/document.xml");
-    EXPECT_EQ(ResolvePartTarget("/", "/word/document.xml"), "word/document.xml");
-    EXPECT_EQ(ResolvePartTarget("word/document.xml", "my%20header.xml"), "word/my header.xml");
-    EXPECT_EQ(ResolvePartTarget("word/document.xml", "comments.xml#frag"), "word/comments.xml");
-    EXPECT_EQ(ResolvePartTarget("word/document.xml", "sub\\x.xml"), "word/sub/x.xml");
-    // Climbing above the root and external targets resolve to nothing.
-    EXPECT_EQ(ResolvePartTarget("word/document.xml", "../../etc/passwd"), "");
-    EXPECT_EQ(ResolvePartTarget("word/document.xml", "http://example.com/x.xml"), "");
-    EXPECT_EQ(ResolvePartTarget("word/document.xml", "file:///tmp/x"), "");
-    EXPECT_EQ(ResolvePartTarget("word/document.xml", ""), "");
+    const std::pair<const char*, const char*> targets[] = {
+        {"header1.xml", "word/header1.xml"}, {"./media/../footer2.xml", "word/footer2.xml"},
+        {"../customXml/item1.xml", "customXml/item1.xml"}, {"/word/footnotes.xml", "word/footnotes.xml"},
+        {"my%20header.xml", "word/my header.xml"}, {"comments.xml#frag", "word/comments.xml"},
+        {"sub\\x.xml", "word/sub/x.xml"},
+        // Climbing above the root and external targets resolve to nothing.
+        {"../../etc/passwd", ""}, {"http://example.com/x.xml", ""}, {"file:///tmp/x", ""}, {"", ""}};
+    for (const auto& [target, part] : targets) EXPECT_EQ(office::ResolvePartTarget("word/document.xml", target), part);
+    EXPECT_EQ(office::ResolvePartTarget("", "word/document.xml"), "word/document.xml");
+    EXPECT_EQ(office::ResolvePartTarget("/", "/word/document.xml"), "word/document.xml");
+    const std::pair<const char*, const char*> rels[] = {
+        {"", "_rels/.rels"}, {"/", "_rels/.rels"}, {"word/document.xml", "word/_rels/document.xml.rels"},
+        {"/word/document.xml", "word/_rels/document.xml.rels"}, {"document.xml", "_rels/document.xml.rels"}};
+    for (const auto& [part, rel] : rels) EXPECT_EQ(office::RelationshipsPartOf(part), rel);
 }
-
-TEST(PartNames, RelationshipsPart)
-{
-    using office::RelationshipsPartOf;
-    EXPECT_EQ(RelationshipsPartOf(""), "_rels/.rels");
-    EXPECT_EQ(RelationshipsPartOf("/"), "_rels/.rels");
-    EXPECT_EQ(RelationshipsPartOf("word/document.xml"), "word/_rels/document.xml.rels");
-    EXPECT_EQ(RelationshipsPartOf("/word/document.xml"), "word/_rels/document.xml.rels");
-    EXPECT_EQ(RelationshipsPartOf("document.xml"), "_rels/document.xml.rels");
-}
-
-}  // namespace

@@ -1,16 +1,18 @@
 // Helpers for the built-in Excel's tests: builders for BIFF records and
 // workbook streams, writers for compound files (libgsf) and zip packages
-// (libzip) so that tests make the exact workbooks they need, and a small
+// (libzip, through zipfixture.h) so that tests make the exact workbooks they need, and a small
 // caller for IDispatch::Invoke with arguments in declared order.
 #pragma once
 
 #include "platform/oleauto.h"
 
+#include "../zipfixture.h"
+
 #include <gsf/gsf.h>
-#include <zip.h>
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +36,13 @@ inline void PutF64(Bytes& b, double d)
     std::uint64_t bits = 0;
     std::memcpy(&bits, &d, 8);
     for (int i = 0; i < 8; ++i) b.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+}
+// 16-bit words in order.
+inline Bytes Words(std::initializer_list<unsigned> words)
+{
+    Bytes b;
+    for (unsigned w : words) Put16(b, w);
+    return b;
 }
 // BIFF8 string: 8-bit when every character fits, else 16-bit.
 inline void PutString8(Bytes& b, const std::u16string& s, unsigned countBytes)
@@ -62,15 +71,8 @@ public:
     }
     void Bof(unsigned version, unsigned kind)
     {
-        Bytes b;
-        Put16(b, version);
-        Put16(b, kind);
-        Put16(b, 0x0DBB);
-        Put16(b, 0x07CC);
-        if (version == 0x0600) {
-            Put32(b, 0);
-            Put32(b, 6);
-        }
+        Bytes b = Words({version, kind, 0x0DBB, 0x07CC});
+        if (version == 0x0600) b.insert(b.end(), {0, 0, 0, 0, 6, 0, 0, 0});
         Record(0x0809, b);
     }
     void Eof() { Record(0x000A, {}); }
@@ -94,33 +96,36 @@ public:
     }
     void Number(unsigned row, unsigned col, double v, unsigned xf = 0)
     {
-        Bytes b;
-        Put16(b, row);
-        Put16(b, col);
-        Put16(b, xf);
+        Bytes b = Words({row, col, xf});
         PutF64(b, v);
         Record(0x0203, b);
     }
     void LabelSst(unsigned row, unsigned col, std::uint32_t index)
     {
-        Bytes b;
-        Put16(b, row);
-        Put16(b, col);
-        Put16(b, 0);
+        Bytes b = Words({row, col, 0});
         Put32(b, index);
         Record(0x00FD, b);
+    }
+    // LABEL: in BIFF8 a BIFF8 string, else one byte a character (the code
+    // page's bytes).
+    void Label(unsigned row, unsigned col, const std::u16string& text, bool biff8 = true)
+    {
+        Bytes b = Words({row, col, 0});
+        if (biff8) {
+            PutString8(b, text, 2);
+        } else {
+            Put16(b, static_cast<unsigned>(text.size()));
+            for (char16_t c : text) b.push_back(static_cast<std::uint8_t>(c));
+        }
+        Record(0x0204, b);
     }
     // FORMULA with a number result and the given tokens.
     void Formula(unsigned row, unsigned col, double value, const Bytes& tokens)
     {
-        Bytes b;
-        Put16(b, row);
-        Put16(b, col);
-        Put16(b, 0);
+        Bytes b = Words({row, col, 0});
         PutF64(b, value);
-        Put16(b, 0);
-        Put32(b, 0);
-        Put16(b, static_cast<unsigned>(tokens.size()));
+        const Bytes rest = Words({0, 0, 0, static_cast<unsigned>(tokens.size())});  // flags, chain, size
+        b.insert(b.end(), rest.begin(), rest.end());
         b.insert(b.end(), tokens.begin(), tokens.end());
         Record(0x0006, b);
     }
@@ -128,13 +133,9 @@ public:
     // offsets from each cell of it.
     void SharedFormula(unsigned firstRow, unsigned lastRow, unsigned firstCol, unsigned lastCol, const Bytes& tokens)
     {
-        Bytes b;
-        Put16(b, firstRow);
-        Put16(b, lastRow);
-        b.push_back(static_cast<std::uint8_t>(firstCol));
-        b.push_back(static_cast<std::uint8_t>(lastCol));
-        b.push_back(0);
-        b.push_back(static_cast<std::uint8_t>((lastRow - firstRow + 1) * (lastCol - firstCol + 1)));
+        Bytes b = Words({firstRow, lastRow});
+        const auto cells = static_cast<std::uint8_t>((lastRow - firstRow + 1) * (lastCol - firstCol + 1));
+        b.insert(b.end(), {static_cast<std::uint8_t>(firstCol), static_cast<std::uint8_t>(lastCol), 0, cells});
         Put16(b, static_cast<unsigned>(tokens.size()));
         b.insert(b.end(), tokens.begin(), tokens.end());
         Record(0x04BC, b);
@@ -167,30 +168,56 @@ inline Bytes CompoundFileOf(const std::vector<std::pair<std::string, Bytes>>& st
     return out;
 }
 
-// A zip package with the given entries, written by libzip in memory.
+// A zip package with the given entries, deflated.
 inline Bytes ZipOf(const std::vector<std::pair<std::string, std::string>>& entries)
 {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_source_keep(source);
-    zip_t* archive = zip_open_from_source(source, ZIP_TRUNCATE, &error);
-    for (const auto& [name, text] : entries) {
-        zip_source_t* data = zip_source_buffer(archive, text.data(), text.size(), 0);
-        zip_file_add(archive, name.c_str(), data, ZIP_FL_OVERWRITE);
+    std::vector<ziptest::Entry> list;
+    for (const auto& [name, text] : entries) list.push_back({name, text});
+    return ziptest::BuildZip(list);
+}
+
+// A sheet of a BIFF5/BIFF8 workbook: BOUNDSHEET state and type (0
+// worksheet, 1 macro sheet, 2 chart, 6 module), the substream's BOF kind,
+// and its records.
+struct BiffSheet {
+    BiffSheet(std::u16string n, unsigned st, std::function<void(Stream&)> c = {}, unsigned t = 0, unsigned bof = 0x10)
+        : name(std::move(n)), state(st), cells(std::move(c)), type(t), bofKind(bof)
+    {
     }
-    zip_close(archive);
-    Bytes out;
-    if (zip_source_open(source) == 0) {
-        zip_source_seek(source, 0, SEEK_END);
-        const auto size = zip_source_tell(source);
-        zip_source_seek(source, 0, SEEK_SET);
-        out.resize(static_cast<std::size_t>(size));
-        zip_source_read(source, out.data(), static_cast<zip_uint64_t>(size));
-        zip_source_close(source);
+    std::u16string name;
+    unsigned state;
+    std::function<void(Stream&)> cells;
+    unsigned type;
+    unsigned bofKind;
+};
+
+// A workbook stream: globals (after the BOF and an optional FILEPASS), one
+// BOUNDSHEET per sheet, then the sheets' substreams.
+inline Bytes BiffStream(const std::vector<BiffSheet>& sheets, const std::function<void(Stream&)>& globals = {},
+                        unsigned version = 0x0600, const Bytes* filePass = nullptr)
+{
+    Stream s;
+    s.Bof(version, 0x0005);
+    if (filePass != nullptr) s.Record(0x002F, *filePass);
+    if (globals) globals(s);
+    std::vector<std::size_t> patches;
+    for (const auto& sheet : sheets) {
+        patches.push_back(s.BoundSheet(sheet.name, sheet.state, version == 0x0600));
+        s.Data()[patches.back() + 5] = static_cast<std::uint8_t>(sheet.type);
     }
-    zip_source_free(source);
-    return out;
+    s.Eof();
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        s.PatchOffset(patches[i], s.Size());
+        s.Bof(version, sheets[i].bofKind);
+        if (sheets[i].cells) sheets[i].cells(s);
+        s.Eof();
+    }
+    return s.Data();
+}
+
+inline Bytes Xls(const Bytes& stream, unsigned version = 0x0600)
+{
+    return CompoundFileOf({{version == 0x0600 ? "Workbook" : "Book", stream}});
 }
 
 // ---- automation calls ---------------------------------------------------
@@ -199,41 +226,14 @@ inline Bytes ZipOf(const std::vector<std::pair<std::string, std::string>>& entri
 class Arg {
 public:
     Arg() { VariantInit(&v); }
-    static Arg Missing()
-    {
-        Arg a;
-        a.v.vt = VT_ERROR;
-        a.v.scode = DISP_E_PARAMNOTFOUND;
-        return a;
-    }
-    static Arg Str(const std::u16string& s)
-    {
-        Arg a;
-        a.v.vt = VT_BSTR;
-        a.v.bstrVal = SysAllocStringFrom(s);
-        return a;
-    }
-    static Arg I4(long n)
-    {
-        Arg a;
-        a.v.vt = VT_I4;
-        a.v.lVal = static_cast<LONG>(n);
-        return a;
-    }
-    static Arg Bool(bool b)
-    {
-        Arg a;
-        a.v.vt = VT_BOOL;
-        a.v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
-        return a;
-    }
+    static Arg Missing() { return Make(VT_ERROR, [](VARIANT& v) { v.scode = DISP_E_PARAMNOTFOUND; }); }
+    static Arg Str(const std::u16string& s) { return Make(VT_BSTR, [&](VARIANT& v) { v.bstrVal = SysAllocStringFrom(s); }); }
+    static Arg I4(long n) { return Make(VT_I4, [n](VARIANT& v) { v.lVal = static_cast<LONG>(n); }); }
+    static Arg Bool(bool b) { return Make(VT_BOOL, [b](VARIANT& v) { v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; }); }
     static Arg Disp(IDispatch* d)
     {
-        Arg a;
-        a.v.vt = VT_DISPATCH;
-        a.v.pdispVal = d;
         if (d != nullptr) d->AddRef();
-        return a;
+        return Make(VT_DISPATCH, [d](VARIANT& v) { v.pdispVal = d; });
     }
     Arg(const Arg& o) { VariantInit(&v); VariantCopy(&v, &o.v); }
     Arg& operator=(const Arg& o)
@@ -246,6 +246,16 @@ public:
     }
     ~Arg() { VariantClear(&v); }
     VARIANT v;
+
+private:
+    template <typename Set>
+    static Arg Make(VARTYPE type, Set set)
+    {
+        Arg a;
+        a.v.vt = type;
+        set(a.v);
+        return a;
+    }
 };
 
 struct CallResult {

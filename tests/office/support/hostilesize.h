@@ -87,16 +87,18 @@ struct ZipEntry {
 
 namespace detail {
 
-inline void Put16(std::string& s, std::uint32_t v)
+// Little-endian values of 2 bytes each (or 4 with Put32).
+inline void Put16(std::string& s, std::initializer_list<std::uint32_t> values)
 {
-    s.push_back(static_cast<char>(v & 0xFF));
-    s.push_back(static_cast<char>((v >> 8) & 0xFF));
+    for (std::uint32_t v : values) {
+        s.push_back(static_cast<char>(v & 0xFF));
+        s.push_back(static_cast<char>((v >> 8) & 0xFF));
+    }
 }
 
-inline void Put32(std::string& s, std::uint32_t v)
+inline void Put32(std::string& s, std::initializer_list<std::uint32_t> values)
 {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
+    for (std::uint32_t v : values) Put16(s, {v & 0xFFFF, v >> 16});
 }
 
 }  // namespace detail
@@ -116,17 +118,12 @@ inline std::string BuildZip(const std::vector<ZipEntry>& entries)
         }
         if (e.body.size > 0xFFFFFFFEu || e.body.compressed.size() > 0xFFFFFFFEu) throw std::runtime_error("zip64");
         offsets[i] = static_cast<std::uint32_t>(zip.size());
-        Put32(zip, 0x04034b50u);
-        Put16(zip, 20);
-        Put16(zip, 0);
-        Put16(zip, 8);  // deflated
-        Put16(zip, 0);
-        Put16(zip, 0x21);
-        Put32(zip, e.body.crc);
-        Put32(zip, static_cast<std::uint32_t>(e.body.compressed.size()));
-        Put32(zip, static_cast<std::uint32_t>(e.body.size));
-        Put16(zip, static_cast<std::uint32_t>(e.name.size()));
-        Put16(zip, 0);
+        const auto nameSize = static_cast<std::uint32_t>(e.name.size());
+        Put32(zip, {0x04034b50u});
+        Put16(zip, {20, 0, 8, 0, 0x21});  // version, flags, deflated, time, date
+        Put32(zip, {e.body.crc, static_cast<std::uint32_t>(e.body.compressed.size()),
+                    static_cast<std::uint32_t>(e.body.size)});
+        Put16(zip, {nameSize, 0});
         zip += e.name;
         zip += e.body.compressed;
     }
@@ -134,34 +131,19 @@ inline std::string BuildZip(const std::vector<ZipEntry>& entries)
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const ZipEntry& e = entries[i];
         const Body& b = e.sharesWith >= 0 ? entries[static_cast<std::size_t>(e.sharesWith)].body : e.body;
-        Put32(zip, 0x02014b50u);
-        Put16(zip, 20);
-        Put16(zip, 20);
-        Put16(zip, 0);
-        Put16(zip, 8);
-        Put16(zip, 0);
-        Put16(zip, 0x21);
-        Put32(zip, b.crc);
-        Put32(zip, static_cast<std::uint32_t>(b.compressed.size()));
-        Put32(zip, static_cast<std::uint32_t>(b.size));
-        Put16(zip, static_cast<std::uint32_t>(e.name.size()));
-        Put16(zip, 0);
-        Put16(zip, 0);
-        Put16(zip, 0);
-        Put16(zip, 0);
-        Put32(zip, 0);
-        Put32(zip, offsets[i]);
+        Put32(zip, {0x02014b50u});
+        Put16(zip, {20, 20, 0, 8, 0, 0x21});
+        Put32(zip, {b.crc, static_cast<std::uint32_t>(b.compressed.size()), static_cast<std::uint32_t>(b.size)});
+        Put16(zip, {static_cast<std::uint32_t>(e.name.size()), 0, 0, 0, 0});
+        Put32(zip, {0, offsets[i]});
         zip += e.name;
     }
-    const std::size_t directorySize = zip.size() - directory;
-    Put32(zip, 0x06054b50u);
-    Put16(zip, 0);
-    Put16(zip, 0);
-    Put16(zip, static_cast<std::uint32_t>(entries.size()));
-    Put16(zip, static_cast<std::uint32_t>(entries.size()));
-    Put32(zip, static_cast<std::uint32_t>(directorySize));
-    Put32(zip, static_cast<std::uint32_t>(directory));
-    Put16(zip, 0);
+    const auto count = static_cast<std::uint32_t>(entries.size());
+    const auto directorySize = static_cast<std::uint32_t>(zip.size() - directory);
+    Put32(zip, {0x06054b50u});
+    Put16(zip, {0, 0, count, count});
+    Put32(zip, {directorySize, static_cast<std::uint32_t>(directory)});
+    Put16(zip, {0});
     return zip;
 }
 

@@ -37,27 +37,13 @@ inline std::u16string Numbered(const char16_t* stem, std::size_t n)
     return out;
 }
 
-// LABEL: a text cell.
-inline void Label(Stream& s, unsigned row, unsigned col, const std::u16string& text)
-{
-    Bytes b;
-    Put16(b, row);
-    Put16(b, col);
-    Put16(b, 0);
-    PutString8(b, text, 2);
-    s.Record(0x0204, b);
-}
+inline void Label(Stream& s, unsigned row, unsigned col, const std::u16string& text) { s.Label(row, col, text); }
 
 // NAME with 8-bit characters, scoped to BOUNDSHEET `sheet` (1-based; 0 for
 // the workbook), defined as =1.
 inline void Name(Stream& s, const std::u16string& name, unsigned sheet)
 {
-    Bytes b;
-    Put16(b, 0);
-    b.push_back(0);
-    b.push_back(static_cast<std::uint8_t>(name.size()));
-    Put16(b, 3);
-    Put16(b, 0);
+    Bytes b = {0, 0, 0, static_cast<std::uint8_t>(name.size()), 3, 0, 0, 0};
     Put16(b, sheet);
     b.insert(b.end(), {0, 0, 0, 0, 0});
     for (char16_t c : name) b.push_back(static_cast<std::uint8_t>(c));
@@ -70,23 +56,15 @@ inline void Name(Stream& s, const std::u16string& name, unsigned sheet)
 inline Bytes WorkbookStream(const std::function<void(Stream&)>& globals, const std::vector<std::u16string>& sheets,
                             const std::function<void(Stream&, std::size_t)>& cells)
 {
-    Stream s;
-    s.Bof(0x0600, 0x0005);
-    if (globals) globals(s);
-    std::vector<std::size_t> patches;
-    patches.reserve(sheets.size());
-    for (const auto& name : sheets) patches.push_back(s.BoundSheet(name, 0));
-    s.Eof();
-    for (std::size_t i = 0; i < sheets.size(); ++i) {
-        s.PatchOffset(patches[i], s.Size());
-        s.Bof(0x0600, 0x0010);
-        if (cells) cells(s, i);
-        s.Eof();
-    }
-    return s.Data();
+    std::vector<excelfixtures::BiffSheet> list;
+    for (std::size_t i = 0; i < sheets.size(); ++i)
+        list.emplace_back(sheets[i], 0, [&cells, i](Stream& s) {
+            if (cells) cells(s, i);
+        });
+    return excelfixtures::BiffStream(list, globals);
 }
 
-inline Bytes Compound(const Bytes& stream) { return excelfixtures::CompoundFileOf({{"Workbook", stream}}); }
+inline Bytes Compound(const Bytes& stream) { return excelfixtures::Xls(stream); }
 
 // `entries` EXTERNSHEET entries through this workbook's SUPBOOK and
 // `names` NAMEs of workbook scope, "Name1" on. The sheet "My Data" holds
@@ -95,20 +73,13 @@ inline Bytes Compound(const Bytes& stream) { return excelfixtures::CompoundFileO
 inline Bytes ExternSheetsAndNames(std::size_t entries, std::size_t names)
 {
     auto globals = [&](Stream& s) {
-        Bytes sup;
-        Put16(sup, 1);
-        Put16(sup, 0x0401);
-        s.Record(0x01AE, sup);
+        s.Record(0x01AE, {1, 0, 0x01, 0x04});
         constexpr std::size_t kPerRecord = (kMaxBody - 2) / 6;
         for (std::size_t done = 0; done < entries;) {
             const std::size_t n = std::min(kPerRecord, entries - done);
-            Bytes xti;
-            Put16(xti, static_cast<unsigned>(n));
-            for (std::size_t i = 0; i < n; ++i) {
-                Put16(xti, 0);
-                Put16(xti, 0);
-                Put16(xti, 0);
-            }
+            Bytes xti(2 + 6 * n, 0);
+            xti[0] = static_cast<std::uint8_t>(n);
+            xti[1] = static_cast<std::uint8_t>(n >> 8);
             s.Record(0x0017, xti);
             done += n;
         }
@@ -117,18 +88,16 @@ inline Bytes ExternSheetsAndNames(std::size_t entries, std::size_t names)
     auto cells = [&](Stream& s, std::size_t) {
         Label(s, 0, 0, kMarker);
         const auto last = static_cast<unsigned>(entries - 1);
-        Bytes tokens = {0x39};  // ptgNameX: entry, name 1
-        Put16(tokens, last);
-        Put16(tokens, 1);
-        Put16(tokens, 0);
-        tokens.push_back(0x5A);  // ptgRef3d: entry, A1 relative
-        Put16(tokens, last);
-        Put16(tokens, 0);
-        Put16(tokens, 0xC000);
-        tokens.push_back(0x03);
-        tokens.push_back(0x43);  // ptgName: the last name
-        Put16(tokens, static_cast<unsigned>(names));
-        Put16(tokens, 0);
+        // ptgNameX (entry, name 1), ptgRef3d (entry, A1 relative), +,
+        // ptgName (the last name), +.
+        const Bytes nameX = excelfixtures::Words({last, 1, 0}), ref3d = excelfixtures::Words({last, 0, 0xC000});
+        const Bytes name = excelfixtures::Words({static_cast<unsigned>(names), 0});
+        Bytes tokens = {0x39};
+        tokens.insert(tokens.end(), nameX.begin(), nameX.end());
+        tokens.push_back(0x5A);
+        tokens.insert(tokens.end(), ref3d.begin(), ref3d.end());
+        tokens.insert(tokens.end(), {0x03, 0x43});
+        tokens.insert(tokens.end(), name.begin(), name.end());
         tokens.push_back(0x03);
         s.Formula(1, 0, 1, tokens);
     };
@@ -244,14 +213,9 @@ inline Bytes ArrayFormulaCells(std::size_t cells, std::size_t textUnits)
             if (part > 0) tokens.push_back(0x08);
             units += 253;
         }
-        Bytes array;
-        Put16(array, 0);
-        Put16(array, static_cast<unsigned>(cells - 1));
-        array.push_back(0);
-        array.push_back(0);
-        Put16(array, 0);
-        Put32(array, 0);
-        Put16(array, static_cast<unsigned>(tokens.size()));
+        // Rows 0 to cells - 1 of column A, flags, chain, the tokens' size.
+        Bytes array = excelfixtures::Words({0, static_cast<unsigned>(cells - 1), 0, 0, 0, 0,
+                                            static_cast<unsigned>(tokens.size())});
         array.insert(array.end(), tokens.begin(), tokens.end());
         s.Record(0x0221, array);
         for (std::size_t row = 1; row < cells; ++row) s.Formula(static_cast<unsigned>(row), 0, 0, exp);
@@ -287,14 +251,8 @@ inline Bytes StringContinueFlood(std::size_t sheets, std::size_t continues)
     s.Eof();
     const std::size_t start = s.Size();
     s.Bof(0x0600, 0x0010);
-    Bytes f;
-    Put16(f, 0);
-    Put16(f, 0);
-    Put16(f, 0);
-    f.insert(f.end(), {0, 0, 0, 0, 0, 0, 0xFF, 0xFF});
-    Put16(f, 0);
-    Put32(f, 0);
-    Put16(f, 0);
+    Bytes f(22, 0);  // A1, a text result, no tokens
+    f[12] = f[13] = 0xFF;
     s.Record(0x0006, f);
     Bytes str;
     PutString8(str, u"x", 2);
@@ -314,25 +272,14 @@ inline Bytes CodePageFlood(std::size_t pairs)
     Stream s;
     s.Bof(0x0500, 0x0005);
     for (std::size_t i = 0; i < pairs; ++i) {
-        Bytes cp;
-        Put16(cp, i % 2 == 0 ? 1251 : 1252);
-        s.Record(0x0042, cp);
-        Bytes format;
-        Put16(format, 164);
-        format.insert(format.end(), {1, 'd'});
-        s.Record(0x041E, format);
+        s.Record(0x0042, excelfixtures::Words({i % 2 == 0 ? 1251u : 1252u}));
+        s.Record(0x041E, {164, 0, 1, 'd'});
     }
     const std::size_t at = s.BoundSheet(u"Sheet1", 0, false);
     s.Eof();
     s.PatchOffset(at, s.Size());
     s.Bof(0x0500, 0x0010);
-    Bytes label;
-    Put16(label, 0);
-    Put16(label, 0);
-    Put16(label, 0);
-    Put16(label, static_cast<unsigned>(kMarker.size()));
-    for (char16_t c : kMarker) label.push_back(static_cast<std::uint8_t>(c));
-    s.Record(0x0204, label);
+    s.Label(0, 0, kMarker, false);
     s.Eof();
     return excelfixtures::CompoundFileOf({{"Book", s.Data()}});
 }

@@ -196,15 +196,12 @@ inline EncryptedFile EncryptStandard(const Bytes& zip, const std::u16string& pas
     info = {static_cast<std::uint8_t>(versionMajor), 0, 2, 0};
     const std::uint32_t flags = 0x24;  // CryptoAPI, AES
     Le32(info, flags);
+    // Flags, size of extra data, AES-128/192/256, SHA-1, key bits, provider
+    // type, two reserved words.
     Bytes header;
-    Le32(header, flags);
-    Le32(header, 0);
-    Le32(header, keyBytes == 16 ? 0x660E : keyBytes == 24 ? 0x660F : 0x6610);
-    Le32(header, 0x8004);  // SHA-1
-    Le32(header, static_cast<std::uint32_t>(keyBytes * 8));
-    Le32(header, 0x18);
-    Le32(header, 0);
-    Le32(header, 0);
+    for (std::uint32_t v : {flags, 0u, keyBytes == 16 ? 0x660Eu : keyBytes == 24 ? 0x660Fu : 0x6610u, 0x8004u,
+                            static_cast<std::uint32_t>(keyBytes * 8), 0x18u, 0u, 0u})
+        Le32(header, v);
     const Bytes provider = Utf16(u"Microsoft Enhanced RSA and AES Cryptographic Provider");
     header.insert(header.end(), provider.begin(), provider.end());
     header.push_back(0);

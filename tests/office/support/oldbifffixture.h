@@ -23,26 +23,14 @@ public:
     // sheet, 0x0100 the globals of an Excel 4 workbook.
     void Bof(unsigned kind)
     {
-        Bytes b;
-        Put16(b, 0);
-        Put16(b, kind);
+        Bytes b = Words({0, kind});
         if (m_version > 2) Put16(b, 0x15F2);
         Record(m_version == 2 ? 0x0009 : m_version == 3 ? 0x0209 : 0x0409, b);
     }
     void Eof() { Record(0x000A, {}); }
 
-    void CodePage(unsigned codePage)
-    {
-        Bytes b;
-        Put16(b, codePage);
-        Record(0x0042, b);
-    }
-    void DateMode1904()
-    {
-        Bytes b;
-        Put16(b, 1);
-        Record(0x0022, b);
-    }
+    void CodePage(unsigned codePage) { Record(0x0042, Words({codePage})); }
+    void DateMode1904() { Record(0x0022, Words({1})); }
     // A number format; its index is its place among the FORMAT records.
     void Format(const std::string& code)
     {
@@ -64,21 +52,14 @@ public:
         if (m_version == 4) b.resize(16, 0);
         Record(m_version == 3 ? 0x0243 : 0x0443, b);
     }
-    void Ixfe(unsigned xf)
-    {
-        Bytes b;
-        Put16(b, xf);
-        Record(0x0044, b);
-    }
+    void Ixfe(unsigned xf) { Record(0x0044, Words({xf})); }
 
     // The start of a cell record: position and XF (Excel 2: the three
     // attribute bytes, with the XF index, or 63 for one in an IXFE record
     // written before, and a copy of the format index).
     Bytes Cell(unsigned row, unsigned col, unsigned xf, unsigned format = 0) const
     {
-        Bytes b;
-        Put16(b, row);
-        Put16(b, col);
+        Bytes b = Words({row, col});
         if (m_version == 2) {
             b.push_back(static_cast<std::uint8_t>(xf > 62 ? 63 : xf));
             b.push_back(static_cast<std::uint8_t>(format & 0x3F));

@@ -17,8 +17,9 @@ public:
     using Handler = std::function<LRESULT(UINT, WPARAM, LPARAM)>;
 
     // `context` is the QObject whose thread runs the handler; `handler` is
-    // called with every message. The target must be destroyed before the
-    // context (make it a member of the widget).
+    // called with every message. The target must be constructed on the
+    // context's thread (sends from that thread call the handler directly)
+    // and destroyed before the context: make it a member of the widget.
     CQtMessageTarget(QObject* context, Handler handler);
 
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

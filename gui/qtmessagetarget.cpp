@@ -1,16 +1,16 @@
-// Cross-thread delivery for Qt widgets (see qtmessagetarget.h).
-#include "app/qtmessagetarget.h"
+// Cross-thread delivery for Qt widgets (see qtmessagetarget.h): a send from
+// a foreign thread becomes a blocking queued call on the context's thread.
+#include "gui/qtmessagetarget.h"
 
 #include <QMetaObject>
-#include <QThread>
 
 CQtMessageTarget::CQtMessageTarget(QObject* context, Handler handler)
     : m_context(context), m_handler(std::move(handler))
 {
-    if (context != nullptr && context->thread() != nullptr) {
-        // Owner is the thread the context lives on, normally the GUI thread.
-        SetOwnerThread(std::this_thread::get_id());
-    }
+    // The owner thread is the one constructing the target, which the base
+    // class has already recorded; the context's thread is not looked up.
+    // A widget builds its target as a member on the GUI thread, where the
+    // widget itself lives, so the two agree.
 }
 
 LRESULT CQtMessageTarget::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
