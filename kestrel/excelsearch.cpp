@@ -31,7 +31,7 @@ void CloseWorkbookQuietly(COleDispatchDriver& workbook)
 }  // namespace
 
 int SearchWorkbook(_ResultFileInfo& info, const CKeywordArray& keywords, _FindedConditions conditions,
-                   CExcelApplication& excel, int generation)
+                   CExcelApplicationDriver& excel, int generation)
 {
     const long count = keywords.GetSize();
     if (count <= 0) return -2;
@@ -65,10 +65,9 @@ int SearchWorkbook(_ResultFileInfo& info, const CKeywordArray& keywords, _Finded
                                                         vMissing, vMissing, vMissing, vMissing, vMissing, vMissing,
                                                         vMissing, vMissing, vMissing, vMissing, vMissing, vMissing);
         } else {
-            opened = workbooks.InvokeHelper<IDispatch*>(ExcelDispid::WorkbooksOpen10, DISPATCH_METHOD, path.c_str(),
-                                                        vMissing, vMissing, vMissing, vMissing, vMissing, vMissing,
-                                                        vMissing, vMissing, vMissing, vMissing, vMissing, vMissing,
-                                                        vMissing, vMissing);
+            opened = workbooks.InvokeHelper<IDispatch*>(
+                ExcelDispid::WorkbooksOpen10, DISPATCH_METHOD, path.c_str(), vMissing, vMissing, vMissing, vMissing,
+                vMissing, vMissing, vMissing, vMissing, vMissing, vMissing, vMissing, vMissing, vMissing, vMissing);
         }
         if (opened == nullptr) return 0;
         workbook.AttachDispatch(opened);
@@ -99,13 +98,12 @@ int SearchWorkbook(_ResultFileInfo& info, const CKeywordArray& keywords, _Finded
                 // What, After, LookIn, LookAt, SearchOrder, SearchDirection,
                 // MatchCase, MatchByte[, SearchFormat].
                 COleDispatchDriver range(
-                    generation == 9
-                        ? cells.InvokeHelper<IDispatch*>(ExcelDispid::RangeFind, DISPATCH_METHOD, vKeyword, vMissing,
-                                                         vMissing, vMissing, vMissing, searchDirection, vMatchCase,
-                                                         vMissing)
-                        : cells.InvokeHelper<IDispatch*>(ExcelDispid::RangeFind, DISPATCH_METHOD, vKeyword, vMissing,
-                                                         vMissing, vMissing, vMissing, searchDirection, vMatchCase,
-                                                         vMissing, vMissing));
+                    generation == 9 ? cells.InvokeHelper<IDispatch*>(ExcelDispid::RangeFind, DISPATCH_METHOD, vKeyword,
+                                                                     vMissing, vMissing, vMissing, vMissing,
+                                                                     searchDirection, vMatchCase, vMissing)
+                                    : cells.InvokeHelper<IDispatch*>(ExcelDispid::RangeFind, DISPATCH_METHOD, vKeyword,
+                                                                     vMissing, vMissing, vMissing, vMissing,
+                                                                     searchDirection, vMatchCase, vMissing, vMissing));
                 // Only a change from 0 counts: a keyword already flagged (on
                 // an earlier sheet, or by the caller) is not counted again.
                 if (range.m_lpDispatch != nullptr && info.nKeywordFound[j] == 0) {

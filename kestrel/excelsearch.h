@@ -10,6 +10,6 @@ namespace kestrel {
 // Runs the whole workbook search for `generation` (9, 10 or 11) and
 // returns OfficeFind's result code. Never throws.
 int SearchWorkbook(_ResultFileInfo& info, const CKeywordArray& keywords, _FindedConditions conditions,
-                   CExcelApplication& excel, int generation);
+                   CExcelApplicationDriver& excel, int generation);
 
 }  // namespace kestrel

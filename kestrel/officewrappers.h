@@ -1,7 +1,7 @@
 // The application wrappers: dispatch drivers over Word's and Excel's
 // Application objects, one class per type-library generation (9 = Office
-// 2000, 10 = Office XP, 11 = Office 2003), and the dispatch identifiers of
-// every member Varnel and Kestrel call.
+// 2000, 10 = Office XP, 11 = Office 2003). The dispatch identifiers of the
+// members called are those of platform/worddispids.h and exceldispids.h.
 //
 // The wrappers add no data to COleDispatchDriver, and their members are
 // inline: each module that uses them (Varnel's search driver, Kestrel)
@@ -10,56 +10,27 @@
 // distinct classes because OfficeFind's methods are told apart by them.
 #pragma once
 
+#include "platform/exceldispids.h"
 #include "platform/oledispatchdriver.h"
+#include "platform/worddispids.h"
 
-// Dispatch identifiers of the members called.
-namespace WordDispid {
-constexpr DISPID ApplicationVisible = 0x17;
-constexpr DISPID ApplicationQuit = 0x451;
-constexpr DISPID ApplicationDocuments = 0x6;
-constexpr DISPID ApplicationSelection = 0x5;
-constexpr DISPID DocumentsOpen9 = 0xF;
-constexpr DISPID DocumentsOpen10 = 0x12;
-constexpr DISPID DocumentsOpen11 = 0x13;
-constexpr DISPID DocumentClose = 0x451;
-constexpr DISPID SelectionFind = 0x106;
-constexpr DISPID FindExecute = 0x1BC;
-}  // namespace WordDispid
-
-namespace ExcelDispid {
-constexpr DISPID ApplicationVisible = 0x22E;
-constexpr DISPID ApplicationDisplayAlerts = 0x157;
-constexpr DISPID ApplicationQuit = 0x12E;
-constexpr DISPID ApplicationWorkbooks = 0x23C;
-constexpr DISPID WorkbooksOpen9 = 0x2AA;
-constexpr DISPID WorkbooksOpen10 = 0x783;  // also generation 11
-constexpr DISPID WorkbookWorksheets = 0x1EE;
-constexpr DISPID WorksheetsCount = 0x76;
-constexpr DISPID WorksheetsItem = 0xAA;
-constexpr DISPID WorksheetSelect = 0xEB;
-constexpr DISPID WorksheetCells = 0xEE;
-constexpr DISPID RangeFind = 0x18E;
-constexpr DISPID WorkbookClose = 0x115;
-}  // namespace ExcelDispid
-
-// Word's Application object, common to all generations.
-class CWordApplication : public COleDispatchDriver {
+// The caller's side of Word's Application object, common to all generations.
+class CWordApplicationDriver : public COleDispatchDriver {
 public:
     using COleDispatchDriver::COleDispatchDriver;
 
     void SetVisible(bool visible) { SetProperty(WordDispid::ApplicationVisible, visible); }
     void Quit(VARIANT* saveChanges, VARIANT* originalFormat, VARIANT* routeDocument)
     {
-        InvokeHelper<void>(WordDispid::ApplicationQuit, DISPATCH_METHOD, saveChanges, originalFormat,
-                           routeDocument);
+        InvokeHelper<void>(WordDispid::ApplicationQuit, DISPATCH_METHOD, saveChanges, originalFormat, routeDocument);
     }
     // The caller owns the returned reference; null when Word gives none.
     IDispatch* GetDocuments() { return GetProperty<IDispatch*>(WordDispid::ApplicationDocuments); }
     IDispatch* GetSelection() { return GetProperty<IDispatch*>(WordDispid::ApplicationSelection); }
 };
 
-// Excel's Application object, common to all generations.
-class CExcelApplication : public COleDispatchDriver {
+// The caller's side of Excel's Application object, common to all generations.
+class CExcelApplicationDriver : public COleDispatchDriver {
 public:
     using COleDispatchDriver::COleDispatchDriver;
 
@@ -70,34 +41,34 @@ public:
     IDispatch* GetWorkbooks() { return GetProperty<IDispatch*>(ExcelDispid::ApplicationWorkbooks); }
 };
 
-class _Word9 : public CWordApplication {
+class _Word9 : public CWordApplicationDriver {
 public:
-    using CWordApplication::CWordApplication;
+    using CWordApplicationDriver::CWordApplicationDriver;
 };
 
-class _Word10 : public CWordApplication {
+class _Word10 : public CWordApplicationDriver {
 public:
-    using CWordApplication::CWordApplication;
+    using CWordApplicationDriver::CWordApplicationDriver;
 };
 
-class _Word11 : public CWordApplication {
+class _Word11 : public CWordApplicationDriver {
 public:
-    using CWordApplication::CWordApplication;
+    using CWordApplicationDriver::CWordApplicationDriver;
 };
 
-class _Excel9 : public CExcelApplication {
+class _Excel9 : public CExcelApplicationDriver {
 public:
-    using CExcelApplication::CExcelApplication;
+    using CExcelApplicationDriver::CExcelApplicationDriver;
 };
 
-class _Excel10 : public CExcelApplication {
+class _Excel10 : public CExcelApplicationDriver {
 public:
-    using CExcelApplication::CExcelApplication;
+    using CExcelApplicationDriver::CExcelApplicationDriver;
 };
 
-class _Excel11 : public CExcelApplication {
+class _Excel11 : public CExcelApplicationDriver {
 public:
-    using CExcelApplication::CExcelApplication;
+    using CExcelApplicationDriver::CExcelApplicationDriver;
 };
 
 static_assert(sizeof(_Word9) == sizeof(COleDispatchDriver) && sizeof(_Excel11) == sizeof(COleDispatchDriver),

@@ -44,7 +44,7 @@ void CloseDocumentQuietly(COleDispatchDriver& document)
 }  // namespace
 
 int SearchWordDocument(_ResultFileInfo& info, const CKeywordArray& keywords, _FindedConditions conditions,
-                       CWordApplication& word, int generation)
+                       CWordApplicationDriver& word, int generation)
 {
     const long count = keywords.GetSize();
     if (count <= 0) return -2;
@@ -95,9 +95,9 @@ int SearchWordDocument(_ResultFileInfo& info, const CKeywordArray& keywords, _Fi
         IDispatch* opened = nullptr;
         switch (generation) {
         case 9:
-            opened = documents.InvokeHelper<IDispatch*>(
-                WordDispid::DocumentsOpen9, DISPATCH_METHOD, &vPath, &vFalse, &vFalse, &vFalse, &vEmpty, &vEmpty,
-                &vFalse, &vEmpty, &vEmpty, &vFormat, &vTrue, &vTrue);
+            opened = documents.InvokeHelper<IDispatch*>(WordDispid::DocumentsOpen9, DISPATCH_METHOD, &vPath, &vFalse,
+                                                        &vFalse, &vFalse, &vEmpty, &vEmpty, &vFalse, &vEmpty, &vEmpty,
+                                                        &vFormat, &vTrue, &vTrue);
             break;
         case 10:
             opened = documents.InvokeHelper<IDispatch*>(
@@ -135,10 +135,10 @@ int SearchWordDocument(_ResultFileInfo& info, const CKeywordArray& keywords, _Fi
 
         // Replaces every `text` in the opened copy with one space.
         auto replaceAll = [&](COleVariant& text) {
-            find.InvokeHelper<bool>(WordDispid::FindExecute, DISPATCH_METHOD, &text, /*MatchCase*/ &vTrue,
-                                    &vFalse, &vFalse, &vFalse, &vFalse, /*Forward*/ &vTrue, /*Wrap*/ &vTwo,
-                                    /*Format*/ &vFalse, /*ReplaceWith*/ &vOneSpace, /*Replace*/ &vTwo, &vFalse,
-                                    &vFalse, &vFalse, &vFalse);
+            find.InvokeHelper<bool>(WordDispid::FindExecute, DISPATCH_METHOD, &text, /*MatchCase*/ &vTrue, &vFalse,
+                                    &vFalse, &vFalse, &vFalse, /*Forward*/ &vTrue, /*Wrap*/ &vTwo,
+                                    /*Format*/ &vFalse, /*ReplaceWith*/ &vOneSpace, /*Replace*/ &vTwo, &vFalse, &vFalse,
+                                    &vFalse, &vFalse);
         };
 
         long found = 0;

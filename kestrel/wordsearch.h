@@ -9,6 +9,6 @@ namespace kestrel {
 // Runs the whole Word search for `generation` (9, 10 or 11) and returns
 // OfficeFind's result code. Never throws.
 int SearchWordDocument(_ResultFileInfo& info, const CKeywordArray& keywords, _FindedConditions conditions,
-                       CWordApplication& word, int generation);
+                       CWordApplicationDriver& word, int generation);
 
 }  // namespace kestrel

@@ -4,6 +4,7 @@
 #include "platform/filefind.h"
 
 #include "platform/fileapi.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -47,43 +48,15 @@ std::u32string Fold(std::string_view s)
 {
     std::u32string out;
     out.reserve(s.size());
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto b0 = static_cast<unsigned char>(s[i]);
-        std::size_t len = 0;
-        char32_t cp = 0;
-        if (b0 < 0x80) {
-            len = 1;
-            cp = b0;
-        } else if (b0 >= 0xC2 && b0 <= 0xDF) {
-            len = 2;
-            cp = b0 & 0x1Fu;
-        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-            len = 3;
-            cp = b0 & 0x0Fu;
-        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-            len = 4;
-            cp = b0 & 0x07u;
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    for (std::size_t i = 0; i < s.size();) {
+        const Utf8Step step = DecodeUtf8Step(p + i, s.size() - i);
+        if (step.valid) {
+            out.push_back(FoldCodePoint(step.cp));
+        } else {
+            for (std::uint32_t k = 0; k < step.length; ++k) out.push_back(kRawByteBase + p[i + k]);
         }
-        bool ok = len != 0 && i + len <= s.size();
-        for (std::size_t k = 1; ok && k < len; ++k) {
-            const auto b = static_cast<unsigned char>(s[i + k]);
-            if ((b & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = (cp << 6) | (b & 0x3Fu);
-        }
-        // Over-long forms, surrogates and values past U+10FFFF are raw bytes.
-        if (ok && ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-                   (cp >= 0xD800 && cp <= 0xDFFF)))
-            ok = false;
-        if (!ok) {
-            out.push_back(kRawByteBase + b0);
-            ++i;
-            continue;
-        }
-        out.push_back(FoldCodePoint(cp));
-        i += len;
+        i += step.length;
     }
     return out;
 }

@@ -238,13 +238,6 @@ void UnregisterServer(std::string_view progId)
     if (it != r.servers.end()) r.servers.erase(it);
 }
 
-bool IsServerRegistered(std::string_view progId)
-{
-    auto& r = Registry();
-    std::lock_guard<std::mutex> guard(r.lock);
-    return r.servers.find(progId) != r.servers.end();
-}
-
 HRESULT CreateObjectByProgID(std::string_view progId, IDispatch** out)
 {
     if (out == nullptr) return E_POINTER;

@@ -11,10 +11,12 @@
 // the objects alive so that tests can prove nothing leaks.
 #pragma once
 
+#include "platform/cancellation.h"
 #include "platform/wintypes.h"
 
 #include <atomic>
 #include <functional>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -37,8 +39,14 @@ constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154u);
 constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3u);
 constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
 
-inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-inline bool FAILED(HRESULT hr) { return hr < 0; }
+inline bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+inline bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
 // ---- BSTR ---------------------------------------------------------------
 // A BSTR points at UTF-16 text that is zero-terminated and preceded by its
@@ -136,11 +144,21 @@ struct IDispatch {
     virtual ULONG Release() = 0;
     // Never throws. On DISP_E_EXCEPTION the server filled *pExcepInfo
     // (when given), whose strings the caller frees.
-    virtual HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams,
-                           VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
+    virtual HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                           EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
 
 protected:
     ~IDispatch() = default;
+};
+
+// What a server reports when a call ends in an exception instead of an
+// HRESULT: its name, the description for running out of memory, and the
+// description and code for any other failure.
+struct CServerFailureTexts {
+    std::u16string_view source;
+    std::u16string_view outOfMemory;
+    std::u16string_view failed;
+    SCODE failedCode = E_FAIL;
 };
 
 // Base for automation objects: atomic reference count, deletion at zero, and
@@ -161,8 +179,25 @@ protected:
 
     // Fills `info` (when given) with a server error and returns
     // DISP_E_EXCEPTION, the way a server reports a failed call.
-    static HRESULT ReportError(EXCEPINFO* info, std::u16string_view source,
-                               std::u16string_view description, SCODE scode = E_FAIL);
+    static HRESULT ReportError(EXCEPINFO* info, std::u16string_view source, std::u16string_view description,
+                               SCODE scode = E_FAIL);
+
+    // Runs the body of an Invoke so that no exception leaves it: running out
+    // of memory, a Stop and any other exception become DISP_E_EXCEPTION,
+    // described in `info` with the server's texts.
+    template <class Call>
+    static HRESULT GuardedCall(EXCEPINFO* info, const CServerFailureTexts& texts, Call&& call)
+    {
+        try {
+            return call();
+        } catch (const std::bad_alloc&) {
+            return ReportError(info, texts.source, texts.outOfMemory, E_OUTOFMEMORY);
+        } catch (const platform::OperationCancelled&) {
+            return ReportError(info, texts.source, u"The search was stopped.", E_ABORT);
+        } catch (...) {
+            return ReportError(info, texts.source, texts.failed, texts.failedCode);
+        }
+    }
 
 private:
     std::atomic<ULONG> m_refs{1};
@@ -199,7 +234,6 @@ using CServerFactory = std::function<IDispatch*()>;
 // under the real ProgIDs.
 void RegisterServer(std::string_view progId, CServerFactory factory);
 void UnregisterServer(std::string_view progId);
-bool IsServerRegistered(std::string_view progId);
 // Creates an object by ProgID; REGDB_E_CLASSNOTREG / CO_E_CLASSSTRING when
 // nothing is registered under that name.
 HRESULT CreateObjectByProgID(std::string_view progId, IDispatch** out);

@@ -92,11 +92,6 @@ std::string COleDispatchException::GetErrorMessage() const { return m_strDescrip
 
 void AfxThrowOleException(SCODE sc) { throw new COleException(sc); }
 
-void AfxThrowOleDispatchException(WORD wCode, const char* description, UINT helpId)
-{
-    throw new COleDispatchException(description, helpId, wCode);
-}
-
 void ThrowInvokeFailure(HRESULT hr, EXCEPINFO* info)
 {
     if (hr != DISP_E_EXCEPTION || info == nullptr) {

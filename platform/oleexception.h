@@ -83,7 +83,6 @@ public:
 };
 
 [[noreturn]] void AfxThrowOleException(SCODE sc);
-[[noreturn]] void AfxThrowOleDispatchException(WORD wCode, const char* description, UINT helpId = 0);
 
 // Turns a failed Invoke into the matching exception and throws it. The
 // strings of `info` are freed in every case (when hr is DISP_E_EXCEPTION

@@ -44,8 +44,6 @@ public:
     // "HKEY_CURRENT_USER"; sections of other roots count as damage.
     explicit CRegHive(std::string rootName);
 
-    const std::string& RootName() const { return m_rootName; }
-
     // Replaces the contents with what can be read from the text. Never
     // throws on bad input; the report says what was wrong with it.
     ParseReport Parse(std::string_view text);
@@ -66,8 +64,6 @@ public:
     bool SetValue(std::string_view keyPath, std::string_view name, DWORD type,
                   const BYTE* data, std::size_t size);
     void DeleteValue(std::string_view keyPath, std::string_view name);
-
-    std::size_t KeyCount() const { return m_keys.size(); }
 
     // A path made of 1..255-byte names without control characters, joined
     // by single backslashes, no longer than kMaxKeyPathBytes. A trailing

@@ -3,9 +3,7 @@
 
 #include "office/automation/excelworkbook.h"
 #include "office/automation/excelworkbooks.h"
-#include "platform/cancellation.h"
-
-#include <new>
+#include "platform/exceldispids.h"
 
 namespace office {
 
@@ -20,24 +18,17 @@ CExcelApplication::~CExcelApplication()
 HRESULT CExcelApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                   EXCEPINFO* pExcepInfo, UINT* /*puArgErr*/)
 {
-    try {
-        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
-    }
+    return GuardedCall(pExcepInfo, kExcelFailureTexts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult); });
 }
 
 HRESULT CExcelApplication::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result)
 {
     const CDispArgs args(params);
     switch (id) {
-    case kDispVisible:
-    case kDispDisplayAlerts: {
-        bool& value = id == kDispVisible ? m_visible : m_displayAlerts;
+    case ExcelDispid::ApplicationVisible:
+    case ExcelDispid::ApplicationDisplayAlerts: {
+        bool& value = id == ExcelDispid::ApplicationVisible ? m_visible : m_displayAlerts;
         if (IsPut(flags)) {
             bool b = false;
             if (args.Count() != 1 || args.IsMissing(0)) return DISP_E_BADPARAMCOUNT;
@@ -53,13 +44,13 @@ HRESULT CExcelApplication::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, V
         }
         return S_OK;
     }
-    case kDispQuit:
+    case ExcelDispid::ApplicationQuit:
         if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
         if (args.Count() != 0) return DISP_E_BADPARAMCOUNT;
         // Workbooks are only read, so there is nothing to save or ask.
         m_workbooks->CloseAll();
         return S_OK;
-    case kDispWorkbooks:
+    case ExcelDispid::ApplicationWorkbooks:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         m_workbooks->AddRef();
         ReturnDispatch(result, m_workbooks);

@@ -11,13 +11,6 @@ class CExcelWorkbooks;
 
 class CExcelApplication : public CDispatchObject {
 public:
-    enum : DISPID {
-        kDispQuit = 0x12E,
-        kDispDisplayAlerts = 0x157,
-        kDispVisible = 0x22E,
-        kDispWorkbooks = 0x23C,
-    };
-
     CExcelApplication();
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,

@@ -2,10 +2,9 @@
 #include "office/automation/excelrange.h"
 
 #include "office/excel/cellformat.h"
-#include "platform/cancellation.h"
+#include "platform/exceldispids.h"
 
 #include <algorithm>
-#include <new>
 
 namespace office {
 
@@ -39,15 +38,8 @@ bool WhatText(const CDispArgs& args, std::u16string& out)
 HRESULT CExcelRange::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                             EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
-    try {
-        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
-    }
+    return GuardedCall(pExcepInfo, kExcelFailureTexts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr); });
 }
 
 const Cell* CExcelRange::TopLeftCell() const
@@ -60,39 +52,38 @@ const Cell* CExcelRange::TopLeftCell() const
     return &*it;
 }
 
-HRESULT CExcelRange::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
-                              UINT* argErr)
+HRESULT CExcelRange::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
 {
     const CDispArgs args(params);
     switch (id) {
-    case kDispFind:
+    case ExcelDispid::RangeFind:
         if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
         return Find(args, result, info, argErr);
-    case kDispRow:
-    case kDispColumn:
+    case ExcelDispid::RangeRow:
+    case ExcelDispid::RangeColumn:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (result != nullptr) {
             VariantInit(result);
             result->vt = VT_I4;
-            result->lVal = static_cast<LONG>((id == kDispRow ? m_area.firstRow : m_area.firstColumn) + 1);
+            result->lVal = static_cast<LONG>((id == ExcelDispid::RangeRow ? m_area.firstRow : m_area.firstColumn) + 1);
         }
         return S_OK;
-    case kDispValue:
-    case kDispText: {
+    case ExcelDispid::RangeValue:
+    case ExcelDispid::RangeText: {
         // The value or shown text of the range's first cell.
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (result == nullptr) return S_OK;
         VariantInit(result);
         const Cell* cell = TopLeftCell();
         if (cell == nullptr) {
-            if (id == kDispText) {
+            if (id == ExcelDispid::RangeText) {
                 result->vt = VT_BSTR;
                 result->bstrVal = SysAllocStringFrom(u"");
             }
             return S_OK;
         }
         const Workbook& book = *m_data->book;
-        if (id == kDispText || cell->kind == CellKind::Text) {
+        if (id == ExcelDispid::RangeText || cell->kind == CellKind::Text) {
             result->vt = VT_BSTR;
             result->bstrVal = SysAllocStringFrom(book.Text(cell->shown));
         } else if (cell->kind == CellKind::Boolean) {

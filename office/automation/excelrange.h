@@ -9,13 +9,6 @@ namespace office {
 
 class CExcelRange : public CDispatchObject {
 public:
-    enum : DISPID {
-        kDispValue = 0x6,
-        kDispText = 0x8A,
-        kDispColumn = 0xF0,
-        kDispRow = 0x101,
-        kDispFind = 0x18E,
-    };
     // Excel's constants for Find's arguments.
     static constexpr long xlFormulas = -4123;
     static constexpr long xlValues = -4163;
@@ -35,7 +28,6 @@ public:
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
-    std::size_t SheetIndex() const { return m_sheet; }
     const CellArea& Area() const { return m_area; }
 
 private:

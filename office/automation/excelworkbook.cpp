@@ -3,9 +3,7 @@
 
 #include "office/automation/excelworkbooks.h"
 #include "office/automation/excelworksheets.h"
-#include "platform/cancellation.h"
-
-#include <new>
+#include "platform/exceldispids.h"
 
 namespace office {
 
@@ -28,26 +26,19 @@ CExcelWorkbook::CExcelWorkbook(std::shared_ptr<ExcelBookData> data, CExcelWorkbo
 HRESULT CExcelWorkbook::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                EXCEPINFO* pExcepInfo, UINT* /*puArgErr*/)
 {
-    try {
-        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
-    }
+    return GuardedCall(pExcepInfo, kExcelFailureTexts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo); });
 }
 
 HRESULT CExcelWorkbook::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* /*info*/)
 {
     const CDispArgs args(params);
     switch (id) {
-    case kDispWorksheets:
+    case ExcelDispid::WorkbookWorksheets:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         ReturnDispatch(result, new CExcelWorksheets(m_data));
         return S_OK;
-    case kDispName:
+    case ExcelDispid::WorkbookName:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (result != nullptr) {
             VariantInit(result);
@@ -55,7 +46,7 @@ HRESULT CExcelWorkbook::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARI
             result->bstrVal = SysAllocStringFrom(m_data->name);
         }
         return S_OK;
-    case kDispClose: {
+    case ExcelDispid::WorkbookClose: {
         if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
         if (args.Count() > 3) return DISP_E_BADPARAMCOUNT;
         // SaveChanges, Filename and RouteWorkbook change nothing: the

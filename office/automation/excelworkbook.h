@@ -25,17 +25,20 @@ struct ExcelBookData {
 // when the caller wants no result.
 void ReturnDispatch(VARIANT* result, IDispatch* object);
 // True for a property read (Excel also answers a get made as a method call).
-inline bool IsGet(WORD flags) { return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0; }
-inline bool IsPut(WORD flags) { return (flags & DISPATCH_PROPERTYPUT) != 0; }
+inline bool IsGet(WORD flags)
+{
+    return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0;
+}
+inline bool IsPut(WORD flags)
+{
+    return (flags & DISPATCH_PROPERTYPUT) != 0;
+}
+// What the built-in Excel reports when a call fails by an exception.
+inline constexpr CServerFailureTexts kExcelFailureTexts{u"Excel", u"Not enough memory.", u"Internal error.",
+                                                        E_UNEXPECTED};
 
 class CExcelWorkbook : public CDispatchObject {
 public:
-    enum : DISPID {
-        kDispName = 0x6E,
-        kDispClose = 0x115,
-        kDispWorksheets = 0x1EE,
-    };
-
     CExcelWorkbook(std::shared_ptr<ExcelBookData> data, CExcelWorkbooks* owner);
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,

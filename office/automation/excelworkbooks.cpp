@@ -5,9 +5,9 @@
 #include "office/excel/workbookloader.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
+#include "platform/exceldispids.h"
 
 #include <algorithm>
-#include <new>
 
 namespace office {
 
@@ -49,15 +49,8 @@ void CExcelWorkbooks::Remove(CExcelWorkbook* workbook)
 HRESULT CExcelWorkbooks::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                 EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
-    try {
-        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
-    }
+    return GuardedCall(pExcepInfo, kExcelFailureTexts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr); });
 }
 
 HRESULT CExcelWorkbooks::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
@@ -65,11 +58,11 @@ HRESULT CExcelWorkbooks::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VAR
 {
     const CDispArgs args(params);
     switch (id) {
-    case kDispOpen9:
-    case kDispOpen10:
+    case ExcelDispid::WorkbooksOpen9:
+    case ExcelDispid::WorkbooksOpen10:
         if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
-        return Open(args, id == kDispOpen9 ? 13u : 15u, result, info, argErr);
-    case kDispCount:
+        return Open(args, id == ExcelDispid::WorkbooksOpen9 ? 13u : 15u, result, info, argErr);
+    case ExcelDispid::WorkbooksCount:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (result != nullptr) {
             VariantInit(result);
@@ -77,7 +70,7 @@ HRESULT CExcelWorkbooks::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VAR
             result->lVal = static_cast<LONG>(m_open.size());
         }
         return S_OK;
-    case kDispItem: {
+    case ExcelDispid::WorkbooksItem: {
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         long index = 0;
         if (args.Count() != 1 || !args.GetLong(0, index)) return DISP_E_TYPEMISMATCH;

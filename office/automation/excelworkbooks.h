@@ -13,13 +13,6 @@ class CExcelWorkbook;
 
 class CExcelWorkbooks : public CDispatchObject {
 public:
-    enum : DISPID {
-        kDispCount = 0x76,
-        kDispItem = 0xAA,
-        kDispOpen9 = 0x2AA,   // path and 12 optional arguments
-        kDispOpen10 = 0x783,  // path and 14 optional arguments
-    };
-
     CExcelWorkbooks() = default;
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
@@ -29,7 +22,6 @@ public:
     void CloseAll();
     // Drops a closed workbook from the collection.
     void Remove(CExcelWorkbook* workbook);
-    std::size_t OpenCount() const { return m_open.size(); }
 
 protected:
     ~CExcelWorkbooks() override;

@@ -2,24 +2,15 @@
 #include "office/automation/excelworksheet.h"
 
 #include "office/automation/excelrange.h"
-#include "platform/cancellation.h"
-
-#include <new>
+#include "platform/exceldispids.h"
 
 namespace office {
 
 HRESULT CExcelWorksheet::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                 EXCEPINFO* pExcepInfo, UINT* /*puArgErr*/)
 {
-    try {
-        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
-    }
+    return GuardedCall(pExcepInfo, kExcelFailureTexts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult); });
 }
 
 HRESULT CExcelWorksheet::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result)
@@ -27,17 +18,17 @@ HRESULT CExcelWorksheet::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VAR
     const CDispArgs args(params);
     const Sheet& sheet = m_data->book->sheets[m_sheet];
     switch (id) {
-    case kDispSelect:
+    case ExcelDispid::WorksheetSelect:
         if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
         if (args.Count() > 1) return DISP_E_BADPARAMCOUNT;
         // Nothing to show on screen; a hidden sheet is selectable so that
         // its contents are searched like any other sheet's.
         return S_OK;
-    case kDispCells:
+    case ExcelDispid::WorksheetCells:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         ReturnDispatch(result, new CExcelRange(m_data, m_sheet, CellArea{}));
         return S_OK;
-    case kDispName:
+    case ExcelDispid::WorksheetName:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (result != nullptr) {
             VariantInit(result);
@@ -45,7 +36,7 @@ HRESULT CExcelWorksheet::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VAR
             result->bstrVal = SysAllocStringFrom(sheet.name);
         }
         return S_OK;
-    case kDispVisible:
+    case ExcelDispid::WorksheetVisible:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (result != nullptr) {
             // xlSheetVisible, xlSheetHidden, xlSheetVeryHidden

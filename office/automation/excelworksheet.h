@@ -9,16 +9,7 @@ namespace office {
 
 class CExcelWorksheet : public CDispatchObject {
 public:
-    enum : DISPID {
-        kDispName = 0x6E,
-        kDispSelect = 0xEB,
-        kDispCells = 0xEE,
-        kDispVisible = 0x22E,
-    };
-
-    CExcelWorksheet(std::shared_ptr<ExcelBookData> data, std::size_t sheet) : m_data(std::move(data)), m_sheet(sheet)
-    {
-    }
+    CExcelWorksheet(std::shared_ptr<ExcelBookData> data, std::size_t sheet) : m_data(std::move(data)), m_sheet(sheet) {}
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;

@@ -2,6 +2,8 @@
 #include "office/automation/excelworksheets.h"
 
 #include "office/automation/excelworksheet.h"
+#include "platform/exceldispids.h"
+#include "office/text/casefold.h"
 #include "platform/cancellation.h"
 
 #include <new>
@@ -11,15 +13,8 @@ namespace office {
 HRESULT CExcelWorksheets::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                  EXCEPINFO* pExcepInfo, UINT* /*puArgErr*/)
 {
-    try {
-        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Excel", u"Not enough memory.", E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Excel", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Excel", u"Internal error.", E_UNEXPECTED);
-    }
+    return GuardedCall(pExcepInfo, kExcelFailureTexts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo); });
 }
 
 HRESULT CExcelWorksheets::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info)
@@ -27,7 +22,7 @@ HRESULT CExcelWorksheets::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VA
     const CDispArgs args(params);
     const auto& sheets = m_data->book->sheets;
     switch (id) {
-    case kDispCount:
+    case ExcelDispid::WorksheetsCount:
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (result != nullptr) {
             VariantInit(result);
@@ -35,8 +30,8 @@ HRESULT CExcelWorksheets::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VA
             result->lVal = static_cast<LONG>(sheets.size());
         }
         return S_OK;
-    case kDispValue:
-    case kDispItem: {
+    case ExcelDispid::WorksheetsDefault:
+    case ExcelDispid::WorksheetsItem: {
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
         if (args.Count() != 1) return DISP_E_BADPARAMCOUNT;
         std::size_t index = sheets.size();
@@ -47,9 +42,9 @@ HRESULT CExcelWorksheets::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VA
                 index = static_cast<std::size_t>(number - 1);
         } else if (args.GetString(0, name) && !args.IsMissing(0)) {
             // Excel finds a sheet by name without regard to case.
-            const std::u16string wanted = FoldCase(name);
+            const std::u16string wanted = FullCaseFold(name);
             for (std::size_t i = 0; i < sheets.size(); ++i)
-                if (FoldCase(sheets[i].name) == wanted) {
+                if (FullCaseFold(sheets[i].name) == wanted) {
                     index = i;
                     break;
                 }

@@ -9,12 +9,6 @@ namespace office {
 
 class CExcelWorksheets : public CDispatchObject {
 public:
-    enum : DISPID {
-        kDispValue = 0,
-        kDispCount = 0x76,
-        kDispItem = 0xAA,
-    };
-
     explicit CExcelWorksheets(std::shared_ptr<ExcelBookData> data) : m_data(std::move(data)) {}
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,

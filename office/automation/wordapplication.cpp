@@ -3,7 +3,7 @@
 
 #include "office/automation/worddocuments.h"
 #include "office/automation/wordselection.h"
-#include "platform/cancellation.h"
+#include "platform/worddispids.h"
 
 #include <new>
 
@@ -19,34 +19,34 @@ HRESULT ReturnObject(VARIANT* result, IDispatch* object)
     return S_OK;
 }
 
-bool IsGet(WORD flags) { return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0; }
+bool IsGet(WORD flags)
+{
+    return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0;
+}
 
 }  // namespace
 
-WordApplication::WordApplication() : m_session(std::make_shared<WordSession>()) {}
+CWordApplication::CWordApplication() : m_session(std::make_shared<CWordSession>()) {}
 
-WordApplication::~WordApplication() { m_session->CloseAll(); }
-
-HRESULT WordApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                EXCEPINFO* pExcepInfo, UINT* puArgErr)
+CWordApplication::~CWordApplication()
 {
-    try {
-        return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"Out of memory.", E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"The command could not be carried out.");
-    }
+    m_session->CloseAll();
 }
 
-HRESULT WordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                  EXCEPINFO*, UINT* puArgErr)
+HRESULT CWordApplication::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                 EXCEPINFO* pExcepInfo, UINT* puArgErr)
+{
+    const CServerFailureTexts texts{u"Microsoft Word", u"Out of memory.", u"The command could not be carried out."};
+    return GuardedCall(pExcepInfo, texts,
+                       [&] { return Dispatch(dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr); });
+}
+
+HRESULT CWordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                   EXCEPINFO*, UINT* puArgErr)
 {
     CDispArgs args(pDispParams);
     switch (dispIdMember) {
-    case kDispidApplicationVisible:
+    case WordDispid::ApplicationVisible:
         if ((wFlags & DISPATCH_PROPERTYPUT) != 0) {
             bool visible = false;
             if (args.Count() != 1) return DISP_E_BADPARAMCOUNT;
@@ -64,26 +64,25 @@ HRESULT WordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* 
         pVarResult->vt = VT_BOOL;
         pVarResult->boolVal = m_visible ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
-    case kDispidApplicationQuit:
+    case WordDispid::ApplicationQuit:
         // SaveChanges, OriginalFormat, RouteDocument: nothing is ever saved.
         if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
         if (args.Count() > 3) return DISP_E_BADPARAMCOUNT;
         m_session->CloseAll();
         if (pVarResult != nullptr) VariantInit(pVarResult);
         return S_OK;
-    case kDispidApplicationDocuments:
+    case WordDispid::ApplicationDocuments:
         if (!IsGet(wFlags)) return DISP_E_MEMBERNOTFOUND;
         if (pVarResult == nullptr) return E_POINTER;
-        return ReturnObject(pVarResult, new WordDocuments(m_session));
-    case kDispidApplicationSelection: {
+        return ReturnObject(pVarResult, new CWordDocuments(m_session));
+    case WordDispid::ApplicationSelection: {
         if (!IsGet(wFlags)) return DISP_E_MEMBERNOTFOUND;
         if (pVarResult == nullptr) return E_POINTER;
         auto active = m_session->ActiveDocument();
         // No document open: Word answers Nothing.
-        return ReturnObject(pVarResult, active ? new WordSelection(std::move(active)) : nullptr);
+        return ReturnObject(pVarResult, active ? new CWordSelection(std::move(active)) : nullptr);
     }
-    default:
-        return DISP_E_MEMBERNOTFOUND;
+    default: return DISP_E_MEMBERNOTFOUND;
     }
 }
 
@@ -91,7 +90,7 @@ void RegisterWordServer()
 {
     RegisterServer("Word.Application", []() -> IDispatch* {
         try {
-            return new WordApplication();
+            return new CWordApplication();
         } catch (const std::bad_alloc&) {
             return nullptr;  // the runtime reports a failed creation
         }

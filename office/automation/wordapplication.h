@@ -10,26 +10,21 @@
 
 namespace office {
 
-constexpr DISPID kDispidApplicationVisible = 0x17;
-constexpr DISPID kDispidApplicationQuit = 0x451;
-constexpr DISPID kDispidApplicationDocuments = 0x6;
-constexpr DISPID kDispidApplicationSelection = 0x5;
-
-class WordApplication : public CDispatchObject {
+class CWordApplication : public CDispatchObject {
 public:
-    WordApplication();
+    CWordApplication();
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
 protected:
-    ~WordApplication() override;
+    ~CWordApplication() override;
 
 private:
     HRESULT Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                      EXCEPINFO* pExcepInfo, UINT* puArgErr);
 
-    std::shared_ptr<WordSession> m_session;
+    std::shared_ptr<CWordSession> m_session;
     bool m_visible = false;
 };
 

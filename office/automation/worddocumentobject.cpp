@@ -1,17 +1,19 @@
 // Document object of the built-in Word (see worddocumentobject.h).
 #include "office/automation/worddocumentobject.h"
 
+#include "platform/worddispids.h"
+
 namespace office {
 
-WordDocumentObject::WordDocumentObject(std::shared_ptr<WordDocument> document, std::weak_ptr<WordSession> session)
+CWordDocumentObject::CWordDocumentObject(std::shared_ptr<WordDocument> document, std::weak_ptr<CWordSession> session)
     : m_document(std::move(document)), m_session(std::move(session))
 {
 }
 
-HRESULT WordDocumentObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                   EXCEPINFO*, UINT*)
+HRESULT CWordDocumentObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                    EXCEPINFO*, UINT*)
 {
-    if (dispIdMember != kDispidDocumentClose || (wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+    if (dispIdMember != WordDispid::DocumentClose || (wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
     // SaveChanges, OriginalFormat, RouteDocument: nothing is ever saved.
     if (pDispParams != nullptr && pDispParams->cArgs > 3) return DISP_E_BADPARAMCOUNT;
     // The session may hold the last reference but one: keep this object

@@ -3,19 +3,17 @@
 // nothing a search replaced in memory survives.
 #pragma once
 
-#include "office/word/worddocument.h"
 #include "office/automation/wordsession.h"
+#include "office/word/worddocument.h"
 #include "platform/oleauto.h"
 
 #include <memory>
 
 namespace office {
 
-constexpr DISPID kDispidDocumentClose = 0x451;
-
-class WordDocumentObject : public CDispatchObject {
+class CWordDocumentObject : public CDispatchObject {
 public:
-    WordDocumentObject(std::shared_ptr<WordDocument> document, std::weak_ptr<WordSession> session);
+    CWordDocumentObject(std::shared_ptr<WordDocument> document, std::weak_ptr<CWordSession> session);
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
@@ -24,7 +22,7 @@ public:
 
 private:
     std::shared_ptr<WordDocument> m_document;
-    std::weak_ptr<WordSession> m_session;
+    std::weak_ptr<CWordSession> m_session;
 };
 
 }  // namespace office

@@ -5,48 +5,41 @@
 #include "office/word/wordloader.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
-
-#include <new>
+#include "platform/worddispids.h"
 
 namespace office {
 
-WordDocuments::WordDocuments(std::shared_ptr<WordSession> session) : m_session(std::move(session)) {}
+CWordDocuments::CWordDocuments(std::shared_ptr<CWordSession> session) : m_session(std::move(session)) {}
 
-HRESULT WordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                              EXCEPINFO* pExcepInfo, UINT* puArgErr)
+HRESULT CWordDocuments::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                               EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
-    try {
+    const CServerFailureTexts texts{u"Microsoft Word", u"There is not enough memory to open the document.",
+                                    u"Word was unable to open the document."};
+    return GuardedCall(pExcepInfo, texts, [&]() -> HRESULT {
         switch (dispIdMember) {
-        case kDispidDocumentsOpen9:
-        case kDispidDocumentsOpen10:
-        case kDispidDocumentsOpen11: {
+        case WordDispid::DocumentsOpen9:
+        case WordDispid::DocumentsOpen10:
+        case WordDispid::DocumentsOpen11: {
             if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
-            const UINT maxArgs = dispIdMember == kDispidDocumentsOpen9 ? 12u
-                                 : dispIdMember == kDispidDocumentsOpen10 ? 15u
-                                                                          : 16u;
+            const UINT maxArgs = dispIdMember == WordDispid::DocumentsOpen9    ? 12u
+                                 : dispIdMember == WordDispid::DocumentsOpen10 ? 15u
+                                                                               : 16u;
             return Open(maxArgs, pDispParams, pVarResult, pExcepInfo, puArgErr);
         }
-        case kDispidDocumentsCount:
+        case WordDispid::DocumentsCount:
             if ((wFlags & DISPATCH_PROPERTYGET) == 0) return DISP_E_MEMBERNOTFOUND;
             if (pVarResult == nullptr) return E_POINTER;
             VariantInit(pVarResult);
             pVarResult->vt = VT_I4;
             pVarResult->lVal = static_cast<LONG>(m_session->Count());
             return S_OK;
-        default:
-            return DISP_E_MEMBERNOTFOUND;
+        default: return DISP_E_MEMBERNOTFOUND;
         }
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"There is not enough memory to open the document.",
-                           E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"Word was unable to open the document.");
-    }
+    });
 }
 
-HRESULT WordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
+HRESULT CWordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
 {
     CDispArgs args(params);
     if (args.Count() < 1 || args.Count() > maxArgs) return DISP_E_BADPARAMCOUNT;
@@ -71,7 +64,7 @@ HRESULT WordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, E
                            u"Word was unable to read this document. It may be corrupt. (" + Utf8ToUtf16(error) + u")");
     }
     auto model = std::make_shared<WordDocument>(std::move(content));
-    auto* document = new WordDocumentObject(model, m_session);
+    auto* document = new CWordDocumentObject(model, m_session);
     // The session keeps one reference until Close or Quit; the caller gets
     // the one the object was made with.
     m_session->Add(document, std::move(model));

@@ -10,16 +10,9 @@
 
 namespace office {
 
-// Open's identifiers and argument counts of the three type-library
-// generations (Office 2000, XP, 2003).
-constexpr DISPID kDispidDocumentsOpen9 = 0xF;
-constexpr DISPID kDispidDocumentsOpen10 = 0x12;
-constexpr DISPID kDispidDocumentsOpen11 = 0x13;
-constexpr DISPID kDispidDocumentsCount = 0x2;
-
-class WordDocuments : public CDispatchObject {
+class CWordDocuments : public CDispatchObject {
 public:
-    explicit WordDocuments(std::shared_ptr<WordSession> session);
+    explicit CWordDocuments(std::shared_ptr<CWordSession> session);
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
@@ -27,7 +20,7 @@ public:
 private:
     HRESULT Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr);
 
-    std::shared_ptr<WordSession> m_session;
+    std::shared_ptr<CWordSession> m_session;
 };
 
 }  // namespace office

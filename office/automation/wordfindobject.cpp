@@ -2,9 +2,7 @@
 #include "office/automation/wordfindobject.h"
 
 #include "office/word/wordfind.h"
-#include "platform/cancellation.h"
-
-#include <new>
+#include "platform/worddispids.h"
 
 namespace office {
 
@@ -39,26 +37,19 @@ HRESULT BadArg(UINT* argErr, UINT count, UINT index)
 
 }  // namespace
 
-WordFindObject::WordFindObject(std::shared_ptr<WordDocument> document) : m_document(std::move(document)) {}
+CWordFindObject::CWordFindObject(std::shared_ptr<WordDocument> document) : m_document(std::move(document)) {}
 
-HRESULT WordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                               EXCEPINFO* pExcepInfo, UINT* puArgErr)
+HRESULT CWordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
-    if (dispIdMember != kDispidFindExecute) return DISP_E_MEMBERNOTFOUND;
+    if (dispIdMember != WordDispid::FindExecute) return DISP_E_MEMBERNOTFOUND;
     if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
-    try {
-        return Execute(pDispParams, pVarResult, pExcepInfo, puArgErr);
-    } catch (const std::bad_alloc&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"There is not enough memory to finish the search.",
-                           E_OUTOFMEMORY);
-    } catch (const platform::OperationCancelled&) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"The search was stopped.", E_ABORT);
-    } catch (...) {
-        return ReportError(pExcepInfo, u"Microsoft Word", u"The search could not be finished.");
-    }
+    const CServerFailureTexts texts{u"Microsoft Word", u"There is not enough memory to finish the search.",
+                                    u"The search could not be finished."};
+    return GuardedCall(pExcepInfo, texts, [&] { return Execute(pDispParams, pVarResult, pExcepInfo, puArgErr); });
 }
 
-HRESULT WordFindObject::Execute(DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
+HRESULT CWordFindObject::Execute(DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
 {
     CDispArgs args(params);
     if (args.Count() > kExecuteArgCount) return DISP_E_BADPARAMCOUNT;

@@ -9,11 +9,9 @@
 
 namespace office {
 
-constexpr DISPID kDispidFindExecute = 0x1BC;
-
-class WordFindObject : public CDispatchObject {
+class CWordFindObject : public CDispatchObject {
 public:
-    explicit WordFindObject(std::shared_ptr<WordDocument> document);
+    explicit CWordFindObject(std::shared_ptr<WordDocument> document);
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;

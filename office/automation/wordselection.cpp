@@ -2,20 +2,21 @@
 #include "office/automation/wordselection.h"
 
 #include "office/automation/wordfindobject.h"
+#include "platform/worddispids.h"
 
 #include <new>
 
 namespace office {
 
-WordSelection::WordSelection(std::shared_ptr<WordDocument> document) : m_document(std::move(document)) {}
+CWordSelection::CWordSelection(std::shared_ptr<WordDocument> document) : m_document(std::move(document)) {}
 
-HRESULT WordSelection::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS*, VARIANT* pVarResult,
-                              EXCEPINFO* pExcepInfo, UINT*)
+HRESULT CWordSelection::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS*, VARIANT* pVarResult,
+                               EXCEPINFO* pExcepInfo, UINT*)
 {
-    if (dispIdMember != kDispidSelectionFind) return DISP_E_MEMBERNOTFOUND;
+    if (dispIdMember != WordDispid::SelectionFind) return DISP_E_MEMBERNOTFOUND;
     if ((wFlags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) return DISP_E_MEMBERNOTFOUND;
     if (pVarResult == nullptr) return E_POINTER;
-    WordFindObject* find = new (std::nothrow) WordFindObject(m_document);
+    CWordFindObject* find = new (std::nothrow) CWordFindObject(m_document);
     if (find == nullptr) return ReportError(pExcepInfo, u"Microsoft Word", u"Out of memory.", E_OUTOFMEMORY);
     VariantInit(pVarResult);
     pVarResult->vt = VT_DISPATCH;

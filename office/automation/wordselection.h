@@ -9,11 +9,9 @@
 
 namespace office {
 
-constexpr DISPID kDispidSelectionFind = 0x106;
-
-class WordSelection : public CDispatchObject {
+class CWordSelection : public CDispatchObject {
 public:
-    explicit WordSelection(std::shared_ptr<WordDocument> document);
+    explicit CWordSelection(std::shared_ptr<WordDocument> document);
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;

@@ -5,15 +5,18 @@
 
 namespace office {
 
-WordSession::~WordSession() { CloseAll(); }
+CWordSession::~CWordSession()
+{
+    CloseAll();
+}
 
-void WordSession::Add(IDispatch* object, std::shared_ptr<WordDocument> model)
+void CWordSession::Add(IDispatch* object, std::shared_ptr<WordDocument> model)
 {
     m_open.emplace_back(object, std::move(model));
     object->AddRef();
 }
 
-bool WordSession::Remove(IDispatch* object)
+bool CWordSession::Remove(IDispatch* object)
 {
     const auto it = std::find_if(m_open.begin(), m_open.end(), [object](const auto& e) { return e.first == object; });
     if (it == m_open.end()) return false;
@@ -22,12 +25,12 @@ bool WordSession::Remove(IDispatch* object)
     return true;
 }
 
-std::shared_ptr<WordDocument> WordSession::ActiveDocument() const
+std::shared_ptr<WordDocument> CWordSession::ActiveDocument() const
 {
     return m_open.empty() ? nullptr : m_open.back().second;
 }
 
-void WordSession::CloseAll()
+void CWordSession::CloseAll()
 {
     // Released after the list is emptied: a document's destructor may look
     // at the session.

@@ -14,12 +14,12 @@
 
 namespace office {
 
-class WordSession {
+class CWordSession {
 public:
-    WordSession() = default;
-    ~WordSession();
-    WordSession(const WordSession&) = delete;
-    WordSession& operator=(const WordSession&) = delete;
+    CWordSession() = default;
+    ~CWordSession();
+    CWordSession(const CWordSession&) = delete;
+    CWordSession& operator=(const CWordSession&) = delete;
 
     // Takes a reference on `object`.
     void Add(IDispatch* object, std::shared_ptr<WordDocument> model);

@@ -3,7 +3,7 @@
 
 #include "office/text/textdecode.h"
 #include "platform/cancellation.h"
-#include "platform/codepage.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <cctype>
@@ -96,7 +96,7 @@ bool DecodeHtmlPage(ByteView bytes, const HtmlDecoding& how, std::string& conver
     if (charset == nullptr && hasZero) charset = Utf16ByZeros(body);
     int utf8State = -1;  // whether the bytes are valid UTF-8, found out once
     auto validUtf8 = [&] {
-        if (utf8State < 0) utf8State = IsValidUtf8(body) ? 1 : 0;
+        if (utf8State < 0) utf8State = IsValidUtf8(AsChars(body)) ? 1 : 0;
         return utf8State == 1;
     };
     auto fallback = [&] {

@@ -100,11 +100,6 @@ bool BudgetHold::TryCover(std::uint64_t total) noexcept
     return TryAdd(std::max(need, kStep)) || TryAdd(need);
 }
 
-void BudgetHold::Cover(std::uint64_t total, std::string_view what)
-{
-    if (!TryCover(total)) throw ReadBudgetExceeded(Refusal(total, what));
-}
-
 void BudgetHold::Absorb(BudgetHold& other) noexcept
 {
     if (other.m_budget != m_budget) {

@@ -88,7 +88,6 @@ public:
     // kStep) so that a structure growing a little at a time asks the budget
     // only once a step. False when the budget refuses.
     bool TryCover(std::uint64_t total) noexcept;
-    void Cover(std::uint64_t total, std::string_view what);
     // Takes over what `other` (a hold on the same budget) has.
     void Absorb(BudgetHold& other) noexcept;
     // Gives back what the hold has beyond `total`.

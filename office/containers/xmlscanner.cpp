@@ -6,7 +6,7 @@
 #include "office/containers/xmlscanner.h"
 
 #include "platform/cancellation.h"
-#include "platform/codepage.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -96,10 +96,10 @@ bool NonAsciiNameIsValid(std::string_view name)
             ++i;
             continue;
         }
-        const std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-        if (len > n - i) return false;
-        std::uint32_t cp = c & (len == 2 ? 0x1Fu : len == 3 ? 0x0Fu : 0x07u);
-        for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (p[i + k] & 0x3Fu);
+        const Utf8Step step = DecodeUtf8Step(p + i, n - i);
+        if (!step.valid) return false;
+        const std::uint32_t cp = step.cp;
+        const std::size_t len = step.length;
         if (!(i == 0 ? IsNonAsciiNameStart(cp) : IsNonAsciiNameChar(cp))) return false;
         i += len;
     }
@@ -117,6 +117,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
+// Also asked of character references, which the decode step never sees.
 bool IsXmlChar(std::uint32_t cp)
 {
     if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
@@ -126,8 +127,8 @@ bool IsXmlChar(std::uint32_t cp)
 }
 
 // The offset of the first byte that does not start a well-formed UTF-8
-// sequence of an XML character, or npos. ASCII text is checked eight
-// bytes at a time.
+// sequence of an XML character, or npos. ASCII text is passed sixteen or
+// eight bytes at a time; everything else goes through the one decode step.
 std::size_t FirstBadCharacter(std::string_view s)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
@@ -160,29 +161,9 @@ std::size_t FirstBadCharacter(std::string_view s)
             ++i;
             continue;
         }
-        std::size_t len = 0;
-        std::uint32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1Fu;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0Fu;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07u;
-        } else {
-            return i;
-        }
-        if (len > n - i) return i;
-        for (std::size_t k = 1; k < len; ++k) {
-            const unsigned char cc = p[i + k];
-            if ((cc & 0xC0) != 0x80) return i;
-            cp = (cp << 6) | (cc & 0x3Fu);
-        }
-        // Overlong forms, surrogates and values beyond Unicode.
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || !IsXmlChar(cp)) return i;
-        i += len;
+        const Utf8Step step = DecodeUtf8Step(p + i, n - i);
+        if (!step.valid || !IsXmlChar(step.cp)) return i;
+        i += step.length;
     }
     return std::string_view::npos;
 }

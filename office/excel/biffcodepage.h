@@ -2,14 +2,12 @@
 // sheet names and number formats in the code page a CODEPAGE record names
 // (a Windows code page, or one of BIFF's own numbers for the Macintosh and
 // for ANSI); BIFF8 marks its compressed Unicode as 1200. Shared by the
-// readers of the old and the compound-file formats; decoding is ICU's.
+// readers of the old and the compound-file formats; decoding is
+// office/text/charsetdecoder.h's.
 #pragma once
-
-#include <unicode/ucnv.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 namespace office::biff {
@@ -20,18 +18,16 @@ public:
     // text is read as Windows ANSI (1252).
     void SetCodePage(std::uint16_t codePage);
 
-    // Decodes `n` bytes; bytes the code page cannot convert fall back to
-    // their Latin-1 meaning rather than being dropped.
+    // Decodes `n` bytes (see charsetdecoder.h for bytes the code page does
+    // not map and for code pages ICU does not know).
     std::u16string Decode(const std::uint8_t* p, std::size_t n);
 
 private:
-    struct ConverterCloser {
-        void operator()(UConverter* c) const { ucnv_close(c); }
-    };
-    std::unique_ptr<UConverter, ConverterCloser> m_conv;
-    bool m_latin1 = false;
-    bool m_chosen = false;
-    std::uint16_t m_codePage = 0;
+    // BIFF8's compressed Unicode: each byte is the low half of a UTF-16
+    // unit, no charset at all.
+    bool m_compressed = false;
+    // Looked up once per CODEPAGE record rather than once per string.
+    std::string m_charset = "windows-1252";
 };
 
 }  // namespace office::biff

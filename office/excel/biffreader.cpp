@@ -639,7 +639,7 @@ std::string Lower(std::string s)
 
 }  // namespace
 
-BiffReader::BiffReader(const WorkbookLimits& limits) : m_limits(limits), m_password(kDefaultOfficePassword) {}
+BiffReader::BiffReader(const WorkbookLimits& limits) : m_limits(limits) {}
 
 bool BiffReader::Read(ByteView bytes, Workbook& out, std::string& error)
 {
@@ -667,7 +667,9 @@ bool BiffReader::Read(ByteView bytes, Workbook& out, std::string& error)
 bool BiffReader::ReadStream(std::vector<std::uint8_t> stream, Workbook& out, std::string& error)
 {
     WorkbookBuilder builder(m_limits);
-    StreamParser parser(std::move(stream), builder, m_password);
+    // An encrypted workbook is tried with Excel's default password only:
+    // the product never asks for one.
+    StreamParser parser(std::move(stream), builder, std::u16string(kDefaultOfficePassword));
     if (!parser.Parse(error)) return false;
     out = builder.Finish();
     return true;

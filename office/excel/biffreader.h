@@ -30,13 +30,8 @@ public:
     // Reads a bare workbook stream (the content of "Workbook" or "Book").
     bool ReadStream(std::vector<std::uint8_t> stream, Workbook& out, std::string& error);
 
-    // The password tried on an encrypted workbook; Excel's default one
-    // unless a tool sets another (the product never asks for one).
-    void SetPassword(std::u16string password) { m_password = std::move(password); }
-
 private:
     WorkbookLimits m_limits;
-    std::u16string m_password;
 };
 
 }  // namespace office

@@ -1,12 +1,10 @@
 // Range.Find matching (see rangefind.h).
 #include "office/excel/rangefind.h"
 
+#include "office/text/casefold.h"
 #include "office/text/matchtext.h"
 #include "platform/cancellation.h"
 
-#include <unicode/uchar.h>
-#include <unicode/ustring.h>
-#include <unicode/utf16.h>
 
 #include <algorithm>
 #include <string>
@@ -15,50 +13,6 @@ namespace office {
 
 namespace {
 
-// Appends the full case folding of `text` to `out` without temporaries.
-// ASCII, most of what cells hold, is lowered directly; other stretches go
-// through ICU in pieces on the stack that never split a surrogate pair.
-// Folding maps every code point on its own, so a text folded piece by
-// piece, or many texts folded joined, gives the units of each text folded
-// whole; the pattern, the joined sheet texts and the single cell texts
-// are all folded here so that they always agree.
-void AppendFolded(std::u16string_view text, std::u16string& out)
-{
-    constexpr std::size_t kPiece = 64;
-    // Full folding lengthens a character at most threefold (U+0390 -> 3).
-    constexpr std::size_t kPieceOut = kPiece * 3 + 8;
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        std::size_t j = i;
-        while (j < n && text[j] < 0x80) ++j;
-        if (j > i) {
-            const std::size_t at = out.size();
-            out.append(text.substr(i, j - i));
-            char16_t* lowered = out.data() + at;
-            for (std::size_t k = 0; k < j - i; ++k) {
-                const char16_t c = lowered[k];
-                lowered[k] = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c;
-            }
-            i = j;
-            continue;
-        }
-        while (j < n && j - i < kPiece && text[j] >= 0x80) ++j;
-        if (j < n && j - i > 1 && U16_IS_LEAD(text[j - 1]) && U16_IS_TRAIL(text[j])) --j;
-        UChar folded[kPieceOut];
-        UErrorCode status = U_ZERO_ERROR;
-        const int32_t len = u_strFoldCase(folded, static_cast<int32_t>(kPieceOut),
-                                          reinterpret_cast<const UChar*>(text.data() + i), static_cast<int32_t>(j - i),
-                                          U_FOLD_CASE_DEFAULT, &status);
-        if (U_FAILURE(status) || len < 0 || static_cast<std::size_t>(len) > kPieceOut) {
-            out.append(text.substr(i, j - i));  // left as it is rather than lost
-        } else {
-            out.append(reinterpret_cast<const char16_t*>(folded), static_cast<std::size_t>(len));
-        }
-        i = j;
-    }
-}
-
 // A cell's place in the search order, comparable as one number.
 std::uint64_t OrderKey(std::uint32_t row, std::uint32_t column, bool byColumns)
 {
@@ -66,14 +20,6 @@ std::uint64_t OrderKey(std::uint32_t row, std::uint32_t column, bool byColumns)
 }
 
 }  // namespace
-
-std::u16string FoldCase(std::u16string_view text)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    AppendFolded(text, out);
-    return out;
-}
 
 FindPattern::FindPattern(std::u16string_view typed, bool matchCase, FindLookAt lookAt)
     : m_matchCase(matchCase), m_whole(lookAt == FindLookAt::Whole), m_empty(typed.empty())
@@ -85,7 +31,7 @@ FindPattern::FindPattern(std::u16string_view typed, bool matchCase, FindLookAt l
     std::u16string literal;
     auto flush = [&] {
         if (literal.empty()) return;
-        const std::u16string text = matchCase ? literal : FoldCase(literal);
+        const std::u16string text = matchCase ? literal : FullCaseFold(literal);
         for (char16_t c : text) m_elems.push_back({Kind::Char, c});
         literal.clear();
     };
@@ -384,12 +330,12 @@ std::u16string_view RangeFinder::Prepared(std::uint32_t text, bool fold)
         if (normalize) {
             const std::u16string normalized = PrepareForMatch(original, false, false);
             if (fold) {
-                AppendFolded(normalized, m_preparedPool);
+                AppendFullCaseFold(normalized, m_preparedPool);
             } else {
                 m_preparedPool += normalized;
             }
         } else if (fold) {
-            AppendFolded(original, m_preparedPool);
+            AppendFullCaseFold(original, m_preparedPool);
         }
         const std::u16string_view prepared = std::u16string_view(m_preparedPool).substr(offset);
         if ((!normalize && !fold) || prepared == std::u16string_view(original)) {

@@ -52,9 +52,6 @@ struct CellArea {
     }
 };
 
-// Unicode full case folding, the basis of matching without regard to case.
-std::u16string FoldCase(std::u16string_view text);
-
 // A search text compiled once: wildcards and escapes resolved, folded when
 // case does not matter.
 class FindPattern {
@@ -63,7 +60,6 @@ public:
     // `text` must already be folded when the pattern ignores case.
     bool Matches(std::u16string_view text) const;
     bool MatchCase() const { return m_matchCase; }
-    bool Empty() const { return m_empty; }
     // A pattern without wildcards matches where its literal text occurs.
     bool IsLiteral() const { return !m_wild; }
     bool IsWhole() const { return m_whole; }

@@ -51,7 +51,6 @@ public:
 
     bool Ready() const { return m_ready; }
     std::size_t Units() const { return m_size; }
-    bool IsWide() const { return m_isWide; }
 
     // The first cell in [first, end) whose joined texts hold `needle`, in
     // row order: the cell in whose texts a hit begins. A hit may run on

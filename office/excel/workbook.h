@@ -90,7 +90,6 @@ public:
 
     // Adds a sheet and makes it the current one.
     bool AddSheet(std::u16string name, SheetVisibility visibility);
-    std::size_t SheetCount() const { return m_book.sheets.size(); }
     // Changes the current sheet's visibility (formats that state it late).
     void SetVisibility(SheetVisibility visibility)
     {
@@ -111,7 +110,6 @@ public:
     Cell* CellAt(std::size_t position);
 
     void SetDate1904(bool value) { m_book.date1904 = value; }
-    bool Date1904() const { return m_book.date1904; }
 
     bool Failed() const { return !m_error.empty(); }
     const std::string& Error() const { return m_error; }
@@ -134,8 +132,6 @@ public:
     // breaks a limit.
     bool Append(WorkbookBuilder&& part);
 
-    // What this builder has charged to the budget.
-    std::uint64_t ChargedBytes() const { return m_charged; }
     // The file's memory budget, for what a reader holds beside the model.
     ReadBudget* Budget() const { return m_limits.budget; }
 

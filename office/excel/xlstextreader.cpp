@@ -7,10 +7,10 @@
 #include "office/excel/htmltablewalker.h"
 #include "office/containers/htmltagfilter.h"
 #include "office/containers/xmlsax.h"
+#include "office/text/charsetdecoder.h"
+#include "office/text/textdecode.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
-
-#include <unicode/ucnv.h>
 
 #include <charconv>
 #include <cstring>
@@ -21,35 +21,6 @@ namespace office {
 namespace {
 
 constexpr std::string_view kSpreadsheetNs = "urn:schemas-microsoft-com:office:spreadsheet";
-
-bool IsValidUtf8(std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        if (n == 0 || s.size() - i < n) return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += n;
-    }
-    return true;
-}
-
-std::u16string Convert(const char* charset, std::string_view bytes)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    UConverter* conv = ucnv_open(charset, &status);
-    std::u16string out;
-    if (U_FAILURE(status)) return out;
-    out.resize(bytes.size() * 2 + 2);
-    const int32_t len = ucnv_toUChars(conv, reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                                      bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-    ucnv_close(conv);
-    if (U_FAILURE(status) || len < 0) return {};
-    out.resize(static_cast<std::size_t>(len));
-    return out;
-}
 
 // Excel's reading of a typed-in number: optional sign, digits with an
 // optional fraction, optional exponent; surrounding spaces allowed.
@@ -204,11 +175,13 @@ private:
 
 std::u16string XlsTextReader::DecodeText(std::string_view bytes)
 {
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") return Utf8ToUtf16(bytes.substr(3));
-    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") return Convert("UTF-16LE", bytes.substr(2));
-    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") return Convert("UTF-16BE", bytes.substr(2));
-    if (IsValidUtf8(bytes)) return Utf8ToUtf16(bytes);
-    return Convert("windows-1252", bytes);
+    const ByteView all(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    const char* charset = nullptr;
+    const ByteView body = all.subspan(DetectBom(all, charset));
+    if (charset == nullptr) charset = IsValidUtf8(AsChars(body)) ? "UTF-8" : "windows-1252";
+    std::u16string out;
+    CharsetDecoder(charset).Append(body, out);
+    return out;
 }
 
 char16_t XlsTextReader::SniffDelimiter(std::u16string_view text)

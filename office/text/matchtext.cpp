@@ -2,11 +2,11 @@
 // matchtext.h).
 #include "office/text/matchtext.h"
 
+#include "office/text/casefold.h"
 #include "platform/cancellation.h"
 
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
-#include <unicode/ustring.h>
 #include <unicode/utf16.h>
 
 #include <algorithm>
@@ -45,24 +45,6 @@ char32_t CodePointAt(std::u16string_view s, std::size_t i, std::size_t& len)
         return static_cast<char32_t>(U16_GET_SUPPLEMENTARY(s[i], s[i + 1]));
     }
     return s[i];
-}
-
-// Appends the full case folding of code point `c`, whose units are `units`.
-void AppendFolded(char32_t c, std::u16string_view units, std::u16string& out)
-{
-    if (c < 0x80) {
-        out.push_back(c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : static_cast<char16_t>(c));
-        return;
-    }
-    UChar folded[8];
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = u_strFoldCase(folded, 8, reinterpret_cast<const UChar*>(units.data()),
-                                    static_cast<int32_t>(units.size()), U_FOLD_CASE_DEFAULT, &status);
-    if (U_FAILURE(status) || n <= 0 || n > 8) {
-        out.append(units);  // unpaired surrogates and the like stay as they are
-    } else {
-        out.append(reinterpret_cast<const char16_t*>(folded), static_cast<std::size_t>(n));
-    }
 }
 
 // Units ICU checks in one call: a whole story of hundreds of megabytes
@@ -178,7 +160,7 @@ public:
                 if (!m_keep && IsIgnorableFormat(c)) {
                     Gap(i);
                 } else {
-                    Piece(i, c, text.substr(i, len));
+                    Piece(i, text.substr(i, len));
                 }
                 i += len;
             }
@@ -245,11 +227,11 @@ private:
     }
 
     // Appends one character of the original (folded when asked for).
-    void Piece(std::size_t at, char32_t c, std::u16string_view units)
+    void Piece(std::size_t at, std::u16string_view units)
     {
         const std::size_t before = m_out.size();
         if (m_fold) {
-            AppendFolded(c, units, m_out);
+            AppendFullCaseFold(units, m_out);
         } else {
             m_out.append(units);
         }
@@ -286,12 +268,7 @@ private:
         }
         const std::size_t before = m_out.size();
         if (m_fold) {
-            for (std::size_t k = 0; k < nfc.size();) {
-                std::size_t len = 1;
-                const char32_t c = CodePointAt(nfc, k, len);
-                AppendFolded(c, std::u16string_view(nfc).substr(k, len), m_out);
-                k += len;
-            }
+            AppendFullCaseFold(nfc, m_out);
         } else {
             m_out += nfc;
         }
@@ -320,19 +297,6 @@ std::u16string PrepareForMatch(std::u16string_view text, bool fold, bool keepFor
     std::u16string out;
     if (!fold && !NeedsNormalizing(text, keepFormat)) return std::u16string(text);
     MatchTextBuilder(fold, keepFormat, out, nullptr).Run(text);
-    return out;
-}
-
-std::u16string FullCaseFold(std::u16string_view text)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t len = 1;
-        const char32_t c = CodePointAt(text, i, len);
-        AppendFolded(c, text.substr(i, len), out);
-        i += len;
-    }
     return out;
 }
 

@@ -9,7 +9,7 @@
 //   "Hyphen-ation" with an optional hyphen is found as "Hyphenation". A
 //   keyword that holds such a character itself (Word's "^-") is searched
 //   in the text that keeps them.
-// - Optionally ICU's full case folding ("ß" folds to "ss", "É" to "é").
+// - Optionally full case folding (casefold.h).
 //
 // A character may become several units, and several characters one; a
 // match may only begin and end on the edges of such a piece, so "s" never
@@ -35,9 +35,6 @@ std::u16string PrepareForMatch(std::u16string_view text, bool fold, bool keepFor
 
 // Whether PrepareForMatch without folding would change `text`.
 bool NeedsNormalizing(std::u16string_view text, bool keepFormat);
-
-// Folds a short string without normalising it.
-std::u16string FullCaseFold(std::u16string_view text);
 
 class MatchText {
 public:

@@ -1,13 +1,11 @@
 // Charset detection and decoding (see textdecode.h).
 #include "office/text/textdecode.h"
 
+#include "office/text/charsetdecoder.h"
 #include "platform/cancellation.h"
 
 #include <uchardet/uchardet.h>
-#include <unicode/ucnv.h>
 
-#include <climits>
-#include <cstdint>
 #include <strings.h>
 
 namespace office {
@@ -60,50 +58,6 @@ std::size_t DetectBom(ByteView bytes, const char*& charset)
     return 0;
 }
 
-bool IsValidUtf8(ByteView bytes)
-{
-    std::size_t i = 0;
-    const std::size_t n = bytes.size();
-    std::size_t nextStopCheck = 0;
-    while (i < n) {
-        if (i >= nextStopCheck) {
-            platform::ThrowIfStopRequested();
-            nextStopCheck = i + kStopBytes;
-        }
-        const std::uint8_t b = bytes[i];
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len = 0;
-        std::uint32_t cp = 0;
-        if (b >= 0xC2 && b <= 0xDF) {
-            len = 2;
-            cp = b & 0x1Fu;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            len = 3;
-            cp = b & 0x0Fu;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            len = 4;
-            cp = b & 0x07u;
-        } else {
-            return false;
-        }
-        if (i + len > n) return false;
-        for (std::size_t k = 1; k < len; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (bytes[i + k] & 0x3Fu);
-        }
-        // Overlong forms, surrogates and values beyond U+10FFFF.
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += len;
-    }
-    return true;
-}
-
 std::string GuessLegacyCharset(ByteView bytes)
 {
     std::string result = "windows-1252";
@@ -118,10 +72,7 @@ std::string GuessLegacyCharset(ByteView bytes)
         if (name != nullptr && (strcasecmp(name, "ISO-8859-1") == 0 || strcasecmp(name, "ASCII") == 0)) name = nullptr;
         if (name != nullptr && *name != '\0') {
             // Only take a guess ICU can convert.
-            UErrorCode status = U_ZERO_ERROR;
-            UConverter* conv = ucnv_open(name, &status);
-            if (U_SUCCESS(status) && conv != nullptr) result = name;
-            if (conv != nullptr) ucnv_close(conv);
+            if (CharsetDecoder::IsKnown(name)) result = name;
         }
     }
     uchardet_delete(detector);
@@ -131,37 +82,10 @@ std::string GuessLegacyCharset(ByteView bytes)
 bool DecodeCharset(ByteView bytes, const char* charset, std::u16string& out)
 {
     out.clear();
-    if (bytes.size() > static_cast<std::size_t>(INT32_MAX / 2)) return false;
-    UErrorCode status = U_ZERO_ERROR;
-    UConverter* conv = ucnv_open(charset, &status);
-    if (U_FAILURE(status) || conv == nullptr) {
-        if (conv != nullptr) ucnv_close(conv);
-        return false;
-    }
-    // No charset makes more UTF-16 units than bytes, but a few converters
-    // emit a replacement pair for a lone byte: leave room for that.
-    std::size_t capacity = bytes.size() + 16;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        out.resize(capacity);
-        status = U_ZERO_ERROR;
-        const int32_t n = ucnv_toUChars(conv, out.data(), static_cast<int32_t>(out.size()),
-                                        reinterpret_cast<const char*>(bytes.data()),
-                                        static_cast<int32_t>(bytes.size()), &status);
-        if (status == U_BUFFER_OVERFLOW_ERROR && attempt == 0 && n > 0) {
-            capacity = static_cast<std::size_t>(n) + 16;
-            continue;
-        }
-        ucnv_close(conv);
-        if (U_FAILURE(status) || n < 0) {
-            out.clear();
-            return false;
-        }
-        out.resize(static_cast<std::size_t>(n));
-        return true;
-    }
-    ucnv_close(conv);
-    out.clear();
-    return false;
+    CharsetDecoder decoder(charset);
+    if (!decoder.Known()) return false;
+    decoder.Append(bytes, out);
+    return true;
 }
 
 }  // namespace office

@@ -34,7 +34,6 @@ public:
     // saved without a piece table.
     void SetContiguous(std::uint32_t fc, std::uint32_t cpCount, bool compressed);
 
-    const std::vector<DocPiece>& Pieces() const { return m_pieces; }
     std::uint32_t CpCount() const { return m_pieces.empty() ? 0 : m_pieces.back().cpEnd; }
 
     // Word 97 text: the characters of CPs [0, cpLimit) as UTF-16, 8-bit

@@ -6,7 +6,7 @@
 
 #include "office/containers/compoundfile.h"
 #include "office/word/doc6codepage.h"
-#include "office/word/doccodepage.h"
+#include "office/text/charsetdecoder.h"
 #include "office/word/docfib.h"
 #include "office/word/docpiecetable.h"
 #include "office/word/docstorytext.h"

@@ -35,9 +35,6 @@ public:
     // Body or title text.
     bool ReadsText() const override { return m_titleCapture > 0 || !Suppressed(); }
 
-    // Open elements of the current parser run.
-    std::size_t OpenInRun() const { return m_live.size(); }
-
     // Closes what is still open and hands out the main text and the title.
     void Finish(std::u16string& body, std::u16string& title);
 

@@ -9,7 +9,7 @@
 #include "office/word/rtfreader.h"
 
 #include "office/word/doc6codepage.h"
-#include "office/word/doccodepage.h"
+#include "office/text/charsetdecoder.h"
 #include "office/word/rtftokenizer.h"
 #include "platform/cancellation.h"
 

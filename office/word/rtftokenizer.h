@@ -31,7 +31,6 @@ public:
     RtfToken Next();
     // Skips raw binary data after \binN, at most to the end of the input.
     void SkipBytes(std::uint64_t n);
-    std::size_t Offset() const { return m_pos; }
 
 private:
     std::string_view m_in;

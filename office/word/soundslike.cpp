@@ -1,7 +1,7 @@
 // American Soundex (see soundslike.h).
 #include "office/word/soundslike.h"
 
-#include "office/text/matchtext.h"
+#include "office/text/casefold.h"
 
 #include <unicode/unorm2.h>
 

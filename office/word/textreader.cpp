@@ -1,14 +1,10 @@
 // Plain text decoding (see textreader.h).
 #include "office/word/textreader.h"
 
+#include "office/text/charsetdecoder.h"
 #include "platform/cancellation.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/ustring.h>
-
-#include <climits>
 #include <cstring>
-#include <memory>
 
 namespace office {
 
@@ -16,11 +12,6 @@ namespace {
 
 // UTF-16 units decoded per step.
 constexpr std::size_t kPieceUnits = 32768;
-
-struct ConverterClose {
-    void operator()(UConverter* c) const { ucnv_close(c); }
-};
-using Converter = std::unique_ptr<UConverter, ConverterClose>;
 
 // Text a person wrote has no NULs and few control characters (a log with
 // colour escapes still passes; a binary file with no zero byte does not).
@@ -30,7 +21,7 @@ bool IsControl(char16_t c)
            c == 0xFFFD;
 }
 
-enum class Decoded { Done, UnknownCharset, Binary, TooLarge };
+enum class Decoded { Done, Binary, TooLarge };
 
 // Decodes `bytes` of `charset` into `out` a piece at a time, CR LF, LF and
 // CR each becoming one paragraph mark, counting control characters on the
@@ -39,26 +30,20 @@ Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& ou
                          std::string& error)
 {
     out.clear();
-    UErrorCode status = U_ZERO_ERROR;
-    Converter conv(ucnv_open(charset, &status));
-    if (U_FAILURE(status) || conv == nullptr) return Decoded::UnknownCharset;
+    CharsetDecoder decoder(charset);
     // No charset makes more UTF-16 units than bytes (UTF-16 makes half as
     // many); reserving that much costs address space only until the text
     // fills it, and spares a large text from moving as it grows.
     const bool wide = std::strncmp(charset, "UTF-16", 6) == 0;
     out.reserve((wide ? bytes.size() / 2 : bytes.size()) + 16);
     char16_t piece[kPieceUnits];
-    const char* source = reinterpret_cast<const char*>(bytes.data());
-    const char* const sourceEnd = source + bytes.size();
+    std::size_t pos = 0;
     std::size_t decoded = 0;
     std::size_t controls = 0;
     bool afterCr = false;
-    for (;;) {
+    while (!decoder.Finished()) {
         platform::ThrowIfStopRequested();
-        UChar* target = piece;
-        status = U_ZERO_ERROR;
-        ucnv_toUnicode(conv.get(), &target, piece + kPieceUnits, &source, sourceEnd, nullptr, true, &status);
-        const auto n = static_cast<std::size_t>(target - piece);
+        const std::size_t n = decoder.Decode(bytes, pos, bytes.size(), piece, kPieceUnits);
         // A string that moves to a larger buffer holds both for a moment.
         const std::size_t grown = out.size() + n;
         const std::size_t moving = grown > out.capacity() ? out.size() : 0;
@@ -79,9 +64,6 @@ Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& ou
         }
         decoded += n;
         if (moving != 0) hold.ShrinkTo(std::uint64_t{out.size()} * 2);
-        if (status == U_BUFFER_OVERFLOW_ERROR) continue;
-        if (U_FAILURE(status)) return Decoded::UnknownCharset;
-        break;
     }
     return controls * 10 <= decoded ? Decoded::Done : Decoded::Binary;
 }
@@ -96,7 +78,7 @@ bool ReadText(ByteView bytes, WordContent& out, std::string& error, ReadBudget* 
     std::string guessed;
     if (charset == nullptr) {
         const bool hasZero = !body.empty() && std::memchr(body.data(), 0, body.size()) != nullptr;
-        if (!hasZero && IsValidUtf8(body)) {
+        if (!hasZero && IsValidUtf8(AsChars(body))) {
             charset = "UTF-8";
         } else if (hasZero) {
             charset = Utf16ByZeros(body);
@@ -112,11 +94,8 @@ bool ReadText(ByteView bytes, WordContent& out, std::string& error, ReadBudget* 
     out.stories.clear();
     std::u16string text;
     BudgetHold hold(budget);
-    Decoded result = DecodeParagraphs(body, charset, text, hold, error);
-    if (result == Decoded::UnknownCharset) result = DecodeParagraphs(body, "windows-1252", text, hold, error);
-    switch (result) {
+    switch (DecodeParagraphs(body, charset, text, hold, error)) {
     case Decoded::Done: break;
-    case Decoded::UnknownCharset: error = "cannot decode the text"; return false;
     case Decoded::Binary: error = "binary data: not a text file"; return false;
     case Decoded::TooLarge: return false;
     }

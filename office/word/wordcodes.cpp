@@ -11,6 +11,7 @@
 // of the story, never with the number of keywords.
 #include "office/word/wordcodes.h"
 
+#include "office/text/casefold.h"
 #include "office/text/matchtext.h"
 #include "platform/cancellation.h"
 

@@ -1,7 +1,7 @@
 // English word forms: Snowball stems plus irregular forms (see wordforms.h).
 #include "office/word/wordforms.h"
 
-#include "office/text/matchtext.h"
+#include "office/text/casefold.h"
 #include "platform/codepage.h"
 
 #include <libstemmer.h>

@@ -10,6 +10,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace docbin {
@@ -59,16 +60,23 @@ inline void PutBytes(Bytes& b, std::size_t at, const Bytes& data)
 inline Bytes Utf16(const std::u16string& s)
 {
     Bytes b;
-    for (char16_t c : s) {
-        b.push_back(static_cast<std::uint8_t>(c));
-        b.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
+    for (std::size_t i = 0; i < s.size(); ++i) Put16(b, 2 * i, s[i]);
     return b;
 }
 
 inline Bytes Latin(const std::string& s)
 {
     return Bytes(s.begin(), s.end());
+}
+
+// The text of the first story of `kind` in a reader's content, or null.
+template <class Content, class Kind>
+const std::u16string* StoryText(const Content& content, Kind kind)
+{
+    for (const auto& s : content.stories) {
+        if (s.kind == kind) return &s.text;
+    }
+    return nullptr;
 }
 
 // One piece of a piece table: `cpCount` characters at byte offset `fc` of
@@ -119,17 +127,14 @@ struct Word97 {
     Bytes WordDocumentStream(std::uint32_t fcClx, std::uint32_t lcbClx) const
     {
         Bytes w(kTextAt, 0);
-        Put16(w, 0x00, 0xA5EC);
-        Put16(w, 0x02, 0x00C1);
-        Put16(w, 0x06, 0x0409);
-        std::uint32_t flags = 0x0004;  // complex
-        if (table1) flags |= 0x0200;
-        if (encrypted) flags |= 0x0100;
-        Put16(w, 0x0A, flags);
-        Put16(w, 0x20, 14);  // csw
-        Put16(w, 0x3E, 22);  // cslw
+        // Signature, version, language, flags (complex, table stream,
+        // encryption), csw, cslw, cbRgFcLcb.
+        const std::uint32_t flags = 0x0004u | (table1 ? 0x0200u : 0) | (encrypted ? 0x0100u : 0);
+        for (const auto& [at, v] : {std::pair<std::size_t, std::uint32_t>{0x00, 0xA5EC}, {0x02, 0x00C1}, {0x06, 0x0409},
+                                    {0x0A, flags}, {0x20, 14}, {0x3E, 22}, {0x98, 93}}) {
+            Put16(w, at, v);
+        }
         for (std::size_t i = 0; i < 8; ++i) Put32(w, 0x4C + 4 * i, ccp[i]);
-        Put16(w, 0x98, 93);  // cbRgFcLcb
         Put32(w, 0x1A2, fcClx);
         Put32(w, 0x1A6, lcbClx);
         PutBytes(w, kTextAt, text);
@@ -163,12 +168,11 @@ struct Word6 {
     Bytes Build() const
     {
         Bytes w(kTextAt, 0);
-        Put16(w, 0x00, 0xA5DC);
-        Put16(w, 0x02, 101);
-        Put16(w, 0x06, lid);
-        std::uint32_t flags = complex ? 0x0004 : 0;
-        if (extChar) flags |= 0x1000;
-        Put16(w, 0x0A, flags);
+        const std::uint32_t flags = (complex ? 0x0004u : 0) | (extChar ? 0x1000u : 0);
+        for (const auto& [at, v] : {std::pair<std::size_t, std::uint32_t>{0x00, 0xA5DC}, {0x02, 101}, {0x06, lid},
+                                    {0x0A, flags}}) {
+            Put16(w, at, v);
+        }
         Put32(w, 0x18, kTextAt);
         Put32(w, 0x1C, static_cast<std::uint32_t>(kTextAt + text.size()));
         for (std::size_t i = 0; i < 8; ++i) Put32(w, 0x34 + 4 * i, ccp[i]);

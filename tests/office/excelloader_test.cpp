@@ -235,6 +235,7 @@ TEST(ExcelLoaderText, DelimitersQuotingAndEncodings)
         {"\"007\",\"two\nlines\"\r\nlast", 1, 0, u"last"},
         {"<html><body><p>first line</p>\n<p>second</p></body></html>", 0, 0, u"first line"},
         {"Gr\xFC\xDF,x\n", 0, 0, u"Grüß"},  // Windows-1252
+        {"caf\xC0\xA9,x\n", 0, 0, u"caf\u00C0\u00A9"},  // an overlong form is no UTF-8: Windows-1252
         {std::string("\xFF\xFE" "a\0,\0\xE4\0", 8), 0, 1, u"ä"},
     };
     for (const auto& c : cases) EXPECT_EQ(Shown(LoadOk(c.text), 0, c.row, c.col), c.shown) << c.text;

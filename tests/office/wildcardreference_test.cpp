@@ -77,34 +77,20 @@ private:
 
     Positions Once(const Node& n, const Positions& at) const
     {
+        using K = Node::Kind;
         Positions out;
-        for (std::size_t p = 0; p <= m_text.size(); ++p) {
+        const std::size_t size = m_text.size();
+        for (std::size_t p = 0; p <= size; ++p) {
             if (!at[p]) continue;
-            switch (n.kind) {
-            case Node::Kind::Char:
-                if (p < m_text.size() && m_text[p] == n.ch) out.set(p + 1);
-                break;
-            case Node::Kind::Any:
-                if (p < m_text.size()) out.set(p + 1);
-                break;
-            case Node::Kind::Class:
-                if (p < m_text.size() && InClass(n, m_text[p])) out.set(p + 1);
-                break;
-            case Node::Kind::Star:
-                for (std::size_t q = p; q <= m_text.size(); ++q) out.set(q);
-                break;
-            case Node::Kind::WordStart:
-                if (m_start[p]) out.set(p);
-                break;
-            case Node::Kind::WordEnd:
-                if (m_end[p]) out.set(p);
-                break;
-            case Node::Kind::Group: {
-                Positions one;
-                one.set(p);
-                out |= Sequence(n.children, one);
-                break;
-            }
+            const bool one = p < size && (n.kind == K::Any || (n.kind == K::Char && m_text[p] == n.ch) ||
+                                          (n.kind == K::Class && InClass(n, m_text[p])));
+            if (one) out.set(p + 1);
+            if ((n.kind == K::WordStart && m_start[p]) || (n.kind == K::WordEnd && m_end[p])) out.set(p);
+            for (std::size_t q = p; n.kind == K::Star && q <= size; ++q) out.set(q);
+            if (n.kind == K::Group) {
+                Positions from;
+                from.set(p);
+                out |= Sequence(n.children, from);
             }
         }
         return out;
@@ -150,37 +136,28 @@ public:
 private:
     std::size_t Pick(std::size_t n) { return static_cast<std::size_t>(m_rng() % n); }
 
+    char16_t Letter() { return kPatternChars[Pick(kPatternChars.size())]; }
+
     Node Element(int depth)
     {
+        using K = Node::Kind;
         Node n;
-        switch (Pick(depth < 2 ? 10 : 9)) {
-        case 0: case 1: case 2:
-            n.kind = Node::Kind::Char;
-            n.ch = kPatternChars[Pick(kPatternChars.size())];
-            break;
-        case 3: n.kind = Node::Kind::Any; break;
-        case 4: n.kind = Node::Kind::Star; return n;
-        case 5: n.kind = Node::Kind::WordStart; return n;
-        case 6: n.kind = Node::Kind::WordEnd; return n;
-        case 7: {
-            n.kind = Node::Kind::Class;
+        const std::size_t kind = Pick(depth < 2 ? 10 : 9);
+        n.kind = kind < 3 || kind == 8 ? K::Char : kind == 3 ? K::Any : kind == 4 ? K::Star : kind == 5 ? K::WordStart
+                 : kind == 6 ? K::WordEnd : kind == 7 ? K::Class : K::Group;
+        n.ch = kind == 8 ? u'a' : Letter();
+        if (n.kind == K::Star || n.kind == K::WordStart || n.kind == K::WordEnd) return n;  // take no count
+        if (n.kind == K::Class) {
             n.negated = Pick(3) == 0;
-            const std::size_t members = 1 + Pick(3);
-            for (std::size_t k = 0; k < members; ++k) {
-                const char16_t a = kPatternChars[Pick(kPatternChars.size())];
-                const char16_t b = Pick(3) == 0 ? kPatternChars[Pick(kPatternChars.size())] : a;
+            for (std::size_t k = 0, members = 1 + Pick(3); k < members; ++k) {
+                const char16_t a = Letter();
+                const char16_t b = Pick(3) == 0 ? Letter() : a;
                 n.ranges.emplace_back(std::min(a, b), std::max(a, b));
             }
-            break;
         }
-        case 8: n.kind = Node::Kind::Char; n.ch = u'a'; break;
-        default:
-            n.kind = Node::Kind::Group;
-            n.children = Sequence(depth + 1);
-            break;
-        }
+        if (n.kind == K::Group) n.children = Sequence(depth + 1);
         switch (Pick(6)) {
-        case 0: n.min = 1; n.max = kMany; break;  // @
+        case 0: n.max = kMany; break;  // @
         case 1: n.min = n.max = static_cast<int>(Pick(3)); break;  // {n}
         case 2: n.min = static_cast<int>(Pick(3)); n.max = kMany; break;  // {n,}
         case 3: n.min = static_cast<int>(Pick(2)); n.max = n.min + static_cast<int>(Pick(3)); break;  // {n,m}
@@ -201,36 +178,28 @@ void AppendChar(std::u16string& out, char16_t c, bool inClass)
 
 std::u16string Write(const std::vector<Node>& seq)
 {
+    using K = Node::Kind;
     std::u16string out;
     for (const Node& n : seq) {
-        switch (n.kind) {
-        case Node::Kind::Char: AppendChar(out, n.ch, false); break;
-        case Node::Kind::Any: out += u"?"; break;
-        case Node::Kind::Star: out += u"*"; break;
-        case Node::Kind::WordStart: out += u"<"; break;
-        case Node::Kind::WordEnd: out += u">"; break;
-        case Node::Kind::Class:
+        if (n.kind == K::Char) AppendChar(out, n.ch, false);
+        if (n.kind == K::Any || n.kind == K::Star || n.kind == K::WordStart || n.kind == K::WordEnd) {
+            out += n.kind == K::Any ? u'?' : n.kind == K::Star ? u'*' : n.kind == K::WordStart ? u'<' : u'>';
+        }
+        if (n.kind == K::Group) out += u"(" + Write(n.children) + u")";
+        if (n.kind == K::Class) {
             out += n.negated ? u"[!" : u"[";
             for (const auto& [lo, hi] : n.ranges) {
                 AppendChar(out, lo, true);
-                if (hi != lo) {
-                    out.push_back(u'-');
-                    AppendChar(out, hi, true);
-                }
+                if (hi != lo) out.push_back(u'-');
+                if (hi != lo) AppendChar(out, hi, true);
             }
             out += u"]";
-            break;
-        case Node::Kind::Group: out += u"(" + Write(n.children) + u")"; break;
         }
-        if (n.min == 1 && n.max == kMany) {
-            out += u"@";
-        } else if (n.min != 1 || n.max != 1) {
-            std::string q = "{" + std::to_string(n.min);
-            if (n.max == kMany) q += ",";
-            else if (n.max != n.min) q += "," + std::to_string(n.max);
-            q += "}";
-            out.append(q.begin(), q.end());
-        }
+        std::string q;  // the count: @, {n}, {n,} or {n,m}
+        if (n.min == 1 && n.max == kMany) q = "@";
+        else if (n.max == kMany) q = "{" + std::to_string(n.min) + ",}";
+        else if (n.min != 1 || n.max != 1) q = "{" + std::to_string(n.min) + (n.max != n.min ? "," + std::to_string(n.max) : "") + "}";
+        out.append(q.begin(), q.end());
     }
     return out;
 }
@@ -238,10 +207,7 @@ std::u16string Write(const std::vector<Node>& seq)
 std::string Show(std::u16string_view s)
 {
     std::string out;
-    for (char16_t c : s) {
-        if (c < 0x80) out.push_back(static_cast<char>(c));
-        else out += "\\u" + std::to_string(static_cast<unsigned>(c));
-    }
+    for (char16_t c : s) out += c < 0x80 ? std::string(1, static_cast<char>(c)) : "\\u" + std::to_string(c);
     return out;
 }
 

@@ -27,36 +27,11 @@ public:
         for (VARIANT& v : m_values) VariantClear(&v);
     }
 
-    ArgList& Bool(bool b)
-    {
-        VARIANT& v = Add(VT_BOOL);
-        v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
-        return *this;
-    }
-    ArgList& Str(std::u16string_view s)
-    {
-        VARIANT& v = Add(VT_BSTR);
-        v.bstrVal = SysAllocStringFrom(s);
-        return *this;
-    }
-    ArgList& I2(short i)
-    {
-        VARIANT& v = Add(VT_I2);
-        v.iVal = i;
-        return *this;
-    }
-    ArgList& I4(LONG i)
-    {
-        VARIANT& v = Add(VT_I4);
-        v.lVal = i;
-        return *this;
-    }
-    ArgList& Missing()
-    {
-        VARIANT& v = Add(VT_ERROR);
-        v.scode = DISP_E_PARAMNOTFOUND;
-        return *this;
-    }
+    ArgList& Bool(bool b) { Add(VT_BOOL).boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; return *this; }
+    ArgList& Str(std::u16string_view s) { Add(VT_BSTR).bstrVal = SysAllocStringFrom(s); return *this; }
+    ArgList& I2(short i) { Add(VT_I2).iVal = i; return *this; }
+    ArgList& I4(LONG i) { Add(VT_I4).lVal = i; return *this; }
+    ArgList& Missing() { Add(VT_ERROR).scode = DISP_E_PARAMNOTFOUND; return *this; }
 
     // byValue: the variants themselves instead of references to them.
     DISPPARAMS Params(bool byValue = false)
@@ -182,30 +157,22 @@ public:
         office::RegisterWordServer();
         if (FAILED(CreateObjectByProgID("Word.Application", &m_app))) return;
         if (FAILED(GetObject(m_app, 0x6, &m_documents)) || m_documents == nullptr) return;
-        m_openResult = Open(m_documents, path, generation, &m_doc);
-        if (m_doc == nullptr) return;
+        if (FAILED(Open(m_documents, path, generation, &m_doc))) return;
         if (FAILED(GetObject(m_app, 0x5, &m_selection)) || m_selection == nullptr) return;
         GetObject(m_selection, 0x106, &m_find);
     }
     ~OpenedFile()
     {
-        if (m_find) m_find->Release();
-        if (m_selection) m_selection->Release();
-        if (m_doc) {
-            CloseOrQuit(m_doc);
-            m_doc->Release();
-        }
-        if (m_documents) m_documents->Release();
-        if (m_app) {
-            CloseOrQuit(m_app);
-            m_app->Release();
+        if (m_doc != nullptr) CloseOrQuit(m_doc);
+        if (m_app != nullptr) CloseOrQuit(m_app);
+        for (IDispatch* object : {m_find, m_selection, m_doc, m_documents, m_app}) {
+            if (object != nullptr) object->Release();
         }
     }
     OpenedFile(const OpenedFile&) = delete;
     OpenedFile& operator=(const OpenedFile&) = delete;
 
     bool Ok() const { return m_find != nullptr; }
-    HRESULT OpenResult() const { return m_openResult; }
 
     bool Find(std::u16string_view text, const Switches& s = {})
     {
@@ -234,7 +201,6 @@ private:
     IDispatch* m_doc = nullptr;
     IDispatch* m_selection = nullptr;
     IDispatch* m_find = nullptr;
-    HRESULT m_openResult = E_FAIL;
 };
 
 }  // namespace wordtest

@@ -5,6 +5,7 @@
 // codes, irregular forms, digits, other scripts, case and accent variants),
 // including after replacements have changed the text.
 #include "office/word/soundslike.h"
+#include "office/text/casefold.h"
 #include "office/text/matchtext.h"
 #include "office/word/wordbreaks.h"
 #include "office/word/wordcodes.h"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace office {
@@ -191,9 +193,7 @@ void ExpectSameMatches(WordDocument& doc, std::size_t story, std::u16string_view
         const bool gotB = reference.Next(text, words, at, b);
         ASSERT_EQ(gotA, gotB) << what << " from word " << at;
         if (!gotA) return;
-        ASSERT_EQ(a.start, b.start) << what;
-        ASSERT_EQ(a.end, b.end) << what;
-        ASSERT_EQ(a.resume, b.resume) << what;
+        ASSERT_EQ(std::tie(a.start, a.end, a.resume), std::tie(b.start, b.end, b.resume)) << what;
         at = a.resume;
     }
     FAIL() << what << ": matches never ended";
@@ -202,12 +202,8 @@ void ExpectSameMatches(WordDocument& doc, std::size_t story, std::u16string_view
 std::string Describe(Mode mode, unsigned seed, std::u16string_view keyword)
 {
     std::string k;
-    for (char16_t c : keyword) {
-        if (c >= 0x20 && c < 0x7F) k.push_back(static_cast<char>(c));
-        else k += "\\u" + std::to_string(static_cast<unsigned>(c));
-    }
-    return std::string(mode == Mode::SoundsLike ? "sounds like" : "word forms") + ", seed " + std::to_string(seed) +
-           ", keyword \"" + k + "\"";
+    for (char16_t c : keyword) k += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : "\\u" + std::to_string(c);
+    return (mode == Mode::SoundsLike ? "sounds like, seed " : "word forms, seed ") + std::to_string(seed) + ": " + k;
 }
 
 class WordCodesDifferential : public ::testing::TestWithParam<Mode> {};
@@ -244,17 +240,16 @@ TEST_P(WordCodesDifferential, SameMatchesAsCodingEveryWordPerKeyword)
             request.options.matchSoundsLike = mode == Mode::SoundsLike;
             request.options.matchAllWordForms = mode == Mode::WordForms;
             Reference reference(keyword, mode);
-            if (reference.HasWords()) {
-                bool expected = false;
+            bool expected = false;
+            for (std::size_t s = 0; s < doc.StoryCount() && !expected; ++s) {
+                const std::u16string text(doc.Text(s));
                 FindMatch m;
-                for (std::size_t s = 0; s < doc.StoryCount() && !expected; ++s) {
-                    const std::u16string text(doc.Text(s));
-                    WordBreaks breaks(text);
-                    expected = reference.Next(text, breaks.Words(), 0, m);
-                }
-                EXPECT_EQ(ExecuteFind(doc, request), expected) << what;
-                matched += expected ? 1 : 0;
+                expected = reference.Next(text, WordBreaks(text).Words(), 0, m);
             }
+            if (reference.HasWords()) {
+                EXPECT_EQ(ExecuteFind(doc, request), expected) << what;
+            }
+            matched += expected ? 1 : 0;
 
             // Now and then the text changes under the codes.
             if (gen.Below(4) == 0) {
@@ -279,86 +274,36 @@ INSTANTIATE_TEST_SUITE_P(BothModes, WordCodesDifferential, ::testing::Values(Mod
                                                                    : std::string("WordForms");
                          });
 
-// Equal keys are what makes two words match, in both modes.
+// Keys decide which words match: pairs the random texts seldom make.
 TEST(WordCodesKeys, WordsMatchWhenTheyShareAKey)
 {
-    struct Case {
+    const struct {
         Mode mode;
         std::u16string a;
         std::u16string b;
         bool same;
-    };
-    const Case cases[] = {
-        {Mode::SoundsLike, u"Smith", u"SMYTH", true},
+    } cases[] = {
         {Mode::SoundsLike, u"M\u00FCller", u"Muller", true},
-        {Mode::SoundsLike, u"12", u"012", false},
-        {Mode::SoundsLike, u"\u043C\u0438\u0440", u"\u041C\u0418\u0420", true},
         {Mode::SoundsLike, u"\u6771\u4EAC", u"\u6771", false},
-        // A word with a code never matches one without, whatever the text.
+        // A word with a code never matches one without, whatever the text;
+        // two units whose bytes spell "S530" are no Soundex code.
         {Mode::SoundsLike, u"a1", u"1", false},
-        // Two units whose bytes spell "S530" are no Soundex code.
         {Mode::SoundsLike, u"Smith", u"\u3553\u3033", false},
-        {Mode::WordForms, u"sat", u"Sitting", true},
-        {Mode::WordForms, u"lay", u"lain", true},   // "lay" is a form of "lie" too
+        {Mode::WordForms, u"lay", u"lain", true},  // "lay" is a form of "lie" too
         {Mode::WordForms, u"lay", u"laid", true},
-        {Mode::WordForms, u"mice", u"mouse", true},
         {Mode::WordForms, u"went", u"want", false},
-        {Mode::WordForms, u"\u6771\u4EAC", u"\u6771\u4EAC", true},
     };
     WordForms forms;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::vector<std::string> ka;
         std::vector<std::string> kb;
         AppendWordKeys(c.mode, c.a, &forms, ka);
         AppendWordKeys(c.mode, c.b, &forms, kb);
-        ASSERT_FALSE(ka.empty());
-        // No key twice for one word.
-        std::vector<std::string> sorted = ka;
-        std::sort(sorted.begin(), sorted.end());
-        EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
         const bool shared = std::any_of(ka.begin(), ka.end(), [&kb](const std::string& k) {
             return std::find(kb.begin(), kb.end(), k) != kb.end();
         });
-        EXPECT_EQ(shared, c.same) << static_cast<int>(c.mode) << " " << c.a.size() << " " << c.b.size();
+        EXPECT_EQ(shared, c.same) << Describe(c.mode, 0, c.a + u" / " + c.b);
     }
-}
-
-// Codes belong to the text they were made from: a replacement drops them.
-TEST(WordCodesDocument, ReplacementsAreSeenBySoundsLikeAndWordForms)
-{
-    WordDocument doc = MakeDocument({u"Dear Jon Smyth, the mice sat.\r", u"Footnote: Robert\r"});
-    FindRequest sounds;
-    sounds.options.matchSoundsLike = true;
-    FindRequest forms;
-    forms.options.matchAllWordForms = true;
-    auto find = [&doc](FindRequest r, std::u16string text) {
-        r.findText = std::move(text);
-        return ExecuteFind(doc, r);
-    };
-    EXPECT_TRUE(find(sounds, u"John Smith"));
-    EXPECT_TRUE(find(sounds, u"Rupert"));
-    EXPECT_TRUE(find(forms, u"mouse sits"));
-    EXPECT_FALSE(find(sounds, u"Jones"));
-
-    FindRequest replace;
-    replace.findText = u"Smyth";
-    replace.replaceWith = u"Jones";
-    replace.replace = ReplaceMode::All;
-    ASSERT_TRUE(ExecuteFind(doc, replace));
-    EXPECT_FALSE(find(sounds, u"John Smith"));
-    EXPECT_TRUE(find(sounds, u"John Jones"));
-    EXPECT_TRUE(find(forms, u"mouse sits"));
-    EXPECT_TRUE(find(sounds, u"Rupert"));
-
-    // A replacement through sounds like itself: every word sounding like
-    // "Robert" in every story.
-    FindRequest soundsReplace = sounds;
-    soundsReplace.findText = u"Rupert";
-    soundsReplace.replaceWith = u"X";
-    soundsReplace.replace = ReplaceMode::All;
-    ASSERT_TRUE(ExecuteFind(doc, soundsReplace));
-    EXPECT_EQ(doc.Text(1), u"Footnote: X\r");
-    EXPECT_FALSE(find(sounds, u"Robert"));
 }
 
 }  // namespace

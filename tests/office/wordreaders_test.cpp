@@ -1,13 +1,19 @@
-// Text files and web pages for the built-in Word, and the choice of reader
-// by a file's content (and by a web page's name).
+// Every document in tests/data/word through every reader that can read it,
+// from one table of what each story must and must not hold; then the text
+// and web page readers on small inputs, and the loader's choice of reader by
+// a file's content and by a web page's name.
+#include "office/containers/htmlpage.h"
+#include "office/word/docreader.h"
+#include "office/word/docxreader.h"
 #include "office/word/htmlreader.h"
+#include "office/word/rtfreader.h"
 #include "office/word/textreader.h"
 #include "office/word/wordloader.h"
+#include "tests/office/docfixture.h"
+#include "tests/office/zipfixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -17,104 +23,274 @@
 namespace office {
 namespace {
 
-std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+using Bytes = std::vector<std::uint8_t>;
+using Reader = bool (*)(ByteView, WordContent&, std::string&);
 
-std::vector<std::uint8_t> Utf16(std::u16string_view text, bool bigEndian, bool bom)
+const Reader kDoc = [](ByteView b, WordContent& c, std::string& e) { return ReadWordBinary(b, c, e); };
+const Reader kDocx = [](ByteView b, WordContent& c, std::string& e) { return ReadDocx(b, c, e); };
+const Reader kRtf = ReadRtf;
+const Reader kText = [](ByteView b, WordContent& c, std::string& e) { return ReadText(b, c, e); };
+const Reader kHtml = [](ByteView b, WordContent& c, std::string& e) { return ReadHtml(b, c, e); };
+const Reader kLoad = [](ByteView b, WordContent& c, std::string& e) { return LoadWordContent(b, c, e); };
+const Reader kLoadPage = [](ByteView b, WordContent& c, std::string& e) {
+    return LoadWordContent(b, c, e, WordFileName::WebPage);
+};
+
+Bytes Ascii(const std::string& s) { return {s.begin(), s.end()}; }
+
+Bytes Utf16(std::u16string_view text, bool bigEndian, bool bom)
 {
-    std::vector<std::uint8_t> out;
+    Bytes out;
     auto put = [&](char16_t c) {
-        const auto hi = static_cast<std::uint8_t>(c >> 8);
-        const auto lo = static_cast<std::uint8_t>(c & 0xFF);
-        if (bigEndian) {
-            out.push_back(hi);
-            out.push_back(lo);
-        } else {
-            out.push_back(lo);
-            out.push_back(hi);
-        }
+        out.push_back(static_cast<std::uint8_t>(bigEndian ? c >> 8 : c & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(bigEndian ? c & 0xFF : c >> 8));
     };
     if (bom) put(0xFEFF);
     for (char16_t c : text) put(c);
     return out;
 }
 
-std::vector<std::uint8_t> Fixture(const std::string& name)
+// Documents whose main story is one paragraph, in the binary, Word 6 and
+// Office Open XML formats.
+Bytes Word97(const std::u16string& text, bool compressed)
 {
-    std::ifstream in(std::string(VARNEL_TEST_DATA) + "/word/" + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    docbin::Word97 d;
+    d.text = compressed ? Bytes(text.begin(), text.end()) : docbin::Utf16(text);
+    d.pieces = {{static_cast<std::uint32_t>(text.size()), docbin::Word97::kTextAt, compressed}};
+    d.ccp[0] = static_cast<std::uint32_t>(text.size());
+    return d.Build();
 }
 
-std::u16string MainText(const std::vector<std::uint8_t>& bytes, bool (*reader)(ByteView, WordContent&, std::string&))
+Bytes Word6(const std::string& text)
+{
+    docbin::Word6 d;
+    d.text = docbin::Latin(text);
+    d.ccp[0] = static_cast<std::uint32_t>(text.size());
+    return d.Build();
+}
+
+Bytes Docx(const std::string& runs)
+{
+    return ziptest::BuildZip(
+        {{"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                         "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                         "relationships/officeDocument\" Target=\"word/document.xml\"/></Relationships>"},
+         {"word/document.xml", "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+                               "<w:body><w:p>" + runs + "</w:p></w:body></w:document>"}});
+}
+
+std::u16string MainOf(const Bytes& bytes, Reader reader)
 {
     WordContent content;
     std::string error;
     EXPECT_TRUE(reader(ByteView(bytes.data(), bytes.size()), content, error)) << error;
-    if (content.stories.empty()) return u"<no story>";
-    return content.stories[0].text;
+    return content.stories.empty() ? u"<no story>" : content.stories[0].text;
 }
 
-bool Refused(const std::vector<std::uint8_t>& bytes)
+// ---- The fixtures, through every reader -----------------------------------------
+
+// `count` times in the story of `kind` (0: not in it).
+struct Expect {
+    StoryKind kind;
+    std::u16string text;
+    int count = 1;
+};
+
+struct FixtureRow {
+    const char* file;
+    std::vector<Reader> readers;  // besides LoadWordFile, which reads every row
+    std::vector<Expect> expect;
+    std::vector<std::u16string> nowhere;  // in no story
+};
+
+// The stories document, saved by an office suite in each Word format: every
+// story kind, special characters, a table, fields, notes, a text box.
+std::vector<Expect> Stories()
 {
-    WordContent content;
+    using K = StoryKind;
+    return {
+        {K::Main, u"Mainalpha first paragraph.\r"},
+        {K::Main, u"Mainomega last paragraph.\r"},
+        {K::Main, u"Tabbed\tcolumn and Spaced   four spaces."},
+        {K::Main, u"Line\vbroken and non\u00A0breaking and soft\x1Fhyphen and hard\x1Ehyphen."},
+        {K::Main, u"Cellone\aCelltwo\a\aCellthree\aCellfour\a\a"},
+        // Note references leave no mark; fields keep their results only.
+        {K::Main, u"Noteholder and Endholder."},
+        {K::Main, u"Fieldday 2021-03-04 and page 1 end."},
+        {K::Footnotes, u"Footnoteword text."},
+        {K::Endnotes, u"Endnoteword text."},
+        {K::Comments, u"Commentword remark."},
+        {K::HeadersFooters, u"Headerword alpha"},
+        {K::HeadersFooters, u"Footerword page 1"},
+        // Once, though a file may hold it twice (a drawing and its fallback).
+        {K::TextBoxes, u"Textboxword inside."},
+        {K::Main, u"Footnoteword", 0},
+        {K::Main, u"Commentword", 0},
+        {K::Main, u"Textboxword", 0},
+        {K::Main, u"Headerword", 0},
+    };
+}
+
+// Field instructions, font names, comment authors and the marks around
+// fields and objects are not text.
+const std::vector<std::u16string> kNotText = {u"PAGE", u"DATE", u"yyyy", u"Times New Roman", u"Tester",
+                                              u"\x13", u"\x14", u"\x15", u"\x01", u"\x08", u"\x02"};
+
+std::vector<FixtureRow> FixtureRows()
+{
+    using K = StoryKind;
+    std::vector<Expect> doc = Stories();
+    doc.push_back({K::Main, u"Commented word."});
+    doc.push_back({K::Main, u"Boxholder  after box."});
+    return {
+        {"fmt-stories.doc", {kDoc}, doc, kNotText},
+        {"fmt-stories.dot", {kDoc}, doc, kNotText},
+        {"FMT-UPPER.DOC", {kDoc}, doc, kNotText},
+        {"fmt-stories.docx", {kDocx}, Stories(), kNotText},
+        {"fmt-stories.dotx", {kDocx}, Stories(), kNotText},
+        {"fmt-stories.rtf", {kRtf}, Stories(), kNotText},
+        // RTF under a .doc name: the bytes decide, not the name.
+        {"fmt-rtfinside.doc", {kRtf}, Stories(), kNotText},
+        {"letter-utf16le.txt", {kText}, {{K::Main, u"Dear Ms M\u00FCller,\rthe invoice is attached.\r"}}, {u"\uFEFF"}},
+        {"latin1.txt",
+         {kText},
+         {{K::Main, u"gar\u00E7on a mang\u00E9 une cr\u00EApe"}, {K::Main, u"l\u2019\u00E9glise"}},
+         {}},
+        // The charset from <meta http-equiv>.
+        {"legacy.html", {kHtml}, {{K::Main, u"Na\u00EFve \u20ACuro r\u00E9sum\u00E9"}}, {}},
+        // The text a browser shows, and the title as a story of its own.
+        {"page.htm",
+         {kHtml, kLoadPage},
+         {{K::Main, u"Sales & Marketing\r"},
+          {K::Main, u"Caf\u00E9 prices rose by\u00A05%. Second line of the same paragraph.\r"},
+          {K::Main, u"First block\rSecond block\r"},
+          {K::Main, u"Line one\vLine two\r"},
+          {K::Main, u"North\aSouth\a\a"},
+          {K::Main, u"keep   these\rspaces"},
+          {K::Title, u"Quarterly Report"},
+          {K::Main, u"Quarterly", 0}},
+         {u"scriptword", u"commentword", u"color", u"hiddenattr", u"&amp;"}},
+    };
+}
+
+int Count(const WordContent& c, StoryKind kind, std::u16string_view what)
+{
+    int n = 0;
+    for (const Story& s : c.stories) {
+        if (s.kind != kind) continue;
+        for (auto at = s.text.find(what); at != std::u16string::npos; at = s.text.find(what, at + 1)) ++n;
+    }
+    return n;
+}
+
+void Check(const WordContent& c, const FixtureRow& row)
+{
+    ASSERT_FALSE(c.stories.empty());
+    EXPECT_EQ(c.stories[0].kind, StoryKind::Main);
+    for (const Expect& e : row.expect) {
+        EXPECT_EQ(Count(c, e.kind, e.text), e.count)
+            << "story " << static_cast<int>(e.kind) << ": " << std::string(e.text.begin(), e.text.end());
+    }
+    for (const std::u16string& n : row.nowhere) {
+        for (const Story& s : c.stories) {
+            EXPECT_EQ(s.text.find(n), std::u16string::npos) << std::string(n.begin(), n.end());
+        }
+    }
+}
+
+class Fixtures : public ::testing::TestWithParam<FixtureRow> {};
+
+TEST_P(Fixtures, EveryReaderFindsEachStorysText)
+{
+    const FixtureRow& row = GetParam();
+    SCOPED_TRACE(row.file);
+    const std::string path = std::string(VARNEL_TEST_DATA) + "/word/" + row.file;
+    std::ifstream in(path, std::ios::binary);
+    const Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(bytes.empty()) << path;
+    for (std::size_t i = 0; i < row.readers.size(); ++i) {
+        SCOPED_TRACE("reader " + std::to_string(i));
+        WordContent c;
+        std::string error;
+        ASSERT_TRUE(row.readers[i](ByteView(bytes.data(), bytes.size()), c, error)) << error;
+        Check(c, row);
+    }
+    SCOPED_TRACE("LoadWordFile");
+    WordContent c;
     std::string error;
-    const bool ok = LoadWordContent(ByteView(bytes.data(), bytes.size()), content, error);
-    return !ok && !error.empty();
+    ASSERT_TRUE(LoadWordFile(path, c, error)) << error;
+    Check(c, row);
 }
 
-bool Contains(std::u16string_view text, std::u16string_view part) { return text.find(part) != std::u16string_view::npos; }
+INSTANTIATE_TEST_SUITE_P(Word, Fixtures, ::testing::ValuesIn(FixtureRows()));
 
-// ---- Text files ----------------------------------------------------------------
+// ---- Small inputs ----------------------------------------------------------------
 
-TEST(WordTextReader, UnicodeEncodingsWithAndWithoutMarks)
+TEST(WordTextAndPages, MainStoryOfSmallInputs)
 {
-    const std::u16string expected = u"Gr\u00FC\u00DFe \u20AC \u4E2D\r";
-    EXPECT_EQ(MainText(Bytes("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE4\xB8\xAD\n"), ReadText), expected);
-    EXPECT_EQ(MainText(Bytes("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE4\xB8\xAD\n"), ReadText), expected);
-    EXPECT_EQ(MainText(Utf16(u"Gr\u00FC\u00DFe \u20AC \u4E2D\n", false, true), ReadText), expected);
-    EXPECT_EQ(MainText(Utf16(u"Gr\u00FC\u00DFe \u20AC \u4E2D\n", true, true), ReadText), expected);
-    // No mark: the zero bytes of Latin text tell the byte order.
-    EXPECT_EQ(MainText(Utf16(u"Plain words in UTF-16\n", false, false), ReadText), u"Plain words in UTF-16\r");
-    EXPECT_EQ(MainText(Utf16(u"Plain words in UTF-16\n", true, false), ReadText), u"Plain words in UTF-16\r");
-}
+    const std::u16string greeting = u"Gr\u00FC\u00DFe \u20AC \u4E2D\r";
+    const std::u16string plain = u"Plain words in UTF-16\n";
+    const std::string page = "<html><body><p>Stra\xC3\x9F" "e</p></body></html>";
+    const std::u16string fragment = u"<p>Hello <b>bold</b> world &amp; more</p>";
+    const struct {
+        const char* what;
+        Bytes bytes;
+        Reader reader;
+        std::u16string main;
+    } cases[] = {
+        {"UTF-8 with a mark", Ascii("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE4\xB8\xAD\n"), kText, greeting},
+        {"UTF-8", Ascii("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE4\xB8\xAD\n"), kText, greeting},
+        {"UTF-16LE with a mark", Utf16(u"Gr\u00FC\u00DFe \u20AC \u4E2D\n", false, true), kText, greeting},
+        {"UTF-16BE with a mark", Utf16(u"Gr\u00FC\u00DFe \u20AC \u4E2D\n", true, true), kText, greeting},
+        // No mark: the zero bytes of Latin text tell the byte order.
+        {"UTF-16LE", Utf16(plain, false, false), kText, u"Plain words in UTF-16\r"},
+        {"UTF-16BE", Utf16(plain, true, false), kText, u"Plain words in UTF-16\r"},
+        {"line ends", Ascii("a\r\nb\nc\rd\n\ne"), kText, u"a\rb\rc\rd\r\re"},
+        {"tab and form feed", Ascii("tab\there\fpage"), kText, u"tab\there\fpage"},
+        {"cells and rows", Ascii("<html><body><table><tr><td><p>one</p></td><td>two<br>lines</td></tr>"
+                                 "<tr><th>three</th><td></td></tr></table><p>after</p></body></html>"),
+         kHtml, u"one\atwo\vlines\a\athree\a\a\aafter\r"},
+        {"soft hyphen", Ascii("<html><body>infor&shy;mation</body></html>"), kHtml, u"infor\x1Fmation\r"},
+        {"charset from a mark", Ascii("\xEF\xBB\xBF" + page), kHtml, u"Stra\u00DFe\r"},
+        {"charset guessed", Ascii(page), kHtml, u"Stra\u00DFe\r"},
+        {"page in UTF-16", Utf16(u"<html><body><p>Stra\u00DFe</p></body></html>", false, true), kHtml,
+         u"Stra\u00DFe\r"},
+        {"unknown charset", Ascii("<html><head><meta charset=\"x-no-such\"></head><body>Stra\xC3\x9F" "e</body></html>"),
+         kHtml, u"Stra\u00DFe\r"},
+        {"Latin-1 label", Ascii("<html><head><meta charset=iso-8859-1></head><body>\x93q\x94 caf\xE9</body></html>"),
+         kHtml, u"\u201Cq\u201D caf\u00E9\r"},
+        // The loader: markup with html tags is a web page, other text is text...
+        {"page by content", Ascii("<html><body><p>a &lt; b</p></body></html>"), kLoad, u"a < b\r"},
+        {"text by content", Ascii("a &lt; b <b>bold</b>"), kLoad, u"a &lt; b <b>bold</b>"},
+        {"fragment by content", Ascii("<p>Hello <b>bold</b> world &amp; more</p>"), kLoad, fragment},
+        {"UTF-16 fragment by content", Utf16(fragment, false, false), kLoad, fragment},
+        // ...unless the name is a web page's; RTF still goes by its bytes.
+        {"fragment by name", Ascii("<p>Hello <b>bold</b> world &amp; more</p>"), kLoadPage,
+         u"Hello bold world & more\r"},
+        {"UTF-16BE fragment by name", Utf16(fragment, true, true), kLoadPage, u"Hello bold world & more\r"},
+        {"plain text by name", Ascii("Just words,\nno markup"), kLoadPage, u"Just words, no markup\r"},
+        {"rtf by name", Ascii("{\\rtf1 rich {\\b text}}"), kLoadPage, u"rich text"},
+        // Optional and non-breaking hyphens as each reader delivers them:
+        // Word's own 0x1F and 0x1E, or U+00AD where the file holds that
+        // character. Find sees through both.
+        {".doc, 8-bit", Word97(u"Hyphen\x1F" u"ation non\x1E" u"breaking\r", true), kLoad,
+         u"Hyphen\x1F" u"ation non\x1E" u"breaking\r"},
+        {".doc, UTF-16", Word97(u"Hyphen\x1F" u"ation\r", false), kLoad, u"Hyphen\x1F" u"ation\r"},
+        {".doc, Word 6", Word6("Hyphen\x1F" "ation non\x1E" "breaking\r"), kLoad,
+         u"Hyphen\x1F" u"ation non\x1E" u"breaking\r"},
+        {".docx, U+00AD", Docx("<w:r><w:t>Hyphen\xC2\xAD" "ation</w:t></w:r>"), kLoad, u"Hyphen\u00AD" u"ation\r"},
+        {".rtf, 8-bit", Ascii("{\\rtf1\\ansi Hyphen\\'adation\\par}"), kLoad, u"Hyphen\u00AD" u"ation\r"},
+        {".rtf, Unicode", Ascii("{\\rtf1 Hyphen\\u173-ation\\par}"), kLoad, u"Hyphen\u00AD" u"ation\r"},
+        {"page, character", Ascii("<html><body><p>Hyphen\xC2\xAD" "ation</p></body></html>"), kLoad,
+         u"Hyphen\x1F" u"ation\r"},
+        {"page, preformatted", Ascii("<html><body><pre>Hyphen&shy;ation</pre></body></html>"), kLoad,
+         u"Hyphen\x1F" u"ation\r"},
+        {"text, UTF-8", Ascii("Hyphen\xC2\xAD" "ation\n"), kLoad, u"Hyphen\u00AD" u"ation\r"},
+        {"text, Windows-1252", Ascii("Hyphen\xAD" "ation caf\xE9\n"), kLoad, u"Hyphen\u00AD" u"ation caf\u00E9\r"},
+        {"text, UTF-16", docbin::Utf16(u"\uFEFFHyphen\u00AD" u"ation\n"), kLoad, u"Hyphen\u00AD" u"ation\r"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MainOf(c.bytes, c.reader), c.main) << c.what;
 
-TEST(WordTextReader, FixturesInUtf16AndLegacyCodePage)
-{
-    const std::u16string letter = MainText(Fixture("letter-utf16le.txt"), ReadText);
-    EXPECT_EQ(letter, u"Dear Ms M\u00FCller,\rthe invoice is attached.\r");
-    const std::u16string latin = MainText(Fixture("latin1.txt"), ReadText);
-    EXPECT_TRUE(Contains(latin, u"gar\u00E7on a mang\u00E9 une cr\u00EApe")) << Utf16(latin, false, false).size();
-    EXPECT_TRUE(Contains(latin, u"l\u2019\u00E9glise"));
-}
-
-TEST(WordTextReader, EveryLineEndBecomesAParagraphMark)
-{
-    EXPECT_EQ(MainText(Bytes("a\r\nb\nc\rd\n\ne"), ReadText), u"a\rb\rc\rd\r\re");
-    EXPECT_EQ(MainText(Bytes("tab\there\fpage"), ReadText), u"tab\there\fpage");
-}
-
-TEST(WordTextReader, BinaryIsRefused)
-{
-    std::vector<std::uint8_t> zeros = Bytes("text with a");
-    zeros.push_back(0);
-    zeros.push_back(0);
-    zeros.push_back(0);
-    for (int i = 0; i < 40; ++i) zeros.push_back(static_cast<std::uint8_t>(i * 37 + 1));
-    EXPECT_TRUE(Refused(zeros));
-    std::vector<std::uint8_t> controls;
-    for (int i = 0; i < 200; ++i) controls.push_back(static_cast<std::uint8_t>(1 + i % 8));
-    EXPECT_TRUE(Refused(controls));
-    // A little binary noise in a long text is still text.
-    std::string mostlyText(2000, 'a');
-    mostlyText[100] = '\x01';
-    EXPECT_FALSE(Refused(Bytes(mostlyText)));
-    // A log with colour escapes is text too.
-    std::string log;
-    for (int i = 0; i < 50; ++i) log += "\x1b[32mOK\x1b[0m finished step " + std::to_string(i) + "\n";
-    EXPECT_FALSE(Refused(Bytes(log)));
-}
-
-TEST(WordTextReader, EmptyFileIsAnEmptyDocument)
-{
     WordContent content;
     std::string error;
     ASSERT_TRUE(LoadWordContent(ByteView(), content, error)) << error;
@@ -122,249 +298,81 @@ TEST(WordTextReader, EmptyFileIsAnEmptyDocument)
     EXPECT_TRUE(content.stories[0].text.empty());
 }
 
-// ---- Web pages -----------------------------------------------------------------
-
-TEST(WordHtmlReader, TheTextABrowserShows)
+TEST(WordTextAndPages, BinaryAndDamagedContainersAreRefused)
 {
-    WordContent content;
-    std::string error;
-    const auto bytes = Fixture("page.htm");
-    ASSERT_TRUE(ReadHtml(ByteView(bytes.data(), bytes.size()), content, error)) << error;
-    ASSERT_EQ(content.stories.size(), 2u);
-    const std::u16string& text = content.stories[0].text;
-    EXPECT_TRUE(Contains(text, u"Sales & Marketing\r"));
-    EXPECT_TRUE(Contains(text, u"Caf\u00E9 prices rose by\u00A05%. Second line of the same paragraph.\r"));
-    EXPECT_TRUE(Contains(text, u"First block\rSecond block\r"));
-    EXPECT_TRUE(Contains(text, u"Line one\u000BLine two\r"));
-    EXPECT_TRUE(Contains(text, u"North\u0007South\u0007\u0007"));
-    EXPECT_TRUE(Contains(text, u"keep   these\rspaces"));
-    for (const char16_t* hidden : {u"scriptword", u"commentword", u"color", u"hiddenattr", u"Quarterly"}) {
-        EXPECT_FALSE(Contains(text, hidden)) << std::string(hidden, hidden + 5);
-    }
-    EXPECT_EQ(content.stories[1].kind, StoryKind::Title);
-    EXPECT_EQ(content.stories[1].text, u"Quarterly Report");
-}
-
-TEST(WordHtmlReader, TablesEndCellsAndRowsLikeWord)
-{
-    const std::string page =
-        "<html><body><table><tr><td><p>one</p></td><td>two<br>lines</td></tr>"
-        "<tr><th>three</th><td></td></tr></table><p>after</p></body></html>";
-    const std::vector<std::uint8_t> bytes(page.begin(), page.end());
-    EXPECT_EQ(MainText(bytes, ReadHtml), u"one\u0007two\u000Blines\u0007\u0007three\u0007\u0007\u0007after\r");
-}
-
-TEST(WordHtmlReader, SoftHyphenBecomesWordsOptionalHyphen)
-{
-    EXPECT_EQ(MainText(Bytes("<html><body>infor&shy;mation</body></html>"), ReadHtml), u"infor\u001Fmation\r");
-}
-
-TEST(WordHtmlReader, CharsetFromMetaHttpEquiv)
-{
-    const std::u16string text = MainText(Fixture("legacy.html"), ReadHtml);
-    EXPECT_TRUE(Contains(text, u"Na\u00EFve \u20ACuro r\u00E9sum\u00E9")) << text.size();
-}
-
-TEST(WordHtmlReader, CharsetFromMarkOrGuess)
-{
-    const std::string page = "<html><body><p>Stra\xC3\x9F" "e</p></body></html>";
-    EXPECT_TRUE(Contains(MainText(Bytes("\xEF\xBB\xBF" + page), ReadHtml), u"Stra\u00DFe"));
-    // Valid UTF-8 without any declaration.
-    EXPECT_TRUE(Contains(MainText(Bytes(page), ReadHtml), u"Stra\u00DFe"));
-    std::u16string wide = u"<html><body><p>Stra\u00DFe</p></body></html>";
-    EXPECT_TRUE(Contains(MainText(Utf16(wide, false, true), ReadHtml), u"Stra\u00DFe"));
-    // A wrong declaration that names no charset ICU knows falls back on the bytes.
-    const std::string bogus = "<html><head><meta charset=\"x-no-such\"></head><body>Stra\xC3\x9F" "e</body></html>";
-    EXPECT_TRUE(Contains(MainText(Bytes(bogus), ReadHtml), u"Stra\u00DFe"));
-}
-
-TEST(WordHtmlReader, Latin1LabelMeansWindows1252)
-{
-    const std::string page = "<html><head><meta charset=iso-8859-1></head><body>\x93quoted\x94 caf\xE9</body></html>";
-    EXPECT_TRUE(Contains(MainText(Bytes(page), ReadHtml), u"\u201Cquoted\u201D caf\u00E9"));
-}
-
-TEST(WordHtmlReader, DeepNestingDoesNotExhaustTheStack)
-{
-    std::string page = "<html><body>";
-    for (int i = 0; i < 50000; ++i) page += "<div><span>";
-    page += "deepword";
-    page += "</body></html>";
-    WordContent content;
-    std::string error;
-    const auto bytes = Bytes(page);
-    // The parser may cut the tree at its own depth limit; it must not crash.
-    if (ReadHtml(ByteView(bytes.data(), bytes.size()), content, error)) {
-        ASSERT_FALSE(content.stories.empty());
-    } else {
-        EXPECT_FALSE(error.empty());
-    }
-}
-
-TEST(WordHtmlReader, DeclaredCharset)
-{
-    EXPECT_EQ(DeclaredHtmlCharset(Bytes("<META CHARSET='Shift_JIS'>")), "shift_jis");
-    EXPECT_EQ(DeclaredHtmlCharset(Bytes("<meta http-equiv=x content=\"text/html; charset = koi8-r\">")), "koi8-r");
-    EXPECT_EQ(DeclaredHtmlCharset(Bytes("<meta name=author content=me>")), "");
-}
-
-// ---- Hostile bytes ------------------------------------------------------------
-
-TEST(WordReadersHostile, RandomBytesNeverCrashAndNeverYieldNuls)
-{
-    std::mt19937 rng(1234);
-    const std::string prefixes[] = {"", "<html><body>", "\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF", "<!DOCTYPE html><p>"};
-    for (int round = 0; round < 1500; ++round) {
-        std::string data = prefixes[static_cast<std::size_t>(round) % 6];
-        const std::size_t len = rng() % 600;
-        const unsigned alphabet = round % 3 == 0 ? 256u : 8u;
-        const char* markup = "<>&;/ \n=\"a";
-        for (std::size_t i = 0; i < len; ++i) {
-            data.push_back(alphabet == 256u ? static_cast<char>(rng() % 256) : markup[rng() % 8]);
-        }
-        const auto bytes = Bytes(data);
-        using Reader = bool (*)(ByteView, WordContent&, std::string&);
-        const Reader loadAsAny = [](ByteView b, WordContent& c, std::string& e) { return LoadWordContent(b, c, e); };
-        const Reader loadAsPage = [](ByteView b, WordContent& c, std::string& e) {
-            return LoadWordContent(b, c, e, WordFileName::WebPage);
-        };
-        for (const Reader reader : {ReadText, ReadHtml, loadAsAny, loadAsPage}) {
-            WordContent content;
-            std::string error;
-            if (reader(ByteView(bytes.data(), bytes.size()), content, error)) {
-                for (const Story& story : content.stories) {
-                    EXPECT_EQ(story.text.find(u'\0'), std::u16string::npos);
-                }
-            } else {
-                EXPECT_FALSE(error.empty());
-            }
-        }
-    }
-}
-
-// ---- Reader choice ----------------------------------------------------------------
-
-TEST(WordLoader, ReaderChosenByContent)
-{
-    EXPECT_TRUE(LooksLikeHtml(Bytes("  <!DOCTYPE HTML><p>x")));
-    EXPECT_TRUE(LooksLikeHtml(Bytes("<HTML><body>x")));
-    EXPECT_TRUE(LooksLikeHtml(Utf16(u"<html><body>x", false, true)));
-    EXPECT_FALSE(LooksLikeHtml(Bytes("Write <html> in the editor")));
-    EXPECT_FALSE(LooksLikeHtml(Bytes("<note>just xml</note>")));
-
-    WordContent content;
-    std::string error;
-    const auto html = Bytes("<html><body><p>a &lt; b</p></body></html>");
-    ASSERT_TRUE(LoadWordContent(ByteView(html.data(), html.size()), content, error));
-    EXPECT_EQ(content.stories[0].text, u"a < b\r");
-    const auto text = Bytes("a &lt; b <b>bold</b>");
-    ASSERT_TRUE(LoadWordContent(ByteView(text.data(), text.size()), content, error));
-    EXPECT_EQ(content.stories[0].text, u"a &lt; b <b>bold</b>");
-}
-
-TEST(WordLoader, WebPageNames)
-{
-    struct Case {
-        const char* path;
-        WordFileName expected;
-    };
-    const Case cases[] = {
-        {"page.htm", WordFileName::WebPage},
-        {"/a/b/page.html", WordFileName::WebPage},
-        {"PAGE.HTM", WordFileName::WebPage},
-        {"page.HtMl", WordFileName::WebPage},
-        {"page.htmls", WordFileName::WebPage},  // the mask *.htm finds it too
-        {"x.txt.htm", WordFileName::WebPage},
-        {"page.txt", WordFileName::Any},
-        {"page", WordFileName::Any},
-        {"page.ht", WordFileName::Any},
-        {"page.xhtml", WordFileName::Any},
-        {"page.htm.txt", WordFileName::Any},
-        {"site.htm/page", WordFileName::Any},
-        {"site.htm/.profile", WordFileName::Any},
-        {".htm", WordFileName::WebPage},
-        {"", WordFileName::Any},
-    };
-    for (const Case& c : cases) EXPECT_EQ(WordFileNameOf(c.path), c.expected) << c.path;
-}
-
-// A web page name makes markup a web page; containers and RTF still go by
-// their bytes.
-TEST(WordLoader, WebPageNameReadsMarkupWithoutHtmlTags)
-{
-    struct Case {
-        const char* what;
-        std::vector<std::uint8_t> bytes;
-        std::u16string asWebPage;
-        std::u16string byContent;
-    };
-    const std::u16string fragment = u"<p>Hello <b>bold</b> world &amp; more</p>";
-    const Case cases[] = {
-        {"fragment", Bytes("<p>Hello <b>bold</b> world &amp; more</p>"), u"Hello bold world & more\r", fragment},
-        {"plain text", Bytes("Just words,\nno markup"), u"Just words, no markup\r", u"Just words,\rno markup"},
-        {"page with tags", Bytes("<html><body>a &lt; b</body></html>"), u"a < b\r", u"a < b\r"},
-        {"rtf", Bytes("{\\rtf1 rich {\\b text}}"), u"rich text", u"rich text"},
-        {"UTF-16 without a mark", Utf16(fragment, false, false), u"Hello bold world & more\r", fragment},
-        {"UTF-16 big-endian with a mark", Utf16(fragment, true, true), u"Hello bold world & more\r", fragment},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        for (const WordFileName name : {WordFileName::WebPage, WordFileName::Any}) {
-            WordContent content;
-            std::string error;
-            ASSERT_TRUE(LoadWordContent(ByteView(c.bytes.data(), c.bytes.size()), content, error, name)) << error;
-            ASSERT_FALSE(content.stories.empty());
-            EXPECT_EQ(content.stories[0].text, name == WordFileName::WebPage ? c.asWebPage : c.byContent);
-        }
-    }
-    // A damaged compound file or zip package is still refused as one.
-    std::vector<std::uint8_t> compound = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    compound.resize(600, 0xFF);
-    const std::vector<std::uint8_t> containers[] = {compound, Bytes(std::string("PK\x03\x04", 4) + "<p>not a zip</p>")};
-    for (const auto& container : containers) {
-        const std::vector<std::uint8_t>* bytes = &container;
-        WordContent asPage;
-        WordContent asAny;
-        std::string pageError;
-        std::string anyError;
-        EXPECT_FALSE(LoadWordContent(ByteView(bytes->data(), bytes->size()), asPage, pageError, WordFileName::WebPage));
-        EXPECT_FALSE(LoadWordContent(ByteView(bytes->data(), bytes->size()), asAny, anyError, WordFileName::Any));
-        EXPECT_EQ(pageError, anyError);
-    }
-}
-
-TEST(WordLoader, FileNameChoosesTheWebPageReader)
-{
-    const std::string fragment = "<p>Hello <b>bold</b> world &amp; more</p>";
-    const std::string dir = ::testing::TempDir();
-    for (const char* name : {"varnel_loader_frag.HTML", "varnel_loader_frag.txt"}) {
-        const std::string path = dir + name;
-        std::ofstream(path, std::ios::binary) << fragment;
+    auto refused = [](const Bytes& bytes, WordFileName name = WordFileName::Any) {
         WordContent content;
         std::string error;
-        ASSERT_TRUE(LoadWordFile(path, content, error)) << error;
-        std::remove(path.c_str());
-        ASSERT_FALSE(content.stories.empty());
-        const bool webPage = std::string(name).find(".HTML") != std::string::npos;
-        EXPECT_EQ(content.stories[0].text,
-                  webPage ? u"Hello bold world & more\r" : u"<p>Hello <b>bold</b> world &amp; more</p>");
-    }
-}
-
-TEST(WordLoader, DamagedContainersFailToOpen)
-{
-    std::vector<std::uint8_t> compound = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+        return !LoadWordContent(ByteView(bytes.data(), bytes.size()), content, error, name) && !error.empty();
+    };
+    Bytes zeros = Ascii(std::string("text with a\0\0\0", 14));
+    for (int i = 0; i < 40; ++i) zeros.push_back(static_cast<std::uint8_t>(i * 37 + 1));
+    EXPECT_TRUE(refused(zeros));
+    Bytes controls;
+    for (int i = 0; i < 200; ++i) controls.push_back(static_cast<std::uint8_t>(1 + i % 8));
+    EXPECT_TRUE(refused(controls));
+    // A little noise in a long text, or a log with colour escapes, is text.
+    std::string mostlyText(2000, 'a');
+    mostlyText[100] = '\x01';
+    EXPECT_FALSE(refused(Ascii(mostlyText)));
+    std::string log;
+    for (int i = 0; i < 50; ++i) log += "\x1b[32mOK\x1b[0m finished step " + std::to_string(i) + "\n";
+    EXPECT_FALSE(refused(Ascii(log)));
+    // A damaged compound file or zip package is refused as one, whatever the name.
+    Bytes compound = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     compound.resize(600, 0xFF);
-    EXPECT_TRUE(Refused(compound));
-    EXPECT_TRUE(Refused(Bytes(std::string("PK\x03\x04", 4) + "not really a zip at all")));
-}
-
-TEST(WordLoader, MissingFileFails)
-{
+    for (const Bytes& container : {compound, Ascii(std::string("PK\x03\x04", 4) + "<p>not a zip</p>")}) {
+        EXPECT_TRUE(refused(container));
+        EXPECT_TRUE(refused(container, WordFileName::WebPage));
+    }
     WordContent content;
     std::string error;
     EXPECT_FALSE(LoadWordFile("/nonexistent/dir/file.txt", content, error));
-    EXPECT_FALSE(error.empty());
+}
+
+TEST(WordTextAndPages, RandomBytesNeverCrashAndNeverYieldNuls)
+{
+    std::mt19937 rng(1234);
+    const std::string prefixes[] = {"", "<html><body>", "\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF", "<!DOCTYPE html><p>"};
+    const char* markup = "<>&;/ \n=\"a";
+    for (int round = 0; round < 1500; ++round) {
+        std::string data = prefixes[static_cast<std::size_t>(round) % 6];
+        const std::size_t len = rng() % 600;
+        for (std::size_t i = 0; i < len; ++i) {
+            data.push_back(round % 3 == 0 ? static_cast<char>(rng() % 256) : markup[rng() % 8]);
+        }
+        for (const Reader reader : {kText, kHtml, kLoad, kLoadPage}) {
+            WordContent content;
+            std::string error;
+            if (!reader(ByteView(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()), content, error)) {
+                EXPECT_FALSE(error.empty());
+                continue;
+            }
+            for (const Story& story : content.stories) EXPECT_EQ(story.text.find(u'\0'), std::u16string::npos);
+        }
+    }
+}
+
+TEST(WordLoader, WebPagesByContentAndByName)
+{
+    EXPECT_TRUE(LooksLikeHtml(Ascii("  <!DOCTYPE HTML><p>x")));
+    EXPECT_TRUE(LooksLikeHtml(Ascii("<HTML><body>x")));
+    EXPECT_TRUE(LooksLikeHtml(Utf16(u"<html><body>x", false, true)));
+    EXPECT_FALSE(LooksLikeHtml(Ascii("Write <html> in the editor")));
+    EXPECT_FALSE(LooksLikeHtml(Ascii("<note>just xml</note>")));
+    EXPECT_EQ(DeclaredHtmlCharset(Ascii("<META CHARSET='Shift_JIS'>")), "shift_jis");
+    EXPECT_EQ(DeclaredHtmlCharset(Ascii("<meta http-equiv=x content=\"text/html; charset = koi8-r\">")), "koi8-r");
+    EXPECT_EQ(DeclaredHtmlCharset(Ascii("<meta name=author content=me>")), "");
+
+    // The mask *.htm finds longer extensions that begin with it too.
+    for (const char* page : {"page.htm", "/a/b/page.html", "PAGE.HTM", "page.HtMl", "page.htmls", "x.txt.htm", ".htm"}) {
+        EXPECT_EQ(WordFileNameOf(page), WordFileName::WebPage) << page;
+    }
+    for (const char* other : {"page.txt", "page", "page.ht", "page.xhtml", "page.htm.txt", "site.htm/page",
+                              "site.htm/.profile", ""}) {
+        EXPECT_EQ(WordFileNameOf(other), WordFileName::Any) << other;
+    }
+    // LoadWordFile applies the name: wordautomation_test opens such files.
 }
 
 }  // namespace

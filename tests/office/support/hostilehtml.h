@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace office::hostile {
@@ -24,69 +25,64 @@ inline std::string Repeat(const std::string& part, std::size_t times)
     return out;
 }
 
+// A page whose body is `body`, then `word` in plain text.
+inline HostilePage Page(std::string name, const std::string& body, const std::string& word)
+{
+    return {std::move(name), "<html><body>" + body + word + "</body></html>", word};
+}
+
 // One start tag with n attributes of distinct names.
 inline HostilePage ManyAttributes(std::size_t n)
 {
-    std::string html = "<html><body><p>before</p><p";
-    html.reserve(html.size() + n * 9);
-    for (std::size_t i = 0; i < n; ++i) html += " a" + std::to_string(i) + "=\"1\"";
-    html += ">attributesafter</p></body></html>";
-    return {"attributes-" + std::to_string(n), std::move(html), "attributesafter"};
+    std::string tag = "<p>before</p><p";
+    tag.reserve(tag.size() + n * 9);
+    for (std::size_t i = 0; i < n; ++i) tag += " a" + std::to_string(i) + "=\"1\"";
+    return Page("attributes-" + std::to_string(n), tag + ">", "attributesafter");
 }
 
 // n nested <font> elements, each with a word of its own, never closed.
 inline HostilePage NestedFonts(std::size_t n)
 {
-    return {"fonts-" + std::to_string(n),
-            "<html><body>" + Repeat("<font size=2>in ", n) + "fontsafter</body></html>", "fontsafter"};
+    return Page("fonts-" + std::to_string(n), Repeat("<font size=2>in ", n), "fontsafter");
 }
 
 // n unclosed elements of one kind (div, b, span...).
 inline HostilePage Unclosed(const std::string& tag, std::size_t n)
 {
-    return {"unclosed-" + tag + "-" + std::to_string(n),
-            "<html><body>" + Repeat("<" + tag + ">", n) + "unclosedafter</body></html>", "unclosedafter"};
+    return Page("unclosed-" + tag + "-" + std::to_string(n), Repeat("<" + tag + ">", n), "unclosedafter");
 }
 
 // n tables nested cell in cell.
 inline HostilePage DeepTables(std::size_t n)
 {
-    return {"tables-" + std::to_string(n),
-            "<html><body>" + Repeat("<table><tr><td>cell ", n) + "tablesafter</body></html>", "tablesafter"};
+    return Page("tables-" + std::to_string(n), Repeat("<table><tr><td>cell ", n), "tablesafter");
 }
 
 // n unclosed elements followed by n end tags that match none of them: the
 // parser looks for each through all open elements.
 inline HostilePage StrayEndTags(std::size_t n)
 {
-    return {"strayends-" + std::to_string(n),
-            "<html><body>" + Repeat("<b>", n) + Repeat("</i>", n) + "strayafter</body></html>", "strayafter"};
+    return Page("strayends-" + std::to_string(n), Repeat("<b>", n) + Repeat("</i>", n), "strayafter");
 }
 
 // n unclosed elements followed by n <body> tags, each searched for a body
 // already open.
 inline HostilePage RepeatedBody(std::size_t n)
 {
-    return {"bodies-" + std::to_string(n),
-            "<html><body>" + Repeat("<span>", n) + Repeat("<body>", n) + "bodiesafter</body></html>",
-            "bodiesafter"};
+    return Page("bodies-" + std::to_string(n), Repeat("<span>", n) + Repeat("<body>", n), "bodiesafter");
 }
 
 // End tags of an element that cannot close it (a <div> stands between).
 inline HostilePage BlockedEndTags(std::size_t n)
 {
-    return {"blockedends-" + std::to_string(n),
-            "<html><body><b>" + Repeat("<div>x ", n) + Repeat("</b>", n) + "blockedafter</body></html>",
-            "blockedafter"};
+    return Page("blockedends-" + std::to_string(n), "<b>" + Repeat("<div>x ", n) + Repeat("</b>", n), "blockedafter");
 }
 
 // A page of ordinary paragraphs, about `bytes` long: the baseline.
 inline HostilePage PlainParagraphs(std::size_t bytes)
 {
     const std::string para = "<p>Plain words in a paragraph of an ordinary page.</p>\n";
-    return {"plain-" + std::to_string(bytes), "<html><body>" + Repeat(para, bytes / para.size() + 1) +
-                                                  "<p>plainafter</p></body></html>",
-            "plainafter"};
+    return Page("plain-" + std::to_string(bytes), Repeat(para, bytes / para.size() + 1) + "<p>", "plainafter");
 }
 
 }  // namespace office::hostile

@@ -1,0 +1,374 @@
+// Every fast way the program reads text, held to the one strict UTF-8 decode
+// step (platform/utf8.h), and that step held to ICU's: ASCII runs skipped
+// sixteen or eight bytes at a time, validation in chunks, the XML scanner's
+// own pass, path escapes, the charset decoder fed in pieces, and case
+// folding with its ASCII shortcut. Inputs are thousands of random and
+// hand-picked byte strings with every kind of ill-formed sequence, runs of
+// ASCII around the sixteen- and eight-byte steps, and sequences cut at the
+// megabyte edges of the chunked passes.
+#include "office/containers/xmlscanner.h"
+#include "office/text/casefold.h"
+#include "office/text/charsetdecoder.h"
+#include "office/text/matchtext.h"
+#include "platform/codepage.h"
+#include "platform/utf8.h"
+
+#include <gtest/gtest.h>
+
+#include <unicode/ucnv.h>
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+#include <unicode/utf8.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using office::ByteView;
+
+ByteView Bytes(std::string_view s)
+{
+    return ByteView(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+}
+
+// Pieces the random strings are made of: well-formed sequences at every
+// edge of the encoding, and every kind of ill-formed one.
+const std::vector<std::string> kPieces = {
+    // well-formed
+    "a", "Z", " ", "\t", "\n", "0123456789abcdef", "~", "\xC2\x80", "\xC3\xA9", "\xDF\xBF", "\xE0\xA0\x80",
+    "\xE2\x82\xAC", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBD", "\xEF\xBF\xBE", "\xEF\xBF\xBF", "\xF0\x90\x80\x80",
+    "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
+    // controls: well-formed UTF-8, not XML characters
+    std::string(1, '\0'), "\x01", "\x1F", "\x7F",
+    // lone continuation bytes
+    "\x80", "\xBF",
+    // overlong forms
+    "\xC0\x80", "\xC0\xAF", "\xC1\xBF", "\xE0\x80\x80", "\xE0\x9F\xBF", "\xF0\x80\x80\x80", "\xF0\x8F\xBF\xBF",
+    // surrogates
+    "\xED\xA0\x80", "\xED\xBF\xBF", "\xED\xAF\xBF\xED\xB0\x80",
+    // beyond U+10FFFF and leads that never start a sequence
+    "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xF7\xBF\xBF\xBF", "\xF8\x88\x80\x80\x80", "\xFC\x84\x80\x80\x80\x80",
+    "\xFE", "\xFF",
+    // cut short, also before ASCII
+    "\xC3", "\xE2\x82", "\xE2", "\xF0\x9F\x98", "\xF0\x9F", "\xF4\x8F\xBF",
+};
+
+std::string RandomText(std::mt19937& rng)
+{
+    std::string s;
+    const std::size_t count = rng() % 48;
+    for (std::size_t k = 0; k < count; ++k) {
+        switch (rng() % 8) {
+        case 0: s += std::string(rng() % 40, 'x'); break;  // ASCII runs around the 8/16-byte steps
+        case 1: s.push_back(static_cast<char>(rng() % 256)); break;
+        default: s += kPieces[rng() % kPieces.size()]; break;
+        }
+    }
+    return s;
+}
+
+// The inputs every fast path is held to the strict step on.
+const std::vector<std::string>& Corpus()
+{
+    static const std::vector<std::string> corpus = [] {
+        std::vector<std::string> all;
+        for (const std::string& p : kPieces) {
+            all.push_back(p);
+            // Each piece right after, and right before, the 16- and 8-byte
+            // steps' edges.
+            for (std::size_t run : {7u, 8u, 15u, 16u, 17u, 31u}) {
+                all.push_back(std::string(run, 'q') + p);
+                all.push_back(p + std::string(run, 'q'));
+            }
+        }
+        std::mt19937 rng(2024);
+        for (int k = 0; k < 4000; ++k) all.push_back(RandomText(rng));
+        // Sequences cut by the megabyte edge of the chunked passes.
+        constexpr std::size_t kMega = std::size_t{1} << 20;
+        for (const char* p : {"\xF0\x9F\x98\x80", "\xE2\x82\xAC", "\xED\xA0\x80", "\xF0\x9F\x98", "\x80\x80\x80\x80"})
+            for (std::size_t back : {1u, 2u, 3u})
+                all.push_back(std::string(kMega - back, 'm') + p + "tail");
+        return all;
+    }();
+    return corpus;
+}
+
+// The reference: the strict step, one sequence at a time, with no shortcut.
+std::u16string StrictDecode(std::string_view s)
+{
+    std::u16string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    for (std::size_t i = 0; i < s.size();) {
+        const Utf8Step step = DecodeUtf8Step(p + i, s.size() - i);
+        AppendUtf16(out, step.cp);
+        i += step.length;
+    }
+    return out;
+}
+
+bool StrictValid(std::string_view s, bool (*allowed)(char32_t))
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    for (std::size_t i = 0; i < s.size();) {
+        const Utf8Step step = DecodeUtf8Step(p + i, s.size() - i);
+        if (!step.valid || !allowed(step.cp)) return false;
+        i += step.length;
+    }
+    return true;
+}
+
+bool AnyCharacter(char32_t) { return true; }
+
+bool XmlCharacter(char32_t c)
+{
+    if (c < 0x20) return c == '\t' || c == '\n' || c == '\r';
+    return c != 0xFFFE && c != 0xFFFF;
+}
+
+class TextSink : public office::XmlScanSink {
+public:
+    void Start(const office::XmlName&, const office::XmlAttributes&) override {}
+    void End(const office::XmlName&) override {}
+    void Text(std::string_view text) override { text_ += text; }
+    std::string text_;
+};
+
+// The XML scanner's verdict on character data, and the text it hands on.
+std::u16string ScannedText(std::string_view s)
+{
+    std::string body;
+    for (char c : s)
+        if (c != '<' && c != '&' && c != ']' && c != '\r') body.push_back(c);
+    TextSink sink;
+    std::string error;
+    if (!office::XmlScanner::Scan("<a>" + body + "</a>", 8, sink, error)) return u"refused";
+    return u"read:" + Utf8ToUtf16(sink.text_);
+}
+
+std::u16string StrictXmlText(std::string_view s)
+{
+    std::string body;
+    for (char c : s)
+        if (c != '<' && c != '&' && c != ']' && c != '\r') body.push_back(c);
+    return StrictValid(body, XmlCharacter) ? u"read:" + StrictDecode(body) : u"refused";
+}
+
+// UTF-8 through the charset decoder in pieces of a few units and a few
+// bytes, as the text reader and the chunked Append feed it.
+std::u16string DecodedInPieces(std::string_view s, std::size_t room, std::size_t step)
+{
+    office::CharsetDecoder decoder("utf8");
+    std::u16string out;
+    std::vector<char16_t> piece(room);
+    std::size_t pos = 0;
+    std::size_t limit = 0;
+    while (!decoder.Finished()) {
+        limit = std::min(s.size(), std::max(limit, pos) + step);
+        const std::size_t n = decoder.Decode(Bytes(s), pos, limit, piece.data(), room);
+        out.append(piece.data(), n);
+    }
+    return out;
+}
+
+std::u16string PathEscapes(std::string_view s)
+{
+    // Each byte of an ill-formed stretch on its own, escaped.
+    std::u16string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    for (std::size_t i = 0; i < s.size();) {
+        const Utf8Step step = DecodeUtf8Step(p + i, s.size() - i);
+        if (step.valid) AppendUtf16(out, step.cp);
+        else
+            for (std::uint32_t k = 0; k < step.length; ++k) out.push_back(static_cast<char16_t>(0xDC00 + p[i + k]));
+        i += step.length;
+    }
+    return out;
+}
+
+std::u16string Verdict(bool b) { return b ? u"valid" : u"invalid"; }
+
+struct FastPath {
+    const char* name;
+    std::function<std::u16string(std::string_view)> fast;
+    std::function<std::u16string(std::string_view)> strict;
+};
+
+TEST(Decoding, EveryFastPathAgreesWithTheStrictStep)
+{
+    const std::vector<FastPath> paths = {
+        {"Utf8ToUtf16", [](std::string_view s) { return Utf8ToUtf16(s); }, StrictDecode},
+        {"AppendUtf8AsUtf16 (ASCII sixteen bytes at a time)",
+         [](std::string_view s) {
+             std::u16string out = u"kept";
+             AppendUtf8AsUtf16(out, s);
+             return out;
+         },
+         [](std::string_view s) { return u"kept" + StrictDecode(s); }},
+        {"IsValidUtf8 (ASCII eight bytes at a time, megabyte chunks)",
+         [](std::string_view s) { return Verdict(IsValidUtf8(s)); },
+         [](std::string_view s) { return Verdict(StrictValid(s, AnyCharacter)); }},
+        {"CharsetDecoder UTF-8, two units at a time",
+         [](std::string_view s) { return DecodedInPieces(s, 2, 1); }, StrictDecode},
+        {"CharsetDecoder UTF-8, seven units and three bytes at a time",
+         [](std::string_view s) { return DecodedInPieces(s, 7, 3); }, StrictDecode},
+        {"CharsetDecoder::Append UTF-8",
+         [](std::string_view s) {
+             std::u16string out;
+             office::CharsetDecoder("UTF-8").Append(Bytes(s), out);
+             return out;
+         },
+         StrictDecode},
+        {"AnsiToWide (path escapes)", [](std::string_view s) { return AnsiToWide(s); }, PathEscapes},
+        {"WideToAnsi brings a path back",
+         [](std::string_view s) { return Verdict(WideToAnsi(AnsiToWide(s)) == s); },
+         [](std::string_view) { return Verdict(true); }},
+        {"XML scanner's character pass (SSE2, eight-byte words)", ScannedText, StrictXmlText},
+    };
+    const std::vector<std::string>& corpus = Corpus();
+    for (const FastPath& path : paths) {
+        int failures = 0;
+        for (std::size_t k = 0; k < corpus.size() && failures < 5; ++k) {
+            const std::string& s = corpus[k];
+            if (path.fast(s) != path.strict(s)) {
+                ++failures;
+                ADD_FAILURE() << path.name << ": input " << k << " of " << s.size() << " bytes";
+            }
+        }
+    }
+}
+
+// The step against ICU's own UTF-8 reading (U8_NEXT), which follows the
+// same recommendation for ill-formed input: every pair of leading bytes
+// with a third and fourth byte at each edge of the continuation ranges,
+// at every length the input may be cut to.
+TEST(Decoding, StrictStepIsIcusUtf8Reading)
+{
+    const unsigned char edges[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC2, 0xE0, 0xF0, 0xFF};
+    int failures = 0;
+    for (int b0 = 0; b0 < 256 && failures < 5; ++b0)
+        for (int b1 = 0; b1 < 256; ++b1)
+            for (unsigned char b2 : edges)
+                for (unsigned char b3 : edges)
+                    for (int32_t length = 1; length <= 4; ++length) {
+                        const unsigned char s[4] = {static_cast<unsigned char>(b0), static_cast<unsigned char>(b1), b2,
+                                                    b3};
+                        int32_t i = 0;
+                        UChar32 c = 0;
+                        U8_NEXT(s, i, length, c);
+                        const Utf8Step step = DecodeUtf8Step(s, static_cast<std::size_t>(length));
+                        const bool same = step.valid == (c >= 0) && step.length == static_cast<std::uint32_t>(i) &&
+                                          (c < 0 || step.cp == static_cast<char32_t>(c));
+                        if (!same && ++failures <= 5)
+                            ADD_FAILURE() << std::hex << b0 << ' ' << b1 << ' ' << int{b2} << ' ' << int{b3}
+                                          << " cut to " << length;
+                    }
+}
+
+// A whole text through ICU's UTF-8 converter gives what the step gives:
+// the readers that used ICU for UTF-8 see no change.
+TEST(Decoding, Utf8ToUtf16IsIcusConverter)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* conv = ucnv_open("UTF-8", &status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    int failures = 0;
+    for (const std::string& s : Corpus()) {
+        if (s.size() > 4096) continue;
+        std::u16string icu(s.size() + 8, u'\0');
+        status = U_ZERO_ERROR;
+        const int32_t n = ucnv_toUChars(conv, reinterpret_cast<UChar*>(icu.data()), static_cast<int32_t>(icu.size()),
+                                        s.data(), static_cast<int32_t>(s.size()), &status);
+        ASSERT_TRUE(U_SUCCESS(status));
+        icu.resize(static_cast<std::size_t>(n));
+        if (Utf8ToUtf16(s) != icu && ++failures <= 5) ADD_FAILURE() << s.size() << " bytes";
+    }
+    ucnv_close(conv);
+}
+
+// Any charset fed in pieces, with output room of a few units, gives what
+// one pass of ICU gives; an unknown charset reads as windows-1252.
+TEST(Decoding, CharsetDecoderInPiecesIsOnePass)
+{
+    struct Case {
+        const char* asked;
+        const char* icu;
+    };
+    const Case cases[] = {{"windows-932", "windows-932"}, {"UTF-16LE", "UTF-16LE"}, {"UTF-16BE", "UTF-16BE"},
+                          {"windows-1252", "windows-1252"}, {"GB18030", "GB18030"}, {"no-such-charset", "windows-1252"},
+                          {"", "windows-1252"}};
+    std::mt19937 rng(99);
+    for (const Case& c : cases) {
+        EXPECT_EQ(office::CharsetDecoder(c.asked).Known(), std::string(c.asked) == c.icu) << c.asked;
+        UErrorCode status = U_ZERO_ERROR;
+        UConverter* conv = ucnv_open(c.icu, &status);
+        ASSERT_TRUE(U_SUCCESS(status)) << c.icu;
+        for (int round = 0; round < 300; ++round) {
+            const std::string s = RandomText(rng);
+            std::u16string whole(2 * s.size() + 8, u'\0');
+            status = U_ZERO_ERROR;
+            const int32_t n = ucnv_toUChars(conv, reinterpret_cast<UChar*>(whole.data()),
+                                            static_cast<int32_t>(whole.size()), s.data(),
+                                            static_cast<int32_t>(s.size()), &status);
+            ASSERT_TRUE(U_SUCCESS(status));
+            whole.resize(static_cast<std::size_t>(n));
+
+            office::CharsetDecoder decoder(c.asked);
+            std::u16string pieces;
+            char16_t room[9];
+            std::size_t pos = 0;
+            std::size_t limit = 0;
+            for (int guard = 0; !decoder.Finished() && guard < 100000; ++guard) {
+                limit = std::min(s.size(), std::max(limit, pos) + rng() % 5);
+                pieces.append(room, decoder.Decode(Bytes(s), pos, limit, room, 2 + rng() % 8));
+            }
+            ASSERT_TRUE(decoder.Finished());
+            EXPECT_TRUE(pieces == whole) << c.asked << " round " << round;
+        }
+        ucnv_close(conv);
+    }
+}
+
+std::u16string IcuFold(std::u16string_view text)
+{
+    std::u16string out(text.size() * 3 + 8, u'\0');
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t n = u_strFoldCase(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
+                                    reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
+                                    U_FOLD_CASE_DEFAULT, &status);
+    out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(n) : 0);
+    return out;
+}
+
+// Folding lowers ASCII itself and sends other stretches to ICU in pieces;
+// the match text folds a character at a time. Both must be ICU's folding
+// of the whole text, wherever pieces are cut (pairs, lone surrogates and
+// characters that fold to several).
+TEST(Decoding, FoldingShortcutsAreIcusFolding)
+{
+    const std::vector<std::u16string> pieces = {u"ß", u"Σ", u"ς", u"ΐ", u"ﬃ", u"\U0001F600", u"\U00010400", u"İ",
+                                                u"Ǆ", u"\xD800", u"\xDC00", u"\xFFFF", u"A", u"z", u"ж", u"Ж",
+                                                u"e\u0301", u"\u00AD", u"ABCDEFGHIJKLMNOPQ"};
+    std::mt19937 rng(17);
+    std::vector<std::u16string> texts;
+    texts.push_back(std::u16string(63, u'ж') + u"\U00010400" + u"Ж");  // a pair across the first piece's edge
+    for (int round = 0; round < 2000; ++round) {
+        std::u16string text;
+        for (std::size_t k = rng() % 150; k > 0; --k) text += pieces[rng() % pieces.size()];
+        texts.push_back(text);
+    }
+    for (const std::u16string& text : texts) {
+        EXPECT_EQ(office::FullCaseFold(text), IcuFold(text));
+        std::u16string appended = u"Kept";
+        office::AppendFullCaseFold(text, appended);
+        EXPECT_EQ(appended, u"Kept" + IcuFold(text));
+        // The match text folds while it normalises: the same as folding
+        // what it gives unfolded.
+        const std::u16string unfolded = office::PrepareForMatch(text, false, true);
+        EXPECT_EQ(office::PrepareForMatch(text, true, true), IcuFold(unfolded));
+    }
+}
+
+}  // namespace
