@@ -9,7 +9,6 @@
 #include "settings/setupsheet.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -97,23 +96,8 @@ private slots:
         COptionSheet sheet(IDS_OPTION_CAPTION, nullptr, 0);
         sheet.CopyFromSwitches();
         sheet.show();
-        QCOMPARE(sheet.windowTitle(), QStringLiteral("Option"));
         QCOMPARE(sheet.Tabs()->count(), 2);
-        QCOMPARE(sheet.Tabs()->tabText(0), QStringLiteral("General"));
-        QCOMPARE(sheet.Tabs()->tabText(1), QStringLiteral("File Categroy"));
         QCOMPARE(sheet.Tabs()->currentIndex(), 0);
-        QCOMPARE(sheet.m_pageGeneral.findChild<QGroupBox*>()->title(), QStringLiteral("Find Conditions"));
-        QCOMPARE(sheet.m_pageCategory.findChild<QGroupBox*>()->title(), QStringLiteral("Find File Category"));
-        QCOMPARE(Box(&sheet, "IDC_MATCH_CASE")->text(), QStringLiteral("Match Case"));
-        QCOMPARE(Box(&sheet, "IDC_MATCH_WHOLE_WORD")->text(), QStringLiteral("Match Whole Word"));
-        QCOMPARE(Box(&sheet, "IDC_MATCH_WILDCARDS")->text(), QStringLiteral("Match Wildcards"));
-        QCOMPARE(Box(&sheet, "IDC_MATCH_SOUNDS_LIKE")->text(), QStringLiteral("Match Sounds Like"));
-        QCOMPARE(Box(&sheet, "IDC_MATCH_ALL_WORD_FORMS")->text(), QStringLiteral("Match All Word Forms"));
-        QCOMPARE(Box(&sheet, "IDC_CLEAR_SERIES_SPACE")->text(), QStringLiteral("Clear Series Space"));
-        QCOMPARE(Box(&sheet, "IDC_WORD_FILE")->text(), QStringLiteral("MS Word File"));
-        QCOMPARE(Box(&sheet, "IDC_EXCEL_FILE")->text(), QStringLiteral("MS Excel File"));
-        QCOMPARE(Box(&sheet, "IDC_TEXT_FILE")->text(), QStringLiteral("Text File"));
-        QCOMPARE(Box(&sheet, "IDC_HTM_FILE")->text(), QStringLiteral("\"htm\" and \"html\""));
         QCOMPARE(CheckedBoxes(&sheet.m_pageGeneral), QStringList{"Clear Series Space"});
         sheet.SetActivePage(1);
         QCOMPARE(CheckedBoxes(&sheet.m_pageCategory), QStringList{});
@@ -230,13 +214,7 @@ private slots:
     void setupSheet()
     {
         const int result = RunModal(RunSetupSheet, [](CPropertySheet* sheet) {
-            QCOMPARE(sheet->windowTitle(), QStringLiteral("Setup"));
             QCOMPARE(sheet->Tabs()->count(), 1);
-            QCOMPARE(sheet->Tabs()->tabText(0), QStringLiteral("General"));
-            QCOMPARE(sheet->findChild<QGroupBox*>()->title(), QStringLiteral("Operate"));
-            QCOMPARE(Box(sheet, "IDC_DC_OPEN_FILE")->text(), QStringLiteral("Double Click Open File"));
-            QCOMPARE(Box(sheet, "IDC_OPEN_MULTI_FILES")->text(), QStringLiteral("Open Multi-Files"));
-            QCOMPARE(Box(sheet, "IDC_OPEN_MULTI_DIRS")->text(), QStringLiteral("Open Multi-Directories"));
             QCOMPARE(CheckedBoxes(sheet), QStringList{});
             Click(Box(sheet, "IDC_OPEN_MULTI_FILES"));
             Click(sheet->OkButton());

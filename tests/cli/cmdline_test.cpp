@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 namespace {
+
 CCommandLine Parse(const std::vector<std::string>& args)
 {
     CCommandLine c;
@@ -12,61 +13,46 @@ CCommandLine Parse(const std::vector<std::string>& args)
     EXPECT_TRUE(ParseCommandLine(args, c, error)) << error;
     return c;
 }
-}  // namespace
 
-TEST(CommandLine, KeywordsKeepTheirOrderAcrossBothSources)
+TEST(CommandLine, KeywordsKeepTheirOrderAcrossBothSourcesAndDoubleDashEndsOptions)
 {
-    const CCommandLine c = Parse({"-k", "one", "--keywords-file=list.txt", "--keyword", "two", "-kthree", "/d"});
-    ASSERT_EQ(c.keywords.size(), 4u);
-    EXPECT_EQ(c.keywords[0].value, "one");
-    EXPECT_TRUE(c.keywords[1].fromFile);
-    EXPECT_EQ(c.keywords[1].value, "list.txt");
-    EXPECT_EQ(c.keywords[2].value, "two");
-    EXPECT_EQ(c.keywords[3].value, "three");
+    CCommandLine c = Parse({"-k", "one", "--keywords-file=list.txt", "--keyword", "two", "-kthree", "/d"});
+    std::vector<std::string> seen;
+    for (const auto& k : c.keywords) seen.push_back((k.fromFile ? "file:" : "") + k.value);
+    EXPECT_EQ(seen, (std::vector<std::string>{"one", "file:list.txt", "two", "three"}));
     EXPECT_EQ(c.folders, std::vector<std::string>{"/d"});
-}
-
-TEST(CommandLine, WithoutGroupSwitchesTheSavedSettingsApply)
-{
-    const CCommandLine c = Parse({"-k", "x", "/d"});
+    // Without group switches the saved settings apply.
     EXPECT_FALSE(c.categories.has_value());
     EXPECT_FALSE(c.matching.has_value());
-}
 
-TEST(CommandLine, AnySwitchOfAGroupMakesTheGroupExactlyWhatWasGiven)
-{
-    const CCommandLine c = Parse({"--excel", "--htm", "--whole-word", "/d"});
-    ASSERT_TRUE(c.categories.has_value());
-    EXPECT_FALSE(c.categories->word);
-    EXPECT_TRUE(c.categories->excel);
-    EXPECT_FALSE(c.categories->text);
-    EXPECT_TRUE(c.categories->htm);
-    ASSERT_TRUE(c.matching.has_value());
-    EXPECT_TRUE(c.matching->wholeWord);
-    EXPECT_FALSE(c.matching->matchCase);
-    EXPECT_TRUE(c.matching->clearSeriesSpace);  // on unless turned off
-
-    const CCommandLine off = Parse({"--no-clear-series-space", "/d"});
-    ASSERT_TRUE(off.matching.has_value());
-    EXPECT_FALSE(off.matching->clearSeriesSpace);
-    EXPECT_FALSE(off.matching->wildcards);
-}
-
-TEST(CommandLine, DoubleDashEndsOptions)
-{
-    const CCommandLine c = Parse({"-r", "--", "-k", "--word"});
+    c = Parse({"-r", "--", "-k", "--word"});
     EXPECT_TRUE(c.subfolders);
     EXPECT_EQ(c.folders, (std::vector<std::string>{"-k", "--word"}));
     EXPECT_TRUE(c.keywords.empty());
 }
 
-TEST(CommandLine, UsageErrors)
+TEST(CommandLine, AnySwitchOfAGroupMakesTheGroupExactlyWhatWasGiven)
 {
-    CCommandLine c;
-    std::string error;
-    EXPECT_FALSE(ParseCommandLine({"--bogus"}, c, error));
-    EXPECT_NE(error.find("--bogus"), std::string::npos);
-    EXPECT_FALSE(ParseCommandLine({"/d", "-k"}, c, error));
-    EXPECT_NE(error.find("-k"), std::string::npos);
-    EXPECT_FALSE(ParseCommandLine({"--extract"}, c, error));
+    const CCommandLine c = Parse({"--excel", "--htm", "--whole-word", "/d"});
+    ASSERT_TRUE(c.categories.has_value() && c.matching.has_value());
+    EXPECT_EQ((std::vector<bool>{c.categories->word, c.categories->excel, c.categories->text, c.categories->htm}),
+              (std::vector<bool>{false, true, false, true}));
+    EXPECT_TRUE(c.matching->wholeWord);
+    EXPECT_FALSE(c.matching->matchCase);
+    EXPECT_TRUE(c.matching->clearSeriesSpace);  // on unless turned off
+    const auto off = Parse({"--no-clear-series-space", "/d"}).matching;
+    EXPECT_TRUE(off.has_value() && !off->clearSeriesSpace && !off->wildcards);
 }
+
+TEST(CommandLine, UsageErrorsNameTheOption)
+{
+    using Args = std::vector<std::string>;
+    for (const Args& args : {Args{"--bogus"}, Args{"/d", "-k"}, Args{"--extract"}}) {
+        CCommandLine c;
+        std::string error;
+        EXPECT_FALSE(ParseCommandLine(args, c, error)) << args.back();
+        EXPECT_NE(error.find(args.back()), std::string::npos) << error;
+    }
+}
+
+}  // namespace

@@ -17,23 +17,6 @@ TEST(StringTable, KeepsTheProgramsOwnTextsByteForByte)
     EXPECT_EQ(LoadString(128), std::string("Varnel\n\nOffice\n\n\nVarnel.Document\nOffice Document"));
 }
 
-TEST(StringTable, EveryNumberedStringIsPresent)
-{
-    for (UINT id = 61446; id <= 61474; ++id) EXPECT_TRUE(HasString(id)) << id;
-    for (UINT id : {100u, 128u, 57344u, 57345u, 32775u, 32776u, 32779u, 32780u, 32781u, 32783u, 32784u,
-                    32786u, 57665u, 59392u, 59393u, 61484u})
-        EXPECT_TRUE(HasString(id)) << id;
-    EXPECT_FALSE(HasString(1));
-    EXPECT_EQ(LoadString(1), "");
-}
-
-TEST(StringTable, UpdateAddressNeverResolvesAndCarriesTheVersion)
-{
-    const std::string url = LoadString(61484);
-    EXPECT_NE(url.find(".invalid/"), std::string::npos);
-    EXPECT_NE(url.find("ver=1.0"), std::string::npos);
-}
-
 TEST(CodePage, Utf8RoundTrips)
 {
     const std::string text = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80";  // Grüße € 😀

@@ -7,128 +7,78 @@
 
 namespace {
 
-std::string KeywordAt(long i)
+using Lines = std::vector<std::string>;
+
+const std::string kStart[] = {LoadString(IDS_INITIALIZATION), LoadString(IDS_ANALYZE_KEYWORDS)};
+
+Lines Keywords()
 {
-    return std::string(g_arrKeywords[i].szKeyword);
+    Lines out;
+    for (long i = 0; i < g_arrKeywords.GetSize(); ++i) out.emplace_back(g_arrKeywords[i].szKeyword);
+    return out;
 }
-
-const std::vector<std::string> kStartLines = {LoadString(61453), LoadString(61454)};
-
-}  // namespace
 
 TEST(SplitKeywordLines, CountsLinesLikeAnEditor)
 {
-    EXPECT_EQ(SplitKeywordLines(""), std::vector<std::string>{""});
-    EXPECT_EQ(SplitKeywordLines("a\nb"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(SplitKeywordLines("a\r\nb\r\n"), (std::vector<std::string>{"a", "b", ""}));
-    EXPECT_EQ(SplitKeywordLines("\n\n"), (std::vector<std::string>{"", "", ""}));
+    EXPECT_EQ(SplitKeywordLines(""), Lines{""});
+    EXPECT_EQ(SplitKeywordLines("a\nb"), (Lines{"a", "b"}));
+    EXPECT_EQ(SplitKeywordLines("a\r\nb\r\n"), (Lines{"a", "b", ""}));
+    EXPECT_EQ(SplitKeywordLines("\n\n"), (Lines{"", "", ""}));
 }
 
-TEST(KeywordAnalysis, EmptyTextLogsStartLinesAndGivesNoKeyword)
+TEST(KeywordAnalysis, OutcomesOfTheLimitsAndWildcards)
 {
-    RecordingPanes panes;
-    AnalyzeKeywords(SplitKeywordLines(""));
-    EXPECT_EQ(panes.panel.lines, kStartLines);
-    EXPECT_EQ(g_arrKeywords.GetSize(), 0);
-    EXPECT_EQ(panes.frame.finished, 0);
-}
-
-TEST(KeywordAnalysis, KeepsLinesAsTypedInOrderSkippingEmptyOnes)
-{
-    RecordingPanes panes;
-    AnalyzeKeywords({"Alpha", "", "  ", "beta gamma", "Alpha", ""});
-    ASSERT_EQ(g_arrKeywords.GetSize(), 4);
-    EXPECT_EQ(KeywordAt(0), "Alpha");
-    EXPECT_EQ(KeywordAt(1), "  ");  // a line of blanks is a keyword
-    EXPECT_EQ(KeywordAt(2), "beta gamma");
-    EXPECT_EQ(KeywordAt(3), "Alpha");  // duplicates are searched twice
-    // The rest of every record is zero-filled.
-    for (long i = 0; i < g_arrKeywords.GetSize(); ++i) {
-        const auto& k = g_arrKeywords[i];
-        const std::size_t len = std::strlen(k.szKeyword);
-        for (std::size_t b = len; b < sizeof k.szKeyword; ++b) ASSERT_EQ(k.szKeyword[b], 0);
-    }
-    EXPECT_EQ(panes.panel.lines, kStartLines);
-}
-
-TEST(KeywordAnalysis, AcceptsExactly256LinesAndRefuses257)
-{
-    {
-        RecordingPanes panes;
-        std::vector<std::string> lines(256, "k");
-        AnalyzeKeywords(lines);
-        EXPECT_EQ(g_arrKeywords.GetSize(), 256);
-        EXPECT_EQ(panes.frame.finished, 0);
-    }
-    {
-        RecordingPanes panes;
-        // 256 keywords followed by Enter: the empty 257th line counts.
-        std::string text;
-        for (int i = 0; i < 256; ++i) text += "k\n";
-        AnalyzeKeywords(SplitKeywordLines(text));
-        EXPECT_EQ(g_arrKeywords.GetSize(), 0);
-        EXPECT_EQ(panes.panel.lines, std::vector<std::string>{LoadString(61452)});
-        EXPECT_EQ(panes.frame.finished, 1);
-    }
-}
-
-TEST(KeywordAnalysis, TooLongThirdLineDropsEarlierKeywords)
-{
-    RecordingPanes panes;
-    AnalyzeKeywords({"one", "two", std::string(257, 'x'), "four"});
-    EXPECT_EQ(g_arrKeywords.GetSize(), 0);
-    EXPECT_EQ(panes.panel.lines, (std::vector<std::string>{LoadString(61453), LoadString(61454), LoadString(61455)}));
-    EXPECT_EQ(panes.frame.finished, 1);
-}
-
-TEST(KeywordAnalysis, LineOf256BytesIsRefusedNotShortened)
-{
-    RecordingPanes panes;
-    AnalyzeKeywords({std::string(256, 'y')});
-    EXPECT_EQ(g_arrKeywords.GetSize(), 0);
-    EXPECT_EQ(panes.panel.lines.back(), LoadString(61455));
-    EXPECT_EQ(panes.frame.finished, 1);
-
-    RecordingPanes again;
-    AnalyzeKeywords({std::string(255, 'y')});
-    ASSERT_EQ(g_arrKeywords.GetSize(), 1);
-    EXPECT_EQ(KeywordAt(0).size(), 255u);
-    EXPECT_EQ(again.frame.finished, 0);
-}
-
-TEST(KeywordAnalysis, MultiByteLinesAreMeasuredInBytes)
-{
-    RecordingPanes panes;
-    // 128 two-byte characters: 256 bytes, refused.
-    std::string umlauts;
+    std::string umlauts;  // 128 two-byte characters: 256 bytes
     for (int i = 0; i < 128; ++i) umlauts += "\xC3\xBC";
-    AnalyzeKeywords({umlauts});
-    EXPECT_EQ(g_arrKeywords.GetSize(), 0);
+    std::string enter256;  // 256 keywords followed by Enter: the empty 257th line counts
+    for (int i = 0; i < 256; ++i) enter256 += "k\n";
+    const std::string tooLong = LoadString(IDS_KEYWORD_TOO_LONG), badWildcard = LoadString(IDS_BAD_WILDCARD_KEYWORD);
+    const struct {
+        const char* name;
+        Lines input;
+        bool wildcards;
+        Lines keywords;
+        Lines lines;  // after the two start lines
+        int finished;
+    } cases[] = {
+        {"empty text", SplitKeywordLines(""), false, {}, {}, 0},
+        // Lines are kept as typed, in order, duplicates too; blank lines
+        // are keywords, empty ones are skipped.
+        {"as typed", {"Alpha", "", "  ", "beta gamma", "Alpha", ""}, false, {"Alpha", "  ", "beta gamma", "Alpha"}, {}, 0},
+        {"256 lines", Lines(256, "k"), false, Lines(256, "k"), {}, 0},
+        {"255 bytes", {std::string(255, 'y')}, false, {std::string(255, 'y')}, {}, 0},
+        {"256 bytes", {std::string(256, 'y')}, false, {}, {tooLong}, 1},
+        {"256 bytes of UTF-8", {umlauts}, false, {}, {tooLong}, 1},
+        {"too long third line", {"one", "two", std::string(257, 'x'), "four"}, false, {}, {tooLong}, 1},
+        // An invalid pattern is reported once per line and kept.
+        {"wildcards", {"fo?", "a[b", "a[b", "x{2"}, true, {"fo?", "a[b", "a[b", "x{2"},
+         {"a[b" + badWildcard, "x{2" + badWildcard}, 0},
+        {"plain text", {"a[b"}, false, {"a[b"}, {}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingPanes panes;
+        g_conditions.MatchWildcards = c.wildcards ? 1 : 0;
+        AnalyzeKeywords({"stale"});  // every run rebuilds the array
+        panes.panel.lines.clear();
+        AnalyzeKeywords(c.input);
+        EXPECT_EQ(Keywords(), c.keywords);
+        Lines expected(std::begin(kStart), std::end(kStart));
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        EXPECT_EQ(panes.panel.lines, expected);
+        EXPECT_EQ(panes.frame.finished, c.finished);
+        // The rest of every record is zero-filled.
+        for (long i = 0; i < g_arrKeywords.GetSize(); ++i) {
+            const auto& k = g_arrKeywords[i];
+            for (std::size_t b = std::strlen(k.szKeyword); b < sizeof k.szKeyword; ++b) ASSERT_EQ(k.szKeyword[b], 0);
+        }
+    }
+    // Too many lines: refused before anything else is said.
+    RecordingPanes panes;
+    AnalyzeKeywords(SplitKeywordLines(enter256));
+    EXPECT_TRUE(Keywords().empty());
+    EXPECT_EQ(panes.panel.lines, Lines{LoadString(IDS_TOO_MANY_KEYWORDS)});
     EXPECT_EQ(panes.frame.finished, 1);
 }
 
-TEST(KeywordAnalysis, RebuildsTheArrayOnEveryRun)
-{
-    RecordingPanes panes;
-    AnalyzeKeywords({"a", "b"});
-    AnalyzeKeywords({"c"});
-    ASSERT_EQ(g_arrKeywords.GetSize(), 1);
-    EXPECT_EQ(KeywordAt(0), "c");
-}
-
-TEST(KeywordAnalysis, InvalidWildcardPatternIsReportedOnceAndKept)
-{
-    RecordingPanes panes;
-    g_conditions.MatchWildcards = 1;
-    AnalyzeKeywords({"fo?", "a[b", "a[b", "x{2"});
-    EXPECT_EQ(g_arrKeywords.GetSize(), 4);
-    EXPECT_EQ(panes.panel.lines,
-              (std::vector<std::string>{LoadString(61453), LoadString(61454), "a[b" + LoadString(61485),
-                                        "x{2" + LoadString(61485)}));
-    EXPECT_EQ(panes.frame.finished, 0);
-
-    // Without wildcards the same keywords are plain text.
-    RecordingPanes plain;
-    AnalyzeKeywords({"a[b"});
-    EXPECT_EQ(plain.panel.lines, kStartLines);
-}
+}  // namespace

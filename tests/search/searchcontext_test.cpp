@@ -1,24 +1,9 @@
-// The search context: message values, shared texts and line hand-over.
+// The search context: its start values, shared texts and line hand-over.
 #include "support/recordingpanes.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
-
-TEST(SearchContext, UserMessagesKeepTheirNumbers)
-{
-    EXPECT_EQ(WM_COLLECT_FOLDERS, 0x401u);
-    EXPECT_EQ(WM_ADD_RESULT, 0x402u);
-    EXPECT_EQ(WM_ANALYZE_KEYWORDS, 0x403u);
-    EXPECT_EQ(WM_APPEND_MESSAGE, 0x404u);
-    EXPECT_EQ(WM_CLEAR_MESSAGES, 0x405u);
-    EXPECT_EQ(WM_SEARCH_FINISHED, 0x406u);
-    EXPECT_EQ(WM_CLEAR_RESULTS, 0x407u);
-    EXPECT_EQ(WM_SHOW_OPTIONS, 0x408u);
-    EXPECT_EQ(WM_RESULT_SELECTION, 0x409u);
-    EXPECT_EQ(WM_RESULT_ACTION, 0x40Au);
-    EXPECT_EQ(WM_ENABLE_RESULT_ACTIONS, 0x40Bu);
-}
 
 TEST(SearchContext, StartsWithClearingOnAndEverythingElseOff)
 {

@@ -1,42 +1,34 @@
 // The search run end to end with fake applications: the worker's outcomes,
-// the driver's order of work, routing, stop points, quits and log lines.
+// the driver's order of work, routing, stop points, quits and log lines;
+// and Stop in the middle of a large file with the built-in Office.
+#include "office/automation/builtinoffice.h"
+#include "platform/cancellation.h"
 #include "platform/oleauto.h"
 #include "platform/registry.h"
 #include "platform/stringtable.h"
 #include "search/searchrun.h"
-#include "support/fakeoffice.h"
 #include "support/recordingpanes.h"
+#include "tests/kestrel/support/fakeoffice.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Row {
-    std::string name;
-    std::string path;
-    int degree;
-    int kind;
-};
-
-class RecordingResultList : public CMessageTarget {
-public:
-    LRESULT OnMessage(UINT message, WPARAM, LPARAM) override
-    {
-        if (message == WM_ADD_RESULT)
-            rows.push_back({g_resultFileInfo.szFileName, g_resultFileInfo.szFilePath, g_resultFileInfo.nMatchDegree,
-                            g_resultFileInfo.nFileKind});
-        return 0;
-    }
-    std::vector<Row> rows;
-};
+using Lines = std::vector<std::string>;
+// Word quits without saving anything.
+const std::string kWordQuit = "WordApp.0x451 call(&bool:false, &bool:false, &bool:false)";
+const std::string kExcelQuit = "ExcelApp.0x12E call()";
 
 void WriteFile(const fs::path& p, const std::string& text)
 {
@@ -54,20 +46,18 @@ protected:
         fs::create_directories(root);
         RegClearMachineHive();
         InstallOffice("11.0", true, true);
-        RegisterFakeOffice(log);
-        g_hWndResultList = &results;
+        office->readFiles = true;
+        InstallFakeWord(office);
+        InstallFakeExcel(office);
         g_bRunning = 1;
-        g_bWordFile = 1;
-        g_bExcelFile = 1;
-        g_bTextFile = 1;
-        g_bHtmFile = 1;
+        g_bWordFile = g_bExcelFile = g_bTextFile = g_bHtmFile = 1;
         liveBefore = CDispatchObject::LiveObjects();
     }
     void TearDown() override
     {
         EXPECT_EQ(CDispatchObject::LiveObjects(), liveBefore);
-        UnregisterServer("Word.Application");
-        UnregisterServer("Excel.Application");
+        platform::ClearSearchStop();
+        RemoveFakes();
         RegClearMachineHive();
         fs::remove_all(root);
     }
@@ -98,16 +88,19 @@ protected:
         g_listSelectedFolders.push_back(f);
     }
 
-    std::vector<std::string> Names() const
+    // Searches `folder` for "needle".
+    void Run(const fs::path& folder, bool subfolders = false)
     {
-        std::vector<std::string> names;
-        for (const auto& r : results.rows) names.push_back(r.name);
-        return names;
+        AddKeywords({"needle"});
+        SelectFolder(folder, subfolders);
+        SearchThreadProc();
     }
+    bool NothingStarted() const { return office->calls.empty() && office->wordStarts + office->excelStarts == 0; }
+    static std::string Line(UINT id) { return LoadString(id); }
+    static std::string Line(const fs::path& p, UINT id) { return p.string() + LoadString(id); }
 
     RecordingPanes panes;  // resets the context; must come first
-    RecordingResultList results;
-    FakeOfficeLog log;
+    std::shared_ptr<FakeOffice> office = std::make_shared<FakeOffice>();
     fs::path root;
     long liveBefore = 0;
 };
@@ -117,21 +110,18 @@ protected:
 TEST_F(SearchRunTest, ValidationOutcomesLogOnceAndFinish)
 {
     SearchThreadProc();
-    EXPECT_EQ(panes.panel.lines, std::vector<std::string>{LoadString(61464)});
+    EXPECT_EQ(panes.panel.lines, Lines{Line(IDS_NO_KEYWORD)});
     EXPECT_EQ(panes.frame.finished, 1);
-
     panes.panel.lines.clear();
     AddKeywords({"x"});
     SearchThreadProc();
-    EXPECT_EQ(panes.panel.lines, std::vector<std::string>{LoadString(61465)});
-
+    EXPECT_EQ(panes.panel.lines, Lines{Line(IDS_NO_FOLDER)});
     panes.panel.lines.clear();
-    SelectFolder(root);
     g_bWordFile = g_bExcelFile = g_bTextFile = g_bHtmFile = 0;
-    SearchThreadProc();
-    EXPECT_EQ(panes.panel.lines, std::vector<std::string>{LoadString(61466)});
+    Run(root);
+    EXPECT_EQ(panes.panel.lines, Lines{Line(IDS_NO_FILE_TYPE)});
     EXPECT_EQ(panes.frame.finished, 3);
-    EXPECT_TRUE(log.Events().empty());
+    EXPECT_TRUE(NothingStarted());
 }
 
 TEST_F(SearchRunTest, ExcelWithoutWordDetectsNoGenerationAndSearchesNothing)
@@ -139,42 +129,36 @@ TEST_F(SearchRunTest, ExcelWithoutWordDetectsNoGenerationAndSearchesNothing)
     RegClearMachineHive();
     InstallOffice("11.0", false, true);
     WriteFile(root / "a.xls", "needle");
-    AddKeywords({"needle"});
-    SelectFolder(root);
-    SearchThreadProc();
-    EXPECT_EQ(panes.panel.lines, std::vector<std::string>{LoadString(61459)});
-    EXPECT_TRUE(log.Events().empty());
+    Run(root);
+    EXPECT_EQ(panes.panel.lines, Lines{Line(IDS_SEARCH_FINISHED)});
+    EXPECT_TRUE(NothingStarted());
     EXPECT_EQ(panes.frame.finished, 1);
 }
 
 TEST_F(SearchRunTest, VisitsMasksInOrderAndRoutesByMask)
 {
-    WriteFile(root / "d.htm", "needle");
-    WriteFile(root / "e.html", "needle");
-    WriteFile(root / "c.txt", "needle");
-    WriteFile(root / "B.XLS", "needle");
-    WriteFile(root / "f.xlsx", "needle");
-    WriteFile(root / "a.doc", "needle");
-    WriteFile(root / "g.DOCX", "needle");
-    WriteFile(root / "other.pdf", "needle");
-    AddKeywords({"needle", "absent"});
-    SelectFolder(root);
-    SearchThreadProc();
-
-    EXPECT_EQ(Names(), (std::vector<std::string>{"a.doc", "g.DOCX", "B.XLS", "f.xlsx", "c.txt", "d.htm", "e.html"}));
+    for (const char* name : {"d.htm", "e.html", "c.txt", "B.XLS", "f.xlsx", "a.doc", "g.DOCX", "other.pdf"})
+        WriteFile(root / name, "needle");
+    AddKeywords({"absent"});
+    Run(root);
+    EXPECT_EQ(panes.results.Names(), (Lines{"a.doc", "g.DOCX", "B.XLS", "f.xlsx", "c.txt", "d.htm", "e.html"}));
     const std::vector<int> kinds = {0, 0, 2, 2, 4, 5, 5};
-    for (std::size_t i = 0; i < results.rows.size(); ++i) {
-        EXPECT_EQ(results.rows[i].kind, kinds[i]) << results.rows[i].name;
-        EXPECT_EQ(results.rows[i].degree, 50);
-        EXPECT_EQ(results.rows[i].path, (root / results.rows[i].name).string());
+    for (std::size_t i = 0; i < panes.results.rows.size(); ++i) {
+        const ResultRow& row = panes.results.rows[i];
+        EXPECT_EQ(row.kind, kinds[i]) << row.name;
+        EXPECT_EQ(row.degree, 50) << row.name;
+        EXPECT_EQ(row.path, (root / row.name).string());
     }
     // Upper-case and longer extensions found through *.xls go to Excel.
-    EXPECT_EQ(log.Count("excel:open:" + (root / "B.XLS").string()), 1);
-    EXPECT_EQ(log.Count("excel:open:" + (root / "f.xlsx").string()), 1);
-    EXPECT_EQ(log.Count("word:open:" + (root / "B.XLS").string()), 0);
-    EXPECT_EQ(panes.panel.lines, (std::vector<std::string>{LoadString(61471), LoadString(61459)}));
-    EXPECT_EQ(log.Count("word:quit"), 1);
-    EXPECT_EQ(log.Count("excel:quit"), 1);
+    for (const char* name : {"B.XLS", "f.xlsx"}) {
+        EXPECT_EQ(office->Count("Workbooks.0x783 call(str:" + (root / name).string() + ","), 1) << name;
+        EXPECT_EQ(office->Opens((root / name).string()), 1) << name;
+    }
+    EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(IDS_SEARCH_FINISHED)}));
+    // Both applications are hidden, Excel asks no questions, and both quit.
+    for (const std::string& call : {std::string("WordApp.0x17 put(bool:false)"), std::string("ExcelApp.0x22E put(bool:false)"),
+                                    std::string("ExcelApp.0x157 put(bool:false)"), kWordQuit, kExcelQuit})
+        EXPECT_EQ(office->Count(call), 1) << call;
 }
 
 TEST_F(SearchRunTest, OwnerFilesAreSkippedAndFoldersNamedLikeFilesAreRuined)
@@ -182,14 +166,11 @@ TEST_F(SearchRunTest, OwnerFilesAreSkippedAndFoldersNamedLikeFilesAreRuined)
     WriteFile(root / "~$report.doc", "needle");
     WriteFile(root / "report.doc", "nothing here");
     fs::create_directories(root / "old.doc");
-    AddKeywords({"needle"});
-    SelectFolder(root);
-    SearchThreadProc();
-    EXPECT_EQ(log.Count("word:open:" + (root / "~$report.doc").string()), 0);
-    EXPECT_TRUE(results.rows.empty());  // degree 0 gives no row and no line
+    Run(root);
+    EXPECT_EQ(office->Opens((root / "~$report.doc").string()), 0);
+    EXPECT_TRUE(panes.results.rows.empty());  // degree 0 gives no row and no line
     EXPECT_EQ(panes.panel.lines,
-              (std::vector<std::string>{LoadString(61471), (root / "old.doc").string() + LoadString(61457),
-                                        LoadString(61459)}));
+              (Lines{Line(IDS_OFFICE_2003), Line(root / "old.doc", IDS_FILE_RUINED), Line(IDS_SEARCH_FINISHED)}));
 }
 
 TEST_F(SearchRunTest, TextOnlyStartsWordAloneAndQuitsOnlyIt)
@@ -197,82 +178,91 @@ TEST_F(SearchRunTest, TextOnlyStartsWordAloneAndQuitsOnlyIt)
     g_bWordFile = g_bExcelFile = g_bHtmFile = 0;
     WriteFile(root / "n.txt", "needle");
     WriteFile(root / "n.xls", "needle");
-    AddKeywords({"needle"});
-    SelectFolder(root);
-    SearchThreadProc();
-    EXPECT_EQ(Names(), std::vector<std::string>{"n.txt"});
-    EXPECT_EQ(log.Count("excel:start"), 0);
-    EXPECT_EQ(log.Count("excel:quit"), 0);
-    EXPECT_EQ(log.Count("word:quit"), 1);
+    Run(root);
+    EXPECT_EQ(panes.results.Names(), Lines{"n.txt"});
+    EXPECT_EQ(office->excelStarts, 0);
+    EXPECT_EQ(office->Count(kWordQuit), 1);
 }
 
-TEST_F(SearchRunTest, StopIsNoticedBeforeTheNextFileAndFolder)
+// Stop while a file is opened: that file finishes (or is abandoned without
+// a line, when its call failed because of Stop), nothing after it is
+// opened, both applications quit and the run ends as after Stop.
+struct StopCase {
+    const char* name;
+    const char* first;  // the file Stop is pressed in
+    void (*press)();
+    bool listed;  // whether that file still gets its row
+};
+
+class SearchStopTest : public SearchRunTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(SearchStopTest, StopIsNoticedBeforeTheNextFileAndFolder)
 {
-    fs::path second = root / "second";
-    WriteFile(root / "first" / "a.txt", "needle");
+    const StopCase& c = GetParam();
+    WriteFile(root / "first" / c.first, "needle");
     WriteFile(root / "first" / "b.txt", "needle");
-    WriteFile(second / "c.txt", "needle");
-    AddKeywords({"needle"});
+    WriteFile(root / "second" / "c.txt", "needle");
     SelectFolder(root / "first");
-    SelectFolder(second);
-    log.onOpen = [](const std::string&) { g_bRunning = 0; };
-    SearchThreadProc();
-    // The file being searched finishes; nothing after it is opened.
-    EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
-    EXPECT_EQ(log.Count("word:open:" + (root / "first" / "b.txt").string()), 0);
-    EXPECT_EQ(log.Count("word:open:" + (second / "c.txt").string()), 0);
-    EXPECT_EQ(log.Count("word:quit"), 1);
-    EXPECT_EQ(log.Count("excel:quit"), 1);
-    EXPECT_EQ(panes.panel.lines.back(), LoadString(61459));
+    office->onOpen = [&c](const std::string&) { c.press(); };
+    Run(root / "second");
+    EXPECT_EQ(panes.results.Names(), c.listed ? Lines{c.first} : Lines{});
+    EXPECT_EQ(office->Opens((root / "first" / "b.txt").string()), 0);
+    EXPECT_EQ(office->Opens((root / "second" / "c.txt").string()), 0);
+    EXPECT_EQ(office->Count(kWordQuit), 1);
+    EXPECT_EQ(office->Count(kExcelQuit), 1);
+    EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(IDS_SEARCH_FINISHED)}));
     EXPECT_EQ(panes.frame.finished, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Presses, SearchStopTest,
+    ::testing::Values(StopCase{"RunningFlagCleared", "a.txt", [] { g_bRunning = 0; }, true},
+                      // Were the running flag left set, every later file would
+                      // fail without a line; the request alone must end the run.
+                      StopCase{"StopRequestAlone", "a.txt", [] { platform::RequestSearchStop(); }, false},
+                      StopCase{"OpenFailedBecauseOfStop", "a-ruined.txt", [] { StopSearchRun(); }, false}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(SearchRunTest, StopBeforeTheFoldersAreListedEndsSilently)
 {
     WriteFile(root / "a.txt", "needle");
-    AddKeywords({"needle"});
-    SelectFolder(root);
     g_bRunning = 0;
-    SearchThreadProc();
+    Run(root);
     EXPECT_TRUE(panes.panel.lines.empty());
     EXPECT_EQ(panes.frame.finished, 0);
-    EXPECT_TRUE(log.Events().empty());
+    EXPECT_TRUE(NothingStarted());
 }
 
 TEST_F(SearchRunTest, StartFailuresAreLoggedAndNothingIsSearched)
 {
     WriteFile(root / "a.txt", "needle");
-    AddKeywords({"needle"});
-    SelectFolder(root);
     UnregisterServer("Word.Application");
-    SearchThreadProc();
-    EXPECT_EQ(panes.panel.lines,
-              (std::vector<std::string>{LoadString(61471), LoadString(61460), LoadString(61459)}));
-    EXPECT_EQ(log.Count("excel:start"), 0);
+    Run(root);
+    EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(IDS_WORD_START_FAILED), Line(IDS_SEARCH_FINISHED)}));
+    EXPECT_EQ(office->excelStarts, 0);
 
     panes.panel.lines.clear();
-    RegisterFakeOffice(log);
+    InstallFakeWord(office);
     UnregisterServer("Excel.Application");
     SearchThreadProc();
-    EXPECT_EQ(panes.panel.lines,
-              (std::vector<std::string>{LoadString(61471), LoadString(61461), LoadString(61459)}));
+    EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(IDS_EXCEL_START_FAILED), Line(IDS_SEARCH_FINISHED)}));
     // Word was started, is released, and is not told to quit.
-    EXPECT_EQ(log.Count("word:start"), 1);
-    EXPECT_EQ(log.Count("word:quit"), 0);
-    EXPECT_TRUE(results.rows.empty());
+    EXPECT_EQ(office->wordStarts, 1);
+    EXPECT_EQ(office->Count(kWordQuit), 0);
+    EXPECT_TRUE(panes.results.rows.empty());
 }
 
 TEST_F(SearchRunTest, FailingApplicationCallsAreAbsorbed)
 {
-    log.failWordVisible = true;
-    log.failExcelQuit = true;
+    // Word's Visible and Excel's Quit fail.
+    office->failIf = [](const FakeCall& c) {
+        return (c.object == "WordApp" && c.dispid == 0x17) || (c.object == "ExcelApp" && c.dispid == 0x12E);
+    };
     WriteFile(root / "a.doc", "needle");
-    AddKeywords({"needle"});
-    SelectFolder(root);
-    SearchThreadProc();
-    EXPECT_EQ(Names(), std::vector<std::string>{"a.doc"});
-    EXPECT_EQ(log.Count("word:quit"), 1);
-    EXPECT_EQ(panes.panel.lines.back(), LoadString(61459));
+    Run(root);
+    EXPECT_EQ(panes.results.Names(), Lines{"a.doc"});
+    EXPECT_EQ(office->Count(kWordQuit), 1);
+    EXPECT_EQ(panes.panel.lines.back(), Line(IDS_SEARCH_FINISHED));
 }
 
 TEST_F(SearchRunTest, GenerationFollowsWordAndSelectsItsDriver)
@@ -281,119 +271,112 @@ TEST_F(SearchRunTest, GenerationFollowsWordAndSelectsItsDriver)
     InstallOffice("9.0", true, false);
     InstallOffice("11.0", false, true);
     WriteFile(root / "a.xls", "needle");
-    AddKeywords({"needle"});
-    SelectFolder(root);
-    SearchThreadProc();
-    EXPECT_EQ(panes.panel.lines.front(), LoadString(61470));
-    EXPECT_EQ(Names(), std::vector<std::string>{"a.xls"});
+    Run(root);
+    EXPECT_EQ(panes.panel.lines.front(), Line(IDS_OFFICE_2000));
+    EXPECT_EQ(panes.results.Names(), Lines{"a.xls"});
+    EXPECT_EQ(office->Count("Workbooks.0x2AA call"), 1) << "the Excel 2000 open";
 }
 
-TEST_F(SearchRunTest, FileInUseIsReportedAndSkipped)
+TEST_F(SearchRunTest, FilesInUseOrWithTooLongAPathGetALineAndAreSkipped)
 {
     const fs::path locked = root / "locked.txt";
     WriteFile(locked, "needle");
     const int fd = ::open(locked.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    AddKeywords({"needle"});
-    SelectFolder(root);
-    SearchThreadProc();
-    ::close(fd);
-    EXPECT_TRUE(results.rows.empty());
-    EXPECT_EQ(panes.panel.lines[1], locked.string() + LoadString(61458));
-    EXPECT_EQ(log.Count("word:open:" + locked.string()), 0);
-}
-
-TEST_F(SearchRunTest, PathTooLongForTheRecordIsLoggedNotCut)
-{
-    fs::path deep = root;
+    fs::path deep = root / "deep";
     while (deep.string().size() < 240) deep /= "abcdefghij";
-    const fs::path file = deep / "a-rather-long-file-name-to-pass-the-limit.txt";
-    WriteFile(file, "needle");
-    AddKeywords({"needle"});
+    const fs::path longName = deep / "a-rather-long-file-name-to-pass-the-limit.txt";
+    WriteFile(longName, "needle");
     SelectFolder(deep);
-    SearchThreadProc();
-    EXPECT_TRUE(results.rows.empty());
-    EXPECT_EQ(panes.panel.lines[1], file.string() + LoadString(61486));
+    Run(root);
+    ::close(fd);
+    EXPECT_TRUE(panes.results.rows.empty());
+    EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(longName, IDS_PATH_TOO_LONG),
+                                        Line(locked, IDS_FILE_IN_USE), Line(IDS_SEARCH_FINISHED)}));
+    EXPECT_EQ(office->Opens(locked.string()), 0);
 }
 
 TEST_F(SearchRunTest, FoldersThatCannotBeReadGetALineEach)
 {
     // A ticked folder that is gone, and a sub-folder that vanishes after
     // the work list was made (while the first file is searched).
-    WriteFile(root / "a" / "x.txt", "needle");
-    WriteFile(root / "b" / "y.txt", "needle");
-    WriteFile(root / "c" / "z.txt", "needle");
-    AddKeywords({"needle"});
+    for (const char* file : {"a/x.txt", "b/y.txt", "c/z.txt"}) WriteFile(root / file, "needle");
     SelectFolder(root / "missing");
-    SelectFolder(root, true);
-    log.onOpen = [this](const std::string& path) {
+    office->onOpen = [this](const std::string& path) {
         if (path.ends_with("x.txt")) fs::remove_all(root / "b");
     };
-    SearchThreadProc();
-    EXPECT_EQ(Names(), (std::vector<std::string>{"x.txt", "z.txt"}));
-    EXPECT_EQ(panes.panel.lines,
-              (std::vector<std::string>{LoadString(61471), (root / "missing").string() + LoadString(61487),
-                                        (root / "b").string() + LoadString(61487), LoadString(61459)}));
+    Run(root, true);
+    EXPECT_EQ(panes.results.Names(), (Lines{"x.txt", "z.txt"}));
+    EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(root / "missing", IDS_FOLDER_UNREADABLE),
+                                        Line(root / "b", IDS_FOLDER_UNREADABLE), Line(IDS_SEARCH_FINISHED)}));
 }
 
-TEST_F(SearchRunTest, AFolderWithoutPermissionGetsALine)
+TEST_F(SearchRunTest, LinksAreNotFollowed)
 {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root (the vanished folder covers the line)";
-    WriteFile(root / "closed" / "x.txt", "needle");
-    WriteFile(root / "open" / "y.txt", "needle");
-    fs::permissions(root / "closed", fs::perms::none);
-    AddKeywords({"needle"});
-    SelectFolder(root, true);
-    SearchThreadProc();
-    fs::permissions(root / "closed", fs::perms::owner_all);
-    EXPECT_EQ(Names(), std::vector<std::string>{"y.txt"});
-    EXPECT_EQ(panes.panel.lines,
-              (std::vector<std::string>{LoadString(61471), (root / "closed").string() + LoadString(61487),
-                                        LoadString(61459)}));
-}
-
-TEST_F(SearchRunTest, LinksToFilesAreNotFollowed)
-{
-    // A link inside the searched folder to a file outside it, and one to a
-    // file inside it: neither is opened; the file itself is.
-    const fs::path outside = root / "outside";
+    // Inside the searched folder: links to a file outside it, to a file
+    // inside it, and to a folder; neither is opened, the file itself is.
+    const fs::path outside = root / "outside", searched = root / "searched";
     WriteFile(outside / "secret.txt", "needle");
-    WriteFile(root / "searched" / "own.txt", "needle");
-    fs::create_symlink(outside / "secret.txt", root / "searched" / "link.txt");
-    fs::create_symlink(root / "searched" / "own.txt", root / "searched" / "again.txt");
-    fs::create_directory_symlink(outside, root / "searched" / "folder.txt");
-    AddKeywords({"needle"});
-    SelectFolder(root / "searched");
-    SearchThreadProc();
-    EXPECT_EQ(Names(), std::vector<std::string>{"own.txt"});
+    WriteFile(searched / "own.txt", "needle");
+    fs::create_symlink(outside / "secret.txt", searched / "link.txt");
+    fs::create_symlink(searched / "own.txt", searched / "again.txt");
+    fs::create_directory_symlink(outside, searched / "folder.txt");
+    Run(searched);
+    EXPECT_EQ(panes.results.Names(), Lines{"own.txt"});
     for (const char* link : {"link.txt", "again.txt", "folder.txt"})
-        EXPECT_EQ(log.Count("word:open:" + (root / "searched" / link).string()), 0) << link;
-    EXPECT_EQ(panes.panel.lines, (std::vector<std::string>{LoadString(61471), LoadString(61459)}));
-}
+        EXPECT_EQ(office->Opens((searched / link).string()), 0) << link;
+    EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(IDS_SEARCH_FINISHED)}));
 
-TEST(ExpandSubfolders, ListsDepthFirstInFinderOrderWithoutFollowingLinks)
-{
-    const fs::path root = fs::temp_directory_path() / ("varnel-expand-" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    for (const char* d : {"b", "A/y", "A/x/deep", ".hidden"}) fs::create_directories(root / d);
-    std::ofstream(root / "file.txt") << "x";
-    fs::create_directory_symlink(root, root / "A" / "loop");
-    ResetSearchContext();
-    g_bRunning = 1;
-
+    // Sub-folders are listed depth first in the finder's order, a link
+    // back to the top is not walked, and Stop ends the listing.
+    for (const char* d : {"b", "A/y", "A/x/deep", ".hidden"}) fs::create_directories(root / "tree" / d);
+    fs::create_directory_symlink(root / "tree", root / "tree" / "A" / "loop");
     CFolderWorkList list;
-    ExpandSubfolders(list, root.string() + "/");
-    std::vector<std::string> got;
+    ExpandSubfolders(list, (root / "tree").string() + "/");
+    Lines got;
     for (const auto& f : list) got.push_back(f.szPath);
-    const std::string r = root.string();
-    EXPECT_EQ(got, (std::vector<std::string>{r + "/.hidden", r + "/A", r + "/A/x", r + "/A/x/deep", r + "/A/y",
-                                             r + "/b"}));
-
+    const std::string t = (root / "tree").string();
+    EXPECT_EQ(got, (Lines{t + "/.hidden", t + "/A", t + "/A/x", t + "/A/x/deep", t + "/A/y", t + "/b"}));
     g_bRunning = 0;
     CFolderWorkList stopped;
-    ExpandSubfolders(stopped, r);
+    ExpandSubfolders(stopped, (root / "tree").string());
     EXPECT_TRUE(stopped.empty());
-    fs::remove_all(root);
-    ResetSearchContext();
+}
+
+TEST_F(SearchRunTest, StopInsideALargeFileWithTheBuiltinOfficeEndsTheRunSoon)
+{
+    RemoveFakes();
+    office::RegisterBuiltinOffice();
+    // About 64 MB of text whose only "needle" is at its very end, so that
+    // a search that went through the file would list it; then a small file
+    // that would be listed as well.
+    {
+        std::string block;
+        while (block.size() < 1 << 20) block += "the quarterly figures of the northern region are ready\n";
+        std::ofstream out(root / "a-large.txt", std::ios::binary);
+        for (int i = 0; i < 64; ++i) out << block;
+        out << "needle\n";
+    }
+    WriteFile(root / "b.txt", "needle");
+    g_bWordFile = g_bExcelFile = g_bHtmFile = 0;
+    g_conditions.MatchSoundsLike = 1;  // compares word by word: many seconds over this file
+    AddKeywords({"needle"});
+    SelectFolder(root);
+    const long base = CDispatchObject::LiveObjects();
+    std::thread worker(SearchThreadProc);
+    // Word, its Documents and the opened document: the file is being searched.
+    const auto started = std::chrono::steady_clock::now();
+    while (CDispatchObject::LiveObjects() < base + 3 && std::chrono::steady_clock::now() - started < std::chrono::minutes(2))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GE(CDispatchObject::LiveObjects(), base + 3) << "the large file was never opened";
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto stopAt = std::chrono::steady_clock::now();
+    StopSearchRun();
+    worker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(2));
+    // The large file was left in the middle with no line, the small one
+    // never reached; the run ended as after Stop.
+    EXPECT_TRUE(panes.results.rows.empty());
+    EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(IDS_SEARCH_FINISHED)}));
+    EXPECT_EQ(panes.frame.finished, 1);
 }

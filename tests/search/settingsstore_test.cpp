@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,10 +21,74 @@ namespace {
 const char* const kOption = "SOFTWARE\\Varnel\\Option";
 const char* const kSetup = "SOFTWARE\\Varnel\\Setup";
 
-const char* const kOptionNames[] = {"MatchCase",    "MatchWholeWord", "MatchWildcards", "MatchSoundsLike",
-                                    "MatchAllWordForms", "ClearSeriesSpace", "WordFile", "ExcelFile",
-                                    "TextFile",     "HtmFile"};
-const char* const kSetupNames[] = {"DCOpenFile", "OpenMultiFiles", "OpenMultiDirs"};
+struct Setting {
+    const char* key;
+    const char* name;
+    std::atomic<int>* value;
+    int byDefault;
+};
+const Setting kSettings[] = {
+    {kOption, "MatchCase", &g_conditions.MatchCase, 0},
+    {kOption, "MatchWholeWord", &g_conditions.MatchWholeWord, 0},
+    {kOption, "MatchWildcards", &g_conditions.MatchWildcards, 0},
+    {kOption, "MatchSoundsLike", &g_conditions.MatchSoundsLike, 0},
+    {kOption, "MatchAllWordForms", &g_conditions.MatchAllWordForms, 0},
+    {kOption, "ClearSeriesSpace", &g_conditions.ClearSeriesSpace, 1},
+    {kOption, "WordFile", &g_bWordFile, 0},
+    {kOption, "ExcelFile", &g_bExcelFile, 0},
+    {kOption, "TextFile", &g_bTextFile, 0},
+    {kOption, "HtmFile", &g_bHtmFile, 0},
+    {kSetup, "DCOpenFile", &g_bDCOpenFile, 0},
+    {kSetup, "OpenMultiFiles", &g_bOpenMultiFiles, 0},
+    {kSetup, "OpenMultiDirs", &g_bOpenMultiDirs, 0},
+};
+
+std::vector<BYTE> Dword(DWORD v) { return {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)}; }
+
+void Put(const char* keyPath, const char* name, DWORD type, const std::vector<BYTE>& data)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKey(HKEY_CURRENT_USER, keyPath, &key), (LONG)ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueEx(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())), (LONG)ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// The stored value with its type byte in front, or empty when there is none.
+std::vector<BYTE> Get(const char* keyPath, const char* name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKey(HKEY_CURRENT_USER, keyPath, &key) != ERROR_SUCCESS) return {};
+    BYTE buf[64] = {};
+    DWORD size = sizeof buf, type = 0;
+    const LONG rc = RegQueryValueEx(key, name, nullptr, &type, buf, &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return {};
+    std::vector<BYTE> out{BYTE(type)};
+    out.insert(out.end(), buf, buf + size);
+    return out;
+}
+
+bool KeyExists(const char* keyPath)
+{
+    HKEY key = nullptr;
+    if (RegOpenKey(HKEY_CURRENT_USER, keyPath, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void SetAll(int value)
+{
+    for (const Setting& s : kSettings) *s.value = value;
+}
+
+// Every setting holds its default, except those named in `changed`.
+void ExpectSettings(const std::map<std::string, int>& changed = {})
+{
+    for (const Setting& s : kSettings) {
+        const auto it = changed.find(s.name);
+        EXPECT_EQ(s.value->load(), it == changed.end() ? s.byDefault : it->second) << s.name;
+    }
+}
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
@@ -35,11 +99,9 @@ protected:
         m_dir = tmpl;
         m_hive = m_dir / "Varnel" / "user.reg";
         RegDenyUserKeyForTesting("");
-        RegSetUserHivePath(m_hive.string());
+        Restart();
         ResetSearchContext();
-        g_bDCOpenFile = 0;
-        g_bOpenMultiFiles = 0;
-        g_bOpenMultiDirs = 0;
+        SetAll(1);  // nothing may stay from before a load
     }
     void TearDown() override
     {
@@ -52,84 +114,6 @@ protected:
     // A new start of the program: nothing cached from this run.
     void Restart() { RegSetUserHivePath(m_hive.string()); }
 
-    static HKEY Create(const char* path)
-    {
-        HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKey(HKEY_CURRENT_USER, path, &key), (LONG)ERROR_SUCCESS);
-        return key;
-    }
-    static void Put(const char* keyPath, const char* name, DWORD type, const std::vector<BYTE>& data)
-    {
-        HKEY key = Create(keyPath);
-        ASSERT_NE(key, nullptr);
-        ASSERT_EQ(RegSetValueEx(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())), (LONG)ERROR_SUCCESS);
-        RegCloseKey(key);
-    }
-    static void PutDword(const char* keyPath, const char* name, DWORD value)
-    {
-        Put(keyPath, name, REG_DWORD,
-            {BYTE(value & 0xFF), BYTE((value >> 8) & 0xFF), BYTE((value >> 16) & 0xFF), BYTE(value >> 24)});
-    }
-    // The stored value, or false when there is none.
-    static bool Get(const char* keyPath, const char* name, DWORD& type, std::vector<BYTE>& data)
-    {
-        HKEY key = nullptr;
-        if (RegOpenKey(HKEY_CURRENT_USER, keyPath, &key) != ERROR_SUCCESS) return false;
-        BYTE buf[64] = {};
-        DWORD size = sizeof buf;
-        const LONG rc = RegQueryValueEx(key, name, nullptr, &type, buf, &size);
-        RegCloseKey(key);
-        if (rc != ERROR_SUCCESS) return false;
-        data.assign(buf, buf + size);
-        return true;
-    }
-    static bool KeyExists(const char* keyPath)
-    {
-        HKEY key = nullptr;
-        if (RegOpenKey(HKEY_CURRENT_USER, keyPath, &key) != ERROR_SUCCESS) return false;
-        RegCloseKey(key);
-        return true;
-    }
-    std::string HiveText() const
-    {
-        std::ifstream in(m_hive, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    static void SetAllOn()
-    {
-        g_conditions.MatchCase = 1;
-        g_conditions.MatchWholeWord = 1;
-        g_conditions.MatchWildcards = 1;
-        g_conditions.MatchSoundsLike = 1;
-        g_conditions.MatchAllWordForms = 1;
-        g_conditions.ClearSeriesSpace = 1;
-        g_bWordFile = 1;
-        g_bExcelFile = 1;
-        g_bTextFile = 1;
-        g_bHtmFile = 1;
-        g_bDCOpenFile = 1;
-        g_bOpenMultiFiles = 1;
-        g_bOpenMultiDirs = 1;
-    }
-    static void ExpectDefaults()
-    {
-        EXPECT_EQ(g_conditions.MatchCase.load(), 0);
-        EXPECT_EQ(g_conditions.MatchWholeWord.load(), 0);
-        EXPECT_EQ(g_conditions.MatchWildcards.load(), 0);
-        EXPECT_EQ(g_conditions.MatchSoundsLike.load(), 0);
-        EXPECT_EQ(g_conditions.MatchAllWordForms.load(), 0);
-        EXPECT_EQ(g_conditions.ClearSeriesSpace.load(), 1);
-        EXPECT_EQ(g_bWordFile.load(), 0);
-        EXPECT_EQ(g_bExcelFile.load(), 0);
-        EXPECT_EQ(g_bTextFile.load(), 0);
-        EXPECT_EQ(g_bHtmFile.load(), 0);
-        EXPECT_EQ(g_bDCOpenFile.load(), 0);
-        EXPECT_EQ(g_bOpenMultiFiles.load(), 0);
-        EXPECT_EQ(g_bOpenMultiDirs.load(), 0);
-    }
-
     fs::path m_dir;
     fs::path m_hive;
 };
@@ -138,146 +122,78 @@ protected:
 
 TEST_F(SettingsStoreTest, FirstStartCreatesBothKeysAndUsesDefaults)
 {
-    SetAllOn();
     LoadSettings();
-    ExpectDefaults();
-    EXPECT_TRUE(KeyExists(kOption));
-    EXPECT_TRUE(KeyExists(kSetup));
+    ExpectSettings();
     // Created empty, and in the hive file, so a second start finds them.
     Restart();
     EXPECT_TRUE(KeyExists(kOption));
     EXPECT_TRUE(KeyExists(kSetup));
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    EXPECT_FALSE(Get(kOption, "MatchCase", type, data));
+    EXPECT_TRUE(Get(kOption, "MatchCase").empty());
 }
 
-TEST_F(SettingsStoreTest, OnlyTheFirstByteCounts)
+// Only the first byte of a value counts; its type is not examined, but a
+// value of more than four bytes or of none keeps the default; names ignore
+// case; a missing value keeps its default.
+TEST_F(SettingsStoreTest, ReadingTakesTheFirstByteOfValuesThatFit)
 {
-    PutDword(kOption, "MatchCase", 1);
-    PutDword(kOption, "MatchWholeWord", 256);  // lowest byte 0: off
-    PutDword(kOption, "MatchWildcards", 2);    // on, as 2
-    PutDword(kOption, "ClearSeriesSpace", 0);
-    PutDword(kOption, "ExcelFile", 0x12345601);
-    PutDword(kSetup, "OpenMultiDirs", 255);
+    Put(kOption, "MatchCase", REG_DWORD, Dword(1));
+    Put(kOption, "MatchWholeWord", REG_DWORD, Dword(256));        // lowest byte 0: off
+    Put(kOption, "MatchWildcards", REG_DWORD, Dword(2));          // on, as 2
+    Put(kOption, "ExcelFile", REG_DWORD, Dword(0x12345601));
+    Put(kSetup, "OpenMultiDirs", REG_DWORD, Dword(255));
+    Put(kOption, "WordFile", REG_BINARY, {0x01});
+    Put(kOption, "TextFile", REG_BINARY, {1, 0, 0, 0, 0, 0, 0, 0});  // 8 bytes: default
+    Put(kOption, "HtmFile", REG_SZ, {'1', 0});                       // first byte '1'
+    Put(kOption, "ClearSeriesSpace", REG_BINARY, {});                // no byte: default
+    Put(kSetup, "DCOpenFile", REG_DWORD, {1, 0, 0, 0, 0});           // over-long: default
+    Put("software\\varnel\\SETUP", "openmultifiles", REG_DWORD, Dword(1));  // as a person may edit it
     Restart();
     LoadSettings();
-    EXPECT_EQ(g_conditions.MatchCase.load(), 1);
-    EXPECT_EQ(g_conditions.MatchWholeWord.load(), 0);
-    EXPECT_EQ(g_conditions.MatchWildcards.load(), 2);
-    EXPECT_EQ(g_conditions.ClearSeriesSpace.load(), 0);
-    EXPECT_EQ(g_bExcelFile.load(), 1);
-    EXPECT_EQ(g_bOpenMultiDirs.load(), 255);
+    ExpectSettings({{"MatchCase", 1}, {"MatchWholeWord", 0}, {"MatchWildcards", 2}, {"ExcelFile", 1},
+                    {"OpenMultiDirs", 255}, {"WordFile", 1}, {"HtmFile", '1'}, {"OpenMultiFiles", 1}});
 }
 
-TEST_F(SettingsStoreTest, TypeIsNotExaminedButLengthIs)
+TEST_F(SettingsStoreTest, CloseWritesAllThirteenAsFourByteDwordsOfTheLowestByte)
 {
-    Put(kOption, "WordFile", REG_BINARY, {0x01});                       // on
-    Put(kOption, "TextFile", REG_BINARY, {1, 0, 0, 0, 0, 0, 0, 0});     // 8 bytes: default
-    Put(kOption, "HtmFile", REG_SZ, {'1', 0});                          // first byte '1'
-    Put(kOption, "ClearSeriesSpace", REG_BINARY, {});                   // no byte: default
-    Put(kSetup, "DCOpenFile", REG_DWORD, {1, 0, 0, 0, 0});              // over-long: default
+    Put(kOption, "MatchWildcards", REG_DWORD, Dword(2));
+    Put(kOption, "MatchCase", REG_DWORD, Dword(0x1FF));
     Restart();
-    LoadSettings();
-    EXPECT_EQ(g_bWordFile.load(), 1);
-    EXPECT_EQ(g_bTextFile.load(), 0);
-    EXPECT_EQ(g_bHtmFile.load(), '1');
-    EXPECT_EQ(g_conditions.ClearSeriesSpace.load(), 1);
-    EXPECT_EQ(g_bDCOpenFile.load(), 0);
-}
-
-TEST_F(SettingsStoreTest, MissingValuesKeepTheirDefaultsOthersAreRead)
-{
-    PutDword(kOption, "HtmFile", 1);
-    PutDword(kSetup, "OpenMultiFiles", 1);
-    SetAllOn();
-    Restart();
-    LoadSettings();
-    EXPECT_EQ(g_bHtmFile.load(), 1);
-    EXPECT_EQ(g_bOpenMultiFiles.load(), 1);
-    EXPECT_EQ(g_conditions.ClearSeriesSpace.load(), 1);
-    EXPECT_EQ(g_conditions.MatchCase.load(), 0);
-    EXPECT_EQ(g_bWordFile.load(), 0);
-    EXPECT_EQ(g_bDCOpenFile.load(), 0);
-}
-
-TEST_F(SettingsStoreTest, CloseWritesAllThirteenAsFourByteDwords)
-{
     LoadSettings();
     g_bWordFile = 1;
-    g_conditions.MatchCase = 1;
     g_bOpenMultiDirs = 1;
     EXPECT_TRUE(SaveSettings());
     Restart();
-    for (const char* name : kOptionNames) {
-        DWORD type = 0;
-        std::vector<BYTE> data;
-        ASSERT_TRUE(Get(kOption, name, type, data)) << name;
-        EXPECT_EQ(type, REG_DWORD) << name;
-        ASSERT_EQ(data.size(), 4u) << name;
-        const bool on = std::string(name) == "WordFile" || std::string(name) == "MatchCase" ||
-                        std::string(name) == "ClearSeriesSpace";
-        EXPECT_EQ(data, (std::vector<BYTE>{BYTE(on ? 1 : 0), 0, 0, 0})) << name;
-    }
-    for (const char* name : kSetupNames) {
-        DWORD type = 0;
-        std::vector<BYTE> data;
-        ASSERT_TRUE(Get(kSetup, name, type, data)) << name;
-        EXPECT_EQ(type, REG_DWORD) << name;
-        const bool on = std::string(name) == "OpenMultiDirs";
-        EXPECT_EQ(data, (std::vector<BYTE>{BYTE(on ? 1 : 0), 0, 0, 0})) << name;
+    const std::map<std::string, int> on = {{"MatchCase", 0xFF}, {"MatchWildcards", 2}, {"ClearSeriesSpace", 1},
+                                           {"WordFile", 1}, {"OpenMultiDirs", 1}};
+    for (const Setting& s : kSettings) {
+        const BYTE first = on.count(s.name) != 0 ? BYTE(on.at(s.name)) : 0;
+        EXPECT_EQ(Get(s.key, s.name), (std::vector<BYTE>{REG_DWORD, first, 0, 0, 0})) << s.name;
     }
     // The hive stays readable by a person, and the next start reads it.
-    EXPECT_NE(HiveText().find("\"WordFile\"=dword:00000001"), std::string::npos);
-    ResetSearchContext();
-    g_bOpenMultiDirs = 0;
+    std::ostringstream text;
+    text << std::ifstream(m_hive).rdbuf();
+    EXPECT_NE(text.str().find("\"WordFile\"=dword:00000001"), std::string::npos);
+    SetAll(0);
     LoadSettings();
-    EXPECT_EQ(g_bWordFile.load(), 1);
-    EXPECT_EQ(g_conditions.MatchCase.load(), 1);
-    EXPECT_EQ(g_bOpenMultiDirs.load(), 1);
+    ExpectSettings({{"MatchCase", 0xFF}, {"MatchWildcards", 2}, {"WordFile", 1}, {"OpenMultiDirs", 1}});
 }
 
-TEST_F(SettingsStoreTest, WriteKeepsOnlyTheLowestByte)
+TEST_F(SettingsStoreTest, RefusedKeysAtClose)
 {
-    PutDword(kOption, "MatchWildcards", 2);
-    PutDword(kOption, "MatchCase", 0x1FF);
-    Restart();
-    LoadSettings();
-    EXPECT_TRUE(SaveSettings());
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    ASSERT_TRUE(Get(kOption, "MatchWildcards", type, data));
-    EXPECT_EQ(data, (std::vector<BYTE>{2, 0, 0, 0}));
-    ASSERT_TRUE(Get(kOption, "MatchCase", type, data));
-    EXPECT_EQ(data, (std::vector<BYTE>{0xFF, 0, 0, 0}));
-}
-
-TEST_F(SettingsStoreTest, SetupKeyRefusedAtCloseStillStoresTheOptions)
-{
+    // The Setup key refused: the options are still stored, and the caller
+    // reports the failure once.
     LoadSettings();
     g_bExcelFile = 1;
     g_bDCOpenFile = 1;
-    fs::remove(m_hive);
-    Restart();
     RegDenyUserKeyForTesting(kSetup);
-    EXPECT_FALSE(SaveSettings());  // the caller reports it, once
+    EXPECT_FALSE(SaveSettings());
     RegDenyUserKeyForTesting("");
     Restart();
-    for (const char* name : kOptionNames) {
-        DWORD type = 0;
-        std::vector<BYTE> data;
-        EXPECT_TRUE(Get(kOption, name, type, data)) << name;
-    }
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    ASSERT_TRUE(Get(kOption, "ExcelFile", type, data));
-    EXPECT_EQ(data, (std::vector<BYTE>{1, 0, 0, 0}));
-    EXPECT_FALSE(KeyExists(kSetup));
-}
+    for (const Setting& s : kSettings)
+        EXPECT_EQ(Get(s.key, s.name).empty(), s.key == kSetup) << s.name;
+    EXPECT_EQ(Get(kOption, "ExcelFile"), (std::vector<BYTE>{REG_DWORD, 1, 0, 0, 0}));
 
-TEST_F(SettingsStoreTest, OptionKeyRefusedAtCloseWritesNothing)
-{
-    LoadSettings();
+    // The Option key refused: nothing is written, not even the Setup key.
     fs::remove(m_hive);
     Restart();
     RegDenyUserKeyForTesting(kOption);
@@ -285,41 +201,20 @@ TEST_F(SettingsStoreTest, OptionKeyRefusedAtCloseWritesNothing)
     RegDenyUserKeyForTesting("");
     Restart();
     EXPECT_FALSE(KeyExists(kOption));
-    EXPECT_FALSE(KeyExists(kSetup));  // the Setup key is not tried either
+    EXPECT_FALSE(KeyExists(kSetup));
 }
 
-TEST_F(SettingsStoreTest, OptionKeyRefusedAtLoadGivesAllDefaults)
+TEST_F(SettingsStoreTest, RefusedKeysAtLoad)
 {
-    PutDword(kOption, "MatchCase", 1);
-    PutDword(kSetup, "DCOpenFile", 1);
+    Put(kOption, "MatchCase", REG_DWORD, Dword(1));
+    Put(kOption, "ClearSeriesSpace", REG_DWORD, Dword(0));
+    Put(kSetup, "DCOpenFile", REG_DWORD, Dword(1));
     Restart();
-    RegDenyUserKeyForTesting(kOption);
-    SetAllOn();
+    RegDenyUserKeyForTesting(kSetup);  // the options read are kept
     LoadSettings();
-    ExpectDefaults();  // the Setup key is not read either
-}
-
-TEST_F(SettingsStoreTest, SetupKeyRefusedAtLoadKeepsTheOptionsRead)
-{
-    PutDword(kOption, "MatchCase", 1);
-    PutDword(kOption, "ClearSeriesSpace", 0);
-    PutDword(kSetup, "DCOpenFile", 1);
-    Restart();
-    RegDenyUserKeyForTesting(kSetup);
-    SetAllOn();
+    ExpectSettings({{"MatchCase", 1}, {"ClearSeriesSpace", 0}});
+    RegDenyUserKeyForTesting(kOption);  // all defaults: the Setup key is not read either
+    SetAll(1);
     LoadSettings();
-    EXPECT_EQ(g_conditions.MatchCase.load(), 1);
-    EXPECT_EQ(g_conditions.ClearSeriesSpace.load(), 0);
-    EXPECT_EQ(g_bWordFile.load(), 0);
-    EXPECT_EQ(g_bDCOpenFile.load(), 0);
-    EXPECT_EQ(g_bOpenMultiFiles.load(), 0);
-}
-
-TEST_F(SettingsStoreTest, NamesCompareWithoutRegardToCase)
-{
-    // A person editing the hive may change the case of a key or a name.
-    PutDword("software\\varnel\\OPTION", "wordfile", 1);
-    Restart();
-    LoadSettings();
-    EXPECT_EQ(g_bWordFile.load(), 1);
+    ExpectSettings();
 }

@@ -1,5 +1,5 @@
-// Runs a program with arguments and an environment addition, capturing
-// standard output, standard error and the exit status.
+// Runs a program (with the test's environment), capturing standard output,
+// standard error and the exit status, and optionally sending it a signal.
 #pragma once
 
 #include <chrono>
@@ -8,8 +8,7 @@
 
 struct ProcessResult {
     int status = -1;  // exit status, or -1 when it did not exit normally
-    std::string out;
-    std::string err;
+    std::string out, err;
     // With a signal to send: whether it was sent, and how long after it the
     // program's output ended and it exited.
     bool signalled = false;
@@ -23,5 +22,5 @@ struct SignalPlan {
     std::chrono::milliseconds delay{0};
 };
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::string>& extraEnv, const SignalPlan& plan = {});
+// argv[0] is the program's path.
+ProcessResult RunProcess(const std::vector<std::string>& argv, const SignalPlan& plan = {});

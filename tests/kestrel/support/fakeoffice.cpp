@@ -4,28 +4,16 @@
 #include "platform/codepage.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
 enum class Kind { WordApp, Documents, Document, Selection, Find, ExcelApp, Workbooks, Workbook, Worksheets, Worksheet, Range };
 
-const char* KindName(Kind k)
-{
-    switch (k) {
-    case Kind::WordApp: return "WordApp";
-    case Kind::Documents: return "Documents";
-    case Kind::Document: return "Document";
-    case Kind::Selection: return "Selection";
-    case Kind::Find: return "Find";
-    case Kind::ExcelApp: return "ExcelApp";
-    case Kind::Workbooks: return "Workbooks";
-    case Kind::Workbook: return "Workbook";
-    case Kind::Worksheets: return "Worksheets";
-    case Kind::Worksheet: return "Worksheet";
-    case Kind::Range: return "Range";
-    }
-    return "?";
-}
+const char* const kKindNames[] = {"WordApp",  "Documents", "Document",   "Selection", "Find", "ExcelApp",
+                                  "Workbooks", "Workbook", "Worksheets", "Worksheet", "Range"};
 
 std::string Hex(long value)
 {
@@ -51,17 +39,29 @@ std::string DescribeValue(const VARIANT& v)
     }
 }
 
+HRESULT Answer(VARIANT* result, VARTYPE vt, long value = 0)
+{
+    if (result == nullptr) return S_OK;
+    VariantInit(result);
+    result->vt = vt;
+    if (vt == VT_BOOL) result->boolVal = value != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+    if (vt == VT_I4) result->lVal = static_cast<LONG>(value);
+    return S_OK;
+}
+
 class FakeObject : public CDispatchObject {
 public:
     FakeObject(std::shared_ptr<FakeOffice> office, Kind kind, long sheet = 0)
         : m_office(std::move(office)), m_kind(kind), m_sheet(sheet)
     {
+        m_office->wordStarts += kind == Kind::WordApp ? 1 : 0;
+        m_office->excelStarts += kind == Kind::ExcelApp ? 1 : 0;
     }
 
     HRESULT Invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT*) override
     {
         FakeCall call;
-        call.object = KindName(m_kind);
+        call.object = kKindNames[static_cast<int>(m_kind)];
         call.dispid = id;
         const UINT named = params != nullptr ? params->cNamedArgs : 0;
         const bool namedPut = named == 1 && params->rgdispidNamedArgs != nullptr
@@ -74,33 +74,25 @@ public:
         const UINT n = params != nullptr ? params->cArgs : 0;
         for (UINT i = 0; i < n; ++i) {
             const VARIANT& raw = params->rgvarg[n - 1 - i];
-            if (raw.vt == (VT_BYREF | VT_VARIANT)) {
-                call.args.push_back("&" + DescribeValue(*raw.pvarVal));
-                m_args.push_back(raw.pvarVal);
-            } else {
-                call.args.push_back(DescribeValue(raw));
-                m_args.push_back(&raw);
-            }
+            const bool byRef = raw.vt == (VT_BYREF | VT_VARIANT);
+            m_args.push_back(byRef ? raw.pvarVal : &raw);
+            call.args.push_back((byRef ? "&" : "") + DescribeValue(*m_args.back()));
         }
         m_office->calls.push_back(call);
-        if (m_office->failAt == static_cast<int>(m_office->calls.size())) {
-            if (m_office->failWithException)
-                return ReportError(info, u"Fake Office", u"Injected failure", E_FAIL);
-            return m_office->failHresult;
-        }
-        return Answer(id, call.kind, result);
+        if (m_office->failAt == static_cast<int>(m_office->calls.size()) || (m_office->failIf && m_office->failIf(call)))
+            return m_office->failWithException ? ReportError(info, u"Fake Office", u"Injected failure", E_FAIL) : E_FAIL;
+        return Respond(id, call.kind, result, info);
     }
 
 private:
-    bool Text(std::size_t i, std::u16string& out) const
+    std::u16string Text(std::size_t i) const
     {
-        if (i >= m_args.size() || m_args[i]->vt != VT_BSTR) return false;
-        out.assign(BstrView(m_args[i]->bstrVal));
-        return true;
+        return i < m_args.size() && m_args[i]->vt == VT_BSTR ? std::u16string(BstrView(m_args[i]->bstrVal)) : u"";
     }
 
-    HRESULT Give(VARIANT* result, IDispatch* object)
+    HRESULT Give(VARIANT* result, Kind kind, long sheet = 0)
     {
+        IDispatch* object = new FakeObject(m_office, kind, sheet);
         if (result == nullptr) {
             object->Release();
             return E_POINTER;
@@ -111,119 +103,76 @@ private:
         return S_OK;
     }
 
-    HRESULT Count(std::size_t expected) const
-    {
-        return m_args.size() == expected ? S_OK : DISP_E_BADPARAMCOUNT;
-    }
-
-    HRESULT Answer(DISPID id, const std::string& kind, VARIANT* result)
+    // With readFiles: reads the file being opened into fileText, or fails.
+    bool ReadOpened()
     {
         FakeOffice& o = *m_office;
-        const auto none = [result] {
-            if (result != nullptr) VariantInit(result);
-            return S_OK;
+        const std::string path = WideToAnsi(Text(0));
+        if (o.onOpen) o.onOpen(path);
+        if (!o.readFiles) return true;
+        std::error_code ec;
+        if (path.find("ruined") != std::string::npos || !std::filesystem::is_regular_file(path, ec)) return false;
+        std::ostringstream all;
+        all << std::ifstream(path, std::ios::binary).rdbuf();
+        o.fileText = Utf8ToUtf16(all.str());
+        if (m_kind == Kind::Workbooks) o.sheets = {{o.fileText}};
+        return true;
+    }
+
+    // The members Kestrel and the driver call, each with its argument count;
+    // anything else is not a member.
+    HRESULT Respond(DISPID id, const std::string& kind, VARIANT* result, EXCEPINFO* info)
+    {
+        FakeOffice& o = *m_office;
+        const std::size_t n = m_args.size();
+        const auto is = [&](Kind k, DISPID d, const char* how, std::size_t args) {
+            return m_kind == k && id == d && kind == how && n == args;
         };
-        switch (m_kind) {
-        case Kind::WordApp:
-            if (id == 0x17 && kind == "put") return Count(1);
-            if (id == 0x451 && kind == "call") return Count(3);
-            if (id == 0x6 && kind == "get") return o.noDocuments ? none() : Give(result, new FakeObject(m_office, Kind::Documents));
-            if (id == 0x5 && kind == "get") return o.noSelection ? none() : Give(result, new FakeObject(m_office, Kind::Selection));
-            break;
-        case Kind::Documents: {
-            std::size_t expected = id == 0xF ? 12 : id == 0x12 ? 15 : id == 0x13 ? 16 : 0;
-            if (expected == 0 || kind != "call") break;
-            if (FAILED(Count(expected))) return DISP_E_BADPARAMCOUNT;
-            if (o.openGivesNone) return none();
-            ++o.documentsOpen;
-            return Give(result, new FakeObject(m_office, Kind::Document));
+        if (is(Kind::WordApp, 0x17, "put", 1) || is(Kind::WordApp, 0x451, "call", 3) ||
+            is(Kind::ExcelApp, 0x22E, "put", 1) || is(Kind::ExcelApp, 0x157, "put", 1) ||
+            is(Kind::ExcelApp, 0x12E, "call", 0) || is(Kind::Worksheet, 0xEB, "call", 1))
+            return S_OK;
+        if (is(Kind::WordApp, 0x6, "get", 0)) return Give(result, Kind::Documents);
+        if (is(Kind::WordApp, 0x5, "get", 0)) return Give(result, Kind::Selection);
+        if (is(Kind::Selection, 0x106, "get", 0)) return Give(result, Kind::Find);
+        if (is(Kind::ExcelApp, 0x23C, "get", 0)) return Give(result, Kind::Workbooks);
+        if (is(Kind::Workbook, 0x1EE, "get", 0)) return Give(result, Kind::Worksheets);
+        if (is(Kind::Worksheet, 0xEE, "get", 0)) return Give(result, Kind::Range, m_sheet);
+        // Documents.Open of Word 2000, XP and 2003; Workbooks.Open of Excel 2000 and of later ones.
+        if (is(Kind::Documents, 0xF, "call", 12) || is(Kind::Documents, 0x12, "call", 15) ||
+            is(Kind::Documents, 0x13, "call", 16) || is(Kind::Workbooks, 0x2AA, "call", 13) ||
+            is(Kind::Workbooks, 0x783, "call", 15)) {
+            const bool word = m_kind == Kind::Documents;
+            if (!ReadOpened()) return ReportError(info, word ? u"Word" : u"Excel", u"cannot open");
+            ++(word ? o.documentsOpen : o.workbooksOpen);
+            return Give(result, word ? Kind::Document : Kind::Workbook);
         }
-        case Kind::Document:
-            if (id == 0x451 && kind == "call") {
-                if (FAILED(Count(3))) return DISP_E_BADPARAMCOUNT;
-                if (!m_closed) --o.documentsOpen;
-                m_closed = true;
-                return S_OK;
-            }
-            break;
-        case Kind::Selection:
-            if (id == 0x106 && kind == "get") return Give(result, new FakeObject(m_office, Kind::Find));
-            break;
-        case Kind::Find:
-            if (id == 0x1BC && kind == "call") {
-                if (FAILED(Count(15))) return DISP_E_BADPARAMCOUNT;
-                std::u16string text;
-                if (!Text(0, text)) return DISP_E_TYPEMISMATCH;
-                const bool replacing = m_args[10]->vt == VT_I2 && m_args[10]->iVal != 0;
-                const bool found = replacing || o.wordFinds.count(text) != 0;
-                if (result != nullptr) {
-                    VariantInit(result);
-                    result->vt = VT_BOOL;
-                    result->boolVal = found ? VARIANT_TRUE : VARIANT_FALSE;
-                }
-                return S_OK;
-            }
-            break;
-        case Kind::ExcelApp:
-            if ((id == 0x22E || id == 0x157) && kind == "put") return Count(1);
-            if (id == 0x12E && kind == "call") return Count(0);
-            if (id == 0x23C && kind == "get") return o.noWorkbooks ? none() : Give(result, new FakeObject(m_office, Kind::Workbooks));
-            break;
-        case Kind::Workbooks: {
-            std::size_t expected = id == 0x2AA ? 13 : id == 0x783 ? 15 : 0;
-            if (expected == 0 || kind != "call") break;
-            if (FAILED(Count(expected))) return DISP_E_BADPARAMCOUNT;
-            if (o.openGivesNone) return none();
-            ++o.workbooksOpen;
-            return Give(result, new FakeObject(m_office, Kind::Workbook));
+        if (is(Kind::Document, 0x451, "call", 3) || is(Kind::Workbook, 0x115, "call", 3)) {
+            if (!m_closed) --(m_kind == Kind::Document ? o.documentsOpen : o.workbooksOpen);
+            m_closed = true;
+            return S_OK;
         }
-        case Kind::Workbook:
-            if (id == 0x1EE && kind == "get") return Give(result, new FakeObject(m_office, Kind::Worksheets));
-            if (id == 0x115 && kind == "call") {
-                if (FAILED(Count(3))) return DISP_E_BADPARAMCOUNT;
-                if (!m_closed) --o.workbooksOpen;
-                m_closed = true;
-                return S_OK;
-            }
-            break;
-        case Kind::Worksheets:
-            if (id == 0x76 && kind == "get") {
-                if (result != nullptr) {
-                    VariantInit(result);
-                    result->vt = VT_I4;
-                    result->lVal = static_cast<LONG>(o.sheets.size());
-                }
-                return S_OK;
-            }
-            if (id == 0xAA && kind == "get") {
-                if (FAILED(Count(1)) || m_args[0]->vt != VT_I4) return DISP_E_TYPEMISMATCH;
-                const long index = m_args[0]->lVal;
-                if (index < 1 || index > static_cast<long>(o.sheets.size())) return E_INVALIDARG;
-                return Give(result, new FakeObject(m_office, Kind::Worksheet, index));
-            }
-            break;
-        case Kind::Worksheet:
-            if (id == 0xEB && kind == "call") return Count(1);
-            if (id == 0xEE && kind == "get") return Give(result, new FakeObject(m_office, Kind::Range, m_sheet));
-            break;
-        case Kind::Range:
-            if (id == 0x18E && kind == "call") {
-                if (m_args.size() != 8 && m_args.size() != 9) return DISP_E_BADPARAMCOUNT;
-                std::u16string what;
-                if (!Text(0, what) || m_args[6]->vt != VT_BOOL) return DISP_E_TYPEMISMATCH;
-                const bool matchCase = m_args[6]->boolVal != 0;
-                const auto fold = [matchCase](std::u16string s) {
-                    if (!matchCase)
-                        for (auto& c : s)
-                            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-                    return s;
-                };
-                for (const auto& cell : o.sheets.at(static_cast<std::size_t>(m_sheet - 1)))
-                    if (fold(cell).find(fold(what)) != std::u16string::npos)
-                        return Give(result, new FakeObject(m_office, Kind::Range, m_sheet));
-                return none();
-            }
-            break;
+        if (is(Kind::Find, 0x1BC, "call", 15) && m_args[0]->vt == VT_BSTR) {
+            const std::u16string text = Text(0);
+            const bool replacing = m_args[10]->vt == VT_I2 && m_args[10]->iVal != 0;
+            const bool found = o.readFiles ? o.fileText.find(text) != std::u16string::npos : o.wordFinds.count(text) != 0;
+            return Answer(result, VT_BOOL, replacing || found);
+        }
+        if (is(Kind::Worksheets, 0x76, "get", 0)) return Answer(result, VT_I4, static_cast<long>(o.sheets.size()));
+        if (is(Kind::Worksheets, 0xAA, "get", 1) && m_args[0]->vt == VT_I4 && m_args[0]->lVal >= 1 &&
+            m_args[0]->lVal <= static_cast<long>(o.sheets.size()))
+            return Give(result, Kind::Worksheet, m_args[0]->lVal);
+        if ((is(Kind::Range, 0x18E, "call", 8) || is(Kind::Range, 0x18E, "call", 9)) && m_args[0]->vt == VT_BSTR &&
+            m_args[6]->vt == VT_BOOL) {
+            const bool matchCase = m_args[6]->boolVal != 0;
+            const auto fold = [matchCase](std::u16string s) {
+                for (auto& c : s)
+                    if (!matchCase && c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+                return s;
+            };
+            for (const auto& cell : o.sheets.at(static_cast<std::size_t>(m_sheet - 1)))
+                if (fold(cell).find(fold(Text(0))) != std::u16string::npos) return Give(result, Kind::Range, m_sheet);
+            return Answer(result, VT_EMPTY);
         }
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -240,20 +189,31 @@ private:
 std::string FakeCall::Describe() const
 {
     std::string out = object + "." + Hex(dispid) + " " + kind + "(";
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (i > 0) out += ", ";
-        out += args[i];
-    }
+    for (std::size_t i = 0; i < args.size(); ++i) out += (i > 0 ? ", " : "") + args[i];
     return out + ")";
 }
 
-std::vector<std::string> FakeOffice::Described() const { return DescribedFrom(0); }
-
-std::vector<std::string> FakeOffice::DescribedFrom(std::size_t from) const
+std::vector<std::string> FakeOffice::Described() const
 {
     std::vector<std::string> out;
-    for (std::size_t i = from; i < calls.size(); ++i) out.push_back(calls[i].Describe());
+    for (const FakeCall& c : calls) out.push_back(c.Describe());
     return out;
+}
+
+int FakeOffice::Count(const std::string& prefix) const
+{
+    int n = 0;
+    for (const FakeCall& c : calls) n += c.Describe().rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+}
+
+int FakeOffice::Opens(const std::string& path) const
+{
+    int n = 0;
+    for (const FakeCall& c : calls)
+        n += static_cast<int>((c.object == "Documents" || c.object == "Workbooks") && !c.args.empty() &&
+                              (c.args[0] == "&str:" + path || c.args[0] == "str:" + path));
+    return n;
 }
 
 void InstallFakeWord(const std::shared_ptr<FakeOffice>& office)

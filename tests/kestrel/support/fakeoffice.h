@@ -1,12 +1,15 @@
-// Recording fakes of Word and Excel for the Kestrel tests. Registered under
-// "Word.Application" and "Excel.Application", they answer the members
-// Kestrel calls, record every Invoke (object, DISPID, call kind and each
-// argument's type and value in declared order), can be told to fail at the
-// k-th call, and count the documents and workbooks left open.
+// Recording fakes of Word and Excel for the Kestrel and search tests.
+// Registered under "Word.Application" and "Excel.Application", they answer
+// the members Kestrel and the search driver call, record every Invoke
+// (object, DISPID, call kind and each argument in declared order), can be
+// told to fail a call, and count the applications started and the
+// documents and workbooks left open. They find either the texts a test
+// names or, with readFiles, what the opened file's bytes contain.
 #pragma once
 
 #include "platform/oleauto.h"
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -15,7 +18,7 @@
 struct FakeCall {
     std::string object;  // "WordApp", "Documents", "Document", ...
     DISPID dispid = 0;
-    std::string kind;    // "get", "put", "call", or "flags:N" for anything else
+    std::string kind;               // "get", "put", "call", or "flags:N/named:M" for anything else
     std::vector<std::string> args;  // "&" prefix when by reference
     // "Documents.0xF call(&str:a.doc, &bool:false, ...)"
     std::string Describe() const;
@@ -23,31 +26,35 @@ struct FakeCall {
 
 struct FakeOffice {
     std::vector<FakeCall> calls;
+    int wordStarts = 0, excelStarts = 0;
 
-    // Fails the call with this 1-based number (0: none). With
-    // failWithException the server describes the failure in EXCEPINFO
-    // (DISP_E_EXCEPTION), otherwise it returns failHresult plainly.
+    // Fails the call with this 1-based number (0: none), or any call `failIf`
+    // picks. With failWithException the server describes the failure in
+    // EXCEPINFO (DISP_E_EXCEPTION), otherwise it returns E_FAIL plainly.
     int failAt = 0;
+    std::function<bool(const FakeCall&)> failIf;
     bool failWithException = true;
-    HRESULT failHresult = E_FAIL;
 
     // Word: Find.Execute without replacement answers true for these texts.
     std::set<std::u16string> wordFinds;
-    bool noDocuments = false;   // Application.Documents gives nothing
-    bool openGivesNone = false; // Documents.Open / Workbooks.Open give nothing
-    bool noSelection = false;   // Application.Selection gives nothing
-    int documentsOpen = 0;      // opened and not yet closed
+    int documentsOpen = 0;       // opened and not yet closed
 
     // Excel: the cell texts of every sheet; Range.Find answers a range when
     // some cell contains the text (ASCII case folded unless MatchCase).
     std::vector<std::vector<std::u16string>> sheets;
-    bool noWorkbooks = false;
     int workbooksOpen = 0;
 
-    // Every recorded call, described, in order.
+    // Opens read the file (failing for anything that is not a readable
+    // file, or whose name says "ruined"), and finds look in its text.
+    bool readFiles = false;
+    std::u16string fileText;
+    std::function<void(const std::string& path)> onOpen;  // called at every open
+
     std::vector<std::string> Described() const;
-    // Recorded calls from index `from` on.
-    std::vector<std::string> DescribedFrom(std::size_t from) const;
+    // Calls whose description starts with `prefix`.
+    int Count(const std::string& prefix) const;
+    // Documents.Open or Workbooks.Open of this path.
+    int Opens(const std::string& path) const;
 };
 
 // Registers fakes sharing `office` under the real ProgIDs; every object

@@ -1,5 +1,5 @@
-// Stand-ins for the message panel and the main frame that record what the
-// search engine sends them, for tests without windows.
+// Stand-ins for the message panel, the result list and the main frame that
+// record what the search engine sends them, for tests without windows.
 #pragma once
 
 #include "search/searchcontext.h"
@@ -38,15 +38,40 @@ public:
     int finished = 0;
 };
 
-// Installs the two recorders as the context's panes for one test.
+struct ResultRow {
+    std::string name, path;
+    int degree, kind;
+};
+
+class RecordingResultList : public CMessageTarget {
+public:
+    LRESULT OnMessage(UINT message, WPARAM, LPARAM) override
+    {
+        if (message == WM_ADD_RESULT)
+            rows.push_back({g_resultFileInfo.szFileName, g_resultFileInfo.szFilePath, g_resultFileInfo.nMatchDegree,
+                            g_resultFileInfo.nFileKind});
+        return 0;
+    }
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& r : rows) names.push_back(r.name);
+        return names;
+    }
+    std::vector<ResultRow> rows;
+};
+
+// Installs the recorders as the context's panes for one test.
 struct RecordingPanes {
     RecordingPanes()
     {
         ResetSearchContext();
         g_hWndMessagePanel = &panel;
         g_hWndMainFrame = &frame;
+        g_hWndResultList = &results;
     }
     ~RecordingPanes() { ResetSearchContext(); }
     RecordingMessagePanel panel;
     RecordingFrame frame;
+    RecordingResultList results;
 };

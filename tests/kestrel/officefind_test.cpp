@@ -1,0 +1,427 @@
+// OfficeFind against the recording fake Word and Excel, for every
+// generation: the calls each search makes, the result codes, the match
+// degree, failures at every step, and that no automation object outlives
+// a call.
+#include "kestrel/officefind.h"
+#include "platform/olethread.h"
+#include "tests/kestrel/support/fakeoffice.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <sys/file.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+_FindedConditions Conditions(int matchCase, int wholeWord, int wildcards, int soundsLike, int allForms, int clearSpace)
+{
+    return _FindedConditions{matchCase, wholeWord, wildcards, soundsLike, allForms, clearSpace};
+}
+const _FindedConditions kPlain = Conditions(0, 0, 0, 0, 0, 0);
+
+CKeywordArray Keywords(std::initializer_list<const char*> texts)
+{
+    CKeywordArray out;
+    for (const char* t : texts) {
+        _FindKeyWord k{};
+        std::strncpy(k.szKeyword, t, sizeof k.szKeyword - 1);
+        out.Add(k);
+    }
+    return out;
+}
+
+// A record filled with a recognisable pattern, so untouched bytes show;
+// the first `cleared` flags are 0, as the caller leaves them.
+_ResultFileInfo Record(const std::string& path, int cleared)
+{
+    _ResultFileInfo r;
+    std::memset(&r, 0x5A, sizeof r);
+    std::memset(r.szFileName, 0, sizeof r.szFileName);
+    std::memset(r.szFilePath, 0, sizeof r.szFilePath);
+    std::strncpy(r.szFilePath, path.c_str(), sizeof r.szFilePath - 1);
+    for (int i = 0; i < cleared && i < 256; ++i) r.nKeywordFound[i] = 0;
+    return r;
+}
+
+// An exclusive flock through an open file of its own, the way another
+// program holds a document it has open.
+class HeldLock {
+public:
+    explicit HeldLock(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY))
+    {
+        EXPECT_EQ(::flock(m_fd, LOCK_EX), 0) << path;
+    }
+    ~HeldLock() { ::close(m_fd); }
+
+private:
+    int m_fd;
+};
+
+std::string Repeat(const std::string& item, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i) out += ", " + item;
+    return out;
+}
+
+class OfficeFindTest : public ::testing::TestWithParam<int> {
+protected:
+    virtual bool Excel() const = 0;
+
+    void SetUp() override
+    {
+        CoInitialize(nullptr);
+        InstallFakeWord(m_office);
+        InstallFakeExcel(m_office);
+        m_startObjects = CDispatchObject::LiveObjects();
+        char pattern[] = "/tmp/kestrel-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        m_path = File(Excel() ? "book.xls" : "report.doc");
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(CDispatchObject::LiveObjects(), m_startObjects) << "an automation object leaked";
+        RemoveFakes();
+        CoUninitialize();
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    // Creates a small file and returns its path.
+    std::string File(const std::string& name) const
+    {
+        std::ofstream(m_dir + "/" + name, std::ios::binary) << "content";
+        return m_dir + "/" + name;
+    }
+
+    // Runs the search of the generation under test against a fresh fake and
+    // checks that the call itself leaves no object behind.
+    int Run(_ResultFileInfo& record, const CKeywordArray& keywords, _FindedConditions conditions)
+    {
+        OfficeFind finder;
+        int result = 99;
+        auto call = [&](auto& app, auto method) {
+            EXPECT_TRUE(app.CreateDispatch(Excel() ? "Excel.Application" : "Word.Application"));
+            const long before = CDispatchObject::LiveObjects();
+            result = (finder.*method)(record, keywords, conditions, app);
+            EXPECT_EQ(CDispatchObject::LiveObjects(), before) << "objects alive after the call";
+        };
+        switch (GetParam() + (Excel() ? 100 : 0)) {
+        case 9: { _Word9 app; call(app, &OfficeFind::SearchWord9); break; }
+        case 10: { _Word10 app; call(app, &OfficeFind::SearchWord10); break; }
+        case 11: { _Word11 app; call(app, &OfficeFind::SearchWord11); break; }
+        case 109: { _Excel9 app; call(app, &OfficeFind::SearchExcel9); break; }
+        case 110: { _Excel10 app; call(app, &OfficeFind::SearchExcel10); break; }
+        default: { _Excel11 app; call(app, &OfficeFind::SearchExcel11); break; }
+        }
+        return result;
+    }
+    int Run(_ResultFileInfo&& record, const CKeywordArray& keywords, _FindedConditions conditions = kPlain)
+    {
+        return Run(record, keywords, conditions);
+    }
+
+    // A failure at any of the calls a successful search makes gives 0,
+    // releases everything and leaves nothing open: a document or workbook
+    // opened before the failure (the second call) is closed unsaved, and
+    // nothing else follows the failed call.
+    void ExpectEveryFailureGivesZero(const std::function<void(FakeOffice&)>& prepare, const CKeywordArray& keywords,
+                                     _FindedConditions conditions, std::size_t calls, const std::string& close)
+    {
+        prepare(*m_office);
+        ASSERT_EQ(Run(Record(m_path, 2), keywords, conditions), 1);
+        ASSERT_EQ(m_office->calls.size(), calls);
+        for (bool withException : {true, false}) {
+            for (std::size_t k = 1; k <= calls; ++k) {
+                *m_office = FakeOffice();
+                prepare(*m_office);
+                m_office->failAt = static_cast<int>(k);
+                m_office->failWithException = withException;
+                EXPECT_EQ(Run(Record(m_path, 2), keywords, conditions), 0) << "failing call " << k;
+                EXPECT_EQ(m_office->documentsOpen + m_office->workbooksOpen, 0) << "failing call " << k;
+                ASSERT_EQ(m_office->calls.size(), k > 2 ? k + 1 : k) << "failing call " << k;
+                EXPECT_TRUE(k <= 2 || m_office->calls.back().Describe() == close) << "failing call " << k;
+            }
+        }
+    }
+
+    std::shared_ptr<FakeOffice> m_office = std::make_shared<FakeOffice>();
+    long m_startObjects = 0;
+    std::string m_dir, m_path;
+};
+
+// ---- Word ------------------------------------------------------------------
+
+class WordSearchTest : public OfficeFindTest {
+protected:
+    bool Excel() const override { return false; }
+
+    std::string OpenCall(const std::string& path, int format) const
+    {
+        const std::string args = "&str:" + path + Repeat("&bool:false", 3) + Repeat("&str:", 2) + ", &bool:false" +
+                                 Repeat("&str:", 2) + ", &i4:" + std::to_string(format) + Repeat("&bool:true", 2);
+        if (GetParam() == 9) return "Documents.0xF call(" + args + ")";
+        if (GetParam() == 10) return "Documents.0x12 call(" + args + ", &bool:true, &missing, &missing)";
+        return "Documents.0x13 call(" + args + ", &bool:false, &bool:true, &missing, &missing)";
+    }
+    // The calls up to and including Selection.Find.
+    Calls Prologue(const std::string& path, int format) const
+    {
+        Calls out{"WordApp.0x6 get()", OpenCall(path, format)};
+        if (GetParam() == 9) out.push_back("WordApp.0x17 put(bool:false)");
+        out.push_back("WordApp.0x5 get()");
+        out.push_back("Selection.0x106 get()");
+        return out;
+    }
+};
+
+std::string B(int on) { return on ? ", &bool:true" : ", &bool:false"; }
+
+std::string FindCall(const std::string& text, const _FindedConditions& c, bool clearing)
+{
+    if (clearing)
+        return "Find.0x1BC call(&str:" + text + ", &bool:true" + Repeat("&bool:false", 4) +
+               ", &bool:true, &i2:2, &bool:false, &str: , &i2:2" + Repeat("&bool:false", 4) + ")";
+    return "Find.0x1BC call(&str:" + text + B(c.MatchCase) + B(c.MatchWholeWord) + B(c.MatchWildcards) +
+           B(c.MatchSoundsLike) + B(c.MatchAllWordForms) + ", &bool:true, &i2:2, &bool:false, &str:, &i2:0" +
+           Repeat("&bool:false", 4) + ")";
+}
+
+const std::string kCloseDocument = "Document.0x451 call(&bool:false, &bool:false, &bool:false)";
+
+// Every switch reaches its own argument; clearing the spacing takes one
+// tab and eleven double-space passes before every keyword.
+TEST_P(WordSearchTest, MakesExactlyTheDocumentedCallsInOrder)
+{
+    for (const auto& conditions : {Conditions(1, 0, 1, 0, 1, 0), Conditions(0, 1, 0, 1, 0, 1)}) {
+        *m_office = FakeOffice();
+        m_office->wordFinds = {u"beta"};
+        auto record = Record(m_path, 2);
+        ASSERT_EQ(Run(record, Keywords({"alpha", "beta"}), conditions), 1);
+        Calls expected = Prologue(m_path, 0);
+        for (const char* keyword : {"alpha", "beta"}) {
+            if (conditions.ClearSeriesSpace) expected.push_back(FindCall("^t", conditions, true));
+            for (int i = 0; conditions.ClearSeriesSpace && i < 11; ++i) expected.push_back(FindCall("  ", conditions, true));
+            expected.push_back(FindCall(keyword, conditions, false));
+        }
+        expected.push_back(kCloseDocument);
+        EXPECT_EQ(m_office->Described(), expected);
+        EXPECT_EQ(record.nKeywordFound[0], 0);
+        EXPECT_EQ(record.nKeywordFound[1], 1);
+        EXPECT_EQ(record.nMatchDegree, 50);
+        EXPECT_EQ(m_office->documentsOpen, 0);
+    }
+}
+
+TEST_P(WordSearchTest, OpenFormatIsZeroOnlyForLowerCaseDocAndDot)
+{
+    const struct {
+        const char* name;
+        int format;
+    } cases[] = {{"a.doc", 0}, {"a.dot", 0}, {"a.DOC", 5}, {"a.Dot", 5}, {"a.docx", 5},
+                 {"a.txt", 5}, {"page.htm", 5}, {"xdoc", 0}};
+    for (const auto& c : cases) {
+        m_office->calls.clear();
+        const std::string path = File(c.name);
+        ASSERT_EQ(Run(Record(path, 1), Keywords({"k"})), 1) << c.name;
+        EXPECT_EQ(m_office->calls.at(1).Describe(), OpenCall(path, c.format)) << c.name;
+    }
+}
+
+TEST_P(WordSearchTest, MatchDegreeTruncatesAndEveryFlagIsWritten)
+{
+    const struct {
+        std::set<std::u16string> finds;
+        int degree;
+        int flags[3];
+    } cases[] = {{{u"b"}, 33, {0, 1, 0}}, {{u"a", u"c"}, 66, {1, 0, 1}}, {{}, 0, {0, 0, 0}}, {{u"a", u"b", u"c"}, 100, {1, 1, 1}}};
+    for (const auto& c : cases) {
+        m_office->wordFinds = c.finds;
+        auto record = Record(m_path, 3);
+        // The Word search overwrites all n flags, whatever they held.
+        record.nKeywordFound[0] = 1;
+        record.nKeywordFound[2] = 7;
+        ASSERT_EQ(Run(record, Keywords({"a", "b", "c"}), kPlain), 1);
+        EXPECT_EQ(record.nMatchDegree, c.degree);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(record.nKeywordFound[i], c.flags[i]) << i;
+        EXPECT_EQ(record.nKeywordFound[3], 0x5A5A5A5A) << "a flag beyond the keywords was written";
+        EXPECT_EQ(record.nFileKind, 0x5A5A5A5A);
+    }
+    // 256 keywords use every flag; 2 of 256 is 0 %, but a file with a find
+    // is never hidden.
+    CKeywordArray many;
+    for (int i = 0; i < 256; ++i) many.Add(Keywords({("k" + std::to_string(i)).c_str()})[0]);
+    m_office->wordFinds = {u"k0", u"k255"};
+    auto record = Record(m_path, 256);
+    ASSERT_EQ(Run(record, many, kPlain), 1);
+    EXPECT_EQ(record.nKeywordFound[255], 1);
+    EXPECT_EQ(record.nKeywordFound[128], 0);
+    EXPECT_EQ(record.nMatchDegree, 1);
+}
+
+// Refusals before Word is asked leave the record as it was.
+TEST_P(WordSearchTest, RefusalsBeforeWordIsAsked)
+{
+    CKeywordArray tooMany;
+    for (int i = 0; i < 257; ++i) tooMany.Add(Keywords({"x"})[0]);
+    auto noNul = Record("", 1);  // a path without its terminating NUL
+    std::memset(noNul.szFilePath, 'a', sizeof noNul.szFilePath);
+    const std::string busy = File("busy.doc");
+    HeldLock holder(busy);
+    const struct {
+        const char* name;
+        _ResultFileInfo record;
+        CKeywordArray keywords;
+        int result;
+    } cases[] = {
+        {"no keyword", Record(m_path, 0), CKeywordArray(), -2},
+        {"held by another program", Record(busy, 1), Keywords({"x"}), -1},
+        {"path without NUL", noNul, Keywords({"x"}), 0},
+        {"more keywords than flags", Record(m_path, 256), tooMany, 0},
+    };
+    for (const auto& c : cases) {
+        auto record = c.record;
+        EXPECT_EQ(Run(record, c.keywords, Conditions(1, 1, 1, 1, 1, 1)), c.result) << c.name;
+        EXPECT_TRUE(m_office->calls.empty()) << c.name;
+        EXPECT_EQ(std::memcmp(&record, &c.record, sizeof record), 0) << c.name;
+    }
+}
+
+TEST_P(WordSearchTest, FailureAtEveryStepGivesZeroAndClosesTheDocument)
+{
+    ExpectEveryFailureGivesZero([](FakeOffice& o) { o.wordFinds = {u"a"}; }, Keywords({"a", "b"}),
+                                Conditions(1, 1, 1, 1, 1, 1), (GetParam() == 9 ? 6u : 5u) + 2u * 13u, kCloseDocument);
+}
+
+TEST_P(WordSearchTest, KeywordTextTravelsAsUtf16AndAFullElementIsCut)
+{
+    m_office->wordFinds = {u"Gr\u00f6\u00dfe", std::u16string(256, u'k')};
+    CKeywordArray keywords = Keywords({"Gr\xc3\xb6\xc3\x9f" "e", "Grosse", ""});
+    std::memset(keywords[2].szKeyword, 'k', sizeof keywords[2].szKeyword);  // no terminating NUL
+    auto record = Record(m_path, 3);
+    ASSERT_EQ(Run(record, keywords, kPlain), 1);
+    EXPECT_EQ(record.nKeywordFound[0], 1);
+    EXPECT_EQ(record.nKeywordFound[1], 0);
+    EXPECT_EQ(record.nKeywordFound[2], 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, WordSearchTest, ::testing::Values(9, 10, 11),
+                         [](const auto& p) { return "Word" + std::to_string(p.param); });
+
+// ---- Excel -----------------------------------------------------------------
+
+class ExcelSearchTest : public OfficeFindTest {
+protected:
+    bool Excel() const override { return true; }
+
+    std::string OpenCall() const
+    {
+        if (GetParam() == 9) return "Workbooks.0x2AA call(str:" + m_path + Repeat("missing", 12) + ")";
+        return "Workbooks.0x783 call(str:" + m_path + Repeat("missing", 14) + ")";
+    }
+    std::string FindCall(const std::string& keyword, bool matchCase) const
+    {
+        return "Range.0x18E call(str:" + keyword + Repeat("missing", 4) + ", i4:0, bool:" + (matchCase ? "true" : "false") +
+               Repeat("missing", GetParam() == 9 ? 1 : 2) + ")";
+    }
+    Calls Prologue() const { return {"ExcelApp.0x23C get()", OpenCall(), "Workbook.0x1EE get()", "Worksheets.0x76 get()"}; }
+};
+
+const std::string kCloseWorkbook = "Workbook.0x115 call(bool:false, str:, bool:false)";
+
+TEST_P(ExcelSearchTest, MakesExactlyTheDocumentedCallsInOrder)
+{
+    m_office->sheets = {{u"alpha"}, {u"nothing"}};
+    // Only MatchCase matters to a workbook search; the rest must not leak in.
+    auto record = Record(m_path, 2);
+    ASSERT_EQ(Run(record, Keywords({"alpha", "beta"}), Conditions(1, 1, 1, 1, 1, 1)), 1);
+    Calls expected = Prologue();
+    for (int sheet = 1; sheet <= 2; ++sheet) {
+        expected.push_back("Worksheets.0xAA get(i4:" + std::to_string(sheet) + ")");
+        expected.push_back("Worksheet.0xEB call(missing)");
+        expected.push_back("Worksheet.0xEE get()");
+        expected.push_back(FindCall("alpha", true));
+        expected.push_back(FindCall("beta", true));
+    }
+    expected.push_back(kCloseWorkbook);
+    EXPECT_EQ(m_office->Described(), expected);
+    EXPECT_EQ(record.nKeywordFound[0], 1);
+    EXPECT_EQ(record.nKeywordFound[1], 0);
+    EXPECT_EQ(record.nMatchDegree, 50);
+    EXPECT_EQ(m_office->workbooksOpen, 0);
+}
+
+// A keyword found on several sheets counts once; flags already set are
+// neither counted nor changed; one find is never degree 0.
+TEST_P(ExcelSearchTest, MatchDegreeCountsEachKeywordOnce)
+{
+    m_office->sheets = {{u"total sales"}, {u"other b"}, {u"sales again"}};
+    auto record = Record(m_path, 3);
+    record.nKeywordFound[1] = 1;  // found, but already flagged: not counted
+    record.nKeywordFound[2] = 1;  // not found: left as it was
+    ASSERT_EQ(Run(record, Keywords({"sales", "b", "none"}), kPlain), 1);
+    EXPECT_EQ(record.nKeywordFound[0], 1);
+    EXPECT_EQ(record.nKeywordFound[1], 1);
+    EXPECT_EQ(record.nKeywordFound[2], 1);
+    EXPECT_EQ(record.nMatchDegree, 33);
+    EXPECT_EQ(record.nKeywordFound[3], 0x5A5A5A5A) << "a flag beyond the keywords was written";
+
+    record = Record(m_path, 3);
+    ASSERT_EQ(Run(record, Keywords({"sales", "other", "none"}), kPlain), 1);
+    EXPECT_EQ(record.nMatchDegree, 66);
+
+    // 1 of 101 is 0.99 %: truncated it would be 0 and the file would get no row.
+    CKeywordArray many;
+    for (int i = 0; i < 101; ++i) many.Add(Keywords({i == 50 ? "total" : ("k" + std::to_string(i)).c_str()})[0]);
+    record = Record(m_path, 101);
+    ASSERT_EQ(Run(record, many, kPlain), 1);
+    EXPECT_EQ(record.nKeywordFound[50], 1);
+    EXPECT_EQ(record.nMatchDegree, 1);
+}
+
+TEST_P(ExcelSearchTest, MatchCaseDecidesWhetherCapitalsMatchAndTextTravelsAsUtf16)
+{
+    m_office->sheets = {{u"REVENUE \u00c5rsbudget"}};
+    auto record = Record(m_path, 2);
+    ASSERT_EQ(Run(record, Keywords({"revenue", "\xc3\x85rsbudget"}), Conditions(1, 0, 0, 0, 0, 0)), 1);
+    EXPECT_EQ(record.nKeywordFound[0], 0);
+    EXPECT_EQ(record.nKeywordFound[1], 1);
+    record = Record(m_path, 1);
+    ASSERT_EQ(Run(record, Keywords({"revenue"}), Conditions(0, 1, 1, 1, 1, 1)), 1);
+    EXPECT_EQ(record.nMatchDegree, 100);
+}
+
+TEST_P(ExcelSearchTest, NoKeywordGivesMinusTwoAndAHeldWorkbookIsLeftToExcel)
+{
+    auto record = Record(m_path, 0);
+    const auto before = record;
+    EXPECT_EQ(Run(record, CKeywordArray(), Conditions(1, 0, 0, 0, 0, 0)), -2);
+    EXPECT_TRUE(m_office->calls.empty());
+    EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0);
+    // A workbook another program holds is left to Excel.
+    HeldLock holder(m_path);
+    *m_office = FakeOffice();
+    m_office->sheets = {{u"x"}};
+    EXPECT_EQ(Run(Record(m_path, 1), Keywords({"x"})), 1);
+}
+
+TEST_P(ExcelSearchTest, FailureAtEveryStepGivesZeroAndClosesTheWorkbook)
+{
+    ExpectEveryFailureGivesZero([](FakeOffice& o) { o.sheets = {{u"a"}, {u"b"}, {u"c"}}; }, Keywords({"a", "b"}),
+                                kPlain, 4u + 3u * (3u + 2u) + 1u, kCloseWorkbook);
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, ExcelSearchTest, ::testing::Values(9, 10, 11),
+                         [](const auto& p) { return "Excel" + std::to_string(p.param); });
+
+}  // namespace
