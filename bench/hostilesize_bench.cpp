@@ -45,8 +45,7 @@ void Load(const std::string& path)
         office::Workbook book;
         if (office::LoadWorkbook(path, book, error))
             std::printf("opened: %zu sheets, %zu cells", book.sheets.size(), book.CellCount());
-        else
-            std::printf("refused: %s", error.detail.c_str());
+        else std::printf("refused: %s", error.detail.c_str());
     } else {
         office::WordContent content;
         if (office::LoadWordFile(path, content, error)) {

@@ -60,9 +60,9 @@ HRESULT CWordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, 
         // A reader that gave up because of Stop did not find the file bad.
         platform::ThrowIfStopRequested();
         if (path.empty()) error = {ReadErrorKind::Unreadable, "no file name"};
-        return ReportError(info, u"Microsoft Word",
-                           u"Word was unable to read this document. It may be corrupt. (" + Utf8ToUtf16(error.detail) +
-                               u")");
+        return ReportError(
+            info, u"Microsoft Word",
+            u"Word was unable to read this document. It may be corrupt. (" + Utf8ToUtf16(error.detail) + u")");
     }
     auto model = std::make_shared<WordDocument>(std::move(content));
     auto* document = new CWordDocumentObject(model, m_session);

@@ -12,8 +12,7 @@
 
 namespace office {
 
-bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, ReadError& error,
-                   std::size_t maxBytes)
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, ReadError& error, std::size_t maxBytes)
 {
     out.clear();
     // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below.

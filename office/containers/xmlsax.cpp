@@ -104,10 +104,10 @@ struct XmlSax::Impl final : XmlScanSink {
     {
         if (m_stopped) return Fail(stopError, error);
         if (status != XML_STATUS_OK) {
-            return Fail({ReadErrorKind::Damaged, std::string("malformed XML: ") +
-                                                     XML_ErrorString(XML_GetErrorCode(parser)) + " at line " +
-                                                     std::to_string(XML_GetCurrentLineNumber(parser))},
-                        error);
+            return Fail(
+                {ReadErrorKind::Damaged, std::string("malformed XML: ") + XML_ErrorString(XML_GetErrorCode(parser)) +
+                                             " at line " + std::to_string(XML_GetCurrentLineNumber(parser))},
+                error);
         }
         return true;
     }

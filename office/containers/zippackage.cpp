@@ -196,8 +196,8 @@ struct ZipPackage::Impl {
         if (inflater != nullptr) libdeflate_free_decompressor(inflater);
     }
 
-    bool Inflate(zip_uint64_t index, const zip_stat_t& st, const std::string& shown, std::string& out,
-                 ReadError& error, BudgetHold& charge);
+    bool Inflate(zip_uint64_t index, const zip_stat_t& st, const std::string& shown, std::string& out, ReadError& error,
+                 BudgetHold& charge);
     // A stored entry copied straight from the package, for a reader that
     // accepts a checksum mismatch (libzip refuses one whatever it is told).
     // False, with `error` left clear, when the entry is not one it can copy.
@@ -287,8 +287,8 @@ bool ZipPackage::Open(ByteView bytes, ReadError& error)
     if (archive == nullptr) {
         // Bytes without a zip directory are another format; a directory
         // that libzip cannot follow is a damaged package.
-        const ReadErrorKind kind =
-            zip_error_code_zip(&zerr) == ZIP_ER_NOZIP ? ReadErrorKind::NotThisFormat : ReadErrorKind::Damaged;
+        const ReadErrorKind kind = zip_error_code_zip(&zerr) == ZIP_ER_NOZIP ? ReadErrorKind::NotThisFormat
+                                                                             : ReadErrorKind::Damaged;
         error = {kind, std::string("not a valid zip package: ") + zip_error_strerror(&zerr)};
         zip_error_fini(&zerr);
         zip_source_free(source);
@@ -340,8 +340,7 @@ bool ZipPackage::HasEntry(std::string_view name) const
     return m_impl->archive != nullptr && m_impl->Find(name, index);
 }
 
-bool ZipPackage::StreamEntry(std::string_view name, const std::function<bool(std::string_view)>& sink,
-                             ReadError& error)
+bool ZipPackage::StreamEntry(std::string_view name, const std::function<bool(std::string_view)>& sink, ReadError& error)
 {
     const std::string shown(StripLeadingSlash(name));
     zip_uint64_t index = 0;
@@ -507,8 +506,7 @@ bool ZipPackage::Impl::Inflate(zip_uint64_t index, const zip_stat_t& st, const s
         error = {ReadErrorKind::Damaged, "part '" + shown + "' is shorter than its zip header says"};
     else if (result == LIBDEFLATE_SUCCESS)
         error = {ReadErrorKind::Damaged, "part '" + shown + "' is damaged: CRC error"};
-    else
-        error = {ReadErrorKind::Damaged, "part '" + shown + "' is damaged: invalid compressed data"};
+    else error = {ReadErrorKind::Damaged, "part '" + shown + "' is damaged: invalid compressed data"};
     out.clear();
     out.shrink_to_fit();
     return false;

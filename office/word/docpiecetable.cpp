@@ -116,8 +116,7 @@ void DocPieceTable::SetContiguous(std::uint32_t fc, std::uint32_t cpCount, bool 
     if (cpCount > 0) m_pieces.push_back({0, cpCount, fc, compressed});
 }
 
-bool DocPieceTable::ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16string& out,
-                                ReadError& error) const
+bool DocPieceTable::ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16string& out, ReadError& error) const
 {
     out.clear();
     // Pieces follow each other in character positions, so the text is at

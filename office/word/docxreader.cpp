@@ -59,8 +59,7 @@ bool ReadDocx(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* bu
         ReadError ignored;
         if (cf.Open(bytes, ignored) && (cf.HasStream("EncryptionInfo") || cf.HasStream("EncryptedPackage")))
             error = {ReadErrorKind::Encrypted, "the document is encrypted (password protected)"};
-        else
-            error = {ReadErrorKind::NotThisFormat, "not an Office Open XML package (a compound file)"};
+        else error = {ReadErrorKind::NotThisFormat, "not an Office Open XML package (a compound file)"};
         return false;
     }
     ZipPackage package(budget);

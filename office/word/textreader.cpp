@@ -26,8 +26,7 @@ enum class Decoded { Done, Binary, TooLarge };
 // Decodes `bytes` of `charset` into `out` a piece at a time, CR LF, LF and
 // CR each becoming one paragraph mark, counting control characters on the
 // way. The text is charged to `hold` before it is written.
-Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& out, BudgetHold& hold,
-                         ReadError& error)
+Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& out, BudgetHold& hold, ReadError& error)
 {
     out.clear();
     CharsetDecoder decoder(charset);

@@ -11,8 +11,8 @@
 #pragma once
 
 #include "office/containers/readbudget.h"
-#include "office/text/textdecode.h"
 #include "office/containers/readerror.h"
+#include "office/text/textdecode.h"
 #include "office/word/wordcontent.h"
 
 #include <string>

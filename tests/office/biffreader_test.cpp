@@ -272,9 +272,10 @@ TEST(BiffReaderDamage, CutAndMutatedStreamsAreRefusedOrRead)
     s.Data()[s.Size() - 11] = 0x7F;
     Workbook book;
     ReadError error;
-    const std::pair<Bytes, ReadErrorKind> bad[] = {{s.Data(), ReadErrorKind::Damaged},
-                                                   {Bytes{}, ReadErrorKind::Damaged},
-                                                   {Bytes{0x09, 0x04, 0x04, 0x00, 0, 0, 0x10, 0}, ReadErrorKind::UnsupportedVersion}};
+    const std::pair<Bytes, ReadErrorKind> bad[] = {
+        {s.Data(), ReadErrorKind::Damaged},
+        {Bytes{}, ReadErrorKind::Damaged},
+        {Bytes{0x09, 0x04, 0x04, 0x00, 0, 0, 0x10, 0}, ReadErrorKind::UnsupportedVersion}};
     for (const auto& [stream, refusal] : bad) {
         EXPECT_FALSE(BiffReader().ReadStream(stream, book, error));
         EXPECT_EQ(error.kind, refusal) << error;
@@ -318,5 +319,4 @@ TEST(BiffReaderLimits, CellCapLyingCountsAndSharedSubstreams)
     for (std::size_t at : patches) s.PatchOffset(at, sheet);
     EXPECT_FALSE(BiffReader().ReadStream(s.Data(), book, error));
     EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
-
 }

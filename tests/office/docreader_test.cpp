@@ -182,11 +182,15 @@ TEST(DocDamage, DamagedAndEncryptedFilesAreRefused)
     clx.push_back(0);
     docbin::Put32(clx, 7, static_cast<std::uint32_t>(clx.size() - 11));
     table.insert(table.end(), clx.begin(), clx.end());
-    bad.emplace_back(docbin::CompoundFileOf(
-        {{"WordDocument", d.WordDocumentStream(16, static_cast<std::uint32_t>(clx.size()))}, {"1Table", table}}), ReadErrorKind::Damaged);
+    bad.emplace_back(
+        docbin::CompoundFileOf(
+            {{"WordDocument", d.WordDocumentStream(16, static_cast<std::uint32_t>(clx.size()))}, {"1Table", table}}),
+        ReadErrorKind::Damaged);
     // CLX past the table stream; no table stream; truncated FIB; wrong
     // signature; no WordDocument; not a compound file.
-    bad.emplace_back(docbin::CompoundFileOf({{"WordDocument", d.WordDocumentStream(1u << 30, 100)}, {"1Table", Bytes(32, 0)}}), ReadErrorKind::Damaged);
+    bad.emplace_back(
+        docbin::CompoundFileOf({{"WordDocument", d.WordDocumentStream(1u << 30, 100)}, {"1Table", Bytes(32, 0)}}),
+        ReadErrorKind::Damaged);
     bad.emplace_back(docbin::CompoundFileOf({{"WordDocument", d.WordDocumentStream(16, 30)}}), ReadErrorKind::Damaged);
     Bytes fib = d.WordDocumentStream(16, 30);
     fib.resize(0x30);
@@ -207,7 +211,8 @@ TEST(DocDamage, DamagedAndEncryptedFilesAreRefused)
     docbin::Word97 secret = d;
     secret.encrypted = true;
     bad.emplace_back(secret.Build(), ReadErrorKind::Encrypted);
-    bad.emplace_back(docbin::CompoundFileOf({{"EncryptionInfo", Bytes(64, 4)}, {"EncryptedPackage", Bytes(4096, 9)}}), ReadErrorKind::Encrypted);
+    bad.emplace_back(docbin::CompoundFileOf({{"EncryptionInfo", Bytes(64, 4)}, {"EncryptedPackage", Bytes(4096, 9)}}),
+                     ReadErrorKind::Encrypted);
     // Word 6 with a piece beyond the stream.
     docbin::Word6 w6;
     w6.complex = true;

@@ -198,7 +198,8 @@ TEST(DocxPackage, DamagedHostileAndEncryptedPackagesFail)
         {ziptest::BuildZip({{"xl/workbook.xml", "<workbook/>"}}), ReadErrorKind::NotThisFormat},
         {{'P', 'K', 3, 4, 0, 0}, ReadErrorKind::NotThisFormat},
         {{}, ReadErrorKind::NotThisFormat},
-        {docbin::CompoundFileOf({{"EncryptionInfo", docbin::Bytes(64, 4)}, {"EncryptedPackage", docbin::Bytes(2048, 7)}}),
+        {docbin::CompoundFileOf(
+             {{"EncryptionInfo", docbin::Bytes(64, 4)}, {"EncryptedPackage", docbin::Bytes(2048, 7)}}),
          ReadErrorKind::Encrypted},
         // 20 MiB of one character: the ratio cap stops it early.
         {Package(Body(Para(TextRun(std::string(20u << 20, 'a'))))), ReadErrorKind::TooLarge},

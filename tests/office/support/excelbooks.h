@@ -35,7 +35,8 @@ inline office::ByteView View(const std::string& s)
 }
 
 template <typename Data>
-bool Load(const Data& bytes, office::Workbook& book, office::ReadError& error, const office::WorkbookLimits& limits = {})
+bool Load(const Data& bytes, office::Workbook& book, office::ReadError& error,
+          const office::WorkbookLimits& limits = {})
 {
     return office::LoadWorkbookBytes(View(bytes), u"Sheet1", book, error, limits);
 }
