@@ -91,7 +91,7 @@ std::string Document(const std::string& format, int paragraphs)
     return doc.string();
 }
 
-using Reader = bool (*)(office::ByteView, office::WordContent&, std::string&);
+using Reader = bool (*)(office::ByteView, office::WordContent&, office::ReadError&);
 
 void OpenAndExtract(benchmark::State& state, const std::string& format, int paragraphs, Reader read)
 {
@@ -104,10 +104,10 @@ void OpenAndExtract(benchmark::State& state, const std::string& format, int para
     std::size_t fileSize = 0;
     for (auto _ : state) {
         std::vector<std::uint8_t> bytes;
-        std::string error;
+        office::ReadError error;
         office::WordContent content;
         if (!office::ReadFileBytes(path, bytes, error) || !read({bytes.data(), bytes.size()}, content, error)) {
-            state.SkipWithError(error.c_str());
+            state.SkipWithError(error.detail.c_str());
             return;
         }
         fileSize = bytes.size();

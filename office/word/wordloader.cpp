@@ -42,7 +42,7 @@ WordFileName WordFileNameOf(std::string_view path)
     return WordFileName::WebPage;
 }
 
-bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordFileName name, ReadBudget* budget)
+bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFileName name, ReadBudget* budget)
 {
     out.stories.clear();
     std::unique_ptr<ReadBudget> own;
@@ -57,7 +57,9 @@ bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordF
             switch (OpenEncryptedPackage(bytes, kDefaultOfficePassword, package, held, error)) {
             case EncryptedPackageState::None: return ReadWordBinary(bytes, out, error, budget);
             case EncryptedPackageState::Decrypted: return ReadDocx(ByteView(package.data(), package.size()), out, error, budget);
-            case EncryptedPackageState::Protected: error = "the document is encrypted (password protected)"; return false;
+            case EncryptedPackageState::Protected:
+                error = {ReadErrorKind::Encrypted, "the document is encrypted (password protected)"};
+                return false;
             case EncryptedPackageState::Damaged: return false;
             }
             return false;
@@ -69,12 +71,12 @@ bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordF
         return ReadText(bytes, out, error, budget);
     } catch (const ReadBudgetExceeded& e) {
         out.stories.clear();
-        error = e.what();
+        error = {ReadErrorKind::TooLarge, e.what()};
         return false;
     }
 }
 
-bool LoadWordFile(const std::string& path, WordContent& out, std::string& error, ReadBudget* budget)
+bool LoadWordFile(const std::string& path, WordContent& out, ReadError& error, ReadBudget* budget)
 {
     std::vector<std::uint8_t> bytes;
     if (!ReadFileBytes(path, bytes, error)) return false;
