@@ -24,6 +24,17 @@ bool StartsWith(ByteView bytes, const char* prefix)
     return bytes.size() >= n && std::memcmp(bytes.data(), prefix, n) == 0;
 }
 
+// Word 1.x and 2.0 for Windows wrote a flat file, not a compound file: its
+// header starts with the signature 0xA59B or 0xA5DB and a format number
+// below Word 6's. Read as text it would be refused as binary data, which
+// tells the user nothing about what the file is.
+bool IsEarlyWordForWindows(ByteView bytes)
+{
+    if (bytes.size() < 4 || bytes[1] != 0xA5 || (bytes[0] != 0x9B && bytes[0] != 0xDB)) return false;
+    const unsigned nFib = static_cast<unsigned>(bytes[2]) | static_cast<unsigned>(bytes[3]) << 8;
+    return nFib < 101;  // Word 6 documents start at 101
+}
+
 }  // namespace
 
 WordFileName WordFileNameOf(std::string_view path)
@@ -67,6 +78,10 @@ bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFil
         // A local file header, or the end record of an empty archive.
         if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "PK\x05\x06")) return ReadDocx(bytes, out, error, budget);
         if (StartsWith(bytes, "{\\rtf")) return ReadRtf(bytes, out, error);
+        if (IsEarlyWordForWindows(bytes)) {
+            error = {ReadErrorKind::UnsupportedVersion, "Word 2.0 and older documents are not supported"};
+            return false;
+        }
         if (name == WordFileName::WebPage || LooksLikeHtml(bytes)) return ReadHtml(bytes, out, error);
         return ReadText(bytes, out, error, budget);
     } catch (const ReadBudgetExceeded& e) {

@@ -329,7 +329,10 @@ TEST(WordTextAndPages, BinaryAndDamagedContainersAreRefused)
     compound.resize(600, 0xFF);
     const std::pair<Bytes, ReadErrorKind> containers[] = {
         {compound, ReadErrorKind::Damaged},
-        {Ascii(std::string("PK\x03\x04", 4) + "<p>not a zip</p>"), ReadErrorKind::NotThisFormat}};
+        {Ascii(std::string("PK\x03\x04", 4) + "<p>not a zip</p>"), ReadErrorKind::NotThisFormat},
+        // Word 2.0 and 1.x for Windows: flat files, said to be an old version, not binary data.
+        {Bytes{0xDB, 0xA5, 0x2D, 0x00, 0x31, 0x40, 0x09, 0x04, 0, 0, 0, 0}, ReadErrorKind::UnsupportedVersion},
+        {Bytes{0x9B, 0xA5, 0x21, 0x00, 0x12, 0x00, 0x00, 0x00, 0, 0, 0, 0}, ReadErrorKind::UnsupportedVersion}};
     for (const auto& [container, kind] : containers) {
         EXPECT_EQ(refused(container), kind);
         EXPECT_EQ(refused(container, WordFileName::WebPage), kind);
