@@ -66,8 +66,17 @@ void Run(CDirectoryTree& tree, const QString& script)
         if (op == '+' || op == '-') item->setExpanded(op == '+');
         else if (op == '=') tree.SetCheckState(item, value);
         else if (op == 't') tree.ToggleCheck(item);
-        else QVERIFY2(tree.GetCheckState(item) == value, qPrintable(step + " is " + QString::number(tree.GetCheckState(item))));
+        else
+            QVERIFY2(tree.GetCheckState(item) == value,
+                     qPrintable(step + " is " + QString::number(tree.GetCheckState(item))));
     }
+}
+
+std::string Path(const CDirectoryTree& tree, QTreeWidgetItem* item)
+{
+    std::string path;
+    tree.GetItemPath(item, path);
+    return path;
 }
 
 }  // namespace
@@ -129,46 +138,45 @@ private slots:
     }
 
     // ---- The drive list -------------------------------------------------
-    void driveList_data()
-    {
-        QTest::addColumn<QString>("mounts");
-        QTest::addColumn<QString>("home");
-        QTest::addColumn<QString>("drives");  // text and kind (Fixed, Removable, Optical)
-        QTest::newRow("what a person would pick")
-            << "/dev/sda2 / ext4 rw,relatime 0 0\nproc /proc proc rw 0 0\nsysfs /sys sysfs rw 0 0\n"
-               "tmpfs /run tmpfs rw 0 0\n/dev/sda3 /home ext4 rw 0 0\n/dev/sdb1 /media/me/USB\\040STICK vfat rw 0 0\n"
-               "/dev/sr0 /media/me/CDROM iso9660 ro 0 0\nserver:/export /mnt/nfs nfs4 rw 0 0\n"
-               "//srv/share /mnt/smb cifs rw 0 0\noverlay /var/lib/docker/overlay2/x/merged overlay rw 0 0\n"
-               "/dev/sdc1 /run/media/me/Disk ext4 rw 0 0\n/dev/sdd1 /srv/data ext4 rw 0 0\n"
-               "tmpfs /media/me/ram tmpfs rw 0 0\ngarbage\n\n/dev/sde1 /mediax/usb vfat rw 0 0\n"
-            << "/home/me"
-            << "System(/) F|(/home) F|USB STICK(/media/me/USB STICK) R|(/media/me/CDROM) O|(/run/media/me/Disk) R";
-        QTest::newRow("home on the root") << "/dev/sda1 / ext4 rw 0 0\n" << "/home/me" << "(/) F";
-        QTest::newRow("home on the network") << "/dev/sda1 / ext4 rw 0 0\nsrv:/h /home nfs rw 0 0\n" << "/home/me"
-                                             << "(/) F";
-        QTest::newRow("later mount hides earlier")
-            << "/dev/sda1 / ext4 rw 0 0\n/dev/sda2 /home ext4 rw 0 0\n/dev/sda3 /home/me xfs rw 0 0\n"
-               "tmpfs /home/me tmpfs rw 0 0\n"
-            << "/home/me/" << "(/) F";
-        QTest::newRow("deepest mount holding home") << "/dev/sda1 / ext4 rw 0 0\n/dev/sda3 /home/me xfs rw 0 0\n"
-                                                    << "/home/me" << "(/) F|(/home/me) F";
-        QTest::newRow("whole components") << "/dev/sda1 / ext4 rw 0 0\n/dev/sda3 /home/mex xfs rw 0 0\n"
-                                          << "/home/me" << "(/) F";
-        QTest::newRow("overlay root in a container") << "overlay / overlay rw 0 0\n" << "" << "(/) F";
-        QTest::newRow("empty table") << "" << "/home/me" << "(/) F";
-    }
     void driveList()
     {
-        QFETCH(QString, mounts);
-        QFETCH(QString, home);
-        QFETCH(QString, drives);
         const auto labels = [](const std::string& device) -> std::string {
             return device == "/dev/sda2" ? "System" : device == "/dev/sdb1" ? "USB STICK" : "";
         };
-        QStringList got;
-        for (const CDriveEntry& drive : CDriveList::Parse(mounts.toStdString(), home.toStdString(), labels))
-            got << QString::fromStdString(CDriveList::DriveText(drive)) + ' ' + "FRO"[int(drive.kind)];
-        QCOMPARE(got.join('|'), drives);
+        const struct {
+            const char* mounts;
+            const char* home;
+            const char* drives;  // text and kind (Fixed, Removable, Optical)
+        } cases[] = {
+            // What a person would pick.
+            {"/dev/sda2 / ext4 rw,relatime 0 0\nproc /proc proc rw 0 0\nsysfs /sys sysfs rw 0 0\n"
+             "tmpfs /run tmpfs rw 0 0\n/dev/sda3 /home ext4 rw 0 0\n/dev/sdb1 /media/me/USB\\040STICK vfat rw 0 0\n"
+             "/dev/sr0 /media/me/CDROM iso9660 ro 0 0\nserver:/export /mnt/nfs nfs4 rw 0 0\n"
+             "//srv/share /mnt/smb cifs rw 0 0\noverlay /var/lib/docker/overlay2/x/merged overlay rw 0 0\n"
+             "/dev/sdc1 /run/media/me/Disk ext4 rw 0 0\n/dev/sdd1 /srv/data ext4 rw 0 0\n"
+             "tmpfs /media/me/ram tmpfs rw 0 0\ngarbage\n\n/dev/sde1 /mediax/usb vfat rw 0 0\n",
+             "/home/me",
+             "System(/) F|(/home) F|USB STICK(/media/me/USB STICK) R|(/media/me/CDROM) O|(/run/media/me/Disk) R"},
+            // Home only where it is a separate, local mount; the deepest
+            // mount holding it counts, a later mount hides an earlier one on
+            // the same point, and paths compare by whole components.
+            {"/dev/sda1 / ext4 rw 0 0\n", "/home/me", "(/) F"},
+            {"/dev/sda1 / ext4 rw 0 0\nsrv:/h /home nfs rw 0 0\n", "/home/me", "(/) F"},
+            {"/dev/sda1 / ext4 rw 0 0\n/dev/sda3 /home/me xfs rw 0 0\n", "/home/me", "(/) F|(/home/me) F"},
+            {"/dev/sda1 / ext4 rw 0 0\n/dev/sda2 /home ext4 rw 0 0\n/dev/sda3 /home/me xfs rw 0 0\n"
+             "tmpfs /home/me tmpfs rw 0 0\n",
+             "/home/me/", "(/) F"},
+            {"/dev/sda1 / ext4 rw 0 0\n/dev/sda3 /home/mex xfs rw 0 0\n", "/home/me", "(/) F"},
+            // The root is always there, also as a container's overlay.
+            {"overlay / overlay rw 0 0\n", "", "(/) F"},
+            {"", "/home/me", "(/) F"},
+        };
+        for (const auto& c : cases) {
+            QStringList got;
+            for (const CDriveEntry& drive : CDriveList::Parse(c.mounts, c.home, labels))
+                got << QString::fromStdString(CDriveList::DriveText(drive)) + ' ' + "FRO"[int(drive.kind)];
+            QCOMPARE(got.join('|'), QString(c.drives));
+        }
     }
 
     void thisMachinesDrivesAndEscapes()
@@ -185,54 +193,40 @@ private slots:
     // ---- Items, images and paths ----------------------------------------
     void fillDrivesListsDrivesAndLoadsOneLevelAhead()
     {
+        QTemporaryDir other;
+        QVERIFY(QDir(other.path()).mkpath(".hidden") && QDir(other.path()).mkpath("X"));
         CDirectoryTree tree;
         QCOMPARE(tree.FillDrives({CDriveEntry{m_root, "Test", DriveKind::Fixed},
-                                  CDriveEntry{m_root, "", DriveKind::Removable},
-                                  CDriveEntry{m_root, "Disc", DriveKind::Optical},
-                                  CDriveEntry{m_root + "/gone", "", DriveKind::Optical}}),
+                                  CDriveEntry{other.path().toStdString(), "", DriveKind::Removable},
+                                  CDriveEntry{m_root + "/gone", "Disc", DriveKind::Optical}}),
                  1);
         QCOMPARE(g_hWndFolderTree.load(), tree.Handle());
         QTreeWidgetItem* root = tree.RootItem();
         QVERIFY(root->isExpanded());
         const QString r = QString::fromStdString(m_root);
-        QCOMPARE(ChildNames(root), (QStringList{"Test(" + r + ")", "(" + r + ")", "Disc(" + r + ")", "(" + r + "/gone)"}));
+        QCOMPARE(ChildNames(root), (QStringList{"Test(" + r + ")", "(" + other.path() + ")", "Disc(" + r + "/gone)"}));
         QList<int> images{root->data(0, CDirectoryTree::kImageRole).toInt()};
         for (int i = 0; i < 3; ++i) images << root->child(i)->data(0, CDirectoryTree::kImageRole).toInt();
+        images << Item(tree, "a")->data(0, CDirectoryTree::kImageRole).toInt();
         QCOMPARE(images, (QList<int>{CDirectoryTree::IMAGE_COMPUTER, CDirectoryTree::IMAGE_FIXED,
-                                     CDirectoryTree::IMAGE_REMOVABLE, CDirectoryTree::IMAGE_OPTICAL}));
-        // Folders only, in the file finder's order (case-insensitive), each
-        // unticked, and nothing below them until the drive is expanded; a
-        // drive without a medium is still listed, with nothing below it.
-        Run(tree, "~?0 .?1 a?1 d?1 E?1");
-        QTreeWidgetItem* drive = root->child(0);
-        QCOMPARE(ChildNames(drive), (QStringList{"a", "d", "E"}));
-        QCOMPARE(Item(tree, "a")->childCount(), 0);
-        QCOMPARE(root->child(3)->childCount(), 0);
-        QCOMPARE(Item(tree, "a")->data(0, CDirectoryTree::kImageRole).toInt(), int(CDirectoryTree::IMAGE_FOLDER));
-        Run(tree, "+. +a");
+                                     CDirectoryTree::IMAGE_REMOVABLE, CDirectoryTree::IMAGE_OPTICAL,
+                                     CDirectoryTree::IMAGE_FOLDER}));
+        // Folders only (hidden ones too), in the file finder's order (case-
+        // insensitive), each unticked, nothing below them until the drive is
+        // expanded; a drive without a medium is listed with nothing below it.
+        QCOMPARE(ChildNames(root->child(0)), (QStringList{"a", "d", "E"}));
+        QCOMPARE(ChildNames(root->child(1)), (QStringList{".hidden", "X"}));
+        QCOMPARE(Item(tree, "a")->childCount() + root->child(2)->childCount(), 0);
+        Run(tree, "~?0 .?1 a?1 d?1 E?1 +. +a");
         QCOMPARE(ChildNames(Item(tree, "a/B")), QStringList{"B1"});
-        std::string path;
-        tree.GetItemPath(Item(tree, "a/B/B1"), path);
-        QCOMPARE(path, m_root + "/a/B/B1");
-        tree.GetItemPath(drive, path);
-        QCOMPARE(path, m_root);
-        tree.GetItemPath(root, path);
-        QCOMPARE(path, std::string());
-    }
-
-    void hiddenFoldersAreListedAndTheRootJoinsWithoutDoubleSlash()
-    {
-        QTemporaryDir other;
-        QVERIFY(QDir(other.path()).mkpath(".hidden") && QDir(other.path()).mkpath("X"));
-        CDirectoryTree tree;
-        tree.FillDrives({CDriveEntry{other.path().toStdString(), "", DriveKind::Removable}});
-        QCOMPARE(ChildNames(tree.RootItem()->child(0)), (QStringList{".hidden", "X"}));
+        QCOMPARE(Path(tree, Item(tree, "a/B/B1")), m_root + "/a/B/B1");
+        QCOMPARE(Path(tree, root->child(0)), m_root);
+        QCOMPARE(Path(tree, root), std::string());
+        // The root drive joins its folders without a double slash.
         tree.FillDrives({CDriveEntry{"/", "", DriveKind::Fixed}});
         QTreeWidgetItem* drive = tree.RootItem()->child(0);
         QVERIFY(drive->childCount() > 0);
-        std::string path;
-        tree.GetItemPath(drive->child(0), path);
-        QCOMPARE(path, "/" + drive->child(0)->text(0).toStdString());
+        QCOMPARE(Path(tree, drive->child(0)), "/" + drive->child(0)->text(0).toStdString());
     }
 
     // ---- Check states -----------------------------------------------------
@@ -272,12 +266,18 @@ private slots:
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("folders");
-        QTest::newRow("nothing ticked") << "" << "";
-        QTest::newRow("ticked, then ticked with sub-folders below it") << "+a a=2 a/B=3" << "a:0 a/B:1";
-        QTest::newRow("unticked parent, ticked child") << "+a a/B=2" << "a/B:0";
-        QTest::newRow("all once, in drive order") << "+a a a d" << "a:1 d:0";
-        QTest::newRow("the drive by its mount point") << ".=3" << ".:1";
-        QTest::newRow("a stopped search ends the walk") << "d !" << "";
+        QTest::newRow("nothing ticked") << ""
+                                        << "";
+        QTest::newRow("ticked, then ticked with sub-folders below it") << "+a a=2 a/B=3"
+                                                                       << "a:0 a/B:1";
+        QTest::newRow("unticked parent, ticked child") << "+a a/B=2"
+                                                       << "a/B:0";
+        QTest::newRow("all once, in drive order") << "+a a a d"
+                                                  << "a:1 d:0";
+        QTest::newRow("the drive by its mount point") << ".=3"
+                                                      << ".:1";
+        QTest::newRow("a stopped search ends the walk") << "d !"
+                                                        << "";
     }
     void collect()
     {
@@ -315,16 +315,12 @@ private slots:
         tree->resize(400, 300);
         tree->show();
         QVERIFY(QTest::qWaitForWindowExposed(tree.get()));
-        QTreeWidgetItem* d = Item(*tree, "d");
-        const QRect label = tree->LabelRect(d);
+        const QRect label = tree->LabelRect(Item(*tree, "d"));
         const int y = label.center().y();
-        QVERIFY(label.isValid());
-        QVERIFY(CDirectoryTree::InCheckStrip(label, QPoint(label.left() - 32, y)));
-        QVERIFY(CDirectoryTree::InCheckStrip(label, QPoint(label.left() - 17, label.top())));
-        QVERIFY(!CDirectoryTree::InCheckStrip(label, QPoint(label.left() - 16, y)));
-        QVERIFY(!CDirectoryTree::InCheckStrip(label, QPoint(label.left() - 33, y)));
+        for (const auto& [dx, in] : {std::pair{-32, true}, {-17, true}, {-16, false}, {-33, false}})
+            QVERIFY2(CDirectoryTree::InCheckStrip(label, QPoint(label.left() + dx, y)) == in,
+                     qPrintable(QString::number(dx)));
         QVERIFY(!CDirectoryTree::InCheckStrip(label, QPoint(label.left() - 20, label.bottom() + 1)));
-
         // A click on the label selects the item only; one on the strip
         // toggles, a second toggles back; left of the strip (where the
         // branch is) nothing changes; the root's strip does nothing.
@@ -332,21 +328,18 @@ private slots:
             QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, QPoint(x, atY));
         };
         click(label.left() + 4, y);
-        QCOMPARE(tree->currentItem(), d);
+        QCOMPARE(tree->currentItem(), Item(*tree, "d"));
         Run(*tree, "d?1");
         click(label.left() - 24, y);
         Run(*tree, "d?2");
         click(label.left() - 24, y);
         click(label.left() - 8, y);
-        Run(*tree, "d?1");
         const QRect rootLabel = tree->LabelRect(tree->RootItem());
         click(rootLabel.left() - 24, rootLabel.center().y());
-        Run(*tree, "~?0");
-
+        Run(*tree, "d?1 ~?0");
         // Space toggles the current item.
         tree->setCurrentItem(Item(*tree, "a"));
         QTest::keyClick(tree.get(), Qt::Key_Space);
-        Run(*tree, "a?2");
         QTest::keyClick(tree.get(), Qt::Key_Space);
         Run(*tree, "a?3");
     }
