@@ -74,7 +74,10 @@ inline QStringList LogLines(const CMessagePanel& panel)
     return lines;
 }
 
-inline QString Str(UINT id) { return QString::fromUtf8(LoadString(id).c_str()); }
+inline QString Str(UINT id)
+{
+    return QString::fromUtf8(LoadString(id).c_str());
+}
 
 inline bool WriteFile(const QString& path, const QByteArray& bytes)
 {
@@ -94,15 +97,19 @@ struct CFrameFixture {
     {
         auto frame = std::make_unique<CMainFrame>(std::move(worker));
         const std::string mount = docs.path().toStdString();
-        frame->FolderPane()->SetDriveSource(
-            [mount] { return std::vector<CDriveEntry>{CDriveEntry{mount, "Docs", DriveKind::Fixed}}; });
+        frame->FolderPane()->SetDriveSource([mount] {
+            return std::vector<CDriveEntry>{CDriveEntry{mount, "Docs", DriveKind::Fixed}};
+        });
         frame->show();
         if (!QTest::qWaitForWindowExposed(frame.get())) return nullptr;
         return frame;
     }
 };
 
-inline QStringList Log(const CMainFrame& frame) { return LogLines(*frame.MessagePanel()); }
+inline QStringList Log(const CMainFrame& frame)
+{
+    return LogLines(*frame.MessagePanel());
+}
 
 // Ticks the documents folder, switches text files on and starts Find for
 // the keyword lines; the caller waits for what it needs.

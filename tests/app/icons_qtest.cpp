@@ -35,7 +35,8 @@ private slots:
                 QVERIFY2(pixmap.size() == QSize(side, side) && HasInk(pixmap.toImage()), name);
             }
         QVERIFY(ResourcePixmap("no-such-picture", 16).isNull());
-        for (const QIcon& icon : {FindIcon(), StopIcon(), ProgramIcon()}) QVERIFY(HasInk(icon.pixmap(16, 16).toImage()));
+        for (const QIcon& icon : {FindIcon(), StopIcon(), ProgramIcon()})
+            QVERIFY(HasInk(icon.pixmap(16, 16).toImage()));
         QVERIFY(FindIcon().pixmap(16, 16).toImage() != StopIcon().pixmap(16, 16).toImage());
     }
 

@@ -46,7 +46,10 @@ QList<int> Values()
     return out;
 }
 
-QCheckBox* Box(QWidget* sheet, const char* name) { return sheet->findChild<QCheckBox*>(QString::fromLatin1(name)); }
+QCheckBox* Box(QWidget* sheet, const char* name)
+{
+    return sheet->findChild<QCheckBox*>(QString::fromLatin1(name));
+}
 
 // Runs `entry` (RunOptionSheet or RunSetupSheet) and, once its modal sheet
 // is up, `steps` with it. Returns the entry's result; the steps must close

@@ -59,7 +59,8 @@ private slots:
         // The large file was left in the middle, with no line of its own;
         // the small one was never reached; the worker then logged its end.
         QCOMPARE(g_nResultCount, 0);
-        for (const QString& line : Log(*frame)) QVERIFY2(!line.contains(QStringLiteral("a-large.txt")), qPrintable(line));
+        for (const QString& line : Log(*frame))
+            QVERIFY2(!line.contains(QStringLiteral("a-large.txt")), qPrintable(line));
         QCOMPARE(Log(*frame).back(), Str(IDS_SEARCH_FINISHED));
     }
 

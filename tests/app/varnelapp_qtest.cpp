@@ -116,8 +116,7 @@ private slots:
         const bool emptyDisplay = can({nullptr, "", nullptr});
         const bool display = can({nullptr, ":0", nullptr});
         const bool offscreen = can({"offscreen", nullptr, nullptr});
-        for (std::size_t i = 0; i < saved.size(); ++i)
-            saved[i] ? qputenv(names[i], *saved[i]) : qunsetenv(names[i]);
+        for (std::size_t i = 0; i < saved.size(); ++i) saved[i] ? qputenv(names[i], *saved[i]) : qunsetenv(names[i]);
         QCOMPARE((std::vector<bool>{none, emptyDisplay, display, offscreen}),
                  (std::vector<bool>{false, false, true, true}));
     }
