@@ -210,6 +210,7 @@ private slots:
         // A second Find starts over: the list and the log are emptied first.
         QVERIFY(FindAndWait(*frame, QStringLiteral("invoice")));
         QCOMPARE(g_nResultCount, 2);
+        QCOMPARE(frame->ResultView()->List()->RowCount(), 2);
         QCOMPARE(Log(*frame).count(Str(IDS_SEARCH_FINISHED)), 1);
     }
 
