@@ -337,11 +337,16 @@ private slots:
         const QRect rootLabel = tree->LabelRect(tree->RootItem());
         click(rootLabel.left() - 24, rootLabel.center().y());
         Run(*tree, "d?1 ~?0");
-        // Space toggles the current item.
+        // Space toggles the current item; each state shows its own box.
         tree->setCurrentItem(Item(*tree, "a"));
-        QTest::keyClick(tree.get(), Qt::Key_Space);
-        QTest::keyClick(tree.get(), Qt::Key_Space);
+        const QRect a = tree->LabelRect(Item(*tree, "a"));
+        QList<QImage> boxes{tree->viewport()->grab(QRect(a.left() - 32, a.top(), 16, a.height())).toImage()};
+        for (int i = 0; i < 2; ++i) {
+            QTest::keyClick(tree.get(), Qt::Key_Space);
+            boxes << tree->viewport()->grab(QRect(a.left() - 32, a.top(), 16, a.height())).toImage();
+        }
         Run(*tree, "a?3");
+        QVERIFY(boxes[0] != boxes[1] && boxes[1] != boxes[2] && boxes[0] != boxes[2]);
     }
 
     void viewFillsOnFirstShowAndUnpublishesOnDestruction()
