@@ -80,6 +80,17 @@ void AppendUtf16(std::u16string& out, char32_t cp)
     }
 }
 
+char32_t CodePointAt(std::u16string_view s, std::size_t i, std::size_t& len)
+{
+    len = 1;
+    const char16_t u = s[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+        len = 2;
+        return static_cast<char32_t>(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (s[i + 1] - 0xDC00));
+    }
+    return u;
+}
+
 void AppendUtf8(std::string& out, std::uint32_t cp)
 {
     if (cp < 0x80) {

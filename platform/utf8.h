@@ -82,3 +82,7 @@ void AppendUtf8(std::string& out, std::uint32_t cp);
 
 // Appends one code point as UTF-16 (one unit or a surrogate pair).
 void AppendUtf16(std::u16string& out, char32_t cp);
+
+// The code point at s[i] (i < s.size()) and, in `len`, its units: 2 for a
+// surrogate pair, else 1; a lone surrogate is returned as it is.
+char32_t CodePointAt(std::u16string_view s, std::size_t i, std::size_t& len);

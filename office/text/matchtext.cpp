@@ -4,6 +4,7 @@
 
 #include "office/text/casefold.h"
 #include "platform/cancellation.h"
+#include "platform/utf8.h"
 
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
@@ -35,16 +36,6 @@ const UNormalizer2* Nfc()
         return U_SUCCESS(status) ? n : nullptr;
     }();
     return instance;
-}
-
-char32_t CodePointAt(std::u16string_view s, std::size_t i, std::size_t& len)
-{
-    len = 1;
-    if (U16_IS_LEAD(s[i]) && i + 1 < s.size() && U16_IS_TRAIL(s[i + 1])) {
-        len = 2;
-        return static_cast<char32_t>(U16_GET_SUPPLEMENTARY(s[i], s[i + 1]));
-    }
-    return s[i];
 }
 
 // Units ICU checks in one call: a whole story of hundreds of megabytes

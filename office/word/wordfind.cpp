@@ -9,6 +9,7 @@
 #include "office/word/wildcardpattern.h"
 #include "office/word/wordsequencematcher.h"
 #include "platform/cancellation.h"
+#include "platform/utf8.h"
 
 #include <re2/re2.h>
 #include <unicode/uchar.h>
@@ -25,16 +26,6 @@
 namespace office {
 
 namespace {
-
-char32_t CodePointAt(std::u16string_view s, std::size_t i, std::size_t& len)
-{
-    len = 1;
-    if (U16_IS_LEAD(s[i]) && i + 1 < s.size() && U16_IS_TRAIL(s[i + 1])) {
-        len = 2;
-        return static_cast<char32_t>(U16_GET_SUPPLEMENTARY(s[i], s[i + 1]));
-    }
-    return s[i];
-}
 
 // The first occurrence of a one- or two-unit text (a tab, two spaces: the
 // clearing passes) from `from`. Eight units are compared at a time where the
