@@ -41,12 +41,7 @@ inline void PutBytes(Bytes& b, std::size_t at, const Bytes& data)
     std::copy(data.begin(), data.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
-inline Bytes Utf16(const std::u16string& s)
-{
-    Bytes b;
-    for (std::size_t i = 0; i < s.size(); ++i) Put16(b, 2 * i, s[i]);
-    return b;
-}
+using excelfixtures::Utf16;
 
 inline Bytes Latin(const std::string& s)
 {

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,17 @@ inline void PutF64(Bytes& b, double d)
     std::uint64_t bits = 0;
     std::memcpy(&bits, &d, 8);
     for (int i = 0; i < 8; ++i) b.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+}
+// UTF-16 code units, little-endian unless bigEndian, after a byte-order
+// mark if bom.
+inline Bytes Utf16(std::u16string_view s, bool bigEndian = false, bool bom = false)
+{
+    Bytes b;
+    for (std::size_t i = bom ? 0 : 1; i <= s.size(); ++i) {
+        const unsigned c = i == 0 ? 0xFEFFu : s[i - 1];
+        Put16(b, bigEndian ? ((c & 0xFF) << 8) | (c >> 8) : c);
+    }
+    return b;
 }
 // 16-bit words in order.
 inline Bytes Words(std::initializer_list<unsigned> words)
