@@ -127,9 +127,9 @@ bool SameContent(const std::string& ours, const std::string& theirs)
 int Compare(const std::string& file, const std::string& csv)
 {
     Workbook book;
-    std::string error;
+    office::ReadError error;
     if (!office::LoadWorkbook(file, book, error)) {
-        std::printf("%s: cannot open: %s\n", file.c_str(), error.c_str());
+        std::printf("%s: cannot open: %s\n", file.c_str(), error.detail.c_str());
         return 1;
     }
     const auto ours = Grid(book);
@@ -162,9 +162,9 @@ int Compare(const std::string& file, const std::string& csv)
 int Dump(const std::string& file)
 {
     Workbook book;
-    std::string error;
+    office::ReadError error;
     if (!office::LoadWorkbook(file, book, error)) {
-        std::printf("cannot open: %s\n", error.c_str());
+        std::printf("cannot open: %s\n", error.detail.c_str());
         return 1;
     }
     for (const auto& sheet : book.sheets) {
@@ -197,7 +197,7 @@ int main(int argc, char** argv)
     std::string worstFile;
     for (const auto& path : files) {
         Workbook book;
-        std::string error;
+        office::ReadError error;
         const auto start = std::chrono::steady_clock::now();
         bool ok = office::LoadWorkbook(path.string(), book, error);
         if (ok) {
@@ -226,8 +226,9 @@ int main(int argc, char** argv)
         if (ok) {
             ++opened;
         } else {
-            // Group by the reason without file-specific details.
-            std::string reason = error.substr(0, error.find(':'));
+            // Group by the kind of reason, and its words without file-specific details.
+            const std::string reason = std::string(office::ReadErrorKindName(error.kind)) + ": " +
+                                       error.detail.substr(0, error.detail.find(':'));
             failures[reason].push_back(path.filename().string());
         }
     }

@@ -35,7 +35,7 @@ void Child(const std::function<HostilePage()>& make, int out)
     Report report;
     report.bytes = page.html.size();
     office::WordContent content;
-    std::string error;
+    office::ReadError error;
     const auto start = std::chrono::steady_clock::now();
     const bool ok = office::LoadWordContent(
         office::ByteView(reinterpret_cast<const std::uint8_t*>(page.html.data()), page.html.size()), content, error,

@@ -40,13 +40,12 @@ bool IsWorkbook(const std::string& path)
 // The child's work: prints one line saying what came of it.
 void Load(const std::string& path)
 {
-    std::string error;
+    office::ReadError error;
     if (IsWorkbook(path)) {
         office::Workbook book;
         if (office::LoadWorkbook(path, book, error))
             std::printf("opened: %zu sheets, %zu cells", book.sheets.size(), book.CellCount());
-        else
-            std::printf("refused: %s", error.c_str());
+        else std::printf("refused: %s", error.detail.c_str());
     } else {
         office::WordContent content;
         if (office::LoadWordFile(path, content, error)) {
@@ -54,7 +53,7 @@ void Load(const std::string& path)
             for (const auto& story : content.stories) units += story.text.size();
             std::printf("opened: %zu stories, %zu characters", content.stories.size(), units);
         } else {
-            std::printf("refused: %s", error.c_str());
+            std::printf("refused: %s", error.detail.c_str());
         }
     }
 }

@@ -77,11 +77,11 @@ bool HasMarker(const office::Workbook& book)
     const auto start = std::chrono::steady_clock::now();
     try {
         office::Workbook book;
-        std::string error;
+        office::ReadError error;
         if (office::LoadWorkbook(path, book, error)) {
             outcome = HasMarker(book) ? "opened, marker found" : "opened, marker NOT found";
         } else {
-            outcome = "error: " + error;
+            outcome = "error: " + error.detail;
         }
     } catch (const std::exception& e) {
         outcome = std::string("exception: ") + e.what();

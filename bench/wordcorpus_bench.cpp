@@ -88,7 +88,7 @@ void Show(const office::WordContent& content)
     }
 }
 
-bool ReadAny(const std::vector<std::uint8_t>& bytes, office::WordContent& content, std::string& error,
+bool ReadAny(const std::vector<std::uint8_t>& bytes, office::WordContent& content, office::ReadError& error,
              std::string& kind)
 {
     const office::ByteView view(bytes.data(), bytes.size());
@@ -105,7 +105,7 @@ bool ReadAny(const std::vector<std::uint8_t>& bytes, office::WordContent& conten
         return office::ReadRtf(view, content, error);
     }
     kind = "?";
-    error = "not a Word binary, Office Open XML or RTF file";
+    error = {office::ReadErrorKind::NotThisFormat, "not a Word binary, Office Open XML or RTF file"};
     return false;
 }
 
@@ -152,7 +152,7 @@ int main(int argc, char** argv)
     std::map<std::string, std::vector<std::string>> reasons;
     for (const auto& path : files) {
         std::vector<std::uint8_t> bytes;
-        std::string error;
+        office::ReadError error;
         office::WordContent content;
         std::string kind = "-";
         const auto t0 = std::chrono::steady_clock::now();
@@ -161,7 +161,7 @@ int main(int argc, char** argv)
         std::size_t chars = 0;
         for (const auto& s : content.stories) chars += s.text.size();
         std::printf("%-5s %-4s %9.2f ms %9zu chars  %s%s%s\n", good ? "ok" : "ERROR", kind.c_str(), ms, chars,
-                    path.filename().c_str(), good ? "" : "  -- ", good ? "" : error.c_str());
+                    path.filename().c_str(), good ? "" : "  -- ", good ? "" : error.detail.c_str());
         if (ms > slowest) {
             slowest = ms;
             slowestName = path.filename().string();
@@ -175,7 +175,7 @@ int main(int argc, char** argv)
             }
         } else {
             ++failed;
-            reasons[kind + ": " + error].push_back(path.filename().string());
+            reasons[kind + ": " + error.detail].push_back(path.filename().string());
         }
     }
     std::printf("\n%zu files: %d ok, %d failed; slowest %.1f ms (%s)\n", files.size(), ok, failed, slowest,

@@ -45,9 +45,9 @@ std::string PlainText(std::u16string_view text)
 int ExtractDocument(const std::string& path, std::FILE* out, std::FILE* err)
 {
     office::WordContent content;
-    std::string error;
+    office::ReadError error;
     if (!office::LoadWordFile(path, content, error)) {
-        std::fprintf(err, "%s: %s\n", path.c_str(), error.c_str());
+        std::fprintf(err, "%s: %s\n", path.c_str(), error.detail.c_str());
         return 2;
     }
     for (const office::Story& story : content.stories) std::fputs(PlainText(story.text).c_str(), out);
@@ -57,9 +57,9 @@ int ExtractDocument(const std::string& path, std::FILE* out, std::FILE* err)
 int ExtractWorkbook(const std::string& path, std::FILE* out, std::FILE* err)
 {
     office::Workbook book;
-    std::string error;
+    office::ReadError error;
     if (!office::LoadWorkbook(path, book, error)) {
-        std::fprintf(err, "%s: %s\n", path.c_str(), error.c_str());
+        std::fprintf(err, "%s: %s\n", path.c_str(), error.detail.c_str());
         return 2;
     }
     for (const office::Sheet& sheet : book.sheets) {

@@ -111,8 +111,9 @@ int main(int argc, char** argv)
             continue;
         }
         std::vector<std::uint8_t> bytes;
-        if (!office::ReadFileBytes(source.value, bytes, error, 1u << 20))
-            return UsageError(source.value + ": " + error);
+        office::ReadError readError;
+        if (!office::ReadFileBytes(source.value, bytes, readError, 1u << 20))
+            return UsageError(source.value + ": " + readError.detail);
         std::string text(bytes.begin(), bytes.end());
         // A file ending with a line end has no keyword after it.
         if (!text.empty() && text.back() == '\n') text.pop_back();

@@ -14,9 +14,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     office::CompoundFile file;
-    std::string error;
+    office::ReadError error;
     if (!file.Open(office::ByteView(data, size), error)) {
-        if (error.empty()) __builtin_trap();
+        if (error.ok()) __builtin_trap();
         return 0;
     }
     std::vector<std::string> names = file.RootNames();
@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::size_t kCap = std::size_t{64} << 20;
     for (const std::string& name : names) {
         std::vector<std::uint8_t> stream;
-        std::string streamError;
+        office::ReadError streamError;
         const bool ok = file.ReadStream(name, stream, streamError, kCap);
-        if (!ok && streamError.empty()) __builtin_trap();
+        if (!ok && streamError.ok()) __builtin_trap();
         if (!ok && !stream.empty()) __builtin_trap();
         if (ok && !file.HasStream(name)) __builtin_trap();
         if (stream.size() > kCap) __builtin_trap();

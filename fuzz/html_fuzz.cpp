@@ -23,9 +23,9 @@ Result Read(const std::uint8_t* data, std::size_t size, const office::HtmlReadLi
 {
     Result r;
     office::WordContent content;
-    std::string error;
+    office::ReadError error;
     r.ok = office::ReadHtml(office::ByteView(data, size), content, error, limits);
-    if (!r.ok && error.empty()) __builtin_trap();
+    if (!r.ok && error.ok()) __builtin_trap();
     for (const office::Story& story : content.stories) {
         if (story.text.find(u'\0') != std::u16string::npos) __builtin_trap();
         (story.kind == office::StoryKind::Title ? r.title : r.main) = story.text;

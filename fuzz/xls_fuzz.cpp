@@ -56,10 +56,10 @@ PageRead ReadPage(const std::uint8_t* data, std::size_t size, const office::Work
 {
     PageRead r;
     office::WorkbookBuilder builder(limits);
-    std::string error;
+    office::ReadError error;
     const std::string_view page(reinterpret_cast<const char*>(data), size);
     r.ok = office::XlsTextReader::ReadHtml(page, u"fuzz", builder, error, html);
-    if (!r.ok && error.empty()) __builtin_trap();
+    if (!r.ok && error.ok()) __builtin_trap();
     if (r.ok) r.cells = Cells(builder.Finish());
     return r;
 }
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     limits.maxTextUnits = 4u << 20;
     limits.budget = &budget;
     auto book = std::make_shared<office::Workbook>();
-    std::string error;
+    office::ReadError error;
     bool ok = false;
     const bool bareStream = size >= 4 && data[0] == 0x09 && data[1] == 0x08;
     try {
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const office::ReadBudgetExceeded&) {
         return 0;  // the record walker throws it; LoadWorkbookBytes turns it into an error
     }
-    if (!ok && error.empty()) __builtin_trap();
+    if (!ok && error.ok()) __builtin_trap();
     if (ok) {
         office::RangeFinder finder(book);
         office::RangeFindOptions options;

@@ -20,14 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     limits.maxTextUnits = 4u << 20;
     limits.budget = &budget;
     auto book = std::make_shared<office::Workbook>();
-    std::string error;
+    office::ReadError error;
     bool ok = false;
     try {
         ok = office::XlsxReader(limits).Read(office::ByteView(data, size), *book, error);
     } catch (const office::ReadBudgetExceeded&) {
         return 0;  // the workbook builder throws it; LoadWorkbookBytes turns it into an error
     }
-    if (!ok && error.empty()) __builtin_trap();
+    if (!ok && error.ok()) __builtin_trap();
     if (ok) {
         office::RangeFinder finder(book);
         office::RangeFindOptions options;

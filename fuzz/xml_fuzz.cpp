@@ -58,13 +58,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view doc(reinterpret_cast<const char*>(data), size);
     Recorder fast(false);
     Recorder reference(true);
-    std::string fastError;
-    std::string referenceError;
+    office::ReadError fastError;
+    office::ReadError referenceError;
     const bool fastOk = fast.Parse(doc, fastError);
     const bool referenceOk = reference.Parse(doc, referenceError);
     const bool nonAscii = std::any_of(data, data + size, [](std::uint8_t b) { return b >= 0x80; });
     if (fastOk != referenceOk && !(fastOk && nonAscii)) __builtin_trap();
     if (fastOk && referenceOk && fast.events != reference.events) __builtin_trap();
-    if (!fastOk && fastError.empty()) __builtin_trap();
+    if (!fastOk && fastError.ok()) __builtin_trap();
+    // Both refuse a document for the same kind of reason.
+    if (!fastOk && !referenceOk && fastError.kind != referenceError.kind) __builtin_trap();
     return 0;
 }

@@ -19,19 +19,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     limits.maxTotalBytes = std::uint64_t{128} << 20;
     office::ReadBudget budget(std::uint64_t{256} << 20);
     office::ZipPackage zip(limits, &budget);
-    std::string error;
+    office::ReadError error;
     if (!zip.Open(office::ByteView(data, size), error)) {
-        if (error.empty()) __builtin_trap();
+        if (error.ok()) __builtin_trap();
         return 0;
     }
     const std::vector<std::string> names = zip.EntryNames();
     for (const std::string& name : names) {
         if (!zip.HasEntry(name)) __builtin_trap();
         std::string entry;
-        std::string entryError;
+        office::ReadError entryError;
         office::BudgetHold hold(&budget);
         const bool ok = zip.ReadEntry(name, entry, entryError, &hold);
-        if (!ok && entryError.empty()) __builtin_trap();
+        if (!ok && entryError.ok()) __builtin_trap();
         if (ok && entry.size() > limits.maxEntryBytes) __builtin_trap();
 
         const std::string part = office::ResolvePartTarget("word/document.xml", name);

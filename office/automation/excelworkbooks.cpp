@@ -98,7 +98,7 @@ HRESULT CExcelWorkbooks::Open(const CDispArgs& args, UINT maxArgs, VARIANT* resu
         return DISP_E_TYPEMISMATCH;
     }
     auto model = std::make_shared<Workbook>();
-    std::string error;
+    ReadError error;
     // One memory budget for everything this file costs to read, shared by
     // the sheets read side by side.
     ReadBudget budget;
@@ -107,7 +107,7 @@ HRESULT CExcelWorkbooks::Open(const CDispArgs& args, UINT maxArgs, VARIANT* resu
     if (!LoadWorkbook(WideToAnsi(path), *model, error, limits)) {
         // A reader that gave up because of Stop did not find the file bad.
         platform::ThrowIfStopRequested();
-        std::u16string message = u"'" + path + u"' could not be opened: " + Utf8ToUtf16(error);
+        std::u16string message = u"'" + path + u"' could not be opened: " + Utf8ToUtf16(error.detail);
         return ReportError(info, u"Excel", message, E_FAIL);
     }
     auto data = std::make_shared<ExcelBookData>(std::move(model));

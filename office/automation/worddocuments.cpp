@@ -53,15 +53,16 @@ HRESULT CWordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, 
     // web page without html tags from a text file).
     const std::string path = WideToAnsi(widePath);
     WordContent content;
-    std::string error;
+    ReadError error;
     // One memory budget for everything this file costs to read.
     ReadBudget budget;
     if (path.empty() || !LoadWordFile(path, content, error, &budget)) {
         // A reader that gave up because of Stop did not find the file bad.
         platform::ThrowIfStopRequested();
-        if (path.empty()) error = "no file name";
-        return ReportError(info, u"Microsoft Word",
-                           u"Word was unable to read this document. It may be corrupt. (" + Utf8ToUtf16(error) + u")");
+        if (path.empty()) error = {ReadErrorKind::Unreadable, "no file name"};
+        return ReportError(
+            info, u"Microsoft Word",
+            u"Word was unable to read this document. It may be corrupt. (" + Utf8ToUtf16(error.detail) + u")");
     }
     auto model = std::make_shared<WordDocument>(std::move(content));
     auto* document = new CWordDocumentObject(model, m_session);

@@ -71,26 +71,26 @@ CompoundFile::CompoundFile() : m_impl(std::make_unique<Impl>()) {}
 
 CompoundFile::~CompoundFile() = default;
 
-bool CompoundFile::Open(ByteView bytes, std::string& error)
+bool CompoundFile::Open(ByteView bytes, ReadError& error)
 {
     EnsureGsf();
     if (!IsCompoundFile(bytes)) {
-        error = "not a compound file";
+        error = {ReadErrorKind::NotThisFormat, "not a compound file"};
         return false;
     }
     m_impl = std::make_unique<Impl>();
     m_impl->input = gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE);
     if (m_impl->input == nullptr) {
-        error = "cannot read compound file";
+        error = {ReadErrorKind::TooLarge, "cannot read compound file"};
         return false;
     }
     GError* err = nullptr;
     m_impl->infile = gsf_infile_msole_new(m_impl->input, &err);
     if (m_impl->infile == nullptr) {
-        error = std::string("damaged compound file");
+        error = {ReadErrorKind::Damaged, "damaged compound file"};
         if (err != nullptr) {
-            error += ": ";
-            error += err->message;
+            error.detail += ": ";
+            error.detail += err->message;
             g_error_free(err);
         }
         return false;
@@ -119,24 +119,25 @@ bool CompoundFile::StreamSize(const std::string& name, std::uint64_t& size) cons
     return true;
 }
 
-bool CompoundFile::ReadStream(const std::string& name, std::vector<std::uint8_t>& out, std::string& error,
+bool CompoundFile::ReadStream(const std::string& name, std::vector<std::uint8_t>& out, ReadError& error,
                               std::size_t maxBytes) const
 {
     out.clear();
     if (m_impl->infile == nullptr) {
-        error = "compound file not open";
+        error = {ReadErrorKind::Internal, "compound file not open"};
         return false;
     }
     std::string reason;
     GsfInput* child = ChildByName(m_impl->infile, name, &reason);
     if (child == nullptr) {
-        error = reason.empty() ? "stream '" + name + "' is missing" : "stream '" + name + "' is damaged (" + reason + ")";
+        error = {ReadErrorKind::Damaged, reason.empty() ? "stream '" + name + "' is missing"
+                                                        : "stream '" + name + "' is damaged (" + reason + ")"};
         return false;
     }
     const gsf_off_t size = gsf_input_size(child);
     if (size < 0 || static_cast<unsigned long long>(size) > maxBytes) {
         g_object_unref(child);
-        error = "stream '" + name + "' is too large";
+        error = {ReadErrorKind::TooLarge, "stream '" + name + "' is too large"};
         return false;
     }
     const auto total = static_cast<std::size_t>(size);
@@ -167,7 +168,7 @@ bool CompoundFile::ReadStream(const std::string& name, std::vector<std::uint8_t>
     }
     if (!ok) {
         out.clear();
-        error = "stream '" + name + "' is damaged";
+        error = {ReadErrorKind::Damaged, "stream '" + name + "' is damaged"};
         return false;
     }
     return true;

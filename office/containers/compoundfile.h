@@ -3,6 +3,7 @@
 // each stream's size so a hostile directory entry cannot claim gigabytes.
 #pragma once
 
+#include "office/containers/readerror.h"
 #include "office/text/byteview.h"
 
 #include <memory>
@@ -22,7 +23,7 @@ public:
     CompoundFile& operator=(const CompoundFile&) = delete;
 
     // Parses the container in `bytes`, which must outlive this object.
-    bool Open(ByteView bytes, std::string& error);
+    bool Open(ByteView bytes, ReadError& error);
     // Whether a stream of that name exists in the root storage.
     bool HasStream(const std::string& name) const;
     // The size the directory gives a root-level stream; false when it is
@@ -31,7 +32,7 @@ public:
     // Reads a root-level stream ("WordDocument", "1Table", "Workbook", ...).
     // Fails when it is missing, unreadable or larger than maxBytes. Throws
     // platform::OperationCancelled when the search is stopped meanwhile.
-    bool ReadStream(const std::string& name, std::vector<std::uint8_t>& out, std::string& error,
+    bool ReadStream(const std::string& name, std::vector<std::uint8_t>& out, ReadError& error,
                     std::size_t maxBytes = std::size_t{256} * 1024 * 1024) const;
     // Names of the root storage's children, in directory order.
     std::vector<std::string> RootNames() const;

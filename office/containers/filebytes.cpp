@@ -12,25 +12,24 @@
 
 namespace office {
 
-bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, std::string& error,
-                   std::size_t maxBytes)
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, ReadError& error, std::size_t maxBytes)
 {
     out.clear();
     // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        error = std::string("cannot open file: ") + std::strerror(errno);
+        error = {ReadErrorKind::Unreadable, std::string("cannot open file: ") + std::strerror(errno)};
         return false;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        error = "not a regular file";
+        error = {ReadErrorKind::Unreadable, "not a regular file"};
         return false;
     }
     if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > maxBytes) {
         ::close(fd);
-        error = "file is too large";
+        error = {ReadErrorKind::TooLarge, "file is too large"};
         return false;
     }
     const auto size = static_cast<std::size_t>(st.st_size);
@@ -38,7 +37,7 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, std:
         out.reserve(size);
     } catch (const std::bad_alloc&) {
         ::close(fd);
-        error = "out of memory";
+        error = {ReadErrorKind::TooLarge, "out of memory"};
         return false;
     }
     // A few megabytes a call, the buffer growing by each, so that Stop is
@@ -57,7 +56,7 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, std:
         if (n < 0) {
             if (errno == EINTR) continue;
             ::close(fd);
-            error = std::string("read failed: ") + std::strerror(errno);
+            error = {ReadErrorKind::Unreadable, std::string("read failed: ") + std::strerror(errno)};
             out.clear();
             return false;
         }

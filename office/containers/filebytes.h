@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include "office/containers/readerror.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,7 +18,7 @@ constexpr std::size_t kMaxDocumentBytes = std::size_t{512} * 1024 * 1024;
 // False with a reason in `error` when the path is not a readable regular
 // file or is larger than `maxBytes`. Throws platform::OperationCancelled
 // when Stop comes while a large file is read.
-bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, std::string& error,
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, ReadError& error,
                    std::size_t maxBytes = kMaxDocumentBytes);
 
 }  // namespace office

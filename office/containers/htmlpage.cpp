@@ -84,7 +84,7 @@ std::string DeclaredHtmlCharset(ByteView bytes)
 }
 
 bool DecodeHtmlPage(ByteView bytes, const HtmlDecoding& how, std::string& converted, std::string_view& markup,
-                    std::string& error)
+                    ReadError& error)
 {
     const char* charset = nullptr;
     const std::size_t bom = DetectBom(bytes, charset);
@@ -128,7 +128,7 @@ bool DecodeHtmlPage(ByteView bytes, const HtmlDecoding& how, std::string& conver
     const std::uint64_t before = how.hold != nullptr ? how.hold->Bytes() : 0;
     const auto room = [&](std::uint64_t bytesMore) {
         if (how.hold == nullptr || how.hold->TryCover(before + bytesMore)) return true;
-        error = how.hold->Refusal(before + bytesMore, "the decoded text of the web page");
+        error = {ReadErrorKind::TooLarge, how.hold->Refusal(before + bytesMore, "the decoded text of the web page")};
         return false;
     };
     if (!room(2 * std::uint64_t{body.size()})) return false;
@@ -136,13 +136,13 @@ bool DecodeHtmlPage(ByteView bytes, const HtmlDecoding& how, std::string& conver
     if (!DecodeCharset(body, charset, wide)) {
         // An unknown declared charset: fall back to what the bytes say.
         if (!DecodeCharset(body, fallback().c_str(), wide)) {
-            error = "cannot decode the web page";
+            error = {ReadErrorKind::NotThisFormat, "cannot decode the web page"};
             return false;
         }
     }
     if (std::find(wide.begin(), wide.end(), u'\0') != wide.end()) {
         if (!how.zerosAsSpaces) {
-            error = "binary data in a web page";
+            error = {ReadErrorKind::NotThisFormat, "binary data in a web page"};
             return false;
         }
         std::replace(wide.begin(), wide.end(), u'\0', u' ');

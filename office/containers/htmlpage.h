@@ -5,6 +5,7 @@
 #pragma once
 
 #include "office/containers/readbudget.h"
+#include "office/containers/readerror.h"
 #include "office/text/byteview.h"
 
 #include <cstddef>
@@ -43,7 +44,7 @@ struct HtmlDecoding {
 // refused zeros or a copy beyond the budget ("too large: ..."). Throws
 // platform::OperationCancelled on a stop request.
 bool DecodeHtmlPage(ByteView bytes, const HtmlDecoding& how, std::string& converted, std::string_view& markup,
-                    std::string& error);
+                    ReadError& error);
 
 // Whether the bytes look like a web page (markup that opens with an HTML
 // element, a doctype or a head/body/title near the start).

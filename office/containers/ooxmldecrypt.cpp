@@ -226,19 +226,19 @@ private:
 
 // The cipher an Agile descriptor names, if it is one read here: AES in CBC
 // mode with a key of 128, 192 or 256 bits and 16-byte blocks.
-Result CheckAgileCipher(const AgileInfoParser::Cipher& c, std::string& error)
+Result CheckAgileCipher(const AgileInfoParser::Cipher& c, ReadError& error)
 {
     if (!c.seen || !c.valid) {
-        error = "damaged encryption descriptor";
+        error = {ReadErrorKind::Damaged, "damaged encryption descriptor"};
         return Result::Damaged;
     }
     if (c.cipher != "AES" || c.chaining != "ChainingModeCBC" || c.blockSize != 16 ||
         AesOfKeyBytes(static_cast<std::size_t>(c.keyBits / 8)) == nullptr || c.keyBits % 8 != 0) {
-        error = "protected by a password (unsupported cipher " + c.cipher + ")";
+        error = {ReadErrorKind::Encrypted, "protected by a password (unsupported cipher " + c.cipher + ")"};
         return Result::Protected;
     }
     if (HashNamed(c.hash) == nullptr) {
-        error = "protected by a password (unsupported hash " + c.hash + ")";
+        error = {ReadErrorKind::Encrypted, "protected by a password (unsupported hash " + c.hash + ")"};
         return Result::Protected;
     }
     return Result::Ok;
@@ -246,10 +246,10 @@ Result CheckAgileCipher(const AgileInfoParser::Cipher& c, std::string& error)
 
 }  // namespace
 
-Result OoxmlDecryptor::ReadInfo(ByteView info, std::string& error)
+Result OoxmlDecryptor::ReadInfo(ByteView info, ReadError& error)
 {
     if (info.size() < 8) {
-        error = "damaged encryption header";
+        error = {ReadErrorKind::Damaged, "damaged encryption header"};
         return Result::Damaged;
     }
     const std::uint32_t major = static_cast<std::uint32_t>(info[0] | (info[1] << 8));
@@ -259,13 +259,13 @@ Result OoxmlDecryptor::ReadInfo(ByteView info, std::string& error)
         m_agile = true;
         AgileInfoParser parser;
         const std::string_view xml(reinterpret_cast<const char*>(info.data() + 8), info.size() - 8);
-        std::string xmlError;
+        ReadError xmlError;
         if (!parser.Parse(xml, xmlError)) {
-            error = "damaged encryption descriptor: " + xmlError;
+            error = {ReadErrorKind::Damaged, "damaged encryption descriptor: " + xmlError.detail};
             return Result::Damaged;
         }
         if (!parser.password.seen) {
-            error = "protected by a certificate, not by a password";
+            error = {ReadErrorKind::Encrypted, "protected by a certificate, not by a password"};
             return Result::Protected;
         }
         for (const auto* c : {&parser.keyData, &parser.password}) {
@@ -278,7 +278,7 @@ Result OoxmlDecryptor::ReadInfo(ByteView info, std::string& error)
         m_salt = std::move(parser.keyData.salt);
         auto& p = parser.password;
         if (p.spinCount > kMaxSpinCount) {
-            error = "damaged encryption descriptor (spin count beyond the limit)";
+            error = {ReadErrorKind::Damaged, "damaged encryption descriptor (spin count beyond the limit)"};
             return Result::Damaged;
         }
         m_password.spinCount = static_cast<std::uint32_t>(p.spinCount);
@@ -292,23 +292,23 @@ Result OoxmlDecryptor::ReadInfo(ByteView info, std::string& error)
         return Result::Ok;
     }
     if (minor == 3 && (major == 3 || major == 4)) {
-        error = "protected by a password (extensible encryption)";
+        error = {ReadErrorKind::Encrypted, "protected by a password (extensible encryption)"};
         return Result::Protected;
     }
     if (minor != 2 || major < 2 || major > 4) {
-        error = "protected by a password (unknown encryption version " + std::to_string(major) + "." +
-                std::to_string(minor) + ")";
+        error = {ReadErrorKind::Encrypted, "protected by a password (unknown encryption version " +
+                                               std::to_string(major) + "." + std::to_string(minor) + ")"};
         return Result::Protected;
     }
     // Standard: flags, header size, header, verifier.
     m_agile = false;
     if (info.size() < 12) {
-        error = "damaged encryption header";
+        error = {ReadErrorKind::Damaged, "damaged encryption header"};
         return Result::Damaged;
     }
     const std::uint32_t headerSize = Le32(info.data() + 8);
     if (headerSize < 32 || headerSize > info.size() - 12) {
-        error = "damaged encryption header";
+        error = {ReadErrorKind::Damaged, "damaged encryption header"};
         return Result::Damaged;
     }
     const std::uint8_t* header = info.data() + 12;
@@ -318,32 +318,32 @@ Result OoxmlDecryptor::ReadInfo(ByteView info, std::string& error)
     std::uint32_t keyBits = Le32(header + 16);
     constexpr std::uint32_t kCryptoApi = 0x04, kExternal = 0x10, kAes = 0x20;
     if ((flags & kExternal) != 0 || (flags & kAes) == 0 || (flags & kCryptoApi) == 0) {
-        error = "protected by a password (unsupported cipher)";
+        error = {ReadErrorKind::Encrypted, "protected by a password (unsupported cipher)"};
         return Result::Protected;
     }
     const std::uint32_t algBits = algId == 0x660E ? 128 : algId == 0x660F ? 192 : algId == 0x6610 ? 256 : 0;
     if (algId != 0 && algBits == 0) {
-        error = "protected by a password (unsupported cipher)";
+        error = {ReadErrorKind::Encrypted, "protected by a password (unsupported cipher)"};
         return Result::Protected;
     }
     if (algId == 0 && keyBits == 0) keyBits = 128;
     if (algBits != 0 && keyBits != algBits) {
-        error = "damaged encryption header (key size)";
+        error = {ReadErrorKind::Damaged, "damaged encryption header (key size)"};
         return Result::Damaged;
     }
     if (hashId != 0 && hashId != 0x8004) {
-        error = "protected by a password (unsupported hash)";
+        error = {ReadErrorKind::Encrypted, "protected by a password (unsupported hash)"};
         return Result::Protected;
     }
     m_keyBytes = keyBits / 8;
     if (AesOfKeyBytes(m_keyBytes) == nullptr || keyBits % 8 != 0) {
-        error = "damaged encryption header (key size)";
+        error = {ReadErrorKind::Damaged, "damaged encryption header (key size)"};
         return Result::Damaged;
     }
     // Salt size, salt, verifier, hash size, the verifier's hash (two blocks).
     const std::size_t at = 12 + headerSize;
     if (info.size() - at < 4 + 16 + 16 + 4 + 32 || Le32(info.data() + at) != 16 || Le32(info.data() + at + 36) != 20) {
-        error = "damaged encryption verifier";
+        error = {ReadErrorKind::Damaged, "damaged encryption verifier"};
         return Result::Damaged;
     }
     m_salt.assign(info.data() + at + 4, info.data() + at + 20);
@@ -352,7 +352,7 @@ Result OoxmlDecryptor::ReadInfo(ByteView info, std::string& error)
     return Result::Ok;
 }
 
-Result OoxmlDecryptor::SetPassword(std::u16string_view password, std::string& error)
+Result OoxmlDecryptor::SetPassword(std::u16string_view password, ReadError& error)
 {
     m_key.clear();
     if (!m_agile) {
@@ -381,7 +381,7 @@ Result OoxmlDecryptor::SetPassword(std::u16string_view password, std::string& er
         DecryptEcb(aes, key, verifierHash.data(), verifierHash.size());
         const Bytes expected = sha1.Of({View(verifier)});
         if (!std::equal(expected.begin(), expected.end(), verifierHash.begin())) {
-            error = "protected by a password";
+            error = {ReadErrorKind::Encrypted, "protected by a password"};
             return Result::Protected;
         }
         m_key = std::move(key);
@@ -403,14 +403,14 @@ Result OoxmlDecryptor::SetPassword(std::u16string_view password, std::string& er
         !DecryptCbc(aes, keyFor(kBlockVerifierValue), iv, value.data(), value.size()) ||
         !DecryptCbc(aes, keyFor(kBlockKeyValue), iv, key.data(), key.size()) || input.size() < p.salt.size() ||
         value.size() < h.DigestSize() || key.size() < m_keyBytes) {
-        error = "damaged encryption descriptor (verifier sizes)";
+        error = {ReadErrorKind::Damaged, "damaged encryption descriptor (verifier sizes)"};
         return Result::Damaged;
     }
     // The verifier input is as long as the salt; its hash must match.
     input.resize(p.salt.size());
     const Bytes expected = h.Of({View(input)});
     if (!std::equal(expected.begin(), expected.end(), value.begin())) {
-        error = "protected by a password";
+        error = {ReadErrorKind::Encrypted, "protected by a password"};
         return Result::Protected;
     }
     key.resize(m_keyBytes);
@@ -418,22 +418,22 @@ Result OoxmlDecryptor::SetPassword(std::u16string_view password, std::string& er
     return Result::Ok;
 }
 
-Result OoxmlDecryptor::DecryptPackage(std::vector<std::uint8_t>& stream, std::string& error) const
+Result OoxmlDecryptor::DecryptPackage(std::vector<std::uint8_t>& stream, ReadError& error) const
 {
     if (m_key.empty()) {
-        error = "protected by a password";
+        error = {ReadErrorKind::Encrypted, "protected by a password"};
         return Result::Protected;
     }
     if (stream.size() < 8) {
-        error = "damaged encrypted package";
+        error = {ReadErrorKind::Damaged, "damaged encrypted package"};
         return Result::Damaged;
     }
     // The package's size, then the encrypted data, padded to whole blocks.
     const std::uint64_t declared = Le64(stream.data());
     const std::size_t available = stream.size() - 8;
     if (declared > available) {
-        error = "damaged encrypted package (it declares " + std::to_string(declared) + " bytes, holds " +
-                std::to_string(available) + ")";
+        error = {ReadErrorKind::Damaged, "damaged encrypted package (it declares " + std::to_string(declared) +
+                                             " bytes, holds " + std::to_string(available) + ")"};
         return Result::Damaged;
     }
     const nettle_cipher& aes = *AesOfKeyBytes(m_keyBytes);
@@ -442,7 +442,7 @@ Result OoxmlDecryptor::DecryptPackage(std::vector<std::uint8_t>& stream, std::st
     std::uint8_t* data = stream.data() + 8;
     const std::size_t whole = available - available % aes.block_size;
     if (declared > whole) {
-        error = "damaged encrypted package (cut short)";
+        error = {ReadErrorKind::Damaged, "damaged encrypted package (cut short)"};
         return Result::Damaged;
     }
     // The stop request is looked at every 64 KB, a fraction of a
@@ -473,19 +473,19 @@ Result OoxmlDecryptor::DecryptPackage(std::vector<std::uint8_t>& stream, std::st
 }
 
 EncryptedPackageState OpenEncryptedPackage(ByteView bytes, std::u16string_view password,
-                                           std::vector<std::uint8_t>& package, BudgetHold& hold, std::string& error)
+                                           std::vector<std::uint8_t>& package, BudgetHold& hold, ReadError& error)
 {
     package.clear();
     if (!IsCompoundFile(bytes)) return EncryptedPackageState::None;
     CompoundFile file;
-    std::string ignored;
+    ReadError ignored;
     if (!file.Open(bytes, ignored) || !file.HasStream("EncryptedPackage")) return EncryptedPackageState::None;
     const auto state = [](Result r) {
         return r == Result::Protected ? EncryptedPackageState::Protected : EncryptedPackageState::Damaged;
     };
     std::vector<std::uint8_t> info;
     if (!file.HasStream("EncryptionInfo")) {
-        error = "damaged encrypted file (no EncryptionInfo stream)";
+        error = {ReadErrorKind::Damaged, "damaged encrypted file (no EncryptionInfo stream)"};
         return EncryptedPackageState::Damaged;
     }
     if (!file.ReadStream("EncryptionInfo", info, error, kMaxInfoBytes)) return EncryptedPackageState::Damaged;
@@ -498,7 +498,7 @@ EncryptedPackageState OpenEncryptedPackage(ByteView bytes, std::u16string_view p
     // it takes is charged before it is read.
     std::uint64_t size = 0;
     if (!file.StreamSize("EncryptedPackage", size) || size > bytes.size()) {
-        error = "damaged encrypted package (larger than the file)";
+        error = {ReadErrorKind::Damaged, "damaged encrypted package (larger than the file)"};
         return EncryptedPackageState::Damaged;
     }
     hold.Add(size, "the encrypted package");

@@ -21,6 +21,7 @@
 #pragma once
 
 #include "office/containers/readbudget.h"
+#include "office/containers/readerror.h"
 #include "office/text/byteview.h"
 
 #include <cstdint>
@@ -43,14 +44,14 @@ public:
     };
 
     // Reads the EncryptionInfo stream.
-    Result ReadInfo(ByteView info, std::string& error);
+    Result ReadInfo(ByteView info, ReadError& error);
     // Makes the key from `password` and checks it against the verifier the
     // file holds.
-    Result SetPassword(std::u16string_view password, std::string& error);
+    Result SetPassword(std::u16string_view password, ReadError& error);
     // Decrypts an EncryptedPackage stream in place, leaving the package
     // (cut to the size the stream declares). Throws
     // platform::OperationCancelled when the search is stopped meanwhile.
-    Result DecryptPackage(std::vector<std::uint8_t>& stream, std::string& error) const;
+    Result DecryptPackage(std::vector<std::uint8_t>& stream, ReadError& error) const;
 
     // The most times the password hash is repeated: the limit the format
     // documents for spinCount.
@@ -95,6 +96,6 @@ enum class EncryptedPackageState {
 // a package beyond the budget throws ReadBudgetExceeded. Throws
 // platform::OperationCancelled when the search is stopped meanwhile.
 EncryptedPackageState OpenEncryptedPackage(ByteView bytes, std::u16string_view password,
-                                           std::vector<std::uint8_t>& package, BudgetHold& hold, std::string& error);
+                                           std::vector<std::uint8_t>& package, BudgetHold& hold, ReadError& error);
 
 }  // namespace office

@@ -47,7 +47,7 @@ struct XmlSax::Impl final : XmlScanSink {
     XML_Parser parser = nullptr;
     XmlLimits limits;
     BudgetHold stack;  // what the open elements cost, at the most ever open
-    std::string stopReason;
+    ReadError stopError;
     bool finished = false;
     std::vector<XmlAttribute> attributes;  // expat's, resolved
     // An exception from a callback under expat: it must not unwind through
@@ -62,7 +62,7 @@ struct XmlSax::Impl final : XmlScanSink {
             f();
         } catch (...) {
             pending = std::current_exception();
-            Halt("stopped by an exception");
+            Halt({ReadErrorKind::Cancelled, "stopped by an exception"});
         }
     }
 
@@ -76,16 +76,16 @@ struct XmlSax::Impl final : XmlScanSink {
         if (parser != nullptr) XML_ParserFree(parser);
     }
 
-    bool Fail(const std::string& why, std::string& error)
+    bool Fail(ReadError why, ReadError& error)
     {
-        error = why;
+        error = std::move(why);
         return false;
     }
 
-    bool Create(std::string& error)
+    bool Create(ReadError& error)
     {
         parser = XML_ParserCreateNS(nullptr, kNsSeparator);
-        if (parser == nullptr) return Fail("out of memory creating the XML parser", error);
+        if (parser == nullptr) return Fail({ReadErrorKind::TooLarge, "out of memory creating the XML parser"}, error);
         XML_SetUserData(parser, this);
         XML_SetElementHandler(parser, &Impl::OnStart, &Impl::OnEnd);
         XML_SetCharacterDataHandler(parser, &Impl::OnText);
@@ -100,22 +100,23 @@ struct XmlSax::Impl final : XmlScanSink {
     }
 
     // Turns the outcome of one XML_Parse call into a result.
-    bool Check(XML_Status status, std::string& error)
+    bool Check(XML_Status status, ReadError& error)
     {
-        if (m_stopped) return Fail(stopReason, error);
+        if (m_stopped) return Fail(stopError, error);
         if (status != XML_STATUS_OK) {
-            return Fail(std::string("malformed XML: ") + XML_ErrorString(XML_GetErrorCode(parser)) + " at line " +
-                            std::to_string(XML_GetCurrentLineNumber(parser)),
-                        error);
+            return Fail(
+                {ReadErrorKind::Damaged, std::string("malformed XML: ") + XML_ErrorString(XML_GetErrorCode(parser)) +
+                                             " at line " + std::to_string(XML_GetCurrentLineNumber(parser))},
+                error);
         }
         return true;
     }
 
-    void Halt(const std::string& why)
+    void Halt(ReadError why)
     {
         if (m_stopped) return;
         m_stopped = true;
-        stopReason = why;
+        stopError = std::move(why);
         if (parser != nullptr) XML_StopParser(parser, XML_FALSE);
     }
 
@@ -126,14 +127,14 @@ struct XmlSax::Impl final : XmlScanSink {
         if (m_stopped) return;
         XmlSax* sax = owner;
         if (sax->m_depth >= limits.maxDepth) {
-            Halt("XML nesting deeper than " + std::to_string(limits.maxDepth) + " levels");
+            Halt({ReadErrorKind::TooLarge, "XML nesting deeper than " + std::to_string(limits.maxDepth) + " levels"});
             return;
         }
         // The hold never shrinks while the parse lasts: the parsers keep the
         // room of their deepest stack, not only of the current one.
         const std::uint64_t cost = (std::uint64_t{sax->m_depth} + 1) * XmlLimits::kBytesPerLevel;
         if (!stack.TryCover(cost)) {
-            Halt(stack.Refusal(cost, "the nesting of the XML elements"));
+            Halt({ReadErrorKind::TooLarge, stack.Refusal(cost, "the nesting of the XML elements")});
             return;
         }
         ++sax->m_depth;
@@ -178,13 +179,13 @@ struct XmlSax::Impl final : XmlScanSink {
 
     static void XMLCALL OnDoctype(void* user, const XML_Char*, const XML_Char*, const XML_Char*, int)
     {
-        static_cast<Impl*>(user)->Halt("XML document type declarations are not allowed");
+        static_cast<Impl*>(user)->Halt({ReadErrorKind::Damaged, "XML document type declarations are not allowed"});
     }
 
     static void XMLCALL OnEntityDecl(void* user, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
                                      const XML_Char*, const XML_Char*, const XML_Char*)
     {
-        static_cast<Impl*>(user)->Halt("XML entity declarations are not allowed");
+        static_cast<Impl*>(user)->Halt({ReadErrorKind::Damaged, "XML entity declarations are not allowed"});
     }
 };
 
@@ -199,21 +200,24 @@ XmlSax::XmlSax(const XmlLimits& limits) : m_impl(std::make_unique<Impl>())
 
 XmlSax::~XmlSax() = default;
 
-void XmlSax::Stop(const std::string& why)
+void XmlSax::Stop(ReadError why)
 {
-    m_impl->Halt(why);
+    m_impl->Halt(std::move(why));
 }
 
-bool XmlSax::Parse(std::string_view document, std::string& error)
+bool XmlSax::Parse(std::string_view document, ReadError& error)
 {
     Impl& im = *m_impl;
-    if (im.finished) return im.Fail("XML parser used twice", error);
+    if (im.finished) return im.Fail({ReadErrorKind::Internal, "XML parser used twice"}, error);
     im.finished = true;
-    if (document.size() > im.limits.maxInputBytes) return im.Fail("XML part is too large", error);
+    if (document.size() > im.limits.maxInputBytes)
+        return im.Fail({ReadErrorKind::TooLarge, "XML part is too large"}, error);
     if (!m_referenceOnly && XmlScanner::Handles(document)) {
         std::string why;
         if (XmlScanner::Scan(document, im.limits.maxDepth, im, why)) return true;
-        return im.Fail(im.Stopped() ? im.stopReason : why, error);
+        // What the scanner itself refuses is not well-formed; a DOCTYPE,
+        // which no package part may hold, counts as damage too.
+        return im.Fail(im.Stopped() ? im.stopError : ReadError{ReadErrorKind::Damaged, why}, error);
     }
     if (!im.Create(error)) return false;
     std::size_t pos = 0;

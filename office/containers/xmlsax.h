@@ -25,6 +25,7 @@
 #pragma once
 
 #include "office/containers/readbudget.h"
+#include "office/containers/readerror.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -103,7 +104,7 @@ public:
     // Parses a whole document. False with a reason (including the line) on
     // malformed XML, a refused construct, a broken limit or a Stop() from a
     // callback. May be called once per object.
-    bool Parse(std::string_view document, std::string& error);
+    bool Parse(std::string_view document, ReadError& error);
 
     // Makes Parse() use expat for every encoding, so that tests and fuzz
     // targets can hold the scanner's results against it.
@@ -119,7 +120,7 @@ protected:
     virtual void CharacterData(std::string_view text) = 0;
 
     // Ends the parse from inside a callback; Parse() then fails with `why`.
-    void Stop(const std::string& why);
+    void Stop(ReadError why);
 
 private:
     struct Impl;

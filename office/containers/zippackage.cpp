@@ -196,13 +196,13 @@ struct ZipPackage::Impl {
         if (inflater != nullptr) libdeflate_free_decompressor(inflater);
     }
 
-    bool Inflate(zip_uint64_t index, const zip_stat_t& st, const std::string& shown, std::string& out,
-                 std::string& error, BudgetHold& charge);
+    bool Inflate(zip_uint64_t index, const zip_stat_t& st, const std::string& shown, std::string& out, ReadError& error,
+                 BudgetHold& charge);
     // A stored entry copied straight from the package, for a reader that
     // accepts a checksum mismatch (libzip refuses one whatever it is told).
-    // False, with `error` empty, when the entry is not one it can copy.
+    // False, with `error` left clear, when the entry is not one it can copy.
     bool CopyStored(zip_uint64_t index, const zip_stat_t& st, const std::string& shown, std::string& out,
-                    std::string& error, BudgetHold& charge);
+                    ReadError& error, BudgetHold& charge);
 
     bool Find(std::string_view name, zip_uint64_t& index) const
     {
@@ -221,11 +221,12 @@ struct ZipPackage::Impl {
     }
 
     // False, with the reason, for an entry whose data another entry shares.
-    bool Unshared(zip_uint64_t index, const std::string& shown, std::string& error) const
+    bool Unshared(zip_uint64_t index, const std::string& shown, ReadError& error) const
     {
         if (index >= extents.size() || extents[index].overlaps < 0) return true;
-        error = "part '" + shown + "' shares its compressed data with part '" +
-                names[static_cast<std::size_t>(extents[index].overlaps)] + "' (a compression bomb)";
+        error = {ReadErrorKind::TooLarge, "part '" + shown + "' shares its compressed data with part '" +
+                                              names[static_cast<std::size_t>(extents[index].overlaps)] +
+                                              "' (a compression bomb)"};
         return false;
     }
 
@@ -258,7 +259,7 @@ ZipPackage::ZipPackage(const ZipLimits& limits, ReadBudget* budget) : m_impl(std
 
 ZipPackage::~ZipPackage() = default;
 
-bool ZipPackage::Open(ByteView bytes, std::string& error)
+bool ZipPackage::Open(ByteView bytes, ReadError& error)
 {
     const ZipLimits limits = m_impl->limits;
     ReadBudget* const budget = m_impl->budget;
@@ -271,20 +272,24 @@ bool ZipPackage::Open(ByteView bytes, std::string& error)
     // libzip opens zero bytes as an empty archive; a package needs at least
     // its end-of-central-directory record.
     if (bytes.size() < 22) {
-        error = "not a valid zip package: too short";
+        error = {ReadErrorKind::NotThisFormat, "not a valid zip package: too short"};
         return false;
     }
     zip_error_t zerr;
     zip_error_init(&zerr);
     zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &zerr);
     if (source == nullptr) {
-        error = std::string("cannot read package: ") + zip_error_strerror(&zerr);
+        error = {ReadErrorKind::Unreadable, std::string("cannot read package: ") + zip_error_strerror(&zerr)};
         zip_error_fini(&zerr);
         return false;
     }
     zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &zerr);
     if (archive == nullptr) {
-        error = std::string("not a valid zip package: ") + zip_error_strerror(&zerr);
+        // Bytes without a zip directory are another format; a directory
+        // that libzip cannot follow is a damaged package.
+        const ReadErrorKind kind = zip_error_code_zip(&zerr) == ZIP_ER_NOZIP ? ReadErrorKind::NotThisFormat
+                                                                             : ReadErrorKind::Damaged;
+        error = {kind, std::string("not a valid zip package: ") + zip_error_strerror(&zerr)};
         zip_error_fini(&zerr);
         zip_source_free(source);
         return false;
@@ -295,7 +300,7 @@ bool ZipPackage::Open(ByteView bytes, std::string& error)
 
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     if (count < 0 || static_cast<std::uint64_t>(count) > limits.maxEntries) {
-        error = "zip package has too many entries";
+        error = {ReadErrorKind::TooLarge, "zip package has too many entries"};
         return false;
     }
     platform::StopCheck stop(1024);
@@ -335,36 +340,35 @@ bool ZipPackage::HasEntry(std::string_view name) const
     return m_impl->archive != nullptr && m_impl->Find(name, index);
 }
 
-bool ZipPackage::StreamEntry(std::string_view name, const std::function<bool(std::string_view)>& sink,
-                             std::string& error)
+bool ZipPackage::StreamEntry(std::string_view name, const std::function<bool(std::string_view)>& sink, ReadError& error)
 {
     const std::string shown(StripLeadingSlash(name));
     zip_uint64_t index = 0;
     if (m_impl->archive == nullptr || !m_impl->Find(name, index)) {
-        error = "part '" + shown + "' is missing";
+        error = {ReadErrorKind::Damaged, "part '" + shown + "' is missing"};
         return false;
     }
     if (!m_impl->Unshared(index, shown, error)) return false;
     zip_stat_t st;
     zip_stat_init(&st);
     if (zip_stat_index(m_impl->archive, index, 0, &st) != 0) {
-        error = "part '" + shown + "' is damaged";
+        error = {ReadErrorKind::Damaged, "part '" + shown + "' is damaged"};
         return false;
     }
     const ZipLimits& lim = m_impl->limits;
     const bool haveSize = (st.valid & ZIP_STAT_SIZE) != 0;
     const bool haveCompSize = (st.valid & ZIP_STAT_COMP_SIZE) != 0;
     if (haveSize && st.size > lim.maxEntryBytes) {
-        error = "part '" + shown + "' is too large";
+        error = {ReadErrorKind::TooLarge, "part '" + shown + "' is too large"};
         return false;
     }
     if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && st.encryption_method != ZIP_EM_NONE) {
-        error = "part '" + shown + "' is encrypted";
+        error = {ReadErrorKind::Encrypted, "part '" + shown + "' is encrypted"};
         return false;
     }
     zip_file_t* file = zip_fopen_index(m_impl->archive, index, 0);
     if (file == nullptr) {
-        error = "part '" + shown + "' cannot be read: " + zip_strerror(m_impl->archive);
+        error = {ReadErrorKind::Damaged, "part '" + shown + "' cannot be read: " + zip_strerror(m_impl->archive)};
         return false;
     }
     const std::uint64_t compressed = haveCompSize ? st.comp_size : 0;
@@ -377,7 +381,7 @@ bool ZipPackage::StreamEntry(std::string_view name, const std::function<bool(std
             stop();
             const zip_int64_t n = zip_fread(file, buffer, sizeof buffer);
             if (n < 0) {
-                error = "part '" + shown + "' is damaged: " + zip_file_strerror(file);
+                error = {ReadErrorKind::Damaged, "part '" + shown + "' is damaged: " + zip_file_strerror(file)};
                 ok = false;
                 break;
             }
@@ -386,22 +390,22 @@ bool ZipPackage::StreamEntry(std::string_view name, const std::function<bool(std
             produced += got;
             m_impl->totalRead += got;
             if (produced > lim.maxEntryBytes) {
-                error = "part '" + shown + "' is too large";
+                error = {ReadErrorKind::TooLarge, "part '" + shown + "' is too large"};
                 ok = false;
                 break;
             }
             if (haveSize && produced > st.size) {
-                error = "part '" + shown + "' is larger than its zip header says";
+                error = {ReadErrorKind::Damaged, "part '" + shown + "' is larger than its zip header says"};
                 ok = false;
                 break;
             }
             if (m_impl->totalRead > lim.maxTotalBytes) {
-                error = "zip package expands beyond the size limit";
+                error = {ReadErrorKind::TooLarge, "zip package expands beyond the size limit"};
                 ok = false;
                 break;
             }
             if (produced > lim.ratioFloorBytes && produced / std::max<std::uint64_t>(compressed, 1) > lim.maxRatio) {
-                error = "part '" + shown + "' expands too much (compression bomb)";
+                error = {ReadErrorKind::TooLarge, "part '" + shown + "' expands too much (compression bomb)"};
                 ok = false;
                 break;
             }
@@ -416,34 +420,34 @@ bool ZipPackage::StreamEntry(std::string_view name, const std::function<bool(std
     }
     zip_fclose(file);
     if (ok && haveSize && produced != st.size) {
-        error = "part '" + shown + "' is shorter than its zip header says";
+        error = {ReadErrorKind::Damaged, "part '" + shown + "' is shorter than its zip header says"};
         ok = false;
     }
     return ok;
 }
 
 bool ZipPackage::Impl::Inflate(zip_uint64_t index, const zip_stat_t& st, const std::string& shown, std::string& out,
-                               std::string& error, BudgetHold& charge)
+                               ReadError& error, BudgetHold& charge)
 {
     // Every check on declared sizes comes before the allocation they size.
     if (st.size > limits.maxEntryBytes) {
-        error = "part '" + shown + "' is too large";
+        error = {ReadErrorKind::TooLarge, "part '" + shown + "' is too large"};
         return false;
     }
     if (st.size > limits.maxTotalBytes - std::min(totalRead, limits.maxTotalBytes)) {
-        error = "zip package expands beyond the size limit";
+        error = {ReadErrorKind::TooLarge, "zip package expands beyond the size limit"};
         return false;
     }
     if (st.size > limits.ratioFloorBytes && st.size / std::max<std::uint64_t>(st.comp_size, 1) > limits.maxRatio) {
-        error = "part '" + shown + "' expands too much (compression bomb)";
+        error = {ReadErrorKind::TooLarge, "part '" + shown + "' expands too much (compression bomb)"};
         return false;
     }
     if (st.comp_size > bytes.size()) {
-        error = "part '" + shown + "' is damaged: it is larger than the package";
+        error = {ReadErrorKind::Damaged, "part '" + shown + "' is damaged: it is larger than the package"};
         return false;
     }
     if (!charge.TryAdd(st.size)) {
-        error = charge.Refusal(charge.Bytes() + st.size, "part '" + shown + "'");
+        error = {ReadErrorKind::TooLarge, charge.Refusal(charge.Bytes() + st.size, "part '" + shown + "'")};
         return false;
     }
     // Within the limits, an entry that shares its data with another is
@@ -457,26 +461,27 @@ bool ZipPackage::Impl::Inflate(zip_uint64_t index, const zip_stat_t& st, const s
         compressed = bytes.subspan(static_cast<std::size_t>(extents[index].dataStart), static_cast<std::size_t>(st.comp_size));
     } else {
         if (!charge.TryAdd(st.comp_size)) {
-            error = charge.Refusal(charge.Bytes() + st.comp_size, "the compressed data of part '" + shown + "'");
+            error = {ReadErrorKind::TooLarge,
+                     charge.Refusal(charge.Bytes() + st.comp_size, "the compressed data of part '" + shown + "'")};
             return false;
         }
         copy.resize(static_cast<std::size_t>(st.comp_size));
         zip_file_t* file = zip_fopen_index(archive, index, ZIP_FL_COMPRESSED);
         if (file == nullptr) {
-            error = "part '" + shown + "' cannot be read: " + zip_strerror(archive);
+            error = {ReadErrorKind::Damaged, "part '" + shown + "' cannot be read: " + zip_strerror(archive)};
             return false;
         }
         const zip_int64_t got = zip_fread(file, copy.data(), st.comp_size);
         zip_fclose(file);
         if (got < 0 || static_cast<zip_uint64_t>(got) != st.comp_size) {
-            error = "part '" + shown + "' is damaged: its compressed data is cut short";
+            error = {ReadErrorKind::Damaged, "part '" + shown + "' is damaged: its compressed data is cut short"};
             return false;
         }
         compressed = ByteView(reinterpret_cast<const std::uint8_t*>(copy.data()), copy.size());
     }
     if (inflater == nullptr) inflater = libdeflate_alloc_decompressor();
     if (inflater == nullptr) {
-        error = "out of memory";
+        error = {ReadErrorKind::TooLarge, "out of memory"};
         return false;
     }
     out.resize(static_cast<std::size_t>(st.size));
@@ -495,33 +500,35 @@ bool ZipPackage::Impl::Inflate(zip_uint64_t index, const zip_stat_t& st, const s
             return true;
         }
     }
-    if (result == LIBDEFLATE_INSUFFICIENT_SPACE) error = "part '" + shown + "' is larger than its zip header says";
+    if (result == LIBDEFLATE_INSUFFICIENT_SPACE)
+        error = {ReadErrorKind::Damaged, "part '" + shown + "' is larger than its zip header says"};
     else if (result == LIBDEFLATE_SUCCESS && produced != out.size())
-        error = "part '" + shown + "' is shorter than its zip header says";
-    else if (result == LIBDEFLATE_SUCCESS) error = "part '" + shown + "' is damaged: CRC error";
-    else error = "part '" + shown + "' is damaged: invalid compressed data";
+        error = {ReadErrorKind::Damaged, "part '" + shown + "' is shorter than its zip header says"};
+    else if (result == LIBDEFLATE_SUCCESS)
+        error = {ReadErrorKind::Damaged, "part '" + shown + "' is damaged: CRC error"};
+    else error = {ReadErrorKind::Damaged, "part '" + shown + "' is damaged: invalid compressed data"};
     out.clear();
     out.shrink_to_fit();
     return false;
 }
 
 bool ZipPackage::Impl::CopyStored(zip_uint64_t index, const zip_stat_t& st, const std::string& shown, std::string& out,
-                                  std::string& error, BudgetHold& charge)
+                                  ReadError& error, BudgetHold& charge)
 {
     if (index >= extents.size() || !extents[index].known || st.size != st.comp_size ||
         extents[index].end - extents[index].dataStart != st.comp_size)
         return false;
     if (st.size > limits.maxEntryBytes) {
-        error = "part '" + shown + "' is too large";
+        error = {ReadErrorKind::TooLarge, "part '" + shown + "' is too large"};
         return false;
     }
     if (st.size > limits.maxTotalBytes - std::min(totalRead, limits.maxTotalBytes)) {
-        error = "zip package expands beyond the size limit";
+        error = {ReadErrorKind::TooLarge, "zip package expands beyond the size limit"};
         return false;
     }
     if (!Unshared(index, shown, error)) return false;
     if (!charge.TryAdd(st.size)) {
-        error = charge.Refusal(charge.Bytes() + st.size, "part '" + shown + "'");
+        error = {ReadErrorKind::TooLarge, charge.Refusal(charge.Bytes() + st.size, "part '" + shown + "'")};
         return false;
     }
     const ByteView data = bytes.subspan(static_cast<std::size_t>(extents[index].dataStart), static_cast<std::size_t>(st.size));
@@ -532,7 +539,7 @@ bool ZipPackage::Impl::CopyStored(zip_uint64_t index, const zip_stat_t& st, cons
     return true;
 }
 
-bool ZipPackage::ReadWhole(std::string_view name, std::string& out, std::string& error, BudgetHold& charge)
+bool ZipPackage::ReadWhole(std::string_view name, std::string& out, ReadError& error, BudgetHold& charge)
 {
     platform::ThrowIfStopRequested();
     zip_uint64_t index = 0;
@@ -552,9 +559,9 @@ bool ZipPackage::ReadWhole(std::string_view name, std::string& out, std::string&
         zip_stat_index(m_impl->archive, index, 0, &st) == 0 && (st.valid & kNeeded) == kNeeded &&
         st.comp_method == ZIP_CM_STORE &&
         ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) == 0 || st.encryption_method == ZIP_EM_NONE)) {
-        error.clear();
+        error.Clear();
         if (m_impl->CopyStored(index, st, shown, out, error, charge)) return true;
-        if (!error.empty()) return false;
+        if (!error.ok()) return false;
     }
     // Stored, encrypted, missing or unusual entries: the streamed path
     // gives each its answer. The data is charged as it grows, a step ahead.
@@ -569,7 +576,7 @@ bool ZipPackage::ReadWhole(std::string_view name, std::string& out, std::string&
             const bool moves = grown > data.capacity();
             const std::uint64_t need = grown + (moves ? data.size() : 0);
             if (!charge.TryCover(need)) {
-                error = charge.Refusal(need, "part '" + shown + "'");
+                error = {ReadErrorKind::TooLarge, charge.Refusal(need, "part '" + shown + "'")};
                 refused = true;
                 return false;
             }
@@ -585,7 +592,7 @@ bool ZipPackage::ReadWhole(std::string_view name, std::string& out, std::string&
     return ok && !refused;
 }
 
-bool ZipPackage::ReadEntry(std::string_view name, std::string& out, std::string& error, BudgetHold* hold)
+bool ZipPackage::ReadEntry(std::string_view name, std::string& out, ReadError& error, BudgetHold* hold)
 {
     out.clear();
     BudgetHold charge(m_impl->budget);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "office/containers/readbudget.h"
+#include "office/containers/readerror.h"
 #include "office/text/byteview.h"
 
 #include <cstddef>
@@ -46,7 +47,7 @@ public:
     ZipPackage& operator=(const ZipPackage&) = delete;
 
     // Opens the package held in `bytes`, which must outlive this object.
-    bool Open(ByteView bytes, std::string& error);
+    bool Open(ByteView bytes, ReadError& error);
 
     // Whether an entry whose data inflates completely to the size its
     // headers give, but whose checksum differs, is read as it stands (its
@@ -69,7 +70,7 @@ public:
     // ("too large: ..."). The entry's bytes stay charged to the budget in
     // `hold` for as long as the caller keeps them; without a hold the charge
     // ends when the call returns. Checks the stop request.
-    bool ReadEntry(std::string_view name, std::string& out, std::string& error, BudgetHold* hold = nullptr);
+    bool ReadEntry(std::string_view name, std::string& out, ReadError& error, BudgetHold* hold = nullptr);
 
     std::vector<std::string> EntryNames() const;
 
@@ -79,8 +80,8 @@ public:
 private:
     // Reads an entry through libzip in pieces as it is decompressed, under
     // the same limits: for stored entries and anything not plainly deflated.
-    bool StreamEntry(std::string_view name, const std::function<bool(std::string_view)>& sink, std::string& error);
-    bool ReadWhole(std::string_view name, std::string& out, std::string& error, BudgetHold& charge);
+    bool StreamEntry(std::string_view name, const std::function<bool(std::string_view)>& sink, ReadError& error);
+    bool ReadWhole(std::string_view name, std::string& out, ReadError& error, BudgetHold& charge);
 
     struct Impl;
     std::unique_ptr<Impl> m_impl;

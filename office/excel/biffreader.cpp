@@ -67,7 +67,7 @@ public:
     {
     }
 
-    bool Parse(std::string& error)
+    bool Parse(ReadError& error)
     {
         if (!ParseGlobals(error)) return false;
         ResolveStyles();
@@ -87,7 +87,7 @@ public:
             std::size_t start = entry.offset;
             if (!IsBofAt(start)) start = i < starts.size() ? starts[i] : m_stream.size();
             if (IsBofAt(start)) ParseSheet(start, i);
-            if (m_budget == 0) m_builder.Fail("damaged workbook stream (sheets overlap)");
+            if (m_budget == 0) m_builder.Fail(ReadErrorKind::Damaged, "damaged workbook stream (sheets overlap)");
             if (m_builder.Failed()) break;
         }
         if (m_builder.Failed()) {
@@ -152,20 +152,20 @@ private:
         return true;
     }
 
-    bool ParseGlobals(std::string& error)
+    bool ParseGlobals(ReadError& error)
     {
         RecordWalker walker(Stream(), 0);
         Record r;
         if (!walker.Next(r)) {
-            error = "empty workbook stream";
+            error = {ReadErrorKind::Damaged, "empty workbook stream"};
             return false;
         }
         if (r.type == biff::kBof2 || r.type == biff::kBof3 || r.type == biff::kBof4) {
-            error = "workbook of Excel 4 or older";
+            error = {ReadErrorKind::UnsupportedVersion, "workbook of Excel 4 or older"};
             return false;
         }
         if (r.type != biff::kBof || r.body.size() < 4) {
-            error = "workbook stream does not start with BOF";
+            error = {ReadErrorKind::Damaged, "workbook stream does not start with BOF"};
             return false;
         }
         const std::uint16_t version = U16(r.body.data());
@@ -253,7 +253,7 @@ private:
             }
         }
         if (walker.Damaged() && m_sheets.empty()) {
-            error = "damaged workbook stream";
+            error = {ReadErrorKind::Damaged, "damaged workbook stream"};
             return false;
         }
         m_globalsEnd = walker.Position();
@@ -641,7 +641,7 @@ std::string Lower(std::string s)
 
 BiffReader::BiffReader(const WorkbookLimits& limits) : m_limits(limits) {}
 
-bool BiffReader::Read(ByteView bytes, Workbook& out, std::string& error)
+bool BiffReader::Read(ByteView bytes, Workbook& out, ReadError& error)
 {
     CompoundFile file;
     if (!file.Open(bytes, error)) return false;
@@ -655,8 +655,8 @@ bool BiffReader::Read(ByteView bytes, Workbook& out, std::string& error)
         if (lower == "book" && streamName.empty()) streamName = name;
     }
     if (streamName.empty()) {
-        if (file.HasStream("EncryptedPackage")) error = "protected by a password";
-        else error = "no workbook stream in the compound file";
+        if (file.HasStream("EncryptedPackage")) error = {ReadErrorKind::Encrypted, "protected by a password"};
+        else error = {ReadErrorKind::NotThisFormat, "no workbook stream in the compound file"};
         return false;
     }
     std::vector<std::uint8_t> stream;
@@ -664,7 +664,7 @@ bool BiffReader::Read(ByteView bytes, Workbook& out, std::string& error)
     return ReadStream(std::move(stream), out, error);
 }
 
-bool BiffReader::ReadStream(std::vector<std::uint8_t> stream, Workbook& out, std::string& error)
+bool BiffReader::ReadStream(std::vector<std::uint8_t> stream, Workbook& out, ReadError& error)
 {
     WorkbookBuilder builder(m_limits);
     // An encrypted workbook is tried with Excel's default password only:

@@ -25,10 +25,10 @@ public:
 
     // Reads a compound file held in `bytes`. False with a reason in `error`
     // when the file is no workbook, is damaged, protected or too large.
-    bool Read(ByteView bytes, Workbook& out, std::string& error);
+    bool Read(ByteView bytes, Workbook& out, ReadError& error);
 
     // Reads a bare workbook stream (the content of "Workbook" or "Book").
-    bool ReadStream(std::vector<std::uint8_t> stream, Workbook& out, std::string& error);
+    bool ReadStream(std::vector<std::uint8_t> stream, Workbook& out, ReadError& error);
 
 private:
     WorkbookLimits m_limits;

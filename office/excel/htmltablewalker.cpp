@@ -216,7 +216,7 @@ bool HtmlTableWalker::Hold(std::string& text, std::string_view more)
         const std::size_t grown = std::max(need, 2 * text.capacity());
         const std::uint64_t peak = std::uint64_t{others} + text.capacity() + grown;
         if (!m_hold.TryCover(peak)) {
-            m_error = m_hold.Refusal(peak, "the text of a web page's cells");
+            m_error = {ReadErrorKind::TooLarge, m_hold.Refusal(peak, "the text of a web page's cells")};
             return false;
         }
         text.reserve(grown);
@@ -239,7 +239,7 @@ void HtmlTableWalker::AddPageLines()
     }
 }
 
-bool HtmlTableWalker::Finish(std::string& error)
+bool HtmlTableWalker::Finish(ReadError& error)
 {
     while (!m_live.empty()) EndElement();
     while (!m_detached.empty()) CloseDetachedTop();
@@ -247,7 +247,7 @@ bool HtmlTableWalker::Finish(std::string& error)
     std::string().swap(m_cellText);
     std::string().swap(m_pageText);
     m_hold.Reset();
-    if (!m_error.empty()) {
+    if (!m_error.ok()) {
         error = m_error;
         return false;
     }

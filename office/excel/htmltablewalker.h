@@ -41,11 +41,11 @@ public:
     void DetachOpenElements() override;
     // A cell's text, or any text while no row has been seen.
     bool ReadsText() const override { return m_cellOpen || !m_anyRow; }
-    bool Abandoned() const override { return m_builder.Failed() || !m_error.empty(); }
+    bool Abandoned() const override { return m_builder.Failed() || !m_error.ok(); }
 
     // Ends whatever is still open and, for a page without rows, adds its
     // lines. False with the reason when the builder or the budget refused.
-    bool Finish(std::string& error);
+    bool Finish(ReadError& error);
 
 private:
     // The table elements, which are all the walk looks at; others are Other.
@@ -75,7 +75,7 @@ private:
 
     WorkbookBuilder& m_builder;
     BudgetHold m_hold;    // m_cellText and m_pageText
-    std::string m_error;  // a refusal of the budget
+    ReadError m_error;    // a refusal of the budget
 
     std::vector<Open> m_live;
     std::size_t m_liveEnded = 0;  // m_live below this already ended with a detached element

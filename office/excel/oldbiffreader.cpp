@@ -94,19 +94,19 @@ public:
     {
     }
 
-    bool Parse(std::string& error)
+    bool Parse(ReadError& error)
     {
         RecordWalker walker(m_stream, 0);
         Record r;
         if (!walker.Next(r) || !IsBof(r.type) || r.body.size() < 4) {
-            error = "not a workbook of Excel 2 to 4";
+            error = {ReadErrorKind::NotThisFormat, "not a workbook of Excel 2 to 4"};
             return false;
         }
         const std::uint16_t kind = U16(r.body.data() + 2);
         m_depth = 1;
         if (kind == kWorkbookGlobals) {
             if (r.type != kBof4) {
-                error = "workspace of Excel 3 or older (it only links to other files)";
+                error = {ReadErrorKind::NotThisFormat, "workspace of Excel 3 or older (it only links to other files)"};
                 return false;
             }
             m_workbook = true;
@@ -116,22 +116,23 @@ public:
         }
         bool finished = false;
         platform::StopCheck stop(256);
-        while (!finished && m_error.empty() && walker.Next(r)) {
+        while (!finished && m_error.ok() && walker.Next(r)) {
             stop();
             finished = Handle(r, walker);
             if (m_builder.Failed()) m_error = m_builder.Error();
         }
-        if (m_error.empty() && !finished) {
-            m_error = walker.Damaged() ? "damaged workbook stream (the record at byte " +
-                                             std::to_string(walker.Position()) + " runs past its end)"
-                                       : std::string("damaged workbook stream (it ends before its last EOF record)");
+        if (m_error.ok() && !finished) {
+            m_error = {ReadErrorKind::Damaged,
+                       walker.Damaged() ? "damaged workbook stream (the record at byte " +
+                                              std::to_string(walker.Position()) + " runs past its end)"
+                                        : std::string("damaged workbook stream (it ends before its last EOF record)")};
         }
-        if (m_error.empty() && m_listedNames.size() > m_substreams) {
-            m_error = "damaged workbook stream (" + std::to_string(m_listedNames.size()) + " sheets listed, " +
-                      std::to_string(m_substreams) + " found)";
+        if (m_error.ok() && m_listedNames.size() > m_substreams) {
+            m_error = {ReadErrorKind::Damaged, "damaged workbook stream (" + std::to_string(m_listedNames.size()) +
+                                                   " sheets listed, " + std::to_string(m_substreams) + " found)"};
         }
         error = m_error;
-        return m_error.empty();
+        return m_error.ok();
     }
 
 private:
@@ -141,7 +142,7 @@ private:
         if (IsBof(r.type)) {
             if (!Need(r, 4)) return false;
             if (++m_depth > kMaxDepth) {
-                m_error = "damaged workbook stream (substreams nested too deep)";
+                m_error = {ReadErrorKind::Damaged, "damaged workbook stream (substreams nested too deep)"};
                 return false;
             }
             // A workbook's sheets lie inside its globals (or, written by
@@ -163,7 +164,7 @@ private:
         const bool inGlobals = m_globalsOpen && m_depth == 1;
         if (!inSheet && !inGlobals) return false;  // an embedded chart, a chart or macro sheet
         switch (r.type) {
-        case kFilePass: m_error = "protected by a password"; return false;
+        case kFilePass: m_error = {ReadErrorKind::Encrypted, "protected by a password"}; return false;
         case kCodePage:
             if (Need(r, 2)) m_text.SetCodePage(U16(r.body.data()));
             return false;
@@ -180,8 +181,8 @@ private:
             // them again.
             if (inGlobals) {
                 std::u16string name = ByteString(r, 0, 1);
-                if (m_listedNames.size() >= m_maxSheets) m_error = "too many sheets";
-                if (m_error.empty()) m_listedNames.push_back(std::move(name));
+                if (m_listedNames.size() >= m_maxSheets) m_error = {ReadErrorKind::TooLarge, "too many sheets"};
+                if (m_error.ok()) m_listedNames.push_back(std::move(name));
             }
             return false;
         case kSheetHeader:
@@ -197,9 +198,9 @@ private:
     bool Need(const Record& r, std::size_t size)
     {
         if (r.body.size() >= size) return true;
-        if (m_error.empty())
-            m_error = "damaged workbook stream (record " + Hex(r.type) + " at byte " + std::to_string(r.offset) +
-                      " is too short)";
+        if (m_error.ok())
+            m_error = {ReadErrorKind::Damaged, "damaged workbook stream (record " + Hex(r.type) + " at byte " +
+                                                   std::to_string(r.offset) + " is too short)"};
         return false;
     }
 
@@ -255,7 +256,7 @@ private:
         // Excel 4 puts two unused bytes before the format string; the
         // index of a format is its place in the list.
         const std::u16string code = ByteString(r, r.type == kFormat4 ? 2 : 0, 1);
-        if (!m_error.empty()) return;
+        if (!m_error.ok()) return;
         if (tables.formats.size() < kMaxFormats) tables.formats.push_back(StyleOfFormatCode(code));
     }
 
@@ -306,7 +307,7 @@ private:
         case kString: {
             // The text result of the formula just before.
             std::u16string text = ByteString(r, 0, r.type == kString2 ? 1 : 2);
-            if (m_pendingString && m_error.empty()) SetPendingText(std::move(text));
+            if (m_pendingString && m_error.ok()) SetPendingText(std::move(text));
             m_pendingString = false;
             return;
         }
@@ -340,7 +341,7 @@ private:
             break;
         case kLabel2: {
             std::u16string text = ByteString(r, 7, 1);
-            if (m_error.empty()) m_builder.AddText(row, col, std::move(text));
+            if (m_error.ok()) m_builder.AddText(row, col, std::move(text));
             break;
         }
         case kBoolErr2:
@@ -356,7 +357,7 @@ private:
         case kRString: {
             // RSTRING's formatting runs follow the string and are skipped.
             std::u16string text = ByteString(r, 6, 2);
-            if (m_error.empty()) m_builder.AddText(row, col, std::move(text));
+            if (m_error.ok()) m_builder.AddText(row, col, std::move(text));
             break;
         }
         case kBoolErr:
@@ -370,8 +371,8 @@ private:
             // Row, first column, (XF, RK) pairs, last column.
             if (!Need(r, 12)) break;
             if ((b.size() - 6) % 6 != 0) {
-                m_error = "damaged workbook stream (record " + Hex(r.type) + " at byte " + std::to_string(r.offset) +
-                          " has a partial entry)";
+                m_error = {ReadErrorKind::Damaged, "damaged workbook stream (record " + Hex(r.type) + " at byte " +
+                                                       std::to_string(r.offset) + " has a partial entry)"};
                 break;
             }
             const std::size_t pairs = (b.size() - 6) / 6;
@@ -439,7 +440,7 @@ private:
     std::u16string m_sheetName;
     WorkbookBuilder& m_builder;
     std::size_t m_maxSheets;
-    std::string m_error;
+    ReadError m_error;
     biff::CodePageText m_text;
 
     int m_depth = 0;
@@ -471,7 +472,7 @@ bool OldBiffReader::IsOldBiff(ByteView bytes)
     return IsBof(type) && size >= 4 && size <= 32 && size <= bytes.size() - 4;
 }
 
-bool OldBiffReader::Read(ByteView bytes, const std::u16string& sheetName, Workbook& out, std::string& error)
+bool OldBiffReader::Read(ByteView bytes, const std::u16string& sheetName, Workbook& out, ReadError& error)
 {
     WorkbookBuilder builder(m_limits);
     OldBiffParser parser(bytes, sheetName, builder, m_limits.maxSheets);

@@ -28,7 +28,7 @@ public:
     // Reads the stream in `bytes`. `sheetName` names the sheet of a
     // worksheet file. False with a reason in `error` when the stream is
     // damaged, protected, too large or holds no sheets of its own.
-    bool Read(ByteView bytes, const std::u16string& sheetName, Workbook& out, std::string& error);
+    bool Read(ByteView bytes, const std::u16string& sheetName, Workbook& out, ReadError& error);
 
 private:
     WorkbookLimits m_limits;

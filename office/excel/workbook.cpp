@@ -76,7 +76,7 @@ bool WorkbookBuilder::Charge(std::uint64_t bytes, std::uint64_t moving, const ch
         return true;
     }
     const std::string label = sheet != nullptr ? " of sheet '" + Utf16ToUtf8(sheet->name) + "'" : SheetLabel();
-    Fail(m_hold.Refusal(m_charged + bytes + moving, what + label));
+    Fail(ReadErrorKind::TooLarge, m_hold.Refusal(m_charged + bytes + moving, what + label));
     return false;
 }
 
@@ -86,16 +86,21 @@ std::string WorkbookBuilder::SheetLabel() const
     return " of sheet '" + Utf16ToUtf8(m_book.sheets[m_current].name) + "'";
 }
 
-void WorkbookBuilder::Fail(const std::string& why)
+void WorkbookBuilder::Fail(ReadErrorKind kind, const std::string& why)
 {
-    if (m_error.empty()) m_error = why.empty() ? std::string("damaged workbook") : why;
+    if (m_error.ok()) m_error = {kind, why.empty() ? std::string("damaged workbook") : why};
+}
+
+void WorkbookBuilder::Fail(const ReadError& why)
+{
+    Fail(why.kind, why.detail);
 }
 
 bool WorkbookBuilder::AddSheet(std::u16string name, SheetVisibility visibility)
 {
     if (Failed()) return false;
     if (m_book.sheets.size() >= m_limits.maxSheets) {
-        Fail("too many sheets");
+        Fail(ReadErrorKind::TooLarge, "too many sheets");
         return false;
     }
     Sheet sheet;
@@ -111,7 +116,7 @@ std::uint32_t WorkbookBuilder::AddText(std::u16string text)
     if (Failed()) return kNoText;
     if (text.size() > m_limits.maxTextUnits - m_textUnits ||
         m_book.m_texts.size() >= std::size_t{kNoText} - 1 - m_textBase) {
-        Fail("too much text");
+        Fail(ReadErrorKind::TooLarge, "too much text");
         return kNoText;
     }
     auto& texts = m_book.m_texts;
@@ -127,15 +132,15 @@ bool WorkbookBuilder::AddCell(const Cell& cell, std::size_t* position)
 {
     if (Failed()) return false;
     if (m_current >= m_book.sheets.size()) {
-        Fail("cell outside a sheet");
+        Fail(ReadErrorKind::Damaged, "cell outside a sheet");
         return false;
     }
     if (cell.row >= kMaxRows || cell.column >= kMaxColumns) {
-        Fail("cell outside the sheet's grid");
+        Fail(ReadErrorKind::Damaged, "cell outside the sheet's grid");
         return false;
     }
     if (m_cells >= m_limits.maxCells) {
-        Fail("too many cells");
+        Fail(ReadErrorKind::TooLarge, "too many cells");
         return false;
     }
     auto& cells = m_book.sheets[m_current].cells;
@@ -223,16 +228,16 @@ bool WorkbookBuilder::Append(WorkbookBuilder&& part)
     const std::size_t units = part.m_textUnits - part.m_textUnitsBefore;
     const std::size_t base = m_textBase + m_book.m_texts.size();
     if (part.m_book.sheets.size() > m_limits.maxSheets - m_book.sheets.size()) {
-        Fail("too many sheets");
+        Fail(ReadErrorKind::TooLarge, "too many sheets");
         return false;
     }
     if (cells > m_limits.maxCells - m_cells) {
-        Fail("too many cells");
+        Fail(ReadErrorKind::TooLarge, "too many cells");
         return false;
     }
     if (units > m_limits.maxTextUnits - m_textUnits ||
         part.m_book.m_texts.size() > std::size_t{kNoText} - 1 - base) {
-        Fail("too much text");
+        Fail(ReadErrorKind::TooLarge, "too much text");
         return false;
     }
     // Texts that were here when the part was made keep their numbers; the
@@ -316,7 +321,7 @@ Workbook WorkbookBuilder::Finish()
         for (const auto& cell : sheet.cells) shownTexts += cell.kind == CellKind::Text || cell.shown != kNoText ? 0 : 1;
     auto& texts = m_book.m_texts;
     if (!Charge(shownTexts * sizeof(std::u16string), texts.size() * sizeof(std::u16string), "the shown values"))
-        throw ReadBudgetExceeded(m_error);
+        throw ReadBudgetExceeded(m_error.detail);
     texts.reserve(texts.size() + shownTexts);
     Moved();
     // Formatting millions of numbers takes seconds: Stop is looked for.
@@ -331,7 +336,8 @@ Workbook WorkbookBuilder::Finish()
             if (cell.shown != kNoText) continue;
             std::u16string shown = ShownValue(cell, m_book.date1904);
             // The string object was charged with the reserve.
-            if (!Charge(TextBytes(shown) - sizeof(std::u16string), 0, "the shown values")) throw ReadBudgetExceeded(m_error);
+            if (!Charge(TextBytes(shown) - sizeof(std::u16string), 0, "the shown values"))
+                throw ReadBudgetExceeded(m_error.detail);
             cell.shown = static_cast<std::uint32_t>(m_textBase + texts.size());
             texts.push_back(std::move(shown));
         }

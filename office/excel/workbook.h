@@ -12,6 +12,7 @@
 #pragma once
 
 #include "office/containers/readbudget.h"
+#include "office/containers/readerror.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -111,9 +112,11 @@ public:
 
     void SetDate1904(bool value) { m_book.date1904 = value; }
 
-    bool Failed() const { return !m_error.empty(); }
-    const std::string& Error() const { return m_error; }
-    void Fail(const std::string& why);
+    bool Failed() const { return !m_error.ok(); }
+    const ReadError& Error() const { return m_error; }
+    // The first failure stays; an empty `why` reads "damaged workbook".
+    void Fail(ReadErrorKind kind, const std::string& why);
+    void Fail(const ReadError& why);
 
     // Sorts each sheet's cells, keeps the last of duplicate cells, computes
     // every cell's shown text, and hands the model over. Throws
@@ -149,7 +152,7 @@ private:
     std::size_t m_current = 0;
     std::size_t m_cells = 0;
     std::size_t m_textUnits = 0;
-    std::string m_error;
+    ReadError m_error;
     // For a part: the index of its first own text, and what the whole had
     // counted when the part was made.
     std::uint32_t m_textBase = 0;

@@ -81,7 +81,7 @@ WorkbookKind DetectWorkbookKind(ByteView bytes)
 
 namespace {
 
-bool LoadByKind(ByteView bytes, const std::u16string& sheetName, Workbook& out, std::string& error,
+bool LoadByKind(ByteView bytes, const std::u16string& sheetName, Workbook& out, ReadError& error,
                 const WorkbookLimits& limits)
 {
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -123,13 +123,13 @@ bool LoadByKind(ByteView bytes, const std::u16string& sheetName, Workbook& out, 
     }
     case WorkbookKind::Unknown: break;
     }
-    error = "not a workbook";
+    error = {ReadErrorKind::NotThisFormat, "not a workbook"};
     return false;
 }
 
 }  // namespace
 
-bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook& out, std::string& error,
+bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook& out, ReadError& error,
                        const WorkbookLimits& given)
 {
     // Every workbook is read against a budget: the caller's, or one of the
@@ -141,12 +141,12 @@ bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook
         return LoadByKind(bytes, sheetName, out, error, limits);
     } catch (const ReadBudgetExceeded& e) {
         out = Workbook{};
-        error = e.what();
+        error = {ReadErrorKind::TooLarge, e.what()};
         return false;
     }
 }
 
-bool LoadWorkbook(const std::string& path, Workbook& out, std::string& error, const WorkbookLimits& limits)
+bool LoadWorkbook(const std::string& path, Workbook& out, ReadError& error, const WorkbookLimits& limits)
 {
     std::vector<std::uint8_t> bytes;
     if (!ReadFileBytes(path, bytes, error)) return false;

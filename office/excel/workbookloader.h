@@ -23,12 +23,12 @@ WorkbookKind DetectWorkbookKind(ByteView bytes);
 // 4 worksheet file (Excel uses the file's base name). What the workbook
 // costs to read is charged to `limits.budget`, one per opened file (without
 // one, the call makes its own of the default size); a workbook beyond it
-// fails with "too large: ...". Throws platform::OperationCancelled when the
+// fails as TooLarge ("too large: ..."). Throws platform::OperationCancelled when the
 // search is stopped.
-bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook& out, std::string& error,
+bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook& out, ReadError& error,
                        const WorkbookLimits& limits = {});
 
 // Reads the file at `path` (never writing to it) and loads it.
-bool LoadWorkbook(const std::string& path, Workbook& out, std::string& error, const WorkbookLimits& limits = {});
+bool LoadWorkbook(const std::string& path, Workbook& out, ReadError& error, const WorkbookLimits& limits = {});
 
 }  // namespace office

@@ -165,10 +165,10 @@ std::array<std::uint8_t, 16> XlsDecryptor::XorArray(std::u16string_view password
     return out;
 }
 
-bool XlsDecryptor::InitXor(std::uint16_t key, std::uint16_t verifier, std::u16string_view password, std::string& error)
+bool XlsDecryptor::InitXor(std::uint16_t key, std::uint16_t verifier, std::u16string_view password, ReadError& error)
 {
     if (XorPasswordBytes(password).empty() || XorKey(password) != key || XorVerifier(password) != verifier) {
-        error = "protected by a password";
+        error = {ReadErrorKind::Encrypted, "protected by a password"};
         return false;
     }
     m_xor = true;
@@ -176,30 +176,30 @@ bool XlsDecryptor::InitXor(std::uint16_t key, std::uint16_t verifier, std::u16st
     return true;
 }
 
-bool XlsDecryptor::Init(ByteView fp, std::u16string_view password, std::string& error, bool biff8)
+bool XlsDecryptor::Init(ByteView fp, std::u16string_view password, ReadError& error, bool biff8)
 {
     if (!biff8) {
         // Excel 5 and 95 know only XOR obfuscation: key and verifier.
         if (fp.size() < 4) {
-            error = "damaged encryption header";
+            error = {ReadErrorKind::Damaged, "damaged encryption header"};
             return false;
         }
         return InitXor(biff::U16(fp.data()), biff::U16(fp.data() + 2), password, error);
     }
     if (fp.size() < 2) {
-        error = "damaged encryption header";
+        error = {ReadErrorKind::Damaged, "damaged encryption header"};
         return false;
     }
     const std::uint16_t type = biff::U16(fp.data());
     if (type == 0) {
         if (fp.size() < 6) {
-            error = "damaged encryption header";
+            error = {ReadErrorKind::Damaged, "damaged encryption header"};
             return false;
         }
         return InitXor(biff::U16(fp.data() + 2), biff::U16(fp.data() + 4), password, error);
     }
     if (type != 1 || fp.size() < 6) {
-        error = "protected by a password (unknown encryption)";
+        error = {ReadErrorKind::Encrypted, "protected by a password (unknown encryption)"};
         return false;
     }
     const std::uint16_t major = biff::U16(fp.data() + 2);
@@ -208,7 +208,7 @@ bool XlsDecryptor::Init(ByteView fp, std::u16string_view password, std::string& 
     std::vector<std::uint8_t> verifierHash;
     if (major == 1 && minor == 1) {
         if (fp.size() < 6 + 48) {
-            error = "damaged encryption header";
+            error = {ReadErrorKind::Damaged, "damaged encryption header"};
             return false;
         }
         m_cryptoApi = false;
@@ -219,35 +219,35 @@ bool XlsDecryptor::Init(ByteView fp, std::u16string_view password, std::string& 
         // Flags, header size, header, then the verifier.
         std::size_t pos = 6;
         if (fp.size() < pos + 8) {
-            error = "damaged encryption header";
+            error = {ReadErrorKind::Damaged, "damaged encryption header"};
             return false;
         }
         const std::uint32_t headerSize = biff::U32(fp.data() + pos + 4);
         pos += 8;
         if (headerSize < 20 || headerSize > fp.size() - pos) {
-            error = "damaged encryption header";
+            error = {ReadErrorKind::Damaged, "damaged encryption header"};
             return false;
         }
         const std::uint32_t algId = biff::U32(fp.data() + pos + 8);
         std::uint32_t keyBits = biff::U32(fp.data() + pos + 16);
         if (algId != 0 && algId != 0x6801) {
-            error = "protected by a password (unsupported cipher)";
+            error = {ReadErrorKind::Encrypted, "protected by a password (unsupported cipher)"};
             return false;
         }
         if (keyBits == 0) keyBits = 40;
         if (keyBits < 40 || keyBits > 128 || keyBits % 8 != 0) {
-            error = "damaged encryption header";
+            error = {ReadErrorKind::Damaged, "damaged encryption header"};
             return false;
         }
         m_keyBytes = keyBits / 8;
         pos += headerSize;
         if (fp.size() < pos + 4 + 16 + 16 + 4 + 20) {
-            error = "damaged encryption header";
+            error = {ReadErrorKind::Damaged, "damaged encryption header"};
             return false;
         }
         const std::uint32_t saltSize = biff::U32(fp.data() + pos);
         if (saltSize != 16) {
-            error = "damaged encryption header";
+            error = {ReadErrorKind::Damaged, "damaged encryption header"};
             return false;
         }
         const std::uint8_t* salt = fp.data() + pos + 4;
@@ -260,12 +260,12 @@ bool XlsDecryptor::Init(ByteView fp, std::u16string_view password, std::string& 
         verifier.assign(salt + 16, salt + 32);
         const std::uint32_t hashSize = biff::U32(salt + 32);
         if (hashSize != 20) {
-            error = "damaged encryption header";
+            error = {ReadErrorKind::Damaged, "damaged encryption header"};
             return false;
         }
         verifierHash.assign(salt + 36, salt + 56);
     } else {
-        error = "protected by a password (unknown encryption)";
+        error = {ReadErrorKind::Encrypted, "protected by a password (unknown encryption)"};
         return false;
     }
     // Verifier and its hash are encrypted one after the other with block 0.
@@ -283,7 +283,7 @@ bool XlsDecryptor::Init(ByteView fp, std::u16string_view password, std::string& 
         match = std::equal(h.begin(), h.end(), verifierHash.begin());
     }
     if (!match) {
-        error = "protected by a password";
+        error = {ReadErrorKind::Encrypted, "protected by a password"};
         return false;
     }
     return true;

@@ -24,7 +24,7 @@ public:
     // password is not the one the workbook was encrypted with. A BIFF5
     // FILEPASS holds only the XOR key and verifier; a BIFF8 one begins with
     // the scheme.
-    bool Init(ByteView filePass, std::u16string_view password, std::string& error, bool biff8 = true);
+    bool Init(ByteView filePass, std::u16string_view password, ReadError& error, bool biff8 = true);
 
     // Decrypts every record of the stream in place. Record headers, and the
     // records the format leaves in clear (BOF, FILEPASS, INTERFACEHDR and
@@ -51,7 +51,7 @@ public:
 private:
     friend std::vector<std::uint8_t> MakeRc4FilePass(std::u16string_view, const std::array<std::uint8_t, 16>&,
                                                      const std::array<std::uint8_t, 16>&);
-    bool InitXor(std::uint16_t key, std::uint16_t verifier, std::u16string_view password, std::string& error);
+    bool InitXor(std::uint16_t key, std::uint16_t verifier, std::u16string_view password, ReadError& error);
     void DecryptRc4(std::vector<std::uint8_t>& stream) const;
     void DecryptXor(std::vector<std::uint8_t>& stream) const;
 

@@ -211,7 +211,7 @@ bool XlsTextReader::AddTypedCell(WorkbookBuilder& builder, std::uint32_t row, st
 }
 
 bool XlsTextReader::ReadDelimited(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
-                                  std::string& error)
+                                  ReadError& error)
 {
     const std::u16string text = DecodeText(bytes);
     const char16_t delimiter = SniffDelimiter(text);
@@ -268,13 +268,13 @@ bool XlsTextReader::ReadDelimited(std::string_view bytes, const std::u16string& 
 }
 
 bool XlsTextReader::ReadHtml(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
-                             std::string& error)
+                             ReadError& error)
 {
     return ReadHtml(bytes, sheetName, builder, error, HtmlReadLimits{});
 }
 
 bool XlsTextReader::ReadHtml(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
-                             std::string& error, const HtmlReadLimits& limits)
+                             ReadError& error, const HtmlReadLimits& limits)
 {
     // What a person sees of a page's characters, as the Word reader reads
     // them; Excel reads a page that declares no charset and is no UTF-8 in
@@ -298,7 +298,8 @@ bool XlsTextReader::ReadHtml(std::string_view bytes, const std::u16string& sheet
         HtmlTagFilter::Apply(markup, filteredMarkup, limits.keptAttributes, {"colspan"});
     if (!filtered.empty()) {
         if (!converting.TryAdd(filteredMarkup.size())) {
-            error = converting.Refusal(converting.Bytes() + filteredMarkup.size(), "a copy of the web page");
+            error = {ReadErrorKind::TooLarge,
+                     converting.Refusal(converting.Bytes() + filteredMarkup.size(), "a copy of the web page")};
             return false;
         }
         WorkbookBuilder trial = builder.Part();
@@ -320,7 +321,7 @@ bool XlsTextReader::ReadHtml(std::string_view bytes, const std::u16string& sheet
     return walker.Finish(error);
 }
 
-bool XlsTextReader::ReadXml2003(std::string_view bytes, WorkbookBuilder& builder, std::string& error)
+bool XlsTextReader::ReadXml2003(std::string_view bytes, WorkbookBuilder& builder, ReadError& error)
 {
     Xml2003Parser parser(builder);
     if (!parser.Parse(bytes, error)) return false;

@@ -20,14 +20,14 @@ public:
     // A web page's tables, read as a stream however large or deep the page.
     // Throws platform::OperationCancelled on a stop request.
     static bool ReadHtml(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
-                         std::string& error);
+                         ReadError& error);
     // The same with the parser's limits of the Word reader's web pages
     // (htmlpage.h), which tests lower to reach the paths of hostile pages.
     static bool ReadHtml(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
-                         std::string& error, const HtmlReadLimits& limits);
-    static bool ReadXml2003(std::string_view bytes, WorkbookBuilder& builder, std::string& error);
+                         ReadError& error, const HtmlReadLimits& limits);
+    static bool ReadXml2003(std::string_view bytes, WorkbookBuilder& builder, ReadError& error);
     static bool ReadDelimited(std::string_view bytes, const std::u16string& sheetName, WorkbookBuilder& builder,
-                              std::string& error);
+                              ReadError& error);
 
     // Text in an unknown 8-bit or Unicode encoding to UTF-16: a byte-order
     // mark decides, then valid UTF-8, else Windows-1252.

@@ -290,7 +290,8 @@ protected:
         if (++m_elements % 4096 == 0) {
             platform::ThrowIfStopRequested();
             if (m_abandon != nullptr && m_abandon->load()) {
-                Stop("abandoned");
+                // The other sheet's failure is the one reported.
+                Stop({ReadErrorKind::Cancelled, "abandoned"});
                 return;
             }
         }
@@ -447,7 +448,7 @@ private:
 };
 
 bool ReadRels(ZipPackage& zip, const std::string& part, std::map<std::string, Relationship>& rels, ReadBudget* budget,
-              std::string& error)
+              ReadError& error)
 {
     const std::string relsPart = RelationshipsPartOf(part);
     if (!zip.HasEntry(relsPart)) return true;
@@ -461,7 +462,7 @@ bool ReadRels(ZipPackage& zip, const std::string& part, std::map<std::string, Re
 }
 
 // A damaged or oversized entry is reported before any XML error.
-bool ParsePart(ZipPackage& zip, const std::string& part, XmlSax& parser, std::string& error)
+bool ParsePart(ZipPackage& zip, const std::string& part, XmlSax& parser, ReadError& error)
 {
     std::string xml;
     BudgetHold held;
@@ -472,8 +473,11 @@ bool ParsePart(ZipPackage& zip, const std::string& part, XmlSax& parser, std::st
 
 XlsxReader::XlsxReader(const WorkbookLimits& limits) : m_limits(limits) {}
 
-bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
+bool XlsxReader::Read(ByteView bytes, Workbook& out, ReadError& error)
 {
+    // `error` tells below whether a part has failed: it starts clear, not
+    // with what the caller's variable held from an earlier file.
+    error.Clear();
     ZipPackage zip(m_limits.budget);
     // A part whose data is all there but fails its checksum holds what the
     // file holds: its sheets are read like the others rather than the whole
@@ -490,7 +494,7 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
         if (EndsWith(rel.type, "/officeDocument")) workbookPart = ResolvePartTarget("", rel.target);
     if (workbookPart.empty()) workbookPart = "xl/workbook.xml";
     if (!zip.HasEntry(workbookPart)) {
-        error = "no workbook part in the package";
+        error = {ReadErrorKind::NotThisFormat, "no workbook part in the package"};
         return false;
     }
     std::string xml;
@@ -537,12 +541,12 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
         std::unique_ptr<WorkbookBuilder> part;
         std::string xml;
         BudgetHold xmlHold;
-        std::string error;
+        ReadError error;
         std::future<bool> done;
     };
     std::atomic<bool> abandon{false};
     std::mutex firstErrorLock;
-    std::string firstError;
+    ReadError firstError;
     std::deque<std::unique_ptr<SheetJob>> running;
     // A part is parsed for one sheet only: several sheets pointing at one
     // large part would multiply its cost by their number.
@@ -559,7 +563,7 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
         }
         if (!parsed) {
             const std::lock_guard<std::mutex> lock(firstErrorLock);
-            error = firstError.empty() ? job->error : firstError;
+            error = firstError.ok() ? job->error : firstError;
             return false;
         }
         if (builder.Append(std::move(*job->part))) return true;
@@ -576,7 +580,7 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
         job->part->AddSheet(ref.name, ref.visibility);
         const std::size_t at = targets.Find(it->second.target);
         if (at != PartTargetIndex::npos && sheetParts[at]) {
-            error = "damaged workbook: two sheets share part '" + entries[at] + "'";
+            error = {ReadErrorKind::Damaged, "damaged workbook: two sheets share part '" + entries[at] + "'"};
             abandon = true;
             return false;
         }
@@ -597,7 +601,7 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
                 } catch (const ReadBudgetExceeded& e) {
                     // Its reason too goes down before the other part gives up.
                     const std::lock_guard<std::mutex> lock(firstErrorLock);
-                    if (firstError.empty() && !abandon.load()) firstError = e.what();
+                    if (firstError.ok() && !abandon.load()) firstError = {ReadErrorKind::TooLarge, e.what()};
                     abandon = true;
                     throw;
                 } catch (...) {
@@ -611,7 +615,7 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
                     // give up, so the reason it gives up for is never the one
                     // reported.
                     const std::lock_guard<std::mutex> lock(firstErrorLock);
-                    if (firstError.empty() && !abandon.load()) firstError = j->error;
+                    if (firstError.ok() && !abandon.load()) firstError = j->error;
                     abandon = true;
                 }
                 return ok;
@@ -627,9 +631,9 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, std::string& error)
     // A part that fails sets `error` or fails the builder; either ends it.
     // (A builder that failed gives its own reason: the part it made give up
     // would only say so.)
-    while (!running.empty() && error.empty() && !builder.Failed() && appendOldest()) {
+    while (!running.empty() && error.ok() && !builder.Failed() && appendOldest()) {
     }
-    if (!error.empty()) return false;
+    if (!error.ok()) return false;
     if (builder.Failed()) {
         error = builder.Error();
         return false;

@@ -19,7 +19,7 @@ public:
     explicit XlsxReader(const WorkbookLimits& limits = {});
     // Reads a zip package held in `bytes`. False with a reason when it is
     // no workbook, is damaged or breaks a limit.
-    bool Read(ByteView bytes, Workbook& out, std::string& error);
+    bool Read(ByteView bytes, Workbook& out, ReadError& error);
 
 private:
     WorkbookLimits m_limits;

@@ -30,7 +30,7 @@ constexpr std::size_t kW97ClxPairIndex = 33;
 
 }  // namespace
 
-bool ParseDocFib(ByteView b, DocFib& fib, std::string& error)
+bool ParseDocFib(ByteView b, DocFib& fib, ReadError& error)
 {
     using namespace docbytes;
     fib = DocFib{};
@@ -38,14 +38,14 @@ bool ParseDocFib(ByteView b, DocFib& fib, std::string& error)
     std::uint16_t flags = 0;
     if (!U16(b, 0, ident) || !U16(b, 2, fib.nFib) || !U16(b, 6, fib.lid) || !U16(b, 0x0A, flags) ||
         !U32(b, 0x18, fib.fcMin) || !U32(b, 0x1C, fib.fcMac)) {
-        error = "Word document header is truncated";
+        error = {ReadErrorKind::Damaged, "Word document header is truncated"};
         return false;
     }
     // Some Word 95 writers put another signature in; the version number and
     // the layout checks below still have to fit.
     const bool knownIdent = ident == kWordIdent || ident == kWord6Ident;
     if (!knownIdent && (ident & 0xFC00) != 0xA400) {
-        error = "not a Word document (bad signature)";
+        error = {ReadErrorKind::NotThisFormat, "not a Word document (bad signature)"};
         return false;
     }
     fib.complex = (flags & 0x0004) != 0;
@@ -57,21 +57,21 @@ bool ParseDocFib(ByteView b, DocFib& fib, std::string& error)
     if (fib.encrypted) return true;
 
     if (fib.nFib < kFirstWord6Fib) {
-        error = "Word 2.0 and older documents are not supported";
+        error = {ReadErrorKind::UnsupportedVersion, "Word 2.0 and older documents are not supported"};
         return false;
     }
     if (fib.nFib <= kLastWord6Fib) {
         fib.word6 = true;
         for (std::size_t i = 0; i < fib.ccp.size(); ++i) {
             if (!U32(b, kW6Ccp + 4 * i, fib.ccp[i])) {
-                error = "Word document header is truncated";
+                error = {ReadErrorKind::Damaged, "Word document header is truncated"};
                 return false;
             }
         }
         if (!U32(b, kW6FcClx, fib.fcClx) || !U32(b, kW6FcClx + 4, fib.lcbClx) || !U32(b, kW6FcStshf, fib.fcStshf) ||
             !U32(b, kW6FcStshf + 4, fib.lcbStshf) || !U32(b, kW6FcSttbfFfn, fib.fcSttbfFfn) ||
             !U32(b, kW6FcSttbfFfn + 4, fib.lcbSttbfFfn)) {
-            error = "Word document header is truncated";
+            error = {ReadErrorKind::Damaged, "Word document header is truncated"};
             return false;
         }
         return true;
@@ -81,17 +81,18 @@ bool ParseDocFib(ByteView b, DocFib& fib, std::string& error)
     // own counts rather than assuming fixed offsets.
     std::uint16_t csw = 0;
     if (!U16(b, 0x20, csw)) {
-        error = "Word document header is truncated";
+        error = {ReadErrorKind::Damaged, "Word document header is truncated"};
         return false;
     }
     if (csw != kW97Csw) {
-        error = "unsupported Word document version (nFib " + std::to_string(fib.nFib) + ")";
+        error = {ReadErrorKind::UnsupportedVersion,
+                 "unsupported Word document version (nFib " + std::to_string(fib.nFib) + ")"};
         return false;
     }
     const std::size_t cslwAt = 0x22 + 2u * csw;
     std::uint16_t cslw = 0;
     if (!U16(b, cslwAt, cslw) || cslw < 11) {
-        error = "Word document header is damaged";
+        error = {ReadErrorKind::Damaged, "Word document header is damaged"};
         return false;
     }
     const std::size_t lwAt = cslwAt + 2;
@@ -99,19 +100,19 @@ bool ParseDocFib(ByteView b, DocFib& fib, std::string& error)
     // story lengths in DocStory order.
     for (std::size_t i = 0; i < fib.ccp.size(); ++i) {
         if (!U32(b, lwAt + 4 * (3 + i), fib.ccp[i])) {
-            error = "Word document header is truncated";
+            error = {ReadErrorKind::Damaged, "Word document header is truncated"};
             return false;
         }
     }
     const std::size_t cbRgFcLcbAt = lwAt + 4u * cslw;
     std::uint16_t pairs = 0;
     if (!U16(b, cbRgFcLcbAt, pairs) || pairs <= kW97ClxPairIndex) {
-        error = "Word document header is damaged";
+        error = {ReadErrorKind::Damaged, "Word document header is damaged"};
         return false;
     }
     const std::size_t clxAt = cbRgFcLcbAt + 2 + 8 * kW97ClxPairIndex;
     if (!U32(b, clxAt, fib.fcClx) || !U32(b, clxAt + 4, fib.lcbClx)) {
-        error = "Word document header is truncated";
+        error = {ReadErrorKind::Damaged, "Word document header is truncated"};
         return false;
     }
     return true;

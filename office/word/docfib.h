@@ -5,6 +5,7 @@
 // Word 6.0/95 one.
 #pragma once
 
+#include "office/containers/readerror.h"
 #include "office/word/wordcontent.h"
 
 #include <array>
@@ -51,6 +52,6 @@ struct DocFib {
 // Parses the FIB from the head of the WordDocument stream. False with a
 // reason for a stream that is not a Word document or comes from a version
 // this reader does not know (Word 2 and older).
-bool ParseDocFib(ByteView wordDocument, DocFib& fib, std::string& error);
+bool ParseDocFib(ByteView wordDocument, DocFib& fib, ReadError& error);
 
 }  // namespace office

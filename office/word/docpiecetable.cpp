@@ -52,7 +52,7 @@ char16_t DocCompressedChar(std::uint8_t c)
     }
 }
 
-bool DocPieceTable::Parse(ByteView clx, Layout layout, std::string& error)
+bool DocPieceTable::Parse(ByteView clx, Layout layout, ReadError& error)
 {
     using namespace docbytes;
     m_pieces.clear();
@@ -63,18 +63,18 @@ bool DocPieceTable::Parse(ByteView clx, Layout layout, std::string& error)
     while (U8(clx, pos, clxt) && clxt == kClxtPrc) {
         std::uint16_t cb = 0;
         if (!U16(clx, pos + 1, cb) || (cb & 0x8000u) != 0) {
-            error = "Word piece table is damaged";
+            error = {ReadErrorKind::Damaged, "Word piece table is damaged"};
             return false;
         }
         pos += 3u + cb;
     }
     std::uint32_t lcb = 0;
     if (!U8(clx, pos, clxt) || clxt != kClxtPcdt || !U32(clx, pos + 1, lcb) || !Fits(clx, pos + 5, lcb)) {
-        error = "Word piece table is missing or damaged";
+        error = {ReadErrorKind::Damaged, "Word piece table is missing or damaged"};
         return false;
     }
     if (lcb < 4 || (lcb - 4) % (4 + kPcdBytes) != 0) {
-        error = "Word piece table has a bad size";
+        error = {ReadErrorKind::Damaged, "Word piece table has a bad size"};
         return false;
     }
     const std::uint64_t plc = pos + 5;
@@ -89,11 +89,11 @@ bool DocPieceTable::Parse(ByteView clx, Layout layout, std::string& error)
         std::uint32_t fcRaw = 0;
         if (!U32(clx, plc + 4ull * i, p.cpStart) || !U32(clx, plc + 4ull * (i + 1), p.cpEnd) ||
             !U32(clx, pcdAt + kPcdBytes * i + 2, fcRaw)) {
-            error = "Word piece table is truncated";
+            error = {ReadErrorKind::Damaged, "Word piece table is truncated"};
             return false;
         }
         if ((i == 0 && p.cpStart != 0) || p.cpStart != prevEnd || p.cpEnd < p.cpStart) {
-            error = "Word piece table is out of order";
+            error = {ReadErrorKind::Damaged, "Word piece table is out of order"};
             return false;
         }
         prevEnd = p.cpEnd;
@@ -116,8 +116,7 @@ void DocPieceTable::SetContiguous(std::uint32_t fc, std::uint32_t cpCount, bool 
     if (cpCount > 0) m_pieces.push_back({0, cpCount, fc, compressed});
 }
 
-bool DocPieceTable::ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16string& out,
-                                std::string& error) const
+bool DocPieceTable::ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16string& out, ReadError& error) const
 {
     out.clear();
     // Pieces follow each other in character positions, so the text is at
@@ -129,7 +128,7 @@ bool DocPieceTable::ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16
         const std::uint32_t count = std::min(p.cpEnd, cpLimit) - p.cpStart;
         const std::uint64_t bytes = p.compressed ? count : 2ull * count;
         if (!docbytes::Fits(stream, p.fc, bytes)) {
-            error = "Word document text lies outside its stream";
+            error = {ReadErrorKind::Damaged, "Word document text lies outside its stream"};
             out.clear();
             return false;
         }
@@ -156,7 +155,7 @@ bool DocPieceTable::ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16
     return true;
 }
 
-bool DocPieceTable::ReadBytes(ByteView stream, std::uint32_t cpLimit, std::string& out, std::string& error) const
+bool DocPieceTable::ReadBytes(ByteView stream, std::uint32_t cpLimit, std::string& out, ReadError& error) const
 {
     out.clear();
     platform::StopCheck stop(1024);
@@ -165,7 +164,7 @@ bool DocPieceTable::ReadBytes(ByteView stream, std::uint32_t cpLimit, std::strin
         if (p.cpStart >= cpLimit) break;
         const std::uint32_t count = std::min(p.cpEnd, cpLimit) - p.cpStart;
         if (!docbytes::Fits(stream, p.fc, count)) {
-            error = "Word document text lies outside its stream";
+            error = {ReadErrorKind::Damaged, "Word document text lies outside its stream"};
             out.clear();
             return false;
         }

@@ -4,6 +4,7 @@
 // stitch the text together here, so the text is only readable through it.
 #pragma once
 
+#include "office/containers/readerror.h"
 #include "office/word/wordcontent.h"
 
 #include <cstdint>
@@ -28,7 +29,7 @@ public:
         Word6Wide, // plain byte offsets, UTF-16 (Word 95 files with extended characters)
     };
     // Parses a CLX (property modifiers followed by the piece table).
-    bool Parse(ByteView clx, Layout layout, std::string& error);
+    bool Parse(ByteView clx, Layout layout, ReadError& error);
 
     // A single piece covering `cpCount` characters from `fc`, for documents
     // saved without a piece table.
@@ -39,11 +40,11 @@ public:
     // Word 97 text: the characters of CPs [0, cpLimit) as UTF-16, 8-bit
     // pieces mapped through Word's own extension of Latin-1. Fails when a
     // piece lies outside `stream`.
-    bool ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16string& out, std::string& error) const;
+    bool ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16string& out, ReadError& error) const;
 
     // Word 6/95 text: the raw bytes of CPs [0, cpLimit), to be decoded in
     // the document's code page.
-    bool ReadBytes(ByteView stream, std::uint32_t cpLimit, std::string& out, std::string& error) const;
+    bool ReadBytes(ByteView stream, std::uint32_t cpLimit, std::string& out, ReadError& error) const;
 
 private:
     std::vector<DocPiece> m_pieces;

@@ -76,12 +76,12 @@ std::vector<StoryRange> StoryRanges(const DocFib& fib, std::size_t available)
 }
 
 bool BuildPieceTable(const DocFib& fib, ByteView wordDocument, ByteView clxHolder, std::uint64_t totalCp,
-                     DocPieceTable& pieces, std::string& error)
+                     DocPieceTable& pieces, ReadError& error)
 {
     const bool usePieceTable = fib.lcbClx > 0 && (!fib.word6 || fib.complex);
     if (usePieceTable) {
         if (fib.fcClx > clxHolder.size() || fib.lcbClx > clxHolder.size() - fib.fcClx) {
-            error = "Word piece table lies outside its stream";
+            error = {ReadErrorKind::Damaged, "Word piece table lies outside its stream"};
             return false;
         }
         const auto layout = !fib.word6     ? DocPieceTable::Layout::Word97
@@ -93,7 +93,7 @@ bool BuildPieceTable(const DocFib& fib, ByteView wordDocument, ByteView clxHolde
     const bool compressed = !fib.extChar;
     const std::uint64_t unit = compressed ? 1 : 2;
     if (fib.fcMin > wordDocument.size()) {
-        error = "Word document text lies outside its stream";
+        error = {ReadErrorKind::Damaged, "Word document text lies outside its stream"};
         return false;
     }
     const std::uint64_t room = (wordDocument.size() - fib.fcMin) / unit;
@@ -103,11 +103,11 @@ bool BuildPieceTable(const DocFib& fib, ByteView wordDocument, ByteView clxHolde
 
 }  // namespace
 
-bool ReadWordBinary(ByteView bytes, WordContent& out, std::string& error, ReadBudget* budget)
+bool ReadWordBinary(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget)
 {
     out.stories.clear();
     if (!IsCompoundFile(bytes)) {
-        error = "not a Word binary document";
+        error = {ReadErrorKind::NotThisFormat, "not a Word binary document"};
         return false;
     }
     CompoundFile cf;
@@ -115,13 +115,13 @@ bool ReadWordBinary(ByteView bytes, WordContent& out, std::string& error, ReadBu
     // A password-protected Office Open XML document is a compound file
     // holding the encrypted package: it cannot be read without the password.
     if (!FindStream(cf, "EncryptionInfo").empty() || !FindStream(cf, "EncryptedPackage").empty()) {
-        error = kEncrypted;
+        error = {ReadErrorKind::Encrypted, kEncrypted};
         return false;
     }
     std::vector<std::uint8_t> wordStream;
     const std::string wordName = FindStream(cf, "WordDocument");
     if (wordName.empty()) {
-        error = "not a Word document (no WordDocument stream)";
+        error = {ReadErrorKind::NotThisFormat, "not a Word document (no WordDocument stream)"};
         return false;
     }
     if (!cf.ReadStream(wordName, wordStream, error)) return false;
@@ -130,7 +130,7 @@ bool ReadWordBinary(ByteView bytes, WordContent& out, std::string& error, ReadBu
     DocFib fib;
     if (!ParseDocFib(word, fib, error)) return false;
     if (fib.encrypted) {
-        error = kEncrypted;
+        error = {ReadErrorKind::Encrypted, kEncrypted};
         return false;
     }
 
@@ -139,7 +139,7 @@ bool ReadWordBinary(ByteView bytes, WordContent& out, std::string& error, ReadBu
     if (!fib.word6) {
         const std::string tableName = FindStream(cf, fib.tableStream1 ? "1Table" : "0Table");
         if (tableName.empty()) {
-            error = "Word document's table stream is missing";
+            error = {ReadErrorKind::Damaged, "Word document's table stream is missing"};
             return false;
         }
         if (!cf.ReadStream(tableName, tableStream, error)) return false;
@@ -149,7 +149,7 @@ bool ReadWordBinary(ByteView bytes, WordContent& out, std::string& error, ReadBu
     std::uint64_t totalCp = 0;
     for (std::uint32_t n : fib.ccp) {
         if (n > 0x7FFFFFFFu) {
-            error = "Word document header is damaged (story length)";
+            error = {ReadErrorKind::Damaged, "Word document header is damaged (story length)"};
             return false;
         }
         totalCp += n;

@@ -85,7 +85,7 @@ bool StoryKindOf(std::string_view type, DocxPartKind& kind)
 
 }  // namespace
 
-bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error, ReadBudget* budget)
+bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, ReadError& error, ReadBudget* budget)
 {
     layout = DocxLayout{};
     std::string xml;
@@ -101,7 +101,7 @@ bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error,
             if (!part.empty() && package.HasEntry(part)) layout.mainPart = std::move(part);
         });
         if (!reader.Parse(xml, error)) {
-            error = "package relationships: " + error;
+            error.detail = "package relationships: " + error.detail;
             return false;
         }
     }
@@ -112,7 +112,7 @@ bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error,
             layout.mainPart = types.mainPart;
     }
     if (layout.mainPart.empty()) {
-        error = "the package holds no Word document";
+        error = {ReadErrorKind::NotThisFormat, "the package holds no Word document"};
         return false;
     }
 
@@ -135,7 +135,7 @@ bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error,
         layout.parts.push_back({kind, index.Name(at)});
     });
     if (!reader.Parse(xml, error)) {
-        error = "document relationships: " + error;
+        error.detail = "document relationships: " + error.detail;
         return false;
     }
     return true;

@@ -32,6 +32,6 @@ struct DocxLayout {
 
 // Locates the main document and its story parts in an open package; the
 // relationship parts' XML is charged to `budget`.
-bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, std::string& error, ReadBudget* budget = nullptr);
+bool FindDocxLayout(ZipPackage& package, DocxLayout& layout, ReadError& error, ReadBudget* budget = nullptr);
 
 }  // namespace office

@@ -15,12 +15,12 @@ namespace {
 
 // Makes room for `more` units in `text`; a string that moves to a larger
 // buffer holds its old copy too for a moment, and that is charged.
-bool Reserve(std::u16string& text, std::size_t more, ReadBudget* budget, std::string& error)
+bool Reserve(std::u16string& text, std::size_t more, ReadBudget* budget, ReadError& error)
 {
     if (text.capacity() - text.size() >= more) return true;
     BudgetHold moving(budget);
     if (!moving.TryAdd(std::uint64_t{text.size()} * 2)) {
-        error = moving.Refusal(std::uint64_t{text.size()} * 2, "the text of the document");
+        error = {ReadErrorKind::TooLarge, moving.Refusal(std::uint64_t{text.size()} * 2, "the text of the document")};
         return false;
     }
     text.reserve(text.size() + more);
@@ -28,7 +28,7 @@ bool Reserve(std::u16string& text, std::size_t more, ReadBudget* budget, std::st
 }
 
 bool ReadPart(ZipPackage& package, const std::string& part, std::u16string& story, std::u16string& boxes,
-              BudgetHold& texts, std::string& error)
+              BudgetHold& texts, ReadError& error)
 {
     std::string xml;
     BudgetHold xmlHold;
@@ -40,27 +40,26 @@ bool ReadPart(ZipPackage& package, const std::string& part, std::u16string& stor
     if (!Reserve(story, xml.size(), texts.Budget(), error) || !Reserve(boxes, xml.size(), texts.Budget(), error))
         return false;
     DocxText reader(story, boxes, &texts);
-    std::string xmlError;
+    ReadError xmlError;
     if (reader.Parse(xml, xmlError)) return true;
     // A refusal for size names what it refused already and comes first, as
     // the kind of error it is.
-    if (xmlError.rfind("too large:", 0) == 0) error = xmlError;
-    else if (!xmlError.empty()) error = "part '" + part + "': " + xmlError;
+    if (xmlError.Is(ReadErrorKind::TooLarge)) error = std::move(xmlError);
+    else if (!xmlError.ok()) error = {xmlError.kind, "part '" + part + "': " + xmlError.detail};
     return false;
 }
 
 }  // namespace
 
-bool ReadDocx(ByteView bytes, WordContent& out, std::string& error, ReadBudget* budget)
+bool ReadDocx(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget)
 {
     out.stories.clear();
     if (IsCompoundFile(bytes)) {
         CompoundFile cf;
-        std::string ignored;
+        ReadError ignored;
         if (cf.Open(bytes, ignored) && (cf.HasStream("EncryptionInfo") || cf.HasStream("EncryptedPackage")))
-            error = "the document is encrypted (password protected)";
-        else
-            error = "not an Office Open XML package (a compound file)";
+            error = {ReadErrorKind::Encrypted, "the document is encrypted (password protected)"};
+        else error = {ReadErrorKind::NotThisFormat, "not an Office Open XML package (a compound file)"};
         return false;
     }
     ZipPackage package(budget);
@@ -96,7 +95,7 @@ bool ReadDocx(ByteView bytes, WordContent& out, std::string& error, ReadBudget* 
     return true;
 }
 
-bool ReadDocx(ByteView bytes, WordContent& out, std::string& error)
+bool ReadDocx(ByteView bytes, WordContent& out, ReadError& error)
 {
     return ReadDocx(bytes, out, error, nullptr);
 }

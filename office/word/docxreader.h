@@ -2,6 +2,7 @@
 #pragma once
 
 #include "office/containers/readbudget.h"
+#include "office/containers/readerror.h"
 #include "office/word/wordcontent.h"
 
 #include <string>
@@ -12,8 +13,8 @@ namespace office {
 // package, one that breaks a safety limit or `budget` ("too large: ..."),
 // or one without a main document. Throws platform::OperationCancelled when
 // the search is stopped.
-bool ReadDocx(ByteView bytes, WordContent& out, std::string& error, ReadBudget* budget);
+bool ReadDocx(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget);
 // The same without a budget.
-bool ReadDocx(ByteView bytes, WordContent& out, std::string& error);
+bool ReadDocx(ByteView bytes, WordContent& out, ReadError& error);
 
 }  // namespace office

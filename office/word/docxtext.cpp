@@ -67,7 +67,7 @@ bool DocxText::Room(std::size_t units)
 {
     m_units += units;
     if (m_hold == nullptr || m_hold->TryCover(m_heldBefore + m_units * 2)) return true;
-    Stop(m_hold->Refusal(m_heldBefore + m_units * 2, "the text of the document"));
+    Stop({ReadErrorKind::TooLarge, m_hold->Refusal(m_heldBefore + m_units * 2, "the text of the document")});
     return false;
 }
 

@@ -11,12 +11,12 @@
 
 namespace office {
 
-bool ReadHtml(ByteView bytes, WordContent& out, std::string& error)
+bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error)
 {
     return ReadHtml(bytes, out, error, HtmlReadLimits{});
 }
 
-bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlReadLimits& limits)
+bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error, const HtmlReadLimits& limits)
 {
     std::string converted;
     std::string_view markup;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "office/containers/htmlpage.h"
+#include "office/containers/readerror.h"
 #include "office/word/wordcontent.h"
 
 #include <string>
@@ -15,7 +16,7 @@
 namespace office {
 
 // Throws platform::OperationCancelled on a stop request.
-bool ReadHtml(ByteView bytes, WordContent& out, std::string& error);
-bool ReadHtml(ByteView bytes, WordContent& out, std::string& error, const HtmlReadLimits& limits);
+bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error);
+bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error, const HtmlReadLimits& limits);
 
 }  // namespace office

@@ -70,7 +70,7 @@ class RtfParser {
 public:
     explicit RtfParser(ByteView bytes) : m_tok(bytes) {}
 
-    bool Run(WordContent& out, std::string& error);
+    bool Run(WordContent& out, ReadError& error);
 
 private:
     GroupState& State() { return m_stack.back(); }
@@ -327,16 +327,16 @@ void RtfParser::OnWord(const RtfToken& t)
     }
 }
 
-bool RtfParser::Run(WordContent& out, std::string& error)
+bool RtfParser::Run(WordContent& out, ReadError& error)
 {
     RtfToken t = m_tok.Next();
     if (t.type != RtfToken::Type::GroupStart) {
-        error = "not an RTF document";
+        error = {ReadErrorKind::NotThisFormat, "not an RTF document"};
         return false;
     }
     t = m_tok.Next();
     if (t.type != RtfToken::Type::Word || (t.word != "rtf" && t.word != "urtf")) {
-        error = "not an RTF document";
+        error = {ReadErrorKind::NotThisFormat, "not an RTF document"};
         return false;
     }
     m_stack.push_back(GroupState{});
@@ -404,7 +404,7 @@ bool RtfParser::Run(WordContent& out, std::string& error)
 
 }  // namespace
 
-bool ReadRtf(ByteView bytes, WordContent& out, std::string& error)
+bool ReadRtf(ByteView bytes, WordContent& out, ReadError& error)
 {
     out.stories.clear();
     RtfParser parser(bytes);

@@ -1,6 +1,7 @@
 // Rich Text Format reader for the built-in Word.
 #pragma once
 
+#include "office/containers/readerror.h"
 #include "office/word/wordcontent.h"
 
 #include <string>
@@ -9,6 +10,6 @@ namespace office {
 
 // Parses RTF bytes into stories. False with a reason on a file that is not
 // RTF or breaks a safety limit.
-bool ReadRtf(ByteView bytes, WordContent& out, std::string& error);
+bool ReadRtf(ByteView bytes, WordContent& out, ReadError& error);
 
 }  // namespace office

@@ -26,8 +26,7 @@ enum class Decoded { Done, Binary, TooLarge };
 // Decodes `bytes` of `charset` into `out` a piece at a time, CR LF, LF and
 // CR each becoming one paragraph mark, counting control characters on the
 // way. The text is charged to `hold` before it is written.
-Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& out, BudgetHold& hold,
-                         std::string& error)
+Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& out, BudgetHold& hold, ReadError& error)
 {
     out.clear();
     CharsetDecoder decoder(charset);
@@ -48,7 +47,7 @@ Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& ou
         const std::size_t grown = out.size() + n;
         const std::size_t moving = grown > out.capacity() ? out.size() : 0;
         if (!hold.TryCover((std::uint64_t{grown} + moving) * 2)) {
-            error = hold.Refusal((std::uint64_t{grown} + moving) * 2, "the decoded text");
+            error = {ReadErrorKind::TooLarge, hold.Refusal((std::uint64_t{grown} + moving) * 2, "the decoded text")};
             return Decoded::TooLarge;
         }
         for (std::size_t i = 0; i < n; ++i) {
@@ -70,7 +69,7 @@ Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& ou
 
 }  // namespace
 
-bool ReadText(ByteView bytes, WordContent& out, std::string& error, ReadBudget* budget)
+bool ReadText(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget)
 {
     const char* charset = nullptr;
     const std::size_t bom = DetectBom(bytes, charset);
@@ -83,7 +82,7 @@ bool ReadText(ByteView bytes, WordContent& out, std::string& error, ReadBudget* 
         } else if (hasZero) {
             charset = Utf16ByZeros(body);
             if (charset == nullptr) {
-                error = "binary data: not a text file";
+                error = {ReadErrorKind::NotThisFormat, "binary data: not a text file"};
                 return false;
             }
         } else {
@@ -96,14 +95,14 @@ bool ReadText(ByteView bytes, WordContent& out, std::string& error, ReadBudget* 
     BudgetHold hold(budget);
     switch (DecodeParagraphs(body, charset, text, hold, error)) {
     case Decoded::Done: break;
-    case Decoded::Binary: error = "binary data: not a text file"; return false;
+    case Decoded::Binary: error = {ReadErrorKind::NotThisFormat, "binary data: not a text file"}; return false;
     case Decoded::TooLarge: return false;
     }
     out.stories.push_back({StoryKind::Main, std::move(text)});
     return true;
 }
 
-bool ReadText(ByteView bytes, WordContent& out, std::string& error)
+bool ReadText(ByteView bytes, WordContent& out, ReadError& error)
 {
     return ReadText(bytes, out, error, nullptr);
 }

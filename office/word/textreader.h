@@ -11,6 +11,7 @@
 #pragma once
 
 #include "office/containers/readbudget.h"
+#include "office/containers/readerror.h"
 #include "office/text/textdecode.h"
 #include "office/word/wordcontent.h"
 
@@ -21,8 +22,8 @@ namespace office {
 // False with a reason for binary data, undecodable text or a text beyond
 // `budget` ("too large: ..."). Throws platform::OperationCancelled when the
 // search is stopped.
-bool ReadText(ByteView bytes, WordContent& out, std::string& error, ReadBudget* budget);
+bool ReadText(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget);
 // The same without a budget.
-bool ReadText(ByteView bytes, WordContent& out, std::string& error);
+bool ReadText(ByteView bytes, WordContent& out, ReadError& error);
 
 }  // namespace office

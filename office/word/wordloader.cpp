@@ -24,6 +24,17 @@ bool StartsWith(ByteView bytes, const char* prefix)
     return bytes.size() >= n && std::memcmp(bytes.data(), prefix, n) == 0;
 }
 
+// Word 1.x and 2.0 for Windows wrote a flat file, not a compound file: its
+// header starts with the signature 0xA59B or 0xA5DB and a format number
+// below Word 6's. Read as text it would be refused as binary data, which
+// tells the user nothing about what the file is.
+bool IsEarlyWordForWindows(ByteView bytes)
+{
+    if (bytes.size() < 4 || bytes[1] != 0xA5 || (bytes[0] != 0x9B && bytes[0] != 0xDB)) return false;
+    const unsigned nFib = static_cast<unsigned>(bytes[2]) | static_cast<unsigned>(bytes[3]) << 8;
+    return nFib < 101;  // Word 6 documents start at 101
+}
+
 }  // namespace
 
 WordFileName WordFileNameOf(std::string_view path)
@@ -42,7 +53,7 @@ WordFileName WordFileNameOf(std::string_view path)
     return WordFileName::WebPage;
 }
 
-bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordFileName name, ReadBudget* budget)
+bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFileName name, ReadBudget* budget)
 {
     out.stories.clear();
     std::unique_ptr<ReadBudget> own;
@@ -57,7 +68,9 @@ bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordF
             switch (OpenEncryptedPackage(bytes, kDefaultOfficePassword, package, held, error)) {
             case EncryptedPackageState::None: return ReadWordBinary(bytes, out, error, budget);
             case EncryptedPackageState::Decrypted: return ReadDocx(ByteView(package.data(), package.size()), out, error, budget);
-            case EncryptedPackageState::Protected: error = "the document is encrypted (password protected)"; return false;
+            case EncryptedPackageState::Protected:
+                error = {ReadErrorKind::Encrypted, "the document is encrypted (password protected)"};
+                return false;
             case EncryptedPackageState::Damaged: return false;
             }
             return false;
@@ -65,16 +78,20 @@ bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordF
         // A local file header, or the end record of an empty archive.
         if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "PK\x05\x06")) return ReadDocx(bytes, out, error, budget);
         if (StartsWith(bytes, "{\\rtf")) return ReadRtf(bytes, out, error);
+        if (IsEarlyWordForWindows(bytes)) {
+            error = {ReadErrorKind::UnsupportedVersion, "Word 2.0 and older documents are not supported"};
+            return false;
+        }
         if (name == WordFileName::WebPage || LooksLikeHtml(bytes)) return ReadHtml(bytes, out, error);
         return ReadText(bytes, out, error, budget);
     } catch (const ReadBudgetExceeded& e) {
         out.stories.clear();
-        error = e.what();
+        error = {ReadErrorKind::TooLarge, e.what()};
         return false;
     }
 }
 
-bool LoadWordFile(const std::string& path, WordContent& out, std::string& error, ReadBudget* budget)
+bool LoadWordFile(const std::string& path, WordContent& out, ReadError& error, ReadBudget* budget)
 {
     std::vector<std::uint8_t> bytes;
     if (!ReadFileBytes(path, bytes, error)) return false;

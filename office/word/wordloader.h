@@ -8,6 +8,7 @@
 #pragma once
 
 #include "office/containers/readbudget.h"
+#include "office/containers/readerror.h"
 #include "office/word/wordcontent.h"
 
 #include <string>
@@ -27,14 +28,14 @@ enum class WordFileName {
 WordFileName WordFileNameOf(std::string_view path);
 
 // What a file costs to read is charged to `budget`, one per opened file; a
-// file beyond it fails with "too large: ...". Without one, the call makes
+// file beyond it fails as TooLarge ("too large: ..."). Without one, the call makes
 // its own of the default size. Throws platform::OperationCancelled when the
 // search is stopped.
-bool LoadWordContent(ByteView bytes, WordContent& out, std::string& error, WordFileName name = WordFileName::Any,
+bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFileName name = WordFileName::Any,
                      ReadBudget* budget = nullptr);
 
 // Reads the file (read-only) and loads it. The file's bytes are let go as
 // soon as its text is read.
-bool LoadWordFile(const std::string& path, WordContent& out, std::string& error, ReadBudget* budget = nullptr);
+bool LoadWordFile(const std::string& path, WordContent& out, ReadError& error, ReadBudget* budget = nullptr);
 
 }  // namespace office

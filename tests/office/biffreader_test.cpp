@@ -22,7 +22,7 @@ namespace {
 Workbook ReadOk(Bytes stream)
 {
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(BiffReader().ReadStream(std::move(stream), book, error)) << error;
     return book;
 }
@@ -49,7 +49,7 @@ TEST(BiffReaderFixture, LibreOfficeWorkbookAndItsXlsxTwin)
     const Bytes xls = ReadFixture("book.xls");
     const Bytes xlsx = ReadFixture("book.xlsx");
     Workbook book, twin;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(BiffReader().Read(View(xls), book, error)) << error;
     ASSERT_TRUE(XlsxReader().Read(View(xlsx), twin, error)) << error;
     ASSERT_EQ(book.sheets.size(), 3u);
@@ -221,7 +221,7 @@ Bytes EncryptedWorkbook(std::u16string_view password)
     Bytes stream = BiffStream({{u"Encrypted", 0, cells}, {u"Second", 0, cells}},
                               [](Stream& s) { s.Record(0x00FC, Sst({u"decrypted shared text"})); }, 0x0600, &filePass);
     XlsDecryptor cipher;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(cipher.Init(ByteView(filePass.data(), filePass.size()), password, error)) << error;
     cipher.DecryptStream(stream);  // RC4 is its own inverse
     return Xls(stream);
@@ -236,10 +236,12 @@ TEST(BiffReaderEncryption, DefaultPasswordIsDecryptedOthersRefused)
     EXPECT_EQ(Shown(book, 0, 0, 0), u"decrypted shared text");
     EXPECT_EQ(Shown(book, 1, 299, 0), u"448.5");
     Workbook other;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(Load(EncryptedWorkbook(u"secret"), other, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
     const Bytes xorPass = {0, 0, 0x34, 0x12, 0x78, 0x56};  // XOR, another password
     EXPECT_FALSE(BiffReader().ReadStream(BiffStream({{u"S", 0, {}}}, {}, 0x0600, &xorPass), other, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
 }
 
 TEST(BiffReaderDamage, CutAndMutatedStreamsAreRefusedOrRead)
@@ -247,9 +249,9 @@ TEST(BiffReaderDamage, CutAndMutatedStreamsAreRefusedOrRead)
     const Bytes file = ReadFixture("book.xls");
     for (std::size_t cut = 0; cut < file.size(); cut += 997) {
         Workbook book;
-        std::string error;
+        ReadError error;
         if (!LoadWorkbookBytes(ByteView(file.data(), cut), u"x", book, error)) {
-            EXPECT_FALSE(error.empty());
+            EXPECT_FALSE(error.ok());
         }
     }
     const Bytes base = BiffStream({{u"S", 0, [](Stream& s) { s.LabelSst(1, 0, 0); }}},
@@ -259,7 +261,7 @@ TEST(BiffReaderDamage, CutAndMutatedStreamsAreRefusedOrRead)
         Bytes mutated = base;
         for (int k = 0; k < 4; ++k) mutated[rng() % mutated.size()] = static_cast<std::uint8_t>(rng());
         Workbook book;
-        std::string error;
+        ReadError error;
         BiffReader().ReadStream(mutated, book, error);
     }
     // A record running past the end, no stream, an Excel 4 BOF.
@@ -269,9 +271,15 @@ TEST(BiffReaderDamage, CutAndMutatedStreamsAreRefusedOrRead)
     s.Data()[s.Size() - 12] = 0xFF;
     s.Data()[s.Size() - 11] = 0x7F;
     Workbook book;
-    std::string error;
-    for (const Bytes& bad : {s.Data(), Bytes{}, Bytes{0x09, 0x04, 0x04, 0x00, 0, 0, 0x10, 0}})
-        EXPECT_FALSE(BiffReader().ReadStream(bad, book, error));
+    ReadError error;
+    const std::pair<Bytes, ReadErrorKind> bad[] = {
+        {s.Data(), ReadErrorKind::Damaged},
+        {Bytes{}, ReadErrorKind::Damaged},
+        {Bytes{0x09, 0x04, 0x04, 0x00, 0, 0, 0x10, 0}, ReadErrorKind::UnsupportedVersion}};
+    for (const auto& [stream, refusal] : bad) {
+        EXPECT_FALSE(BiffReader().ReadStream(stream, book, error));
+        EXPECT_EQ(error.kind, refusal) << error;
+    }
 }
 
 TEST(BiffReaderLimits, CellCapLyingCountsAndSharedSubstreams)
@@ -282,8 +290,9 @@ TEST(BiffReaderLimits, CellCapLyingCountsAndSharedSubstreams)
     WorkbookLimits limits;
     limits.maxCells = 40;
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(BiffReader(limits).ReadStream(BiffStream({{u"S", 0, fifty}}), book, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
     limits.maxCells = 50;
     EXPECT_TRUE(BiffReader(limits).ReadStream(BiffStream({{u"S", 0, fifty}}), book, error)) << error;
 
@@ -309,4 +318,5 @@ TEST(BiffReaderLimits, CellCapLyingCountsAndSharedSubstreams)
     s.Eof();
     for (std::size_t at : patches) s.PatchOffset(at, sheet);
     EXPECT_FALSE(BiffReader().ReadStream(s.Data(), book, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
 }

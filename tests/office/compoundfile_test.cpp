@@ -52,7 +52,7 @@ TEST(CompoundFile, StreamsReadWhole)
 {
     const Bytes file = excelfixtures::CompoundFileOf({{"WordDocument", Bytes(9000, 7)}, {"Small", Bytes(100, 9)}});
     CompoundFile cf;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(cf.Open(ByteView(file.data(), file.size()), error)) << error;
     EXPECT_TRUE(cf.HasStream("WordDocument"));
     EXPECT_FALSE(cf.HasStream("1Table"));
@@ -62,7 +62,9 @@ TEST(CompoundFile, StreamsReadWhole)
     ASSERT_TRUE(cf.ReadStream("WordDocument", out, error)) << error;
     EXPECT_EQ(out, Bytes(9000, 7));
     EXPECT_FALSE(cf.ReadStream("WordDocument", out, error, 8999));  // a cap below the stream's size
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
     EXPECT_FALSE(cf.ReadStream("1Table", out, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
 }
 
 // Each of these once printed "WARNING **: Unable to get child['...'] for
@@ -78,7 +80,7 @@ TEST(CompoundFile, DamagedStreamIsAnErrorAndNothingOnStandardError)
         const Bytes file = WithClaimedSize(name, size, claimed);
         testing::internal::CaptureStderr();
         CompoundFile cf;
-        std::string error, streamError, docError, bookError;
+        ReadError error, streamError, docError, bookError;
         const bool opened = cf.Open(ByteView(file.data(), file.size()), error);
         std::vector<std::uint8_t> out;
         const bool read = opened && cf.ReadStream(name, out, streamError);
@@ -90,7 +92,12 @@ TEST(CompoundFile, DamagedStreamIsAnErrorAndNothingOnStandardError)
         const std::string stderrText = testing::internal::GetCapturedStderr();
         ASSERT_TRUE(opened) << error;
         EXPECT_FALSE(read || has || doc || workbook) << name << " " << claimed;
-        EXPECT_FALSE(streamError.empty());
+        EXPECT_EQ(streamError.kind, ReadErrorKind::Damaged) << streamError;
+        // Each reader finds its own stream damaged, and the other's missing.
+        const bool word = name == "WordDocument";
+        EXPECT_EQ(docError.kind, word ? ReadErrorKind::Damaged : ReadErrorKind::NotThisFormat) << docError;
+        EXPECT_EQ(bookError.kind, word ? ReadErrorKind::NotThisFormat : ReadErrorKind::Damaged) << bookError;
+
         EXPECT_EQ(stderrText, "") << "claimed size " << claimed;
     }
 }

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 using docbin::Bytes;
 using docbin::Piece;
 using office::StoryKind;
@@ -21,16 +24,19 @@ office::ByteView View(const Bytes& b) { return {b.data(), b.size()}; }
 WordContent Read(const Bytes& file)
 {
     WordContent c;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(office::ReadWordBinary(View(file), c, error)) << error;
     return c;
 }
 
-bool Refused(const Bytes& file)
+// What the reader refused the file as; None when it read it.
+ReadErrorKind RefusedAs(const Bytes& file)
 {
     WordContent c;
-    std::string error;
-    return !office::ReadWordBinary(View(file), c, error) && c.stories.empty();
+    ReadError error;
+    if (office::ReadWordBinary(View(file), c, error)) return ReadErrorKind::None;
+    EXPECT_TRUE(c.stories.empty());
+    return error.kind;
 }
 
 // A Word 97 document whose main story is `raw`, in one UTF-16 piece.
@@ -149,7 +155,7 @@ TEST(DocDamage, OverlappingPiecesCannotMultiplyTheText)
     // And what the text would cost is charged to the file's budget first.
     office::ReadBudget small(2048);
     WordContent none;
-    std::string error;
+    ReadError error;
     EXPECT_THROW(office::ReadWordBinary(View(file), none, error, &small), office::ReadBudgetExceeded);
     EXPECT_EQ(small.Used(), 0u);
 }
@@ -160,51 +166,61 @@ TEST(DocDamage, DamagedAndEncryptedFilesAreRefused)
     d.text = docbin::Latin("abc\r");
     d.pieces = {{4, docbin::Word97::kTextAt, true}};
     d.ccp[0] = 4;
-    std::vector<Bytes> bad;
+    std::vector<std::pair<Bytes, ReadErrorKind>> bad;
     // Pieces outside the stream, of 8-bit or of UTF-16 text.
     docbin::Word97 outside = d;
     outside.pieces = {{4, 0x7FFFFFF0u / 2, true}};
-    bad.push_back(outside.Build());
+    bad.emplace_back(outside.Build(), ReadErrorKind::Damaged);
     docbin::Word97 wide;
     wide.text = docbin::Utf16(u"ab");
     wide.pieces = {{0x40000000u, docbin::Word97::kTextAt, false}};
     wide.ccp[0] = 0x40000000u;
-    bad.push_back(wide.Build());
+    bad.emplace_back(wide.Build(), ReadErrorKind::Damaged);
     // A piece table of a size that is not a whole number of entries.
     Bytes table(16, 0);
     Bytes clx = docbin::Clx(d.pieces);
     clx.push_back(0);
     docbin::Put32(clx, 7, static_cast<std::uint32_t>(clx.size() - 11));
     table.insert(table.end(), clx.begin(), clx.end());
-    bad.push_back(docbin::CompoundFileOf(
-        {{"WordDocument", d.WordDocumentStream(16, static_cast<std::uint32_t>(clx.size()))}, {"1Table", table}}));
+    bad.emplace_back(
+        docbin::CompoundFileOf(
+            {{"WordDocument", d.WordDocumentStream(16, static_cast<std::uint32_t>(clx.size()))}, {"1Table", table}}),
+        ReadErrorKind::Damaged);
     // CLX past the table stream; no table stream; truncated FIB; wrong
     // signature; no WordDocument; not a compound file.
-    bad.push_back(docbin::CompoundFileOf({{"WordDocument", d.WordDocumentStream(1u << 30, 100)}, {"1Table", Bytes(32, 0)}}));
-    bad.push_back(docbin::CompoundFileOf({{"WordDocument", d.WordDocumentStream(16, 30)}}));
+    bad.emplace_back(
+        docbin::CompoundFileOf({{"WordDocument", d.WordDocumentStream(1u << 30, 100)}, {"1Table", Bytes(32, 0)}}),
+        ReadErrorKind::Damaged);
+    bad.emplace_back(docbin::CompoundFileOf({{"WordDocument", d.WordDocumentStream(16, 30)}}), ReadErrorKind::Damaged);
     Bytes fib = d.WordDocumentStream(16, 30);
     fib.resize(0x30);
-    bad.push_back(docbin::CompoundFileOf({{"WordDocument", fib}}));
+    bad.emplace_back(docbin::CompoundFileOf({{"WordDocument", fib}}), ReadErrorKind::Damaged);
     Bytes wrong = d.WordDocumentStream(16, 30);
     wrong[0] = 0x12;
-    bad.push_back(docbin::CompoundFileOf({{"WordDocument", wrong}}));
-    bad.push_back(docbin::CompoundFileOf({{"Book", Bytes(100, 1)}}));
-    bad.push_back(docbin::Latin("just some text, not a compound file"));
-    bad.push_back({});
+    wrong[1] = 0x34;  // 0x3412: no Word signature, nor one of the variants Word 95 writers used
+    bad.emplace_back(docbin::CompoundFileOf({{"WordDocument", wrong}}), ReadErrorKind::NotThisFormat);
+    Bytes word2 = d.WordDocumentStream(16, 30);  // nFib 45: Word 2, a format of its own
+    word2[2] = 45;
+    word2[3] = 0;
+    bad.emplace_back(docbin::CompoundFileOf({{"WordDocument", word2}}), ReadErrorKind::UnsupportedVersion);
+    bad.emplace_back(docbin::CompoundFileOf({{"Book", Bytes(100, 1)}}), ReadErrorKind::NotThisFormat);
+    bad.emplace_back(docbin::Latin("just some text, not a compound file"), ReadErrorKind::NotThisFormat);
+    bad.emplace_back(Bytes{}, ReadErrorKind::NotThisFormat);
     // Encrypted: a flag in the FIB, or an Office Open XML package saved
     // with a password.
     docbin::Word97 secret = d;
     secret.encrypted = true;
-    bad.push_back(secret.Build());
-    bad.push_back(docbin::CompoundFileOf({{"EncryptionInfo", Bytes(64, 4)}, {"EncryptedPackage", Bytes(4096, 9)}}));
+    bad.emplace_back(secret.Build(), ReadErrorKind::Encrypted);
+    bad.emplace_back(docbin::CompoundFileOf({{"EncryptionInfo", Bytes(64, 4)}, {"EncryptedPackage", Bytes(4096, 9)}}),
+                     ReadErrorKind::Encrypted);
     // Word 6 with a piece beyond the stream.
     docbin::Word6 w6;
     w6.complex = true;
     w6.text = docbin::Latin("x\r");
     w6.pieces = {{100, 0x7FFFFF00u, true}};
     w6.ccp[0] = 100;
-    bad.push_back(w6.Build());
-    for (std::size_t i = 0; i < bad.size(); ++i) EXPECT_TRUE(Refused(bad[i])) << "case " << i;
+    bad.emplace_back(w6.Build(), ReadErrorKind::Damaged);
+    for (std::size_t i = 0; i < bad.size(); ++i) EXPECT_EQ(RefusedAs(bad[i].first), bad[i].second) << "case " << i;
 }
 
 // ---- Word 6.0/95 --------------------------------------------------------

@@ -13,6 +13,9 @@
 #include <algorithm>
 #include <chrono>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 using office::StoryKind;
 using office::WordContent;
 
@@ -58,7 +61,7 @@ std::vector<std::uint8_t> Package(const std::string& document, std::vector<zipte
     return ziptest::BuildZip(more);
 }
 
-bool Read(const std::vector<std::uint8_t>& bytes, WordContent& c, std::string& error)
+bool Read(const std::vector<std::uint8_t>& bytes, WordContent& c, ReadError& error)
 {
     return office::ReadDocx({bytes.data(), bytes.size()}, c, error);
 }
@@ -66,7 +69,7 @@ bool Read(const std::vector<std::uint8_t>& bytes, WordContent& c, std::string& e
 WordContent ReadOk(const std::vector<std::uint8_t>& bytes)
 {
     WordContent c;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(Read(bytes, c, error)) << error;
     return c;
 }
@@ -191,22 +194,26 @@ TEST(DocxPackage, DamagedHostileAndEncryptedPackagesFail)
 {
     std::string unclosed;
     for (int i = 0; i < 400; ++i) unclosed += "<w:sdt><w:sdtContent>";
-    const std::vector<std::vector<std::uint8_t>> bad = {
-        ziptest::BuildZip({{"xl/workbook.xml", "<workbook/>"}}),
-        {'P', 'K', 3, 4, 0, 0},
-        {},
-        docbin::CompoundFileOf({{"EncryptionInfo", docbin::Bytes(64, 4)}, {"EncryptedPackage", docbin::Bytes(2048, 7)}}),
+    const std::vector<std::pair<std::vector<std::uint8_t>, ReadErrorKind>> bad = {
+        {ziptest::BuildZip({{"xl/workbook.xml", "<workbook/>"}}), ReadErrorKind::NotThisFormat},
+        {{'P', 'K', 3, 4, 0, 0}, ReadErrorKind::NotThisFormat},
+        {{}, ReadErrorKind::NotThisFormat},
+        {docbin::CompoundFileOf(
+             {{"EncryptionInfo", docbin::Bytes(64, 4)}, {"EncryptedPackage", docbin::Bytes(2048, 7)}}),
+         ReadErrorKind::Encrypted},
         // 20 MiB of one character: the ratio cap stops it early.
-        Package(Body(Para(TextRun(std::string(20u << 20, 'a'))))),
-        Package("<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;\">]>" +
-                Body(Para(TextRun("&b;")))),
-        Package(Body(unclosed)),
-        Package(Body("<w:p><w:r></w:p>")),
+        {Package(Body(Para(TextRun(std::string(20u << 20, 'a'))))), ReadErrorKind::TooLarge},
+        {Package("<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;\">]>" +
+                 Body(Para(TextRun("&b;")))),
+         ReadErrorKind::Damaged},
+        {Package(Body(unclosed)), ReadErrorKind::Damaged},
+        {Package(Body("<w:p><w:r></w:p>")), ReadErrorKind::Damaged},
     };
     for (std::size_t i = 0; i < bad.size(); ++i) {
         WordContent c;
-        std::string error;
-        EXPECT_FALSE(Read(bad[i], c, error)) << "case " << i;
+        ReadError error;
+        EXPECT_FALSE(Read(bad[i].first, c, error)) << "case " << i;
+        EXPECT_EQ(error.kind, bad[i].second) << "case " << i << ": " << error;
         EXPECT_TRUE(c.stories.empty()) << "case " << i;
     }
 }
@@ -236,8 +243,9 @@ TEST(DocxDepth, AStackBeyondTheBudgetIsRefused)
     const auto zip = Package(Body(Para(TextRun("x")) + deep));
     office::ReadBudget budget(32u << 20);
     WordContent c;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(office::ReadDocx({zip.data(), zip.size()}, c, error, &budget));
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
     office::ReadBudget enough(256u << 20);
     EXPECT_TRUE(office::ReadDocx({zip.data(), zip.size()}, c, error, &enough)) << error;
 }

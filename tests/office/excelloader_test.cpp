@@ -244,14 +244,17 @@ TEST(ExcelLoaderText, DelimitersQuotingAndEncodings)
 TEST(ExcelLoaderFiles, MissingJunkAndGridLimits)
 {
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(LoadWorkbook(std::string(VARNEL_TEST_DATA) + "/excel/does-not-exist.xls", book, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Unreadable) << error;
     EXPECT_EQ(DetectWorkbookKind(View(std::string("\x01\x02\x00\x03junk", 8))), WorkbookKind::Unknown);
     EXPECT_FALSE(Load(std::string("\x00\x01\x02\x03\x04\x05", 6), book, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << error;
     // A text with more rows than the cap allows is refused, not cut short.
     WorkbookLimits limits;
     limits.maxCells = 10;
     std::string rows;
     for (int i = 0; i < 20; ++i) rows += "x\n";
     EXPECT_FALSE(Load(rows, book, error, limits));
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
 }

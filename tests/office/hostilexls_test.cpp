@@ -97,7 +97,7 @@ void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
 
 struct Reading {
     bool ok = false;
-    std::string error;
+    ReadError error;
     Workbook book;
     double ms = 0;
     std::size_t peakBytes = 0;
@@ -167,6 +167,7 @@ TEST_P(HostileWorkbook, ReadInTimeAndMemoryProportionalToTheFile)
     if (r.ms > kBaseMs + c.msPerMb * mb) r = Read(file);
     if (c.damaged) {
         EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error.kind, ReadErrorKind::Damaged) << r.error;
     } else {
         ASSERT_TRUE(r.ok) << r.error;
         EXPECT_TRUE(HasMarker(r.book));
@@ -259,7 +260,7 @@ TEST(HostileXls, LaterFilePassRecordsAreIgnored)
         },
         {u"Sheet1"}, [](Stream& s, std::size_t) { Label(s, 0, 0, kMarker); });
     XlsDecryptor cipher;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(cipher.Init(ByteView(sound.data(), sound.size()), kDefaultOfficePassword, error)) << error;
     cipher.DecryptStream(stream);
     EXPECT_TRUE(HasMarker(Read(Compound(stream)).book));

@@ -17,6 +17,9 @@
 #include <thread>
 #include <vector>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 namespace office {
 namespace {
 
@@ -24,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Read {
     bool ok = false;
-    std::string error;
+    ReadError error;
     std::u16string main;
     std::u16string title;
     double seconds = 0;
@@ -158,7 +161,7 @@ TEST(HtmlHostile, StopRequestEndsALongRead)
     std::thread reader([&] {
         try {
             WordContent content;
-            std::string error;
+            ReadError error;
             ReadHtml(ByteView(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()), content, error);
             finished = true;
         } catch (const platform::OperationCancelled&) {

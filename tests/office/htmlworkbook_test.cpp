@@ -14,12 +14,15 @@
 #include <string>
 #include <vector>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 namespace office {
 namespace {
 
 struct Loaded {
     bool ok = false;
-    std::string error;
+    ReadError error;
     Workbook book;
 };
 
@@ -251,6 +254,7 @@ TEST(HtmlWorkbook, CellTextBeyondTheBudgetIsRefusedForItsSize)
     ReadBudget small(4u << 20);
     const Loaded refused = Load(page, &small);
     EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.error.kind, ReadErrorKind::TooLarge) << refused.error;
     EXPECT_EQ(small.Used(), 0u);
     ReadBudget enough(256u << 20);
     const Loaded read = Load(page, &enough);

@@ -14,7 +14,7 @@ using namespace excelfixtures;
 
 namespace {
 
-bool Read(const Bytes& bytes, Workbook& book, std::string& error, const WorkbookLimits& limits = {})
+bool Read(const Bytes& bytes, Workbook& book, ReadError& error, const WorkbookLimits& limits = {})
 {
     return OldBiffReader(limits).Read(ByteView(bytes.data(), bytes.size()), u"Report 1987", book, error);
 }
@@ -22,17 +22,19 @@ bool Read(const Bytes& bytes, Workbook& book, std::string& error, const Workbook
 Workbook ReadOk(const Bytes& bytes)
 {
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(Read(bytes, book, error)) << error;
     return book;
 }
 
-void ExpectRefused(const Bytes& bytes, const WorkbookLimits& limits = {})
+// What the reader refused the bytes as (it must refuse them).
+ReadErrorKind RefusedAs(const Bytes& bytes, const WorkbookLimits& limits = {})
 {
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(Read(bytes, book, error, limits));
-    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(error.ok());
+    return error.kind;
 }
 
 // Formats 0 General, 1 a date; a label, a number, a date, a formula with a
@@ -135,7 +137,7 @@ TEST_P(OldBiffVersions, CutOrChangedStreamsAreRefusedOrReadWithinBounds)
     const Bytes whole = Worksheet(GetParam());
     EXPECT_EQ(Shown(ReadOk(whole), 0, 1, 0), u"computed text");
     for (std::size_t cut = 0; cut < whole.size(); ++cut)
-        ExpectRefused(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
+        RefusedAs(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
     // Each byte in turn made extreme; whatever is read stays within the
     // stream and the limits.
     WorkbookLimits limits;
@@ -146,7 +148,7 @@ TEST_P(OldBiffVersions, CutOrChangedStreamsAreRefusedOrReadWithinBounds)
             Bytes bytes = whole;
             bytes[i] = value;
             Workbook book;
-            std::string error;
+            ReadError error;
             if (!Read(bytes, book, error, limits)) {
                 ++failures;
             } else {
@@ -164,7 +166,7 @@ TEST_P(OldBiffVersions, LyingRecordsLimitsAndProtectionAreRefused)
     oversized.resize(oversized.size() - 4);  // the EOF gives way to a record past the end
     const Bytes past = {0x04, static_cast<std::uint8_t>(v == 2 ? 0 : 2), 0xFF, 0xFF};
     oversized.insert(oversized.end(), past.begin(), past.end());
-    ExpectRefused(oversized);
+    EXPECT_EQ(RefusedAs(oversized), ReadErrorKind::Damaged);
     for (const bool label : {false, true}) {
         OldBiffWriter w(v);
         w.Bof(0x0010);
@@ -177,20 +179,20 @@ TEST_P(OldBiffVersions, LyingRecordsLimitsAndProtectionAreRefused)
         }
         w.Record(label ? (v == 2 ? 0x0004 : 0x0204) : (v == 2 ? 0x0003 : 0x0203), cell);
         w.Eof();
-        ExpectRefused(w.Data());
+        EXPECT_EQ(RefusedAs(w.Data()), ReadErrorKind::Damaged);
     }
     WorkbookLimits cells;
     cells.maxCells = 3;
-    ExpectRefused(Worksheet(v), cells);
+    EXPECT_EQ(RefusedAs(Worksheet(v), cells), ReadErrorKind::TooLarge);
     WorkbookLimits text;
     text.maxTextUnits = 12;
-    ExpectRefused(Worksheet(v), text);
+    EXPECT_EQ(RefusedAs(Worksheet(v), text), ReadErrorKind::TooLarge);
     OldBiffWriter w(v);
     w.Bof(0x0010);
     w.Record(0x002F, Bytes(4, 0));
     w.Label(0, 0, "hidden behind a password");
     w.Eof();
-    ExpectRefused(w.Data());
+    EXPECT_EQ(RefusedAs(w.Data()), ReadErrorKind::Encrypted);
     // Chart and macro files hold no worksheet.
     for (unsigned kind : {0x0020u, 0x0040u}) {
         OldBiffWriter other(v);
@@ -215,10 +217,10 @@ TEST(OldBiffWorkbook, SheetsFollowTheirHeaders)
     EXPECT_EQ(Shown(book, 1, 1, 0), u"zebra on the last sheet");
     WorkbookLimits limits;
     limits.maxSheets = 2;  // the listed names count
-    ExpectRefused(Workbook4(), limits);
+    EXPECT_EQ(RefusedAs(Workbook4(), limits), ReadErrorKind::TooLarge);
     const Bytes whole = Workbook4();
     for (std::size_t cut = 0; cut < whole.size(); ++cut)
-        ExpectRefused(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
+        RefusedAs(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
 }
 
 TEST(OldBiffWorkbook, SheetsAfterTheGlobalsAndMissingSheets)
@@ -241,7 +243,8 @@ TEST(OldBiffWorkbook, SheetsAfterTheGlobalsAndMissingSheets)
     ASSERT_EQ(book.sheets.size(), 2u);
     EXPECT_EQ(book.sheets[0].name, u"Late");
     EXPECT_EQ(Shown(book, 1, 0, 0), u"second");
-    ExpectRefused(Bytes(w.Data().begin(), w.Data().begin() + static_cast<std::ptrdiff_t>(oneSheet)));
+    EXPECT_EQ(RefusedAs(Bytes(w.Data().begin(), w.Data().begin() + static_cast<std::ptrdiff_t>(oneSheet))),
+              ReadErrorKind::Damaged);
 }
 
 TEST(OldBiffStructure, IxfeRkMulRkAndStringResults)
@@ -304,13 +307,13 @@ TEST(OldBiffStructure, RefusedStreams)
     OldBiffWriter space(3);  // an Excel 3 workspace only links to other files
     space.Bof(0x0100);
     space.Eof();
-    ExpectRefused(space.Data());
+    EXPECT_EQ(RefusedAs(space.Data()), ReadErrorKind::NotThisFormat);
     OldBiffWriter deep(4);  // nested deeper than any chart nests
     deep.Bof(0x0010);
     for (int i = 0; i < 20; ++i) deep.Bof(0x0020);
     for (int i = 0; i < 21; ++i) deep.Eof();
-    ExpectRefused(deep.Data());
+    EXPECT_EQ(RefusedAs(deep.Data()), ReadErrorKind::Damaged);
     const Bytes newer = {0x09, 0x08, 0x10, 0x00, 0, 6, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_FALSE(OldBiffReader::IsOldBiff(ByteView(newer.data(), newer.size())));
-    ExpectRefused(newer);
+    EXPECT_EQ(RefusedAs(newer), ReadErrorKind::NotThisFormat);
 }

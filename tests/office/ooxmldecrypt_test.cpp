@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 using namespace office;
 using namespace excelfixtures;
@@ -79,14 +82,16 @@ TEST_P(EncryptedPackage, DefaultPasswordOpensWorkbooksAndDocuments)
     const std::string last = "filler " + FillerNumber(1499);
     EXPECT_EQ(Shown(book, 0, 1500, 0), std::u16string(last.begin(), last.end()));
     Workbook other;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(Load(GetParam().encrypt(Workbook1("hidden"), u"secret").File(), other, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
 
     const Bytes file = GetParam().encrypt(Document("minutes of the meeting"), kDefault).File();
     WordContent content;
     ASSERT_TRUE(LoadWordContent(View(file), content, error)) << error;
     EXPECT_NE(content.stories.at(0).text.find(u"minutes of the meeting"), std::u16string::npos);
     EXPECT_FALSE(LoadWordContent(View(GetParam().encrypt(Document("minutes"), u"pass").File()), content, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
 }
 
 INSTANTIATE_TEST_SUITE_P(Schemes, EncryptedPackage, ::testing::ValuesIn(kSchemes),
@@ -115,49 +120,52 @@ TEST(EncryptedPackageDamage, SizesHeadersAndSchemesAreChecked)
     const Bytes zip = Workbook1("text");
     const EncryptedFile standard = officecrypt::EncryptStandard(zip, kDefault);
     const EncryptedFile agile = officecrypt::EncryptAgile(zip, kDefault, nettle_sha1, 32, 10);
-    std::vector<EncryptedFile> refused;
+    // Damage is refused as damage; a scheme not read here as protection.
+    std::vector<std::pair<EncryptedFile, ReadErrorKind>> refused;
+    const auto add = [&](const EncryptedFile& f, ReadErrorKind kind) -> EncryptedFile& {
+        refused.emplace_back(f, kind);
+        return refused.back().first;
+    };
     for (const EncryptedFile& f : {standard, agile}) {
         for (const std::uint64_t size : {std::uint64_t{f.package.size()}, ~std::uint64_t{0}}) {
-            refused.push_back(f);  // a package that declares more than its stream holds
-            SetLe64(refused.back().package, 0, size);
+            // a package that declares more than its stream holds
+            SetLe64(add(f, ReadErrorKind::Damaged).package, 0, size);
         }
-        for (const std::size_t size : {f.package.size() - 16, std::size_t{5}}) {
-            refused.push_back(f);  // cut short
-            refused.back().package.resize(size);
-        }
+        for (const std::size_t size : {f.package.size() - 16, std::size_t{5}})
+            add(f, ReadErrorKind::Damaged).package.resize(size);  // cut short
     }
-    refused.push_back(standard);  // a header whose size runs past the stream
-    refused.back().info[8] = 0xFF;
-    refused.back().info[9] = 0xFF;
-    refused.push_back(standard);  // a verifier cut off
-    refused.back().info.resize(standard.info.size() - 10);
-    refused.push_back(standard);  // Extensible Encryption
-    refused.back().info[2] = 3;
-    refused.push_back(standard);  // CryptoAPI without AES
-    refused.back().info[4] = refused.back().info[12] = 0x04;
-    for (const auto& [from, to] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"cipherAlgorithm=\"AES\"", "cipherAlgorithm=\"DES\""},
-             {"hashAlgorithm=\"SHA1\"", "hashAlgorithm=\"WHIRLPOOL\""},
-             {"spinCount=\"10\"", "spinCount=\"4000000000\""},  // past the documented limit: not hashed
-             {"saltValue=\"", "saltValue=\"!!"},
-             {"<keyData", "<!DOCTYPE x><keyData"}})
-        refused.push_back(WithDescriptor(agile, from, to));
+    EncryptedFile& header = add(standard, ReadErrorKind::Damaged);  // a header whose size runs past the stream
+    header.info[8] = 0xFF;
+    header.info[9] = 0xFF;
+    add(standard, ReadErrorKind::Damaged).info.resize(standard.info.size() - 10);  // a verifier cut off
+    add(standard, ReadErrorKind::Encrypted).info[2] = 3;                           // Extensible Encryption
+    EncryptedFile& rc4 = add(standard, ReadErrorKind::Encrypted);                  // CryptoAPI without AES
+    rc4.info[4] = rc4.info[12] = 0x04;
+    for (const auto& [from, to, kind] : std::initializer_list<std::tuple<const char*, const char*, ReadErrorKind>>{
+             {"cipherAlgorithm=\"AES\"", "cipherAlgorithm=\"DES\"", ReadErrorKind::Encrypted},
+             {"hashAlgorithm=\"SHA1\"", "hashAlgorithm=\"WHIRLPOOL\"", ReadErrorKind::Encrypted},
+             // past the documented limit: not hashed
+             {"spinCount=\"10\"", "spinCount=\"4000000000\"", ReadErrorKind::Damaged},
+             {"saltValue=\"", "saltValue=\"!!", ReadErrorKind::Damaged},
+             {"<keyData", "<!DOCTYPE x><keyData", ReadErrorKind::Damaged}})
+        add(WithDescriptor(agile, from, to), kind);
     for (std::size_t i = 0; i < refused.size(); ++i) {
         Workbook book;
-        std::string error;
-        EXPECT_FALSE(Load(refused[i].File(), book, error)) << i;
-        EXPECT_FALSE(error.empty()) << i;
+        ReadError error;
+        EXPECT_FALSE(Load(refused[i].first.File(), book, error)) << i;
+        EXPECT_EQ(error.kind, refused[i].second) << i << ": " << error;
     }
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(Load(CompoundFileOf({{"EncryptedPackage", standard.package}}), book, error));  // no EncryptionInfo
+    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
     // Every changed byte of the descriptor gives an error or a read.
     const EncryptedFile small = officecrypt::EncryptAgile(Workbook1("text"), kDefault, nettle_sha1, 16, 2);
     for (std::size_t at = 0; at < small.info.size(); at += 3) {
         EncryptedFile f = small;
         f.info[at] = static_cast<std::uint8_t>(f.info[at] ^ 0x5A);
         if (!Load(f.File(), book, error)) {
-            EXPECT_FALSE(error.empty()) << at;
+            EXPECT_FALSE(error.ok()) << at;
         }
     }
 }
@@ -169,13 +177,15 @@ TEST(EncryptedPackage, PackageIsChargedToTheBudgetAndDecryptionHeedsTheStop)
     WorkbookLimits limits;
     limits.budget = &budget;
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(Load(officecrypt::EncryptAgile(zip, kDefault, nettle_sha1, 16, 10).File(), book, error, limits));
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
     EXPECT_EQ(budget.Used(), 0u);
     WordContent content;
     ReadBudget small(50000);
     const Bytes docx = officecrypt::EncryptStandard(Document(std::string(200000, 'x')), kDefault).File();
     EXPECT_FALSE(LoadWordContent(View(docx), content, error, WordFileName::Any, &small));
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
 
     // A package of 16 MB that is no zip: all of it is decrypted before the
     // zip reader refuses it, so the looks counted are the decryption's, at
@@ -251,7 +261,7 @@ TEST(XlsXorObfuscation, DefaultPasswordOpensOthersStayRefused)
                                   Obfuscated(version, "VelvetSweatshop", kDefaultXorKey, 0x5678),
                                   Obfuscated(version, "VelvetSweatshop", kDefaultXorKey, kDefaultXorVerifier, 5)}) {
             Workbook refused;
-            std::string error;
+            ReadError error;
             EXPECT_FALSE(Load(file, refused, error)) << version;
         }
     }
@@ -259,13 +269,13 @@ TEST(XlsXorObfuscation, DefaultPasswordOpensOthersStayRefused)
     // it goes or refused, never read past its end.
     CompoundFile cf;
     const Bytes whole = Obfuscated(0x0600, "VelvetSweatshop", kDefaultXorKey, kDefaultXorVerifier);
-    std::string error;
+    ReadError error;
     Bytes stream;
     ASSERT_TRUE(cf.Open(View(whole), error) && cf.ReadStream("Workbook", stream, error)) << error;
     for (std::size_t cut = 20; cut < stream.size(); cut += 7) {
         Workbook book;
         if (!Load(Xls(Bytes(stream.begin(), stream.begin() + static_cast<long>(cut))), book, error)) {
-            EXPECT_FALSE(error.empty()) << cut;
+            EXPECT_FALSE(error.ok()) << cut;
         }
     }
 }

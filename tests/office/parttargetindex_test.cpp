@@ -46,7 +46,7 @@ TEST(PartTargetIndex, FindsWhatResolvingAndLookingUpFinds)
         return ziptest::BuildZip(zip);
     }();
     ZipPackage package;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(package.Open({zipBytes.data(), zipBytes.size()}, error)) << error;
     const std::vector<std::string> entries = package.EntryNames();
 

@@ -14,6 +14,9 @@
 #include <thread>
 #include <vector>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 namespace {
 
 using office::BudgetHold;
@@ -75,8 +78,12 @@ TEST(ReadBudgetFiles, PartsSharingOneDeflatedBody)
     ASSERT_LT(docx.size(), kMiB / 4);
     ReadBudget small(2 * kMiB);
     office::WordContent content;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(office::LoadWordContent(View(docx), content, error, office::WordFileName::Any, &small));
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
+    // The words the log shows: the refusal names the part, with nothing put
+    // in front of it.
+    EXPECT_EQ(error.detail.rfind("too large: part 'word/document.xml'", 0), 0u) << error;
     EXPECT_LE(small.Peak(), small.Limit());
     EXPECT_EQ(small.Used(), 0u);
     ReadBudget budget(64 * kMiB);
@@ -85,6 +92,7 @@ TEST(ReadBudgetFiles, PartsSharingOneDeflatedBody)
     for (const char* part : {"word/document.xml", "word/header1.xml", "word/comments.xml"}) {
         std::string xml;
         EXPECT_FALSE(zip.ReadEntry(part, xml, error)) << part;
+        EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
     }
     EXPECT_EQ(zip.TotalBytesRead(), 0u);  // nothing was inflated
     EXPECT_EQ(budget.Used(), 0u);
@@ -102,6 +110,7 @@ TEST(ReadBudgetFiles, PartsSharingOneDeflatedBody)
     office::ZipPackage other;
     ASSERT_TRUE(other.Open(View(overlapping), error)) << error;
     EXPECT_FALSE(other.ReadEntry("b.xml", xml, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
 }
 
 TEST(ReadBudgetFiles, LargeDocumentsWithinTheBudgetAreReadAndCharged)
@@ -110,7 +119,7 @@ TEST(ReadBudgetFiles, LargeDocumentsWithinTheBudgetAreReadAndCharged)
     {
         ReadBudget budget(64 * kMiB);
         office::WordContent content;
-        std::string error;
+        ReadError error;
         ASSERT_TRUE(office::LoadWordContent(View(docx), content, error, office::WordFileName::Any, &budget)) << error;
         const std::u16string& text = content.stories.at(0).text;
         EXPECT_EQ(text.substr(text.size() - 7), u"needle\r");
@@ -122,8 +131,9 @@ TEST(ReadBudgetFiles, LargeDocumentsWithinTheBudgetAreReadAndCharged)
     {
         ReadBudget budget(14 * kMiB);  // the part fits; its text does not
         office::WordContent content;
-        std::string error;
+        ReadError error;
         EXPECT_FALSE(office::LoadWordContent(View(docx), content, error, office::WordFileName::Any, &budget));
+        EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
         EXPECT_LE(budget.Peak(), budget.Limit());
         EXPECT_GT(budget.Peak(), budget.Limit() - BudgetHold::kStep - 64 * 1024);
     }
@@ -132,9 +142,10 @@ TEST(ReadBudgetFiles, LargeDocumentsWithinTheBudgetAreReadAndCharged)
     for (const std::uint64_t limit : {6 * kMiB, 16 * kMiB}) {  // less and more than the decoded text
         ReadBudget budget(limit);
         office::WordContent content;
-        std::string error;
+        ReadError error;
         const bool read = office::LoadWordFile(path, content, error, &budget);
         EXPECT_EQ(read, limit > 8 * kMiB) << error;
+        EXPECT_EQ(error.kind, read ? ReadErrorKind::None : ReadErrorKind::TooLarge) << error;
         EXPECT_LE(budget.Peak(), budget.Limit());
         if (!read) continue;
         const std::u16string& text = content.stories.at(0).text;
@@ -158,9 +169,10 @@ TEST(ReadBudgetFiles, TwoBigSheetsReadSideBySideShareOneBudget)
         office::WorkbookLimits limits;
         limits.budget = &budget;
         office::Workbook book;
-        std::string error;
+        ReadError error;
         const bool read = office::LoadWorkbookBytes(View(xlsx), u"Sheet1", book, error, limits);
         EXPECT_EQ(read, bigSheets == 1) << error;
+        EXPECT_EQ(error.kind, read ? ReadErrorKind::None : ReadErrorKind::TooLarge) << error;
         EXPECT_LE(budget.Peak(), budget.Limit());
         EXPECT_EQ(budget.Used(), 0u);
         if (!read) continue;

@@ -7,12 +7,15 @@
 
 #include <gtest/gtest.h>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 using office::StoryKind;
 using office::WordContent;
 
 namespace {
 
-bool Read(const std::string& rtf, WordContent& c, std::string& error)
+bool Read(const std::string& rtf, WordContent& c, ReadError& error)
 {
     return office::ReadRtf({reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size()}, c, error);
 }
@@ -20,7 +23,7 @@ bool Read(const std::string& rtf, WordContent& c, std::string& error)
 std::u16string MainOf(const std::string& rtf)
 {
     WordContent c;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(Read(rtf, c, error)) << error;
     return c.stories.empty() ? u"<none>" : c.stories[0].text;
 }
@@ -105,8 +108,11 @@ TEST(RtfText, MainStoryOfSmallDocuments)
     for (const auto& c : cases) EXPECT_EQ(MainOf(c.rtf), c.main) << c.rtf.substr(0, 120);
 
     WordContent c;
-    std::string error;
-    for (const char* notRtf : {"plain text", "{\\pard not rtf}", ""}) EXPECT_FALSE(Read(notRtf, c, error)) << notRtf;
+    ReadError error;
+    for (const char* notRtf : {"plain text", "{\\pard not rtf}", ""}) {
+        EXPECT_FALSE(Read(notRtf, c, error)) << notRtf;
+        EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << notRtf;
+    }
 }
 
 TEST(RtfText, StoriesGoToTheirOwnStory)
@@ -115,7 +121,7 @@ TEST(RtfText, StoriesGoToTheirOwnStory)
                             "{\\footnote\\ftnalt endn}{\\*\\atnid A}{\\*\\annotation remark}"
                             "{\\shp{\\*\\shpinst{\\sp{\\sn x}{\\sv y}}{\\shptxt boxed\\par}}}\\par}";
     WordContent c;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(Read(rtf, c, error)) << error;
     const std::pair<StoryKind, const char16_t*> expected[] = {
         {StoryKind::Main, u"body\r"},       {StoryKind::HeadersFooters, u"head\rfoot\r"},

@@ -63,7 +63,7 @@ TEST(StopInReaders, WordBinaryReaderLooksAsItGoesAndGivesUp)
     d.pieces = {{d.ccp[0], static_cast<std::uint32_t>(docbin::Word97::kTextAt), true}};
     const docbin::Bytes file = d.Build();
     WordContent content;
-    std::string error;
+    ReadError error;
     // Reading the stream, assembling the pieces and cleaning the story each
     // look at least once a megabyte.
     EXPECT_GE(LooksDuring([&] { ASSERT_TRUE(LoadWordContent(ByteView(file), content, error)) << error; }), 3 * 16u);
@@ -107,7 +107,7 @@ TEST(StopInReaders, XmlReadersLookAsTheyGoAndGiveUp)
     for (const bool reference : {false, true}) {
         SCOPED_TRACE(reference ? "expat" : "scanner");
         CountingSax sax(reference);
-        std::string error;
+        ReadError error;
         EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(sax.Parse(xml, error)) << error; }), 2u);
         EXPECT_EQ(sax.elements, kMega / 4 + 1);
         CountingSax stopped(reference);
@@ -131,10 +131,11 @@ TEST(StopInReaders, XmlCharacterCheckInChunksAgreesWithOnePass)
     xml.resize(kMega - 1);
     xml += "\xE2\x82\xAC";  // the euro sign, its last two bytes past the edge
     for (const bool reference : {false, true}) {
-        std::string error;
+        ReadError error;
         CountingSax good(reference);
         EXPECT_TRUE(good.Parse(xml + " more</r>", error)) << error;
         CountingSax bad(reference);
         EXPECT_FALSE(bad.Parse(xml + "\n\n\xFF</r>", error));
+        EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
     }
 }

@@ -20,19 +20,22 @@
 #include <string>
 #include <vector>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 namespace office {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using Reader = bool (*)(ByteView, WordContent&, std::string&);
+using Reader = bool (*)(ByteView, WordContent&, ReadError&);
 
-const Reader kDoc = [](ByteView b, WordContent& c, std::string& e) { return ReadWordBinary(b, c, e); };
-const Reader kDocx = [](ByteView b, WordContent& c, std::string& e) { return ReadDocx(b, c, e); };
+const Reader kDoc = [](ByteView b, WordContent& c, ReadError& e) { return ReadWordBinary(b, c, e); };
+const Reader kDocx = [](ByteView b, WordContent& c, ReadError& e) { return ReadDocx(b, c, e); };
 const Reader kRtf = ReadRtf;
-const Reader kText = [](ByteView b, WordContent& c, std::string& e) { return ReadText(b, c, e); };
-const Reader kHtml = [](ByteView b, WordContent& c, std::string& e) { return ReadHtml(b, c, e); };
-const Reader kLoad = [](ByteView b, WordContent& c, std::string& e) { return LoadWordContent(b, c, e); };
-const Reader kLoadPage = [](ByteView b, WordContent& c, std::string& e) {
+const Reader kText = [](ByteView b, WordContent& c, ReadError& e) { return ReadText(b, c, e); };
+const Reader kHtml = [](ByteView b, WordContent& c, ReadError& e) { return ReadHtml(b, c, e); };
+const Reader kLoad = [](ByteView b, WordContent& c, ReadError& e) { return LoadWordContent(b, c, e); };
+const Reader kLoadPage = [](ByteView b, WordContent& c, ReadError& e) {
     return LoadWordContent(b, c, e, WordFileName::WebPage);
 };
 
@@ -72,7 +75,7 @@ Bytes Docx(const std::string& runs)
 std::u16string MainOf(const Bytes& bytes, Reader reader)
 {
     WordContent content;
-    std::string error;
+    ReadError error;
     EXPECT_TRUE(reader(ByteView(bytes.data(), bytes.size()), content, error)) << error;
     return content.stories.empty() ? u"<no story>" : content.stories[0].text;
 }
@@ -201,13 +204,13 @@ TEST_P(Fixtures, EveryReaderFindsEachStorysText)
     for (std::size_t i = 0; i < row.readers.size(); ++i) {
         SCOPED_TRACE("reader " + std::to_string(i));
         WordContent c;
-        std::string error;
+        ReadError error;
         ASSERT_TRUE(row.readers[i](ByteView(bytes.data(), bytes.size()), c, error)) << error;
         Check(c, row);
     }
     SCOPED_TRACE("LoadWordFile");
     WordContent c;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(LoadWordFile(path, c, error)) << error;
     Check(c, row);
 }
@@ -282,7 +285,7 @@ TEST(WordTextAndPages, MainStoryOfSmallInputs)
     for (const auto& c : cases) EXPECT_EQ(MainOf(c.bytes, c.reader), c.main) << c.what;
 
     WordContent content;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(LoadWordContent(ByteView(), content, error)) << error;
     ASSERT_EQ(content.stories.size(), 1u);
     EXPECT_TRUE(content.stories[0].text.empty());
@@ -290,34 +293,44 @@ TEST(WordTextAndPages, MainStoryOfSmallInputs)
 
 TEST(WordTextAndPages, BinaryAndDamagedContainersAreRefused)
 {
+    // What the loader refused the bytes as; None when it read them.
     auto refused = [](const Bytes& bytes, WordFileName name = WordFileName::Any) {
         WordContent content;
-        std::string error;
-        return !LoadWordContent(ByteView(bytes.data(), bytes.size()), content, error, name) && !error.empty();
+        ReadError error;
+        const bool read = LoadWordContent(ByteView(bytes.data(), bytes.size()), content, error, name);
+        EXPECT_EQ(read, error.ok()) << error;
+        return error.kind;
     };
     Bytes zeros = Ascii(std::string("text with a\0\0\0", 14));
     for (int i = 0; i < 40; ++i) zeros.push_back(static_cast<std::uint8_t>(i * 37 + 1));
-    EXPECT_TRUE(refused(zeros));
+    EXPECT_EQ(refused(zeros), ReadErrorKind::NotThisFormat);
     Bytes controls;
     for (int i = 0; i < 200; ++i) controls.push_back(static_cast<std::uint8_t>(1 + i % 8));
-    EXPECT_TRUE(refused(controls));
+    EXPECT_EQ(refused(controls), ReadErrorKind::NotThisFormat);
     // A little noise in a long text, or a log with colour escapes, is text.
     std::string mostlyText(2000, 'a');
     mostlyText[100] = '\x01';
-    EXPECT_FALSE(refused(Ascii(mostlyText)));
+    EXPECT_EQ(refused(Ascii(mostlyText)), ReadErrorKind::None);
     std::string log;
     for (int i = 0; i < 50; ++i) log += "\x1b[32mOK\x1b[0m finished step " + std::to_string(i) + "\n";
-    EXPECT_FALSE(refused(Ascii(log)));
+    EXPECT_EQ(refused(Ascii(log)), ReadErrorKind::None);
     // A damaged compound file or zip package is refused as one, whatever the name.
     Bytes compound = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     compound.resize(600, 0xFF);
-    for (const Bytes& container : {compound, Ascii(std::string("PK\x03\x04", 4) + "<p>not a zip</p>")}) {
-        EXPECT_TRUE(refused(container));
-        EXPECT_TRUE(refused(container, WordFileName::WebPage));
+    const std::pair<Bytes, ReadErrorKind> containers[] = {
+        {compound, ReadErrorKind::Damaged},
+        {Ascii(std::string("PK\x03\x04", 4) + "<p>not a zip</p>"), ReadErrorKind::NotThisFormat},
+        // Word 2.0 and 1.x for Windows: flat files, said to be an old version, not binary data.
+        {Bytes{0xDB, 0xA5, 0x2D, 0x00, 0x31, 0x40, 0x09, 0x04, 0, 0, 0, 0}, ReadErrorKind::UnsupportedVersion},
+        {Bytes{0x9B, 0xA5, 0x21, 0x00, 0x12, 0x00, 0x00, 0x00, 0, 0, 0, 0}, ReadErrorKind::UnsupportedVersion}};
+    for (const auto& [container, kind] : containers) {
+        EXPECT_EQ(refused(container), kind);
+        EXPECT_EQ(refused(container, WordFileName::WebPage), kind);
     }
     WordContent content;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(LoadWordFile("/nonexistent/dir/file.txt", content, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Unreadable) << error;
 }
 
 TEST(WordTextAndPages, RandomBytesNeverCrashAndNeverYieldNuls)
@@ -333,9 +346,9 @@ TEST(WordTextAndPages, RandomBytesNeverCrashAndNeverYieldNuls)
         }
         for (const Reader reader : {kText, kHtml, kLoad, kLoadPage}) {
             WordContent content;
-            std::string error;
+            ReadError error;
             if (!reader(ByteView(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()), content, error)) {
-                EXPECT_FALSE(error.empty());
+                EXPECT_FALSE(error.ok());
                 continue;
             }
             for (const Story& story : content.stories) EXPECT_EQ(story.text.find(u'\0'), std::u16string::npos);

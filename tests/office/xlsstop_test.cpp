@@ -34,7 +34,7 @@ constexpr auto kStopFloor = std::chrono::milliseconds(250);
 
 enum class Outcome { Opened, Failed, Cancelled };
 
-Outcome ReadOnce(const Bytes& file, std::string& error)
+Outcome ReadOnce(const Bytes& file, ReadError& error)
 {
     Workbook book;
     try {
@@ -107,7 +107,7 @@ protected:
 TEST_P(XlsStop, RequestFromAnotherThreadEndsTheReadQuickly)
 {
     const Bytes file = GetParam().make();
-    std::string error;
+    ReadError error;
     const auto start = Clock::now();
     const std::uint64_t looksBefore = platform::StopRequestLooks();
     ASSERT_EQ(ReadOnce(file, error), Outcome::Opened) << error;
@@ -120,7 +120,7 @@ TEST_P(XlsStop, RequestFromAnotherThreadEndsTheReadQuickly)
     std::atomic<Outcome> outcome{Outcome::Failed};
     std::atomic<Clock::rep> ended{0};
     std::thread reader([&] {
-        std::string readError;
+        ReadError readError;
         started = true;
         outcome = ReadOnce(file, readError);
         ended = Clock::now().time_since_epoch().count();

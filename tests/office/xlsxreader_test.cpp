@@ -15,7 +15,7 @@ using namespace excelfixtures;
 
 namespace {
 
-bool Read(const Bytes& zip, Workbook& book, std::string& error, const WorkbookLimits& limits = {})
+bool Read(const Bytes& zip, Workbook& book, ReadError& error, const WorkbookLimits& limits = {})
 {
     return XlsxReader(limits).Read(ByteView(zip.data(), zip.size()), book, error);
 }
@@ -94,7 +94,7 @@ TEST(XlsxReaderSheets, ManySheetsKeepTheirOrderAndTheirTexts)
         sheets.push_back({"S" + n, rows});
     }
     Workbook book;
-    std::string error;
+    ReadError error;
     ASSERT_TRUE(Read(Xlsx(sheets, {"shared zero", "shared one"}), book, error)) << error;
     ASSERT_EQ(book.sheets.size(), 7u);
     for (std::size_t s = 0; s < 7; ++s) {
@@ -132,7 +132,7 @@ TEST(XlsxReaderSheets, RelationshipsCostTheirOwnLengthAndAllCount)
         {folder + "sheet.xml", WorksheetXml("<row r=\"1\">" + InlineCell("A1", "far away") + "</row>")},
     });
     Workbook book;
-    std::string error;
+    ReadError error;
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(Read(zip, book, error)) << error;
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 3.0);
@@ -182,29 +182,35 @@ TEST(XlsxReaderDamage, ChecksumMismatchIsReadAndBrokenDataIsRefused)
     Bytes broken = TwoSheets();
     Break(broken, "xl/parts/sheet2.xml", true);
     Workbook book;
-    std::string error;
+    ReadError error;
     EXPECT_FALSE(Load(broken, book, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
 }
 
 TEST(XlsxReaderDamage, BadPartsAndLimitsFailCleanly)
 {
     Workbook book;
-    std::string error;
+    ReadError error;
     // A cell beyond the grid is never kept.
     EXPECT_FALSE(Read(Xlsx({{"S", "<row r=\"1\"><c r=\"A1048577\"><v>1</v></c></row>"}}), book, error) &&
                  !book.sheets[0].cells.empty() && book.sheets[0].cells[0].row >= kMaxRows);
     EXPECT_FALSE(Read(Xlsx({{"S", "<row><c><v>1</v></row>"}}), book, error));  // malformed XML
+    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
     auto parts = XlsxParts({{"S", ""}});
     parts[2].second = "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY a \"aaaa\">]><workbook/>";
     ASSERT_EQ(parts[2].first, "xl/workbook.xml");
     EXPECT_FALSE(Read(ZipOf(parts), book, error));  // an entity declaration
+    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
     EXPECT_FALSE(Read(ZipOf({{"hello.txt", "hi"}}), book, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << error;
     EXPECT_FALSE(Read({'P', 'K', 3, 4, 1, 2, 3}, book, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << error;
     std::string rows;
     for (int r = 1; r <= 30; ++r) rows += "<row r=\"" + std::to_string(r) + "\"><c><v>1</v></c></row>";
     WorkbookLimits limits;
     limits.maxCells = 20;
     EXPECT_FALSE(Read(Xlsx({{"S", rows}}), book, error, limits));
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
 }
 
 // Parts made before any is appended all number their texts from the same
@@ -242,4 +248,5 @@ TEST(WorkbookBuilderParts, AppendRenumbersTextsAndChecksTheWholeAgainstTheLimits
     EXPECT_TRUE(capped.Append(std::move(a)));
     EXPECT_FALSE(capped.Append(std::move(b)));
     EXPECT_TRUE(capped.Failed());
+    EXPECT_EQ(capped.Error().kind, ReadErrorKind::TooLarge) << capped.Error();
 }

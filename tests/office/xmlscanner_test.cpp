@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 namespace {
 
 constexpr const char* kW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
@@ -47,7 +50,7 @@ protected:
             if (got == nullptr || std::string_view(got) != v) e += "!GET";
         });
         m_events.push_back(e + "@" + std::to_string(Depth()));
-        if (!stopAt.empty() && name.local == stopAt) Stop("stopped at " + stopAt);
+        if (!stopAt.empty() && name.local == stopAt) Stop({ReadErrorKind::Cancelled, "stopped at " + stopAt});
         if (!throwAt.empty() && name.local == throwAt) throw std::runtime_error("thrown at " + throwAt);
     }
     void EndElement(const office::XmlName& name) override { m_events.push_back("</" + std::string(name.local)); }
@@ -64,7 +67,7 @@ private:
 struct Outcome {
     bool ok;
     std::string events;
-    std::string error;
+    ReadError error;
 };
 
 Outcome Parsed(const std::string& xml, bool reference = false, const office::XmlLimits& limits = {})
@@ -82,6 +85,7 @@ Outcome Agree(const std::string& xml)
     const Outcome fast = Parsed(xml, false);
     const Outcome ref = Parsed(xml, true);
     EXPECT_EQ(fast.ok, ref.ok) << "document: " << xml << "\nscanner: " << fast.error << "\nexpat: " << ref.error;
+    EXPECT_EQ(fast.error.kind, ref.error.kind) << "document: " << xml;
     if (fast.ok && ref.ok) {
         EXPECT_EQ(fast.events, ref.events) << "document: " << xml;
     }
@@ -145,9 +149,10 @@ TEST(XmlScanner, MalformedDocumentsAreRefusedLikeExpat)
         "<!DOCTYPE l [<!ENTITY l \"lol\"><!ENTITY l2 \"&l;&l;&l;&l;\">]><l>&l2;</l>", "<a></a >x", "<1a/>", "<a><:b/></a>",
         "<a:/>", "<a:b:c xmlns:a=\"urn:a\"/>", "<a/ >", "</a>", "<a></>",
     };
-    for (const auto& d : docs) EXPECT_FALSE(Agree(d).ok) << "accepted: " << d;
+    for (const auto& d : docs) EXPECT_EQ(Agree(d).error.kind, ReadErrorKind::Damaged) << "accepted: " << d;
+    // The words the log shows name the line.
     const Outcome o = Parsed("<a>\n<b>\n</c>\n</a>");
-    EXPECT_NE(o.error.find("line 3"), std::string::npos) << o.error;
+    EXPECT_NE(o.error.detail.find("line 3"), std::string::npos) << o.error;
 }
 
 // Thousands of attributes on one tag: the duplicate check sorts rather than
@@ -159,10 +164,10 @@ TEST(XmlScanner, ManyAttributesAndDeepNestingUnderEveryLimit)
     std::string many = "<a";
     for (int i = 0; i < 20000; ++i) many += " a" + std::to_string(i) + "=\"v\"";
     EXPECT_TRUE(Parsed(many + "/>").ok);
-    EXPECT_FALSE(Parsed(many + " a17=\"w\"/>").ok);
+    EXPECT_EQ(Parsed(many + " a17=\"w\"/>").error.kind, ReadErrorKind::Damaged);
     std::string unclosed;
     for (int i = 0; i < 100000; ++i) unclosed += "<a>";
-    EXPECT_FALSE(Agree(unclosed).ok);
+    EXPECT_EQ(Agree(unclosed).error.kind, ReadErrorKind::Damaged);
 
     std::string deep;
     for (int i = 0; i < 50000; ++i) deep += "<a x=\"" + std::to_string(i % 7) + "\">t";
@@ -187,6 +192,8 @@ TEST(XmlScanner, ManyAttributesAndDeepNestingUnderEveryLimit)
         for (const bool reference : {false, true}) {
             const Outcome r = Parsed(deep, reference, limits);
             EXPECT_EQ(r.ok, c.ok) << c.maxDepth << " " << c.budget << " " << reference << " " << r.error;
+            // A cap or the budget refuses the nesting for its size.
+            EXPECT_EQ(r.error.kind, c.ok ? ReadErrorKind::None : ReadErrorKind::TooLarge) << r.error;
             if (c.ok) {
                 EXPECT_EQ(r.events, o.events);
             }
@@ -195,7 +202,7 @@ TEST(XmlScanner, ManyAttributesAndDeepNestingUnderEveryLimit)
     }
     office::XmlLimits small;
     small.maxInputBytes = 10;
-    EXPECT_FALSE(Parsed("<a>0123456789</a>", false, small).ok);
+    EXPECT_EQ(Parsed("<a>0123456789</a>", false, small).error.kind, ReadErrorKind::TooLarge);
 }
 
 // A stop or an exception from a handler ends the parse, from our scanner
@@ -205,11 +212,15 @@ TEST(XmlScanner, StopOrExceptionFromAHandlerEndsTheParse)
     for (const char* document : {"<a><b/><c/></a>", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a><b/><c/></a>"}) {
         Recorder stopped;
         stopped.stopAt = "b";
-        std::string error;
+        ReadError error;
         EXPECT_FALSE(stopped.Parse(document, error));
-        EXPECT_EQ(error, "stopped at b");
+        // The handler's own reason, kind and words, comes out unchanged.
+        EXPECT_EQ(error.kind, ReadErrorKind::Cancelled) << error;
+        EXPECT_EQ(error.detail, "stopped at b");
         EXPECT_EQ(stopped.Events().find("}c"), std::string::npos);
         EXPECT_FALSE(stopped.Parse("<a/>", error));  // a parser object is single use
+        EXPECT_EQ(error.kind, ReadErrorKind::Internal) << error;
+
         Recorder thrown;
         thrown.throwAt = "b";
         EXPECT_THROW(thrown.Parse(document, error), std::runtime_error);
@@ -243,6 +254,8 @@ TEST(XmlScanner, RandomEditsAgreeWithExpat)
         const Outcome fast = Parsed(doc, false);
         const Outcome ref = Parsed(doc, true);
         ASSERT_EQ(fast.ok, ref.ok) << "document: " << doc << "\nscanner: " << fast.error << "\nexpat: " << ref.error;
+        ASSERT_EQ(fast.error.kind, ref.error.kind) << "document: " << doc;
+
         if (fast.ok) {
             ASSERT_EQ(fast.events, ref.events) << "document: " << doc;
             ++accepted;

@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+using office::ReadError;
+using office::ReadErrorKind;
+
 using office::ZipLimits;
 using office::ZipPackage;
 using Zip = std::vector<std::uint8_t>;
@@ -62,7 +65,8 @@ TEST(ZipPackage, ReadsEntriesByExactAndCaseFoldedName)
     for (std::size_t i = 0; i + cut.size() <= zip.size(); ++i)
         if (std::equal(cut.begin(), cut.end(), zip.begin() + static_cast<std::ptrdiff_t>(i))) zip[i + 2] = 0;
     ZipPackage pkg;
-    std::string error, out;
+    ReadError error;
+    std::string out;
     ASSERT_TRUE(pkg.Open(View(zip), error)) << error;
     ASSERT_EQ(pkg.EntryNames().size(), 4u);
     for (const std::string& name : pkg.EntryNames()) EXPECT_TRUE(pkg.ReadEntry(name, out, error)) << name << error;
@@ -76,9 +80,11 @@ TEST(ZipPackage, ReadsEntriesByExactAndCaseFoldedName)
     ASSERT_TRUE(pkg.ReadEntry("xl/workbook.xml", out, error)) << error;
     EXPECT_EQ(out, "<workbook/>");
     EXPECT_FALSE(pkg.ReadEntry("missing.xml", out, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
     for (const Zip& junk : {Zip{'P', 'K', 3, 4, 'n', 'o', 't', ' ', 'a', ' ', 'z', 'i', 'p'}, Zip{}}) {
         ZipPackage bad;
         EXPECT_FALSE(bad.Open(View(junk), error));
+        EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << error;
         EXPECT_FALSE(bad.HasEntry("x"));
     }
 }
@@ -97,35 +103,68 @@ TEST(ZipPackage, EntriesThatLieOrPassTheCapsFail)
         bool store;
         std::function<void(Zip&)> change;
         ZipLimits limits;
-        bool ok;
-        bool others = true;  // the other entry's headers are left alone
+        ReadErrorKind refusal;  // None: read
+        bool others = true;     // the other entry's headers are left alone
     } cases[] = {
-        {"sound", text, false, none, {}, true},
-        {"stored", text, true, none, {}, true},
-        {"understated", text, false, [&](Zip& z) { ziptest::RewriteUncompressedSizes(z, std::uint32_t(text.size() - 1)); }, {}, false, false},
-        {"overstated", text, false, [&](Zip& z) { ziptest::RewriteUncompressedSizes(z, std::uint32_t(text.size() + 1)); }, {}, false, false},
-        {"stored understated", text, true, [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 100); }, {}, false, false},
-        {"far overstated", "short", true, [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 200u << 20); }, {}, false, false},
-        {"past any cap", "abc", true, [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 0xFFFFFFF0u); }, {}, false, false},
-        {"checksum", text, false, [](Zip& z) { BreakChecksums(z); }, {}, false, false},
-        {"damaged", text, false, Damage, {}, false},
-        {"bomb", std::string(8u << 20, 'a'), false, none, {}, false},  // a ratio far beyond 200
-        {"entry cap", text, true, none, ZipLimits{.maxEntryBytes = 2000}, false},
+        {"sound", text, false, none, {}, ReadErrorKind::None},
+        {"stored", text, true, none, {}, ReadErrorKind::None},
+        {"understated",
+         text,
+         false,
+         [&](Zip& z) { ziptest::RewriteUncompressedSizes(z, std::uint32_t(text.size() - 1)); },
+         {},
+         ReadErrorKind::Damaged,
+         false},
+        {"overstated",
+         text,
+         false,
+         [&](Zip& z) { ziptest::RewriteUncompressedSizes(z, std::uint32_t(text.size() + 1)); },
+         {},
+         ReadErrorKind::Damaged,
+         false},
+        {"stored understated",
+         text,
+         true,
+         [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 100); },
+         {},
+         ReadErrorKind::Damaged,
+         false},
+        {"far overstated",
+         "short",
+         true,
+         [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 200u << 20); },
+         {},
+         ReadErrorKind::Damaged,
+         false},
+        {"past any cap",
+         "abc",
+         true,
+         [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 0xFFFFFFF0u); },
+         {},
+         ReadErrorKind::TooLarge,
+         false},
+        {"checksum", text, false, [](Zip& z) { BreakChecksums(z); }, {}, ReadErrorKind::Damaged, false},
+        {"damaged", text, false, Damage, {}, ReadErrorKind::Damaged},
+        {"bomb", std::string(8u << 20, 'a'), false, none, {}, ReadErrorKind::TooLarge},  // a ratio far beyond 200
+        {"entry cap", text, true, none, ZipLimits{.maxEntryBytes = 2000}, ReadErrorKind::TooLarge},
     };
     for (const auto& c : cases) {
+        const bool ok = c.refusal == ReadErrorKind::None;
         Zip zip = ziptest::BuildZip({{"part.xml", c.data, c.store}, {"small.xml", "ok"}});
         c.change(zip);
         ZipPackage pkg(c.limits);
-        std::string error, out;
+        ReadError error;
+        std::string out;
         if (!pkg.Open(View(zip), error)) {  // a lying header may be refused at once
-            EXPECT_FALSE(c.ok) << c.what << ": " << error;
+            EXPECT_EQ(error.kind, c.refusal) << c.what << ": " << error;
             continue;
         }
-        EXPECT_EQ(pkg.ReadEntry("part.xml", out, error), c.ok) << c.what << ": " << error;
-        EXPECT_LE(out.size(), c.ok ? c.data.size() : 100u) << c.what;
-        EXPECT_LT(out.capacity(), c.ok ? std::string::npos : std::size_t{2} << 20) << c.what;
-        EXPECT_LT(pkg.TotalBytesRead(), c.ok ? std::uint64_t{64} << 20 : std::uint64_t{2} << 20) << c.what;
-        if (c.ok) {
+        EXPECT_EQ(pkg.ReadEntry("part.xml", out, error), ok) << c.what << ": " << error;
+        EXPECT_EQ(error.kind, c.refusal) << c.what << ": " << error;
+        EXPECT_LE(out.size(), ok ? c.data.size() : 100u) << c.what;
+        EXPECT_LT(out.capacity(), ok ? std::string::npos : std::size_t{2} << 20) << c.what;
+        EXPECT_LT(pkg.TotalBytesRead(), ok ? std::uint64_t{64} << 20 : std::uint64_t{2} << 20) << c.what;
+        if (ok) {
             EXPECT_EQ(out, c.data) << c.what;
         }
         if (c.others) {
@@ -135,11 +174,14 @@ TEST(ZipPackage, EntriesThatLieOrPassTheCapsFail)
     // The total cap counts every read, the same entry's again too.
     const Zip two = ziptest::BuildZip({{"a", std::string(3000, 'x'), true}, {"b", std::string(3000, 'y'), true}});
     ZipPackage total(ZipLimits{.maxTotalBytes = 5000});
-    std::string error, out;
+    ReadError error;
+    std::string out;
     ASSERT_TRUE(total.Open(View(two), error)) << error;
     EXPECT_TRUE(total.ReadEntry("a", out, error)) << error;
     EXPECT_FALSE(total.ReadEntry("b", out, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
     EXPECT_FALSE(total.ReadEntry("a", out, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
 }
 
 // A reader may take an entry whose data is complete but whose checksum
@@ -154,9 +196,11 @@ TEST(ZipPackage, ChecksumMismatchIsReadOnlyWhenAccepted)
     for (const bool accept : {false, true}) {
         ZipPackage pkg;
         pkg.SetAcceptChecksumMismatch(accept);
-        std::string error, out;
+        ReadError error;
+        std::string out;
         ASSERT_TRUE(pkg.Open(View(zip), error)) << error;
         EXPECT_EQ(pkg.ReadEntry("deflated.xml", out, error), accept) << error;
+        EXPECT_EQ(error.kind, accept ? ReadErrorKind::None : ReadErrorKind::Damaged) << error;
         EXPECT_EQ(out, accept ? text : "");
         EXPECT_EQ(pkg.ReadEntry("stored.xml", out, error), accept) << error;
         ASSERT_TRUE(pkg.ReadEntry("sound.xml", out, error)) << error;
@@ -167,9 +211,11 @@ TEST(ZipPackage, ChecksumMismatchIsReadOnlyWhenAccepted)
     Damage(damaged);
     ZipPackage pkg;
     pkg.SetAcceptChecksumMismatch(true);
-    std::string error, out;
+    ReadError error;
+    std::string out;
     ASSERT_TRUE(pkg.Open(View(damaged), error)) << error;
     EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
 }
 
 TEST(PartNames, ResolveTargetsAndRelationshipsParts)

@@ -35,7 +35,8 @@ inline office::ByteView View(const std::string& s)
 }
 
 template <typename Data>
-bool Load(const Data& bytes, office::Workbook& book, std::string& error, const office::WorkbookLimits& limits = {})
+bool Load(const Data& bytes, office::Workbook& book, office::ReadError& error,
+          const office::WorkbookLimits& limits = {})
 {
     return office::LoadWorkbookBytes(View(bytes), u"Sheet1", book, error, limits);
 }
@@ -44,7 +45,7 @@ template <typename Data>
 office::Workbook LoadOk(const Data& bytes)
 {
     office::Workbook book;
-    std::string error;
+    office::ReadError error;
     EXPECT_TRUE(Load(bytes, book, error)) << error;
     return book;
 }

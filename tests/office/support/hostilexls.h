@@ -155,7 +155,7 @@ inline Bytes RepeatedFilePass(std::size_t filePasses, std::size_t fillerBytes)
     };
     Bytes stream = WorkbookStream(globals, {u"Sheet1"}, [](Stream& s, std::size_t) { Label(s, 0, 0, kMarker); });
     office::XlsDecryptor cipher;
-    std::string error;
+    office::ReadError error;
     if (!cipher.Init(office::ByteView(filePass.data(), filePass.size()), office::kDefaultOfficePassword, error))
         return {};
     cipher.DecryptStream(stream);  // RC4 is its own inverse: this encrypts
