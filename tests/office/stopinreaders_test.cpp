@@ -118,7 +118,7 @@ TEST(StopInReaders, XmlReadersLookAsTheyGoAndGiveUp)
     // between its megabytes too.
     const std::string text = "<r>" + std::string(8 * kMega, 'x') + "</r>";
     CountingSax one(false);
-    std::string error;
+    ReadError error;
     EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(one.Parse(text, error)) << error; }), 7u);
 }
 
