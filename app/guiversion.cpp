@@ -2,5 +2,8 @@
 #include "app/guiversion.h"
 
 namespace varnel {
-const char* GuiVersion() { return "Varnel 1.0"; }
+const char* GuiVersion()
+{
+    return "Varnel 1.0";
+}
 }  // namespace varnel

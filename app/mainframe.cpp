@@ -48,11 +48,8 @@ constexpr int kLeftColumnWidth = 200;
 }  // namespace
 
 CMainFrame::CMainFrame(CSearchWorker::Procedure worker, QWidget* parent)
-    : QMainWindow(parent),
-      m_worker(worker ? std::move(worker) : CSearchWorker::Procedure(&SearchThreadProc)),
-      m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) {
-          return OnMessage(message, wParam, lParam);
-      })
+    : QMainWindow(parent), m_worker(worker ? std::move(worker) : CSearchWorker::Procedure(&SearchThreadProc)),
+      m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); })
 {
     // The switches are read before any pane exists, so everything built
     // below sees the stored settings.
@@ -445,7 +442,8 @@ void CMainFrame::OnHelpManual()
         while (found.empty() && more) {
             more = finder.FindNextFile();
             if (!finder.IsDirectory() &&
-                QString::fromStdString(finder.GetFileName()).compare(QStringLiteral("Help.CHM"), Qt::CaseInsensitive) == 0)
+                QString::fromStdString(finder.GetFileName()).compare(QStringLiteral("Help.CHM"), Qt::CaseInsensitive) ==
+                    0)
                 found = finder.GetFilePath();
         }
     }
@@ -469,15 +467,10 @@ void CMainFrame::OnAppAbout()
 LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_SEARCH_FINISHED:
-        return OnSearchFinished();
-    case WM_SHOW_OPTIONS:
-        OnOption();
-        return 0;
-    case WM_RESULT_SELECTION:
-        return OnResultSelection(wParam, lParam);
-    default:
-        return 0;
+    case WM_SEARCH_FINISHED: return OnSearchFinished();
+    case WM_SHOW_OPTIONS: OnOption(); return 0;
+    case WM_RESULT_SELECTION: return OnResultSelection(wParam, lParam);
+    default: return 0;
     }
 }
 

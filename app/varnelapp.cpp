@@ -22,8 +22,7 @@ namespace {
 bool EqualsNoCase(const std::string& a, const char* b)
 {
     const std::string other(b);
-    return a.size() == other.size() &&
-           std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
+    return a.size() == other.size() && std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
 }
@@ -94,8 +93,7 @@ int CVarnelApp::Run()
     // entries up to date. A hive that cannot be written does not keep the
     // program from running: searching needs none of these entries.
     if (!RegisterDocumentType(programPath))
-        std::fprintf(stderr, "varnel: the document type could not be registered in %s\n",
-                     RegUserHivePath().c_str());
+        std::fprintf(stderr, "varnel: the document type could not be registered in %s\n", RegUserHivePath().c_str());
     if (IsAutomationStart(args)) return 0;
 
     // Without a window system the framework would abort; the user gets the

@@ -118,7 +118,8 @@ bool SameContent(const std::string& ours, const std::string& theirs)
         t.pop_back();
         scale = 100;
     }
-    if (ParseDouble(ours, a) && ParseDouble(t, b)) return std::fabs(a * scale - b) <= 1e-9 * std::max(1.0, std::fabs(b));
+    if (ParseDouble(ours, a) && ParseDouble(t, b))
+        return std::fabs(a * scale - b) <= 1e-9 * std::max(1.0, std::fabs(b));
     int m1 = 0, d1 = 0, y1 = 0, m2 = 0, d2 = 0, y2 = 0;
     if (ParseDate(ours, m1, d1, y1) && ParseDate(theirs, m2, d2, y2)) return m1 == m2 && d1 == d2 && y1 == y2;
     return false;
@@ -153,9 +154,10 @@ int Compare(const std::string& file, const std::string& csv)
     const auto pct = [&](std::size_t n) {
         return total == 0 ? 100.0 : 100.0 * static_cast<double>(n) / static_cast<double>(total);
     };
-    std::printf("%s: %zu non-empty cells; %zu equal as text (%.2f%%), %zu more equal in content but formatted "
-                "otherwise; content equal %.2f%%\n",
-                file.c_str(), total, same, pct(same), sameContent, pct(same + sameContent));
+    std::printf(
+        "%s: %zu non-empty cells; %zu equal as text (%.2f%%), %zu more equal in content but formatted "
+        "otherwise; content equal %.2f%%\n",
+        file.c_str(), total, same, pct(same), sameContent, pct(same + sameContent));
     return 0;
 }
 

@@ -3,9 +3,9 @@
 // finished stories. The documents are made once with LibreOffice
 // (soffice) from generated text and kept in $TMPDIR/varnel-docread-bench;
 // without soffice the benchmarks say so and skip.
+#include "office/containers/filebytes.h"
 #include "office/word/docreader.h"
 #include "office/word/docxreader.h"
-#include "office/containers/filebytes.h"
 #include "office/word/rtfreader.h"
 
 #include <benchmark/benchmark.h>
@@ -33,12 +33,13 @@ fs::path BenchDir()
 void WriteSource(const fs::path& path, int paragraphs)
 {
     static const char* const kWords[] = {
-        "the", "search", "finds", "documents", "by", "their", "content", "and", "lists", "every", "file",
-        "where", "a", "keyword", "occurs", "with", "its", "match", "degree", "folder", "Word", "Excel",
-        "report", "quarterly", "budget", "meeting", "minutes", "project", "schedule", "invoice", "customer",
-        "contract", "delivery", "north", "south", "east", "west", "office", "paragraph", "table", "column",
-        "number", "value", "total", "summary", "review", "draft", "final", "version", "approved", "pending",
-        "analysis", "market", "growth", "quality", "service", "support", "training", "policy", "security"};
+        "the",     "search",   "finds",     "documents", "by",       "their",     "content",  "and",     "lists",
+        "every",   "file",     "where",     "a",         "keyword",  "occurs",    "with",     "its",     "match",
+        "degree",  "folder",   "Word",      "Excel",     "report",   "quarterly", "budget",   "meeting", "minutes",
+        "project", "schedule", "invoice",   "customer",  "contract", "delivery",  "north",    "south",   "east",
+        "west",    "office",   "paragraph", "table",     "column",   "number",    "value",    "total",   "summary",
+        "review",  "draft",    "final",     "version",   "approved", "pending",   "analysis", "market",  "growth",
+        "quality", "service",  "support",   "training",  "policy",   "security"};
     constexpr std::size_t kCount = sizeof kWords / sizeof kWords[0];
     std::uint32_t seed = 12345;
     auto next = [&] {
@@ -57,7 +58,8 @@ void WriteSource(const fs::path& path, int paragraphs)
             for (int r = 0; r < 3; ++r) {
                 out << "<table:table-row>";
                 for (int c = 0; c < 3; ++c)
-                    out << "<table:table-cell><text:p>" << kWords[next()] << ' ' << next() << "</text:p></table:table-cell>";
+                    out << "<table:table-cell><text:p>" << kWords[next()] << ' ' << next()
+                        << "</text:p></table:table-cell>";
                 out << "</table:table-row>";
             }
             out << "</table:table>\n";
@@ -85,8 +87,8 @@ std::string Document(const std::string& format, int paragraphs)
     const fs::path src = dir / ("bench-" + std::to_string(paragraphs) + ".fodt");
     WriteSource(src, paragraphs);
     const std::string cmd = "soffice -env:UserInstallation=file://" + (dir / "profile").string() +
-                            " --headless --convert-to " + format + " --outdir '" + dir.string() + "' '" +
-                            src.string() + "' >/dev/null 2>&1";
+                            " --headless --convert-to " + format + " --outdir '" + dir.string() + "' '" + src.string() +
+                            "' >/dev/null 2>&1";
     if (std::system(cmd.c_str()) != 0 || !fs::exists(doc)) return {};
     return doc.string();
 }
@@ -128,9 +130,18 @@ bool ReadDoc(office::ByteView b, office::WordContent& c, office::ReadError& e)
     return office::ReadWordBinary(b, c, e, nullptr);
 }
 
-void BM_Doc1MB(benchmark::State& s) { OpenAndExtract(s, "doc", 1000, ReadDoc); }
-void BM_Docx1MB(benchmark::State& s) { OpenAndExtract(s, "docx", 9000, office::ReadDocx); }
-void BM_Rtf1MB(benchmark::State& s) { OpenAndExtract(s, "rtf", 1500, office::ReadRtf); }
+void BM_Doc1MB(benchmark::State& s)
+{
+    OpenAndExtract(s, "doc", 1000, ReadDoc);
+}
+void BM_Docx1MB(benchmark::State& s)
+{
+    OpenAndExtract(s, "docx", 9000, office::ReadDocx);
+}
+void BM_Rtf1MB(benchmark::State& s)
+{
+    OpenAndExtract(s, "rtf", 1500, office::ReadRtf);
+}
 
 BENCHMARK(BM_Doc1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Docx1MB)->Unit(benchmark::kMillisecond);

@@ -8,13 +8,13 @@
 #include "search/searchcontext.h"
 #include "search/searchrun.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;

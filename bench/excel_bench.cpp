@@ -8,9 +8,9 @@
 #include "tests/office/support/excelfixtures.h"
 
 #include <chrono>
-#include <ctime>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -20,8 +20,8 @@ using namespace excelfixtures;
 
 namespace {
 
-const char* const kWords[] = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf", "hotel",
-                              "india", "juliet", "kilo", "lima", "mike", "november", "oscar", "papa"};
+const char* const kWords[] = {"alpha", "bravo",  "charlie", "delta", "echo", "foxtrot",  "golf",  "hotel",
+                              "india", "juliet", "kilo",    "lima",  "mike", "november", "oscar", "papa"};
 
 std::string Sentence(std::mt19937& rng, int n)
 {
@@ -95,25 +95,31 @@ Bytes MakeXlsx()
     for (unsigned i = 0; i < kStrings; ++i) strings += "<si><t>" + Sentence(rng, 4) + "</t></si>";
     strings += "</sst>";
     std::vector<std::pair<std::string, std::string>> parts = {
-        {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                        "<Relationship Id=\"r\" Type=\"" + rel + "/officeDocument\" Target=\"xl/workbook.xml\"/>"
-                        "</Relationships>"},
+        {"_rels/.rels",
+         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+         "<Relationship Id=\"r\" Type=\"" +
+             rel +
+             "/officeDocument\" Target=\"xl/workbook.xml\"/>"
+             "</Relationships>"},
         {"xl/sharedStrings.xml", strings},
     };
     std::string workbook = "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel + "\"><sheets>";
-    std::string rels = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                       "<Relationship Id=\"s\" Type=\"" + rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>";
+    std::string rels =
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"s\" Type=\"" +
+        rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>";
     for (int sheet = 1; sheet <= 5; ++sheet) {
         const std::string n = std::to_string(sheet);
         workbook += "<sheet name=\"Sheet" + n + "\" sheetId=\"" + n + "\" r:id=\"w" + n + "\"/>";
-        rels += "<Relationship Id=\"w" + n + "\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet" + n +
-                ".xml\"/>";
+        rels +=
+            "<Relationship Id=\"w" + n + "\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
         std::string xml = "<worksheet xmlns=\"" + main + "\"><sheetData>";
         for (unsigned row = 1; row <= 64000; ++row) {
             const std::string r = std::to_string(row);
             xml += "<row r=\"" + r + "\"><c r=\"A" + r + "\" t=\"s\"><v>" + std::to_string(rng() % kStrings) +
-                   "</v></c><c r=\"B" + r + "\"><v>" + std::to_string(static_cast<double>(rng()) / 7.0) + "</v></c><c r=\"C" + r +
-                   "\"><f>B" + r + "*2</f><v>" + std::to_string(rng() % 100000) + "</v></c></row>";
+                   "</v></c><c r=\"B" + r + "\"><v>" + std::to_string(static_cast<double>(rng()) / 7.0) +
+                   "</v></c><c r=\"C" + r + "\"><f>B" + r + "*2</f><v>" + std::to_string(rng() % 100000) +
+                   "</v></c></row>";
         }
         xml += "</sheetData></worksheet>";
         parts.push_back({"xl/worksheets/sheet" + n + ".xml", xml});
@@ -142,11 +148,14 @@ struct Released {
 };
 using Ptr = std::unique_ptr<IDispatch, Released>;
 
-Ptr Take(CallResult r) { return Ptr(r.TakeDispatch()); }
+Ptr Take(CallResult r)
+{
+    return Ptr(r.TakeDispatch());
+}
 
 void Measure(const std::string& path)
 {
-    const char* keywords[] = {"alpha1",   "kilo999", "lastsharedstring", "4711", "B7*2",
+    const char* keywords[] = {"alpha1",   "kilo999", "lastsharedstring", "4711",  "B7*2",
                               "zzz-none", "quebec",  "no such text",     "*x?y*", "~*absent"};
     IDispatch* raw = nullptr;
     CreateObjectByProgID("Excel.Application", &raw);
@@ -173,8 +182,14 @@ void Measure(const std::string& path)
         Call(sheet.get(), 0xEB, DISPATCH_METHOD, {Arg::Missing()});
         Ptr cells = Take(Call(sheet.get(), 0xEE, DISPATCH_PROPERTYGET));
         for (const char* k : keywords) {
-            std::vector<Arg> args{Arg::Str(std::u16string(k, k + std::strlen(k))), Arg::Missing(), Arg::Missing(),
-                                  Arg::Missing(), Arg::Missing(), Arg::I4(0), Arg::Bool(false), Arg::Missing(),
+            std::vector<Arg> args{Arg::Str(std::u16string(k, k + std::strlen(k))),
+                                  Arg::Missing(),
+                                  Arg::Missing(),
+                                  Arg::Missing(),
+                                  Arg::Missing(),
+                                  Arg::I4(0),
+                                  Arg::Bool(false),
+                                  Arg::Missing(),
                                   Arg::Missing()};
             Ptr range = Take(Call(cells.get(), 0x18E, DISPATCH_METHOD, args));
             found += range != nullptr ? 1 : 0;
@@ -186,11 +201,12 @@ void Measure(const std::string& path)
     Call(workbook.get(), 0x115, DISPATCH_METHOD, {Arg::Bool(false), Arg::Str(u""), Arg::Bool(false)});
     const double openSeconds = std::chrono::duration<double>(openedAt - start).count();
     const double findSeconds = std::chrono::duration<double>(done - openedAt).count();
-    std::printf("%-26s %5.1f MB  open %.3f s (cpu %.3f)  %d finds, %d found: %.3f s (cpu %.3f)  total %.3f s "
-                "(cpu %.3f)\n",
-                std::filesystem::path(path).filename().c_str(),
-                static_cast<double>(std::filesystem::file_size(path)) / 1e6, openSeconds, cpuOpened - cpuStart, calls,
-                found, findSeconds, cpuDone - cpuOpened, openSeconds + findSeconds, cpuDone - cpuStart);
+    std::printf(
+        "%-26s %5.1f MB  open %.3f s (cpu %.3f)  %d finds, %d found: %.3f s (cpu %.3f)  total %.3f s "
+        "(cpu %.3f)\n",
+        std::filesystem::path(path).filename().c_str(), static_cast<double>(std::filesystem::file_size(path)) / 1e6,
+        openSeconds, cpuOpened - cpuStart, calls, found, findSeconds, cpuDone - cpuOpened, openSeconds + findSeconds,
+        cpuDone - cpuStart);
 }
 
 }  // namespace

@@ -92,14 +92,16 @@ int main()
         wait4(pid, &status, 0, &usage);
         const double peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
         if (!got) {
-            std::printf("%-38s %12s %9s %9s %10.1f  child ended without a report (status %d)\n", name.c_str(), "-",
-                        "-", "-", peakMb, status);
+            std::printf("%-38s %12s %9s %9s %10.1f  child ended without a report (status %d)\n", name.c_str(), "-", "-",
+                        "-", peakMb, status);
             continue;
         }
         const double mb = static_cast<double>(report.bytes) / (1024.0 * 1024.0);
         std::printf("%-38s %12zu %9.3f %9.3f %10.1f  %s\n", name.c_str(), report.bytes, report.seconds,
                     report.seconds / mb, peakMb,
-                    report.found == 1 ? "found" : report.found == 0 ? "NOT FOUND" : "read failed");
+                    report.found == 1   ? "found"
+                    : report.found == 0 ? "NOT FOUND"
+                                        : "read failed");
     }
     return 0;
 }

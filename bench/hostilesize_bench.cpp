@@ -10,20 +10,20 @@
 // Usage: bench_hostilesize [docx|xlsx|txt ...]   (all three by default)
 #include "kestrel/officefind.h"
 #include "office/automation/builtinoffice.h"
-#include "office/word/wordloader.h"
 #include "office/excel/workbookloader.h"
+#include "office/word/wordloader.h"
 #include "platform/olethread.h"
 #include "tests/office/support/hostilesize.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -111,8 +111,8 @@ void Measure(const std::string& label, const std::string& path, bool search)
     std::string how = "exit 0";
     if (WIFSIGNALED(status)) how = "killed by signal " + std::to_string(WTERMSIG(status));
     else if (WEXITSTATUS(status) != 0) how = "exit " + std::to_string(WEXITSTATUS(status));
-    std::printf("      time %.2f s, peak memory %.0f MB (%s)\n", seconds,
-                static_cast<double>(usage.ru_maxrss) / 1024.0, how.c_str());
+    std::printf("      time %.2f s, peak memory %.0f MB (%s)\n", seconds, static_cast<double>(usage.ru_maxrss) / 1024.0,
+                how.c_str());
 }
 
 bool WriteFile(const fs::path& path, const std::string& bytes)

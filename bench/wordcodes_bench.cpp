@@ -39,15 +39,81 @@ namespace {
 // Frequent English words, including irregular forms, so "all word forms"
 // has something to join. None begins with q, x, y or z: absent keywords do.
 const char* const kCommon[] = {
-    "the", "of", "and", "to", "in", "a", "is", "that", "for", "it", "as", "was", "with", "be", "by", "on",
-    "not", "he", "this", "are", "or", "his", "from", "at", "which", "but", "have", "an", "had", "they",
-    "report", "annual", "budget", "customer", "invoice", "delivery", "contract", "meeting", "schedule",
-    "monthly", "revenue", "growth", "team", "project", "deadline", "children", "went", "gone", "going",
-    "walked", "walking", "walks", "mice", "sat", "sitting", "ran", "running", "better", "people", "women",
-    "Stra\xC3\x9F" "e", "caf\xC3\xA9", "M\xC3\xBCller", "2024", "15", "\xD0\xBC\xD0\xB8\xD1\x80",
-    "\xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82", "\xE6\x9D\xB1\xE4\xBA\xAC", "Smith", "Smyth", "Robert", "Rupert",
+    "the",
+    "of",
+    "and",
+    "to",
+    "in",
+    "a",
+    "is",
+    "that",
+    "for",
+    "it",
+    "as",
+    "was",
+    "with",
+    "be",
+    "by",
+    "on",
+    "not",
+    "he",
+    "this",
+    "are",
+    "or",
+    "his",
+    "from",
+    "at",
+    "which",
+    "but",
+    "have",
+    "an",
+    "had",
+    "they",
+    "report",
+    "annual",
+    "budget",
+    "customer",
+    "invoice",
+    "delivery",
+    "contract",
+    "meeting",
+    "schedule",
+    "monthly",
+    "revenue",
+    "growth",
+    "team",
+    "project",
+    "deadline",
+    "children",
+    "went",
+    "gone",
+    "going",
+    "walked",
+    "walking",
+    "walks",
+    "mice",
+    "sat",
+    "sitting",
+    "ran",
+    "running",
+    "better",
+    "people",
+    "women",
+    "Stra\xC3\x9F"
+    "e",
+    "caf\xC3\xA9",
+    "M\xC3\xBCller",
+    "2024",
+    "15",
+    "\xD0\xBC\xD0\xB8\xD1\x80",
+    "\xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82",
+    "\xE6\x9D\xB1\xE4\xBA\xAC",
+    "Smith",
+    "Smyth",
+    "Robert",
+    "Rupert",
 };
-const char* const kSyllables[] = {"ba", "ke", "lo", "mi", "nu", "ra", "te", "so", "di", "fa", "go", "pe",
+const char* const kSyllables[] = {"ba", "ke", "lo", "mi", "nu",   "ra",   "te",  "so", "di", "fa", "go", "pe",
                                   "vi", "ha", "ju", "wo", "ster", "ment", "ing", "ed", "an", "el", "or", "us"};
 const char* const kAbsentStarts[] = {"qu", "xa", "zy", "yo", "zu", "xe"};
 
@@ -228,9 +294,9 @@ void Phases(_Word11& word, const BenchText& t, const std::string& mode, const st
         (i == 0 ? firstClearing : clearing) += Since(t0);
         t0 = CpuSeconds();
         vKeyword = COleVariant(words[i].c_str());
-        found += find.InvokeHelper<bool>(WordDispid::FindExecute, DISPATCH_METHOD, &vKeyword, &vFalse, &vFalse,
-                                         &vFalse, &vSounds, &vForms, &vTrue, &vTwo, &vFalse, &vEmpty, &vReplaceNone,
-                                         &vFalse, &vFalse, &vFalse, &vFalse)
+        found += find.InvokeHelper<bool>(WordDispid::FindExecute, DISPATCH_METHOD, &vKeyword, &vFalse, &vFalse, &vFalse,
+                                         &vSounds, &vForms, &vTrue, &vTwo, &vFalse, &vEmpty, &vReplaceNone, &vFalse,
+                                         &vFalse, &vFalse, &vFalse)
                      ? 1
                      : 0;
         (i == 0 ? firstSearch : searches) += Since(t0);
@@ -238,10 +304,11 @@ void Phases(_Word11& word, const BenchText& t, const std::string& mode, const st
     t0 = CpuSeconds();
     document.InvokeHelper<void>(WordDispid::DocumentClose, DISPATCH_METHOD, &vFalse, &vFalse, &vFalse);
     const double close = Since(t0);
-    std::printf("  phases (cpu): open %.3f s, first clearing %.3f s, other clearings %.3f s, first keyword %.3f s, "
-                "other keywords %.3f s (%.2f ms each), close %.3f s; found %d\n",
-                open, firstClearing, clearing, firstSearch, searches,
-                words.size() > 1 ? searches * 1000 / static_cast<double>(words.size() - 1) : 0.0, close, found);
+    std::printf(
+        "  phases (cpu): open %.3f s, first clearing %.3f s, other clearings %.3f s, first keyword %.3f s, "
+        "other keywords %.3f s (%.2f ms each), close %.3f s; found %d\n",
+        open, firstClearing, clearing, firstSearch, searches,
+        words.size() > 1 ? searches * 1000 / static_cast<double>(words.size() - 1) : 0.0, close, found);
 }
 
 }  // namespace

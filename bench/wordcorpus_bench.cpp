@@ -10,9 +10,9 @@
 //
 //   bench_wordcorpus [--dump DIR] [--show] [--ext doc,docx,...] FOLDER
 #include "office/containers/compoundfile.h"
+#include "office/containers/filebytes.h"
 #include "office/word/docreader.h"
 #include "office/word/docxreader.h"
-#include "office/containers/filebytes.h"
 #include "office/word/rtfreader.h"
 #include "platform/codepage.h"
 
@@ -44,8 +44,12 @@ std::string Readable(const office::WordContent& content)
     for (const auto& story : content.stories) {
         for (char16_t c : story.text) {
             switch (c) {
-            case 0x0D: case 0x07: case 0x0B: case 0x0C: all.push_back(u'\n'); break;
-            case 0x09: case 0xA0: all.push_back(u' '); break;
+            case 0x0D:
+            case 0x07:
+            case 0x0B:
+            case 0x0C: all.push_back(u'\n'); break;
+            case 0x09:
+            case 0xA0: all.push_back(u' '); break;
             case 0x1E: all.push_back(u'-'); break;
             case 0x1F: break;
             default: all.push_back(c);

@@ -19,9 +19,27 @@
 
 namespace {
 
-const char* const kWords[] = {"report", "annual", "budget", "the", "of", "and", "customer", "invoice",
-                              "Stra\xC3\x9F" "e", "caf\xC3\xA9", "delivery", "contract", "meeting", "schedule",
-                              "quarter", "revenue", "growth", "team", "project", "deadline"};
+const char* const kWords[] = {"report",
+                              "annual",
+                              "budget",
+                              "the",
+                              "of",
+                              "and",
+                              "customer",
+                              "invoice",
+                              "Stra\xC3\x9F"
+                              "e",
+                              "caf\xC3\xA9",
+                              "delivery",
+                              "contract",
+                              "meeting",
+                              "schedule",
+                              "quarter",
+                              "revenue",
+                              "growth",
+                              "team",
+                              "project",
+                              "deadline"};
 
 // About 1 MB of prose with a tab and a run of spaces now and then.
 const std::string& BenchFile()
@@ -51,8 +69,9 @@ std::vector<std::u16string> Keywords(std::size_t n)
     std::vector<std::u16string> out;
     for (std::size_t i = 0; i < n; ++i) {
         // Half found, half absent: absent keywords scan the whole text.
-        out.push_back(i % 2 == 0 ? u"annual report" : u"missing" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
-                                                          std::u16string(1, static_cast<char16_t>(u'a' + i / 26 % 26)));
+        out.push_back(i % 2 == 0 ? u"annual report"
+                                 : u"missing" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
+                                       std::u16string(1, static_cast<char16_t>(u'a' + i / 26 % 26)));
     }
     return out;
 }
@@ -63,11 +82,31 @@ public:
     {
         for (VARIANT& v : m_values) VariantClear(&v);
     }
-    Args& Bool(bool b) { Add(VT_BOOL).boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; return *this; }
-    Args& Str(std::u16string_view s) { Add(VT_BSTR).bstrVal = SysAllocStringFrom(s); return *this; }
-    Args& I2(short i) { Add(VT_I2).iVal = i; return *this; }
-    Args& I4(LONG i) { Add(VT_I4).lVal = i; return *this; }
-    Args& Missing() { Add(VT_ERROR).scode = DISP_E_PARAMNOTFOUND; return *this; }
+    Args& Bool(bool b)
+    {
+        Add(VT_BOOL).boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+        return *this;
+    }
+    Args& Str(std::u16string_view s)
+    {
+        Add(VT_BSTR).bstrVal = SysAllocStringFrom(s);
+        return *this;
+    }
+    Args& I2(short i)
+    {
+        Add(VT_I2).iVal = i;
+        return *this;
+    }
+    Args& I4(LONG i)
+    {
+        Add(VT_I4).lVal = i;
+        return *this;
+    }
+    Args& Missing()
+    {
+        Add(VT_ERROR).scode = DISP_E_PARAMNOTFOUND;
+        return *this;
+    }
     DISPPARAMS Params()
     {
         m_refs.clear();

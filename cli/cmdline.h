@@ -24,8 +24,8 @@ struct CCommandLine {
     };
     std::optional<Categories> categories;
     struct Matching {
-        bool matchCase = false, wholeWord = false, wildcards = false, soundsLike = false,
-             allWordForms = false, clearSeriesSpace = true;
+        bool matchCase = false, wholeWord = false, wildcards = false, soundsLike = false, allWordForms = false,
+             clearSeriesSpace = true;
     };
     std::optional<Matching> matching;
 

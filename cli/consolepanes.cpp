@@ -20,8 +20,7 @@ LRESULT CConsoleMessagePanel::OnMessage(UINT message, WPARAM, LPARAM lParam)
 LRESULT CConsoleResultList::OnMessage(UINT message, WPARAM, LPARAM)
 {
     if (message == WM_ADD_RESULT) {
-        std::fprintf(m_out, "%d%%\t%s\n", static_cast<int>(g_resultFileInfo.nMatchDegree),
-                     g_resultFileInfo.szFilePath);
+        std::fprintf(m_out, "%d%%\t%s\n", static_cast<int>(g_resultFileInfo.nMatchDegree), g_resultFileInfo.szFilePath);
         std::fflush(m_out);
         ++m_count;
     } else if (message == WM_CLEAR_RESULTS) {

@@ -1,8 +1,8 @@
 // varnel-find --extract (see extract.h).
 #include "cli/extract.h"
 
-#include "office/word/wordloader.h"
 #include "office/excel/workbookloader.h"
+#include "office/word/wordloader.h"
 #include "platform/codepage.h"
 
 #include <algorithm>

@@ -12,15 +12,15 @@
 #include "search/searchrun.h"
 #include "search/settingsstore.h"
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <signal.h>
 #include <cstring>
 #include <future>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -131,8 +131,8 @@ int main(int argc, char** argv)
     }
     if (cmd.matching) {
         const auto& m = *cmd.matching;
-        g_conditions.Assign(_FindedConditions{m.matchCase, m.wholeWord, m.wildcards, m.soundsLike, m.allWordForms,
-                                              m.clearSeriesSpace});
+        g_conditions.Assign(
+            _FindedConditions{m.matchCase, m.wholeWord, m.wildcards, m.soundsLike, m.allWordForms, m.clearSeriesSpace});
     }
 
     CProgressPanel panel(stderr);

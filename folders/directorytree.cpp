@@ -61,7 +61,10 @@ QTreeWidgetItem* CDirectoryTree::NewItem(QTreeWidgetItem* parent, const std::str
     return item;
 }
 
-int CDirectoryTree::FillDrives() { return FillDrives(CDriveList::Read()); }
+int CDirectoryTree::FillDrives()
+{
+    return FillDrives(CDriveList::Read());
+}
 
 int CDirectoryTree::FillDrives(const std::vector<CDriveEntry>& drives)
 {
@@ -181,8 +184,7 @@ void CDirectoryTree::UpdateParents(QTreeWidgetItem* item)
             if (hasChildren && s == STATE_CHECKED_ALL) full = 1;
             else if (!hasChildren && s == STATE_CHECKED) full = 1;
         }
-        if (GetCheckState(parent) != STATE_UNCHECKED)
-            SetCheckState(parent, full ? STATE_CHECKED_ALL : STATE_CHECKED);
+        if (GetCheckState(parent) != STATE_UNCHECKED) SetCheckState(parent, full ? STATE_CHECKED_ALL : STATE_CHECKED);
         item = parent;
     }
 }

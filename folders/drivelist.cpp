@@ -17,7 +17,10 @@ struct MountLine {
     std::string type;
 };
 
-bool IsOctal(char c) { return c >= '0' && c <= '7'; }
+bool IsOctal(char c)
+{
+    return c >= '0' && c <= '7';
+}
 
 int HexValue(char c)
 {
@@ -116,17 +119,20 @@ std::string CDriveList::DriveText(const CDriveEntry& drive)
 bool CDriveList::IsDiskFileSystem(std::string_view type)
 {
     static const char* const kDisk[] = {
-        "ext2", "ext3",  "ext4",    "xfs",     "btrfs", "vfat",    "msdos",    "exfat",
-        "ntfs", "ntfs3", "fuseblk", "hfs",     "hfsplus", "iso9660", "udf",    "f2fs",
-        "jfs",  "reiserfs", "nilfs2", "zfs",   "bcachefs", "ufs",   "minix",
+        "ext2", "ext3",     "ext4",    "xfs", "btrfs",    "vfat",    "msdos", "exfat",
+        "ntfs", "ntfs3",    "fuseblk", "hfs", "hfsplus",  "iso9660", "udf",   "f2fs",
+        "jfs",  "reiserfs", "nilfs2",  "zfs", "bcachefs", "ufs",     "minix",
     };
     return std::any_of(std::begin(kDisk), std::end(kDisk), [&](const char* t) { return type == t; });
 }
 
-bool CDriveList::IsOpticalFileSystem(std::string_view type) { return type == "iso9660" || type == "udf"; }
+bool CDriveList::IsOpticalFileSystem(std::string_view type)
+{
+    return type == "iso9660" || type == "udf";
+}
 
 std::vector<CDriveEntry> CDriveList::Parse(std::string_view mountsText, const std::string& homeDir,
-                                            const LabelLookup& labelOf)
+                                           const LabelLookup& labelOf)
 {
     if (mountsText.size() > kMaxTableBytes) mountsText = mountsText.substr(0, kMaxTableBytes);
 
@@ -169,7 +175,8 @@ std::vector<CDriveEntry> CDriveList::Parse(std::string_view mountsText, const st
     if (!homeDir.empty() && homeDir[0] == '/') {
         const MountLine* best = nullptr;
         for (const MountLine& m : mounts)
-            if (IsAtOrBelow(homeDir, m.mountPoint) && (best == nullptr || m.mountPoint.size() > best->mountPoint.size()))
+            if (IsAtOrBelow(homeDir, m.mountPoint) &&
+                (best == nullptr || m.mountPoint.size() > best->mountPoint.size()))
                 best = &m;
         if (best != nullptr && best->mountPoint != "/" && IsDiskFileSystem(best->type)) {
             CDriveEntry home;

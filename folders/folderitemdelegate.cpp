@@ -8,8 +8,7 @@
 
 CFolderItemDelegate::CFolderItemDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
-void CFolderItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                                const QModelIndex& index) const
+void CFolderItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const int top = option.rect.top() + (option.rect.height() - CTreeImages::kSize) / 2;
     const int state = index.data(CDirectoryTree::kCheckStateRole).toInt();

@@ -4,8 +4,8 @@
 //
 // The budget is what a machine with 1 GB of memory gives one file (a
 // quarter of it): memory past libFuzzer's limit is memory it never saw.
-#include "office/word/docreader.h"
 #include "office/containers/readbudget.h"
+#include "office/word/docreader.h"
 
 #include <cstddef>
 #include <cstdint>

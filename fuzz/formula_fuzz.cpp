@@ -24,9 +24,12 @@ using office::BiffFormulaDecoder;
 
 const std::vector<std::optional<std::u16string>>& SheetRefs()
 {
-    static const std::vector<std::optional<std::u16string>> refs = {
-        u"Sheet2", std::nullopt, BiffFormulaDecoder::QuoteSheetName(u"My Data"),
-        BiffFormulaDecoder::QuoteSheetRange(u"Jan", u"Mar"), u"#REF", u""};
+    static const std::vector<std::optional<std::u16string>> refs = {u"Sheet2",
+                                                                    std::nullopt,
+                                                                    BiffFormulaDecoder::QuoteSheetName(u"My Data"),
+                                                                    BiffFormulaDecoder::QuoteSheetRange(u"Jan", u"Mar"),
+                                                                    u"#REF",
+                                                                    u""};
     return refs;
 }
 

@@ -222,8 +222,8 @@ void Cells8(Stream& s)
     // reference, a shared formula over B5:B6, and an error result.
     s.Formula(4, 0, 1, {0x25, 1, 0, 1, 0, 0, 0xC0, 2, 0xC0, 0x19, 0x10, 0, 0, 0x43, 1, 0, 0, 0, 0x05});
     TaggedFormula(s, 4, 2, 0, 0,
-                  {0x24, 1, 0, 0, 0xC0, 0x1E, 0, 0, 0x0D, 0x19, 0x02, 7, 0, 0x17, 3, 0, 'y', 'e', 's', 0x19, 0x08,
-                   7, 0, 0x17, 2, 0, 'n', 'o', 0x19, 0x08, 3, 0, 0x42, 3, 1, 0});
+                  {0x24, 1,    0,    0, 0xC0, 0x1E, 0, 0, 0x0D, 0x19, 0x02, 7,    0, 0x17, 3,    0, 'y', 'e',
+                   's',  0x19, 0x08, 7, 0,    0x17, 2, 0, 'n',  'o',  0x19, 0x08, 3, 0,    0x42, 3, 1,   0});
     Bytes str;
     PutString8(str, u"yes", 2);
     s.Record(0x0207, str);
@@ -238,10 +238,9 @@ void Cells8(Stream& s)
 
 Bytes Biff8Stream()
 {
-    return BuildStream({{u"Alpha", 0, Cells8},
-                        {u"Other data", 1, [](Stream& s) { s.Number(65535, 255, 1); }},
-                        {u"Chart", 0, {}, 2}},
-                       Globals8);
+    return BuildStream(
+        {{u"Alpha", 0, Cells8}, {u"Other data", 1, [](Stream& s) { s.Number(65535, 255, 1); }}, {u"Chart", 0, {}, 2}},
+        Globals8);
 }
 
 Bytes Biff5Stream()
@@ -328,7 +327,8 @@ docbin::Bytes Word97(bool compressed, bool stories, bool table1)
     }
     if (compressed) {
         d.text = docbin::Latin(all);
-        d.pieces = {{static_cast<std::uint32_t>(all.size()), static_cast<std::uint32_t>(docbin::Word97::kTextAt), true}};
+        d.pieces = {
+            {static_cast<std::uint32_t>(all.size()), static_cast<std::uint32_t>(docbin::Word97::kTextAt), true}};
     } else {
         std::u16string wide;
         for (char c : all) wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
@@ -346,13 +346,15 @@ docbin::Bytes Word97(bool compressed, bool stories, bool table1)
 docbin::Bytes Word6(bool complex, bool fonts)
 {
     docbin::Word6 d;
-    const std::string main = "Bericht \xFC"
-                             "ber das Jahr\r";
+    const std::string main =
+        "Bericht \xFC"
+        "ber das Jahr\r";
     d.text = docbin::Latin(main + "\r");
     d.ccp[0] = static_cast<std::uint32_t>(main.size());
     if (complex) {
         d.complex = true;
-        d.pieces = {{static_cast<std::uint32_t>(main.size() + 1), static_cast<std::uint32_t>(docbin::Word6::kTextAt), true}};
+        d.pieces = {
+            {static_cast<std::uint32_t>(main.size() + 1), static_cast<std::uint32_t>(docbin::Word6::kTextAt), true}};
     }
     if (fonts) {
         d.lid = 0x0419;
@@ -393,8 +395,9 @@ const char* const kRootRels =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
     "relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
     "relationships/officeDocument\" Target=\"word/document.xml\"/></Relationships>";
-const std::string kW = "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
-                       "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
+const std::string kW =
+    "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
+    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
 
 std::string DocumentXml(const std::string& body)
 {
@@ -404,8 +407,9 @@ std::string DocumentXml(const std::string& body)
 
 std::string Rels(const std::vector<std::pair<std::string, std::string>>& typeAndTarget)
 {
-    std::string rels = "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
-                       "relationships\">";
+    std::string rels =
+        "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+        "relationships\">";
     int id = 1;
     for (const auto& [type, target] : typeAndTarget)
         rels += "<Relationship Id=\"rId" + std::to_string(id++) +
@@ -435,45 +439,58 @@ std::vector<std::uint8_t> Docx(bool stored)
     const std::string comments = "<?xml version=\"1.0\"?><w:comments " + kW +
                                  "><w:comment w:id=\"0\" w:author=\"A\"><w:p><w:r><w:t>a comment</w:t></w:r></w:p>"
                                  "</w:comment></w:comments>";
-    const std::string header = "<?xml version=\"1.0\"?><w:hdr " + kW + "><w:p><w:r><w:t>page header</w:t></w:r></w:p></w:hdr>";
-    return ziptest::BuildZip({{"[Content_Types].xml", kContentTypes, stored},
-                              {"_rels/.rels", kRootRels, stored},
-                              {"word/_rels/document.xml.rels",
-                               Rels({{"header", "header1.xml"}, {"footnotes", "footnotes.xml"}, {"comments", "/word/comments.xml"}}),
-                               stored},
-                              {"word/document.xml", DocumentXml(body), stored},
-                              {"word/footnotes.xml", part, stored},
-                              {"word/comments.xml", comments, stored},
-                              {"word/header1.xml", header, stored}});
+    const std::string header =
+        "<?xml version=\"1.0\"?><w:hdr " + kW + "><w:p><w:r><w:t>page header</w:t></w:r></w:p></w:hdr>";
+    return ziptest::BuildZip(
+        {{"[Content_Types].xml", kContentTypes, stored},
+         {"_rels/.rels", kRootRels, stored},
+         {"word/_rels/document.xml.rels",
+          Rels({{"header", "header1.xml"}, {"footnotes", "footnotes.xml"}, {"comments", "/word/comments.xml"}}),
+          stored},
+         {"word/document.xml", DocumentXml(body), stored},
+         {"word/footnotes.xml", part, stored},
+         {"word/comments.xml", comments, stored},
+         {"word/header1.xml", header, stored}});
 }
 
 std::vector<std::uint8_t> Xlsx(bool date1904)
 {
     const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
     const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-    const std::string rootRels = "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
-                                 "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" +
-                                 rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
-    const std::string workbook = "<?xml version=\"1.0\"?><workbook xmlns=\"" + ns + "\" xmlns:r=\"" + rel +
-                                 "\"><workbookPr date1904=\"" + (date1904 ? "1" : "0") +
-                                 "\"/><sheets><sheet name=\"Alpha\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Hidden\" "
-                                 "sheetId=\"2\" state=\"hidden\" r:id=\"rId2\"/></sheets></workbook>";
+    const std::string rootRels =
+        "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
+        "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" +
+        rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
+    const std::string workbook =
+        "<?xml version=\"1.0\"?><workbook xmlns=\"" + ns + "\" xmlns:r=\"" + rel + "\"><workbookPr date1904=\"" +
+        (date1904 ? "1" : "0") +
+        "\"/><sheets><sheet name=\"Alpha\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Hidden\" "
+        "sheetId=\"2\" state=\"hidden\" r:id=\"rId2\"/></sheets></workbook>";
     const std::string workbookRels =
         "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-        "<Relationship Id=\"rId2\" Type=\"" + rel + "/worksheet\" Target=\"/xl/worksheets/sheet2.xml\"/>"
-        "<Relationship Id=\"rId3\" Type=\"" + rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>"
-        "<Relationship Id=\"rId4\" Type=\"" + rel + "/styles\" Target=\"styles.xml\"/></Relationships>";
-    const std::string shared = "<?xml version=\"1.0\"?><sst xmlns=\"" + ns +
-                               "\" count=\"3\" uniqueCount=\"3\"><si><t>Quarterly report</t></si><si><r><t>rich </t></r>"
-                               "<r><rPr><b/></rPr><t>run_x0041_</t></r></si><si><t>kanji</t><rPh sb=\"0\" eb=\"1\"><t>"
-                               "phonetic</t></rPh></si></sst>";
+        "<Relationship Id=\"rId1\" Type=\"" +
+        rel +
+        "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+        "<Relationship Id=\"rId2\" Type=\"" +
+        rel +
+        "/worksheet\" Target=\"/xl/worksheets/sheet2.xml\"/>"
+        "<Relationship Id=\"rId3\" Type=\"" +
+        rel +
+        "/sharedStrings\" Target=\"sharedStrings.xml\"/>"
+        "<Relationship Id=\"rId4\" Type=\"" +
+        rel + "/styles\" Target=\"styles.xml\"/></Relationships>";
+    const std::string shared =
+        "<?xml version=\"1.0\"?><sst xmlns=\"" + ns +
+        "\" count=\"3\" uniqueCount=\"3\"><si><t>Quarterly report</t></si><si><r><t>rich </t></r>"
+        "<r><rPr><b/></rPr><t>run_x0041_</t></r></si><si><t>kanji</t><rPh sb=\"0\" eb=\"1\"><t>"
+        "phonetic</t></rPh></si></sst>";
     const std::string styles = "<?xml version=\"1.0\"?><styleSheet xmlns=\"" + ns +
                                "\"><numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"dd/mm/yyyy\\ hh:mm\"/>"
                                "</numFmts><cellXfs count=\"3\"><xf numFmtId=\"0\"/><xf numFmtId=\"164\"/><xf "
                                "numFmtId=\"14\"/></cellXfs></styleSheet>";
     const std::string sheet1 =
-        "<?xml version=\"1.0\"?><worksheet xmlns=\"" + ns + "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v>"
+        "<?xml version=\"1.0\"?><worksheet xmlns=\"" + ns +
+        "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v>"
         "</c><c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>2</v></c></row><row r=\"2\"><c r=\"A2\"><v>4711"
         "</v></c><c r=\"B2\" s=\"1\"><v>45352.5</v></c><c r=\"C2\" s=\"2\"><v>1</v></c><c r=\"D2\" t=\"b\"><v>1</v>"
         "</c><c r=\"E2\" t=\"e\"><v>#DIV/0!</v></c></row><row r=\"3\"><c r=\"A3\" t=\"inlineStr\"><is><t>inline "
@@ -514,19 +531,21 @@ void FormulaSeeds()
         {"num", Formula(1, 0, 0, num)},
         {"string-wide", Formula(1, 0, 0, wide)},
         {"bool-err", Formula(1, 0, 0, {0x1D, 1, 0x1C, 0x2A, 0x0B})},
-        {"operators", Formula(1, 0, 0, {0x24, 0, 0, 0, 0xC0, 0x24, 0, 0, 1, 0xC0, 0x04, 0x1E, 2, 0, 0x07, 0x12, 0x13,
-                                        0x14, 0x15})},
+        {"operators",
+         Formula(1, 0, 0, {0x24, 0, 0, 0, 0xC0, 0x24, 0, 0, 1, 0xC0, 0x04, 0x1E, 2, 0, 0x07, 0x12, 0x13, 0x14, 0x15})},
         {"ref-area", Formula(1, 0, 0, {0x24, 1, 0, 2, 0x00, 0x25, 0, 0, 9, 0, 0, 0xC0, 1, 0xC0, 0x10})},
-        {"whole-rows-cols", Formula(1, 0, 0, {0x25, 0, 0, 4, 0, 0, 0xC0, 0xFF, 0xC0, 0x25, 0, 0, 0xFF, 0xFF, 1, 0x80,
-                                              2, 0x80, 0x0F})},
+        {"whole-rows-cols",
+         Formula(1, 0, 0, {0x25, 0, 0, 4, 0, 0, 0xC0, 0xFF, 0xC0, 0x25, 0, 0, 0xFF, 0xFF, 1, 0x80, 2, 0x80, 0x0F})},
         {"sum-attr", Formula(1, 0, 0, {0x25, 0, 0, 3, 0, 0, 0xC0, 0, 0xC0, 0x19, 0x10, 0, 0})},
-        {"if-jumps", Formula(1, 0, 0, {0x24, 0, 0, 0, 0xC0, 0x1E, 0, 0, 0x0D, 0x19, 0x02, 7, 0, 0x17, 3, 0, 'y', 'e',
-                                       's', 0x19, 0x08, 10, 0, 0x17, 2, 0, 'n', 'o', 0x19, 0x08, 3, 0, 0x42, 3, 1, 0})},
-        {"choose", Formula(1, 0, 0, {0x24, 0, 0, 0, 0xC0, 0x19, 0x04, 2, 0, 0, 0, 0, 0, 0, 0, 0x17, 1, 0, 'x', 0x19,
-                                     0x08, 0, 0, 0x17, 1, 0, 'y', 0x19, 0x08, 0, 0, 0x42, 3, 100, 0})},
+        {"if-jumps",
+         Formula(1, 0, 0, {0x24, 0,    0,    0,  0xC0, 0x1E, 0, 0, 0x0D, 0x19, 0x02, 7,    0, 0x17, 3,    0, 'y', 'e',
+                           's',  0x19, 0x08, 10, 0,    0x17, 2, 0, 'n',  'o',  0x19, 0x08, 3, 0,    0x42, 3, 1,   0})},
+        {"choose",
+         Formula(1, 0, 0, {0x24, 0,    0,    0, 0xC0, 0x19, 0x04, 2, 0,   0,    0,    0, 0, 0,    0, 0x17, 1, 0,
+                           'x',  0x19, 0x08, 0, 0,    0x17, 1,    0, 'y', 0x19, 0x08, 0, 0, 0x42, 3, 100,  0})},
         {"func-fixed", Formula(1, 0, 0, {0x24, 0, 0, 0, 0xC0, 0x1E, 2, 0, 0x21, 27, 0, 0x41, 74, 0})},
-        {"vlookup-missarg", Formula(1, 0, 0, {0x24, 0, 0, 0, 0xC0, 0x25, 0, 0, 4, 0, 1, 0xC0, 2, 0xC0, 0x1E, 2, 0,
-                                              0x16, 0x42, 4, 102, 0})},
+        {"vlookup-missarg", Formula(1, 0, 0, {0x24, 0, 0,    0,    0xC0, 0x25, 0,    0,    4, 0,   1,
+                                              0xC0, 2, 0xC0, 0x1E, 2,    0,    0x16, 0x42, 4, 102, 0})},
         {"shared-refn", Formula(3, 4, 2, {0x4C, 1, 0, 0xFF, 0xC0, 0x2D, 0, 0, 2, 0, 0, 0x80, 1, 0x80, 0x0F})},
         {"shared-wrap", Formula(3, 0xFFFF, 255, {0x2C, 1, 0, 1, 0xC0})},
         {"ref3d", Formula(1, 0, 0, {0x5A, 0, 0, 0, 0, 0, 0x80, 0x3B, 2, 0, 0, 0, 4, 0, 0, 0xC0, 1, 0xC0, 0x10})},
@@ -577,12 +596,15 @@ void CellFormatSeeds()
 void TextSeeds()
 {
     Write("text", "ascii.txt", std::string("Quarterly report\r\nSecond line\nthird\rfourth\tafter a tab\f\n"));
-    Write("text", "utf8-bom.txt", std::string("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e \xE2\x98\x83 \xF0\x9F\x98\x80 end\n"));
+    Write("text", "utf8-bom.txt",
+          std::string("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+                      "e \xE2\x98\x83 \xF0\x9F\x98\x80 end\n"));
     Write("text", "utf8-plain.txt", std::string("\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 and caf\xC3\xA9\n"));
     Write("text", "utf16be-bom.txt", Lit("\xFE\xFF\x00H\x00i\x26\x03\x00\n"));
     Write("text", "utf16le-nobom.txt", Lit("H\0e\0l\0l\0o\0 \0w\0o\0r\0l\0d\0\r\0\n\0"));
-    Write("text", "cp1251.txt", std::string("\xCC\xEE\xF1\xEA\xE2\xE0 \xFF\xE2\xEB\xFF\xE5\xF2\xF1\xFF "
-                                            "\xF1\xF2\xEE\xEB\xE8\xF6\xE5\xE9 \xD0\xEE\xF1\xF1\xE8\xE8.\n"));
+    Write("text", "cp1251.txt",
+          std::string("\xCC\xEE\xF1\xEA\xE2\xE0 \xFF\xE2\xEB\xFF\xE5\xF2\xF1\xFF "
+                      "\xF1\xF2\xEE\xEB\xE8\xF6\xE5\xE9 \xD0\xEE\xF1\xF1\xE8\xE8.\n"));
     Write("text", "shift-jis.txt", std::string("\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x65\x83\x4C\x83\x58\x83\x67\n"));
     Write("text", "binary.bin", Lit("\x00\x01\x02\x03text\x00\xFF\xFE\x00"));
     Write("text", "nul-inside.txt", Lit("before\0after\n"));
@@ -607,10 +629,10 @@ void HtmlSeeds()
           std::string("<html xmlns:o=\"urn:schemas-microsoft-com:office:office\"><body><p class=MsoNormal>Word "
                       "<o:p></o:p></p><![if !supportLists]><span>1.</span><![endif]><p>list item</p>"
                       "<v:shape><v:textbox>box</v:textbox></v:shape></body></html>"));
-    for (const auto& page : {office::hostile::ManyAttributes(40), office::hostile::NestedFonts(30),
-                             office::hostile::Unclosed("div", 30), office::hostile::DeepTables(10),
-                             office::hostile::StrayEndTags(30), office::hostile::RepeatedBody(5),
-                             office::hostile::BlockedEndTags(20), office::hostile::PlainParagraphs(600)})
+    for (const auto& page :
+         {office::hostile::ManyAttributes(40), office::hostile::NestedFonts(30), office::hostile::Unclosed("div", 30),
+          office::hostile::DeepTables(10), office::hostile::StrayEndTags(30), office::hostile::RepeatedBody(5),
+          office::hostile::BlockedEndTags(20), office::hostile::PlainParagraphs(600)})
         Write("html", "hostile-" + page.name + ".htm", page.html);
 }
 
@@ -645,13 +667,13 @@ void XmlSeeds()
                       "data?><d xmlns=\"\">plain</d></a>"));
     Write("xml", "doctype.xml",
           std::string("<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e \"value\"><!ELEMENT r ANY>]><r>&e;</r>"));
-    Write("xml", "standalone.xml", std::string("<?xml version='1.0' standalone='yes'?>\n<r a=\"&quot;x&apos;\">\r\n"
-                                               "line\r\n</r>\n"));
+    Write("xml", "standalone.xml",
+          std::string("<?xml version='1.0' standalone='yes'?>\n<r a=\"&quot;x&apos;\">\r\n"
+                      "line\r\n</r>\n"));
     Write("xml", "latin1.xml", std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>caf\xE9</r>"));
     Write("xml", "utf16.xml", Lit("\xFF\xFE<\0r\0>\0x\0<\0/\0r\0>\0"));
     Write("xml", "bad-nesting.xml", std::string("<a><b></a></b>"));
-    Write("xml", "wordml.xml",
-          DocumentXml("<w:p><w:r><w:t xml:space=\"preserve\"> a </w:t></w:r></w:p>"));
+    Write("xml", "wordml.xml", DocumentXml("<w:p><w:r><w:t xml:space=\"preserve\"> a </w:t></w:r></w:p>"));
 }
 
 void RegSeeds()
@@ -685,9 +707,15 @@ void XlsTextSeeds()
                       "<Data ss:Type=\"Error\">#N/A</Data></Cell><Cell><ss:Data ss:Type=\"String\" xmlns=\"http://"
                       "www.w3.org/TR/REC-html40\"><B>rich</B> text</ss:Data></Cell></Row></Table></Worksheet>"
                       "<Worksheet ss:Name=\"Two\"/></Workbook>"));
-    Write("xls", "semicolon.xls", std::string("Name;Amount;Note\r\n\"Smith; John\";4711,5;\"said \"\"hi\"\"\"\r\nDoe;;\r\n"));
-    Write("xls", "utf16-tabs.xls", Lit("\xFF\xFEN\0a\0m\0e\0\t\0" "1\0" "2\0\r\0\n\0x\0\t\0y\0"));
-    Write("xls", "utf8-bom.csv.xls", std::string("\xEF\xBB\xBF" "a,b,c\n\"multi\nline\",TRUE,-0.5\n,,\n"));
+    Write("xls", "semicolon.xls",
+          std::string("Name;Amount;Note\r\n\"Smith; John\";4711,5;\"said \"\"hi\"\"\"\r\nDoe;;\r\n"));
+    Write("xls", "utf16-tabs.xls",
+          Lit("\xFF\xFEN\0a\0m\0e\0\t\0"
+              "1\0"
+              "2\0\r\0\n\0x\0\t\0y\0"));
+    Write("xls", "utf8-bom.csv.xls",
+          std::string("\xEF\xBB\xBF"
+                      "a,b,c\n\"multi\nline\",TRUE,-0.5\n,,\n"));
     Write("xls", "empty.xls", std::string());
 }
 
@@ -720,7 +748,8 @@ int main(int argc, char** argv)
     Write("xls", "biff5-stream.bin", biff5);
     Write("xls", "biff8.xls", excelfixtures::CompoundFileOf({{"Workbook", biff8}}));
     Write("xls", "biff5.xls", excelfixtures::CompoundFileOf({{"Book", biff5}}));
-    Write("cfb", "biff8.xls", excelfixtures::CompoundFileOf({{"Workbook", biff8}, {"\x05SummaryInformation", Bytes(200, 0)}}));
+    Write("cfb", "biff8.xls",
+          excelfixtures::CompoundFileOf({{"Workbook", biff8}, {"\x05SummaryInformation", Bytes(200, 0)}}));
     for (int version : {2, 3, 4}) Write("xls", "biff" + std::to_string(version) + ".xls", OldBiff(version));
     Write("xls", "biff4-workbook.xls", OldBiff4Workbook());
     Write("xls", "hostile-externsheets.xls", hostilexls::ExternSheetsAndNames(3, 3));
@@ -756,8 +785,12 @@ int main(int argc, char** argv)
     Write("zip", "stored.zip", Docx(true));
     Write("zip", "shared-body.zip", hostilesize::SharedBodyDocx(2000, true));
     Write("zip", "names.zip",
-          ziptest::BuildZip({{"a/b/../c.xml", "x"}, {"%41%20b.xml", "y", true}, {"UPPER/Case.XML", "z"},
-                             {"empty", ""}, {"dir/", ""}, {"\xC3\xA9t\xC3\xA9.txt", std::string(300, 'e')}}));
+          ziptest::BuildZip({{"a/b/../c.xml", "x"},
+                             {"%41%20b.xml", "y", true},
+                             {"UPPER/Case.XML", "z"},
+                             {"empty", ""},
+                             {"dir/", ""},
+                             {"\xC3\xA9t\xC3\xA9.txt", std::string(300, 'e')}}));
 
     FormulaSeeds();
     CellFormatSeeds();

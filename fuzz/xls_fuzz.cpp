@@ -15,9 +15,9 @@
 // attribute renamed (the path of crowded tags), which must give the same
 // cells, and with the parser restarted every few elements, which must
 // neither crash nor fail where one run succeeds.
+#include "office/containers/readbudget.h"
 #include "office/excel/biffreader.h"
 #include "office/excel/rangefind.h"
-#include "office/containers/readbudget.h"
 #include "office/excel/workbookloader.h"
 #include "office/excel/xlstextreader.h"
 

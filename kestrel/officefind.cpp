@@ -9,7 +9,10 @@ OfficeFind::OfficeFind() = default;
 
 OfficeFind::~OfficeFind() = default;
 
-OfficeFind& OfficeFind::operator=(const OfficeFind&) { return *this; }
+OfficeFind& OfficeFind::operator=(const OfficeFind&)
+{
+    return *this;
+}
 
 int OfficeFind::SearchWord9(_ResultFileInfo& info, const CArray<_FindKeyWord, _FindKeyWord>& keywords,
                             _FindedConditions conditions, _Word9& word)

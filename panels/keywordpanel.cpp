@@ -12,12 +12,9 @@
 #include <algorithm>
 
 CKeywordPanel::CKeywordPanel(QWidget* parent)
-    : QWidget(parent),
-      m_wndEdit(new QPlainTextEdit(this)),
+    : QWidget(parent), m_wndEdit(new QPlainTextEdit(this)),
       m_wndOption(new QPushButton(QStringLiteral("Option"), this)),
-      m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) {
-          return OnMessage(message, wParam, lParam);
-      })
+      m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); })
 {
     m_wndEdit->setObjectName(QStringLiteral("keywordEdit"));
     // One line is one keyword, so lines never wrap; long ones scroll.

@@ -9,11 +9,8 @@
 #include <QTextCursor>
 
 CMessagePanel::CMessagePanel(QWidget* parent)
-    : QWidget(parent),
-      m_wndEdit(new QPlainTextEdit(this)),
-      m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) {
-          return OnMessage(message, wParam, lParam);
-      })
+    : QWidget(parent), m_wndEdit(new QPlainTextEdit(this)),
+      m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); })
 {
     m_wndEdit->setObjectName(QStringLiteral("messageEdit"));
     m_wndEdit->setReadOnly(true);
@@ -50,8 +47,7 @@ void CMessagePanel::AppendLine(const std::string& line)
     // behind the previous line break.
     QTextCursor cursor(m_wndEdit->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())) +
-                      QLatin1Char('\n'));
+    cursor.insertText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())) + QLatin1Char('\n'));
     QScrollBar* bar = m_wndEdit->verticalScrollBar();
     bar->setValue(bar->maximum());
 }
@@ -69,10 +65,7 @@ LRESULT CMessagePanel::OnMessage(UINT message, WPARAM /*wParam*/, LPARAM lParam)
         // copy, so a line set meanwhile by the other thread cannot replace it.
         AppendLine(MessageLineOf(lParam));
         return 0;
-    case WM_CLEAR_MESSAGES:
-        Clear();
-        return 0;
-    default:
-        return 0;
+    case WM_CLEAR_MESSAGES: Clear(); return 0;
+    default: return 0;
     }
 }

@@ -11,9 +11,15 @@ std::atomic<std::uint64_t> g_looks{0};
 
 }  // namespace
 
-void RequestSearchStop() noexcept { g_stopRequested.store(true, std::memory_order_relaxed); }
+void RequestSearchStop() noexcept
+{
+    g_stopRequested.store(true, std::memory_order_relaxed);
+}
 
-void ClearSearchStop() noexcept { g_stopRequested.store(false, std::memory_order_relaxed); }
+void ClearSearchStop() noexcept
+{
+    g_stopRequested.store(false, std::memory_order_relaxed);
+}
 
 bool IsSearchStopRequested() noexcept
 {
@@ -21,7 +27,10 @@ bool IsSearchStopRequested() noexcept
     return g_stopRequested.load(std::memory_order_relaxed);
 }
 
-std::uint64_t StopRequestLooks() noexcept { return g_looks.load(std::memory_order_relaxed); }
+std::uint64_t StopRequestLooks() noexcept
+{
+    return g_looks.load(std::memory_order_relaxed);
+}
 
 void ThrowIfStopRequested()
 {

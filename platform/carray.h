@@ -12,8 +12,7 @@
 
 template <class TYPE, class ARG_TYPE = const TYPE&>
 class CArray {
-    static_assert(std::is_trivially_copyable_v<TYPE>,
-                  "CArray holds plain records only");
+    static_assert(std::is_trivially_copyable_v<TYPE>, "CArray holds plain records only");
 
 public:
     CArray() = default;
@@ -59,8 +58,8 @@ public:
     {
         if (n < 0) throw std::length_error("CArray::SetSize");
         Reserve(n);
-        if (n > m_nSize) std::memset(static_cast<void*>(m_pData + m_nSize), 0,
-                                     static_cast<std::size_t>(n - m_nSize) * sizeof(TYPE));
+        if (n > m_nSize)
+            std::memset(static_cast<void*>(m_pData + m_nSize), 0, static_cast<std::size_t>(n - m_nSize) * sizeof(TYPE));
         m_nSize = n;
     }
 
@@ -77,8 +76,7 @@ private:
         long grow = m_nMaxSize < 16 ? 16 : m_nMaxSize / 2;
         long newMax = m_nMaxSize + grow < n ? n : m_nMaxSize + grow;
         auto* p = static_cast<TYPE*>(::operator new(static_cast<std::size_t>(newMax) * sizeof(TYPE)));
-        if (m_nSize > 0)
-            std::memcpy(static_cast<void*>(p), m_pData, static_cast<std::size_t>(m_nSize) * sizeof(TYPE));
+        if (m_nSize > 0) std::memcpy(static_cast<void*>(p), m_pData, static_cast<std::size_t>(m_nSize) * sizeof(TYPE));
         ::operator delete(m_pData);
         m_pData = p;
         m_nMaxSize = newMax;

@@ -7,13 +7,13 @@
 // POSIX record locks of every process and OFD locks of every open file.
 #include "platform/fileapi.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <mutex>
-#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <mutex>
+#include <set>
 
 namespace {
 
@@ -41,19 +41,14 @@ DWORD ErrorFromOpen(int err)
     switch (err) {
     case ENOENT:
     case ENOTDIR:
-    case ELOOP:
-        return ERROR_FILE_NOT_FOUND;
+    case ELOOP: return ERROR_FILE_NOT_FOUND;
     case EACCES:
-    case EPERM:
-        return ERROR_ACCESS_DENIED;
+    case EPERM: return ERROR_ACCESS_DENIED;
     case EMFILE:
     case ENFILE:
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    case ENAMETOOLONG:
-        return ERROR_INVALID_PARAMETER;
-    default:
-        return ERROR_ACCESS_DENIED;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case ENAMETOOLONG: return ERROR_INVALID_PARAMETER;
+    default: return ERROR_ACCESS_DENIED;
     }
 }
 
@@ -66,8 +61,7 @@ bool HeldByOther(int fd, bool exclusive)
     // another open file holds a conflicting lock. The probe lock, when
     // granted, is dropped before anyone could notice it.
     if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK)
-            return true;
+        if (errno == EWOULDBLOCK) return true;
         // Other errors (a file system without flock, NFS with a read-only
         // descriptor) leave the question to the record locks below.
     } else {
@@ -81,33 +75,34 @@ bool HeldByOther(int fd, bool exclusive)
     probe.l_len = 0;  // the whole file
     probe.l_pid = 0;
 #ifdef F_OFD_GETLK
-    if (fcntl(fd, F_OFD_GETLK, &probe) == 0)
-        return probe.l_type != F_UNLCK;
-    if (errno != EINVAL)
-        return false;
+    if (fcntl(fd, F_OFD_GETLK, &probe) == 0) return probe.l_type != F_UNLCK;
+    if (errno != EINVAL) return false;
     probe.l_type = exclusive ? F_WRLCK : F_RDLCK;
     probe.l_pid = 0;
 #endif
     // Kernels without OFD locks: a plain query sees other processes' locks.
-    if (fcntl(fd, F_GETLK, &probe) == 0)
-        return probe.l_type != F_UNLCK;
+    if (fcntl(fd, F_GETLK, &probe) == 0) return probe.l_type != F_UNLCK;
     return false;
 }
 
 }  // namespace
 
-DWORD GetLastError() { return t_lastError; }
-
-void SetLastError(DWORD error) { t_lastError = error; }
-
-HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                   void* /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
-                   DWORD /*dwFlagsAndAttributes*/, HANDLE /*hTemplateFile*/)
+DWORD GetLastError()
 {
-    if (lpFileName == nullptr || lpFileName[0] == '\0' ||
-        dwCreationDisposition != OPEN_EXISTING || (dwDesiredAccess & ~GENERIC_READ) != 0) {
-        SetLastError(lpFileName != nullptr && lpFileName[0] == '\0' ? ERROR_FILE_NOT_FOUND
-                                                                    : ERROR_INVALID_PARAMETER);
+    return t_lastError;
+}
+
+void SetLastError(DWORD error)
+{
+    t_lastError = error;
+}
+
+HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, void* /*lpSecurityAttributes*/,
+                   DWORD dwCreationDisposition, DWORD /*dwFlagsAndAttributes*/, HANDLE /*hTemplateFile*/)
+{
+    if (lpFileName == nullptr || lpFileName[0] == '\0' || dwCreationDisposition != OPEN_EXISTING ||
+        (dwDesiredAccess & ~GENERIC_READ) != 0) {
+        SetLastError(lpFileName != nullptr && lpFileName[0] == '\0' ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
     // O_NONBLOCK: opening a FIFO or a device must never wait.

@@ -25,9 +25,8 @@ constexpr DWORD FILE_FLAG_SEQUENTIAL_SCAN = 0x08000000u;
 // open fails with ERROR_SHARING_VIOLATION when the file is in use as above.
 // Only OPEN_EXISTING and read access are supported; anything else fails
 // with ERROR_INVALID_PARAMETER. Never creates or writes a file.
-HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                   void* lpSecurityAttributes, DWORD dwCreationDisposition,
-                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, void* lpSecurityAttributes,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 BOOL CloseHandle(HANDLE hObject);
 
 DWORD GetLastError();

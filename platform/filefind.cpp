@@ -6,16 +6,16 @@
 #include "platform/fileapi.h"
 #include "platform/utf8.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
-#include <numeric>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <wctype.h>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <numeric>
 
 namespace {
 
@@ -33,13 +33,10 @@ locale_t CaseLocale()
 
 char32_t FoldCodePoint(char32_t cp)
 {
-    if (cp < 0x80)
-        return (cp >= 'A' && cp <= 'Z') ? cp + 0x20 : cp;
-    if (cp >= kRawByteBase)
-        return cp;
+    if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') ? cp + 0x20 : cp;
+    if (cp >= kRawByteBase) return cp;
     const locale_t locale = CaseLocale();
-    if (locale == static_cast<locale_t>(nullptr))
-        return cp;
+    if (locale == static_cast<locale_t>(nullptr)) return cp;
     return static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), locale));
 }
 
@@ -81,8 +78,7 @@ bool Glob(std::u32string_view mask, std::u32string_view name)
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == U'*')
-        ++m;
+    while (m < mask.size() && mask[m] == U'*') ++m;
     return m == mask.size();
 }
 
@@ -91,32 +87,26 @@ public:
     explicit CMask(std::string_view mask) : m_mask(Fold(mask))
     {
         m_all = m_mask == U"*" || m_mask == U"*.*";
-        if (m_mask.size() > 2 && m_mask.ends_with(U".*"))
-            m_withoutDotStar = m_mask.substr(0, m_mask.size() - 2);
+        if (m_mask.size() > 2 && m_mask.ends_with(U".*")) m_withoutDotStar = m_mask.substr(0, m_mask.size() - 2);
         // "*.abc": Windows also matches the 8.3 short name, whose extension
         // is the first three characters of a longer one.
         if (m_mask.size() == 5 && m_mask.starts_with(U"*.")) {
             const std::u32string_view ext = std::u32string_view(m_mask).substr(2);
-            if (ext.find_first_of(U"*?.") == std::u32string_view::npos)
-                m_shortExt = ext;
+            if (ext.find_first_of(U"*?.") == std::u32string_view::npos) m_shortExt = ext;
         }
     }
 
     bool Matches(std::string_view name) const
     {
-        if (m_all)
-            return true;
+        if (m_all) return true;
         const std::u32string folded = Fold(name);
-        if (Glob(m_mask, folded))
-            return true;
-        if (!m_withoutDotStar.empty() && Glob(m_withoutDotStar, folded))
-            return true;
+        if (Glob(m_mask, folded)) return true;
+        if (!m_withoutDotStar.empty() && Glob(m_withoutDotStar, folded)) return true;
         if (!m_shortExt.empty()) {
             const std::size_t dot = folded.rfind(U'.');
             if (dot != std::u32string::npos && dot > 0) {
                 const std::u32string_view ext = std::u32string_view(folded).substr(dot + 1);
-                if (ext.size() > 3 && ext.starts_with(m_shortExt))
-                    return true;
+                if (ext.size() > 3 && ext.starts_with(m_shortExt)) return true;
             }
         }
         return false;
@@ -129,17 +119,17 @@ private:
     bool m_all = false;
 };
 
-bool IsDotsName(std::string_view name) { return name == "." || name == ".."; }
+bool IsDotsName(std::string_view name)
+{
+    return name == "." || name == "..";
+}
 
-int OrderCompare(std::string_view a, const std::u32string& foldedA, std::string_view b,
-                 const std::u32string& foldedB)
+int OrderCompare(std::string_view a, const std::u32string& foldedA, std::string_view b, const std::u32string& foldedB)
 {
     // The dot entries come first, as the folder itself and its parent.
     const bool dotsA = IsDotsName(a), dotsB = IsDotsName(b);
-    if (dotsA != dotsB)
-        return dotsA ? -1 : 1;
-    if (const int c = foldedA.compare(foldedB); c != 0)
-        return c;
+    if (dotsA != dotsB) return dotsA ? -1 : 1;
+    if (const int c = foldedA.compare(foldedB); c != 0) return c;
     return a.compare(b);
 }
 
@@ -201,14 +191,12 @@ BOOL CFileFind::FindFile(const char* pstrName)
         }
         std::string absolute = cwd;
         if (!folder.empty()) {
-            if (absolute.back() != '/')
-                absolute.push_back('/');
+            if (absolute.back() != '/') absolute.push_back('/');
             absolute.append(folder);
         }
         folder = std::move(absolute);
     }
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     if (pattern.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
@@ -240,10 +228,8 @@ BOOL CFileFind::FindFile(const char* pstrName)
         }
         const std::string_view name = de->d_name;
         // A drive root lists no dot entries on Windows; "/" is our root.
-        if (isRoot && IsDotsName(name))
-            continue;
-        if (!matcher.Matches(name))
-            continue;
+        if (isRoot && IsDotsName(name)) continue;
+        if (!matcher.Matches(name)) continue;
         Entry e;
         e.name = std::string(name);
         unsigned char type = de->d_type;
@@ -259,8 +245,7 @@ BOOL CFileFind::FindFile(const char* pstrName)
             e.directory = type == DT_DIR;
         }
         entries.push_back(std::move(e));
-        if (entries.size() >= kMaxEntries)
-            break;
+        if (entries.size() >= kMaxEntries) break;
     }
     closedir(dir);
 
@@ -278,16 +263,14 @@ BOOL CFileFind::FindFile(const char* pstrName)
     // redo the UTF-8 work n log n times.
     std::vector<std::u32string> folded;
     folded.reserve(entries.size());
-    for (const Entry& e : entries)
-        folded.push_back(Fold(e.name));
+    for (const Entry& e : entries) folded.push_back(Fold(e.name));
     std::vector<std::size_t> order(entries.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return OrderCompare(entries[a].name, folded[a], entries[b].name, folded[b]) < 0;
     });
     m_entries.reserve(entries.size());
-    for (std::size_t i : order)
-        m_entries.push_back(std::move(entries[i]));
+    for (std::size_t i : order) m_entries.push_back(std::move(entries[i]));
 
     m_root = folder;
     m_next = 0;
@@ -308,8 +291,7 @@ BOOL CFileFind::FindNextFile()
 
 const CFileFind::Entry* CFileFind::Current() const
 {
-    if (!m_started || m_next == 0)
-        return nullptr;
+    if (!m_started || m_next == 0) return nullptr;
     return &m_entries[m_next - 1];
 }
 
@@ -322,11 +304,9 @@ std::string CFileFind::GetFileName() const
 std::string CFileFind::GetFilePath() const
 {
     const Entry* e = Current();
-    if (e == nullptr)
-        return {};
+    if (e == nullptr) return {};
     std::string path = m_root;
-    if (path.back() != '/')
-        path.push_back('/');
+    if (path.back() != '/') path.push_back('/');
     path.append(e->name);
     return path;
 }

@@ -14,8 +14,7 @@ LRESULT CMessageTarget::DeliverFromOtherThread(UINT message, WPARAM wParam, LPAR
 LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (hWnd == nullptr) return 0;
-    if (std::this_thread::get_id() == hWnd->OwnerThread())
-        return hWnd->OnMessage(message, wParam, lParam);
+    if (std::this_thread::get_id() == hWnd->OwnerThread()) return hWnd->OnMessage(message, wParam, lParam);
     return hWnd->DeliverFromOtherThread(message, wParam, lParam);
 }
 

@@ -100,11 +100,20 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src)
 
 std::atomic<long> CDispatchObject::s_live{0};
 
-CDispatchObject::CDispatchObject() { s_live.fetch_add(1); }
+CDispatchObject::CDispatchObject()
+{
+    s_live.fetch_add(1);
+}
 
-CDispatchObject::~CDispatchObject() { s_live.fetch_sub(1); }
+CDispatchObject::~CDispatchObject()
+{
+    s_live.fetch_sub(1);
+}
 
-ULONG CDispatchObject::AddRef() { return ++m_refs; }
+ULONG CDispatchObject::AddRef()
+{
+    return ++m_refs;
+}
 
 ULONG CDispatchObject::Release()
 {
@@ -113,10 +122,13 @@ ULONG CDispatchObject::Release()
     return left;
 }
 
-long CDispatchObject::LiveObjects() { return s_live.load(); }
+long CDispatchObject::LiveObjects()
+{
+    return s_live.load();
+}
 
-HRESULT CDispatchObject::ReportError(EXCEPINFO* info, std::u16string_view source,
-                                     std::u16string_view description, SCODE scode)
+HRESULT CDispatchObject::ReportError(EXCEPINFO* info, std::u16string_view source, std::u16string_view description,
+                                     SCODE scode)
 {
     if (info != nullptr) {
         std::memset(static_cast<void*>(info), 0, sizeof *info);
@@ -146,8 +158,14 @@ const VARIANT* CDispArgs::At(UINT index) const
 namespace {
 
 // The type and a pointer to the value, by-reference scalars resolved.
-VARTYPE BaseType(const VARIANT* v) { return static_cast<VARTYPE>(v->vt & ~VT_BYREF); }
-bool IsRef(const VARIANT* v) { return (v->vt & VT_BYREF) != 0; }
+VARTYPE BaseType(const VARIANT* v)
+{
+    return static_cast<VARTYPE>(v->vt & ~VT_BYREF);
+}
+bool IsRef(const VARIANT* v)
+{
+    return (v->vt & VT_BYREF) != 0;
+}
 
 }  // namespace
 

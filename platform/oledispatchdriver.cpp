@@ -32,7 +32,10 @@ COleDispatchDriver& COleDispatchDriver::operator=(const COleDispatchDriver& othe
     return *this;
 }
 
-COleDispatchDriver::~COleDispatchDriver() { ReleaseDispatch(); }
+COleDispatchDriver::~COleDispatchDriver()
+{
+    ReleaseDispatch();
+}
 
 bool COleDispatchDriver::CreateDispatch(const char* progId, COleException* error)
 {

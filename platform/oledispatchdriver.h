@@ -120,8 +120,7 @@ void MakeArg(CInvokeArg& out, T&& arg)
 {
     using D = std::decay_t<T>;  // string literals arrive as arrays
     if constexpr (std::is_pointer_v<D> && std::is_base_of_v<VARIANT, std::remove_pointer_t<D>>) {
-        static_assert(!std::is_const_v<std::remove_pointer_t<D>>,
-                      "a by-reference argument must be modifiable");
+        static_assert(!std::is_const_v<std::remove_pointer_t<D>>, "a by-reference argument must be modifiable");
         out.v.vt = VT_BYREF | VT_VARIANT;
         out.v.pvarVal = static_cast<VARIANT*>(arg);
     } else if constexpr (std::is_base_of_v<VARIANT, D>) {

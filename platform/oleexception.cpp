@@ -24,7 +24,10 @@ void* CException::operator new(std::size_t size)
     return block;
 }
 
-void CException::operator delete(void* block) noexcept { ::operator delete(block); }
+void CException::operator delete(void* block) noexcept
+{
+    ::operator delete(block);
+}
 
 CException::CException(bool autoDelete) : m_bAutoDelete(autoDelete), m_bOnHeap(this == t_lastHeapException)
 {
@@ -38,7 +41,10 @@ void CException::Delete()
     if (m_bAutoDelete && m_bOnHeap) delete this;
 }
 
-std::string CException::GetErrorMessage() const { return {}; }
+std::string CException::GetErrorMessage() const
+{
+    return {};
+}
 
 bool CException::GetErrorMessage(char* buffer, UINT maxChars, UINT* helpContext) const
 {
@@ -60,8 +66,7 @@ COleException::~COleException() = default;
 std::string COleException::GetErrorMessage() const
 {
     char text[64];
-    std::snprintf(text, sizeof text, "OLE error 0x%08X",
-                  static_cast<unsigned>(static_cast<std::uint32_t>(m_sc)));
+    std::snprintf(text, sizeof text, "OLE error 0x%08X", static_cast<unsigned>(static_cast<std::uint32_t>(m_sc)));
     return text;
 }
 
@@ -77,20 +82,23 @@ SCODE COleException::Process(const CException* e)
 // ---- COleDispatchException --------------------------------------------
 
 COleDispatchException::COleDispatchException(const char* description, UINT helpId, WORD wCode)
-    : m_wCode(wCode),
-      m_strDescription(description != nullptr ? description : ""),
-      m_dwHelpContext(helpId),
-      m_scError(0)
+    : m_wCode(wCode), m_strDescription(description != nullptr ? description : ""), m_dwHelpContext(helpId), m_scError(0)
 {
 }
 
 COleDispatchException::~COleDispatchException() = default;
 
-std::string COleDispatchException::GetErrorMessage() const { return m_strDescription; }
+std::string COleDispatchException::GetErrorMessage() const
+{
+    return m_strDescription;
+}
 
 // ---- Throw helpers ----------------------------------------------------
 
-void AfxThrowOleException(SCODE sc) { throw new COleException(sc); }
+void AfxThrowOleException(SCODE sc)
+{
+    throw new COleException(sc);
+}
 
 void ThrowInvokeFailure(HRESULT hr, EXCEPINFO* info)
 {
@@ -107,8 +115,8 @@ void ThrowInvokeFailure(HRESULT hr, EXCEPINFO* info)
     // left the BSTRs behind would leak them on every failed call.
     COleDispatchException* e = nullptr;
     try {
-        e = new COleDispatchException(WideToAnsi(BstrView(info->bstrDescription)).c_str(),
-                                      info->dwHelpContext, info->wCode);
+        e = new COleDispatchException(WideToAnsi(BstrView(info->bstrDescription)).c_str(), info->dwHelpContext,
+                                      info->wCode);
         e->m_strSource = WideToAnsi(BstrView(info->bstrSource));
         e->m_strHelpFile = WideToAnsi(BstrView(info->bstrHelpFile));
         e->m_scError = info->scode;

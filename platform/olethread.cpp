@@ -30,9 +30,15 @@ void CoUninitialize()
     if (t_comEntries > 0) --t_comEntries;
 }
 
-HRESULT OleInitialize(void* reserved) { return CoInitialize(reserved); }
+HRESULT OleInitialize(void* reserved)
+{
+    return CoInitialize(reserved);
+}
 
-void OleUninitialize() { CoUninitialize(); }
+void OleUninitialize()
+{
+    CoUninitialize();
+}
 
 BOOL AfxOleInit()
 {
@@ -43,4 +49,7 @@ BOOL AfxOleInit()
     return TRUE;
 }
 
-bool IsComInitialized() { return t_comEntries > 0; }
+bool IsComInitialized()
+{
+    return t_comEntries > 0;
+}

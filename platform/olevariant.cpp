@@ -17,7 +17,10 @@ BSTR AllocOrThrow(std::u16string_view text)
 
 }  // namespace
 
-COleVariant::COleVariant() : VARIANT() { VariantInit(this); }
+COleVariant::COleVariant() : VARIANT()
+{
+    VariantInit(this);
+}
 
 COleVariant::COleVariant(const VARIANT& src) : VARIANT()
 {
@@ -88,7 +91,10 @@ COleVariant::COleVariant(IDispatch* dispatch, bool addRef) : VARIANT()
     if (addRef && dispatch != nullptr) dispatch->AddRef();
 }
 
-COleVariant::~COleVariant() { VariantClear(this); }
+COleVariant::~COleVariant()
+{
+    VariantClear(this);
+}
 
 COleVariant& COleVariant::operator=(const COleVariant& src)
 {
@@ -131,7 +137,10 @@ COleVariant& COleVariant::operator=(std::u16string_view text)
     return *this;
 }
 
-void COleVariant::Clear() { VariantClear(this); }
+void COleVariant::Clear()
+{
+    VariantClear(this);
+}
 
 void COleVariant::Attach(VARIANT& src)
 {
@@ -148,7 +157,10 @@ VARIANT COleVariant::Detach()
     return out;
 }
 
-COleVariant COleVariant::Missing() { return COleVariant(static_cast<LONG>(DISP_E_PARAMNOTFOUND), VT_ERROR); }
+COleVariant COleVariant::Missing()
+{
+    return COleVariant(static_cast<LONG>(DISP_E_PARAMNOTFOUND), VT_ERROR);
+}
 
 VARIANT COleVariant::ByRef(VARIANT& target)
 {

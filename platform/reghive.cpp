@@ -13,26 +13,28 @@ namespace {
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
 
-bool IsSpace(char c) { return c == ' ' || c == '\t'; }
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s)
 {
-    while (!s.empty() && IsSpace(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && (IsSpace(s.back()) || s.back() == '\r'))
-        s.remove_suffix(1);
+    while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && (IsSpace(s.back()) || s.back() == '\r')) s.remove_suffix(1);
     return s;
 }
 
-char FoldChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldChar(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualsFolded(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (FoldChar(a[i]) != FoldChar(b[i]))
-            return false;
+        if (FoldChar(a[i]) != FoldChar(b[i])) return false;
     return true;
 }
 
@@ -47,20 +49,16 @@ bool HasControlChars(std::string_view s)
 {
     for (char c : s) {
         const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 && c != '\t') || u == 0x7F)
-            return true;
+        if ((u < 0x20 && c != '\t') || u == 0x7F) return true;
     }
     return false;
 }
 
 int HexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
@@ -70,13 +68,11 @@ bool ParseHexNumber(std::string_view& s, std::size_t maxDigits, DWORD& out)
     std::size_t n = 0;
     DWORD v = 0;
     while (n < s.size() && HexDigit(s[n]) >= 0) {
-        if (n == maxDigits)
-            return false;
+        if (n == maxDigits) return false;
         v = (v << 4) | static_cast<DWORD>(HexDigit(s[n]));
         ++n;
     }
-    if (n == 0)
-        return false;
+    if (n == 0) return false;
     s.remove_prefix(n);
     out = v;
     return true;
@@ -86,8 +82,7 @@ bool ParseHexNumber(std::string_view& s, std::size_t maxDigits, DWORD& out)
 // left just behind the closing quote.
 bool ParseQuoted(std::string_view& s, std::string& out)
 {
-    if (s.empty() || s.front() != '"')
-        return false;
+    if (s.empty() || s.front() != '"') return false;
     out.clear();
     std::size_t i = 1;
     while (i < s.size()) {
@@ -97,11 +92,9 @@ bool ParseQuoted(std::string_view& s, std::string& out)
             return true;
         }
         if (c == '\\') {
-            if (i + 1 >= s.size())
-                return false;
+            if (i + 1 >= s.size()) return false;
             const char e = s[i + 1];
-            if (e != '\\' && e != '"')
-                return false;
+            if (e != '\\' && e != '"') return false;
             out.push_back(e);
             i += 2;
             continue;
@@ -118,24 +111,18 @@ bool ParseHexList(std::string_view s, std::vector<BYTE>& out)
 {
     out.clear();
     s = Trim(s);
-    if (s.empty())
-        return true;
+    if (s.empty()) return true;
     for (;;) {
         s = Trim(s);
         DWORD b = 0;
-        if (!ParseHexNumber(s, 2, b))
-            return false;
-        if (out.size() >= CRegHive::kMaxValueBytes)
-            return false;
+        if (!ParseHexNumber(s, 2, b)) return false;
+        if (out.size() >= CRegHive::kMaxValueBytes) return false;
         out.push_back(static_cast<BYTE>(b));
         s = Trim(s);
-        if (s.empty())
-            return true;
-        if (s.front() != ',')
-            return false;
+        if (s.empty()) return true;
+        if (s.front() != ',') return false;
         s.remove_prefix(1);
-        if (Trim(s).empty())
-            return true;  // a trailing comma, as left by a joined continuation
+        if (Trim(s).empty()) return true;  // a trailing comma, as left by a joined continuation
     }
 }
 
@@ -143,8 +130,7 @@ void AppendEscaped(std::string& out, std::string_view s)
 {
     out.push_back('"');
     for (char c : s) {
-        if (c == '\\' || c == '"')
-            out.push_back('\\');
+        if (c == '\\' || c == '"') out.push_back('\\');
         out.push_back(c);
     }
     out.push_back('"');
@@ -154,12 +140,10 @@ void AppendEscaped(std::string& out, std::string_view s)
 // same bytes: one terminating NUL, nothing a line cannot hold.
 bool PrintableString(const std::vector<BYTE>& data)
 {
-    if (data.empty() || data.back() != 0)
-        return false;
+    if (data.empty() || data.back() != 0) return false;
     for (std::size_t i = 0; i + 1 < data.size(); ++i) {
         const BYTE b = data[i];
-        if ((b < 0x20 && b != '\t') || b == 0x7F)
-            return false;
+        if ((b < 0x20 && b != '\t') || b == 0x7F) return false;
     }
     return true;
 }
@@ -168,8 +152,7 @@ bool PrintableString(const std::vector<BYTE>& data)
 // into UTF-8; unpaired surrogates make the file count as damaged.
 std::string Utf16LeToUtf8(std::string_view in, bool& bad)
 {
-    if (in.size() % 2 != 0)
-        bad = true;
+    if (in.size() % 2 != 0) bad = true;
     std::u16string units(in.size() / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i)
         units[i] = static_cast<char16_t>(static_cast<unsigned char>(in[2 * i]) |
@@ -188,10 +171,8 @@ std::string Utf16LeToUtf8(std::string_view in, bool& bad)
 
 std::string_view AbbreviationOf(std::string_view root)
 {
-    if (root == "HKEY_CURRENT_USER")
-        return "HKCU";
-    if (root == "HKEY_LOCAL_MACHINE")
-        return "HKLM";
+    if (root == "HKEY_CURRENT_USER") return "HKCU";
+    if (root == "HKEY_LOCAL_MACHINE") return "HKLM";
     return {};
 }
 
@@ -205,8 +186,7 @@ bool CRegHive::KeyLess::operator()(const std::string& a, const std::string& b) c
     for (std::size_t i = 0; i < n; ++i) {
         const auto ca = static_cast<unsigned char>(a[i] == '\\' ? 0 : a[i]);
         const auto cb = static_cast<unsigned char>(b[i] == '\\' ? 0 : b[i]);
-        if (ca != cb)
-            return ca < cb;
+        if (ca != cb) return ca < cb;
     }
     return a.size() < b.size();
 }
@@ -216,45 +196,37 @@ CRegHive::CRegHive(std::string rootName) : m_rootName(std::move(rootName)) {}
 std::string CRegHive::Fold(std::string_view s)
 {
     std::string out(s);
-    for (char& c : out)
-        c = FoldChar(c);
+    for (char& c : out) c = FoldChar(c);
     return out;
 }
 
 std::string_view CRegHive::TrimKeyPath(std::string_view path)
 {
-    if (!path.empty() && path.back() == '\\')
-        path.remove_suffix(1);
+    if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
     return path;
 }
 
 bool CRegHive::ValidKeyPath(std::string_view path)
 {
-    if (path.size() > kMaxKeyPathBytes)
-        return false;
-    if (path.empty())
-        return true;
+    if (path.size() > kMaxKeyPathBytes) return false;
+    if (path.empty()) return true;
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = path.find('\\', start);
         const std::string_view name =
             path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (name.empty() || name.size() > kMaxKeyNameBytes || HasControlChars(name))
-            return false;
-        if (end == std::string_view::npos)
-            return true;
+        if (name.empty() || name.size() > kMaxKeyNameBytes || HasControlChars(name)) return false;
+        if (end == std::string_view::npos) return true;
         start = end + 1;
     }
 }
 
 bool CRegHive::ValidValueName(std::string_view name)
 {
-    if (name.size() > kMaxValueNameBytes)
-        return false;
+    if (name.size() > kMaxValueNameBytes) return false;
     for (char c : name) {
         const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F)
-            return false;
+        if (u < 0x20 || u == 0x7F) return false;
     }
     return true;
 }
@@ -280,11 +252,9 @@ CRegHive::Key& CRegHive::EnsureKey(std::string_view path)
         const std::size_t end = path.find('\\', pos);
         const std::string_view prefix = path.substr(0, end);
         auto [it, inserted] = m_keys.try_emplace(Fold(prefix));
-        if (inserted)
-            it->second.path = std::string(prefix);
+        if (inserted) it->second.path = std::string(prefix);
         key = &it->second;
-        if (end == std::string_view::npos)
-            break;
+        if (end == std::string_view::npos) break;
         pos = end + 1;
     }
     return *key;
@@ -299,8 +269,7 @@ bool CRegHive::KeyExists(std::string_view path) const
 bool CRegHive::CreateKey(std::string_view path)
 {
     path = TrimKeyPath(path);
-    if (!ValidKeyPath(path))
-        return false;
+    if (!ValidKeyPath(path)) return false;
     if (path.empty()) {
         m_keys.try_emplace(std::string());
         return true;
@@ -315,28 +284,23 @@ void CRegHive::DeleteKey(std::string_view path)
     const std::string folded = Fold(path);
     const std::string childPrefix = folded.empty() ? std::string() : folded + "\\";
     for (auto it = m_keys.begin(); it != m_keys.end();) {
-        if (it->first == folded || it->first.starts_with(childPrefix))
-            it = m_keys.erase(it);
-        else
-            ++it;
+        if (it->first == folded || it->first.starts_with(childPrefix)) it = m_keys.erase(it);
+        else ++it;
     }
 }
 
 const CRegValue* CRegHive::FindValue(std::string_view keyPath, std::string_view name) const
 {
     const Key* key = FindKey(TrimKeyPath(keyPath));
-    if (key == nullptr)
-        return nullptr;
+    if (key == nullptr) return nullptr;
     auto it = key->index.find(Fold(name));
     return it == key->index.end() ? nullptr : &key->values[it->second];
 }
 
-bool CRegHive::SetValue(std::string_view keyPath, std::string_view name, DWORD type,
-                        const BYTE* data, std::size_t size)
+bool CRegHive::SetValue(std::string_view keyPath, std::string_view name, DWORD type, const BYTE* data, std::size_t size)
 {
     keyPath = TrimKeyPath(keyPath);
-    if (!ValidKeyPath(keyPath) || !ValidValueName(name) || size > kMaxValueBytes ||
-        (data == nullptr && size != 0))
+    if (!ValidKeyPath(keyPath) || !ValidValueName(name) || size > kMaxValueBytes || (data == nullptr && size != 0))
         return false;
     Key& key = keyPath.empty() ? m_keys.try_emplace(std::string()).first->second : EnsureKey(keyPath);
     const std::string folded = Fold(name);
@@ -358,22 +322,17 @@ bool CRegHive::SetValue(std::string_view keyPath, std::string_view name, DWORD t
 void CRegHive::DeleteValue(std::string_view keyPath, std::string_view name)
 {
     Key* key = FindKey(TrimKeyPath(keyPath));
-    if (key == nullptr)
-        return;
+    if (key == nullptr) return;
     auto it = key->index.find(Fold(name));
-    if (it == key->index.end())
-        return;
+    if (it == key->index.end()) return;
     key->values.erase(key->values.begin() + static_cast<std::ptrdiff_t>(it->second));
     key->index.clear();
-    for (std::size_t i = 0; i < key->values.size(); ++i)
-        key->index.emplace(Fold(key->values[i].name), i);
+    for (std::size_t i = 0; i < key->values.size(); ++i) key->index.emplace(Fold(key->values[i].name), i);
 }
 
-bool CRegHive::ParseSection(std::string_view line, std::string& currentKey, bool& inForeign,
-                            bool& haveSection)
+bool CRegHive::ParseSection(std::string_view line, std::string& currentKey, bool& inForeign, bool& haveSection)
 {
-    if (line.size() < 2 || line.back() != ']')
-        return false;
+    if (line.size() < 2 || line.back() != ']') return false;
     std::string_view inner = line.substr(1, line.size() - 2);
     bool remove = false;
     if (!inner.empty() && inner.front() == '-') {
@@ -385,8 +344,7 @@ bool CRegHive::ParseSection(std::string_view line, std::string& currentKey, bool
     const std::string_view path =
         TrimKeyPath(sep == std::string_view::npos ? std::string_view() : inner.substr(sep + 1));
     const std::string_view abbreviation = AbbreviationOf(m_rootName);
-    const bool ours = EqualsFolded(root, m_rootName) ||
-                      (!abbreviation.empty() && EqualsFolded(root, abbreviation));
+    const bool ours = EqualsFolded(root, m_rootName) || (!abbreviation.empty() && EqualsFolded(root, abbreviation));
     haveSection = true;
     if (!ours || !ValidKeyPath(path)) {
         // Values below a section we cannot place are skipped as well.
@@ -413,11 +371,9 @@ bool CRegHive::ParseValueLine(std::string_view line, const std::string& currentK
         return false;
     }
     line = Trim(line);
-    if (line.empty() || line.front() != '=')
-        return false;
+    if (line.empty() || line.front() != '=') return false;
     line = Trim(line.substr(1));
-    if (!ValidValueName(name))
-        return false;
+    if (!ValidValueName(name)) return false;
 
     if (line == "-") {
         DeleteValue(currentKey, name);
@@ -425,8 +381,7 @@ bool CRegHive::ParseValueLine(std::string_view line, const std::string& currentK
     }
     if (!line.empty() && line.front() == '"') {
         std::string text;
-        if (!ParseQuoted(line, text) || !Trim(line).empty())
-            return false;
+        if (!ParseQuoted(line, text) || !Trim(line).empty()) return false;
         std::vector<BYTE> data(text.begin(), text.end());
         data.push_back(0);
         return SetValue(currentKey, name, REG_SZ, data.data(), data.size());
@@ -434,10 +389,9 @@ bool CRegHive::ParseValueLine(std::string_view line, const std::string& currentK
     if (StartsWithFolded(line, "dword:")) {
         line.remove_prefix(6);
         DWORD v = 0;
-        if (!ParseHexNumber(line, 8, v) || !Trim(line).empty())
-            return false;
-        const BYTE data[4] = {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8),
-                              static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 24)};
+        if (!ParseHexNumber(line, 8, v) || !Trim(line).empty()) return false;
+        const BYTE data[4] = {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v >> 16),
+                              static_cast<BYTE>(v >> 24)};
         return SetValue(currentKey, name, REG_DWORD, data, 4);
     }
     if (StartsWithFolded(line, "hex")) {
@@ -445,15 +399,12 @@ bool CRegHive::ParseValueLine(std::string_view line, const std::string& currentK
         DWORD type = REG_BINARY;
         if (!line.empty() && line.front() == '(') {
             line.remove_prefix(1);
-            if (!ParseHexNumber(line, 8, type) || line.empty() || line.front() != ')')
-                return false;
+            if (!ParseHexNumber(line, 8, type) || line.empty() || line.front() != ')') return false;
             line.remove_prefix(1);
         }
-        if (line.empty() || line.front() != ':')
-            return false;
+        if (line.empty() || line.front() != ':') return false;
         std::vector<BYTE> data;
-        if (!ParseHexList(line.substr(1), data))
-            return false;
+        if (!ParseHexList(line.substr(1), data)) return false;
         return SetValue(currentKey, name, type, data.data(), data.size());
     }
     return false;
@@ -489,8 +440,7 @@ CRegHive::ParseReport CRegHive::Parse(std::string_view input)
     std::size_t pos = 0;
     while (pos < input.size()) {
         std::size_t end = input.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = input.size();
+        if (end == std::string_view::npos) end = input.size();
         std::string_view physical = input.substr(pos, end - pos);
         pos = end + 1;
 
@@ -502,14 +452,12 @@ CRegHive::ParseReport CRegHive::Parse(std::string_view input)
         // hex: values may run over several lines, each but the last ending
         // in a backslash after a comma or after the "hex:" prefix.
         while (line.size() >= 2 && line.back() == '\\' &&
-               (line[line.size() - 2] == ',' || line[line.size() - 2] == ':') &&
-               !line.starts_with("[") && pos < input.size()) {
+               (line[line.size() - 2] == ',' || line[line.size() - 2] == ':') && !line.starts_with("[") &&
+               pos < input.size()) {
             std::size_t nextEnd = input.find('\n', pos);
-            if (nextEnd == std::string_view::npos)
-                nextEnd = input.size();
+            if (nextEnd == std::string_view::npos) nextEnd = input.size();
             const std::string_view next = Trim(input.substr(pos, nextEnd - pos));
-            if (line.size() + next.size() > kMaxLineBytes)
-                break;
+            if (line.size() + next.size() > kMaxLineBytes) break;
             // line may view logical itself: build the join apart from it.
             std::string joined(line.substr(0, line.size() - 1));
             joined.append(next);
@@ -517,8 +465,7 @@ CRegHive::ParseReport CRegHive::Parse(std::string_view input)
             pos = nextEnd + 1;
             line = logical;
         }
-        if (line.empty() || line.front() == ';')
-            continue;
+        if (line.empty() || line.front() == ';') continue;
         if (HasControlChars(line)) {
             report.garbage = true;
             ++report.badLines;
@@ -537,8 +484,7 @@ CRegHive::ParseReport CRegHive::Parse(std::string_view input)
         } else if ((line.front() == '"' || line.front() == '@') && haveSection && !inForeign) {
             ok = ParseValueLine(line, currentKey);
         }
-        if (!ok)
-            ++report.badLines;
+        if (!ok) ++report.badLines;
     }
     return report;
 }
@@ -549,8 +495,7 @@ std::string CRegHive::Serialize() const
     out.append(kHeader5);
     out.append("\n\n");
     for (const auto& [folded, key] : m_keys) {
-        if (key.path.empty() && key.values.empty())
-            continue;
+        if (key.path.empty() && key.values.empty()) continue;
         out.push_back('[');
         out.append(m_rootName);
         if (!key.path.empty()) {
@@ -560,27 +505,21 @@ std::string CRegHive::Serialize() const
         out.append("]\n");
         for (const CRegValue& v : key.values) {
             const std::size_t lineStart = out.size();
-            if (v.name.empty())
-                out.push_back('@');
-            else
-                AppendEscaped(out, v.name);
+            if (v.name.empty()) out.push_back('@');
+            else AppendEscaped(out, v.name);
             out.push_back('=');
             if (v.type == REG_SZ && PrintableString(v.data)) {
-                AppendEscaped(out, std::string_view(reinterpret_cast<const char*>(v.data.data()),
-                                                    v.data.size() - 1));
+                AppendEscaped(out, std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size() - 1));
             } else if (v.type == REG_DWORD && v.data.size() == 4) {
                 const DWORD d = static_cast<DWORD>(v.data[0]) | (static_cast<DWORD>(v.data[1]) << 8) |
-                                (static_cast<DWORD>(v.data[2]) << 16) |
-                                (static_cast<DWORD>(v.data[3]) << 24);
+                                (static_cast<DWORD>(v.data[2]) << 16) | (static_cast<DWORD>(v.data[3]) << 24);
                 char buf[16];
                 std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(d));
                 out.append(buf);
             } else {
                 char buf[24];
-                if (v.type == REG_BINARY)
-                    std::snprintf(buf, sizeof buf, "hex:");
-                else
-                    std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.type));
+                if (v.type == REG_BINARY) std::snprintf(buf, sizeof buf, "hex:");
+                else std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.type));
                 out.append(buf);
                 std::size_t column = out.size() - lineStart;
                 for (std::size_t i = 0; i < v.data.size(); ++i) {

@@ -61,8 +61,7 @@ public:
 
     const CRegValue* FindValue(std::string_view keyPath, std::string_view name) const;
     // Creates the key when missing; false when the path or name is invalid.
-    bool SetValue(std::string_view keyPath, std::string_view name, DWORD type,
-                  const BYTE* data, std::size_t size);
+    bool SetValue(std::string_view keyPath, std::string_view name, DWORD type, const BYTE* data, std::size_t size);
     void DeleteValue(std::string_view keyPath, std::string_view name);
 
     // A path made of 1..255-byte names without control characters, joined
@@ -88,8 +87,7 @@ private:
     const Key* FindKey(std::string_view path) const;
     Key& EnsureKey(std::string_view path);
 
-    bool ParseSection(std::string_view line, std::string& currentKey, bool& inForeign,
-                      bool& haveSection);
+    bool ParseSection(std::string_view line, std::string& currentKey, bool& inForeign, bool& haveSection);
     bool ParseValueLine(std::string_view line, const std::string& currentKey);
 
     std::string m_rootName;

@@ -2,17 +2,17 @@
 // atomic writes, and a kept copy of a damaged file (see reghivefile.h).
 #include "platform/reghivefile.h"
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -31,25 +31,19 @@ constexpr std::size_t kCompareBytesUpTo = 256 * 1024;
 std::string DirName(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
     return path.substr(0, slash);
 }
 
 int MakeDirs(const std::string& dir)
 {
-    if (dir.empty() || dir == "/" || dir == ".")
-        return 0;
+    if (dir.empty() || dir == "/" || dir == ".") return 0;
     struct stat st {};
-    if (stat(dir.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
     const int parent = MakeDirs(DirName(dir));
-    if (parent != 0)
-        return parent;
-    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-        return errno;
+    if (parent != 0) return parent;
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return errno;
     return 0;
 }
 
@@ -58,8 +52,7 @@ int WriteAll(int fd, const char* data, std::size_t size)
     while (size > 0) {
         const ssize_t n = write(fd, data, size);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return errno;
         }
         data += n;
@@ -71,8 +64,7 @@ int WriteAll(int fd, const char* data, std::size_t size)
 int SyncDir(const std::string& dir)
 {
     const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
+    if (fd < 0) return errno;
     const int rc = fsync(fd) == 0 ? 0 : errno;
     close(fd);
     // Some file systems cannot sync a folder; the rename is still made.
@@ -96,8 +88,7 @@ public:
         }
         const auto deadline = std::chrono::steady_clock::now() + kLockWait;
         for (;;) {
-            if (flock(m_fd, LOCK_EX | LOCK_NB) == 0)
-                return;
+            if (flock(m_fd, LOCK_EX | LOCK_NB) == 0) return;
             if (errno != EWOULDBLOCK && errno != EINTR) {
                 m_error = errno;
                 break;
@@ -113,8 +104,7 @@ public:
     }
     ~CLockFile()
     {
-        if (m_fd >= 0)
-            close(m_fd);  // releases the lock
+        if (m_fd >= 0) close(m_fd);  // releases the lock
     }
     CLockFile(const CLockFile&) = delete;
     CLockFile& operator=(const CLockFile&) = delete;
@@ -129,14 +119,16 @@ private:
 
 CRegHiveFile::CRegHiveFile(std::string rootName) : m_rootName(rootName), m_hive(std::move(rootName)) {}
 
-void CRegHiveFile::SetBeforeRenameHookForTesting(void (*hook)()) { g_beforeRenameHook = hook; }
+void CRegHiveFile::SetBeforeRenameHookForTesting(void (*hook)())
+{
+    g_beforeRenameHook = hook;
+}
 
 std::string CRegHiveFile::DefaultUserPath()
 {
     // The XDG base directory rules ignore a relative XDG_CONFIG_HOME.
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/')
-        return std::string(xdg) + "/Varnel/user.reg";
+    if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/Varnel/user.reg";
     std::string home;
     const char* env = std::getenv("HOME");
     if (env != nullptr && env[0] == '/') {
@@ -149,10 +141,8 @@ std::string CRegHiveFile::DefaultUserPath()
             found->pw_dir != nullptr && found->pw_dir[0] == '/')
             home = found->pw_dir;
     }
-    if (home.empty())
-        return {};
-    if (home.size() > 1 && home.back() == '/')
-        home.pop_back();
+    if (home.empty()) return {};
+    if (home.size() > 1 && home.back() == '/') home.pop_back();
     return home + "/.config/Varnel/user.reg";
 }
 
@@ -193,8 +183,7 @@ int CRegHiveFile::ReadFile(const std::string& path, std::string& bytes, struct s
     bytes.clear();
     // O_NONBLOCK keeps a FIFO put in the hive's place from hanging us.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return errno;
+    if (fd < 0) return errno;
     struct stat st {};
     int rc = 0;
     if (fstat(fd, &st) != 0) {
@@ -213,25 +202,20 @@ int CRegHiveFile::ReadFile(const std::string& path, std::string& bytes, struct s
         while (got < bytes.size()) {
             const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
             if (n < 0) {
-                if (errno == EINTR)
-                    continue;
+                if (errno == EINTR) continue;
                 rc = errno;
                 break;
             }
-            if (n == 0)
-                break;
+            if (n == 0) break;
             got += static_cast<std::size_t>(n);
         }
         bytes.resize(got);
         char extra = 0;
-        if (rc == 0 && read(fd, &extra, 1) > 0)
-            rc = EFBIG;  // grew past what was sized; never trust a partial read
+        if (rc == 0 && read(fd, &extra, 1) > 0) rc = EFBIG;  // grew past what was sized; never trust a partial read
     }
-    if (info != nullptr)
-        *info = st;
+    if (info != nullptr) *info = st;
     close(fd);
-    if (rc != 0 && rc != EFBIG)
-        bytes.clear();
+    if (rc != 0 && rc != EFBIG) bytes.clear();
     return rc;
 }
 
@@ -247,8 +231,7 @@ void CRegHiveFile::Adopt(const std::string& bytes, const Stamp& stamp, bool anno
                      "Varnel: the settings file %s is damaged (%zu lines could not be read%s); "
                      "what could be read is used, and the file is copied aside before it is "
                      "next written\n",
-                     m_path.c_str(), report.badLines,
-                     report.headerOk ? "" : ", no valid header");
+                     m_path.c_str(), report.badLines, report.headerOk ? "" : ", no valid header");
     }
 }
 
@@ -272,8 +255,7 @@ void CRegHiveFile::Refresh()
         return;
     }
     const Stamp now = StampOf(st);
-    if (m_loaded && now == m_stamp && static_cast<std::size_t>(st.st_size) > kCompareBytesUpTo)
-        return;
+    if (m_loaded && now == m_stamp && static_cast<std::size_t>(st.st_size) > kCompareBytesUpTo) return;
     std::string bytes;
     struct stat info {};
     const int rc = ReadFile(path, bytes, &info);
@@ -308,8 +290,7 @@ void CRegHiveFile::Refresh()
     Adopt(bytes, StampOf(info), true);
 }
 
-bool CRegHiveFile::PreserveDamaged(const std::string& target, const std::string& bytes,
-                                   bool haveBytes)
+bool CRegHiveFile::PreserveDamaged(const std::string& target, const std::string& bytes, bool haveBytes)
 {
     for (int n = 1; n <= 1000; ++n) {
         const std::string copy = target + ".damaged-" + std::to_string(n);
@@ -319,14 +300,11 @@ bool CRegHiveFile::PreserveDamaged(const std::string& target, const std::string&
             std::fprintf(stderr, "Varnel: the damaged settings file was kept as %s\n", copy.c_str());
             return true;
         }
-        if (errno == EEXIST)
-            continue;
-        if (!haveBytes)
-            return false;
+        if (errno == EEXIST) continue;
+        if (!haveBytes) return false;
         const int fd = open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
+            if (errno == EEXIST) continue;
             return false;
         }
         const bool ok = WriteAll(fd, bytes.data(), bytes.size()) == 0 && fsync(fd) == 0;
@@ -346,24 +324,16 @@ int CRegHiveFile::WriteAtomically(const std::string& target, const std::string& 
     // Only a writer holding the lock uses this name, so a file found here
     // is what a crashed writer left behind: it is removed, never read.
     const std::string temp = target + ".tmp";
-    if (unlink(temp.c_str()) != 0 && errno != ENOENT)
-        return errno;
+    if (unlink(temp.c_str()) != 0 && errno != ENOENT) return errno;
     const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
-        return errno;
+    if (fd < 0) return errno;
     int rc = 0;
-    if (mode != 0 && fchmod(fd, mode & 0777) != 0)
-        rc = errno;
-    if (rc == 0)
-        rc = WriteAll(fd, text.data(), text.size());
-    if (rc == 0 && fsync(fd) != 0)
-        rc = errno;
-    if (close(fd) != 0 && rc == 0)
-        rc = errno;
-    if (rc == 0 && g_beforeRenameHook != nullptr)
-        g_beforeRenameHook();
-    if (rc == 0 && rename(temp.c_str(), target.c_str()) != 0)
-        rc = errno;
+    if (mode != 0 && fchmod(fd, mode & 0777) != 0) rc = errno;
+    if (rc == 0) rc = WriteAll(fd, text.data(), text.size());
+    if (rc == 0 && fsync(fd) != 0) rc = errno;
+    if (close(fd) != 0 && rc == 0) rc = errno;
+    if (rc == 0 && g_beforeRenameHook != nullptr) g_beforeRenameHook();
+    if (rc == 0 && rename(temp.c_str(), target.c_str()) != 0) rc = errno;
     if (rc != 0) {
         unlink(temp.c_str());
         return rc;
@@ -374,13 +344,10 @@ int CRegHiveFile::WriteAtomically(const std::string& target, const std::string& 
 LONG CRegHiveFile::Update(const std::function<LONG(CRegHive&, bool& changed)>& change)
 {
     const std::string& path = Path();
-    if (path.empty())
-        return static_cast<LONG>(ERROR_CANTWRITE);
-    if (const int rc = MakeDirs(DirName(path)); rc != 0)
-        return ErrorFromErrno(rc);
+    if (path.empty()) return static_cast<LONG>(ERROR_CANTWRITE);
+    if (const int rc = MakeDirs(DirName(path)); rc != 0) return ErrorFromErrno(rc);
     CLockFile lock(path + ".lock");
-    if (lock.Error() != 0)
-        return ErrorFromErrno(lock.Error());
+    if (lock.Error() != 0) return ErrorFromErrno(lock.Error());
 
     // A hive that is a symbolic link (a managed configuration folder) is
     // replaced where it points, so the link stays.
@@ -388,8 +355,7 @@ LONG CRegHiveFile::Update(const std::function<LONG(CRegHive&, bool& changed)>& c
     struct stat lst {};
     if (lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
         char resolved[PATH_MAX];
-        if (realpath(path.c_str(), resolved) != nullptr)
-            target = resolved;
+        if (realpath(path.c_str(), resolved) != nullptr) target = resolved;
     }
 
     std::string bytes;
@@ -397,38 +363,30 @@ LONG CRegHiveFile::Update(const std::function<LONG(CRegHive&, bool& changed)>& c
     const int readRc = ReadFile(target, bytes, &info);
     const bool missing = readRc == ENOENT;
     const bool tooBig = readRc == EFBIG;
-    if (readRc != 0 && !missing && !tooBig)
-        return ErrorFromErrno(readRc);  // never replace a hive we could not read
+    if (readRc != 0 && !missing && !tooBig) return ErrorFromErrno(readRc);  // never replace a hive we could not read
 
     CRegHive fresh(m_rootName);
     bool damaged = tooBig;
-    if (!missing && !tooBig)
-        damaged = fresh.Parse(bytes).Damaged();
-    if (damaged && !PreserveDamaged(target, bytes, !tooBig))
-        return static_cast<LONG>(ERROR_CANTWRITE);
+    if (!missing && !tooBig) damaged = fresh.Parse(bytes).Damaged();
+    if (damaged && !PreserveDamaged(target, bytes, !tooBig)) return static_cast<LONG>(ERROR_CANTWRITE);
 
     bool changed = false;
     const LONG rc = change(fresh, changed);
     if (rc != static_cast<LONG>(ERROR_SUCCESS)) {
-        if (!missing && !tooBig && !damaged)
-            Adopt(bytes, StampOf(info), false);
+        if (!missing && !tooBig && !damaged) Adopt(bytes, StampOf(info), false);
         return rc;
     }
     if (!changed && !damaged) {
-        if (!missing)
-            Adopt(bytes, StampOf(info), false);
+        if (!missing) Adopt(bytes, StampOf(info), false);
         return static_cast<LONG>(ERROR_SUCCESS);
     }
 
     const std::string text = fresh.Serialize();
     const int writeRc = WriteAtomically(target, text, missing ? 0 : info.st_mode);
-    if (writeRc != 0)
-        return ErrorFromErrno(writeRc);
+    if (writeRc != 0) return ErrorFromErrno(writeRc);
     struct stat after {};
-    if (stat(target.c_str(), &after) == 0)
-        Adopt(text, StampOf(after), false);
-    else
-        Adopt(text, Stamp{}, false);
+    if (stat(target.c_str(), &after) == 0) Adopt(text, StampOf(after), false);
+    else Adopt(text, Stamp{}, false);
     m_damageAnnounced = false;
     return static_cast<LONG>(ERROR_SUCCESS);
 }

@@ -11,9 +11,9 @@
 #include "platform/reghive.h"
 #include "platform/wintypes.h"
 
+#include <sys/stat.h>
 #include <functional>
 #include <string>
-#include <sys/stat.h>
 
 class CRegHiveFile {
 public:

@@ -39,7 +39,10 @@ CRegistryState& State()
     return *state;
 }
 
-constexpr LONG Err(DWORD code) { return static_cast<LONG>(code); }
+constexpr LONG Err(DWORD code)
+{
+    return static_cast<LONG>(code);
+}
 
 bool KnownHandle(const CRegistryState& st, HKEY key)
 {
@@ -52,12 +55,9 @@ bool JoinKeyPath(const CRegKeyHandle& base, const char* subKey, std::string& out
 {
     std::string_view sub = subKey == nullptr ? std::string_view() : std::string_view(subKey);
     sub = CRegHive::TrimKeyPath(sub);
-    if (base.path.empty())
-        out = std::string(sub);
-    else if (sub.empty())
-        out = base.path;
-    else
-        out = base.path + "\\" + std::string(sub);
+    if (base.path.empty()) out = std::string(sub);
+    else if (sub.empty()) out = base.path;
+    else out = base.path + "\\" + std::string(sub);
     return CRegHive::ValidKeyPath(out);
 }
 
@@ -80,25 +80,19 @@ HKEY const HKEY_LOCAL_MACHINE = &g_localMachineRoot;
 
 LONG RegOpenKey(HKEY hKey, const char* lpSubKey, HKEY* phkResult)
 {
-    if (phkResult == nullptr)
-        return Err(ERROR_INVALID_PARAMETER);
+    if (phkResult == nullptr) return Err(ERROR_INVALID_PARAMETER);
     *phkResult = nullptr;
     CRegistryState& st = State();
     std::lock_guard lock(st.mutex);
-    if (!KnownHandle(st, hKey))
-        return Err(ERROR_INVALID_HANDLE);
+    if (!KnownHandle(st, hKey)) return Err(ERROR_INVALID_HANDLE);
     std::string path;
-    if (!JoinKeyPath(*hKey, lpSubKey, path))
-        return Err(ERROR_BADKEY);
+    if (!JoinKeyPath(*hKey, lpSubKey, path)) return Err(ERROR_BADKEY);
     if (hKey->machine) {
-        if (!st.machine.KeyExists(path))
-            return Err(ERROR_FILE_NOT_FOUND);
+        if (!st.machine.KeyExists(path)) return Err(ERROR_FILE_NOT_FOUND);
     } else {
-        if (Denied(st, path))
-            return Err(ERROR_ACCESS_DENIED);
+        if (Denied(st, path)) return Err(ERROR_ACCESS_DENIED);
         st.user.Refresh();
-        if (!st.user.Hive().KeyExists(path))
-            return Err(ERROR_FILE_NOT_FOUND);
+        if (!st.user.Hive().KeyExists(path)) return Err(ERROR_FILE_NOT_FOUND);
     }
     *phkResult = NewHandle(st, hKey->machine, path);
     return Err(ERROR_SUCCESS);
@@ -106,46 +100,37 @@ LONG RegOpenKey(HKEY hKey, const char* lpSubKey, HKEY* phkResult)
 
 LONG RegCreateKey(HKEY hKey, const char* lpSubKey, HKEY* phkResult)
 {
-    if (phkResult == nullptr)
-        return Err(ERROR_INVALID_PARAMETER);
+    if (phkResult == nullptr) return Err(ERROR_INVALID_PARAMETER);
     *phkResult = nullptr;
     CRegistryState& st = State();
     std::lock_guard lock(st.mutex);
-    if (!KnownHandle(st, hKey))
-        return Err(ERROR_INVALID_HANDLE);
-    if (hKey->machine)
-        return Err(ERROR_ACCESS_DENIED);
+    if (!KnownHandle(st, hKey)) return Err(ERROR_INVALID_HANDLE);
+    if (hKey->machine) return Err(ERROR_ACCESS_DENIED);
     std::string path;
-    if (!JoinKeyPath(*hKey, lpSubKey, path))
-        return Err(ERROR_BADKEY);
-    if (Denied(st, path))
-        return Err(ERROR_ACCESS_DENIED);
+    if (!JoinKeyPath(*hKey, lpSubKey, path)) return Err(ERROR_BADKEY);
+    if (Denied(st, path)) return Err(ERROR_ACCESS_DENIED);
     st.user.Refresh();
     if (!st.user.Hive().KeyExists(path)) {
         const LONG rc = st.user.Update([&](CRegHive& hive, bool& changed) {
             if (!hive.KeyExists(path)) {
-                if (!hive.CreateKey(path))
-                    return Err(ERROR_BADKEY);
+                if (!hive.CreateKey(path)) return Err(ERROR_BADKEY);
                 changed = true;
             }
             return Err(ERROR_SUCCESS);
         });
-        if (rc != Err(ERROR_SUCCESS))
-            return rc;
+        if (rc != Err(ERROR_SUCCESS)) return rc;
     }
     *phkResult = NewHandle(st, false, path);
     return Err(ERROR_SUCCESS);
 }
 
-LONG RegQueryValueEx(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType,
-                     BYTE* lpData, DWORD* lpcbData)
+LONG RegQueryValueEx(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
+                     DWORD* lpcbData)
 {
-    if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr))
-        return Err(ERROR_INVALID_PARAMETER);
+    if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr)) return Err(ERROR_INVALID_PARAMETER);
     CRegistryState& st = State();
     std::lock_guard lock(st.mutex);
-    if (!KnownHandle(st, hKey))
-        return Err(ERROR_INVALID_HANDLE);
+    if (!KnownHandle(st, hKey)) return Err(ERROR_INVALID_HANDLE);
     const std::string_view name = lpValueName == nullptr ? std::string_view() : lpValueName;
     const CRegValue* value = nullptr;
     if (hKey->machine) {
@@ -154,41 +139,33 @@ LONG RegQueryValueEx(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWOR
         st.user.Refresh();
         value = st.user.Hive().FindValue(hKey->path, name);
     }
-    if (value == nullptr)
-        return Err(ERROR_FILE_NOT_FOUND);
-    if (lpType != nullptr)
-        *lpType = value->type;
+    if (value == nullptr) return Err(ERROR_FILE_NOT_FOUND);
+    if (lpType != nullptr) *lpType = value->type;
     // Values are capped far below 4 GiB, so the size always fits a DWORD.
     const auto size = static_cast<DWORD>(value->data.size());
     if (lpData == nullptr) {
-        if (lpcbData != nullptr)
-            *lpcbData = size;
+        if (lpcbData != nullptr) *lpcbData = size;
         return Err(ERROR_SUCCESS);
     }
     if (*lpcbData < size) {
         *lpcbData = size;
         return Err(ERROR_MORE_DATA);
     }
-    if (size != 0)
-        std::memcpy(lpData, value->data.data(), size);
+    if (size != 0) std::memcpy(lpData, value->data.data(), size);
     *lpcbData = size;
     return Err(ERROR_SUCCESS);
 }
 
-LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD /*Reserved*/, DWORD dwType,
-                   const BYTE* lpData, DWORD cbData)
+LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD /*Reserved*/, DWORD dwType, const BYTE* lpData,
+                   DWORD cbData)
 {
-    if (lpData == nullptr && cbData != 0)
-        return Err(ERROR_INVALID_PARAMETER);
+    if (lpData == nullptr && cbData != 0) return Err(ERROR_INVALID_PARAMETER);
     const std::string_view name = lpValueName == nullptr ? std::string_view() : lpValueName;
-    if (cbData > CRegHive::kMaxValueBytes || !CRegHive::ValidValueName(name))
-        return Err(ERROR_INVALID_PARAMETER);
+    if (cbData > CRegHive::kMaxValueBytes || !CRegHive::ValidValueName(name)) return Err(ERROR_INVALID_PARAMETER);
     CRegistryState& st = State();
     std::lock_guard lock(st.mutex);
-    if (!KnownHandle(st, hKey))
-        return Err(ERROR_INVALID_HANDLE);
-    if (hKey->machine)
-        return Err(ERROR_ACCESS_DENIED);
+    if (!KnownHandle(st, hKey)) return Err(ERROR_INVALID_HANDLE);
+    if (hKey->machine) return Err(ERROR_ACCESS_DENIED);
     const std::string path = hKey->path;
     return st.user.Update([&](CRegHive& hive, bool& changed) {
         const CRegValue* old = hive.FindValue(path, name);
@@ -197,8 +174,7 @@ LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD /*Reserved*/, DWORD
             return Err(ERROR_SUCCESS);
         // A key another instance deleted meanwhile is made again: the
         // caller holds it open and means to store the value.
-        if (!hive.SetValue(path, name, dwType, lpData, cbData))
-            return Err(ERROR_INVALID_PARAMETER);
+        if (!hive.SetValue(path, name, dwType, lpData, cbData)) return Err(ERROR_INVALID_PARAMETER);
         changed = true;
         return Err(ERROR_SUCCESS);
     });
@@ -206,12 +182,10 @@ LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD /*Reserved*/, DWORD
 
 LONG RegCloseKey(HKEY hKey)
 {
-    if (hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE)
-        return Err(ERROR_SUCCESS);
+    if (hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE) return Err(ERROR_SUCCESS);
     CRegistryState& st = State();
     std::lock_guard lock(st.mutex);
-    if (st.openKeys.erase(hKey) == 0)
-        return Err(ERROR_INVALID_HANDLE);
+    if (st.openKeys.erase(hKey) == 0) return Err(ERROR_INVALID_HANDLE);
     delete hKey;
     return Err(ERROR_SUCCESS);
 }
@@ -233,15 +207,13 @@ std::string RegUserHivePath()
 bool RegLoadMachineHive(const std::string& path)
 {
     std::string bytes;
-    if (CRegHiveFile::ReadFile(path, bytes, nullptr) != 0)
-        return false;
+    if (CRegHiveFile::ReadFile(path, bytes, nullptr) != 0) return false;
     CRegHive loaded("HKEY_LOCAL_MACHINE");
     const CRegHive::ParseReport report = loaded.Parse(bytes);
     if (report.Damaged()) {
         // A machine hive is a fixture or an installer's record: half of one
         // would describe an installation that does not exist.
-        std::fprintf(stderr, "Varnel: the machine hive %s is damaged and was not loaded\n",
-                     path.c_str());
+        std::fprintf(stderr, "Varnel: the machine hive %s is damaged and was not loaded\n", path.c_str());
         return false;
     }
     CRegistryState& st = State();
@@ -252,8 +224,7 @@ bool RegLoadMachineHive(const std::string& path)
 
 void RegRegisterMachineKey(const char* subKey)
 {
-    if (subKey == nullptr)
-        return;
+    if (subKey == nullptr) return;
     CRegistryState& st = State();
     std::lock_guard lock(st.mutex);
     st.machine.CreateKey(subKey);
@@ -270,8 +241,6 @@ void RegDenyUserKeyForTesting(const std::string& subKey)
 {
     CRegistryState& st = State();
     std::lock_guard lock(st.mutex);
-    if (subKey.empty())
-        st.deniedUserKeys.clear();
-    else
-        st.deniedUserKeys.insert(CRegHive::Fold(CRegHive::TrimKeyPath(subKey)));
+    if (subKey.empty()) st.deniedUserKeys.clear();
+    else st.deniedUserKeys.insert(CRegHive::Fold(CRegHive::TrimKeyPath(subKey)));
 }

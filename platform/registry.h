@@ -35,10 +35,9 @@ constexpr DWORD REG_DWORD = 4;
 // to case.
 LONG RegOpenKey(HKEY hKey, const char* lpSubKey, HKEY* phkResult);
 LONG RegCreateKey(HKEY hKey, const char* lpSubKey, HKEY* phkResult);
-LONG RegQueryValueEx(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType,
-                     BYTE* lpData, DWORD* lpcbData);
-LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType,
-                   const BYTE* lpData, DWORD cbData);
+LONG RegQueryValueEx(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
+                     DWORD* lpcbData);
+LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData, DWORD cbData);
 LONG RegCloseKey(HKEY hKey);
 
 // ---- Platform extras -----------------------------------------------------

@@ -11,10 +11,19 @@
 
 namespace {
 
-bool IsLead(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsTrail(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsLead(char16_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsTrail(char16_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
-const unsigned char* Bytes(std::string_view s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+const unsigned char* Bytes(std::string_view s)
+{
+    return reinterpret_cast<const unsigned char*>(s.data());
+}
 
 // Whether the bytes are well-formed; ASCII is passed eight bytes at a time.
 bool ValidChunk(const unsigned char* p, std::size_t n)

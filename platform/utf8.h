@@ -17,8 +17,8 @@
 #include <string_view>
 
 struct Utf8Step {
-    char32_t cp;          // the code point; U+FFFD when !valid
-    std::uint32_t length; // bytes taken, 1 to 4
+    char32_t cp;           // the code point; U+FFFD when !valid
+    std::uint32_t length;  // bytes taken, 1 to 4
     bool valid;
 };
 

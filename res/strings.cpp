@@ -64,9 +64,9 @@ constexpr auto kStrings = std::to_array<ResourceString>({
 
 // The lookup halves the table, so it must stay in ascending order of ids,
 // each id once.
-static_assert(std::adjacent_find(kStrings.begin(), kStrings.end(), [](const ResourceString& a, const ResourceString& b) {
-                  return a.id >= b.id;
-              }) == kStrings.end());
+static_assert(std::adjacent_find(kStrings.begin(), kStrings.end(),
+                                 [](const ResourceString& a, const ResourceString& b) { return a.id >= b.id; }) ==
+              kStrings.end());
 
 }  // namespace
 

@@ -19,4 +19,7 @@ void CDesktopOpener::Open(const QUrl& url)
     else QDesktopServices::openUrl(url);
 }
 
-void CDesktopOpener::SetHandler(Handler handler) { CurrentHandler() = std::move(handler); }
+void CDesktopOpener::SetHandler(Handler handler)
+{
+    CurrentHandler() = std::move(handler);
+}

@@ -24,18 +24,20 @@ QByteArray BoundedBytes(const char* text, std::size_t capacity)
 {
     // The record comes from the worker: never read past its field.
     const void* end = std::memchr(text, '\0', capacity);
-    const std::size_t length = end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - text) : capacity;
+    const std::size_t length = end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - text)
+                                              : capacity;
     return QByteArray(text, static_cast<qsizetype>(length));
 }
 
-std::string ToStd(const QByteArray& bytes) { return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())); }
+std::string ToStd(const QByteArray& bytes)
+{
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
 
 }  // namespace
 
 CResultList::CResultList(QWidget* parent)
-    : QTreeView(parent),
-      m_model(new CResultModel(this)),
-      m_proxy(new QSortFilterProxyModel(this)),
+    : QTreeView(parent), m_model(new CResultModel(this)), m_proxy(new QSortFilterProxyModel(this)),
       m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); })
 {
     setObjectName(QStringLiteral("IDC_RESULT_LIST"));

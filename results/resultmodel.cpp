@@ -38,14 +38,20 @@ void CResultModel::Clear()
     endResetModel();
 }
 
-int CResultModel::TotalRows() const { return static_cast<int>(m_rows.size() + m_pending.size()); }
+int CResultModel::TotalRows() const
+{
+    return static_cast<int>(m_rows.size() + m_pending.size());
+}
 
 int CResultModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
-int CResultModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : COLUMN_COUNT; }
+int CResultModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : COLUMN_COUNT;
+}
 
 QVariant CResultModel::data(const QModelIndex& index, int role) const
 {

@@ -222,12 +222,12 @@ void SearchFolders9(CFolderWorkList& folders, const CPatternList& patterns, cons
 
 void SearchFolders10(CFolderWorkList& folders, const CPatternList& patterns, const _OfficeVersions& versions)
 {
-    RunDriver(Generation<_Word10, _Excel10>{&OfficeFind::SearchWord10, &OfficeFind::SearchExcel10}, folders,
-              patterns, versions);
+    RunDriver(Generation<_Word10, _Excel10>{&OfficeFind::SearchWord10, &OfficeFind::SearchExcel10}, folders, patterns,
+              versions);
 }
 
 void SearchFolders11(CFolderWorkList& folders, const CPatternList& patterns, const _OfficeVersions& versions)
 {
-    RunDriver(Generation<_Word11, _Excel11>{&OfficeFind::SearchWord11, &OfficeFind::SearchExcel11}, folders,
-              patterns, versions);
+    RunDriver(Generation<_Word11, _Excel11>{&OfficeFind::SearchWord11, &OfficeFind::SearchExcel11}, folders, patterns,
+              versions);
 }

@@ -100,8 +100,7 @@ void SearchThreadProc()
         LogString(IDS_OFFICE_2003);
         SearchFolders11(folders, patterns, versions);
         break;
-    default:
-        break;
+    default: break;
     }
 
     patterns.clear();

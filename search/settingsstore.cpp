@@ -68,8 +68,7 @@ void ReadSwitches(HKEY key, const Switch (&switches)[N])
         DWORD size = sizeof data;
         DWORD type = 0;
         // The type is not examined: the switch is the first byte of the data.
-        if (RegQueryValueEx(key, s.name, nullptr, &type, data, &size) == ERROR_SUCCESS && size >= 1)
-            s.Set(data[0]);
+        if (RegQueryValueEx(key, s.name, nullptr, &type, data, &size) == ERROR_SUCCESS && size >= 1) s.Set(data[0]);
     }
 }
 

@@ -12,7 +12,10 @@ COptionSheet::COptionSheet(UINT captionId, QWidget* parent, int selectPage)
     AddPage(&m_pageCategory);
 }
 
-COptionSheet::~COptionSheet() { DetachPages(); }
+COptionSheet::~COptionSheet()
+{
+    DetachPages();
+}
 
 void COptionSheet::CopyFromSwitches()
 {

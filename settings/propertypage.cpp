@@ -7,7 +7,10 @@
 
 CPropertyPage::CPropertyPage(const QString& title, QWidget* parent) : QWidget(parent), m_title(title) {}
 
-void CPropertyPage::UpdateData(bool saveAndValidate) { DoDataExchange(saveAndValidate); }
+void CPropertyPage::UpdateData(bool saveAndValidate)
+{
+    DoDataExchange(saveAndValidate);
+}
 
 void CPropertyPage::SetModified(bool modified)
 {
@@ -22,7 +25,10 @@ void CPropertyPage::OnSetActive()
     m_bCreated = true;
 }
 
-void CPropertyPage::OnKillActive() { UpdateData(true); }
+void CPropertyPage::OnKillActive()
+{
+    UpdateData(true);
+}
 
 bool CPropertyPage::OnApply()
 {

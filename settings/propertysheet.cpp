@@ -103,7 +103,8 @@ bool CPropertySheet::ApplyAll()
 
 void CPropertySheet::PageModifiedChanged()
 {
-    const bool any = std::any_of(m_pages.begin(), m_pages.end(), [](const CPropertyPage* p) { return p->IsModified(); });
+    const bool any =
+        std::any_of(m_pages.begin(), m_pages.end(), [](const CPropertyPage* p) { return p->IsModified(); });
     m_apply->setEnabled(any);
 }
 
@@ -120,4 +121,7 @@ void CPropertySheet::accept()
     if (ApplyAll()) QDialog::accept();
 }
 
-void CPropertySheet::reject() { QDialog::reject(); }
+void CPropertySheet::reject()
+{
+    QDialog::reject();
+}

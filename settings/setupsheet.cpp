@@ -11,7 +11,10 @@ CSetupSheet::CSetupSheet(UINT captionId, QWidget* parent, int selectPage)
     AddPage(&m_pageGeneral);
 }
 
-CSetupSheet::~CSetupSheet() { DetachPages(); }
+CSetupSheet::~CSetupSheet()
+{
+    DetachPages();
+}
 
 void CSetupSheet::CopyFromSwitches()
 {

@@ -2,9 +2,9 @@
 #include "office/automation/excelworksheets.h"
 
 #include "office/automation/excelworksheet.h"
-#include "platform/exceldispids.h"
 #include "office/text/casefold.h"
 #include "platform/cancellation.h"
+#include "platform/exceldispids.h"
 
 #include <new>
 

@@ -25,8 +25,7 @@ void EnsureGsf()
     std::call_once(once, [] {
         gsf_init();
         const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
-                                                        G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO |
-                                                        G_LOG_LEVEL_DEBUG);
+                                                        G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
         for (const char* domain : {"libgsf", "libgsf:msole", "libgsf:zip", "libgsf:utils"})
             g_log_set_handler(domain, levels, QuietLog, nullptr);
     });
@@ -39,7 +38,8 @@ void EnsureGsf()
 GsfInput* ChildByName(GsfInfile* infile, const std::string& name, std::string* reason)
 {
     GError* err = nullptr;
-    GsfInput* child = G_TYPE_INSTANCE_GET_CLASS(infile, GSF_INFILE_TYPE, GsfInfileClass)->child_by_name(infile, name.c_str(), &err);
+    GsfInput* child =
+        G_TYPE_INSTANCE_GET_CLASS(infile, GSF_INFILE_TYPE, GsfInfileClass)->child_by_name(infile, name.c_str(), &err);
     if (err != nullptr) {
         if (reason != nullptr) *reason = err->message;
         g_error_free(err);

@@ -5,11 +5,11 @@
 #include "platform/cancellation.h"
 #include "platform/utf8.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
-#include <strings.h>
 
 namespace office {
 
@@ -37,7 +37,10 @@ bool IsUtf8Label(const char* charset)
     return strcasecmp(charset, "UTF-8") == 0 || strcasecmp(charset, "UTF8") == 0;
 }
 
-bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool IsHtmlSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
 
 }  // namespace
 
@@ -74,8 +77,8 @@ std::string DeclaredHtmlCharset(ByteView bytes)
         while (i < tag.size() && (IsHtmlSpace(tag[i]) || tag[i] == '"' || tag[i] == '\'')) ++i;
         std::string name;
         while (i < tag.size() && name.size() < 40 &&
-               (std::isalnum(static_cast<unsigned char>(tag[i])) || tag[i] == '-' || tag[i] == '_' ||
-                tag[i] == ':' || tag[i] == '.')) {
+               (std::isalnum(static_cast<unsigned char>(tag[i])) || tag[i] == '-' || tag[i] == '_' || tag[i] == ':' ||
+                tag[i] == '.')) {
             name.push_back(tag[i++]);
         }
         if (!name.empty()) return name;

@@ -30,7 +30,10 @@ std::string_view Name(const xmlChar* name)
     return name == nullptr ? std::string_view() : std::string_view(reinterpret_cast<const char*>(name));
 }
 
-bool IsRawTextElement(std::string_view name) { return name == "script" || name == "style"; }
+bool IsRawTextElement(std::string_view name)
+{
+    return name == "script" || name == "style";
+}
 
 void InitLibxml()
 {
@@ -45,8 +48,7 @@ struct ContextDeleter {
 }  // namespace
 
 HtmlSaxParser::HtmlSaxParser(std::string_view markup, const std::vector<HtmlFilteredTag>& filtered,
-                             HtmlEventSink& walker, std::size_t maxDepth, std::size_t readLimit,
-                             bool scriptsToTheirEnd)
+                             HtmlEventSink& walker, std::size_t maxDepth, std::size_t readLimit, bool scriptsToTheirEnd)
     : m_markup(markup), m_filtered(filtered), m_walker(walker), m_maxDepth(std::max<std::size_t>(maxDepth, 8)),
       m_readLimit(std::clamp<std::size_t>(readLimit, kMinRead, 1u << 20)),
       m_options(kOptions | (scriptsToTheirEnd ? HTML_PARSE_RECOVER : 0))
@@ -143,12 +145,16 @@ int HtmlSaxParser::Read(void* context, char* buffer, int length)
     return static_cast<int>(given);
 }
 
-int HtmlSaxParser::Close(void*) { return 0; }
+int HtmlSaxParser::Close(void*)
+{
+    return 0;
+}
 
 bool HtmlSaxParser::Position(std::size_t& offset) const
 {
     const xmlParserInputPtr input = m_ctxt->input;
-    const std::size_t read = static_cast<std::size_t>(input->consumed) + static_cast<std::size_t>(input->cur - input->base);
+    const std::size_t read =
+        static_cast<std::size_t>(input->consumed) + static_cast<std::size_t>(input->cur - input->base);
     if (read < m_prefix.size()) return false;
     offset = m_runStart + (read - m_prefix.size());
     return true;
@@ -201,7 +207,10 @@ void HtmlSaxParser::Restart(std::string_view name, std::size_t at)
 // (at most one read of readLimit bytes). Setting its state to "stopped" from a
 // callback, as xmlStopParser does, was tried: told so inside its reading, the
 // parser did not always return.
-void HtmlSaxParser::Halt() { m_halted = true; }
+void HtmlSaxParser::Halt()
+{
+    m_halted = true;
+}
 
 void HtmlSaxParser::Moved(std::size_t at)
 {

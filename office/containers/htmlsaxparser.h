@@ -77,12 +77,12 @@ private:
     const int m_options;
 
     htmlParserCtxtPtr m_ctxt = nullptr;
-    std::string_view m_prefix;   // fed before the page's bytes in a later run
-    std::size_t m_runStart = 0;  // the page's offset where this run begins
-    std::size_t m_fed = 0;       // bytes of prefix + page handed to this run
-    std::size_t m_depth = 0;     // elements open in this run
-    std::size_t m_synthetic = 0; // of which the prefix opened (the bottom ones)
-    bool m_halted = false;       // this run's further events are ignored
+    std::string_view m_prefix;    // fed before the page's bytes in a later run
+    std::size_t m_runStart = 0;   // the page's offset where this run begins
+    std::size_t m_fed = 0;        // bytes of prefix + page handed to this run
+    std::size_t m_depth = 0;      // elements open in this run
+    std::size_t m_synthetic = 0;  // of which the prefix opened (the bottom ones)
+    bool m_halted = false;        // this run's further events are ignored
     bool m_restart = false;
     std::size_t m_restartAt = 0;
     bool m_cancelled = false;

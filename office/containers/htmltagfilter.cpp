@@ -15,11 +15,26 @@ namespace {
 // longer name starts the next attribute.
 constexpr std::size_t kMaxNameLength = 100;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsNameStart(char c) { return IsAsciiLetter(c) || c == '_' || c == ':' || c == '.'; }
-bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-'; }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool IsAsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsNameStart(char c)
+{
+    return IsAsciiLetter(c) || c == '_' || c == ':' || c == '.';
+}
+bool IsNameChar(char c)
+{
+    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-';
+}
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 class Scanner {
 public:

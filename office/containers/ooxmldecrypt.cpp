@@ -98,7 +98,10 @@ private:
     Bytes m_context;
 };
 
-ByteView View(const Bytes& b) { return ByteView(b.data(), b.size()); }
+ByteView View(const Bytes& b)
+{
+    return ByteView(b.data(), b.size());
+}
 
 Bytes PasswordBytes(std::u16string_view password)
 {
@@ -210,7 +213,8 @@ private:
             const char* v = attrs.Get("", attr);
             return std::string(v != nullptr ? v : "");
         };
-        c.valid = ParseCount(attrs.Get("", "keyBits"), c.keyBits) && ParseCount(attrs.Get("", "blockSize"), c.blockSize) &&
+        c.valid = ParseCount(attrs.Get("", "keyBits"), c.keyBits) &&
+                  ParseCount(attrs.Get("", "blockSize"), c.blockSize) &&
                   DecodeBase64(attrs.Get("", "saltValue"), c.salt);
         c.hash = text("hashAlgorithm");
         c.cipher = text("cipherAlgorithm");
@@ -392,7 +396,7 @@ Result OoxmlDecryptor::SetPassword(std::u16string_view password, ReadError& erro
     const nettle_cipher& aes = *AesOfKeyBytes(p.keyBytes);
     Hasher h(hash);
     const Bytes base = PasswordHash(hash, View(p.salt), password, p.spinCount);
-    const auto keyFor = [&](const std::uint8_t (&block)[8]) {
+    const auto keyFor = [&](const std::uint8_t(&block)[8]) {
         return FitTo(h.Of({View(base), ByteView(block, 8)}), p.keyBytes);
     };
     const Bytes iv = FitTo(p.salt, p.blockSize);

@@ -18,8 +18,7 @@ std::string Size(std::uint64_t bytes)
         std::snprintf(text, sizeof text, "%llu MB", static_cast<unsigned long long>((bytes + (1u << 19)) >> 20));
     else if (bytes >= 100 * 1024)
         std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
-    else
-        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+    else std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
     return text;
 }
 
@@ -65,8 +64,7 @@ std::string ReadBudget::Refusal(std::uint64_t bytes, std::string_view what) cons
            " (" + Size(Used()) + " in use, " + Size(bytes) + " more needed)";
 }
 
-BudgetHold::BudgetHold(BudgetHold&& other) noexcept
-    : m_budget(other.m_budget), m_bytes(std::exchange(other.m_bytes, 0))
+BudgetHold::BudgetHold(BudgetHold&& other) noexcept : m_budget(other.m_budget), m_bytes(std::exchange(other.m_bytes, 0))
 {
 }
 

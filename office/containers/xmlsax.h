@@ -63,7 +63,8 @@ public:
     template <typename F>
     void ForEach(F&& f) const
     {
-        for (std::size_t i = 0; i < m_count; ++i) f(m_items[i].name, std::string_view(m_items[i].value, m_items[i].size));
+        for (std::size_t i = 0; i < m_count; ++i)
+            f(m_items[i].name, std::string_view(m_items[i].value, m_items[i].size));
     }
 
 private:

@@ -261,9 +261,9 @@ private:
     std::vector<RawAttribute> m_raw;
     std::vector<XmlAttribute> m_attributes;
     std::vector<std::pair<std::string_view, std::string_view>> m_names;  // for the duplicate check
-    std::string m_values;             // decoded attribute values of one tag, each zero-terminated
-    std::string m_decoded;            // decoded text
-    std::deque<std::string> m_uris;   // namespace URIs that needed decoding, kept to the end
+    std::string m_values;            // decoded attribute values of one tag, each zero-terminated
+    std::string m_decoded;           // decoded text
+    std::deque<std::string> m_uris;  // namespace URIs that needed decoding, kept to the end
     // Prefixes resolved lately, each valid while the bindings have the size
     // they had then: bindings change only by pushing or popping, and a push
     // clears the cache, so an equal size means the same bindings.
@@ -434,7 +434,8 @@ bool Scan::ScanName(std::string_view& name)
     const std::size_t start = m_pos;
     const std::size_t n = m_doc.size();
     const char* const d = m_doc.data();
-    if (start >= n || !IsNameStartByte(static_cast<unsigned char>(d[start]))) return Fail("not well-formed (invalid token)");
+    if (start >= n || !IsNameStartByte(static_cast<unsigned char>(d[start])))
+        return Fail("not well-formed (invalid token)");
     std::size_t i = start;
     bool ascii = true;
     while (i < n && IsNameByte(static_cast<unsigned char>(d[i]))) {
@@ -679,8 +680,7 @@ bool Scan::EndTag()
     // Nearly always the name is the open element's, followed by '>': check
     // that directly; anything else is read as a name to report it.
     const std::size_t rest = m_doc.size() - m_pos;
-    if (!m_open.empty() && rest > m_open.back().qname.size() &&
-        m_doc[m_pos + m_open.back().qname.size()] == '>' &&
+    if (!m_open.empty() && rest > m_open.back().qname.size() && m_doc[m_pos + m_open.back().qname.size()] == '>' &&
         SameName(m_doc.substr(m_pos, m_open.back().qname.size()), m_open.back().qname)) {
         qname = m_open.back().qname;
         m_pos += qname.size();

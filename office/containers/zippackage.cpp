@@ -102,7 +102,8 @@ bool ReadDirectory(ByteView b, std::size_t eocd, zip_t* archive, std::uint64_t c
         const std::size_t commentLen = static_cast<std::size_t>(Le(b, at + 32, 2));
         if (b.size() - at - 46 < nameLen + extraLen + commentLen) return false;
         const char* name = zip_get_name(archive, i, ZIP_FL_ENC_RAW);
-        if (name == nullptr || std::string_view(name) != std::string_view(reinterpret_cast<const char*>(&b[at + 46]), nameLen))
+        if (name == nullptr ||
+            std::string_view(name) != std::string_view(reinterpret_cast<const char*>(&b[at + 46]), nameLen))
             return false;
         std::uint64_t compressed = Le(b, at + 20, 4);
         std::uint64_t local = Le(b, at + 42, 4);
@@ -154,7 +155,8 @@ void MarkOverlaps(std::vector<Extent>& extents, const std::vector<std::string>& 
 {
     std::vector<std::size_t> order(extents.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return extents[a].start < extents[b].start; });
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return extents[a].start < extents[b].start; });
     bool any = false;
     std::size_t reach = 0;  // the entry reaching furthest so far
     for (std::size_t i : order) {
@@ -457,8 +459,10 @@ bool ZipPackage::Impl::Inflate(zip_uint64_t index, const zip_stat_t& st, const s
     // else a copy through libzip (charged too).
     ByteView compressed;
     std::string copy;
-    if (index < extents.size() && extents[index].known && extents[index].end - extents[index].dataStart == st.comp_size) {
-        compressed = bytes.subspan(static_cast<std::size_t>(extents[index].dataStart), static_cast<std::size_t>(st.comp_size));
+    if (index < extents.size() && extents[index].known &&
+        extents[index].end - extents[index].dataStart == st.comp_size) {
+        compressed =
+            bytes.subspan(static_cast<std::size_t>(extents[index].dataStart), static_cast<std::size_t>(st.comp_size));
     } else {
         if (!charge.TryAdd(st.comp_size)) {
             error = {ReadErrorKind::TooLarge,
@@ -531,7 +535,8 @@ bool ZipPackage::Impl::CopyStored(zip_uint64_t index, const zip_stat_t& st, cons
         error = {ReadErrorKind::TooLarge, charge.Refusal(charge.Bytes() + st.size, "part '" + shown + "'")};
         return false;
     }
-    const ByteView data = bytes.subspan(static_cast<std::size_t>(extents[index].dataStart), static_cast<std::size_t>(st.size));
+    const ByteView data =
+        bytes.subspan(static_cast<std::size_t>(extents[index].dataStart), static_cast<std::size_t>(st.size));
     out.assign(reinterpret_cast<const char*>(data.data()), data.size());
     totalRead += st.size;
     if (libdeflate_crc32(0, out.data(), out.size()) != st.crc && checksumMismatches.size() < 1000)
@@ -546,8 +551,9 @@ bool ZipPackage::ReadWhole(std::string_view name, std::string& out, ReadError& e
     zip_stat_t st;
     zip_stat_init(&st);
     constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
-    if (m_impl->archive != nullptr && m_impl->Find(name, index) && zip_stat_index(m_impl->archive, index, 0, &st) == 0 &&
-        (st.valid & kNeeded) == kNeeded && st.comp_method == ZIP_CM_DEFLATE &&
+    if (m_impl->archive != nullptr && m_impl->Find(name, index) &&
+        zip_stat_index(m_impl->archive, index, 0, &st) == 0 && (st.valid & kNeeded) == kNeeded &&
+        st.comp_method == ZIP_CM_DEFLATE &&
         ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) == 0 || st.encryption_method == ZIP_EM_NONE)) {
         const std::string shown(StripLeadingSlash(name));
         const bool ok = m_impl->Inflate(index, st, shown, out, error, charge);

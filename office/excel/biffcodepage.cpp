@@ -10,9 +10,9 @@ void CodePageText::SetCodePage(std::uint16_t codePage)
     m_compressed = codePage == 1200;
     int windows = codePage;
     switch (codePage) {
-    case 367: windows = 20127; break;  // US-ASCII
+    case 367: windows = 20127; break;     // US-ASCII
     case 0x8000: windows = 10000; break;  // Mac Roman
-    case 0x8001: windows = 1252; break;  // ANSI
+    case 0x8001: windows = 1252; break;   // ANSI
     default: break;
     }
     m_charset = CodePageCharset(windows);

@@ -30,6 +30,7 @@ struct FunctionInfo {
 };
 
 // Sorted by index.
+// clang-format off
 constexpr FunctionInfo kFunctions[] = {
     {0, -1, "COUNT"}, {1, -1, "IF"}, {2, 1, "ISNA"}, {3, 1, "ISERROR"}, {4, -1, "SUM"},
     {5, -1, "AVERAGE"}, {6, -1, "MIN"}, {7, -1, "MAX"}, {8, -1, "ROW"}, {9, -1, "COLUMN"},
@@ -80,6 +81,7 @@ constexpr FunctionInfo kFunctions[] = {
     {361, -1, "AVERAGEA"}, {362, -1, "MAXA"}, {363, -1, "MINA"}, {364, -1, "STDEVPA"}, {365, -1, "VARPA"},
     {366, -1, "STDEVA"}, {367, -1, "VARA"},
 };
+// clang-format on
 
 // The function index that calls a function named by its first argument (an
 // add-in's or a macro's).
@@ -287,7 +289,10 @@ private:
     std::size_t m_references = 0;  // moving references
 };
 
-std::uint32_t RowLimit(bool biff8) { return biff8 ? 65536u : 16384u; }
+std::uint32_t RowLimit(bool biff8)
+{
+    return biff8 ? 65536u : 16384u;
+}
 
 // In a shared formula a relative row or column is an offset from the
 // owning cell, wrapping around the sheet as Excel's does; the column
@@ -320,12 +325,12 @@ std::u16string AreaText(const RefEnd& first, const RefEnd& last, bool biff8)
            BiffFormulaDecoder::CellName(last.row, last.column, last.rowRelative, last.columnRelative);
 }
 
-std::u16string ReferenceText(const Prepared::Reference& reference, std::uint32_t row, std::uint32_t column,
-                             bool biff8)
+std::u16string ReferenceText(const Prepared::Reference& reference, std::uint32_t row, std::uint32_t column, bool biff8)
 {
     RefEnd first = reference.first;
     Resolve(first, row, column, biff8);
-    if (!reference.area) return BiffFormulaDecoder::CellName(first.row, first.column, first.rowRelative, first.columnRelative);
+    if (!reference.area)
+        return BiffFormulaDecoder::CellName(first.row, first.column, first.rowRelative, first.columnRelative);
     RefEnd last = reference.last;
     Resolve(last, row, column, biff8);
     return AreaText(first, last, biff8);
@@ -369,6 +374,7 @@ private:
 };
 
 // Token ids (the base id; operand tokens add 0x20 or 0x40 for their class).
+// clang-format off
 enum : std::uint8_t {
     kPtgExp = 0x01, kPtgAdd = 0x03, kPtgSub, kPtgMul, kPtgDiv, kPtgPower, kPtgConcat, kPtgLt, kPtgLe, kPtgEq,
     kPtgGe, kPtgGt, kPtgNe, kPtgIsect, kPtgUnion, kPtgRange, kPtgUplus, kPtgUminus, kPtgPercent, kPtgParen,
@@ -377,6 +383,7 @@ enum : std::uint8_t {
     kPtgMemFunc, kPtgRefErr, kPtgAreaErr, kPtgRefN, kPtgAreaN, kPtgMemAreaN, kPtgMemNoMemN,
     kPtgNameX = 0x39, kPtgRef3d, kPtgArea3d, kPtgRefErr3d, kPtgAreaErr3d,
 };
+// clang-format on
 
 class Decoding {
 public:
@@ -397,7 +404,6 @@ public:
     }
 
 private:
-
     bool ReadRefEnd(RefEnd& end)
     {
         if (m_context.biff8) {
@@ -508,7 +514,8 @@ private:
             if (!m_in.Has(1)) return false;
             const bool wide = (m_in.U8() & 1) != 0;
             if (!m_in.Has(count * (wide ? 2 : 1))) return false;
-            for (std::size_t i = 0; i < count; ++i) text.push_back(wide ? static_cast<char16_t>(m_in.U16()) : m_in.U8());
+            for (std::size_t i = 0; i < count; ++i)
+                text.push_back(wide ? static_cast<char16_t>(m_in.U16()) : m_in.U8());
         } else {
             if (!m_in.Has(count)) return false;
             if (m_context.decode8) text = m_context.decode8(m_in.Here(), count);

@@ -95,7 +95,7 @@ public:
             RefEnd first;
             RefEnd last;  // of an area
         };
-        std::u16string text;  // with the leading "="
+        std::u16string text;                // with the leading "="
         std::vector<Reference> references;  // in the order of `at`
         bool biff8 = true;
 

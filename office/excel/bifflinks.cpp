@@ -17,9 +17,7 @@ void BiffLinks::AddSupBook(ByteView b)
     // and for add-in functions.
     const std::uint16_t marker = U16(b.data() + 2);
     SupBook book;
-    book.kind = marker == 0x0401   ? SupBook::Kind::Self
-                : marker == 0x3A01 ? SupBook::Kind::AddIn
-                                   : SupBook::Kind::Other;
+    book.kind = marker == 0x0401 ? SupBook::Kind::Self : marker == 0x3A01 ? SupBook::Kind::AddIn : SupBook::Kind::Other;
     m_supBooks.push_back(std::move(book));
 }
 
@@ -58,9 +56,9 @@ void BiffLinks::SetSheetNames(std::vector<std::u16string> names)
 BiffLinks::DefinedName BiffLinks::ReadName(ByteView b)
 {
     static constexpr const char16_t* kBuiltinNames[] = {
-        u"Consolidate_Area", u"Auto_Open",   u"Auto_Close",    u"Extract",         u"Database",
-        u"Criteria",         u"Print_Area",  u"Print_Titles",  u"Recorder",        u"Data_Form",
-        u"Auto_Activate",    u"Auto_Deactivate", u"Sheet_Title", u"_FilterDatabase",
+        u"Consolidate_Area", u"Auto_Open",       u"Auto_Close",   u"Extract",         u"Database",
+        u"Criteria",         u"Print_Area",      u"Print_Titles", u"Recorder",        u"Data_Form",
+        u"Auto_Activate",    u"Auto_Deactivate", u"Sheet_Title",  u"_FilterDatabase",
     };
     DefinedName out;
     if (b.size() < 15) return out;

@@ -1,12 +1,12 @@
 // BIFF5/7 and BIFF8 workbook reading (see biffreader.h).
 #include "office/excel/biffreader.h"
 
+#include "office/containers/compoundfile.h"
 #include "office/excel/biffcodepage.h"
 #include "office/excel/biffformula.h"
 #include "office/excel/bifflinks.h"
 #include "office/excel/biffrecords.h"
 #include "office/excel/cellformat.h"
-#include "office/containers/compoundfile.h"
 #include "office/excel/xlsdecrypt.h"
 #include "platform/cancellation.h"
 
@@ -420,8 +420,7 @@ private:
             case biff::kLabelSst:
                 if (b.size() >= 10) {
                     const std::uint32_t index = U32(b.data() + 6);
-                    if (index < m_sst.size() && m_sst[index] != kNoText &&
-                        !m_builder.Failed())
+                    if (index < m_sst.size() && m_sst[index] != kNoText && !m_builder.Failed())
                         m_builder.AddTextIndex(row, col, m_sst[index]);
                 }
                 pending = false;

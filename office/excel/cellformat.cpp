@@ -97,7 +97,7 @@ bool ParseIsoDate(std::string_view text, double& serial, bool& hasTime)
         hasTime = h != 0 || mi != 0 || s != 0;
     }
     long long days = DaysFromCivil(y, mo, d) + 25568;  // 1 January 1900 is day 1
-    if (days >= 60) ++days;                           // after Excel's 29 February 1900
+    if (days >= 60) ++days;                            // after Excel's 29 February 1900
     serial = static_cast<double>(days) + (h * 3600.0 + mi * 60.0 + s) / 86400.0;
     return true;
 }
@@ -242,7 +242,8 @@ std::u16string FormatSerial(double serial, bool date1904, NumberStyle style)
     std::string out;
     char buf[64];
     // A date-formatted value below one day shows only its time of day.
-    const bool wantDate = (style == NumberStyle::Date || style == NumberStyle::DateTime) && (whole >= 1 || seconds == 0);
+    const bool wantDate = (style == NumberStyle::Date || style == NumberStyle::DateTime) &&
+                          (whole >= 1 || seconds == 0);
     const bool wantTime = style == NumberStyle::Time || style == NumberStyle::DateTime || seconds != 0;
     if (wantDate && !(style == NumberStyle::Time)) {
         const auto days = static_cast<long long>(whole);
@@ -321,9 +322,9 @@ NumberStyle StyleOfFormatCode(std::u16string_view code)
         return p == u'h' || p == u'H' || p == u'd' || p == u'D' || p == u'y' || p == u'Y';
     };
     const auto endsLookAhead = [&](char16_t n) { return n == u';' || n == u's' || n == u'S' || isHourDayYear(n); };
-    char16_t before = 0;       // the last hour, day or year letter before `behind`
-    std::size_t behind = 0;    // positions before this one are in `before`
-    std::size_t ahead = 0;     // the first position after the last "m" that ends the look ahead
+    char16_t before = 0;     // the last hour, day or year letter before `behind`
+    std::size_t behind = 0;  // positions before this one are in `before`
+    std::size_t ahead = 0;   // the first position after the last "m" that ends the look ahead
     bool aheadKnown = false;
     for (std::size_t i = 0; i < code.size(); ++i) {
         const char16_t c = code[i];
@@ -350,8 +351,12 @@ NumberStyle StyleOfFormatCode(std::u16string_view code)
             continue;
         }
         switch (c) {
-        case u'd': case u'D': case u'y': case u'Y': date = true; break;
-        case u'm': case u'M': {
+        case u'd':
+        case u'D':
+        case u'y':
+        case u'Y': date = true; break;
+        case u'm':
+        case u'M': {
             // "m" after an hour or before seconds means minutes. Both looks
             // see every character, inside quotes and brackets too.
             for (; behind < i; ++behind)
@@ -367,7 +372,10 @@ NumberStyle StyleOfFormatCode(std::u16string_view code)
             else date = true;
             break;
         }
-        case u'h': case u'H': case u's': case u'S': time = true; break;
+        case u'h':
+        case u'H':
+        case u's':
+        case u'S': time = true; break;
         case u'%': percent = true; break;
         default: break;
         }

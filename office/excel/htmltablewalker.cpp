@@ -15,7 +15,10 @@ namespace {
 // A cell spans at most this many columns, however wide its colspan.
 constexpr unsigned kMaxSpan = 1000;
 
-std::size_t Index(auto tag) { return static_cast<std::size_t>(tag); }
+std::size_t Index(auto tag)
+{
+    return static_cast<std::size_t>(tag);
+}
 
 // Excel's reading of a cell: white space runs (with the no-break space)
 // fold to one space, and none stands at either end.

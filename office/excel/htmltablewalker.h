@@ -74,8 +74,8 @@ private:
     void AddPageLines();
 
     WorkbookBuilder& m_builder;
-    BudgetHold m_hold;    // m_cellText and m_pageText
-    ReadError m_error;    // a refusal of the budget
+    BudgetHold m_hold;  // m_cellText and m_pageText
+    ReadError m_error;  // a refusal of the budget
 
     std::vector<Open> m_live;
     std::size_t m_liveEnded = 0;  // m_live below this already ended with a detached element

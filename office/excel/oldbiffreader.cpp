@@ -73,12 +73,15 @@ constexpr int kMaxDepth = 16;
 constexpr std::size_t kMaxFormats = 256;
 constexpr std::size_t kMaxXfs = 65536;
 
-bool IsBof(std::uint16_t type) { return type == kBof2 || type == kBof3 || type == kBof4; }
+bool IsBof(std::uint16_t type)
+{
+    return type == kBof2 || type == kBof3 || type == kBof4;
+}
 
 // The number formats and XF records of one scope: the globals of a
 // workbook, or one sheet.
 struct FormatTables {
-    std::vector<NumberStyle> formats;   // in the order of the FORMAT records
+    std::vector<NumberStyle> formats;    // in the order of the FORMAT records
     std::vector<std::uint8_t> xfFormat;  // the format of each XF record
     void Clear()
     {
@@ -292,7 +295,8 @@ private:
     {
         long xf = attributes[0] & 0x3F;
         if (xf == 63) xf = m_ixfe;
-        if (xf >= 0 && static_cast<std::size_t>(xf) < Xfs().xfFormat.size()) return StyleOfXf(static_cast<std::size_t>(xf));
+        if (xf >= 0 && static_cast<std::size_t>(xf) < Xfs().xfFormat.size())
+            return StyleOfXf(static_cast<std::size_t>(xf));
         return StyleOfFormat(attributes[1] & 0x3F);
     }
 

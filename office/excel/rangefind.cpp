@@ -5,7 +5,6 @@
 #include "office/text/matchtext.h"
 #include "platform/cancellation.h"
 
-
 #include <algorithm>
 #include <string>
 
@@ -261,8 +260,8 @@ std::optional<CellPos> RangeFinder::FindByRun(std::size_t sheet, const CellArea&
     };
     // Cells are in row order, so only those of the area's rows are looked at.
     auto rowStart = [&](std::uint64_t row) {
-        const auto it = std::lower_bound(cells.begin(), cells.end(), row,
-                                         [](const Cell& c, std::uint64_t r) { return c.row < r; });
+        const auto it =
+            std::lower_bound(cells.begin(), cells.end(), row, [](const Cell& c, std::uint64_t r) { return c.row < r; });
         return static_cast<std::size_t>(it - cells.begin());
     };
     const std::size_t first = rowStart(area.firstRow);
@@ -302,8 +301,7 @@ std::optional<CellPos> RangeFinder::FindByRun(std::size_t sheet, const CellArea&
         const Cell& cell = cells[i];
         const std::uint64_t key = OrderKey(cell.row, cell.column, byColumns);
         const bool isBeyond = forward ? key > startKey : key < startKey;
-        if (isBeyond ? beyondKey && !nearer(key, *beyondKey)
-                     : beyondKey || (wrappedKey && !nearer(key, *wrappedKey)))
+        if (isBeyond ? beyondKey && !nearer(key, *beyondKey) : beyondKey || (wrappedKey && !nearer(key, *wrappedKey)))
             return false;
         if (!matches(i)) return false;
         (isBeyond ? beyondKey : wrappedKey) = key;
@@ -400,8 +398,7 @@ std::optional<CellPos> RangeFinder::Find(std::size_t sheet, const CellArea& area
         Flat(sheet, !pattern.MatchCase()).Ready())
         return FindLiteral(sheet, pattern, start);
     // Any other pattern with plain characters is searched for them first.
-    if (options.lookIn != FindLookIn::Comments && !pattern.Runs().empty() &&
-        Flat(sheet, !pattern.MatchCase()).Ready())
+    if (options.lookIn != FindLookIn::Comments && !pattern.Runs().empty() && Flat(sheet, !pattern.MatchCase()).Ready())
         return FindByRun(sheet, area, pattern, options, start);
     // A pattern of wildcards alone, or a sheet too large to join: every
     // cell is tested.

@@ -120,8 +120,7 @@ private:
     // A text as compared (see matchtext.h: NFC, without format characters,
     // folded when asked); valid until the next call.
     std::u16string_view Prepared(std::uint32_t text, bool fold);
-    bool CellMatches(const Cell& cell, const FindPattern& pattern, FindLookIn lookIn,
-                     std::vector<std::uint8_t>& memo);
+    bool CellMatches(const Cell& cell, const FindPattern& pattern, FindLookIn lookIn, std::vector<std::uint8_t>& memo);
     const std::vector<std::uint32_t>& ColumnOrder(std::size_t sheet);
 
     std::shared_ptr<const Workbook> m_book;

@@ -85,10 +85,22 @@ void PutNarrow(const char16_t* in, std::size_t n, char* out, bool lower)
 }
 
 #if defined(__SSE2__)
-__m128i Splat(char c) { return _mm_set1_epi8(c); }
-__m128i Splat(char16_t c) { return _mm_set1_epi16(static_cast<short>(c)); }
-__m128i Equal(__m128i a, __m128i b, char) { return _mm_cmpeq_epi8(a, b); }
-__m128i Equal(__m128i a, __m128i b, char16_t) { return _mm_cmpeq_epi16(a, b); }
+__m128i Splat(char c)
+{
+    return _mm_set1_epi8(c);
+}
+__m128i Splat(char16_t c)
+{
+    return _mm_set1_epi16(static_cast<short>(c));
+}
+__m128i Equal(__m128i a, __m128i b, char)
+{
+    return _mm_cmpeq_epi8(a, b);
+}
+__m128i Equal(__m128i a, __m128i b, char16_t)
+{
+    return _mm_cmpeq_epi16(a, b);
+}
 #endif
 
 // The first occurrence of `needle` in `t` at or after `from`. Where the

@@ -70,11 +70,11 @@ private:
     std::string m_narrow;   // sized ahead; m_size units are in use
     std::u16string m_wide;  // the same, once a unit did not fit
     bool m_isWide = false;
-    bool m_open = false;   // between Start and Finish, unless dropped
+    bool m_open = false;  // between Start and Finish, unless dropped
     bool m_ready = false;
     std::size_t m_size = 0;
     std::size_t m_limit = 0;
-    std::vector<std::uint32_t> m_starts;  // where each cell's texts begin
+    std::vector<std::uint32_t> m_starts;        // where each cell's texts begin
     std::array<std::uint32_t, 129> m_sample{};  // ASCII units, then all others
 };
 

@@ -235,15 +235,15 @@ bool WorkbookBuilder::Append(WorkbookBuilder&& part)
         Fail(ReadErrorKind::TooLarge, "too many cells");
         return false;
     }
-    if (units > m_limits.maxTextUnits - m_textUnits ||
-        part.m_book.m_texts.size() > std::size_t{kNoText} - 1 - base) {
+    if (units > m_limits.maxTextUnits - m_textUnits || part.m_book.m_texts.size() > std::size_t{kNoText} - 1 - base) {
         Fail(ReadErrorKind::TooLarge, "too much text");
         return false;
     }
     // Texts that were here when the part was made keep their numbers; the
     // part's own move to the end of the pool as it stands now.
     const auto renumber = [&](std::uint32_t& index) {
-        if (index != kNoText && index >= part.m_textBase) index = static_cast<std::uint32_t>(index - part.m_textBase + base);
+        if (index != kNoText && index >= part.m_textBase)
+            index = static_cast<std::uint32_t>(index - part.m_textBase + base);
     };
     // The part's cells and texts become this builder's, and so does their
     // charge; the pool's larger buffer is charged while the old one lives.
@@ -251,7 +251,8 @@ bool WorkbookBuilder::Append(WorkbookBuilder&& part)
     const std::size_t added = part.m_book.m_texts.size();
     const std::uint64_t moving =
         (texts.capacity() - texts.size() < added ? texts.size() + added : added) * sizeof(std::u16string);
-    if (!Charge(0, moving, "the texts", part.m_book.sheets.empty() ? nullptr : &part.m_book.sheets.front())) return false;
+    if (!Charge(0, moving, "the texts", part.m_book.sheets.empty() ? nullptr : &part.m_book.sheets.front()))
+        return false;
     m_hold.Absorb(part.m_hold);
     m_charged += std::exchange(part.m_charged, 0);
     platform::StopCheck stop;
@@ -300,8 +301,7 @@ Workbook WorkbookBuilder::Finish()
             stop();
             if (out > 0 && cells[out - 1].row == cells[i].row && cells[out - 1].column == cells[i].column)
                 cells[out - 1] = cells[i];
-            else
-                cells[out++] = cells[i];
+            else cells[out++] = cells[i];
         }
         cells.resize(out);
         if (cells.capacity() != cells.size()) {

@@ -1,14 +1,14 @@
 // Choosing a workbook reader by content (see workbookloader.h).
 #include "office/excel/workbookloader.h"
 
-#include "office/excel/biffreader.h"
 #include "office/containers/compoundfile.h"
 #include "office/containers/filebytes.h"
-#include "office/excel/oldbiffreader.h"
 #include "office/containers/ooxmldecrypt.h"
+#include "office/excel/biffreader.h"
+#include "office/excel/oldbiffreader.h"
 #include "office/excel/xlsdecrypt.h"
-#include "office/excel/xlsxreader.h"
 #include "office/excel/xlstextreader.h"
+#include "office/excel/xlsxreader.h"
 #include "platform/codepage.h"
 
 #include <algorithm>
@@ -52,7 +52,8 @@ WorkbookKind DetectWorkbookKind(ByteView bytes)
     if (bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 3 && bytes[3] == 4)
         return WorkbookKind::OpenXml;
     if (bytes.empty()) return WorkbookKind::DelimitedText;  // Excel opens an empty file as an empty sheet
-    const bool utf16 = bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
+    const bool utf16 = bytes.size() >= 2 &&
+                       ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
     const std::string head = LowerHead(bytes, 8192);
     std::size_t start = 0;
     if (head.compare(0, 3, "\xef\xbb\xbf") == 0) start = 3;

@@ -292,11 +292,14 @@ bool XlsDecryptor::Init(ByteView fp, std::u16string_view password, ReadError& er
 bool XlsDecryptor::IsClearRecord(std::uint16_t type)
 {
     switch (type) {
-    case biff::kBof: case biff::kFilePass: case biff::kUsrExcl: case biff::kFileLock:
-    case biff::kInterfaceHdr: case biff::kRrdInfo: case biff::kRrdHead:
-        return true;
-    default:
-        return false;
+    case biff::kBof:
+    case biff::kFilePass:
+    case biff::kUsrExcl:
+    case biff::kFileLock:
+    case biff::kInterfaceHdr:
+    case biff::kRrdInfo:
+    case biff::kRrdHead: return true;
+    default: return false;
     }
 }
 

@@ -2,11 +2,11 @@
 // xlstextreader.h).
 #include "office/excel/xlstextreader.h"
 
-#include "office/excel/cellformat.h"
 #include "office/containers/htmlsaxparser.h"
-#include "office/excel/htmltablewalker.h"
 #include "office/containers/htmltagfilter.h"
 #include "office/containers/xmlsax.h"
+#include "office/excel/cellformat.h"
+#include "office/excel/htmltablewalker.h"
 #include "office/text/charsetdecoder.h"
 #include "office/text/textdecode.h"
 #include "platform/cancellation.h"
@@ -119,8 +119,7 @@ private:
     {
         const char* index = attrs.Get(kSpreadsheetNs, "Index");
         if (index == nullptr) return false;
-        return std::from_chars(index, index + std::strlen(index), out).ec == std::errc() && out >= 1 &&
-               out <= kMaxRows;
+        return std::from_chars(index, index + std::strlen(index), out).ec == std::errc() && out >= 1 && out <= kMaxRows;
     }
 
     void FinishCell()
@@ -200,8 +199,7 @@ char16_t XlsTextReader::SniffDelimiter(std::u16string_view text)
     return semicolons > commas ? u';' : u',';
 }
 
-bool XlsTextReader::AddTypedCell(WorkbookBuilder& builder, std::uint32_t row, std::uint32_t column,
-                                 std::u16string text)
+bool XlsTextReader::AddTypedCell(WorkbookBuilder& builder, std::uint32_t row, std::uint32_t column, std::u16string text)
 {
     double number = 0;
     if (ParseNumber(text, number)) return builder.AddNumber(row, column, number);

@@ -37,8 +37,7 @@ public:
     // else comma.
     static char16_t SniffDelimiter(std::u16string_view text);
     // Adds a cell as Excel would type it in: a number, a Boolean, or text.
-    static bool AddTypedCell(WorkbookBuilder& builder, std::uint32_t row, std::uint32_t column,
-                             std::u16string text);
+    static bool AddTypedCell(WorkbookBuilder& builder, std::uint32_t row, std::uint32_t column, std::u16string text);
 };
 
 }  // namespace office

@@ -1,10 +1,10 @@
 // Office Open XML workbook reading (see xlsxreader.h).
 #include "office/excel/xlsxreader.h"
 
-#include "office/excel/cellformat.h"
 #include "office/containers/parttargetindex.h"
 #include "office/containers/xmlsax.h"
 #include "office/containers/zippackage.h"
+#include "office/excel/cellformat.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
 
@@ -302,8 +302,7 @@ protected:
             if (r != nullptr && std::from_chars(r, r + std::char_traits<char>::length(r), value).ec == std::errc() &&
                 value >= 1)
                 m_row = value - 1;
-            else
-                m_row = m_rowSeen ? m_row + 1 : 0;
+            else m_row = m_rowSeen ? m_row + 1 : 0;
             m_rowSeen = true;
             m_nextColumn = 0;
         } else if (local == "c") {

@@ -126,8 +126,7 @@ std::size_t CharsetDecoder::DecodeLatin1(ByteView bytes, std::size_t& pos, std::
     return written;
 }
 
-std::size_t CharsetDecoder::Decode(ByteView bytes, std::size_t& pos, std::size_t limit, char16_t* out,
-                                   std::size_t room)
+std::size_t CharsetDecoder::Decode(ByteView bytes, std::size_t& pos, std::size_t limit, char16_t* out, std::size_t room)
 {
     if (m_finished) return 0;
     limit = std::min(limit, bytes.size());

@@ -59,7 +59,7 @@ private:
 
     std::size_t DecodeLatin1(ByteView bytes, std::size_t& pos, std::size_t limit, char16_t* out, std::size_t room);
 
-    std::string m_name;         // the cache's key of m_conv
+    std::string m_name;  // the cache's key of m_conv
     UConverter* m_conv = nullptr;
     bool m_ownsConverter = false;  // opened for this decoder alone, not taken from the cache
     Route m_route = Route::Latin1;

@@ -30,17 +30,17 @@ enum class DocStory : std::size_t {
 
 struct DocFib {
     std::uint16_t nFib = 0;
-    std::uint16_t lid = 0;        // language of the document
-    bool word6 = false;           // Word 6.0/95 layout (nFib 101..105)
-    bool complex = false;         // fComplex: last save was a fast save
-    bool encrypted = false;       // fEncrypted
-    bool tableStream1 = false;    // fWhichTblStm: "1Table" rather than "0Table"
-    bool extChar = false;         // fExtChar
-    std::uint32_t fcMin = 0;      // start of the text in a non-complex file
+    std::uint16_t lid = 0;      // language of the document
+    bool word6 = false;         // Word 6.0/95 layout (nFib 101..105)
+    bool complex = false;       // fComplex: last save was a fast save
+    bool encrypted = false;     // fEncrypted
+    bool tableStream1 = false;  // fWhichTblStm: "1Table" rather than "0Table"
+    bool extChar = false;       // fExtChar
+    std::uint32_t fcMin = 0;    // start of the text in a non-complex file
     std::uint32_t fcMac = 0;
     std::array<std::uint32_t, static_cast<std::size_t>(DocStory::Count)> ccp{};
-    std::uint32_t fcClx = 0;      // piece table, in the table stream (Word 97)
-    std::uint32_t lcbClx = 0;     // or in the WordDocument stream (Word 6)
+    std::uint32_t fcClx = 0;   // piece table, in the table stream (Word 97)
+    std::uint32_t lcbClx = 0;  // or in the WordDocument stream (Word 6)
     // Word 6/95 only, in the WordDocument stream: the style sheet and the
     // font table, which tell the code page when the language does not.
     std::uint32_t fcStshf = 0;

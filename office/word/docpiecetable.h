@@ -16,17 +16,17 @@ namespace office {
 struct DocPiece {
     std::uint32_t cpStart = 0;
     std::uint32_t cpEnd = 0;
-    std::uint32_t fc = 0;      // byte offset of the first character
-    bool compressed = false;   // 8-bit characters rather than UTF-16
+    std::uint32_t fc = 0;     // byte offset of the first character
+    bool compressed = false;  // 8-bit characters rather than UTF-16
 };
 
 class DocPieceTable {
 public:
     // How a piece's offset and characters are stored.
     enum class Layout {
-        Word97,    // bit 30 of the offset marks an 8-bit piece at half the offset
-        Word6,     // plain byte offsets, 8-bit characters
-        Word6Wide, // plain byte offsets, UTF-16 (Word 95 files with extended characters)
+        Word97,     // bit 30 of the offset marks an 8-bit piece at half the offset
+        Word6,      // plain byte offsets, 8-bit characters
+        Word6Wide,  // plain byte offsets, UTF-16 (Word 95 files with extended characters)
     };
     // Parses a CLX (property modifiers followed by the piece table).
     bool Parse(ByteView clx, Layout layout, ReadError& error);

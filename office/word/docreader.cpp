@@ -5,12 +5,12 @@
 #include "office/word/docreader.h"
 
 #include "office/containers/compoundfile.h"
-#include "office/word/doc6codepage.h"
+#include "office/containers/readbudget.h"
 #include "office/text/charsetdecoder.h"
+#include "office/word/doc6codepage.h"
 #include "office/word/docfib.h"
 #include "office/word/docpiecetable.h"
 #include "office/word/docstorytext.h"
-#include "office/containers/readbudget.h"
 
 #include <algorithm>
 #include <vector>
@@ -84,7 +84,7 @@ bool BuildPieceTable(const DocFib& fib, ByteView wordDocument, ByteView clxHolde
             error = {ReadErrorKind::Damaged, "Word piece table lies outside its stream"};
             return false;
         }
-        const auto layout = !fib.word6     ? DocPieceTable::Layout::Word97
+        const auto layout = !fib.word6    ? DocPieceTable::Layout::Word97
                             : fib.extChar ? DocPieceTable::Layout::Word6Wide
                                           : DocPieceTable::Layout::Word6;
         return pieces.Parse(clxHolder.subspan(fib.fcClx, fib.lcbClx), layout, error);

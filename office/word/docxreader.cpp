@@ -5,9 +5,9 @@
 #include "office/word/docxreader.h"
 
 #include "office/containers/compoundfile.h"
+#include "office/containers/zippackage.h"
 #include "office/word/docxparts.h"
 #include "office/word/docxtext.h"
-#include "office/containers/zippackage.h"
 
 namespace office {
 

@@ -181,25 +181,20 @@ void DocxText::EndElement(const XmlName&)
         return;
     }
     switch (kind) {
-    case El::Paragraph:
-        Emit(u'\r');
-        break;
+    case El::Paragraph: Emit(u'\r'); break;
     case El::Cell:
         // The cell mark takes the place of the cell's last paragraph end.
         if (!Out().empty() && Out().back() == u'\r') Out().back() = u'\a';
         else Emit(u'\a');
         break;
-    case El::Row:
-        Emit(u'\a');
-        break;
+    case El::Row: Emit(u'\a'); break;
     case El::TextBox:
         if (m_targets.size() > 1) m_targets.pop_back();
         break;
     case El::AltContent:
         if (!m_altChoiceTaken.empty()) m_altChoiceTaken.pop_back();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

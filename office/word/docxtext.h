@@ -45,13 +45,13 @@ private:
     std::vector<std::u16string*> m_targets;
     std::u16string* m_boxes;
     std::vector<El> m_stack;
-    std::vector<bool> m_altChoiceTaken;   // one per open mc:AlternateContent
-    std::vector<bool> m_fieldInstruction; // one per open complex field
+    std::vector<bool> m_altChoiceTaken;    // one per open mc:AlternateContent
+    std::vector<bool> m_fieldInstruction;  // one per open complex field
     std::size_t m_instructions = 0;
-    std::size_t m_skipFrom = 0;           // depth whose subtree is skipped; 0 = none
+    std::size_t m_skipFrom = 0;  // depth whose subtree is skipped; 0 = none
     BudgetHold* m_hold;
     std::uint64_t m_heldBefore = 0;
-    std::uint64_t m_units = 0;            // units written so far
+    std::uint64_t m_units = 0;  // units written so far
     platform::StopCheck m_stop;
 };
 

@@ -14,9 +14,9 @@ namespace office {
 class WordDocument;
 
 struct FindMatch {
-    std::size_t start = 0;   // in the story's text
+    std::size_t start = 0;  // in the story's text
     std::size_t end = 0;
-    std::size_t resume = 0;  // where the matcher goes on, in its own terms
+    std::size_t resume = 0;        // where the matcher goes on, in its own terms
     std::vector<TextSpan> groups;  // wildcard groups 1..n, in the story's text
     std::vector<bool> groupSet;
 };

@@ -6,9 +6,15 @@ namespace office {
 namespace {
 
 // A soft hyphen (&shy;) is Word's optional hyphen, in preformatted text too.
-char16_t WordCharacter(char16_t c) { return c == 0x00AD ? char16_t{0x001F} : c; }
+char16_t WordCharacter(char16_t c)
+{
+    return c == 0x00AD ? char16_t{0x001F} : c;
+}
 
-bool IsFoldedSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
+bool IsFoldedSpace(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
 
 }  // namespace
 

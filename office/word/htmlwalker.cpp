@@ -34,6 +34,7 @@ struct KnownName {
     std::uint16_t bits;
 };
 
+// clang-format off
 constexpr std::array kKnownNames = {
     KnownName{"p", kBlock | kParagraph}, KnownName{"div", kBlock}, KnownName{"h1", kBlock},
     KnownName{"h2", kBlock}, KnownName{"h3", kBlock}, KnownName{"h4", kBlock}, KnownName{"h5", kBlock},
@@ -57,6 +58,7 @@ constexpr std::array kKnownNames = {
     KnownName{"svg", kHiddenName}, KnownName{"math", kHiddenName}, KnownName{"noembed", kHiddenName},
     KnownName{"noframes", kHiddenName},
 };
+// clang-format on
 
 // The flags an open element keeps for its end.
 enum : std::uint8_t { kEndPre = 1, kEndCell = 2, kEndBlock = 4 };
@@ -133,17 +135,10 @@ void HtmlWalker::EndElement()
 void HtmlWalker::Leave(const Open& open)
 {
     switch (open.effect) {
-    case Effect::None:
-        break;
-    case Effect::Hidden:
-        --m_hidden;
-        break;
-    case Effect::TitleCapture:
-        --m_titleCapture;
-        break;
-    case Effect::TitleSkip:
-        --m_titleSkip;
-        break;
+    case Effect::None: break;
+    case Effect::Hidden: --m_hidden; break;
+    case Effect::TitleCapture: --m_titleCapture; break;
+    case Effect::TitleSkip: --m_titleSkip; break;
     case Effect::Visible:
         if ((open.flags & kEndPre) != 0) --m_pre;
         if ((open.flags & kEndCell) != 0) {

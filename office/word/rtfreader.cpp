@@ -8,8 +8,8 @@
 // nested deeper than that keep their text (see m_overflow).
 #include "office/word/rtfreader.h"
 
-#include "office/word/doc6codepage.h"
 #include "office/text/charsetdecoder.h"
+#include "office/word/doc6codepage.h"
 #include "office/word/rtftokenizer.h"
 #include "platform/cancellation.h"
 
@@ -33,25 +33,30 @@ struct GroupState {
     bool skip = false;          // everything in this group is dropped
     bool suppressText = false;  // text dropped; a \result or \fldrslt inside brings it back
     bool fontTable = false;
-    bool storyRoot = false;     // this group began a note, header or text box
-    int uc = 1;                 // bytes that follow a \uN as its fallback
-    int codePage = 0;           // 0: no font chosen yet, the default font's
+    bool storyRoot = false;  // this group began a note, header or text box
+    int uc = 1;              // bytes that follow a \uN as its fallback
+    int codePage = 0;        // 0: no font chosen yet, the default font's
 };
 
 // Destinations whose text a person never reads as document text.
 bool IsSkippedDestination(std::string_view w)
 {
     static constexpr std::string_view kSkipped[] = {
-        "colortbl", "stylesheet", "info", "pict", "listtable", "listoverridetable", "revtbl", "rsidtbl",
-        "generator", "xmlnstbl", "themedata", "colorschememapping", "datastore", "latentstyles", "pgdsctbl",
-        "fldinst", "filetbl", "template", "userprops", "docvar", "nonshppict", "objdata", "objclass", "objname",
-        "bkmkstart", "bkmkend", "xe", "tc", "tcn", "sp", "sn", "sv", "private", "mmathPr", "factoidname",
-        "password", "passwordhash", "listtext", "pntext", "pntxta", "pntxtb", "atnid", "atnauthor", "atndate",
-        "atnref", "atnparent", "atntime", "atnicn", "shprslt", "fldtype", "datafield", "ffdeftext", "ffformat",
-        "ffhelptext", "ffstattext", "ffentrymcr", "ffexitmcr", "ffname", "fontemb", "fontfile", "falt", "panose",
-        "defchp", "defpap", "ud", "wgrffmtfilter", "operator", "company", "title", "author", "keywords",
-        "comment", "doccomm", "subject", "category", "manager", "hlinkbase", "mhtmltag", "htmltag", "blipuid",
-        "background", "protusertbl", "aftncn", "aftnsep", "aftnsepc", "ftncn", "ftnsep", "ftnsepc",
+        "colortbl",     "stylesheet",   "info",       "pict",        "listtable",   "listoverridetable",
+        "revtbl",       "rsidtbl",      "generator",  "xmlnstbl",    "themedata",   "colorschememapping",
+        "datastore",    "latentstyles", "pgdsctbl",   "fldinst",     "filetbl",     "template",
+        "userprops",    "docvar",       "nonshppict", "objdata",     "objclass",    "objname",
+        "bkmkstart",    "bkmkend",      "xe",         "tc",          "tcn",         "sp",
+        "sn",           "sv",           "private",    "mmathPr",     "factoidname", "password",
+        "passwordhash", "listtext",     "pntext",     "pntxta",      "pntxtb",      "atnid",
+        "atnauthor",    "atndate",      "atnref",     "atnparent",   "atntime",     "atnicn",
+        "shprslt",      "fldtype",      "datafield",  "ffdeftext",   "ffformat",    "ffhelptext",
+        "ffstattext",   "ffentrymcr",   "ffexitmcr",  "ffname",      "fontemb",     "fontfile",
+        "falt",         "panose",       "defchp",     "defpap",      "ud",          "wgrffmtfilter",
+        "operator",     "company",      "title",      "author",      "keywords",    "comment",
+        "doccomm",      "subject",      "category",   "manager",     "hlinkbase",   "mhtmltag",
+        "htmltag",      "blipuid",      "background", "protusertbl", "aftncn",      "aftnsep",
+        "aftnsepc",     "ftncn",        "ftnsep",     "ftnsepc",
     };
     for (std::string_view s : kSkipped) {
         if (w == s) return true;
@@ -62,8 +67,8 @@ bool IsSkippedDestination(std::string_view w)
 // Ignorable destinations ({\*\name ...}) whose content we do read.
 bool IsReadStarDestination(std::string_view w)
 {
-    return w == "annotation" || w == "footnote" || w == "shpinst" || w == "shptxt" || w == "nesttableprops" || w == "fldrslt" ||
-           w == "result";
+    return w == "annotation" || w == "footnote" || w == "shpinst" || w == "shptxt" || w == "nesttableprops" ||
+           w == "fldrslt" || w == "result";
 }
 
 class RtfParser {
@@ -100,7 +105,7 @@ private:
     std::int32_t m_currentFont = 0;
     std::int32_t m_defaultFont = 0;  // \deffN: the font of text before any \fN
     int m_docCodePage = 1252;
-    int m_ucSkip = 0;          // fallback bytes still to drop after a \uN
+    int m_ucSkip = 0;  // fallback bytes still to drop after a \uN
     // A \* marks the control word after it as an ignorable destination only
     // when it is the first thing in its group: writers also put \* before
     // formatting words such as \cs inside a run, and that text is read.
@@ -188,7 +193,9 @@ void RtfParser::OnSymbol(char s)
     case '_': AddChar(u'\x1E'); return;
     case '\n': AddChar(u'\r'); return;
     case '\t': AddChar(u'\t'); return;
-    case '\\': case '{': case '}': {
+    case '\\':
+    case '{':
+    case '}': {
         const char lit[1] = {s};
         AddBytes(std::string_view(lit, 1));
         return;
@@ -312,8 +319,8 @@ void RtfParser::OnWord(const RtfToken& t)
             Flush();
             st.target = kEndnotes;
         }
-    } else if (w == "header" || w == "footer" || w == "headerl" || w == "headerr" || w == "headerf" ||
-               w == "footerl" || w == "footerr" || w == "footerf") {
+    } else if (w == "header" || w == "footer" || w == "headerl" || w == "headerr" || w == "headerf" || w == "footerl" ||
+               w == "footerr" || w == "footerf") {
         BeginStory(kHeaders);
     } else if (w == "annotation") {
         BeginStory(kComments);
@@ -368,9 +375,7 @@ bool RtfParser::Run(WordContent& out, ReadError& error)
             }
             EndGroup();
             break;
-        case RtfToken::Type::Word:
-            OnWord(t);
-            break;
+        case RtfToken::Type::Word: OnWord(t); break;
         case RtfToken::Type::Symbol:
             if (t.symbol != '*') m_starPending = false;
             OnSymbol(t.symbol);
@@ -385,16 +390,15 @@ bool RtfParser::Run(WordContent& out, ReadError& error)
             m_starPending = false;
             AddBytes(t.text);
             break;
-        case RtfToken::Type::End:
-            break;
+        case RtfToken::Type::End: break;
         }
     }
     // A file cut short still gives what it held.
     while (!m_stack.empty()) EndGroup();
 
-    static constexpr StoryKind kKinds[kTargetCount] = {StoryKind::Main,     StoryKind::Footnotes,
-                                                        StoryKind::HeadersFooters, StoryKind::Comments,
-                                                        StoryKind::Endnotes, StoryKind::TextBoxes};
+    static constexpr StoryKind kKinds[kTargetCount] = {StoryKind::Main,           StoryKind::Footnotes,
+                                                       StoryKind::HeadersFooters, StoryKind::Comments,
+                                                       StoryKind::Endnotes,       StoryKind::TextBoxes};
     out.stories.clear();
     for (std::size_t i = 0; i < kTargetCount; ++i) {
         if (i == kMain || !m_stories[i].empty()) out.stories.push_back({kKinds[i], std::move(m_stories[i])});

@@ -17,13 +17,26 @@ namespace {
 char Digit(char c)
 {
     switch (c) {
-    case 'b': case 'f': case 'p': case 'v': return '1';
-    case 'c': case 'g': case 'j': case 'k': case 'q': case 's': case 'x': case 'z': return '2';
-    case 'd': case 't': return '3';
+    case 'b':
+    case 'f':
+    case 'p':
+    case 'v': return '1';
+    case 'c':
+    case 'g':
+    case 'j':
+    case 'k':
+    case 'q':
+    case 's':
+    case 'x':
+    case 'z': return '2';
+    case 'd':
+    case 't': return '3';
     case 'l': return '4';
-    case 'm': case 'n': return '5';
+    case 'm':
+    case 'n': return '5';
     case 'r': return '6';
-    case 'h': case 'w': return '-';
+    case 'h':
+    case 'w': return '-';
     default: return '0';
     }
 }
@@ -46,8 +59,8 @@ std::string LatinLetters(std::u16string_view word)
     const UNormalizer2* nfd = unorm2_getNFDInstance(&status);
     if (U_SUCCESS(status) && folded.size() < 4096) {
         std::vector<UChar> buf(folded.size() * 4 + 8);
-        const int32_t n = unorm2_normalize(nfd, folded.data(), static_cast<int32_t>(folded.size()),
-                                           buf.data(), static_cast<int32_t>(buf.size()), &status);
+        const int32_t n = unorm2_normalize(nfd, folded.data(), static_cast<int32_t>(folded.size()), buf.data(),
+                                           static_cast<int32_t>(buf.size()), &status);
         if (U_SUCCESS(status) && n >= 0) decomposed.assign(buf.data(), static_cast<std::size_t>(n));
     }
     if (decomposed.empty()) decomposed = folded;

@@ -1,8 +1,8 @@
 // Translation of Word wildcard patterns to RE2 (see wildcardpattern.h).
 #include "office/word/wildcardpattern.h"
 
-#include "office/word/caretcodes.h"
 #include "office/text/matchtext.h"
+#include "office/word/caretcodes.h"
 
 #include <re2/re2.h>
 #include <unicode/utf16.h>
@@ -241,7 +241,8 @@ private:
             m_groupMins[k] = min;
         }
         if (min >= 2) Raise(m_run, static_cast<long long>(frame.anchors) * (min - 1));
-        if (!m_frames.empty()) Raise(m_frames.back().anchors, static_cast<long long>(frame.anchors) * std::max(min, 1u));
+        if (!m_frames.empty())
+            Raise(m_frames.back().anchors, static_cast<long long>(frame.anchors) * std::max(min, 1u));
     }
 
     struct Frame {

@@ -39,9 +39,9 @@ constexpr int kMaxMarkCopies = 8;
 
 struct WildcardTranslation {
     bool valid = false;
-    std::string re2Pattern;  // UTF-8
-    int groups = 0;          // capturing groups, the user's own, in order
-    int markCopies = 0;      // >0: searched in the text marked so many times
+    std::string re2Pattern;    // UTF-8
+    int groups = 0;            // capturing groups, the user's own, in order
+    int markCopies = 0;        // >0: searched in the text marked so many times
     bool keepsFormat = false;  // asks for a character Find otherwise leaves out
 };
 

@@ -67,8 +67,7 @@ bool WordBreaks::IsWordCharacter(std::u16string_view text, std::size_t offset)
     }
     if (u_isalnum(c)) return true;
     const int8_t type = u_charType(c);
-    return type == U_NON_SPACING_MARK || type == U_COMBINING_SPACING_MARK ||
-           type == U_ENCLOSING_MARK || c == u'_';
+    return type == U_NON_SPACING_MARK || type == U_COMBINING_SPACING_MARK || type == U_ENCLOSING_MARK || c == u'_';
 }
 
 const std::vector<TextSpan>& WordBreaks::Words()

@@ -68,7 +68,11 @@ public:
         ++m_count;
     }
 
-    void Release() { std::vector<std::uint64_t>().swap(m_slots); m_count = 0; }
+    void Release()
+    {
+        std::vector<std::uint64_t>().swap(m_slots);
+        m_count = 0;
+    }
 
 private:
     static void Place(std::vector<std::uint64_t>& slots, std::uint64_t slot)
@@ -370,10 +374,10 @@ private:
     std::vector<std::uint32_t> m_formBegin;     // per form: its text in m_formText
     std::vector<std::uint32_t> m_formKeyBegin;  // per form: its keys in m_formKeys
     std::vector<std::uint32_t> m_formKeys;
-    IdSlots m_keyIndex;                         // key bytes -> key
+    IdSlots m_keyIndex;  // key bytes -> key
     std::string m_keyBytes;
-    std::vector<std::uint32_t> m_keyBegin;      // per key: its bytes in m_keyBytes
-    std::vector<std::uint32_t> m_postBegin;     // per key: its positions in m_posts
+    std::vector<std::uint32_t> m_keyBegin;   // per key: its bytes in m_keyBytes
+    std::vector<std::uint32_t> m_postBegin;  // per key: its positions in m_posts
     std::vector<std::uint32_t> m_posts;
     bool m_scanned = false;
     bool m_indexed = false;

@@ -61,8 +61,8 @@ public:
     // Replaces the text of some stories after a replacement of every
     // occurrence of `found` (an exact text, or empty when the search was no
     // plain text) by `inserted`. Keeps what is still known to be absent.
-    void ApplyReplacement(std::vector<std::pair<std::size_t, std::u16string>> changes,
-                          std::u16string_view found, std::u16string_view inserted);
+    void ApplyReplacement(std::vector<std::pair<std::size_t, std::u16string>> changes, std::u16string_view found,
+                          std::u16string_view inserted);
 
     // Exact texts (case and all) that no story contains.
     bool IsKnownAbsent(std::u16string_view exact) const;

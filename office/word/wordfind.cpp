@@ -3,11 +3,11 @@
 // occurrences into a yes/no answer or a replaced text.
 #include "office/word/wordfind.h"
 
+#include "office/text/matchtext.h"
 #include "office/word/caretcodes.h"
 #include "office/word/findmatcher.h"
-#include "office/text/matchtext.h"
-#include "office/word/wordsequencematcher.h"
 #include "office/word/wildcardpattern.h"
+#include "office/word/wordsequencematcher.h"
 #include "platform/cancellation.h"
 
 #include <re2/re2.h>
@@ -152,9 +152,8 @@ public:
                 start = pos;
                 if (m_elements[0].kind == FindElement::Kind::Literal) {
                     const std::u16string_view first(&m_elements[0].ch, 1);
-                    start = FindInChunks(s, pos, 1, [first](std::u16string_view t, std::size_t at) {
-                        return FindShort(t, at, first);
-                    });
+                    start = FindInChunks(
+                        s, pos, 1, [first](std::u16string_view t, std::size_t at) { return FindShort(t, at, first); });
                     if (start == std::u16string_view::npos) return false;
                 }
                 m_stop();
@@ -228,7 +227,8 @@ private:
             // A word edge may lie anywhere among the characters left out
             // beside the match ("word" + soft hyphen ends after the hyphen).
             WordBreaks& breaks = doc.Breaks(story);
-            if (!breaks.HasBoundaryIn(view.OriginalEnd(start), os) || !breaks.HasBoundaryIn(oe, view.OriginalStart(end))) {
+            if (!breaks.HasBoundaryIn(view.OriginalEnd(start), os) ||
+                !breaks.HasBoundaryIn(oe, view.OriginalStart(end))) {
                 return false;
             }
         }
@@ -427,8 +427,8 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
     } else {
         if (o.matchAllWordForms || o.matchSoundsLike) {
             auto w = std::make_unique<WordSequenceMatcher>(
-                request.findText, o.matchAllWordForms ? WordSequenceMatcher::Mode::WordForms
-                                                      : WordSequenceMatcher::Mode::SoundsLike);
+                request.findText,
+                o.matchAllWordForms ? WordSequenceMatcher::Mode::WordForms : WordSequenceMatcher::Mode::SoundsLike);
             // A keyword without words (spacing, punctuation) is searched as it stands.
             if (w->HasWords()) matcher = std::move(w);
         }
@@ -500,8 +500,8 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
     }
     const bool all = request.replace == ReplaceMode::All;
     if (fixed) {
-        document.ApplyReplacement(std::move(changes), isExact && all ? std::u16string_view(exact) : std::u16string_view(),
-                                  inserted);
+        document.ApplyReplacement(std::move(changes),
+                                  isExact && all ? std::u16string_view(exact) : std::u16string_view(), inserted);
     } else {
         document.ApplyReplacement(std::move(changes), {}, {});
     }

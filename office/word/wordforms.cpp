@@ -208,8 +208,8 @@ WordForms::~WordForms()
 std::string WordForms::Stem(const std::string& lowerUtf8)
 {
     if (m_stemmer == nullptr || lowerUtf8.size() > 1024) return lowerUtf8;
-    const sb_symbol* stemmed = sb_stemmer_stem(
-        m_stemmer, reinterpret_cast<const sb_symbol*>(lowerUtf8.data()), static_cast<int>(lowerUtf8.size()));
+    const sb_symbol* stemmed = sb_stemmer_stem(m_stemmer, reinterpret_cast<const sb_symbol*>(lowerUtf8.data()),
+                                               static_cast<int>(lowerUtf8.size()));
     if (stemmed == nullptr) return lowerUtf8;  // out of memory: compare the word itself
     const int n = sb_stemmer_length(m_stemmer);
     if (n <= 0) return lowerUtf8;

@@ -2,11 +2,11 @@
 #include "office/word/wordloader.h"
 
 #include "office/containers/compoundfile.h"
+#include "office/containers/filebytes.h"
+#include "office/containers/ooxmldecrypt.h"
 #include "office/word/docreader.h"
 #include "office/word/docxreader.h"
-#include "office/containers/filebytes.h"
 #include "office/word/htmlreader.h"
-#include "office/containers/ooxmldecrypt.h"
 #include "office/word/rtfreader.h"
 #include "office/word/textreader.h"
 
@@ -67,7 +67,8 @@ bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFil
             BudgetHold held(budget);
             switch (OpenEncryptedPackage(bytes, kDefaultOfficePassword, package, held, error)) {
             case EncryptedPackageState::None: return ReadWordBinary(bytes, out, error, budget);
-            case EncryptedPackageState::Decrypted: return ReadDocx(ByteView(package.data(), package.size()), out, error, budget);
+            case EncryptedPackageState::Decrypted:
+                return ReadDocx(ByteView(package.data(), package.size()), out, error, budget);
             case EncryptedPackageState::Protected:
                 error = {ReadErrorKind::Encrypted, "the document is encrypted (password protected)"};
                 return false;
@@ -76,7 +77,8 @@ bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFil
             return false;
         }
         // A local file header, or the end record of an empty archive.
-        if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "PK\x05\x06")) return ReadDocx(bytes, out, error, budget);
+        if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "PK\x05\x06"))
+            return ReadDocx(bytes, out, error, budget);
         if (StartsWith(bytes, "{\\rtf")) return ReadRtf(bytes, out, error);
         if (IsEarlyWordForWindows(bytes)) {
             error = {ReadErrorKind::UnsupportedVersion, "Word 2.0 and older documents are not supported"};
