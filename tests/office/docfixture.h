@@ -1,10 +1,10 @@
 // Builds Word binary documents byte by byte for the reader tests: a
-// compound file written with libgsf holding a WordDocument stream whose
+// compound file (the one libgsf writer of support/excelfixtures.h) holding a WordDocument stream whose
 // FIB, text and piece table the test chooses. Only the fields the reader
 // uses are filled; everything else is zero, as in a minimal real file.
 #pragma once
 
-#include <gsf/gsf.h>
+#include "support/excelfixtures.h"
 
 #include <cstdint>
 #include <map>
@@ -19,23 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes CompoundFileOf(const std::map<std::string, Bytes>& streams)
 {
-    gsf_init();
-    GsfOutput* mem = gsf_output_memory_new();
-    GsfOutfile* ole = gsf_outfile_msole_new(mem);
-    if (ole == nullptr) throw std::runtime_error("gsf_outfile_msole_new");
-    for (const auto& [name, data] : streams) {
-        GsfOutput* child = gsf_outfile_new_child(ole, name.c_str(), FALSE);
-        if (!data.empty()) gsf_output_write(child, data.size(), data.data());
-        gsf_output_close(child);
-        g_object_unref(child);
-    }
-    gsf_output_close(GSF_OUTPUT(ole));
-    g_object_unref(ole);
-    const auto size = static_cast<std::size_t>(gsf_output_size(mem));
-    const guint8* raw = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(mem));
-    Bytes out(raw, raw + size);
-    g_object_unref(mem);
-    return out;
+    return excelfixtures::CompoundFileOf({streams.begin(), streams.end()});
 }
 
 inline void Put16(Bytes& b, std::size_t at, std::uint32_t v)
@@ -57,12 +41,7 @@ inline void PutBytes(Bytes& b, std::size_t at, const Bytes& data)
     std::copy(data.begin(), data.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
-inline Bytes Utf16(const std::u16string& s)
-{
-    Bytes b;
-    for (std::size_t i = 0; i < s.size(); ++i) Put16(b, 2 * i, s[i]);
-    return b;
-}
+using excelfixtures::Utf16;
 
 inline Bytes Latin(const std::string& s)
 {

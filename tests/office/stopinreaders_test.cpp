@@ -114,6 +114,12 @@ TEST(StopInReaders, XmlReadersLookAsTheyGoAndGiveUp)
         StopRequested stop;
         EXPECT_THROW(stopped.Parse(xml, error), platform::OperationCancelled);
     }
+    // One text of eight megabytes: the check of its characters looks
+    // between its megabytes too.
+    const std::string text = "<r>" + std::string(8 * kMega, 'x') + "</r>";
+    CountingSax one(false);
+    ReadError error;
+    EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(one.Parse(text, error)) << error; }), 7u);
 }
 
 TEST(StopInReaders, XmlCharacterCheckInChunksAgreesWithOnePass)

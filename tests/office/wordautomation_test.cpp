@@ -15,7 +15,10 @@
 
 namespace {
 
-using wordtest::ArgList;
+using wordtest::Arg;
+using wordtest::Call;
+using wordtest::CallResult;
+using wordtest::Get;
 using wordtest::OpenedFile;
 using wordtest::Switches;
 
@@ -44,7 +47,8 @@ protected:
         office::RegisterWordServer();
         m_live = CDispatchObject::LiveObjects();
         ASSERT_EQ(CreateObjectByProgID("Word.Application", &m_app), S_OK);
-        ASSERT_EQ(wordtest::GetObject(m_app, 0x6, &m_documents), S_OK);
+        m_documents = Get(m_app, 0x6);
+        ASSERT_NE(m_documents, nullptr);
     }
     void TearDown() override
     {
@@ -56,28 +60,24 @@ protected:
     // Find.Execute through the application's current selection.
     bool FindInSelection(std::u16string_view word)
     {
-        IDispatch* sel = nullptr;
-        IDispatch* find = nullptr;
-        bool found = false;
-        EXPECT_EQ(wordtest::GetObject(m_app, 0x5, &sel), S_OK);
+        IDispatch* sel = Get(m_app, 0x5);
         if (sel == nullptr) return false;
-        EXPECT_EQ(wordtest::GetObject(sel, 0x106, &find), S_OK);
+        IDispatch* find = Get(sel, 0x106);
+        bool found = false;
         if (find != nullptr) {
-            EXPECT_EQ(wordtest::Execute(find, word, {}, u"", 0, found), S_OK);
+            const CallResult r = wordtest::Execute(find, word);
+            EXPECT_EQ(r.hr, S_OK);
+            found = wordtest::Found(r);
             find->Release();
         }
         sel->Release();
         return found;
     }
-
-    static HRESULT Invoke(IDispatch* on, DISPID id, ArgList& args, VARIANT* result = nullptr, bool byValue = false)
+    IDispatch* OpenOk(const std::string& name, const std::string& text, int generation)
     {
-        DISPPARAMS p = args.Params(byValue);
-        VARIANT ignored;
-        VariantInit(&ignored);
-        const HRESULT hr = on->Invoke(id, DISPATCH_METHOD, &p, result != nullptr ? result : &ignored, nullptr, nullptr);
-        VariantClear(&ignored);
-        return hr;
+        CallResult r = wordtest::Open(m_documents, WriteFile(name, text), generation);
+        EXPECT_EQ(r.hr, S_OK);
+        return r.TakeDispatch();
     }
 
     IDispatch* m_app = nullptr;
@@ -88,10 +88,9 @@ protected:
 TEST_F(WordAutomation, SelectionFollowsTheMostRecentOpenDocument)
 {
     EXPECT_FALSE(FindInSelection(u"apple"));  // no document: no selection
-    IDispatch* doc1 = nullptr;
-    IDispatch* doc2 = nullptr;
-    ASSERT_EQ(wordtest::Open(m_documents, WriteFile("first.txt", "apple\n"), 11, &doc1), S_OK);
-    ASSERT_EQ(wordtest::Open(m_documents, WriteFile("second.txt", "banana\n"), 9, &doc2), S_OK);
+    IDispatch* doc1 = OpenOk("first.txt", "apple\n", 11);
+    IDispatch* doc2 = OpenOk("second.txt", "banana\n", 9);
+    ASSERT_TRUE(doc1 != nullptr && doc2 != nullptr);
     EXPECT_TRUE(FindInSelection(u"banana"));
     EXPECT_FALSE(FindInSelection(u"apple"));
     EXPECT_EQ(wordtest::CloseOrQuit(doc2), S_OK);
@@ -99,13 +98,11 @@ TEST_F(WordAutomation, SelectionFollowsTheMostRecentOpenDocument)
     doc2->Release();
     // Quit closes what is still open; the caller's reference stays valid.
     EXPECT_EQ(wordtest::CloseOrQuit(m_app), S_OK);
-    IDispatch* selection = nullptr;
-    EXPECT_EQ(wordtest::GetObject(m_app, 0x5, &selection), S_OK);
-    EXPECT_EQ(selection, nullptr);
+    EXPECT_EQ(Get(m_app, 0x5), nullptr);
     doc1->Release();
     // Releasing the application closes a document left open.
-    IDispatch* doc3 = nullptr;
-    ASSERT_EQ(wordtest::Open(m_documents, WriteFile("left-open.txt", "text\n"), 10, &doc3), S_OK);
+    IDispatch* doc3 = OpenOk("left-open.txt", "text\n", 10);
+    ASSERT_NE(doc3, nullptr);
     doc3->Release();
     EXPECT_GT(CDispatchObject::LiveObjects(), m_live);
 }
@@ -115,37 +112,24 @@ TEST_F(WordAutomation, SelectionFollowsTheMostRecentOpenDocument)
 TEST_F(WordAutomation, ArgumentFormsAndMembers)
 {
     const std::string path = WriteFile("forms.txt", "needle\n");
-    VARIANT result;
-    VariantInit(&result);
-    ArgList onlyPath;
-    onlyPath.Str(std::u16string(path.begin(), path.end()));
-    ASSERT_EQ(Invoke(m_documents, 0xF, onlyPath, &result, true), S_OK);
-    ASSERT_EQ(result.vt, VT_DISPATCH);
-    VariantClear(&result);
-    ArgList number;
-    number.I4(7);
-    EXPECT_EQ(Invoke(m_documents, 0x12, number), DISP_E_TYPEMISMATCH);
+    {
+        CallResult opened = Call(m_documents, 0xF, DISPATCH_METHOD, {Arg::Str(std::u16string(path.begin(), path.end()))});
+        ASSERT_EQ(opened.hr, S_OK);
+        ASSERT_EQ(opened.value.vt, VT_DISPATCH);
+    }
+    EXPECT_EQ(Call(m_documents, 0x12, DISPATCH_METHOD, {Arg::I4(7)}, true).hr, DISP_E_TYPEMISMATCH);
     // Visible, put as Kestrel does; an unknown member.
-    ArgList visible;
-    visible.Bool(false);
-    DISPPARAMS put = visible.Params(true);
-    DISPID named = DISPID_PROPERTYPUT;
-    put.rgdispidNamedArgs = &named;
-    put.cNamedArgs = 1;
-    EXPECT_EQ(m_app->Invoke(0x17, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr), S_OK);
-    DISPPARAMS none{};
-    EXPECT_EQ(m_app->Invoke(0x12345, DISPATCH_METHOD, &none, &result, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Call(m_app, 0x17, DISPATCH_PROPERTYPUT, {Arg::Bool(false)}).hr, S_OK);
+    EXPECT_EQ(Call(m_app, 0x12345, DISPATCH_METHOD).hr, DISP_E_MEMBERNOTFOUND);
     // Find.Execute with only the find text: the other arguments are Word's
     // defaults.
-    IDispatch* sel = nullptr;
-    IDispatch* find = nullptr;
-    ASSERT_EQ(wordtest::GetObject(m_app, 0x5, &sel), S_OK);
-    ASSERT_EQ(wordtest::GetObject(sel, 0x106, &find), S_OK);
-    ArgList onlyText;
-    onlyText.Str(u"NEEDLE");
-    EXPECT_EQ(Invoke(find, 0x1BC, onlyText, &result), S_OK);
-    EXPECT_EQ(result.vt, VT_BOOL);
-    EXPECT_EQ(result.boolVal, VARIANT_TRUE);
+    IDispatch* sel = Get(m_app, 0x5);
+    ASSERT_NE(sel, nullptr);
+    IDispatch* find = Get(sel, 0x106);
+    ASSERT_NE(find, nullptr);
+    const CallResult r = Call(find, 0x1BC, DISPATCH_METHOD, {Arg::Str(u"NEEDLE")}, true);
+    EXPECT_EQ(r.hr, S_OK);
+    EXPECT_TRUE(wordtest::Found(r));
     find->Release();
     sel->Release();
 }
@@ -155,12 +139,10 @@ TEST_F(WordAutomation, UnreadableFilesFailWithAnAutomationError)
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
     for (const std::string& path : {WriteFile("garbage.doc", garbage), TempPath("does-not-exist.txt")}) {
-        IDispatch* doc = nullptr;
-        EXCEPINFO info{};
-        EXPECT_EQ(wordtest::Open(m_documents, path, 11, &doc, &info), DISP_E_EXCEPTION);
-        EXPECT_EQ(doc, nullptr);
-        EXPECT_FALSE(BstrView(info.bstrDescription).empty());
-        wordtest::FreeExcepInfo(info);
+        CallResult r = wordtest::Open(m_documents, path);
+        EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
+        EXPECT_EQ(r.TakeDispatch(), nullptr);
+        EXPECT_FALSE(r.description.empty());
         EXPECT_FALSE(FindInSelection(u"x"));
     }
 }

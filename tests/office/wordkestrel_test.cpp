@@ -122,31 +122,27 @@ TEST_F(WordKestrel, StopMakesOpenAndFindExecuteFailAsStopped)
 {
     const std::string path = WordBinary("a.doc", "find me here\r");
     IDispatch* app = nullptr;
-    IDispatch* documents = nullptr;
     ASSERT_EQ(CreateObjectByProgID("Word.Application", &app), S_OK);
-    ASSERT_EQ(wordtest::GetObject(app, 0x6, &documents), S_OK);
-    EXCEPINFO info{};
-    IDispatch* document = nullptr;
+    IDispatch* documents = wordtest::Get(app, 0x6);
+    ASSERT_NE(documents, nullptr);
     {
         StopRequested stop;
-        EXPECT_EQ(wordtest::Open(documents, path, 11, &document, &info), DISP_E_EXCEPTION);
-        EXPECT_EQ(info.scode, E_ABORT);
-        wordtest::FreeExcepInfo(info);
+        const wordtest::CallResult r = wordtest::Open(documents, path);
+        EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
+        EXPECT_EQ(r.scode, E_ABORT);
     }
-    ASSERT_EQ(wordtest::Open(documents, path, 11, &document), S_OK);
-    IDispatch* selection = nullptr;
-    IDispatch* find = nullptr;
-    ASSERT_EQ(wordtest::GetObject(app, 0x5, &selection), S_OK);
-    ASSERT_EQ(wordtest::GetObject(selection, 0x106, &find), S_OK);
-    bool found = false;
+    IDispatch* document = wordtest::Open(documents, path).TakeDispatch();
+    ASSERT_NE(document, nullptr);
+    IDispatch* selection = wordtest::Get(app, 0x5);
+    IDispatch* find = wordtest::Get(selection, 0x106);
+    ASSERT_NE(find, nullptr);
     {
         StopRequested stop;
-        EXPECT_EQ(wordtest::Execute(find, u"me", {}, u"", 0, found, &info), DISP_E_EXCEPTION);
-        EXPECT_EQ(info.scode, E_ABORT);
-        wordtest::FreeExcepInfo(info);
+        const wordtest::CallResult r = wordtest::Execute(find, u"me");
+        EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
+        EXPECT_EQ(r.scode, E_ABORT);
     }
-    EXPECT_EQ(wordtest::Execute(find, u"me", {}, u"", 0, found), S_OK);
-    EXPECT_TRUE(found);
+    EXPECT_TRUE(wordtest::Found(wordtest::Execute(find, u"me")));
     for (IDispatch* object : {find, selection, document, documents, app}) object->Release();
 }
 

@@ -41,17 +41,7 @@ const Reader kLoadPage = [](ByteView b, WordContent& c, ReadError& e) {
 
 Bytes Ascii(const std::string& s) { return {s.begin(), s.end()}; }
 
-Bytes Utf16(std::u16string_view text, bool bigEndian, bool bom)
-{
-    Bytes out;
-    auto put = [&](char16_t c) {
-        out.push_back(static_cast<std::uint8_t>(bigEndian ? c >> 8 : c & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(bigEndian ? c & 0xFF : c >> 8));
-    };
-    if (bom) put(0xFEFF);
-    for (char16_t c : text) put(c);
-    return out;
-}
+using excelfixtures::Utf16;
 
 // Documents whose main story is one paragraph, in the binary, Word 6 and
 // Office Open XML formats.

@@ -1,7 +1,7 @@
 // Helpers for the built-in Excel's tests: builders for BIFF records and
 // workbook streams, writers for compound files (libgsf) and zip packages
-// (libzip, through zipfixture.h) so that tests make the exact workbooks they need, and a small
-// caller for IDispatch::Invoke with arguments in declared order.
+// (libzip, through zipfixture.h) so that tests make the exact workbooks they need, and the one
+// caller for IDispatch::Invoke (Word's and Excel's tests) with arguments in declared order.
 #pragma once
 
 #include "platform/oleauto.h"
@@ -14,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,17 @@ inline void PutF64(Bytes& b, double d)
     std::uint64_t bits = 0;
     std::memcpy(&bits, &d, 8);
     for (int i = 0; i < 8; ++i) b.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+}
+// UTF-16 code units, little-endian unless bigEndian, after a byte-order
+// mark if bom.
+inline Bytes Utf16(std::u16string_view s, bool bigEndian = false, bool bom = false)
+{
+    Bytes b;
+    for (std::size_t i = bom ? 0 : 1; i <= s.size(); ++i) {
+        const unsigned c = i == 0 ? 0xFEFFu : s[i - 1];
+        Put16(b, bigEndian ? ((c & 0xFF) << 8) | (c >> 8) : c);
+    }
+    return b;
 }
 // 16-bit words in order.
 inline Bytes Words(std::initializer_list<unsigned> words)
@@ -228,6 +240,7 @@ public:
     Arg() { VariantInit(&v); }
     static Arg Missing() { return Make(VT_ERROR, [](VARIANT& v) { v.scode = DISP_E_PARAMNOTFOUND; }); }
     static Arg Str(const std::u16string& s) { return Make(VT_BSTR, [&](VARIANT& v) { v.bstrVal = SysAllocStringFrom(s); }); }
+    static Arg I2(short n) { return Make(VT_I2, [n](VARIANT& v) { v.iVal = n; }); }
     static Arg I4(long n) { return Make(VT_I4, [n](VARIANT& v) { v.lVal = static_cast<LONG>(n); }); }
     static Arg Bool(bool b) { return Make(VT_BOOL, [b](VARIANT& v) { v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; }); }
     static Arg Disp(IDispatch* d)
@@ -262,10 +275,12 @@ struct CallResult {
     HRESULT hr = S_OK;
     VARIANT value;
     std::u16string description;
+    SCODE scode = 0;
     CallResult() { VariantInit(&value); }
     CallResult(const CallResult&) = delete;
     CallResult& operator=(const CallResult&) = delete;
-    CallResult(CallResult&& o) noexcept : hr(o.hr), value(o.value), description(std::move(o.description))
+    CallResult(CallResult&& o) noexcept
+        : hr(o.hr), value(o.value), description(std::move(o.description)), scode(o.scode)
     {
         VariantInit(&o.value);
     }
@@ -281,12 +296,20 @@ struct CallResult {
 };
 
 // Calls a member with arguments in declared order, as a COM caller does
-// (reversed into rgvarg; a put gets the named DISPID_PROPERTYPUT).
-inline CallResult Call(IDispatch* target, DISPID id, WORD flags, std::vector<Arg> args = {})
+// (reversed into rgvarg; a put gets the named DISPID_PROPERTYPUT). byRef
+// passes each as a reference to a VARIANT, the way Kestrel calls Word.
+inline CallResult Call(IDispatch* target, DISPID id, WORD flags, std::vector<Arg> args = {}, bool byRef = false)
 {
     CallResult r;
     std::vector<VARIANT> reversed;
-    for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(it->v);
+    for (auto it = args.rbegin(); it != args.rend(); ++it) {
+        VARIANT ref = it->v;  // shallow: args still owns what it points to
+        if (byRef) {
+            ref.vt = VT_BYREF | VT_VARIANT;
+            ref.pvarVal = &it->v;
+        }
+        reversed.push_back(ref);
+    }
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     if (flags == DISPATCH_PROPERTYPUT) {
@@ -297,6 +320,7 @@ inline CallResult Call(IDispatch* target, DISPID id, WORD flags, std::vector<Arg
     UINT argErr = 0;
     r.hr = target->Invoke(id, flags, &params, &r.value, &info, &argErr);
     if (info.bstrDescription != nullptr) r.description = std::u16string(BstrView(info.bstrDescription));
+    r.scode = info.scode;
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
     SysFreeString(info.bstrHelpFile);

@@ -22,6 +22,8 @@
 namespace officecrypt {
 
 using excelfixtures::Bytes;
+using excelfixtures::Utf16;
+using excelfixtures::Put32;
 
 // ---- XOR obfuscation of a workbook stream --------------------------------
 
@@ -75,21 +77,6 @@ inline void XorObfuscate(Bytes& stream, const std::array<std::uint8_t, 16>& arra
 
 // ---- Office Open XML encryption ------------------------------------------
 
-inline void Le32(Bytes& b, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-inline Bytes Utf16(const std::u16string& s)
-{
-    Bytes out;
-    for (char16_t c : s) {
-        out.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return out;
-}
-
 inline Bytes HashOf(const nettle_hash& h, const std::vector<Bytes>& pieces)
 {
     std::vector<std::uint8_t> ctx(h.context_size);
@@ -103,7 +90,7 @@ inline Bytes HashOf(const nettle_hash& h, const std::vector<Bytes>& pieces)
 inline Bytes Round(std::uint32_t i)
 {
     Bytes b;
-    Le32(b, i);
+    Put32(b, i);
     return b;
 }
 
@@ -156,8 +143,8 @@ inline std::string Base64(const Bytes& b)
 inline Bytes SizePrefix(std::size_t size)
 {
     Bytes b;
-    Le32(b, static_cast<std::uint32_t>(size));
-    Le32(b, static_cast<std::uint32_t>(static_cast<std::uint64_t>(size) >> 32));
+    Put32(b, static_cast<std::uint32_t>(size));
+    Put32(b, static_cast<std::uint32_t>(static_cast<std::uint64_t>(size) >> 32));
     return b;
 }
 
@@ -195,25 +182,25 @@ inline EncryptedFile EncryptStandard(const Bytes& zip, const std::u16string& pas
     Bytes& info = out.info;
     info = {static_cast<std::uint8_t>(versionMajor), 0, 2, 0};
     const std::uint32_t flags = 0x24;  // CryptoAPI, AES
-    Le32(info, flags);
+    Put32(info, flags);
     // Flags, size of extra data, AES-128/192/256, SHA-1, key bits, provider
     // type, two reserved words.
     Bytes header;
     for (std::uint32_t v : {flags, 0u, keyBytes == 16 ? 0x660Eu : keyBytes == 24 ? 0x660Fu : 0x6610u, 0x8004u,
                             static_cast<std::uint32_t>(keyBytes * 8), 0x18u, 0u, 0u})
-        Le32(header, v);
+        Put32(header, v);
     const Bytes provider = Utf16(u"Microsoft Enhanced RSA and AES Cryptographic Provider");
     header.insert(header.end(), provider.begin(), provider.end());
     header.push_back(0);
     header.push_back(0);
-    Le32(info, static_cast<std::uint32_t>(header.size()));
+    Put32(info, static_cast<std::uint32_t>(header.size()));
     info.insert(info.end(), header.begin(), header.end());
     const Bytes verifier = Fixed(16, 0x42);
-    Le32(info, 16);
+    Put32(info, 16);
     info.insert(info.end(), salt.begin(), salt.end());
     const Bytes encryptedVerifier = EncryptEcb(key, verifier);
     info.insert(info.end(), encryptedVerifier.begin(), encryptedVerifier.end());
-    Le32(info, 20);
+    Put32(info, 20);
     const Bytes encryptedHash = EncryptEcb(key, HashOf(nettle_sha1, {verifier}));
     info.insert(info.end(), encryptedHash.begin(), encryptedHash.end());
 
@@ -267,8 +254,8 @@ inline EncryptedFile EncryptAgile(const Bytes& zip, const std::u16string& passwo
         Base64(encInput) + "\" encryptedVerifierHashValue=\"" + Base64(encValue) + "\" encryptedKeyValue=\"" +
         Base64(encKey) + "\"/></keyEncryptor></keyEncryptors></encryption>";
     EncryptedFile out;
-    Le32(out.info, 0x00040004);  // version 4.4
-    Le32(out.info, 0x40);
+    Put32(out.info, 0x00040004);  // version 4.4
+    Put32(out.info, 0x40);
     for (char c : xml) out.info.push_back(static_cast<std::uint8_t>(c));
     out.package = SizePrefix(zip.size());
     for (std::size_t at = 0, segment = 0; at < zip.size(); at += 4096, ++segment) {
