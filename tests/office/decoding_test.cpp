@@ -350,7 +350,7 @@ TEST(Decoding, FoldingShortcutsAreIcusFolding)
 {
     const std::vector<std::u16string> pieces = {u"ß", u"Σ", u"ς", u"ΐ", u"ﬃ", u"\U0001F600", u"\U00010400", u"İ",
                                                 u"Ǆ", u"\xD800", u"\xDC00", u"\xFFFF", u"A", u"z", u"ж", u"Ж",
-                                                u"e\u0301", u"\u00AD", u"ABCDEFGHIJKLMNOPQ"};
+                                                u"e\u0301", u"\u00AD", u"@ABCDEFGHIJKLMNOPQRSTUVWXYZ[`az{"};
     std::mt19937 rng(17);
     std::vector<std::u16string> texts;
     texts.push_back(std::u16string(63, u'ж') + u"\U00010400" + u"Ж");  // a pair across the first piece's edge
