@@ -222,6 +222,21 @@ struct ZipPackage::Impl {
         return false;
     }
 
+    // False, with the reason, for an entry whose declared size passes the
+    // entry cap or the package's total.
+    bool SizeWithinLimits(const zip_stat_t& st, const std::string& shown, ReadError& error) const
+    {
+        if (st.size > limits.maxEntryBytes) {
+            error = {ReadErrorKind::TooLarge, "part '" + shown + "' is too large"};
+            return false;
+        }
+        if (st.size > limits.maxTotalBytes - std::min(totalRead, limits.maxTotalBytes)) {
+            error = {ReadErrorKind::TooLarge, "zip package expands beyond the size limit"};
+            return false;
+        }
+        return true;
+    }
+
     // False, with the reason, for an entry whose data another entry shares.
     bool Unshared(zip_uint64_t index, const std::string& shown, ReadError& error) const
     {
@@ -432,14 +447,7 @@ bool ZipPackage::Impl::Inflate(zip_uint64_t index, const zip_stat_t& st, const s
                                ReadError& error, BudgetHold& charge)
 {
     // Every check on declared sizes comes before the allocation they size.
-    if (st.size > limits.maxEntryBytes) {
-        error = {ReadErrorKind::TooLarge, "part '" + shown + "' is too large"};
-        return false;
-    }
-    if (st.size > limits.maxTotalBytes - std::min(totalRead, limits.maxTotalBytes)) {
-        error = {ReadErrorKind::TooLarge, "zip package expands beyond the size limit"};
-        return false;
-    }
+    if (!SizeWithinLimits(st, shown, error)) return false;
     if (st.size > limits.ratioFloorBytes && st.size / std::max<std::uint64_t>(st.comp_size, 1) > limits.maxRatio) {
         error = {ReadErrorKind::TooLarge, "part '" + shown + "' expands too much (compression bomb)"};
         return false;
@@ -522,14 +530,7 @@ bool ZipPackage::Impl::CopyStored(zip_uint64_t index, const zip_stat_t& st, cons
     if (index >= extents.size() || !extents[index].known || st.size != st.comp_size ||
         extents[index].end - extents[index].dataStart != st.comp_size)
         return false;
-    if (st.size > limits.maxEntryBytes) {
-        error = {ReadErrorKind::TooLarge, "part '" + shown + "' is too large"};
-        return false;
-    }
-    if (st.size > limits.maxTotalBytes - std::min(totalRead, limits.maxTotalBytes)) {
-        error = {ReadErrorKind::TooLarge, "zip package expands beyond the size limit"};
-        return false;
-    }
+    if (!SizeWithinLimits(st, shown, error)) return false;
     if (!Unshared(index, shown, error)) return false;
     if (!charge.TryAdd(st.size)) {
         error = {ReadErrorKind::TooLarge, charge.Refusal(charge.Bytes() + st.size, "part '" + shown + "'")};
