@@ -12,8 +12,7 @@ namespace {
 // Word 97 and later sign the FIB with 0xA5EC, Word 6.0/95 with 0xA5DC.
 constexpr std::uint16_t kWordIdent = 0xA5EC;
 constexpr std::uint16_t kWord6Ident = 0xA5DC;
-// Word 6.0 writes nFib 101, Word 95 104; the range covers their variants.
-constexpr std::uint16_t kFirstWord6Fib = 101;
+// Word 95 writes nFib 104; the range covers the variants of Word 6/95.
 constexpr std::uint16_t kLastWord6Fib = 105;
 
 // Word 6/95 FIB: story lengths from 0x34, piece table at 0x160.
@@ -57,7 +56,7 @@ bool ParseDocFib(ByteView b, DocFib& fib, ReadError& error)
     if (fib.encrypted) return true;
 
     if (fib.nFib < kFirstWord6Fib) {
-        error = {ReadErrorKind::UnsupportedVersion, "Word 2.0 and older documents are not supported"};
+        error = {ReadErrorKind::UnsupportedVersion, kOldWordRefusal};
         return false;
     }
     if (fib.nFib <= kLastWord6Fib) {

@@ -14,6 +14,11 @@
 
 namespace office {
 
+// The first format number of Word 6.0; documents below it (Word 1.x and
+// 2.0) are not read, whether they come as a compound file or a flat one.
+constexpr std::uint16_t kFirstWord6Fib = 101;
+constexpr const char* kOldWordRefusal = "Word 2.0 and older documents are not supported";
+
 // Stories in the order their text follows one another in the document's
 // character positions.
 enum class DocStory : std::size_t {

@@ -4,6 +4,7 @@
 #include "office/containers/compoundfile.h"
 #include "office/containers/filebytes.h"
 #include "office/containers/ooxmldecrypt.h"
+#include "office/word/docfib.h"
 #include "office/word/docreader.h"
 #include "office/word/docxreader.h"
 #include "office/word/htmlreader.h"
@@ -32,7 +33,7 @@ bool IsEarlyWordForWindows(ByteView bytes)
 {
     if (bytes.size() < 4 || bytes[1] != 0xA5 || (bytes[0] != 0x9B && bytes[0] != 0xDB)) return false;
     const unsigned nFib = static_cast<unsigned>(bytes[2]) | static_cast<unsigned>(bytes[3]) << 8;
-    return nFib < 101;  // Word 6 documents start at 101
+    return nFib < kFirstWord6Fib;
 }
 
 }  // namespace
@@ -81,7 +82,7 @@ bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFil
             return ReadDocx(bytes, out, error, budget);
         if (StartsWith(bytes, "{\\rtf")) return ReadRtf(bytes, out, error);
         if (IsEarlyWordForWindows(bytes)) {
-            error = {ReadErrorKind::UnsupportedVersion, "Word 2.0 and older documents are not supported"};
+            error = {ReadErrorKind::UnsupportedVersion, kOldWordRefusal};
             return false;
         }
         if (name == WordFileName::WebPage || LooksLikeHtml(bytes)) return ReadHtml(bytes, out, error);
