@@ -3,6 +3,7 @@
 // lists of Excel 2000 and Excel XP/2003, on the fixture workbooks.
 #include "office/automation/excelapplication.h"
 #include "office/excel/xlsdecrypt.h"
+#include "platform/exceldispids.h"
 #include "support/excelfixtures.h"
 
 #include <gtest/gtest.h>
@@ -16,22 +17,6 @@ using namespace office;
 using namespace excelfixtures;
 
 namespace {
-
-constexpr DISPID kVisible = 0x22E;
-constexpr DISPID kDisplayAlerts = 0x157;
-constexpr DISPID kQuit = 0x12E;
-constexpr DISPID kWorkbooks = 0x23C;
-constexpr DISPID kOpen9 = 0x2AA;
-constexpr DISPID kOpen10 = 0x783;
-constexpr DISPID kWorksheets = 0x1EE;
-constexpr DISPID kClose = 0x115;
-constexpr DISPID kCount = 0x76;
-constexpr DISPID kItem = 0xAA;
-constexpr DISPID kSelect = 0xEB;
-constexpr DISPID kCells = 0xEE;
-constexpr DISPID kFind = 0x18E;
-constexpr DISPID kRow = 0x101;
-constexpr DISPID kColumn = 0xF0;
 
 std::string Data(const char* name) { return std::string(VARNEL_TEST_DATA) + "/excel/" + name; }
 
@@ -65,7 +50,7 @@ CallResult Open(IDispatch* workbooks, const std::string& path, bool excel9 = fal
 {
     std::vector<Arg> args{Arg::Str(std::u16string(path.begin(), path.end()))};
     for (auto& a : Missing(excel9 ? 12 : 14)) args.push_back(a);
-    return Call(workbooks, excel9 ? kOpen9 : kOpen10, DISPATCH_METHOD, std::move(args));
+    return Call(workbooks, excel9 ? ExcelDispid::WorkbooksOpen9 : ExcelDispid::WorkbooksOpen10, DISPATCH_METHOD, std::move(args));
 }
 
 // Range.Find as Kestrel calls it: What, After/LookIn/LookAt/SearchOrder
@@ -76,7 +61,7 @@ CallResult Find(IDispatch* cells, const std::u16string& what, bool matchCase, bo
     std::vector<Arg> args{Arg::Str(what), Arg::Missing(), Arg::Missing(), Arg::Missing(), Arg::Missing(),
                           Arg::I4(0),     Arg::Bool(matchCase), Arg::Missing()};
     if (!excel9) args.push_back(Arg::Missing());
-    return Call(cells, kFind, DISPATCH_METHOD, std::move(args));
+    return Call(cells, ExcelDispid::RangeFind, DISPATCH_METHOD, std::move(args));
 }
 
 bool Found(IDispatch* cells, const std::u16string& what, bool matchCase = false, bool excel9 = false)
@@ -96,14 +81,14 @@ protected:
         IDispatch* app = nullptr;
         ASSERT_EQ(CreateObjectByProgID("Excel.Application", &app), S_OK);
         m_app.reset(app);
-        ASSERT_EQ(Call(m_app.get(), kVisible, DISPATCH_PROPERTYPUT, {Arg::Bool(false)}).hr, S_OK);
-        m_workbooks = Get(m_app.get(), kWorkbooks);
+        ASSERT_EQ(Call(m_app.get(), ExcelDispid::ApplicationVisible, DISPATCH_PROPERTYPUT, {Arg::Bool(false)}).hr, S_OK);
+        m_workbooks = Get(m_app.get(), ExcelDispid::ApplicationWorkbooks);
         ASSERT_NE(m_workbooks, nullptr);
     }
     void TearDown() override
     {
-        EXPECT_EQ(Call(m_app.get(), kDisplayAlerts, DISPATCH_PROPERTYPUT, {Arg::Bool(false)}).hr, S_OK);
-        EXPECT_EQ(Call(m_app.get(), kQuit, DISPATCH_METHOD).hr, S_OK);
+        EXPECT_EQ(Call(m_app.get(), ExcelDispid::ApplicationDisplayAlerts, DISPATCH_PROPERTYPUT, {Arg::Bool(false)}).hr, S_OK);
+        EXPECT_EQ(Call(m_app.get(), ExcelDispid::ApplicationQuit, DISPATCH_METHOD).hr, S_OK);
         m_workbooks.reset();
         m_app.reset();
         EXPECT_EQ(CDispatchObject::LiveObjects(), m_live);
@@ -112,12 +97,12 @@ protected:
     // Cells of sheet `index` (1-based) of `workbook`, selected first.
     Ptr SheetCells(IDispatch* workbook, long index)
     {
-        Ptr sheets = Get(workbook, kWorksheets);
-        Ptr sheet = Get(sheets.get(), kItem, {Arg::I4(index)});
+        Ptr sheets = Get(workbook, ExcelDispid::WorkbookWorksheets);
+        Ptr sheet = Get(sheets.get(), ExcelDispid::WorksheetsItem, {Arg::I4(index)});
         EXPECT_NE(sheet, nullptr);
         if (sheet == nullptr) return nullptr;
-        EXPECT_EQ(Call(sheet.get(), kSelect, DISPATCH_METHOD, {Arg::Missing()}).hr, S_OK);
-        return Get(sheet.get(), kCells);
+        EXPECT_EQ(Call(sheet.get(), ExcelDispid::WorksheetSelect, DISPATCH_METHOD, {Arg::Missing()}).hr, S_OK);
+        return Get(sheet.get(), ExcelDispid::WorksheetCells);
     }
 
     long m_live = 0;
@@ -135,7 +120,7 @@ TEST_F(ExcelAutomation, FindReturnsTheCellOrNothing)
         CallResult opened = Open(m_workbooks.get(), Data(excel9 ? "book.xlsx" : "book.xls"), excel9);
         ASSERT_EQ(opened.hr, S_OK);
         Ptr workbook(opened.TakeDispatch());
-        EXPECT_EQ(GetLong(Get(workbook.get(), kWorksheets).get(), kCount), 3);
+        EXPECT_EQ(GetLong(Get(workbook.get(), ExcelDispid::WorkbookWorksheets).get(), ExcelDispid::WorksheetsCount), 3);
         EXPECT_TRUE(Found(SheetCells(workbook.get(), 2).get(), u"SECRET", false, excel9));  // a hidden sheet
         EXPECT_TRUE(Found(SheetCells(workbook.get(), 3).get(), u"zebra", false, excel9));
         Ptr cells = SheetCells(workbook.get(), 1);
@@ -146,8 +131,8 @@ TEST_F(ExcelAutomation, FindReturnsTheCellOrNothing)
         ASSERT_EQ(hit.value.vt, VT_DISPATCH);
         Ptr range(hit.TakeDispatch());
         ASSERT_NE(range, nullptr);
-        EXPECT_EQ(GetLong(range.get(), kRow), 3);
-        EXPECT_EQ(GetLong(range.get(), kColumn), 3);
+        EXPECT_EQ(GetLong(range.get(), ExcelDispid::RangeRow), 3);
+        EXPECT_EQ(GetLong(range.get(), ExcelDispid::RangeColumn), 3);
         EXPECT_TRUE(Found(cells.get(), u"CONCATENATE("));  // the formula text too
         CallResult miss = Find(cells.get(), u"no such text", false);
         ASSERT_EQ(miss.hr, S_OK);
@@ -156,7 +141,7 @@ TEST_F(ExcelAutomation, FindReturnsTheCellOrNothing)
         // "Zebra crossing" is not the whole cell, a formula's text no value.
         for (const auto& args : {std::vector<Arg>{Arg::Str(u"zebra"), Arg::Missing(), Arg::I4(-4163), Arg::I4(1)},
                                  std::vector<Arg>{Arg::Str(u"CONCATENATE"), Arg::Missing(), Arg::I4(-4163)}}) {
-            CallResult r = Call(cells.get(), kFind, DISPATCH_METHOD, args);
+            CallResult r = Call(cells.get(), ExcelDispid::RangeFind, DISPATCH_METHOD, args);
             EXPECT_EQ(r.hr, S_OK);
             Ptr none(r.TakeDispatch());
             EXPECT_EQ(none, nullptr);
@@ -164,14 +149,14 @@ TEST_F(ExcelAutomation, FindReturnsTheCellOrNothing)
         // After a found cell, Find goes on to the next one.
         Ptr first(Find(cells.get(), u"e", false).TakeDispatch());
         ASSERT_NE(first, nullptr);
-        Ptr next(Call(cells.get(), kFind, DISPATCH_METHOD, {Arg::Str(u"e"), Arg::Disp(first.get())}).TakeDispatch());
+        Ptr next(Call(cells.get(), ExcelDispid::RangeFind, DISPATCH_METHOD, {Arg::Str(u"e"), Arg::Disp(first.get())}).TakeDispatch());
         ASSERT_NE(next, nullptr);
-        EXPECT_TRUE(GetLong(next.get(), kRow) > GetLong(first.get(), kRow) ||
-                    GetLong(next.get(), kColumn) > GetLong(first.get(), kColumn));
-        EXPECT_EQ(Call(workbook.get(), kClose, DISPATCH_METHOD, {Arg::Bool(false), Arg::Str(u""), Arg::Bool(false)}).hr,
+        EXPECT_TRUE(GetLong(next.get(), ExcelDispid::RangeRow) > GetLong(first.get(), ExcelDispid::RangeRow) ||
+                    GetLong(next.get(), ExcelDispid::RangeColumn) > GetLong(first.get(), ExcelDispid::RangeColumn));
+        EXPECT_EQ(Call(workbook.get(), ExcelDispid::WorkbookClose, DISPATCH_METHOD, {Arg::Bool(false), Arg::Str(u""), Arg::Bool(false)}).hr,
                   S_OK);
     }
-    EXPECT_EQ(GetLong(m_workbooks.get(), kCount), 0);
+    EXPECT_EQ(GetLong(m_workbooks.get(), ExcelDispid::WorkbooksCount), 0);
 }
 
 TEST_F(ExcelAutomation, UnreadableWorkbooksFailToOpen)
@@ -197,38 +182,38 @@ TEST_F(ExcelAutomation, UnreadableWorkbooksFailToOpen)
         Ptr none(r.TakeDispatch());
         EXPECT_EQ(none, nullptr);
     }
-    EXPECT_EQ(GetLong(m_workbooks.get(), kCount), 0);
+    EXPECT_EQ(GetLong(m_workbooks.get(), ExcelDispid::WorkbooksCount), 0);
     std::filesystem::remove_all(dir);
 }
 
 TEST_F(ExcelAutomation, WrongCallsAreRefusedWithoutSideEffects)
 {
     // Open with a number for the path, or too many arguments.
-    EXPECT_EQ(Call(m_workbooks.get(), kOpen10, DISPATCH_METHOD, {Arg::I4(3)}).hr, DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(m_workbooks.get(), ExcelDispid::WorkbooksOpen10, DISPATCH_METHOD, {Arg::I4(3)}).hr, DISP_E_TYPEMISMATCH);
     std::vector<Arg> tooMany{Arg::Str(u"x.xls")};
     for (auto& a : Missing(13)) tooMany.push_back(a);
-    EXPECT_EQ(Call(m_workbooks.get(), kOpen9, DISPATCH_METHOD, tooMany).hr, DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(Call(m_workbooks.get(), ExcelDispid::WorkbooksOpen9, DISPATCH_METHOD, tooMany).hr, DISP_E_BADPARAMCOUNT);
     CallResult opened = Open(m_workbooks.get(), Data("xml2003.xls"));
     ASSERT_EQ(opened.hr, S_OK);
     Ptr workbook(opened.TakeDispatch());
-    Ptr sheets = Get(workbook.get(), kWorksheets);
-    for (long bad : {0L, 4L, -1L}) EXPECT_EQ(Call(sheets.get(), kItem, DISPATCH_PROPERTYGET, {Arg::I4(bad)}).hr, DISP_E_EXCEPTION);
-    EXPECT_NE(Get(sheets.get(), kItem, {Arg::Str(u"third")}), nullptr);
+    Ptr sheets = Get(workbook.get(), ExcelDispid::WorkbookWorksheets);
+    for (long bad : {0L, 4L, -1L}) EXPECT_EQ(Call(sheets.get(), ExcelDispid::WorksheetsItem, DISPATCH_PROPERTYGET, {Arg::I4(bad)}).hr, DISP_E_EXCEPTION);
+    EXPECT_NE(Get(sheets.get(), ExcelDispid::WorksheetsItem, {Arg::Str(u"third")}), nullptr);
     Ptr cells = SheetCells(workbook.get(), 2);  // very hidden, selected and searched
     EXPECT_TRUE(Found(cells.get(), u"treasure"));
     // Unknown members on every object, a put on a read-only member, bad
     // arguments to Find and Quit.
     for (IDispatch* d : {m_app.get(), m_workbooks.get(), workbook.get(), sheets.get(), cells.get()})
         EXPECT_EQ(Call(d, 0x7777, DISPATCH_PROPERTYGET).hr, DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(Call(m_app.get(), kWorkbooks, DISPATCH_PROPERTYPUT, {Arg::I4(1)}).hr, DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(Call(m_app.get(), kQuit, DISPATCH_METHOD, {Arg::I4(1)}).hr, DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(Call(cells.get(), kFind, DISPATCH_METHOD, {Arg::Missing()}).hr, DISP_E_PARAMNOTFOUND);
-    EXPECT_EQ(Call(cells.get(), kFind, DISPATCH_METHOD, {Arg::Str(u"x"), Arg::Missing(), Arg::I4(5)}).hr,
+    EXPECT_EQ(Call(m_app.get(), ExcelDispid::ApplicationWorkbooks, DISPATCH_PROPERTYPUT, {Arg::I4(1)}).hr, DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Call(m_app.get(), ExcelDispid::ApplicationQuit, DISPATCH_METHOD, {Arg::I4(1)}).hr, DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(Call(cells.get(), ExcelDispid::RangeFind, DISPATCH_METHOD, {Arg::Missing()}).hr, DISP_E_PARAMNOTFOUND);
+    EXPECT_EQ(Call(cells.get(), ExcelDispid::RangeFind, DISPATCH_METHOD, {Arg::Str(u"x"), Arg::Missing(), Arg::I4(5)}).hr,
               DISP_E_EXCEPTION);
-    EXPECT_EQ(Call(cells.get(), kFind, DISPATCH_METHOD, {}).hr, DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(Call(cells.get(), ExcelDispid::RangeFind, DISPATCH_METHOD, {}).hr, DISP_E_BADPARAMCOUNT);
     // Close twice is harmless, and the closed workbook's objects still answer.
-    EXPECT_EQ(Call(workbook.get(), kClose, DISPATCH_METHOD, Missing(3)).hr, S_OK);
-    EXPECT_EQ(Call(workbook.get(), kClose, DISPATCH_METHOD, Missing(3)).hr, S_OK);
+    EXPECT_EQ(Call(workbook.get(), ExcelDispid::WorkbookClose, DISPATCH_METHOD, Missing(3)).hr, S_OK);
+    EXPECT_EQ(Call(workbook.get(), ExcelDispid::WorkbookClose, DISPATCH_METHOD, Missing(3)).hr, S_OK);
     EXPECT_TRUE(Found(cells.get(), u"treasure"));
 }
 
@@ -244,7 +229,7 @@ TEST_F(ExcelAutomation, FilesAreNeverWritten)
         Ptr workbook(opened.TakeDispatch());
         Ptr cells = SheetCells(workbook.get(), 1);
         EXPECT_TRUE(Found(cells.get(), u"report"));
-        EXPECT_EQ(Call(workbook.get(), kClose, DISPATCH_METHOD, {Arg::Bool(true), Arg::Str(u""), Arg::Bool(false)}).hr,
+        EXPECT_EQ(Call(workbook.get(), ExcelDispid::WorkbookClose, DISPATCH_METHOD, {Arg::Bool(true), Arg::Str(u""), Arg::Bool(false)}).hr,
                   S_OK);
     }
     std::ifstream after(path, std::ios::binary);
@@ -260,7 +245,7 @@ TEST(ExcelAutomationLifetime, ReleasingTheApplicationFreesOpenWorkbooks)
     IDispatch* app = nullptr;
     ASSERT_EQ(CreateObjectByProgID("Excel.Application", &app), S_OK);
     {
-        Ptr workbooks = Get(app, kWorkbooks);
+        Ptr workbooks = Get(app, ExcelDispid::ApplicationWorkbooks);
         CallResult opened = Open(workbooks.get(), Data("book.xlsx"));
         ASSERT_EQ(opened.hr, S_OK);
         Ptr workbook(opened.TakeDispatch());

@@ -141,23 +141,6 @@ TEST(XlsxReaderSheets, RelationshipsCostTheirOwnLengthAndAllCount)
 
 namespace {
 
-// Flips a bit of the checksum an entry's headers record, and with `data`
-// its first byte of deflated data too (a block type that does not exist).
-void Break(Bytes& zip, const std::string& name, bool data)
-{
-    for (std::size_t i = 0; i + 46 <= zip.size(); ++i) {
-        const std::uint32_t sig = ziptest::Get32(zip, i);
-        const bool local = sig == 0x04034b50u;
-        if (!local && sig != 0x02014b50u) continue;
-        const std::size_t nameAt = i + (local ? 30 : 46);
-        const std::size_t nameLen = zip[i + (local ? 26 : 28)] | (zip[i + (local ? 27 : 29)] << 8);
-        if (nameAt + nameLen > zip.size() || std::string(zip.begin() + static_cast<long>(nameAt),
-                                                         zip.begin() + static_cast<long>(nameAt + nameLen)) != name)
-            continue;
-        zip[i + (local ? 14 : 16)] ^= 0x01;
-        if (local && data) zip[nameAt + nameLen + (zip[i + 28] | (zip[i + 29] << 8))] = 0x07;
-    }
-}
 
 Bytes TwoSheets()
 {
@@ -174,13 +157,13 @@ TEST(XlsxReaderDamage, ChecksumMismatchIsReadAndBrokenDataIsRefused)
 {
     for (const char* part : {"xl/parts/sheet2.xml", "xl/workbook.xml"}) {
         Bytes zip = TwoSheets();
-        Break(zip, part, false);
+        ziptest::BreakEntries(zip, [&](const std::string& name) { return name == part; });
         const Workbook book = LoadOk(zip);
         ASSERT_EQ(book.sheets.size(), 2u) << part;
         EXPECT_EQ(Shown(book, 1, 0, 1), u"second sheet text");
     }
     Bytes broken = TwoSheets();
-    Break(broken, "xl/parts/sheet2.xml", true);
+    ziptest::BreakEntries(broken, [](const std::string& name) { return name == "xl/parts/sheet2.xml"; }, true);
     Workbook book;
     ReadError error;
     EXPECT_FALSE(Load(broken, book, error));

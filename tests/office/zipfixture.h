@@ -5,6 +5,7 @@
 #include <zip.h>
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -67,6 +68,26 @@ inline void RewriteUncompressedSizes(std::vector<std::uint8_t>& zip, std::uint32
         const std::uint32_t sig = Get32(zip, i);
         if (sig == 0x04034b50u) Put32(zip, i + 22, size);       // local file header
         else if (sig == 0x02014b50u) Put32(zip, i + 24, size);  // central directory entry
+    }
+}
+
+// Flips a bit of the checksum the local header and the central directory
+// record for each entry `pick` chooses; with `data`, the first byte of its
+// deflated data also becomes a block type that does not exist.
+inline void BreakEntries(std::vector<std::uint8_t>& zip, const std::function<bool(const std::string&)>& pick,
+                         bool data = false)
+{
+    for (std::size_t i = 0; i + 46 <= zip.size(); ++i) {
+        const std::uint32_t sig = Get32(zip, i);
+        const bool local = sig == 0x04034b50u;
+        if (!local && sig != 0x02014b50u) continue;
+        const std::size_t nameAt = i + (local ? 30 : 46);
+        const std::size_t nameLen = zip[i + (local ? 26 : 28)] | (zip[i + (local ? 27 : 29)] << 8);
+        if (nameAt + nameLen > zip.size()) continue;
+        const auto name = zip.begin() + static_cast<std::ptrdiff_t>(nameAt);
+        if (!pick(std::string(name, name + static_cast<std::ptrdiff_t>(nameLen)))) continue;
+        Put32(zip, i + (local ? 14 : 16), Get32(zip, i + (local ? 14 : 16)) ^ 0x100u);
+        if (local && data) zip[nameAt + nameLen + (zip[i + 28] | (zip[i + 29] << 8))] = 0x07;
     }
 }
 
