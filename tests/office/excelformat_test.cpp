@@ -112,7 +112,7 @@ TEST(ExcelFormat, IsoDatesBecomeSerialsWithinOneDay)
         double serial;
         bool hasTime;
     } dates[] = {
-        {"2024-03-01T00:00:00.000", 45352, false}, {"1900-02-28", 59, false},
+        {"2024-03-01T00:00:00.000", 45352, false}, {"1900-02-28", 59, false}, {"1900-03-01", 61, false},
         {"2024-03-01T18:00:00", 45352.75, true},   {"2024-03-01T09:05:30.5Z", 45352 + 32730.5 / 86400, true},
         {"2024-03-01T23:59", 45352 + 1439.0 / 1440, true},
     };

@@ -229,6 +229,7 @@ TEST(ExcelLoaderText, DelimitersQuotingAndEncodings)
     } cases[] = {
         {"Name\tAmount\r\nSmith, John\t3.25\r\n", 1, 0, u"Smith, John"},
         {"a;b;c,d\n1;2;x,y\n", 1, 2, u"x,y"},
+        {"a;b,c\n", 0, 1, u"c"},  // as many semicolons as commas: commas win
         {"\"Smith, John\",4711,\"said \"\"hello\"\"\"\n", 0, 2, u"said \"hello\""},
         {"\"007\",\"two\nlines\"\r\nlast", 0, 0, u"007"},  // a quoted number stays text
         {"\"007\",\"two\nlines\"\r\nlast", 0, 1, u"two\nlines"},

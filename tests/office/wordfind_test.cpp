@@ -96,6 +96,7 @@ TEST(WordFind, MatchingDecisions)
         // Whole words: also over several words, digits and other scripts.
         {u"The concatenated cat, a CATalog.\r", {{u"cat", "w", true}}},
         {u"concatenate catalog\r", {{u"cat", "w", false}, {u"cat", "", true}}},
+        {u"snake_case name\r", {{u"snake", "w", false}, {u"snake_case", "w", true}}},
         {u"big catalog here\r", {{u"big cat", "w", false}, {u"big catalog", "w", true}, {u"ig catalog", "w", false}}},
         {u"Zahl 12345 und \u0436\u0443\u0440\u043D\u0430\u043B\r",
          {{u"234", "w", false}, {u"12345", "w", true}, {u"\u0436\u0443\u0440", "w", false},
@@ -116,6 +117,7 @@ TEST(WordFind, MatchingDecisions)
         {u"The cat sat there.\r", {{u"sit", "f", true}, {u"sit", "", false}}},
         {u"She is sitting.\r", {{u"sit", "f", true}}},
         {u"He ran home.\r", {{u"run", "f", true}}},
+        {u"They went home.\r", {{u"go", "f", true}, {u"gone", "f", true}}},
         {u"Three blind mice.\r", {{u"Mouse", "f", true}}},
         {u"They walked.\r", {{u"walking", "f", true}, {u"run", "f", false}}},
         {u"He sat by Smyth.\r",

@@ -366,6 +366,7 @@ TEST(WordLoader, WebPagesByContentAndByName)
     EXPECT_EQ(DeclaredHtmlCharset(Ascii("<META CHARSET='Shift_JIS'>")), "shift_jis");
     EXPECT_EQ(DeclaredHtmlCharset(Ascii("<meta http-equiv=x content=\"text/html; charset = koi8-r\">")), "koi8-r");
     EXPECT_EQ(DeclaredHtmlCharset(Ascii("<meta name=author content=me>")), "");
+    EXPECT_EQ(DeclaredHtmlCharset(Ascii("<meta name=author content=me><meta charset=koi8-r>")), "koi8-r");
 
     // The mask *.htm finds longer extensions that begin with it too.
     for (const char* page : {"page.htm", "/a/b/page.html", "PAGE.HTM", "page.HtMl", "page.htmls", "x.txt.htm", ".htm"}) {

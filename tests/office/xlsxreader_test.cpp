@@ -37,11 +37,11 @@ TEST(XlsxReaderCells, SharedStringsPositionsAndDates)
     const std::vector<std::string> strings = {
         "<r><rPr><b/></rPr><t>rich </t></r><r><t xml:space=\"preserve\">runs joined</t></r><rPh sb=\"0\" eb=\"1\">"
         "<t>PHONETIC</t></rPh>",
-        "tab_x0009_escaped"};
+        "tab_x0009_escaped_x00e9_"};
     for (const bool date1904 : {false, true}) {
         const Workbook book = LoadOk(Xlsx({{"One", data}}, strings, styles, date1904 ? "<workbookPr date1904=\"1\"/>" : ""));
         EXPECT_EQ(Shown(book, 0, 0, 0), u"rich runs joined");
-        EXPECT_EQ(Shown(book, 0, 0, 1), u"tab\tescaped");
+        EXPECT_EQ(Shown(book, 0, 0, 1), u"tab\tescaped\u00E9");
         EXPECT_EQ(Shown(book, 0, 0, 2), u"<none>");  // beyond the table
         EXPECT_EQ(Shown(book, 0, 0, 3), u"<none>");  // styled but empty
         EXPECT_EQ(Shown(book, 0, 1, 0), date1904 ? u"3/2/2028" : u"3/1/2024");  // dd/mm/yyyy makes a date
