@@ -29,12 +29,13 @@ CFrameKeys::CFrameKeys(CMainFrame* frame) : QObject(frame), m_frame(frame)
         }
     }
 
-    m_reloadTree = new QAction(QStringLiteral("Reload Folders"), frame);
-    m_reloadTree->setObjectName(QStringLiteral("reloadFolders"));
-    m_reloadTree->setShortcut(QKeySequence(Qt::Key_F5));
-    m_reloadTree->setShortcutContext(Qt::WindowShortcut);
-    frame->addAction(m_reloadTree);
-    connect(m_reloadTree, &QAction::triggered, frame, [frame] { frame->FolderPane()->Reload(); });
+    // F5 has no menu entry: the menus keep the entries they have always had.
+    auto* reloadTree = new QAction(QStringLiteral("Reload Folders"), frame);
+    reloadTree->setObjectName(QStringLiteral("reloadFolders"));
+    reloadTree->setShortcut(QKeySequence(Qt::Key_F5));
+    reloadTree->setShortcutContext(Qt::WindowShortcut);
+    frame->addAction(reloadTree);
+    connect(reloadTree, &QAction::triggered, frame, [frame] { frame->FolderPane()->Reload(); });
 
     // The list's own keys are read before the view's: it would take Enter
     // as "activate" and Ctrl+C as "copy the cell's text".

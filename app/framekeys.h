@@ -18,15 +18,11 @@
 #include <QObject>
 
 class CMainFrame;
-class QAction;
 
 class CFrameKeys : public QObject {
     Q_OBJECT
 public:
     explicit CFrameKeys(CMainFrame* frame);
-
-    // The F5 command (not in a menu: the menus keep their entries).
-    QAction* ReloadTreeAction() const { return m_reloadTree; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,5 +32,4 @@ private:
     bool RunListCommand(unsigned int id);
 
     CMainFrame* m_frame;
-    QAction* m_reloadTree = nullptr;
 };

@@ -80,29 +80,6 @@ private slots:
                 CTreeImages::Normal(CDirectoryTree::IMAGE_FLOPPY).toImage());
     }
 
-    void inkIsKeptWhereReadableAndMovedWhereNot_data()
-    {
-        QTest::addColumn<QColor>("ink");
-        QTest::addColumn<QColor>("background");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("blue on white") << QColor(Qt::blue) << QColor(Qt::white) << true;
-        QTest::newRow("blue on near black") << QColor(Qt::blue) << QColor(0x23, 0x23, 0x23) << false;
-        QTest::newRow("grey on dark") << QColor(0x5a, 0x5a, 0x5a) << QColor(0x23, 0x23, 0x23) << false;
-        QTest::newRow("yellow on dark") << QColor(0xff, 0xff, 0x80) << QColor(0x23, 0x23, 0x23) << true;
-        QTest::newRow("same colour") << QColor(0x80, 0x80, 0x80) << QColor(0x80, 0x80, 0x80) << false;
-    }
-    void inkIsKeptWhereReadableAndMovedWhereNot()
-    {
-        QFETCH(QColor, ink);
-        QFETCH(QColor, background);
-        QFETCH(bool, kept);
-        const bool dark = qGray(background.rgb()) < 128;
-        const QColor fallback = dark ? QColor(Qt::white) : QColor(Qt::black);
-        const QColor result = CThemedPicture::Readable(ink, background, fallback);
-        QCOMPARE(result == ink, kept);
-        QVERIFY(CThemedPicture::Contrast(result, background) >= 3.0);
-    }
-
     void windowInADarkPalette()
     {
         CFrameFixture fx;
