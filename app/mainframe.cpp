@@ -4,13 +4,14 @@
 #include "app/aboutdialog.h"
 #include "app/appicons.h"
 #include "app/elapsedtime.h"
+#include "app/framekeys.h"
+#include "app/helpmanual.h"
 #include "app/varnelview.h"
 #include "folders/directoryview.h"
 #include "panels/infosetupview.h"
 #include "panels/keywordpanel.h"
 #include "panels/messagepanel.h"
 #include "panels/messageview.h"
-#include "platform/filefind.h"
 #include "platform/stringtable.h"
 #include "results/resultlist.h"
 #include "search/searchcontext.h"
@@ -22,7 +23,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -64,6 +64,7 @@ CMainFrame::CMainFrame(CSearchWorker::Procedure worker, QWidget* parent)
     CreateToolBar();
     CreateStatusBar();
     CreateClient();
+    new CFrameKeys(this);
 
     m_timer.setInterval(kTimerPeriodMs);
     connect(&m_timer, &QTimer::timeout, this, [this] { OnTimer(); });
@@ -121,12 +122,12 @@ void CMainFrame::CreateCommands()
     connect(about, &QAction::triggered, this, [this] { OnAppAbout(); });
 
     // The result list's popup: the frame enables the entries and forwards
-    // the choice to the list.
-    QAction* openFile = AddCommand(ID_OPEN_FILE, QStringLiteral("Open File"));
+    // the choice to the list. Its entries get mnemonics like the menus'.
+    QAction* openFile = AddCommand(ID_OPEN_FILE, QStringLiteral("&Open File"));
     connect(openFile, &QAction::triggered, this, [this] { SendResultAction(1); });
-    QAction* openDir = AddCommand(ID_OPEN_DIR, QStringLiteral("Open Directory"));
+    QAction* openDir = AddCommand(ID_OPEN_DIR, QStringLiteral("Open &Directory"));
     connect(openDir, &QAction::triggered, this, [this] { SendResultAction(2); });
-    QAction* copy = AddCommand(ID_COPY_FILES, QStringLiteral("Copy"));
+    QAction* copy = AddCommand(ID_COPY_FILES, QStringLiteral("&Copy"));
     connect(copy, &QAction::triggered, this, [this] { SendResultAction(3); });
 }
 
@@ -427,33 +428,11 @@ void CMainFrame::OnSetup()
 
 void CMainFrame::OnHelpManual()
 {
-    // The manual is looked for in the current folder, as the program has
-    // always done, and found whatever the case of its name.
-    std::string path = QDir::currentPath().toStdString();
-    if (path.empty() || path.back() != '/') path += '/';
-    path += "Help.CHM";
-
-    // The finder takes a pattern: a folder name holding * or ? could match
-    // other entries, so only a file of exactly that name counts.
-    CFileFind finder;
-    std::string found;
-    if (finder.FindFile(path.c_str())) {
-        BOOL more = TRUE;
-        while (found.empty() && more) {
-            more = finder.FindNextFile();
-            if (!finder.IsDirectory() &&
-                QString::fromStdString(finder.GetFileName()).compare(QStringLiteral("Help.CHM"), Qt::CaseInsensitive) ==
-                    0)
-                found = finder.GetFilePath();
-        }
-    }
-    finder.Close();
-
-    if (!found.empty()) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(FromLocal(found)));
-    } else {
-        LogString(IDS_HELP_NOT_FOUND);
-    }
+    // The manual is an HTML page installed with the program, shown by the
+    // desktop's browser.
+    const QString manual = CHelpManual::Locate();
+    if (!manual.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
+    else LogString(IDS_HELP_NOT_FOUND);
 }
 
 void CMainFrame::OnAppAbout()

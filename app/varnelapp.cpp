@@ -93,7 +93,7 @@ int CVarnelApp::Run()
     // entries up to date. A hive that cannot be written does not keep the
     // program from running: searching needs none of these entries.
     if (!RegisterDocumentType(programPath))
-        std::fprintf(stderr, "varnel: the document type could not be registered in %s\n", RegUserHivePath().c_str());
+        std::fprintf(stderr, "varnel: the document type could not be registered in %s\n", RegClassesHivePath().c_str());
     if (IsAutomationStart(args)) return 0;
 
     // Without a window system the framework would abort; the user gets the

@@ -1,5 +1,6 @@
 // The application: start-up of the program. It registers the
-// "Varnel.Document" type in the user's registry hive, installs the
+// "Varnel.Document" type in the user's registry hive (its classes file,
+// beside the settings file), installs the
 // built-in Office, and shows the main window. Started by an automation
 // client (/Embedding, /Automation) it registers the type and ends without a
 // window, since no automation client can reach the program here.

@@ -1,6 +1,8 @@
 // The folder tree's pane (see directoryview.h).
 #include "folders/directoryview.h"
 
+#include "folders/treerefresh.h"
+
 #include <QVBoxLayout>
 
 CDirectoryView::CDirectoryView(QWidget* parent) : QWidget(parent), m_wndTree(new CDirectoryTree(this))
@@ -25,4 +27,13 @@ void CDirectoryView::showEvent(QShowEvent* event)
         if (m_driveSource) m_wndTree->FillDrives(m_driveSource());
         else m_wndTree->FillDrives();
     }
+}
+
+void CDirectoryView::Reload()
+{
+    if (m_bFirstPaint) return;  // nothing listed yet: the first showing reads the drives
+    CTreeRefresh::Reload(*m_wndTree, [this] {
+        if (m_driveSource) m_wndTree->FillDrives(m_driveSource());
+        else m_wndTree->FillDrives();
+    });
 }

@@ -21,6 +21,9 @@ public:
 
     CDirectoryTree& Tree() { return *m_wndTree; }
     void SetDriveSource(std::function<std::vector<CDriveEntry>()> source);
+    // Lists the drives and loaded folders anew, keeping the ticks, open
+    // branches and current item of the folders that still exist (F5).
+    void Reload();
 
 protected:
     void showEvent(QShowEvent* event) override;

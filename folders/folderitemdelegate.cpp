@@ -13,8 +13,11 @@ void CFolderItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     const int top = option.rect.top() + (option.rect.height() - CTreeImages::kSize) / 2;
     const int state = index.data(CDirectoryTree::kCheckStateRole).toInt();
     const int image = index.data(CDirectoryTree::kImageRole).toInt();
-    painter->drawPixmap(option.rect.left(), top, CTreeImages::CheckState(state));
-    painter->drawPixmap(option.rect.left() + CTreeImages::kSize, top, CTreeImages::Normal(image));
+    // Drawn for the view's palette at the ratio of the screen it is on, so
+    // they stay readable on a dark desktop and sharp at 200%.
+    const qreal dpr = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
+    painter->drawPixmap(option.rect.left(), top, CTreeImages::CheckState(state, option.palette, dpr));
+    painter->drawPixmap(option.rect.left() + CTreeImages::kSize, top, CTreeImages::Normal(image, option.palette, dpr));
 
     // The label (with its selection highlight) takes the rest of the cell.
     QStyleOptionViewItem label(option);

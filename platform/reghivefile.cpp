@@ -117,7 +117,10 @@ private:
 
 }  // namespace
 
-CRegHiveFile::CRegHiveFile(std::string rootName) : m_rootName(rootName), m_hive(std::move(rootName)) {}
+CRegHiveFile::CRegHiveFile(std::string rootName, std::string fileName)
+    : m_rootName(rootName), m_fileName(std::move(fileName)), m_hive(std::move(rootName))
+{
+}
 
 void CRegHiveFile::SetBeforeRenameHookForTesting(void (*hook)())
 {
@@ -126,9 +129,14 @@ void CRegHiveFile::SetBeforeRenameHookForTesting(void (*hook)())
 
 std::string CRegHiveFile::DefaultUserPath()
 {
+    return DefaultPathFor("user.reg");
+}
+
+std::string CRegHiveFile::DefaultPathFor(const std::string& fileName)
+{
     // The XDG base directory rules ignore a relative XDG_CONFIG_HOME.
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/Varnel/user.reg";
+    if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/Varnel/" + fileName;
     std::string home;
     const char* env = std::getenv("HOME");
     if (env != nullptr && env[0] == '/') {
@@ -143,7 +151,7 @@ std::string CRegHiveFile::DefaultUserPath()
     }
     if (home.empty()) return {};
     if (home.size() > 1 && home.back() == '/') home.pop_back();
-    return home + "/.config/Varnel/user.reg";
+    return home + "/.config/Varnel/" + fileName;
 }
 
 void CRegHiveFile::SetPath(std::string path)
@@ -160,7 +168,7 @@ void CRegHiveFile::SetPath(std::string path)
 const std::string& CRegHiveFile::Path()
 {
     if (!m_pathResolved) {
-        m_path = DefaultUserPath();
+        m_path = DefaultPathFor(m_fileName);
         m_pathResolved = true;
     }
     return m_path;

@@ -17,7 +17,9 @@
 
 class CRegHiveFile {
 public:
-    explicit CRegHiveFile(std::string rootName);
+    // fileName is the hive's name in the settings folder when no path is
+    // set: user.reg for the user's settings.
+    explicit CRegHiveFile(std::string rootName, std::string fileName = "user.reg");
 
     // An empty path means the default (see DefaultUserPath).
     void SetPath(std::string path);
@@ -25,6 +27,8 @@ public:
     // $XDG_CONFIG_HOME/Varnel/user.reg, else ~/.config/Varnel/user.reg;
     // "" when no home folder can be found.
     static std::string DefaultUserPath();
+    // The same folder with another file name.
+    static std::string DefaultPathFor(const std::string& fileName);
 
     // Brings the hive up to date with the file, if it changed.
     void Refresh();
@@ -62,6 +66,7 @@ private:
     int WriteAtomically(const std::string& target, const std::string& text, mode_t mode);
 
     std::string m_rootName;
+    std::string m_fileName;
     std::string m_path;
     bool m_pathResolved = false;
     CRegHive m_hive;

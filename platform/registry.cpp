@@ -1,7 +1,14 @@
-// The Reg* functions over two roots: HKEY_CURRENT_USER, a hive file shared
+// The Reg* functions over two roots: HKEY_CURRENT_USER, hive files shared
 // with other instances (reghivefile.h), and HKEY_LOCAL_MACHINE, an
 // in-memory hive the program may read but never change. One mutex guards
-// both, the open-key table and the test switches, so any thread may call.
+// them all, the open-key table and the test switches, so any thread may
+// call.
+//
+// HKEY_CURRENT_USER is two files, as on Windows: SOFTWARE\Classes (the
+// document types, rewritten at every start) lives in classes.reg, and
+// user.reg beside it keeps the user's own settings, untouched by a start.
+// Classes entries an earlier version wrote into user.reg are still read
+// where classes.reg has none.
 #include "platform/registry.h"
 
 #include "platform/reghive.h"
@@ -26,6 +33,7 @@ CRegKeyHandle g_localMachineRoot{true, true, {}};
 struct CRegistryState {
     std::mutex mutex;
     CRegHiveFile user{"HKEY_CURRENT_USER"};
+    CRegHiveFile classes{"HKEY_CURRENT_USER", "classes.reg"};
     CRegHive machine{"HKEY_LOCAL_MACHINE"};
     std::set<std::string> deniedUserKeys;  // folded paths
     std::set<const CRegKeyHandle*> openKeys;
@@ -73,6 +81,31 @@ bool Denied(const CRegistryState& st, const std::string& path)
     return st.deniedUserKeys.count(CRegHive::Fold(path)) != 0;
 }
 
+// Whether a user key path is SOFTWARE\Classes or lies below it.
+bool InClasses(const std::string& path)
+{
+    static const std::string kPrefix = "software\\classes";
+    const std::string folded = CRegHive::Fold(path);
+    return folded.compare(0, kPrefix.size(), kPrefix) == 0 &&
+           (folded.size() == kPrefix.size() || folded[kPrefix.size()] == '\\');
+}
+
+// The file that holds (or will hold) a user key.
+CRegHiveFile& UserFileFor(CRegistryState& st, const std::string& path)
+{
+    return InClasses(path) ? st.classes : st.user;
+}
+
+// A user key exists in either file: the classes file holds SOFTWARE and
+// SOFTWARE\Classes as parents of its keys, and user.reg may hold classes
+// entries of an earlier version.
+bool UserKeyExists(CRegistryState& st, const std::string& path)
+{
+    st.user.Refresh();
+    st.classes.Refresh();
+    return st.classes.Hive().KeyExists(path) || st.user.Hive().KeyExists(path);
+}
+
 }  // namespace
 
 HKEY const HKEY_CURRENT_USER = &g_currentUserRoot;
@@ -91,8 +124,7 @@ LONG RegOpenKey(HKEY hKey, const char* lpSubKey, HKEY* phkResult)
         if (!st.machine.KeyExists(path)) return Err(ERROR_FILE_NOT_FOUND);
     } else {
         if (Denied(st, path)) return Err(ERROR_ACCESS_DENIED);
-        st.user.Refresh();
-        if (!st.user.Hive().KeyExists(path)) return Err(ERROR_FILE_NOT_FOUND);
+        if (!UserKeyExists(st, path)) return Err(ERROR_FILE_NOT_FOUND);
     }
     *phkResult = NewHandle(st, hKey->machine, path);
     return Err(ERROR_SUCCESS);
@@ -109,9 +141,10 @@ LONG RegCreateKey(HKEY hKey, const char* lpSubKey, HKEY* phkResult)
     std::string path;
     if (!JoinKeyPath(*hKey, lpSubKey, path)) return Err(ERROR_BADKEY);
     if (Denied(st, path)) return Err(ERROR_ACCESS_DENIED);
-    st.user.Refresh();
-    if (!st.user.Hive().KeyExists(path)) {
-        const LONG rc = st.user.Update([&](CRegHive& hive, bool& changed) {
+    CRegHiveFile& file = UserFileFor(st, path);
+    file.Refresh();
+    if (!file.Hive().KeyExists(path)) {
+        const LONG rc = file.Update([&](CRegHive& hive, bool& changed) {
             if (!hive.KeyExists(path)) {
                 if (!hive.CreateKey(path)) return Err(ERROR_BADKEY);
                 changed = true;
@@ -136,8 +169,15 @@ LONG RegQueryValueEx(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWOR
     if (hKey->machine) {
         value = st.machine.FindValue(hKey->path, name);
     } else {
-        st.user.Refresh();
-        value = st.user.Hive().FindValue(hKey->path, name);
+        // Classes values of an earlier version may still be in user.reg.
+        if (InClasses(hKey->path)) {
+            st.classes.Refresh();
+            value = st.classes.Hive().FindValue(hKey->path, name);
+        }
+        if (value == nullptr) {
+            st.user.Refresh();
+            value = st.user.Hive().FindValue(hKey->path, name);
+        }
     }
     if (value == nullptr) return Err(ERROR_FILE_NOT_FOUND);
     if (lpType != nullptr) *lpType = value->type;
@@ -167,7 +207,7 @@ LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD /*Reserved*/, DWORD
     if (!KnownHandle(st, hKey)) return Err(ERROR_INVALID_HANDLE);
     if (hKey->machine) return Err(ERROR_ACCESS_DENIED);
     const std::string path = hKey->path;
-    return st.user.Update([&](CRegHive& hive, bool& changed) {
+    return UserFileFor(st, path).Update([&](CRegHive& hive, bool& changed) {
         const CRegValue* old = hive.FindValue(path, name);
         if (old != nullptr && old->type == dwType && old->data.size() == cbData &&
             (cbData == 0 || std::memcmp(old->data.data(), lpData, cbData) == 0))
@@ -195,6 +235,9 @@ void RegSetUserHivePath(const std::string& path)
     CRegistryState& st = State();
     std::lock_guard lock(st.mutex);
     st.user.SetPath(path);
+    // The classes file stays beside the settings file.
+    const std::size_t slash = path.rfind('/');
+    st.classes.SetPath(path.empty() ? std::string() : path.substr(0, slash + 1) + "classes.reg");
 }
 
 std::string RegUserHivePath()
@@ -202,6 +245,13 @@ std::string RegUserHivePath()
     CRegistryState& st = State();
     std::lock_guard lock(st.mutex);
     return st.user.Path();
+}
+
+std::string RegClassesHivePath()
+{
+    CRegistryState& st = State();
+    std::lock_guard lock(st.mutex);
+    return st.classes.Path();
 }
 
 bool RegLoadMachineHive(const std::string& path)

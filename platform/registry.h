@@ -5,7 +5,10 @@
 // with ERROR_MORE_DATA.
 //
 // HKEY_CURRENT_USER is $XDG_CONFIG_HOME/Varnel/user.reg (default
-// ~/.config/Varnel/user.reg); every change is written at once, atomically
+// ~/.config/Varnel/user.reg), except its SOFTWARE\Classes key, which is
+// classes.reg in the same folder, so that the document types registered at
+// every start never rewrite the user's settings file. Every change is
+// written at once, atomically
 // (temporary file, fsync, rename) under a file lock, so a crash or a second
 // instance never leaves a torn or lost hive. A damaged hive is copied aside
 // before anything is written over it, and what could be read is kept.
@@ -41,9 +44,11 @@ LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwT
 LONG RegCloseKey(HKEY hKey);
 
 // ---- Platform extras -----------------------------------------------------
-// Where HKEY_CURRENT_USER lives (tests point it at a temporary folder).
+// Where HKEY_CURRENT_USER lives (tests point it at a temporary folder);
+// SOFTWARE\Classes goes to classes.reg in the same folder.
 void RegSetUserHivePath(const std::string& path);
 std::string RegUserHivePath();
+std::string RegClassesHivePath();
 // Replaces the machine hive with the contents of a hive file.
 bool RegLoadMachineHive(const std::string& path);
 // Creates a key in the in-memory machine hive, as an installer would.

@@ -1,6 +1,7 @@
 // Loading of the program's pictures (see icons.h).
 #include "res/icons.h"
 
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QSize>
@@ -40,4 +41,11 @@ QPixmap ResourcePixmap(const char* name, int side)
     reader.setScaledSize(QSize(side, side));
     const QImage image = reader.read();
     return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+}
+
+QByteArray ResourceSvg(const char* name)
+{
+    InitIconResources();
+    QFile file(PathOf(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

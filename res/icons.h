@@ -12,3 +12,5 @@ QIcon ResourceIcon(const char* name);
 // The picture drawn at side by side pixels; null when there is no picture
 // of that name (or the SVG support is missing).
 QPixmap ResourcePixmap(const char* name, int side);
+// The picture's SVG text; empty when there is no picture of that name.
+QByteArray ResourceSvg(const char* name);

@@ -12,6 +12,8 @@ public:
     static constexpr int kSize = 16;
     static constexpr int kCount = 6;
 
-    // Picture `index`; a null pixmap for an index outside 0..5.
+    // Picture `index` for the application's palette (its page and outline
+    // follow a dark palette) at the screen's pixel ratio, so it stays sharp
+    // at 200%; a null pixmap for an index outside 0..5.
     static QPixmap Icon(int index);
 };

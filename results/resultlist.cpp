@@ -216,3 +216,17 @@ void CResultList::contextMenuEvent(QContextMenuEvent* event)
     emit contextMenuRequested(global);
     event->accept();
 }
+
+bool CResultList::ReportSelectionForKey()
+{
+    if (!m_bActionsEnabled || selectionModel() == nullptr) return false;
+    m_model->Flush();
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    if (selected.isEmpty()) return false;
+    // The row the key acts "on": the current one when it is selected.
+    const QModelIndex current = currentIndex();
+    const bool onCurrent = current.isValid() && selectionModel()->isRowSelected(current.row(), current.parent());
+    m_nHitItem = onCurrent ? current.row() : selected.front().row();
+    SendMessage(g_hWndMainFrame, WM_RESULT_SELECTION, 1, static_cast<LPARAM>(selected.size()));
+    return true;
+}

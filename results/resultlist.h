@@ -48,6 +48,11 @@ public:
     int RowCount() const { return m_model->TotalRows(); }
     // Full paths of the selected rows, in the order the view shows them.
     std::vector<std::string> SelectedPaths() const;
+    // For a key that acts on the selection (Enter, Ctrl+C): reports the
+    // selection to the frame as a right-click on the current row does, so
+    // the popup's enabling rules decide what the key may do. False, with
+    // nothing sent, while file actions are forbidden or nothing is selected.
+    bool ReportSelectionForKey();
 
 signals:
     // The popup menu should be shown at this point (screen coordinates).

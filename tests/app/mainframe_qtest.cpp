@@ -5,6 +5,7 @@
 #include "apptestenv.h"
 
 #include "app/elapsedtime.h"
+#include "app/helpmanual.h"
 #include "app/varnelview.h"
 #include "results/resultlist.h"
 
@@ -364,16 +365,14 @@ private slots:
         CUrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "Open");
-        const QString previous = QDir::currentPath();
         QTemporaryDir here;
-        QVERIFY(QDir::setCurrent(here.path()));
+        CHelpManual::SetCandidatesForTesting({here.filePath("manual.html")});
         frame->Command(ID_HELP_MANUAL)->trigger();
         QCOMPARE(Log(*frame).back(), QStringLiteral("Sorry,  Help file 'HelpDocument.chm' is not found!!!"));
         QVERIFY(catcher.urls.isEmpty());
-        // Found whatever the case of its name, as on the original platform.
-        QVERIFY(WriteFile(here.filePath("help.chm"), "ITSF"));
+        QVERIFY(WriteFile(here.filePath("manual.html"), "<html></html>"));
         frame->Command(ID_HELP_MANUAL)->trigger();
-        QDir::setCurrent(previous);
+        CHelpManual::SetCandidatesForTesting({});
 
         // About shows the version; its Update button opens the page.
         QStringList seen;
@@ -388,7 +387,7 @@ private slots:
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(catcher.urls,
-                 (QList<QUrl>{QUrl::fromLocalFile(here.filePath("help.chm")), QUrl(Str(IDS_UPDATE_URL))}));
+                 (QList<QUrl>{QUrl::fromLocalFile(here.filePath("manual.html")), QUrl(Str(IDS_UPDATE_URL))}));
         QCOMPARE(QUrlQuery(catcher.urls.back()).queryItemValue(QStringLiteral("ver")), QStringLiteral("1.0"));
 
         // The Option button and the Advanced menu open their sheets.

@@ -77,8 +77,10 @@ private slots:
         RegCloseKey(key);
         QVERIFY(CVarnelApp::RegisterDocumentType("/opt/varnel/varnel"));
         CheckEntries("/opt/varnel/varnel");
-        // The entries are in the hive file, for the next start and for people.
-        QVERIFY(registry.HiveText().contains("[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Varnel.Document]"));
+        // The entries are in the classes file, for the next start and for people.
+        QFile classes(QString::fromStdString(RegClassesHivePath()));
+        QVERIFY(classes.open(QIODevice::ReadOnly));
+        QVERIFY(classes.readAll().contains("[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Varnel.Document]"));
 
         // A refused key is reported; the entries that could be written still are.
         RegDenyUserKeyForTesting("SOFTWARE\\Classes\\Varnel.Document");
