@@ -86,7 +86,7 @@ const OptionSpec kOptions[] = {
     {"glob",                  'g', required_argument, [](CCommandLine& c, const char* v, std::string&) { c.globs.push_back(v); return true; }},
     {"exclude-dir",           0,   required_argument, [](CCommandLine& c, const char* v, std::string&) { c.excludeDirs.push_back(v); return true; }},
     {"threads",               'j', required_argument, SetThreads},
-    {"extract",               'x', required_argument, [](CCommandLine& c, const char* v, std::string&) { c.extractFile = v; return true; }},
+    {"extract",               'x', required_argument, [](CCommandLine& c, const char* v, std::string& e) { c.extractFile = v; if (!*v) e = "option '--extract' needs a file name"; return *v != '\0'; }},
     {"help",                  'h', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.help = true; }},
     {"version",               'V', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.version = true; }},
 };

@@ -16,8 +16,8 @@ class CSearchScope {
 public:
     struct Options {
         bool subfolders = false;
-        bool hidden = false;    // search hidden files and folders below the operands
-        bool absolute = false;  // print full paths
+        bool hidden = false;                   // search hidden files and folders below the operands
+        bool absolute = false;                 // print full paths
         std::vector<std::string> globs;        // file names to take; "!GLOB" to leave
         std::vector<std::string> excludeDirs;  // sub-folder names to leave
     };

@@ -62,7 +62,8 @@ std::string VersionText()
     line("ICU", icuText);
     // libxml2 gives its version as one number: 20914 is 2.9.14.
     const long xml = std::strtol(xmlParserVersion, nullptr, 10);
-    line("libxml2", std::to_string(xml / 10000) + "." + std::to_string(xml / 100 % 100) + "." + std::to_string(xml % 100));
+    line("libxml2",
+         std::to_string(xml / 10000) + "." + std::to_string(xml / 100 % 100) + "." + std::to_string(xml % 100));
     const XML_Expat_Version expat = XML_ExpatVersionInfo();
     line("expat", std::to_string(expat.major) + "." + std::to_string(expat.minor) + "." + std::to_string(expat.micro));
     line("libzip", zip_libzip_version());

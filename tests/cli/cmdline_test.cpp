@@ -82,6 +82,7 @@ TEST(CommandLine, UsageErrorsAreOneLineNamingTheOption)
         {{"--color=sometimes"}, "invalid argument 'sometimes' for '--color' (valid: auto, always, never)"},
         {{"-j0"}, "invalid number of threads '0' (1 to 256)"},
         {{"-j", "2x"}, "invalid number of threads '2x' (1 to 256)"},
+        {{"-x", ""}, "option '--extract' needs a file name"},
     };
     for (const auto& c : cases) {
         CCommandLine cmd;
