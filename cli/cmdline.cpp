@@ -12,7 +12,7 @@ namespace {
 
 using Apply = bool (*)(CCommandLine& c, const char* value, std::string& error);
 
-struct OptionSpec {
+struct OptionRow {
     const char* longName;
     char shortName;  // 0: long form only
     int argument;    // no_argument, required_argument or optional_argument
@@ -58,7 +58,7 @@ bool SetThreads(CCommandLine& c, const char* value, std::string& error)
 }
 
 // clang-format off
-const OptionSpec kOptions[] = {
+const OptionRow kOptions[] = {
     {"keyword",               'k', required_argument, [](CCommandLine& c, const char* v, std::string&) { c.keywords.push_back({false, v}); return true; }},
     {"keywords-file",         'K', required_argument, [](CCommandLine& c, const char* v, std::string&) { c.keywords.push_back({true, v}); return true; }},
     {"subfolders",            'r', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.subfolders = true; }},
@@ -158,7 +158,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CCommandLine& out, s
     std::string shortOptions = ":";
     std::vector<option> longOptions;
     for (std::size_t i = 0; i < kCount; ++i) {
-        const OptionSpec& s = kOptions[i];
+        const OptionRow& s = kOptions[i];
         if (s.shortName != 0) {
             shortOptions += s.shortName;
             if (s.argument == required_argument) shortOptions += ':';
