@@ -20,6 +20,7 @@
 #include <signal.h>
 #include <unistd.h>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>

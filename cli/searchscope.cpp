@@ -129,6 +129,9 @@ void CSearchScope::Expand(const std::string& path, const std::string& display)
         bool added = false;
         Folder& folder = Enter(child, m_options.absolute ? child : childDisplay, added);
         if (folder.all) continue;  // reached before, with its sub-folders
+        // Entered before only for the files named in it: printed as reached
+        // from here from now on.
+        folder.display = m_options.absolute ? child : childDisplay;
         folder.all = true;
         Expand(child, folder.display);
     }
