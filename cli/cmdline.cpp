@@ -57,40 +57,85 @@ bool SetThreads(CCommandLine& c, const char* value, std::string& error)
     return true;
 }
 
-// clang-format off
+// The setters the table's rows use.
+template <bool CCommandLine::*Field>
+bool SetFlag(CCommandLine& c, const char*, std::string&)
+{
+    c.*Field = true;
+    return true;
+}
+
+template <bool CCommandLine::Categories::*Field>
+bool SetCategory(CCommandLine& c, const char*, std::string&)
+{
+    Categories(c).*Field = true;
+    return true;
+}
+
+template <bool CCommandLine::Matching::*Field, bool Value = true>
+bool SetMatch(CCommandLine& c, const char*, std::string&)
+{
+    Matching(c).*Field = Value;
+    return true;
+}
+
+template <std::vector<std::string> CCommandLine::*Field>
+bool AddValue(CCommandLine& c, const char* value, std::string&)
+{
+    (c.*Field).push_back(value);
+    return true;
+}
+
+template <bool FromFile>
+bool AddKeywords(CCommandLine& c, const char* value, std::string&)
+{
+    c.keywords.push_back({FromFile, value});
+    return true;
+}
+
+bool SetExtract(CCommandLine& c, const char* value, std::string& error)
+{
+    if (*value == '\0') {
+        error = "option '--extract' needs a file name";
+        return false;
+    }
+    c.extractFile = value;
+    return true;
+}
+
+// One row per option; a new option is one more row (and its field).
 const OptionRow kOptions[] = {
-    {"keyword",               'k', required_argument, [](CCommandLine& c, const char* v, std::string&) { c.keywords.push_back({false, v}); return true; }},
-    {"keywords-file",         'K', required_argument, [](CCommandLine& c, const char* v, std::string&) { c.keywords.push_back({true, v}); return true; }},
-    {"subfolders",            'r', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.subfolders = true; }},
-    {"recursive",             'R', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.subfolders = true; }},
-    {"word",                  0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return Categories(c).word = true; }},
-    {"excel",                 0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return Categories(c).excel = true; }},
-    {"text",                  0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return Categories(c).text = true; }},
-    {"htm",                   0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return Categories(c).htm = true; }},
-    {"match-case",            0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return Matching(c).matchCase = true; }},
-    {"whole-word",            0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return Matching(c).wholeWord = true; }},
-    {"wildcards",             0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return Matching(c).wildcards = true; }},
-    {"sounds-like",           0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return Matching(c).soundsLike = true; }},
-    {"all-word-forms",        0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return Matching(c).allWordForms = true; }},
-    {"no-clear-series-space", 0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { Matching(c).clearSeriesSpace = false; return true; }},
-    {"files-with-matches",    'l', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.filesOnly = true; }},
-    {"null",                  '0', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.nullData = true; }},
-    {"quiet",                 'q', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.quiet = true; }},
-    {"silent",                0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.quiet = true; }},
-    {"no-messages",           's', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.noMessages = true; }},
-    {"verbose",               'v', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.verbose = true; }},
-    {"absolute",              0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.absolute = true; }},
-    {"color",                 0,   optional_argument, SetColor},
-    {"colour",                0,   optional_argument, SetColor},
-    {"hidden",                0,   no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.hidden = true; }},
-    {"glob",                  'g', required_argument, [](CCommandLine& c, const char* v, std::string&) { c.globs.push_back(v); return true; }},
-    {"exclude-dir",           0,   required_argument, [](CCommandLine& c, const char* v, std::string&) { c.excludeDirs.push_back(v); return true; }},
-    {"threads",               'j', required_argument, SetThreads},
-    {"extract",               'x', required_argument, [](CCommandLine& c, const char* v, std::string& e) { c.extractFile = v; if (!*v) e = "option '--extract' needs a file name"; return *v != '\0'; }},
-    {"help",                  'h', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.help = true; }},
-    {"version",               'V', no_argument,       [](CCommandLine& c, const char*, std::string&) { return c.version = true; }},
+    {"keyword", 'k', required_argument, AddKeywords<false>},
+    {"keywords-file", 'K', required_argument, AddKeywords<true>},
+    {"subfolders", 'r', no_argument, SetFlag<&CCommandLine::subfolders>},
+    {"recursive", 'R', no_argument, SetFlag<&CCommandLine::subfolders>},
+    {"word", 0, no_argument, SetCategory<&CCommandLine::Categories::word>},
+    {"excel", 0, no_argument, SetCategory<&CCommandLine::Categories::excel>},
+    {"text", 0, no_argument, SetCategory<&CCommandLine::Categories::text>},
+    {"htm", 0, no_argument, SetCategory<&CCommandLine::Categories::htm>},
+    {"match-case", 0, no_argument, SetMatch<&CCommandLine::Matching::matchCase>},
+    {"whole-word", 0, no_argument, SetMatch<&CCommandLine::Matching::wholeWord>},
+    {"wildcards", 0, no_argument, SetMatch<&CCommandLine::Matching::wildcards>},
+    {"sounds-like", 0, no_argument, SetMatch<&CCommandLine::Matching::soundsLike>},
+    {"all-word-forms", 0, no_argument, SetMatch<&CCommandLine::Matching::allWordForms>},
+    {"no-clear-series-space", 0, no_argument, SetMatch<&CCommandLine::Matching::clearSeriesSpace, false>},
+    {"files-with-matches", 'l', no_argument, SetFlag<&CCommandLine::filesOnly>},
+    {"null", '0', no_argument, SetFlag<&CCommandLine::nullData>},
+    {"quiet", 'q', no_argument, SetFlag<&CCommandLine::quiet>},
+    {"silent", 0, no_argument, SetFlag<&CCommandLine::quiet>},
+    {"no-messages", 's', no_argument, SetFlag<&CCommandLine::noMessages>},
+    {"verbose", 'v', no_argument, SetFlag<&CCommandLine::verbose>},
+    {"absolute", 0, no_argument, SetFlag<&CCommandLine::absolute>},
+    {"color", 0, optional_argument, SetColor},
+    {"colour", 0, optional_argument, SetColor},
+    {"hidden", 0, no_argument, SetFlag<&CCommandLine::hidden>},
+    {"glob", 'g', required_argument, AddValue<&CCommandLine::globs>},
+    {"exclude-dir", 0, required_argument, AddValue<&CCommandLine::excludeDirs>},
+    {"threads", 'j', required_argument, SetThreads},
+    {"extract", 'x', required_argument, SetExtract},
+    {"help", 'h', no_argument, SetFlag<&CCommandLine::help>},
+    {"version", 'V', no_argument, SetFlag<&CCommandLine::version>},
 };
-// clang-format on
 constexpr int kLongOnlyBase = 256;
 
 }  // namespace
