@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <unistd.h>
 
@@ -17,14 +16,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Every "--name" in a text ("--keyword=TEXT" is the option --keyword).
 std::set<std::string> LongOptions(const std::string& text)
 {
     std::set<std::string> found;
-    const std::regex option("--[a-z][a-z-]*=?");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it) {
-        std::string o = it->str();
-        if (o.back() == '=') o.pop_back();  // "--keyword=TEXT" is the option --keyword
-        found.insert(o);
+    for (std::size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+        std::size_t end = at + 2;
+        if (end >= text.size() || text[end] < 'a' || text[end] > 'z') continue;
+        while (end < text.size() && ((text[end] >= 'a' && text[end] <= 'z') || text[end] == '-')) ++end;
+        found.insert(text.substr(at, end - at));
     }
     return found;
 }
