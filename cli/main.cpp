@@ -145,7 +145,10 @@ int main(int argc, char** argv)
     std::vector<std::string> lines;
     for (const auto& source : cmd.keywords) {
         if (!source.fromFile) lines.push_back(source.value);
-        else if (!ReadKeywordFile(source.value, lines, error)) return UsageError(error);
+        else if (!ReadKeywordFile(source.value, lines, error)) {
+            std::fprintf(stderr, "varnel-find: %s\n", error.c_str());
+            return 2;
+        }
     }
     if (lines.empty()) lines.emplace_back();
 

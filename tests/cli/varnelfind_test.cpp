@@ -155,6 +155,8 @@ TEST_F(VarnelFindTest, MessagesAndExitStatus)
         {{"--text"}, 2, LoadString(IDS_NO_KEYWORD) + "\n"},
         {{"-K", (root / "many.txt").string()}, 2,
          LoadString(IDS_TOO_MANY_KEYWORDS) + "\n" + LoadString(IDS_NO_KEYWORD) + "\n"},
+        {{"-K", (root / "none.txt").string()}, 2,
+         "varnel-find: " + (root / "none.txt").string() + ": cannot open file: No such file or directory\n"},
         {{"-k", "fox", "--htm", "--bogus"}, 2, "varnel-find: unrecognized option '--bogus'\n" + tryHelp},
         {{"-k"}, 2, "varnel-find: option requires an argument -- 'k'\n" + tryHelp},
     };
