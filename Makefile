@@ -2,6 +2,8 @@
 #   make        configure and build (nothing is installed, nothing is run)
 #   make run    install missing Debian packages, build, start varnel
 #   make test   install missing Debian packages, build, run every test
+#   make install PREFIX=/opt/varnel   build, then install under PREFIX
+#               (default /usr/local; DESTDIR is honoured for packaging)
 #   make fuzz-smoke  build the fuzz targets with clang (in build-fuzz) and run
 #               each once over its committed seeds (fuzz/run.sh --smoke)
 BUILD_DIR ?= build
@@ -9,8 +11,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
 FUZZ_BUILD_DIR ?= build-fuzz
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run test clean fuzz-smoke
+.PHONY: all deps configure build run test install clean fuzz-smoke
 
 all: build
 
@@ -28,6 +31,9 @@ run: deps build
 
 test: deps build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 # A separate clang build: libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer on the readers. Fails when a seed crashes,

@@ -1,30 +1,32 @@
 // varnel-find: the search engine from a terminal, for scripts and for
 // people without a display. It runs the same keyword analysis, worker,
 // driver and built-in Office as the window; its panes are console targets.
+// It behaves like the shell tools people know (grep, ripgrep): paths as the
+// operands were written, quiet standard error, grep's exit statuses.
 #include "cli/cmdline.h"
 #include "cli/consolepanes.h"
 #include "cli/extract.h"
+#include "cli/searchscope.h"
+#include "cli/versions.h"
 #include "office/automation/builtinoffice.h"
 #include "office/containers/filebytes.h"
 #include "platform/stringtable.h"
 #include "search/keywordanalysis.h"
 #include "search/searchcontext.h"
+#include "search/searchdriver.h"
 #include "search/searchrun.h"
 #include "search/settingsstore.h"
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
-#include <chrono>
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
-#include <future>
 #include <thread>
 
 namespace {
-
-constexpr UINT WM_SHOW_PROGRESS = WM_USER + 100;
 
 // The signal that stopped the search, 0 while none did.
 std::atomic<int> g_stopSignal{0};
@@ -55,33 +57,70 @@ void InstallStopHandlers()
 
 int UsageError(const std::string& message)
 {
-    std::fprintf(stderr, "varnel-find: %s\n%s", message.c_str(), UsageText());
+    std::fprintf(stderr, "varnel-find: %s\nTry 'varnel-find --help' for more information.\n", message.c_str());
     return 2;
 }
 
-bool IsFolder(const std::string& path)
+// Keywords from a file, or from standard input for "-"; bounded like the
+// keyword panel's text is by its checks.
+bool ReadKeywordFile(const std::string& name, std::vector<std::string>& lines, std::string& error)
 {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    constexpr std::size_t kLimit = 1u << 20;
+    std::string text;
+    if (name == "-") {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                error = std::string("standard input: ") + std::strerror(errno);
+                return false;
+            }
+            if (n == 0) break;
+            text.append(buffer, static_cast<std::size_t>(n));
+            if (text.size() > kLimit) {
+                error = "standard input: more than 1 MB of keywords";
+                return false;
+            }
+        }
+    } else {
+        std::vector<std::uint8_t> bytes;
+        office::ReadError readError;
+        if (!office::ReadFileBytes(name, bytes, readError, kLimit)) {
+            error = name + ": " + readError.detail;
+            return false;
+        }
+        text.assign(bytes.begin(), bytes.end());
+    }
+    // A text ending with a line end has no keyword after it.
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    for (std::string& line : SplitKeywordLines(text)) lines.push_back(std::move(line));
+    return true;
 }
 
-// The console panel, also drawing the progress line so that it and the log
-// lines never interleave.
-class CProgressPanel : public CConsoleMessagePanel {
-public:
-    using CConsoleMessagePanel::CConsoleMessagePanel;
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        if (message == WM_SHOW_PROGRESS) {
-            const std::string status = g_strStatusText.Get();
-            std::fprintf(stderr, "\r\033[K%s  files:%d", status.c_str(), static_cast<int>(wParam));
-            std::fflush(stderr);
-            SetProgressShown(true);
-            return 0;
-        }
-        return CConsoleMessagePanel::OnMessage(message, wParam, lParam);
+bool UseColor(CCommandLine::Color color)
+{
+    if (color != CCommandLine::Color::Auto) return color == CCommandLine::Color::Always;
+    const char* noColor = std::getenv("NO_COLOR");
+    const char* term = std::getenv("TERM");
+    return ::isatty(STDOUT_FILENO) == 1 && (noColor == nullptr || noColor[0] == '\0') &&
+           (term == nullptr || std::strcmp(term, "dumb") != 0);
+}
+
+// The categories of the run: those given, else those the window saved when
+// at least one is on, else all four.
+void ApplyCategories(const CCommandLine& cmd)
+{
+    if (cmd.categories) {
+        g_bWordFile = cmd.categories->word;
+        g_bExcelFile = cmd.categories->excel;
+        g_bTextFile = cmd.categories->text;
+        g_bHtmFile = cmd.categories->htm;
+    } else if (g_bWordFile == 0 && g_bExcelFile == 0 && g_bTextFile == 0 && g_bHtmFile == 0) {
+        g_bWordFile = g_bExcelFile = g_bTextFile = g_bHtmFile = 1;
     }
-};
+}
 
 }  // namespace
 
@@ -95,48 +134,49 @@ int main(int argc, char** argv)
         std::fputs(UsageText(), stdout);
         return 0;
     }
+    if (cmd.version) {
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    }
 
     office::RegisterBuiltinOffice();
     if (!cmd.extractFile.empty()) return ExtractFile(cmd.extractFile, stdout, stderr);
 
-    for (const std::string& folder : cmd.folders) {
-        if (!IsFolder(folder)) return UsageError(folder + ": not a folder");
-        if (folder.size() >= sizeof(_SelectedFolder{}.szPath)) return UsageError(folder + ": path is too long");
-    }
-
     std::vector<std::string> lines;
     for (const auto& source : cmd.keywords) {
-        if (!source.fromFile) {
-            lines.push_back(source.value);
-            continue;
+        if (!source.fromFile) lines.push_back(source.value);
+        else if (!ReadKeywordFile(source.value, lines, error)) {
+            std::fprintf(stderr, "varnel-find: %s\n", error.c_str());
+            return 2;
         }
-        std::vector<std::uint8_t> bytes;
-        office::ReadError readError;
-        if (!office::ReadFileBytes(source.value, bytes, readError, 1u << 20))
-            return UsageError(source.value + ": " + readError.detail);
-        std::string text(bytes.begin(), bytes.end());
-        // A file ending with a line end has no keyword after it.
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        if (!text.empty() && text.back() == '\r') text.pop_back();
-        for (std::string& line : SplitKeywordLines(text)) lines.push_back(std::move(line));
     }
     if (lines.empty()) lines.emplace_back();
 
-    LoadSettings();
-    if (cmd.categories) {
-        g_bWordFile = cmd.categories->word;
-        g_bExcelFile = cmd.categories->excel;
-        g_bTextFile = cmd.categories->text;
-        g_bHtmFile = cmd.categories->htm;
-    }
+    LoadSettings(/*createKeys=*/false);
+    ApplyCategories(cmd);
     if (cmd.matching) {
         const auto& m = *cmd.matching;
         g_conditions.Assign(
             _FindedConditions{m.matchCase, m.wholeWord, m.wildcards, m.soundsLike, m.allWordForms, m.clearSeriesSpace});
     }
 
-    CProgressPanel panel(stderr);
-    CConsoleResultList results(stdout);
+    // The run is marked as started before the handlers exist, so that no
+    // early signal is overwritten; the folder walk below already stops on
+    // Ctrl+C.
+    BeginSearchRun();
+    InstallStopHandlers();
+
+    CSearchScope scope({cmd.subfolders, cmd.hidden, cmd.absolute, cmd.globs, cmd.excludeDirs});
+    bool operandError = false;
+    if (cmd.folders.empty()) cmd.folders.emplace_back();
+    for (const std::string& operand : cmd.folders) {
+        if (scope.AddOperand(operand, error)) continue;
+        operandError = true;
+        if (!cmd.noMessages) std::fprintf(stderr, "varnel-find: %s: %s\n", operand.c_str(), error.c_str());
+    }
+
+    CConsoleMessagePanel panel(stderr, &scope, {cmd.verbose, cmd.noMessages});
+    CConsoleResultList results(stdout, &scope, {cmd.filesOnly, cmd.nullData, cmd.quiet, UseColor(cmd.color)});
     CConsoleFrame frame;
     // Owned by no thread: every send goes through the target's own lock.
     panel.SetOwnerThread(std::thread::id());
@@ -146,43 +186,33 @@ int main(int argc, char** argv)
     g_hWndResultList = &results;
     g_hWndMainFrame = &frame;
 
-    // The run is marked as started before the handlers exist, so that no
-    // early signal is overwritten.
-    BeginSearchRun();
-    InstallStopHandlers();
     AnalyzeKeywords(lines);
-
     LogString(IDS_SEARCH_SELECTED_DIRS);
+    for (const std::string& path : scope.TooLong()) LogFileLine(path, IDS_PATH_TOO_LONG);
     g_listSelectedFolders.clear();
-    for (const std::string& folder : cmd.folders) {
+    for (const std::string& folder : scope.Folders()) {
         _SelectedFolder selected;
         std::memset(&selected, 0, sizeof selected);
-        std::memcpy(selected.szPath, folder.data(), folder.size());
-        selected.bSubfolders = cmd.subfolders ? 1 : 0;
+        std::memcpy(selected.szPath, folder.data(), folder.size());  // fits: the scope checked
+        selected.bSubfolders = 0;                                    // the scope listed them
         g_listSelectedFolders.push_back(selected);
     }
-    const bool canStart = g_arrKeywords.GetSize() > 0 && !g_listSelectedFolders.empty() &&
-                          (g_bWordFile || g_bExcelFile || g_bTextFile || g_bHtmFile);
+    SetFileFilter([&scope](const std::string& folder, const std::string& name) { return scope.Accept(folder, name); });
 
-    std::promise<void> finished;
-    std::future<void> done = finished.get_future();
-    std::thread worker([&finished] {
-        SearchThreadProc();
-        finished.set_value();
-    });
-    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
-    while (done.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) {
-        if (showProgress) SendMessage(&panel, WM_SHOW_PROGRESS, static_cast<WPARAM>(results.Count()), 0);
+    // Every operand missing: nothing to search, and no second message.
+    if (!g_listSelectedFolders.empty() || !operandError) {
+        std::thread worker(SearchThreadProc);
+        worker.join();
     }
-    worker.join();
-    if (panel.ProgressShown()) std::fputs("\r\033[K", stderr);
 
+    SetFileFilter(nullptr);
     g_hWndMessagePanel = nullptr;
     g_hWndResultList = nullptr;
     g_hWndMainFrame = nullptr;
     // Stopped by a signal: 128 plus its number, as the shell reports a
     // program the signal ended (130 for Ctrl+C, 143 for SIGTERM).
     if (const int signo = g_stopSignal.load(); signo != 0) return 128 + signo;
-    if (!canStart) return 2;
+    if (cmd.quiet && results.Count() > 0) return 0;
+    if (operandError || panel.SawError()) return 2;
     return results.Count() > 0 ? 0 : 1;
 }

@@ -32,6 +32,8 @@
 
 namespace {
 
+CFileFilter g_fileFilter;
+
 template <class TWord, class TExcel>
 struct Generation {
     using Word = TWord;
@@ -156,6 +158,7 @@ private:
             }
             more = finder.FindNextFile() != 0;
             if (finder.IsReparsePoint()) continue;  // a link, to a file or a folder
+            if (g_fileFilter && !g_fileFilter(dir, finder.GetFileName())) continue;
             SearchFile(finder.GetFilePath(), finder.GetFileName(), pattern.nKind);
         }
         finder.Close();
@@ -213,6 +216,11 @@ void RunDriver(const G& generation, CFolderWorkList& folders, const CPatternList
 }
 
 }  // namespace
+
+void SetFileFilter(CFileFilter filter)
+{
+    g_fileFilter = std::move(filter);
+}
 
 void SearchFolders9(CFolderWorkList& folders, const CPatternList& patterns, const _OfficeVersions& versions)
 {

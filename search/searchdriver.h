@@ -9,6 +9,15 @@
 #include "search/officedetection.h"
 #include "search/searchrun.h"
 
+#include <functional>
+#include <string>
+
+// Which of the files the masks find in a folder are searched (`folder` ends
+// with '/'). The window searches them all (no filter); varnel-find narrows
+// the set to its operands and name filters. Set before the worker starts.
+using CFileFilter = std::function<bool(const std::string& folder, const std::string& name)>;
+void SetFileFilter(CFileFilter filter);
+
 void SearchFolders9(CFolderWorkList& folders, const CPatternList& patterns, const _OfficeVersions& versions);
 void SearchFolders10(CFolderWorkList& folders, const CPatternList& patterns, const _OfficeVersions& versions);
 void SearchFolders11(CFolderWorkList& folders, const CPatternList& patterns, const _OfficeVersions& versions);

@@ -50,12 +50,13 @@ const Switch kSetupSwitches[] = {
     {"OpenMultiDirs", nullptr, &g_bOpenMultiDirs, 0},
 };
 
-// Opens the key, creating it when it does not exist yet.
-HKEY OpenOrCreate(const char* path)
+// Opens the key, creating it when it does not exist yet and `create` is set.
+HKEY OpenOrCreate(const char* path, bool create = true)
 {
     HKEY key = nullptr;
     if (RegOpenKey(HKEY_CURRENT_USER, path, &key) == ERROR_SUCCESS) return key;
     key = nullptr;
+    if (!create) return nullptr;
     if (RegCreateKey(HKEY_CURRENT_USER, path, &key) == ERROR_SUCCESS) return key;
     return nullptr;
 }
@@ -85,17 +86,17 @@ bool WriteSwitches(HKEY key, const Switch (&switches)[N])
 
 }  // namespace
 
-void LoadSettings()
+void LoadSettings(bool createKeys)
 {
     for (const Switch& s : kOptionSwitches) s.Set(s.defaultValue);
     for (const Switch& s : kSetupSwitches) s.Set(s.defaultValue);
 
-    HKEY option = OpenOrCreate(kOptionKey);
+    HKEY option = OpenOrCreate(kOptionKey, createKeys);
     if (option == nullptr) return;
     ReadSwitches(option, kOptionSwitches);
     RegCloseKey(option);
 
-    HKEY setup = OpenOrCreate(kSetupKey);
+    HKEY setup = OpenOrCreate(kSetupKey, createKeys);
     if (setup == nullptr) return;
     ReadSwitches(setup, kSetupSwitches);
     RegCloseKey(setup);

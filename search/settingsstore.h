@@ -16,8 +16,10 @@ extern std::atomic<int> g_bOpenMultiDirs;
 // then reads the Option key and the Setup key. A key that cannot be opened
 // or created leaves its switches (and, for Option, the Setup ones too) at
 // their defaults; a missing, over-long or unreadable value keeps its
-// default.
-void LoadSettings();
+// default. With `createKeys` false nothing is created or written: a
+// missing key leaves its switches at their defaults (varnel-find only reads
+// the window's settings).
+void LoadSettings(bool createKeys = true);
 
 // Writes all thirteen values. Returns false when anything could not be
 // written (a key unavailable or a value refused); the remaining values are

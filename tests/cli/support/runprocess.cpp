@@ -11,7 +11,7 @@
 
 extern char** environ;
 
-ProcessResult RunProcess(const std::vector<std::string>& argv, const SignalPlan& plan)
+ProcessResult RunProcess(const std::vector<std::string>& argv, const SignalPlan& plan, const RunPlace& place)
 {
     using Clock = std::chrono::steady_clock;
     ProcessResult result;
@@ -21,7 +21,9 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const SignalPlan&
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, place.stdinFile.empty() ? "/dev/null" : place.stdinFile.c_str(),
+                                     O_RDONLY, 0);
+    if (!place.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, place.cwd.c_str());
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);

@@ -22,5 +22,12 @@ struct SignalPlan {
     std::chrono::milliseconds delay{0};
 };
 
+// Where the program runs and what it reads: the test's folder and /dev/null
+// unless given.
+struct RunPlace {
+    std::string cwd;
+    std::string stdinFile;
+};
+
 // argv[0] is the program's path.
-ProcessResult RunProcess(const std::vector<std::string>& argv, const SignalPlan& plan = {});
+ProcessResult RunProcess(const std::vector<std::string>& argv, const SignalPlan& plan = {}, const RunPlace& place = {});

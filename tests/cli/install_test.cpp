@@ -1,0 +1,95 @@
+// The installed tree: `cmake --install` into a fresh prefix puts every file
+// where the desktop and the shell look for it, the installed programs find
+// their libraries through the relative rpath, the bash completion offers
+// exactly the options --help lists, and the desktop entry and the AppStream
+// metainfo pass their validators (when those are installed).
+#include "support/runprocess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every "--name" in a text ("--keyword=TEXT" is the option --keyword).
+std::set<std::string> LongOptions(const std::string& text)
+{
+    std::set<std::string> found;
+    for (std::size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+        std::size_t end = at + 2;
+        if (end >= text.size() || text[end] < 'a' || text[end] > 'z') continue;
+        while (end < text.size() && ((text[end] >= 'a' && text[end] <= 'z') || text[end] == '-')) ++end;
+        found.insert(text.substr(at, end - at));
+    }
+    return found;
+}
+
+TEST(Install, TreeIsCompleteAndWorksFromThePrefix)
+{
+    char made[] = "/tmp/varnel-install-XXXXXX";
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    const fs::path prefix = fs::path(made) / "usr";
+    ProcessResult r = RunProcess({CMAKE_COMMAND, "--install", VARNEL_BUILD_DIR, "--prefix", prefix.string()});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+
+    std::vector<std::string> files = {"bin/varnel-find", "share/man/man1/varnel-find.1",
+                                      "share/bash-completion/completions/varnel-find"};
+    for (const char* lib : {"libkestrel.so", "libvarnelplatform.so"}) files.push_back(VARNEL_LIBDIR "/" + std::string(lib));
+#ifdef VARNEL_WITH_GUI
+    for (const char* f : {"bin/varnel", "share/applications/varnel.desktop",
+                          "share/metainfo/io.github.varnel.varnel.metainfo.xml",
+                          "share/icons/hicolor/scalable/apps/varnel.svg", "share/icons/hicolor/48x48/apps/varnel.png",
+                          "share/icons/hicolor/256x256/apps/varnel.png"})
+        files.push_back(f);
+#endif
+    for (const std::string& f : files) EXPECT_TRUE(fs::is_regular_file(prefix / f)) << f;
+
+    // The installed program runs on the installed libraries: the build
+    // tree's are not on its rpath any more.
+    r = RunProcess({(prefix / "bin/varnel-find").string(), "--help"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::set<std::string> helpOptions = LongOptions(r.out);
+    EXPECT_GT(helpOptions.size(), 25u);
+
+    // The man page is the help's, with the examples added.
+    std::ifstream man(prefix / "share/man/man1/varnel-find.1");
+    const std::string page((std::istreambuf_iterator<char>(man)), std::istreambuf_iterator<char>());
+    EXPECT_NE(page.find("\n.SH EXAMPLES\n"), std::string::npos);
+    EXPECT_NE(page.find("files\\-with\\-matches"), std::string::npos);
+
+    // What "varnel-find --<TAB>" offers.
+    r = RunProcess({"/bin/bash", "-c",
+                    "source " + (prefix / "share/bash-completion/completions/varnel-find").string() +
+                        "; COMP_WORDS=(varnel-find --); COMP_CWORD=1; _varnel_find; printf '%s\\n' \"${COMPREPLY[@]}\""});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(LongOptions(r.out), helpOptions);
+
+#ifdef VARNEL_WITH_GUI
+    const struct {
+        const char* validator;
+        std::vector<std::string> args;
+    } checks[] = {
+        {"/usr/bin/desktop-file-validate", {(prefix / "share/applications/varnel.desktop").string()}},
+        {"/usr/bin/appstreamcli",
+         {"validate", "--no-net", (prefix / "share/metainfo/io.github.varnel.varnel.metainfo.xml").string()}},
+    };
+    for (const auto& c : checks) {
+        if (!fs::exists(c.validator)) {
+            std::printf("%s is not installed: not run\n", c.validator);
+            continue;
+        }
+        std::vector<std::string> argv = {c.validator};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        r = RunProcess(argv);
+        EXPECT_EQ(r.status, 0) << c.validator << "\n" << r.out << r.err;
+    }
+#endif
+    fs::remove_all(made);
+}
+
+}  // namespace
