@@ -2,9 +2,9 @@
 // resultlist.h).
 #include "results/resultlist.h"
 
+#include "platform/stringtable.h"
 #include "results/clipboardfiles.h"
 #include "results/desktopopener.h"
-#include "platform/stringtable.h"
 #include "search/searchcontext.h"
 #include "search/settingsstore.h"
 
