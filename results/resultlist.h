@@ -11,7 +11,8 @@
 // to g_hWndMainFrame (wParam 1 when a row was hit, lParam the number of rows
 // selected; a right-click on an unselected row selects only that row
 // first), then contextMenuRequested(globalPos) asks the
-// owner of the popup menu (the frame) to show it; connect that signal.
+// owner of the popup menu (the frame) to show it; connect that signal. The
+// menu key reports the current row the same way before it asks.
 //
 // Clicking a column header sorts the view by that column; clearing the list
 // (a new Find) restores the order in which rows were added.
