@@ -174,7 +174,7 @@ void CDirectoryTree::UserToggleCheck(QTreeWidgetItem* item)
     ToggleCheck(item);
     viewport()->update();
     if (!QAccessible::isActive()) return;
-    const int row = CFolderTreeAccessible::VisibleRow(this, item);
+    const int row = CFolderTreeAccessible::ChildIndex(this, item);
     if (row < 0) return;
     // "checked" flips between states 1 and 2; the description changes
     // between 2 and 3 while "checked" stays.

@@ -33,6 +33,39 @@ void AppendVisible(QTreeWidgetItem* item, std::vector<QTreeWidgetItem*>& rows)
     }
 }
 
+// The tree's column header: hidden, but counted first in the tree's own
+// numbering of its children.
+class CHiddenHeaderAccessible : public QAccessibleInterface {
+public:
+    explicit CHiddenHeaderAccessible(CDirectoryTree* tree) : m_tree(tree) {}
+    bool isValid() const override { return m_tree != nullptr; }
+    QObject* object() const override { return nullptr; }
+    QAccessibleInterface* parent() const override
+    {
+        return m_tree != nullptr ? QAccessible::queryAccessibleInterface(m_tree.data()) : nullptr;
+    }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text) const override { return {}; }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override { return {}; }
+    QAccessible::Role role() const override { return QAccessible::ColumnHeader; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State st;
+        st.invisible = true;
+        return st;
+    }
+
+private:
+    QPointer<CDirectoryTree> m_tree;
+};
+
+// Children before the first row.
+constexpr int kHeaderChildren = 1;
+
 }  // namespace
 
 // ---- The tree ----------------------------------------------------------------
@@ -65,13 +98,13 @@ QAccessibleInterface* CFolderTreeAccessible::Factory(const QString& className, Q
     return tree != nullptr ? new CFolderTreeAccessible(tree) : nullptr;
 }
 
-int CFolderTreeAccessible::VisibleRow(const CDirectoryTree* tree, const QTreeWidgetItem* item)
+int CFolderTreeAccessible::ChildIndex(const CDirectoryTree* tree, const QTreeWidgetItem* item)
 {
     if (tree == nullptr || item == nullptr) return -1;
     std::vector<QTreeWidgetItem*> rows;
     for (int i = 0; i < tree->topLevelItemCount(); ++i) AppendVisible(tree->topLevelItem(i), rows);
     const auto found = std::find(rows.begin(), rows.end(), item);
-    return found == rows.end() ? -1 : static_cast<int>(found - rows.begin());
+    return found == rows.end() ? -1 : kHeaderChildren + static_cast<int>(found - rows.begin());
 }
 
 CDirectoryTree* CFolderTreeAccessible::Tree() const
@@ -96,6 +129,8 @@ void CFolderTreeAccessible::ForgetItems()
     // row list is read again.
     for (const auto& [item, id] : m_items) QAccessible::deleteAccessibleInterface(id);
     m_items.clear();
+    if (m_header != 0) QAccessible::deleteAccessibleInterface(m_header);
+    m_header = 0;
     m_rows.clear();
     m_rowsValid = false;
 }
@@ -112,23 +147,29 @@ QAccessibleInterface* CFolderTreeAccessible::ItemInterface(QTreeWidgetItem* item
 
 int CFolderTreeAccessible::childCount() const
 {
-    return static_cast<int>(Rows().size());
+    return kHeaderChildren + static_cast<int>(Rows().size());
 }
 
 QAccessibleInterface* CFolderTreeAccessible::child(int index) const
 {
+    if (index == 0) {
+        if (m_header == 0) m_header = QAccessible::registerAccessibleInterface(new CHiddenHeaderAccessible(Tree()));
+        return QAccessible::accessibleInterface(m_header);
+    }
     const std::vector<QTreeWidgetItem*>& rows = Rows();
-    if (index < 0 || index >= static_cast<int>(rows.size())) return nullptr;
-    return ItemInterface(rows[static_cast<std::size_t>(index)]);
+    const int row = index - kHeaderChildren;
+    if (row < 0 || row >= static_cast<int>(rows.size())) return nullptr;
+    return ItemInterface(rows[static_cast<std::size_t>(row)]);
 }
 
 int CFolderTreeAccessible::indexOfChild(const QAccessibleInterface* child) const
 {
+    if (child != nullptr && m_header != 0 && child == QAccessible::accessibleInterface(m_header)) return 0;
     const auto* item = dynamic_cast<const CFolderItemAccessible*>(child);
     if (item == nullptr || item->Item() == nullptr) return -1;
     const std::vector<QTreeWidgetItem*>& rows = Rows();
     const auto found = std::find(rows.begin(), rows.end(), item->Item());
-    return found == rows.end() ? -1 : static_cast<int>(found - rows.begin());
+    return found == rows.end() ? -1 : kHeaderChildren + static_cast<int>(found - rows.begin());
 }
 
 QAccessibleInterface* CFolderTreeAccessible::childAt(int x, int y) const

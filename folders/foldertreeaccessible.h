@@ -11,9 +11,9 @@
 // toggle action ticks the box exactly as a click on it does; the set-focus
 // action makes the row the current one.
 //
-// The rows are the tree's visible rows from top to bottom, the order in
-// which the tree itself numbers them in its focus and selection events, so
-// those events name the right row.
+// The children are numbered as the tree itself numbers them in its focus
+// and selection events, so those events name the right row: child 0 is the
+// (hidden) column header, then the visible rows from top to bottom.
 //
 // Use: CDirectoryTree installs the factory; nothing else is needed.
 #pragma once
@@ -35,9 +35,9 @@ public:
 
     // The factory for QAccessible::installFactory.
     static QAccessibleInterface* Factory(const QString& className, QObject* object);
-    // The row of an item among the tree's visible rows, or -1 when one of
-    // its parents is collapsed.
-    static int VisibleRow(const CDirectoryTree* tree, const QTreeWidgetItem* item);
+    // The child index of an item's row, or -1 when one of its parents is
+    // collapsed.
+    static int ChildIndex(const CDirectoryTree* tree, const QTreeWidgetItem* item);
 
     int childCount() const override;
     QAccessibleInterface* child(int index) const override;
@@ -56,6 +56,7 @@ private:
     mutable bool m_rowsValid = false;
     // One registered interface per item, so a row keeps its identity.
     mutable std::unordered_map<const QTreeWidgetItem*, QAccessible::Id> m_items;
+    mutable QAccessible::Id m_header = 0;
     std::vector<QMetaObject::Connection> m_connections;
 };
 
