@@ -222,6 +222,7 @@ QString CFolderItemAccessible::text(QAccessible::Text t) const
     if (t == QAccessible::Name) return item->text(0);
     if (t != QAccessible::Description) return {};
     const int state = m_tree->GetCheckState(item);
+    if (state == CDirectoryTree::STATE_UNCHECKED) return Text(IDS_NOT_TICKED);
     if (state == CDirectoryTree::STATE_CHECKED_ALL) return Text(IDS_TICKED_WITH_SUBFOLDERS);
     // For a folder without sub-folders a tick is the whole selection.
     if (state == CDirectoryTree::STATE_CHECKED && item->childCount() > 0) return Text(IDS_TICKED_WITHOUT_SUBFOLDERS);

@@ -7,7 +7,10 @@
 // for state 3 and "without sub-folders" for state 2 on a folder that has
 // sub-folders. A screen reader thus announces "checked" for every ticked
 // folder and adds the sub-folder part, which "partially checked" would
-// garble (a folder ticked by itself is searched, not half searched). The
+// garble (a folder ticked by itself is searched, not half searched). An
+// unticked folder is described "not ticked": Qt 6.4's AT-SPI bridge does
+// not pass the "checkable" state on, so without it a screen reader would
+// not say that the row has a box at all. The
 // toggle action ticks the box exactly as a click on it does; the set-focus
 // action makes the row the current one.
 //

@@ -68,6 +68,7 @@ constexpr auto kStrings = std::to_array<ResourceString>({
     {IDS_TICKED_WITH_SUBFOLDERS, "with all sub-folders"},
     {IDS_TICKED_WITHOUT_SUBFOLDERS, "without sub-folders"},
     {IDS_NAME_TOOLBAR_MORE, "More toolbar buttons"},
+    {IDS_NOT_TICKED, "not ticked"},
 });
 
 // The lookup halves the table, so it must stay in ascending order of ids,

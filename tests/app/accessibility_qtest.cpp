@@ -122,9 +122,9 @@ private slots:
         const Step kSteps[] = {
             {"Sub", true, IDS_TICKED_WITHOUT_SUBFOLDERS, CDirectoryTree::STATE_CHECKED},
             {"Sub", true, IDS_TICKED_WITH_SUBFOLDERS, CDirectoryTree::STATE_CHECKED_ALL},
-            {"Sub", false, 0, CDirectoryTree::STATE_UNCHECKED},
+            {"Sub", false, IDS_NOT_TICKED, CDirectoryTree::STATE_UNCHECKED},
             {"Leaf", true, 0, CDirectoryTree::STATE_CHECKED},
-            {"Leaf", false, 0, CDirectoryTree::STATE_UNCHECKED},
+            {"Leaf", false, IDS_NOT_TICKED, CDirectoryTree::STATE_UNCHECKED},
         };
         for (const Step& step : kSteps) {
             QAccessibleInterface* row = TreeRow(iface, QString::fromUtf8(step.row));
