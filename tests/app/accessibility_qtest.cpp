@@ -232,9 +232,9 @@ private slots:
         CDirectoryTree tree;
         tree.resize(150, 200);
         tree.FillDrives({CDriveEntry{drive.path().toStdString(), "Docs", DriveKind::Fixed}});
-        tree.RootItem()->child(0)->setExpanded(true);
         tree.show();
         QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        tree.RootItem()->child(0)->setExpanded(true);
         QTreeWidgetItem* item = tree.RootItem()->child(0)->child(0);
         QTRY_VERIFY(tree.horizontalScrollBar()->maximum() > 0);
         // The label's cell holds the whole name: nothing is cut.
