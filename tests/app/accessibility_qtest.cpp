@@ -1,8 +1,9 @@
 // The window as assistive technology and keyboard users meet it: the folder
 // tree's check boxes read and ticked through QAccessible, the names of the
 // panes and of every control, Apply enabled by every kind of change, and
-// the list and tree behaviours a mouse user expects (wide names scroll, the
-// path column stretches, the time restarts at 0).
+// the list and tree behaviours people expect (wide names scroll, the path
+// column stretches, the menu key acts on the current row, the time restarts
+// at 0).
 #include "apptestenv.h"
 
 #include "results/resultlist.h"
@@ -13,6 +14,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,6 +22,7 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include <cstdio>
 #include <functional>
 
 namespace {
@@ -249,6 +252,31 @@ private slots:
         for (int column = 0; column < header->count(); ++column)
             QVERIFY2(header->sectionSize(column) >= header->sectionSizeHint(column), qPrintable(QString::number(column)));
         QTRY_COMPARE(header->sectionViewportPosition(2) + header->sectionSize(2), list.viewport()->width());
+    }
+
+    void menuKeyOffersTheCommandsForTheCurrentRow()
+    {
+        CRecordingTarget frame;
+        g_hWndMainFrame = &frame;
+        CResultList list;
+        list.InitColumns();
+        for (const char* name : {"a.doc", "b.doc"}) {
+            g_resultFileInfo = {};
+            std::snprintf(g_resultFileInfo.szFilePath, sizeof g_resultFileInfo.szFilePath, "/w/%s", name);
+            std::snprintf(g_resultFileInfo.szFileName, sizeof g_resultFileInfo.szFileName, "%s", name);
+            SendMessage(list.Handle(), WM_ADD_RESULT, 0, 0);
+        }
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        list.Model().Flush();
+        list.selectionModel()->setCurrentIndex(list.model()->index(1, 0), QItemSelectionModel::NoUpdate);
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(), list.mapToGlobal(QPoint()));
+        QApplication::sendEvent(&list, &menuKey);
+        QCOMPARE(list.HitItem(), 1);
+        QCOMPARE(list.SelectedPaths(), std::vector<std::string>{"/w/b.doc"});
+        QCOMPARE(frame.calls.size(), std::size_t(1));
+        QCOMPARE(std::get<2>(frame.calls[0]), LPARAM(1));
+        g_hWndMainFrame = nullptr;
     }
 
     void elapsedTimeRestartsWhenASearchStarts()
