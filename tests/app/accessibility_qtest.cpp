@@ -8,15 +8,12 @@
 
 #include "results/resultlist.h"
 #include "settings/optionsheet.h"
-#include "settings/propertysheet.h"
 #include "settings/setupsheet.h"
 
 #include <QAccessible>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -57,25 +54,6 @@ void CollectUnnamed(QAccessibleInterface* root, QStringList& out, int depth = 0)
     if (root->role() == QAccessible::Tree || root->role() == QAccessible::Table) return;
     for (int i = 0; i < root->childCount(); ++i) CollectUnnamed(root->child(i), out, depth + 1);
 }
-
-// A page with other kinds of controls than check boxes.
-class CEditPage : public CPropertyPage {
-public:
-    CEditPage() : CPropertyPage(QStringLiteral("Edits")), edit(new QLineEdit(this)), combo(new QComboBox(this))
-    {
-        combo->addItems({QStringLiteral("one"), QStringLiteral("two")});
-        TrackChanges(edit);
-        TrackChanges(combo);
-    }
-    QLineEdit* edit;
-    QComboBox* combo;
-
-protected:
-    void DoDataExchange(bool saveAndValidate) override
-    {
-        if (!saveAndValidate) edit->setText(QStringLiteral("loaded"));
-    }
-};
 
 }  // namespace
 
@@ -208,23 +186,6 @@ private slots:
             QCOMPARE(box->isChecked(), !before);
             QVERIFY(sheet.ApplyButton()->isEnabled());
         }
-
-        // Controls other than check boxes are heard by their value too.
-        CPropertySheet sheet(QStringLiteral("Edits"), nullptr, 0);
-        auto* page = new CEditPage;
-        sheet.AddPage(page);
-        sheet.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
-        QCOMPARE(page->edit->text(), QStringLiteral("loaded"));
-        QVERIFY(!sheet.ApplyButton()->isEnabled());
-        for (const auto& change : {std::function<void()>([page] { page->edit->setText(QStringLiteral("typed")); }),
-                                   std::function<void()>([page] { page->combo->setCurrentIndex(1); })}) {
-            sheet.ApplyButton()->click();
-            QVERIFY(!sheet.ApplyButton()->isEnabled());
-            change();
-            QVERIFY(sheet.ApplyButton()->isEnabled());
-        }
-        sheet.DetachPages();
     }
 
     void wideFolderNamesScrollAndResultColumnsFit()
