@@ -81,6 +81,7 @@ CFolderTreeAccessible::CFolderTreeAccessible(CDirectoryTree* tree) : QAccessible
         QObject::connect(model, &QAbstractItemModel::rowsInserted, tree, rowsChanged),
         QObject::connect(model, &QAbstractItemModel::layoutChanged, tree, rowsChanged),
         QObject::connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, tree, itemsGone),
+        QObject::connect(model, &QAbstractItemModel::rowsRemoved, tree, itemsGone),
         QObject::connect(model, &QAbstractItemModel::modelAboutToBeReset, tree, itemsGone),
     };
 }
@@ -139,7 +140,14 @@ QAccessibleInterface* CFolderTreeAccessible::ItemInterface(QTreeWidgetItem* item
 {
     if (item == nullptr) return nullptr;
     const auto found = m_items.find(item);
-    if (found != m_items.end()) return QAccessible::accessibleInterface(found->second);
+    if (found != m_items.end()) {
+        // A new item may have taken the address of one that is gone.
+        QAccessibleInterface* known = QAccessible::accessibleInterface(found->second);
+        const auto* row = dynamic_cast<const CFolderItemAccessible*>(known);
+        if (row != nullptr && row->Item() == item) return known;
+        QAccessible::deleteAccessibleInterface(found->second);
+        m_items.erase(found);
+    }
     auto* iface = new CFolderItemAccessible(Tree(), Tree()->indexFromItem(item));
     m_items.emplace(item, QAccessible::registerAccessibleInterface(iface));
     return iface;
