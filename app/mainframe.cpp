@@ -169,6 +169,10 @@ void CMainFrame::CreateToolBar()
     m_wndToolBar->addAction(m_commands[ID_FIND]);
     m_wndToolBar->addAction(m_commands[ID_STOP]);
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+    // The toolbar's overflow button stays hidden until the bar is too short
+    // for its buttons; assistive technology lists it all the same.
+    if (auto* more = m_wndToolBar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(FromLocal(LoadString(IDS_NAME_TOOLBAR_MORE)));
 
     QAction* toggle = m_wndToolBar->toggleViewAction();
     toggle->setText(QStringLiteral("Toolbar(&T)"));
@@ -337,6 +341,8 @@ void CMainFrame::OnFind()
     g_strStatusText.Set(LoadString(IDS_STATUS_INITIALIZING));
     m_timer.start();
     m_nTicks = 0;
+    // The previous search's time must not stand until the first tick.
+    m_paneTime->setText(FromLocal(FormatElapsedTime(m_nTicks)));
     SendMessage(g_hWndResultList.load(), WM_ENABLE_RESULT_ACTIONS, 0, 0);
     SendMessage(g_hWndMessagePanel.load(), WM_CLEAR_MESSAGES, 0, 0);
     SendMessage(g_hWndResultList.load(), WM_CLEAR_RESULTS, 0, 0);

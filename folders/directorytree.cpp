@@ -3,10 +3,12 @@
 #include "folders/directorytree.h"
 
 #include "folders/folderitemdelegate.h"
+#include "folders/foldertreeaccessible.h"
 #include "platform/filefind.h"
 #include "platform/stringtable.h"
 #include "search/searchcontext.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -33,8 +35,22 @@ CDirectoryTree::CDirectoryTree(QWidget* parent)
     : QTreeWidget(parent),
       m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); })
 {
+    static const bool accessibleFactory = [] {
+        QAccessible::installFactory(&CFolderTreeAccessible::Factory);
+        return true;
+    }();
+    (void)accessibleFactory;
+    setAccessibleName(QString::fromLocal8Bit(LoadString(IDS_NAME_FOLDER_TREE)));
+
     setColumnCount(1);
     header()->hide();
+    // The one column takes the width of its widest row, so a long name
+    // makes the tree scroll sideways and the label (and its highlight) is
+    // never cut.
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setRootIsDecorated(true);
     setItemDelegate(new CFolderItemDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -150,6 +166,26 @@ void CDirectoryTree::ToggleCheck(QTreeWidgetItem* item)
     }
     SetCheckState(item, next);
     UpdateParents(item);
+}
+
+void CDirectoryTree::UserToggleCheck(QTreeWidgetItem* item)
+{
+    if (item == nullptr || item == m_hRootItem) return;
+    ToggleCheck(item);
+    viewport()->update();
+    if (!QAccessible::isActive()) return;
+    const int row = CFolderTreeAccessible::ChildIndex(this, item);
+    if (row < 0) return;
+    // "checked" flips between states 1 and 2; the description changes
+    // between 2 and 3 while "checked" stays.
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent stateEvent(this, changed);
+    stateEvent.setChild(row);
+    QAccessible::updateAccessibility(&stateEvent);
+    QAccessibleEvent descriptionEvent(this, QAccessible::DescriptionChanged);
+    descriptionEvent.setChild(row);
+    QAccessible::updateAccessibility(&descriptionEvent);
 }
 
 int CDirectoryTree::AllChildrenFull(QTreeWidgetItem* item) const
@@ -274,8 +310,7 @@ bool CDirectoryTree::OnClick(const QPoint& viewportPos)
     if (item == nullptr) return false;
     if (!InCheckStrip(LabelRect(item), viewportPos)) return false;
     if (item == m_hRootItem) return false;
-    ToggleCheck(item);
-    viewport()->update();
+    UserToggleCheck(item);
     return true;
 }
 
@@ -303,8 +338,7 @@ void CDirectoryTree::mouseDoubleClickEvent(QMouseEvent* event)
 void CDirectoryTree::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && currentItem() != nullptr) {
-        ToggleCheck(currentItem());
-        viewport()->update();
+        UserToggleCheck(currentItem());
         event->accept();
         return;
     }

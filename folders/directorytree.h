@@ -8,7 +8,11 @@
 // Check states: 0 no check box (root only), 1 unchecked, 2 the folder
 // itself, 3 the folder with all its sub-folders. A click on the 16-pixel
 // strip from 32 to 16 pixels left of an item's label (where the check box
-// is drawn) or the space bar on the current item toggles it.
+// is drawn), the space bar on the current item or the toggle action of
+// assistive technology (see foldertreeaccessible.h) toggles it.
+//
+// The column is as wide as its widest visible row, so long names scroll
+// sideways instead of being cut.
 //
 // Use: normally hosted by CDirectoryView. FillDrives() lists the machine's
 // drives and publishes the tree as g_hWndFolderTree; FillDrives(list) does
@@ -64,6 +68,9 @@ public:
     void GetItemPath(QTreeWidgetItem* item, std::string& path) const;
 
     void ToggleCheck(QTreeWidgetItem* item);
+    // A toggle the user asked for (click, key, assistive technology):
+    // toggles, repaints and tells assistive technology of the change.
+    void UserToggleCheck(QTreeWidgetItem* item);
     // 1 if every child is fully selected (also when there are none).
     int AllChildrenFull(QTreeWidgetItem* item) const;
     void UpdateParents(QTreeWidgetItem* item);

@@ -1,6 +1,7 @@
 // The keyword panel (see keywordpanel.h).
 #include "panels/keywordpanel.h"
 
+#include "platform/stringtable.h"
 #include "search/keywordanalysis.h"
 #include "search/searchcontext.h"
 
@@ -17,6 +18,9 @@ CKeywordPanel::CKeywordPanel(QWidget* parent)
       m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); })
 {
     m_wndEdit->setObjectName(QStringLiteral("keywordEdit"));
+    m_wndEdit->setAccessibleName(QString::fromLocal8Bit(LoadString(IDS_NAME_KEYWORDS)));
+    // Shown while the editor is empty, so the rule is seen before it matters.
+    m_wndEdit->setPlaceholderText(QString::fromLocal8Bit(LoadString(IDS_KEYWORD_HINT)));
     // One line is one keyword, so lines never wrap; long ones scroll.
     m_wndEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_wndEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -1,7 +1,7 @@
 // The keyword panel: a no-wrap multi-line editor where the user types one
-// keyword per line, and a flat "Option" button along the bottom that asks
-// the main frame for the Option sheet. It answers WM_ANALYZE_KEYWORDS by
-// turning its lines into the keyword array.
+// keyword per line (a hint says so while it is empty), and a flat "Option"
+// button along the bottom that asks the main frame for the Option sheet. It
+// answers WM_ANALYZE_KEYWORDS by turning its lines into the keyword array.
 #pragma once
 
 #include "gui/qtmessagetarget.h"

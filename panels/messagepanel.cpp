@@ -1,6 +1,7 @@
 // The message panel (see messagepanel.h).
 #include "panels/messagepanel.h"
 
+#include "platform/stringtable.h"
 #include "search/searchcontext.h"
 
 #include <QPlainTextEdit>
@@ -13,6 +14,7 @@ CMessagePanel::CMessagePanel(QWidget* parent)
       m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); })
 {
     m_wndEdit->setObjectName(QStringLiteral("messageEdit"));
+    m_wndEdit->setAccessibleName(QString::fromLocal8Bit(LoadString(IDS_NAME_MESSAGES)));
     m_wndEdit->setReadOnly(true);
     // Read-only still lets the user select and copy, by mouse and keyboard.
     m_wndEdit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

@@ -56,4 +56,15 @@ enum : unsigned int {
     IDS_BAD_WILDCARD_KEYWORD = 61485,
     IDS_PATH_TOO_LONG = 61486,
     IDS_FOLDER_UNREADABLE = 61487,
+    // Names and hints the window gives assistive technology (screen
+    // readers) and people who meet an empty pane.
+    IDS_NAME_FOLDER_TREE = 61520,
+    IDS_NAME_RESULT_LIST = 61521,
+    IDS_NAME_KEYWORDS = 61522,
+    IDS_NAME_MESSAGES = 61523,
+    IDS_KEYWORD_HINT = 61524,
+    IDS_TICKED_WITH_SUBFOLDERS = 61525,
+    IDS_TICKED_WITHOUT_SUBFOLDERS = 61526,
+    IDS_NAME_TOOLBAR_MORE = 61527,
+    IDS_NOT_TICKED = 61528,
 };

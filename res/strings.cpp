@@ -60,6 +60,15 @@ constexpr auto kStrings = std::to_array<ResourceString>({
     {IDS_BAD_WILDCARD_KEYWORD, ":Keyword is not a valid wildcard pattern, nothing can be found for it"},
     {IDS_PATH_TOO_LONG, ":Path is too long, the file is not searched..."},
     {IDS_FOLDER_UNREADABLE, ":Folder cannot be read, it is skipped..."},
+    {IDS_NAME_FOLDER_TREE, "Folders"},
+    {IDS_NAME_RESULT_LIST, "Results"},
+    {IDS_NAME_KEYWORDS, "Keywords"},
+    {IDS_NAME_MESSAGES, "Messages"},
+    {IDS_KEYWORD_HINT, "One keyword per line"},
+    {IDS_TICKED_WITH_SUBFOLDERS, "with all sub-folders"},
+    {IDS_TICKED_WITHOUT_SUBFOLDERS, "without sub-folders"},
+    {IDS_NAME_TOOLBAR_MORE, "More toolbar buttons"},
+    {IDS_NOT_TICKED, "not ticked"},
 });
 
 // The lookup halves the table, so it must stay in ascending order of ids,

@@ -2,6 +2,7 @@
 // resultlist.h).
 #include "results/resultlist.h"
 
+#include "platform/stringtable.h"
 #include "results/clipboardfiles.h"
 #include "results/desktopopener.h"
 #include "search/searchcontext.h"
@@ -41,6 +42,7 @@ CResultList::CResultList(QWidget* parent)
       m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); })
 {
     setObjectName(QStringLiteral("IDC_RESULT_LIST"));
+    setAccessibleName(QString::fromLocal8Bit(LoadString(IDS_NAME_RESULT_LIST)));
     m_proxy->setSourceModel(m_model);
     m_proxy->setSortRole(CResultModel::kSortRole);
     m_proxy->setSortCaseSensitivity(Qt::CaseInsensitive);
@@ -56,14 +58,22 @@ CResultList::CResultList(QWidget* parent)
     setContextMenuPolicy(Qt::DefaultContextMenu);
     setIconSize(QSize(16, 16));
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header()->setStretchLastSection(false);
+    // The path column takes whatever width the pane has left.
+    header()->setStretchLastSection(true);
     // No sort column: rows show in the order they were added until a header
     // is clicked.
     header()->setSortIndicator(-1, Qt::AscendingOrder);
     setSortingEnabled(true);
-    setColumnWidth(CResultModel::COLUMN_NAME, 120);
-    setColumnWidth(CResultModel::COLUMN_DEGREE, 80);
-    setColumnWidth(CResultModel::COLUMN_ADDRESS, 340);
+    SetDefaultColumnWidths();
+}
+
+void CResultList::SetDefaultColumnWidths()
+{
+    // 120, 80 and 340 pixels, but never so narrow that a header's text (and
+    // the room for its sort arrow) is cut in the font this desktop uses.
+    static constexpr int kWidths[CResultModel::COLUMN_COUNT] = {120, 80, 340};
+    for (int column = 0; column < CResultModel::COLUMN_COUNT; ++column)
+        setColumnWidth(column, std::max(kWidths[column], header()->sectionSizeHint(column)));
 }
 
 CResultList::~CResultList()
@@ -74,9 +84,7 @@ CResultList::~CResultList()
 
 void CResultList::InitColumns()
 {
-    setColumnWidth(CResultModel::COLUMN_NAME, 120);
-    setColumnWidth(CResultModel::COLUMN_DEGREE, 80);
-    setColumnWidth(CResultModel::COLUMN_ADDRESS, 340);
+    SetDefaultColumnWidths();
     g_hWndResultList = &m_target;
 }
 
@@ -183,6 +191,12 @@ void CResultList::OnRButtonDown(const QPoint& pos)
     m_model->Flush();
     const QModelIndex hit = indexAt(pos);
     m_nHitItem = hit.isValid() ? hit.row() : -1;
+    // As in a file manager, a right-click on a row that is not selected
+    // selects just that row first, so the menu acts on the row under the
+    // pointer; on a selected row the selection stays.
+    if (hit.isValid() && selectionModel() != nullptr && !selectionModel()->isRowSelected(hit.row(), hit.parent())) {
+        selectionModel()->setCurrentIndex(hit, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
     const qsizetype selected = selectionModel() != nullptr ? selectionModel()->selectedRows().size() : 0;
     SendMessage(g_hWndMainFrame, WM_RESULT_SELECTION, hit.isValid() ? 1 : 0, static_cast<LPARAM>(selected));
 }
@@ -212,7 +226,13 @@ void CResultList::mouseDoubleClickEvent(QMouseEvent* event)
 void CResultList::contextMenuEvent(QContextMenuEvent* event)
 {
     QPoint global = event->globalPos();
-    if (event->reason() == QContextMenuEvent::Keyboard) global = mapToGlobal(QPoint(5, 5));
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        global = mapToGlobal(QPoint(5, 5));
+        // The menu key acts on the current row as a right-click on it would,
+        // so the menu's entries are offered without a mouse.
+        const QModelIndex current = currentIndex();
+        if (current.isValid() && m_bActionsEnabled) OnRButtonDown(visualRect(current).center());
+    }
     emit contextMenuRequested(global);
     event->accept();
 }

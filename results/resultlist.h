@@ -9,8 +9,10 @@
 // Use: create it as a plain child widget and call InitColumns() once; that
 // publishes it as g_hWndResultList. A right-click sends WM_RESULT_SELECTION
 // to g_hWndMainFrame (wParam 1 when a row was hit, lParam the number of rows
-// selected before the click), then contextMenuRequested(globalPos) asks the
-// owner of the popup menu (the frame) to show it; connect that signal.
+// selected; a right-click on an unselected row selects only that row
+// first), then contextMenuRequested(globalPos) asks the
+// owner of the popup menu (the frame) to show it; connect that signal. The
+// menu key reports the current row the same way before it asks.
 //
 // Clicking a column header sorts the view by that column; clearing the list
 // (a new Find) restores the order in which rows were added.
@@ -64,6 +66,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void SetDefaultColumnWidths();
     void OnAddResult();
     void OnClearResults();
     void OnResultAction(WPARAM action);

@@ -4,12 +4,17 @@
 #include "settings/propertysheet.h"
 
 #include <QCheckBox>
+#include <QMetaProperty>
 
 CPropertyPage::CPropertyPage(const QString& title, QWidget* parent) : QWidget(parent), m_title(title) {}
 
 void CPropertyPage::UpdateData(bool saveAndValidate)
 {
+    // Showing the members is no change of the user's.
+    const bool wasLoading = m_bLoading;
+    m_bLoading = !saveAndValidate;
     DoDataExchange(saveAndValidate);
+    m_bLoading = wasLoading;
 }
 
 void CPropertyPage::SetModified(bool modified)
@@ -48,6 +53,21 @@ QCheckBox* CPropertyPage::NewCheckBox(const char* objectName, const QString& tex
 {
     auto* box = new QCheckBox(text, parent);
     box->setObjectName(QString::fromLatin1(objectName));
-    connect(box, &QCheckBox::clicked, this, [this] { SetModified(true); });
+    TrackChanges(box);
     return box;
+}
+
+void CPropertyPage::TrackChanges(QWidget* control)
+{
+    // The value's own change signal is heard rather than the click: a key
+    // or an accessibility action changes the value without a click.
+    const QMetaProperty value = control != nullptr ? control->metaObject()->userProperty() : QMetaProperty();
+    if (!value.hasNotifySignal()) return;
+    const int slot = staticMetaObject.indexOfSlot("OnControlChanged()");
+    connect(control, value.notifySignal(), this, staticMetaObject.method(slot));
+}
+
+void CPropertyPage::OnControlChanged()
+{
+    if (!m_bLoading) SetModified(true);
 }

@@ -2,8 +2,10 @@
 // states are exchanged with the page's own 0/1 members. The sheet moves the
 // check boxes into the members when the page is left for another tab, on
 // Apply and on OK, and never on Cancel, so Cancel drops only what was
-// changed on the open tab since it was entered or applied. Any click on a
-// check box marks the page modified, which enables the sheet's Apply.
+// changed on the open tab since it was entered or applied. Any change of a
+// control's value marks the page modified, which enables the sheet's Apply:
+// a click, a key, an assistive technology's action or a call alike; only
+// the page's own loading of its members does not.
 #pragma once
 
 #include <QString>
@@ -40,10 +42,19 @@ protected:
     virtual void DoDataExchange(bool saveAndValidate) = 0;
     // The exchange of one check box with its member.
     static void DDX_Check(bool saveAndValidate, QCheckBox* box, int& member);
-    // Creates a check box whose clicks mark the page modified.
+    // Creates a check box whose changes mark the page modified.
     QCheckBox* NewCheckBox(const char* objectName, const QString& text, QWidget* parent);
+    // Makes every change of the control's value (its user property, such
+    // as a check box's checked state or an edit's text) mark the page
+    // modified.
+    void TrackChanges(QWidget* control);
+
+private slots:
+    void OnControlChanged();
 
 private:
+    // Set while the members are moved into the controls.
+    bool m_bLoading = false;
     QString m_title;
     CPropertySheet* m_sheet = nullptr;
     bool m_bModified = false;

@@ -87,7 +87,7 @@ private:
             out << m_list->model()->index(r, column).data().toString();
         return out;
     }
-    // The frame's reports of right clicks: (on a row?, rows selected before).
+    // The frame's reports of right clicks: (on a row?, rows selected).
     QList<QPair<WPARAM, LPARAM>> Reports() const
     {
         QList<QPair<WPARAM, LPARAM>> out;
@@ -129,7 +129,8 @@ private slots:
             widths << m_list->columnWidth(c);
         }
         QCOMPARE(headers, (QStringList{"File Name", "Matchdegree", "Address"}));
-        QCOMPARE(widths, (QList<int>{120, 80, 340}));
+        // At least the default widths; wider where a header needs it.
+        QVERIFY(widths[0] >= 120 && widths[1] >= 80 && widths[2] >= 340);
 
         const int kinds[] = {FILE_KIND_WORD, FILE_KIND_EXCEL, FILE_KIND_TEXT, FILE_KIND_HTM, 7, -1};
         for (int i = 0; i < 6; ++i) AddResult(("f" + std::to_string(i)).c_str(), "/f", 10 * i, kinds[i]);
@@ -157,7 +158,7 @@ private slots:
         QCOMPARE(Column(2).back().size(), qsizetype(260));
     }
 
-    void rightClickReportsTheSelectionBeforeTheClick()
+    void rightClickSelectsItsRowAndReportsTheSelection()
     {
         QCOMPARE(m_list->HitItem(), -1);
         AddThree();
@@ -171,7 +172,8 @@ private slots:
         RightClick(Row(0));
         // Below the rows: no hit, so a command chosen next does nothing.
         RightClick(BelowTheRows());
-        QCOMPARE(Reports(), (QList<QPair<WPARAM, LPARAM>>{{1, 0}, {1, 2}, {1, 1}, {0, 1}}));
+        // An unselected row is selected alone before the report.
+        QCOMPARE(Reports(), (QList<QPair<WPARAM, LPARAM>>{{1, 1}, {1, 1}, {1, 1}, {0, 1}}));
         QVERIFY(m_list->HitItem() < 0);
         SelectRows({0});
         Send(WM_RESULT_ACTION, 1);

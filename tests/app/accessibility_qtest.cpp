@@ -1,0 +1,257 @@
+// The window as assistive technology and keyboard users meet it: the folder
+// tree's check boxes read and ticked through QAccessible, the names of the
+// panes and of every control, Apply enabled by every kind of change, and
+// the list and tree behaviours people expect (wide names scroll, the path
+// column stretches, the menu key acts on the current row, the time restarts
+// at 0).
+#include "apptestenv.h"
+
+#include "results/resultlist.h"
+#include "settings/optionsheet.h"
+#include "settings/setupsheet.h"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+QString AccessibleName(QObject* object)
+{
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
+    return iface != nullptr ? iface->text(QAccessible::Name) : QString();
+}
+
+// The tree's accessible row named `name`, or null.
+QAccessibleInterface* TreeRow(QAccessibleInterface* tree, const QString& name)
+{
+    for (int i = 0; i < tree->childCount(); ++i)
+        if (QAccessibleInterface* row = tree->child(i); row != nullptr && row->text(QAccessible::Name) == name)
+            return row;
+    return nullptr;
+}
+
+// Every control below `root` that has no name, as "role objectName" lines.
+void CollectUnnamed(QAccessibleInterface* root, QStringList& out, int depth = 0)
+{
+    static const QList<QAccessible::Role> kControls = {
+        QAccessible::PushButton, QAccessible::CheckBox, QAccessible::EditableText, QAccessible::Tree,
+        QAccessible::Table,      QAccessible::List,     QAccessible::ComboBox,     QAccessible::PageTab,
+        QAccessible::MenuItem,   QAccessible::ToolBar,  QAccessible::ButtonMenu,   QAccessible::SpinBox,
+    };
+    if (root == nullptr || depth > 30) return;
+    if (kControls.contains(root->role()) && root->text(QAccessible::Name).trimmed().isEmpty())
+        out << QStringLiteral("role %1 %2").arg(root->role()).arg(root->object() ? root->object()->objectName() : "");
+    // Rows of the item views are their data, not controls.
+    if (root->role() == QAccessible::Tree || root->role() == QAccessible::Table) return;
+    for (int i = 0; i < root->childCount(); ++i) CollectUnnamed(root->child(i), out, depth + 1);
+}
+
+}  // namespace
+
+class AccessibilityTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ResetSearchContext(); }
+
+    void treeCheckBoxesAreReadAndTickedThroughAccessibility()
+    {
+        QTemporaryDir drive;
+        for (const char* dir : {"Sub/Inner", "Leaf"}) QVERIFY(QDir(drive.path()).mkpath(QString::fromUtf8(dir)));
+        CDirectoryView view;
+        view.SetDriveSource([&drive] {
+            return std::vector<CDriveEntry>{CDriveEntry{drive.path().toStdString(), "Docs", DriveKind::Fixed}};
+        });
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        CDirectoryTree& tree = view.Tree();
+        tree.RootItem()->child(0)->setExpanded(true);
+
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&tree);
+        QVERIFY(iface != nullptr);
+        QCOMPARE(iface->role(), QAccessible::Tree);
+        // Numbered as the tree's own focus events number them: the hidden
+        // header, then the rows top to bottom.
+        QCOMPARE(iface->childCount(), 5);
+        QCOMPARE(iface->child(0)->role(), QAccessible::ColumnHeader);
+        const QStringList rows = {Str(IDS_MY_COMPUTER), "Docs(" + drive.path() + ")", "Leaf", "Sub"};
+        for (int i = 0; i < rows.size(); ++i) QCOMPARE(iface->child(i + 1)->text(QAccessible::Name), rows[i]);
+        for (int i = 0; i < iface->childCount(); ++i) QCOMPARE(iface->indexOfChild(iface->child(i)), i);
+
+        QAccessibleInterface* root = TreeRow(iface, Str(IDS_MY_COMPUTER));
+        QVERIFY(root != nullptr);
+        QVERIFY(!root->state().checkable);
+        QVERIFY(!root->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+
+        // Each toggle through the accessibility action; then what a screen
+        // reader reads: checked, the description, and the tree's own state.
+        struct Step {
+            const char* row;
+            bool checked;
+            UINT description;  // 0: none
+            int state;
+        };
+        const Step kSteps[] = {
+            {"Sub", true, IDS_TICKED_WITHOUT_SUBFOLDERS, CDirectoryTree::STATE_CHECKED},
+            {"Sub", true, IDS_TICKED_WITH_SUBFOLDERS, CDirectoryTree::STATE_CHECKED_ALL},
+            {"Sub", false, IDS_NOT_TICKED, CDirectoryTree::STATE_UNCHECKED},
+            {"Leaf", true, 0, CDirectoryTree::STATE_CHECKED},
+            {"Leaf", false, IDS_NOT_TICKED, CDirectoryTree::STATE_UNCHECKED},
+        };
+        for (const Step& step : kSteps) {
+            QAccessibleInterface* row = TreeRow(iface, QString::fromUtf8(step.row));
+            QVERIFY2(row != nullptr, step.row);
+            QCOMPARE(row->role(), QAccessible::TreeItem);
+            QVERIFY(row->state().checkable);
+            QAccessibleActionInterface* actions = row->actionInterface();
+            QVERIFY(actions != nullptr);
+            actions->doAction(QAccessibleActionInterface::toggleAction());
+            QCOMPARE(bool(row->state().checked), step.checked);
+            QCOMPARE(row->text(QAccessible::Description), step.description != 0 ? Str(step.description) : QString());
+            const auto items = tree.findItems(QString::fromUtf8(step.row), Qt::MatchExactly | Qt::MatchRecursive);
+            QCOMPARE(tree.GetCheckState(items.value(0)), step.state);
+        }
+        // Ticking the whole sub-tree reaches the rows below, which show when
+        // the folder is expanded.
+        QAccessibleInterface* sub = TreeRow(iface, QStringLiteral("Sub"));
+        sub->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        sub->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QTreeWidgetItem* subItem = tree.RootItem()->child(0)->child(1);
+        QCOMPARE(tree.GetCheckState(subItem), int(CDirectoryTree::STATE_CHECKED_ALL));
+        sub->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+        QCOMPARE(tree.currentItem(), subItem);
+        subItem->setExpanded(true);
+        QCOMPARE(iface->childCount(), 6);
+        QVERIFY(TreeRow(iface, QStringLiteral("Inner"))->state().checked);
+    }
+
+    void panesAndEveryControlHaveNames()
+    {
+        CFrameFixture fx;
+        auto frame = fx.MakeFrame();
+        QVERIFY(frame != nullptr);
+        QCOMPARE(AccessibleName(&frame->FolderPane()->Tree()), Str(IDS_NAME_FOLDER_TREE));
+        QCOMPARE(AccessibleName(frame->findChild<CResultList*>()), Str(IDS_NAME_RESULT_LIST));
+        QCOMPARE(AccessibleName(frame->KeywordPanel()->Edit()), Str(IDS_NAME_KEYWORDS));
+        QCOMPARE(AccessibleName(frame->MessagePanel()->Edit()), Str(IDS_NAME_MESSAGES));
+        QCOMPARE(frame->KeywordPanel()->Edit()->placeholderText(), Str(IDS_KEYWORD_HINT));
+
+        QStringList unnamed;
+        CollectUnnamed(QAccessible::queryAccessibleInterface(frame.get()), unnamed);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+
+        // The sheets, shown without running them modally.
+        COptionSheet options(IDS_OPTION_CAPTION, frame.get(), 0);
+        CSetupSheet setup(IDS_SETUP_CAPTION, frame.get(), 0);
+        for (QDialog* sheet : {static_cast<QDialog*>(&options), static_cast<QDialog*>(&setup)}) {
+            sheet->show();
+            QVERIFY(QTest::qWaitForWindowExposed(sheet));
+            CollectUnnamed(QAccessible::queryAccessibleInterface(sheet), unnamed);
+            sheet->hide();
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+    }
+
+    void everyKindOfChangeEnablesApply()
+    {
+        // Each way a box can change, none of them a mouse click.
+        const std::function<void(QCheckBox*)> kWays[] = {
+            [](QCheckBox* box) {
+                QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(
+                    QAccessibleActionInterface::toggleAction());
+            },
+            [](QCheckBox* box) {
+                box->setFocus();
+                QTest::keyClick(box, Qt::Key_Space);
+            },
+            [](QCheckBox* box) { box->setChecked(!box->isChecked()); },
+        };
+        for (const auto& change : kWays) {
+            COptionSheet sheet(IDS_OPTION_CAPTION, nullptr, 0);
+            sheet.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+            QVERIFY(!sheet.ApplyButton()->isEnabled());  // showing the switches is no change
+            auto* box = sheet.findChild<QCheckBox*>(QStringLiteral("IDC_MATCH_CASE"));
+            const bool before = box->isChecked();
+            change(box);
+            QCOMPARE(box->isChecked(), !before);
+            QVERIFY(sheet.ApplyButton()->isEnabled());
+        }
+    }
+
+    void wideFolderNamesScrollAndResultColumnsFit()
+    {
+        QTemporaryDir drive;
+        const QString wide = QString(120, QLatin1Char('w'));
+        QVERIFY(QDir(drive.path()).mkpath(wide));
+        CDirectoryTree tree;
+        tree.resize(150, 200);
+        tree.FillDrives({CDriveEntry{drive.path().toStdString(), "Docs", DriveKind::Fixed}});
+        tree.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        tree.RootItem()->child(0)->setExpanded(true);
+        QTreeWidgetItem* item = tree.RootItem()->child(0)->child(0);
+        QTRY_VERIFY(tree.horizontalScrollBar()->maximum() > 0);
+        // The label's cell holds the whole name: nothing is cut.
+        QVERIFY(tree.LabelRect(item).width() >= tree.fontMetrics().horizontalAdvance(wide));
+
+        CResultList list;
+        list.InitColumns();
+        list.resize(900, 300);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QHeaderView* header = list.header();
+        for (int column = 0; column < header->count(); ++column)
+            QVERIFY2(header->sectionSize(column) >= header->sectionSizeHint(column), qPrintable(QString::number(column)));
+        QTRY_COMPARE(header->sectionViewportPosition(2) + header->sectionSize(2), list.viewport()->width());
+    }
+
+    void menuKeyOffersTheCommandsForTheCurrentRow()
+    {
+        CRecordingTarget frame;
+        g_hWndMainFrame = &frame;
+        CResultList list;
+        list.InitColumns();
+        for (const char* name : {"a.doc", "b.doc"}) {
+            g_resultFileInfo = {};
+            std::snprintf(g_resultFileInfo.szFilePath, sizeof g_resultFileInfo.szFilePath, "/w/%s", name);
+            std::snprintf(g_resultFileInfo.szFileName, sizeof g_resultFileInfo.szFileName, "%s", name);
+            SendMessage(list.Handle(), WM_ADD_RESULT, 0, 0);
+        }
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        list.Model().Flush();
+        list.selectionModel()->setCurrentIndex(list.model()->index(1, 0), QItemSelectionModel::NoUpdate);
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(), list.mapToGlobal(QPoint()));
+        QApplication::sendEvent(&list, &menuKey);
+        QCOMPARE(list.HitItem(), 1);
+        QCOMPARE(list.SelectedPaths(), std::vector<std::string>{"/w/b.doc"});
+        QCOMPARE(frame.calls.size(), std::size_t(1));
+        QCOMPARE(std::get<2>(frame.calls[0]), LPARAM(1));
+        g_hWndMainFrame = nullptr;
+    }
+
+    void elapsedTimeRestartsWhenASearchStarts()
+    {
+        CFrameFixture fx;
+        auto frame = fx.MakeFrame([] {});
+        QVERIFY(frame != nullptr);
+        for (int i = 0; i < 3; ++i) frame->OnTimer();
+        QCOMPARE(frame->TimePaneText(), QStringLiteral("0:0:0.3"));
+        StartFind(*frame, QStringLiteral("word"));
+        QCOMPARE(frame->TimePaneText(), QStringLiteral("0:0:0.0"));
+        frame->Command(ID_STOP)->trigger();
+    }
+};
+
+QTEST_MAIN(AccessibilityTest)
+#include "accessibility_qtest.moc"
