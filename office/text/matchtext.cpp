@@ -17,7 +17,19 @@ namespace office {
 
 namespace {
 
-constexpr std::uint32_t kStartBit = 0x80000000u;
+// Marks a run of the map whose units came one for one (see matchtext.h).
+constexpr std::uint32_t kLinearBit = 0x80000000u;
+
+// Every character below U+0300 is NFC, has a normalisation boundary before
+// it and is no format character but for Word's optional hyphen (checked
+// against ICU's tables by the tests): most text never needs ICU at all.
+constexpr char16_t kFirstCombining = 0x0300;
+constexpr char16_t kFirstFormatAbove0x1F = 0x00AD;
+
+bool IsPairTrail(std::u16string_view text, std::size_t i)
+{
+    return i > 0 && U16_IS_TRAIL(text[i]) && U16_IS_LEAD(text[i - 1]);
+}
 
 // Characters normalised as one piece at most. Real text never combines more
 // than a few marks with a letter (Unicode's stream-safe form allows 30); a
@@ -60,6 +72,12 @@ std::size_t NfcPrefix(std::u16string_view text)
     if (nfc == nullptr) return text.size();  // no normaliser: the text is taken as it stands
     std::size_t done = 0;
     for (;;) {
+        // A stretch below U+0300 is NFC; its last character is left to ICU,
+        // since a mark after it may compose with it.
+        std::size_t low = done;
+        while (low < text.size() && text[low] < kFirstCombining) ++low;
+        if (low == text.size()) return low;
+        if (low > done + 1) done = low - 1;
         const std::size_t rest = text.size() - done;
         std::size_t take = rest;
         if (rest > kQuickCheckChunk) {
@@ -94,7 +112,7 @@ bool HasIgnorableFormat(std::u16string_view text)
     for (std::size_t i = 0; i < text.size();) {
         stop();
         const char16_t unit = text[i];
-        if (unit < 0x80) {
+        if (unit < kFirstFormatAbove0x1F) {
             if (unit == 0x1F) return true;
             ++i;
             continue;
@@ -122,7 +140,7 @@ public:
 
     void Run(std::u16string_view text)
     {
-        if (text.size() >= kStartBit) throw std::length_error("text too long to search");
+        if (text.size() >= kLinearBit) throw std::length_error("text too long to search");
         m_out.reserve(m_out.size() + text.size());
         // Until the first piece that changes length (or a character left
         // out), unit k of the output comes from unit k of the original and
@@ -174,18 +192,26 @@ public:
     }
 
 private:
-    // Writes out the map of units [0, end), which came unit for unit.
+    // Leaves the state where no map is kept: units [0, end) came unit for
+    // unit, which one run says.
     void EndLinear(std::size_t end)
     {
         if (m_map == nullptr || !m_map->m_linear) return;
         m_map->m_linear = false;
-        auto& origin = m_map->m_origin;
-        origin.reserve(m_out.capacity());
-        origin.resize(end);
-        for (std::size_t k = 0; k < end; ++k) {
-            const bool trail = k > 0 && U16_IS_TRAIL(m_out[k]) && U16_IS_LEAD(m_out[k - 1]);
-            origin[k] = trail ? static_cast<std::uint32_t>(k - 1) : (static_cast<std::uint32_t>(k) | kStartBit);
+        if (end > 0) m_map->m_runs.push_back({0, kLinearBit});
+    }
+
+    // Units [before, ...) came one for one from the original at `at`: the
+    // run before goes on when it is one for one and reaches just there.
+    void Linear(std::size_t before, std::size_t at)
+    {
+        EndLinear(before);
+        auto& runs = m_map->m_runs;
+        if (!runs.empty() && (runs.back().origin & kLinearBit) != 0 &&
+            (runs.back().origin & ~kLinearBit) + (before - runs.back().unit) == at) {
+            return;
         }
+        runs.push_back({static_cast<std::uint32_t>(before), static_cast<std::uint32_t>(at) | kLinearBit});
     }
 
     void Gap(std::size_t at)
@@ -208,13 +234,7 @@ private:
             }
         }
         if (m_map == nullptr || (m_map->m_linear && before == at)) return;
-        EndLinear(before);
-        auto& origin = m_map->m_origin;
-        const std::size_t first = origin.size();
-        origin.resize(first + run.size());
-        for (std::size_t k = 0; k < run.size(); ++k) {
-            origin[first + k] = static_cast<std::uint32_t>(at + k) | kStartBit;
-        }
+        Linear(before, at);
     }
 
     // Appends one character of the original (folded when asked for).
@@ -229,8 +249,12 @@ private:
         // Unit for unit still when a unit became a unit, or a pair a pair.
         const std::size_t made = m_out.size() - before;
         const bool same = made == units.size() && (made == 1 || U16_IS_LEAD(m_out[before]));
-        if (m_map != nullptr && m_map->m_linear && before == at && same) return;
-        Mark(before, at);
+        if (m_map == nullptr || (m_map->m_linear && before == at && same)) return;
+        if (same) {
+            Linear(before, at);
+        } else {
+            Mark(before, at);
+        }
     }
 
     void Normalized(std::size_t at, std::u16string_view piece)
@@ -269,11 +293,9 @@ private:
     // Units [before, end) came from the character (or piece) at `at`.
     void Mark(std::size_t before, std::size_t at)
     {
-        if (m_map == nullptr) return;
+        if (m_map == nullptr || m_out.size() == before) return;
         EndLinear(before);
-        for (std::size_t k = before; k < m_out.size(); ++k) {
-            m_map->m_origin.push_back(static_cast<std::uint32_t>(at) | (k == before ? kStartBit : 0u));
-        }
+        m_map->m_runs.push_back({static_cast<std::uint32_t>(before), static_cast<std::uint32_t>(at)});
     }
 
     bool m_fold;
@@ -300,20 +322,40 @@ MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, b
     MatchTextBuilder(fold, keepFormat, m_text, this).Run(original);
 }
 
+const MatchText::Run& MatchText::RunAt(std::size_t i) const
+{
+    const auto after = std::upper_bound(m_runs.begin(), m_runs.end(), i,
+                                        [](std::size_t unit, const Run& r) { return unit < r.unit; });
+    return *(after - 1);
+}
+
 std::size_t MatchText::OriginalStart(std::size_t i) const
 {
     if (m_identity || m_linear) return std::min(i, m_original.size());
-    if (i >= m_origin.size()) return m_original.size();
-    return m_origin[i] & ~kStartBit;
+    if (i >= m_text.size()) return m_original.size();
+    const Run& run = RunAt(i);
+    const std::size_t origin = run.origin & ~kLinearBit;
+    if ((run.origin & kLinearBit) == 0) return origin;
+    // The second unit of a pair belongs to the character the first begins.
+    const std::size_t at = origin + (i - run.unit);
+    return i > run.unit && IsPairTrail(m_text, i) ? at - 1 : at;
 }
 
 std::size_t MatchText::OriginalEnd(std::size_t i) const
 {
     if (m_identity || m_linear) return std::min(i, m_original.size());
     // The end of a range is where the next piece starts, less the
-    // characters left out before it. A piece is a few units long.
+    // characters left out before it.
     std::size_t k = i;
-    while (k < m_origin.size() && (m_origin[k] & kStartBit) == 0) ++k;
+    if (k < m_text.size() && !IsCharacterEdge(k)) {
+        const Run& run = RunAt(k);
+        if ((run.origin & kLinearBit) != 0) {
+            k = k + 1;  // past the second unit of a pair
+        } else {
+            const auto next = &run + 1;
+            k = next != m_runs.data() + m_runs.size() ? next->unit : m_text.size();
+        }
+    }
     const auto gap = std::lower_bound(m_gaps.begin(), m_gaps.end(), static_cast<std::uint32_t>(k),
                                       [](const auto& g, std::uint32_t at) { return g.first < at; });
     if (gap != m_gaps.end() && gap->first == k) return gap->second;
@@ -324,10 +366,12 @@ bool MatchText::IsCharacterEdge(std::size_t i) const
 {
     if (m_identity || m_linear) {
         const std::u16string_view t = Text();
-        return i == 0 || i >= t.size() || !(U16_IS_TRAIL(t[i]) && U16_IS_LEAD(t[i - 1]));
+        return i == 0 || i >= t.size() || !IsPairTrail(t, i);
     }
-    if (i >= m_origin.size()) return true;
-    return (m_origin[i] & kStartBit) != 0;
+    if (i >= m_text.size()) return true;
+    const Run& run = RunAt(i);
+    if ((run.origin & kLinearBit) == 0) return i == run.unit;
+    return i == run.unit || !IsPairTrail(m_text, i);
 }
 
 }  // namespace office
