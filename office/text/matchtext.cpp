@@ -11,6 +11,7 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 
 namespace office {
@@ -20,11 +21,27 @@ namespace {
 // Marks a run of the map whose units came one for one (see matchtext.h).
 constexpr std::uint32_t kLinearBit = 0x80000000u;
 
-// Every character below U+0300 is NFC, has a normalisation boundary before
-// it and is no format character but for Word's optional hyphen (checked
-// against ICU's tables by the tests): most text never needs ICU at all.
+// Every character below U+0300 is NFC and has a normalisation boundary
+// before it (held to ICU's tables by the tests): most text never needs
+// ICU's normaliser.
 constexpr char16_t kFirstCombining = 0x0300;
-constexpr char16_t kFirstFormatAbove0x1F = 0x00AD;
+
+// The first unit in [from, to) that is `except` or not below `limit`.
+// Sixteen units are looked at in one step without a branch, which the
+// compiler turns into vector compares: the scans below see every unit of
+// a text.
+std::size_t SkipBelow(std::u16string_view text, std::size_t from, std::size_t to, char16_t limit, char16_t except)
+{
+    const char16_t* p = text.data();
+    while (to - from >= 16) {
+        unsigned found = 0;
+        for (std::size_t k = 0; k < 16; ++k) found |= unsigned{p[from + k] >= limit} | unsigned{p[from + k] == except};
+        if (found != 0) break;
+        from += 16;
+    }
+    while (from < to && p[from] < limit && p[from] != except) ++from;
+    return from;
+}
 
 bool IsPairTrail(std::u16string_view text, std::size_t i)
 {
@@ -70,50 +87,87 @@ std::size_t NfcPrefix(std::u16string_view text)
 {
     const UNormalizer2* nfc = Nfc();
     if (nfc == nullptr) return text.size();  // no normaliser: the text is taken as it stands
+    const std::size_t size = text.size();
+    platform::StopCheck stop(64);
     std::size_t done = 0;
-    for (;;) {
-        // A stretch below U+0300 is NFC; its last character is left to ICU,
-        // since a mark after it may compose with it.
-        std::size_t low = done;
-        while (low < text.size() && text[low] < kFirstCombining) ++low;
-        if (low == text.size()) return low;
-        if (low > done + 1) done = low - 1;
-        const std::size_t rest = text.size() - done;
-        std::size_t take = rest;
-        if (rest > kQuickCheckChunk) {
-            // A cut in the second half of the chunk; a chunk without one
-            // (a megabyte of combining marks) goes with the rest.
-            std::size_t cut = done + kQuickCheckChunk;
+    while (done < size) {
+        // ICU is asked about the stretches of characters from U+0300 on
+        // only, each with the character before it, with which a mark may
+        // compose. A stretch ends before a character below U+0300, which
+        // has a boundary before it.
+        const std::size_t from = SkipBelow(text, done, size, kFirstCombining, kFirstCombining);
+        if (from == size) return size;
+        if (from > done) done = from - 1;
+        std::size_t end = from;
+        while (end < size && text[end] >= kFirstCombining && end - done < kQuickCheckChunk) ++end;
+        if (end < size && text[end] >= kFirstCombining) {
+            // A longer stretch is cut in the second half of the chunk where
+            // a character has a boundary before it; one without (a megabyte
+            // of combining marks) goes whole.
+            std::size_t cut = end;
             const std::size_t lowest = done + kQuickCheckChunk / 2;
             while (cut > lowest && !BoundaryBefore(nfc, text, cut)) --cut;
-            if (cut > lowest) take = cut - done;
+            end = cut > lowest ? cut : size;
         }
+        const std::size_t take = end - done;
         UErrorCode status = U_ZERO_ERROR;
         const int32_t n = unorm2_spanQuickCheckYes(nfc, reinterpret_cast<const UChar*>(text.data() + done),
                                                    static_cast<int32_t>(take), &status);
-        if (U_FAILURE(status) || n < 0) return text.size();
+        if (U_FAILURE(status) || n < 0) return size;
         done += static_cast<std::size_t>(n);
-        if (static_cast<std::size_t>(n) < take || done >= text.size()) return done;
-        platform::ThrowIfStopRequested();
+        if (static_cast<std::size_t>(n) < take) return done;
+        if (take >= kQuickCheckChunk / 2) {
+            platform::ThrowIfStopRequested();
+        } else {
+            stop();
+        }
     }
+    return size;
+}
+
+// Word's optional hyphen and the format characters of the Basic
+// Multilingual Plane, a bit each, taken from ICU once: the readers ask about
+// every character of a text.
+class BmpFormatBits {
+public:
+    BmpFormatBits()
+    {
+        for (UChar32 c = 0; c < 0x10000; ++c) {
+            if (c == 0x1F || u_charType(c) == U_FORMAT_CHAR) m_bits[c >> 6] |= std::uint64_t{1} << (c & 63);
+        }
+    }
+    bool Has(char16_t c) const { return ((m_bits[c >> 6] >> (c & 63)) & 1u) != 0; }
+
+private:
+    std::array<std::uint64_t, 0x10000 / 64> m_bits{};
+};
+
+const BmpFormatBits& FormatBits()
+{
+    static const BmpFormatBits bits;
+    return bits;
 }
 
 }  // namespace
 
 bool IsIgnorableFormat(char32_t c)
 {
-    if (c < 0x80) return c == 0x1F;
+    if (c < 0x10000) return FormatBits().Has(static_cast<char16_t>(c));
     return u_charType(static_cast<UChar32>(c)) == U_FORMAT_CHAR;
 }
 
 bool HasIgnorableFormat(std::u16string_view text)
 {
+    const BmpFormatBits& bits = FormatBits();
     platform::StopCheck stop(65536);
     for (std::size_t i = 0; i < text.size();) {
         stop();
+        // Nothing below the soft hyphen is a format character but 0x1F.
+        i = SkipBelow(text, i, std::min(text.size(), i + 65536), 0xAD, 0x1F);
+        if (i >= text.size()) break;
         const char16_t unit = text[i];
-        if (unit < kFirstFormatAbove0x1F) {
-            if (unit == 0x1F) return true;
+        if (!U16_IS_SURROGATE(unit)) {
+            if (bits.Has(unit)) return true;
             ++i;
             continue;
         }
@@ -141,7 +195,11 @@ public:
     void Run(std::u16string_view text)
     {
         if (text.size() >= kLinearBit) throw std::length_error("text too long to search");
-        m_out.reserve(m_out.size() + text.size());
+        // Folding and composing change the length of few characters; room
+        // for a few more spares a long text a move to a buffer twice its
+        // size (the old and the new one held at once). Room never written
+        // costs address space only.
+        m_out.reserve(m_out.size() + text.size() + text.size() / 32 + 16);
         // Until the first piece that changes length (or a character left
         // out), unit k of the output comes from unit k of the original and
         // no map is kept; most text never leaves that state.
@@ -156,8 +214,7 @@ public:
                 // Most text is ASCII: a run of it is copied (or lowered)
                 // in one go, one piece a unit; a long run in steps, so that
                 // Stop is still looked for.
-                std::size_t ascii = i;
-                while (ascii < plain && ascii - i < kAsciiStep && text[ascii] < 0x80 && text[ascii] != 0x1F) ++ascii;
+                const std::size_t ascii = SkipBelow(text, i, std::min(plain, i + kAsciiStep), 0x80, 0x1F);
                 if (ascii > i) {
                     Ascii(i, text.substr(i, ascii - i));
                     i = ascii;
@@ -228,9 +285,10 @@ private:
         const std::size_t before = m_out.size();
         m_out.append(run);
         if (m_fold) {
+            char16_t* p = m_out.data();
             for (std::size_t k = before; k < m_out.size(); ++k) {
-                const char16_t c = m_out[k];
-                if (c >= u'A' && c <= u'Z') m_out[k] = static_cast<char16_t>(c + 0x20);
+                const char16_t c = p[k];
+                p[k] = static_cast<char16_t>(c + (static_cast<char16_t>(c - u'A') < 26 ? 0x20 : 0));
             }
         }
         if (m_map == nullptr || (m_map->m_linear && before == at)) return;
