@@ -20,23 +20,33 @@ bool IsFoldedSpace(char16_t c)
 
 void HtmlTextBuilder::Text(std::u16string_view text, bool preformatted)
 {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (preformatted) {
+    if (preformatted) {
+        for (const char16_t c : text) {
             const bool lf = c == u'\n';
             if (!(lf && m_afterCr)) m_out.push_back(lf || c == u'\r' ? u'\r' : WordCharacter(c));
             m_afterCr = c == u'\r';
             m_pendingSpace = false;
-            continue;
         }
-        m_afterCr = false;
-        if (IsFoldedSpace(c)) {
+        return;
+    }
+    if (!text.empty()) m_afterCr = false;
+    // A word at a time: the characters between two runs of white space go
+    // in one append.
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (IsFoldedSpace(text[i])) {
             m_pendingSpace = true;
+            ++i;
             continue;
         }
+        std::size_t end = i + 1;
+        while (end < text.size() && !IsFoldedSpace(text[end])) ++end;
         if (m_pendingSpace && !AtLineStart()) m_out.push_back(u' ');
         m_pendingSpace = false;
-        m_out.push_back(WordCharacter(c));
+        const std::size_t before = m_out.size();
+        m_out.append(text.substr(i, end - i));
+        for (std::size_t k = before; k < m_out.size(); ++k) m_out[k] = WordCharacter(m_out[k]);
+        i = end;
     }
 }
 
