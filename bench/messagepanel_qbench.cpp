@@ -52,7 +52,8 @@ Figures Run(int lines, bool everyTurn)
     const Clock::time_point start = Clock::now();
     Clock::time_point workerEnd;
     std::thread worker([&] {
-        for (int i = 0; i < lines; ++i) LogLine("/home/user/docs/archive/file" + std::to_string(i) + ".txt:cannot be searched");
+        for (int i = 0; i < lines; ++i)
+            LogLine("/home/user/docs/archive/file" + std::to_string(i) + ".txt:cannot be searched");
         workerEnd = Clock::now();
         done = true;
     });
@@ -73,9 +74,10 @@ int main(int argc, char** argv)
     for (int round = 0; round < 3; ++round) {
         const Figures batched = Run(lines, false);
         const Figures single = Run(lines, true);
-        std::printf("%d lines: batched: worker held %.3f s, all shown after %.3f s | one layout per line: worker held "
-                    "%.3f s, all shown after %.3f s | ratio %.1fx\n",
-                    lines, batched.worker, batched.shown, single.worker, single.shown, single.worker / batched.worker);
+        std::printf(
+            "%d lines: batched: worker held %.3f s, all shown after %.3f s | one layout per line: worker held "
+            "%.3f s, all shown after %.3f s | ratio %.1fx\n",
+            lines, batched.worker, batched.shown, single.worker, single.shown, single.worker / batched.worker);
     }
     return 0;
 }

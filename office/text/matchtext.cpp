@@ -382,8 +382,8 @@ MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, b
 
 const MatchText::Run& MatchText::RunAt(std::size_t i) const
 {
-    const auto after = std::upper_bound(m_runs.begin(), m_runs.end(), i,
-                                        [](std::size_t unit, const Run& r) { return unit < r.unit; });
+    const auto after =
+        std::upper_bound(m_runs.begin(), m_runs.end(), i, [](std::size_t unit, const Run& r) { return unit < r.unit; });
     return *(after - 1);
 }
 

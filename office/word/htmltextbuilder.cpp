@@ -1,6 +1,8 @@
 // Browser white-space rules over Word's story characters (see htmltextbuilder.h).
 #include "office/word/htmltextbuilder.h"
 
+#include <cstdint>
+
 namespace office {
 
 namespace {
@@ -11,9 +13,14 @@ char16_t WordCharacter(char16_t c)
     return c == 0x00AD ? char16_t{0x001F} : c;
 }
 
+// Space, tab, line feed, form feed and carriage return, one bit each: every
+// character of a page's text is asked about.
+constexpr std::uint64_t kFoldedSpaces = std::uint64_t{1} << 0x20 | std::uint64_t{1} << 0x09 | std::uint64_t{1} << 0x0A |
+                                        std::uint64_t{1} << 0x0C | std::uint64_t{1} << 0x0D;
+
 bool IsFoldedSpace(char16_t c)
 {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+    return c <= 0x20 && ((kFoldedSpaces >> c) & 1u) != 0;
 }
 
 }  // namespace

@@ -66,7 +66,8 @@ const std::unordered_map<std::string_view, std::uint32_t>& KnownIds()
 {
     static const auto ids = [] {
         std::unordered_map<std::string_view, std::uint32_t> map;
-        for (std::size_t i = 0; i < kKnownNames.size(); ++i) map.emplace(kKnownNames[i].name, static_cast<std::uint32_t>(i));
+        for (std::size_t i = 0; i < kKnownNames.size(); ++i)
+            map.emplace(kKnownNames[i].name, static_cast<std::uint32_t>(i));
         return map;
     }();
     return ids;

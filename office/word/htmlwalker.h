@@ -68,8 +68,8 @@ private:
     // Positions in m_detached of each name, innermost last.
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> m_detachedByName;
     std::unordered_map<std::string, std::uint32_t> m_names;  // names other than the known ones
-    std::vector<std::uint16_t> m_classes;  // what each name means, by id
-    std::string m_key;                     // reused lookup key
+    std::vector<std::uint16_t> m_classes;                    // what each name means, by id
+    std::string m_key;                                       // reused lookup key
 
     int m_hidden = 0;
     int m_titleCapture = 0;

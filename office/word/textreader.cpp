@@ -77,8 +77,7 @@ bool PrintableAscii8(const unsigned char* p)
     std::memcpy(&v, p, sizeof v);
     // Below 0x80, b + 0x60 carries into the top bit exactly when b >= 0x20,
     // and b + 1 exactly when b == 0x7F; no sum carries into the next byte.
-    return (v & kHigh) == 0 && ((v + 0x6060606060606060u) & kHigh) == kHigh &&
-           ((v + 0x0101010101010101u) & kHigh) == 0;
+    return (v & kHigh) == 0 && ((v + 0x6060606060606060u) & kHigh) == kHigh && ((v + 0x0101010101010101u) & kHigh) == 0;
 }
 
 // UTF-8 text decoded and validated in one pass, with the same paragraph
