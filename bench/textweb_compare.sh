@@ -9,7 +9,11 @@
 # printed, with varnel-find's ratio to grep. Nothing passes or fails here.
 #
 # Usage: bench/textweb_compare.sh [BUILD_DIR]   (RUNS=n, KEEP=dir to reuse
-# or keep the generated files, SKIP_BIG=1 to leave out the 100 MB file)
+# or keep the generated files, SKIP_BIG=1 to leave out the 100 MB file,
+# BEFORE=path of an older varnel-find to time beside the current one)
+#
+# CPU time (user + system) is printed too: on a machine that others load
+# it moves less than the wall time.
 set -euo pipefail
 build=$(readlink -f "${1:-build}")
 runs=${RUNS:-5}
@@ -105,12 +109,13 @@ peak() { sort -n "$1" | tail -1; }
 
 run_one() {  # name, command...
   local name=$1; shift
-  : > "$work/t.$name"; : > "$work/m.$name"
+  : > "$work/t.$name"; : > "$work/m.$name"; : > "$work/c.$name"
   "$@" > "$work/out.$name" 2> /dev/null || true
   for _ in $(seq "$runs"); do
     /usr/bin/time -v -o "$work/tv" "$@" > "$work/out.$name" 2> /dev/null || true
     awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' "$work/tv" >> "$work/t.$name"
     awk -F': ' '/Maximum resident set size/ {print $2}' "$work/tv" >> "$work/m.$name"
+    awk -F': ' '/User time|System time/ {s += $2} END {print s}' "$work/tv" >> "$work/c.$name"
   done
 }
 
@@ -118,20 +123,27 @@ compare() {  # label, keyword file, folder, recurse flag
   local label=$1 kfile=$2 dir=$3
   local -a vargs=(--text --htm -K "$kfile")
   [[ "$4" == 1 ]] && vargs=(-r "${vargs[@]}")
+  local -a names=(varnel grep rg)
   run_one varnel "$find_bin" "${vargs[@]}" "$dir"
+  if [[ -n "${BEFORE:-}" ]]; then
+    run_one before "$BEFORE" "${vargs[@]}" "$dir"
+    names+=(before)
+  fi
   run_one grep grep -rliF -f "$kfile" "$dir"
   run_one rg rg -l -i -F -f "$kfile" "$dir"
-  local tv tg tr
-  tv=$(median "$work/t.varnel"); tg=$(median "$work/t.grep"); tr=$(median "$work/t.rg")
-  printf '%-28s varnel-find %6.3f s %7d kB | grep %6.3f s %7d kB | rg %6.3f s %7d kB | varnel/grep %5.1fx varnel/rg %5.1fx\n' \
-    "$label" "$tv" "$(peak "$work/m.varnel")" "$tg" "$(peak "$work/m.grep")" "$tr" "$(peak "$work/m.rg")" \
-    "$(echo "$tv / $tg" | bc -l)" "$(echo "$tv / $tr" | bc -l)"
-  printf '%-28s files found: varnel-find %d, grep %d, rg %d\n' "" \
-    "$(grep -c . "$work/out.varnel" || true)" "$(grep -c . "$work/out.grep" || true)" "$(grep -c . "$work/out.rg" || true)"
+  local tg
+  tg=$(median "$work/t.grep")
+  echo "$label"
+  for n in "${names[@]}"; do
+    local t c
+    t=$(median "$work/t.$n"); c=$(median "$work/c.$n")
+    printf '  %-12s wall %7.3f s  cpu %7.3f s  peak %8d kB  wall/grep %6.1fx  files %d\n' "$n" "$t" "$c" \
+      "$(peak "$work/m.$n")" "$(echo "$t / $tg" | bc -l)" "$(grep -c . "$work/out.$n" || true)"
+  done
 }
 
 echo "load before: $(uptime)"
-echo "medians of $runs runs after one warm-up; peak = largest maximum resident set size"
+echo "medians of $runs runs after one warm-up; peak = largest maximum resident set size; varnel = $find_bin${BEFORE:+, before = $BEFORE}"
 compare "10,000 files, 1 keyword" "$work/k1" "$work/files" 1
 compare "10,000 files, 50 keywords" "$work/k50" "$work/files" 1
 if [[ -z "${SKIP_BIG:-}" ]]; then
