@@ -8,9 +8,10 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTimer>
 
 CMessagePanel::CMessagePanel(QWidget* parent)
-    : QWidget(parent), m_wndEdit(new QPlainTextEdit(this)),
+    : QWidget(parent), m_wndEdit(new QPlainTextEdit(this)), m_layoutTimer(new QTimer(this)),
       m_target(this, [this](UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); })
 {
     m_wndEdit->setObjectName(QStringLiteral("messageEdit"));
@@ -23,6 +24,9 @@ CMessagePanel::CMessagePanel(QWidget* parent)
     m_wndEdit->setMaximumBlockCount(0);
     m_wndEdit->setUndoRedoEnabled(false);
     m_wndEdit->setGeometry(rect());
+    m_layoutTimer->setSingleShot(true);
+    m_layoutTimer->setInterval(kLayoutDelayMs);
+    connect(m_layoutTimer, &QTimer::timeout, this, [this] { LayOut(); });
 
     // The panel is the log from now on: a line prepared before it existed
     // must not be appended by an empty send.
@@ -42,20 +46,38 @@ void CMessagePanel::resizeEvent(QResizeEvent* event)
     m_wndEdit->setGeometry(0, 0, event->size().width(), event->size().height());
 }
 
+QPlainTextEdit* CMessagePanel::Edit() const
+{
+    LayOut();
+    return m_wndEdit;
+}
+
 void CMessagePanel::AppendLine(const std::string& line)
 {
+    m_pending += QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+    m_pending += QLatin1Char('\n');
+    if (!m_layoutTimer->isActive()) m_layoutTimer->start();
+}
+
+void CMessagePanel::LayOut() const
+{
+    m_layoutTimer->stop();
+    if (m_pending.isEmpty()) return;
     // A cursor of our own appends at the end without disturbing a selection
     // the user is making; the document's last block is always the empty one
     // behind the previous line break.
     QTextCursor cursor(m_wndEdit->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())) + QLatin1Char('\n'));
+    cursor.insertText(m_pending);
+    m_pending.clear();
     QScrollBar* bar = m_wndEdit->verticalScrollBar();
     bar->setValue(bar->maximum());
 }
 
 void CMessagePanel::Clear()
 {
+    m_layoutTimer->stop();
+    m_pending.clear();
     m_wndEdit->clear();
 }
 

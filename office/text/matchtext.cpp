@@ -11,13 +11,42 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 
 namespace office {
 
 namespace {
 
-constexpr std::uint32_t kStartBit = 0x80000000u;
+// Marks a run of the map whose units came one for one (see matchtext.h).
+constexpr std::uint32_t kLinearBit = 0x80000000u;
+
+// Every character below U+0300 is NFC and has a normalisation boundary
+// before it (held to ICU's tables by the tests): most text never needs
+// ICU's normaliser.
+constexpr char16_t kFirstCombining = 0x0300;
+
+// The first unit in [from, to) that is `except` or not below `limit`.
+// Sixteen units are looked at in one step without a branch, which the
+// compiler turns into vector compares: the scans below see every unit of
+// a text.
+std::size_t SkipBelow(std::u16string_view text, std::size_t from, std::size_t to, char16_t limit, char16_t except)
+{
+    const char16_t* p = text.data();
+    while (to - from >= 16) {
+        unsigned found = 0;
+        for (std::size_t k = 0; k < 16; ++k) found |= unsigned{p[from + k] >= limit} | unsigned{p[from + k] == except};
+        if (found != 0) break;
+        from += 16;
+    }
+    while (from < to && p[from] < limit && p[from] != except) ++from;
+    return from;
+}
+
+bool IsPairTrail(std::u16string_view text, std::size_t i)
+{
+    return i > 0 && U16_IS_TRAIL(text[i]) && U16_IS_LEAD(text[i - 1]);
+}
 
 // Characters normalised as one piece at most. Real text never combines more
 // than a few marks with a letter (Unicode's stream-safe form allows 30); a
@@ -58,44 +87,87 @@ std::size_t NfcPrefix(std::u16string_view text)
 {
     const UNormalizer2* nfc = Nfc();
     if (nfc == nullptr) return text.size();  // no normaliser: the text is taken as it stands
+    const std::size_t size = text.size();
+    platform::StopCheck stop(64);
     std::size_t done = 0;
-    for (;;) {
-        const std::size_t rest = text.size() - done;
-        std::size_t take = rest;
-        if (rest > kQuickCheckChunk) {
-            // A cut in the second half of the chunk; a chunk without one
-            // (a megabyte of combining marks) goes with the rest.
-            std::size_t cut = done + kQuickCheckChunk;
+    while (done < size) {
+        // ICU is asked about the stretches of characters from U+0300 on
+        // only, each with the character before it, with which a mark may
+        // compose. A stretch ends before a character below U+0300, which
+        // has a boundary before it.
+        const std::size_t from = SkipBelow(text, done, size, kFirstCombining, kFirstCombining);
+        if (from == size) return size;
+        if (from > done) done = from - 1;
+        std::size_t end = from;
+        while (end < size && text[end] >= kFirstCombining && end - done < kQuickCheckChunk) ++end;
+        if (end < size && text[end] >= kFirstCombining) {
+            // A longer stretch is cut in the second half of the chunk where
+            // a character has a boundary before it; one without (a megabyte
+            // of combining marks) goes whole.
+            std::size_t cut = end;
             const std::size_t lowest = done + kQuickCheckChunk / 2;
             while (cut > lowest && !BoundaryBefore(nfc, text, cut)) --cut;
-            if (cut > lowest) take = cut - done;
+            end = cut > lowest ? cut : size;
         }
+        const std::size_t take = end - done;
         UErrorCode status = U_ZERO_ERROR;
         const int32_t n = unorm2_spanQuickCheckYes(nfc, reinterpret_cast<const UChar*>(text.data() + done),
                                                    static_cast<int32_t>(take), &status);
-        if (U_FAILURE(status) || n < 0) return text.size();
+        if (U_FAILURE(status) || n < 0) return size;
         done += static_cast<std::size_t>(n);
-        if (static_cast<std::size_t>(n) < take || done >= text.size()) return done;
-        platform::ThrowIfStopRequested();
+        if (static_cast<std::size_t>(n) < take) return done;
+        if (take >= kQuickCheckChunk / 2) {
+            platform::ThrowIfStopRequested();
+        } else {
+            stop();
+        }
     }
+    return size;
+}
+
+// Word's optional hyphen and the format characters of the Basic
+// Multilingual Plane, a bit each, taken from ICU once: the readers ask about
+// every character of a text.
+class BmpFormatBits {
+public:
+    BmpFormatBits()
+    {
+        for (UChar32 c = 0; c < 0x10000; ++c) {
+            if (c == 0x1F || u_charType(c) == U_FORMAT_CHAR) m_bits[c >> 6] |= std::uint64_t{1} << (c & 63);
+        }
+    }
+    bool Has(char16_t c) const { return ((m_bits[c >> 6] >> (c & 63)) & 1u) != 0; }
+
+private:
+    std::array<std::uint64_t, 0x10000 / 64> m_bits{};
+};
+
+const BmpFormatBits& FormatBits()
+{
+    static const BmpFormatBits bits;
+    return bits;
 }
 
 }  // namespace
 
 bool IsIgnorableFormat(char32_t c)
 {
-    if (c < 0x80) return c == 0x1F;
+    if (c < 0x10000) return FormatBits().Has(static_cast<char16_t>(c));
     return u_charType(static_cast<UChar32>(c)) == U_FORMAT_CHAR;
 }
 
 bool HasIgnorableFormat(std::u16string_view text)
 {
+    const BmpFormatBits& bits = FormatBits();
     platform::StopCheck stop(65536);
     for (std::size_t i = 0; i < text.size();) {
         stop();
+        // Nothing below the soft hyphen is a format character but 0x1F.
+        i = SkipBelow(text, i, std::min(text.size(), i + 65536), 0xAD, 0x1F);
+        if (i >= text.size()) break;
         const char16_t unit = text[i];
-        if (unit < 0x80) {
-            if (unit == 0x1F) return true;
+        if (!U16_IS_SURROGATE(unit)) {
+            if (bits.Has(unit)) return true;
             ++i;
             continue;
         }
@@ -122,8 +194,12 @@ public:
 
     void Run(std::u16string_view text)
     {
-        if (text.size() >= kStartBit) throw std::length_error("text too long to search");
-        m_out.reserve(m_out.size() + text.size());
+        if (text.size() >= kLinearBit) throw std::length_error("text too long to search");
+        // Folding and composing change the length of few characters; room
+        // for a few more spares a long text a move to a buffer twice its
+        // size (the old and the new one held at once). Room never written
+        // costs address space only.
+        m_out.reserve(m_out.size() + text.size() + text.size() / 32 + 16);
         // Until the first piece that changes length (or a character left
         // out), unit k of the output comes from unit k of the original and
         // no map is kept; most text never leaves that state.
@@ -138,8 +214,7 @@ public:
                 // Most text is ASCII: a run of it is copied (or lowered)
                 // in one go, one piece a unit; a long run in steps, so that
                 // Stop is still looked for.
-                std::size_t ascii = i;
-                while (ascii < plain && ascii - i < kAsciiStep && text[ascii] < 0x80 && text[ascii] != 0x1F) ++ascii;
+                const std::size_t ascii = SkipBelow(text, i, std::min(plain, i + kAsciiStep), 0x80, 0x1F);
                 if (ascii > i) {
                     Ascii(i, text.substr(i, ascii - i));
                     i = ascii;
@@ -174,18 +249,26 @@ public:
     }
 
 private:
-    // Writes out the map of units [0, end), which came unit for unit.
+    // Leaves the state where no map is kept: units [0, end) came unit for
+    // unit, which one run says.
     void EndLinear(std::size_t end)
     {
         if (m_map == nullptr || !m_map->m_linear) return;
         m_map->m_linear = false;
-        auto& origin = m_map->m_origin;
-        origin.reserve(m_out.capacity());
-        origin.resize(end);
-        for (std::size_t k = 0; k < end; ++k) {
-            const bool trail = k > 0 && U16_IS_TRAIL(m_out[k]) && U16_IS_LEAD(m_out[k - 1]);
-            origin[k] = trail ? static_cast<std::uint32_t>(k - 1) : (static_cast<std::uint32_t>(k) | kStartBit);
+        if (end > 0) m_map->m_runs.push_back({0, kLinearBit});
+    }
+
+    // Units [before, ...) came one for one from the original at `at`: the
+    // run before goes on when it is one for one and reaches just there.
+    void Linear(std::size_t before, std::size_t at)
+    {
+        EndLinear(before);
+        auto& runs = m_map->m_runs;
+        if (!runs.empty() && (runs.back().origin & kLinearBit) != 0 &&
+            (runs.back().origin & ~kLinearBit) + (before - runs.back().unit) == at) {
+            return;
         }
+        runs.push_back({static_cast<std::uint32_t>(before), static_cast<std::uint32_t>(at) | kLinearBit});
     }
 
     void Gap(std::size_t at)
@@ -202,19 +285,14 @@ private:
         const std::size_t before = m_out.size();
         m_out.append(run);
         if (m_fold) {
+            char16_t* p = m_out.data();
             for (std::size_t k = before; k < m_out.size(); ++k) {
-                const char16_t c = m_out[k];
-                if (c >= u'A' && c <= u'Z') m_out[k] = static_cast<char16_t>(c + 0x20);
+                const char16_t c = p[k];
+                p[k] = static_cast<char16_t>(c + (static_cast<char16_t>(c - u'A') < 26 ? 0x20 : 0));
             }
         }
         if (m_map == nullptr || (m_map->m_linear && before == at)) return;
-        EndLinear(before);
-        auto& origin = m_map->m_origin;
-        const std::size_t first = origin.size();
-        origin.resize(first + run.size());
-        for (std::size_t k = 0; k < run.size(); ++k) {
-            origin[first + k] = static_cast<std::uint32_t>(at + k) | kStartBit;
-        }
+        Linear(before, at);
     }
 
     // Appends one character of the original (folded when asked for).
@@ -229,8 +307,12 @@ private:
         // Unit for unit still when a unit became a unit, or a pair a pair.
         const std::size_t made = m_out.size() - before;
         const bool same = made == units.size() && (made == 1 || U16_IS_LEAD(m_out[before]));
-        if (m_map != nullptr && m_map->m_linear && before == at && same) return;
-        Mark(before, at);
+        if (m_map == nullptr || (m_map->m_linear && before == at && same)) return;
+        if (same) {
+            Linear(before, at);
+        } else {
+            Mark(before, at);
+        }
     }
 
     void Normalized(std::size_t at, std::u16string_view piece)
@@ -269,11 +351,9 @@ private:
     // Units [before, end) came from the character (or piece) at `at`.
     void Mark(std::size_t before, std::size_t at)
     {
-        if (m_map == nullptr) return;
+        if (m_map == nullptr || m_out.size() == before) return;
         EndLinear(before);
-        for (std::size_t k = before; k < m_out.size(); ++k) {
-            m_map->m_origin.push_back(static_cast<std::uint32_t>(at) | (k == before ? kStartBit : 0u));
-        }
+        m_map->m_runs.push_back({static_cast<std::uint32_t>(before), static_cast<std::uint32_t>(at)});
     }
 
     bool m_fold;
@@ -300,20 +380,40 @@ MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, b
     MatchTextBuilder(fold, keepFormat, m_text, this).Run(original);
 }
 
+const MatchText::Run& MatchText::RunAt(std::size_t i) const
+{
+    const auto after =
+        std::upper_bound(m_runs.begin(), m_runs.end(), i, [](std::size_t unit, const Run& r) { return unit < r.unit; });
+    return *(after - 1);
+}
+
 std::size_t MatchText::OriginalStart(std::size_t i) const
 {
     if (m_identity || m_linear) return std::min(i, m_original.size());
-    if (i >= m_origin.size()) return m_original.size();
-    return m_origin[i] & ~kStartBit;
+    if (i >= m_text.size()) return m_original.size();
+    const Run& run = RunAt(i);
+    const std::size_t origin = run.origin & ~kLinearBit;
+    if ((run.origin & kLinearBit) == 0) return origin;
+    // The second unit of a pair belongs to the character the first begins.
+    const std::size_t at = origin + (i - run.unit);
+    return i > run.unit && IsPairTrail(m_text, i) ? at - 1 : at;
 }
 
 std::size_t MatchText::OriginalEnd(std::size_t i) const
 {
     if (m_identity || m_linear) return std::min(i, m_original.size());
     // The end of a range is where the next piece starts, less the
-    // characters left out before it. A piece is a few units long.
+    // characters left out before it.
     std::size_t k = i;
-    while (k < m_origin.size() && (m_origin[k] & kStartBit) == 0) ++k;
+    if (k < m_text.size() && !IsCharacterEdge(k)) {
+        const Run& run = RunAt(k);
+        if ((run.origin & kLinearBit) != 0) {
+            k = k + 1;  // past the second unit of a pair
+        } else {
+            const auto next = &run + 1;
+            k = next != m_runs.data() + m_runs.size() ? next->unit : m_text.size();
+        }
+    }
     const auto gap = std::lower_bound(m_gaps.begin(), m_gaps.end(), static_cast<std::uint32_t>(k),
                                       [](const auto& g, std::uint32_t at) { return g.first < at; });
     if (gap != m_gaps.end() && gap->first == k) return gap->second;
@@ -324,10 +424,12 @@ bool MatchText::IsCharacterEdge(std::size_t i) const
 {
     if (m_identity || m_linear) {
         const std::u16string_view t = Text();
-        return i == 0 || i >= t.size() || !(U16_IS_TRAIL(t[i]) && U16_IS_LEAD(t[i - 1]));
+        return i == 0 || i >= t.size() || !IsPairTrail(t, i);
     }
-    if (i >= m_origin.size()) return true;
-    return (m_origin[i] & kStartBit) != 0;
+    if (i >= m_text.size()) return true;
+    const Run& run = RunAt(i);
+    if ((run.origin & kLinearBit) == 0) return i == run.unit;
+    return i == run.unit || !IsPairTrail(m_text, i);
 }
 
 }  // namespace office

@@ -68,9 +68,19 @@ private:
     // folding that keeps lengths): no map is needed.
     bool m_linear = false;
     std::u16string m_text;
-    // For every unit: the original offset of its character, with the top
-    // bit set on the first unit of each piece.
-    std::vector<std::uint32_t> m_origin;
+    // The map from units to the original, one entry per run rather than
+    // per unit, so that a long text folded with a few changes of length
+    // costs a few entries. A run starts at `unit`; with the top bit of
+    // `origin` set its units came one for one from the original at
+    // `origin` on (the second unit of a pair belonging to the first), else
+    // all of them from the one character (or piece) at `origin`, the first
+    // unit being its only edge. Runs cover the text from unit 0, in order.
+    struct Run {
+        std::uint32_t unit;
+        std::uint32_t origin;
+    };
+    const Run& RunAt(std::size_t i) const;
+    std::vector<Run> m_runs;
     // Stretches of left-out characters: (unit position, original offset
     // where the stretch begins), in increasing order.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> m_gaps;

@@ -60,6 +60,19 @@ constexpr std::array kKnownNames = {
 };
 // clang-format on
 
+// The known names have the ids of their places in kKnownNames, found in one
+// table all walkers share; a walker adds only the other names its page has.
+const std::unordered_map<std::string_view, std::uint32_t>& KnownIds()
+{
+    static const auto ids = [] {
+        std::unordered_map<std::string_view, std::uint32_t> map;
+        for (std::size_t i = 0; i < kKnownNames.size(); ++i)
+            map.emplace(kKnownNames[i].name, static_cast<std::uint32_t>(i));
+        return map;
+    }();
+    return ids;
+}
+
 // The flags an open element keeps for its end.
 enum : std::uint8_t { kEndPre = 1, kEndCell = 2, kEndBlock = 4 };
 
@@ -67,20 +80,30 @@ enum : std::uint8_t { kEndPre = 1, kEndCell = 2, kEndBlock = 4 };
 
 HtmlWalker::HtmlWalker() : m_bodyText(m_body), m_titleText(m_title)
 {
-    for (const KnownName& known : kKnownNames) NameId(known.name);
+    m_classes.reserve(kKnownNames.size() + 16);
+    for (const KnownName& known : kKnownNames) m_classes.push_back(known.bits);
+}
+
+bool HtmlWalker::FindId(std::string_view name, std::uint32_t& id)
+{
+    const auto& known = KnownIds();
+    if (const auto it = known.find(name); it != known.end()) {
+        id = it->second;
+        return true;
+    }
+    m_key.assign(name);
+    const auto it = m_names.find(m_key);
+    if (it == m_names.end()) return false;
+    id = it->second;
+    return true;
 }
 
 std::uint32_t HtmlWalker::NameId(std::string_view name)
 {
-    m_key.assign(name);
-    const auto it = m_names.find(m_key);
-    if (it != m_names.end()) return it->second;
-    const auto id = static_cast<std::uint32_t>(m_classes.size());
-    std::uint16_t bits = 0;
-    for (const KnownName& known : kKnownNames) {
-        if (name == known.name) bits = known.bits;
-    }
-    m_classes.push_back(bits);
+    std::uint32_t id = 0;
+    if (FindId(name, id)) return id;
+    id = static_cast<std::uint32_t>(m_classes.size());
+    m_classes.push_back(0);
     m_names.emplace(m_key, id);
     return id;
 }
@@ -196,9 +219,9 @@ void HtmlWalker::UnmatchedEndTag(std::string_view name)
 {
     m_bodyText.EndRun();
     if (m_detached.empty()) return;
-    const auto known = m_names.find(std::string(name));
-    if (known == m_names.end()) return;
-    const auto it = m_detachedByName.find(known->second);
+    std::uint32_t id = 0;
+    if (!FindId(name, id)) return;
+    const auto it = m_detachedByName.find(id);
     if (it == m_detachedByName.end() || it->second.empty()) return;
     const std::uint32_t target = it->second.back();
     // Everything opened inside it ends with it, the current run's elements

@@ -48,6 +48,8 @@ private:
 
     bool Suppressed() const { return m_hidden > 0 || m_titleCapture > 0 || m_titleSkip > 0; }
     std::uint32_t NameId(std::string_view name);
+    // The id of a name seen before (or known), without adding it.
+    bool FindId(std::string_view name, std::uint32_t& id);
     void Leave(const Open& open);
     void CloseDetachedTop();
     // Implied ends a browser gives a detached element when a new one starts
@@ -65,9 +67,9 @@ private:
     std::vector<Open> m_detached;
     // Positions in m_detached of each name, innermost last.
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> m_detachedByName;
-    std::unordered_map<std::string, std::uint32_t> m_names;
-    std::vector<std::uint16_t> m_classes;  // what each name means, by id
-    std::string m_key;                     // reused lookup key
+    std::unordered_map<std::string, std::uint32_t> m_names;  // names other than the known ones
+    std::vector<std::uint16_t> m_classes;                    // what each name means, by id
+    std::string m_key;                                       // reused lookup key
 
     int m_hidden = 0;
     int m_titleCapture = 0;

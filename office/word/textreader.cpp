@@ -4,6 +4,7 @@
 #include "office/text/charsetdecoder.h"
 #include "platform/cancellation.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace office {
@@ -21,7 +22,7 @@ bool IsControl(char16_t c)
            c == 0xFFFD;
 }
 
-enum class Decoded { Done, Binary, TooLarge };
+enum class Decoded { Done, Binary, TooLarge, General };
 
 // Decodes `bytes` of `charset` into `out` a piece at a time, CR LF, LF and
 // CR each becoming one paragraph mark, counting control characters on the
@@ -67,39 +68,141 @@ Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& ou
     return controls * 10 <= decoded ? Decoded::Done : Decoded::Binary;
 }
 
-}  // namespace
-
-bool ReadText(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget)
+// Eight bytes at once that are all printable ASCII (0x20..0x7E): no line
+// end, no control character, nothing to decode.
+bool PrintableAscii8(const unsigned char* p)
 {
+    constexpr std::uint64_t kHigh = 0x8080808080808080u;
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    // Below 0x80, b + 0x60 carries into the top bit exactly when b >= 0x20,
+    // and b + 1 exactly when b == 0x7F; no sum carries into the next byte.
+    return (v & kHigh) == 0 && ((v + 0x6060606060606060u) & kHigh) == kHigh && ((v + 0x0101010101010101u) & kHigh) == 0;
+}
+
+// UTF-8 text decoded and validated in one pass, with the same paragraph
+// marks and control count as DecodeParagraphs gives it. Anything the quick
+// pass does not take (a byte that is not well-formed UTF-8, a zero byte, a
+// text the budget may not cover) is left to the general path: General.
+Decoded DecodeUtf8Paragraphs(ByteView bytes, std::u16string& out, BudgetHold& hold)
+{
+    out.clear();
+    // UTF-8 never makes more UTF-16 units than bytes; the general path
+    // charges no more than that either, so a text covered here is one it
+    // would have read too.
+    if (!hold.TryCover(std::uint64_t{bytes.size()} * 2)) return Decoded::General;
+    out.reserve(bytes.size() + 16);
+    const unsigned char* p = bytes.data();
+    const std::size_t size = bytes.size();
+    char16_t piece[kPieceUnits];
+    std::size_t pos = 0;
+    std::size_t decoded = 0;
+    std::size_t controls = 0;
+    bool afterCr = false;
+    while (pos < size) {
+        platform::ThrowIfStopRequested();
+        char16_t* w = piece;
+        char16_t* const full = piece + kPieceUnits - 8;
+        while (pos < size && w < full) {
+            if (size - pos >= 8 && PrintableAscii8(p + pos)) {
+                for (int k = 0; k < 8; ++k) w[k] = p[pos + static_cast<std::size_t>(k)];
+                w += 8;
+                pos += 8;
+                decoded += 8;
+                afterCr = false;
+                continue;
+            }
+            char16_t c;
+            const unsigned char b = p[pos];
+            if (b < 0x80) {
+                if (b == 0) return Decoded::General;
+                c = b;
+                ++pos;
+            } else {
+                const Utf8Step step = DecodeUtf8Step(p + pos, size - pos);
+                if (!step.valid) return Decoded::General;
+                pos += step.length;
+                if (step.cp >= 0x10000) {
+                    *w++ = static_cast<char16_t>(0xD800 + ((step.cp - 0x10000) >> 10));
+                    *w++ = static_cast<char16_t>(0xDC00 + (step.cp & 0x3FF));
+                    decoded += 2;
+                    afterCr = false;
+                    continue;
+                }
+                c = static_cast<char16_t>(step.cp);
+            }
+            ++decoded;
+            if (IsControl(c)) ++controls;
+            if (c == u'\n') {
+                if (!afterCr) *w++ = u'\r';
+            } else {
+                *w++ = c;
+            }
+            afterCr = c == u'\r';
+        }
+        out.append(piece, static_cast<std::size_t>(w - piece));
+    }
+    hold.ShrinkTo(std::uint64_t{out.size()} * 2);
+    return controls * 10 <= decoded ? Decoded::Done : Decoded::Binary;
+}
+
+const char* const kBinary = "binary data: not a text file";
+
+// Picks the charset and decodes with it; `quick` lets valid UTF-8 take the
+// one-pass path.
+bool Read(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget, bool quick)
+{
+    out.stories.clear();
     const char* charset = nullptr;
     const std::size_t bom = DetectBom(bytes, charset);
     ByteView body = bytes.subspan(bom);
-    std::string guessed;
-    if (charset == nullptr) {
-        const bool hasZero = !body.empty() && std::memchr(body.data(), 0, body.size()) != nullptr;
-        if (!hasZero && IsValidUtf8(AsChars(body))) {
-            charset = "UTF-8";
-        } else if (hasZero) {
-            charset = Utf16ByZeros(body);
-            if (charset == nullptr) {
-                error = {ReadErrorKind::NotThisFormat, "binary data: not a text file"};
-                return false;
-            }
-        } else {
-            guessed = GuessLegacyCharset(body);
-            charset = guessed.c_str();
-        }
-    }
-    out.stories.clear();
     std::u16string text;
     BudgetHold hold(budget);
-    switch (DecodeParagraphs(body, charset, text, hold, error)) {
+    Decoded decoded = Decoded::General;
+    // Most text is UTF-8 (or ASCII): one pass tells whether it is and
+    // decodes it, where the general path looks for zero bytes, validates
+    // and then decodes.
+    const bool utf8Possible = charset == nullptr || std::strcmp(charset, "UTF-8") == 0;
+    if (quick && utf8Possible) decoded = DecodeUtf8Paragraphs(body, text, hold);
+    if (decoded == Decoded::General) {
+        std::string guessed;
+        if (charset == nullptr) {
+            const bool hasZero = !body.empty() && std::memchr(body.data(), 0, body.size()) != nullptr;
+            if (!hasZero && IsValidUtf8(AsChars(body))) {
+                charset = "UTF-8";
+            } else if (hasZero) {
+                charset = Utf16ByZeros(body);
+                if (charset == nullptr) {
+                    error = {ReadErrorKind::NotThisFormat, kBinary};
+                    return false;
+                }
+            } else {
+                guessed = GuessLegacyCharset(body);
+                charset = guessed.c_str();
+            }
+        }
+        decoded = DecodeParagraphs(body, charset, text, hold, error);
+    }
+    switch (decoded) {
     case Decoded::Done: break;
-    case Decoded::Binary: error = {ReadErrorKind::NotThisFormat, "binary data: not a text file"}; return false;
+    case Decoded::General:
+    case Decoded::Binary: error = {ReadErrorKind::NotThisFormat, kBinary}; return false;
     case Decoded::TooLarge: return false;
     }
     out.stories.push_back({StoryKind::Main, std::move(text)});
     return true;
+}
+
+}  // namespace
+
+bool ReadText(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget)
+{
+    return Read(bytes, out, error, budget, true);
+}
+
+bool ReadTextGeneral(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget)
+{
+    return Read(bytes, out, error, budget, false);
 }
 
 bool ReadText(ByteView bytes, WordContent& out, ReadError& error)

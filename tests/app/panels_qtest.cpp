@@ -149,12 +149,10 @@ private slots:
         QScrollBar* bar = panel.Edit()->verticalScrollBar();
         constexpr int kLines = 100000;
         for (int i = 1; i < kLines; ++i) LogLine("C:/docs/file" + std::to_string(i) + ".doc:Files is in use");
-        QApplication::processEvents();
-        QVERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+        QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
         bar->setValue(0);
         LogLine("newest");
-        QApplication::processEvents();
-        QCOMPARE(bar->value(), bar->maximum());
+        QTRY_COMPARE(bar->value(), bar->maximum());
         const QStringList lines = LogLines(panel);
         QCOMPARE(lines.size(), kLines + 1);
         QCOMPARE(lines.at(54321), QStringLiteral("C:/docs/file54321.doc:Files is in use"));

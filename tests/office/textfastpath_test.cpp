@@ -1,0 +1,151 @@
+// The quick routes for plain text, each held to the slow route it stands
+// for on random input: the one-pass UTF-8 reading of a text file against
+// the charset decoder; the compared text's ASCII and below-U+0300 shortcuts
+// and its map of runs against ICU and against preparing the mapped ranges.
+#include "office/containers/readbudget.h"
+#include "office/text/matchtext.h"
+#include "office/word/textreader.h"
+
+#include <gtest/gtest.h>
+
+#include <unicode/uchar.h>
+#include <unicode/unorm2.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace office {
+namespace {
+
+// Pieces of text files: ASCII words and line ends, letters whose folding
+// changes length (ß, İ, the ﬁ ligature), other scripts, marks, format
+// characters, controls, and bytes that are no UTF-8 (a lone continuation,
+// an overlong form, a surrogate, F5, a sequence cut short) or zero.
+const std::vector<std::string> kPieces = {
+    "word ", "Straße ", "\xC4\xB0stanbul ", "\xEF\xAC\x81le ", "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1 ",
+    "\xE6\x97\xA5\xE6\x9C\xAC ", "e\xCC\x81", "\xF0\x9F\x98\x80", "\xC2\xAD", "\xE2\x80\x8B", "\xEF\xBB\xBF", "\r\n",
+    "\n", "\r", "\t", "\x1B[0m", "\x7F", "\xEF\xBF\xBD", "\x80", "\xC0\x80", "\xED\xA0\x80", "\xF5", "\xE6\x97",
+    std::string(1, '\0'), "The quick brown fox jumps over the lazy dog. ",
+};
+
+std::string RandomText(std::mt19937& rng, std::size_t pieces, unsigned badOneIn)
+{
+    std::string out;
+    const std::size_t clean = kPieces.size() - 7;  // the pieces before "\x80" are well-formed
+    for (std::size_t i = 0; i < pieces; ++i) {
+        const bool bad = badOneIn != 0 && rng() % badOneIn == 0;
+        out += kPieces[bad ? clean + rng() % 6 : rng() % clean];
+        if (rng() % 3 == 0) out += kPieces.back();
+    }
+    return out;
+}
+
+TEST(TextFastPath, ReadsEveryTextAsTheCharsetDecoderDoes)
+{
+    std::mt19937 rng(1717);
+    const std::string boms[] = {"", "", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+    for (int round = 0; round < 600; ++round) {
+        // Some texts span several of the reader's pieces; some are refused
+        // by a small budget part of the way.
+        const std::size_t pieces = round % 50 == 0 ? 9000 : rng() % 40;
+        const auto badOneIn = static_cast<unsigned>(round % 3 == 0 ? 0 : 1 + rng() % 400);
+        const std::string text = boms[rng() % std::size(boms)] + RandomText(rng, pieces, badOneIn);
+        const ByteView bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        const std::uint64_t limit = round % 7 == 0 ? (std::uint64_t{1} << 20) + rng() % 200000 : ReadBudget::kDefaultBytes;
+        ReadBudget quickBudget(limit);
+        ReadBudget slowBudget(limit);
+        WordContent quick;
+        WordContent slow;
+        ReadError quickError;
+        ReadError slowError;
+        const bool quickOk = ReadText(bytes, quick, quickError, &quickBudget);
+        const bool slowOk = ReadTextGeneral(bytes, slow, slowError, &slowBudget);
+        ASSERT_EQ(quickOk, slowOk) << round;
+        ASSERT_EQ(quickError.kind, slowError.kind) << round;
+        ASSERT_EQ(quickError.detail, slowError.detail) << round;
+        ASSERT_EQ(quick.stories.size(), slow.stories.size()) << round;
+        for (std::size_t s = 0; s < quick.stories.size(); ++s) {
+            ASSERT_TRUE(quick.stories[s].text == slow.stories[s].text) << round;
+        }
+    }
+}
+
+TEST(TextFastPath, ShortcutsAgreeWithIcu)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    // What the shortcuts assume of the characters below U+0300.
+    for (UChar32 c = 0; c < 0x300; ++c) {
+        const UChar unit = static_cast<UChar>(c);
+        status = U_ZERO_ERROR;
+        ASSERT_TRUE(unorm2_hasBoundaryBefore(nfc, c) && unorm2_quickCheck(nfc, &unit, 1, &status) == UNORM_YES) << c;
+    }
+    for (UChar32 c = 0; c < 0x110000; c += c < 0x10000 ? 1 : 97) {
+        ASSERT_EQ(IsIgnorableFormat(static_cast<char32_t>(c)), c == 0x1F || u_charType(c) == U_FORMAT_CHAR) << c;
+    }
+    // Whether a text needs normalising, against one quick check of ICU over
+    // all of it.
+    const std::u16string alphabet[] = {u"a", u"Z", u" ", u"\r", u"\u00E9", u"e\u0301", u"\u0301", u"\u0323\u0301",
+                                       u"\u03B1", u"\u1100\u1161", u"\u212B", u"\U0001D400", u"\u00AD", u"\u001F",
+                                       std::u16string(1, char16_t{0xD800}), std::u16string(1, char16_t{0xDC00})};
+    std::mt19937 rng(3);
+    for (int round = 0; round < 4000; ++round) {
+        std::u16string text;
+        const std::size_t len = round % 100 == 0 ? 20000 : rng() % 30;
+        const auto plainRun = static_cast<unsigned>(rng() % 40);
+        for (std::size_t k = 0; k < len; ++k) text += k % (plainRun + 1) != 0 ? u"x" : alphabet[rng() % std::size(alphabet)];
+        status = U_ZERO_ERROR;
+        const bool normal = unorm2_spanQuickCheckYes(nfc, reinterpret_cast<const UChar*>(text.data()),
+                                                     static_cast<int32_t>(text.size()), &status) ==
+                            static_cast<int32_t>(text.size());
+        bool format = false;
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            const UChar32 c = text[k];
+            format = format || c == 0x1F || u_charType(c) == U_FORMAT_CHAR;
+        }
+        ASSERT_EQ(NeedsNormalizing(text, true), !normal) << round;
+        ASSERT_EQ(HasIgnorableFormat(text), format) << round;
+    }
+}
+
+TEST(TextFastPath, LongTextsMapBackByRuns)
+{
+    // Long stretches of ASCII between characters that change length when
+    // folded, marks and format characters: every short range between two
+    // edges is the prepared form of the original range the map gives.
+    const std::u16string rare[] = {u"\u00DF", u"\u0130", u"\uFB01", u"e\u0301", u"\u00AD", u"\u200B",
+                                   u"\U0001D400", std::u16string(1, char16_t{0xD800}), u"\u03A3", u"\u1E9E"};
+    std::mt19937 rng(11);
+    for (int round = 0; round < 40; ++round) {
+        std::u16string original;
+        while (original.size() < 40000) {
+            original.append(rng() % 8 == 0 ? 17000 : rng() % 40, u'A' + static_cast<char16_t>(rng() % 26));
+            original += rare[rng() % std::size(rare)];
+        }
+        const bool fold = round % 4 != 0;
+        const MatchText view(original, fold, round % 5 == 0);
+        const std::u16string_view text = view.Text();
+        ASSERT_EQ(view.OriginalStart(text.size()), original.size());
+        std::size_t lastStart = 0;
+        for (std::size_t a = 0; a < text.size(); ++a) {
+            if (!view.IsCharacterEdge(a)) continue;
+            ASSERT_GE(view.OriginalStart(a), lastStart) << round << " at " << a;
+            lastStart = view.OriginalStart(a);
+            if (rng() % 16 != 0) continue;
+            for (std::size_t b = a + 1; b <= text.size() && b <= a + 24; ++b) {
+                if (!view.IsCharacterEdge(b)) continue;
+                const std::size_t from = view.OriginalStart(a);
+                const std::size_t to = view.OriginalEnd(b);
+                ASSERT_LE(from, to) << round;
+                ASSERT_TRUE(PrepareForMatch(std::u16string_view(original).substr(from, to - from), fold, round % 5 == 0) ==
+                            text.substr(a, b - a))
+                    << round << " [" << a << ", " << b << ")";
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace office
