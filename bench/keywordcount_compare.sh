@@ -3,7 +3,8 @@
 # from main and one from a branch) search the same folder of Word documents
 # with 1, 50 and 256 keywords, run after run in turn, and the medians of the
 # wall-clock times are printed with their ratio (before / after: above 1
-# means faster now) and the load of the machine before each case. The
+# means faster now), the medians of the processor times (user + system)
+# and the load of the machine before each case. The
 # keywords are made here: the 50 are 25 common words and 25 made-up ones,
 # the 256 are all made up (absent, so every one is searched for in every
 # document). The results of both programs are compared too: a difference is
@@ -43,15 +44,14 @@ median() {
     sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
 }
 
+# Prints "wall cpu" in seconds for one run.
 seconds() {
     # $1 program, $2 keyword file, $3 output file
-    start=$(date +%s.%N)
-    "$1" --word -K "$2" "$folder" >"$3" 2>/dev/null || true
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc
+    /usr/bin/time -f '%e %U %S' -o "$work/time" "$1" --word -K "$2" "$folder" >"$3" 2>/dev/null || true
+    tail -n 1 "$work/time" | awk '{ printf "%s %.2f\n", $1, $2 + $3 }'
 }
 
-printf '%-10s %10s %10s %8s   %s\n' keywords before after ratio load
+printf '%-8s %8s %8s %6s %9s %9s %6s   %s\n' keywords before after ratio cpu-bef cpu-aft ratio load
 for k in 1 50 256; do
     load=$(uptime | sed 's/.*load average: //')
     : >"$work/tb"
@@ -62,9 +62,12 @@ for k in 1 50 256; do
         seconds "$after" "$work/k$k" "$work/oa" >>"$work/ta"
         i=$((i + 1))
     done
-    tb=$(median <"$work/tb")
-    ta=$(median <"$work/ta")
+    tb=$(cut -d' ' -f1 "$work/tb" | median)
+    ta=$(cut -d' ' -f1 "$work/ta" | median)
+    cb=$(cut -d' ' -f2 "$work/tb" | median)
+    ca=$(cut -d' ' -f2 "$work/ta" | median)
     ratio=$(echo "scale=2; $tb / $ta" | bc)
-    printf '%-10s %10.3f %10.3f %8s   %s\n' "$k" "$tb" "$ta" "$ratio" "$load"
+    cratio=$(echo "scale=2; $cb / $ca" | bc)
+    printf '%-8s %8.3f %8.3f %6s %9.2f %9.2f %6s   %s\n' "$k" "$tb" "$ta" "$ratio" "$cb" "$ca" "$cratio" "$load"
     if ! cmp -s "$work/ob" "$work/oa"; then echo "  results differ for $k keywords" >&2; fi
 done

@@ -224,17 +224,14 @@ void WordDocument::CacheResult(std::u16string key, bool found)
 bool WordDocument::MayContain(std::size_t story, bool fold, bool keepFormat, const std::vector<std::u16string>& pieces)
 {
     if (!m_shortcuts) return true;
-    // A filter costs about one scan of the text: it is built for a view
-    // that has already been scanned a few times, and never for a short
-    // story, whose scan costs less than the look-up.
+    // Never for a short story, whose scan costs less than the look-up.
     constexpr std::size_t kMinUnits = 512;
-    constexpr std::uint8_t kScansBefore = 3;
     StoryState& s = m_stories.at(story);
     const std::size_t slot = (fold ? 2u : 0u) + (keepFormat ? 1u : 0u);
     std::unique_ptr<PresenceFilter>& filter = s.filters[slot];
     if (!filter) {
         if (s.text.size() < kMinUnits) return true;
-        if (s.filterAsks[slot] < kScansBefore) {
+        if (s.filterAsks[slot] < m_scansBeforeFilter) {
             ++s.filterAsks[slot];
             return true;
         }

@@ -86,6 +86,11 @@ public:
     // and measurements; on by default.
     void SetShortcuts(bool on) { m_shortcuts = on; }
     bool Shortcuts() const { return m_shortcuts; }
+    // How many scans of a story's view go before its presence filter is
+    // built. Building one costs about as much as a dozen or two scans (a
+    // scan compares eight units at a time), so by default a few keywords
+    // never pay for it and many pay at most about twice.
+    void SetScansBeforeFilter(std::uint8_t scans) { m_scansBeforeFilter = scans; }
 
 private:
     struct StoryState {
@@ -108,6 +113,7 @@ private:
     std::set<std::u16string, std::less<>> m_absent;
     std::map<std::u16string, bool> m_results;
     bool m_shortcuts = true;
+    std::uint8_t m_scansBeforeFilter = 16;
 };
 
 }  // namespace office

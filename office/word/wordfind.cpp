@@ -476,6 +476,17 @@ std::shared_ptr<FindPlan> CompileFind(std::u16string_view findText, const FindOp
 
 bool ExecuteFind(WordDocument& document, const FindRequest& request)
 {
+    platform::ThrowIfStopRequested();
+    // An exact text the document knows to be absent needs no matcher.
+    const FindOptions& o = request.options;
+    if (o.matchCase && !o.matchWholeWord && !o.matchWildcards && !o.matchSoundsLike && !o.matchAllWordForms &&
+        document.Shortcuts()) {
+        std::u16string exact;
+        if (ElementsAsLiteral(ParseFindCodes(request.findText), exact) && !exact.empty() &&
+            document.IsKnownAbsent(exact)) {
+            return false;
+        }
+    }
     const auto plan = CompileFind(request.findText, request.options);
     return ExecuteFind(document, *plan, request.replace, request.replaceWith);
 }
