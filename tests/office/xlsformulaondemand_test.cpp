@@ -42,7 +42,7 @@ void RandomSheet(std::mt19937& rng, Stream& s)
         case 0:
         case 1: s.Formula(row, col, pick(100), tokens[pick(static_cast<unsigned>(tokens.size()))]); break;
         case 2:  // ptgExp: the shared formula whose first cell is in row, column
-            s.Formula(row, col, 1, {0x01, static_cast<std::uint8_t>(pick(6)), 0, static_cast<std::uint8_t>(pick(3)), 0});
+            s.Formula(row, col, 1, {0x01, std::uint8_t(pick(6)), 0, std::uint8_t(pick(3)), 0});
             break;
         case 3:  // the cell above, plus one
             s.SharedFormula(row, row + pick(3), col, col + pick(2), {0x4C, 0xFF, 0xFF, 0, 0xC0, 0x1E, 1, 0, 3});
