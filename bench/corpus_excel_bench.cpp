@@ -245,8 +245,8 @@ int main(int argc, char** argv)
             failures[reason].push_back(path.filename().string());
         }
     }
-    std::printf("%zu workbooks: %zu open, %zu fail, %zu over 2 s (slowest %.3f s: %s), %.3f s in all%s\n",
-                files.size(), opened, files.size() - opened, slow, worst, worstFile.c_str(), total,
+    std::printf("%zu workbooks: %zu open, %zu fail, %zu over 2 s (slowest %.3f s: %s), %.3f s in all%s\n", files.size(),
+                opened, files.size() - opened, slow, worst, worstFile.c_str(), total,
                 valuesOnly ? " (values only)" : "");
     for (const auto& [reason, names] : failures) {
         std::printf("  %zu: %s:", names.size(), reason.c_str());
