@@ -15,7 +15,7 @@ namespace office {
 class CExcelWorkbooks;
 
 struct ExcelBookData {
-    explicit ExcelBookData(std::shared_ptr<const Workbook> model) : book(model), finder(model) {}
+    explicit ExcelBookData(std::shared_ptr<Workbook> model) : book(model), finder(model) {}
     std::shared_ptr<const Workbook> book;
     RangeFinder finder;
     std::u16string name;

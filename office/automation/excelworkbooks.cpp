@@ -104,7 +104,8 @@ HRESULT CExcelWorkbooks::Open(const CDispArgs& args, UINT maxArgs, VARIANT* resu
     ReadBudget budget;
     WorkbookLimits limits;
     limits.budget = &budget;
-    if (!LoadWorkbook(WideToAnsi(path), *model, error, limits)) {
+    // Formula texts are decoded when a Find first looks in formulas.
+    if (!LoadWorkbook(WideToAnsi(path), *model, error, limits, true)) {
         // A reader that gave up because of Stop did not find the file bad.
         platform::ThrowIfStopRequested();
         std::u16string message = u"'" + path + u"' could not be opened: " + Utf8ToUtf16(error.detail);

@@ -80,7 +80,7 @@ HRESULT CWordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS*
         if (pVarResult == nullptr) return E_POINTER;
         auto active = m_session->ActiveDocument();
         // No document open: Word answers Nothing.
-        return ReturnObject(pVarResult, active ? new CWordSelection(std::move(active)) : nullptr);
+        return ReturnObject(pVarResult, active ? new CWordSelection(std::move(active), m_session->Plans()) : nullptr);
     }
     default: return DISP_E_MEMBERNOTFOUND;
     }

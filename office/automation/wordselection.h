@@ -2,6 +2,7 @@
 // its Find object.
 #pragma once
 
+#include "office/word/findplancache.h"
 #include "office/word/worddocument.h"
 #include "platform/oleauto.h"
 
@@ -11,13 +12,14 @@ namespace office {
 
 class CWordSelection : public CDispatchObject {
 public:
-    explicit CWordSelection(std::shared_ptr<WordDocument> document);
+    CWordSelection(std::shared_ptr<WordDocument> document, std::shared_ptr<FindPlanCache> plans);
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
 private:
     std::shared_ptr<WordDocument> m_document;
+    std::shared_ptr<FindPlanCache> m_plans;
 };
 
 }  // namespace office

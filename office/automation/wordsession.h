@@ -2,9 +2,10 @@
 // Documents collections and every open document share it; a document only
 // knows it weakly, so closing after the application is gone is harmless.
 // The session holds one reference on each open document until it is closed
-// or the application quits.
+// or the application quits, and the find texts compiled for any of them.
 #pragma once
 
+#include "office/word/findplancache.h"
 #include "office/word/worddocument.h"
 #include "platform/oleauto.h"
 
@@ -29,8 +30,11 @@ public:
     std::shared_ptr<WordDocument> ActiveDocument() const;
     std::size_t Count() const { return m_open.size(); }
     void CloseAll();
+    // Shared with the Find objects, which may outlive the application.
+    const std::shared_ptr<FindPlanCache>& Plans() const { return m_plans; }
 
 private:
+    std::shared_ptr<FindPlanCache> m_plans = std::make_shared<FindPlanCache>();
     std::vector<std::pair<IDispatch*, std::shared_ptr<WordDocument>>> m_open;
 };
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <memory>
 #include <optional>
 
 namespace office {
@@ -56,15 +57,71 @@ struct SharedFormula {
     std::optional<BiffFormulaDecoder::Prepared> prepared;
 };
 
+// A record whose formula text is decoded on request, and where a sheet's
+// records begin among them.
+struct DeferredRecord {
+    enum class Kind : std::uint8_t { Formula, Shared, Array };
+    Kind kind;
+    std::uint32_t row;
+    std::uint32_t column;
+    std::size_t offset;  // of the record's body in the stream
+    std::size_t size;
+};
+struct DeferredSheet {
+    std::size_t bookSheet;
+    std::size_t sheetIndex;  // BOUNDSHEET's, as formula tokens count sheets
+    std::size_t first;
+};
+
 // A cap on the shared and array formulas of one sheet; each costs bytes of
 // the stream, this only stops a crafted file from growing the table forever.
 constexpr std::size_t kMaxSharedPerSheet = 65536;
 
-class StreamParser {
+// The parser of one workbook stream. When formula texts are deferred it
+// stays alive after the read as the workbook's FormulaTextSource: it keeps
+// the stream and notes where each FORMULA, SHRFMLA and ARRAY record lies,
+// and decodes them on request exactly as it would have while reading (same
+// records in the same order, same shared-formula state), writing into the
+// finished workbook instead of the builder, which is gone by then.
+class StreamParser : public FormulaTextSource {
 public:
-    StreamParser(std::vector<std::uint8_t> stream, WorkbookBuilder& builder, std::u16string password)
-        : m_stream(std::move(stream)), m_builder(builder), m_password(std::move(password)), m_budget(m_stream.size())
+    StreamParser(std::vector<std::uint8_t> stream, WorkbookBuilder& builder, std::u16string password, bool defer)
+        : m_stream(std::move(stream)), m_builder(builder), m_password(std::move(password)), m_budget(m_stream.size()),
+          m_defer(defer)
     {
+    }
+
+    bool HasDeferred() const { return !m_deferred.empty(); }
+
+    void DecodeInto(Workbook& book) override
+    {
+        m_replayBook = &book;
+        struct Done {
+            StreamParser& parser;
+            ~Done() { parser.m_replayBook = nullptr; }
+        } done{*this};
+        for (std::size_t k = 0; k < m_deferredSheets.size(); ++k) {
+            const DeferredSheet& sheet = m_deferredSheets[k];
+            const std::size_t end = k + 1 < m_deferredSheets.size() ? m_deferredSheets[k + 1].first : m_deferred.size();
+            if (sheet.bookSheet >= book.sheets.size()) continue;
+            m_bookSheet = sheet.bookSheet;
+            m_links.SetCurrentSheet(sheet.sheetIndex);
+            m_shared.clear();
+            m_awaiting.reset();
+            for (std::size_t i = sheet.first; i < end; ++i) {
+                m_stop();
+                const DeferredRecord& d = m_deferred[i];
+                const ByteView b = Stream().subspan(d.offset, d.size);
+                if (d.kind == DeferredRecord::Kind::Formula) {
+                    m_awaiting.reset();
+                    bool awaits = false;
+                    SetReplayed(d.row, d.column, FormulaText(d.row, d.column, b, awaits));
+                    if (!awaits) m_awaiting.reset();
+                } else {
+                    ReadShared(d.kind == DeferredRecord::Kind::Array, b);
+                }
+            }
+        }
     }
 
     bool Parse(ReadError& error)
@@ -84,6 +141,7 @@ public:
             if (entry.type != kSheetWorksheet && entry.type != kSheetMacro) continue;
             if (!m_builder.AddSheet(entry.name, entry.visibility)) break;
             ++sheetNumber;
+            m_bookSheet = sheetNumber - 1;
             std::size_t start = entry.offset;
             if (!IsBofAt(start)) start = i < starts.size() ? starts[i] : m_stream.size();
             if (IsBofAt(start)) ParseSheet(start, i);
@@ -337,6 +395,7 @@ private:
 
     void ParseSheet(std::size_t start, std::size_t sheetIndex)
     {
+        if (m_defer) m_deferredSheets.push_back({m_bookSheet, sheetIndex, m_deferred.size()});
         m_links.SetCurrentSheet(sheetIndex);
         m_shared.clear();
         m_awaiting.reset();
@@ -447,7 +506,11 @@ private:
             case biff::kShrFmla:
             case biff::kArray:
                 // Not a cell: a pending string result may still follow.
-                ReadShared(r.type == biff::kArray, b);
+                if (m_defer) {
+                    Defer(r.type == biff::kArray ? DeferredRecord::Kind::Array : DeferredRecord::Kind::Shared, 0, 0, b);
+                } else {
+                    ReadShared(r.type == biff::kArray, b);
+                }
                 break;
             default: break;
             }
@@ -462,7 +525,11 @@ private:
         cell.isFormula = true;
         m_awaiting.reset();
         bool awaits = false;
-        cell.formula = FormulaText(row, col, b, awaits);
+        if (m_defer) {
+            Defer(DeferredRecord::Kind::Formula, row, col, b);
+        } else {
+            cell.formula = FormulaText(row, col, b, awaits);
+        }
         if (m_builder.Failed()) return;
         const std::uint8_t* result = b.data() + 6;
         std::size_t position = 0;
@@ -560,7 +627,11 @@ private:
         if (owned) {
             const Awaiting a = *m_awaiting;
             const std::uint32_t text = SharedText(*stored, a.row, a.column);
-            if (Cell* cell = m_builder.CellAt(a.position)) cell->formula = text;
+            if (m_replayBook != nullptr) {
+                SetReplayed(a.row, a.column, text);
+            } else if (Cell* cell = m_builder.CellAt(a.position)) {
+                cell->formula = text;
+            }
         }
         m_awaiting.reset();
     }
@@ -588,7 +659,7 @@ private:
         if (f.array) return f.arrayText;
         if (!f.prepared) return kNoText;
         auto text = f.prepared->TextAt(row, col);
-        return text ? m_builder.AddText(std::move(*text)) : kNoText;
+        return text ? AddFormulaText(std::move(*text)) : kNoText;
     }
 
     std::uint32_t TextOf(ByteView tokens, std::uint32_t row, std::uint32_t col, bool shared)
@@ -598,7 +669,36 @@ private:
         context.column = col;
         context.shared = shared;
         auto text = BiffFormulaDecoder(context).Decode(tokens);
-        return text ? m_builder.AddText(std::move(*text)) : kNoText;
+        return text ? AddFormulaText(std::move(*text)) : kNoText;
+    }
+
+    std::uint32_t AddFormulaText(std::u16string text)
+    {
+        if (m_replayBook == nullptr) return m_builder.AddText(std::move(text));
+        m_replayBudget.Charge(text.size() * sizeof(char16_t) + sizeof text, "formula texts");
+        return m_replayBook->AppendText(std::move(text));
+    }
+
+    // A decoded formula for the finished workbook's cell at (row, column),
+    // which holds the last record written for it: a formula whose text is
+    // set by every one of its records in turn, or another kind of cell.
+    void SetReplayed(std::uint32_t row, std::uint32_t column, std::uint32_t text)
+    {
+        auto& cells = m_replayBook->sheets[m_bookSheet].cells;
+        const auto it = std::lower_bound(cells.begin(), cells.end(), std::pair{row, column},
+                                         [](const Cell& c, const std::pair<std::uint32_t, std::uint32_t>& p) {
+                                             return c.row != p.first ? c.row < p.first : c.column < p.second;
+                                         });
+        if (it != cells.end() && it->row == row && it->column == column && it->isFormula) it->formula = text;
+    }
+
+    // Notes a record whose formula is decoded on request; the record lies
+    // in the stream, which the parser keeps.
+    void Defer(DeferredRecord::Kind kind, std::uint32_t row, std::uint32_t column, ByteView body)
+    {
+        if (ReadBudget* budget = m_builder.Budget()) budget->Charge(sizeof(DeferredRecord), "formula records");
+        const auto offset = static_cast<std::size_t>(body.data() - m_stream.data());
+        m_deferred.push_back({kind, row, column, offset, body.size()});
     }
 
     std::vector<std::uint8_t> m_stream;
@@ -628,6 +728,17 @@ private:
     };
     std::map<std::uint64_t, SharedFormula> m_shared;
     std::optional<Awaiting> m_awaiting;
+
+    // Deferred formula texts: the records in stream order, and where each
+    // sheet's begin.
+    bool m_defer = false;
+    std::vector<DeferredRecord> m_deferred;
+    std::vector<DeferredSheet> m_deferredSheets;
+    // The sheet being read or decoded, as the workbook numbers it.
+    std::size_t m_bookSheet = 0;
+    // Set while deferred texts are decoded into a finished workbook.
+    Workbook* m_replayBook = nullptr;
+    ReadBudget m_replayBudget;
 };
 
 std::string Lower(std::string s)
@@ -638,7 +749,10 @@ std::string Lower(std::string s)
 
 }  // namespace
 
-BiffReader::BiffReader(const WorkbookLimits& limits) : m_limits(limits) {}
+BiffReader::BiffReader(const WorkbookLimits& limits, bool deferFormulaTexts)
+    : m_limits(limits), m_deferFormulaTexts(deferFormulaTexts)
+{
+}
 
 bool BiffReader::Read(ByteView bytes, Workbook& out, ReadError& error)
 {
@@ -668,9 +782,11 @@ bool BiffReader::ReadStream(std::vector<std::uint8_t> stream, Workbook& out, Rea
     WorkbookBuilder builder(m_limits);
     // An encrypted workbook is tried with Excel's default password only:
     // the product never asks for one.
-    StreamParser parser(std::move(stream), builder, std::u16string(kDefaultOfficePassword));
-    if (!parser.Parse(error)) return false;
+    auto parser = std::make_shared<StreamParser>(std::move(stream), builder, std::u16string(kDefaultOfficePassword),
+                                                 m_deferFormulaTexts);
+    if (!parser->Parse(error)) return false;
     out = builder.Finish();
+    if (parser->HasDeferred()) out.DeferFormulaTexts(std::move(parser));
     return true;
 }
 

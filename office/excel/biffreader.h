@@ -21,7 +21,10 @@ namespace office {
 
 class BiffReader {
 public:
-    explicit BiffReader(const WorkbookLimits& limits = {});
+    // With `deferFormulaTexts`, the formula texts are left to decode on
+    // request (Workbook::DecodeFormulaTexts): a search of the values never
+    // pays for them. The workbook then keeps the stream until they are.
+    explicit BiffReader(const WorkbookLimits& limits = {}, bool deferFormulaTexts = false);
 
     // Reads a compound file held in `bytes`. False with a reason in `error`
     // when the file is no workbook, is damaged, protected or too large.
@@ -32,6 +35,7 @@ public:
 
 private:
     WorkbookLimits m_limits;
+    bool m_deferFormulaTexts = false;
 };
 
 }  // namespace office

@@ -115,7 +115,7 @@ bool FindPattern::Glob(std::u16string_view text) const
     }
 }
 
-RangeFinder::RangeFinder(std::shared_ptr<const Workbook> book) : m_book(std::move(book))
+RangeFinder::RangeFinder(std::shared_ptr<Workbook> book) : m_book(std::move(book))
 {
     m_columnOrder.resize(m_book->sheets.size());
     m_flat[0].resize(m_book->sheets.size());
@@ -384,6 +384,14 @@ std::optional<CellPos> RangeFinder::Find(std::size_t sheet, const CellArea& area
                                          std::optional<CellPos> after)
 {
     if (sheet >= m_book->sheets.size() || options.what.empty()) return std::nullopt;
+    if (options.lookIn == FindLookIn::Formulas && m_book->FormulaTextsPending()) {
+        m_book->DecodeFormulaTexts();
+        // Joined texts made for searches of values lack them.
+        for (auto& flats : m_flat) {
+            for (FlatSheet& flat : flats) flat = FlatSheet();
+        }
+        m_flatUnits = 0;
+    }
     const FindPattern pattern(options.what, options.matchCase, options.lookAt);
     const auto& cells = m_book->sheets[sheet].cells;
     const CellPos start = after.value_or(CellPos{area.firstRow, area.firstColumn});

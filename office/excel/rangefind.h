@@ -88,10 +88,11 @@ private:
 
 // Searches one workbook; keeps each sheet's joined texts, the case-folded
 // texts and the column-order index between calls, so that many searches of
-// one workbook join and fold each text once.
+// one workbook join and fold each text once. Formula texts a reader left
+// pending are decoded by the first search that looks in formulas.
 class RangeFinder {
 public:
-    explicit RangeFinder(std::shared_ptr<const Workbook> book);
+    explicit RangeFinder(std::shared_ptr<Workbook> book);
 
     // The first matching cell of `area` on sheet `sheet` (0-based) after
     // `after` (default: the area's top-left cell) in the search order,
@@ -123,7 +124,7 @@ private:
     bool CellMatches(const Cell& cell, const FindPattern& pattern, FindLookIn lookIn, std::vector<std::uint8_t>& memo);
     const std::vector<std::uint32_t>& ColumnOrder(std::size_t sheet);
 
-    std::shared_ptr<const Workbook> m_book;
+    std::shared_ptr<Workbook> m_book;
     // Prepared texts that differ from their original, one after another in
     // one pool; m_preparedSlot says per text and per folding which span of
     // the pool is its prepared form, or that it is not prepared yet, or that

@@ -60,6 +60,22 @@ const std::u16string& Workbook::Text(std::uint32_t index) const
     return index < m_texts.size() ? m_texts[index] : kEmpty;
 }
 
+void Workbook::DecodeFormulaTexts()
+{
+    if (!m_formulaSource) return;
+    // Kept until it has finished: a stop in the middle leaves it to be
+    // asked again.
+    m_formulaSource->DecodeInto(*this);
+    m_formulaSource.reset();
+}
+
+std::uint32_t Workbook::AppendText(std::u16string text)
+{
+    if (m_texts.size() >= kNoText) return kNoText;
+    m_texts.push_back(std::move(text));
+    return static_cast<std::uint32_t>(m_texts.size() - 1);
+}
+
 std::size_t Workbook::CellCount() const
 {
     std::size_t n = 0;

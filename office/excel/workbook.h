@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,19 @@ struct WorkbookLimits {
     ReadBudget* budget = nullptr;
 };
 
+class Workbook;
+
+// What a reader leaves behind when it defers the formula texts of a
+// workbook (decoding them can cost more than reading everything else):
+// DecodeInto sets the `formula` of every formula cell of the finished model.
+class FormulaTextSource {
+public:
+    virtual ~FormulaTextSource() = default;
+    // Throws platform::OperationCancelled on Stop and ReadBudgetExceeded
+    // when the texts pass the source's budget; may be called again then.
+    virtual void DecodeInto(Workbook& book) = 0;
+};
+
 class Workbook {
 public:
     std::vector<Sheet> sheets;
@@ -77,9 +91,19 @@ public:
     std::size_t TextCount() const { return m_texts.size(); }
     std::size_t CellCount() const;
 
+    // Formula texts the reader left to decode on request: until then the
+    // formula cells have their values but no formula text.
+    bool FormulaTextsPending() const { return m_formulaSource != nullptr; }
+    void DeferFormulaTexts(std::shared_ptr<FormulaTextSource> source) { m_formulaSource = std::move(source); }
+    // Decodes them, once; nothing when none are pending.
+    void DecodeFormulaTexts();
+    // Adds a text to the pool of a finished model (a deferred formula's).
+    std::uint32_t AppendText(std::u16string text);
+
 private:
     friend class WorkbookBuilder;
     std::vector<std::u16string> m_texts;
+    std::shared_ptr<FormulaTextSource> m_formulaSource;
 };
 
 // Builds a Workbook while a reader walks a file, refusing what breaks the

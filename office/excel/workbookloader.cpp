@@ -83,7 +83,7 @@ WorkbookKind DetectWorkbookKind(ByteView bytes)
 namespace {
 
 bool LoadByKind(ByteView bytes, const std::u16string& sheetName, Workbook& out, ReadError& error,
-                const WorkbookLimits& limits)
+                const WorkbookLimits& limits, bool deferFormulaTexts)
 {
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     switch (DetectWorkbookKind(bytes)) {
@@ -94,7 +94,7 @@ bool LoadByKind(ByteView bytes, const std::u16string& sheetName, Workbook& out, 
         std::vector<std::uint8_t> package;
         BudgetHold held(limits.budget);
         switch (OpenEncryptedPackage(bytes, kDefaultOfficePassword, package, held, error)) {
-        case EncryptedPackageState::None: return BiffReader(limits).Read(bytes, out, error);
+        case EncryptedPackageState::None: return BiffReader(limits, deferFormulaTexts).Read(bytes, out, error);
         case EncryptedPackageState::Decrypted:
             return XlsxReader(limits).Read(ByteView(package.data(), package.size()), out, error);
         case EncryptedPackageState::Protected:
@@ -131,7 +131,7 @@ bool LoadByKind(ByteView bytes, const std::u16string& sheetName, Workbook& out, 
 }  // namespace
 
 bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook& out, ReadError& error,
-                       const WorkbookLimits& given)
+                       const WorkbookLimits& given, bool deferFormulaTexts)
 {
     // Every workbook is read against a budget: the caller's, or one of the
     // default size for this call.
@@ -139,7 +139,7 @@ bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook
     std::unique_ptr<ReadBudget> own;
     if (limits.budget == nullptr) limits.budget = (own = std::make_unique<ReadBudget>()).get();
     try {
-        return LoadByKind(bytes, sheetName, out, error, limits);
+        return LoadByKind(bytes, sheetName, out, error, limits, deferFormulaTexts);
     } catch (const ReadBudgetExceeded& e) {
         out = Workbook{};
         error = {ReadErrorKind::TooLarge, e.what()};
@@ -147,11 +147,13 @@ bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook
     }
 }
 
-bool LoadWorkbook(const std::string& path, Workbook& out, ReadError& error, const WorkbookLimits& limits)
+bool LoadWorkbook(const std::string& path, Workbook& out, ReadError& error, const WorkbookLimits& limits,
+                  bool deferFormulaTexts)
 {
     std::vector<std::uint8_t> bytes;
     if (!ReadFileBytes(path, bytes, error)) return false;
-    return LoadWorkbookBytes(ByteView(bytes.data(), bytes.size()), SheetNameFor(path), out, error, limits);
+    return LoadWorkbookBytes(ByteView(bytes.data(), bytes.size()), SheetNameFor(path), out, error, limits,
+                             deferFormulaTexts);
 }
 
 }  // namespace office

@@ -24,11 +24,13 @@ WorkbookKind DetectWorkbookKind(ByteView bytes);
 // costs to read is charged to `limits.budget`, one per opened file (without
 // one, the call makes its own of the default size); a workbook beyond it
 // fails as TooLarge ("too large: ..."). Throws platform::OperationCancelled when the
-// search is stopped.
+// search is stopped. `deferFormulaTexts`: a binary workbook's formula texts
+// are left to decode on request (see BiffReader).
 bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook& out, ReadError& error,
-                       const WorkbookLimits& limits = {});
+                       const WorkbookLimits& limits = {}, bool deferFormulaTexts = false);
 
 // Reads the file at `path` (never writing to it) and loads it.
-bool LoadWorkbook(const std::string& path, Workbook& out, ReadError& error, const WorkbookLimits& limits = {});
+bool LoadWorkbook(const std::string& path, Workbook& out, ReadError& error, const WorkbookLimits& limits = {},
+                  bool deferFormulaTexts = false);
 
 }  // namespace office

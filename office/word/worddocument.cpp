@@ -167,6 +167,8 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
         s.breaks.reset();
         s.breaksText.clear();
         for (auto& view : s.views) view.reset();
+        for (auto& filter : s.filters) filter.reset();
+        std::fill(std::begin(s.filterAsks), std::end(s.filterAsks), std::uint8_t{0});
         for (auto& kind : s.utf8) {
             for (auto& utf8 : kind) utf8.reset();
         }
@@ -175,26 +177,28 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
     ++m_version;
     m_results.clear();
     // A new occurrence of an absent text would have to contain inserted
-    // units; texts sharing none with the insertion stay absent. An empty
-    // insertion joins text that was apart, so it proves nothing.
-    if (inserted.empty()) {
+    // units, when the insertion is spacing: spaces and tabs are compared as
+    // they stand and compose with nothing. Texts sharing no unit with it
+    // stay absent. Any other insertion proves nothing: an empty one joins
+    // text that was apart, an ignorable one (a soft hyphen) is left out of
+    // the compared text, and a letter may compose with an accent after it.
+    const bool spacingInserted = !inserted.empty() && spacing(inserted);
+    if (!spacingInserted) {
         m_absent.clear();
-    } else {
-        for (auto it = m_absent.begin(); it != m_absent.end();) {
-            if (ShareUnit(*it, inserted)) it = m_absent.erase(it);
-            else ++it;
-        }
+        return;
+    }
+    for (auto it = m_absent.begin(); it != m_absent.end();) {
+        if (ShareUnit(*it, inserted)) it = m_absent.erase(it);
+        else ++it;
     }
     // Every occurrence of the found text was replaced or overlapped a
     // replaced one; it can only come back through the inserted units.
-    if (!found.empty() && !ShareUnit(found, inserted) && (found.size() == 1 || !inserted.empty())) {
-        m_absent.emplace(found);
-    }
+    if (!found.empty() && !ShareUnit(found, inserted)) m_absent.emplace(found);
 }
 
 bool WordDocument::IsKnownAbsent(std::u16string_view exact) const
 {
-    return m_absent.find(exact) != m_absent.end();
+    return m_shortcuts && m_absent.find(exact) != m_absent.end();
 }
 
 void WordDocument::RememberAbsent(std::u16string_view exact)
@@ -204,6 +208,7 @@ void WordDocument::RememberAbsent(std::u16string_view exact)
 
 bool WordDocument::CachedResult(const std::u16string& key, bool& found) const
 {
+    if (!m_shortcuts) return false;
     const auto it = m_results.find(key);
     if (it == m_results.end()) return false;
     found = it->second;
@@ -214,6 +219,26 @@ void WordDocument::CacheResult(std::u16string key, bool found)
 {
     if (m_results.size() >= 4096) m_results.clear();
     m_results.emplace(std::move(key), found);
+}
+
+bool WordDocument::MayContain(std::size_t story, bool fold, bool keepFormat, const std::vector<std::u16string>& pieces)
+{
+    if (!m_shortcuts) return true;
+    // Never for a short story, whose scan costs less than the look-up.
+    constexpr std::size_t kMinUnits = 512;
+    StoryState& s = m_stories.at(story);
+    const std::size_t slot = (fold ? 2u : 0u) + (keepFormat ? 1u : 0u);
+    std::unique_ptr<PresenceFilter>& filter = s.filters[slot];
+    if (!filter) {
+        if (s.text.size() < kMinUnits) return true;
+        if (s.filterAsks[slot] < m_scansBeforeFilter) {
+            ++s.filterAsks[slot];
+            return true;
+        }
+        filter = std::make_unique<PresenceFilter>(View(story, fold, keepFormat).Text());
+    }
+    return std::all_of(pieces.begin(), pieces.end(),
+                       [&](const std::u16string& piece) { return filter->MayContain(piece); });
 }
 
 }  // namespace office

@@ -6,10 +6,14 @@
 //
 // A search for spacing that the document is known not to contain costs
 // nothing: the document remembers exact texts found absent, and keeps that
-// knowledge across a replacement that cannot have brought them back.
+// knowledge across a replacement that cannot have brought them back. A
+// search repeated on an unchanged text is answered from a cache, and a story
+// searched for many fixed texts keeps a presence filter (presencefilter.h)
+// that turns most absent ones away without a scan.
 #pragma once
 
 #include "office/text/matchtext.h"
+#include "office/word/presencefilter.h"
 #include "office/word/wildcardpattern.h"
 #include "office/word/wordbreaks.h"
 #include "office/word/wordcodes.h"
@@ -72,6 +76,22 @@ public:
     bool CachedResult(const std::u16string& key, bool& found) const;
     void CacheResult(std::u16string key, bool found);
 
+    // False when one of `pieces` cannot occur in the story's view (see
+    // View): each must then be a run of units a match has to hold one after
+    // the other in that view. True when they may all occur.
+    bool MayContain(std::size_t story, bool fold, bool keepFormat, const std::vector<std::u16string>& pieces);
+
+    // Off: every search scans, as if nothing were cached or remembered (no
+    // absent texts, no results, no presence filter). For differential tests
+    // and measurements; on by default.
+    void SetShortcuts(bool on) { m_shortcuts = on; }
+    bool Shortcuts() const { return m_shortcuts; }
+    // How many scans of a story's view go before its presence filter is
+    // built. Building one costs about as much as a dozen or two scans (a
+    // scan compares eight units at a time), so by default a few keywords
+    // never pay for it and many pay at most about twice.
+    void SetScansBeforeFilter(std::uint8_t scans) { m_scansBeforeFilter = scans; }
+
 private:
     struct StoryState {
         StoryKind kind = StoryKind::Main;
@@ -84,12 +104,16 @@ private:
         bool knownNormal = false;
         std::unique_ptr<Utf8Story> utf8[2][kMaxMarkCopies + 1];  // [keepFormat][markCopies]
         std::unique_ptr<WordCodes> codes;
+        std::unique_ptr<PresenceFilter> filters[4];  // as views
+        std::uint8_t filterAsks[4] = {};
     };
 
     std::vector<StoryState> m_stories;
     std::uint64_t m_version = 0;
     std::set<std::u16string, std::less<>> m_absent;
     std::map<std::u16string, bool> m_results;
+    bool m_shortcuts = true;
+    std::uint8_t m_scansBeforeFilter = 16;
 };
 
 }  // namespace office

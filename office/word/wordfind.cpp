@@ -160,6 +160,24 @@ public:
         return false;
     }
 
+    // What a presence filter needs: the view compared, and each run of
+    // literal units, which a match holds one after the other in it.
+    bool Folds() const { return !m_matchCase; }
+    bool KeepsFormat() const { return m_keepFormat; }
+    std::vector<std::u16string> LiteralRuns() const
+    {
+        std::vector<std::u16string> runs(1);
+        for (const FindElement& e : m_elements) {
+            if (e.kind == FindElement::Kind::Literal) {
+                runs.back().push_back(e.ch);
+            } else if (!runs.back().empty()) {
+                runs.emplace_back();
+            }
+        }
+        if (runs.back().empty()) runs.pop_back();
+        return runs;
+    }
+
 private:
     std::size_t FindLiteral(std::u16string_view s, std::size_t from) const
     {
@@ -384,70 +402,130 @@ std::u16string BuildReplacement(const std::vector<ReplacePart>& parts, std::u16s
     return out;
 }
 
-std::u16string CacheKey(const FindRequest& r)
+std::u16string CacheKey(std::u16string_view findText, const FindOptions& o)
 {
     std::u16string key;
-    key.push_back(r.options.matchCase ? u'C' : u'c');
-    key.push_back(r.options.matchWholeWord ? u'W' : u'w');
-    key.push_back(r.options.matchWildcards ? u'P' : u'p');
-    key.push_back(r.options.matchSoundsLike ? u'S' : u's');
-    key.push_back(r.options.matchAllWordForms ? u'F' : u'f');
-    key += r.findText;
+    key.reserve(findText.size() + 5);
+    key.push_back(o.matchCase ? u'C' : u'c');
+    key.push_back(o.matchWholeWord ? u'W' : u'w');
+    key.push_back(o.matchWildcards ? u'P' : u'p');
+    key.push_back(o.matchSoundsLike ? u'S' : u's');
+    key.push_back(o.matchAllWordForms ? u'F' : u'f');
+    key += findText;
     return key;
 }
 
 }  // namespace
 
+// A find text and its switches made ready once: the matcher, and what a
+// document may answer from without a scan.
+class FindPlan {
+public:
+    // The switches and the text: what results are remembered under.
+    std::u16string key;
+    // Null when the search can find nothing (no text, a bad pattern).
+    std::unique_ptr<FindMatcher> matcher;
+    const WildcardMatcher* wildcards = nullptr;
+    // A plain search for a fixed string with case: the only kind whose
+    // absence the document remembers across replacements.
+    bool isExact = false;
+    std::u16string exact;
+    // A plain search can ask the story's presence filter first: for the
+    // view it compares, the runs a match must hold. Wildcards, sounds like
+    // and word forms match what their text does not spell, so they are
+    // never filtered.
+    bool filtered = false;
+    bool fold = false;
+    bool keepFormat = false;
+    std::vector<std::u16string> runs;
+};
+
+std::shared_ptr<FindPlan> CompileFind(std::u16string_view findText, const FindOptions& o)
+{
+    auto plan = std::make_shared<FindPlan>();
+    plan->key = CacheKey(findText, o);
+    if (findText.empty()) return plan;
+    if (o.matchWildcards) {
+        auto w = std::make_unique<WildcardMatcher>(findText);
+        if (!w->Pattern().IsValid()) return plan;
+        plan->wildcards = w.get();
+        plan->matcher = std::move(w);
+        return plan;
+    }
+    if (o.matchAllWordForms || o.matchSoundsLike) {
+        auto w = std::make_unique<WordSequenceMatcher>(findText, o.matchAllWordForms
+                                                                     ? WordSequenceMatcher::Mode::WordForms
+                                                                     : WordSequenceMatcher::Mode::SoundsLike);
+        // A keyword without words (spacing, punctuation) is searched as it stands.
+        if (w->HasWords()) {
+            plan->matcher = std::move(w);
+            return plan;
+        }
+    }
+    auto plain = std::make_unique<PlainMatcher>(findText, o.matchCase, o.matchWholeWord);
+    if (o.matchCase && !o.matchWholeWord) {
+        plan->isExact = ElementsAsLiteral(ParseFindCodes(findText), plan->exact) && !plan->exact.empty();
+    }
+    plan->filtered = true;
+    plan->fold = plain->Folds();
+    plan->keepFormat = plain->KeepsFormat();
+    plan->runs = plain->LiteralRuns();
+    plan->matcher = std::move(plain);
+    return plan;
+}
+
 bool ExecuteFind(WordDocument& document, const FindRequest& request)
 {
     platform::ThrowIfStopRequested();
-    if (request.findText.empty()) return false;
+    // An exact text the document knows to be absent needs no matcher.
     const FindOptions& o = request.options;
-
-    std::unique_ptr<FindMatcher> matcher;
-    const WildcardMatcher* wildcards = nullptr;
-    // An exact text, when the search is a plain one for a fixed string with
-    // case: the only kind whose absence the document remembers.
-    std::u16string exact;
-    bool isExact = false;
-    if (o.matchWildcards) {
-        auto w = std::make_unique<WildcardMatcher>(request.findText);
-        if (!w->Pattern().IsValid()) return false;
-        wildcards = w.get();
-        matcher = std::move(w);
-    } else {
-        if (o.matchAllWordForms || o.matchSoundsLike) {
-            auto w = std::make_unique<WordSequenceMatcher>(
-                request.findText,
-                o.matchAllWordForms ? WordSequenceMatcher::Mode::WordForms : WordSequenceMatcher::Mode::SoundsLike);
-            // A keyword without words (spacing, punctuation) is searched as it stands.
-            if (w->HasWords()) matcher = std::move(w);
-        }
-        if (!matcher) {
-            matcher = std::make_unique<PlainMatcher>(request.findText, o.matchCase, o.matchWholeWord);
-            if (o.matchCase && !o.matchWholeWord) {
-                isExact = ElementsAsLiteral(ParseFindCodes(request.findText), exact) && !exact.empty();
-            }
+    if (o.matchCase && !o.matchWholeWord && !o.matchWildcards && !o.matchSoundsLike && !o.matchAllWordForms &&
+        document.Shortcuts()) {
+        std::u16string exact;
+        if (ElementsAsLiteral(ParseFindCodes(request.findText), exact) && !exact.empty() &&
+            document.IsKnownAbsent(exact)) {
+            return false;
         }
     }
-    if (isExact && document.IsKnownAbsent(exact)) return false;
+    const auto plan = CompileFind(request.findText, request.options);
+    return ExecuteFind(document, *plan, request.replace, request.replaceWith);
+}
 
-    if (request.replace == ReplaceMode::None) {
-        const std::u16string key = CacheKey(request);
+bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u16string_view replaceWith)
+{
+    platform::ThrowIfStopRequested();
+    if (!plan.matcher) return false;
+    FindMatcher& matcher = *plan.matcher;
+    const WildcardMatcher* wildcards = plan.wildcards;
+    const bool isExact = plan.isExact;
+    const std::u16string& exact = plan.exact;
+    if (isExact && document.IsKnownAbsent(exact)) return false;
+    auto mayHold = [&](std::size_t story) {
+        return !plan.filtered || document.MayContain(story, plan.fold, plan.keepFormat, plan.runs);
+    };
+
+    if (replace == ReplaceMode::None) {
         bool cached = false;
-        if (document.CachedResult(key, cached)) return cached;
+        if (document.CachedResult(plan.key, cached)) return cached;
         bool found = false;
         FindMatch m;
         for (std::size_t s = 0; s < document.StoryCount() && !found; ++s) {
             platform::ThrowIfStopRequested();
-            found = matcher->Next(document, s, 0, m);
+            found = mayHold(s) && matcher.Next(document, s, 0, m);
         }
         if (!found && isExact) document.RememberAbsent(exact);
-        document.CacheResult(key, found);
+        document.CacheResult(plan.key, found);
         return found;
     }
 
-    const std::vector<ReplacePart> parts = ParseReplaceCodes(request.replaceWith, o.matchWildcards);
+    // A replacement that found nothing changed nothing: until the text
+    // changes, the same one finds nothing again (a clearing pass repeated
+    // before every keyword).
+    const std::u16string noneKey = (replace == ReplaceMode::One ? u"R1" : u"RA") + plan.key;
+    bool cachedNone = false;
+    if (document.CachedResult(noneKey, cachedNone)) return false;
+
+    const std::vector<ReplacePart> parts = ParseReplaceCodes(replaceWith, wildcards != nullptr);
     std::vector<std::pair<std::size_t, std::u16string>> changes;
     bool any = false;
     // A stop in the middle leaves the document as it was: the changes are
@@ -455,13 +533,14 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
     platform::StopCheck stop;
     for (std::size_t s = 0; s < document.StoryCount(); ++s) {
         platform::ThrowIfStopRequested();
+        if (!mayHold(s)) continue;
         const std::u16string_view text = document.Text(s);
         std::u16string out;
         std::size_t copied = 0;
         std::size_t from = 0;
         bool changed = false;
         FindMatch m;
-        while (matcher->Next(document, s, from, m)) {
+        while (matcher.Next(document, s, from, m)) {
             if (m.start < copied || m.end > text.size() || (changed && m.resume <= from)) break;
             stop();
             out.append(text.substr(copied, m.start - copied));
@@ -469,17 +548,18 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
             copied = m.end;
             changed = true;
             from = m.resume;
-            if (request.replace == ReplaceMode::One) break;
+            if (replace == ReplaceMode::One) break;
         }
         if (changed) {
             out.append(text.substr(copied));
             changes.emplace_back(s, std::move(out));
             any = true;
-            if (request.replace == ReplaceMode::One) break;
+            if (replace == ReplaceMode::One) break;
         }
     }
     if (!any) {
         if (isExact) document.RememberAbsent(exact);
+        document.CacheResult(noneKey, false);
         return false;
     }
     // What the replacement inserted, when it is a fixed text.
@@ -489,7 +569,7 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
     if (fixed) {
         for (const ReplacePart& p : parts) inserted += p.text;
     }
-    const bool all = request.replace == ReplaceMode::All;
+    const bool all = replace == ReplaceMode::All;
     if (fixed) {
         document.ApplyReplacement(std::move(changes),
                                   isExact && all ? std::u16string_view(exact) : std::u16string_view(), inserted);

@@ -10,7 +10,9 @@
 
 #include "office/word/worddocument.h"
 
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace office {
 
@@ -34,5 +36,14 @@ struct FindRequest {
 
 // Runs one Find.Execute. An invalid wildcard pattern finds nothing.
 bool ExecuteFind(WordDocument& document, const FindRequest& request);
+
+// A find text with its switches, made ready once (the matcher, a wildcard
+// pattern's compiled expression, the pieces a presence filter tests). It
+// depends on no document, so one plan serves a keyword in every document of
+// a search; it is used by one thread at a time.
+class FindPlan;
+std::shared_ptr<FindPlan> CompileFind(std::u16string_view findText, const FindOptions& options);
+// The same as ExecuteFind above, for a compiled find text.
+bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u16string_view replaceWith);
 
 }  // namespace office

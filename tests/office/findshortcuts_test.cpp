@@ -1,0 +1,144 @@
+// The shortcuts of the built-in Word's Find (arguments remembered by the
+// Find object, find texts compiled once per application, results and absent
+// texts remembered per document, the presence filter) held to the plain path
+// that scans for every call: random texts full of folding, accents, optional
+// hyphens and spacing, random keywords under every switch combination,
+// interleaved with the clearing passes and with replacements that change the
+// text under the caches.
+#include "office/automation/wordfindobject.h"
+#include "office/word/wordfind.h"
+#include "wordautomation.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace office {
+namespace {
+
+// Units that fold, compose, vanish from the compared text or form words.
+const std::u16string kAlphabet = u"abcABCss\u00DF\u017Fe\u00E9\u0301\u00AD\x1F\u200B\u212Ak\u0130i  \t-1.";
+// Codes and wildcard pieces mixed into keywords.
+const std::vector<std::u16string> kCodes = {u"^?", u"^#", u"^$", u"^w", u"^t", u"^-", u"*", u"?", u"[ab]", u"<", u">"};
+
+std::u16string RandomText(std::mt19937& rng, std::size_t length)
+{
+    std::u16string s;
+    while (s.size() < length) {
+        // Mostly a few words so that keywords made of the same pieces occur.
+        static const std::u16string words[] = {u"abc", u"Stra\u00DFe", u"caf\u00E9", u"cafe\u0301", u"ab\u00ADc"};
+        if (rng() % 3 == 0) s += words[rng() % 5];
+        else s.push_back(kAlphabet[rng() % kAlphabet.size()]);
+    }
+    return s;
+}
+
+std::u16string RandomKeyword(std::mt19937& rng, bool codes)
+{
+    // Often a word of the texts in another case, which only some switches find.
+    static const std::u16string variants[] = {u"ABC", u"Abc", u"STRASSE", u"stra\u00DFe", u"CAF\u00C9", u"Cafe"};
+    if (rng() % 3 == 0) return variants[rng() % 6];
+    std::u16string k;
+    const std::size_t n = 1 + rng() % 4;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (codes && rng() % 5 == 0) k += kCodes[rng() % kCodes.size()];
+        else k.push_back(kAlphabet[rng() % kAlphabet.size()]);
+    }
+    return k;
+}
+
+WordContent RandomContent(std::mt19937& rng)
+{
+    WordContent content;
+    // Long enough stories get a presence filter; the short one never does.
+    content.stories.push_back({StoryKind::Main, RandomText(rng, 600 + rng() % 900)});
+    content.stories.push_back({StoryKind::Footnotes, RandomText(rng, 520 + rng() % 200)});
+    content.stories.push_back({StoryKind::Main, RandomText(rng, 30)});
+    return content;
+}
+
+TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
+{
+    std::mt19937 rng(20261207);
+    // One plan cache across documents, as one Word application has.
+    auto plans = std::make_shared<FindPlanCache>();
+    int found = 0;
+    int calls = 0;
+    for (int docIndex = 0; docIndex < 30; ++docIndex) {
+        WordContent content = RandomContent(rng);
+        auto fast = std::make_shared<WordDocument>(content);
+        WordDocument plain(std::move(content));
+        plain.SetShortcuts(false);
+        // A filter from the first scan on, after a few, or as by default.
+        fast->SetScansBeforeFilter(static_cast<std::uint8_t>(docIndex % 3 == 0 ? 0 : docIndex % 3 == 1 ? 2 : 16));
+        IDispatch* find = new CWordFindObject(fast, plans);
+        // Keywords recur within and across documents, like a searcher's;
+        // the first few often, so that the Find object's memory of recent
+        // argument lists is put to the test. Many searches of an unchanged
+        // text come first (a presence filter is built only after a good
+        // number of scans), replacements that change it after.
+        std::vector<std::u16string> keywords;
+        for (int i = 0; i < 40; ++i) keywords.push_back(RandomKeyword(rng, i % 2 == 0));
+        for (int step = 0; step < 240; ++step) {
+            FindRequest r;
+            const unsigned what = static_cast<unsigned>(rng() % (step < 160 ? 9 : 10));
+            if (what < 2) {
+                // A clearing pass, exactly as Kestrel makes it.
+                r.findText = what == 0 ? u"^t" : u"  ";
+                r.replaceWith = u" ";
+                r.replace = ReplaceMode::All;
+                r.options.matchCase = true;
+            } else {
+                r.findText = keywords[rng() % (rng() % 2 == 0 ? 4 : keywords.size())];
+                const unsigned bits = static_cast<unsigned>(rng() % 32);
+                r.options = {(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0, (bits & 16) != 0};
+                if (what == 9) {
+                    r.replaceWith = RandomKeyword(rng, false);
+                    r.replace = rng() % 2 == 0 ? ReplaceMode::All : ReplaceMode::One;
+                }
+            }
+            const wordtest::Switches sw{r.options.matchCase, r.options.matchWholeWord, r.options.matchWildcards,
+                                        r.options.matchSoundsLike, r.options.matchAllWordForms};
+            const auto result =
+                wordtest::Execute(find, r.findText, sw, r.replaceWith, static_cast<short>(r.replace));
+            ASSERT_EQ(result.hr, S_OK);
+            const bool expected = ExecuteFind(plain, r);
+            ASSERT_EQ(wordtest::Found(result), expected) << "document " << docIndex << " step " << step;
+            found += expected ? 1 : 0;
+            ++calls;
+            for (std::size_t s = 0; s < plain.StoryCount(); ++s) ASSERT_EQ(fast->Text(s), plain.Text(s)) << step;
+        }
+        find->Release();
+    }
+    // Both answers must have been given often, or the comparison says little.
+    EXPECT_GT(found, calls / 10);
+    EXPECT_LT(found, calls * 9 / 10);
+}
+
+// The filter must answer "not there" for most absent texts once built, and
+// never for a present one: checked on its own against a plain search.
+TEST(FindShortcuts, PresenceFilterRejectsOnlyAbsentPieces)
+{
+    std::mt19937 rng(17);
+    int rejected = 0;
+    int absent = 0;
+    for (int round = 0; round < 200; ++round) {
+        const std::u16string text = RandomText(rng, 50 + rng() % 400);
+        const PresenceFilter filter(text);
+        const std::u16string piece = RandomKeyword(rng, false);
+        const bool there = text.find(piece) != std::u16string::npos;
+        if (there) {
+            ASSERT_TRUE(filter.MayContain(piece));
+        } else {
+            ++absent;
+            rejected += filter.MayContain(piece) ? 0 : 1;
+        }
+    }
+    EXPECT_GT(rejected, absent / 2);
+}
+
+}  // namespace
+}  // namespace office
