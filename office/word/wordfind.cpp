@@ -398,50 +398,95 @@ std::u16string CacheKey(const FindRequest& r)
 
 }  // namespace
 
+namespace {
+
+// The matcher of a request, chosen as the header says; null when the
+// request can find nothing (an invalid wildcard pattern). `exact` is set
+// for a plain search for a fixed string with case: the only kind whose
+// absence the document remembers.
+std::unique_ptr<FindMatcher> MatcherFor(const FindRequest& request, const WildcardMatcher*& wildcards,
+                                        std::u16string& exact, bool& isExact)
+{
+    const FindOptions& o = request.options;
+    wildcards = nullptr;
+    isExact = false;
+    if (o.matchWildcards) {
+        auto w = std::make_unique<WildcardMatcher>(request.findText);
+        if (!w->Pattern().IsValid()) return nullptr;
+        wildcards = w.get();
+        return w;
+    }
+    if (o.matchAllWordForms || o.matchSoundsLike) {
+        auto w = std::make_unique<WordSequenceMatcher>(
+            request.findText,
+            o.matchAllWordForms ? WordSequenceMatcher::Mode::WordForms : WordSequenceMatcher::Mode::SoundsLike);
+        // A keyword without words (spacing, punctuation) is searched as it stands.
+        if (w->HasWords()) return w;
+    }
+    if (o.matchCase && !o.matchWholeWord) {
+        isExact = ElementsAsLiteral(ParseFindCodes(request.findText), exact) && !exact.empty();
+    }
+    return std::make_unique<PlainMatcher>(request.findText, o.matchCase, o.matchWholeWord);
+}
+
+// The occurrences of a find, story by story in search order, up to
+// `limit` of them (at least one is looked for). Both the yes/no answer of
+// Execute and the places of a match report come from here.
+std::vector<FoundRange> Walk(WordDocument& document, FindMatcher& matcher, std::size_t limit)
+{
+    std::vector<FoundRange> found;
+    limit = std::max<std::size_t>(limit, 1);
+    platform::StopCheck stop;
+    for (std::size_t s = 0; s < document.StoryCount() && found.size() < limit; ++s) {
+        platform::ThrowIfStopRequested();
+        const std::size_t length = document.Text(s).size();
+        std::size_t from = 0;
+        FindMatch m;
+        // Each round must move on (a matcher's resume point grows), so the
+        // loop ends with the story.
+        while (found.size() < limit && matcher.Next(document, s, from, m)) {
+            if (m.end > length || m.start > m.end) break;
+            found.push_back({s, m.start, m.end});
+            if (m.resume <= from) break;
+            from = m.resume;
+            stop();
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+std::vector<FoundRange> FindOccurrences(WordDocument& document, const FindRequest& request, std::size_t limit)
+{
+    platform::ThrowIfStopRequested();
+    if (request.findText.empty()) return {};
+    const WildcardMatcher* wildcards = nullptr;
+    std::u16string exact;
+    bool isExact = false;
+    const std::unique_ptr<FindMatcher> matcher = MatcherFor(request, wildcards, exact, isExact);
+    if (!matcher || (isExact && document.IsKnownAbsent(exact))) return {};
+    return Walk(document, *matcher, limit);
+}
+
 bool ExecuteFind(WordDocument& document, const FindRequest& request)
 {
     platform::ThrowIfStopRequested();
     if (request.findText.empty()) return false;
     const FindOptions& o = request.options;
 
-    std::unique_ptr<FindMatcher> matcher;
     const WildcardMatcher* wildcards = nullptr;
-    // An exact text, when the search is a plain one for a fixed string with
-    // case: the only kind whose absence the document remembers.
     std::u16string exact;
     bool isExact = false;
-    if (o.matchWildcards) {
-        auto w = std::make_unique<WildcardMatcher>(request.findText);
-        if (!w->Pattern().IsValid()) return false;
-        wildcards = w.get();
-        matcher = std::move(w);
-    } else {
-        if (o.matchAllWordForms || o.matchSoundsLike) {
-            auto w = std::make_unique<WordSequenceMatcher>(
-                request.findText,
-                o.matchAllWordForms ? WordSequenceMatcher::Mode::WordForms : WordSequenceMatcher::Mode::SoundsLike);
-            // A keyword without words (spacing, punctuation) is searched as it stands.
-            if (w->HasWords()) matcher = std::move(w);
-        }
-        if (!matcher) {
-            matcher = std::make_unique<PlainMatcher>(request.findText, o.matchCase, o.matchWholeWord);
-            if (o.matchCase && !o.matchWholeWord) {
-                isExact = ElementsAsLiteral(ParseFindCodes(request.findText), exact) && !exact.empty();
-            }
-        }
-    }
+    const std::unique_ptr<FindMatcher> matcher = MatcherFor(request, wildcards, exact, isExact);
+    if (!matcher) return false;
     if (isExact && document.IsKnownAbsent(exact)) return false;
 
     if (request.replace == ReplaceMode::None) {
         const std::u16string key = CacheKey(request);
         bool cached = false;
         if (document.CachedResult(key, cached)) return cached;
-        bool found = false;
-        FindMatch m;
-        for (std::size_t s = 0; s < document.StoryCount() && !found; ++s) {
-            platform::ThrowIfStopRequested();
-            found = matcher->Next(document, s, 0, m);
-        }
+        const bool found = !Walk(document, *matcher, 1).empty();
         if (!found && isExact) document.RememberAbsent(exact);
         document.CacheResult(key, found);
         return found;

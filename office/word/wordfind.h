@@ -10,7 +10,9 @@
 
 #include "office/word/worddocument.h"
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace office {
 
@@ -34,5 +36,18 @@ struct FindRequest {
 
 // Runs one Find.Execute. An invalid wildcard pattern finds nothing.
 bool ExecuteFind(WordDocument& document, const FindRequest& request);
+
+// One occurrence: offsets in the story's own text.
+struct FoundRange {
+    std::size_t story = 0;
+    std::size_t start = 0;
+    std::size_t end = 0;
+};
+
+// The first `limit` occurrences of a find-only request (its replace part
+// is ignored), story by story in the order Execute searches them. Execute
+// without replacing answers yes exactly when this finds one: both walk the
+// stories with the same matcher, so a match report and the search agree.
+std::vector<FoundRange> FindOccurrences(WordDocument& document, const FindRequest& request, std::size_t limit);
 
 }  // namespace office
