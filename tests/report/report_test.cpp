@@ -211,6 +211,7 @@ TEST_F(SearchAgreement, EveryFixtureUnderEverySwitch)
     files.emplace_back(Make("repeat.txt", "alpha beta\r\nalpha gamma\r\nalpha\talpha Zebra\r\n"), FILE_KIND_TEXT);
     files.emplace_back(Make("cells.csv", "net  price,Zebra crossing\nrun,ALPHA\n"), FILE_KIND_EXCEL);
     files.emplace_back(Make("damaged.doc", std::string(3000, '\x07')), FILE_KIND_WORD);
+    const std::size_t shipped = files.size();
     // The corpus a developer measures with, when it is there (never committed).
     if (const char* corpus = std::getenv("VARNEL_REPORT_CORPUS")) {
         Collect(std::string(corpus) + "/word", FILE_KIND_WORD, files);
@@ -224,13 +225,14 @@ TEST_F(SearchAgreement, EveryFixtureUnderEverySwitch)
         {0, 0, 0, 1, 0, 0}, {0, 0, 0, 0, 1, 0}, {0, 0, 0, 0, 0, 1}, {1, 1, 0, 0, 0, 1},
     };
     std::size_t readable = 0;
-    for (const auto& [path, kind] : files) {
+    for (std::size_t f = 0; f < files.size(); ++f) {
         for (const _FindedConditions& c : switches) {
-            if (Compare(path, kind, keys, c)) ++readable;
+            if (Compare(files[f].first, files[f].second, keys, c) && f < shipped) ++readable;
         }
     }
-    // The shipped fixtures are readable: the comparison covered real files.
-    EXPECT_GE(readable, (files.size() - 1) * std::size(switches) - std::size(switches));
+    // All but the damaged one of the shipped fixtures are readable: the
+    // comparison covered real files.
+    EXPECT_EQ(readable, (shipped - 1) * std::size(switches));
 }
 
 }  // namespace
