@@ -41,6 +41,8 @@ const char* UsageText()
            "      --word --excel --text --htm          file categories\n"
            "      --match-case --whole-word --wildcards --sounds-like --all-word-forms\n"
            "      --no-clear-series-space\n"
+           "      --matches             after each result, TAB KEYWORD TAB PLACE TAB SNIPPET per found keyword\n"
+           "      --json                each result as one JSON object: path, degree, every keyword's hits\n"
            "  -x, --extract FILE        print the text the built-in Word or Excel reads in FILE, and exit\n"
            "  -h, --help\n"
            "\n"
@@ -88,6 +90,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CCommandLine& out, s
         }
         if (arg == "-r" || arg == "--subfolders") out.subfolders = true;
         else if (arg == "-h" || arg == "--help") out.help = true;
+        else if (arg == "--matches") out.matches = true;
+        else if (arg == "--json") out.json = true;
         else if (arg == "--word") anyCategory = categories.word = true;
         else if (arg == "--excel") anyCategory = categories.excel = true;
         else if (arg == "--text") anyCategory = categories.text = true;

@@ -29,6 +29,10 @@ struct CCommandLine {
     };
     std::optional<Matching> matching;
 
+    // --matches, --json: where each keyword is, after or as each result line.
+    bool matches = false;
+    bool json = false;
+
     std::string extractFile;  // --extract: print what the readers see
     bool help = false;
 };

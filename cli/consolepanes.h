@@ -30,7 +30,7 @@ public:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     int Count() const { return m_count.load(); }
 
-private:
+protected:
     std::FILE* m_out;
     std::atomic<int> m_count{0};
 };

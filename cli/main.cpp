@@ -4,6 +4,7 @@
 #include "cli/cmdline.h"
 #include "cli/consolepanes.h"
 #include "cli/extract.h"
+#include "cli/matchoutput.h"
 #include "office/automation/builtinoffice.h"
 #include "office/containers/filebytes.h"
 #include "platform/stringtable.h"
@@ -136,7 +137,9 @@ int main(int argc, char** argv)
     }
 
     CProgressPanel panel(stderr);
-    CConsoleResultList results(stdout);
+    CConsoleResultList plainResults(stdout);
+    CMatchResultList reportedResults(stdout, cmd.json ? CMatchResultList::Format::Json : CMatchResultList::Format::Lines);
+    CConsoleResultList& results = cmd.json || cmd.matches ? reportedResults : plainResults;
     CConsoleFrame frame;
     // Owned by no thread: every send goes through the target's own lock.
     panel.SetOwnerThread(std::thread::id());
