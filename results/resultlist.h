@@ -48,6 +48,8 @@ public:
     int RowCount() const { return m_model->TotalRows(); }
     // Full paths of the selected rows, in the order the view shows them.
     std::vector<std::string> SelectedPaths() const;
+    // Source rows of the selection, in view order.
+    std::vector<int> SelectedSourceRows() const;
 
 signals:
     // The popup menu should be shown at this point (screen coordinates).
@@ -67,8 +69,6 @@ private:
     void OpenSelectedFiles();
     void OpenSelectedFolders();
     void CopyFilesToClipboard();
-    // Source rows of the selection, in view order.
-    std::vector<int> SelectedSourceRows() const;
 
     int m_bActionsEnabled = 1;
     int m_nHitItem = -1;
