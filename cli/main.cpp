@@ -138,7 +138,8 @@ int main(int argc, char** argv)
 
     CProgressPanel panel(stderr);
     CConsoleResultList plainResults(stdout);
-    CMatchResultList reportedResults(stdout, cmd.json ? CMatchResultList::Format::Json : CMatchResultList::Format::Lines);
+    CMatchResultList reportedResults(stdout,
+                                     cmd.json ? CMatchResultList::Format::Json : CMatchResultList::Format::Lines);
     CConsoleResultList& results = cmd.json || cmd.matches ? reportedResults : plainResults;
     CConsoleFrame frame;
     // Owned by no thread: every send goes through the target's own lock.

@@ -12,8 +12,8 @@
 namespace report {
 
 struct Snippet {
-    std::string text;           // UTF-8
-    std::size_t hitStart = 0;   // bytes of `text`
+    std::string text;          // UTF-8
+    std::size_t hitStart = 0;  // bytes of `text`
     std::size_t hitEnd = 0;
 };
 
@@ -22,8 +22,7 @@ constexpr std::size_t kSnippetWidth = 80;
 // `text` holds the paragraph or cell; [start, end) is the hit in it, in
 // UTF-16 units (clamped to the text). Only about `width` units around the
 // hit are looked at, so the cost does not grow with the paragraph.
-Snippet MakeSnippet(std::u16string_view text, std::size_t start, std::size_t end,
-                    std::size_t width = kSnippetWidth);
+Snippet MakeSnippet(std::u16string_view text, std::size_t start, std::size_t end, std::size_t width = kSnippetWidth);
 
 // Where the paragraph around [start, end) of a story begins and ends
 // (paragraph, cell and row ends separate paragraphs), looking no further

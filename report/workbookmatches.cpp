@@ -48,9 +48,9 @@ MatchHit HitOf(const office::Workbook& book, std::size_t sheetIndex, office::Cel
     if (sheet.visibility != office::SheetVisibility::Visible) hit.place += " (hidden sheet)";
     // The cell, found by binary search in the sorted cells.
     const office::Cell* cell = nullptr;
-    auto it = std::lower_bound(sheet.cells.begin(), sheet.cells.end(), pos, [](const office::Cell& c, office::CellPos p) {
-        return c.row != p.row ? c.row < p.row : c.column < p.column;
-    });
+    auto it = std::lower_bound(
+        sheet.cells.begin(), sheet.cells.end(), pos,
+        [](const office::Cell& c, office::CellPos p) { return c.row != p.row ? c.row < p.row : c.column < p.column; });
     if (it != sheet.cells.end() && it->row == pos.row && it->column == pos.column) cell = &*it;
     if (cell == nullptr) return hit;
     // A cell matches by the text it shows or by its formula; the snippet

@@ -181,8 +181,8 @@ void CPreviewPane::Show(std::uint64_t generation, const report::MatchReport& r, 
     if (!r.opened) {
         m_status->setText(QStringLiteral("%1: cannot be read any more (%2)").arg(path, Utf8(r.error)));
         for (const std::string& k : m_current.keywords) {
-            auto* item = new QTreeWidgetItem(m_tree, {QStringLiteral("\u2718 ") + Local(k),
-                                                      QStringLiteral("not found in this file any more")});
+            auto* item = new QTreeWidgetItem(
+                m_tree, {QStringLiteral("\u2718 ") + Local(k), QStringLiteral("not found in this file any more")});
             item->setData(1, Qt::AccessibleTextRole, item->text(1));
         }
         emit reportShown();
@@ -194,9 +194,8 @@ void CPreviewPane::Show(std::uint64_t generation, const report::MatchReport& r, 
         const bool searchFound = i < m_current.searchFound.size() && m_current.searchFound[i];
         QString state = k.found ? QStringLiteral("found") : QStringLiteral("missing");
         if (!k.found && searchFound) state = QStringLiteral("not found in this file any more");
-        auto* item = new QTreeWidgetItem(m_tree, {(k.found ? QStringLiteral("\u2714 ") : QStringLiteral("\u2718 ")) +
-                                                      Local(k.keyword),
-                                                  state});
+        auto* item = new QTreeWidgetItem(
+            m_tree, {(k.found ? QStringLiteral("\u2714 ") : QStringLiteral("\u2718 ")) + Local(k.keyword), state});
         item->setData(0, Qt::AccessibleTextRole, Local(k.keyword) + QStringLiteral(", ") + state);
         for (const report::MatchHit& h : k.hits) {
             auto* child = new QTreeWidgetItem(item, {Utf8(h.place), QString()});

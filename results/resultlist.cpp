@@ -2,10 +2,10 @@
 // resultlist.h).
 #include "results/resultlist.h"
 
+#include "kestrel/searchcommon.h"
 #include "results/clipboardfiles.h"
 #include "results/desktopopener.h"
 #include "search/searchcontext.h"
-#include "kestrel/searchcommon.h"
 #include "search/settingsstore.h"
 
 #include <sys/stat.h>
@@ -106,7 +106,8 @@ void CResultList::OnAddResult()
     row.fileKind = g_resultFileInfo.nFileKind;
     // The keyword array stays as it is while the search runs; the first row
     // takes its copy for the tooltip and the preview.
-    const long keywords = std::min<long>(g_arrKeywords.GetSize(), static_cast<long>(std::size(g_resultFileInfo.nKeywordFound)));
+    const long keywords =
+        std::min<long>(g_arrKeywords.GetSize(), static_cast<long>(std::size(g_resultFileInfo.nKeywordFound)));
     if (m_model->TotalRows() == 0) {
         std::vector<std::string> texts;
         for (long i = 0; i < keywords; ++i) texts.push_back(kestrel::KeywordText(g_arrKeywords[i]));

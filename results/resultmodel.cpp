@@ -64,10 +64,13 @@ QVariant CResultModel::data(const QModelIndex& index, int role) const
         for (std::size_t i = 0; i < m_keywords.size(); ++i) {
             const bool hit = i < static_cast<std::size_t>(row.keywordFound.size()) &&
                              row.keywordFound[static_cast<qsizetype>(i)] != 0;
-            (hit ? found : missing) << QString::fromLocal8Bit(m_keywords[i].data(), static_cast<qsizetype>(m_keywords[i].size()));
+            (hit ? found : missing) << QString::fromLocal8Bit(m_keywords[i].data(),
+                                                              static_cast<qsizetype>(m_keywords[i].size()));
         }
-        QString tip = QStringLiteral("Found: %1").arg(found.isEmpty() ? QStringLiteral("-") : found.join(QStringLiteral(", ")));
-        tip += QStringLiteral("\nMissing: %1").arg(missing.isEmpty() ? QStringLiteral("-") : missing.join(QStringLiteral(", ")));
+        QString tip =
+            QStringLiteral("Found: %1").arg(found.isEmpty() ? QStringLiteral("-") : found.join(QStringLiteral(", ")));
+        tip += QStringLiteral("\nMissing: %1")
+                   .arg(missing.isEmpty() ? QStringLiteral("-") : missing.join(QStringLiteral(", ")));
         return tip;
     }
     switch (role) {

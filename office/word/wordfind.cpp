@@ -417,9 +417,9 @@ std::unique_ptr<FindMatcher> MatcherFor(const FindRequest& request, const Wildca
         return w;
     }
     if (o.matchAllWordForms || o.matchSoundsLike) {
-        auto w = std::make_unique<WordSequenceMatcher>(
-            request.findText,
-            o.matchAllWordForms ? WordSequenceMatcher::Mode::WordForms : WordSequenceMatcher::Mode::SoundsLike);
+        auto w = std::make_unique<WordSequenceMatcher>(request.findText, o.matchAllWordForms
+                                                                             ? WordSequenceMatcher::Mode::WordForms
+                                                                             : WordSequenceMatcher::Mode::SoundsLike);
         // A keyword without words (spacing, punctuation) is searched as it stands.
         if (w->HasWords()) return w;
     }
