@@ -215,6 +215,8 @@ void CMainFrame::CreateStatusBar()
         m_actPreview = view->addAction(QStringLiteral("Preview(&P)"));
         m_actPreview->setObjectName(QStringLiteral("previewAction"));
         m_actPreview->setCheckable(true);
+        m_actPreview->setData(ID_VIEW_PREVIEW);
+        m_commands[ID_VIEW_PREVIEW] = m_actPreview;
         m_actPreview->setStatusTip(QStringLiteral("Show where the keywords are in the selected file"));
     }
 

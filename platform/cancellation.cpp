@@ -25,8 +25,9 @@ void ClearSearchStop() noexcept
 bool IsSearchStopRequested() noexcept
 {
     g_looks.fetch_add(1, std::memory_order_relaxed);
-    if (g_stopRequested.load(std::memory_order_relaxed)) return true;
-    return t_threadStop != nullptr && t_threadStop->load(std::memory_order_relaxed);
+    // A thread working beside the search answers to its own request only.
+    if (t_threadStop != nullptr) return t_threadStop->load(std::memory_order_relaxed);
+    return g_stopRequested.load(std::memory_order_relaxed);
 }
 
 ThreadStopScope::ThreadStopScope(const std::atomic<bool>& flag) noexcept : m_previous(t_threadStop)

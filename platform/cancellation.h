@@ -31,10 +31,11 @@ void ClearSearchStop() noexcept;
 bool IsSearchStopRequested() noexcept;
 void ThrowIfStopRequested();
 
-// A stop request seen only by the thread that holds the scope, beside the
-// search's: work done next to a search (the preview of one result) is
-// abandoned when a newer request makes it useless, without stopping the
-// search. Readers and Find give up on either request alike.
+// A stop request of the calling thread's own, in place of the search's
+// while the scope lives: work done next to a search (the preview of one
+// result) is abandoned when a newer request makes it useless, without
+// stopping the search, and goes on when the search is stopped. Readers and
+// Find give up on it as on the search's.
 class ThreadStopScope {
 public:
     explicit ThreadStopScope(const std::atomic<bool>& flag) noexcept;

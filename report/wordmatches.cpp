@@ -113,7 +113,7 @@ MatchReport WordFileMatches(const std::string& path, const std::vector<std::u16s
         for (std::size_t k = 0; k < found.size() && k < maxHits; ++k) {
             const office::FoundRange& f = found[k];
             const std::u16string_view story = document.Text(f.story);
-            const TextSpan16 para = ParagraphAround(story, f.start, f.end, kSnippetWidth);
+            const TextSpan16 para = ParagraphAround(story, f.start, f.end, kSnippetWidth + 1);
             const Snippet snippet =
                 MakeSnippet(story.substr(para.begin, para.end - para.begin), f.start - para.begin, f.end - para.begin);
             MatchHit hit;

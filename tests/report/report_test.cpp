@@ -2,6 +2,7 @@
 // set held to the search's over every fixture of the tests.
 #include "kestrel/officefind.h"
 #include "office/automation/builtinoffice.h"
+#include "platform/cancellation.h"
 #include "platform/olethread.h"
 #include "report/matchreport.h"
 #include "report/snippet.h"
@@ -132,6 +133,23 @@ TEST(MatchReport, SnippetsAndAddresses)
         {u"2024", 0, 16383, "'2024'!XFD1"},
     };
     for (const Address& a : addresses) EXPECT_EQ(report::CellAddress(a.sheet, a.row, a.column), a.expected);
+}
+
+TEST(MatchReport, ThreadStopEndsItAndTheSearchStopDoesNot)
+{
+    const std::string path = Data("word/fmt-stories.docx");
+    std::atomic<bool> stop{true};
+    {
+        platform::ThreadStopScope scope(stop);
+        EXPECT_THROW(report::BuildMatchReport(path, FILE_KIND_WORD, Keywords({"alpha"}), {}), platform::OperationCancelled);
+        // The search's Stop does not end work beside it.
+        stop = false;
+        platform::RequestSearchStop();
+        EXPECT_TRUE(report::BuildMatchReport(path, FILE_KIND_WORD, Keywords({"alpha"}), {}).keywords.at(0).found);
+    }
+    // Outside the scope the search's request counts again.
+    EXPECT_THROW(report::BuildMatchReport(path, FILE_KIND_WORD, Keywords({"alpha"}), {}), platform::OperationCancelled);
+    platform::ClearSearchStop();
 }
 
 // ---- The report finds what the search finds ----------------------------------
