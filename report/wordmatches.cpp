@@ -33,32 +33,40 @@ const char* StoryName(office::StoryKind kind)
     return "Text";
 }
 
-// Where each story's paragraphs end, found once per story, so that the
-// paragraph number of every hit is a binary search.
+// Where each story's paragraphs end, found once per story and only as far
+// into it as a hit lies, so that numbering hits near the start of a long
+// story costs little.
 class ParagraphIndex {
 public:
     explicit ParagraphIndex(office::WordDocument& document) : m_document(document) {}
 
     std::size_t Number(std::size_t story, std::size_t offset)
     {
-        auto it = m_ends.find(story);
-        if (it == m_ends.end()) {
-            std::vector<std::size_t> ends;
-            const std::u16string_view text = m_document.Text(story);
-            platform::StopCheck stop;
-            for (std::size_t i = 0; i < text.size(); ++i) {
-                if (IsParagraphEnd(text[i])) ends.push_back(i);
-                stop();
+        Scan& scan = m_scans[story];
+        const std::u16string_view text = m_document.Text(story);
+        const std::size_t target = std::min(offset, text.size());
+        while (scan.done < target) {
+            // A stretch at a time, with a look at the stop request between.
+            const std::size_t stop = std::min(target, scan.done + kStretch);
+            for (std::size_t i = scan.done; i < stop; ++i) {
+                if (IsParagraphEnd(text[i])) scan.ends.push_back(i);
             }
-            it = m_ends.emplace(story, std::move(ends)).first;
+            scan.done = stop;
+            platform::ThrowIfStopRequested();
         }
-        const auto& ends = it->second;
-        return static_cast<std::size_t>(std::lower_bound(ends.begin(), ends.end(), offset) - ends.begin()) + 1;
+        return static_cast<std::size_t>(std::lower_bound(scan.ends.begin(), scan.ends.end(), offset) -
+                                        scan.ends.begin()) +
+               1;
     }
 
 private:
+    static constexpr std::size_t kStretch = 1 << 16;
+    struct Scan {
+        std::size_t done = 0;  // units looked at
+        std::vector<std::size_t> ends;
+    };
     office::WordDocument& m_document;
-    std::map<std::size_t, std::vector<std::size_t>> m_ends;
+    std::map<std::size_t, Scan> m_scans;
 };
 
 void ClearSpacing(office::WordDocument& document)
