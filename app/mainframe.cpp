@@ -13,6 +13,7 @@
 #include "panels/messagepanel.h"
 #include "panels/messageview.h"
 #include "platform/stringtable.h"
+#include "results/previewpane.h"
 #include "results/resultlist.h"
 #include "search/searchcontext.h"
 #include "search/searchrun.h"
@@ -215,6 +216,13 @@ void CMainFrame::CreateStatusBar()
     if (auto* view = menuBar()->findChild<QMenu*>(QStringLiteral("viewMenu"))) {
         view->addAction(m_commands[ID_VIEW_TOOLBAR]);
         view->addAction(toggle);
+        // The preview of the selected result, off unless switched on before.
+        m_actPreview = view->addAction(QStringLiteral("Preview(&P)"));
+        m_actPreview->setObjectName(QStringLiteral("previewAction"));
+        m_actPreview->setCheckable(true);
+        m_actPreview->setData(ID_VIEW_PREVIEW);
+        m_commands[ID_VIEW_PREVIEW] = m_actPreview;
+        m_actPreview->setStatusTip(QStringLiteral("Show where the keywords are in the selected file"));
     }
 
     m_paneTime->setText(QStringLiteral("0:0:0.0"));
@@ -256,6 +264,14 @@ void CMainFrame::CreateClient()
     m_wndSplitterTop->setSizes({kLeftColumnWidth, 1});
     m_wndSplitterBottom->setSizes({kLeftColumnWidth, 1});
     setCentralWidget(m_wndSplitter);
+    if (m_actPreview != nullptr) {
+        m_actPreview->setChecked(CPreviewPane::LoadSwitch());
+        m_wndResultView->SetPreviewVisible(m_actPreview->isChecked());
+        connect(m_actPreview, &QAction::toggled, this, [this](bool on) {
+            m_wndResultView->SetPreviewVisible(on);
+            CPreviewPane::SaveSwitch(on);
+        });
+    }
 
     g_hWndMainFrame = Handle();
 }

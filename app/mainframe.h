@@ -116,6 +116,7 @@ private:
     QLabel* m_paneFiles = nullptr;
     QLabel* m_paneTime = nullptr;
     QMenu* m_menuResultPopup = nullptr;
+    QAction* m_actPreview = nullptr;
     std::map<UINT, QAction*> m_commands;
     QTimer m_timer;
     CSearchWorker m_worker;

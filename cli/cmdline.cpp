@@ -132,6 +132,8 @@ const OptionRow kOptions[] = {
     {"glob", 'g', required_argument, AddValue<&CCommandLine::globs>},
     {"exclude-dir", 0, required_argument, AddValue<&CCommandLine::excludeDirs>},
     {"threads", 'j', required_argument, SetThreads},
+    {"matches", 0, no_argument, SetFlag<&CCommandLine::matches>},
+    {"json", 0, no_argument, SetFlag<&CCommandLine::json>},
     {"extract", 'x', required_argument, SetExtract},
     {"help", 'h', no_argument, SetFlag<&CCommandLine::help>},
     {"version", 'V', no_argument, SetFlag<&CCommandLine::version>},
@@ -178,6 +180,10 @@ const char* UsageText()
            "  -v, --verbose             print the whole search log on standard error\n"
            "      --absolute            print full paths\n"
            "      --color[=WHEN]        colour the degree and path: auto, always or never\n"
+           "      --matches             after each result, a line TAB KEYWORD TAB PLACE\n"
+           "                            TAB SNIPPET for every keyword found\n"
+           "      --json                each result as one JSON object on one line: path,\n"
+           "                            degree, every keyword with found and its hits\n"
            "  -x, --extract=FILE        print the text the built-in Word or Excel reads\n"
            "                            in FILE, and exit\n"
            "  -h, --help                print this help and exit\n"

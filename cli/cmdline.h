@@ -49,6 +49,9 @@ struct CCommandLine {
     std::vector<std::string> globs;        // -g: file names to take ("!GLOB": to leave)
     std::vector<std::string> excludeDirs;  // sub-folder names to leave
     int threads = 0;                       // -j: 0 leaves the choice to the program
+    // --matches, --json: where each keyword is, after or as each result line.
+    bool matches = false;
+    bool json = false;
 
     std::string extractFile;  // --extract: print what the readers see
     bool help = false;

@@ -56,7 +56,7 @@ public:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     int Count() const { return m_count.load(); }
 
-private:
+protected:
     std::FILE* m_out;
     const CSearchScope* m_scope;
     Options m_options;

@@ -8,6 +8,7 @@
 #include "cli/extract.h"
 #include "cli/searchscope.h"
 #include "cli/versions.h"
+#include "cli/matchoutput.h"
 #include "office/automation/builtinoffice.h"
 #include "office/containers/filebytes.h"
 #include "platform/stringtable.h"
@@ -176,7 +177,11 @@ int main(int argc, char** argv)
     }
 
     CConsoleMessagePanel panel(stderr, &scope, {cmd.verbose, cmd.noMessages});
-    CConsoleResultList results(stdout, &scope, {cmd.filesOnly, cmd.nullData, cmd.quiet, UseColor(cmd.color)});
+    const CConsoleResultList::Options listOptions{cmd.filesOnly, cmd.nullData, cmd.quiet, UseColor(cmd.color)};
+    CConsoleResultList plainResults(stdout, &scope, listOptions);
+    CMatchResultList reportedResults(stdout, &scope, listOptions,
+                                     cmd.json ? CMatchResultList::Format::Json : CMatchResultList::Format::Lines);
+    CConsoleResultList& results = cmd.json || cmd.matches ? reportedResults : plainResults;
     CConsoleFrame frame;
     // Owned by no thread: every send goes through the target's own lock.
     panel.SetOwnerThread(std::thread::id());

@@ -31,6 +31,22 @@ void ClearSearchStop() noexcept;
 bool IsSearchStopRequested() noexcept;
 void ThrowIfStopRequested();
 
+// A stop request of the calling thread's own, in place of the search's
+// while the scope lives: work done next to a search (the preview of one
+// result) is abandoned when a newer request makes it useless, without
+// stopping the search, and goes on when the search is stopped. Readers and
+// Find give up on it as on the search's.
+class ThreadStopScope {
+public:
+    explicit ThreadStopScope(const std::atomic<bool>& flag) noexcept;
+    ~ThreadStopScope();
+    ThreadStopScope(const ThreadStopScope&) = delete;
+    ThreadStopScope& operator=(const ThreadStopScope&) = delete;
+
+private:
+    const std::atomic<bool>* m_previous;
+};
+
 // How many times the request has been looked at in this process, so that a
 // test can tell that a long loop looks often enough (a relaxed counter:
 // a look costs next to nothing either way).

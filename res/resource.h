@@ -21,6 +21,8 @@ enum : unsigned int {
     ID_APP_EXIT = 57665,
     ID_VIEW_TOOLBAR = 59392,
     ID_VIEW_STATUS_BAR = 59393,
+    // Commands this port adds.
+    ID_VIEW_PREVIEW = 32800,
 
     ID_INDICATOR_TIME = 61446,
     ID_INDICATOR_FILES = 61447,

@@ -2,11 +2,14 @@
 // resultlist.h).
 #include "results/resultlist.h"
 
+#include "kestrel/searchcommon.h"
 #include "platform/stringtable.h"
 #include "results/clipboardfiles.h"
 #include "results/desktopopener.h"
 #include "search/searchcontext.h"
 #include "search/settingsstore.h"
+
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -109,6 +112,21 @@ void CResultList::OnAddResult()
     row.filePathText = QString::fromLocal8Bit(row.filePath);
     row.matchDegree = g_resultFileInfo.nMatchDegree;
     row.fileKind = g_resultFileInfo.nFileKind;
+    // The keyword array stays as it is while the search runs; the first row
+    // takes its copy for the tooltip and the preview.
+    const long keywords =
+        std::min<long>(g_arrKeywords.GetSize(), static_cast<long>(std::size(g_resultFileInfo.nKeywordFound)));
+    if (m_model->TotalRows() == 0) {
+        std::vector<std::string> texts;
+        for (long i = 0; i < keywords; ++i) texts.push_back(kestrel::KeywordText(g_arrKeywords[i]));
+        m_model->SetSearch(std::move(texts), g_conditions.Snapshot());
+    }
+    for (long i = 0; i < keywords; ++i) row.keywordFound.append(g_resultFileInfo.nKeywordFound[i] != 0 ? 1 : 0);
+    struct stat st {};
+    if (::stat(row.filePath.constData(), &st) == 0) {
+        row.fileSize = static_cast<qint64>(st.st_size);
+        row.fileMtimeNs = static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    }
     m_model->Append(std::move(row));
     ++g_nResultCount;
 }

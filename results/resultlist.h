@@ -55,6 +55,8 @@ public:
     // the popup's enabling rules decide what the key may do. False, with
     // nothing sent, while file actions are forbidden or nothing is selected.
     bool ReportSelectionForKey();
+    // Source rows of the selection, in view order.
+    std::vector<int> SelectedSourceRows() const;
 
 signals:
     // The popup menu should be shown at this point (screen coordinates).
@@ -75,8 +77,6 @@ private:
     void OpenSelectedFiles();
     void OpenSelectedFolders();
     void CopyFilesToClipboard();
-    // Source rows of the selection, in view order.
-    std::vector<int> SelectedSourceRows() const;
 
     int m_bActionsEnabled = 1;
     int m_nHitItem = -1;

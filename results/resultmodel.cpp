@@ -57,6 +57,22 @@ QVariant CResultModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || index.row() >= static_cast<int>(m_rows.size())) return {};
     const CResultRow& row = m_rows[static_cast<std::size_t>(index.row())];
+    if (role == Qt::ToolTipRole && index.column() == COLUMN_DEGREE && !m_keywords.empty()) {
+        // Which keywords make up the degree.
+        QStringList found;
+        QStringList missing;
+        for (std::size_t i = 0; i < m_keywords.size(); ++i) {
+            const bool hit = i < static_cast<std::size_t>(row.keywordFound.size()) &&
+                             row.keywordFound[static_cast<qsizetype>(i)] != 0;
+            (hit ? found : missing) << QString::fromLocal8Bit(m_keywords[i].data(),
+                                                              static_cast<qsizetype>(m_keywords[i].size()));
+        }
+        QString tip =
+            QStringLiteral("Found: %1").arg(found.isEmpty() ? QStringLiteral("-") : found.join(QStringLiteral(", ")));
+        tip += QStringLiteral("\nMissing: %1")
+                   .arg(missing.isEmpty() ? QStringLiteral("-") : missing.join(QStringLiteral(", ")));
+        return tip;
+    }
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:

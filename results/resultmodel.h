@@ -10,6 +10,9 @@
 #include <QString>
 #include <QTimer>
 
+#include "kestrel/officerecords.h"
+
+#include <string>
 #include <vector>
 
 struct CResultRow {
@@ -19,6 +22,12 @@ struct CResultRow {
     QString filePathText;
     int matchDegree = 0;
     int fileKind = 0;
+    // Which keywords the search found (one byte each, in keyword order), and
+    // the file's size and modification time when it was found, so that a
+    // later look at the file can tell whether it changed since.
+    QByteArray keywordFound;
+    qint64 fileSize = -1;
+    qint64 fileMtimeNs = 0;
 };
 
 class CResultModel : public QAbstractTableModel {
@@ -40,6 +49,16 @@ public:
 
     // Rows shown plus rows queued.
     int TotalRows() const;
+
+    // The keywords and match switches of the search the rows come from,
+    // for the degree's tooltip and the preview.
+    void SetSearch(std::vector<std::string> keywords, const _FindedConditions& conditions)
+    {
+        m_keywords = std::move(keywords);
+        m_conditions = conditions;
+    }
+    const std::vector<std::string>& Keywords() const { return m_keywords; }
+    const _FindedConditions& Conditions() const { return m_conditions; }
     const CResultRow& Row(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -50,5 +69,7 @@ public:
 private:
     std::vector<CResultRow> m_rows;
     std::vector<CResultRow> m_pending;
+    std::vector<std::string> m_keywords;
+    _FindedConditions m_conditions{};
     QTimer m_flushTimer;
 };

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-svg-dev
   libicu-dev libuchardet-dev libre2-dev
   libgsf-1-dev libzip-dev zlib1g-dev libdeflate-dev libexpat1-dev libxml2-dev
-  libstemmer-dev nettle-dev
+  libstemmer-dev nettle-dev nlohmann-json3-dev
   # varnel-find's man page; the install test's validators of the desktop
   # entry and the AppStream metainfo
   help2man desktop-file-utils appstream

@@ -474,6 +474,51 @@ std::shared_ptr<FindPlan> CompileFind(std::u16string_view findText, const FindOp
     return plan;
 }
 
+namespace {
+
+// Whether a story may hold a match of the plan, by its presence filter.
+bool MayHold(WordDocument& document, const FindPlan& plan, std::size_t story)
+{
+    return !plan.filtered || document.MayContain(story, plan.fold, plan.keepFormat, plan.runs);
+}
+
+// The occurrences of a plan, story by story in search order, up to `limit`
+// of them (at least one is looked for). Both the yes/no answer of Execute
+// and the places of a match report come from here.
+std::vector<FoundRange> Walk(WordDocument& document, const FindPlan& plan, std::size_t limit)
+{
+    std::vector<FoundRange> found;
+    limit = std::max<std::size_t>(limit, 1);
+    platform::StopCheck stop;
+    for (std::size_t s = 0; s < document.StoryCount() && found.size() < limit; ++s) {
+        platform::ThrowIfStopRequested();
+        if (!MayHold(document, plan, s)) continue;
+        const std::size_t length = document.Text(s).size();
+        std::size_t from = 0;
+        FindMatch m;
+        // Each round must move on (a matcher's resume point grows), so the
+        // loop ends with the story.
+        while (found.size() < limit && plan.matcher->Next(document, s, from, m)) {
+            if (m.end > length || m.start > m.end) break;
+            found.push_back({s, m.start, m.end});
+            if (m.resume <= from) break;
+            from = m.resume;
+            stop();
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+std::vector<FoundRange> FindOccurrences(WordDocument& document, const FindRequest& request, std::size_t limit)
+{
+    platform::ThrowIfStopRequested();
+    const auto plan = CompileFind(request.findText, request.options);
+    if (!plan->matcher || (plan->isExact && document.IsKnownAbsent(plan->exact))) return {};
+    return Walk(document, *plan, limit);
+}
+
 bool ExecuteFind(WordDocument& document, const FindRequest& request)
 {
     platform::ThrowIfStopRequested();
@@ -500,19 +545,11 @@ bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, st
     const bool isExact = plan.isExact;
     const std::u16string& exact = plan.exact;
     if (isExact && document.IsKnownAbsent(exact)) return false;
-    auto mayHold = [&](std::size_t story) {
-        return !plan.filtered || document.MayContain(story, plan.fold, plan.keepFormat, plan.runs);
-    };
 
     if (replace == ReplaceMode::None) {
         bool cached = false;
         if (document.CachedResult(plan.key, cached)) return cached;
-        bool found = false;
-        FindMatch m;
-        for (std::size_t s = 0; s < document.StoryCount() && !found; ++s) {
-            platform::ThrowIfStopRequested();
-            found = mayHold(s) && matcher.Next(document, s, 0, m);
-        }
+        const bool found = !Walk(document, plan, 1).empty();
         if (!found && isExact) document.RememberAbsent(exact);
         document.CacheResult(plan.key, found);
         return found;
@@ -533,7 +570,7 @@ bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, st
     platform::StopCheck stop;
     for (std::size_t s = 0; s < document.StoryCount(); ++s) {
         platform::ThrowIfStopRequested();
-        if (!mayHold(s)) continue;
+        if (!MayHold(document, plan, s)) continue;
         const std::u16string_view text = document.Text(s);
         std::u16string out;
         std::size_t copied = 0;

@@ -10,9 +10,11 @@
 
 #include "office/word/worddocument.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace office {
 
@@ -45,5 +47,18 @@ class FindPlan;
 std::shared_ptr<FindPlan> CompileFind(std::u16string_view findText, const FindOptions& options);
 // The same as ExecuteFind above, for a compiled find text.
 bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u16string_view replaceWith);
+
+// One occurrence: offsets in the story's own text.
+struct FoundRange {
+    std::size_t story = 0;
+    std::size_t start = 0;
+    std::size_t end = 0;
+};
+
+// The first `limit` occurrences of a find-only request (its replace part
+// is ignored), story by story in the order Execute searches them. Execute
+// without replacing answers yes exactly when this finds one: both walk the
+// stories with the same matcher, so a match report and the search agree.
+std::vector<FoundRange> FindOccurrences(WordDocument& document, const FindRequest& request, std::size_t limit);
 
 }  // namespace office

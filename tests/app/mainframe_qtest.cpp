@@ -152,7 +152,7 @@ private slots:
         QList<QList<UINT>> menus;
         for (QAction* top : frame->menuBar()->actions()) menus << ids(top->menu());
         QCOMPARE(menus, (QList<QList<UINT>>{{ID_FIND, ID_STOP, ID_APP_EXIT},
-                                            {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR},
+                                            {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PREVIEW},
                                             {ID_OPTION, ID_SETUP},
                                             {ID_HELP_MANUAL, ID_APP_ABOUT}}));
         QCOMPARE(ids(frame->ResultPopupMenu()), (QList<UINT>{ID_OPEN_FILE, ID_OPEN_DIR, ID_COPY_FILES}));

@@ -1,0 +1,119 @@
+// The result preview in the window: it fills for the selected row, shows
+// only the last of quick selections, empties on a new search, notices a
+// file changed since the search, opens the file from a hit, and its switch
+// is remembered. With VARNEL_PREVIEW_SCREENSHOT set to a file name the
+// window with the preview is also saved there (docs/preview.png).
+#include "apptestenv.h"
+#include "app/varnelview.h"
+#include "results/desktopopener.h"
+#include "results/previewpane.h"
+#include "results/resultlist.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTreeWidget>
+
+class PreviewTest : public QObject {
+    Q_OBJECT
+private:
+    static void Select(CResultList* list, int row)
+    {
+        list->selectionModel()->select(list->model()->index(row, 0),
+                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    static QStringList TopTexts(const CPreviewPane* pane)
+    {
+        QStringList out;
+        for (int i = 0; i < pane->Tree()->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = pane->Tree()->topLevelItem(i);
+            out << item->text(0) + QLatin1Char('|') + item->text(1);
+        }
+        return out;
+    }
+
+private slots:
+    void previewFollowsTheSelection()
+    {
+        CFrameFixture fx;
+        QVERIFY(WriteFile(fx.docs.filePath("a.txt"), "Invoice for the garden.\r\nSecond line with receipts.\r\n"));
+        QVERIFY(WriteFile(fx.docs.filePath("b.txt"), "Only an invoice here.\r\n"));
+        QVERIFY(WriteFile(fx.docs.filePath("c.txt"), "Receipts and an invoice.\r\n"));
+        auto frame = fx.MakeFrame();
+        QVERIFY(frame);
+        frame->resize(960, 640);
+        auto* preview = frame->findChild<QAction*>(QStringLiteral("previewAction"));
+        QVERIFY(preview != nullptr);
+        QVERIFY(!preview->isChecked());  // off until switched on
+        preview->trigger();
+        CPreviewPane* pane = frame->ResultView()->Preview();
+        QVERIFY(pane->isVisible());
+        QVERIFY(!pane->accessibleName().isEmpty() && !pane->Tree()->accessibleName().isEmpty());
+        QVERIFY(FindAndWait(*frame, QStringLiteral("invoice\nreceipts")));
+        CResultList* list = frame->ResultView()->List();
+        list->Model().Flush();
+        QCOMPARE(list->model()->rowCount(), 3);
+
+        // The degree's tooltip names the keywords found and missing.
+        const QModelIndex bDegree = list->model()->index(1, CResultModel::COLUMN_DEGREE);
+        QCOMPARE(list->model()->data(bDegree, Qt::ToolTipRole).toString(),
+                 QStringLiteral("Found: invoice\nMissing: receipts"));
+
+        QSignalSpy shown(pane, &CPreviewPane::reportShown);
+        Select(list, 0);
+        QVERIFY(shown.wait(5000));
+        QCOMPARE(TopTexts(pane), QStringList({QStringLiteral("\u2714 invoice|found"),
+                                              QStringLiteral("\u2714 receipts|found")}));
+        QTreeWidgetItem* hit = pane->Tree()->topLevelItem(1)->child(0);
+        QCOMPARE(hit->text(0), QStringLiteral("Main text, paragraph 2"));
+        auto* snippet = qobject_cast<QLabel*>(pane->Tree()->itemWidget(hit, 1));
+        QVERIFY(snippet != nullptr && snippet->text().contains(QStringLiteral(">receipts</span>")));
+
+        // A double-click on a hit opens the file.
+        QList<QUrl> opened;
+        CDesktopOpener::SetHandler([&opened](const QUrl& url) { opened << url; });
+        emit pane->Tree()->itemDoubleClicked(hit, 0);
+        CDesktopOpener::SetHandler({});
+        QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(fx.docs.filePath("a.txt"))}));
+
+        // Quick selections: only the last is read and shown.
+        shown.clear();
+        const int started = pane->Started();
+        Select(list, 1);
+        Select(list, 2);
+        QVERIFY(shown.wait(5000));
+        QTest::qWait(2 * CPreviewPane::kSettleMs);
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(pane->Started(), started + 1);
+        QCOMPARE(QString::fromStdString(pane->ShownPath()), fx.docs.filePath("c.txt"));
+
+        // A file changed since the search says what it lost.
+        QVERIFY(WriteFile(fx.docs.filePath("b.txt"), "Nothing left.\r\n"));
+        Select(list, 1);
+        QVERIFY(shown.wait(5000));
+        QCOMPARE(TopTexts(pane), QStringList({QStringLiteral("\u2718 invoice|not found in this file any more"),
+                                              QStringLiteral("\u2718 receipts|missing")}));
+        QVERIFY(pane->Status()->text().contains(QStringLiteral("changed since the search")));
+
+        const QByteArray target = qgetenv("VARNEL_PREVIEW_SCREENSHOT");
+        if (!target.isEmpty()) {
+            Select(list, 0);
+            QVERIFY(shown.wait(5000));
+            QTest::qWait(100);
+            QVERIFY(frame->grab().toImage().save(QString::fromLocal8Bit(target), "PNG"));
+        }
+
+        // A new search empties the preview.
+        QVERIFY(FindAndWait(*frame, QStringLiteral("garden")));
+        QVERIFY(pane->ShownPath().empty());
+        QCOMPARE(pane->Tree()->topLevelItemCount(), 0);
+
+        // The switch is remembered for the next window.
+        frame.reset();
+        auto again = fx.MakeFrame();
+        QVERIFY(again);
+        QVERIFY(again->findChild<QAction*>(QStringLiteral("previewAction"))->isChecked());
+    }
+};
+
+QTEST_MAIN(PreviewTest)
+#include "preview_qtest.moc"
