@@ -16,6 +16,8 @@ CVarnelView::CVarnelView(QWidget* parent)
     // Sets the columns and publishes the list as g_hWndResultList.
     m_wndList->InitColumns();
     connect(m_wndList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { SelectionChanged(); });
+    // Places open like Open File: not while a search runs.
+    m_wndPreview->SetMayOpen([this] { return m_wndList->ActionsEnabled() != 0; });
     // A new search empties the list without a selection signal.
     connect(m_wndList->model(), &QAbstractItemModel::modelReset, this, [this] { m_wndPreview->Clear(); });
 }

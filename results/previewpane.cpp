@@ -217,7 +217,7 @@ void CPreviewPane::Show(std::uint64_t generation, const report::MatchReport& r, 
 
 void CPreviewPane::OpenHit(QTreeWidgetItem* item)
 {
-    if (item == nullptr) return;
+    if (item == nullptr || (m_mayOpen && !m_mayOpen())) return;
     const QString path = item->data(0, kPathRole).toString();
     if (!path.isEmpty()) CDesktopOpener::Open(QUrl::fromLocalFile(path));
 }

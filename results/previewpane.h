@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -52,6 +53,10 @@ public:
     void Request(CPreviewRequest request);
     // Nothing to preview (no or several rows selected, a new search).
     void Clear(const QString& why = QString());
+    // Whether a double-click on a place may open the file now (the view
+    // passes the result list's rule: no file actions while a search runs);
+    // unset, it always may.
+    void SetMayOpen(std::function<bool()> mayOpen) { m_mayOpen = std::move(mayOpen); }
 
     QTreeWidget* Tree() const { return m_tree; }
     QLabel* Status() const { return m_status; }
@@ -77,6 +82,7 @@ private:
     void Start();
     void Show(std::uint64_t generation, const report::MatchReport& report, bool changed);
     void CancelJobs();
+    std::function<bool()> m_mayOpen;
     void ReapJobs(bool all);
     void OpenHit(QTreeWidgetItem* item);
 

@@ -68,9 +68,13 @@ private slots:
         auto* snippet = qobject_cast<QLabel*>(pane->Tree()->itemWidget(hit, 1));
         QVERIFY(snippet != nullptr && snippet->text().contains(QStringLiteral(">receipts</span>")));
 
-        // A double-click on a hit opens the file.
+        // A double-click on a hit opens the file, but not while file
+        // actions are off (a search runs), as with Open File.
         QList<QUrl> opened;
         CDesktopOpener::SetHandler([&opened](const QUrl& url) { opened << url; });
+        list->OnMessage(WM_ENABLE_RESULT_ACTIONS, 0, 0);
+        emit pane->Tree()->itemDoubleClicked(hit, 0);
+        list->OnMessage(WM_ENABLE_RESULT_ACTIONS, 1, 0);
         emit pane->Tree()->itemDoubleClicked(hit, 0);
         CDesktopOpener::SetHandler({});
         QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(fx.docs.filePath("a.txt"))}));
