@@ -1,6 +1,8 @@
 // varnel-find's option parser (see cmdline.h).
 #include "cli/cmdline.h"
 
+#include "platform/readahead.h"
+
 namespace {
 
 bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& arg,
@@ -41,6 +43,8 @@ const char* UsageText()
            "      --word --excel --text --htm          file categories\n"
            "      --match-case --whole-word --wildcards --sounds-like --all-word-forms\n"
            "      --no-clear-series-space\n"
+           "  -j, --threads N           use N threads (1: none besides the search; default\n"
+           "                            VARNEL_THREADS, else the number of cores)\n"
            "  -x, --extract FILE        print the text the built-in Word or Excel reads in FILE, and exit\n"
            "  -h, --help\n"
            "\n"
@@ -79,6 +83,15 @@ bool ParseCommandLine(const std::vector<std::string>& args, CCommandLine& out, s
         if (!TakeValue(args, i, arg, "--keywords-file", 'K', value, matched, error)) return false;
         if (matched) {
             out.keywords.push_back({true, value});
+            continue;
+        }
+        if (!TakeValue(args, i, arg, "--threads", 'j', value, matched, error)) return false;
+        if (matched) {
+            if (!platform::ParseThreadCount(value.c_str(), out.threads)) {
+                error = "option " + arg + " needs a number of threads from 1 to " +
+                        std::to_string(platform::kMaxSearchThreads);
+                return false;
+            }
             continue;
         }
         if (!TakeValue(args, i, arg, "--extract", 'x', value, matched, error)) return false;

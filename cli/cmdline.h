@@ -29,6 +29,7 @@ struct CCommandLine {
     };
     std::optional<Matching> matching;
 
+    unsigned threads = 0;     // -j: threads a search may use; 0: VARNEL_THREADS or the core count
     std::string extractFile;  // --extract: print what the readers see
     bool help = false;
 };

@@ -6,6 +6,7 @@
 #include "cli/extract.h"
 #include "office/automation/builtinoffice.h"
 #include "office/containers/filebytes.h"
+#include "platform/readahead.h"
 #include "platform/stringtable.h"
 #include "search/keywordanalysis.h"
 #include "search/searchcontext.h"
@@ -97,6 +98,7 @@ int main(int argc, char** argv)
     }
 
     office::RegisterBuiltinOffice();
+    if (cmd.threads != 0) platform::SetSearchThreads(cmd.threads);
     if (!cmd.extractFile.empty()) return ExtractFile(cmd.extractFile, stdout, stderr);
 
     for (const std::string& folder : cmd.folders) {

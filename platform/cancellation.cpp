@@ -8,6 +8,7 @@ namespace {
 std::atomic<bool> g_stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the stop request");
 std::atomic<std::uint64_t> g_looks{0};
+thread_local const std::atomic<bool>* t_threadStop = nullptr;
 
 }  // namespace
 
@@ -24,7 +25,23 @@ void ClearSearchStop() noexcept
 bool IsSearchStopRequested() noexcept
 {
     g_looks.fetch_add(1, std::memory_order_relaxed);
-    return g_stopRequested.load(std::memory_order_relaxed);
+    if (g_stopRequested.load(std::memory_order_relaxed)) return true;
+    return t_threadStop != nullptr && t_threadStop->load(std::memory_order_relaxed);
+}
+
+ThreadStopGuard::ThreadStopGuard(const std::atomic<bool>* flag) noexcept : m_previous(t_threadStop)
+{
+    t_threadStop = flag;
+}
+
+const std::atomic<bool>* ThreadStopGuard::Current() noexcept
+{
+    return t_threadStop;
+}
+
+ThreadStopGuard::~ThreadStopGuard()
+{
+    t_threadStop = m_previous;
 }
 
 std::uint64_t StopRequestLooks() noexcept

@@ -36,6 +36,24 @@ void ThrowIfStopRequested();
 // a look costs next to nothing either way).
 std::uint64_t StopRequestLooks() noexcept;
 
+// A second stop flag that only the calling thread looks at, besides the
+// process's request, while the guard lives: a helper thread that reads
+// ahead must give up when its owner tells it to, not only when the search
+// stops. The flag must outlive the guard.
+class ThreadStopGuard {
+public:
+    explicit ThreadStopGuard(const std::atomic<bool>* flag) noexcept;
+    ~ThreadStopGuard();
+    ThreadStopGuard(const ThreadStopGuard&) = delete;
+    ThreadStopGuard& operator=(const ThreadStopGuard&) = delete;
+    // The calling thread's flag (null when none), for a reader that hands
+    // part of its work to a thread of its own.
+    static const std::atomic<bool>* Current() noexcept;
+
+private:
+    const std::atomic<bool>* m_previous;
+};
+
 // For a loop whose steps are cheap: looks at the flag only every
 // `interval` calls, so the check costs next to nothing per step.
 class StopCheck {

@@ -1,0 +1,243 @@
+// The read-ahead service of the built-in Office (see readahead.h).
+#include "office/automation/readahead.h"
+
+#include "office/containers/readbudget.h"
+#include "office/excel/workbookloader.h"
+#include "office/word/wordloader.h"
+#include "platform/cancellation.h"
+#include "platform/fileapi.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace office {
+
+bool StampOf(const std::string& path, FileStamp& out)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return false;
+    out.size = static_cast<std::uint64_t>(st.st_size);
+    out.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
+namespace {
+
+enum class Outcome { Read, NotRead, InUse, Stopped };
+
+bool SameFile(const platform::ReadAheadItem& a, const platform::ReadAheadItem& b)
+{
+    return a.workbook == b.workbook && a.path == b.path;
+}
+
+}  // namespace
+
+CReadAhead::~CReadAhead()
+{
+    Stop();
+}
+
+CReadAhead& CReadAhead::Instance()
+{
+    // Never destroyed: a service torn down at exit could meet a late call.
+    static CReadAhead* service = new CReadAhead;
+    return *service;
+}
+
+void CReadAhead::Start(unsigned helpers)
+{
+    Stop();
+    const std::lock_guard lock(m_lock);
+    for (unsigned i = 0; i < helpers; ++i) {
+        ++m_live;  // counted from here, so that a caller sees it at once
+        m_helpers.emplace_back([this] { HelperLoop(); });
+    }
+}
+
+void CReadAhead::Stop()
+{
+    std::vector<std::thread> helpers;
+    {
+        const std::lock_guard lock(m_lock);
+        m_stopping = true;
+        for (const auto& job : m_jobs) job->cancel = true;
+        helpers.swap(m_helpers);
+    }
+    m_work.notify_all();
+    for (std::thread& t : helpers) t.join();
+    const std::lock_guard lock(m_lock);
+    m_jobs.clear();
+    m_stopping = false;
+}
+
+void CReadAhead::DropLocked(const std::shared_ptr<Job>& job)
+{
+    // A helper still reading it sees the flag and gives up; its result
+    // goes nowhere.
+    job->cancel = true;
+}
+
+void CReadAhead::Hint(std::vector<platform::ReadAheadItem> coming)
+{
+    std::unique_lock lock(m_lock);
+    if (m_helpers.empty() || m_stopping) return;
+    std::deque<std::shared_ptr<Job>> next;
+    std::uint64_t bytes = 0;
+    std::size_t ahead = 0;
+    for (std::size_t i = 0; i < coming.size() && ahead < kMaxFiles; ++i) {
+        platform::ReadAheadItem& item = coming[i];
+        const auto known =
+            std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) { return SameFile(job->item, item); });
+        if (i == 0) {
+            // The file about to be opened: kept when it was read ahead, not
+            // begun otherwise (Open reads it at once itself).
+            if (known != m_jobs.end()) next.push_back(*known);
+            continue;
+        }
+        FileStamp stamp;
+        if (known != m_jobs.end() && (*known)->state == State::Done && (*known)->result) stamp = (*known)->stamp;
+        else if (!StampOf(item.path, stamp)) continue;  // gone, or no regular file: Open meets it itself
+        // A file that does not fit ends the window: files are read in the
+        // order the driver will open them.
+        if (stamp.size > kMaxBytes - bytes) break;
+        bytes += stamp.size;
+        ++ahead;
+        if (known != m_jobs.end()) {
+            next.push_back(*known);
+        } else {
+            auto job = std::make_shared<Job>();
+            job->item = std::move(item);
+            next.push_back(std::move(job));
+        }
+    }
+    for (const auto& job : m_jobs)
+        if (std::find(next.begin(), next.end(), job) == next.end()) DropLocked(job);
+    m_jobs = std::move(next);
+    lock.unlock();
+    m_work.notify_all();
+}
+
+std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool workbook, const FileStamp& stamp)
+{
+    std::unique_lock lock(m_lock);
+    const auto at = std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) {
+        return job->item.workbook == workbook && job->item.path == path;
+    });
+    if (at == m_jobs.end()) return nullptr;
+    const std::shared_ptr<Job> job = *at;
+    for (auto it = m_jobs.begin(); it != at; ++it) DropLocked(*it);
+    m_jobs.erase(m_jobs.begin(), at + 1);
+    if (job->state == State::Queued) {
+        // Not begun: reading it here is as quick as waiting for a helper.
+        job->cancel = true;
+        return nullptr;
+    }
+    m_done.wait(lock, [&] { return job->state == State::Done; });
+    if (!job->result) return nullptr;
+    if (!(job->stamp == stamp)) {
+        ++m_counts.stale;
+        return nullptr;
+    }
+    ++m_counts.taken;
+    return std::move(job->result);
+}
+
+CReadAhead::Counts CReadAhead::Statistics() const
+{
+    const std::lock_guard lock(m_lock);
+    return m_counts;
+}
+
+bool CReadAhead::Idle() const
+{
+    const std::lock_guard lock(m_lock);
+    return std::all_of(m_jobs.begin(), m_jobs.end(), [](const auto& job) { return job->state == State::Done; });
+}
+
+unsigned CReadAhead::LiveHelpers() const
+{
+    return m_live.load();
+}
+
+void CReadAhead::HelperLoop()
+{
+    std::unique_lock lock(m_lock);
+    for (;;) {
+        std::shared_ptr<Job> job;
+        m_work.wait(lock, [&] {
+            if (m_stopping) return true;
+            for (const auto& j : m_jobs)
+                if (j->state == State::Queued && !j->cancel) {
+                    job = j;
+                    return true;
+                }
+            return false;
+        });
+        if (m_stopping) break;
+        job->state = State::Reading;
+        lock.unlock();
+        Outcome outcome = Outcome::NotRead;
+        {
+            const platform::ThreadStopGuard stop(&job->cancel);
+            try {
+                // The same pre-check the search makes before it opens a
+                // file: a file another program holds is not read.
+                HANDLE probe = CreateFileA(job->item.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr);
+                if (probe == INVALID_HANDLE_VALUE) {
+                    outcome = GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::InUse : Outcome::NotRead;
+                } else {
+                    CloseHandle(probe);
+                    outcome = Read(*job) ? Outcome::Read : Outcome::NotRead;
+                }
+            } catch (const platform::OperationCancelled&) {
+                outcome = Outcome::Stopped;
+            } catch (...) {
+                // Open will meet the same trouble and report it its own way.
+                outcome = Outcome::NotRead;
+            }
+            if (outcome != Outcome::Read && platform::IsSearchStopRequested()) outcome = Outcome::Stopped;
+        }
+        if (outcome != Outcome::Read) job->result.reset();
+        lock.lock();
+        if (outcome == Outcome::Read) ++m_counts.read;
+        if (outcome == Outcome::InUse) ++m_counts.inUse;
+        if (outcome == Outcome::Stopped) ++m_counts.stopped;
+        job->state = State::Done;
+        m_done.notify_all();
+    }
+    lock.unlock();
+    --m_live;
+}
+
+bool CReadAhead::Read(Job& job)
+{
+    FileStamp before;
+    if (!StampOf(job.item.path, before)) return false;
+    auto result = std::make_unique<ReadAheadResult>();
+    // One budget per file, as Open gives it.
+    ReadBudget budget;
+    if (job.item.workbook) {
+        auto model = std::make_shared<Workbook>();
+        WorkbookLimits limits;
+        limits.budget = &budget;
+        result->ok = LoadWorkbook(job.item.path, *model, result->error, limits);
+        if (result->ok) result->workbook = std::move(model);
+    } else {
+        WordContent content;
+        result->ok = LoadWordFile(job.item.path, content, result->error, &budget);
+        if (result->ok) result->document = std::make_shared<WordDocument>(std::move(content));
+    }
+    // A reader that gave up because of a stop found nothing about the file.
+    if (!result->ok && (result->error.kind == ReadErrorKind::Cancelled || platform::IsSearchStopRequested()))
+        throw platform::OperationCancelled();
+    // Bytes that changed while they were read belong to no stamp.
+    FileStamp after;
+    if (!StampOf(job.item.path, after) || !(after == before)) return false;
+    job.stamp = before;
+    job.result = std::move(result);
+    return true;
+}
+
+}  // namespace office
