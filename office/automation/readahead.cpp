@@ -24,8 +24,6 @@ bool StampOf(const std::string& path, FileStamp& out)
 
 namespace {
 
-enum class Outcome { Read, NotRead, InUse, Stopped };
-
 bool SameFile(const platform::ReadAheadItem& a, const platform::ReadAheadItem& b)
 {
     return a.workbook == b.workbook && a.path == b.path;
@@ -133,7 +131,11 @@ std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool 
         job->cancel = true;
         return nullptr;
     }
-    m_done.wait(lock, [&] { return job->state == State::Done; });
+    // Rather than wait for a helper, read a later file meanwhile.
+    while (job->state != State::Done) {
+        if (const auto later = NextQueuedLocked()) RunLocked(lock, later);
+        else m_done.wait(lock);
+    }
     if (!job->result) return nullptr;
     if (!(job->stamp == stamp)) {
         ++m_counts.stale;
@@ -160,52 +162,56 @@ unsigned CReadAhead::LiveHelpers() const
     return m_live.load();
 }
 
+std::shared_ptr<CReadAhead::Job> CReadAhead::NextQueuedLocked() const
+{
+    for (const auto& job : m_jobs)
+        if (job->state == State::Queued && !job->cancel) return job;
+    return nullptr;
+}
+
+void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Job>& job)
+{
+    job->state = State::Reading;
+    lock.unlock();
+    Outcome outcome = Outcome::NotRead;
+    {
+        const platform::ThreadStopGuard stop(&job->cancel);
+        try {
+            // The same pre-check the search makes before it opens a file: a
+            // file another program holds is not read.
+            HANDLE probe = CreateFileA(job->item.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (probe == INVALID_HANDLE_VALUE) {
+                outcome = GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::InUse : Outcome::NotRead;
+            } else {
+                CloseHandle(probe);
+                outcome = Read(*job) ? Outcome::Read : Outcome::NotRead;
+            }
+        } catch (const platform::OperationCancelled&) {
+            outcome = Outcome::Stopped;
+        } catch (...) {
+            // Open will meet the same trouble and report it its own way.
+            outcome = Outcome::NotRead;
+        }
+        if (outcome != Outcome::Read && platform::IsSearchStopRequested()) outcome = Outcome::Stopped;
+    }
+    if (outcome != Outcome::Read) job->result.reset();
+    lock.lock();
+    if (outcome == Outcome::Read) ++m_counts.read;
+    if (outcome == Outcome::InUse) ++m_counts.inUse;
+    if (outcome == Outcome::Stopped) ++m_counts.stopped;
+    job->state = State::Done;
+    m_done.notify_all();
+}
+
 void CReadAhead::HelperLoop()
 {
     std::unique_lock lock(m_lock);
     for (;;) {
         std::shared_ptr<Job> job;
-        m_work.wait(lock, [&] {
-            if (m_stopping) return true;
-            for (const auto& j : m_jobs)
-                if (j->state == State::Queued && !j->cancel) {
-                    job = j;
-                    return true;
-                }
-            return false;
-        });
+        m_work.wait(lock, [&] { return m_stopping || (job = NextQueuedLocked()) != nullptr; });
         if (m_stopping) break;
-        job->state = State::Reading;
-        lock.unlock();
-        Outcome outcome = Outcome::NotRead;
-        {
-            const platform::ThreadStopGuard stop(&job->cancel);
-            try {
-                // The same pre-check the search makes before it opens a
-                // file: a file another program holds is not read.
-                HANDLE probe = CreateFileA(job->item.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr);
-                if (probe == INVALID_HANDLE_VALUE) {
-                    outcome = GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::InUse : Outcome::NotRead;
-                } else {
-                    CloseHandle(probe);
-                    outcome = Read(*job) ? Outcome::Read : Outcome::NotRead;
-                }
-            } catch (const platform::OperationCancelled&) {
-                outcome = Outcome::Stopped;
-            } catch (...) {
-                // Open will meet the same trouble and report it its own way.
-                outcome = Outcome::NotRead;
-            }
-            if (outcome != Outcome::Read && platform::IsSearchStopRequested()) outcome = Outcome::Stopped;
-        }
-        if (outcome != Outcome::Read) job->result.reset();
-        lock.lock();
-        if (outcome == Outcome::Read) ++m_counts.read;
-        if (outcome == Outcome::InUse) ++m_counts.inUse;
-        if (outcome == Outcome::Stopped) ++m_counts.stopped;
-        job->state = State::Done;
-        m_done.notify_all();
+        RunLocked(lock, job);
     }
     lock.unlock();
     --m_live;

@@ -13,9 +13,14 @@
 // the file, Stop and the search's stop request all end it within the
 // readers' usual stop latency.
 //
+// A worker that finds its file still being read does not wait idle: it
+// reads a later file of the list meanwhile, so that with one helper both
+// cores parse when parsing is what the search spends its time on.
+//
 // Nothing here is shared between threads but the job list under m_lock and
-// the jobs' atomic flags; a job's result is written by one helper and read
-// by the worker only after the helper marked it done under the lock.
+// the jobs' atomic flags; a job's result is written by the one thread that
+// reads it and read by the worker only after that thread marked it done
+// under the lock.
 #pragma once
 
 #include "office/containers/readerror.h"
@@ -98,7 +103,11 @@ private:
         std::unique_ptr<ReadAheadResult> result;  // null: nothing usable
     };
 
+    enum class Outcome { Read, NotRead, InUse, Stopped };
     void HelperLoop();
+    std::shared_ptr<Job> NextQueuedLocked() const;
+    // Reads `job` with the lock let go meanwhile.
+    void RunLocked(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Job>& job);
     bool Read(Job& job);
     static void DropLocked(const std::shared_ptr<Job>& job);
 
