@@ -52,11 +52,12 @@ ListedMask CWalkListing::Take(std::size_t folder, std::size_t pattern)
            (m_ahead.front().folder < folder || (m_ahead.front().folder == folder && m_ahead.front().pattern < pattern)))
         m_ahead.pop_front();
     if (!m_ahead.empty() && m_ahead.front().folder == folder && m_ahead.front().pattern == pattern) {
-        ListedMask mask = std::move(m_ahead.front());
         m_ahead.pop_front();
-        return mask;
+    } else {
+        m_ahead.clear();
     }
-    m_ahead.clear();
+    // Listed again even when it was listed ahead: a folder that changed or
+    // went away meanwhile is met as the walk with one thread meets it.
     return List(folder, pattern);
 }
 

@@ -1,9 +1,11 @@
 // The listings of the driver's walk: every mask of every folder of the work
 // list, in walk order. The driver takes them one by one as it reaches them,
 // and may look past the current one for the files it will hand to Word and
-// Excel next (for the read-ahead service); a mask listed early is kept
-// until the driver reaches it, so the files it looks at ahead are exactly
-// those it will search, in the same order.
+// Excel next (for the read-ahead service). The walk itself always goes
+// through a listing made when it reaches the mask, so that what it searches
+// and logs does not depend on whether it looked ahead; a listing made ahead
+// only names the coming files (the same ones, in the same order, unless the
+// folder changes in between).
 #pragma once
 
 #include "platform/wintypes.h"
@@ -39,8 +41,7 @@ public:
 
     // The file kind of the mask's pattern.
     std::int32_t Kind(const ListedMask& mask) const { return m_patterns[mask.pattern].nKind; }
-    // The listing of a mask, taken in walk order: listed now unless it was
-    // listed ahead.
+    // The listing of a mask, taken in walk order: listed now.
     ListedMask Take(std::size_t folder, std::size_t pattern);
     // Up to `count` files that the walk reaches after file `index` of
     // `current` and for which `wanted` holds, listing later masks as needed.

@@ -2,7 +2,8 @@
 // two threads gives the rows and lines of a search with one, in the same
 // order, over a folder of mixed files (one changed between the hint and its
 // open, one held by another open file, a damaged one, a folder named like a
-// document); and Stop ends a read in progress and its thread.
+// document, a folder that goes away after it was listed ahead); and Stop
+// ends a read in progress and its thread.
 #include "office/automation/builtinoffice.h"
 #include "office/automation/readahead.h"
 #include "platform/cancellation.h"
@@ -102,6 +103,7 @@ protected:
         fs::copy_file(data / "word/page.htm", root / "k-page.htm");
         WriteFile(root / "sub/l-deeper.txt", "Quarterly needle");
         fs::copy_file(data / "word/fmt-stories.rtf", root / "sub/m-stories.doc");
+        WriteFile(root / "sub2/n-gone.txt", "needle");
     }
 
     Outcome Search(unsigned threads)
@@ -117,14 +119,16 @@ protected:
         EXPECT_EQ(::flock(fd, LOCK_EX), 0);
         // After g-first.txt and h-changes.txt, the files named ahead are
         // read before the walk goes on, so that h-changes.txt is read
-        // ahead before it changes and a file after it is surely taken.
-        // (With one thread the change comes at the same point of the walk.)
+        // ahead before it changes and a file after it is surely taken. The
+        // last folder goes away after it was listed ahead (while the file
+        // before it is searched). With one thread the changes come at the
+        // same points of the walk.
         results.onRow = [&](const std::string& name) {
-            if (name != "g-first.txt" && name != "h-changes.txt") return;
-            if (threads > 1) {
+            if ((name == "g-first.txt" || name == "h-changes.txt") && threads > 1) {
                 EXPECT_TRUE(WaitFor([] { return office::CReadAhead::Instance().Idle(); }));
             }
             if (name == "g-first.txt") WriteFile(root / "h-changes.txt", "now there is a needle in it, and longer");
+            if (name == "l-deeper.txt") fs::remove_all(root / "sub2");
         };
         g_bRunning = 1;
         g_bWordFile = g_bExcelFile = g_bTextFile = g_bHtmFile = 1;
@@ -162,11 +166,12 @@ TEST_F(ReadAheadTest, TwoThreadsGiveTheRowsAndLinesOfOne)
     EXPECT_EQ(two.rows, one.rows);
     EXPECT_EQ(two.lines, one.lines);
     // The changed file is found with its new text, the held one is not
-    // opened, the damaged file and the folder get their lines.
+    // opened, the damaged file, the folder named like a file and the folder
+    // gone get their lines.
     const std::string r = root.string();
     EXPECT_EQ(one.rows.size(), 8u);
     EXPECT_NE(std::find(one.rows.begin(), one.rows.end(), "25 4 " + r + "/h-changes.txt"), one.rows.end());
-    for (const char* name : {"/c-ruined.doc", "/d-folder.doc", "/i-locked.txt"}) {
+    for (const char* name : {"/c-ruined.doc", "/d-folder.doc", "/i-locked.txt", "/sub2"}) {
         const auto hit = std::find_if(one.lines.begin(), one.lines.end(),
                                       [&](const std::string& l) { return l.starts_with(r + name + ":"); });
         EXPECT_NE(hit, one.lines.end()) << name;
