@@ -104,9 +104,7 @@ HRESULT CExcelWorkbooks::Open(const CDispArgs& args, UINT maxArgs, VARIANT* resu
     bool read = false;
     // A workbook read ahead while the previous file was searched, if the
     // file has not changed since.
-    FileStamp stamp;
-    std::unique_ptr<ReadAheadResult> ready;
-    if (StampOf(filePath, stamp)) ready = CReadAhead::Instance().Take(filePath, true, stamp);
+    std::unique_ptr<ReadAheadResult> ready = CReadAhead::Instance().Take(filePath, true);
     if (ready) {
         read = ready->ok;
         error = ready->error;

@@ -66,6 +66,7 @@ void CReadAhead::Stop()
     for (std::thread& t : helpers) t.join();
     const std::lock_guard lock(m_lock);
     m_jobs.clear();
+    m_small.clear();
     m_stopping = false;
 }
 
@@ -81,29 +82,15 @@ void CReadAhead::Hint(std::vector<platform::ReadAheadItem> coming)
     std::unique_lock lock(m_lock);
     if (m_helpers.empty() || m_stopping) return;
     std::deque<std::shared_ptr<Job>> next;
-    std::uint64_t bytes = 0;
-    std::size_t ahead = 0;
-    for (std::size_t i = 0; i < coming.size() && ahead < kMaxFiles; ++i) {
+    for (std::size_t i = 0; i < coming.size() && i <= kMaxFiles; ++i) {
         platform::ReadAheadItem& item = coming[i];
         const auto known =
             std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) { return SameFile(job->item, item); });
-        if (i == 0) {
-            // The file about to be opened: kept when it was read ahead, not
-            // begun otherwise (Open reads it at once itself).
-            if (known != m_jobs.end()) next.push_back(*known);
-            continue;
-        }
-        FileStamp stamp;
-        if (known != m_jobs.end() && (*known)->state == State::Done && (*known)->result) stamp = (*known)->stamp;
-        else if (!StampOf(item.path, stamp)) continue;  // gone, or no regular file: Open meets it itself
-        // A file that does not fit ends the window: files are read in the
-        // order the driver will open them.
-        if (stamp.size > kMaxBytes - bytes) break;
-        bytes += stamp.size;
-        ++ahead;
         if (known != m_jobs.end()) {
             next.push_back(*known);
-        } else {
+        } else if (i > 0 && !KnownSmallLocked(item)) {
+            // (The file about to be opened is not begun now: Open reads it
+            // at once itself.)
             auto job = std::make_shared<Job>();
             job->item = std::move(item);
             next.push_back(std::move(job));
@@ -112,11 +99,24 @@ void CReadAhead::Hint(std::vector<platform::ReadAheadItem> coming)
     for (const auto& job : m_jobs)
         if (std::find(next.begin(), next.end(), job) == next.end()) DropLocked(job);
     m_jobs = std::move(next);
+    const bool queued = NextQueuedLocked() != nullptr;
     lock.unlock();
-    m_work.notify_all();
+    if (queued) m_work.notify_all();
 }
 
-std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool workbook, const FileStamp& stamp)
+bool CReadAhead::KnownSmallLocked(const platform::ReadAheadItem& item)
+{
+    // A small file is named in up to kMaxFiles hints in a row; it is looked
+    // at once.
+    if (std::find(m_small.begin(), m_small.end(), item.path) != m_small.end()) return true;
+    FileStamp stamp;
+    if (StampOf(item.path, stamp) && stamp.size >= kMinBytes) return false;
+    if (m_small.size() > kMaxFiles) m_small.pop_front();
+    m_small.push_back(item.path);
+    return true;
+}
+
+std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool workbook)
 {
     std::unique_lock lock(m_lock);
     const auto at = std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) {
@@ -137,7 +137,12 @@ std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool 
         else m_done.wait(lock);
     }
     if (!job->result) return nullptr;
-    if (!(job->stamp == stamp)) {
+    lock.unlock();
+    // The file as it is now must be the file that was read.
+    FileStamp now;
+    const bool same = StampOf(path, now) && now == job->stamp;
+    lock.lock();
+    if (!same) {
         ++m_counts.stale;
         return nullptr;
     }
@@ -174,7 +179,20 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
     job->state = State::Reading;
     lock.unlock();
     Outcome outcome = Outcome::NotRead;
-    {
+    FileStamp stamp;
+    bool wanted = StampOf(job->item.path, stamp) && stamp.size >= kMinBytes;
+    if (wanted) {
+        // The bytes of the files ahead, this one included, stay within the
+        // bound; one that does not fit is left to Open.
+        lock.lock();
+        std::uint64_t held = 0;
+        for (const auto& other : m_jobs)
+            if (other != job) held += other->bytes;
+        wanted = stamp.size <= kMaxBytes - std::min(held, kMaxBytes);
+        if (wanted) job->bytes = stamp.size;
+        lock.unlock();
+    }
+    if (wanted) {
         const platform::ThreadStopGuard stop(&job->cancel);
         try {
             // The same pre-check the search makes before it opens a file: a
@@ -185,7 +203,7 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
                 outcome = GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::InUse : Outcome::NotRead;
             } else {
                 CloseHandle(probe);
-                outcome = Read(*job) ? Outcome::Read : Outcome::NotRead;
+                outcome = Read(*job, stamp) ? Outcome::Read : Outcome::NotRead;
             }
         } catch (const platform::OperationCancelled&) {
             outcome = Outcome::Stopped;
@@ -197,6 +215,7 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
     }
     if (outcome != Outcome::Read) job->result.reset();
     lock.lock();
+    if (outcome != Outcome::Read) job->bytes = 0;
     if (outcome == Outcome::Read) ++m_counts.read;
     if (outcome == Outcome::InUse) ++m_counts.inUse;
     if (outcome == Outcome::Stopped) ++m_counts.stopped;
@@ -217,10 +236,8 @@ void CReadAhead::HelperLoop()
     --m_live;
 }
 
-bool CReadAhead::Read(Job& job)
+bool CReadAhead::Read(Job& job, const FileStamp& before)
 {
-    FileStamp before;
-    if (!StampOf(job.item.path, before)) return false;
     auto result = std::make_unique<ReadAheadResult>();
     // One budget per file, as Open gives it.
     ReadBudget budget;

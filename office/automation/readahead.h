@@ -6,7 +6,7 @@
 // nothing was read ahead) it reads the file itself, as without the service.
 //
 // Bounded: at most kMaxFiles files and kMaxBytes of file bytes are held or
-// in progress ahead of the worker. A helper checks, as the search's sharing
+// in progress ahead of the worker; files under kMinBytes are left to Open. A helper checks, as the search's sharing
 // pre-check does, that no other program holds the file before reading it,
 // and reads nothing the driver did not name. Each read in progress has its
 // own stop flag (see platform::ThreadStopGuard): a hint that no longer names
@@ -61,6 +61,9 @@ class CReadAhead : public platform::IReadAhead {
 public:
     static constexpr std::size_t kMaxFiles = 2;
     static constexpr std::uint64_t kMaxBytes = std::uint64_t{64} << 20;
+    // Smaller files are not read ahead: handing one to another thread
+    // costs about what reading it does.
+    static constexpr std::uint64_t kMinBytes = 16 * 1024;
 
     CReadAhead() = default;
     ~CReadAhead() override;
@@ -75,10 +78,11 @@ public:
     void Stop() override;
 
     // What was read of `path` for Word (or for Excel) when the file still
-    // has `stamp`, else null. A read of it in progress is waited for; one
-    // not begun is dropped. Files named before it are dropped too: the
-    // driver has passed them.
-    std::unique_ptr<ReadAheadResult> Take(const std::string& path, bool workbook, const FileStamp& stamp);
+    // has the size and modification time it was read with, else null. A
+    // read of it in progress is waited for; one not begun is dropped. Files
+    // named before it are dropped too: the driver has passed them. The file
+    // is looked at (stat) only when something was read of it.
+    std::unique_ptr<ReadAheadResult> Take(const std::string& path, bool workbook);
 
     struct Counts {
         std::uint64_t read = 0;     // files read and parsed ahead (or found unreadable)
@@ -99,6 +103,7 @@ private:
         platform::ReadAheadItem item;
         State state = State::Queued;
         std::atomic<bool> cancel{false};
+        std::uint64_t bytes = 0;                  // counted against kMaxBytes
         FileStamp stamp;                          // of the bytes read
         std::unique_ptr<ReadAheadResult> result;  // null: nothing usable
     };
@@ -108,13 +113,18 @@ private:
     std::shared_ptr<Job> NextQueuedLocked() const;
     // Reads `job` with the lock let go meanwhile.
     void RunLocked(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Job>& job);
-    bool Read(Job& job);
+    // Reads the file, which had `before` just now.
+    bool Read(Job& job, const FileStamp& before);
     static void DropLocked(const std::shared_ptr<Job>& job);
+    // True for a file under kMinBytes (or none at all): nothing to read
+    // ahead, and no helper to wake for it.
+    bool KnownSmallLocked(const platform::ReadAheadItem& item);
 
     mutable std::mutex m_lock;
     std::condition_variable m_work;           // a job queued, or stop
     std::condition_variable m_done;           // a job done
     std::deque<std::shared_ptr<Job>> m_jobs;  // in walk order
+    std::deque<std::string> m_small;          // the last few small files named
     std::vector<std::thread> m_helpers;
     bool m_stopping = false;
     std::atomic<unsigned> m_live{0};

@@ -58,9 +58,8 @@ HRESULT CWordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, 
     bool read = false;
     // A file read ahead while the previous one was searched, if it has not
     // changed since.
-    FileStamp stamp;
     std::unique_ptr<ReadAheadResult> ready;
-    if (!path.empty() && StampOf(path, stamp)) ready = CReadAhead::Instance().Take(path, false, stamp);
+    if (!path.empty()) ready = CReadAhead::Instance().Take(path, false);
     if (ready) {
         read = ready->ok;
         error = ready->error;
