@@ -6,9 +6,10 @@
 // nothing was read ahead) it reads the file itself, as without the service.
 //
 // Bounded: at most kMaxFiles files and kMaxBytes of file bytes are held or
-// in progress ahead of the worker; files under kMinBytes are left to Open. A helper checks, as the search's sharing
-// pre-check does, that no other program holds the file before reading it,
-// and reads nothing the driver did not name. Each read in progress has its
+// in progress ahead of the worker; files under kMinBytes are left to Open.
+// A helper checks, as the search's sharing pre-check does, that no other
+// program holds the file before reading it, and reads nothing the driver
+// did not name. Each read in progress has its
 // own stop flag (see platform::ThreadStopGuard): a hint that no longer names
 // the file, Stop and the search's stop request all end it within the
 // readers' usual stop latency.
