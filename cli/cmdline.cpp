@@ -3,6 +3,8 @@
 // long-option array and the dispatch all come from it.
 #include "cli/cmdline.h"
 
+#include "platform/readahead.h"
+
 #include <getopt.h>
 #include <cerrno>
 #include <cstdlib>
@@ -46,15 +48,10 @@ bool SetColor(CCommandLine& c, const char* value, std::string& error)
 
 bool SetThreads(CCommandLine& c, const char* value, std::string& error)
 {
-    char* end = nullptr;
-    errno = 0;
-    const long n = std::strtol(value, &end, 10);
-    if (errno != 0 || end == value || *end != '\0' || n < 1 || n > 256) {
-        error = std::string("invalid number of threads '") + value + "' (1 to 256)";
-        return false;
-    }
-    c.threads = static_cast<int>(n);
-    return true;
+    if (platform::ParseThreadCount(value, c.threads)) return true;
+    error = std::string("invalid number of threads '") + value + "' (1 to " +
+            std::to_string(platform::kMaxSearchThreads) + ")";
+    return false;
 }
 
 // The setters the table's rows use.
@@ -170,7 +167,8 @@ const char* UsageText()
            "                            !GLOB leaves them out; repeat for more\n"
            "      --exclude-dir=GLOB    leave out sub-folders whose name matches GLOB\n"
            "      --hidden              also search hidden files and folders\n"
-           "  -j, --threads=N           files read at the same time\n"
+           "  -j, --threads=N           threads the search may use (1: none besides the\n"
+           "                            search; default VARNEL_THREADS, else the cores)\n"
            "\n"
            "Output:\n"
            "  -l, --files-with-matches  print only the paths of matching files\n"

@@ -48,7 +48,7 @@ struct CCommandLine {
     bool hidden = false;                   // also hidden files and folders
     std::vector<std::string> globs;        // -g: file names to take ("!GLOB": to leave)
     std::vector<std::string> excludeDirs;  // sub-folder names to leave
-    int threads = 0;                       // -j: 0 leaves the choice to the program
+    unsigned threads = 0;                  // -j: 0 leaves it to VARNEL_THREADS or the core count
     // --matches, --json: where each keyword is, after or as each result line.
     bool matches = false;
     bool json = false;

@@ -11,6 +11,7 @@
 #include "cli/matchoutput.h"
 #include "office/automation/builtinoffice.h"
 #include "office/containers/filebytes.h"
+#include "platform/readahead.h"
 #include "platform/stringtable.h"
 #include "search/keywordanalysis.h"
 #include "search/searchcontext.h"
@@ -141,6 +142,7 @@ int main(int argc, char** argv)
     }
 
     office::RegisterBuiltinOffice();
+    if (cmd.threads != 0) platform::SetSearchThreads(cmd.threads);
     if (!cmd.extractFile.empty()) return ExtractFile(cmd.extractFile, stdout, stderr);
 
     std::vector<std::string> lines;

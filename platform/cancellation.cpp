@@ -8,7 +8,7 @@ namespace {
 std::atomic<bool> g_stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the stop request");
 std::atomic<std::uint64_t> g_looks{0};
-thread_local const std::atomic<bool>* t_threadStop = nullptr;
+thread_local ThreadStopScope::Request t_threadStop;
 
 }  // namespace
 
@@ -25,19 +25,30 @@ void ClearSearchStop() noexcept
 bool IsSearchStopRequested() noexcept
 {
     g_looks.fetch_add(1, std::memory_order_relaxed);
-    // A thread working beside the search answers to its own request only.
-    if (t_threadStop != nullptr) return t_threadStop->load(std::memory_order_relaxed);
-    return g_stopRequested.load(std::memory_order_relaxed);
+    if (t_threadStop.flag != nullptr && t_threadStop.mode == ThreadStopScope::Mode::Instead)
+        return t_threadStop.flag->load(std::memory_order_relaxed);
+    if (g_stopRequested.load(std::memory_order_relaxed)) return true;
+    return t_threadStop.flag != nullptr && t_threadStop.flag->load(std::memory_order_relaxed);
 }
 
-ThreadStopScope::ThreadStopScope(const std::atomic<bool>& flag) noexcept : m_previous(t_threadStop)
+ThreadStopScope::ThreadStopScope(const std::atomic<bool>& flag, Mode mode) noexcept : m_previous(t_threadStop)
 {
-    t_threadStop = &flag;
+    t_threadStop = {&flag, mode};
+}
+
+ThreadStopScope::ThreadStopScope(Request request) noexcept : m_previous(t_threadStop)
+{
+    t_threadStop = request;
 }
 
 ThreadStopScope::~ThreadStopScope()
 {
     t_threadStop = m_previous;
+}
+
+ThreadStopScope::Request ThreadStopScope::Current() noexcept
+{
+    return t_threadStop;
 }
 
 std::uint64_t StopRequestLooks() noexcept

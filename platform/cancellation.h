@@ -31,20 +31,30 @@ void ClearSearchStop() noexcept;
 bool IsSearchStopRequested() noexcept;
 void ThrowIfStopRequested();
 
-// A stop request of the calling thread's own, in place of the search's
-// while the scope lives: work done next to a search (the preview of one
-// result) is abandoned when a newer request makes it useless, without
-// stopping the search, and goes on when the search is stopped. Readers and
-// Find give up on it as on the search's.
+// A stop request of the calling thread's own while the scope lives; the
+// flag must outlive it. Readers and Find give up on it as on the search's.
+// With Mode::Also the thread gives up on its own request or the search's (a
+// helper reading ahead for the search); with Mode::Instead on its own only
+// (the preview of one result: a newer selection makes it useless, a Stop of
+// the search must not break it).
 class ThreadStopScope {
 public:
-    explicit ThreadStopScope(const std::atomic<bool>& flag) noexcept;
+    enum class Mode { Also, Instead };
+    // The calling thread's request, for a reader that hands part of its
+    // work to threads of its own; a scope made from it gives them the same.
+    struct Request {
+        const std::atomic<bool>* flag = nullptr;
+        Mode mode = Mode::Also;
+    };
+    ThreadStopScope(const std::atomic<bool>& flag, Mode mode) noexcept;
+    explicit ThreadStopScope(Request request) noexcept;
     ~ThreadStopScope();
     ThreadStopScope(const ThreadStopScope&) = delete;
     ThreadStopScope& operator=(const ThreadStopScope&) = delete;
+    static Request Current() noexcept;
 
 private:
-    const std::atomic<bool>* m_previous;
+    Request m_previous;
 };
 
 // How many times the request has been looked at in this process, so that a

@@ -59,13 +59,20 @@ bool HeldByOther(int fd, bool exclusive)
 {
     // flock: our own descriptor holds nothing, so a refused probe means
     // another open file holds a conflicting lock. The probe lock, when
-    // granted, is dropped before anyone could notice it.
-    if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) return true;
-        // Other errors (a file system without flock, NFS with a read-only
-        // descriptor) leave the question to the record locks below.
-    } else {
-        flock(fd, LOCK_UN);
+    // granted, is dropped before anyone could notice it. Probes of this
+    // process take turns: the read-ahead thread checks a file shortly
+    // before the worker checks it again, and two overlapping probes would
+    // each see the other's lock.
+    {
+        static std::mutex* probeTurn = new std::mutex;
+        std::lock_guard turn(*probeTurn);
+        if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK) return true;
+            // Other errors (a file system without flock, NFS with a read-only
+            // descriptor) leave the question to the record locks below.
+        } else {
+            flock(fd, LOCK_UN);
+        }
     }
 
     struct flock probe {};

@@ -146,7 +146,7 @@ void CPreviewPane::Start()
         bool changed = false;
         try {
             // Only this thread sees the request: the search goes on.
-            platform::ThreadStopScope scope(raw->cancel);
+            platform::ThreadStopScope scope(raw->cancel, platform::ThreadStopScope::Mode::Instead);
             changed = ChangedSince(request);
             CKeywordArray keys;
             for (const std::string& k : request.keywords) {

@@ -18,16 +18,22 @@
 // - Stop also sets the process's stop request, which ends a call into the
 //   built-in Word or Excel in the middle of a file. The file abandoned so
 //   gets no line: it was not found unreadable, the user stopped the search.
+// - With more than one thread, the built-in Office's read-ahead service is
+//   told before each file which files come next (the same listing the walk
+//   then goes through, the same skips), so that it parses them on another
+//   core. The calls, their order and every line stay as with one thread.
 #include "search/searchdriver.h"
 
 #include "kestrel/officefind.h"
 #include "platform/cancellation.h"
 #include "platform/fileapi.h"
-#include "platform/filefind.h"
 #include "platform/olethread.h"
+#include "platform/readahead.h"
 #include "platform/stringtable.h"
 #include "search/searchcontext.h"
+#include "search/walklisting.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -66,11 +72,26 @@ template <class G>
 class Driver {
 public:
     explicit Driver(const G& generation) : m_gen(generation) {}
+    ~Driver()
+    {
+        if (m_readAhead != nullptr) m_readAhead->Stop();
+    }
+    Driver(const Driver&) = delete;
+    Driver& operator=(const Driver&) = delete;
 
     void Run(CFolderWorkList& folders, const CPatternList& patterns, const _OfficeVersions& versions)
     {
         CoInitialize(nullptr);
-        if (Start(versions)) Walk(folders, patterns);
+        if (Start(versions)) {
+            // The other cores read the coming files ahead; with one thread
+            // (or no service) the walk is exactly the plain one.
+            const unsigned threads = platform::SearchThreads();
+            m_readAhead = threads > 1 ? platform::ReadAheadService() : nullptr;
+            if (m_readAhead != nullptr) m_readAhead->Start(std::min(threads - 1, kFilesAhead));
+            Walk(folders, patterns);
+            if (m_readAhead != nullptr) m_readAhead->Stop();
+            m_readAhead = nullptr;
+        }
         m_excel.ReleaseDispatch();
         m_word.ReleaseDispatch();
     }
@@ -117,16 +138,16 @@ private:
 
     void Walk(CFolderWorkList& folders, const CPatternList& patterns)
     {
+        CWalkListing listing(folders, patterns);
+        std::size_t index = 0;
         for (const _FolderPath& folder : folders) {
             if (StopWanted()) {
                 Quit();
                 return;
             }
             g_strStatusText.Set(folder.szPath);
-            std::string dir = folder.szPath;
-            if (dir.empty() || dir.back() != '/') dir += '/';
-            for (const _FilePattern& pattern : patterns) {
-                const MaskOutcome outcome = SearchMask(dir, pattern);
+            for (std::size_t p = 0; p < patterns.size(); ++p) {
+                const MaskOutcome outcome = SearchMask(listing, listing.Take(index, p));
                 if (outcome == MaskOutcome::Stopped) {
                     Quit();
                     return;
@@ -136,6 +157,7 @@ private:
                     break;  // the other masks would meet the same folder
                 }
             }
+            ++index;
         }
         Quit();
     }
@@ -143,26 +165,50 @@ private:
     enum class MaskOutcome { Done, Stopped, FolderUnreadable };
 
     // Searches the files of one mask.
-    MaskOutcome SearchMask(const std::string& dir, const _FilePattern& pattern)
+    MaskOutcome SearchMask(CWalkListing& listing, const ListedMask& mask)
     {
-        CFileFind finder;
-        const std::string mask = dir + pattern.szMask;
-        bool more = finder.FindFile(mask.c_str()) != 0;
-        const DWORD listError = more ? ERROR_SUCCESS : GetLastError();
-        g_resultFileInfo.nFileKind = pattern.nKind;
-        if (CFileFind::IsUnreadableFolderError(listError)) return MaskOutcome::FolderUnreadable;
-        while (more) {
-            if (StopWanted()) {
-                finder.Close();
-                return MaskOutcome::Stopped;
-            }
-            more = finder.FindNextFile() != 0;
-            if (finder.IsReparsePoint()) continue;  // a link, to a file or a folder
-            if (g_fileFilter && !g_fileFilter(dir, finder.GetFileName())) continue;
-            SearchFile(finder.GetFilePath(), finder.GetFileName(), pattern.nKind);
+        const std::int32_t kind = listing.Kind(mask);
+        g_resultFileInfo.nFileKind = kind;
+        if (mask.unreadable) return MaskOutcome::FolderUnreadable;
+        for (std::size_t i = 0; i < mask.files.size(); ++i) {
+            if (StopWanted()) return MaskOutcome::Stopped;
+            const ListedFile& file = mask.files[i];
+            if (file.link) continue;  // a link, to a file or a folder
+            if (!Wanted(file)) continue;
+            if (m_readAhead != nullptr && WillOpen(file, kind)) HintFrom(listing, mask, i);
+            SearchFile(file.path, file.name, kind);
         }
-        finder.Close();
         return MaskOutcome::Done;
+    }
+
+    // Whether the front end's file filter, if any, lets the file through.
+    static bool Wanted(const ListedFile& file)
+    {
+        if (!g_fileFilter || file.path.size() < file.name.size()) return true;
+        return g_fileFilter(file.path.substr(0, file.path.size() - file.name.size()), file.name);
+    }
+
+    // Whether SearchFile hands the file to an application (a folder named
+    // like a file is handed over too, but there is nothing to read ahead).
+    bool WillOpen(const ListedFile& file, std::int32_t kind) const
+    {
+        if (file.link || file.directory || !Wanted(file)) return false;
+        if (!file.name.empty() && file.name[0] == '~') return false;
+        if (file.path.size() >= sizeof g_resultFileInfo.szFilePath) return false;
+        return kind == FILE_KIND_EXCEL ? m_excelStarted : m_wordStarted;
+    }
+
+    // Tells the read-ahead service which files come: the one about to be
+    // searched, then the next ones the walk will open.
+    void HintFrom(CWalkListing& listing, const ListedMask& mask, std::size_t index)
+    {
+        std::vector<platform::ReadAheadItem> coming;
+        coming.push_back({mask.files[index].path, listing.Kind(mask) == FILE_KIND_EXCEL});
+        const auto next =
+            listing.Following(mask, index, kFilesAhead,
+                              [this](const ListedFile& file, std::int32_t kind) { return WillOpen(file, kind); });
+        for (const auto& c : next) coming.push_back({c.file->path, c.kind == FILE_KIND_EXCEL});
+        m_readAhead->Hint(std::move(coming));
     }
 
     void SearchFile(const std::string& path, const std::string& name, std::int32_t kind)
@@ -199,7 +245,11 @@ private:
         }
     }
 
+    // Files read ahead of the one searched (the service bounds them too).
+    static constexpr unsigned kFilesAhead = 2;
+
     G m_gen;
+    platform::IReadAhead* m_readAhead = nullptr;
     typename G::Word m_word;
     typename G::Excel m_excel;
     bool m_wordStarted = false;

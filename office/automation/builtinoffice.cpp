@@ -2,6 +2,7 @@
 #include "office/automation/builtinoffice.h"
 
 #include "office/automation/excelapplication.h"
+#include "office/automation/readahead.h"
 #include "office/automation/wordapplication.h"
 #include "platform/registry.h"
 
@@ -11,6 +12,7 @@ void RegisterBuiltinOffice()
 {
     RegisterWordServer();
     RegisterExcelServer();
+    platform::SetReadAheadService(&CReadAhead::Instance());
     RegRegisterMachineKey("SOFTWARE\\Microsoft\\Office\\11.0");
     RegRegisterMachineKey("SOFTWARE\\Microsoft\\Office\\11.0\\Word");
     RegRegisterMachineKey("SOFTWARE\\Microsoft\\Office\\11.0\\Excel");

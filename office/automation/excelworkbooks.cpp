@@ -2,6 +2,7 @@
 #include "office/automation/excelworkbooks.h"
 
 #include "office/automation/excelworkbook.h"
+#include "office/automation/readahead.h"
 #include "office/excel/workbookloader.h"
 #include "platform/cancellation.h"
 #include "platform/codepage.h"
@@ -97,15 +98,28 @@ HRESULT CExcelWorkbooks::Open(const CDispArgs& args, UINT maxArgs, VARIANT* resu
         if (argErr != nullptr) *argErr = args.Count() - 1;
         return DISP_E_TYPEMISMATCH;
     }
-    auto model = std::make_shared<Workbook>();
+    const std::string filePath = WideToAnsi(path);
+    std::shared_ptr<Workbook> model;
     ReadError error;
-    // One memory budget for everything this file costs to read, shared by
-    // the sheets read side by side.
-    ReadBudget budget;
-    WorkbookLimits limits;
-    limits.budget = &budget;
-    // Formula texts are decoded when a Find first looks in formulas.
-    if (!LoadWorkbook(WideToAnsi(path), *model, error, limits, true)) {
+    bool read = false;
+    // A workbook read ahead while the previous file was searched, if the
+    // file has not changed since.
+    std::unique_ptr<ReadAheadResult> ready = CReadAhead::Instance().Take(filePath, true);
+    if (ready) {
+        read = ready->ok;
+        error = ready->error;
+        model = std::move(ready->workbook);
+    } else {
+        model = std::make_shared<Workbook>();
+        // One memory budget for everything this file costs to read, shared
+        // by the sheets read side by side.
+        ReadBudget budget;
+        WorkbookLimits limits;
+        limits.budget = &budget;
+        // Formula texts are decoded when a Find first looks in formulas.
+        read = LoadWorkbook(filePath, *model, error, limits, true);
+    }
+    if (!read) {
         // A reader that gave up because of Stop did not find the file bad.
         platform::ThrowIfStopRequested();
         std::u16string message = u"'" + path + u"' could not be opened: " + Utf8ToUtf16(error.detail);

@@ -1,6 +1,7 @@
 // Documents collection of the built-in Word (see worddocuments.h).
 #include "office/automation/worddocuments.h"
 
+#include "office/automation/readahead.h"
 #include "office/automation/worddocumentobject.h"
 #include "office/word/wordloader.h"
 #include "platform/cancellation.h"
@@ -52,11 +53,25 @@ HRESULT CWordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, 
     // only ever read, and its bytes say what it is (its name only tells a
     // web page without html tags from a text file).
     const std::string path = WideToAnsi(widePath);
-    WordContent content;
+    std::shared_ptr<WordDocument> model;
     ReadError error;
-    // One memory budget for everything this file costs to read.
-    ReadBudget budget;
-    if (path.empty() || !LoadWordFile(path, content, error, &budget)) {
+    bool read = false;
+    // A file read ahead while the previous one was searched, if it has not
+    // changed since.
+    std::unique_ptr<ReadAheadResult> ready;
+    if (!path.empty()) ready = CReadAhead::Instance().Take(path, false);
+    if (ready) {
+        read = ready->ok;
+        error = ready->error;
+        model = std::move(ready->document);
+    } else if (!path.empty()) {
+        WordContent content;
+        // One memory budget for everything this file costs to read.
+        ReadBudget budget;
+        read = LoadWordFile(path, content, error, &budget);
+        if (read) model = std::make_shared<WordDocument>(std::move(content));
+    }
+    if (!read) {
         // A reader that gave up because of Stop did not find the file bad.
         platform::ThrowIfStopRequested();
         if (path.empty()) error = {ReadErrorKind::Unreadable, "no file name"};
@@ -64,7 +79,6 @@ HRESULT CWordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, 
             info, u"Microsoft Word",
             u"Word was unable to read this document. It may be corrupt. (" + Utf8ToUtf16(error.detail) + u")");
     }
-    auto model = std::make_shared<WordDocument>(std::move(content));
     auto* document = new CWordDocumentObject(model, m_session);
     // The session keeps one reference until Close or Quit; the caller gets
     // the one the object was made with.

@@ -592,7 +592,11 @@ bool XlsxReader::Read(ByteView bytes, Workbook& out, ReadError& error)
                 abandon = true;
                 return false;
             }
-            const auto parse = [j = job.get(), &strings, &styles, &abandon, &firstErrorLock, &firstError] {
+            const auto parse = [j = job.get(), &strings, &styles, &abandon, &firstErrorLock, &firstError,
+                                stopRequest = platform::ThreadStopScope::Current()] {
+                // A stop meant for the thread that opened the workbook
+                // reaches its sheet threads too.
+                const platform::ThreadStopScope stop(stopRequest);
                 SheetParser parser(*j->part, strings, styles, &abandon);
                 bool ok = false;
                 try {

@@ -140,7 +140,7 @@ TEST(MatchReport, ThreadStopEndsItAndTheSearchStopDoesNot)
     const std::string path = Data("word/fmt-stories.docx");
     std::atomic<bool> stop{true};
     {
-        platform::ThreadStopScope scope(stop);
+        platform::ThreadStopScope scope(stop, platform::ThreadStopScope::Mode::Instead);
         EXPECT_THROW(report::BuildMatchReport(path, FILE_KIND_WORD, Keywords({"alpha"}), {}), platform::OperationCancelled);
         // The search's Stop does not end work beside it.
         stop = false;

@@ -1,0 +1,266 @@
+// The read-ahead service of the built-in Office (see readahead.h).
+#include "office/automation/readahead.h"
+
+#include "office/containers/readbudget.h"
+#include "office/excel/workbookloader.h"
+#include "office/word/wordloader.h"
+#include "platform/cancellation.h"
+#include "platform/fileapi.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace office {
+
+bool StampOf(const std::string& path, FileStamp& out)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return false;
+    out.size = static_cast<std::uint64_t>(st.st_size);
+    out.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
+namespace {
+
+bool SameFile(const platform::ReadAheadItem& a, const platform::ReadAheadItem& b)
+{
+    return a.workbook == b.workbook && a.path == b.path;
+}
+
+}  // namespace
+
+CReadAhead::~CReadAhead()
+{
+    Stop();
+}
+
+CReadAhead& CReadAhead::Instance()
+{
+    // Never destroyed: a service torn down at exit could meet a late call.
+    static CReadAhead* service = new CReadAhead;
+    return *service;
+}
+
+void CReadAhead::Start(unsigned helpers)
+{
+    Stop();
+    const std::lock_guard lock(m_lock);
+    for (unsigned i = 0; i < helpers; ++i) {
+        ++m_live;  // counted from here, so that a caller sees it at once
+        m_helpers.emplace_back([this] { HelperLoop(); });
+    }
+}
+
+void CReadAhead::Stop()
+{
+    std::vector<std::thread> helpers;
+    {
+        const std::lock_guard lock(m_lock);
+        m_stopping = true;
+        for (const auto& job : m_jobs) job->cancel = true;
+        helpers.swap(m_helpers);
+    }
+    m_work.notify_all();
+    for (std::thread& t : helpers) t.join();
+    const std::lock_guard lock(m_lock);
+    m_jobs.clear();
+    m_small.clear();
+    m_stopping = false;
+}
+
+void CReadAhead::DropLocked(const std::shared_ptr<Job>& job)
+{
+    // A helper still reading it sees the flag and gives up; its result
+    // goes nowhere.
+    job->cancel = true;
+}
+
+void CReadAhead::Hint(std::vector<platform::ReadAheadItem> coming)
+{
+    std::unique_lock lock(m_lock);
+    if (m_helpers.empty() || m_stopping) return;
+    std::deque<std::shared_ptr<Job>> next;
+    for (std::size_t i = 0; i < coming.size() && i <= kMaxFiles; ++i) {
+        platform::ReadAheadItem& item = coming[i];
+        const auto known =
+            std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) { return SameFile(job->item, item); });
+        if (known != m_jobs.end()) {
+            next.push_back(*known);
+        } else if (i > 0 && !KnownSmallLocked(item)) {
+            // (The file about to be opened is not begun now: Open reads it
+            // at once itself.)
+            auto job = std::make_shared<Job>();
+            job->item = std::move(item);
+            next.push_back(std::move(job));
+        }
+    }
+    for (const auto& job : m_jobs)
+        if (std::find(next.begin(), next.end(), job) == next.end()) DropLocked(job);
+    m_jobs = std::move(next);
+    const bool queued = NextQueuedLocked() != nullptr;
+    lock.unlock();
+    if (queued) m_work.notify_all();
+}
+
+bool CReadAhead::KnownSmallLocked(const platform::ReadAheadItem& item)
+{
+    // A small file is named in up to kMaxFiles hints in a row; it is looked
+    // at once.
+    if (std::find(m_small.begin(), m_small.end(), item.path) != m_small.end()) return true;
+    FileStamp stamp;
+    if (StampOf(item.path, stamp) && stamp.size >= kMinBytes) return false;
+    if (m_small.size() > kMaxFiles) m_small.pop_front();
+    m_small.push_back(item.path);
+    return true;
+}
+
+std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool workbook)
+{
+    std::unique_lock lock(m_lock);
+    const auto at = std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) {
+        return job->item.workbook == workbook && job->item.path == path;
+    });
+    if (at == m_jobs.end()) return nullptr;
+    const std::shared_ptr<Job> job = *at;
+    for (auto it = m_jobs.begin(); it != at; ++it) DropLocked(*it);
+    m_jobs.erase(m_jobs.begin(), at + 1);
+    if (job->state == State::Queued) {
+        // Not begun: reading it here is as quick as waiting for a helper.
+        job->cancel = true;
+        return nullptr;
+    }
+    // Rather than wait for a helper, read a later file meanwhile.
+    while (job->state != State::Done) {
+        if (const auto later = NextQueuedLocked()) RunLocked(lock, later);
+        else m_done.wait(lock);
+    }
+    if (!job->result) return nullptr;
+    lock.unlock();
+    // The file as it is now must be the file that was read.
+    FileStamp now;
+    const bool same = StampOf(path, now) && now == job->stamp;
+    lock.lock();
+    if (!same) {
+        ++m_counts.stale;
+        return nullptr;
+    }
+    ++m_counts.taken;
+    return std::move(job->result);
+}
+
+CReadAhead::Counts CReadAhead::Statistics() const
+{
+    const std::lock_guard lock(m_lock);
+    return m_counts;
+}
+
+bool CReadAhead::Idle() const
+{
+    const std::lock_guard lock(m_lock);
+    return std::all_of(m_jobs.begin(), m_jobs.end(), [](const auto& job) { return job->state == State::Done; });
+}
+
+unsigned CReadAhead::LiveHelpers() const
+{
+    return m_live.load();
+}
+
+std::shared_ptr<CReadAhead::Job> CReadAhead::NextQueuedLocked() const
+{
+    for (const auto& job : m_jobs)
+        if (job->state == State::Queued && !job->cancel) return job;
+    return nullptr;
+}
+
+void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Job>& job)
+{
+    job->state = State::Reading;
+    lock.unlock();
+    Outcome outcome = Outcome::NotRead;
+    FileStamp stamp;
+    bool wanted = StampOf(job->item.path, stamp) && stamp.size >= kMinBytes;
+    if (wanted) {
+        // The bytes of the files ahead, this one included, stay within the
+        // bound; one that does not fit is left to Open.
+        lock.lock();
+        std::uint64_t held = 0;
+        for (const auto& other : m_jobs)
+            if (other != job) held += other->bytes;
+        wanted = stamp.size <= kMaxBytes - std::min(held, kMaxBytes);
+        if (wanted) job->bytes = stamp.size;
+        lock.unlock();
+    }
+    if (wanted) {
+        const platform::ThreadStopScope stop(job->cancel, platform::ThreadStopScope::Mode::Also);
+        try {
+            // The same pre-check the search makes before it opens a file: a
+            // file another program holds is not read.
+            HANDLE probe = CreateFileA(job->item.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (probe == INVALID_HANDLE_VALUE) {
+                outcome = GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::InUse : Outcome::NotRead;
+            } else {
+                CloseHandle(probe);
+                outcome = Read(*job, stamp) ? Outcome::Read : Outcome::NotRead;
+            }
+        } catch (const platform::OperationCancelled&) {
+            outcome = Outcome::Stopped;
+        } catch (...) {
+            // Open will meet the same trouble and report it its own way.
+            outcome = Outcome::NotRead;
+        }
+        if (outcome != Outcome::Read && platform::IsSearchStopRequested()) outcome = Outcome::Stopped;
+    }
+    if (outcome != Outcome::Read) job->result.reset();
+    lock.lock();
+    if (outcome != Outcome::Read) job->bytes = 0;
+    if (outcome == Outcome::Read) ++m_counts.read;
+    if (outcome == Outcome::InUse) ++m_counts.inUse;
+    if (outcome == Outcome::Stopped) ++m_counts.stopped;
+    job->state = State::Done;
+    m_done.notify_all();
+}
+
+void CReadAhead::HelperLoop()
+{
+    std::unique_lock lock(m_lock);
+    for (;;) {
+        std::shared_ptr<Job> job;
+        m_work.wait(lock, [&] { return m_stopping || (job = NextQueuedLocked()) != nullptr; });
+        if (m_stopping) break;
+        RunLocked(lock, job);
+    }
+    lock.unlock();
+    --m_live;
+}
+
+bool CReadAhead::Read(Job& job, const FileStamp& before)
+{
+    auto result = std::make_unique<ReadAheadResult>();
+    // One budget per file, as Open gives it.
+    ReadBudget budget;
+    if (job.item.workbook) {
+        auto model = std::make_shared<Workbook>();
+        WorkbookLimits limits;
+        limits.budget = &budget;
+        result->ok = LoadWorkbook(job.item.path, *model, result->error, limits, true);  // formulas on demand
+        if (result->ok) result->workbook = std::move(model);
+    } else {
+        WordContent content;
+        result->ok = LoadWordFile(job.item.path, content, result->error, &budget);
+        if (result->ok) result->document = std::make_shared<WordDocument>(std::move(content));
+    }
+    // A reader that gave up because of a stop found nothing about the file.
+    if (!result->ok && (result->error.kind == ReadErrorKind::Cancelled || platform::IsSearchStopRequested()))
+        throw platform::OperationCancelled();
+    // Bytes that changed while they were read belong to no stamp.
+    FileStamp after;
+    if (!StampOf(job.item.path, after) || !(after == before)) return false;
+    job.stamp = before;
+    job.result = std::move(result);
+    return true;
+}
+
+}  // namespace office

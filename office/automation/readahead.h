@@ -1,0 +1,135 @@
+// The built-in Office's read-ahead service: while the worker searches one
+// file, helper threads read and parse the next ones the driver named, into
+// the same document or workbook model Documents.Open and Workbooks.Open
+// build. Open takes that model only when the file's path, size and
+// modification time are still those it was read with; otherwise (or when
+// nothing was read ahead) it reads the file itself, as without the service.
+//
+// Bounded: at most kMaxFiles files and kMaxBytes of file bytes are held or
+// in progress ahead of the worker; files under kMinBytes are left to Open.
+// A helper checks, as the search's sharing pre-check does, that no other
+// program holds the file before reading it, and reads nothing the driver
+// did not name. Each read in progress has its
+// own stop flag (see platform::ThreadStopScope): a hint that no longer names
+// the file, Stop and the search's stop request all end it within the
+// readers' usual stop latency.
+//
+// A worker that finds its file still being read does not wait idle: it
+// reads a later file of the list meanwhile, so that with one helper both
+// cores parse when parsing is what the search spends its time on.
+//
+// Nothing here is shared between threads but the job list under m_lock and
+// the jobs' atomic flags; a job's result is written by the one thread that
+// reads it and read by the worker only after that thread marked it done
+// under the lock.
+#pragma once
+
+#include "office/containers/readerror.h"
+#include "office/excel/workbook.h"
+#include "office/word/worddocument.h"
+#include "platform/readahead.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace office {
+
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of a regular file (following no link); false otherwise.
+bool StampOf(const std::string& path, FileStamp& out);
+
+// What reading one file gave: the model, or the reader's error.
+struct ReadAheadResult {
+    bool ok = false;
+    ReadError error;
+    std::shared_ptr<WordDocument> document;
+    std::shared_ptr<Workbook> workbook;
+};
+
+class CReadAhead : public platform::IReadAhead {
+public:
+    static constexpr std::size_t kMaxFiles = 2;
+    static constexpr std::uint64_t kMaxBytes = std::uint64_t{64} << 20;
+    // Smaller files are not read ahead: handing one to another thread
+    // costs about what reading it does.
+    static constexpr std::uint64_t kMinBytes = 16 * 1024;
+
+    CReadAhead() = default;
+    ~CReadAhead() override;
+    CReadAhead(const CReadAhead&) = delete;
+    CReadAhead& operator=(const CReadAhead&) = delete;
+
+    // The process's service, the one RegisterBuiltinOffice installs.
+    static CReadAhead& Instance();
+
+    void Start(unsigned helpers) override;
+    void Hint(std::vector<platform::ReadAheadItem> coming) override;
+    void Stop() override;
+
+    // What was read of `path` for Word (or for Excel) when the file still
+    // has the size and modification time it was read with, else null. A
+    // read of it in progress is waited for; one not begun is dropped. Files
+    // named before it are dropped too: the driver has passed them. The file
+    // is looked at (stat) only when something was read of it.
+    std::unique_ptr<ReadAheadResult> Take(const std::string& path, bool workbook);
+
+    struct Counts {
+        std::uint64_t read = 0;     // files read and parsed ahead (or found unreadable)
+        std::uint64_t taken = 0;    // of those, taken by Open
+        std::uint64_t stale = 0;    // asked for, but the file had changed since
+        std::uint64_t inUse = 0;    // not read: another program held the file
+        std::uint64_t stopped = 0;  // reads ended by a stop
+    };
+    Counts Statistics() const;
+    // No read queued or in progress.
+    bool Idle() const;
+    // Helper threads alive now.
+    unsigned LiveHelpers() const;
+
+private:
+    enum class State { Queued, Reading, Done };
+    struct Job {
+        platform::ReadAheadItem item;
+        State state = State::Queued;
+        std::atomic<bool> cancel{false};
+        std::uint64_t bytes = 0;                  // counted against kMaxBytes
+        FileStamp stamp;                          // of the bytes read
+        std::unique_ptr<ReadAheadResult> result;  // null: nothing usable
+    };
+
+    enum class Outcome { Read, NotRead, InUse, Stopped };
+    void HelperLoop();
+    std::shared_ptr<Job> NextQueuedLocked() const;
+    // Reads `job` with the lock let go meanwhile.
+    void RunLocked(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Job>& job);
+    // Reads the file, which had `before` just now.
+    bool Read(Job& job, const FileStamp& before);
+    static void DropLocked(const std::shared_ptr<Job>& job);
+    // True for a file under kMinBytes (or none at all): nothing to read
+    // ahead, and no helper to wake for it.
+    bool KnownSmallLocked(const platform::ReadAheadItem& item);
+
+    mutable std::mutex m_lock;
+    std::condition_variable m_work;           // a job queued, or stop
+    std::condition_variable m_done;           // a job done
+    std::deque<std::shared_ptr<Job>> m_jobs;  // in walk order
+    std::deque<std::string> m_small;          // the last few small files named
+    std::vector<std::thread> m_helpers;
+    bool m_stopping = false;
+    std::atomic<unsigned> m_live{0};
+    Counts m_counts;
+};
+
+}  // namespace office

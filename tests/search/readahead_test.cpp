@@ -1,0 +1,246 @@
+// Reading ahead on a second thread with the built-in Office: a search with
+// two threads gives the rows and lines of a search with one, in the same
+// order, over a folder of mixed files (one changed between the hint and its
+// open, one held by another open file, a damaged one, a folder named like a
+// document, a folder that goes away after it was listed ahead); and Stop
+// ends a read in progress and its thread.
+#include "office/automation/builtinoffice.h"
+#include "office/automation/readahead.h"
+#include "platform/cancellation.h"
+#include "platform/oleauto.h"
+#include "platform/readahead.h"
+#include "platform/registry.h"
+#include "search/searchrun.h"
+#include "support/recordingpanes.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteFile(const fs::path& p, const std::string& text)
+{
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+// Waits (up to 20 seconds: the machine may be busy) for `done`.
+template <class F>
+bool WaitFor(F done)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// The result list, calling a hook after each row (on the worker's thread,
+// while the worker waits, as a window would).
+class HookedResults : public RecordingResultList {
+public:
+    LRESULT OnMessage(UINT message, WPARAM w, LPARAM l) override
+    {
+        RecordingResultList::OnMessage(message, w, l);
+        if (message == WM_ADD_RESULT && onRow) onRow(rows.back().name);
+        return 0;
+    }
+    std::function<void(const std::string&)> onRow;
+};
+
+struct Outcome {
+    std::vector<std::string> rows, lines;
+    office::CReadAhead::Counts counts;
+};
+
+class ReadAheadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = fs::temp_directory_path() / ("varnel-readahead-" + std::to_string(::getpid()));
+        fs::remove_all(root);
+        RegClearMachineHive();
+        office::RegisterBuiltinOffice();
+    }
+    void TearDown() override
+    {
+        platform::SetSearchThreads(0);
+        platform::ClearSearchStop();
+        RegClearMachineHive();
+        fs::remove_all(root);
+    }
+
+    // The fixtures, made afresh for every run: the change made during a run
+    // must not carry over into the next.
+    void MakeFolder()
+    {
+        fs::remove_all(root);
+        const fs::path data = VARNEL_TEST_DATA;
+        fs::create_directories(root / "sub");
+        fs::copy_file(data / "word/fmt-stories.doc", root / "a-stories.doc");
+        fs::copy_file(data / "word/fmt-stories.docx", root / "b-stories.docx");
+        WriteFile(root / "c-ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(700, 'x'));
+        fs::create_directories(root / "d-folder.doc");
+        WriteFile(root / "~$owner.doc", "needle");
+        fs::copy_file(data / "excel/book.xls", root / "e-book.xls");
+        fs::copy_file(data / "excel/tabbed.xls", root / "f-tabbed.xls");
+        WriteFile(root / "g-first.txt", "a needle in the first text file");
+        // Long enough to be read ahead.
+        const std::string filler(office::CReadAhead::kMinBytes, '.');
+        WriteFile(root / "h-changes.txt", "nothing here yet" + filler);
+        WriteFile(root / "i-locked.txt", "a needle that nobody may read" + filler);
+        WriteFile(root / "j-plain.txt", "plain words only" + filler);
+        fs::copy_file(data / "word/page.htm", root / "k-page.htm");
+        WriteFile(root / "sub/l-deeper.txt", "Quarterly needle");
+        fs::copy_file(data / "word/fmt-stories.rtf", root / "sub/m-stories.doc");
+        WriteFile(root / "sub2/n-gone.txt", "needle");
+    }
+
+    Outcome Search(unsigned threads)
+    {
+        MakeFolder();
+        platform::SetSearchThreads(threads);
+        const auto before = office::CReadAhead::Instance().Statistics();
+        RecordingPanes panes;
+        HookedResults results;
+        g_hWndResultList = &results;
+        // Another open file holds this one for the whole run.
+        const int fd = ::open((root / "i-locked.txt").c_str(), O_RDONLY);
+        EXPECT_EQ(::flock(fd, LOCK_EX), 0);
+        // After g-first.txt and h-changes.txt, the files named ahead are
+        // read before the walk goes on, so that h-changes.txt is read
+        // ahead before it changes and a file after it is surely taken. The
+        // last folder goes away after it was listed ahead (while the file
+        // before it is searched). With one thread the changes come at the
+        // same points of the walk.
+        results.onRow = [&](const std::string& name) {
+            if ((name == "g-first.txt" || name == "h-changes.txt") && threads > 1) {
+                EXPECT_TRUE(WaitFor([] { return office::CReadAhead::Instance().Idle(); }));
+            }
+            if (name == "g-first.txt") {
+                WriteFile(root / "h-changes.txt",
+                          "now there is a needle in it" + std::string(office::CReadAhead::kMinBytes, '.'));
+            }
+            if (name == "l-deeper.txt") fs::remove_all(root / "sub2");
+        };
+        g_bRunning = 1;
+        g_bWordFile = g_bExcelFile = g_bTextFile = g_bHtmFile = 1;
+        for (const char* w : {"needle", "Mainalpha", "Quarterly", "Sales"}) {
+            _FindKeyWord k{};
+            std::memcpy(k.szKeyword, w, std::strlen(w));
+            g_arrKeywords.Add(k);
+        }
+        _SelectedFolder f{};
+        std::memcpy(f.szPath, root.c_str(), root.string().size());
+        f.bSubfolders = 1;
+        g_listSelectedFolders.push_back(f);
+        SearchThreadProc();
+        ::close(fd);
+        Outcome out;
+        for (const auto& r : results.rows)
+            out.rows.push_back(std::to_string(r.degree) + " " + std::to_string(r.kind) + " " + r.path);
+        out.lines = panes.panel.lines;
+        const auto after = office::CReadAhead::Instance().Statistics();
+        out.counts = {after.read - before.read, after.taken - before.taken, after.stale - before.stale,
+                      after.inUse - before.inUse, after.stopped - before.stopped};
+        g_hWndResultList = nullptr;
+        return out;
+    }
+
+    fs::path root;
+};
+
+}  // namespace
+
+TEST_F(ReadAheadTest, TwoThreadsGiveTheRowsAndLinesOfOne)
+{
+    const Outcome one = Search(1);
+    const Outcome two = Search(2);
+    EXPECT_EQ(two.rows, one.rows);
+    EXPECT_EQ(two.lines, one.lines);
+    // The changed file is found with its new text, the held one is not
+    // opened, the damaged file, the folder named like a file and the folder
+    // gone get their lines.
+    const std::string r = root.string();
+    EXPECT_EQ(one.rows.size(), 8u);
+    EXPECT_NE(std::find(one.rows.begin(), one.rows.end(), "25 4 " + r + "/h-changes.txt"), one.rows.end());
+    for (const char* name : {"/c-ruined.doc", "/d-folder.doc", "/i-locked.txt", "/sub2"}) {
+        const auto hit = std::find_if(one.lines.begin(), one.lines.end(),
+                                      [&](const std::string& l) { return l.starts_with(r + name + ":"); });
+        EXPECT_NE(hit, one.lines.end()) << name;
+    }
+    // One thread reads nothing ahead. With two, the changed file was read
+    // ahead but read again, the held one was not read, and the file after
+    // the changed one was taken as read ahead.
+    EXPECT_EQ(one.counts.read + one.counts.taken + one.counts.inUse, 0u);
+    EXPECT_GE(two.counts.read, 2u);
+    EXPECT_GE(two.counts.taken, 1u);
+    EXPECT_EQ(two.counts.stale, 1u);
+    EXPECT_EQ(two.counts.inUse, 1u);
+}
+
+TEST_F(ReadAheadTest, StopEndsAReadInProgressAndItsThread)
+{
+    // About 48 MB of text: long enough to parse that Stop comes while it is
+    // being read.
+    fs::create_directories(root);
+    {
+        std::string block;
+        while (block.size() < 1 << 20) block += "the quarterly figures of the northern region are ready\n";
+        std::ofstream out(root / "large.txt", std::ios::binary);
+        for (int i = 0; i < 48; ++i) out << block;
+    }
+    WriteFile(root / "first.txt", "first");
+    office::CReadAhead& service = office::CReadAhead::Instance();
+    const auto before = service.Statistics();
+    service.Start(1);
+    EXPECT_EQ(service.LiveHelpers(), 1u);
+    const std::uint64_t looks = platform::StopRequestLooks();
+    service.Hint({{(root / "first.txt").string(), false}, {(root / "large.txt").string(), false}});
+    ASSERT_TRUE(WaitFor([&] { return platform::StopRequestLooks() > looks + 100; })) << "the read never began";
+    const auto stopAt = std::chrono::steady_clock::now();
+    service.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(2));
+    EXPECT_EQ(service.LiveHelpers(), 0u);
+    const auto after = service.Statistics();
+    EXPECT_EQ(after.stopped, before.stopped + 1);
+    EXPECT_EQ(after.read, before.read);
+    EXPECT_EQ(service.Take((root / "large.txt").string(), false), nullptr);
+}
+
+TEST(ThreadCountTest, OnlyWholeNumbersInRangeAreThreadCounts)
+{
+    const struct {
+        const char* text;
+        bool ok;
+        unsigned threads;
+    } cases[] = {{"1", true, 1}, {"2", true, 2}, {"256", true, 256}, {"0", false, 0},   {"257", false, 0},
+                 {"", false, 0}, {"-1", false, 0}, {"2x", false, 0}, {" 2", false, 0}, {"99999999999", false, 0}};
+    for (const auto& c : cases) {
+        unsigned threads = 0;
+        EXPECT_EQ(platform::ParseThreadCount(c.text, threads), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(threads, c.threads) << c.text;
+        }
+    }
+    ::setenv("VARNEL_THREADS", "3", 1);
+    platform::SetSearchThreads(0);
+    EXPECT_EQ(platform::SearchThreads(), 3u);
+    platform::SetSearchThreads(1);
+    EXPECT_EQ(platform::SearchThreads(), 1u);
+    ::unsetenv("VARNEL_THREADS");
+    platform::SetSearchThreads(0);
+    EXPECT_GE(platform::SearchThreads(), 1u);
+}
