@@ -56,10 +56,12 @@ while [ $i -lt 256 ]; do
     i=$((i + 1))
 done >"$work/k256"
 
-# Prints "wall cpu" of one run.
+# Prints "wall cpu" of one run. (time writes a line of its own before the
+# figures when the command's exit status is not 0, as varnel-find's is when
+# a file could not be searched: only the last line holds the figures.)
 timed() {
     /usr/bin/time -f '%e %U %S' -o "$work/time" "$@" >/dev/null 2>"$work/err" || true
-    awk '{ printf "%s %.3f\n", $1, $2 + $3 }' "$work/time"
+    tail -n 1 "$work/time" | awk '{ printf "%s %.3f\n", $1, $2 + $3 }'
 }
 median() {
     sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
