@@ -21,14 +21,16 @@ constexpr std::size_t kSniffBytes = 4096;
 
 std::string LowerAscii(ByteView bytes, std::size_t limit, bool dropZeros)
 {
-    std::string s;
+    // Every page is sniffed: written through a pointer, not pushed back.
     const std::size_t n = std::min(bytes.size(), limit);
-    s.reserve(n);
+    std::string s(n, '\0');
+    char* w = s.data();
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint8_t b = bytes[i];
-        if (b == 0 && dropZeros) continue;
-        s.push_back(b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : static_cast<char>(b));
+        *w = static_cast<char>(b + (static_cast<std::uint8_t>(b - 'A') < 26 ? 'a' - 'A' : 0));
+        w += b != 0 || !dropZeros;
     }
+    s.resize(static_cast<std::size_t>(w - s.data()));
     return s;
 }
 
