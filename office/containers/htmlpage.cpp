@@ -51,6 +51,12 @@ bool LooksLikeHtml(ByteView bytes)
     const char* bomCharset = nullptr;
     const std::size_t bom = DetectBom(bytes, bomCharset);
     const bool wide = bomCharset != nullptr && bomCharset[4] == '1';  // UTF-16
+    // Most files asked about are text: the first byte that is not white
+    // space (nor a zero of UTF-16) answers before anything is copied.
+    const std::size_t sniffEnd = std::min(bytes.size(), bom + kSniffBytes);
+    std::size_t first = bom;
+    while (first < sniffEnd && ((bytes[first] == 0 && wide) || IsHtmlSpace(static_cast<char>(bytes[first])))) ++first;
+    if (first >= sniffEnd || bytes[first] != '<') return false;
     const std::string head = LowerAscii(bytes.subspan(bom), kSniffBytes, wide);
     std::size_t i = 0;
     while (i < head.size() && IsHtmlSpace(head[i])) ++i;

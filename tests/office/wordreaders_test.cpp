@@ -367,6 +367,11 @@ TEST(WordLoader, WebPagesByContentAndByName)
     EXPECT_TRUE(LooksLikeHtml(Ascii("  <!DOCTYPE HTML><p>x")));
     EXPECT_TRUE(LooksLikeHtml(Ascii("<HTML><body>x")));
     EXPECT_TRUE(LooksLikeHtml(Utf16(u"<html><body>x", false, true)));
+    EXPECT_TRUE(LooksLikeHtml(Utf16(u" \r\n\t<Title>x", true, true)));
+    EXPECT_FALSE(LooksLikeHtml(Utf16(u" x<html><body>", false, true)));
+    EXPECT_FALSE(LooksLikeHtml(Ascii(std::string(5000, ' ') + "<html>")));
+    EXPECT_FALSE(LooksLikeHtml(Ascii(std::string("\0<html>", 7))));
+    EXPECT_FALSE(LooksLikeHtml(Ascii("")));
     EXPECT_FALSE(LooksLikeHtml(Ascii("Write <html> in the editor")));
     EXPECT_FALSE(LooksLikeHtml(Ascii("<note>just xml</note>")));
     EXPECT_EQ(DeclaredHtmlCharset(Ascii("<META CHARSET='Shift_JIS'>")), "shift_jis");
