@@ -191,6 +191,93 @@ bool HasIgnorableFormat(std::u16string_view text)
     return false;
 }
 
+namespace {
+
+// The full folding of every unit of the Basic Multilingual Plane that folds
+// to one unit, and a bit for the rest (surrogates, and letters such as "ß"
+// that fold to more), taken from the one folding function once.
+class UnitFolds {
+public:
+    UnitFolds()
+    {
+        std::u16string folded;
+        for (std::uint32_t c = 0; c < 0x10000; ++c) {
+            const auto unit = static_cast<char16_t>(c);
+            m_fold[c] = unit;
+            if (U16_IS_SURROGATE(unit)) {
+                m_longer[c >> 6] |= std::uint64_t{1} << (c & 63);
+                continue;
+            }
+            folded.clear();
+            AppendFullCaseFold(std::u16string_view(&unit, 1), folded);
+            if (folded.size() == 1) {
+                m_fold[c] = folded[0];
+            } else {
+                m_longer[c >> 6] |= std::uint64_t{1} << (c & 63);
+            }
+        }
+    }
+    char16_t Fold(char16_t c) const { return m_fold[c]; }
+    bool Longer(char16_t c) const { return ((m_longer[c >> 6] >> (c & 63)) & 1u) != 0; }
+
+private:
+    std::array<char16_t, 0x10000> m_fold{};
+    std::array<std::uint64_t, 0x10000 / 64> m_longer{};
+};
+
+const UnitFolds& Folds()
+{
+    static const UnitFolds folds;
+    return folds;
+}
+
+}  // namespace
+
+bool FoldsUnitByUnit(std::u16string_view text, bool keepFormat, std::size_t maxWide)
+{
+    // The cheap test first: a text of another script stops it early.
+    std::size_t wide = 0;
+    platform::StopCheck stop(64);
+    for (std::size_t i = 0; i < text.size();) {
+        stop();
+        i = SkipBelow(text, i, std::min(text.size(), i + kAsciiStep), 0x80, 0x80);
+        if (i >= text.size()) break;
+        if (text[i] >= 0x80 && (++wide > maxWide || U16_IS_SURROGATE(text[i]))) return false;
+        ++i;
+    }
+    if (NfcPrefix(text) < text.size()) return false;
+    return keepFormat || !HasIgnorableFormat(text);
+}
+
+bool FoldedStartsWith(std::u16string_view text, std::size_t at, std::u16string_view folded, std::size_t& end)
+{
+    const UnitFolds* folds = nullptr;
+    std::u16string longer;
+    std::size_t k = 0;
+    std::size_t q = at;
+    while (k < folded.size()) {
+        if (q >= text.size()) return false;
+        const char16_t c = text[q++];
+        if (c < 0x80) {
+            if (static_cast<char16_t>(c + (static_cast<char16_t>(c - u'A') < 26 ? 0x20 : 0)) != folded[k]) return false;
+            ++k;
+            continue;
+        }
+        if (folds == nullptr) folds = &Folds();
+        if (!folds->Longer(c)) {
+            if (folds->Fold(c) != folded[k]) return false;
+            ++k;
+            continue;
+        }
+        longer.clear();
+        AppendFullCaseFold(std::u16string_view(&c, 1), longer);
+        if (longer.size() > folded.size() - k || folded.compare(k, longer.size(), longer) != 0) return false;
+        k += longer.size();
+    }
+    end = q;
+    return true;
+}
+
 bool NeedsNormalizing(std::u16string_view text, bool keepFormat)
 {
     if (NfcPrefix(text) < text.size()) return true;

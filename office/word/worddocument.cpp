@@ -44,6 +44,17 @@ const MatchText& WordDocument::View(std::size_t story, bool fold, bool keepForma
     return *view;
 }
 
+bool WordDocument::SearchesUnfolded(std::size_t story, bool keepFormat)
+{
+    StoryState& s = m_stories.at(story);
+    if (s.text.size() < m_unfoldedFrom || s.views[2 + (keepFormat ? 1 : 0)]) return false;
+    std::int8_t& known = s.unitForUnit[keepFormat ? 1 : 0];
+    // A text mostly of another script than Latin would make nearly every
+    // unit a possible start: it gets its folded copy as before.
+    if (known < 0) known = FoldsUnitByUnit(s.text, keepFormat, s.text.size() / 8) ? 1 : 0;
+    return known == 1;
+}
+
 WordBreaks& WordDocument::Breaks(std::size_t story)
 {
     StoryState& s = m_stories.at(story);
@@ -169,6 +180,7 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
         for (auto& view : s.views) view.reset();
         for (auto& filter : s.filters) filter.reset();
         std::fill(std::begin(s.filterAsks), std::end(s.filterAsks), std::uint8_t{0});
+        std::fill(std::begin(s.unitForUnit), std::end(s.unitForUnit), std::int8_t{-1});
         for (auto& kind : s.utf8) {
             for (auto& utf8 : kind) utf8.reset();
         }
