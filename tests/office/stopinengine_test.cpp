@@ -18,12 +18,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-
 #include <unicode/ucnv.h>
 #include <unicode/unorm2.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <iostream>
 #include <memory>
