@@ -48,7 +48,7 @@ bool WordDocument::SearchesUnfolded(std::size_t story, bool keepFormat)
 {
     StoryState& s = m_stories.at(story);
     if (s.text.size() < m_unfoldedFrom || s.views[2 + (keepFormat ? 1 : 0)]) return false;
-    std::int8_t& known = s.unitForUnit[keepFormat ? 1 : 0];
+    std::int8_t& known = s.unitByUnit[keepFormat ? 1 : 0];
     // A text mostly of another script than Latin would make nearly every
     // unit a possible start: it gets its folded copy as before.
     if (known < 0) known = FoldsUnitByUnit(s.text, keepFormat, s.text.size() / 8) ? 1 : 0;
@@ -180,7 +180,7 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
         for (auto& view : s.views) view.reset();
         for (auto& filter : s.filters) filter.reset();
         std::fill(std::begin(s.filterAsks), std::end(s.filterAsks), std::uint8_t{0});
-        std::fill(std::begin(s.unitForUnit), std::end(s.unitForUnit), std::int8_t{-1});
+        std::fill(std::begin(s.unitByUnit), std::end(s.unitByUnit), std::int8_t{-1});
         for (auto& kind : s.utf8) {
             for (auto& utf8 : kind) utf8.reset();
         }

@@ -115,7 +115,7 @@ private:
         std::unique_ptr<PresenceFilter> filters[4];  // as views
         std::uint8_t filterAsks[4] = {};
         // FoldsUnitByUnit of the text, [keepFormat]: -1 not asked yet.
-        std::int8_t unitForUnit[2] = {-1, -1};
+        std::int8_t unitByUnit[2] = {-1, -1};
     };
 
     std::vector<StoryState> m_stories;
