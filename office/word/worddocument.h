@@ -56,8 +56,13 @@ public:
     // Whether a case-blind search of the story may fold as it compares,
     // without the folded view: a long story (a copy of it would double what
     // the document holds) that folds unit by unit (see FoldsUnitByUnit),
-    // is mostly ASCII, and whose folded view was not built already.
-    bool SearchesUnfolded(std::size_t story, bool keepFormat);
+    // is mostly ASCII, and whose folded view was not built already. Such a
+    // scan costs a few times one of the view, so only the first few
+    // searches of a story go so (a search of one or a few keywords never
+    // makes the copy); later ones build the view, as many keywords repay
+    // it. `newSearch` at a search's first call (from the story's start);
+    // its later calls get the same answer, so its positions stay of one kind.
+    bool SearchesUnfolded(std::size_t story, bool keepFormat, bool newSearch);
     // Boundaries of the story's own text.
     WordBreaks& Breaks(std::size_t story);
     // `markCopies`: 0 for no word marks, else how many of each kind.
@@ -116,6 +121,9 @@ private:
         std::uint8_t filterAsks[4] = {};
         // FoldsUnitByUnit of the text, [keepFormat]: -1 not asked yet.
         std::int8_t unitByUnit[2] = {-1, -1};
+        // Searches that went unfolded, and the current search's answer.
+        std::uint8_t unfoldedSearches = 0;
+        bool unfoldedNow[2] = {false, false};
     };
 
     std::vector<StoryState> m_stories;

@@ -172,7 +172,7 @@ TEST(FindShortcuts, FoldingAsItComparesFindsWhatTheFoldedCopyFinds)
         unfolded.SetUnfoldedSearchFrom(0);
         folded.SetShortcuts(false);
         folded.SetUnfoldedSearchFrom(SIZE_MAX);
-        ASSERT_TRUE(unfolded.SearchesUnfolded(0, false)) << round;
+        ASSERT_TRUE(unfolded.SearchesUnfolded(0, false, true)) << round;
         const std::vector<FoundRange> a = FindOccurrences(unfolded, r, 100);
         const std::vector<FoundRange> b = FindOccurrences(folded, r, 100);
         ASSERT_EQ(a.size(), b.size()) << round;
