@@ -46,13 +46,12 @@ const MatchText& WordDocument::View(std::size_t story, bool fold, bool keepForma
 
 bool WordDocument::SearchesUnfolded(std::size_t story, bool keepFormat, bool newSearch)
 {
-    constexpr std::uint8_t kUnfoldedSearches = 4;
     StoryState& s = m_stories.at(story);
     bool& now = s.unfoldedNow[keepFormat ? 1 : 0];
     if (!newSearch) return now;
     now = false;
     if (s.text.size() < m_unfoldedFrom || s.views[2 + (keepFormat ? 1 : 0)]) return false;
-    if (s.unfoldedSearches >= kUnfoldedSearches) return false;
+    if (s.unfoldedSearches >= m_unfoldedSearches) return false;
     std::int8_t& known = s.unitByUnit[keepFormat ? 1 : 0];
     // A text mostly of another script than Latin would make nearly every
     // unit a possible start: it gets its folded copy as before.

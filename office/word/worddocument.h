@@ -57,10 +57,9 @@ public:
     // without the folded view: a long story (a copy of it would double what
     // the document holds) that folds unit by unit (see FoldsUnitByUnit),
     // is mostly ASCII, and whose folded view was not built already. Such a
-    // scan costs a few times one of the view, so only the first few
-    // searches of a story go so (a search of one or a few keywords never
-    // makes the copy); later ones build the view, as many keywords repay
-    // it. `newSearch` at a search's first call (from the story's start);
+    // scan costs more than one of the view, so only a story's first search
+    // goes so by default (one keyword never makes the copy); later ones
+    // build the view, as many keywords repay it. `newSearch` at a search's first call (from the story's start);
     // its later calls get the same answer, so its positions stay of one kind.
     bool SearchesUnfolded(std::size_t story, bool keepFormat, bool newSearch);
     // Boundaries of the story's own text.
@@ -102,8 +101,12 @@ public:
     // never pay for it and many pay at most about twice.
     void SetScansBeforeFilter(std::uint8_t scans) { m_scansBeforeFilter = scans; }
     // How long a story must be (in units) before SearchesUnfolded answers
-    // yes; settable for tests.
-    void SetUnfoldedSearchFrom(std::size_t units) { m_unfoldedFrom = units; }
+    // yes, and for how many of its searches; settable for tests.
+    void SetUnfoldedSearch(std::size_t fromUnits, std::uint8_t searches = 1)
+    {
+        m_unfoldedFrom = fromUnits;
+        m_unfoldedSearches = searches;
+    }
 
 private:
     struct StoryState {
@@ -133,6 +136,7 @@ private:
     bool m_shortcuts = true;
     std::uint8_t m_scansBeforeFilter = 16;
     std::size_t m_unfoldedFrom = std::size_t{1} << 20;
+    std::uint8_t m_unfoldedSearches = 1;
 };
 
 }  // namespace office

@@ -144,7 +144,7 @@ TEST(StopInFind, ARequestDuringFindOnALargeDocumentEndsItSoon)
         // A plain case-blind search of ASCII prose folds as it compares and
         // ends before the request; the longer search over a folded copy
         // is the one stopped here.
-        doc->SetUnfoldedSearchFrom(SIZE_MAX);
+        doc->SetUnfoldedSearch(SIZE_MAX);
         platform::ClearSearchStop();
         Clock::time_point requestedAt;
         std::thread stopper([&] {
