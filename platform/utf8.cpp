@@ -25,11 +25,21 @@ const unsigned char* Bytes(std::string_view s)
     return reinterpret_cast<const unsigned char*>(s.data());
 }
 
-// Whether the bytes are well-formed; ASCII is passed eight bytes at a time.
+// Whether the bytes are well-formed; ASCII is passed sixteen (or eight)
+// bytes at a time.
 bool ValidChunk(const unsigned char* p, std::size_t n)
 {
     std::size_t i = 0;
     while (i < n) {
+#if defined(__SSE2__)
+        if (n - i >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            if (_mm_movemask_epi8(v) == 0) {
+                i += 16;
+                continue;
+            }
+        }
+#endif
         if (n - i >= 8) {
             std::uint64_t w = 0;
             for (std::size_t k = 0; k < 8; ++k) w |= std::uint64_t{p[i + k]} << (8 * k);

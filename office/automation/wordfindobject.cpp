@@ -111,15 +111,16 @@ bool CWordFindObject::ReadRaw(const DISPPARAMS* params, RawCall& out)
 bool CWordFindObject::SameCall(const RawCall& a, const DISPPARAMS* params)
 {
     if (params == nullptr || params->rgvarg == nullptr || params->cArgs != a.count) return false;
-    // The find text tells the searcher's calls apart: it goes first.
+    // One pass: the find text, which tells the searcher's calls apart, is
+    // the first argument; a call that matches (a clearing pass, many times
+    // a document) is looked through once.
     for (UINT i = 0; i < a.count; ++i) {
         const VARIANT* v = RawArg(params, i);
         if (v == nullptr || v->vt != a.types[i]) return false;
-        if ((v->vt & ~VT_BYREF) == VT_BSTR && BstrView(BstrOf(v)) != a.texts[i]) return false;
-    }
-    for (UINT i = 0; i < a.count; ++i) {
-        const VARIANT* v = RawArg(params, i);
-        if ((v->vt & ~VT_BYREF) == VT_BSTR) continue;
+        if ((v->vt & ~VT_BYREF) == VT_BSTR) {
+            if (BstrView(BstrOf(v)) != a.texts[i]) return false;
+            continue;
+        }
         std::uint64_t bits = 0;
         if (!ScalarBits(v, bits) || bits != a.values[i]) return false;
     }

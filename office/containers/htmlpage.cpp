@@ -21,14 +21,16 @@ constexpr std::size_t kSniffBytes = 4096;
 
 std::string LowerAscii(ByteView bytes, std::size_t limit, bool dropZeros)
 {
-    std::string s;
+    // Every page is sniffed: written through a pointer, not pushed back.
     const std::size_t n = std::min(bytes.size(), limit);
-    s.reserve(n);
+    std::string s(n, '\0');
+    char* w = s.data();
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint8_t b = bytes[i];
-        if (b == 0 && dropZeros) continue;
-        s.push_back(b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : static_cast<char>(b));
+        *w = static_cast<char>(b + (static_cast<std::uint8_t>(b - 'A') < 26 ? 'a' - 'A' : 0));
+        w += b != 0 || !dropZeros;
     }
+    s.resize(static_cast<std::size_t>(w - s.data()));
     return s;
 }
 
@@ -49,6 +51,12 @@ bool LooksLikeHtml(ByteView bytes)
     const char* bomCharset = nullptr;
     const std::size_t bom = DetectBom(bytes, bomCharset);
     const bool wide = bomCharset != nullptr && bomCharset[4] == '1';  // UTF-16
+    // Most files asked about are text: the first byte that is not white
+    // space (nor a zero of UTF-16) answers before anything is copied.
+    const std::size_t sniffEnd = std::min(bytes.size(), bom + kSniffBytes);
+    std::size_t first = bom;
+    while (first < sniffEnd && ((bytes[first] == 0 && wide) || IsHtmlSpace(static_cast<char>(bytes[first])))) ++first;
+    if (first >= sniffEnd || bytes[first] != '<') return false;
     const std::string head = LowerAscii(bytes.subspan(bom), kSniffBytes, wide);
     std::size_t i = 0;
     while (i < head.size() && IsHtmlSpace(head[i])) ++i;

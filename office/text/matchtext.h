@@ -36,6 +36,18 @@ std::u16string PrepareForMatch(std::u16string_view text, bool fold, bool keepFor
 // Whether PrepareForMatch without folding would change `text`.
 bool NeedsNormalizing(std::u16string_view text, bool keepFormat);
 
+// Whether the folded compared text of `text` (PrepareForMatch with `fold`)
+// is the folding of each of its units on its own, one after the other, so
+// that a search may fold as it compares instead of building a folded copy
+// with its map: the text is NFC, holds no surrogate and no ignorable format
+// character unless `keepFormat`. False too when more than `maxWide` units
+// are from U+0080 on: such a search tests each of them as a possible start.
+bool FoldsUnitByUnit(std::u16string_view text, bool keepFormat, std::size_t maxWide);
+// For such a text: whether the folding of the units from `at` on begins
+// with `folded` and ends there on the end of a unit's folding (so "s" is no
+// match in "ß"); `end` gets the unit after the last one taken.
+bool FoldedStartsWith(std::u16string_view text, std::size_t at, std::u16string_view folded, std::size_t& end);
+
 class MatchText {
 public:
     // `knownNormal`: the caller knows the original is NFC and holds no

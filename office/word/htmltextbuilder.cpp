@@ -36,25 +36,30 @@ void HtmlTextBuilder::Text(std::u16string_view text, bool preformatted)
         }
         return;
     }
-    if (!text.empty()) m_afterCr = false;
-    // A word at a time: the characters between two runs of white space go
-    // in one append.
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (IsFoldedSpace(text[i])) {
-            m_pendingSpace = true;
-            ++i;
+    if (text.empty()) return;
+    m_afterCr = false;
+    // One pass that writes straight into the story: a page hands over most
+    // of its text here, a character at a time. A run of white space becomes
+    // one space before the next visible character, unless that starts a line.
+    const std::size_t before = m_out.size();
+    m_out.resize(before + 2 * text.size());  // at most a space per character
+    char16_t* const base = m_out.data();
+    char16_t* w = base + before;
+    bool pending = m_pendingSpace;
+    for (const char16_t c : text) {
+        if (IsFoldedSpace(c)) {
+            pending = true;
             continue;
         }
-        std::size_t end = i + 1;
-        while (end < text.size() && !IsFoldedSpace(text[end])) ++end;
-        if (m_pendingSpace && !AtLineStart()) m_out.push_back(u' ');
-        m_pendingSpace = false;
-        const std::size_t before = m_out.size();
-        m_out.append(text.substr(i, end - i));
-        for (std::size_t k = before; k < m_out.size(); ++k) m_out[k] = WordCharacter(m_out[k]);
-        i = end;
+        if (pending) {
+            pending = false;
+            const bool lineStart = w == base || w[-1] == u'\r' || w[-1] == 0x000B || w[-1] == 0x0007;
+            if (!lineStart) *w++ = u' ';
+        }
+        *w++ = WordCharacter(c);
     }
+    m_pendingSpace = pending;
+    m_out.resize(static_cast<std::size_t>(w - base));
 }
 
 void HtmlTextBuilder::Mark(char16_t mark)

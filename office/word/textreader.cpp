@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace office {
 
 namespace {
@@ -104,6 +108,25 @@ Decoded DecodeUtf8Paragraphs(ByteView bytes, std::u16string& out, BudgetHold& ho
         char16_t* w = piece;
         char16_t* const full = piece + kPieceUnits - 8;
         while (pos < size && w < full) {
+#if defined(__SSE2__)
+            // Sixteen printable ASCII bytes widened in two stores.
+            if (size - pos >= 16 && full - w >= 16) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pos));
+                // Bytes from 0x80 on are negative here, so fail the first test.
+                const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x1F)),
+                                                        _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
+                if (_mm_movemask_epi8(printable) == 0xFFFF) {
+                    const __m128i zero = _mm_setzero_si128();
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi8(v, zero));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpackhi_epi8(v, zero));
+                    w += 16;
+                    pos += 16;
+                    decoded += 16;
+                    afterCr = false;
+                    continue;
+                }
+            }
+#endif
             if (size - pos >= 8 && PrintableAscii8(p + pos)) {
                 for (int k = 0; k < 8; ++k) w[k] = p[pos + static_cast<std::size_t>(k)];
                 w += 8;

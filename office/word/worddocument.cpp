@@ -44,6 +44,24 @@ const MatchText& WordDocument::View(std::size_t story, bool fold, bool keepForma
     return *view;
 }
 
+bool WordDocument::SearchesUnfolded(std::size_t story, bool keepFormat, bool newSearch)
+{
+    StoryState& s = m_stories.at(story);
+    bool& now = s.unfoldedNow[keepFormat ? 1 : 0];
+    if (!newSearch) return now;
+    now = false;
+    if (s.text.size() < m_unfoldedFrom || s.views[2 + (keepFormat ? 1 : 0)]) return false;
+    if (s.unfoldedSearches >= m_unfoldedSearches) return false;
+    std::int8_t& known = s.unitByUnit[keepFormat ? 1 : 0];
+    // A text mostly of another script than Latin would make nearly every
+    // unit a possible start: it gets its folded copy as before.
+    if (known < 0) known = FoldsUnitByUnit(s.text, keepFormat, s.text.size() / 8) ? 1 : 0;
+    if (known != 1) return false;
+    ++s.unfoldedSearches;
+    now = true;
+    return true;
+}
+
 WordBreaks& WordDocument::Breaks(std::size_t story)
 {
     StoryState& s = m_stories.at(story);
@@ -169,6 +187,9 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
         for (auto& view : s.views) view.reset();
         for (auto& filter : s.filters) filter.reset();
         std::fill(std::begin(s.filterAsks), std::end(s.filterAsks), std::uint8_t{0});
+        std::fill(std::begin(s.unitByUnit), std::end(s.unitByUnit), std::int8_t{-1});
+        s.unfoldedSearches = 0;
+        std::fill(std::begin(s.unfoldedNow), std::end(s.unfoldedNow), false);
         for (auto& kind : s.utf8) {
             for (auto& utf8 : kind) utf8.reset();
         }

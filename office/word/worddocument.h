@@ -53,6 +53,15 @@ public:
     // Derived views, built on first use and kept until the story changes.
     // The text Find compares (see matchtext.h).
     const MatchText& View(std::size_t story, bool fold, bool keepFormat);
+    // Whether a case-blind search of the story may fold as it compares,
+    // without the folded view: a long story (a copy of it would double what
+    // the document holds) that folds unit by unit (see FoldsUnitByUnit),
+    // is mostly ASCII, and whose folded view was not built already. Such a
+    // scan costs more than one of the view, so only a story's first search
+    // goes so by default (one keyword never makes the copy); later ones
+    // build the view, as many keywords repay it. `newSearch` at a search's first call (from the story's start);
+    // its later calls get the same answer, so its positions stay of one kind.
+    bool SearchesUnfolded(std::size_t story, bool keepFormat, bool newSearch);
     // Boundaries of the story's own text.
     WordBreaks& Breaks(std::size_t story);
     // `markCopies`: 0 for no word marks, else how many of each kind.
@@ -91,6 +100,13 @@ public:
     // scan compares eight units at a time), so by default a few keywords
     // never pay for it and many pay at most about twice.
     void SetScansBeforeFilter(std::uint8_t scans) { m_scansBeforeFilter = scans; }
+    // How long a story must be (in units) before SearchesUnfolded answers
+    // yes, and for how many of its searches; settable for tests.
+    void SetUnfoldedSearch(std::size_t fromUnits, std::uint8_t searches = 1)
+    {
+        m_unfoldedFrom = fromUnits;
+        m_unfoldedSearches = searches;
+    }
 
 private:
     struct StoryState {
@@ -106,6 +122,11 @@ private:
         std::unique_ptr<WordCodes> codes;
         std::unique_ptr<PresenceFilter> filters[4];  // as views
         std::uint8_t filterAsks[4] = {};
+        // FoldsUnitByUnit of the text, [keepFormat]: -1 not asked yet.
+        std::int8_t unitByUnit[2] = {-1, -1};
+        // Searches that went unfolded, and the current search's answer.
+        std::uint8_t unfoldedSearches = 0;
+        bool unfoldedNow[2] = {false, false};
     };
 
     std::vector<StoryState> m_stories;
@@ -114,6 +135,8 @@ private:
     std::map<std::u16string, bool> m_results;
     bool m_shortcuts = true;
     std::uint8_t m_scansBeforeFilter = 16;
+    std::size_t m_unfoldedFrom = std::size_t{1} << 20;
+    std::uint8_t m_unfoldedSearches = 1;
 };
 
 }  // namespace office

@@ -128,6 +128,12 @@ public:
     bool Next(WordDocument& doc, std::size_t story, std::size_t from, FindMatch& m) override
     {
         if (m_elements.empty()) return false;
+        // A search starts at the story's start, and goes on from where its
+        // last match ended, in the same kind of positions.
+        if (m_isLiteral && !m_literal.empty() && !m_matchCase &&
+            doc.SearchesUnfolded(story, m_keepFormat, from == 0)) {
+            return NextUnfolded(doc, story, from, m);
+        }
         const MatchText& view = doc.View(story, !m_matchCase, m_keepFormat);
         const std::u16string_view s = view.Text();
         std::size_t pos = from;
@@ -179,6 +185,86 @@ public:
     }
 
 private:
+    // A case-blind literal search of a story that folds unit by unit
+    // (WordDocument::SearchesUnfolded): the units are folded as they are
+    // compared, with no folded copy of the story. A match begins on a unit
+    // and takes whole units' foldings, as one in the folded view must begin
+    // and end on a character's edge; positions are the story's own.
+    bool NextUnfolded(WordDocument& doc, std::size_t story, std::size_t from, FindMatch& m)
+    {
+        const std::u16string_view s = doc.Text(story);
+        std::size_t pos = from;
+        while (pos < s.size()) {
+            std::size_t end = 0;
+            const std::size_t start = FindInChunks(s, pos, 1, [this, s, &end](std::u16string_view t, std::size_t at) {
+                return FindFoldingIn(s, t.size(), at, end);
+            });
+            if (start == std::u16string_view::npos) return false;
+            if (!m_wholeWord ||
+                (doc.Breaks(story).HasBoundaryIn(start, start) && doc.Breaks(story).HasBoundaryIn(end, end))) {
+                m.start = start;
+                m.end = end;
+                m.resume = end;
+                return true;
+            }
+            m_stop();
+            pos = start + 1;
+        }
+        return false;
+    }
+
+    // The first start in [from, limit) where the folding of `s` begins with
+    // the literal. Eight starts at a time are tested by their first two
+    // units: a start is a candidate when its unit is from U+0080 on (its
+    // folding may be anything), or it folds to the literal's first unit and
+    // the next one is from U+0080 on or folds to the second.
+    std::size_t FindFoldingIn(std::u16string_view s, std::size_t limit, std::size_t from, std::size_t& end) const
+    {
+        const std::size_t m = m_literal.size();
+        const char16_t* text = s.data();
+        std::size_t pos = from;
+#if defined(__SSE2__)
+        const __m128i vFirst = _mm_set1_epi16(static_cast<short>(m_literal[0]));
+        const __m128i vSecond = _mm_set1_epi16(static_cast<short>(m > 1 ? m_literal[1] : 0));
+        const __m128i vAt = _mm_set1_epi16(static_cast<short>(u'A' - 1));
+        const __m128i vZ = _mm_set1_epi16(static_cast<short>(u'Z' + 1));
+        const __m128i v20 = _mm_set1_epi16(0x20);
+        const __m128i v7F = _mm_set1_epi16(0x7F);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i ones = _mm_cmpeq_epi16(zero, zero);
+        // Units from 0x8000 on compare as negative: never 'A'..'Z', and
+        // caught by the unsigned test for U+0080 and above.
+        const auto lowered = [&](__m128i v) {
+            const __m128i upper = _mm_and_si128(_mm_cmpgt_epi16(v, vAt), _mm_cmplt_epi16(v, vZ));
+            return _mm_add_epi16(v, _mm_and_si128(upper, v20));
+        };
+        const auto wide = [&](__m128i v) {
+            return _mm_andnot_si128(_mm_cmpeq_epi16(_mm_subs_epu16(v, v7F), zero), ones);
+        };
+        // Starts pos .. pos+7 need units up to pos+8 for the second test.
+        while (pos + 9 <= limit && pos + 9 <= s.size()) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+            __m128i hit = _mm_cmpeq_epi16(lowered(a), vFirst);
+            if (m > 1) {
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos + 1));
+                hit = _mm_and_si128(hit, _mm_or_si128(_mm_cmpeq_epi16(lowered(b), vSecond), wide(b)));
+            }
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(hit, wide(a))));
+            while (mask != 0) {
+                const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+                const std::size_t at = pos + bit / 2;
+                if (FoldedStartsWith(s, at, m_literal, end)) return at;
+                mask &= ~(3u << bit);
+            }
+            pos += 8;
+        }
+#endif
+        for (; pos < limit; ++pos) {
+            if (FoldedStartsWith(s, pos, m_literal, end)) return pos;
+        }
+        return std::u16string_view::npos;
+    }
+
     std::size_t FindLiteral(std::u16string_view s, std::size_t from) const
     {
         return FindInChunks(s, from, m_literal.size(),

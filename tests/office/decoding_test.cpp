@@ -207,7 +207,7 @@ TEST(Decoding, EveryFastPathAgreesWithTheStrictStep)
              return out;
          },
          [](std::string_view s) { return u"kept" + StrictDecode(s); }},
-        {"IsValidUtf8 (ASCII eight bytes at a time, megabyte chunks)",
+        {"IsValidUtf8 (ASCII sixteen or eight bytes at a time, megabyte chunks)",
          [](std::string_view s) { return Verdict(IsValidUtf8(s)); },
          [](std::string_view s) { return Verdict(StrictValid(s, AnyCharacter)); }},
         {"CharsetDecoder UTF-8, two units at a time",

@@ -4,13 +4,17 @@
 // that scans for every call: random texts full of folding, accents, optional
 // hyphens and spacing, random keywords under every switch combination,
 // interleaved with the clearing passes and with replacements that change the
-// text under the caches.
+// text under the caches; and the search that folds as it compares, without a
+// folded copy, held to the one over the folded copy.
 #include "office/automation/wordfindobject.h"
+#include "office/text/matchtext.h"
 #include "office/word/wordfind.h"
 #include "wordautomation.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <random>
 #include <string>
@@ -24,14 +28,33 @@ const std::u16string kAlphabet = u"abcABCss\u00DF\u017Fe\u00E9\u0301\u00AD\x1F\u
 // Codes and wildcard pieces mixed into keywords.
 const std::vector<std::u16string> kCodes = {u"^?", u"^#", u"^$", u"^w", u"^t", u"^-", u"*", u"?", u"[ab]", u"<", u">"};
 
-std::u16string RandomText(std::mt19937& rng, std::size_t length)
+// What a text leaves out: `marks` drops the combining accent (the text is
+// then NFC), `format` the characters the compared text leaves out; such a
+// text folds unit by unit, and a long one is searched without a folded copy.
+struct Leaving {
+    bool marks = false;
+    bool format = false;
+};
+
+std::u16string RandomText(std::mt19937& rng, std::size_t length, Leaving leave = {})
 {
+    const auto left = [leave](char16_t c) {
+        return (leave.marks && c == 0x0301) || (leave.format && (c == 0x00AD || c == 0x1F || c == 0x200B));
+    };
     std::u16string s;
     while (s.size() < length) {
         // Mostly a few words so that keywords made of the same pieces occur.
         static const std::u16string words[] = {u"abc", u"Stra\u00DFe", u"caf\u00E9", u"cafe\u0301", u"ab\u00ADc"};
-        if (rng() % 3 == 0) s += words[rng() % 5];
-        else s.push_back(kAlphabet[rng() % kAlphabet.size()]);
+        if (rng() % 3 == 0) {
+            const std::u16string& w = words[rng() % 5];
+            if (std::none_of(w.begin(), w.end(), left)) s += w;
+        } else if (leave.marks && rng() % 3 != 0) {
+            // Mostly ASCII, as a text must be to be searched so.
+            s += u"zzzzzzzzzzz";
+        } else {
+            const char16_t c = kAlphabet[rng() % kAlphabet.size()];
+            if (!left(c)) s.push_back(c);
+        }
     }
     return s;
 }
@@ -50,13 +73,13 @@ std::u16string RandomKeyword(std::mt19937& rng, bool codes)
     return k;
 }
 
-WordContent RandomContent(std::mt19937& rng)
+WordContent RandomContent(std::mt19937& rng, Leaving leave)
 {
     WordContent content;
     // Long enough stories get a presence filter; the short one never does.
-    content.stories.push_back({StoryKind::Main, RandomText(rng, 600 + rng() % 900)});
-    content.stories.push_back({StoryKind::Footnotes, RandomText(rng, 520 + rng() % 200)});
-    content.stories.push_back({StoryKind::Main, RandomText(rng, 30)});
+    content.stories.push_back({StoryKind::Main, RandomText(rng, 600 + rng() % 900, leave)});
+    content.stories.push_back({StoryKind::Footnotes, RandomText(rng, 520 + rng() % 200, leave)});
+    content.stories.push_back({StoryKind::Main, RandomText(rng, 30, leave)});
     return content;
 }
 
@@ -67,11 +90,18 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
     auto plans = std::make_shared<FindPlanCache>();
     int found = 0;
     int calls = 0;
-    for (int docIndex = 0; docIndex < 30; ++docIndex) {
-        WordContent content = RandomContent(rng);
+    for (int docIndex = 0; docIndex < 40; ++docIndex) {
+        // Texts that fold unit by unit (with or without the characters a
+        // keyword with "^-" keeps), searched without a folded copy by the
+        // fast document however short; others, where that must not happen.
+        const int kind = docIndex % 4;
+        WordContent content = RandomContent(rng, {kind == 1 || kind == 2, kind == 2});
         auto fast = std::make_shared<WordDocument>(content);
         WordDocument plain(std::move(content));
         plain.SetShortcuts(false);
+        plain.SetUnfoldedSearch(SIZE_MAX);
+        // The first eight searches of each story, then over the folded copy.
+        if (kind != 3) fast->SetUnfoldedSearch(0, 8);
         // A filter from the first scan on, after a few, or as by default.
         fast->SetScansBeforeFilter(static_cast<std::uint8_t>(docIndex % 3 == 0 ? 0 : docIndex % 3 == 1 ? 2 : 16));
         IDispatch* find = new CWordFindObject(fast, plans);
@@ -116,6 +146,45 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
     // Both answers must have been given often, or the comparison says little.
     EXPECT_GT(found, calls / 10);
     EXPECT_LT(found, calls * 9 / 10);
+}
+
+// Every occurrence of a case-blind keyword, searched folding as it compares
+// and over the folded copy: texts of the units whose foldings differ from
+// them (to one unit or to more), keywords made of the same units.
+TEST(FindShortcuts, FoldingAsItComparesFindsWhatTheFoldedCopyFinds)
+{
+    const std::u16string units = u"asSk\u00DF\u017FKe\u00E9\u00C9i\u0130\u03A3\u03C3\u03C2 ";
+    std::mt19937 rng(2026);
+    int occurrences = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string text;
+        const std::size_t length = rng() % 40;
+        for (std::size_t k = 0; k < length; ++k) text.push_back(units[rng() % units.size()]);
+        // Mostly ASCII, as a text must be to be searched so.
+        text.append(8 * length, rng() % 2 == 0 ? u'x' : u's');
+        FindRequest r;
+        const std::size_t keyLength = 1 + rng() % 4;
+        for (std::size_t k = 0; k < keyLength; ++k) r.findText.push_back(units[rng() % units.size()]);
+        r.options.matchWholeWord = rng() % 3 == 0;
+        WordContent content;
+        content.stories.push_back({StoryKind::Main, text});
+        WordDocument unfolded(content);
+        WordDocument folded(std::move(content));
+        unfolded.SetShortcuts(false);
+        unfolded.SetUnfoldedSearch(0);
+        folded.SetShortcuts(false);
+        folded.SetUnfoldedSearch(SIZE_MAX);
+        ASSERT_TRUE(FoldsUnitByUnit(text, false, text.size() / 8)) << round;
+        const std::vector<FoundRange> a = FindOccurrences(unfolded, r, 100);
+        const std::vector<FoundRange> b = FindOccurrences(folded, r, 100);
+        ASSERT_EQ(a.size(), b.size()) << round;
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            ASSERT_EQ(a[k].start, b[k].start) << round;
+            ASSERT_EQ(a[k].end, b[k].end) << round;
+        }
+        occurrences += static_cast<int>(a.size());
+    }
+    EXPECT_GT(occurrences, 1000);
 }
 
 // The filter must answer "not there" for most absent texts once built, and

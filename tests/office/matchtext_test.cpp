@@ -165,7 +165,7 @@ TEST(MatchText, MapAgreesWithPreparingTheMappedRange)
     // Any range of the compared text between two edges is the prepared form
     // of the story's text the map gives for it.
     const std::u16string alphabet[] = {u"a", u"B", u"e", u"\u0301", u"\u0323", u"\u00E9", u"\u00DF", u"\u00AD",
-                                       u"\u001F", u"\u200D", u" ", u"\U0001D400", u"\u212B", u"\u0130"};
+                                       u"\x1F", u"\u200D", u" ", u"\U0001D400", u"\u212B", u"\u0130"};
     std::mt19937 rng(7);
     for (int round = 0; round < 3000; ++round) {
         std::u16string original;
@@ -190,6 +190,46 @@ TEST(MatchText, MapAgreesWithPreparingTheMappedRange)
                     << round << " [" << a << ", " << b << ")";
             }
         }
+    }
+}
+
+TEST(MatchText, LongTextsAgreeWithTheirShortPiecesPrepared)
+{
+    // Long texts take the vector steps; a cut before an ASCII character is a
+    // boundary of every step of preparing, so the long text prepared is its
+    // short pieces (shorter than one step) prepared and joined. Specials
+    // land on every position of an eight-unit step, and at a run's ends.
+    const std::u16string specials[] = {u"\u0301", u"\u00E9", u"\u00DF", u"\u00AD", u"\x1F", u"\u200D",
+                                       u"\u0130", u"\U0001D400", u"\x7F", u"\x80", u"\u00FF", u"\u212A",
+                                       u"\u00C0", u"\uFFFF", u"@", u"[", u"`", u"{"};
+    const char16_t ascii[] = u"aZqA@[`{ M\r\t~.z";
+    std::mt19937 rng(11);
+    for (int round = 0; round < 400; ++round) {
+        std::u16string original;
+        std::vector<std::size_t> cuts{0};
+        const std::size_t pieces = 1 + rng() % 40;
+        for (std::size_t p = 0; p < pieces; ++p) {
+            if (rng() % 3 == 0) original += specials[rng() % std::size(specials)];
+            const std::size_t n = rng() % 70;
+            for (std::size_t k = 0; k < n; ++k) {
+                if (k % 5 == 0 && original.size() > cuts.back()) cuts.push_back(original.size());
+                original += ascii[rng() % (std::size(ascii) - 1)];
+            }
+        }
+        cuts.push_back(original.size());
+        const bool fold = rng() % 2 == 0;
+        const bool keep = rng() % 4 == 0;
+        std::u16string joined;
+        bool format = false;
+        for (std::size_t c = 0; c + 1 < cuts.size(); ++c) {
+            const std::u16string_view piece = std::u16string_view(original).substr(cuts[c], cuts[c + 1] - cuts[c]);
+            joined += PrepareForMatch(piece, fold, keep);
+            format = format || HasIgnorableFormat(piece);
+        }
+        const MatchText view(original, fold, keep);
+        ASSERT_EQ(view.Text(), joined) << round;
+        EXPECT_EQ(HasIgnorableFormat(original), format) << round;
+        EXPECT_EQ(view.OriginalStart(view.Text().size()), original.size()) << round;
     }
 }
 

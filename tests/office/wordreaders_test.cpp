@@ -244,6 +244,12 @@ TEST(WordTextAndPages, MainStoryOfSmallInputs)
                                  "<tr><th>three</th><td></td></tr></table><p>after</p></body></html>"),
          kHtml, u"one\atwo\vlines\a\athree\a\a\aafter\r"},
         {"soft hyphen", Ascii("<html><body>infor&shy;mation</body></html>"), kHtml, u"infor\x1Fmation\r"},
+        // White space folds to one space between words, across elements and
+        // the parser's pieces of text, and to none where a line starts.
+        {"white space", Ascii("<html><body>  one \t\n two<b> three </b> four<br>  five <table><tr><td>  six</td>"
+                              "<td> seven  </td></tr></table>\n eight \n<p>  nine\r\n</p>" + std::string(3000, ' ') +
+                              "ten" + std::string(2000, 'x') + "</body></html>"),
+         kHtml, u"one two three four\vfive\rsix\aseven\a\aeight\rnine\rten" + std::u16string(2000, u'x') + u"\r"},
         {"charset from a mark", Ascii("\xEF\xBB\xBF" + page), kHtml, u"Stra\u00DFe\r"},
         {"charset guessed", Ascii(page), kHtml, u"Stra\u00DFe\r"},
         {"page in UTF-16", Utf16(u"<html><body><p>Stra\u00DFe</p></body></html>", false, true), kHtml,
@@ -361,6 +367,11 @@ TEST(WordLoader, WebPagesByContentAndByName)
     EXPECT_TRUE(LooksLikeHtml(Ascii("  <!DOCTYPE HTML><p>x")));
     EXPECT_TRUE(LooksLikeHtml(Ascii("<HTML><body>x")));
     EXPECT_TRUE(LooksLikeHtml(Utf16(u"<html><body>x", false, true)));
+    EXPECT_TRUE(LooksLikeHtml(Utf16(u" \r\n\t<Title>x", true, true)));
+    EXPECT_FALSE(LooksLikeHtml(Utf16(u" x<html><body>", false, true)));
+    EXPECT_FALSE(LooksLikeHtml(Ascii(std::string(5000, ' ') + "<html>")));
+    EXPECT_FALSE(LooksLikeHtml(Ascii(std::string("\0<html>", 7))));
+    EXPECT_FALSE(LooksLikeHtml(Ascii("")));
     EXPECT_FALSE(LooksLikeHtml(Ascii("Write <html> in the editor")));
     EXPECT_FALSE(LooksLikeHtml(Ascii("<note>just xml</note>")));
     EXPECT_EQ(DeclaredHtmlCharset(Ascii("<META CHARSET='Shift_JIS'>")), "shift_jis");
