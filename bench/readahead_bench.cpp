@@ -139,15 +139,17 @@ int main(int argc, char** argv)
         std::printf("%-9d %8.3fs %8.3fs %10.3fs %10.3fs %6d\n", t + 1, Median(f.wall), cpu, worker,
                     std::max(0.0, cpu - worker), f.messages);
     }
-    std::printf("wall, 1 thread / 2 threads: %.2fx; bound on two idle cores (1-thread cpu / 2-thread worker cpu): "
-                "%.2fx\n",
-                Median(figures[0].wall) / Median(figures[1].wall), Median(figures[0].cpu) / Median(figures[1].worker));
+    std::printf(
+        "wall, 1 thread / 2 threads: %.2fx; bound on two idle cores (1-thread cpu / 2-thread worker cpu): "
+        "%.2fx\n",
+        Median(figures[0].wall) / Median(figures[1].wall), Median(figures[0].cpu) / Median(figures[1].worker));
     const auto counts = office::CReadAhead::Instance().Statistics();
-    std::printf("read ahead over all rounds: %llu files read, %llu taken by Open, %llu changed since, %llu in use, "
-                "%llu stopped\n",
-                static_cast<unsigned long long>(counts.read), static_cast<unsigned long long>(counts.taken),
-                static_cast<unsigned long long>(counts.stale), static_cast<unsigned long long>(counts.inUse),
-                static_cast<unsigned long long>(counts.stopped));
+    std::printf(
+        "read ahead over all rounds: %llu files read, %llu taken by Open, %llu changed since, %llu in use, "
+        "%llu stopped\n",
+        static_cast<unsigned long long>(counts.read), static_cast<unsigned long long>(counts.taken),
+        static_cast<unsigned long long>(counts.stale), static_cast<unsigned long long>(counts.inUse),
+        static_cast<unsigned long long>(counts.stopped));
     if (figures[0].messages != figures[1].messages) std::printf("the two searches sent different numbers of lines!\n");
     return 0;
 }

@@ -46,7 +46,8 @@ std::size_t SkipBelow(std::u16string_view text, std::size_t from, std::size_t to
     while (to - from >= 8) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
         const __m128i below = _mm_cmpeq_epi16(_mm_subs_epu16(v, vBelow), zero);
-        const __m128i hit = _mm_or_si128(_mm_andnot_si128(below, _mm_cmpeq_epi16(zero, zero)), _mm_cmpeq_epi16(v, vExcept));
+        const __m128i hit =
+            _mm_or_si128(_mm_andnot_si128(below, _mm_cmpeq_epi16(zero, zero)), _mm_cmpeq_epi16(v, vExcept));
         const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
         if (mask != 0) return from + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
         from += 8;

@@ -113,8 +113,8 @@ Decoded DecodeUtf8Paragraphs(ByteView bytes, std::u16string& out, BudgetHold& ho
             if (size - pos >= 16 && full - w >= 16) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pos));
                 // Bytes from 0x80 on are negative here, so fail the first test.
-                const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x1F)),
-                                                        _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
+                const __m128i printable =
+                    _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x1F)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
                 if (_mm_movemask_epi8(printable) == 0xFFFF) {
                     const __m128i zero = _mm_setzero_si128();
                     _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi8(v, zero));

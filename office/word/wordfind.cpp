@@ -130,8 +130,7 @@ public:
         if (m_elements.empty()) return false;
         // A search starts at the story's start, and goes on from where its
         // last match ended, in the same kind of positions.
-        if (m_isLiteral && !m_literal.empty() && !m_matchCase &&
-            doc.SearchesUnfolded(story, m_keepFormat, from == 0)) {
+        if (m_isLiteral && !m_literal.empty() && !m_matchCase && doc.SearchesUnfolded(story, m_keepFormat, from == 0)) {
             return NextUnfolded(doc, story, from, m);
         }
         const MatchText& view = doc.View(story, !m_matchCase, m_keepFormat);
