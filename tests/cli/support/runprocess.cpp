@@ -5,6 +5,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sstream>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,4 +68,12 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const SignalPlan&
         result.msFromSignalToExit = std::chrono::duration<double, std::milli>(Clock::now() - sentAt).count();
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
 }

@@ -31,3 +31,6 @@ struct RunPlace {
 
 // argv[0] is the program's path.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const SignalPlan& plan = {}, const RunPlace& place = {});
+
+// The lines of captured output, without their line ends.
+std::vector<std::string> Lines(const std::string& text);
