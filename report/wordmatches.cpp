@@ -5,7 +5,6 @@
 // the keyword through FindOccurrences, the walk behind Find.Execute.
 #include "report/wordmatches.h"
 
-#include "office/containers/readbudget.h"
 #include "office/word/wordfind.h"
 #include "office/word/wordloader.h"
 #include "platform/cancellation.h"
@@ -89,12 +88,10 @@ MatchReport WordFileMatches(const std::string& path, const std::vector<std::u16s
                             const _FindedConditions& conditions, std::size_t maxHits)
 {
     MatchReport report;
-    office::WordContent content;
+    std::shared_ptr<office::WordDocument> loaded;
     office::ReadError error;
-    office::ReadBudget budget;
-    bool loaded = false;
     try {
-        loaded = !path.empty() && office::LoadWordFile(path, content, error, &budget);
+        if (!path.empty()) loaded = office::ReadWordDocument(path, error);
     } catch (const platform::OperationCancelled&) {
         throw;
     } catch (const std::exception& e) {
@@ -105,7 +102,7 @@ MatchReport WordFileMatches(const std::string& path, const std::vector<std::u16s
         report.error = path.empty() ? "no file name" : error.detail;
         return report;
     }
-    office::WordDocument document(std::move(content));
+    office::WordDocument& document = *loaded;
     ParagraphIndex paragraphs(document);
     report.opened = true;
     for (const std::u16string& keyword : keywords) {

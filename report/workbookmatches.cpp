@@ -5,7 +5,6 @@
 // cells, until it comes round to the first one or enough are found.
 #include "report/workbookmatches.h"
 
-#include "office/containers/readbudget.h"
 #include "office/excel/rangefind.h"
 #include "office/excel/workbookloader.h"
 #include "office/text/matchtext.h"
@@ -86,20 +85,16 @@ MatchReport WorkbookMatches(const std::string& path, const std::vector<std::u16s
                             const _FindedConditions& conditions, std::size_t maxHits)
 {
     MatchReport report;
-    auto book = std::make_shared<office::Workbook>();
+    std::shared_ptr<office::Workbook> book;
     office::ReadError error;
-    office::ReadBudget budget;
-    office::WorkbookLimits limits;
-    limits.budget = &budget;
-    bool loaded = false;
     try {
-        loaded = office::LoadWorkbook(path, *book, error, limits);
+        book = office::ReadWorkbookModel(path, error);
     } catch (const platform::OperationCancelled&) {
         throw;
     } catch (const std::exception& e) {
         error.detail = e.what();
     }
-    if (!loaded) {
+    if (!book) {
         platform::ThrowIfStopRequested();
         report.error = error.detail;
         return report;

@@ -110,14 +110,8 @@ HRESULT CExcelWorkbooks::Open(const CDispArgs& args, UINT maxArgs, VARIANT* resu
         error = ready->error;
         model = std::move(ready->workbook);
     } else {
-        model = std::make_shared<Workbook>();
-        // One memory budget for everything this file costs to read, shared
-        // by the sheets read side by side.
-        ReadBudget budget;
-        WorkbookLimits limits;
-        limits.budget = &budget;
-        // Formula texts are decoded when a Find first looks in formulas.
-        read = LoadWorkbook(filePath, *model, error, limits, true);
+        model = ReadWorkbookModel(filePath, error);
+        read = model != nullptr;
     }
     if (!read) {
         // A reader that gave up because of Stop did not find the file bad.

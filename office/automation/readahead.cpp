@@ -1,7 +1,6 @@
 // The read-ahead service of the built-in Office (see readahead.h).
 #include "office/automation/readahead.h"
 
-#include "office/containers/readbudget.h"
 #include "office/excel/workbookloader.h"
 #include "office/word/wordloader.h"
 #include "platform/cancellation.h"
@@ -239,18 +238,13 @@ void CReadAhead::HelperLoop()
 bool CReadAhead::Read(Job& job, const FileStamp& before)
 {
     auto result = std::make_unique<ReadAheadResult>();
-    // One budget per file, as Open gives it.
-    ReadBudget budget;
+    // Read as Open reads it.
     if (job.item.workbook) {
-        auto model = std::make_shared<Workbook>();
-        WorkbookLimits limits;
-        limits.budget = &budget;
-        result->ok = LoadWorkbook(job.item.path, *model, result->error, limits, true);  // formulas on demand
-        if (result->ok) result->workbook = std::move(model);
+        result->workbook = ReadWorkbookModel(job.item.path, result->error);
+        result->ok = result->workbook != nullptr;
     } else {
-        WordContent content;
-        result->ok = LoadWordFile(job.item.path, content, result->error, &budget);
-        if (result->ok) result->document = std::make_shared<WordDocument>(std::move(content));
+        result->document = ReadWordDocument(job.item.path, result->error);
+        result->ok = result->document != nullptr;
     }
     // A reader that gave up because of a stop found nothing about the file.
     if (!result->ok && (result->error.kind == ReadErrorKind::Cancelled || platform::IsSearchStopRequested()))

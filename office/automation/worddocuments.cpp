@@ -65,11 +65,8 @@ HRESULT CWordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, 
         error = ready->error;
         model = std::move(ready->document);
     } else if (!path.empty()) {
-        WordContent content;
-        // One memory budget for everything this file costs to read.
-        ReadBudget budget;
-        read = LoadWordFile(path, content, error, &budget);
-        if (read) model = std::make_shared<WordDocument>(std::move(content));
+        model = ReadWordDocument(path, error);
+        read = model != nullptr;
     }
     if (!read) {
         // A reader that gave up because of Stop did not find the file bad.

@@ -156,4 +156,14 @@ bool LoadWorkbook(const std::string& path, Workbook& out, ReadError& error, cons
                              deferFormulaTexts);
 }
 
+std::shared_ptr<Workbook> ReadWorkbookModel(const std::string& path, ReadError& error)
+{
+    auto model = std::make_shared<Workbook>();
+    ReadBudget budget;
+    WorkbookLimits limits;
+    limits.budget = &budget;
+    if (!LoadWorkbook(path, *model, error, limits, true)) return nullptr;
+    return model;
+}
+
 }  // namespace office

@@ -10,6 +10,7 @@
 #include "office/excel/workbook.h"
 #include "office/text/byteview.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -32,5 +33,11 @@ bool LoadWorkbookBytes(ByteView bytes, const std::u16string& sheetName, Workbook
 // Reads the file at `path` (never writing to it) and loads it.
 bool LoadWorkbook(const std::string& path, Workbook& out, ReadError& error, const WorkbookLimits& limits = {},
                   bool deferFormulaTexts = false);
+
+// A file read as an opened workbook is, the same for Workbooks.Open, its
+// read-ahead and a match report: one memory budget shared by the sheets read
+// side by side, formula texts decoded when a Find first looks in formulas.
+// Null, with the reader's error, when it cannot be read.
+std::shared_ptr<Workbook> ReadWorkbookModel(const std::string& path, ReadError& error);
 
 }  // namespace office

@@ -101,4 +101,12 @@ bool LoadWordFile(const std::string& path, WordContent& out, ReadError& error, R
     return LoadWordContent(ByteView(bytes.data(), bytes.size()), out, error, WordFileNameOf(path), budget);
 }
 
+std::shared_ptr<WordDocument> ReadWordDocument(const std::string& path, ReadError& error)
+{
+    WordContent content;
+    ReadBudget budget;
+    if (!LoadWordFile(path, content, error, &budget)) return nullptr;
+    return std::make_shared<WordDocument>(std::move(content));
+}
+
 }  // namespace office

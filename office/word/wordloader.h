@@ -10,7 +10,9 @@
 #include "office/containers/readbudget.h"
 #include "office/containers/readerror.h"
 #include "office/word/wordcontent.h"
+#include "office/word/worddocument.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -37,5 +39,10 @@ bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFil
 // Reads the file (read-only) and loads it. The file's bytes are let go as
 // soon as its text is read.
 bool LoadWordFile(const std::string& path, WordContent& out, ReadError& error, ReadBudget* budget = nullptr);
+
+// A file read as an opened document is, the same for Documents.Open, its
+// read-ahead and a match report: one memory budget for everything the file
+// costs to read. Null, with the reader's error, when it cannot be read.
+std::shared_ptr<WordDocument> ReadWordDocument(const std::string& path, ReadError& error);
 
 }  // namespace office
