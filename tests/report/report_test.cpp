@@ -6,15 +6,13 @@
 #include "platform/olethread.h"
 #include "report/matchreport.h"
 #include "report/snippet.h"
+#include "tests/platform/support/tempdir.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -168,16 +166,9 @@ protected:
         m_word.ReleaseDispatch();
         m_excel.ReleaseDispatch();
         CoUninitialize();
-        for (const std::string& f : m_made) std::remove(f.c_str());
     }
 
-    std::string Make(const std::string& name, const std::string& bytes)
-    {
-        const std::string path = ::testing::TempDir() + "varnel_report_" + std::to_string(::getpid()) + "_" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        m_made.push_back(path);
-        return path;
-    }
+    std::string Make(const std::string& name, const std::string& bytes) { return m_tmp.Write(name, bytes).string(); }
 
     // Every file of a folder, with the kind the search gives it.
     static void Collect(const std::string& folder, std::int32_t kind, std::vector<std::pair<std::string, int>>& out)
@@ -214,7 +205,7 @@ protected:
     OfficeFind m_find;
     _Word11 m_word;
     _Excel11 m_excel;
-    std::vector<std::string> m_made;
+    TempDir m_tmp{"varnel-report"};
 };
 
 TEST_F(SearchAgreement, EveryFixtureUnderEverySwitch)
