@@ -4,13 +4,13 @@
 // exactly the options --help lists, and the desktop entry and the AppStream
 // metainfo pass their validators (when those are installed).
 #include "support/runprocess.h"
+#include "tests/platform/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -31,9 +31,8 @@ std::set<std::string> LongOptions(const std::string& text)
 
 TEST(Install, TreeIsCompleteAndWorksFromThePrefix)
 {
-    char made[] = "/tmp/varnel-install-XXXXXX";
-    ASSERT_NE(::mkdtemp(made), nullptr);
-    const fs::path prefix = fs::path(made) / "usr";
+    const TempDir made("varnel-install");
+    const fs::path prefix = made.Path() / "usr";
     ProcessResult r = RunProcess({CMAKE_COMMAND, "--install", VARNEL_BUILD_DIR, "--prefix", prefix.string()});
     ASSERT_EQ(r.status, 0) << r.out << r.err;
 
@@ -89,7 +88,6 @@ TEST(Install, TreeIsCompleteAndWorksFromThePrefix)
         EXPECT_EQ(r.status, 0) << c.validator << "\n" << r.out << r.err;
     }
 #endif
-    fs::remove_all(made);
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 // varnel-find end to end: the real program, the built-in Office and a
 // fixture tree, checked through standard output, standard error and the
-// exit status.
+// exit status: options, messages, --extract, --matches and --json, saved
+// settings, real documents and signals.
 #include "platform/stringtable.h"
 #include "support/runprocess.h"
 #include "tests/office/docfixture.h"
+#include "tests/platform/support/tempdir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -22,12 +24,9 @@ class VarnelFindTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char made[] = "/tmp/varnel-find-XXXXXX";
-        ASSERT_NE(::mkdtemp(made), nullptr);
-        root = made;
         tree = root / "tree";
         fs::create_directories(tree / "sub");
-        Write(tree / "notes.txt", "The quick brown fox\njumps over the lazy dog.\n");
+        Write(tree / "notes.txt", "The quick brown fox\njumps over the\tlazy dog.\n");
         Write(tree / "page.htm", "<html><head><title>Fox report</title></head><body><p>A lazy afternoon</p>"
                                  "<script>var needle = 1;</script></body></html>");
         Write(tree / "other.txt", "nothing to see");
@@ -44,7 +43,6 @@ protected:
         setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
         setenv("HOME", root.c_str(), 1);
     }
-    void TearDown() override { fs::remove_all(root); }
 
     static void Write(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
@@ -64,22 +62,38 @@ protected:
         return Run(std::move(args), {}, place);
     }
 
-    fs::path root, tree;
+    TempDir tmp{"varnel-find"};
+    fs::path root = tmp.Path(), tree;
 };
 
 }  // namespace
 
-// Each option's effect on what is printed, run in the tree with paths as a
-// person types them. The output is compared whole, record separators and
-// all; by default nothing else goes to standard error.
-TEST_F(VarnelFindTest, OptionsEndToEnd)
+// Each option's effect on what is printed and on standard error, run in the
+// tree with paths as a person types them; both are compared whole, record
+// separators and all. By default standard error holds only files that could
+// not be searched and errors that stop the search; -s hides the former, -v
+// shows the whole log; usage errors are one line and a pointer to --help.
+TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
 {
     const std::string t = tree.string();
     const std::string fox3 = "100%\t-dash.txt\n100%\tnew\nline.txt\n100%\tnotes.txt\n";
+    const std::string nowhere = "varnel-find: nowhere: No such file or directory\n";
+    fs::create_directories(root / "bad");
+    Write(root / "bad" / "ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
+    Write(root / "bad" / "good.txt", "fox");
+    const std::string good = "100%\t../bad/good.txt\n", ruined = "../bad/ruined.doc" + LoadString(IDS_FILE_RUINED) + "\n";
+    const std::string log = LoadString(IDS_INITIALIZATION) + "\n" + LoadString(IDS_ANALYZE_KEYWORDS) + "\n" +
+                            LoadString(IDS_SEARCH_SELECTED_DIRS) + "\n" + LoadString(IDS_OFFICE_2003) + "\n";
+    const std::string finished = LoadString(IDS_SEARCH_FINISHED) + "\n";
+    const std::string tryHelp = "Try 'varnel-find --help' for more information.\n";
+    std::string many;  // one keyword more than the panel takes
+    for (int i = 0; i < 257; ++i) many += "k" + std::to_string(i) + "\n";
+    Write(root / "many.txt", many);
+    Write(root / "garbage.doc", std::string("\x01\x02\x03\x00\x00\x05\x06\x07", 8) + std::string(200, '\x02'));
     const struct {
         std::vector<std::string> args;
         int status;
-        std::string out;
+        std::string out, err = {};
         std::string input = {};  // standard input
     } cases[] = {
         // No operand: the current folder, names without "./"; no category
@@ -98,14 +112,27 @@ TEST_F(VarnelFindTest, OptionsEndToEnd)
         {{"-k", "lazy", "--color=always", "notes.txt"}, 0, "\033[32m100%\033[0m\t\033[35mnotes.txt\033[0m\n"},
         {{"-k", "lazy", "--color=auto", "notes.txt"}, 0, "100%\tnotes.txt\n"},  // not a terminal
         {{"-rk", "lazy", "-k", "bear", "--text"}, 0, "50%\tnotes.txt\n50%\tsub/deep.txt\n"},
-        {{"-rK", "-", "--text"}, 0, "50%\tsub/deep.txt\n", "zebra\nbear\n"},
+        {{"-rK", "-", "--text"}, 0, "50%\tsub/deep.txt\n", "", "zebra\nbear\n"},
         {{"-rqk", "fox"}, 0, ""},
         {{"-k", "zebra"}, 1, ""},
         {{"-qk", "zebra"}, 1, ""},
         {{"-k", "needle", "--htm"}, 1, ""},  // script text is not found
-        {{"-k", "fox", "nowhere", "notes.txt"}, 2, "100%\tnotes.txt\n"},
-        {{"-qk", "fox", "nowhere", "notes.txt"}, 0, ""},
-        {{"-k", "fox", "nowhere"}, 2, ""},
+        {{"-k", "fox", "nowhere", "notes.txt"}, 2, "100%\tnotes.txt\n", nowhere},
+        {{"-qk", "fox", "nowhere", "notes.txt"}, 0, "", nowhere},
+        {{"-k", "fox", "nowhere"}, 2, "", nowhere},
+        {{"-k", "fox", "../bad"}, 2, good, ruined},
+        {{"-sk", "fox", "../bad", "nowhere"}, 2, good},
+        {{"-qk", "fox", "../bad"}, 0, "", ruined},  // -q: a match wins over the error
+        {{"-vk", "fox", "--text", "sub"}, 1, "", log + finished},
+        {{"-vk", "fox", "../bad"}, 2, good, log + ruined + finished},
+        {{"--text"}, 2, "", LoadString(IDS_NO_KEYWORD) + "\n"},
+        {{"-K", "../many.txt"}, 2, "", LoadString(IDS_TOO_MANY_KEYWORDS) + "\n" + LoadString(IDS_NO_KEYWORD) + "\n"},
+        {{"-K", "../none.txt"}, 2, "", "varnel-find: ../none.txt: cannot open file: No such file or directory\n"},
+        {{"-k", "fox", "--htm", "--bogus"}, 2, "", "varnel-find: unrecognized option '--bogus'\n" + tryHelp},
+        {{"-k"}, 2, "", "varnel-find: option requires an argument -- 'k'\n" + tryHelp},
+        // What the reader sees (no script text), or the path and the reader's reason.
+        {{"--extract", "page.htm"}, 0, "A lazy afternoon\nFox report\n"},
+        {{"--extract", "../garbage.doc"}, 2, "", "../garbage.doc: binary data: not a text file\n"},
     };
     for (const auto& c : cases) {
         std::string shown;
@@ -113,48 +140,7 @@ TEST_F(VarnelFindTest, OptionsEndToEnd)
         const ProcessResult r = RunInTree(c.args, c.input);
         EXPECT_EQ(r.status, c.status) << shown << "\n" << r.err;
         EXPECT_EQ(r.out, c.out) << shown;
-        const bool missing = std::find(c.args.begin(), c.args.end(), "nowhere") != c.args.end();
-        EXPECT_EQ(r.err, missing ? "varnel-find: nowhere: No such file or directory\n" : "") << shown;
-    }
-}
-
-// Standard error: by default only files that could not be searched and
-// errors that stop the search; -s hides the former, -v shows the whole
-// log. Usage errors are one line and a pointer to --help.
-TEST_F(VarnelFindTest, MessagesAndExitStatus)
-{
-    fs::create_directories(tree / "bad");
-    Write(tree / "bad" / "ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
-    Write(tree / "bad" / "good.txt", "fox");
-    const std::string ruined = "bad/ruined.doc" + LoadString(IDS_FILE_RUINED) + "\n";
-    const std::string log = LoadString(IDS_INITIALIZATION) + "\n" + LoadString(IDS_ANALYZE_KEYWORDS) + "\n" +
-                            LoadString(IDS_SEARCH_SELECTED_DIRS) + "\n" + LoadString(IDS_OFFICE_2003) + "\n";
-    const std::string tryHelp = "Try 'varnel-find --help' for more information.\n";
-    std::string many;  // one keyword more than the panel takes
-    for (int i = 0; i < 257; ++i) many += "k" + std::to_string(i) + "\n";
-    Write(root / "many.txt", many);
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::string err;
-    } cases[] = {
-        {{"-k", "fox", "bad"}, 2, ruined},
-        {{"-sk", "fox", "bad", "nowhere"}, 2, ""},
-        {{"-qk", "fox", "bad"}, 0, ruined},  // -q: a match wins over the error
-        {{"-vk", "fox", "--text", "sub"}, 1, log + LoadString(IDS_SEARCH_FINISHED) + "\n"},
-        {{"-vk", "fox", "bad"}, 2, log + ruined + LoadString(IDS_SEARCH_FINISHED) + "\n"},
-        {{"--text"}, 2, LoadString(IDS_NO_KEYWORD) + "\n"},
-        {{"-K", (root / "many.txt").string()}, 2,
-         LoadString(IDS_TOO_MANY_KEYWORDS) + "\n" + LoadString(IDS_NO_KEYWORD) + "\n"},
-        {{"-K", (root / "none.txt").string()}, 2,
-         "varnel-find: " + (root / "none.txt").string() + ": cannot open file: No such file or directory\n"},
-        {{"-k", "fox", "--htm", "--bogus"}, 2, "varnel-find: unrecognized option '--bogus'\n" + tryHelp},
-        {{"-k"}, 2, "varnel-find: option requires an argument -- 'k'\n" + tryHelp},
-    };
-    for (const auto& c : cases) {
-        const ProcessResult r = RunInTree(c.args);
-        EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.args.back() << "\n" << r.err;
-        EXPECT_EQ(r.err, c.err) << c.args[0] << " " << c.args.back();
+        EXPECT_EQ(r.err, c.err) << shown;
     }
     ProcessResult r = Run({"--version"});
     EXPECT_EQ(r.status, 0);
@@ -163,6 +149,36 @@ TEST_F(VarnelFindTest, MessagesAndExitStatus)
     r = Run({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Usage: varnel-find [OPTION]... [FOLDER|FILE]...\n", 0), 0u);
+}
+
+// --matches and --json: each output line read back as a person or jq would.
+TEST_F(VarnelFindTest, MatchesAndJsonNameEveryKeyword)
+{
+    fs::copy_file(fs::path(VARNEL_TEST_DATA) / "excel" / "book.xlsx", root / "book.xlsx");
+    const std::vector<std::string> args = {"--text", "--excel", "-k", "lazy", "-k", "secret", "-k", "absent",
+                                           "../book.xlsx", "notes.txt"};
+    std::vector<std::string> with = args;
+    with.insert(with.begin(), "--matches");
+    const ProcessResult lines = RunInTree(with);
+    EXPECT_EQ(lines.status, 0) << lines.err;
+    EXPECT_EQ(Lines(lines.out), (std::vector<std::string>{"33%\t../book.xlsx",
+                                                          "\tsecret\tBeta!A1 (hidden sheet)\tsecret hidden value",
+                                                          "33%\tnotes.txt",
+                                                          "\tlazy\tMain text, paragraph 2\tjumps over the lazy dog."}));
+    with[0] = "--json";
+    const ProcessResult json = RunInTree(with);
+    EXPECT_EQ(json.status, 0) << json.err;
+    const std::vector<std::string> objects = Lines(json.out);
+    ASSERT_EQ(objects.size(), 2u);
+    const nlohmann::json text = nlohmann::json::parse(objects[1]);
+    EXPECT_EQ(text["path"], "notes.txt");
+    EXPECT_EQ(text["degree"], 33);
+    ASSERT_EQ(text["keywords"].size(), 3u);
+    EXPECT_EQ(text["keywords"][0]["found"], true);
+    EXPECT_EQ(text["keywords"][0]["hits"][0]["hit"], nlohmann::json::array({15, 19}));
+    EXPECT_EQ(text["keywords"][2]["keyword"], "absent");
+    EXPECT_EQ(text["keywords"][2]["found"], false);
+    EXPECT_TRUE(text["keywords"][2]["hits"].empty());
 }
 
 // The window's saved switches apply when no option of their group is given,
@@ -189,21 +205,6 @@ TEST_F(VarnelFindTest, SavedSettingsAreOnlyRead)
     std::ifstream in(config / "Varnel" / "user.reg", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), saved);
     EXPECT_EQ(std::distance(fs::directory_iterator(config / "Varnel"), fs::directory_iterator()), 1);
-}
-
-TEST_F(VarnelFindTest, ExtractPrintsWhatTheReaderSees)
-{
-    ProcessResult r = Run({"--extract", (tree / "page.htm").string()});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Fox report"), std::string::npos);
-    EXPECT_NE(r.out.find("A lazy afternoon"), std::string::npos);
-    EXPECT_EQ(r.out.find("needle"), std::string::npos);
-
-    Write(root / "garbage.doc", std::string("\x01\x02\x03\x00\x00\x05\x06\x07", 8) + std::string(200, '\x02'));
-    r = Run({"--extract", (root / "garbage.doc").string()});
-    EXPECT_EQ(r.status, 2);
-    // The path, then the reader's reason in its words.
-    EXPECT_EQ(r.err, (root / "garbage.doc").string() + ": binary data: not a text file\n");
 }
 
 TEST_F(VarnelFindTest, SearchesRealDocumentsOfEveryKind)

@@ -4,11 +4,11 @@
 #include "platform/filefind.h"
 
 #include "platform/fileapi.h"
+#include "tests/platform/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -44,58 +44,38 @@ std::vector<std::string> Names(const std::vector<Found>& found)
 
 class FileFindTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/varnel-find-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-    void Touch(const std::string& name) { std::ofstream((m_dir / name).string()) << "x"; }
+    void Touch(const std::string& name) { m_tmp.Write(name, "x"); }
     std::string Mask(const std::string& pattern) const { return (m_dir / pattern).string(); }
 
-    fs::path m_dir;
+    TempDir m_tmp{"varnel-find"};
+    fs::path m_dir = m_tmp.Path();
 };
 
-TEST_F(FileFindTest, DocMaskFindsLongerExtensionsAndFolders)
-{
-    for (const char* name : {"A.DOCX", "b.doc", "x.do", "a.xdoc", "Zeta.doc", "alpha.doc",
-                             "~$owner.doc", "doc", "two.dots.docm", "c.xlsx"})
-        Touch(name);
-    fs::create_directory(m_dir / "old.doc");
-    fs::create_directory(m_dir / "Sub");
-
-    const auto found = List(Mask("*.doc"));
-    EXPECT_EQ(Names(found), (std::vector<std::string>{"A.DOCX", "alpha.doc", "b.doc", "old.doc",
-                                                      "two.dots.docm", "Zeta.doc", "~$owner.doc"}));
-    for (const Found& f : found)
-        EXPECT_EQ(f.directory, f.name == "old.doc") << f.name;
-
-    EXPECT_EQ(Names(List(Mask("*.xls"))), (std::vector<std::string>{"c.xlsx"}));
-    EXPECT_EQ(Names(List(Mask("*.DO"))), (std::vector<std::string>{"x.do"}));
-}
-
 // Every name, dot entries first, then without regard to case, then by
-// bytes; the callers' IsDots check is what keeps "." and ".." out.
-TEST_F(FileFindTest, StarDotStarFindsEveryNameInOrder)
+// bytes; the callers' IsDots check is what keeps "." and ".." out. A plain
+// three-letter extension mask also finds longer extensions, and folders.
+TEST_F(FileFindTest, ListsInOrderThroughEachMask)
 {
-    for (const char* name : {"noext", ".hidden", "-dash", "b", "C", "B", "\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89-2"})
+    for (const char* name : {"noext", ".hidden", "-dash", "b", "C", "B", "\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89-2",
+                             "A.DOCX", "b.doc", "x.do", "a.xdoc", "~$owner.doc", "two.dots.docm", "c.xlsx"})
         Touch(name);
     fs::create_directory(m_dir / "folder");
-    const std::vector<std::string> all = {".", "..", "-dash", ".hidden", "B", "b", "C", "folder", "noext",
+    fs::create_directory(m_dir / "old.doc");
+    const std::vector<std::string> all = {".", "..", "-dash", ".hidden", "A.DOCX", "a.xdoc", "B", "b", "b.doc", "C",
+                                          "c.xlsx", "folder", "noext", "old.doc", "two.dots.docm", "x.do", "~$owner.doc",
                                           "\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89-2"};
     EXPECT_EQ(Names(List(Mask("*"))), all);
     const auto found = List(Mask("*.*"));
     EXPECT_EQ(Names(found), all);
     for (const Found& f : found) {
         EXPECT_EQ(f.dots, f.name == "." || f.name == "..") << f.name;
-        EXPECT_EQ(f.directory, f.dots || f.name == "folder") << f.name;
+        EXPECT_EQ(f.directory, f.dots || f.name == "folder" || f.name == "old.doc") << f.name;
         EXPECT_EQ(f.hidden && !f.dots, f.name == ".hidden") << f.name;
     }
+    EXPECT_EQ(Names(List(Mask("*.doc"))),
+              (std::vector<std::string>{"A.DOCX", "b.doc", "old.doc", "two.dots.docm", "~$owner.doc"}));
+    EXPECT_EQ(Names(List(Mask("*.xls"))), (std::vector<std::string>{"c.xlsx"}));
+    EXPECT_EQ(Names(List(Mask("*.DO"))), (std::vector<std::string>{"x.do"}));
 }
 
 TEST_F(FileFindTest, StepProtocolAndPaths)
@@ -158,39 +138,23 @@ TEST(FileFindMask, WindowsRules)
         bool match;
     };
     const Case cases[] = {
-        {"a.doc", "*.doc", true},
-        {"A.DOC", "*.doc", true},
-        {"a.docx", "*.doc", true},
-        {"b.html", "*.htm", true},
-        {"c.xlsx", "*.xls", true},
-        {"c.XLSX", "*.xls", true},
-        {"a.do", "*.doc", false},
-        {"a.xdoc", "*.doc", false},
-        {"doc", "*.doc", false},
-        {"adoc", "*.doc", false},
+        // A plain three-letter extension also finds longer ones, in any case.
+        {"a.doc", "*.doc", true}, {"A.DOC", "*.doc", true}, {"a.docx", "*.doc", true}, {"b.html", "*.htm", true},
+        {"c.xlsx", "*.xls", true}, {"c.XLSX", "*.xls", true}, {"a.b.docx", "*.doc", true},
+        {"a.do", "*.doc", false}, {"a.xdoc", "*.doc", false}, {"doc", "*.doc", false}, {"adoc", "*.doc", false},
         {"a.doc.bak", "*.doc", false},
-        {"a.b.docx", "*.doc", true},
         {".docx", "*.doc", false},  // a name that is only an extension has no short form
-        {"noext", "*.*", true},
-        {".", "*.*", true},
-        {"..", "*", true},
-        {"..", "*.doc", false},
-        {"report", "report.*", true},
-        {"Report.txt", "report.*", true},
-        {"reports", "report.*", false},
-        {"a.txt", "?.txt", true},
-        {"ab.txt", "?.txt", false},
-        {"a.txt", "*.txt", true},
         {"a.txtx", "*.tx?", false},  // the long-extension rule is for plain extensions
         {"x.docx", "x.doc", false},  // and for "*." masks only
-        {"Help.CHM", "help.chm", true},
-        {"\xC3\x84RGER.doc", "\xC3\xA4rger.*", true},  // ÄRGER / ärger
+        // A dot in the mask matches the end of a name without one.
+        {"noext", "*.*", true}, {".", "*.*", true}, {"..", "*", true}, {"..", "*.doc", false},
+        {"report", "report.*", true}, {"Report.txt", "report.*", true}, {"reports", "report.*", false},
+        {"a.txt", "?.txt", true}, {"ab.txt", "?.txt", false}, {"a.txt", "*.txt", true}, {"Help.CHM", "help.chm", true},
+        {"\xC3\x84RGER.doc", "\xC3\xA4rger.*", true},                              // ÄRGER / ärger
         {"\xD0\x94\xD0\x9E\xD0\x9A.doc", "\xD0\xB4\xD0\xBE\xD0\xBA.DOC", true},  // Cyrillic
-        {"bad\xFF.doc", "*.doc", true},    // not UTF-8, still a .doc
+        {"bad\xFF.doc", "*.doc", true},  // not UTF-8, still a .doc
         {"bad\xFF.doc", "bad\xFE.doc", false},
-        {"abc", "a*b*c*", true},
-        {"aXbYc", "a*b*c", true},
-        {"aXbYd", "a*b*c", false},
+        {"abc", "a*b*c*", true}, {"aXbYc", "a*b*c", true}, {"aXbYd", "a*b*c", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(CFileFind::MatchesMask(c.name, c.mask), c.match) << c.name << " vs " << c.mask;

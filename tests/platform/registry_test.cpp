@@ -5,6 +5,7 @@
 #include "platform/registry.h"
 
 #include "platform/reghivefile.h"
+#include "tests/platform/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -75,26 +76,18 @@ HKEY Create(const char* path)
 
 class RegistryTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/varnel-reg-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-        m_hive = m_dir / "cfg" / "Varnel" / "user.reg";
-        Restart();
-    }
+    void SetUp() override { Restart(); }
     void TearDown() override
     {
         CRegHiveFile::SetBeforeRenameHookForTesting(nullptr);
         RegClearMachineHive();
         RegSetUserHivePath((m_dir / "unused.reg").string());
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
     // Forget what this process cached, as a new instance would start.
     void Restart() { RegSetUserHivePath(m_hive.string()); }
 
-    fs::path m_dir, m_hive;
+    TempDir m_tmp{"varnel-reg"};
+    fs::path m_dir = m_tmp.Path(), m_hive = m_dir / "cfg" / "Varnel" / "user.reg";
 };
 
 TEST_F(RegistryTest, ValueAndHandleContract)

@@ -45,6 +45,7 @@ TEST(KeywordAnalysis, OutcomesOfTheLimitsAndWildcards)
         // Lines are kept as typed, in order, duplicates too; blank lines
         // are keywords, empty ones are skipped.
         {"as typed", {"Alpha", "", "  ", "beta gamma", "Alpha", ""}, false, {"Alpha", "  ", "beta gamma", "Alpha"}, {}, 0},
+        {"first byte zero", {std::string("\0x", 2), "a"}, false, {"a"}, {}, 0},  // reads as an empty keyword
         {"256 lines", Lines(256, "k"), false, Lines(256, "k"), {}, 0},
         {"255 bytes", {std::string(255, 'y')}, false, {std::string(255, 'y')}, {}, 0},
         {"256 bytes", {std::string(256, 'y')}, false, {}, {tooLong}, 1},

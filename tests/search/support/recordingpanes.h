@@ -17,11 +17,6 @@ public:
         if (message == WM_CLEAR_MESSAGES) lines.clear();
         return 0;
     }
-    std::vector<std::string> Lines()
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return lines;
-    }
     std::vector<std::string> lines;
 
 private:
