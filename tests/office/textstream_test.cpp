@@ -1,12 +1,12 @@
 // A text file decoded piece by piece as it is read gives what its whole
 // bytes give: random texts cut into random pieces, characters and CR LF
 // split at piece edges, byte-order marks, bytes that are no UTF-8, zeros
-// and controls, files that change size while read; and through the loader,
-// files past its first piece.
+// and controls, files that change size while read. (The loader's own
+// piece size is met by readbudget_test's long text file.)
 #include "office/containers/filebytes.h"
 #include "office/containers/readbudget.h"
 #include "office/word/textreader.h"
-#include "office/word/wordloader.h"
+#include "platform/cancellation.h"
 
 #include <gtest/gtest.h>
 
@@ -51,20 +51,6 @@ std::string WriteTemp(const std::string& bytes)
     return path;
 }
 
-void ExpectSame(bool ok, const WordContent& got, const ReadError& error, const std::string& bytes)
-{
-    WordContent whole;
-    ReadError wholeError;
-    const bool wholeOk = ReadText(ByteView(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), whole,
-                                  wholeError, nullptr);
-    ASSERT_EQ(ok, wholeOk) << error << " / " << wholeError;
-    EXPECT_EQ(error.kind, wholeError.kind);
-    EXPECT_EQ(error.detail, wholeError.detail);
-    if (ok) {
-        EXPECT_TRUE(got.stories.at(0).text == whole.stories.at(0).text);
-    }
-}
-
 TEST(TextStream, PiecesGiveWhatTheWholeBytesGive)
 {
     std::mt19937 rng(1717);
@@ -93,29 +79,30 @@ TEST(TextStream, PiecesGiveWhatTheWholeBytesGive)
             EXPECT_FALSE(utf8);
             continue;
         }
-        ExpectSame(read == TextFileRead::Read, got, error, bytes);
+        WordContent whole;
+        ReadError wholeError;
+        const bool ok = ReadText(ByteView(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), whole,
+                                 wholeError, nullptr);
+        ASSERT_EQ(read == TextFileRead::Read, ok) << error << " / " << wholeError;
+        EXPECT_EQ(error.kind, wholeError.kind);
+        EXPECT_EQ(error.detail, wholeError.detail);
+        if (ok) {
+            EXPECT_TRUE(got.stories.at(0).text == whole.stories.at(0).text);
+        }
     }
 }
 
-// The loader's own pieces, with a character and a CR LF across their edges.
-TEST(TextStream, LoaderReadsLongFilesAsTheirBytes)
+// Stop ends a long read between its pieces.
+TEST(TextStream, StopEndsALongRead)
 {
-    std::mt19937 rng(17);
-    for (const std::size_t edge : {kTextPieceBytes, 2 * kTextPieceBytes}) {
-        for (const std::string_view across : {"\xF0\x9F\x98\x80"sv, "\r\n"sv, "\xE6\x97\xA5"sv, "\xFF"sv}) {
-            for (std::size_t shift = 1; shift < across.size(); ++shift) {
-                std::string bytes = RandomText(rng, 40).first;
-                bytes.resize(edge - shift, 'x');
-                bytes += across;
-                bytes += "tail\n";
-                const std::string path = WriteTemp(bytes);
-                WordContent got;
-                ReadError error;
-                const bool ok = LoadWordFile(path, got, error);
-                ExpectSame(ok, got, error, bytes);
-            }
-        }
-    }
+    FileBytesReader file;
+    ReadError error;
+    std::vector<std::uint8_t> head;
+    ASSERT_TRUE(file.Open(WriteTemp(std::string(200000, 'x')), error) && file.Append(head, 4096, error));
+    WordContent got;
+    platform::RequestSearchStop();
+    EXPECT_THROW(ReadTextFile(file, head, got, error, nullptr, 4096), platform::OperationCancelled);
+    platform::ClearSearchStop();
 }
 
 }  // namespace
