@@ -5,8 +5,11 @@
 #include "office/text/charsetdecoder.h"
 #include "platform/cancellation.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+
+#include <sys/mman.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -248,6 +251,23 @@ bool Read(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget
     return true;
 }
 
+// A long text is written once from start to end, into memory the system
+// hands out a page at a time on first touch; asking for the pages the next
+// piece may fill in one call spares a fault per page. Only whole pages of
+// the buffer are asked for, and a kernel that will not is no matter.
+void Prefault(std::u16string& text, std::size_t units)
+{
+    const std::uintptr_t page = 4096;
+    const auto base = reinterpret_cast<std::uintptr_t>(text.data());
+    // The page the buffer starts in is the allocator's already.
+    const std::uintptr_t from =
+        std::max((base + page - 1) & ~(page - 1), (base + text.size() * sizeof(char16_t)) & ~(page - 1));
+    const std::uintptr_t limit = (base + text.capacity() * sizeof(char16_t)) & ~(page - 1);
+    const std::uintptr_t to =
+        std::min(limit, (base + (text.size() + units) * sizeof(char16_t) + page - 1) & ~(page - 1));
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+}
+
 // Where the text read so far may be cut: before a character whose last
 // bytes are still to come.
 std::size_t WholeCharactersEnd(const std::vector<std::uint8_t>& bytes, std::size_t begin)
@@ -282,6 +302,7 @@ TextFileRead ReadTextFile(FileBytesReader& file, std::vector<std::uint8_t>& byte
     for (;;) {
         const bool last = file.AtEnd();
         const std::size_t end = last ? bytes.size() : WholeCharactersEnd(bytes, begin);
+        Prefault(text, end - begin);
         if (!decoder.Feed(bytes.data() + begin, end - begin, text)) return TextFileRead::ReadWhole;
         if (last) break;
         bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end));
