@@ -6,9 +6,11 @@
 //
 // The text is decoded a piece at a time straight into the one story it
 // becomes, line ends turned into paragraph marks on the way, so reading
-// holds the file's bytes and one copy of its text, and that copy is charged
-// to the file's memory budget as it grows. Valid UTF-8 (and so ASCII) is
-// validated and decoded in one pass, printable ASCII eight bytes at a time.
+// holds the file's bytes and one copy of its text (UTF-8 read from a file:
+// a piece of its bytes and the text), and that copy is charged to the
+// file's memory budget as it grows. Valid UTF-8 (and so ASCII) is validated
+// and decoded in one pass, runs of printable ASCII and LF sixteen bytes at
+// a time.
 #pragma once
 
 #include "office/containers/readbudget.h"
