@@ -1,4 +1,4 @@
-// Whole-file reads for the readers (see filebytes.h).
+// Whole-file and piecewise reads for the readers (see filebytes.h).
 #include "office/containers/filebytes.h"
 
 #include "platform/cancellation.h"
@@ -12,60 +12,99 @@
 
 namespace office {
 
-bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, ReadError& error, std::size_t maxBytes)
+namespace {
+
+// A few megabytes a call, so that Stop is looked for while a large file is
+// read.
+constexpr std::size_t kSlice = std::size_t{4} << 20;
+
+ReadError ErrnoError(const char* what)
 {
-    out.clear();
+    return {ReadErrorKind::Unreadable, std::string(what) + std::strerror(errno)};
+}
+
+}  // namespace
+
+FileBytesReader::~FileBytesReader()
+{
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+bool FileBytesReader::Open(const std::string& path, ReadError& error, std::size_t maxBytes)
+{
     // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        error = {ReadErrorKind::Unreadable, std::string("cannot open file: ") + std::strerror(errno)};
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (m_fd < 0) {
+        error = ErrnoError("cannot open file: ");
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         error = {ReadErrorKind::Unreadable, "not a regular file"};
         return false;
     }
     if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > maxBytes) {
-        ::close(fd);
         error = {ReadErrorKind::TooLarge, "file is too large"};
         return false;
     }
-    const auto size = static_cast<std::size_t>(st.st_size);
+    m_size = static_cast<std::size_t>(st.st_size);
+    return true;
+}
+
+bool FileBytesReader::Append(std::vector<std::uint8_t>& out, std::size_t bytes, ReadError& error)
+{
+    const std::size_t start = out.size();
+    const std::size_t goal = std::min(bytes, m_size - std::min(m_offset, m_size));
+    std::size_t done = 0;
+    while (done < goal && !m_ended) {
+        if (m_offset != 0 && platform::IsSearchStopRequested()) throw platform::OperationCancelled();
+        const std::size_t want = std::min(kSlice, goal - done);
+        out.resize(start + done + want);
+        const ssize_t n = ::read(m_fd, out.data() + start + done, want);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = ErrnoError("read failed: ");
+            out.resize(start);
+            return false;
+        }
+        if (n == 0) m_ended = true;  // the file shrank while we read it
+        done += static_cast<std::size_t>(n);
+        m_offset += static_cast<std::size_t>(n);
+    }
+    out.resize(start + done);
+    return true;
+}
+
+bool FileBytesReader::Rewind(ReadError& error)
+{
+    if (::lseek(m_fd, 0, SEEK_SET) != 0) {
+        error = ErrnoError("read failed: ");
+        return false;
+    }
+    m_offset = 0;
+    m_ended = false;
+    return true;
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, ReadError& error, std::size_t maxBytes)
+{
+    out.clear();
+    FileBytesReader file;
+    if (!file.Open(path, error, maxBytes)) return false;
     try {
-        out.reserve(size);
+        out.reserve(file.Size());
     } catch (const std::bad_alloc&) {
-        ::close(fd);
         error = {ReadErrorKind::TooLarge, "out of memory"};
         return false;
     }
-    // A few megabytes a call, the buffer growing by each, so that Stop is
-    // looked for while a large file is read.
-    constexpr std::size_t kSlice = std::size_t{4} << 20;
-    std::size_t done = 0;
-    while (done < size) {
-        if (done != 0 && platform::IsSearchStopRequested()) {
-            ::close(fd);
-            out.clear();
-            throw platform::OperationCancelled();
-        }
-        const std::size_t want = std::min(kSlice, size - done);
-        out.resize(done + want);
-        const ssize_t n = ::read(fd, out.data() + done, want);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            error = {ReadErrorKind::Unreadable, std::string("read failed: ") + std::strerror(errno)};
-            out.clear();
-            return false;
-        }
-        if (n == 0) break;  // the file shrank while we read it
-        done += static_cast<std::size_t>(n);
+    try {
+        if (file.Append(out, file.Size(), error)) return true;
+    } catch (const platform::OperationCancelled&) {
+        out.clear();
+        throw;
     }
-    out.resize(done);
-    ::close(fd);
-    return true;
+    out.clear();
+    return false;
 }
 
 }  // namespace office

@@ -1,6 +1,9 @@
-// Reads a whole file into memory for the format readers, read-only: the
-// built-in Office never writes to a searched file. The size is capped so a
-// huge or endless file (a device, a FIFO) cannot exhaust memory.
+// Reads a file into memory for the format readers, read-only: the built-in
+// Office never writes to a searched file. The size is capped so a huge or
+// endless file (a device, a FIFO) cannot exhaust memory. A reader that can
+// decode as it goes (plain text) takes the file a piece at a time through
+// FileBytesReader, so that the whole file's bytes are never held beside
+// what they become.
 #pragma once
 
 #include <cstddef>
@@ -20,5 +23,36 @@ constexpr std::size_t kMaxDocumentBytes = std::size_t{512} * 1024 * 1024;
 // when Stop comes while a large file is read.
 bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, ReadError& error,
                    std::size_t maxBytes = kMaxDocumentBytes);
+
+// One opened file read from its start a piece at a time. No more than the
+// size it had when opened is read; a file that shrinks ends early.
+class FileBytesReader {
+public:
+    FileBytesReader() = default;
+    ~FileBytesReader();
+    FileBytesReader(const FileBytesReader&) = delete;
+    FileBytesReader& operator=(const FileBytesReader&) = delete;
+
+    // The refusals of ReadFileBytes.
+    bool Open(const std::string& path, ReadError& error, std::size_t maxBytes = kMaxDocumentBytes);
+    std::size_t Size() const { return m_size; }
+    std::size_t Offset() const { return m_offset; }
+    // Nothing more to read: the size reached, or the file shrank.
+    bool AtEnd() const { return m_ended || m_offset >= m_size; }
+
+    // Appends up to `bytes` more of the file to `out`, growing it by as much
+    // as is read. False with a reason when the read fails. Throws
+    // platform::OperationCancelled when Stop comes, except before the
+    // first read, so that a small file costs no look at the request.
+    bool Append(std::vector<std::uint8_t>& out, std::size_t bytes, ReadError& error);
+    // Back to the start, to read the file again.
+    bool Rewind(ReadError& error);
+
+private:
+    int m_fd = -1;
+    std::size_t m_size = 0;
+    std::size_t m_offset = 0;
+    bool m_ended = false;
+};
 
 }  // namespace office

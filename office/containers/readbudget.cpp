@@ -26,11 +26,16 @@ std::string Size(std::uint64_t bytes)
 
 std::uint64_t ReadBudget::DefaultLimit()
 {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long pageSize = ::sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0) return kDefaultBytes;
-    const std::uint64_t quarter = static_cast<std::uint64_t>(pages) / 4 * static_cast<std::uint64_t>(pageSize);
-    return std::min(kDefaultBytes, quarter);
+    // Asked once: every opened file makes a budget, and asking costs a
+    // system call.
+    static const std::uint64_t limit = [] {
+        const long pages = ::sysconf(_SC_PHYS_PAGES);
+        const long pageSize = ::sysconf(_SC_PAGESIZE);
+        if (pages <= 0 || pageSize <= 0) return kDefaultBytes;
+        const std::uint64_t quarter = static_cast<std::uint64_t>(pages) / 4 * static_cast<std::uint64_t>(pageSize);
+        return std::min(kDefaultBytes, quarter);
+    }();
+    return limit;
 }
 
 ReadBudget::ReadBudget(std::uint64_t limit) : m_limit(limit) {}

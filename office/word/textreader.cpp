@@ -1,11 +1,15 @@
 // Plain text decoding (see textreader.h).
 #include "office/word/textreader.h"
 
+#include "office/containers/filebytes.h"
 #include "office/text/charsetdecoder.h"
 #include "platform/cancellation.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+
+#include <sys/mman.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -85,45 +89,60 @@ bool PrintableAscii8(const unsigned char* p)
 }
 
 // UTF-8 text decoded and validated in one pass, with the same paragraph
-// marks and control count as DecodeParagraphs gives it. Anything the quick
-// pass does not take (a byte that is not well-formed UTF-8, a zero byte, a
-// text the budget may not cover) is left to the general path: General.
-Decoded DecodeUtf8Paragraphs(ByteView bytes, std::u16string& out, BudgetHold& hold)
+// marks and control count as DecodeParagraphs gives it, fed the text in one
+// piece or in several (a line end split between two keeps its state; a
+// character must not be). Anything the quick pass does not take (a byte
+// that is not well-formed UTF-8, a zero byte) is left to the general path.
+class Utf8Paragraphs {
+public:
+    // Appends the text of p[0, size) to `out`; false when the general path
+    // must read the text.
+    bool Feed(const unsigned char* p, std::size_t size, std::u16string& out);
+    Decoded Result() const { return m_controls * 10 <= m_decoded ? Decoded::Done : Decoded::Binary; }
+
+private:
+    std::size_t m_decoded = 0;
+    std::size_t m_controls = 0;
+    bool m_afterCr = false;
+};
+
+bool Utf8Paragraphs::Feed(const unsigned char* p, std::size_t size, std::u16string& out)
 {
-    out.clear();
-    // UTF-8 never makes more UTF-16 units than bytes; the general path
-    // charges no more than that either, so a text covered here is one it
-    // would have read too.
-    if (!hold.TryCover(std::uint64_t{bytes.size()} * 2)) return Decoded::General;
-    out.reserve(bytes.size() + 16);
-    const unsigned char* p = bytes.data();
-    const std::size_t size = bytes.size();
     char16_t piece[kPieceUnits];
     std::size_t pos = 0;
-    std::size_t decoded = 0;
-    std::size_t controls = 0;
-    bool afterCr = false;
+    std::size_t decoded = m_decoded;
+    std::size_t controls = m_controls;
+    bool afterCr = m_afterCr;
     while (pos < size) {
         platform::ThrowIfStopRequested();
         char16_t* w = piece;
         char16_t* const full = piece + kPieceUnits - 8;
         while (pos < size && w < full) {
 #if defined(__SSE2__)
-            // Sixteen printable ASCII bytes widened in two stores.
+            // Sixteen bytes of printable ASCII and LF, widened in two stores
+            // with each LF made a CR (a paragraph mark, one for one unless
+            // it ends a CR LF); a block that holds anything else is widened
+            // up to it.
             if (size - pos >= 16 && full - w >= 16) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pos));
                 // Bytes from 0x80 on are negative here, so fail the first test.
                 const __m128i printable =
                     _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x1F)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
-                if (_mm_movemask_epi8(printable) == 0xFFFF) {
+                const __m128i lf = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+                const unsigned taken = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(printable, lf)));
+                // A LF first after a CR is the end of a CR LF: left to the step below.
+                const unsigned run =
+                    afterCr && p[pos] == '\n' ? 0u : static_cast<unsigned>(__builtin_ctz(~taken | 0x10000u));
+                if (run != 0) {
+                    const __m128i marks = _mm_add_epi8(v, _mm_and_si128(lf, _mm_set1_epi8('\r' - '\n')));
                     const __m128i zero = _mm_setzero_si128();
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi8(v, zero));
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpackhi_epi8(v, zero));
-                    w += 16;
-                    pos += 16;
-                    decoded += 16;
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi8(marks, zero));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpackhi_epi8(marks, zero));
+                    w += run;
+                    pos += run;
+                    decoded += run;
                     afterCr = false;
-                    continue;
+                    if (run == 16) continue;
                 }
             }
 #endif
@@ -138,12 +157,12 @@ Decoded DecodeUtf8Paragraphs(ByteView bytes, std::u16string& out, BudgetHold& ho
             char16_t c;
             const unsigned char b = p[pos];
             if (b < 0x80) {
-                if (b == 0) return Decoded::General;
+                if (b == 0) return false;
                 c = b;
                 ++pos;
             } else {
                 const Utf8Step step = DecodeUtf8Step(p + pos, size - pos);
-                if (!step.valid) return Decoded::General;
+                if (!step.valid) return false;
                 pos += step.length;
                 if (step.cp >= 0x10000) {
                     *w++ = static_cast<char16_t>(0xD800 + ((step.cp - 0x10000) >> 10));
@@ -165,8 +184,24 @@ Decoded DecodeUtf8Paragraphs(ByteView bytes, std::u16string& out, BudgetHold& ho
         }
         out.append(piece, static_cast<std::size_t>(w - piece));
     }
+    m_decoded = decoded;
+    m_controls = controls;
+    m_afterCr = afterCr;
+    return true;
+}
+
+// The whole text through the quick pass. UTF-8 never makes more UTF-16
+// units than bytes; the general path charges no more than that either, so
+// a text covered here is one it would have read too.
+Decoded DecodeUtf8Paragraphs(ByteView bytes, std::u16string& out, BudgetHold& hold)
+{
+    out.clear();
+    if (!hold.TryCover(std::uint64_t{bytes.size()} * 2)) return Decoded::General;
+    out.reserve(bytes.size() + 16);
+    Utf8Paragraphs decoder;
+    if (!decoder.Feed(bytes.data(), bytes.size(), out)) return Decoded::General;
     hold.ShrinkTo(std::uint64_t{out.size()} * 2);
-    return controls * 10 <= decoded ? Decoded::Done : Decoded::Binary;
+    return decoder.Result();
 }
 
 const char* const kBinary = "binary data: not a text file";
@@ -216,7 +251,72 @@ bool Read(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget
     return true;
 }
 
+// A long text is written once from start to end, into memory the system
+// hands out a page at a time on first touch; asking for the pages the next
+// piece may fill in one call spares a fault per page. Only whole pages of
+// the buffer are asked for, and a kernel that will not is no matter.
+void Prefault(std::u16string& text, std::size_t units)
+{
+    const std::uintptr_t page = 4096;
+    const auto base = reinterpret_cast<std::uintptr_t>(text.data());
+    // The page the buffer starts in is the allocator's already.
+    const std::uintptr_t from =
+        std::max((base + page - 1) & ~(page - 1), (base + text.size() * sizeof(char16_t)) & ~(page - 1));
+    const std::uintptr_t limit = (base + text.capacity() * sizeof(char16_t)) & ~(page - 1);
+    const std::uintptr_t to =
+        std::min(limit, (base + (text.size() + units) * sizeof(char16_t) + page - 1) & ~(page - 1));
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+}
+
+// Where the text read so far may be cut: before a character whose last
+// bytes are still to come.
+std::size_t WholeCharactersEnd(const std::vector<std::uint8_t>& bytes, std::size_t begin)
+{
+    const std::size_t n = bytes.size();
+    for (std::size_t back = 1; back <= 3 && back <= n - begin; ++back) {
+        const unsigned char b = bytes[n - back];
+        if ((b & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        if (b < 0xC0) return n;
+        const std::size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+        return length > back ? n - back : n;
+    }
+    return n;
+}
+
 }  // namespace
+
+TextFileRead ReadTextFile(FileBytesReader& file, std::vector<std::uint8_t>& bytes, WordContent& out, ReadError& error,
+                          ReadBudget* budget, std::size_t pieceBytes)
+{
+    out.stories.clear();
+    const char* charset = nullptr;
+    std::size_t begin = DetectBom(ByteView(bytes.data(), bytes.size()), charset);
+    if (charset != nullptr && std::strcmp(charset, "UTF-8") != 0) return TextFileRead::ReadWhole;
+    // What the whole-bytes path charges, for the same file.
+    const std::size_t body = file.Size() - begin;
+    BudgetHold hold(budget);
+    if (!hold.TryCover(std::uint64_t{body} * 2)) return TextFileRead::ReadWhole;
+    std::u16string text;
+    text.reserve(body + 16);
+    Utf8Paragraphs decoder;
+    for (;;) {
+        const bool last = file.AtEnd();
+        const std::size_t end = last ? bytes.size() : WholeCharactersEnd(bytes, begin);
+        Prefault(text, end - begin);
+        if (!decoder.Feed(bytes.data() + begin, end - begin, text)) return TextFileRead::ReadWhole;
+        if (last) break;
+        bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end));
+        begin = 0;
+        if (!file.Append(bytes, pieceBytes, error)) return TextFileRead::Failed;
+    }
+    hold.ShrinkTo(std::uint64_t{text.size()} * 2);
+    if (decoder.Result() != Decoded::Done) {
+        error = {ReadErrorKind::NotThisFormat, kBinary};
+        return TextFileRead::Failed;
+    }
+    out.stories.push_back({StoryKind::Main, std::move(text)});
+    return TextFileRead::Read;
+}
 
 bool ReadText(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget)
 {

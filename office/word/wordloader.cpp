@@ -3,6 +3,7 @@
 
 #include "office/containers/compoundfile.h"
 #include "office/containers/filebytes.h"
+#include "office/containers/htmlpage.h"
 #include "office/containers/ooxmldecrypt.h"
 #include "office/word/docfib.h"
 #include "office/word/docreader.h"
@@ -11,6 +12,7 @@
 #include "office/word/rtfreader.h"
 #include "office/word/textreader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -34,6 +36,21 @@ bool IsEarlyWordForWindows(ByteView bytes)
     if (bytes.size() < 4 || bytes[1] != 0xA5 || (bytes[0] != 0x9B && bytes[0] != 0xDB)) return false;
     const unsigned nFib = static_cast<unsigned>(bytes[2]) | static_cast<unsigned>(bytes[3]) << 8;
     return nFib < kFirstWord6Fib;
+}
+
+enum class WordFormat { Compound, Package, Rtf, EarlyWord, WebPage, Text };
+
+// Told by the first bytes alone (and the name), so that a text file is
+// known as one before the rest of it is read.
+WordFormat FormatOf(ByteView bytes, WordFileName name)
+{
+    if (IsCompoundFile(bytes)) return WordFormat::Compound;
+    // A local file header, or the end record of an empty archive.
+    if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "PK\x05\x06")) return WordFormat::Package;
+    if (StartsWith(bytes, "{\\rtf")) return WordFormat::Rtf;
+    if (IsEarlyWordForWindows(bytes)) return WordFormat::EarlyWord;
+    if (name == WordFileName::WebPage || LooksLikeHtml(bytes)) return WordFormat::WebPage;
+    return WordFormat::Text;
 }
 
 }  // namespace
@@ -60,7 +77,8 @@ bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFil
     std::unique_ptr<ReadBudget> own;
     if (budget == nullptr) budget = (own = std::make_unique<ReadBudget>()).get();
     try {
-        if (IsCompoundFile(bytes)) {
+        switch (FormatOf(bytes, name)) {
+        case WordFormat::Compound: {
             // An Office Open XML document saved with a password is a
             // compound file holding the encrypted package; the default
             // password Office tries on its own may be the one.
@@ -77,15 +95,12 @@ bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFil
             }
             return false;
         }
-        // A local file header, or the end record of an empty archive.
-        if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "PK\x05\x06"))
-            return ReadDocx(bytes, out, error, budget);
-        if (StartsWith(bytes, "{\\rtf")) return ReadRtf(bytes, out, error);
-        if (IsEarlyWordForWindows(bytes)) {
-            error = {ReadErrorKind::UnsupportedVersion, kOldWordRefusal};
-            return false;
+        case WordFormat::Package: return ReadDocx(bytes, out, error, budget);
+        case WordFormat::Rtf: return ReadRtf(bytes, out, error);
+        case WordFormat::EarlyWord: error = {ReadErrorKind::UnsupportedVersion, kOldWordRefusal}; return false;
+        case WordFormat::WebPage: return ReadHtml(bytes, out, error);
+        case WordFormat::Text: break;
         }
-        if (name == WordFileName::WebPage || LooksLikeHtml(bytes)) return ReadHtml(bytes, out, error);
         return ReadText(bytes, out, error, budget);
     } catch (const ReadBudgetExceeded& e) {
         out.stories.clear();
@@ -96,9 +111,30 @@ bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFil
 
 bool LoadWordFile(const std::string& path, WordContent& out, ReadError& error, ReadBudget* budget)
 {
+    out.stories.clear();
+    FileBytesReader file;
+    if (!file.Open(path, error)) return false;
     std::vector<std::uint8_t> bytes;
-    if (!ReadFileBytes(path, bytes, error)) return false;
-    return LoadWordContent(ByteView(bytes.data(), bytes.size()), out, error, WordFileNameOf(path), budget);
+    const WordFileName name = WordFileNameOf(path);
+    // The first piece tells every format but text apart; a text file longer
+    // than that is decoded as it is read.
+    bytes.reserve(std::min(file.Size(), kTextPieceBytes));
+    if (!file.Append(bytes, kTextPieceBytes, error)) return false;
+    std::unique_ptr<ReadBudget> own;
+    if (!file.AtEnd() && FormatOf(bytes, name) == WordFormat::Text) {
+        if (budget == nullptr) budget = (own = std::make_unique<ReadBudget>()).get();
+        switch (ReadTextFile(file, bytes, out, error, budget)) {
+        case TextFileRead::Read: return true;
+        case TextFileRead::Failed: return false;
+        case TextFileRead::ReadWhole:
+            bytes.clear();
+            if (!file.Rewind(error)) return false;
+            break;
+        }
+    }
+    bytes.reserve(file.Size());
+    if (!file.Append(bytes, file.Size(), error)) return false;
+    return LoadWordContent(ByteView(bytes.data(), bytes.size()), out, error, name, budget);
 }
 
 std::shared_ptr<WordDocument> ReadWordDocument(const std::string& path, ReadError& error)

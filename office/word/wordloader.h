@@ -37,7 +37,8 @@ bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFil
                      ReadBudget* budget = nullptr);
 
 // Reads the file (read-only) and loads it. The file's bytes are let go as
-// soon as its text is read.
+// soon as its text is read; a UTF-8 text file longer than its first piece
+// is decoded as it is read, so its bytes are never held whole.
 bool LoadWordFile(const std::string& path, WordContent& out, ReadError& error, ReadBudget* budget = nullptr);
 
 // A file read as an opened document is, the same for Documents.Open, its
