@@ -54,13 +54,15 @@ inline std::u16string StoryOf(const WordContent& c, StoryKind kind = StoryKind::
 }
 
 // Switches as letters: c match case, w whole word, * wildcards, s sounds
-// like, f all word forms.
+// like, f all word forms; r replaces every match with one space.
 inline FindRequest Request(std::u16string text, std::string_view s = "")
 {
     FindRequest r;
     r.findText = std::move(text);
     const auto has = [s](char c) { return s.find(c) != std::string_view::npos; };
     r.options = {has('c'), has('w'), has('*'), has('s'), has('f')};
+    if (has('r')) r.replaceWith = u" ";
+    if (has('r')) r.replace = ReplaceMode::All;
     return r;
 }
 
