@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cstring>
 
 using namespace excelfixtures;
@@ -164,15 +166,7 @@ TEST_F(BuiltinOffice, KeywordsFoundCountAndDegree)
     const std::string text = m_files.Write("three.txt", "The alpha and the gamma of it.\n");
     const std::string spacing = m_files.Write("spacing.htm", "<html><body><pre>net  price\tlist</pre></body></html>");
     const _FindedConditions none{}, matchCase{1, 0, 0, 0, 0, 0}, clearing{0, 0, 0, 0, 0, 1};
-    const struct {
-        std::string path;
-        std::vector<const char*> words;
-        _FindedConditions conditions;
-        bool excel;
-        int result;
-        std::vector<int> found;  // per keyword
-        int degree;  // -1: not checked
-    } cases[] = {
+    const std::tuple<std::string, std::vector<const char*>, _FindedConditions, bool, int, std::vector<int>, int> cases[] = {
         {text, {"alpha", "delta", "GAMMA"}, none, false, 1, {1, 0, 1}, 66},
         {m_files.Write("damaged.doc", damaged), {"anything"}, none, false, 0, {0}, 0},
         {spacing, {"net  price", "price list"}, none, false, 1, {1, 0}, 50},
@@ -191,11 +185,11 @@ TEST_F(BuiltinOffice, KeywordsFoundCountAndDegree)
         {macro, {"auto_open", "8.97%", "0.0897"}, none, true, 1, {1, 1, 0}, -1},
         {locked, {"payroll", "absent"}, none, true, 1, {1, 0}, 50},
     };
-    for (const auto& c : cases) {
-        ASSERT_EQ(Search(c.path, c.words, c.conditions, c.excel), c.result) << c.path;
-        if (c.result == 0) continue;
-        for (std::size_t i = 0; i < c.found.size(); ++i) EXPECT_EQ(m_info.nKeywordFound[i], c.found[i]) << c.path << i;
-        EXPECT_TRUE(c.degree < 0 || m_info.nMatchDegree == c.degree) << c.path << ": " << m_info.nMatchDegree;
+    for (const auto& [path, words, conditions, excel, result, found, degree] : cases) {
+        ASSERT_EQ(Search(path, words, conditions, excel), result) << path;
+        if (result == 0) continue;
+        for (std::size_t i = 0; i < found.size(); ++i) EXPECT_EQ(m_info.nKeywordFound[i], found[i]) << path << i;
+        EXPECT_TRUE(degree < 0 || m_info.nMatchDegree == degree) << path << ": " << m_info.nMatchDegree;
     }
 }
 

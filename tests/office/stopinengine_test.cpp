@@ -98,15 +98,12 @@ TEST(StopInFind, ARequestDuringFindOnALargeDocumentEndsItSoon)
     // second and up in an optimised build), so the request comes in the
     // middle of it; the bound is generous for slow and instrumented builds.
     constexpr std::size_t kUnits = 24 * kChunk;
-    const struct {
-        std::u16string_view repeated;  // empty: prose
-        FindRequest request;
-    } cases[] = {{{}, Request(u"zebra crossing")}, {u"needles ", Request(u"needle", "cw")}, {{}, Request(u"zeb*ra", "*")},
-                 {{}, Request(u"<zeb*ra>", "*")},  {{}, Request(u"zebra", "s")},              {{}, Request(u"zebra", "f")},
+    const std::tuple<std::u16string_view, FindRequest> cases[] = {{u"", Request(u"zebra crossing")}, {u"needles ", Request(u"needle", "cw")}, {u"", Request(u"zeb*ra", "*")},
+                 {u"", Request(u"<zeb*ra>", "*")},  {u"", Request(u"zebra", "s")},              {u"", Request(u"zebra", "f")},
                  {u"a  b  ", Request(u"  ", "cr")}};
-    for (const auto& c : cases) {
-        const std::string name(c.request.findText.begin(), c.request.findText.end());
-        auto doc = Document({c.repeated.empty() ? Prose(kUnits) : Repeat(c.repeated, kUnits)});
+    for (const auto& [repeated, request] : cases) {
+        const std::string name(request.findText.begin(), request.findText.end());
+        auto doc = Document({repeated.empty() ? Prose(kUnits) : Repeat(repeated, kUnits)});
         // A plain case-blind search of ASCII prose folds as it compares and
         // ends before the request; the longer search over a folded copy
         // is the one stopped here.
@@ -118,13 +115,13 @@ TEST(StopInFind, ARequestDuringFindOnALargeDocumentEndsItSoon)
             requestedAt = Clock::now();
             platform::RequestSearchStop();
         });
-        EXPECT_THROW(ExecuteFind(doc, c.request), platform::OperationCancelled) << name;
+        EXPECT_THROW(ExecuteFind(doc, request), platform::OperationCancelled) << name;
         const Clock::time_point end = Clock::now();
         stopper.join();
         platform::ClearSearchStop();
         EXPECT_LT((std::chrono::duration<double, std::milli>(end - requestedAt).count()), 1000.0) << name;
         // A replacement that was stopped changed nothing.
-        EXPECT_TRUE(c.request.replace == ReplaceMode::None || doc.Text(0).substr(0, 6) == u"a  b  ");
+        EXPECT_TRUE(request.replace == ReplaceMode::None || doc.Text(0).substr(0, 6) == u"a  b  ");
     }
     // A request made before Find ends it at once.
     auto doc = Document({u"a few words"});

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <bitset>
 #include <random>
 
@@ -251,28 +253,18 @@ TEST(WildcardReference, RandomPatternsAgreeWithTheReference)
 
 TEST(WildcardReference, StarGrowsUntilTheAnchorsHold)
 {
-    const struct {
-        const char16_t* text;
-        const char16_t* pattern;
-        const char16_t* found;  // the first match, or null for none
-    } cases[] = {
-        {u"The integer value is here.", u"<(int)*>", u"integer"},
-        {u"The integer value is here.", u"<int*>", u"integer"},
-        {u"2024-05-17", u"<[0-9]*>", u"2024"},
-        {u"an international interview", u"<inter*>", u"international"},
-        {u"bite into it", u"<i*t>", u"into it"},
-        {u"cat concatenate", u"<c*t>", u"cat"},
-        {u"concatenate", u"<c*t>", nullptr},
-        {u"x-ray xylophone", u"<x*e>", u"x-ray xylophone"},
-        {u"x-ray, xylophone", u"<xy*e>", u"xylophone"},
-        {u"ab ab", u"b*<a", u"b a"},
-        {u"one two three", u"<t*o>", u"two"},
+    // The first match, or <none>.
+    const std::tuple<std::u16string, const char16_t*, std::u16string> cases[] = {
+        {u"The integer value is here.", u"<(int)*>", u"integer"}, {u"The integer value is here.", u"<int*>", u"integer"},
+        {u"2024-05-17", u"<[0-9]*>", u"2024"}, {u"an international interview", u"<inter*>", u"international"},
+        {u"bite into it", u"<i*t>", u"into it"}, {u"cat concatenate", u"<c*t>", u"cat"}, {u"concatenate", u"<c*t>", u"<none>"},
+        {u"x-ray xylophone", u"<x*e>", u"x-ray xylophone"}, {u"x-ray, xylophone", u"<xy*e>", u"xylophone"},
+        {u"ab ab", u"b*<a", u"b a"}, {u"one two three", u"<t*o>", u"two"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [text, pattern, found] : cases) {
         std::size_t start = 0, end = 0;
-        const std::u16string text = c.text;
-        const std::u16string got = FirstMatch(text, c.pattern, start, end) ? text.substr(start, end - start) : u"<none>";
-        EXPECT_EQ(got, c.found != nullptr ? c.found : u"<none>") << Show(c.pattern) << " in " << Show(text);
+        const std::u16string got = FirstMatch(text, pattern, start, end) ? text.substr(start, end - start) : u"<none>";
+        EXPECT_EQ(got, found) << Show(pattern) << " in " << Show(text);
     }
 }
 

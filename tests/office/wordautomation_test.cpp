@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <sys/stat.h>
 
 #include <iterator>
@@ -161,44 +163,34 @@ TEST_F(WordAutomation, EachSwitchMakesItsOwnDecision)
                                        "He ran; three mice were funny.\tCatalog entry.\n");
     OpenedFile file(path);
     ASSERT_TRUE(file.Ok());
-    const struct {
-        const char16_t* find;
-        const char* switches;
-        bool found;
-    } cases[] = {
+    const std::tuple<const char16_t*, const char*, bool> cases[] = {
         {u"R\u00C9SUM\u00C9", "", true}, {u"r\u00E9sum\u00E9", "c", false}, {u"R\u00E9sum\u00E9", "c", true},
         {u"funny.^tCatalog", "", true},   {u"cat", "", true},                {u"cat", "w", false},
         {u"m?ce", "*", true},             {u"m?ce", "", false},              {u"Smith", "s", true},
         {u"Smith", "", false},            {u"sit", "f", true},               {u"mouse", "f", true},
         {u"mouse", "", false},
     };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(file.Find(cases[i].find, wordtest::SwitchesOf(cases[i].switches)), cases[i].found) << "case " << i;
-    }
+    for (const auto& [find, switches, found] : cases)
+        EXPECT_EQ(file.Find(find, wordtest::SwitchesOf(switches)), found) << std::u16string_view(find).size() << " [" << switches << "]";
 }
 
 // Documents.Open goes by content, except that a file named as a web page
 // (the mask *.htm also matches .html) is one even without html tags.
 TEST_F(WordAutomation, ContentDecidesAndWebPageNamesCount)
 {
-    const struct {
-        const char* name;
-        const char* bytes;
-        const char16_t* found;
-        int generation;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char16_t*, int> cases[] = {
         {"page.txt", "<html><body><p>a&amp;b</p></body></html>", u"a&b", 9},
         {"notes.doc", "Just plain notes.\n", u"plain notes", 10},
         {"frag.HTML", "<p>Hello <b>bold</b> world &amp; more</p>", u"Hello bold world & more", 11},
         {"frag.txt", "<p>Hello <b>bold</b> world &amp; more</p>", u"<b>bold</b> world &amp;", 11},
     };
     // Through each generation's Documents.Open.
-    for (const auto& c : cases) {
-        const std::string path = m_files.Write(c.name, c.bytes);
-        OpenedFile file(path, c.generation);
-        ASSERT_TRUE(file.Ok()) << c.name;
-        EXPECT_TRUE(file.Find(c.found)) << c.name;
-        EXPECT_FALSE(file.Find(u"monthly")) << c.name;
+    for (const auto& [name, bytes, found, generation] : cases) {
+        const std::string path = m_files.Write(name, bytes);
+        OpenedFile file(path, generation);
+        ASSERT_TRUE(file.Ok()) << name;
+        EXPECT_TRUE(file.Find(found)) << name;
+        EXPECT_FALSE(file.Find(u"monthly")) << name;
     }
 }
 

@@ -255,12 +255,7 @@ INSTANTIATE_TEST_SUITE_P(BothModes, WordCodesDifferential, ::testing::Values(Mod
 // Keys decide which words match: pairs the random texts seldom make.
 TEST(WordCodesKeys, WordsMatchWhenTheyShareAKey)
 {
-    const struct {
-        Mode mode;
-        std::u16string a;
-        std::u16string b;
-        bool same;
-    } cases[] = {
+    const std::tuple<Mode, std::u16string, std::u16string, bool> cases[] = {
         {Mode::SoundsLike, u"M\u00FCller", u"Muller", true},
         {Mode::SoundsLike, u"\u6771\u4EAC", u"\u6771", false},
         // A word with a code never matches one without, whatever the text;
@@ -272,15 +267,15 @@ TEST(WordCodesKeys, WordsMatchWhenTheyShareAKey)
         {Mode::WordForms, u"went", u"want", false},
     };
     WordForms forms;
-    for (const auto& c : cases) {
+    for (const auto& [mode, a, b, same] : cases) {
         std::vector<std::string> ka;
         std::vector<std::string> kb;
-        AppendWordKeys(c.mode, c.a, &forms, ka);
-        AppendWordKeys(c.mode, c.b, &forms, kb);
+        AppendWordKeys(mode, a, &forms, ka);
+        AppendWordKeys(mode, b, &forms, kb);
         const bool shared = std::any_of(ka.begin(), ka.end(), [&kb](const std::string& k) {
             return std::find(kb.begin(), kb.end(), k) != kb.end();
         });
-        EXPECT_EQ(shared, c.same) << Describe(c.mode, 0, c.a + u" / " + c.b);
+        EXPECT_EQ(shared, same) << Describe(mode, 0, a + u" / " + b);
     }
 }
 

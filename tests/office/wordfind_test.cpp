@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <random>
 
 namespace {
@@ -22,10 +24,7 @@ TEST(WordFind, MatchingDecisions)
         const char* switches;
         bool found;
     };
-    const struct {
-        std::u16string text;
-        std::vector<Probe> probes;
-    } cases[] = {
+    const std::tuple<std::u16string, std::vector<Probe>> cases[] = {
         // Case folding, not accent stripping; sharp s folds to ss, whose
         // half is no match; match case is exact.
         {u"Caf\u00C9 au LAIT\r", {{u"caf\u00E9", "", true}, {u"lait", "", true}, {u"cafe", "", false}}},
@@ -79,10 +78,10 @@ TEST(WordFind, MatchingDecisions)
         {surrogates,
          {{u"cd", "", true}, {u"c?", "*", true}, {u"\U0001F600 ef", "*", true}, {u"ef", "s", true}, {u"EF", "w", true}}},
     };
-    for (const auto& c : cases) {
-        auto doc = Document({c.text});
-        for (const Probe& p : c.probes) {
-            EXPECT_EQ(Find(doc, p.find, p.switches), p.found) << Show(p.find) << " [" << p.switches << "] in " << Show(c.text);
+    for (const auto& [text, probes] : cases) {
+        auto doc = Document({text});
+        for (const Probe& p : probes) {
+            EXPECT_EQ(Find(doc, p.find, p.switches), p.found) << Show(p.find) << " [" << p.switches << "] in " << Show(text);
         }
     }
     auto odd = Document({surrogates});
@@ -95,24 +94,17 @@ TEST(WordFind, MatchingDecisions)
 
 TEST(WordFind, Replacements)
 {
-    const struct {
-        std::u16string text;
-        std::u16string find;
-        std::u16string with;
-        const char* switches;
-        bool replaced;
-        std::u16string after;
-    } cases[] = {
+    const std::tuple<std::u16string, std::u16string, std::u16string, const char*, bool, std::u16string> cases[] = {
         {u"x Stra\u00DFe y\r", u"STRASSE", u"road", "", true, u"x road y\r"},
         {u"one two\r", u"two", u"^&^t[^&]^p", "", true, u"one two\t[two]\r\r"},
         {u"Smith John; Doe Jane\r", u"(<[A-Z][a-z]@>) (<[A-Z][a-z]@>)", u"\\2 \\1", "*", true, u"John Smith; Jane Doe\r"},
         {u"aaa\r", u"b", u"c", "", false, u"aaa\r"},
         {u"aaa\r", u"aa", u"a", "", true, u"aa\r"},
     };
-    for (const auto& c : cases) {
-        auto doc = Document({c.text});
-        EXPECT_EQ(ReplaceAll(doc, c.find, c.with, c.switches), c.replaced) << Show(c.find);
-        EXPECT_EQ(doc.Text(0), c.after) << Show(c.find);
+    for (const auto& [text, find, with, switches, replaced, after] : cases) {
+        auto doc = Document({text});
+        EXPECT_EQ(ReplaceAll(doc, find, with, switches), replaced) << Show(find);
+        EXPECT_EQ(doc.Text(0), after) << Show(find);
     }
     auto doc = Document({u"Main text\r", u"In a footnote\r"});
     EXPECT_TRUE(ReplaceAll(doc, u"a", u"4"));

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <algorithm>
 #include <chrono>
 
@@ -65,10 +67,7 @@ TEST(DocText, FieldsAndSpecialMarks)
         closing = u"s" + n + u" \x15" + closing;
         closingShown = u"s" + n + u" " + closingShown;
     }
-    const struct {
-        std::u16string raw;
-        std::u16string main;
-    } cases[] = {
+    const std::tuple<std::u16string, std::u16string> cases[] = {
         // {IF {PAGE}=1 "yes"}: the nested field sits in the instruction;
         // note references and object anchors leave no mark.
         {u"A \x13IF \x13PAGE\x14" u"1\x15=1\x14yes\x15 B\x01\x08\x02\x05\x03 C\r", u"A yes B C\r"},
@@ -77,7 +76,7 @@ TEST(DocText, FieldsAndSpecialMarks)
         {u"x\x15y" + std::u16string(400, u'\x13') + u"code" + std::u16string(400, u'\x15') + u"after\r",
          u"xyafter\r"},
     };
-    for (const auto& c : cases) EXPECT_EQ(StoryOf(ReadOk(kDoc, docbin::Word97Of(c.raw, false))), c.main);
+    for (const auto& [raw, main] : cases) EXPECT_EQ(StoryOf(ReadOk(kDoc, docbin::Word97Of(raw, false))), main);
 }
 
 TEST(DocPieces, CompressedAndUnicodePiecesInAnyOrderAndStoriesInFibOrder)
@@ -195,13 +194,7 @@ TEST(DocDamage, DamagedAndEncryptedFilesAreRefused)
 
 TEST(Word6, TextInTheCodePageOfTheLanguageOrTheFonts)
 {
-    const struct {
-        std::uint16_t lid;
-        std::string text;
-        std::vector<std::uint8_t> fontCharsets;
-        std::uint16_t defaultFont;
-        std::u16string main;
-    } cases[] = {
+    const std::tuple<std::uint16_t, std::string, std::vector<std::uint8_t>, std::uint16_t, std::u16string> cases[] = {
         {0x0419, "\xCF\xF0\xE8\xE2\xE5\xF2\t\x93x\x94\r", {}, 0, u"\u041F\u0440\u0438\u0432\u0435\u0442\t\u201Cx\u201D\r"},
         {0x0409, "caf\xE9 \x80 5\r", {}, 0, u"caf\u00E9 \u20AC 5\r"},
         // An English-marked document whose default font is Cyrillic.
@@ -211,18 +204,18 @@ TEST(Word6, TextInTheCodePageOfTheLanguageOrTheFonts)
     };
     // Word 6 writes nFib 101, Word 95 104; both layouts are the same.
     for (const int nFib : {101, 104, 105}) {
-        for (const auto& c : cases) {
+        for (const auto& [lid, text, fontCharsets, defaultFont, main] : cases) {
             docbin::Word6 d;
             d.nFib = static_cast<std::uint16_t>(nFib);
-            d.lid = c.lid;
-            d.text = docbin::Latin(c.text + "foot\r");
-            d.ccp[0] = static_cast<std::uint32_t>(c.text.size());
+            d.lid = lid;
+            d.text = docbin::Latin(text + "foot\r");
+            d.ccp[0] = static_cast<std::uint32_t>(text.size());
             d.ccp[1] = 5;
-            d.fontCharsets = c.fontCharsets;
-            d.defaultFont = c.defaultFont;
+            d.fontCharsets = fontCharsets;
+            d.defaultFont = defaultFont;
             const WordContent content = ReadOk(kDoc, d.Build());
             EXPECT_EQ(content.stories.size(), 2u);
-            ExpectStories(content, {{Kind::Main, c.main}, {Kind::Footnotes, u"foot\r"}});
+            ExpectStories(content, {{Kind::Main, main}, {Kind::Footnotes, u"foot\r"}});
         }
     }
 }
@@ -275,10 +268,7 @@ TEST(DocxText, RunsBreaksTablesFieldsAndRevisions)
         deepEnd = TextRun("s" + n + " ") + FieldChar("end") + deepEnd;
         deepEndShown = u"s" + Utf8ToUtf16(n) + u" " + deepEndShown;
     }
-    const struct {
-        std::string body;
-        std::u16string main;
-    } cases[] = {
+    const std::tuple<std::string, std::u16string> cases[] = {
         {Para("<w:pPr><w:tabs><w:tab w:val=\"left\" w:pos=\"720\"/></w:tabs></w:pPr>"
               "<w:r><w:t>a</w:t><w:tab/><w:t>b</w:t><w:br/><w:t>c</w:t><w:br w:type=\"page\"/><w:t>d</w:t><w:cr/>"
               "<w:t>e</w:t><w:noBreakHyphen/><w:t>f</w:t><w:softHyphen/><w:t>g</w:t><w:sym w:font=\"Wingdings\" "
@@ -300,7 +290,7 @@ TEST(DocxText, RunsBreaksTablesFieldsAndRevisions)
          u"fb\r"},
         {Para("<m:oMath><m:r><m:t>x+1</m:t></m:r></m:oMath>"), u"x+1\r"},
     };
-    for (const auto& c : cases) EXPECT_EQ(MainOf(c.body), c.main);
+    for (const auto& [body, main] : cases) EXPECT_EQ(MainOf(body), main);
 
     // Alternate content is read once, its text box in its own story.
     const std::string box = "<w:txbxContent>" + Para(TextRun("boxed")) + "</w:txbxContent>";
@@ -447,10 +437,7 @@ std::string Repeat(const std::string& s, int n)
 
 TEST(RtfText, MainStoryOfSmallDocuments)
 {
-    const struct {
-        std::string rtf;
-        std::u16string main;
-    } cases[] = {
+    const std::tuple<std::string, std::u16string> cases[] = {
         {"{\\rtf1 a\\tab b\\line c\\par d\\page e\\sect f\\column g\\par}", u"a\tb\vc\rd\fe\ff\fg\r"},
         {"{\\rtf1\\trowd\\cellx100\\cellx200 x\\cell y\\cell\\row z\\par}", u"x\ay\a\az\r"},
         // Source line ends are not text; a backslash before one is a paragraph.
@@ -515,7 +502,7 @@ TEST(RtfText, MainStoryOfSmallDocuments)
         {"{\\rtf1 \\u99999999999?x\\bin-5 y\\" + std::string(200, 'a') + " z}", u"xyz"},
         {"{\\rtf1 a\\bin99999999 data}", u"a"},
     };
-    for (const auto& c : cases) EXPECT_EQ(StoryOf(ReadOk(kRtf, View(c.rtf))), c.main) << c.rtf.substr(0, 120);
+    for (const auto& [rtf, main] : cases) EXPECT_EQ(StoryOf(ReadOk(kRtf, View(rtf))), main) << rtf.substr(0, 120);
     // Stories go to their own story.
     ExpectStories(ReadOk(kRtf, View("{\\rtf1{\\header head\\par}{\\footerf foot}body{\\*\\footnote\\chftn note}"
                                     "{\\footnote\\ftnalt endn}{\\*\\atnid A}{\\*\\annotation remark}"

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -146,12 +148,7 @@ TEST(WordTextAndPages, MainStoryOfSmallInputs)
     docbin::Word6 word6;
     word6.text = docbin::Latin("Hyphen\x1F" "ation non\x1E" "breaking\r");
     word6.ccp[0] = static_cast<std::uint32_t>(word6.text.size());
-    const struct {
-        const char* what;
-        Bytes bytes;
-        Reader reader;
-        std::u16string main;
-    } cases[] = {
+    const std::tuple<const char*, Bytes, Reader, std::u16string> cases[] = {
         {"UTF-8 with a mark", Ascii("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE4\xB8\xAD\n"), kText, greeting},
         {"UTF-8", Ascii("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE4\xB8\xAD\n"), kText, greeting},
         {"UTF-16LE with a mark", Utf16(u"Gr\u00FC\u00DFe \u20AC \u4E2D\n", false, true), kText, greeting},
@@ -208,7 +205,7 @@ TEST(WordTextAndPages, MainStoryOfSmallInputs)
         {"text, Windows-1252", Ascii("Hyphen\xAD" "ation caf\xE9\n"), kLoad, u"Hyphen\u00AD" u"ation caf\u00E9\r"},
         {"text, UTF-16", docbin::Utf16(u"\uFEFFHyphen\u00AD" u"ation\n"), kLoad, u"Hyphen\u00AD" u"ation\r"},
     };
-    for (const auto& c : cases) EXPECT_EQ(MainOf(c.bytes, c.reader), c.main) << c.what;
+    for (const auto& [what, bytes, reader, main] : cases) EXPECT_EQ(MainOf(bytes, reader), main) << what;
 
     // Nothing at all is an empty text.
     const WordContent empty = ReadOk(kLoad, ByteView());
