@@ -1,5 +1,5 @@
 // Every fast way the program reads text, held to the one strict UTF-8 decode
-// step (platform/utf8.h), and that step held to ICU's: ASCII runs skipped
+// step (platform/utf8.h), and that step held to ICU's converter: ASCII runs skipped
 // sixteen or eight bytes at a time, validation in chunks, the XML scanner's
 // own pass, path escapes, the charset decoder fed in pieces, and case
 // folding with its ASCII shortcut. Inputs are thousands of random and
@@ -18,7 +18,6 @@
 #include <unicode/ucnv.h>
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
-#include <unicode/utf8.h>
 
 #include <functional>
 #include <random>
@@ -247,33 +246,6 @@ TEST(Decoding, EveryFastPathAgreesWithTheStrictStep)
             ADD_FAILURE() << path.name << ": input " << k << " of " << corpus[k].size() << " bytes";
         }
     }
-}
-
-// The step against ICU's own UTF-8 reading (U8_NEXT), which follows the
-// same recommendation for ill-formed input: every pair of leading bytes
-// with a third and fourth byte at each edge of the continuation ranges,
-// at every length the input may be cut to.
-TEST(Decoding, StrictStepIsIcusUtf8Reading)
-{
-    const unsigned char edges[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC2, 0xE0, 0xF0, 0xFF};
-    int failures = 0;
-    for (int b0 = 0; b0 < 256 && failures < 5; ++b0)
-        for (int b1 = 0; b1 < 256; ++b1)
-            for (unsigned char b2 : edges)
-                for (unsigned char b3 : edges)
-                    for (int32_t length = 1; length <= 4; ++length) {
-                        const unsigned char s[4] = {static_cast<unsigned char>(b0), static_cast<unsigned char>(b1), b2,
-                                                    b3};
-                        int32_t i = 0;
-                        UChar32 c = 0;
-                        U8_NEXT(s, i, length, c);
-                        const Utf8Step step = DecodeUtf8Step(s, static_cast<std::size_t>(length));
-                        const bool same = step.valid == (c >= 0) && step.length == static_cast<std::uint32_t>(i) &&
-                                          (c < 0 || step.cp == static_cast<char32_t>(c));
-                        if (!same && ++failures <= 5)
-                            ADD_FAILURE() << std::hex << b0 << ' ' << b1 << ' ' << int{b2} << ' ' << int{b3}
-                                          << " cut to " << length;
-                    }
 }
 
 // Any charset fed in pieces, with output room of a few units, gives what

@@ -1,7 +1,8 @@
 // The built-in Word's Find engine on in-memory documents: one table of
 // matching decisions over every mode, one of replacements, the clearing
 // passes Kestrel runs, and the block-wise literal search held to a plain
-// one on random input.
+// one on random input. What the document remembers between searches is
+// held to a search without shortcuts in findshortcuts_test.
 #include "office/word/soundslike.h"
 #include "office/word/wildcardpattern.h"
 #include "tests/office/wordfixture.h"
@@ -219,32 +220,6 @@ TEST(WordFindEdge, LiteralSearchFindsTheFirstOccurrenceLikeAPlainFind)
         auto doc = Document({text});
         ASSERT_EQ(ExecuteFind(doc, r), expected != std::u16string::npos) << round;
         ASSERT_EQ(doc.Text(0).find(u'#'), expected) << round;
-    }
-}
-
-TEST(WordFindEdge, RememberedResultsAgreeWithAFreshSearch)
-{
-    // Whatever replacements ran before, a search answers as it would on a
-    // document freshly made from the current text: the absent-text memory
-    // and the result cache may save work, never change an answer.
-    const std::u16string pieces[] = {u"a", u"b", u" ", u"  ", u"\t", u"\u00DF", u"SS", u"\r", u"ab", u"\u00E9"};
-    const std::u16string finds[] = {u"^t", u"  ", u" ", u"a", u"ss", u"^w", u"b^?", u"a b", u"\t\t", u"^p"};
-    std::mt19937 rng(5);
-    for (int round = 0; round < 300; ++round) {
-        std::u16string text;
-        for (int i = 0; i < 30; ++i) text += pieces[rng() % 10];
-        auto doc = Document({text});
-        for (int step = 0; step < 20; ++step) {
-            std::string switches = rng() % 2 == 0 ? "c" : "";
-            if (rng() % 4 == 0) switches += "w";
-            const std::u16string& f = finds[rng() % 10];
-            if (rng() % 2 == 0) {
-                ReplaceAll(doc, f, pieces[rng() % 10], switches);
-            } else {
-                auto fresh = Document({std::u16string(doc.Text(0))});
-                EXPECT_EQ(Find(doc, f, switches), Find(fresh, f, switches)) << round << " " << step;
-            }
-        }
     }
 }
 
