@@ -18,9 +18,8 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <cstring>
+#include <tuple>
 
 using namespace excelfixtures;
 

@@ -11,8 +11,8 @@
 #include "office/excel/rangefind.h"
 #include "office/text/charsetdecoder.h"
 #include "office/text/matchtext.h"
-#include "tests/office/wordfixture.h"
 #include "platform/cancellation.h"
+#include "tests/office/wordfixture.h"
 
 #include <gtest/gtest.h>
 

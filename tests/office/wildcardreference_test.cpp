@@ -9,10 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <bitset>
 #include <random>
+#include <tuple>
 
 namespace {
 

@@ -6,11 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <sys/stat.h>
 
 #include <iterator>
+#include <tuple>
 
 namespace {
 

@@ -9,9 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <random>
+#include <tuple>
 
 namespace {
 

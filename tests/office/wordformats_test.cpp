@@ -11,10 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <algorithm>
 #include <chrono>
+#include <tuple>
 
 using docbin::Piece;
 using namespace wordfix;

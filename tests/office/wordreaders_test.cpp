@@ -8,11 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <tuple>
 
 namespace office {
 namespace {
