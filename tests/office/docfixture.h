@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <map>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,24 +15,21 @@
 namespace docbin {
 
 using Bytes = std::vector<std::uint8_t>;
+using excelfixtures::Utf16;
 
 inline Bytes CompoundFileOf(const std::map<std::string, Bytes>& streams)
 {
     return excelfixtures::CompoundFileOf({streams.begin(), streams.end()});
 }
 
-inline void Put16(Bytes& b, std::size_t at, std::uint32_t v)
+// `v` little-endian in `size` bytes at `at`, growing `b` as needed.
+inline void Put(Bytes& b, std::size_t at, std::uint32_t v, std::size_t size)
 {
-    if (b.size() < at + 2) b.resize(at + 2);
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    if (b.size() < at + size) b.resize(at + size);
+    for (std::size_t i = 0; i < size; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
-
-inline void Put32(Bytes& b, std::size_t at, std::uint32_t v)
-{
-    if (b.size() < at + 4) b.resize(at + 4);
-    for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+inline void Put16(Bytes& b, std::size_t at, std::uint32_t v) { Put(b, at, v, 2); }
+inline void Put32(Bytes& b, std::size_t at, std::uint32_t v) { Put(b, at, v, 4); }
 
 inline void PutBytes(Bytes& b, std::size_t at, const Bytes& data)
 {
@@ -41,22 +37,7 @@ inline void PutBytes(Bytes& b, std::size_t at, const Bytes& data)
     std::copy(data.begin(), data.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
-using excelfixtures::Utf16;
-
-inline Bytes Latin(const std::string& s)
-{
-    return Bytes(s.begin(), s.end());
-}
-
-// The text of the first story of `kind` in a reader's content, or null.
-template <class Content, class Kind>
-const std::u16string* StoryText(const Content& content, Kind kind)
-{
-    for (const auto& s : content.stories) {
-        if (s.kind == kind) return &s.text;
-    }
-    return nullptr;
-}
+inline Bytes Latin(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // One piece of a piece table: `cpCount` characters at byte offset `fc` of
 // the WordDocument stream, 8-bit (compressed) or UTF-16.
@@ -71,24 +52,19 @@ struct Piece {
 // pieces store plain offsets (`word6`).
 inline Bytes Clx(const std::vector<Piece>& pieces, bool word6 = false)
 {
-    Bytes b = {0x01, 0x03, 0x00, 0xAA, 0xBB, 0xCC};  // Prc with a 3-byte grpprl
+    Bytes b = {0x01, 0x03, 0x00, 0xAA, 0xBB, 0xCC, 0x02};  // Prc with a 3-byte grpprl, then the Pcdt
     const std::size_t n = pieces.size();
-    b.push_back(0x02);
-    const std::size_t lcbAt = b.size();
-    Put32(b, lcbAt, static_cast<std::uint32_t>(4 * (n + 1) + 8 * n));
-    std::size_t at = lcbAt + 4;
+    Put32(b, b.size(), static_cast<std::uint32_t>(4 * (n + 1) + 8 * n));
     std::uint32_t cp = 0;
     for (std::size_t i = 0; i <= n; ++i) {
-        Put32(b, at, cp);
-        at += 4;
+        Put32(b, b.size(), cp);
         if (i < n) cp += pieces[i].cpCount;
     }
     for (const Piece& p : pieces) {
+        const std::size_t at = b.size();
         Put16(b, at, 0);
-        const std::uint32_t fc = word6 ? p.fc : (p.compressed ? (p.fc * 2) | 0x40000000u : p.fc);
-        Put32(b, at + 2, fc);
+        Put32(b, at + 2, word6 ? p.fc : (p.compressed ? (p.fc * 2) | 0x40000000u : p.fc));
         Put16(b, at + 6, 0);
-        at += 8;
     }
     return b;
 }
@@ -120,19 +96,36 @@ struct Word97 {
         return w;
     }
 
+    // The table stream: something before the CLX, so fcClx is not 0.
+    static Bytes Table(const Bytes& clx)
+    {
+        Bytes table(16, 0);
+        table.insert(table.end(), clx.begin(), clx.end());
+        return table;
+    }
+
     Bytes Build(std::map<std::string, Bytes> extra = {}) const
     {
-        Bytes table(16, 0);  // something before the CLX, so fcClx is not 0
         const Bytes clx = Clx(pieces);
-        const auto fcClx = static_cast<std::uint32_t>(table.size());
-        table.insert(table.end(), clx.begin(), clx.end());
-        extra["WordDocument"] = WordDocumentStream(fcClx, static_cast<std::uint32_t>(clx.size()));
-        extra[table1 ? "1Table" : "0Table"] = table;
+        extra["WordDocument"] = WordDocumentStream(16, static_cast<std::uint32_t>(clx.size()));
+        extra[table1 ? "1Table" : "0Table"] = Table(clx);
         return CompoundFileOf(extra);
     }
 };
 
+// A Word 97 document whose main story is `text` in one piece, 8-bit (the
+// units' low bytes) or UTF-16.
+inline Bytes Word97Of(const std::u16string& text, bool compressed = true)
+{
+    Word97 d;
+    d.text = compressed ? Bytes(text.begin(), text.end()) : Utf16(text);
+    d.ccp[0] = static_cast<std::uint32_t>(text.size());
+    d.pieces = {{d.ccp[0], Word97::kTextAt, compressed}};
+    return d.Build();
+}
+
 struct Word6 {
+    std::uint16_t nFib = 101;
     std::uint16_t lid = 0x0409;
     std::uint32_t ccp[8] = {};
     Bytes text;                        // at kTextAt
@@ -144,11 +137,19 @@ struct Word6 {
     std::uint16_t defaultFont = 0;
     static constexpr std::size_t kTextAt = 0x300;
 
+    // Puts `block` at the end of the stream, its offset and length at `fibAt`.
+    static void Append(Bytes& w, std::size_t fibAt, const Bytes& block)
+    {
+        Put32(w, fibAt, static_cast<std::uint32_t>(w.size()));
+        Put32(w, fibAt + 4, static_cast<std::uint32_t>(block.size()));
+        PutBytes(w, w.size(), block);
+    }
+
     Bytes Build() const
     {
         Bytes w(kTextAt, 0);
         const std::uint32_t flags = (complex ? 0x0004u : 0) | (extChar ? 0x1000u : 0);
-        for (const auto& [at, v] : {std::pair<std::size_t, std::uint32_t>{0x00, 0xA5DC}, {0x02, 101}, {0x06, lid},
+        for (const auto& [at, v] : {std::pair<std::size_t, std::uint32_t>{0x00, 0xA5DC}, {0x02, nFib}, {0x06, lid},
                                     {0x0A, flags}}) {
             Put16(w, at, v);
         }
@@ -156,32 +157,20 @@ struct Word6 {
         Put32(w, 0x1C, static_cast<std::uint32_t>(kTextAt + text.size()));
         for (std::size_t i = 0; i < 8; ++i) Put32(w, 0x34 + 4 * i, ccp[i]);
         PutBytes(w, kTextAt, text);
-        if (complex) {
-            const Bytes clx = Clx(pieces, true);
-            const auto at = static_cast<std::uint32_t>(w.size());
-            PutBytes(w, at, clx);
-            Put32(w, 0x160, at);
-            Put32(w, 0x164, static_cast<std::uint32_t>(clx.size()));
-        }
+        if (complex) Append(w, 0x160, Clx(pieces, true));
         if (!fontCharsets.empty()) {
             // Style sheet header: its length, then the default font at +12.
             Bytes stsh(2 + 14, 0);
             Put16(stsh, 0, 14);
             Put16(stsh, 2 + 12, defaultFont);
-            const auto stshAt = static_cast<std::uint32_t>(w.size());
-            PutBytes(w, stshAt, stsh);
-            Put32(w, 0x60, stshAt);
-            Put32(w, 0x64, static_cast<std::uint32_t>(stsh.size()));
+            Append(w, 0x60, stsh);
             Bytes ffn(2, 0);
             for (std::uint8_t cs : fontCharsets) {
                 const Bytes entry = {6, 0, 0, 0, cs, 0, 'F'};  // length-1, flags, weight, charset, alt, name
                 ffn.insert(ffn.end(), entry.begin(), entry.end());
             }
             Put16(ffn, 0, static_cast<std::uint32_t>(ffn.size()));
-            const auto ffnAt = static_cast<std::uint32_t>(w.size());
-            PutBytes(w, ffnAt, ffn);
-            Put32(w, 0xD0, ffnAt);
-            Put32(w, 0xD4, static_cast<std::uint32_t>(ffn.size()));
+            Append(w, 0xD0, ffn);
         }
         return CompoundFileOf({{"WordDocument", w}});
     }

@@ -18,13 +18,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <string>
-#include <vector>
+#include <tuple>
 
 using namespace excelfixtures;
 
@@ -89,26 +84,6 @@ protected:
         m_excel.ReleaseDispatch();
         EXPECT_EQ(CDispatchObject::LiveObjects(), m_live);
         CoUninitialize();
-        for (const std::string& f : m_files) std::remove(f.c_str());
-    }
-
-    std::string WriteFile(const std::string& name, const Bytes& bytes)
-    {
-        const std::string path = ::testing::TempDir() + "varnel_bo_" + std::to_string(::getpid()) + "_" + name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        m_files.push_back(path);
-        return path;
-    }
-    std::string WriteFile(const std::string& name, const std::string& text) { return WriteFile(name, Bytes(text.begin(), text.end())); }
-
-    std::string WordBinary(const std::string& name, const std::string& text)
-    {
-        docbin::Word97 d;
-        d.text = docbin::Latin(text);
-        d.ccp[0] = static_cast<std::uint32_t>(text.size());
-        d.pieces = {{d.ccp[0], static_cast<std::uint32_t>(docbin::Word97::kTextAt), true}};
-        return WriteFile(name, d.Build());
     }
 
     // The Word search, or with `excel` the workbook search, of `path` into m_info.
@@ -130,68 +105,27 @@ protected:
     _Excel11 m_excel;
     _ResultFileInfo m_info{};
     long m_live = 0;
-    std::vector<std::string> m_files;
+    wordtest::TempFiles m_files;
 };
-
-TEST_F(BuiltinOffice, KeywordsFoundGiveTheDegree)
-{
-    const std::string path = WriteFile("three.txt", "The alpha and the gamma of it.\n");
-    ASSERT_EQ(Search(path, {"alpha", "delta", "GAMMA"}, {}), 1);
-    EXPECT_EQ(m_info.nKeywordFound[0], 1);
-    EXPECT_EQ(m_info.nKeywordFound[1], 0);
-    EXPECT_EQ(m_info.nKeywordFound[2], 1);
-    EXPECT_EQ(m_info.nMatchDegree, 66);
-    // A damaged file cannot be searched.
-    std::string bytes;
-    for (int i = 0; i < 2048; ++i) bytes.push_back(static_cast<char>(i % 7 == 0 ? 0 : i % 251));
-    EXPECT_EQ(Search(WriteFile("damaged.doc", bytes), {"anything"}, {}), 0);
-}
-
-TEST_F(BuiltinOffice, ClearingHidesKeywordsWithTwoSpaces)
-{
-    const std::string path = WriteFile("spacing.htm", "<html><body><pre>net  price\tlist</pre></body></html>");
-    ASSERT_EQ(Search(path, {"net  price", "price list"}, {}), 1);
-    EXPECT_EQ(m_info.nKeywordFound[0], 1);
-    EXPECT_EQ(m_info.nKeywordFound[1], 0);
-    _FindedConditions c{};
-    c.ClearSeriesSpace = 1;
-    ASSERT_EQ(Search(path, {"net  price", "price list"}, c), 1);
-    EXPECT_EQ(m_info.nKeywordFound[0], 0);
-    EXPECT_EQ(m_info.nKeywordFound[1], 1);
-    EXPECT_EQ(m_info.nMatchDegree, 50);
-}
 
 TEST_F(BuiltinOffice, StopMakesOpenAndFindExecuteFailAsStopped)
 {
-    const std::string path = WordBinary("a.doc", "find me here\r");
-    IDispatch* app = nullptr;
-    ASSERT_EQ(CreateObjectByProgID("Word.Application", &app), S_OK);
-    IDispatch* documents = wordtest::Get(app, 0x6);
-    ASSERT_NE(documents, nullptr);
+    const std::string path = m_files.Write("a.doc", docbin::Word97Of(u"find me here\r"));
+    wordtest::OpenedFile file(path);
+    ASSERT_TRUE(file.Ok());
     {
         StopRequested stop;
-        const wordtest::CallResult r = wordtest::Open(documents, path);
-        EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
-        EXPECT_EQ(r.scode, E_ABORT);
+        for (const wordtest::CallResult& r : {wordtest::Open(file.Documents(), path), wordtest::Execute(file.FindObject(), u"me")}) {
+            EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
+            EXPECT_EQ(r.scode, E_ABORT);
+        }
     }
-    IDispatch* document = wordtest::Open(documents, path).TakeDispatch();
-    ASSERT_NE(document, nullptr);
-    IDispatch* selection = wordtest::Get(app, 0x5);
-    IDispatch* find = wordtest::Get(selection, 0x106);
-    ASSERT_NE(find, nullptr);
-    {
-        StopRequested stop;
-        const wordtest::CallResult r = wordtest::Execute(find, u"me");
-        EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
-        EXPECT_EQ(r.scode, E_ABORT);
-    }
-    EXPECT_TRUE(wordtest::Found(wordtest::Execute(find, u"me")));
-    for (IDispatch* object : {find, selection, document, documents, app}) object->Release();
+    EXPECT_TRUE(file.Find(u"me"));
 }
 
 TEST_F(BuiltinOffice, StoppedSearchAbandonsTheFileAndLeavesNothingOpen)
 {
-    const std::string docPath = WordBinary("b.doc", "find me here\r");
+    const std::string docPath = m_files.Write("b.doc", docbin::Word97Of(u"find me here\r"));
     const std::string bookPath = std::string(VARNEL_TEST_DATA) + "/excel/book.xls";
     const long withApplications = CDispatchObject::LiveObjects();
     const _FindedConditions clearing{0, 0, 0, 0, 0, 1};
@@ -208,50 +142,53 @@ TEST_F(BuiltinOffice, StoppedSearchAbandonsTheFileAndLeavesNothingOpen)
     EXPECT_EQ(m_info.nMatchDegree, 50);
 }
 
+// Keywords found in one file give the degree, a damaged or missing file
+// none; clearing (tabs to spaces, runs of spaces to one) hides a keyword
+// with two spaces and shows one the tab had hidden.
 TEST_F(BuiltinOffice, KeywordsFoundCountAndDegree)
 {
     OldBiffWriter sheet(2);
     sheet.Bof(0x0010);
     sheet.Label(3, 1, "Quarterly zebra count");
     sheet.Eof();
+    std::string damaged;
+    for (int i = 0; i < 2048; ++i) damaged.push_back(static_cast<char>(i % 7 == 0 ? 0 : i % 251));
     const std::string data = std::string(VARNEL_TEST_DATA) + "/excel/";
-    const std::string excel2 = WriteFile("excel2.xls", sheet.Data());
-    const std::string excel4 = WriteFile("excel4.xlt", Excel4Workbook());
-    const std::string macro = WriteFile("macro.xls", MacroSheetWorkbook());
-    const std::string locked = WriteFile(
+    const std::string excel2 = m_files.Write("excel2.xls", sheet.Data());
+    const std::string excel4 = m_files.Write("excel4.xlt", Excel4Workbook());
+    const std::string macro = m_files.Write("macro.xls", MacroSheetWorkbook());
+    const std::string locked = m_files.Write(
         "locked.xlsx",
         officecrypt::EncryptStandard(Xlsx({{"S", "<row r=\"1\">" + InlineCell("A1", "payroll Auto_Open") + "</row>"}}),
                                      u"VelvetSweatshop")
             .File());
-    const struct {
-        std::string path;
-        std::vector<const char*> words;
-        bool matchCase;
-        int result;
-        std::vector<int> found;  // per keyword
-        int degree;  // -1: not checked
-    } cases[] = {
+    const std::string text = m_files.Write("three.txt", "The alpha and the gamma of it.\n");
+    const std::string spacing = m_files.Write("spacing.htm", "<html><body><pre>net  price\tlist</pre></body></html>");
+    const _FindedConditions none{}, matchCase{1, 0, 0, 0, 0, 0}, clearing{0, 0, 0, 0, 0, 1};
+    const std::tuple<std::string, std::vector<const char*>, _FindedConditions, bool, int, std::vector<int>, int> cases[] = {
+        {text, {"alpha", "delta", "GAMMA"}, none, false, 1, {1, 0, 1}, 66},
+        {m_files.Write("damaged.doc", damaged), {"anything"}, none, false, 0, {0}, 0},
+        {spacing, {"net  price", "price list"}, none, false, 1, {1, 0}, 50},
+        {spacing, {"net  price", "price list"}, clearing, false, 1, {0, 1}, 50},
         // A keyword on two sheets counts once.
-        {data + "book.xls", {"zebra"}, false, 1, {1}, 100},
-        {data + "book.xlsx", {"zebra"}, false, 1, {1}, 100},
-        {data + "book.xls", {"no such words", "zebra"}, false, 1, {0, 1}, 50},
-        {data + "book.xlsx", {"secret hidden", "mixedcase"}, false, 1, {1, 1}, 100},
-        {data + "book.xlsx", {"secret hidden", "mixedcase"}, true, 1, {1, 0}, 50},
-        {data + "no-worksheets.xls", {"anything"}, false, 1, {0}, 0},
-        {data + "does-not-exist.xls", {"anything"}, false, 0, {0}, 0},
-        {excel2, {"no such words", "ZEBRA"}, false, 1, {0, 1}, 50},
-        {excel4, {"no such words", "ZEBRA"}, false, 1, {0, 1}, 50},
+        {data + "book.xls", {"zebra"}, none, true, 1, {1}, 100},
+        {data + "book.xlsx", {"zebra"}, none, true, 1, {1}, 100},
+        {data + "book.xls", {"no such words", "zebra"}, none, true, 1, {0, 1}, 50},
+        {data + "book.xlsx", {"secret hidden", "mixedcase"}, none, true, 1, {1, 1}, 100},
+        {data + "book.xlsx", {"secret hidden", "mixedcase"}, matchCase, true, 1, {1, 0}, 50},
+        {data + "no-worksheets.xls", {"anything"}, none, true, 1, {0}, 0},
+        {data + "does-not-exist.xls", {"anything"}, none, true, 0, {0}, 0},
+        {excel2, {"no such words", "ZEBRA"}, none, true, 1, {0, 1}, 50},
+        {excel4, {"no such words", "ZEBRA"}, none, true, 1, {0, 1}, 50},
         // The formula bar shows 8.97%, no bare fraction.
-        {macro, {"auto_open", "8.97%", "0.0897"}, false, 1, {1, 1, 0}, -1},
-        {locked, {"payroll", "absent"}, false, 1, {1, 0}, 50},
+        {macro, {"auto_open", "8.97%", "0.0897"}, none, true, 1, {1, 1, 0}, -1},
+        {locked, {"payroll", "absent"}, none, true, 1, {1, 0}, 50},
     };
-    for (const auto& c : cases) {
-        ASSERT_EQ(Search(c.path, c.words, {c.matchCase ? 1 : 0, 0, 0, 0, 0, 0}, true), c.result) << c.path;
-        if (c.result == 0) continue;
-        for (std::size_t i = 0; i < c.found.size(); ++i) EXPECT_EQ(m_info.nKeywordFound[i], c.found[i]) << c.path << i;
-        if (c.degree >= 0) {
-            EXPECT_EQ(m_info.nMatchDegree, c.degree) << c.path;
-        }
+    for (const auto& [path, words, conditions, excel, result, found, degree] : cases) {
+        ASSERT_EQ(Search(path, words, conditions, excel), result) << path;
+        if (result == 0) continue;
+        for (std::size_t i = 0; i < found.size(); ++i) EXPECT_EQ(m_info.nKeywordFound[i], found[i]) << path << i;
+        EXPECT_TRUE(degree < 0 || m_info.nMatchDegree == degree) << path << ": " << m_info.nMatchDegree;
     }
 }
 

@@ -5,18 +5,17 @@
 // is simple enough to trust and needs no regular expressions.
 #include "office/word/wildcardpattern.h"
 #include "office/word/wordbreaks.h"
-#include "office/word/wordfind.h"
+#include "tests/office/wordfixture.h"
 
 #include <gtest/gtest.h>
 
 #include <bitset>
-#include <memory>
 #include <random>
-#include <string>
-#include <vector>
+#include <tuple>
 
-namespace office {
 namespace {
+
+using namespace wordfix;
 
 constexpr std::size_t kMaxText = 40;
 using Positions = std::bitset<kMaxText + 1>;
@@ -204,23 +203,12 @@ std::u16string Write(const std::vector<Node>& seq)
     return out;
 }
 
-std::string Show(std::u16string_view s)
-{
-    std::string out;
-    for (char16_t c : s) out += c < 0x80 ? std::string(1, static_cast<char>(c)) : "\\u" + std::to_string(c);
-    return out;
-}
-
 // The first match Find makes in `text`: replacing it once with a character
 // the texts never hold shows where it began and ended.
 bool FirstMatch(std::u16string_view text, const std::u16string& pattern, std::size_t& start, std::size_t& end)
 {
-    WordContent content;
-    content.stories.push_back({StoryKind::Main, std::u16string(text)});
-    WordDocument doc(std::move(content));
-    FindRequest r;
-    r.findText = pattern;
-    r.options.matchWildcards = true;
+    WordDocument doc = Document({std::u16string(text)});
+    FindRequest r = Request(pattern, "*");
     r.replaceWith = u"#";
     r.replace = ReplaceMode::One;
     if (!ExecuteFind(doc, r)) return false;
@@ -243,14 +231,11 @@ TEST(WildcardReference, RandomPatternsAgreeWithTheReference)
 
         const Reference ref(text);
         std::size_t firstStart = text.size() + 1;
+        // The first start from which a match that is not empty ends.
         for (std::size_t s = 0; s < text.size() && firstStart > text.size(); ++s) {
-            Positions ends = ref.Ends(nodes, s);
-            for (std::size_t e = s + 1; e <= text.size(); ++e) {
-                if (ends[e]) firstStart = s;
-            }
+            if ((ref.Ends(nodes, s) >> (s + 1)).any()) firstStart = s;
         }
-        std::size_t start = 0;
-        std::size_t end = 0;
+        std::size_t start = 0, end = 0;
         const bool hit = FirstMatch(text, pattern, start, end);
         const std::string where = "pattern \"" + Show(pattern) + "\" text \"" + Show(text) + "\"";
         ASSERT_EQ(hit, firstStart <= text.size()) << where;
@@ -267,34 +252,19 @@ TEST(WildcardReference, RandomPatternsAgreeWithTheReference)
 
 TEST(WildcardReference, StarGrowsUntilTheAnchorsHold)
 {
-    const struct {
-        const char16_t* text;
-        const char16_t* pattern;
-        const char16_t* found;  // the first match, or null for none
-    } cases[] = {
-        {u"The integer value is here.", u"<(int)*>", u"integer"},
-        {u"The integer value is here.", u"<int*>", u"integer"},
-        {u"2024-05-17", u"<[0-9]*>", u"2024"},
-        {u"an international interview", u"<inter*>", u"international"},
-        {u"bite into it", u"<i*t>", u"into it"},
-        {u"cat concatenate", u"<c*t>", u"cat"},
-        {u"concatenate", u"<c*t>", nullptr},
-        {u"x-ray xylophone", u"<x*e>", u"x-ray xylophone"},
-        {u"x-ray, xylophone", u"<xy*e>", u"xylophone"},
-        {u"ab ab", u"b*<a", u"b a"},
-        {u"one two three", u"<t*o>", u"two"},
+    // The first match, or <none>.
+    const std::tuple<std::u16string, const char16_t*, std::u16string> cases[] = {
+        {u"The integer value is here.", u"<(int)*>", u"integer"}, {u"The integer value is here.", u"<int*>", u"integer"},
+        {u"2024-05-17", u"<[0-9]*>", u"2024"}, {u"an international interview", u"<inter*>", u"international"},
+        {u"bite into it", u"<i*t>", u"into it"}, {u"cat concatenate", u"<c*t>", u"cat"}, {u"concatenate", u"<c*t>", u"<none>"},
+        {u"x-ray xylophone", u"<x*e>", u"x-ray xylophone"}, {u"x-ray, xylophone", u"<xy*e>", u"xylophone"},
+        {u"ab ab", u"b*<a", u"b a"}, {u"one two three", u"<t*o>", u"two"},
     };
-    for (const auto& c : cases) {
-        std::size_t start = 0;
-        std::size_t end = 0;
-        const std::u16string text = c.text;
-        const bool hit = FirstMatch(text, c.pattern, start, end);
-        ASSERT_EQ(hit, c.found != nullptr) << Show(c.pattern) << " in " << Show(text);
-        if (hit) {
-            EXPECT_EQ(text.substr(start, end - start), c.found) << Show(c.pattern);
-        }
+    for (const auto& [text, pattern, found] : cases) {
+        std::size_t start = 0, end = 0;
+        const std::u16string got = FirstMatch(text, pattern, start, end) ? text.substr(start, end - start) : u"<none>";
+        EXPECT_EQ(got, found) << Show(pattern) << " in " << Show(text);
     }
 }
 
 }  // namespace
-}  // namespace office

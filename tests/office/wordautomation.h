@@ -8,7 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 #include <string>
+#include <vector>
 
 namespace wordtest {
 
@@ -44,6 +49,14 @@ inline CallResult Execute(IDispatch* find, std::u16string_view text, const Switc
                  Arg::Str(with), Arg::I2(replace), Arg::Bool(false), Arg::Bool(false), Arg::Bool(false),
                  Arg::Bool(false)},
                 true);
+}
+
+// Switches as letters: c match case, w whole word, * wildcards, s sounds
+// like, f all word forms.
+inline Switches SwitchesOf(std::string_view s)
+{
+    const auto has = [s](char c) { return s.find(c) != std::string_view::npos; };
+    return {has('c'), has('w'), has('*'), has('s'), has('f')};
 }
 
 inline bool Found(const CallResult& r) { return r.value.vt == VT_BOOL && r.value.boolVal != VARIANT_FALSE; }
@@ -89,6 +102,8 @@ public:
     OpenedFile& operator=(const OpenedFile&) = delete;
 
     bool Ok() const { return m_find != nullptr; }
+    IDispatch* Documents() const { return m_documents; }
+    IDispatch* FindObject() const { return m_find; }
 
     bool Find(std::u16string_view text, const Switches& s = {}) { return Run(text, s, u"", 0); }
     bool ReplaceAll(std::u16string_view text, std::u16string_view with, const Switches& s = {})
@@ -117,6 +132,33 @@ private:
     IDispatch* m_doc = nullptr;
     IDispatch* m_selection = nullptr;
     IDispatch* m_find = nullptr;
+};
+
+// Files written for one test, removed at its end.
+class TempFiles {
+public:
+    ~TempFiles()
+    {
+        for (const std::string& f : m_paths) std::remove(f.c_str());
+    }
+
+    std::string Path(const std::string& name)
+    {
+        m_paths.push_back(::testing::TempDir() + "varnel_word_" + std::to_string(::getpid()) + "_" + name);
+        return m_paths.back();
+    }
+    template <class Data>
+    std::string Write(const std::string& name, const Data& bytes)
+    {
+        const std::string path = Path(name);
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    std::string Write(const std::string& name, const char* text) { return Write(name, std::string(text)); }
+
+private:
+    std::vector<std::string> m_paths;
 };
 
 }  // namespace wordtest

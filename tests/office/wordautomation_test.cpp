@@ -8,10 +8,8 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
-#include <fstream>
 #include <iterator>
-#include <string>
+#include <tuple>
 
 namespace {
 
@@ -20,25 +18,6 @@ using wordtest::Call;
 using wordtest::CallResult;
 using wordtest::Get;
 using wordtest::OpenedFile;
-using wordtest::Switches;
-
-std::string TempPath(const std::string& name)
-{
-    return ::testing::TempDir() + "varnel_word_" + std::to_string(::getpid()) + "_" + name;
-}
-
-std::string WriteFile(const std::string& name, const std::string& bytes)
-{
-    const std::string path = TempPath(name);
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    return path;
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class WordAutomation : public ::testing::Test {
 protected:
@@ -75,11 +54,12 @@ protected:
     }
     IDispatch* OpenOk(const std::string& name, const std::string& text, int generation)
     {
-        CallResult r = wordtest::Open(m_documents, WriteFile(name, text), generation);
+        CallResult r = wordtest::Open(m_documents, m_files.Write(name, text), generation);
         EXPECT_EQ(r.hr, S_OK);
         return r.TakeDispatch();
     }
 
+    wordtest::TempFiles m_files;
     IDispatch* m_app = nullptr;
     IDispatch* m_documents = nullptr;
     long m_live = 0;
@@ -111,7 +91,7 @@ TEST_F(WordAutomation, SelectionFollowsTheMostRecentOpenDocument)
 // fewer, by value: both reach the same document and the same Find.
 TEST_F(WordAutomation, ArgumentFormsAndMembers)
 {
-    const std::string path = WriteFile("forms.txt", "needle\n");
+    const std::string path = m_files.Write("forms.txt", "needle\n");
     {
         CallResult opened = Call(m_documents, 0xF, DISPATCH_METHOD, {Arg::Str(std::u16string(path.begin(), path.end()))});
         ASSERT_EQ(opened.hr, S_OK);
@@ -138,7 +118,7 @@ TEST_F(WordAutomation, UnreadableFilesFailWithAnAutomationError)
 {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
-    for (const std::string& path : {WriteFile("garbage.doc", garbage), TempPath("does-not-exist.txt")}) {
+    for (const std::string& path : {m_files.Write("garbage.doc", garbage), m_files.Path("does-not-exist.txt")}) {
         CallResult r = wordtest::Open(m_documents, path);
         EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
         EXPECT_EQ(r.TakeDispatch(), nullptr);
@@ -150,7 +130,7 @@ TEST_F(WordAutomation, UnreadableFilesFailWithAnAutomationError)
 TEST_F(WordAutomation, SearchingAndReplacingNeverChangeTheFile)
 {
     const std::string bytes = "Tabs\there  and   spaces, Stra\xC3\x9F" "e.\r\nSecond line\n";
-    const std::string path = WriteFile("unchanged.txt", bytes);
+    const std::string path = m_files.Write("unchanged.txt", bytes);
     struct stat before {};
     ASSERT_EQ(::stat(path.c_str(), &before), 0);
     {
@@ -163,7 +143,8 @@ TEST_F(WordAutomation, SearchingAndReplacingNeverChangeTheFile)
     }
     struct stat after {};
     ASSERT_EQ(::stat(path.c_str(), &after), 0);
-    EXPECT_EQ(ReadAll(path), bytes);
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), bytes);
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     // The replacement lived in memory only: a new open sees the old text.
@@ -176,63 +157,39 @@ TEST_F(WordAutomation, SearchingAndReplacingNeverChangeTheFile)
 // Each switch of Find.Execute reaches the engine as that switch.
 TEST_F(WordAutomation, EachSwitchMakesItsOwnDecision)
 {
-    const std::string path = WriteFile("decisions.txt",
+    const std::string path = m_files.Write("decisions.txt",
                                        "R\xC3\xA9sum\xC3\xA9 of Mr Smyth, who sat by the STRASSE in 2024.\n"
                                        "He ran; three mice were funny.\tCatalog entry.\n");
     OpenedFile file(path);
     ASSERT_TRUE(file.Ok());
-    const auto with = [](bool Switches::*flag) {
-        Switches s;
-        s.*flag = true;
-        return s;
+    const std::tuple<const char16_t*, const char*, bool> cases[] = {
+        {u"R\u00C9SUM\u00C9", "", true}, {u"r\u00E9sum\u00E9", "c", false}, {u"R\u00E9sum\u00E9", "c", true},
+        {u"funny.^tCatalog", "", true},   {u"cat", "", true},                {u"cat", "w", false},
+        {u"m?ce", "*", true},             {u"m?ce", "", false},              {u"Smith", "s", true},
+        {u"Smith", "", false},            {u"sit", "f", true},               {u"mouse", "f", true},
+        {u"mouse", "", false},
     };
-    const struct {
-        const char16_t* find;
-        Switches switches;
-        bool found;
-    } cases[] = {
-        {u"R\u00C9SUM\u00C9", {}, true},
-        {u"r\u00E9sum\u00E9", with(&Switches::matchCase), false},
-        {u"R\u00E9sum\u00E9", with(&Switches::matchCase), true},
-        {u"funny.^tCatalog", {}, true},
-        {u"cat", {}, true},
-        {u"cat", with(&Switches::wholeWord), false},
-        {u"m?ce", with(&Switches::wildcards), true},
-        {u"m?ce", {}, false},
-        {u"Smith", with(&Switches::soundsLike), true},
-        {u"Smith", {}, false},
-        {u"sit", with(&Switches::wordForms), true},
-        {u"mouse", with(&Switches::wordForms), true},
-        {u"mouse", {}, false},
-    };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(file.Find(cases[i].find, cases[i].switches), cases[i].found) << "case " << i;
-    }
+    for (const auto& [find, switches, found] : cases)
+        EXPECT_EQ(file.Find(find, wordtest::SwitchesOf(switches)), found) << std::u16string_view(find).size() << " [" << switches << "]";
 }
 
 // Documents.Open goes by content, except that a file named as a web page
 // (the mask *.htm also matches .html) is one even without html tags.
 TEST_F(WordAutomation, ContentDecidesAndWebPageNamesCount)
 {
-    const struct {
-        const char* name;
-        const char* bytes;
-        const char16_t* found;
-        int generation;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char16_t*, int> cases[] = {
         {"page.txt", "<html><body><p>a&amp;b</p></body></html>", u"a&b", 9},
         {"notes.doc", "Just plain notes.\n", u"plain notes", 10},
         {"frag.HTML", "<p>Hello <b>bold</b> world &amp; more</p>", u"Hello bold world & more", 11},
         {"frag.txt", "<p>Hello <b>bold</b> world &amp; more</p>", u"<b>bold</b> world &amp;", 11},
     };
     // Through each generation's Documents.Open.
-    for (const auto& c : cases) {
-        const std::string path = WriteFile(c.name, c.bytes);
-        OpenedFile file(path, c.generation);
-        ASSERT_TRUE(file.Ok()) << c.name;
-        EXPECT_TRUE(file.Find(c.found)) << c.name;
-        EXPECT_FALSE(file.Find(u"monthly")) << c.name;
-        std::remove(path.c_str());
+    for (const auto& [name, bytes, found, generation] : cases) {
+        const std::string path = m_files.Write(name, bytes);
+        OpenedFile file(path, generation);
+        ASSERT_TRUE(file.Ok()) << name;
+        EXPECT_TRUE(file.Find(found)) << name;
+        EXPECT_FALSE(file.Find(u"monthly")) << name;
     }
 }
 

@@ -1,82 +1,30 @@
 // The built-in Word's Find engine on in-memory documents: one table of
 // matching decisions over every mode, one of replacements, the clearing
 // passes Kestrel runs, and the block-wise literal search held to a plain
-// one on random input.
+// one on random input. What the document remembers between searches is
+// held to a search without shortcuts in findshortcuts_test.
 #include "office/word/soundslike.h"
 #include "office/word/wildcardpattern.h"
-#include "office/word/wordfind.h"
+#include "tests/office/wordfixture.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
-#include <string>
-#include <vector>
+#include <tuple>
 
-namespace office {
 namespace {
 
-WordDocument MakeDocument(std::u16string main, std::u16string footnotes = {})
-{
-    WordContent content;
-    content.stories.push_back({StoryKind::Main, std::move(main)});
-    if (!footnotes.empty()) content.stories.push_back({StoryKind::Footnotes, std::move(footnotes)});
-    return WordDocument(std::move(content));
-}
-
-// Switches as letters: c match case, w whole word, * wildcards, s sounds
-// like, f all word forms.
-FindOptions Options(std::string_view s)
-{
-    FindOptions o;
-    o.matchCase = s.find('c') != std::string_view::npos;
-    o.matchWholeWord = s.find('w') != std::string_view::npos;
-    o.matchWildcards = s.find('*') != std::string_view::npos;
-    o.matchSoundsLike = s.find('s') != std::string_view::npos;
-    o.matchAllWordForms = s.find('f') != std::string_view::npos;
-    return o;
-}
-
-bool Find(WordDocument& doc, std::u16string text, std::string_view switches = "")
-{
-    FindRequest r;
-    r.findText = std::move(text);
-    r.options = Options(switches);
-    return ExecuteFind(doc, r);
-}
-
-bool ReplaceAll(WordDocument& doc, std::u16string text, std::u16string with, std::string_view switches = "")
-{
-    FindRequest r;
-    r.findText = std::move(text);
-    r.replaceWith = std::move(with);
-    r.options = Options(switches);
-    r.replace = ReplaceMode::All;
-    return ExecuteFind(doc, r);
-}
-
-std::string Show(std::u16string_view s)
-{
-    std::string out;
-    for (char16_t c : s) out += c < 0x7F && c >= 0x20 ? std::string(1, static_cast<char>(c)) : "\\u" + std::to_string(c);
-    return out;
-}
+using namespace wordfix;
 
 TEST(WordFind, MatchingDecisions)
 {
-    std::u16string surrogates = u"ab";
-    surrogates += static_cast<char16_t>(0xD800);
-    surrogates += u"cd ";
-    surrogates += static_cast<char16_t>(0xDC00);
-    surrogates += u" \U0001F600 ef\r";
+    const std::u16string surrogates = u"ab" + std::u16string(1, 0xD800) + u"cd " + std::u16string(1, 0xDC00) + u" \U0001F600 ef\r";
     struct Probe {
         std::u16string find;
         const char* switches;
         bool found;
     };
-    const struct {
-        std::u16string text;
-        std::vector<Probe> probes;
-    } cases[] = {
+    const std::tuple<std::u16string, std::vector<Probe>> cases[] = {
         // Case folding, not accent stripping; sharp s folds to ss, whose
         // half is no match; match case is exact.
         {u"Caf\u00C9 au LAIT\r", {{u"caf\u00E9", "", true}, {u"lait", "", true}, {u"cafe", "", false}}},
@@ -130,47 +78,39 @@ TEST(WordFind, MatchingDecisions)
         {surrogates,
          {{u"cd", "", true}, {u"c?", "*", true}, {u"\U0001F600 ef", "*", true}, {u"ef", "s", true}, {u"EF", "w", true}}},
     };
-    for (const auto& c : cases) {
-        auto doc = MakeDocument(c.text);
-        for (const Probe& p : c.probes) {
-            EXPECT_EQ(Find(doc, p.find, p.switches), p.found) << Show(p.find) << " [" << p.switches << "] in " << Show(c.text);
+    for (const auto& [text, probes] : cases) {
+        auto doc = Document({text});
+        for (const Probe& p : probes) {
+            EXPECT_EQ(Find(doc, p.find, p.switches), p.found) << Show(p.find) << " [" << p.switches << "] in " << Show(text);
         }
     }
-    auto odd = MakeDocument(surrogates);
+    auto odd = Document({surrogates});
     EXPECT_TRUE(ReplaceAll(odd, u"?", u"x", "*"));
     // A match never spans two stories; every story is searched.
-    auto doc = MakeDocument(u"Main text\r", u"In a footnote\r");
+    auto doc = Document({u"Main text\r", u"In a footnote\r"});
     EXPECT_TRUE(Find(doc, u"footnote"));
     EXPECT_FALSE(Find(doc, u"text\rIn"));
 }
 
 TEST(WordFind, Replacements)
 {
-    const struct {
-        std::u16string text;
-        std::u16string find;
-        std::u16string with;
-        const char* switches;
-        bool replaced;
-        std::u16string after;
-    } cases[] = {
+    const std::tuple<std::u16string, std::u16string, std::u16string, const char*, bool, std::u16string> cases[] = {
         {u"x Stra\u00DFe y\r", u"STRASSE", u"road", "", true, u"x road y\r"},
         {u"one two\r", u"two", u"^&^t[^&]^p", "", true, u"one two\t[two]\r\r"},
         {u"Smith John; Doe Jane\r", u"(<[A-Z][a-z]@>) (<[A-Z][a-z]@>)", u"\\2 \\1", "*", true, u"John Smith; Jane Doe\r"},
         {u"aaa\r", u"b", u"c", "", false, u"aaa\r"},
         {u"aaa\r", u"aa", u"a", "", true, u"aa\r"},
     };
-    for (const auto& c : cases) {
-        auto doc = MakeDocument(c.text);
-        EXPECT_EQ(ReplaceAll(doc, c.find, c.with, c.switches), c.replaced) << Show(c.find);
-        EXPECT_EQ(doc.Text(0), c.after) << Show(c.find);
+    for (const auto& [text, find, with, switches, replaced, after] : cases) {
+        auto doc = Document({text});
+        EXPECT_EQ(ReplaceAll(doc, find, with, switches), replaced) << Show(find);
+        EXPECT_EQ(doc.Text(0), after) << Show(find);
     }
-    auto doc = MakeDocument(u"Main text\r", u"In a footnote\r");
+    auto doc = Document({u"Main text\r", u"In a footnote\r"});
     EXPECT_TRUE(ReplaceAll(doc, u"a", u"4"));
     EXPECT_EQ(doc.Text(0), u"M4in text\r");
     EXPECT_EQ(doc.Text(1), u"In 4 footnote\r");
-    FindRequest one;
-    one.findText = u"4";
+    FindRequest one = Request(u"4");
     one.replaceWith = u"b";
     one.replace = ReplaceMode::One;
     EXPECT_TRUE(ExecuteFind(doc, one));
@@ -184,7 +124,7 @@ TEST(WordFind, Replacements)
 
 TEST(WordFind, InvalidAndPathologicalWildcardPatterns)
 {
-    auto doc = MakeDocument(u"a(b[c{d}e\r");
+    auto doc = Document({u"a(b[c{d}e\r"});
     for (const std::u16string p : {u"(ab", u"ab)", u"[abc", u"[]", u"a{", u"a{x}", u"a{3,1}", u"@a", u"{2}", u"[z-a]",
                                    u"a\\", u""}) {
         EXPECT_FALSE(IsValidWordWildcardPattern(p)) << Show(p);
@@ -192,11 +132,11 @@ TEST(WordFind, InvalidAndPathologicalWildcardPatterns)
     }
     EXPECT_TRUE(IsValidWordWildcardPattern(u"<[A-Z]@>"));
     // A backtracking engine would need ages for these.
-    auto as = MakeDocument(std::u16string(20000, u'a') + u"\r");
+    auto as = Document({std::u16string(20000, u'a') + u"\r"});
     EXPECT_FALSE(Find(as, u"(a@)@b", "*"));
     EXPECT_FALSE(Find(as, u"*a*a*a*a*a*a*a*b", "*"));
     // Random patterns: an invalid one never finds anything.
-    auto mixed = MakeDocument(u"Ab1 (x) [y] {z} a@b c*d \u00E9t\u00E9 end.\r");
+    auto mixed = Document({u"Ab1 (x) [y] {z} a@b c*d \u00E9t\u00E9 end.\r"});
     const char16_t alphabet[] = u"ab1?*@{},[]!-()<>\\^t ";
     std::mt19937 rng(99);
     int valid = 0;
@@ -214,11 +154,9 @@ TEST(WordFind, InvalidAndPathologicalWildcardPatterns)
 
 TEST(WordFind, SoundexCodes)
 {
-    for (const auto& [word, code] : std::initializer_list<std::pair<const char16_t*, const char*>>{
-             {u"Robert", "R163"}, {u"Rupert", "R163"}, {u"Ashcraft", "A261"}, {u"Tymczak", "T522"},
-             {u"Pfister", "P236"}, {u"M\u00FCller", "M460"}, {u"1234", ""}}) {
-        EXPECT_EQ(SoundexCode(word), code) << Show(word);
-    }
+    const std::pair<const char16_t*, const char*> codes[] = {{u"Robert", "R163"},  {u"Rupert", "R163"},  {u"Ashcraft", "A261"}, {u"Tymczak", "T522"},
+                                                             {u"Pfister", "P236"}, {u"M\u00FCller", "M460"}, {u"1234", ""}};
+    for (const auto& [word, code] : codes) EXPECT_EQ(SoundexCode(word), code) << Show(word);
 }
 
 // Kestrel's clearing: one tab pass, then eleven passes of two spaces to one,
@@ -227,11 +165,11 @@ TEST(WordFindClearing, RunsOfUpTo2048SpacesEndAsOne)
 {
     std::u16string text = u"x\ty";
     for (std::size_t n : {2u, 3u, 7u, 100u, 1000u, 2048u}) text += u"w" + std::u16string(n, u' ') + u"z";
-    auto doc = MakeDocument(text + u"\r");
+    auto doc = Document({text + u"\r"});
     ReplaceAll(doc, u"^t", u" ", "c");
     for (int i = 0; i < 11; ++i) ReplaceAll(doc, u"  ", u" ", "c");
     EXPECT_EQ(doc.Text(0), u"x yw zw zw zw zw zw z\r");
-    auto longer = MakeDocument(u"a" + std::u16string(2049, u' ') + u"b");
+    auto longer = Document({u"a" + std::u16string(2049, u' ') + u"b"});
     for (int i = 0; i < 11; ++i) ReplaceAll(longer, u"  ", u" ", "c");
     EXPECT_EQ(longer.Text(0), u"a  b");
     // The passes after the text is clear cost nothing: the document
@@ -251,13 +189,13 @@ TEST(WordFindEdge, ShortTextsAreFoundAtEveryPosition)
         for (std::size_t pos = 0; pos < len; ++pos) {
             std::u16string text(len, u'a');
             text[pos] = u'\t';
-            auto tab = MakeDocument(text);
+            auto tab = Document({text});
             EXPECT_TRUE(Find(tab, u"^t", "c")) << len << " " << pos;
             EXPECT_FALSE(Find(tab, u"  ", "c"));
             if (pos + 1 >= len) continue;
             std::u16string spaced(len, u'a');
             spaced[pos] = spaced[pos + 1] = u' ';
-            auto doc = MakeDocument(spaced);
+            auto doc = Document({spaced});
             EXPECT_TRUE(ReplaceAll(doc, u"  ", u"_", "c")) << len << " " << pos;
             EXPECT_EQ(doc.Text(0), std::u16string(spaced).replace(pos, 2, u"_"));
         }
@@ -274,43 +212,14 @@ TEST(WordFindEdge, LiteralSearchFindsTheFirstOccurrenceLikeAPlainFind)
     };
     for (int round = 0; round < 4000; ++round) {
         const std::u16string text = randomAb(rng() % 90);
-        FindRequest r;
-        r.findText = randomAb(3 + rng() % 9);
-        r.options.matchCase = true;
+        FindRequest r = Request(randomAb(3 + rng() % 9), "c");
         r.replaceWith = u"#";
         r.replace = ReplaceMode::One;
         const std::size_t expected = text.find(r.findText);
-        auto doc = MakeDocument(text);
+        auto doc = Document({text});
         ASSERT_EQ(ExecuteFind(doc, r), expected != std::u16string::npos) << round;
         ASSERT_EQ(doc.Text(0).find(u'#'), expected) << round;
     }
 }
 
-TEST(WordFindEdge, RememberedResultsAgreeWithAFreshSearch)
-{
-    // Whatever replacements ran before, a search answers as it would on a
-    // document freshly made from the current text: the absent-text memory
-    // and the result cache may save work, never change an answer.
-    const std::u16string pieces[] = {u"a", u"b", u" ", u"  ", u"\t", u"\u00DF", u"SS", u"\r", u"ab", u"\u00E9"};
-    const std::u16string finds[] = {u"^t", u"  ", u" ", u"a", u"ss", u"^w", u"b^?", u"a b", u"\t\t", u"^p"};
-    std::mt19937 rng(5);
-    for (int round = 0; round < 300; ++round) {
-        std::u16string text;
-        for (int i = 0; i < 30; ++i) text += pieces[rng() % 10];
-        auto doc = MakeDocument(text);
-        for (int step = 0; step < 20; ++step) {
-            std::string switches = rng() % 2 == 0 ? "c" : "";
-            if (rng() % 4 == 0) switches += "w";
-            const std::u16string& f = finds[rng() % 10];
-            if (rng() % 2 == 0) {
-                ReplaceAll(doc, f, pieces[rng() % 10], switches);
-            } else {
-                auto fresh = MakeDocument(std::u16string(doc.Text(0)));
-                EXPECT_EQ(Find(doc, f, switches), Find(fresh, f, switches)) << round << " " << step;
-            }
-        }
-    }
-}
-
 }  // namespace
-}  // namespace office
