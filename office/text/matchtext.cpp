@@ -293,8 +293,11 @@ public:
     {
     }
 
-    void Run(std::u16string_view text)
+    // `knownNfc`: the text is known to be NFC as a whole. Returns whether it
+    // was (known or found so).
+    bool Run(std::u16string_view text, bool knownNfc = false)
     {
+        bool whole = knownNfc;
         if (text.size() >= kLinearBit) throw std::length_error("text too long to search");
         // Folding and composing change the length of few characters; room
         // for a few more spares a long text a move to a buffer twice its
@@ -309,7 +312,8 @@ public:
         while (i < text.size()) {
             // The longest stretch that is NFC already goes character by
             // character; it ends on a normalisation boundary.
-            const std::size_t plain = i + NfcPrefix(text.substr(i));
+            const std::size_t plain = whole ? text.size() : i + NfcPrefix(text.substr(i));
+            if (i == 0 && plain == text.size()) whole = true;
             while (i < plain) {
                 m_stop();
                 // Most text is ASCII: a run of it is copied (or lowered)
@@ -319,6 +323,15 @@ public:
                 if (ascii > i) {
                     Ascii(i, text.substr(i, ascii - i));
                     i = ascii;
+                    platform::ThrowIfStopRequested();
+                    continue;
+                }
+                // So is a run of other characters of one unit each that
+                // stay one unit: each is its own piece of NFC text.
+                const std::size_t wide = WideRun(text, i, std::min(plain, i + kAsciiStep));
+                if (wide > i) {
+                    Wide(i, text.substr(i, wide - i));
+                    i = wide;
                     platform::ThrowIfStopRequested();
                     continue;
                 }
@@ -347,6 +360,7 @@ public:
             Normalized(start, text.substr(start, i - start));
             m_stop();
         }
+        return whole;
     }
 
 private:
@@ -404,6 +418,36 @@ private:
                 const char16_t c = p[k];
                 p[k] = static_cast<char16_t>(c + (static_cast<char16_t>(c - u'A') < 26 ? 0x20 : 0));
             }
+        }
+        if (m_map == nullptr || (m_map->m_linear && before == at)) return;
+        Linear(before, at);
+    }
+
+    // The end of the run from `from` of units from U+0080 on that are no
+    // surrogate, are not left out and (when folding) fold to one unit.
+    std::size_t WideRun(std::u16string_view text, std::size_t from, std::size_t to) const
+    {
+        const BmpFormatBits& format = FormatBits();
+        const UnitFolds* folds = m_fold ? &Folds() : nullptr;
+        std::size_t j = from;
+        while (j < to) {
+            const char16_t c = text[j];
+            if (c < 0x80 || U16_IS_SURROGATE(c) || (!m_keep && format.Has(c)) || (folds && folds->Longer(c))) break;
+            ++j;
+        }
+        return j;
+    }
+
+    void Wide(std::size_t at, std::u16string_view run)
+    {
+        const std::size_t before = m_out.size();
+        if (m_fold) {
+            const UnitFolds& folds = Folds();
+            m_out.resize(before + run.size());
+            char16_t* p = m_out.data() + before;
+            for (const char16_t c : run) *p++ = folds.Fold(c);
+        } else {
+            m_out.append(run);
         }
         if (m_map == nullptr || (m_map->m_linear && before == at)) return;
         Linear(before, at);
@@ -485,13 +529,17 @@ std::u16string PrepareForMatch(std::u16string_view text, bool fold, bool keepFor
     return out;
 }
 
-MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, bool knownNormal) : m_original(original)
+MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, KnownForm known)
+    : m_original(original), m_nfc(known != KnownForm::Unknown)
 {
-    if (!fold && (knownNormal || !NeedsNormalizing(original, keepFormat))) {
-        m_identity = true;
-        return;
+    if (!fold) {
+        if (!m_nfc) m_nfc = NfcPrefix(original) == original.size();
+        if (known == KnownForm::Normal || (m_nfc && (keepFormat || !HasIgnorableFormat(original)))) {
+            m_identity = true;
+            return;
+        }
     }
-    MatchTextBuilder(fold, keepFormat, m_text, this).Run(original);
+    m_nfc = MatchTextBuilder(fold, keepFormat, m_text, this).Run(original, m_nfc);
 }
 
 const MatchText::Run& MatchText::RunAt(std::size_t i) const

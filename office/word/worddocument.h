@@ -118,6 +118,9 @@ private:
         // The text is known to be NFC without ignorable format characters:
         // its unfolded views are the text itself, unchecked.
         bool knownNormal = false;
+        // The text is known to be NFC (ignorable characters perhaps in it):
+        // its views need no normalisation check.
+        bool knownNfc = false;
         std::unique_ptr<Utf8Story> utf8[2][kMaxMarkCopies + 1];  // [keepFormat][markCopies]
         std::unique_ptr<WordCodes> codes;
         std::unique_ptr<PresenceFilter> filters[4];  // as views
