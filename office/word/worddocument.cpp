@@ -7,11 +7,18 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
 
 namespace office {
 
 namespace {
+
+std::uint64_t NewVersion()
+{
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
 
 bool ShareUnit(std::u16string_view a, std::u16string_view b)
 {
@@ -20,7 +27,7 @@ bool ShareUnit(std::u16string_view a, std::u16string_view b)
 
 }  // namespace
 
-WordDocument::WordDocument(WordContent content)
+WordDocument::WordDocument(WordContent content) : m_version(NewVersion())
 {
     m_stories.reserve(content.stories.size());
     for (Story& s : content.stories) {
@@ -200,7 +207,7 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
         }
         s.text = std::move(text);
     }
-    ++m_version;
+    m_version = NewVersion();
     m_results.clear();
     // A new occurrence of an absent text would have to contain inserted
     // units, when the insertion is spacing: spaces and tabs are compared as

@@ -68,7 +68,9 @@ public:
     const Utf8Story& Utf8(std::size_t story, bool keepFormat, int markCopies);
     WordCodes& Codes(std::size_t story);
 
-    // Bumped by every change of the text.
+    // The state of the text: changed by every change of it, and never the
+    // same for two documents (or two states of one), so that whoever keeps
+    // an answer for one document need not know which one it was. Never 0.
     std::uint64_t Version() const { return m_version; }
 
     // Replaces the text of some stories after a replacement of every
@@ -133,7 +135,7 @@ private:
     };
 
     std::vector<StoryState> m_stories;
-    std::uint64_t m_version = 0;
+    std::uint64_t m_version;
     std::set<std::u16string, std::less<>> m_absent;
     std::map<std::u16string, bool> m_results;
     bool m_shortcuts = true;
