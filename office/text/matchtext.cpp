@@ -297,7 +297,7 @@ public:
     // was (known or found so).
     bool Run(std::u16string_view text, bool knownNfc = false)
     {
-        bool whole = knownNfc;
+        bool whole = knownNfc || text.empty();
         if (text.size() >= kLinearBit) throw std::length_error("text too long to search");
         // Folding and composing change the length of few characters; room
         // for a few more spares a long text a move to a buffer twice its
