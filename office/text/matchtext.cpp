@@ -322,8 +322,8 @@ public:
                 const std::size_t ascii = SkipBelow(text, i, std::min(plain, i + kAsciiStep), 0x80, 0x1F);
                 if (ascii > i) {
                     Ascii(i, text.substr(i, ascii - i));
+                    LookAfterRun(ascii - i);
                     i = ascii;
-                    platform::ThrowIfStopRequested();
                     continue;
                 }
                 // So is a run of other characters of one unit each that
@@ -331,8 +331,8 @@ public:
                 const std::size_t wide = WideRun(text, i, std::min(plain, i + kAsciiStep));
                 if (wide > i) {
                     Wide(i, text.substr(i, wide - i));
+                    LookAfterRun(wide - i);
                     i = wide;
-                    platform::ThrowIfStopRequested();
                     continue;
                 }
                 std::size_t len = 1;
@@ -364,6 +364,15 @@ public:
     }
 
 private:
+    // A look at the stop request after a long run; short ones (words
+    // between spaces of another script) are counted with the characters,
+    // as a look costs more than copying a short run.
+    void LookAfterRun(std::size_t length)
+    {
+        if (length >= kLongRun) platform::ThrowIfStopRequested();
+    }
+    static constexpr std::size_t kLongRun = 1024;
+
     // Leaves the state where no map is kept: units [0, end) came unit for
     // unit, which one run says.
     void EndLinear(std::size_t end)
