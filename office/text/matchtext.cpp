@@ -308,6 +308,10 @@ public:
         // out), unit k of the output comes from unit k of the original and
         // no map is kept; most text never leaves that state.
         if (m_map != nullptr) m_map->m_linear = true;
+        if (whole && !m_fold && !m_keep) {
+            Strip(text);
+            return true;
+        }
         std::size_t i = 0;
         while (i < text.size()) {
             // The longest stretch that is NFC already goes character by
@@ -364,6 +368,58 @@ public:
     }
 
 private:
+    // An NFC text unfolded: the text less the characters left out, taken
+    // a stretch between two of them at a time (a clearing pass makes this
+    // again for a story that holds some).
+    void Strip(std::u16string_view text)
+    {
+        const BmpFormatBits& format = FormatBits();
+        std::size_t i = 0;
+        while (i < text.size()) {
+            // Up to the next character left out, within a step (a pair
+            // at its end is taken whole).
+            const std::size_t limit = std::min(text.size(), i + kAsciiStep);
+            std::size_t j = i;
+            std::size_t length = 0;
+            while (j < limit) {
+                const char16_t c = text[j];
+                // One unit at a time: text of another script than Latin
+                // would stop a vector scan at every unit.
+                if (c < 0xAD) {
+                    if (c == 0x1F) {
+                        length = 1;
+                        break;
+                    }
+                    ++j;
+                    continue;
+                }
+                if (!U16_IS_SURROGATE(c)) {
+                    if (format.Has(c)) {
+                        length = 1;
+                        break;
+                    }
+                    ++j;
+                    continue;
+                }
+                std::size_t len = 1;
+                if (IsIgnorableFormat(CodePointAt(text, j, len))) {
+                    length = len;
+                    break;
+                }
+                j += len;
+            }
+            if (j > i) {
+                const std::size_t before = m_out.size();
+                m_out.append(text.substr(i, j - i));
+                if (m_map != nullptr && !(m_map->m_linear && before == i)) Linear(before, i);
+            }
+            if (length != 0) Gap(j);
+            LookAfterRun(j - i);
+            m_stop();
+            i = j + length;
+        }
+    }
+
     // A look at the stop request after a long run; short ones (words
     // between spaces of another script) are counted with the characters,
     // as a look costs more than copying a short run.

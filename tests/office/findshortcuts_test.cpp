@@ -246,9 +246,13 @@ TEST(FindShortcuts, KnowingTheFormChangesNoCompareText)
             // An NFC text's compared text, character by character: left
             // out, or folded on its own; only the first unit of a character
             // is an edge, and maps to the character's start.
+            // An edge's range end is the end of the visible character
+            // before it.
             std::u16string expected;
             std::vector<std::size_t> origin;
+            std::vector<std::size_t> endBefore;
             std::vector<bool> edge;
+            std::size_t visibleEnd = 0;
             for (std::size_t at = 0; at < text.size();) {
                 const std::size_t len = at + 1 < text.size() && text[at] >= 0xD800 && text[at] < 0xDC00 ? 2 : 1;
                 const std::u16string_view c(text.data() + at, len);
@@ -258,8 +262,10 @@ TEST(FindShortcuts, KnowingTheFormChangesNoCompareText)
                     else expected += c;
                     for (std::size_t k = before; k < expected.size(); ++k) {
                         origin.push_back(at);
+                        endBefore.push_back(visibleEnd);
                         edge.push_back(k == before);
                     }
+                    visibleEnd = at + len;
                 }
                 at += len;
             }
@@ -272,8 +278,10 @@ TEST(FindShortcuts, KnowingTheFormChangesNoCompareText)
                     ASSERT_EQ(m->IsCharacterEdge(i), edge[i]) << round << " view " << view << " at " << i;
                     if (edge[i]) {
                         ASSERT_EQ(m->OriginalStart(i), origin[i]) << round << " view " << view << " at " << i;
+                        ASSERT_EQ(m->OriginalEnd(i), endBefore[i]) << round << " view " << view << " at " << i;
                     }
                 }
+                ASSERT_EQ(m->OriginalEnd(expected.size()), visibleEnd) << round << " view " << view;
             }
             ASSERT_TRUE(SameView(known, unknown)) << round << " view " << view;
         }
