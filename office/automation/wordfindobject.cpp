@@ -135,7 +135,8 @@ bool CWordFindObject::Encode(const DISPPARAMS* params, std::u16string& out)
             if (length != 0) std::memcpy(p, texts[i].data(), length * sizeof(char16_t));
             p += length;
         } else {
-            for (int shift = 48; shift >= 0; shift -= 16) *p++ = static_cast<char16_t>((bits[i] >> shift) & 0xFFFFu);
+            std::memcpy(p, &bits[i], sizeof bits[i]);
+            p += 4;
         }
     }
     return true;
@@ -165,10 +166,11 @@ bool CWordFindObject::Matches(const DISPPARAMS* params, std::u16string_view enco
             continue;
         }
         std::uint64_t bits = 0;
+        std::uint64_t kept = 0;
         if (!ScalarBits(v, bits) || encoded.size() - at < 4) return false;
-        for (int shift = 48; shift >= 0; shift -= 16) {
-            if (encoded[at++] != static_cast<char16_t>((bits >> shift) & 0xFFFFu)) return false;
-        }
+        std::memcpy(&kept, encoded.data() + at, sizeof kept);
+        if (kept != bits) return false;
+        at += 4;
     }
     return at == encoded.size();
 }

@@ -36,8 +36,9 @@ private:
     // failure to report.
     HRESULT Decode(DISPPARAMS* params, EXCEPINFO* info, UINT* argErr, PreparedFind& out);
     // The argument list as passed, as one string: each argument's type and
-    // value (a string's length and units), by-reference values looked
-    // through. False for a list that is not remembered.
+    // value (a string's length and units, a scalar's 64 bits as four units
+    // in the machine's order), by-reference values looked through. False
+    // for a list that is not remembered.
     static bool Encode(const DISPPARAMS* params, std::u16string& out);
     // Whether the list as passed is the one Encode made `encoded` of.
     static bool Matches(const DISPPARAMS* params, std::u16string_view encoded);

@@ -36,7 +36,13 @@ public:
 private:
     struct Hash {
         using is_transparent = void;
-        std::size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+        // The length and the start (where the find text of a call
+        // stands) tell calls apart well enough; equal keys are compared
+        // whole.
+        std::size_t operator()(std::u16string_view s) const
+        {
+            return std::hash<std::u16string_view>{}(s.substr(0, 32)) ^ (s.size() * 0x9E3779B97F4A7C15u);
+        }
     };
     static constexpr std::size_t kMaxCalls = 1024;
     std::unordered_map<std::u16string, std::shared_ptr<const PreparedFind>, Hash, std::equal_to<>> m_calls;
