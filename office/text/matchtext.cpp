@@ -598,13 +598,22 @@ MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, K
     : m_original(original), m_nfc(known != KnownForm::Unknown)
 {
     if (!fold) {
+        // A text known to be NFC that held characters left out is copied
+        // without them without a look for them first (a clearing pass may
+        // have taken the last away, when the copy is dropped).
+        const bool look = known == KnownForm::Unknown;
         if (!m_nfc) m_nfc = NfcPrefix(original) == original.size();
-        if (known == KnownForm::Normal || (m_nfc && (keepFormat || !HasIgnorableFormat(original)))) {
+        if (known == KnownForm::Normal || (m_nfc && (keepFormat || (look && !HasIgnorableFormat(original))))) {
             m_identity = true;
             return;
         }
     }
     m_nfc = MatchTextBuilder(fold, keepFormat, m_text, this).Run(original, m_nfc);
+    if (!fold && m_linear && m_text.size() == original.size()) {
+        m_identity = true;
+        m_linear = false;
+        m_text = std::u16string();
+    }
 }
 
 const MatchText::Run& MatchText::RunAt(std::size_t i) const
