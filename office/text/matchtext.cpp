@@ -177,17 +177,22 @@ bool HasIgnorableFormat(std::u16string_view text)
     for (std::size_t i = 0; i < text.size();) {
         stop();
         // Nothing below the soft hyphen is a format character but 0x1F.
-        i = SkipBelow(text, i, std::min(text.size(), i + 65536), 0xAD, 0x1F);
-        if (i >= text.size()) break;
-        const char16_t unit = text[i];
-        if (!U16_IS_SURROGATE(unit)) {
-            if (bits.Has(unit)) return true;
-            ++i;
-            continue;
+        const std::size_t end = std::min(text.size(), i + 65536);
+        i = SkipBelow(text, i, end, 0xAD, 0x1F);
+        if (i < end && text[i] == 0x1F) return true;
+        // The units from the soft hyphen on that follow, one by one: in
+        // another script than Latin a vector scan would stop at each.
+        while (i < end && text[i] >= 0xAD) {
+            const char16_t unit = text[i];
+            if (!U16_IS_SURROGATE(unit)) {
+                if (bits.Has(unit)) return true;
+                ++i;
+                continue;
+            }
+            std::size_t len = 1;
+            if (IsIgnorableFormat(CodePointAt(text, i, len))) return true;
+            i += len;
         }
-        std::size_t len = 1;
-        if (IsIgnorableFormat(CodePointAt(text, i, len))) return true;
-        i += len;
     }
     return false;
 }
