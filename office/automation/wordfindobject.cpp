@@ -4,6 +4,7 @@
 #include "office/word/wordfind.h"
 #include "platform/worddispids.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace office {
@@ -72,6 +73,14 @@ BSTR BstrOf(const VARIANT* v)
     return v->pbstrVal != nullptr ? *v->pbstrVal : nullptr;
 }
 
+void SetResult(VARIANT* result, bool found)
+{
+    if (result == nullptr) return;
+    VariantInit(result);
+    result->vt = VT_BOOL;
+    result->boolVal = found ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
 }  // namespace
 
 CWordFindObject::CWordFindObject(std::shared_ptr<WordDocument> document, std::shared_ptr<FindPlanCache> plans)
@@ -89,75 +98,132 @@ HRESULT CWordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pD
     return GuardedCall(pExcepInfo, texts, [&] { return Execute(pDispParams, pVarResult, pExcepInfo, puArgErr); });
 }
 
-bool CWordFindObject::ReadRaw(const DISPPARAMS* params, RawCall& out)
+bool CWordFindObject::Encode(const DISPPARAMS* params, std::u16string& out)
 {
     if (params == nullptr || params->rgvarg == nullptr || params->cArgs > kMaxArgs) return false;
-    out.count = params->cArgs;
-    for (UINT i = 0; i < out.count; ++i) {
+    // Every call goes through here: the arguments are looked at once, and
+    // the string is sized once and written in place.
+    const UINT count = params->cArgs;
+    // Filled below for each argument before use; left uninitialised, as
+    // clearing them would cost as much as the rest.
+    std::u16string_view texts[kMaxArgs];
+    std::uint64_t bits[kMaxArgs];
+    VARTYPE types[kMaxArgs];
+    std::size_t size = 1;
+    for (UINT i = 0; i < count; ++i) {
         const VARIANT* v = RawArg(params, i);
         if (v == nullptr) return false;
-        out.types[i] = v->vt;
-        out.values[i] = 0;
+        types[i] = v->vt;
         if ((v->vt & ~VT_BYREF) == VT_BSTR) {
-            out.texts[i].assign(BstrView(BstrOf(v)));
+            texts[i] = BstrView(BstrOf(v));
+            if (texts[i].size() > 0xFFFFFFFFu) return false;
+            size += 3 + texts[i].size();
         } else {
-            out.texts[i].clear();
-            if (!ScalarBits(v, out.values[i])) return false;
+            if (!ScalarBits(v, bits[i])) return false;
+            size += 5;
+        }
+    }
+    out.resize(size);
+    char16_t* p = out.data();
+    *p++ = static_cast<char16_t>(count);
+    for (UINT i = 0; i < count; ++i) {
+        *p++ = static_cast<char16_t>(types[i]);
+        if ((types[i] & ~VT_BYREF) == VT_BSTR) {
+            const auto length = static_cast<std::uint32_t>(texts[i].size());
+            *p++ = static_cast<char16_t>(length >> 16);
+            *p++ = static_cast<char16_t>(length & 0xFFFFu);
+            if (length != 0) std::memcpy(p, texts[i].data(), length * sizeof(char16_t));
+            p += length;
+        } else {
+            std::memcpy(p, &bits[i], sizeof bits[i]);
+            p += 4;
         }
     }
     return true;
 }
 
-bool CWordFindObject::SameCall(const RawCall& a, const DISPPARAMS* params)
+bool CWordFindObject::Matches(const DISPPARAMS* params, std::u16string_view encoded)
 {
-    if (params == nullptr || params->rgvarg == nullptr || params->cArgs != a.count) return false;
-    // One pass: the find text, which tells the searcher's calls apart, is
-    // the first argument; a call that matches (a clearing pass, many times
-    // a document) is looked through once.
-    for (UINT i = 0; i < a.count; ++i) {
+    // Reads the list as Encode writes it, and stops at the first
+    // difference: the find text, which tells the searcher's calls apart,
+    // comes first.
+    if (params == nullptr || params->rgvarg == nullptr || encoded.empty() || encoded[0] != params->cArgs) return false;
+    std::size_t at = 1;
+    for (UINT i = 0; i < params->cArgs; ++i) {
         const VARIANT* v = RawArg(params, i);
-        if (v == nullptr || v->vt != a.types[i]) return false;
+        if (v == nullptr || at >= encoded.size() || encoded[at] != static_cast<char16_t>(v->vt)) return false;
+        ++at;
         if ((v->vt & ~VT_BYREF) == VT_BSTR) {
-            if (BstrView(BstrOf(v)) != a.texts[i]) return false;
+            const std::u16string_view text = BstrView(BstrOf(v));
+            if (encoded.size() - at < 2) return false;
+            const std::size_t length = (std::size_t{encoded[at]} << 16) | encoded[at + 1];
+            at += 2;
+            if (length != text.size() || encoded.size() - at < length) return false;
+            if (length != 0 && std::memcmp(encoded.data() + at, text.data(), length * sizeof(char16_t)) != 0) {
+                return false;
+            }
+            at += length;
             continue;
         }
         std::uint64_t bits = 0;
-        if (!ScalarBits(v, bits) || bits != a.values[i]) return false;
+        std::uint64_t kept = 0;
+        if (!ScalarBits(v, bits) || encoded.size() - at < 4) return false;
+        std::memcpy(&kept, encoded.data() + at, sizeof kept);
+        if (kept != bits) return false;
+        at += 4;
     }
-    return true;
+    return at == encoded.size();
+}
+
+const PreparedFind& CWordFindObject::Remember(std::shared_ptr<const PreparedFind> call)
+{
+    // The least recently used slot takes it and becomes the most recent.
+    const std::uint8_t slot = m_order.back();
+    std::copy_backward(m_order.begin(), m_order.end() - 1, m_order.end());
+    m_order.front() = slot;
+    m_recent[slot].encoded.assign(m_encoded);
+    m_recent[slot].call = std::move(call);
+    return *m_recent[slot].call;
 }
 
 HRESULT CWordFindObject::Execute(DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
 {
-    const Decoded* call = nullptr;
-    for (const Decoded& d : m_recent) {
-        if (d.used && SameCall(d.raw, params)) {
-            call = &d;
+    // Points into a slot of m_recent, which no other call changes while
+    // this one runs.
+    const PreparedFind* call = nullptr;
+    for (std::size_t k = 0; k < m_order.size(); ++k) {
+        const Recent& recent = m_recent[m_order[k]];
+        if (recent.call && Matches(params, recent.encoded)) {
+            call = recent.call.get();
+            std::rotate(m_order.begin(), m_order.begin() + static_cast<std::ptrdiff_t>(k),
+                        m_order.begin() + static_cast<std::ptrdiff_t>(k) + 1);
             break;
         }
     }
+    const bool encoded = call != nullptr || Encode(params, m_encoded);
+    if (call == nullptr && encoded && m_plans) {
+        if (auto known = m_plans->Call(m_encoded)) call = &Remember(std::move(known));
+    }
     if (call == nullptr) {
-        Decoded fresh;
-        const HRESULT hr = Decode(params, info, argErr, fresh);
+        auto fresh = std::make_shared<PreparedFind>();
+        const HRESULT hr = Decode(params, info, argErr, *fresh);
         if (FAILED(hr)) return hr;
-        fresh.used = ReadRaw(params, fresh.raw);
-        Decoded& slot = m_recent[m_nextSlot];
-        m_nextSlot = (m_nextSlot + 1) % m_recent.size();
-        slot = std::move(fresh);
-        call = &slot;
+        if (encoded) {
+            if (m_plans) m_plans->RememberCall(m_encoded, fresh);
+            call = &Remember(std::move(fresh));
+        } else {
+            // Not remembered: run as decoded.
+            const bool found = ExecuteFind(*m_document, *fresh->plan, fresh->replace, fresh->replaceWith);
+            SetResult(result, found);
+            return S_OK;
+        }
     }
-    // The plan is held here: a later call may reuse the slot.
-    const std::shared_ptr<FindPlan> plan = call->plan;
-    const bool found = ExecuteFind(*m_document, *plan, call->replace, call->replaceWith);
-    if (result != nullptr) {
-        VariantInit(result);
-        result->vt = VT_BOOL;
-        result->boolVal = found ? VARIANT_TRUE : VARIANT_FALSE;
-    }
+    const bool found = ExecuteFind(*m_document, *call->plan, call->replace, call->replaceWith);
+    SetResult(result, found);
     return S_OK;
 }
 
-HRESULT CWordFindObject::Decode(DISPPARAMS* params, EXCEPINFO* info, UINT* argErr, Decoded& out)
+HRESULT CWordFindObject::Decode(DISPPARAMS* params, EXCEPINFO* info, UINT* argErr, PreparedFind& out)
 {
     CDispArgs args(params);
     if (args.Count() > kExecuteArgCount) return DISP_E_BADPARAMCOUNT;

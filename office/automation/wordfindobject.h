@@ -2,9 +2,11 @@
 // document (or a replacement in memory).
 //
 // A searcher calls Execute over and over with the same few argument lists
-// (the clearing passes, then a keyword): the object remembers the last few
-// lists as passed, with what they decoded to and the compiled find text, so
-// a repeated call costs a comparison of its arguments.
+// (the clearing passes, then a keyword), and the same lists in every
+// document: the object remembers the last few lists as passed, and the
+// application (FindPlanCache) every list seen, with what they decoded to and
+// the compiled find text, so a repeated call costs an encoding of its
+// arguments and a comparison.
 #pragma once
 
 #include "office/word/findplancache.h"
@@ -29,33 +31,30 @@ public:
 private:
     static constexpr std::size_t kMaxArgs = 15;
 
-    // One argument list as passed: each argument's type and value (a
-    // string's units apart), by-reference values looked through.
-    struct RawCall {
-        UINT count = 0;
-        std::array<VARTYPE, kMaxArgs> types{};
-        std::array<std::uint64_t, kMaxArgs> values{};
-        std::array<std::u16string, kMaxArgs> texts;
-    };
-    struct Decoded {
-        bool used = false;
-        RawCall raw;
-        std::shared_ptr<FindPlan> plan;
-        ReplaceMode replace = ReplaceMode::None;
-        std::u16string replaceWith;
-    };
-
     HRESULT Execute(DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr);
     // Decodes and checks the arguments; S_OK with `out` filled, or the
     // failure to report.
-    HRESULT Decode(DISPPARAMS* params, EXCEPINFO* info, UINT* argErr, Decoded& out);
-    static bool ReadRaw(const DISPPARAMS* params, RawCall& out);
-    static bool SameCall(const RawCall& a, const DISPPARAMS* params);
+    HRESULT Decode(DISPPARAMS* params, EXCEPINFO* info, UINT* argErr, PreparedFind& out);
+    // The argument list as passed, as one string: each argument's type and
+    // value (a string's length and units, a scalar's 64 bits as four units
+    // in the machine's order), by-reference values looked through. False
+    // for a list that is not remembered.
+    static bool Encode(const DISPPARAMS* params, std::u16string& out);
+    // Whether the list as passed is the one Encode made `encoded` of.
+    static bool Matches(const DISPPARAMS* params, std::u16string_view encoded);
+    // Makes `call`, passed as m_encoded, the most recent list.
+    const PreparedFind& Remember(std::shared_ptr<const PreparedFind> call);
 
     std::shared_ptr<WordDocument> m_document;
     std::shared_ptr<FindPlanCache> m_plans;
-    std::array<Decoded, 4> m_recent;
-    std::size_t m_nextSlot = 0;
+    struct Recent {
+        std::u16string encoded;
+        std::shared_ptr<const PreparedFind> call;
+    };
+    std::array<Recent, 4> m_recent;
+    // Slots of m_recent, the most recently used first.
+    std::array<std::uint8_t, 4> m_order{0, 1, 2, 3};
+    std::u16string m_encoded;
 };
 
 }  // namespace office

@@ -177,17 +177,22 @@ bool HasIgnorableFormat(std::u16string_view text)
     for (std::size_t i = 0; i < text.size();) {
         stop();
         // Nothing below the soft hyphen is a format character but 0x1F.
-        i = SkipBelow(text, i, std::min(text.size(), i + 65536), 0xAD, 0x1F);
-        if (i >= text.size()) break;
-        const char16_t unit = text[i];
-        if (!U16_IS_SURROGATE(unit)) {
-            if (bits.Has(unit)) return true;
-            ++i;
-            continue;
+        const std::size_t end = std::min(text.size(), i + 65536);
+        i = SkipBelow(text, i, end, 0xAD, 0x1F);
+        if (i < end && text[i] == 0x1F) return true;
+        // The units from the soft hyphen on that follow, one by one: in
+        // another script than Latin a vector scan would stop at each.
+        while (i < end && text[i] >= 0xAD) {
+            const char16_t unit = text[i];
+            if (!U16_IS_SURROGATE(unit)) {
+                if (bits.Has(unit)) return true;
+                ++i;
+                continue;
+            }
+            std::size_t len = 1;
+            if (IsIgnorableFormat(CodePointAt(text, i, len))) return true;
+            i += len;
         }
-        std::size_t len = 1;
-        if (IsIgnorableFormat(CodePointAt(text, i, len))) return true;
-        i += len;
     }
     return false;
 }
@@ -293,8 +298,11 @@ public:
     {
     }
 
-    void Run(std::u16string_view text)
+    // `knownNfc`: the text is known to be NFC as a whole. Returns whether it
+    // was (known or found so).
+    bool Run(std::u16string_view text, bool knownNfc = false)
     {
+        bool whole = knownNfc || text.empty();
         if (text.size() >= kLinearBit) throw std::length_error("text too long to search");
         // Folding and composing change the length of few characters; room
         // for a few more spares a long text a move to a buffer twice its
@@ -305,11 +313,16 @@ public:
         // out), unit k of the output comes from unit k of the original and
         // no map is kept; most text never leaves that state.
         if (m_map != nullptr) m_map->m_linear = true;
+        if (whole && !m_fold && !m_keep) {
+            Strip(text);
+            return true;
+        }
         std::size_t i = 0;
         while (i < text.size()) {
             // The longest stretch that is NFC already goes character by
             // character; it ends on a normalisation boundary.
-            const std::size_t plain = i + NfcPrefix(text.substr(i));
+            const std::size_t plain = whole ? text.size() : i + NfcPrefix(text.substr(i));
+            if (i == 0 && plain == text.size()) whole = true;
             while (i < plain) {
                 m_stop();
                 // Most text is ASCII: a run of it is copied (or lowered)
@@ -318,8 +331,17 @@ public:
                 const std::size_t ascii = SkipBelow(text, i, std::min(plain, i + kAsciiStep), 0x80, 0x1F);
                 if (ascii > i) {
                     Ascii(i, text.substr(i, ascii - i));
+                    LookAfterRun(ascii - i);
                     i = ascii;
-                    platform::ThrowIfStopRequested();
+                    continue;
+                }
+                // So is a run of other characters of one unit each that
+                // stay one unit: each is its own piece of NFC text.
+                const std::size_t wide = WideRun(text, i, std::min(plain, i + kAsciiStep));
+                if (wide > i) {
+                    Wide(i, text.substr(i, wide - i));
+                    LookAfterRun(wide - i);
+                    i = wide;
                     continue;
                 }
                 std::size_t len = 1;
@@ -347,9 +369,71 @@ public:
             Normalized(start, text.substr(start, i - start));
             m_stop();
         }
+        return whole;
     }
 
 private:
+    // An NFC text unfolded: the text less the characters left out, taken
+    // a stretch between two of them at a time (a clearing pass makes this
+    // again for a story that holds some).
+    void Strip(std::u16string_view text)
+    {
+        const BmpFormatBits& format = FormatBits();
+        std::size_t i = 0;
+        while (i < text.size()) {
+            // Up to the next character left out, within a step (a pair
+            // at its end is taken whole).
+            const std::size_t limit = std::min(text.size(), i + kAsciiStep);
+            std::size_t j = i;
+            std::size_t length = 0;
+            while (j < limit) {
+                const char16_t c = text[j];
+                // One unit at a time: text of another script than Latin
+                // would stop a vector scan at every unit.
+                if (c < 0xAD) {
+                    if (c == 0x1F) {
+                        length = 1;
+                        break;
+                    }
+                    ++j;
+                    continue;
+                }
+                if (!U16_IS_SURROGATE(c)) {
+                    if (format.Has(c)) {
+                        length = 1;
+                        break;
+                    }
+                    ++j;
+                    continue;
+                }
+                std::size_t len = 1;
+                if (IsIgnorableFormat(CodePointAt(text, j, len))) {
+                    length = len;
+                    break;
+                }
+                j += len;
+            }
+            if (j > i) {
+                const std::size_t before = m_out.size();
+                m_out.append(text.substr(i, j - i));
+                if (m_map != nullptr && !(m_map->m_linear && before == i)) Linear(before, i);
+            }
+            if (length != 0) Gap(j);
+            LookAfterRun(j - i);
+            m_stop();
+            i = j + length;
+        }
+    }
+
+    // A look at the stop request after a long run; short ones (words
+    // between spaces of another script) are counted with the characters,
+    // as a look costs more than copying a short run.
+    void LookAfterRun(std::size_t length)
+    {
+        if (length >= kLongRun) platform::ThrowIfStopRequested();
+    }
+    static constexpr std::size_t kLongRun = 1024;
+
     // Leaves the state where no map is kept: units [0, end) came unit for
     // unit, which one run says.
     void EndLinear(std::size_t end)
@@ -404,6 +488,36 @@ private:
                 const char16_t c = p[k];
                 p[k] = static_cast<char16_t>(c + (static_cast<char16_t>(c - u'A') < 26 ? 0x20 : 0));
             }
+        }
+        if (m_map == nullptr || (m_map->m_linear && before == at)) return;
+        Linear(before, at);
+    }
+
+    // The end of the run from `from` of units from U+0080 on that are no
+    // surrogate, are not left out and (when folding) fold to one unit.
+    std::size_t WideRun(std::u16string_view text, std::size_t from, std::size_t to) const
+    {
+        const BmpFormatBits& format = FormatBits();
+        const UnitFolds* folds = m_fold ? &Folds() : nullptr;
+        std::size_t j = from;
+        while (j < to) {
+            const char16_t c = text[j];
+            if (c < 0x80 || U16_IS_SURROGATE(c) || (!m_keep && format.Has(c)) || (folds && folds->Longer(c))) break;
+            ++j;
+        }
+        return j;
+    }
+
+    void Wide(std::size_t at, std::u16string_view run)
+    {
+        const std::size_t before = m_out.size();
+        if (m_fold) {
+            const UnitFolds& folds = Folds();
+            m_out.resize(before + run.size());
+            char16_t* p = m_out.data() + before;
+            for (const char16_t c : run) *p++ = folds.Fold(c);
+        } else {
+            m_out.append(run);
         }
         if (m_map == nullptr || (m_map->m_linear && before == at)) return;
         Linear(before, at);
@@ -485,13 +599,26 @@ std::u16string PrepareForMatch(std::u16string_view text, bool fold, bool keepFor
     return out;
 }
 
-MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, bool knownNormal) : m_original(original)
+MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, KnownForm known)
+    : m_original(original), m_nfc(known != KnownForm::Unknown)
 {
-    if (!fold && (knownNormal || !NeedsNormalizing(original, keepFormat))) {
-        m_identity = true;
-        return;
+    if (!fold) {
+        // A text known to be NFC that held characters left out is copied
+        // without them without a look for them first (a clearing pass may
+        // have taken the last away, when the copy is dropped).
+        const bool look = known == KnownForm::Unknown;
+        if (!m_nfc) m_nfc = NfcPrefix(original) == original.size();
+        if (known == KnownForm::Normal || (m_nfc && (keepFormat || (look && !HasIgnorableFormat(original))))) {
+            m_identity = true;
+            return;
+        }
     }
-    MatchTextBuilder(fold, keepFormat, m_text, this).Run(original);
+    m_nfc = MatchTextBuilder(fold, keepFormat, m_text, this).Run(original, m_nfc);
+    if (!fold && m_linear && m_text.size() == original.size()) {
+        m_identity = true;
+        m_linear = false;
+        m_text = std::u16string();
+    }
 }
 
 const MatchText::Run& MatchText::RunAt(std::size_t i) const

@@ -48,11 +48,14 @@ bool FoldsUnitByUnit(std::u16string_view text, bool keepFormat, std::size_t maxW
 // match in "ß"); `end` gets the unit after the last one taken.
 bool FoldedStartsWith(std::u16string_view text, std::size_t at, std::u16string_view folded, std::size_t& end);
 
+// What a caller already knows of a text, so that building its compared
+// text need not check it again: that it is NFC, or NFC without ignorable
+// format characters (then, unfolded, it is its own compared text).
+enum class KnownForm : std::uint8_t { Unknown, Nfc, Normal };
+
 class MatchText {
 public:
-    // `knownNormal`: the caller knows the original is NFC and holds no
-    // ignorable format character, so without folding it is used as it is.
-    MatchText(std::u16string_view original, bool fold, bool keepFormat, bool knownNormal = false);
+    MatchText(std::u16string_view original, bool fold, bool keepFormat, KnownForm known = KnownForm::Unknown);
 
     std::u16string_view Text() const { return m_identity ? m_original : std::u16string_view(m_text); }
 
@@ -70,12 +73,15 @@ public:
     // True when the text is the original itself (nothing to normalise,
     // nothing left out, no folding).
     bool IsIdentity() const { return m_identity; }
+    // Whether the original was found (or known) to be NFC.
+    bool OriginalIsNfc() const { return m_nfc; }
 
 private:
     friend class MatchTextBuilder;
 
     std::u16string_view m_original;
     bool m_identity = false;
+    bool m_nfc = false;
     // The text differs from the original but unit k came from unit k (case
     // folding that keeps lengths): no map is needed.
     bool m_linear = false;

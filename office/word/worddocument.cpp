@@ -7,11 +7,18 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
 
 namespace office {
 
 namespace {
+
+std::uint64_t NewVersion()
+{
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
 
 bool ShareUnit(std::u16string_view a, std::u16string_view b)
 {
@@ -20,7 +27,7 @@ bool ShareUnit(std::u16string_view a, std::u16string_view b)
 
 }  // namespace
 
-WordDocument::WordDocument(WordContent content)
+WordDocument::WordDocument(WordContent content) : m_version(NewVersion())
 {
     m_stories.reserve(content.stories.size());
     for (Story& s : content.stories) {
@@ -38,8 +45,10 @@ const MatchText& WordDocument::View(std::size_t story, bool fold, bool keepForma
     StoryState& s = m_stories.at(story);
     std::unique_ptr<MatchText>& view = s.views[(fold ? 2 : 0) + (keepFormat ? 1 : 0)];
     if (!view) {
-        view = std::make_unique<MatchText>(s.text, fold, keepFormat, s.knownNormal);
+        const KnownForm known = s.knownNormal ? KnownForm::Normal : s.knownNfc ? KnownForm::Nfc : KnownForm::Unknown;
+        view = std::make_unique<MatchText>(s.text, fold, keepFormat, known);
         if (!fold && !keepFormat && view->IsIdentity()) s.knownNormal = true;
+        if (view->OriginalIsNfc()) s.knownNfc = true;
     }
     return *view;
 }
@@ -169,10 +178,12 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
                                     std::u16string_view found, std::u16string_view inserted)
 {
     if (changes.empty()) return;
-    // Spacing replaced by spacing leaves a normal text normal: spaces and
-    // tabs take part in no composition, and every character beside the
-    // replaced range stood beside spacing before. (The clearing passes do
-    // this a dozen times a keyword; the text need not be checked again.)
+    // Spacing replaced by spacing leaves an NFC text NFC, and a normal text
+    // normal: spaces and tabs take part in no composition, every character
+    // beside the replaced range stood beside spacing before, and what the
+    // range held between its spaces (characters the compared text leaves
+    // out) is gone. (The clearing passes do this a dozen times a keyword;
+    // the text need not be checked again.)
     auto spacing = [](std::u16string_view t) {
         return std::all_of(t.begin(), t.end(), [](char16_t c) { return c == u' ' || c == u'\t'; });
     };
@@ -180,6 +191,7 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
     for (auto& [index, text] : changes) {
         StoryState& s = m_stories.at(index);
         s.knownNormal = s.knownNormal && staysNormal;
+        s.knownNfc = s.knownNfc && staysNormal;
         // Derived views point into the old text: drop them first.
         s.codes.reset();
         s.breaks.reset();
@@ -195,7 +207,7 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
         }
         s.text = std::move(text);
     }
-    ++m_version;
+    m_version = NewVersion();
     m_results.clear();
     // A new occurrence of an absent text would have to contain inserted
     // units, when the insertion is spacing: spaces and tabs are compared as

@@ -68,7 +68,9 @@ public:
     const Utf8Story& Utf8(std::size_t story, bool keepFormat, int markCopies);
     WordCodes& Codes(std::size_t story);
 
-    // Bumped by every change of the text.
+    // The state of the text: changed by every change of it, and never the
+    // same for two documents (or two states of one), so that whoever keeps
+    // an answer for one document need not know which one it was. Never 0.
     std::uint64_t Version() const { return m_version; }
 
     // Replaces the text of some stories after a replacement of every
@@ -118,6 +120,9 @@ private:
         // The text is known to be NFC without ignorable format characters:
         // its unfolded views are the text itself, unchecked.
         bool knownNormal = false;
+        // The text is known to be NFC (ignorable characters perhaps in it):
+        // its views need no normalisation check.
+        bool knownNfc = false;
         std::unique_ptr<Utf8Story> utf8[2][kMaxMarkCopies + 1];  // [keepFormat][markCopies]
         std::unique_ptr<WordCodes> codes;
         std::unique_ptr<PresenceFilter> filters[4];  // as views
@@ -130,7 +135,7 @@ private:
     };
 
     std::vector<StoryState> m_stories;
-    std::uint64_t m_version = 0;
+    std::uint64_t m_version;
     std::set<std::u16string, std::less<>> m_absent;
     std::map<std::u16string, bool> m_results;
     bool m_shortcuts = true;

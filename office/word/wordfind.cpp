@@ -523,12 +523,22 @@ public:
     bool fold = false;
     bool keepFormat = false;
     std::vector<std::u16string> runs;
+    // The last answers, for the document state (WordDocument::Version)
+    // they hold for: a clearing pass is asked a dozen times a keyword of
+    // the same unchanged text. 0: none.
+    std::uint64_t foundIn = 0;
+    bool found = false;
+    std::uint64_t nothingReplacedIn[2] = {0, 0};  // [All]
+    // What results are remembered under in the document.
+    std::u16string nothingKey[2];
 };
 
 std::shared_ptr<FindPlan> CompileFind(std::u16string_view findText, const FindOptions& o)
 {
     auto plan = std::make_shared<FindPlan>();
     plan->key = CacheKey(findText, o);
+    plan->nothingKey[0] = u"R1" + plan->key;
+    plan->nothingKey[1] = u"RA" + plan->key;
     if (findText.empty()) return plan;
     if (o.matchWildcards) {
         auto w = std::make_unique<WildcardMatcher>(findText);
@@ -604,6 +614,11 @@ std::vector<FoundRange> FindOccurrences(WordDocument& document, const FindReques
     return Walk(document, *plan, limit);
 }
 
+namespace {
+bool RunPlan(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u16string_view replaceWith,
+             bool tableOfResults);
+}  // namespace
+
 bool ExecuteFind(WordDocument& document, const FindRequest& request)
 {
     platform::ThrowIfStopRequested();
@@ -618,10 +633,22 @@ bool ExecuteFind(WordDocument& document, const FindRequest& request)
         }
     }
     const auto plan = CompileFind(request.findText, request.options);
-    return ExecuteFind(document, *plan, request.replace, request.replaceWith);
+    return RunPlan(document, *plan, request.replace, request.replaceWith, true);
 }
 
 bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u16string_view replaceWith)
+{
+    // A plan kept across calls remembers its own last answers: the
+    // document's table of results would only repeat them.
+    return RunPlan(document, plan, replace, replaceWith, false);
+}
+
+namespace {
+
+// `tableOfResults`: answers are also looked up and kept in the document's
+// table of results, for plans made for one call.
+bool RunPlan(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u16string_view replaceWith,
+             bool tableOfResults)
 {
     platform::ThrowIfStopRequested();
     if (!plan.matcher) return false;
@@ -629,23 +656,32 @@ bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, st
     const WildcardMatcher* wildcards = plan.wildcards;
     const bool isExact = plan.isExact;
     const std::u16string& exact = plan.exact;
+    const bool shortcuts = document.Shortcuts();
+    const std::uint64_t version = document.Version();
+    const std::size_t mode = replace == ReplaceMode::All ? 1 : 0;
+    if (shortcuts) {
+        if (replace == ReplaceMode::None && plan.foundIn == version) return plan.found;
+        if (replace != ReplaceMode::None && plan.nothingReplacedIn[mode] == version) return false;
+    }
     if (isExact && document.IsKnownAbsent(exact)) return false;
 
     if (replace == ReplaceMode::None) {
         bool cached = false;
-        if (document.CachedResult(plan.key, cached)) return cached;
+        if (tableOfResults && document.CachedResult(plan.key, cached)) return cached;
         const bool found = !Walk(document, plan, 1).empty();
         if (!found && isExact) document.RememberAbsent(exact);
-        document.CacheResult(plan.key, found);
+        if (tableOfResults) document.CacheResult(plan.key, found);
+        plan.foundIn = version;
+        plan.found = found;
         return found;
     }
 
     // A replacement that found nothing changed nothing: until the text
     // changes, the same one finds nothing again (a clearing pass repeated
     // before every keyword).
-    const std::u16string noneKey = (replace == ReplaceMode::One ? u"R1" : u"RA") + plan.key;
+    const std::u16string& noneKey = plan.nothingKey[mode];
     bool cachedNone = false;
-    if (document.CachedResult(noneKey, cachedNone)) return false;
+    if (tableOfResults && document.CachedResult(noneKey, cachedNone)) return false;
 
     const std::vector<ReplacePart> parts = ParseReplaceCodes(replaceWith, wildcards != nullptr);
     std::vector<std::pair<std::size_t, std::u16string>> changes;
@@ -681,7 +717,8 @@ bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, st
     }
     if (!any) {
         if (isExact) document.RememberAbsent(exact);
-        document.CacheResult(noneKey, false);
+        if (tableOfResults) document.CacheResult(noneKey, false);
+        plan.nothingReplacedIn[mode] = version;
         return false;
     }
     // What the replacement inserted, when it is a fixed text.
@@ -700,5 +737,7 @@ bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, st
     }
     return true;
 }
+
+}  // namespace
 
 }  // namespace office

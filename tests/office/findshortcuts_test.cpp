@@ -1,12 +1,15 @@
 // The shortcuts of the built-in Word's Find (arguments remembered by the
-// Find object, find texts compiled once per application, results and absent
-// texts remembered per document, the presence filter) held to the plain path
+// Find object and the application, find texts compiled once per application,
+// results and absent texts remembered per document and plan, the presence
+// filter, what a story's compared text knows of its form across replacements)
+// held to the plain path
 // that scans for every call: random texts full of folding, accents, optional
 // hyphens and spacing, random keywords under every switch combination,
 // interleaved with the clearing passes and with replacements that change the
 // text under the caches; and the search that folds as it compares, without a
 // folded copy, held to the one over the folded copy.
 #include "office/automation/wordfindobject.h"
+#include "office/text/casefold.h"
 #include "office/text/matchtext.h"
 #include "office/word/wordfind.h"
 #include "wordautomation.h"
@@ -83,6 +86,20 @@ WordContent RandomContent(std::mt19937& rng, Leaving leave)
     return content;
 }
 
+// Whether two compared texts agree in their text and in every position of
+// their maps.
+::testing::AssertionResult SameView(const MatchText& a, const MatchText& b)
+{
+    if (a.Text() != b.Text()) return ::testing::AssertionFailure() << "texts differ";
+    for (std::size_t i = 0; i <= a.Text().size(); ++i) {
+        if (a.OriginalStart(i) != b.OriginalStart(i) || a.OriginalEnd(i) != b.OriginalEnd(i) ||
+            a.IsCharacterEdge(i) != b.IsCharacterEdge(i)) {
+            return ::testing::AssertionFailure() << "maps differ at " << i;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
 TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
 {
     std::mt19937 rng(20261207);
@@ -112,6 +129,7 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
         // number of scans), replacements that change it after.
         std::vector<std::u16string> keywords;
         for (int i = 0; i < 40; ++i) keywords.push_back(RandomKeyword(rng, i % 2 == 0));
+        std::uint64_t checked = 0;
         for (int step = 0; step < 240; ++step) {
             FindRequest r;
             const unsigned what = static_cast<unsigned>(rng() % (step < 160 ? 9 : 10));
@@ -127,6 +145,9 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
                 r.options = {(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0, (bits & 16) != 0};
                 if (what == 9) {
                     r.replaceWith = RandomKeyword(rng, false);
+                    // A combining accent, which may compose with what stands
+                    // before it and make an NFC text NFC no more.
+                    if (rng() % 2 == 0) r.replaceWith += u"\u0301";
                     r.replace = rng() % 2 == 0 ? ReplaceMode::All : ReplaceMode::One;
                 }
             }
@@ -139,7 +160,21 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
             ASSERT_EQ(wordtest::Found(result), expected) << "document " << docIndex << " step " << step;
             found += expected ? 1 : 0;
             ++calls;
-            for (std::size_t s = 0; s < plain.StoryCount(); ++s) ASSERT_EQ(fast->Text(s), plain.Text(s)) << step;
+            for (std::size_t s = 0; s < plain.StoryCount(); ++s) {
+                ASSERT_EQ(fast->Text(s), plain.Text(s)) << step;
+                // What the document kept of a story's form across a
+                // replacement must give the compared text made afresh: all
+                // four after a replacement of a keyword, one of them after
+                // a clearing pass.
+                for (int view = 0; view < 4 && fast->Version() != checked; ++view) {
+                    if (what != 9 && view != step % 4) continue;
+                    const bool fold = view >= 2;
+                    const bool keep = view % 2 == 1;
+                    ASSERT_TRUE(SameView(fast->View(s, fold, keep), MatchText(plain.Text(s), fold, keep)))
+                        << "document " << docIndex << " step " << step << " view " << view;
+                }
+            }
+            checked = fast->Version();
         }
         find->Release();
     }
@@ -185,6 +220,72 @@ TEST(FindShortcuts, FoldingAsItComparesFindsWhatTheFoldedCopyFinds)
         occurrences += static_cast<int>(a.size());
     }
     EXPECT_GT(occurrences, 1000);
+}
+
+// A text's compared text built knowing it is NFC (as a document knows of a
+// story after a clearing pass) is the one built without knowing it: texts
+// of one-unit letters (folding or not, to one unit or to more), ignorable
+// and surrogate characters, in runs and alone.
+TEST(FindShortcuts, KnowingTheFormChangesNoCompareText)
+{
+    const std::u16string units = u"aZ \t\u00E9\u00C9\u00DF\u0130\u03A3\u4E2D\u00AD\x1F\u200B\U0001D400\U00010400";
+    std::mt19937 rng(7);
+    for (int round = 0; round < 400; ++round) {
+        std::u16string text;
+        const std::size_t length = rng() % 60;
+        while (text.size() < length) {
+            const std::size_t at = rng() % units.size();
+            // A pair goes whole.
+            if (at + 1 < units.size() && units[at] >= 0xD800 && units[at] < 0xDC00) text += units.substr(at, 2);
+            else if (units[at] < 0xDC00 || units[at] > 0xDFFF) text.push_back(units[at]);
+        }
+        ASSERT_FALSE(NeedsNormalizing(text, true)) << round;
+        for (int view = 0; view < 4; ++view) {
+            const bool fold = view >= 2;
+            const bool keep = view % 2 == 1;
+            // An NFC text's compared text, character by character: left
+            // out, or folded on its own; only the first unit of a character
+            // is an edge, and maps to the character's start.
+            // An edge's range end is the end of the visible character
+            // before it.
+            std::u16string expected;
+            std::vector<std::size_t> origin;
+            std::vector<std::size_t> endBefore;
+            std::vector<bool> edge;
+            std::size_t visibleEnd = 0;
+            for (std::size_t at = 0; at < text.size();) {
+                const std::size_t len = at + 1 < text.size() && text[at] >= 0xD800 && text[at] < 0xDC00 ? 2 : 1;
+                const std::u16string_view c(text.data() + at, len);
+                if (keep || !HasIgnorableFormat(c)) {
+                    const std::size_t before = expected.size();
+                    if (fold) AppendFullCaseFold(c, expected);
+                    else expected += c;
+                    for (std::size_t k = before; k < expected.size(); ++k) {
+                        origin.push_back(at);
+                        endBefore.push_back(visibleEnd);
+                        edge.push_back(k == before);
+                    }
+                    visibleEnd = at + len;
+                }
+                at += len;
+            }
+            const MatchText known(text, fold, keep, KnownForm::Nfc);
+            const MatchText unknown(text, fold, keep);
+            ASSERT_TRUE(known.OriginalIsNfc() && unknown.OriginalIsNfc()) << round;
+            for (const MatchText* m : {&known, &unknown}) {
+                ASSERT_TRUE(m->Text() == expected) << round << " view " << view;
+                for (std::size_t i = 0; i < expected.size(); ++i) {
+                    ASSERT_EQ(m->IsCharacterEdge(i), edge[i]) << round << " view " << view << " at " << i;
+                    if (edge[i]) {
+                        ASSERT_EQ(m->OriginalStart(i), origin[i]) << round << " view " << view << " at " << i;
+                        ASSERT_EQ(m->OriginalEnd(i), endBefore[i]) << round << " view " << view << " at " << i;
+                    }
+                }
+                ASSERT_EQ(m->OriginalEnd(expected.size()), visibleEnd) << round << " view " << view;
+            }
+            ASSERT_TRUE(SameView(known, unknown)) << round << " view " << view;
+        }
+    }
 }
 
 // The filter must answer "not there" for most absent texts once built, and
