@@ -186,15 +186,12 @@ TEST(BiffReaderSheets, EveryTypeOfSheetDatesAndOddRecords)
         ASSERT_EQ(book.sheets.size(), 3u) << version;
         EXPECT_EQ(book.sheets[1].name, u"Macro1");
         EXPECT_EQ(book.sheets[1].visibility, SheetVisibility::Hidden);
-        EXPECT_EQ(Shown(book, 1, 0, 0), u"Auto_Open");
         EXPECT_EQ(book.sheets[2].visibility, SheetVisibility::VeryHidden);
-        EXPECT_EQ(Shown(book, 2, 65535, 255), u"1");
-        EXPECT_EQ(Shown(book, 0, 0, 0), u"1/1/1904");
-        EXPECT_EQ(Shown(book, 0, 0, 1), u"5");
-        if (biff8) {
-            EXPECT_EQ(Shown(book, 0, 1, 0), u"3");
-            EXPECT_EQ(FormulaOf(book, 0, 1, 0), u"=1+2");
-        }
+        for (const auto& [sheet, row, col, text] : {std::tuple{1u, 0u, 0u, u"Auto_Open"}, {2u, 65535u, 255u, u"1"},
+                                                    {0u, 0u, 0u, u"1/1/1904"}, {0u, 0u, 1u, u"5"},
+                                                    {0u, 1u, 0u, biff8 ? u"3" : u"<none>"}})
+            EXPECT_EQ(Shown(book, sheet, row, col), text) << version << ":" << sheet << "," << row << "," << col;
+        EXPECT_EQ(FormulaOf(book, 0, 1, 0), biff8 ? u"=1+2" : u"<none>");
         EXPECT_EQ(book.sheets[0].cells.size(), biff8 ? 3u : 2u);
     }
 }

@@ -36,8 +36,7 @@ public:
         for (const auto& e : m_events) all += e + "\n";
         return all;
     }
-    std::string stopAt;
-    std::string throwAt;
+    std::string stopAt, throwAt;
 
 protected:
     void StartElement(const office::XmlName& name, const office::XmlAttributes& attrs) override

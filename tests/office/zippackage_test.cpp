@@ -226,11 +226,9 @@ const std::vector<std::string> kEntries = {
 
 TEST(PartTargetIndex, FindsWhatResolvingAndLookingUpFinds)
 {
-    const auto zipBytes = [] {
-        std::vector<ziptest::Entry> zip;
-        for (const std::string& name : kEntries) zip.push_back({name, "x"});
-        return ziptest::BuildZip(zip);
-    }();
+    std::vector<ziptest::Entry> files;
+    for (const std::string& name : kEntries) files.push_back({name, "x"});
+    const auto zipBytes = ziptest::BuildZip(files);
     ZipPackage package;
     ReadError error;
     ASSERT_TRUE(package.Open({zipBytes.data(), zipBytes.size()}, error)) << error;
