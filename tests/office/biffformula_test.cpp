@@ -25,38 +25,27 @@ public:
         for (unsigned v : bytes) m_b.push_back(static_cast<std::uint8_t>(v));
         return *this;
     }
-    Rpn& Int(unsigned v)
-    {
-        m_b.push_back(0x1E);
-        Put16(m_b, v);
-        return *this;
-    }
+    Rpn& Int(unsigned v) { return B({0x1E, v & 0xFF, v >> 8}); }
     Rpn& Num(double v)
     {
-        m_b.push_back(0x1F);
-        PutF64(m_b, v);
+        PutF64(B({0x1F}).m_b, v);
         return *this;
     }
     Rpn& Str(const std::u16string& s)
     {
-        m_b.push_back(0x17);
-        PutString8(m_b, s, 1);
+        PutString8(B({0x17}).m_b, s, 1);
         return *this;
     }
     // A BIFF8 reference; a relative part is written without $.
     Rpn& Ref(unsigned row, unsigned col, bool rowRel = true, bool colRel = true, unsigned id = 0x24)
     {
-        m_b.push_back(static_cast<std::uint8_t>(id));
-        Put16(m_b, row);
-        Put16(m_b, (col & 0x3FFF) | (colRel ? 0x4000u : 0u) | (rowRel ? 0x8000u : 0u));
-        return *this;
+        const unsigned c = (col & 0x3FFF) | (colRel ? 0x4000u : 0u) | (rowRel ? 0x8000u : 0u);
+        return B({id, row & 0xFF, row >> 8, c & 0xFF, c >> 8});
     }
     Rpn& Area(unsigned r1, unsigned r2, unsigned c1, unsigned c2, bool rel = true, unsigned id = 0x25)
     {
-        m_b.push_back(static_cast<std::uint8_t>(id));
-        for (unsigned v : {r1, r2}) Put16(m_b, v);
-        for (unsigned c : {c1, c2}) Put16(m_b, c | (rel ? 0xC000u : 0u));
-        return *this;
+        const unsigned flags = rel ? 0xC0 : 0;
+        return B({id, r1 & 0xFF, r1 >> 8, r2 & 0xFF, r2 >> 8, c1, flags, c2, flags});
     }
     Rpn& Func(unsigned index) { return B({0x41, index & 0xFF, index >> 8}); }
     Rpn& FuncVar(unsigned index, unsigned count) { return B({0x42, count, index & 0xFF, index >> 8}); }
@@ -119,7 +108,7 @@ TEST(BiffFormula, TokensGiveTheTextExcelShows)
         {Rpn().Int(65535), u"=65535"},
         {Rpn().Num(0.1), u"=0.1"},  // 15 digits hide the binary fraction
         {Rpn().Num(1e20), u"=1E+20"}, {Rpn().Num(1.5e-12), u"=1.5E-12"},
-        {Rpn().Num(123456789012345.0), u"=123456789012345"},
+        {Rpn().Num(123456789012345.0), u"=123456789012345"}, {Rpn().Num(2.5e15), u"=2.5E+15"},  // 16 digits
         {Rpn().Num(std::numeric_limits<double>::quiet_NaN()), nullptr},
         {Rpn().Str(u"say \"hi\""), u"=\"say \"\"hi\"\"\""}, {Rpn().Str(u"Grüße ☃"), u"=\"Grüße ☃\""},
         {Rpn().B({0x1D, 1}), u"=TRUE"}, {Rpn().B({0x1D, 0}), u"=FALSE"}, {Rpn().B({0x1C, 0x07}), u"=#DIV/0!"},
@@ -219,17 +208,11 @@ TEST(BiffFormulaHostile, CutStreamsCapsAndRandomBytes)
     full.B({0x1C, 0x2A}).FuncVar(1, 2).Attr(0x10, 0).B({kAdd});
     const Bytes& bytes = full.Get();
     EXPECT_EQ(Decode(bytes), u"=A1*2.5+SUM(IF((\"ab☃\"&SUM(B1:C4)),#N/A))");
-    for (std::size_t n = 0; n < bytes.size(); ++n) {
-        // A prefix may be a whole formula; it must never read past its end.
-        const auto text = Decode(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)));
-        if (text) {
-            EXPECT_EQ(text->front(), u'=');
-        }
-    }
-    for (const Rpn& r : {Rpn().Int(7), Rpn().Num(1.0), Rpn().Ref(1, 1), Rpn().Area(0, 1, 0, 1), Rpn().Str(u"abc")}) {
-        for (std::size_t n = 1; n < r.Get().size(); ++n)
-            EXPECT_FALSE(Decode(Bytes(r.Get().begin(), r.Get().begin() + static_cast<std::ptrdiff_t>(n))));
-    }
+    // A prefix may be a whole formula; it must never read past its end.
+    for (auto end = bytes.begin(); end != bytes.end(); ++end)
+        EXPECT_EQ(Decode(Bytes(bytes.begin(), end)).value_or(u"=").front(), u'=');
+    for (const Rpn& r : {Rpn().Int(7), Rpn().Num(1.0), Rpn().Ref(1, 1), Rpn().Area(0, 1, 0, 1), Rpn().Str(u"abc")})
+        for (auto end = r.Get().begin() + 1; end != r.Get().end(); ++end) EXPECT_FALSE(Decode(Bytes(r.Get().begin(), end)));
     // 1100 operands at once pass the depth cap though the text is short;
     // 1000 do not.
     for (const int n : {1100, 1000}) {
@@ -238,15 +221,13 @@ TEST(BiffFormulaHostile, CutStreamsCapsAndRandomBytes)
         for (int i = 1; i < n; ++i) deep.B({kAdd});
         EXPECT_EQ(Decode(deep.Get()).value_or(u"").size(), n == 1000 ? 2000u : 0u);
     }
-    Rpn wide;  // text past the cap: 40 strings of 250 characters joined
+    Rpn wide, minus, nested;  // text past the cap: 40 strings of 250 characters joined
     wide.Str(std::u16string(250, u'x'));
     for (int i = 0; i < 39; ++i) wide.Str(std::u16string(250, u'y')).B({kConcat});
     EXPECT_FALSE(Decode(wide.Get()));
-    Rpn minus;  // one byte a token, a growing text: stops at the cap
-    minus.Int(1);
+    minus.Int(1);  // one byte a token, a growing text: stops at the cap
     for (int i = 0; i < 60000; ++i) minus.B({kUminus});
     EXPECT_FALSE(Decode(minus.Get()));
-    Rpn nested;
     nested.Int(1);
     for (int i = 0; i < 3000; ++i) nested.B({kParen});
     EXPECT_EQ(Decode(nested.Get()).value_or(u"").size(), 1u + 1 + 6000);

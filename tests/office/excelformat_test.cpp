@@ -60,16 +60,13 @@ TEST(ExcelFormat, ValuesShownInEachFormat)
         {u"[$%-409]0", 0.5, u"0.5"}, {u"0;0%", 0.5, u"0.5"},
     };
     for (const auto& c : cases) EXPECT_EQ(ShownWith(c.code, c.value, c.date1904), c.shown) << c.value;
-    const std::pair<unsigned, NumberStyle> builtins[] = {{14, NumberStyle::Date},     {22, NumberStyle::DateTime},
-                                                         {20, NumberStyle::Time},     {0, NumberStyle::General},
-                                                         {4, NumberStyle::General},   {9, NumberStyle::Percent},
-                                                         {10, NumberStyle::Percent},  {11, NumberStyle::General}};
+    const std::pair<unsigned, NumberStyle> builtins[] = {
+        {14, NumberStyle::Date},    {22, NumberStyle::DateTime}, {20, NumberStyle::Time},    {0, NumberStyle::General},
+        {4, NumberStyle::General},  {9, NumberStyle::Percent},   {10, NumberStyle::Percent}, {11, NumberStyle::General}};
     for (const auto& [index, style] : builtins) EXPECT_EQ(StyleOfBuiltinFormat(index), style) << index;
     Cell cell;
-    for (const auto& [kind, number, shown] : {std::tuple{CellKind::Boolean, 1.0, u"TRUE"},
-                                              std::tuple{CellKind::Boolean, 0.0, u"FALSE"},
-                                              std::tuple{CellKind::Error, 7.0, u"#DIV/0!"},
-                                              std::tuple{CellKind::Error, 42.0, u"#N/A"}}) {
+    for (const auto& [kind, number, shown] : {std::tuple{CellKind::Boolean, 1.0, u"TRUE"}, {CellKind::Boolean, 0.0, u"FALSE"},
+                                              {CellKind::Error, 7.0, u"#DIV/0!"}, {CellKind::Error, 42.0, u"#N/A"}}) {
         cell.kind = kind;
         cell.number = number;
         EXPECT_EQ(ShownValue(cell, false), shown);

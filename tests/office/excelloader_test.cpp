@@ -48,25 +48,18 @@ Bytes WriteBiff(unsigned version)
 {
     const bool biff8 = version == 0x0600;
     auto globals = [&](Stream& s) {
-        Bytes cp;
-        Put16(cp, biff8 ? 1200 : 1251);
-        s.Record(0x0042, cp);
-        Bytes fmt;
-        Put16(fmt, 164);
+        s.Record(0x0042, Words({biff8 ? 1200u : 1251u}));
+        Bytes fmt = Words({164});
         if (biff8) PutString8(fmt, u"0.00%", 2);
         else OldBiffWriter::PutBytes(fmt, "0.00%", 1);
         s.Record(0x041E, fmt);
         for (unsigned format : {0u, 14u, 164u}) {
-            Bytes xf;
-            Put16(xf, 0);
-            Put16(xf, format);
+            Bytes xf = Words({0, format});
             xf.resize(biff8 ? 20 : 16, 0);
             s.Record(0x00E0, xf);
         }
         if (!biff8) return;
-        Bytes sst;
-        Put32(sst, 3);
-        Put32(sst, 3);
+        Bytes sst = Words({3, 0, 3, 0});
         for (const char16_t* text : {u"Alpha beta", u"Привет", u"second shared"}) PutString8(sst, text, 2);
         s.Record(0x00FC, sst);
     };
@@ -187,9 +180,8 @@ TEST_P(EveryReader, ShowsTheCellsItsFormatHolds)
     const Workbook book = LoadOk(file);
     ASSERT_FALSE(book.sheets.empty());
     for (const Probe& p : kProbes) {
-        if ((p.formats & c.format) != 0) {
-            EXPECT_EQ(Shown(book, 0, p.row, p.col), p.shown) << p.row << "," << p.col;
-        }
+        if ((p.formats & c.format) == 0) continue;  // a cell this format cannot hold
+        EXPECT_EQ(Shown(book, 0, p.row, p.col), p.shown) << p.row << "," << p.col;
     }
     if ((c.format & (B8 | B5 | Xlsx_ | Xml)) != 0) {
         ASSERT_EQ(book.sheets.size(), 2u);

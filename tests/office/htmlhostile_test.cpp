@@ -67,11 +67,8 @@ double Bound(std::size_t bytes) { return 1.0 + 2e-6 * static_cast<double>(bytes)
 TEST(HtmlHostile, CraftedPagesReadInLinearTimeAndKeepTheWordAfter)
 {
     using namespace hostile;
-    const std::vector<HostilePage> pages = {
-        ManyAttributes(40000), NestedFonts(400),     Unclosed("div", 100000), Unclosed("b", 100000),
-        DeepTables(20000),     StrayEndTags(50000),  RepeatedBody(50000),     BlockedEndTags(50000),
-    };
-    for (const HostilePage& page : pages) {
+    for (const HostilePage& page : {ManyAttributes(40000), NestedFonts(400), Unclosed("div", 100000), Unclosed("b", 100000),
+                                    DeepTables(20000), StrayEndTags(50000), RepeatedBody(50000), BlockedEndTags(50000)}) {
         // The faster of two reads, so that one stall of a busy machine does
         // not decide.
         Read r = ReadPage(page.html);
@@ -98,10 +95,11 @@ TEST(HtmlHostile, DeepNestingKeepsEveryParagraph)
 // paragraphs, cells, line breaks or preformatted spacing.
 TEST(HtmlHostile, RestartedParserReadsLikeOneRun)
 {
-    std::string nested;
-    for (int i = 0; i < 12; ++i) nested += "<div class=d" + std::to_string(i) + "><span>s" + std::to_string(i) + " ";
-    std::string closing;
-    for (int i = 0; i < 12; ++i) closing += "</span>after" + std::to_string(i) + "</div>";
+    std::string nested, closing;
+    for (int i = 0; i < 12; ++i) {
+        nested += "<div class=d" + std::to_string(i) + "><span>s" + std::to_string(i) + " ";
+        closing += "</span>after" + std::to_string(i) + "</div>";
+    }
     const std::vector<std::string> pages = {
         "<html><head><title>The  title</title></head><body>" + nested + "deep" + closing + "<p>end</p></body></html>",
         "<html><body><table><tr><td>" + nested + "<table><tr><td>inner</td><td>cell</td></tr></table>" + closing +
@@ -135,9 +133,8 @@ TEST(HtmlHostile, RenamedAttributesChangeNothingRead)
         "<!-- <p a b c d" + std::string(97, 'e') + "--> shown -->after",
         "<p a=b c--=\"x y>z\" d e>inside</p>",
     };
-    HtmlReadLimits renameAll;
+    HtmlReadLimits renameAll, renameNone;
     renameAll.keptAttributes = 0;
-    HtmlReadLimits renameNone;
     renameNone.keptAttributes = static_cast<std::size_t>(-1);
     for (const std::string& page : pages) ExpectSameText(page, renameNone, renameAll);
     // "hidden" keeps its name however many attributes come before it.

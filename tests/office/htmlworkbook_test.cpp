@@ -62,8 +62,10 @@ struct PageCase {
     std::string grid;
 };
 
-TEST(HtmlWorkbook, TableRowsAndCellsAsExcelLaysThemOut)
+TEST(HtmlWorkbook, TableRowsCellsAndCharsetAsExcelReadsThem)
 {
+    const std::string table = "<table><tr><td>";
+    const std::string end = "</td></tr></table>";
     const std::vector<PageCase> cases = {
         {"plain table, typed cells",
          "<html><body><table><tr><th>Article</th><th>Price</th></tr>"
@@ -98,21 +100,7 @@ TEST(HtmlWorkbook, TableRowsAndCellsAsExcelLaysThemOut)
          "<html><head><title>T</title></head><body><h1>Heading</h1>\n<p>first  line</p>\n12.5\n\n<div>x<br>y</div>"
          "</body></html>",
          "0,0=THeading;1,0=first line;2,0=12.5;3,0=xy;"},
-    };
-    for (const PageCase& c : cases) {
-        const Loaded r = Load(c.page);
-        ASSERT_TRUE(r.ok) << c.what << ": " << r.error;
-        ASSERT_EQ(r.book.sheets.size(), 1u) << c.what;
-        EXPECT_EQ(r.book.sheets[0].name, u"Page");
-        EXPECT_EQ(Grid(r.book), c.grid) << c.what;
-    }
-}
-
-TEST(HtmlWorkbook, CharsetAsDeclaredOrAsTheBytesSay)
-{
-    const std::string table = "<table><tr><td>";
-    const std::string end = "</td></tr></table>";
-    const std::vector<PageCase> cases = {
+        // The charset as declared or as the bytes say.
         {"declared windows-1251",
          "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\"></head><body>" +
              table + "\xCF\xF0\xE8\xE2\xE5\xF2" + end,
@@ -128,11 +116,12 @@ TEST(HtmlWorkbook, CharsetAsDeclaredOrAsTheBytesSay)
     for (const PageCase& c : cases) {
         const Loaded r = Load(c.page);
         ASSERT_TRUE(r.ok) << c.what << ": " << r.error;
+        ASSERT_EQ(r.book.sheets.size(), 1u) << c.what;
+        EXPECT_EQ(r.book.sheets[0].name, u"Page");
         EXPECT_EQ(Grid(r.book), c.grid) << c.what;
     }
     // UTF-16, with a byte-order mark or told by its zero bytes.
-    std::string le;
-    std::string be;
+    std::string le, be;
     for (const char16_t ch : std::u16string(u"<html><table><tr><td>Stra\u00DFe</td><td>2</td></tr></table>")) {
         le += static_cast<char>(ch & 0xFF);
         le += static_cast<char>(ch >> 8);
@@ -155,8 +144,7 @@ TEST(HtmlWorkbook, CharsetAsDeclaredOrAsTheBytesSay)
 // every word is still read into a cell.
 TEST(HtmlWorkbook, PagesReadAlikeWhateverTheLimits)
 {
-    std::string nested;
-    std::string closing;
+    std::string nested, closing;
     for (int i = 0; i < 12; ++i) {
         nested += "<div class=d" + std::to_string(i) + "><span>s" + std::to_string(i) + " ";
         closing += "</span>after" + std::to_string(i) + "</div>";
@@ -213,11 +201,9 @@ TEST(HtmlWorkbook, PagesReadAlikeWhateverTheLimits)
         first = words;
         closed.push_back("<html><body>" + content(0) + "</body></html>");
     }
-    HtmlReadLimits plainLimits;
+    HtmlReadLimits plainLimits, shallow, renameAll;
     plainLimits.keptAttributes = static_cast<std::size_t>(-1);
-    HtmlReadLimits shallow;
     shallow.parserDepth = 8;
-    HtmlReadLimits renameAll;
     renameAll.keptAttributes = 0;
     for (const std::string& page : closed) {
         const Loaded plain = ReadWith(page, plainLimits);

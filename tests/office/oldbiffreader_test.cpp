@@ -92,7 +92,7 @@ Bytes Workbook4()
 
 class OldBiffVersions : public ::testing::TestWithParam<int> {};
 
-TEST_P(OldBiffVersions, CodePages)
+TEST_P(OldBiffVersions, CodePagesDate1904AndUnknownFormats)
 {
     const struct {
         unsigned codePage;  // 0: no CODEPAGE record
@@ -115,10 +115,6 @@ TEST_P(OldBiffVersions, CodePages)
         EXPECT_EQ(Shown(book, 0, 0, 0), c.text) << c.codePage;
         EXPECT_EQ(Shown(book, 0, 0, 1), c.text) << c.codePage;
     }
-}
-
-TEST_P(OldBiffVersions, Date1904AndUnknownFormatsAreGeneral)
-{
     OldBiffWriter w(GetParam());
     w.Bof(0x0010);
     w.DateMode1904();
@@ -136,24 +132,19 @@ TEST_P(OldBiffVersions, CutOrChangedStreamsAreRefusedOrReadWithinBounds)
 {
     const Bytes whole = Worksheet(GetParam());
     EXPECT_EQ(Shown(ReadOk(whole), 0, 1, 0), u"computed text");
-    for (std::size_t cut = 0; cut < whole.size(); ++cut)
-        RefusedAs(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
-    // Each byte in turn made extreme; whatever is read stays within the
-    // stream and the limits.
+    for (auto end = whole.begin(); end != whole.end(); ++end) RefusedAs(Bytes(whole.begin(), end));
+    // Each byte in turn made extreme: read within the limits or refused.
     WorkbookLimits limits;
     limits.maxCells = 64;
     std::size_t failures = 0;
     for (std::size_t i = 0; i < whole.size(); ++i) {
-        for (std::uint8_t value : {std::uint8_t{0x00}, std::uint8_t{0xFF}, static_cast<std::uint8_t>(whole[i] ^ 0x80)}) {
+        for (const unsigned value : {0x00u, 0xFFu, whole[i] ^ 0x80u}) {
             Bytes bytes = whole;
-            bytes[i] = value;
+            bytes[i] = static_cast<std::uint8_t>(value);
             Workbook book;
             ReadError error;
-            if (!Read(bytes, book, error, limits)) {
-                ++failures;
-            } else {
-                EXPECT_LE(book.CellCount(), 64u);
-            }
+            if (Read(bytes, book, error, limits)) EXPECT_LE(book.CellCount(), 64u);
+            else ++failures;
         }
     }
     EXPECT_GT(failures, 0u);
@@ -181,12 +172,10 @@ TEST_P(OldBiffVersions, LyingRecordsLimitsAndProtectionAreRefused)
         w.Eof();
         EXPECT_EQ(RefusedAs(w.Data()), ReadErrorKind::Damaged);
     }
-    WorkbookLimits cells;
+    WorkbookLimits cells, text;
     cells.maxCells = 3;
-    EXPECT_EQ(RefusedAs(Worksheet(v), cells), ReadErrorKind::TooLarge);
-    WorkbookLimits text;
     text.maxTextUnits = 12;
-    EXPECT_EQ(RefusedAs(Worksheet(v), text), ReadErrorKind::TooLarge);
+    for (const WorkbookLimits& limits : {cells, text}) EXPECT_EQ(RefusedAs(Worksheet(v), limits), ReadErrorKind::TooLarge);
     OldBiffWriter w(v);
     w.Bof(0x0010);
     w.Record(0x002F, Bytes(4, 0));
@@ -219,8 +208,7 @@ TEST(OldBiffWorkbook, SheetsFollowTheirHeaders)
     limits.maxSheets = 2;  // the listed names count
     EXPECT_EQ(RefusedAs(Workbook4(), limits), ReadErrorKind::TooLarge);
     const Bytes whole = Workbook4();
-    for (std::size_t cut = 0; cut < whole.size(); ++cut)
-        RefusedAs(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
+    for (auto end = whole.begin(); end != whole.end(); ++end) RefusedAs(Bytes(whole.begin(), end));
 }
 
 TEST(OldBiffWorkbook, SheetsAfterTheGlobalsAndMissingSheets)
@@ -293,11 +281,9 @@ TEST(OldBiffStructure, IxfeRkMulRkAndStringResults)
         r.String("stray string");
         r.Eof();
         book = ReadOk(r.Data());
-        EXPECT_EQ(Shown(book, 0, 0, 0), u"12.34") << version;
-        EXPECT_EQ(Shown(book, 0, 1, 2), u"7") << version;
-        EXPECT_EQ(Shown(book, 0, 1, 4), u"9") << version;
-        EXPECT_EQ(Shown(book, 0, 2, 0), u"after the array") << version;
-        EXPECT_EQ(Shown(book, 0, 3, 0), u"") << version;
+        for (const auto& [row, col, text] : {std::tuple{0u, 0u, u"12.34"}, {1u, 2u, u"7"}, {1u, 4u, u"9"},
+                                             {2u, 0u, u"after the array"}, {3u, 0u, u""}})
+            EXPECT_EQ(Shown(book, 0, row, col), text) << version << ":" << row << "," << col;
         for (std::uint32_t i = 0; i < book.TextCount(); ++i) EXPECT_NE(book.Text(i), u"stray string");
     }
 }

@@ -48,22 +48,27 @@ Bytes Document(const std::string& text)
                                         "</w:document>"}});
 }
 
+// A scheme: Agile with its hash, key size and spin count, or Standard with
+// its key size and version.
 struct Scheme {
     const char* name;
-    std::function<EncryptedFile(const Bytes&, const std::u16string&)> encrypt;
+    const nettle_hash* agileHash;
+    std::size_t keyBytes;
+    std::uint32_t spinsOrVersion;
+    EncryptedFile Encrypt(const Bytes& zip, const std::u16string& password) const
+    {
+        return agileHash != nullptr ? officecrypt::EncryptAgile(zip, password, *agileHash, keyBytes, spinsOrVersion)
+                                    : officecrypt::EncryptStandard(zip, password, keyBytes, spinsOrVersion);
+    }
 };
 
 void PrintTo(const Scheme& s, std::ostream* os) { *os << s.name; }
 
 const Scheme kSchemes[] = {
-    {"StandardAes128", [](const Bytes& z, const std::u16string& p) { return officecrypt::EncryptStandard(z, p, 16); }},
-    {"StandardAes192v3", [](const Bytes& z, const std::u16string& p) { return officecrypt::EncryptStandard(z, p, 24, 3); }},
-    {"StandardAes256v2", [](const Bytes& z, const std::u16string& p) { return officecrypt::EncryptStandard(z, p, 32, 2); }},
-    {"AgileSha1Aes256", [](const Bytes& z, const std::u16string& p) { return officecrypt::EncryptAgile(z, p, nettle_sha1, 32); }},
-    {"AgileSha512Aes256",
-     [](const Bytes& z, const std::u16string& p) { return officecrypt::EncryptAgile(z, p, nettle_sha512, 32, 100000); }},
-    {"AgileSha256Aes128", [](const Bytes& z, const std::u16string& p) { return officecrypt::EncryptAgile(z, p, nettle_sha256, 16); }},
-    {"AgileSha384Aes192", [](const Bytes& z, const std::u16string& p) { return officecrypt::EncryptAgile(z, p, nettle_sha384, 24); }},
+    {"StandardAes128", nullptr, 16, 4},           {"StandardAes192v3", nullptr, 24, 3},
+    {"StandardAes256v2", nullptr, 32, 2},         {"AgileSha1Aes256", &nettle_sha1, 32, 1000},
+    {"AgileSha512Aes256", &nettle_sha512, 32, 100000}, {"AgileSha256Aes128", &nettle_sha256, 16, 1000},
+    {"AgileSha384Aes192", &nettle_sha384, 24, 1000},
 };
 
 class EncryptedPackage : public ::testing::TestWithParam<Scheme> {};
@@ -76,21 +81,21 @@ TEST_P(EncryptedPackage, DefaultPasswordOpensWorkbooksAndDocuments)
     // the cipher's block.
     const Bytes zip = Workbook1("quarterly secret ledger", 1500);
     ASSERT_GT(zip.size(), 3 * 4096u);
-    const Workbook book = LoadOk(GetParam().encrypt(zip, kDefault).File());
+    const Workbook book = LoadOk(GetParam().Encrypt(zip, kDefault).File());
     ASSERT_EQ(book.sheets.size(), 1u);
     EXPECT_EQ(Shown(book, 0, 0, 0), u"quarterly secret ledger");
     const std::string last = "filler " + FillerNumber(1499);
     EXPECT_EQ(Shown(book, 0, 1500, 0), std::u16string(last.begin(), last.end()));
     Workbook other;
     ReadError error;
-    EXPECT_FALSE(Load(GetParam().encrypt(Workbook1("hidden"), u"secret").File(), other, error));
+    EXPECT_FALSE(Load(GetParam().Encrypt(Workbook1("hidden"), u"secret").File(), other, error));
     EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
 
-    const Bytes file = GetParam().encrypt(Document("minutes of the meeting"), kDefault).File();
+    const Bytes file = GetParam().Encrypt(Document("minutes of the meeting"), kDefault).File();
     WordContent content;
     ASSERT_TRUE(LoadWordContent(View(file), content, error)) << error;
     EXPECT_NE(content.stories.at(0).text.find(u"minutes of the meeting"), std::u16string::npos);
-    EXPECT_FALSE(LoadWordContent(View(GetParam().encrypt(Document("minutes"), u"pass").File()), content, error));
+    EXPECT_FALSE(LoadWordContent(View(GetParam().Encrypt(Document("minutes"), u"pass").File()), content, error));
     EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
 }
 
@@ -215,17 +220,13 @@ Bytes Obfuscated(unsigned version, const std::string& password, std::uint16_t ke
                  std::size_t filePassBytes = 6)
 {
     const bool biff8 = version == 0x0600;
-    Bytes filePass;
-    if (biff8) Put16(filePass, 0);  // XOR obfuscation
-    Put16(filePass, key);
-    Put16(filePass, verifier);
+    Bytes filePass = biff8 ? Words({0, key, verifier}) : Words({key, verifier});  // BIFF8: 0 for XOR obfuscation
     filePass.resize(filePassBytes - (biff8 ? 0 : 2));
     auto globals = [biff8](Stream& s) {
-        if (!biff8) return;
         Bytes sst = {2, 0, 0, 0, 2, 0, 0, 0};
         for (const char16_t* text : {u"obfuscated ledger", u"a longer string of shared text, past sixteen bytes"})
             PutString8(sst, text, 2);
-        s.Record(0x00FC, sst);
+        if (biff8) s.Record(0x00FC, sst);
     };
     auto first = [&](Stream& s) {
         if (biff8) s.LabelSst(0, 1, 1);

@@ -58,11 +58,7 @@ Bytes OldWorkbook(std::size_t rows)
 // A large workbook obfuscated with XOR under Excel's default password.
 Bytes XorWorkbook(std::size_t rows)
 {
-    using excelfixtures::Put16;
-    Bytes filePass;
-    Put16(filePass, 0);
-    Put16(filePass, officecrypt::kDefaultXorKey);
-    Put16(filePass, officecrypt::kDefaultXorVerifier);
+    const Bytes filePass = excelfixtures::Words({0, officecrypt::kDefaultXorKey, officecrypt::kDefaultXorVerifier});
     Bytes stream = hostilexls::WorkbookStream([&](excelfixtures::Stream& s) { s.Record(0x002F, filePass); },
                                               {u"Sheet1"}, [&](excelfixtures::Stream& s, std::size_t) {
                                                   for (std::size_t row = 0; row < rows; ++row)

@@ -40,15 +40,15 @@ TEST(XlsxReaderCells, SharedStringsPositionsAndDates)
         "tab_x0009_escaped_x00e9_"};
     for (const bool date1904 : {false, true}) {
         const Workbook book = LoadOk(Xlsx({{"One", data}}, strings, styles, date1904 ? "<workbookPr date1904=\"1\"/>" : ""));
-        EXPECT_EQ(Shown(book, 0, 0, 0), u"rich runs joined");
-        EXPECT_EQ(Shown(book, 0, 0, 1), u"tab\tescaped\u00E9");
-        EXPECT_EQ(Shown(book, 0, 0, 2), u"<none>");  // beyond the table
-        EXPECT_EQ(Shown(book, 0, 0, 3), u"<none>");  // styled but empty
-        EXPECT_EQ(Shown(book, 0, 1, 0), date1904 ? u"3/2/2028" : u"3/1/2024");  // dd/mm/yyyy makes a date
-        EXPECT_EQ(Shown(book, 0, 1, 2), date1904 ? u"1/1/1904" : u"1/0/1900");
-        EXPECT_EQ(Shown(book, 0, 2, 0), u"7");  // cells without references follow their predecessors
-        EXPECT_EQ(Shown(book, 0, 2, 1), u"8");
-        EXPECT_EQ(Shown(book, 0, 4, 16383), u"42");
+        const std::tuple<std::uint32_t, std::uint32_t, const char16_t*> shown[] = {
+            {0, 0, u"rich runs joined"}, {0, 1, u"tab\tescaped\u00E9"},
+            {0, 2, u"<none>"},  // beyond the table
+            {0, 3, u"<none>"},  // styled but empty
+            {1, 0, date1904 ? u"3/2/2028" : u"3/1/2024"},  // dd/mm/yyyy makes a date
+            {1, 2, date1904 ? u"1/1/1904" : u"1/0/1900"},
+            {2, 0, u"7"}, {2, 1, u"8"},  // cells without references follow their predecessors
+            {4, 16383, u"42"}};
+        for (const auto& [row, col, text] : shown) EXPECT_EQ(Shown(book, 0, row, col), text) << row << "," << col;
     }
     EXPECT_EQ(Shown(LoadOk(Xlsx({{"One", data}}, strings, styles)), 0, 1, 1), u"3/1/2024 12:00:00 PM");
 }
@@ -188,48 +188,17 @@ TEST(XlsxReaderDamage, BadPartsAndLimitsFailCleanly)
     EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << error;
     EXPECT_FALSE(Read({'P', 'K', 3, 4, 1, 2, 3}, book, error));
     EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << error;
-    std::string rows;
-    for (int r = 1; r <= 30; ++r) rows += "<row r=\"" + std::to_string(r) + "\"><c><v>1</v></c></row>";
+    auto rows = [](int n) {
+        std::string out;
+        for (int r = 1; r <= n; ++r) out += "<row r=\"" + std::to_string(r) + "\"><c><v>1</v></c></row>";
+        return out;
+    };
     WorkbookLimits limits;
-    limits.maxCells = 20;
-    EXPECT_FALSE(Read(Xlsx({{"S", rows}}), book, error, limits));
-    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
-}
-
-// Parts made before any is appended all number their texts from the same
-// point; appending renumbers each after what is there by then, and the
-// limits hold for the whole, not for each part alone.
-TEST(WorkbookBuilderParts, AppendRenumbersTextsAndChecksTheWholeAgainstTheLimits)
-{
-    WorkbookLimits limits;
-    limits.maxCells = 5;
-    WorkbookBuilder builder(limits);
-    const std::uint32_t shared = builder.AddText(u"shared");
-    WorkbookBuilder first = builder.Part();
-    WorkbookBuilder second = builder.Part();
-    ASSERT_TRUE(first.AddSheet(u"A", SheetVisibility::Visible));
-    ASSERT_TRUE(first.AddText(0, 0, u"first own"));
-    ASSERT_TRUE(first.AddTextIndex(1, 0, shared));
-    ASSERT_TRUE(second.AddSheet(u"B", SheetVisibility::Hidden));
-    ASSERT_TRUE(second.AddText(0, 0, u"second own"));
-    ASSERT_TRUE(builder.Append(std::move(first)));
-    ASSERT_TRUE(builder.Append(std::move(second)));
-    const Workbook book = builder.Finish();
-    ASSERT_EQ(book.sheets.size(), 2u);
-    EXPECT_EQ(Shown(book, 0, 0, 0), u"first own");
-    EXPECT_EQ(Shown(book, 0, 1, 0), u"shared");
-    EXPECT_EQ(Shown(book, 1, 0, 0), u"second own");
-
-    // Two parts of three cells each: each fits alone, the whole does not.
-    WorkbookBuilder capped(limits);
-    WorkbookBuilder a = capped.Part();
-    WorkbookBuilder b = capped.Part();
-    for (WorkbookBuilder* part : {&a, &b}) {
-        ASSERT_TRUE(part->AddSheet(u"S", SheetVisibility::Visible));
-        for (std::uint32_t r = 0; r < 3; ++r) ASSERT_TRUE(part->AddNumber(r, 0, 1));
+    limits.maxCells = 40;
+    // One sheet past the cap, and two parsed side by side that only
+    // together pass it.
+    for (const Bytes& zip : {Xlsx({{"S", rows(50)}}), Xlsx({{"S", rows(30)}, {"T", rows(30)}})}) {
+        EXPECT_FALSE(Read(zip, book, error, limits));
+        EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
     }
-    EXPECT_TRUE(capped.Append(std::move(a)));
-    EXPECT_FALSE(capped.Append(std::move(b)));
-    EXPECT_TRUE(capped.Failed());
-    EXPECT_EQ(capped.Error().kind, ReadErrorKind::TooLarge) << capped.Error();
 }

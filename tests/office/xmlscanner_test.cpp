@@ -36,8 +36,7 @@ public:
         for (const auto& e : m_events) all += e + "\n";
         return all;
     }
-    std::string stopAt;
-    std::string throwAt;
+    std::string stopAt, throwAt;
 
 protected:
     void StartElement(const office::XmlName& name, const office::XmlAttributes& attrs) override
@@ -108,10 +107,11 @@ TEST(XmlSax, EventsAsTheyMustComeOut)
         ASSERT_TRUE(o.ok) << o.error;
         EXPECT_EQ(o.events, events);
     }
-    EXPECT_FALSE(office::XmlScanner::Handles("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a/>"));
-    EXPECT_FALSE(office::XmlScanner::Handles(std::string("\xFF\xFE<\0a\0/\0>\0", 10)));
-    EXPECT_FALSE(office::XmlScanner::Handles(std::string("<\0a\0/\0>\0", 8)));
-    EXPECT_TRUE(office::XmlScanner::Handles("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>"));
+    for (const auto& [xml, handled] : {std::pair{std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a/>"), false},
+                                       {std::string("\xFF\xFE<\0a\0/\0>\0", 10), false},
+                                       {std::string("<\0a\0/\0>\0", 8), false},
+                                       {std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>"), true}})
+        EXPECT_EQ(office::XmlScanner::Handles(xml), handled) << xml;
 }
 
 TEST(XmlScanner, WellFormedDocumentsGiveExpatsEvents)
@@ -174,27 +174,19 @@ TEST(XmlScanner, ManyAttributesAndDeepNestingUnderEveryLimit)
     for (int i = 0; i < 50000; ++i) deep += "</a>";
     const Outcome o = Agree(deep);
     ASSERT_TRUE(o.ok) << o.error;
-    const struct {
-        std::size_t maxDepth;
-        std::uint64_t budget;  // 0: none
-        bool ok;
-    } cases[] = {
-        {50000, 0, true},
-        {49999, 0, false},
-        {SIZE_MAX, 50000 * office::XmlLimits::kBytesPerLevel, true},
-        {SIZE_MAX, 50000 * office::XmlLimits::kBytesPerLevel - 1, false},
-    };
-    for (const auto& c : cases) {
-        office::ReadBudget budget(c.budget);
+    const std::tuple<std::size_t, std::uint64_t, bool> cases[] = {  // depth cap, budget (0: none), read
+        {50000, 0, true}, {49999, 0, false}, {SIZE_MAX, 50000 * office::XmlLimits::kBytesPerLevel, true},
+        {SIZE_MAX, 50000 * office::XmlLimits::kBytesPerLevel - 1, false}};
+    for (const auto& [maxDepth, bytes, ok] : cases) {
+        office::ReadBudget budget(bytes);
         office::XmlLimits limits;
-        limits.maxDepth = c.maxDepth;
-        if (c.budget != 0) limits.budget = &budget;
+        limits.maxDepth = maxDepth;
+        if (bytes != 0) limits.budget = &budget;
         for (const bool reference : {false, true}) {
             const Outcome r = Parsed(deep, reference, limits);
-            EXPECT_EQ(r.ok, c.ok) << c.maxDepth << " " << c.budget << " " << reference << " " << r.error;
             // A cap or the budget refuses the nesting for its size.
-            EXPECT_EQ(r.error.kind, c.ok ? ReadErrorKind::None : ReadErrorKind::TooLarge) << r.error;
-            if (c.ok) {
+            EXPECT_EQ(r.error.kind, ok ? ReadErrorKind::None : ReadErrorKind::TooLarge) << maxDepth << " " << reference;
+            if (ok) {
                 EXPECT_EQ(r.events, o.events);
             }
         }
@@ -251,15 +243,8 @@ TEST(XmlScanner, RandomEditsAgreeWithExpat)
             default: doc.erase(at, 1); break;
             }
         }
-        const Outcome fast = Parsed(doc, false);
-        const Outcome ref = Parsed(doc, true);
-        ASSERT_EQ(fast.ok, ref.ok) << "document: " << doc << "\nscanner: " << fast.error << "\nexpat: " << ref.error;
-        ASSERT_EQ(fast.error.kind, ref.error.kind) << "document: " << doc;
-
-        if (fast.ok) {
-            ASSERT_EQ(fast.events, ref.events) << "document: " << doc;
-            ++accepted;
-        }
+        accepted += Agree(doc).ok ? 1 : 0;
+        if (HasFailure()) break;
     }
     // A fair share of edited documents stay well-formed, so the events were
     // compared too, not only the refusals.

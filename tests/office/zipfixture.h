@@ -24,8 +24,7 @@ inline std::vector<std::uint8_t> BuildZip(const std::vector<Entry>& entries)
     zip_error_t err;
     zip_error_init(&err);
     zip_source_t* buf = zip_source_buffer_create(nullptr, 0, 0, &err);
-    if (buf == nullptr) throw std::runtime_error("zip_source_buffer_create");
-    zip_t* za = zip_open_from_source(buf, ZIP_TRUNCATE, &err);
+    zip_t* za = buf == nullptr ? nullptr : zip_open_from_source(buf, ZIP_TRUNCATE, &err);
     if (za == nullptr) throw std::runtime_error("zip_open_from_source");
     zip_source_keep(buf);
     for (const auto& e : entries) {
@@ -34,14 +33,11 @@ inline std::vector<std::uint8_t> BuildZip(const std::vector<Entry>& entries)
         if (idx < 0) throw std::runtime_error("zip_file_add");
         zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), e.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 9);
     }
-    if (zip_close(za) != 0) throw std::runtime_error("zip_close");
-    std::vector<std::uint8_t> out;
-    if (zip_source_open(buf) != 0) throw std::runtime_error("zip_source_open");
+    if (zip_close(za) != 0 || zip_source_open(buf) != 0) throw std::runtime_error("zip_close");
     zip_source_seek(buf, 0, SEEK_END);
-    const zip_int64_t size = zip_source_tell(buf);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(zip_source_tell(buf)));
     zip_source_seek(buf, 0, SEEK_SET);
-    out.resize(static_cast<std::size_t>(size));
-    if (size > 0 && zip_source_read(buf, out.data(), static_cast<zip_uint64_t>(size)) != size)
+    if (zip_source_read(buf, out.data(), out.size()) != static_cast<zip_int64_t>(out.size()))
         throw std::runtime_error("zip_source_read");
     zip_source_close(buf);
     zip_source_free(buf);
@@ -57,7 +53,7 @@ inline std::uint32_t Get32(const std::vector<std::uint8_t>& b, std::size_t at)
 
 inline void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
 {
-    for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 // Rewrites the uncompressed size of every entry, in the local headers and

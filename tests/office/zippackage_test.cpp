@@ -69,12 +69,11 @@ TEST(ZipPackage, ReadsEntriesByExactAndCaseFoldedName)
     for (const char* name : {"word/document.xml", "/word/document.xml", "Word/Document.XML", "XL/Workbook.xml"})
         EXPECT_TRUE(pkg.HasEntry(name)) << name;
     EXPECT_FALSE(pkg.HasEntry("word/styles.xml"));
-    ASSERT_TRUE(pkg.ReadEntry("Word/document.xml", out, error)) << error;
-    EXPECT_EQ(out, "<w:document/>");
-    ASSERT_TRUE(pkg.ReadEntry("[content_types].xml", out, error)) << error;
-    EXPECT_EQ(out, "<Types/>");
-    ASSERT_TRUE(pkg.ReadEntry("xl/workbook.xml", out, error)) << error;
-    EXPECT_EQ(out, "<workbook/>");
+    for (const auto& [name, data] : {std::pair{"Word/document.xml", "<w:document/>"}, {"[content_types].xml", "<Types/>"},
+                                     {"xl/workbook.xml", "<workbook/>"}}) {
+        EXPECT_TRUE(pkg.ReadEntry(name, out, error)) << error;
+        EXPECT_EQ(out, data);
+    }
     EXPECT_FALSE(pkg.ReadEntry("missing.xml", out, error));
     EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
     for (const Zip& junk : {Zip{'P', 'K', 3, 4, 'n', 'o', 't', ' ', 'a', ' ', 'z', 'i', 'p'}, Zip{}}) {
@@ -104,41 +103,16 @@ TEST(ZipPackage, EntriesThatLieOrPassTheCapsFail)
     } cases[] = {
         {"sound", text, false, none, {}, ReadErrorKind::None},
         {"stored", text, true, none, {}, ReadErrorKind::None},
-        {"understated",
-         text,
-         false,
-         [&](Zip& z) { ziptest::RewriteUncompressedSizes(z, std::uint32_t(text.size() - 1)); },
-         {},
-         ReadErrorKind::Damaged,
-         false},
-        {"overstated",
-         text,
-         false,
-         [&](Zip& z) { ziptest::RewriteUncompressedSizes(z, std::uint32_t(text.size() + 1)); },
-         {},
-         ReadErrorKind::Damaged,
-         false},
-        {"stored understated",
-         text,
-         true,
-         [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 100); },
-         {},
-         ReadErrorKind::Damaged,
-         false},
-        {"far overstated",
-         "short",
-         true,
-         [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 200u << 20); },
-         {},
-         ReadErrorKind::Damaged,
-         false},
-        {"past any cap",
-         "abc",
-         true,
-         [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 0xFFFFFFF0u); },
-         {},
-         ReadErrorKind::TooLarge,
-         false},
+        {"understated", text, false, [&](Zip& z) { ziptest::RewriteUncompressedSizes(z, std::uint32_t(text.size() - 1)); },
+         {}, ReadErrorKind::Damaged, false},
+        {"overstated", text, false, [&](Zip& z) { ziptest::RewriteUncompressedSizes(z, std::uint32_t(text.size() + 1)); },
+         {}, ReadErrorKind::Damaged, false},
+        {"stored understated", text, true, [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 100); }, {},
+         ReadErrorKind::Damaged, false},
+        {"far overstated", "short", true, [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 200u << 20); }, {},
+         ReadErrorKind::Damaged, false},
+        {"past any cap", "abc", true, [](Zip& z) { ziptest::RewriteUncompressedSizes(z, 0xFFFFFFF0u); }, {},
+         ReadErrorKind::TooLarge, false},
         {"checksum", text, false, [](Zip& z) { BreakChecksums(z); }, {}, ReadErrorKind::Damaged, false},
         {"damaged", text, false, Damage, {}, ReadErrorKind::Damaged},
         {"bomb", std::string(8u << 20, 'a'), false, none, {}, ReadErrorKind::TooLarge},  // a ratio far beyond 200
@@ -174,16 +148,16 @@ TEST(ZipPackage, EntriesThatLieOrPassTheCapsFail)
     std::string out;
     ASSERT_TRUE(total.Open(View(two), error)) << error;
     EXPECT_TRUE(total.ReadEntry("a", out, error)) << error;
-    EXPECT_FALSE(total.ReadEntry("b", out, error));
-    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
-    EXPECT_FALSE(total.ReadEntry("a", out, error));
-    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
+    for (const char* name : {"b", "a"}) {
+        EXPECT_FALSE(total.ReadEntry(name, out, error));
+        EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
+    }
 }
 
 // A reader may take an entry whose data is complete but whose checksum
 // differs: stored or deflated, it is then read as it stands and named among
-// the mismatches; by default it is refused. Data that does not inflate is
-// refused either way.
+// the mismatches; by default it is refused. (Data that does not inflate is
+// refused either way: xlsxreader_test.)
 TEST(ZipPackage, ChecksumMismatchIsReadOnlyWhenAccepted)
 {
     const std::string text = Lines(3000);
@@ -203,15 +177,6 @@ TEST(ZipPackage, ChecksumMismatchIsReadOnlyWhenAccepted)
         EXPECT_EQ(pkg.ChecksumMismatches(),
                   accept ? (std::vector<std::string>{"deflated.xml", "stored.xml"}) : std::vector<std::string>{});
     }
-    auto damaged = ziptest::BuildZip({{"part.xml", text}});
-    Damage(damaged);
-    ZipPackage pkg;
-    pkg.SetAcceptChecksumMismatch(true);
-    ReadError error;
-    std::string out;
-    ASSERT_TRUE(pkg.Open(View(damaged), error)) << error;
-    EXPECT_FALSE(pkg.ReadEntry("part.xml", out, error));
-    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
 }
 
 TEST(PartNames, ResolveTargetsAndRelationshipsParts)
@@ -261,11 +226,9 @@ const std::vector<std::string> kEntries = {
 
 TEST(PartTargetIndex, FindsWhatResolvingAndLookingUpFinds)
 {
-    const auto zipBytes = [] {
-        std::vector<ziptest::Entry> zip;
-        for (const std::string& name : kEntries) zip.push_back({name, "x"});
-        return ziptest::BuildZip(zip);
-    }();
+    std::vector<ziptest::Entry> files;
+    for (const std::string& name : kEntries) files.push_back({name, "x"});
+    const auto zipBytes = ziptest::BuildZip(files);
     ZipPackage package;
     ReadError error;
     ASSERT_TRUE(package.Open({zipBytes.data(), zipBytes.size()}, error)) << error;

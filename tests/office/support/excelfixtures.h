@@ -104,7 +104,7 @@ public:
     }
     void PatchOffset(std::size_t at, std::size_t value)
     {
-        for (int i = 0; i < 4; ++i) m_bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+        for (std::size_t i = 0; i < 4; ++i) m_bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
     }
     void Number(unsigned row, unsigned col, double v, unsigned xf = 0)
     {
@@ -114,9 +114,7 @@ public:
     }
     void LabelSst(unsigned row, unsigned col, std::uint32_t index)
     {
-        Bytes b = Words({row, col, 0});
-        Put32(b, index);
-        Record(0x00FD, b);
+        Record(0x00FD, Words({row, col, 0, index & 0xFFFF, index >> 16}));
     }
     // LABEL: in BIFF8 a BIFF8 string, else one byte a character (the code
     // page's bytes).
@@ -248,7 +246,7 @@ public:
         if (d != nullptr) d->AddRef();
         return Make(VT_DISPATCH, [d](VARIANT& v) { v.pdispVal = d; });
     }
-    Arg(const Arg& o) { VariantInit(&v); VariantCopy(&v, &o.v); }
+    Arg(const Arg& o) : Arg() { VariantCopy(&v, &o.v); }
     Arg& operator=(const Arg& o)
     {
         if (this != &o) {
@@ -279,8 +277,7 @@ struct CallResult {
     CallResult() { VariantInit(&value); }
     CallResult(const CallResult&) = delete;
     CallResult& operator=(const CallResult&) = delete;
-    CallResult(CallResult&& o) noexcept
-        : hr(o.hr), value(o.value), description(std::move(o.description)), scode(o.scode)
+    CallResult(CallResult&& o) noexcept : hr(o.hr), value(o.value), description(std::move(o.description)), scode(o.scode)
     {
         VariantInit(&o.value);
     }

@@ -72,10 +72,7 @@ inline Body RepeatedBody(std::string_view head, std::string_view chunk, std::uin
     return b;
 }
 
-inline Body WholeBody(std::string_view data)
-{
-    return RepeatedBody(data, {}, 0, {});
-}
+inline Body WholeBody(std::string_view data) { return RepeatedBody(data, {}, 0, {}); }
 
 struct ZipEntry {
     std::string name;
@@ -90,10 +87,7 @@ namespace detail {
 // Little-endian values of 2 bytes each (or 4 with Put32).
 inline void Put16(std::string& s, std::initializer_list<std::uint32_t> values)
 {
-    for (std::uint32_t v : values) {
-        s.push_back(static_cast<char>(v & 0xFF));
-        s.push_back(static_cast<char>((v >> 8) & 0xFF));
-    }
+    for (std::uint32_t v : values) s += {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
 }
 
 inline void Put32(std::string& s, std::initializer_list<std::uint32_t> values)
@@ -290,11 +284,8 @@ inline bool WriteLargeText(const std::string& path, std::uint64_t bytes, std::st
     if (f == nullptr) return false;
     Filler filler;
     std::string block;
-    while (block.size() < (1u << 20)) {
-        block += "Minutes of the meeting on the harbour project, item ";
-        block += filler.Token(6);
-        block += ": no change.\r\n";
-    }
+    while (block.size() < (1u << 20))
+        block += "Minutes of the meeting on the harbour project, item " + filler.Token(6) + ": no change.\r\n";
     bool ok = true;
     for (std::uint64_t written = 0; ok && written < bytes; written += block.size())
         ok = std::fwrite(block.data(), 1, block.size(), f) == block.size();

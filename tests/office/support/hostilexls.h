@@ -87,19 +87,11 @@ inline Bytes ExternSheetsAndNames(std::size_t entries, std::size_t names)
     };
     auto cells = [&](Stream& s, std::size_t) {
         Label(s, 0, 0, kMarker);
-        const auto last = static_cast<unsigned>(entries - 1);
+        const auto last = static_cast<std::uint8_t>(entries - 1), high = static_cast<std::uint8_t>((entries - 1) >> 8);
+        const auto n = static_cast<std::uint8_t>(names), nHigh = static_cast<std::uint8_t>(names >> 8);
         // ptgNameX (entry, name 1), ptgRef3d (entry, A1 relative), +,
         // ptgName (the last name), +.
-        const Bytes nameX = excelfixtures::Words({last, 1, 0}), ref3d = excelfixtures::Words({last, 0, 0xC000});
-        const Bytes name = excelfixtures::Words({static_cast<unsigned>(names), 0});
-        Bytes tokens = {0x39};
-        tokens.insert(tokens.end(), nameX.begin(), nameX.end());
-        tokens.push_back(0x5A);
-        tokens.insert(tokens.end(), ref3d.begin(), ref3d.end());
-        tokens.insert(tokens.end(), {0x03, 0x43});
-        tokens.insert(tokens.end(), name.begin(), name.end());
-        tokens.push_back(0x03);
-        s.Formula(1, 0, 1, tokens);
+        s.Formula(1, 0, 1, {0x39, last, high, 1, 0, 0, 0, 0x5A, last, high, 0, 0, 0, 0xC0, 0x03, 0x43, n, nHigh, 0, 0, 0x03});
     };
     return Compound(WorkbookStream(globals, {u"My Data"}, cells));
 }
@@ -121,14 +113,8 @@ inline Bytes SheetScopedNames(std::size_t sheets, std::size_t names)
     auto cells = [&](Stream& s, std::size_t index) {
         if (index + 1 != sheets) return;
         Label(s, 0, 0, kMarker);
-        Bytes tokens = {0x43};
-        Put16(tokens, 1);
-        Put16(tokens, 0);
-        tokens.push_back(0x43);
-        Put16(tokens, static_cast<unsigned>(sheets));
-        Put16(tokens, 0);
-        tokens.push_back(0x03);
-        s.Formula(1, 0, 1, tokens);
+        s.Formula(1, 0, 1, {0x43, 1, 0, 0, 0, 0x43, static_cast<std::uint8_t>(sheets), static_cast<std::uint8_t>(sheets >> 8),
+                            0, 0, 0x03});
     };
     return Compound(WorkbookStream(globals, sheetNames, cells));
 }

@@ -42,14 +42,12 @@ public:
     // An XF record that uses format `format`.
     void Xf(unsigned format)
     {
-        Bytes b;
         if (m_version == 2) {
-            b = {0, 0, static_cast<std::uint8_t>(format & 0x3F), 0};
-            Record(0x0043, b);
+            Record(0x0043, {0, 0, static_cast<std::uint8_t>(format & 0x3F), 0});
             return;
         }
-        b = {0, static_cast<std::uint8_t>(format), 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-        if (m_version == 4) b.resize(16, 0);
+        Bytes b = {0, static_cast<std::uint8_t>(format), 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        b.resize(m_version == 4 ? 16 : 12, 0);
         Record(m_version == 3 ? 0x0243 : 0x0443, b);
     }
     void Ixfe(unsigned xf) { Record(0x0044, Words({xf})); }
