@@ -6,7 +6,9 @@
 // nothing was read ahead) it reads the file itself, as without the service.
 //
 // Bounded: at most kMaxFiles files and kMaxBytes of file bytes are held or
-// in progress ahead of the worker; files under kMinBytes are left to Open.
+// in progress ahead of the worker. Small files are read ahead too: a hint
+// costs the worker no system call unless a helper sleeps, so that with
+// pages of a few kilobytes the second core parses as well.
 // A helper checks, as the search's sharing pre-check does, that no other
 // program holds the file before reading it, and reads nothing the driver
 // did not name. Each read in progress has its
@@ -64,7 +66,7 @@ public:
     static constexpr std::uint64_t kMaxBytes = std::uint64_t{64} << 20;
     // Smaller files are not read ahead: handing one to another thread
     // costs about what reading it does.
-    static constexpr std::uint64_t kMinBytes = 16 * 1024;
+    static constexpr std::uint64_t kMinBytes = 0;
 
     CReadAhead() = default;
     ~CReadAhead() override;
@@ -84,6 +86,15 @@ public:
     // named before it are dropped too: the driver has passed them. The file
     // is looked at (stat) only when something was read of it.
     std::unique_ptr<ReadAheadResult> Take(const std::string& path, bool workbook);
+
+    // Which compared texts (WordDocument::View) Find built on `document`,
+    // noted as it closes: a helper builds the same ones on the documents it
+    // reads next, so that this part of a search is done on its core too.
+    // They depend on the text alone, so building them early changes no
+    // result; stories longer than kMaxPreparedUnits are left alone (a
+    // case-blind search of one may go without the folded copy).
+    void NoteViews(const WordDocument& document);
+    static constexpr std::size_t kMaxPreparedUnits = std::size_t{1} << 20;
 
     struct Counts {
         std::uint64_t read = 0;     // files read and parsed ahead (or found unreadable)
@@ -117,18 +128,18 @@ private:
     // Reads the file, which had `before` just now.
     bool Read(Job& job, const FileStamp& before);
     static void DropLocked(const std::shared_ptr<Job>& job);
-    // True for a file under kMinBytes (or none at all): nothing to read
-    // ahead, and no helper to wake for it.
-    bool KnownSmallLocked(const platform::ReadAheadItem& item);
+    void PrepareViews(WordDocument& document) const;
 
     mutable std::mutex m_lock;
     std::condition_variable m_work;           // a job queued, or stop
     std::condition_variable m_done;           // a job done
     std::deque<std::shared_ptr<Job>> m_jobs;  // in walk order
-    std::deque<std::string> m_small;          // the last few small files named
     std::vector<std::thread> m_helpers;
+    unsigned m_sleeping = 0;  // helpers waiting on m_work
     bool m_stopping = false;
     std::atomic<unsigned> m_live{0};
+    // Four bits per story kind (fold * 2 + keepFormat), as NoteViews saw.
+    std::atomic<std::uint32_t> m_views{0};
     Counts m_counts;
 };
 

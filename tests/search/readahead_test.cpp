@@ -97,11 +97,9 @@ protected:
         fs::copy_file(data / "excel/book.xls", root / "e-book.xls");
         fs::copy_file(data / "excel/tabbed.xls", root / "f-tabbed.xls");
         WriteFile(root / "g-first.txt", "a needle in the first text file");
-        // Long enough to be read ahead.
-        const std::string filler(office::CReadAhead::kMinBytes, '.');
-        WriteFile(root / "h-changes.txt", "nothing here yet" + filler);
-        WriteFile(root / "i-locked.txt", "a needle that nobody may read" + filler);
-        WriteFile(root / "j-plain.txt", "plain words only" + filler);
+        WriteFile(root / "h-changes.txt", "nothing here yet");
+        WriteFile(root / "i-locked.txt", "a needle that nobody may read");
+        WriteFile(root / "j-plain.txt", "plain words only");
         fs::copy_file(data / "word/page.htm", root / "k-page.htm");
         WriteFile(root / "sub/l-deeper.txt", "Quarterly needle");
         fs::copy_file(data / "word/fmt-stories.rtf", root / "sub/m-stories.doc");
@@ -130,8 +128,7 @@ protected:
                 EXPECT_TRUE(WaitFor([] { return office::CReadAhead::Instance().Idle(); }));
             }
             if (name == "g-first.txt") {
-                WriteFile(root / "h-changes.txt",
-                          "now there is a needle in it" + std::string(office::CReadAhead::kMinBytes, '.'));
+                WriteFile(root / "h-changes.txt", "now there is a needle in it");
             }
             if (name == "l-deeper.txt") fs::remove_all(root / "sub2");
         };
