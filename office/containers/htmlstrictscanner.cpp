@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -208,33 +209,44 @@ private:
     bool Text()
     {
         const std::size_t start = i;
-        bool blank = true;
         const auto* bytes = reinterpret_cast<const unsigned char*>(m.data());
         while (i < n) {
+            while (n - i >= 8 && !SpecialIn(bytes + i)) i += 8;
+            if (i >= n) break;
             const unsigned char c = bytes[i];
             if (c == '<' || c == '&') break;
-            if (c >= 0x20 && c < 0x7F) {
-                blank = blank && c == ' ';
-                ++i;
-            } else if (c == '\t' || c == '\n') {
+            if ((c >= 0x20 && c < 0x7F) || c == '\t' || c == '\n') {
                 ++i;
             } else if (c >= 0x80) {
                 const std::size_t len = Utf8Length(bytes + i, n - i);
                 if (len == 0) return false;
-                blank = false;
                 i += len;
             } else {
                 return false;  // a control character, a carriage return
             }
         }
+        const std::string_view text = m.substr(start, i - start);
         if (OutsideContent()) {
             // Only white space before a tag or the end, which libxml2 passes
             // on as it is; anything else would open a paragraph of its own.
-            if (!blank || (i < n && m[i] != '<')) return false;
+            if (text.find_first_not_of(" \t\n") != std::string_view::npos || (i < n && m[i] != '<')) return false;
             if (m_stack.empty() && i < n) return false;
         }
-        m_sink.Characters(m.substr(start, i - start));
+        m_sink.Characters(text);
         return true;
+    }
+
+    // Whether any of 8 bytes is not printable ASCII or is '<' or '&'.
+    static bool SpecialIn(const unsigned char* p)
+    {
+        constexpr std::uint64_t kOnes = 0x0101010101010101u;
+        constexpr std::uint64_t kHigh = 0x8080808080808080u;
+        std::uint64_t x = 0;
+        std::memcpy(&x, p, 8);
+        const auto zeroIn = [](std::uint64_t v) { return (v - kOnes) & ~v & kHigh; };
+        const std::uint64_t below = (x - kOnes * 0x20) & ~x & kHigh;
+        return ((x & kHigh) | below | zeroIn(x ^ (kOnes * '<')) | zeroIn(x ^ (kOnes * '&')) |
+                zeroIn(x ^ (kOnes * 0x7F))) != 0;
     }
 
     // The raw text of a style or script element, and its end tag.
@@ -291,9 +303,12 @@ private:
     // Reads a tag or attribute name at i, lower-cased into `out`.
     bool Name(std::string& out)
     {
-        out.clear();
-        while (i < n && IsNameChar(m[i])) out.push_back(Lower(m[i++]));
-        return !out.empty() && out.size() <= 32;
+        const std::size_t start = i;
+        while (i < n && IsNameChar(m[i]) && i - start <= 32) ++i;
+        if (i == start || i - start > 32) return false;
+        out.assign(m.substr(start, i - start));
+        for (char& c : out) c = Lower(c);
+        return true;
     }
 
     bool EndTag()

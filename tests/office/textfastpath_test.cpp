@@ -7,6 +7,7 @@
 #include "office/containers/readbudget.h"
 #include "office/text/matchtext.h"
 #include "office/word/htmlreader.h"
+#include "office/word/htmltextbuilder.h"
 #include "office/word/textreader.h"
 
 #include <gtest/gtest.h>
@@ -234,6 +235,43 @@ private:
     std::mt19937& m_rng;
     int m_budget = 0;
 };
+
+TEST(TextFastPath, WebTextFoldsSpacesAsTheRuleSays)
+{
+    // The rule, a unit at a time: a run of spaces, tabs, line feeds, form
+    // feeds and carriage returns is one space before the next character,
+    // unless that starts a line; a soft hyphen is Word's optional hyphen.
+    const auto rule = [](std::u16string_view text) {
+        std::u16string out;
+        bool pending = false;
+        for (const char16_t c : text) {
+            if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r') {
+                pending = true;
+                continue;
+            }
+            if (pending && !out.empty() && out.back() != u'\r' && out.back() != 0x0B && out.back() != 0x07) out += u' ';
+            pending = false;
+            out += c == 0x00AD ? char16_t{0x1F} : c;
+        }
+        return out;
+    };
+    const std::u16string alphabet[] = {u"a", u"word", u" ", u"  ", u"\n", u"\t", u"\u00AD", u"\u000B", u"\u00E9",
+                                       u"\r", u"\u0007", u"\u0021", u"\u0020x\u0020", u"\u00A0"};
+    std::mt19937 rng(19);
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string text;
+        for (auto k = rng() % 60; k > 0; --k) text += alphabet[rng() % std::size(alphabet)];
+        // Handed over in pieces, as a parser does.
+        std::u16string out;
+        HtmlTextBuilder builder(out);
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t piece = 1 + rng() % 40;
+            builder.Text(std::u16string_view(text).substr(at, piece), false);
+            at += piece;
+        }
+        ASSERT_TRUE(out == rule(text)) << round;
+    }
+}
 
 class NoEvents : public HtmlEventSink {
 public:
