@@ -246,7 +246,10 @@ void CReadAhead::NoteViews(const WordDocument& document)
 void CReadAhead::PrepareViews(WordDocument& document) const
 {
     const std::uint32_t views = m_views.load(std::memory_order_relaxed);
-    if (views == 0) return;
+    // Only for text files and web pages (one or two stories): on the .doc
+    // corpus building the views ahead cost about 4% more processor time
+    // than it saved the worker.
+    if (views == 0 || document.StoryCount() > 2) return;
     for (std::size_t s = 0; s < document.StoryCount(); ++s) {
         const auto kind = static_cast<unsigned>(document.Kind(s));
         if (kind >= 8 || document.Text(s).size() > kMaxPreparedUnits) continue;
