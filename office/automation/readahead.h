@@ -88,9 +88,9 @@ public:
     std::unique_ptr<ReadAheadResult> Take(const std::string& path, bool workbook);
 
     // Which compared texts (WordDocument::View) Find built on `document`,
-    // noted as it closes: a helper builds the same ones on the text files
-    // and web pages it reads next, so that this part of a search is done on
-    // its core too.
+    // noted as it closes: a helper builds the same ones on the documents it
+    // reads next (for stories without tabs or double spaces), so that this
+    // part of a search is done on its core too.
     // They depend on the text alone, so building them early changes no
     // result; stories longer than kMaxPreparedUnits are left alone (a
     // case-blind search of one may go without the folded copy).
