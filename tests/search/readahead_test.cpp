@@ -98,9 +98,11 @@ protected:
         fs::copy_file(data / "excel/book.xls", root / "e-book.xls");
         fs::copy_file(data / "excel/tabbed.xls", root / "f-tabbed.xls");
         WriteFile(root / "g-first.txt", "a needle in the first text file");
-        WriteFile(root / "h-changes.txt", "nothing here yet");
-        WriteFile(root / "i-locked.txt", "a needle that nobody may read");
-        WriteFile(root / "j-plain.txt", "plain words only");
+        // Long enough to be read ahead.
+        const std::string filler(office::CReadAhead::kMinBytes, '.');
+        WriteFile(root / "h-changes.txt", "nothing here yet" + filler);
+        WriteFile(root / "i-locked.txt", "a needle that nobody may read" + filler);
+        WriteFile(root / "j-plain.txt", "plain words only" + filler);
         fs::copy_file(data / "word/page.htm", root / "k-page.htm");
         WriteFile(root / "sub/l-deeper.txt", "Quarterly needle");
         fs::copy_file(data / "word/fmt-stories.rtf", root / "sub/m-stories.doc");
@@ -129,7 +131,8 @@ protected:
                 EXPECT_TRUE(WaitFor([] { return office::CReadAhead::Instance().Idle(); }));
             }
             if (name == "g-first.txt") {
-                WriteFile(root / "h-changes.txt", "now there is a needle in it");
+                WriteFile(root / "h-changes.txt",
+                          "now there is a needle in it" + std::string(office::CReadAhead::kMinBytes, '.'));
             }
             if (name == "l-deeper.txt") fs::remove_all(root / "sub2");
         };
@@ -220,8 +223,9 @@ TEST_F(ReadAheadTest, StopEndsAReadInProgressAndItsThread)
 
 TEST_F(ReadAheadTest, HelpersBuildTheComparedTextsFindBuilt)
 {
-    WriteFile(root / "a.txt", "the first Needle");
-    WriteFile(root / "b.txt", "the second Needle");
+    const std::string filler(office::CReadAhead::kMinBytes, '.');
+    WriteFile(root / "a.txt", "the first Needle" + filler);
+    WriteFile(root / "b.txt", "the second Needle" + filler);
     office::CReadAhead& service = office::CReadAhead::Instance();
     service.Start(1);
     // Find built the folded text of the last document closed.
