@@ -45,6 +45,7 @@ CReadAhead& CReadAhead::Instance()
 void CReadAhead::Start(unsigned helpers)
 {
     Stop();
+    m_views = 0;
     const std::lock_guard lock(m_lock);
     for (unsigned i = 0; i < helpers; ++i) {
         ++m_live;  // counted from here, so that a caller sees it at once
@@ -81,6 +82,7 @@ void CReadAhead::Hint(std::vector<platform::ReadAheadItem> coming)
     std::unique_lock lock(m_lock);
     if (m_helpers.empty() || m_stopping) return;
     std::deque<std::shared_ptr<Job>> next;
+    bool queued = false;
     for (std::size_t i = 0; i < coming.size() && i <= kMaxFiles; ++i) {
         platform::ReadAheadItem& item = coming[i];
         const auto known =
@@ -93,14 +95,17 @@ void CReadAhead::Hint(std::vector<platform::ReadAheadItem> coming)
             auto job = std::make_shared<Job>();
             job->item = std::move(item);
             next.push_back(std::move(job));
+            queued = true;
         }
     }
     for (const auto& job : m_jobs)
         if (std::find(next.begin(), next.end(), job) == next.end()) DropLocked(job);
     m_jobs = std::move(next);
-    const bool queued = NextQueuedLocked() != nullptr;
+    // A helper that is awake finds the new job when it asks for the next
+    // one: only a sleeping one costs the worker a wake-up call.
+    const bool wake = queued && m_sleeping > 0;
     lock.unlock();
-    if (queued) m_work.notify_all();
+    if (wake) m_work.notify_all();
 }
 
 bool CReadAhead::KnownSmallLocked(const platform::ReadAheadItem& item)
@@ -227,12 +232,49 @@ void CReadAhead::HelperLoop()
     std::unique_lock lock(m_lock);
     for (;;) {
         std::shared_ptr<Job> job;
-        m_work.wait(lock, [&] { return m_stopping || (job = NextQueuedLocked()) != nullptr; });
+        while (!m_stopping && (job = NextQueuedLocked()) == nullptr) {
+            ++m_sleeping;
+            m_work.wait(lock);
+            --m_sleeping;
+        }
         if (m_stopping) break;
         RunLocked(lock, job);
     }
     lock.unlock();
     --m_live;
+}
+
+void CReadAhead::NoteViews(const WordDocument& document)
+{
+    std::uint32_t seen = 0;
+    for (std::size_t s = 0; s < document.StoryCount(); ++s) {
+        const auto kind = static_cast<unsigned>(document.Kind(s));
+        if (kind >= 8) continue;
+        for (unsigned v = 0; v < 4; ++v)
+            if (document.HasView(s, v >= 2, (v & 1) != 0)) seen |= std::uint32_t{1} << (kind * 4 + v);
+    }
+    if (seen != 0) m_views.fetch_or(seen, std::memory_order_relaxed);
+}
+
+void CReadAhead::PrepareViews(WordDocument& document) const
+{
+    const std::uint32_t views = m_views.load(std::memory_order_relaxed);
+    if (views == 0) return;
+    for (std::size_t s = 0; s < document.StoryCount(); ++s) {
+        const auto kind = static_cast<unsigned>(document.Kind(s));
+        const std::u16string_view text = document.Text(s);
+        if (kind >= 8 || text.size() > kMaxPreparedUnits) continue;
+        // A search that clears spacing replaces tabs and double spaces
+        // first, and the views of the text before are dropped unused (on
+        // .doc files, most of which have some, building them ahead cost 8%
+        // more processor time than without).
+        if (text.find(u'\t') != std::u16string_view::npos || text.find(u"  ") != std::u16string_view::npos) continue;
+        for (unsigned v = 0; v < 4; ++v) {
+            if (((views >> (kind * 4 + v)) & 1u) == 0) continue;
+            platform::ThrowIfStopRequested();
+            document.View(s, v >= 2, (v & 1) != 0);
+        }
+    }
 }
 
 bool CReadAhead::Read(Job& job, const FileStamp& before)
@@ -245,6 +287,7 @@ bool CReadAhead::Read(Job& job, const FileStamp& before)
     } else {
         result->document = ReadWordDocument(job.item.path, result->error);
         result->ok = result->document != nullptr;
+        if (result->ok) PrepareViews(*result->document);
     }
     // A reader that gave up because of a stop found nothing about the file.
     if (!result->ok && (result->error.kind == ReadErrorKind::Cancelled || platform::IsSearchStopRequested()))

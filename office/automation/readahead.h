@@ -62,8 +62,11 @@ class CReadAhead : public platform::IReadAhead {
 public:
     static constexpr std::size_t kMaxFiles = 2;
     static constexpr std::uint64_t kMaxBytes = std::uint64_t{64} << 20;
-    // Smaller files are not read ahead: handing one to another thread
-    // costs about what reading it does.
+    // Smaller files are not read ahead: handing one to another thread costs
+    // the two threads together about 18 us more processor time than reading
+    // it costs the worker (10 KB web pages and text files), and where the
+    // search gets no more than one core's share of a busy machine that is
+    // what it waits for.
     static constexpr std::uint64_t kMinBytes = 16 * 1024;
 
     CReadAhead() = default;
@@ -84,6 +87,16 @@ public:
     // named before it are dropped too: the driver has passed them. The file
     // is looked at (stat) only when something was read of it.
     std::unique_ptr<ReadAheadResult> Take(const std::string& path, bool workbook);
+
+    // Which compared texts (WordDocument::View) Find built on `document`,
+    // noted as it closes: a helper builds the same ones on the documents it
+    // reads next (for stories without tabs or double spaces), so that this
+    // part of a search is done on its core too.
+    // They depend on the text alone, so building them early changes no
+    // result; stories longer than kMaxPreparedUnits are left alone (a
+    // case-blind search of one may go without the folded copy).
+    void NoteViews(const WordDocument& document);
+    static constexpr std::size_t kMaxPreparedUnits = std::size_t{1} << 20;
 
     struct Counts {
         std::uint64_t read = 0;     // files read and parsed ahead (or found unreadable)
@@ -120,6 +133,7 @@ private:
     // True for a file under kMinBytes (or none at all): nothing to read
     // ahead, and no helper to wake for it.
     bool KnownSmallLocked(const platform::ReadAheadItem& item);
+    void PrepareViews(WordDocument& document) const;
 
     mutable std::mutex m_lock;
     std::condition_variable m_work;           // a job queued, or stop
@@ -127,8 +141,11 @@ private:
     std::deque<std::shared_ptr<Job>> m_jobs;  // in walk order
     std::deque<std::string> m_small;          // the last few small files named
     std::vector<std::thread> m_helpers;
+    unsigned m_sleeping = 0;  // helpers waiting on m_work
     bool m_stopping = false;
     std::atomic<unsigned> m_live{0};
+    // Four bits per story kind (fold * 2 + keepFormat), as NoteViews saw.
+    std::atomic<std::uint32_t> m_views{0};
     Counts m_counts;
 };
 

@@ -1,6 +1,7 @@
 // Document object of the built-in Word (see worddocumentobject.h).
 #include "office/automation/worddocumentobject.h"
 
+#include "office/automation/readahead.h"
 #include "platform/worddispids.h"
 
 namespace office {
@@ -19,6 +20,9 @@ HRESULT CWordDocumentObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS
     // The session may hold the last reference but one: keep this object
     // alive until the call returns.
     AddRef();
+    // What Find derived from this text tells the read-ahead what to derive
+    // from the next ones.
+    if (m_document) CReadAhead::Instance().NoteViews(*m_document);
     if (auto session = m_session.lock()) session->Remove(this);
     Release();
     if (pVarResult != nullptr) VariantInit(pVarResult);

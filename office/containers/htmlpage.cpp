@@ -69,12 +69,23 @@ bool LooksLikeHtml(ByteView bytes)
 
 std::string DeclaredHtmlCharset(ByteView bytes)
 {
-    const std::string head = LowerAscii(bytes, kSniffBytes, false);
-    std::size_t pos = 0;
     // Every <meta ...> tag: charset="x" or content="text/html; charset=x".
-    while ((pos = head.find("<meta", pos)) != std::string::npos) {
-        const std::size_t end = head.find('>', pos);
-        const std::string tag = head.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    // Every page is sniffed: only the meta tags are copied (lower-cased).
+    const std::size_t limit = std::min(bytes.size(), kSniffBytes);
+    const char* const head = reinterpret_cast<const char*>(bytes.data());
+    std::size_t pos = 0;
+    while (pos < limit) {
+        const void* open = std::memchr(head + pos, '<', limit - pos);
+        if (open == nullptr) break;
+        pos = static_cast<std::size_t>(static_cast<const char*>(open) - head);
+        if (limit - pos < 5 || LowerAscii(bytes.subspan(pos + 1, 4), 4, false) != "meta") {
+            ++pos;
+            continue;
+        }
+        const void* close = std::memchr(head + pos, '>', limit - pos);
+        const std::size_t end = close == nullptr ? limit
+                                                 : static_cast<std::size_t>(static_cast<const char*>(close) - head);
+        const std::string tag = LowerAscii(bytes.subspan(pos, end - pos), end - pos, false);
         pos += 5;
         const std::size_t at = tag.find("charset");
         if (at == std::string::npos) continue;

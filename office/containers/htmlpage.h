@@ -21,6 +21,7 @@ struct HtmlReadLimits {
     std::size_t keptAttributes = 64;  // attributes of one tag the parser sees by their names
     std::size_t parserDepth = 256;    // open elements one parser run holds
     std::size_t readPiece = 4096;     // bytes the parser gets per read (what it holds past a restart)
+    bool quickPlainPages = true;      // plain pages without libxml2 (htmlstrictscanner.h)
 };
 
 // How a page's bytes become the UTF-8 markup the parser reads: a byte-order

@@ -3,6 +3,7 @@
 #include "office/word/htmlreader.h"
 
 #include "office/containers/htmlsaxparser.h"
+#include "office/containers/htmlstrictscanner.h"
 #include "office/containers/htmltagfilter.h"
 #include "office/word/htmlwalker.h"
 #include "platform/cancellation.h"
@@ -24,6 +25,17 @@ bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error, const HtmlRead
     platform::ThrowIfStopRequested();
     std::u16string text;
     std::u16string title;
+    out.stories.clear();
+    if (limits.quickPlainPages) {
+        // A plain page is read without libxml2, to the same events.
+        HtmlWalker walker;
+        if (HtmlStrictScanner::Scan(markup, walker, limits.parserDepth)) {
+            walker.Finish(text, title);
+            out.stories.push_back({StoryKind::Main, std::move(text)});
+            if (!title.empty()) out.stories.push_back({StoryKind::Title, std::move(title)});
+            return true;
+        }
+    }
     // The filter renames attributes of crowded tags; should the parser read
     // one of those tags as text after all, the page is read again as it is.
     std::string filteredMarkup;

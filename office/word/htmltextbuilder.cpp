@@ -2,6 +2,11 @@
 #include "office/word/htmltextbuilder.h"
 
 #include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace office {
 
@@ -22,6 +27,33 @@ bool IsFoldedSpace(char16_t c)
 {
     return c <= 0x20 && ((kFoldedSpaces >> c) & 1u) != 0;
 }
+
+bool IsPlainVisible(char16_t c)
+{
+    return c > 0x20 && c != 0x00AD;
+}
+
+#if defined(__SSE2__)
+// Units p[0..7] (with p[-1] and p[8] readable): each is a visible
+// character other than the soft hyphen, or a space with such characters on
+// both sides.
+bool EightAsTheyAre(const char16_t* p)
+{
+    const auto load = [](const char16_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+    const __m128i space = _mm_set1_epi16(0x20);
+    const __m128i shy = _mm_set1_epi16(static_cast<short>(0x00AD));
+    const __m128i zero = _mm_setzero_si128();
+    // Visible: above U+0020 (unsigned) and not U+00AD.
+    const auto visible = [&](__m128i v) {
+        const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(v, space), zero);
+        return _mm_andnot_si128(_mm_or_si128(low, _mm_cmpeq_epi16(v, shy)), _mm_set1_epi16(-1));
+    };
+    const __m128i here = load(p);
+    const __m128i single =
+        _mm_and_si128(_mm_cmpeq_epi16(here, space), _mm_and_si128(visible(load(p - 1)), visible(load(p + 1))));
+    return _mm_movemask_epi8(_mm_or_si128(visible(here), single)) == 0xFFFF;
+}
+#endif
 
 }  // namespace
 
@@ -46,9 +78,24 @@ void HtmlTextBuilder::Text(std::u16string_view text, bool preformatted)
     char16_t* const base = m_out.data();
     char16_t* w = base + before;
     bool pending = m_pendingSpace;
-    for (const char16_t c : text) {
+    const char16_t* p = text.data();
+    const char16_t* const end = p + text.size();
+    while (p < end) {
+#if defined(__SSE2__)
+        // Eight units at a time while they are visible characters and single
+        // spaces between them, which stay as they are: most of a page.
+        if (!pending && p > text.data() && IsPlainVisible(p[-1]))
+            while (end - p > 8 && EightAsTheyAre(p)) {
+                std::memcpy(w, p, 8 * sizeof(char16_t));
+                w += 8;
+                p += 8;
+            }
+        if (p >= end) break;
+#endif
+        const char16_t c = *p;
         if (IsFoldedSpace(c)) {
             pending = true;
+            ++p;
             continue;
         }
         if (pending) {
@@ -56,7 +103,11 @@ void HtmlTextBuilder::Text(std::u16string_view text, bool preformatted)
             const bool lineStart = w == base || w[-1] == u'\r' || w[-1] == 0x000B || w[-1] == 0x0007;
             if (!lineStart) *w++ = u' ';
         }
-        *w++ = WordCharacter(c);
+        // The rest of a word goes as it is: nothing above U+0020 but the
+        // soft hyphen changes.
+        do {
+            *w++ = WordCharacter(*p++);
+        } while (p<end&& * p> 0x20);
     }
     m_pendingSpace = pending;
     m_out.resize(static_cast<std::size_t>(w - base));

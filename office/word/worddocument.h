@@ -53,6 +53,10 @@ public:
     // Derived views, built on first use and kept until the story changes.
     // The text Find compares (see matchtext.h).
     const MatchText& View(std::size_t story, bool fold, bool keepFormat);
+    bool HasView(std::size_t story, bool fold, bool keepFormat) const
+    {
+        return m_stories[story].views[(fold ? 2 : 0) + (keepFormat ? 1 : 0)] != nullptr;
+    }
     // Whether a case-blind search of the story may fold as it compares,
     // without the folded view: a long story (a copy of it would double what
     // the document holds) that folds unit by unit (see FoldsUnitByUnit),

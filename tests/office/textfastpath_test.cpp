@@ -1,9 +1,13 @@
 // The quick routes for plain text, each held to the slow route it stands
 // for on random input: the one-pass UTF-8 reading of a text file against
 // the charset decoder; the compared text's ASCII and below-U+0300 shortcuts
-// and its map of runs against ICU and against preparing the mapped ranges.
+// and its map of runs against ICU and against preparing the mapped ranges;
+// the quick reading of plain web pages against libxml2's.
+#include "office/containers/htmlstrictscanner.h"
 #include "office/containers/readbudget.h"
 #include "office/text/matchtext.h"
+#include "office/word/htmlreader.h"
+#include "office/word/htmltextbuilder.h"
 #include "office/word/textreader.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +149,170 @@ TEST(TextFastPath, LongTextsMapBackByRuns)
             }
         }
     }
+}
+
+// Pages of the plain kind, each perhaps spoiled in a few places by a piece
+// libxml2 reads its own way: a tag it closes or implies itself, a stray or
+// unknown reference, controls, a carriage return, a broken UTF-8 sequence,
+// a "hidden" attribute, nesting past the parser's depth.
+class PageMaker {
+public:
+    explicit PageMaker(std::mt19937& rng) : m_rng(rng) {}
+
+    std::string Page()
+    {
+        std::string page = Pick({"", "<!DOCTYPE html>\n", "<!doctype HTML >", " \n<!DOCTYPE html>"});
+        page += "<html" + Attrs() + ">" + Blank();
+        if (Chance(4)) {
+            page += "<head>" + Blank();
+            for (int k = Below(4); k > 0; --k) {
+                page += Pick({"<meta charset=\"utf-8\">", "<link rel=stylesheet href=a.css>", "<!-- note -->",
+                              "<style>p { margin: 0 } /* < > & */</style>", "<script>if (a < b) x();</script>"});
+                page += Blank();
+            }
+            if (Chance(2)) page += "<title>" + Text(3) + "</title>";
+            page += "</head>" + Blank();
+        }
+        m_budget = 60;
+        page += "<body" + Attrs() + ">" + Content(0, false) + "</body>" + Blank() + "</html>" + Blank();
+        for (int k = Chance(3) ? Below(3) : 0; k > 0; --k) {
+            page.insert(m_rng() % (page.size() + 1),
+                        Pick({"<p>", "</p>", "<div>", "</span>", "<table><tr><td>x</td></tr></table>", "<li>y",
+                              "<pre>\nz</pre>", "<img src=x>", "&foo;", "&amp", "&#0;", "&#x110000;", "\r\n", "\x01",
+                              "< p>", "</ >", "<!-- a -- b -->", "<!-->", "<?pi x?>", "<b hidden>", "<title>t</title>",
+                              "<html>", "<body>", "</body>", "\xC3", "\xEF\xBF\xBE", "<span/>", "<p class=a/b>",
+                              "<a>k<a>", "<script></p></script>", "<style></ x></style>", "</br>", "\f", "x",
+                              "<br/>", "&nbsp;", "<h1>h</h1>", "<b><p>q</p></b>", "<meta>", "<!DOCTYPE html>"}));
+        }
+        return page;
+    }
+
+private:
+    bool Chance(unsigned oneIn) { return m_rng() % oneIn == 0; }
+    int Below(int n) { return static_cast<int>(m_rng() % static_cast<unsigned>(n)); }
+    std::string Pick(std::initializer_list<const char*> options)
+    {
+        return *(options.begin() + m_rng() % options.size());
+    }
+    std::string Blank() { return Pick({"", "", "\n", " \n\t", "  "}); }
+    std::string Attrs()
+    {
+        return Chance(2) ? "" : Pick({" class=\"c0\"", " id='x' lang=en", " data-x", " style=\"a: b\" title=\"t\""});
+    }
+    std::string Text(int words)
+    {
+        std::string out;
+        for (int k = 0; k < words; ++k)
+            out += Pick({"word", " ", "\n", "\t", "Stra\xC3\x9F" "e", "\xE6\x97\xA5", "&amp;", "&lt;b&gt;", "&#233;",
+                         "&#x1F600;", "&quot;", "&nbsp;", "\xC2\xA0", ">", "\xC2\xAD", "\xF0\x9F\x98\x80", "  x  "});
+        return out;
+    }
+    // Mostly nested as the plain kind allows: blocks in blocks, inline
+    // elements in anything.
+    std::string Content(int depth, bool inlineOnly)
+    {
+        std::string out;
+        for (int k = Below(4); k >= 0 && m_budget > 0; --k, --m_budget) {
+            const int what = Below(depth > 10 ? 3 : 8);
+            if (what <= 1) {
+                out += Text(1 + Below(6));
+            } else if (what == 2) {
+                out += inlineOnly && !Chance(20) ? Pick({"<br>", "<br/>", "<!-- c -->", "<span></span>"})
+                                                 : Pick({"<br/>", "<hr>", "<!-- c -->", "<p/>"});
+            } else {
+                const bool anyName = Chance(20);
+                const std::string name = !anyName && inlineOnly ? Pick({"span", "b", "em", "strong", "code"})
+                                                                : Pick({"div", "p", "h2", "span", "b", "a", "div"});
+                const bool inner = inlineOnly || name == "p" || name == "h2" || name == "a" || name.size() > 3 ||
+                                   name == "b";
+                out += "<" + name + Attrs() + ">" + Content(depth + 1, inner && name != "div") + "</" + name + ">" +
+                       Blank();
+            }
+        }
+        return out;
+    }
+
+    std::mt19937& m_rng;
+    int m_budget = 0;
+};
+
+TEST(TextFastPath, WebTextFoldsSpacesAsTheRuleSays)
+{
+    // The rule, a unit at a time: a run of spaces, tabs, line feeds, form
+    // feeds and carriage returns is one space before the next character,
+    // unless that starts a line; a soft hyphen is Word's optional hyphen.
+    const auto rule = [](std::u16string_view text) {
+        std::u16string out;
+        bool pending = false;
+        for (const char16_t c : text) {
+            if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r') {
+                pending = true;
+                continue;
+            }
+            if (pending && !out.empty() && out.back() != u'\r' && out.back() != 0x0B && out.back() != 0x07) out += u' ';
+            pending = false;
+            out += c == 0x00AD ? char16_t{0x1F} : c;
+        }
+        return out;
+    };
+    const std::u16string alphabet[] = {u"a", u"word", u" ", u"  ", u"\n", u"\t", u"\u00AD", u"\u000B", u"\u00E9",
+                                       u"\r", u"\u0007", u"\u0021", u"\u0020x\u0020", u"\u00A0"};
+    std::mt19937 rng(19);
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string text;
+        for (auto k = rng() % 60; k > 0; --k) text += alphabet[rng() % std::size(alphabet)];
+        // Handed over in pieces, as a parser does.
+        std::u16string out;
+        HtmlTextBuilder builder(out);
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t piece = 1 + rng() % 40;
+            builder.Text(std::u16string_view(text).substr(at, piece), false);
+            at += piece;
+        }
+        ASSERT_TRUE(out == rule(text)) << round;
+    }
+}
+
+class NoEvents : public HtmlEventSink {
+public:
+    void StartElement(std::string_view, const HtmlAttributes&) override {}
+    void EndElement() override {}
+    void Characters(std::string_view) override {}
+    void UnmatchedEndTag(std::string_view) override {}
+    void DetachOpenElements() override {}
+    bool ReadsText() const override { return true; }
+};
+
+TEST(TextFastPath, PlainPagesReadAsLibxml2ReadsThem)
+{
+    std::mt19937 rng(1718);
+    PageMaker maker(rng);
+    int quick = 0;
+    const int rounds = 3000;
+    for (int round = 0; round < rounds; ++round) {
+        const std::string page = maker.Page();
+        HtmlReadLimits limits;
+        if (round % 5 == 0) limits.parserDepth = 8;
+        NoEvents none;
+        quick += HtmlStrictScanner::Scan(page, none, limits.parserDepth) ? 1 : 0;
+        const ByteView bytes(reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
+        WordContent fast;
+        WordContent slow;
+        ReadError fastError;
+        ReadError slowError;
+        const bool fastOk = ReadHtml(bytes, fast, fastError, limits);
+        limits.quickPlainPages = false;
+        const bool slowOk = ReadHtml(bytes, slow, slowError, limits);
+        ASSERT_EQ(fastOk, slowOk) << page;
+        ASSERT_EQ(fast.stories.size(), slow.stories.size()) << page;
+        for (std::size_t s = 0; s < fast.stories.size(); ++s) {
+            ASSERT_TRUE(fast.stories[s].kind == slow.stories[s].kind) << page;
+            ASSERT_TRUE(fast.stories[s].text == slow.stories[s].text) << page;
+        }
+    }
+    // Both routes were taken often.
+    EXPECT_GT(quick, rounds / 4);
+    EXPECT_LT(quick, rounds * 3 / 4);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // ends a read in progress and its thread.
 #include "office/automation/builtinoffice.h"
 #include "office/automation/readahead.h"
+#include "office/word/wordloader.h"
 #include "platform/cancellation.h"
 #include "platform/oleauto.h"
 #include "platform/readahead.h"
@@ -218,6 +219,28 @@ TEST_F(ReadAheadTest, StopEndsAReadInProgressAndItsThread)
     EXPECT_EQ(after.stopped, before.stopped + 1);
     EXPECT_EQ(after.read, before.read);
     EXPECT_EQ(service.Take((root / "large.txt").string(), false), nullptr);
+}
+
+TEST_F(ReadAheadTest, HelpersBuildTheComparedTextsFindBuilt)
+{
+    const std::string filler(office::CReadAhead::kMinBytes, '.');
+    WriteFile(root / "a.txt", "the first Needle" + filler);
+    WriteFile(root / "b.txt", "the second Needle" + filler);
+    office::CReadAhead& service = office::CReadAhead::Instance();
+    service.Start(1);
+    // Find built the folded text of the last document closed.
+    office::ReadError error;
+    const auto seen = office::ReadWordDocument((root / "a.txt").string(), error);
+    ASSERT_NE(seen, nullptr);
+    seen->View(0, true, false);
+    service.NoteViews(*seen);
+    service.Hint({{(root / "a.txt").string(), false}, {(root / "b.txt").string(), false}});
+    ASSERT_TRUE(WaitFor([&] { return service.Idle(); }));
+    const auto next = service.Take((root / "b.txt").string(), false);
+    service.Stop();
+    ASSERT_TRUE(next != nullptr && next->document != nullptr);
+    EXPECT_TRUE(next->document->HasView(0, true, false));
+    EXPECT_FALSE(next->document->HasView(0, false, true));
 }
 
 TEST(ThreadCountTest, OnlyWholeNumbersInRangeAreThreadCounts)
