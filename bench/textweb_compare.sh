@@ -27,10 +27,13 @@ if [[ -n "${KEEP:-}" ]]; then
   mkdir -p "$work"
 else
   work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
 fi
-mkdir -p "$work/config"
-export XDG_CONFIG_HOME="$work/config"
+# Keywords, settings and timings live apart from the (possibly kept and
+# shared) input files, so that two runs at once do not mix their figures.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"; [[ -n "${KEEP:-}" ]] || rm -rf "$work"' EXIT
+mkdir -p "$scratch/config"
+export XDG_CONFIG_HOME="$scratch/config"
 
 # Deterministic text: words drawn from a fixed vocabulary (with some capitals,
 # accented and non-Latin words), so that a keyword is found in a share of the
@@ -94,14 +97,14 @@ EOF
   touch "$work/.made"
 fi
 
-: > "$work/k1"
-echo "zephyrine7" > "$work/k1"
-: > "$work/k50"
-for i in $(seq 0 44); do echo "ZEPHYRINE$((i + 100))" >> "$work/k50"; done
+: > "$scratch/k1"
+echo "zephyrine7" > "$scratch/k1"
+: > "$scratch/k50"
+for i in $(seq 0 44); do echo "ZEPHYRINE$((i + 100))" >> "$scratch/k50"; done
 # Five that occur in a few files each, one with letters whose folding
 # changes length; the rest occur nowhere, so every file is read to its end.
-printf '%s\n' zephyrine3 Zephyrine4 "zephyrine5 the" zephyrine6 STRASSE-zephyrine >> "$work/k50"
-echo "zephyrine-end" > "$work/kbig"
+printf '%s\n' zephyrine3 Zephyrine4 "zephyrine5 the" zephyrine6 STRASSE-zephyrine >> "$scratch/k50"
+echo "zephyrine-end" > "$scratch/kbig"
 
 # median of the wall times in file $1; largest peak (kB) in file $2
 median() { sort -n "$1" | awk '{a[NR]=$1} END {print a[int((NR + 1) / 2)]}'; }
@@ -109,13 +112,13 @@ peak() { sort -n "$1" | tail -1; }
 
 run_one() {  # name, command...
   local name=$1; shift
-  : > "$work/t.$name"; : > "$work/m.$name"; : > "$work/c.$name"
-  "$@" > "$work/out.$name" 2> /dev/null || true
+  : > "$scratch/t.$name"; : > "$scratch/m.$name"; : > "$scratch/c.$name"
+  "$@" > "$scratch/out.$name" 2> /dev/null || true
   for _ in $(seq "$runs"); do
-    /usr/bin/time -v -o "$work/tv" "$@" > "$work/out.$name" 2> /dev/null || true
-    awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' "$work/tv" >> "$work/t.$name"
-    awk -F': ' '/Maximum resident set size/ {print $2}' "$work/tv" >> "$work/m.$name"
-    awk -F': ' '/User time|System time/ {s += $2} END {print s}' "$work/tv" >> "$work/c.$name"
+    /usr/bin/time -v -o "$scratch/tv" "$@" > "$scratch/out.$name" 2> /dev/null || true
+    awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' "$scratch/tv" >> "$scratch/t.$name"
+    awk -F': ' '/Maximum resident set size/ {print $2}' "$scratch/tv" >> "$scratch/m.$name"
+    awk -F': ' '/User time|System time/ {s += $2} END {print s}' "$scratch/tv" >> "$scratch/c.$name"
   done
 }
 
@@ -132,21 +135,21 @@ compare() {  # label, keyword file, folder, recurse flag
   run_one grep grep -rliF -f "$kfile" "$dir"
   run_one rg rg -l -i -F -f "$kfile" "$dir"
   local tg
-  tg=$(median "$work/t.grep")
+  tg=$(median "$scratch/t.grep")
   echo "$label"
   for n in "${names[@]}"; do
     local t c
-    t=$(median "$work/t.$n"); c=$(median "$work/c.$n")
+    t=$(median "$scratch/t.$n"); c=$(median "$scratch/c.$n")
     printf '  %-12s wall %7.3f s  cpu %7.3f s  peak %8d kB  wall/grep %6.1fx  files %d\n' "$n" "$t" "$c" \
-      "$(peak "$work/m.$n")" "$(echo "$t / $tg" | bc -l)" "$(grep -c . "$work/out.$n" || true)"
+      "$(peak "$scratch/m.$n")" "$(echo "$t / $tg" | bc -l)" "$(grep -c . "$scratch/out.$n" || true)"
   done
 }
 
 echo "load before: $(uptime)"
 echo "medians of $runs runs after one warm-up; peak = largest maximum resident set size; varnel = $find_bin${BEFORE:+, before = $BEFORE}"
-compare "10,000 files, 1 keyword" "$work/k1" "$work/files" 1
-compare "10,000 files, 50 keywords" "$work/k50" "$work/files" 1
+compare "10,000 files, 1 keyword" "$scratch/k1" "$work/files" 1
+compare "10,000 files, 50 keywords" "$scratch/k50" "$work/files" 1
 if [[ -z "${SKIP_BIG:-}" ]]; then
-  compare "100 MB .txt, 1 keyword" "$work/kbig" "$work/big" 0
+  compare "100 MB .txt, 1 keyword" "$scratch/kbig" "$work/big" 0
 fi
 echo "load after: $(uptime)"
