@@ -149,7 +149,10 @@ private slots:
     {
         // Each way a box can change, none of them a mouse click.
         const std::function<void(QCheckBox*)> kWays[] = {
-            [](QCheckBox* box) { QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction()); },
+            [](QCheckBox* box) {
+                QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(
+                    QAccessibleActionInterface::toggleAction());
+            },
             [](QCheckBox* box) { box->setFocus(); QTest::keyClick(box, Qt::Key_Space); },
             [](QCheckBox* box) { box->setChecked(!box->isChecked()); },
         };
@@ -189,7 +192,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         QHeaderView* header = list.header();
         for (int column = 0; column < header->count(); ++column)
-            QVERIFY2(header->sectionSize(column) >= header->sectionSizeHint(column), qPrintable(QString::number(column)));
+            QVERIFY2(header->sectionSize(column) >= header->sectionSizeHint(column),
+                     qPrintable(QString::number(column)));
         QTRY_COMPARE(header->sectionViewportPosition(2) + header->sectionSize(2), list.viewport()->width());
     }
 };

@@ -119,9 +119,11 @@ inline void AddResult(const char* name, const char* path, int degree = 100, int 
 inline void SelectRows(QAbstractItemView* view, std::initializer_list<int> rows)
 {
     view->clearSelection();
-    if (rows.size() != 0) view->selectionModel()->setCurrentIndex(view->model()->index(*rows.begin(), 0), QItemSelectionModel::NoUpdate);
+    QItemSelectionModel* selection = view->selectionModel();
+    if (rows.size() != 0)
+        selection->setCurrentIndex(view->model()->index(*rows.begin(), 0), QItemSelectionModel::NoUpdate);
     for (int row : rows)
-        view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection->select(view->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 // A tree item by its path below the first drive ("a/B"): "." is the drive,

@@ -164,7 +164,8 @@ private slots:
                 // "About Varnel(&A)..." is written "About Varnel".
                 QString text = action->text();
                 text.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|\\.\\.\\.$")));
-                if (menu != frame->menuBar() && !html.contains(QStringLiteral("<td>%1</td>").arg(text))) missing << text;
+                if (menu != frame->menuBar() && !html.contains(QStringLiteral("<td>%1</td>").arg(text)))
+                    missing << text;
             }
         }
         for (UINT id : {IDS_INITIALIZATION, IDS_ANALYZE_KEYWORDS, IDS_SEARCH_SELECTED_DIRS, IDS_OFFICE_2003,

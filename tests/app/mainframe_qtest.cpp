@@ -315,7 +315,8 @@ private slots:
         QCOMPARE(g_nResultCount, 0);
         QCOMPARE(g_bRunning.load(), 0);
         if (!close) QCOMPARE(Log(*frame).back(), Str(IDS_SEARCH_FINISHED));
-        for (const QString& line : Log(*frame)) QVERIFY2(!line.contains(QStringLiteral("a-large.txt")), qPrintable(line));
+        for (const QString& line : Log(*frame))
+            QVERIFY2(!line.contains(QStringLiteral("a-large.txt")), qPrintable(line));
     }
 
     // Exit closes the window and writes the switches, which the next

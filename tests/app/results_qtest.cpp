@@ -121,7 +121,8 @@ private slots:
         QTRY_COMPARE(m_list->model()->rowCount(), 8);
         QList<QImage> icons;
         for (int i = 0; i < 8; ++i) {
-            QCOMPARE(Column(0)[i] + ' ' + Column(1)[i] + ' ' + Column(2)[i], QStringLiteral("f%1 %2% /f").arg(i).arg(10 * i));
+            QCOMPARE(Column(0)[i] + ' ' + Column(1)[i] + ' ' + Column(2)[i],
+                     QStringLiteral("f%1 %2% /f").arg(i).arg(10 * i));
             icons << m_list->model()->index(i, 0).data(Qt::DecorationRole).value<QPixmap>().toImage();
             QCOMPARE(icons[i], CFileKindIcons::Icon(kinds[i]).toImage());
             QVERIFY(icons[i].isNull() == (i >= 6) && (i >= 6 || !icons.mid(0, i).contains(icons[i])));
@@ -313,7 +314,8 @@ private slots:
         // Linear adding gives about 100; work that grows with the rows gives thousands.
         const double ratio = double(addRows(100000)) / double(std::max<qint64>(small[5], 1));
         QCOMPARE(m_list->model()->rowCount(), 100000);
-        QVERIFY2(inserts.count() * 50 < 100000 && ratio < 1000.0, qPrintable(QString("%1 insertions, ratio %2").arg(inserts.count()).arg(ratio)));
+        QVERIFY2(inserts.count() * 50 < 100000 && ratio < 1000.0,
+                 qPrintable(QString("%1 insertions, ratio %2").arg(inserts.count()).arg(ratio)));
     }
 };
 

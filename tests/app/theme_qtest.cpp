@@ -65,7 +65,8 @@ private slots:
                 QVERIFY2(pixmap.size() == QSize(side, side) && HasInk(pixmap.toImage()), name);
             }
         QVERIFY(ResourcePixmap("no-such-picture", 16).isNull());
-        for (const QIcon& icon : {FindIcon(), StopIcon(), ProgramIcon()}) QVERIFY(HasInk(icon.pixmap(16, 16).toImage()));
+        for (const QIcon& icon : {FindIcon(), StopIcon(), ProgramIcon()})
+            QVERIFY(HasInk(icon.pixmap(16, 16).toImage()));
         QVERIFY(FindIcon().pixmap(16, 16).toImage() != StopIcon().pixmap(16, 16).toImage());
         // Check states: blank for none (and out of range), then three distinct boxes.
         QVERIFY(!HasInk(CTreeImages::CheckState(0).toImage()) && !HasInk(CTreeImages::CheckState(7).toImage()));
@@ -141,7 +142,8 @@ private slots:
             QCOMPARE(shot.size(), frame->size() * 2);
             luminance[pass] = MeanLuminance(shot.toImage());
             if (!dir.isEmpty())
-                QVERIFY(shot.save(QString::fromLocal8Bit(dir) + (pass == 0 ? "/screenshot-2x.png" : "/screenshot-dark-2x.png")));
+                QVERIFY(shot.save(QString::fromLocal8Bit(dir) +
+                                  (pass == 0 ? "/screenshot-2x.png" : "/screenshot-dark-2x.png")));
         }
         QApplication::setPalette(original);
         QVERIFY2(luminance[0] > 150 && luminance[1] < 100,

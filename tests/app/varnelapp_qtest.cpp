@@ -46,8 +46,10 @@ private slots:
     {
         QTest::addColumn<QString>("arg");
         QTest::addColumn<bool>("automation");
-        for (const char* arg : {"/Embedding", "-Automation", "/AUTOMATION", "-embedding"}) QTest::newRow(arg) << arg << true;
-        for (const char* arg : {"", "Embedding", "/Embeddings", "/", "--Automation"}) QTest::newRow(arg) << arg << false;
+        for (const char* arg : {"/Embedding", "-Automation", "/AUTOMATION", "-embedding"})
+            QTest::newRow(arg) << arg << true;
+        for (const char* arg : {"", "Embedding", "/Embeddings", "/", "--Automation"})
+            QTest::newRow(arg) << arg << false;
     }
     void automationSwitches()
     {
@@ -63,12 +65,15 @@ private slots:
         QCOMPARE(QString::fromStdString(RegClassesHivePath()), classesPath);
         // An earlier version's entries in user.reg: read, not rewritten.
         QVERIFY(WriteFile(registry.HivePath(), "Windows Registry Editor Version 5.00\r\n\r\n"
-                                               "[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Old.Type]\r\n@=\"From user.reg\"\r\n\r\n"
+                                               "[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Old.Type]\r\n"
+                                               "@=\"From user.reg\"\r\n\r\n"
                                                "[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Varnel.Document\\CLSID]\r\n"
                                                "@=\"{00000000-0000-0000-0000-000000000000}\"\r\n"));
+        const QByteArray before = registry.HiveText();
         QVERIFY(CVarnelApp::RegisterDocumentType("/opt/varnel/varnel"));
         CheckEntries("/opt/varnel/varnel");
         QCOMPARE(DefaultValue("SOFTWARE\\Classes\\Old.Type"), std::string("From user.reg"));
+        QCOMPARE(registry.HiveText(), before);
         QFile classes(classesPath);
         QVERIFY(classes.open(QIODevice::ReadOnly));
         QVERIFY(classes.readAll().contains("[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Varnel.Document]"));
