@@ -2,11 +2,9 @@
 // tree's check boxes read and ticked through QAccessible, the names of the
 // panes and of every control, Apply enabled by every kind of change, and
 // the list and tree behaviours people expect (wide names scroll, the path
-// column stretches, the menu key acts on the current row, the time restarts
-// at 0).
+// column stretches).
 #include "apptestenv.h"
 
-#include "results/resultlist.h"
 #include "settings/optionsheet.h"
 #include "settings/setupsheet.h"
 
@@ -16,10 +14,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTabWidget>
-#include <QTreeWidget>
 
-#include <cstdio>
 #include <functional>
 
 namespace {
@@ -93,39 +88,28 @@ private slots:
         QVERIFY(!root->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
 
         // Each toggle through the accessibility action; then what a screen
-        // reader reads: checked, the description, and the tree's own state.
-        struct Step {
-            const char* row;
-            bool checked;
-            UINT description;  // 0: none
-            int state;
-        };
-        const Step kSteps[] = {
+        // reader reads (checked, the description) and the tree's own state.
+        const struct { const char* row; bool checked; UINT description; int state; } kSteps[] = {
             {"Sub", true, IDS_TICKED_WITHOUT_SUBFOLDERS, CDirectoryTree::STATE_CHECKED},
             {"Sub", true, IDS_TICKED_WITH_SUBFOLDERS, CDirectoryTree::STATE_CHECKED_ALL},
             {"Sub", false, IDS_NOT_TICKED, CDirectoryTree::STATE_UNCHECKED},
             {"Leaf", true, 0, CDirectoryTree::STATE_CHECKED},
             {"Leaf", false, IDS_NOT_TICKED, CDirectoryTree::STATE_UNCHECKED},
         };
-        for (const Step& step : kSteps) {
+        for (const auto& step : kSteps) {
             QAccessibleInterface* row = TreeRow(iface, QString::fromUtf8(step.row));
-            QVERIFY2(row != nullptr, step.row);
-            QCOMPARE(row->role(), QAccessible::TreeItem);
-            QVERIFY(row->state().checkable);
-            QAccessibleActionInterface* actions = row->actionInterface();
-            QVERIFY(actions != nullptr);
-            actions->doAction(QAccessibleActionInterface::toggleAction());
+            QVERIFY2(row != nullptr && row->role() == QAccessible::TreeItem && row->state().checkable, step.row);
+            row->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
             QCOMPARE(bool(row->state().checked), step.checked);
             QCOMPARE(row->text(QAccessible::Description), step.description != 0 ? Str(step.description) : QString());
-            const auto items = tree.findItems(QString::fromUtf8(step.row), Qt::MatchExactly | Qt::MatchRecursive);
-            QCOMPARE(tree.GetCheckState(items.value(0)), step.state);
+            QCOMPARE(tree.GetCheckState(TreeItem(tree, step.row)), step.state);
         }
         // Ticking the whole sub-tree reaches the rows below, which show when
         // the folder is expanded.
         QAccessibleInterface* sub = TreeRow(iface, QStringLiteral("Sub"));
         sub->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
         sub->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-        QTreeWidgetItem* subItem = tree.RootItem()->child(0)->child(1);
+        QTreeWidgetItem* subItem = TreeItem(tree, "Sub");
         QCOMPARE(tree.GetCheckState(subItem), int(CDirectoryTree::STATE_CHECKED_ALL));
         sub->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
         QCOMPARE(tree.currentItem(), subItem);
@@ -169,10 +153,7 @@ private slots:
                 QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(
                     QAccessibleActionInterface::toggleAction());
             },
-            [](QCheckBox* box) {
-                box->setFocus();
-                QTest::keyClick(box, Qt::Key_Space);
-            },
+            [](QCheckBox* box) { box->setFocus(); QTest::keyClick(box, Qt::Key_Space); },
             [](QCheckBox* box) { box->setChecked(!box->isChecked()); },
         };
         for (const auto& change : kWays) {
@@ -211,45 +192,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         QHeaderView* header = list.header();
         for (int column = 0; column < header->count(); ++column)
-            QVERIFY2(header->sectionSize(column) >= header->sectionSizeHint(column), qPrintable(QString::number(column)));
+            QVERIFY2(header->sectionSize(column) >= header->sectionSizeHint(column),
+                     qPrintable(QString::number(column)));
         QTRY_COMPARE(header->sectionViewportPosition(2) + header->sectionSize(2), list.viewport()->width());
-    }
-
-    void menuKeyOffersTheCommandsForTheCurrentRow()
-    {
-        CRecordingTarget frame;
-        g_hWndMainFrame = &frame;
-        CResultList list;
-        list.InitColumns();
-        for (const char* name : {"a.doc", "b.doc"}) {
-            g_resultFileInfo = {};
-            std::snprintf(g_resultFileInfo.szFilePath, sizeof g_resultFileInfo.szFilePath, "/w/%s", name);
-            std::snprintf(g_resultFileInfo.szFileName, sizeof g_resultFileInfo.szFileName, "%s", name);
-            SendMessage(list.Handle(), WM_ADD_RESULT, 0, 0);
-        }
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
-        list.Model().Flush();
-        list.selectionModel()->setCurrentIndex(list.model()->index(1, 0), QItemSelectionModel::NoUpdate);
-        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(), list.mapToGlobal(QPoint()));
-        QApplication::sendEvent(&list, &menuKey);
-        QCOMPARE(list.HitItem(), 1);
-        QCOMPARE(list.SelectedPaths(), std::vector<std::string>{"/w/b.doc"});
-        QCOMPARE(frame.calls.size(), std::size_t(1));
-        QCOMPARE(std::get<2>(frame.calls[0]), LPARAM(1));
-        g_hWndMainFrame = nullptr;
-    }
-
-    void elapsedTimeRestartsWhenASearchStarts()
-    {
-        CFrameFixture fx;
-        auto frame = fx.MakeFrame([] {});
-        QVERIFY(frame != nullptr);
-        for (int i = 0; i < 3; ++i) frame->OnTimer();
-        QCOMPARE(frame->TimePaneText(), QStringLiteral("0:0:0.3"));
-        StartFind(*frame, QStringLiteral("word"));
-        QCOMPARE(frame->TimePaneText(), QStringLiteral("0:0:0.0"));
-        frame->Command(ID_STOP)->trigger();
     }
 };
 

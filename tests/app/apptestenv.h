@@ -1,11 +1,12 @@
 // Shared helpers of the window tests: an isolated registry (the user hive
 // in a temporary folder, an empty machine hive) with a fresh search context,
 // a target that records what is sent to it, the lines of the message panel,
-// and a main window over a temporary folder of documents with a helper that
-// runs a real search there and waits for its end.
+// result rows and tree items by name, and a main window over a temporary
+// folder of documents with a helper that runs a real search there.
 #pragma once
 
 #include "app/mainframe.h"
+#include "app/varnelview.h"
 #include "folders/directoryview.h"
 #include "office/automation/builtinoffice.h"
 #include "panels/keywordpanel.h"
@@ -13,17 +14,22 @@
 #include "platform/messages.h"
 #include "platform/registry.h"
 #include "platform/stringtable.h"
+#include "results/desktopopener.h"
+#include "results/resultlist.h"
 #include "search/searchcontext.h"
 #include "search/settingsstore.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
 #include <memory>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -55,6 +61,19 @@ private:
     QTemporaryDir m_dir;
 };
 
+// The default value of a user-hive key, or "<missing>".
+inline std::string DefaultValue(const std::string& subKey)
+{
+    HKEY key = nullptr;
+    if (RegOpenKey(HKEY_CURRENT_USER, subKey.c_str(), &key) != 0) return "<missing>";
+    char buffer[512] = {};
+    DWORD size = sizeof buffer;
+    DWORD type = 0;
+    const LONG result = RegQueryValueEx(key, "", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    return result != 0 || type != REG_SZ ? "<missing>" : std::string(buffer);
+}
+
 // Records every message sent to it on its own thread.
 class CRecordingTarget : public CMessageTarget {
 public:
@@ -83,6 +102,44 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Sends one row to the published result list, as the worker does.
+inline void AddResult(const char* name, const char* path, int degree = 100, int kind = 0)
+{
+    std::memset(&g_resultFileInfo, 0, sizeof g_resultFileInfo);
+    std::strncpy(g_resultFileInfo.szFileName, name, sizeof g_resultFileInfo.szFileName - 1);
+    std::strncpy(g_resultFileInfo.szFilePath, path, sizeof g_resultFileInfo.szFilePath - 1);
+    g_resultFileInfo.nMatchDegree = degree;
+    g_resultFileInfo.nFileKind = kind;
+    SendMessage(g_hWndResultList, WM_ADD_RESULT, 0, 0);
+}
+
+// Selects exactly `rows` (the first becomes the current row).
+inline void SelectRows(QAbstractItemView* view, std::initializer_list<int> rows)
+{
+    view->clearSelection();
+    QItemSelectionModel* selection = view->selectionModel();
+    if (rows.size() != 0)
+        selection->setCurrentIndex(view->model()->index(*rows.begin(), 0), QItemSelectionModel::NoUpdate);
+    for (int row : rows)
+        selection->select(view->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// A tree item by its path below the first drive ("a/B"): "." is the drive,
+// "~" the root; null when missing.
+inline QTreeWidgetItem* TreeItem(const CDirectoryTree& tree, const QString& path)
+{
+    if (path == QLatin1String("~")) return tree.RootItem();
+    QTreeWidgetItem* item = tree.RootItem()->child(0);
+    if (path == QLatin1String(".")) return item;
+    for (const QString& name : path.split(QLatin1Char('/'))) {
+        QTreeWidgetItem* next = nullptr;
+        for (int i = 0; item != nullptr && i < item->childCount(); ++i)
+            if (item->child(i)->text(0) == name) next = item->child(i);
+        item = next;
+    }
+    return item;
 }
 
 // A registry and a documents folder of its own for each test, and a shown

@@ -2,49 +2,19 @@
 // parent updates, lazy loading on expansion, folder collection, and the
 // mouse and keyboard ways of toggling, on a temporary folder tree. The
 // tick cases are scripts of toggles, expansions and expected states.
-#include "folders/directorytree.h"
-#include "folders/directoryview.h"
+#include "apptestenv.h"
+
 #include "folders/drivelist.h"
-#include "search/searchcontext.h"
 
-#include <QDir>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <string>
-#include <vector>
 
 namespace {
-
-class RecordingPanel : public CMessageTarget {
-public:
-    LRESULT OnMessage(UINT message, WPARAM, LPARAM lParam) override
-    {
-        if (message == WM_APPEND_MESSAGE) lines.push_back(MessageLineOf(lParam));
-        return 0;
-    }
-    std::vector<std::string> lines;
-};
 
 QStringList ChildNames(QTreeWidgetItem* parent)
 {
     QStringList names;
     for (int i = 0; i < parent->childCount(); ++i) names << parent->child(i)->text(0);
     return names;
-}
-
-// An item by its path below the first drive: "." is the drive, "~" the root.
-QTreeWidgetItem* Item(CDirectoryTree& tree, const QString& path)
-{
-    if (path == QLatin1String("~")) return tree.RootItem();
-    QTreeWidgetItem* item = tree.RootItem()->child(0);
-    if (path == QLatin1String(".")) return item;
-    for (const QString& name : path.split(QLatin1Char('/'))) {
-        const qsizetype at = item != nullptr ? ChildNames(item).indexOf(name) : -1;
-        item = at >= 0 ? item->child(static_cast<int>(at)) : nullptr;
-    }
-    return item;
 }
 
 // Runs space-separated steps: "a/B" toggles the item, "a/B=3" sets its
@@ -60,7 +30,7 @@ void Run(CDirectoryTree& tree, const QString& script)
         const QChar first = step.front();
         const qsizetype at = step.indexOf(QRegularExpression(QStringLiteral("[=?]")));
         const QChar op = (first == '+' || first == '-') ? first : at > 0 ? step[at] : QLatin1Char('t');
-        QTreeWidgetItem* item = Item(tree, op == '+' || op == '-' ? step.mid(1) : step.left(at));
+        QTreeWidgetItem* item = TreeItem(tree, op == '+' || op == '-' ? step.mid(1) : step.left(at));
         QVERIFY2(item != nullptr, qPrintable(step));
         const int value = at > 0 ? step.mid(at + 1).toInt() : 0;
         if (op == '+' || op == '-') item->setExpanded(op == '+');
@@ -87,7 +57,7 @@ class FoldersTest : public QObject {
 private:
     QTemporaryDir m_dir;
     std::string m_root;
-    RecordingPanel m_panel;
+    std::unique_ptr<CMessagePanel> m_log;
 
     // A fresh tree over the temporary folder as its only drive, with the
     // drive expanded so its folders have their first level loaded.
@@ -126,14 +96,13 @@ private slots:
     void init()
     {
         ResetSearchContext();
-        m_panel.lines.clear();
-        g_hWndMessagePanel = &m_panel;
+        m_log = std::make_unique<CMessagePanel>();
         g_bRunning = 1;
     }
 
     void cleanup()
     {
-        g_hWndMessagePanel = nullptr;
+        m_log.reset();
         ResetSearchContext();
     }
 
@@ -207,7 +176,7 @@ private slots:
         QCOMPARE(ChildNames(root), (QStringList{"Test(" + r + ")", "(" + other.path() + ")", "Disc(" + r + "/gone)"}));
         QList<int> images{root->data(0, CDirectoryTree::kImageRole).toInt()};
         for (int i = 0; i < 3; ++i) images << root->child(i)->data(0, CDirectoryTree::kImageRole).toInt();
-        images << Item(tree, "a")->data(0, CDirectoryTree::kImageRole).toInt();
+        images << TreeItem(tree, "a")->data(0, CDirectoryTree::kImageRole).toInt();
         QCOMPARE(images, (QList<int>{CDirectoryTree::IMAGE_COMPUTER, CDirectoryTree::IMAGE_FIXED,
                                      CDirectoryTree::IMAGE_REMOVABLE, CDirectoryTree::IMAGE_OPTICAL,
                                      CDirectoryTree::IMAGE_FOLDER}));
@@ -216,10 +185,10 @@ private slots:
         // expanded; a drive without a medium is listed with nothing below it.
         QCOMPARE(ChildNames(root->child(0)), (QStringList{"a", "d", "E"}));
         QCOMPARE(ChildNames(root->child(1)), (QStringList{".hidden", "X"}));
-        QCOMPARE(Item(tree, "a")->childCount() + root->child(2)->childCount(), 0);
+        QCOMPARE(TreeItem(tree, "a")->childCount() + root->child(2)->childCount(), 0);
         Run(tree, "~?0 .?1 a?1 d?1 E?1 +. +a");
-        QCOMPARE(ChildNames(Item(tree, "a/B")), QStringList{"B1"});
-        QCOMPARE(Path(tree, Item(tree, "a/B/B1")), m_root + "/a/B/B1");
+        QCOMPARE(ChildNames(TreeItem(tree, "a/B")), QStringList{"B1"});
+        QCOMPARE(Path(tree, TreeItem(tree, "a/B/B1")), m_root + "/a/B/B1");
         QCOMPARE(Path(tree, root->child(0)), m_root);
         QCOMPARE(Path(tree, root), std::string());
         // The root drive joins its folders without a double slash.
@@ -257,7 +226,7 @@ private slots:
         QDir dir(QString::fromStdString(m_root));
         QVERIFY(dir.mkpath("d/new"));
         Run(*tree, "-.");  // the drive's childless children are read again
-        QCOMPARE(ChildNames(Item(*tree, "d")), QStringList{"new"});
+        QCOMPARE(ChildNames(TreeItem(*tree, "d")), QStringList{"new"});
         QVERIFY(QDir(dir.filePath("d")).rmdir("new"));
     }
 
@@ -266,18 +235,12 @@ private slots:
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("folders");
-        QTest::newRow("nothing ticked") << ""
-                                        << "";
-        QTest::newRow("ticked, then ticked with sub-folders below it") << "+a a=2 a/B=3"
-                                                                       << "a:0 a/B:1";
-        QTest::newRow("unticked parent, ticked child") << "+a a/B=2"
-                                                       << "a/B:0";
-        QTest::newRow("all once, in drive order") << "+a a a d"
-                                                  << "a:1 d:0";
-        QTest::newRow("the drive by its mount point") << ".=3"
-                                                      << ".:1";
-        QTest::newRow("a stopped search ends the walk") << "d !"
-                                                        << "";
+        QTest::newRow("nothing ticked") << "" << "";
+        QTest::newRow("ticked, then ticked with sub-folders below it") << "+a a=2 a/B=3" << "a:0 a/B:1";
+        QTest::newRow("unticked parent, ticked child") << "+a a/B=2" << "a/B:0";
+        QTest::newRow("all once, in drive order") << "+a a a d" << "a:1 d:0";
+        QTest::newRow("the drive by its mount point") << ".=3" << ".:1";
+        QTest::newRow("a stopped search ends the walk") << "d !" << "";
     }
     void collect()
     {
@@ -288,7 +251,7 @@ private slots:
         g_listSelectedFolders.push_back(_SelectedFolder{"/stale", 0});  // a previous search
         QCOMPARE(SendMessage(g_hWndFolderTree, WM_COLLECT_FOLDERS, 0, 0), LRESULT(0));
         QCOMPARE(Collected(), folders);
-        QCOMPARE(m_panel.lines, std::vector<std::string>{"search all the selected directory"});
+        QCOMPARE(LogLines(*m_log), QStringList{"search all the selected directory"});
     }
 
     void collectSkipsPathsTooLongForTheRecord()
@@ -304,8 +267,8 @@ private slots:
         // The short one is kept, the long one skipped with a line, never cut.
         QCOMPARE(g_listSelectedFolders.size(), std::size_t(1));
         QCOMPARE(std::string(g_listSelectedFolders.front().szPath), base + "/" + longName.toStdString());
-        QCOMPARE(m_panel.lines.size(), std::size_t(2));
-        QVERIFY(m_panel.lines[1].find(std::string(100, 'y') + ":Path is too long") != std::string::npos);
+        const QStringList log = LogLines(*m_log);
+        QVERIFY(log.size() == 2 && log[1].contains(QString(100, QLatin1Char('y')) + ":Path is too long"));
     }
 
     // ---- Mouse and keyboard -----------------------------------------------
@@ -315,7 +278,7 @@ private slots:
         tree->resize(400, 300);
         tree->show();
         QVERIFY(QTest::qWaitForWindowExposed(tree.get()));
-        const QRect label = tree->LabelRect(Item(*tree, "d"));
+        const QRect label = tree->LabelRect(TreeItem(*tree, "d"));
         const int y = label.center().y();
         for (const auto& [dx, in] : {std::pair{-32, true}, {-17, true}, {-16, false}, {-33, false}})
             QVERIFY2(CDirectoryTree::InCheckStrip(label, QPoint(label.left() + dx, y)) == in,
@@ -328,7 +291,7 @@ private slots:
             QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, QPoint(x, atY));
         };
         click(label.left() + 4, y);
-        QCOMPARE(tree->currentItem(), Item(*tree, "d"));
+        QCOMPARE(tree->currentItem(), TreeItem(*tree, "d"));
         Run(*tree, "d?1");
         click(label.left() - 24, y);
         Run(*tree, "d?2");
@@ -338,8 +301,8 @@ private slots:
         click(rootLabel.left() - 24, rootLabel.center().y());
         Run(*tree, "d?1 ~?0");
         // Space toggles the current item; each state shows its own box.
-        tree->setCurrentItem(Item(*tree, "a"));
-        const QRect a = tree->LabelRect(Item(*tree, "a"));
+        tree->setCurrentItem(TreeItem(*tree, "a"));
+        const QRect a = tree->LabelRect(TreeItem(*tree, "a"));
         QList<QImage> boxes{tree->viewport()->grab(QRect(a.left() - 32, a.top(), 16, a.height())).toImage()};
         for (int i = 0; i < 2; ++i) {
             QTest::keyClick(tree.get(), Qt::Key_Space);

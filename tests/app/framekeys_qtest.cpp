@@ -1,49 +1,22 @@
 // The window's keys run their commands with the commands' enabling (Esc,
 // Ctrl+Q, F1, F5; Enter and Ctrl+C in the result list), F5 keeps the ticks
-// of folders that still exist, and no menu has two entries on one
-// underlined letter.
+// of folders that still exist, no menu has two entries on one underlined
+// letter, and the user manual is found (beside an installed program, else
+// in the source tree) and covers every menu and popup command, every log
+// line of the string table and every wildcard element.
 #include "apptestenv.h"
 
 #include "app/helpmanual.h"
-#include "app/varnelview.h"
-#include "results/desktopopener.h"
-#include "results/resultlist.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QRegularExpression>
 
 #include <chrono>
-#include <cstring>
 #include <thread>
-
-namespace {
-
-void AddRow(const char* name, const char* path)
-{
-    std::memset(&g_resultFileInfo, 0, sizeof g_resultFileInfo);
-    std::strncpy(g_resultFileInfo.szFileName, name, sizeof g_resultFileInfo.szFileName - 1);
-    std::strncpy(g_resultFileInfo.szFilePath, path, sizeof g_resultFileInfo.szFilePath - 1);
-    g_resultFileInfo.nMatchDegree = 100;
-    SendMessage(g_hWndResultList, WM_ADD_RESULT, 0, 0);
-}
-
-// The item of `path` below the tree's first drive, or null.
-QTreeWidgetItem* ItemAt(CDirectoryTree& tree, const QStringList& path)
-{
-    QTreeWidgetItem* item = tree.RootItem()->child(0);
-    for (const QString& name : path) {
-        QTreeWidgetItem* next = nullptr;
-        for (int i = 0; item != nullptr && i < item->childCount(); ++i)
-            if (item->child(i)->text(0) == name) next = item->child(i);
-        item = next;
-    }
-    return item;
-}
-
-}  // namespace
 
 class FrameKeysTest : public QObject {
     Q_OBJECT
@@ -90,13 +63,10 @@ private slots:
         auto frame = fx.MakeFrame();
         QVERIFY(frame);
         CDirectoryTree& tree = frame->FolderPane()->Tree();
-        ItemAt(tree, {})->setExpanded(true);
-        tree.ToggleCheck(ItemAt(tree, {"Keep"}));  // the folder itself
-        tree.ToggleCheck(ItemAt(tree, {"Gone"}));
-        QTreeWidgetItem* wide = ItemAt(tree, {"Wide"});
-        tree.ToggleCheck(wide);
-        tree.ToggleCheck(wide);  // with all its sub-folders
-        QCOMPARE(tree.GetCheckState(wide), int(CDirectoryTree::STATE_CHECKED_ALL));
+        TreeItem(tree, ".")->setExpanded(true);
+        // Keep itself, Gone, and Wide with all its sub-folders.
+        for (const char* path : {"Keep", "Gone", "Wide", "Wide"}) tree.ToggleCheck(TreeItem(tree, path));
+        QCOMPARE(tree.GetCheckState(TreeItem(tree, "Wide")), int(CDirectoryTree::STATE_CHECKED_ALL));
 
         QVERIFY(QDir(docs.filePath("Gone")).removeRecursively());
         for (const char* dir : {"New", "Wide/Fresh"}) QVERIFY(docs.mkpath(QString::fromLatin1(dir)));
@@ -104,24 +74,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(frame.get()));
         QTest::keyClick(&tree, Qt::Key_F5);
 
-        QVERIFY(ItemAt(tree, {"Gone"}) == nullptr);
-        QVERIFY(ItemAt(tree, {})->isExpanded());
-        const struct {
-            QStringList path;
-            int state;
-        } expected[] = {
-            {{"Keep"}, CDirectoryTree::STATE_CHECKED},
-            {{"Keep", "Inner"}, CDirectoryTree::STATE_UNCHECKED},
-            {{"New"}, CDirectoryTree::STATE_UNCHECKED},
-            {{"Wide"}, CDirectoryTree::STATE_CHECKED_ALL},
-            {{"Wide", "Old"}, CDirectoryTree::STATE_CHECKED},
-            {{"Wide", "Fresh"}, CDirectoryTree::STATE_CHECKED},
-        };
-        for (const auto& row : expected) {
-            QTreeWidgetItem* item = ItemAt(tree, row.path);
-            QVERIFY2(item != nullptr, qPrintable(row.path.join('/')));
-            QCOMPARE(tree.GetCheckState(item), row.state);
-        }
+        QVERIFY(TreeItem(tree, "Gone") == nullptr);
+        QVERIFY(TreeItem(tree, ".")->isExpanded());
+        QStringList states;
+        for (const char* path : {"Keep", "Keep/Inner", "New", "Wide", "Wide/Old", "Wide/Fresh"})
+            states << QString::number(tree.GetCheckState(TreeItem(tree, path)));
+        // 1 unticked, 2 ticked, 3 with sub-folders
+        QCOMPARE(states.join(' '), QStringLiteral("2 1 1 3 2 2"));
     }
 
     void enterAndCtrlCInTheListFollowThePopupsRules()
@@ -130,19 +89,12 @@ private slots:
         auto frame = fx.MakeFrame();
         QVERIFY(frame);
         CResultList* list = frame->ResultView()->List();
-        AddRow("a.txt", "/w/a.txt");
-        AddRow("b.txt", "/w/b.txt");
+        AddResult("a.txt", "/w/a.txt");
+        AddResult("b.txt", "/w/b.txt");
         list->Model().Flush();
         QList<QUrl> opened;
         CDesktopOpener::SetHandler([&opened](const QUrl& url) { opened << url; });
         list->setFocus();
-        const auto select = [list](std::initializer_list<int> rows) {
-            list->setCurrentIndex(list->model()->index(*rows.begin(), 0));
-            list->clearSelection();
-            for (int row : rows)
-                list->selectionModel()->select(list->model()->index(row, 0),
-                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        };
         const auto a = QUrl::fromLocalFile(QStringLiteral("/w/a.txt"));
         const auto b = QUrl::fromLocalFile(QStringLiteral("/w/b.txt"));
         const struct {
@@ -160,7 +112,7 @@ private slots:
             opened.clear();
             g_bOpenMultiFiles = c.multiFiles;
             SendMessage(g_hWndResultList, WM_ENABLE_RESULT_ACTIONS, c.searching ? 0 : 1, 0);
-            select(c.rows);
+            SelectRows(list, c.rows);
             QApplication::clipboard()->clear();
             QTest::keyClick(list, Qt::Key_Return);
             QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
@@ -173,8 +125,30 @@ private slots:
         CDesktopOpener::SetHandler({});
     }
 
-    void menuMnemonicsAreUniqueWithinEachMenu()
+    void installedManualIsFoundBesideTheProgram()
     {
+        QTemporaryDir prefix;
+        QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+        const QString bin = prefix.filePath(QStringLiteral("bin"));
+        const QString installed = prefix.filePath(QStringLiteral("share/doc/varnel/manual.html"));
+        QVERIFY(CHelpManual::Find({CHelpManual::Candidates(bin).front()}).isEmpty());
+        // A folder of that name is not a manual.
+        QVERIFY(QDir(prefix.path()).mkpath(installed));
+        QVERIFY(CHelpManual::Find({CHelpManual::Candidates(bin).front()}).isEmpty());
+        QVERIFY(QDir(prefix.path()).rmdir(installed));
+        QVERIFY(WriteFile(installed, "<html></html>"));
+        QCOMPARE(CHelpManual::Find(CHelpManual::Candidates(bin)), installed);
+        // This test program is not installed: it finds the source tree's.
+        QCOMPARE(QFileInfo(CHelpManual::Locate()).canonicalFilePath(),
+                 QFileInfo(QStringLiteral(VARNEL_TEST_DATA "/../../docs/manual.html")).canonicalFilePath());
+    }
+
+    void menusHaveUniqueMnemonicsAndAreInTheManual()
+    {
+        QFile file(CHelpManual::Locate());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(file.readAll());
+        QStringList missing;
         CFrameFixture fx;
         auto frame = fx.MakeFrame();
         QVERIFY(frame);
@@ -187,8 +161,24 @@ private slots:
                 const QKeySequence mnemonic = QKeySequence::mnemonic(action->text());
                 QVERIFY2(!mnemonic.isEmpty() && !seen.contains(mnemonic), qPrintable(action->text()));
                 seen << mnemonic;
+                // "About Varnel(&A)..." is written "About Varnel".
+                QString text = action->text();
+                text.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|\\.\\.\\.$")));
+                if (menu != frame->menuBar() && !html.contains(QStringLiteral("<td>%1</td>").arg(text)))
+                    missing << text;
             }
         }
+        for (UINT id : {IDS_INITIALIZATION, IDS_ANALYZE_KEYWORDS, IDS_SEARCH_SELECTED_DIRS, IDS_OFFICE_2003,
+                        IDS_SEARCH_FINISHED, IDS_USER_STOPPED, IDS_NO_KEYWORD, IDS_NO_FOLDER, IDS_NO_FILE_TYPE,
+                        IDS_TOO_MANY_KEYWORDS, IDS_KEYWORD_TOO_LONG, IDS_FILE_RUINED, IDS_FILE_IN_USE,
+                        IDS_PATH_TOO_LONG, IDS_FOLDER_UNREADABLE, IDS_BAD_WILDCARD_KEYWORD, IDS_WORD_START_FAILED,
+                        IDS_EXCEL_START_FAILED, IDS_HELP_NOT_FOUND})
+            if (!html.contains(Str(id).trimmed().toHtmlEscaped())) missing << Str(id).trimmed();
+        for (const char* element : {"?", "*", "@", "{n}", "{n,}", "{n,m}", "[abc]", "[a-z]", "[!x]", "&lt;", "&gt;",
+                                    "( )", "\\"})
+            if (!html.contains(QStringLiteral("<td><code>%1</code></td>").arg(QLatin1String(element))))
+                missing << QLatin1String(element);
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(" | "))));
     }
 };
 

@@ -1,19 +1,22 @@
 // The main window driven as a user drives it: its layout, menus and bars,
 // Find and Stop with the real search and with a stand-in run, the timer's
 // text, the accelerator, the result commands, Help, About and the sheets,
-// the settings on the way out, and closing while a search runs.
+// the settings on the way out, and Stop or closing while a search runs,
+// also while the real search is inside one large file.
 #include "apptestenv.h"
 
 #include "app/elapsedtime.h"
 #include "app/helpmanual.h"
-#include "app/varnelview.h"
-#include "results/resultlist.h"
+#include "platform/cancellation.h"
+#include "platform/oleauto.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
-#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -24,6 +27,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -95,16 +100,16 @@ class MainFrameTest : public QObject {
 
 private slots:
     void init() { m_fx = std::make_unique<CFrameFixture>(); }
-    void cleanup() { m_fx.reset(); }
+    void cleanup()
+    {
+        m_fx.reset();
+        platform::ClearSearchStop();
+    }
 
     void elapsedTimeText()
     {
-        const std::pair<unsigned int, const char*> cases[] = {{0, "0:0:0.0"},
-                                                              {599, "0:0:59.9"},
-                                                              {653, "0:1:5.3"},
-                                                              {36000u * 30u + 601u, "30:1:0.1"},
-                                                              {4294967295u, "119304:38:49.5"}};
-        for (const auto& [ticks, text] : cases)
+        for (const auto& [ticks, text] : {std::pair{0u, "0:0:0.0"}, {599u, "0:0:59.9"}, {653u, "0:1:5.3"},
+                                          {36000u * 30u + 601u, "30:1:0.1"}, {4294967295u, "119304:38:49.5"}})
             QCOMPARE(QString::fromStdString(FormatElapsedTime(ticks)), QString(text));
     }
 
@@ -126,7 +131,6 @@ private slots:
             QVERIFY(frame->Splitter()->sizes().at(1) > 0 && frame->SplitterTop()->sizes().at(1) > 0);
         }
         QCOMPARE(frame->SplitterTop()->widget(0), static_cast<QWidget*>(frame->FolderPane()));
-        QCOMPARE(frame->SplitterTop()->widget(1), static_cast<QWidget*>(frame->ResultView()));
         QCOMPARE(frame->ResultView()->List()->geometry(), frame->ResultView()->rect());
 
         for (int i = 0; i < 600; ++i) frame->OnTimer();
@@ -151,13 +155,13 @@ private slots:
         };
         QList<QList<UINT>> menus;
         for (QAction* top : frame->menuBar()->actions()) menus << ids(top->menu());
+        menus << ids(frame->ResultPopupMenu()) << ids(frame->ToolBar());
         QCOMPARE(menus, (QList<QList<UINT>>{{ID_FIND, ID_STOP, ID_APP_EXIT},
                                             {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PREVIEW},
                                             {ID_OPTION, ID_SETUP},
-                                            {ID_HELP_MANUAL, ID_APP_ABOUT}}));
-        QCOMPARE(ids(frame->ResultPopupMenu()), (QList<UINT>{ID_OPEN_FILE, ID_OPEN_DIR, ID_COPY_FILES}));
-        QCOMPARE(ids(frame->ToolBar()), (QList<UINT>{ID_FIND, ID_STOP}));
-        QCOMPARE(frame->Command(ID_FIND)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+                                            {ID_HELP_MANUAL, ID_APP_ABOUT},
+                                            {ID_OPEN_FILE, ID_OPEN_DIR, ID_COPY_FILES},
+                                            {ID_FIND, ID_STOP}}));
         // When a command's prompt leaves the status line, the idle prompt shows.
         frame->statusBar()->showMessage(frame->Command(ID_FIND)->statusTip());
         frame->statusBar()->clearMessage();
@@ -215,82 +219,104 @@ private slots:
         QCOMPARE(Log(*frame).count(Str(IDS_SEARCH_FINISHED)), 1);
     }
 
-    void stopLogsTheEndAndEnablesFindAgain()
+    // With a stand-in run: Ctrl+F starts it (the time from 0, the list's
+    // actions off) and does nothing while Find is disabled; Stop logs the end
+    // and enables Find again; a Find right after waits for the worker still
+    // inside its document and starts with a clean log; closing stops the run
+    // and serves its sends until it has ended.
+    void findStopAndCloseWithAStandInRun()
     {
         CFakeRun run;
+        run.tail = std::chrono::milliseconds(600);
         auto frame = m_fx->MakeFrame(run.Procedure());
         QVERIFY(frame);
-        frame->Command(ID_FIND)->trigger();
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        QPlainTextEdit* editor = frame->KeywordPanel()->Edit();
+        editor->setFocus();
+        for (int i = 0; i < 3; ++i) frame->OnTimer();
+        QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(frame->TimePaneText(), QStringLiteral("0:0:0.0"));
         QVERIFY(frame->IsWorkerAlive() && frame->IsTimerActive());
         QCOMPARE(frame->ResultView()->List()->ActionsEnabled(), 0);
         QTRY_VERIFY(frame->StatusLineText().startsWith(QStringLiteral("/data/folder")));
+        QTRY_VERIFY(frame->Ticks() >= 3);
+        const unsigned int ticks = frame->Ticks();
+        const qsizetype lines = Log(*frame).size();
+        QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+        QTest::qWait(100);
+        QCOMPARE(run.runs.load(), 1);
+        QVERIFY(frame->Ticks() >= ticks && Log(*frame).size() >= lines && editor->toPlainText().isEmpty());
+
+        g_nResultCount = 5;
         frame->Command(ID_STOP)->trigger();
         QCOMPARE(g_bRunning.load(), 0);
         QVERIFY(frame->IsIdle() && !frame->IsTimerActive());
         QCOMPARE(Enabled(*frame), QStringLiteral("10000"));
         QCOMPARE(frame->ResultView()->List()->ActionsEnabled(), 1);
         QCOMPARE(Log(*frame).back(), Str(IDS_USER_STOPPED));
-        QCOMPARE(frame->StatusLineText(), QStringLiteral("Complete..."));
-        QTRY_VERIFY(!frame->IsWorkerAlive());
-    }
-
-    void findWaitsForAStoppedWorkerBeforeStarting()
-    {
-        CFakeRun run;
-        run.tail = std::chrono::milliseconds(600);
-        auto frame = m_fx->MakeFrame(run.Procedure());
-        QVERIFY(frame);
-        frame->Command(ID_FIND)->trigger();
-        QTRY_VERIFY(Log(*frame).size() >= 3);
-        frame->Command(ID_STOP)->trigger();
+        QCOMPARE(Panes(*frame).mid(0, 2), (QStringList{"Complete...", "Files:5"}));
         QVERIFY(frame->IsWorkerAlive());  // still inside its document
-        // Find waits (serving the old worker's sends) and only then starts;
-        // the new run's log starts clean, without the old worker's lines.
-        frame->Command(ID_FIND)->trigger();
+
+        QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
         QTRY_COMPARE(run.runs.load(), 2);
         QVERIFY(!frame->IsIdle());
         const QStringList log = Log(*frame);
         QVERIFY(!log.isEmpty() && log.front() == Str(IDS_INITIALIZATION));
         for (const QString& line : log) QVERIFY2(!line.startsWith(QStringLiteral("run 1")), qPrintable(line));
-        run.tail = std::chrono::milliseconds(0);
-        frame->Command(ID_STOP)->trigger();
-        QTRY_VERIFY(!frame->IsWorkerAlive());
-        QVERIFY(!run.overlapped);
-    }
-
-    void ctrlFStartsFindOnlyWhileFindIsEnabledAndCloseServesTheRun()
-    {
-        CFakeRun run;
-        auto frame = m_fx->MakeFrame(run.Procedure());
-        QVERIFY(frame);
-        frame->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
-        QWidget* editor = frame->KeywordPanel()->Edit();
-        editor->setFocus();
-        QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(frame->IsWorkerAlive());
-        QTRY_VERIFY(frame->Ticks() >= 3);
-        // While Find is disabled the accelerator does nothing: no new run,
-        // the log is not emptied and the elapsed time is not reset.
-        const unsigned int ticks = frame->Ticks();
-        const qsizetype lines = Log(*frame).size();
-        QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
-        QTest::qWait(100);
-        QCOMPARE(run.runs.load(), 1);
-        QVERIFY(frame->Ticks() >= ticks && Log(*frame).size() >= lines);
-        QVERIFY(frame->KeywordPanel()->Edit()->toPlainText().isEmpty());
-
-        frame->Command(ID_STOP)->trigger();
-        QTRY_VERIFY(!frame->IsWorkerAlive());
-        QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
-        QTRY_COMPARE(run.runs.load(), 2);
-        // Closing stops the run and serves its sends until it has ended:
-        // its last line reaches the log while the window waits.
         run.tail = std::chrono::milliseconds(300);
         QVERIFY(frame->close());
-        QVERIFY(!frame->IsWorkerAlive());
+        QVERIFY(!frame->IsWorkerAlive() && !run.overlapped);
         QCOMPARE(g_bRunning.load(), 0);
         QCOMPARE(Log(*frame).back(), QStringLiteral("run 2 left its document"));
+    }
+
+    // Stop or closing while the real search is inside a file of about 64 MB
+    // whose only keyword is at its end (sounds-like compares word by word,
+    // for many seconds), with a small file holding the keyword behind it:
+    // the window is idle at once and the worker ends, leaving the large file
+    // in the middle and never reaching the small one.
+    void stopOrCloseInsideALargeFile_data()
+    {
+        QTest::addColumn<bool>("close");
+        QTest::newRow("Stop") << false;
+        QTest::newRow("close") << true;
+    }
+    void stopOrCloseInsideALargeFile()
+    {
+        QFETCH(bool, close);
+        std::string block;
+        while (block.size() < (1u << 20)) block += "the quarterly figures of the northern region are ready\n";
+        std::ofstream out(m_fx->docs.filePath(QStringLiteral("a-large.txt")).toStdString(), std::ios::binary);
+        for (int i = 0; i < 64; ++i) out << block;
+        out << "needle\n";
+        out.close();
+        QVERIFY(WriteFile(m_fx->docs.filePath(QStringLiteral("b.txt")), "needle"));
+        auto frame = m_fx->MakeFrame();
+        QVERIFY(frame);
+        g_conditions.MatchSoundsLike = 1;
+        const long base = CDispatchObject::LiveObjects();
+        StartFind(*frame, QStringLiteral("needle"));
+        // Word, its Documents and the document are alive.
+        QTRY_VERIFY_WITH_TIMEOUT(CDispatchObject::LiveObjects() >= base + 3, 120000);
+        QTest::qWait(100);
+        QVERIFY2(frame->IsWorkerAlive(), qPrintable(Log(*frame).join(" | ")));
+        if (close) {
+            QVERIFY(frame->close());
+        } else {
+            frame->Command(ID_STOP)->trigger();
+            QVERIFY(frame->IsIdle() && frame->Command(ID_FIND)->isEnabled());
+            QCOMPARE(Log(*frame).back(), Str(IDS_USER_STOPPED));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->IsWorkerAlive(), 5000);
+        // Had the worker read on to the end of the large file, it would have
+        // found the keyword there and listed the file; it logged its end,
+        // with no line of the large file.
+        QCOMPARE(g_nResultCount, 0);
+        QCOMPARE(g_bRunning.load(), 0);
+        if (!close) QCOMPARE(Log(*frame).back(), Str(IDS_SEARCH_FINISHED));
+        for (const QString& line : Log(*frame))
+            QVERIFY2(!line.contains(QStringLiteral("a-large.txt")), qPrintable(line));
     }
 
     // Exit closes the window and writes the switches, which the next
@@ -324,7 +350,7 @@ private slots:
 
     // A right click on the list reports (on a row?, rows selected before);
     // the popup offers what that selection and the Setup switches allow,
-    // and its commands go to the list.
+    // and its commands act on the list's selection.
     void resultPopupOffersWhatTheSelectionAllows()
     {
         auto frame = m_fx->MakeFrame();
@@ -342,17 +368,20 @@ private slots:
             SendMessage(g_hWndMainFrame.load(), WM_RESULT_SELECTION, step.onRow, step.selected);
             QCOMPARE(Enabled(*frame).mid(2), QString::fromLatin1(step.enabled));
         }
-        CRecordingTarget list;
-        g_hWndResultList = &list;
-        SendMessage(g_hWndMainFrame.load(), WM_RESULT_SELECTION, 1, 1);
+        CResultList* list = frame->ResultView()->List();
+        AddResult("a.txt", "/w/a.txt");
+        list->Model().Flush();
+        SelectRows(list, {0});
+        QVERIFY(list->ReportSelectionForKey());
+        QList<QUrl> opened;
+        CDesktopOpener::SetHandler([&opened](const QUrl& url) { opened << url; });
         for (UINT id : {ID_OPEN_FILE, ID_OPEN_DIR, ID_COPY_FILES}) frame->Command(id)->trigger();
-        g_hWndResultList = frame->ResultView()->List()->Handle();
-        using Call = std::tuple<UINT, WPARAM, LPARAM>;
-        QVERIFY(list.calls ==
-                (std::vector<Call>{{WM_RESULT_ACTION, 1, 0}, {WM_RESULT_ACTION, 2, 0}, {WM_RESULT_ACTION, 3, 0}}));
+        CDesktopOpener::SetHandler({});
+        QCOMPARE(opened, (QList<QUrl>{QUrl::fromLocalFile("/w/a.txt"), QUrl::fromLocalFile("/w")}));
+        QCOMPARE(QApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile("/w/a.txt")});
         // The list's right click shows the frame's popup where it was asked.
-        const QPoint at = frame->ResultView()->List()->mapToGlobal(QPoint(20, 30));
-        emit frame->ResultView()->List()->contextMenuRequested(at);
+        const QPoint at = list->mapToGlobal(QPoint(20, 30));
+        emit list->contextMenuRequested(at);
         QTRY_VERIFY(frame->ResultPopupMenu()->isVisible());
         QCOMPARE(frame->ResultPopupMenu()->pos(), at);
         frame->ResultPopupMenu()->hide();
@@ -374,7 +403,8 @@ private slots:
         frame->Command(ID_HELP_MANUAL)->trigger();
         CHelpManual::SetCandidatesForTesting({});
 
-        // About shows the version; its Update button opens the page.
+        // About shows the version; its Update button opens the page. The
+        // Option button and the Advanced menu open their sheets.
         QStringList seen;
         OnNextModal([&seen](QWidget* about) {
             seen << about->windowTitle();
@@ -389,18 +419,16 @@ private slots:
         QCOMPARE(catcher.urls,
                  (QList<QUrl>{QUrl::fromLocalFile(here.filePath("manual.html")), QUrl(Str(IDS_UPDATE_URL))}));
         QCOMPARE(QUrlQuery(catcher.urls.back()).queryItemValue(QStringLiteral("ver")), QStringLiteral("1.0"));
-
-        // The Option button and the Advanced menu open their sheets.
         const auto closeSheet = [&seen](QWidget* sheet) {
             seen << sheet->windowTitle();
             sheet->close();
         };
-        OnNextModal(closeSheet);
-        QTest::mouseClick(frame->KeywordPanel()->OptionButton(), Qt::LeftButton);
-        OnNextModal(closeSheet);
-        frame->Command(ID_OPTION)->trigger();
-        OnNextModal(closeSheet);
-        frame->Command(ID_SETUP)->trigger();
+        for (const std::function<void()>& open : std::initializer_list<std::function<void()>>{
+                 [&] { QTest::mouseClick(frame->KeywordPanel()->OptionButton(), Qt::LeftButton); },
+                 [&] { frame->Command(ID_OPTION)->trigger(); }, [&] { frame->Command(ID_SETUP)->trigger(); }}) {
+            OnNextModal(closeSheet);
+            open();
+        }
         QCOMPARE(seen, (QStringList{"About Varnel 1.0", "Varnel 1.0", "Option", "Option", "Setup"}));
     }
 };

@@ -1,7 +1,9 @@
 // The lower panes. The keyword panel: its layout at every size, the analysis
 // of its lines into the keyword array, the Option button's request to the
-// frame. The message panel: appending, clearing, scrolling to the end,
-// copying, keeping every line of a very long log, lines from another thread.
+// frame. The message panel: appending and clearing, a read-only log that
+// can be copied and shows its end, every line of a very long log kept, and
+// a worker's lines taken in while it waits and laid out together on a short
+// timer (whole, in order, in far fewer layouts than lines).
 #include "apptestenv.h"
 
 #include "panels/infosetupview.h"
@@ -10,6 +12,7 @@
 #include <QClipboard>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextDocument>
 
 #include <atomic>
 #include <thread>
@@ -25,6 +28,18 @@ QStringList Keywords()
     return out;
 }
 
+// What the log's editor shows, without the lay-out that Edit() does first.
+QPlainTextEdit* RawEdit(CMessagePanel& panel)
+{
+    return panel.findChild<QPlainTextEdit*>(QStringLiteral("messageEdit"));
+}
+QStringList Shown(CMessagePanel& panel)
+{
+    QStringList lines = RawEdit(panel)->toPlainText().split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+    return lines;
+}
+
 }  // namespace
 
 class PanelsTest : public QObject {
@@ -36,15 +51,13 @@ private slots:
     void keywordPaneLayoutFollowsEveryResize()
     {
         CInfoSetupView view;
-        view.resize(200, 180);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         CKeywordPanel* panel = view.Panel();
         QCOMPARE(panel->Edit()->lineWrapMode(), QPlainTextEdit::NoWrap);
-        // The panel covers the view; the button is a full-width strip 20
-        // pixels high along the bottom, the editor fills the rest; a pane
-        // lower than the strip shows only the button.
-        for (const QSize size : {QSize(200, 420), QSize(640, 90), QSize(200, 180), QSize(100, 12)}) {
+        // The button is a full-width strip 20 pixels high along the bottom,
+        // the editor fills the rest; a lower pane shows only the button.
+        for (const QSize size : {QSize(200, 420), QSize(640, 90), QSize(100, 12)}) {
             view.resize(size);
             QApplication::processEvents();
             QCOMPARE(panel->geometry(), QRect(QPoint(0, 0), size));
@@ -53,9 +66,11 @@ private slots:
         }
     }
 
-    void eachLineIsAKeyword()
+    void eachLineIsAKeywordUpTo256()
     {
         CMessagePanel log;
+        CRecordingTarget frame;
+        g_hWndMainFrame = &frame;
         {
             CKeywordPanel panel;
             QCOMPARE(g_hWndKeywordPanel.load(), panel.Handle());
@@ -74,35 +89,22 @@ private slots:
             QTest::keyClick(panel.Edit(), Qt::Key_Return, Qt::ShiftModifier);
             panel.Edit()->insertPlainText(QStringLiteral("m\u00fcller"));
             QCOMPARE(Keywords(), (QStringList{"invoice", "Rechnung", "m\u00fcller"}));
+
+            // 256 keywords are taken; with a final Enter they are 257 lines.
+            QStringList lines;
+            for (int i = 0; i < 256; ++i) lines << QStringLiteral("k%1").arg(i);
+            panel.Edit()->setPlainText(lines.join(QLatin1Char('\n')));
+            QCOMPARE(Keywords().size(), 256);
+            panel.Edit()->setPlainText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+            SendMessage(g_hWndMessagePanel.load(), WM_CLEAR_MESSAGES, 0, 0);
+            QCOMPARE(Keywords().size(), 0);
+            QCOMPARE(LogLines(log), QStringList{Str(IDS_TOO_MANY_KEYWORDS)});
+            // The Option button asks the frame for the Option sheet.
+            QTest::mouseClick(panel.OptionButton(), Qt::LeftButton);
         }
-        QCOMPARE(g_hWndKeywordPanel.load(), static_cast<HWND>(nullptr));
-    }
-
-    void tooManyLinesAreRefused()
-    {
-        CMessagePanel log;
-        CRecordingTarget frame;
-        g_hWndMainFrame = &frame;
-        CKeywordPanel panel;
-        QStringList lines;
-        for (int i = 0; i < 256; ++i) lines << QStringLiteral("k%1").arg(i);
-        panel.Edit()->setPlainText(lines.join(QLatin1Char('\n')));
-        QCOMPARE(Keywords().size(), 256);
-        // 256 keywords and a final Enter are 257 lines.
-        panel.Edit()->setPlainText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
-        SendMessage(g_hWndMessagePanel.load(), WM_CLEAR_MESSAGES, 0, 0);
-        QCOMPARE(Keywords().size(), 0);
-        QCOMPARE(LogLines(log), QStringList{Str(IDS_TOO_MANY_KEYWORDS)});
-        QCOMPARE(frame.calls.size(), std::size_t{1});
-        QCOMPARE(std::get<0>(frame.calls[0]), static_cast<UINT>(WM_SEARCH_FINISHED));
-
-        // The Option button asks the frame for the Option sheet.
-        frame.calls.clear();
-        panel.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&panel));
-        QTest::mouseClick(panel.OptionButton(), Qt::LeftButton);
         g_hWndMainFrame = nullptr;
-        QCOMPARE(frame.calls, (decltype(frame.calls){{WM_SHOW_OPTIONS, 0, 0}}));
+        QCOMPARE(g_hWndKeywordPanel.load(), static_cast<HWND>(nullptr));
+        QCOMPARE(frame.calls, (decltype(frame.calls){{WM_SEARCH_FINISHED, 0, 0}, {WM_SHOW_OPTIONS, 0, 0}}));
     }
 
     // ---- The log --------------------------------------------------------------
@@ -113,18 +115,28 @@ private slots:
             CMessagePanel panel;
             QCOMPARE(g_hWndMessagePanel.load(), panel.Handle());
             QCOMPARE(g_strMessageText.Get(), std::string());
+            LogLine("old");
+            QCOMPARE(Shown(panel), QStringList());  // waits for the timer
+            SendMessage(panel.Handle(), WM_CLEAR_MESSAGES, 0, 0);
             LogLine("first");
+            QTRY_COMPARE(Shown(panel), QStringList{"first"});
             LogLine("");  // an empty line is still a line
             LogLine("/home/m\xc3\xbcller/Bericht.doc");
+            // Reading the log through the panel lays out what it has taken in.
             QCOMPARE(panel.Edit()->toPlainText(), QStringLiteral("first\n\n/home/m\u00fcller/Bericht.doc\n"));
             // Without a line of its own the message carries the shared text.
             g_strMessageText.Set("shared");
             SendMessage(panel.Handle(), WM_APPEND_MESSAGE, 0, 0);
             QCOMPARE(LogLines(panel).back(), QStringLiteral("shared"));
             SendMessage(panel.Handle(), WM_CLEAR_MESSAGES, 0, 0);
-            QCOMPARE(panel.Edit()->toPlainText(), QString());
             LogString(IDS_NO_KEYWORD);
             QCOMPARE(LogLines(panel), QStringList{Str(IDS_NO_KEYWORD)});
+            // A steady stream of lines shows while it lasts, not only at its end.
+            for (int i = 0; i < 30 && Shown(panel).size() < 2; ++i) {
+                LogLine("stream");
+                QTest::qWait(10);
+            }
+            QVERIFY(Shown(panel).size() >= 2);
         }
         QCOMPARE(g_hWndMessagePanel.load(), static_cast<HWND>(nullptr));
     }
@@ -158,24 +170,37 @@ private slots:
         QCOMPARE(lines.at(54321), QStringLiteral("C:/docs/file54321.doc:Files is in use"));
     }
 
-    void linesFromTheWorkerArriveInOrderWithTheirOwnText()
+    void workerLinesArriveWholeInOrderAndInBatches()
     {
         CMessagePanel panel;
+        panel.resize(400, 200);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        int layouts = 0;
+        connect(RawEdit(panel)->document(), &QTextDocument::contentsChange, this,
+                [&layouts](int, int, int added) { layouts += added > 0 ? 1 : 0; });
+        constexpr int kLines = 3000;
+        const auto line = [](int i) { return QStringLiteral("/data/file%1.txt:cannot be searched").arg(i); };
         std::atomic<bool> done{false};
-        std::thread worker([&done] {
-            for (int i = 0; i < 50; ++i) LogLine("worker " + std::to_string(i));
+        std::thread worker([&done, &line] {
+            for (int i = 0; i < kLines; ++i) LogLine(line(i).toStdString());
             done = true;
         });
-        // The GUI thread keeps replacing the shared text meanwhile; each
-        // line the worker sent must still be its own.
+        // The GUI thread keeps replacing the shared text meanwhile; whatever
+        // is laid out at any moment is the worker's own lines so far, in order.
         while (!done) {
             g_strMessageText.Set("ui thread text");
             QApplication::processEvents(QEventLoop::AllEvents, 5);
+            const QStringList seen = Shown(panel);
+            for (int i = 0; i < seen.size(); i += 97) QCOMPARE(seen.at(i), line(i));
         }
         worker.join();
-        const QStringList lines = LogLines(panel);
-        QCOMPARE(lines.size(), 50);
-        for (int i = 0; i < 50; ++i) QCOMPARE(lines.at(i), QStringLiteral("worker %1").arg(i));
+        QTRY_COMPARE(Shown(panel).size(), kLines);
+        const QStringList lines = Shown(panel);
+        for (int i = 0; i < kLines; ++i) QCOMPARE(lines.at(i), line(i));
+        QScrollBar* bar = RawEdit(panel)->verticalScrollBar();
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY2(layouts <= kLines / 4, qPrintable(QStringLiteral("%1 layouts").arg(layouts)));
     }
 };
 

@@ -1,26 +1,22 @@
-// The result preview in the window: it fills for the selected row, shows
-// only the last of quick selections, empties on a new search, notices a
-// file changed since the search, opens the file from a hit, and its switch
-// is remembered. With VARNEL_PREVIEW_SCREENSHOT set to a file name the
-// window with the preview is also saved there (docs/preview.png).
+// The main window after a real search, painted, and its result preview: it
+// fills for the selected row, shows only the last of quick selections,
+// empties on a new search, notices a file changed since the search, opens
+// the file from a hit, and its switch is remembered. With VARNEL_SCREENSHOT
+// or VARNEL_PREVIEW_SCREENSHOT set to a file name the window is saved there
+// without and with the preview (docs/screenshot.png, docs/preview.png).
 #include "apptestenv.h"
-#include "app/varnelview.h"
-#include "results/desktopopener.h"
 #include "results/previewpane.h"
-#include "results/resultlist.h"
 
+#include <QImage>
 #include <QLabel>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTreeWidget>
 
 class PreviewTest : public QObject {
     Q_OBJECT
 private:
-    static void Select(CResultList* list, int row)
-    {
-        list->selectionModel()->select(list->model()->index(row, 0),
-                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
+    static void Select(CResultList* list, int row) { SelectRows(list, {row}); }
     static QStringList TopTexts(const CPreviewPane* pane)
     {
         QStringList out;
@@ -41,6 +37,20 @@ private slots:
         auto frame = fx.MakeFrame();
         QVERIFY(frame);
         frame->resize(960, 640);
+        QVERIFY(FindAndWait(*frame, QStringLiteral("invoice\nreceipts")));
+        CResultList* list = frame->ResultView()->List();
+        list->Model().Flush();
+        QCOMPARE(list->model()->rowCount(), 3);
+        QTest::qWait(100);
+        // A painted window has many colours; a blank or failed grab has one.
+        const QImage image = frame->grab().toImage();
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 7)
+            for (int x = 0; x < image.width(); x += 7) colours.insert(image.pixel(x, y));
+        QVERIFY2(colours.size() > 20, qPrintable(QString::number(colours.size())));
+        if (const QByteArray target = qgetenv("VARNEL_SCREENSHOT"); !target.isEmpty())
+            QVERIFY(image.save(QString::fromLocal8Bit(target), "PNG"));
+
         auto* preview = frame->findChild<QAction*>(QStringLiteral("previewAction"));
         QVERIFY(preview != nullptr);
         QVERIFY(!preview->isChecked());  // off until switched on
@@ -48,10 +58,6 @@ private slots:
         CPreviewPane* pane = frame->ResultView()->Preview();
         QVERIFY(pane->isVisible());
         QVERIFY(!pane->accessibleName().isEmpty() && !pane->Tree()->accessibleName().isEmpty());
-        QVERIFY(FindAndWait(*frame, QStringLiteral("invoice\nreceipts")));
-        CResultList* list = frame->ResultView()->List();
-        list->Model().Flush();
-        QCOMPARE(list->model()->rowCount(), 3);
 
         // The degree's tooltip names the keywords found and missing.
         const QModelIndex bDegree = list->model()->index(1, CResultModel::COLUMN_DEGREE);
@@ -98,8 +104,7 @@ private slots:
                                               QStringLiteral("\u2718 receipts|missing")}));
         QVERIFY(pane->Status()->text().contains(QStringLiteral("changed since the search")));
 
-        const QByteArray target = qgetenv("VARNEL_PREVIEW_SCREENSHOT");
-        if (!target.isEmpty()) {
+        if (const QByteArray target = qgetenv("VARNEL_PREVIEW_SCREENSHOT"); !target.isEmpty()) {
             Select(list, 0);
             QVERIFY(shown.wait(5000));
             QTest::qWait(100);

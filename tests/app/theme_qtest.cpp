@@ -1,16 +1,20 @@
-// The tree's check boxes, the drive and file-kind pictures follow the
-// palette and are drawn at the screen's pixel ratio. The program runs here
-// at 200% scale (QT_SCALE_FACTOR=2), as on a high-density screen. With VARNEL_SCREENSHOT_DIR set, the window after a
+// The program's pictures come from SVG resources: each is found and drawn
+// (a missing resource or SVG plugin gives null or blank pictures, shown as
+// empty buttons and rows), the check states differ, and the build leaves the
+// program icon in every size of the desktop's hicolor theme. The tree's
+// check boxes, the drive and file-kind pictures follow the palette and are
+// drawn at the screen's pixel ratio: the program runs here at 200% scale
+// (QT_SCALE_FACTOR=2). With VARNEL_SCREENSHOT_DIR set, the window after a
 // search is saved there in a light and a dark palette (docs/ holds them).
 #include "apptestenv.h"
 
+#include "app/appicons.h"
 #include "folders/treeimages.h"
 #include "res/icons.h"
 #include "res/themedpicture.h"
 #include "results/filekindicons.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QImage>
 #include <QPalette>
 
@@ -29,12 +33,13 @@ QPalette DarkPalette()
     return dark;
 }
 
-QPalette LightPalette()
+// Whether any pixel of the picture is not fully transparent.
+bool HasInk(const QImage& image)
 {
-    QPalette light;
-    light.setColor(QPalette::Base, Qt::white);
-    light.setColor(QPalette::Text, Qt::black);
-    return light;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) != 0) return true;
+    return false;
 }
 
 double MeanLuminance(const QImage& image)
@@ -51,10 +56,39 @@ double MeanLuminance(const QImage& image)
 class ThemeTest : public QObject {
     Q_OBJECT
 private slots:
+    void everyPictureIsDrawnAtEverySize()
+    {
+        for (const char* name : {"find", "stop", "varnel", "check-unchecked", "check-checked", "check-checked-all",
+                                 "word", "word-template", "excel", "excel-template", "text", "web"})
+            for (int side : {16, 24, 48}) {
+                const QPixmap pixmap = ResourcePixmap(name, side);
+                QVERIFY2(pixmap.size() == QSize(side, side) && HasInk(pixmap.toImage()), name);
+            }
+        QVERIFY(ResourcePixmap("no-such-picture", 16).isNull());
+        for (const QIcon& icon : {FindIcon(), StopIcon(), ProgramIcon()})
+            QVERIFY(HasInk(icon.pixmap(16, 16).toImage()));
+        QVERIFY(FindIcon().pixmap(16, 16).toImage() != StopIcon().pixmap(16, 16).toImage());
+        // Check states: blank for none (and out of range), then three distinct boxes.
+        QVERIFY(!HasInk(CTreeImages::CheckState(0).toImage()) && !HasInk(CTreeImages::CheckState(7).toImage()));
+        for (int state = 1; state < CTreeImages::kCheckStateCount; ++state) {
+            QVERIFY(HasInk(CTreeImages::CheckState(state).toImage()));
+            for (int other = state + 1; other < CTreeImages::kCheckStateCount; ++other)
+                QVERIFY(CTreeImages::CheckState(state).toImage() != CTreeImages::CheckState(other).toImage());
+        }
+        for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            const QString path = QStringLiteral(VARNEL_ICON_THEME_DIR "/%1x%1/apps/varnel.png").arg(side);
+            QImage image;
+            QVERIFY2(image.load(path) && image.size() == QSize(side, side) && HasInk(image), qPrintable(path));
+        }
+    }
+
     void picturesFollowThePaletteAtTheScreensRatio()
     {
         QCOMPARE(qApp->devicePixelRatio(), 2.0);
-        const QPalette light = LightPalette(), dark = DarkPalette();
+        QPalette light;
+        light.setColor(QPalette::Base, Qt::white);
+        light.setColor(QPalette::Text, Qt::black);
+        const QPalette dark = DarkPalette();
         for (const char* name : {"check-unchecked", "check-checked", "check-checked-all", "word", "word-template",
                                  "excel", "excel-template", "text", "web", "drive-removable"}) {
             const QPixmap onLight = CThemedPicture::Pixmap(name, 16, light, 2.0);
@@ -68,8 +102,7 @@ private slots:
         }
         // The box's outline stands out from the view's background in both.
         for (const QPalette& palette : {light, dark}) {
-            const QImage box = CTreeImages::CheckState(1, palette, 2.0).toImage();
-            const QColor outline = box.pixelColor(3, 16);
+            const QColor outline = CTreeImages::CheckState(1, palette, 2.0).toImage().pixelColor(3, 16);
             QVERIFY2(CThemedPicture::Contrast(outline, palette.color(QPalette::Base)) >= 3.0,
                      qPrintable(outline.name()));
         }
@@ -110,8 +143,7 @@ private slots:
             luminance[pass] = MeanLuminance(shot.toImage());
             if (!dir.isEmpty())
                 QVERIFY(shot.save(QString::fromLocal8Bit(dir) +
-                                  (pass == 0 ? QStringLiteral("/screenshot-2x.png")
-                                             : QStringLiteral("/screenshot-dark-2x.png"))));
+                                  (pass == 0 ? "/screenshot-2x.png" : "/screenshot-dark-2x.png")));
         }
         QApplication::setPalette(original);
         QVERIFY2(luminance[0] > 150 && luminance[1] < 100,

@@ -1,33 +1,23 @@
-// Start-up: the automation switches, the document type's registry entries,
-// an automation start that registers and ends without a window, and the
-// check that the window system can be reached.
+// Start-up: the automation switches, the document type's registry entries
+// (in classes.reg beside the settings file, which a start never creates or
+// rewrites; entries an earlier version left in user.reg are still read), an
+// automation start that registers and ends without a window, and the check
+// that the window system can be reached.
 #include "apptestenv.h"
 
 #include "app/varnelapp.h"
 #include "app/varneldoc.h"
 
 #include <QApplication>
+#include <QFileInfo>
+
+#include <sys/stat.h>
 
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace {
 
 const std::string kClsid = std::string("SOFTWARE\\Classes\\CLSID\\") + CVarnelDoc::kClassId;
-
-// The default value of a user-hive key, or "<missing>".
-std::string DefaultValue(const std::string& subKey)
-{
-    HKEY key = nullptr;
-    if (RegOpenKey(HKEY_CURRENT_USER, subKey.c_str(), &key) != 0) return "<missing>";
-    char buffer[512] = {};
-    DWORD size = sizeof buffer;
-    DWORD type = 0;
-    const LONG result = RegQueryValueEx(key, "", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    return result != 0 || type != REG_SZ ? "<missing>" : std::string(buffer);
-}
 
 // The entries every start writes, for a program at `path`.
 void CheckEntries(const std::string& path)
@@ -39,6 +29,14 @@ void CheckEntries(const std::string& path)
     QCOMPARE(DefaultValue(kClsid + "\\LocalServer32"), path);
 }
 
+// Inode and change time: a rename over the file or a rewrite changes them.
+std::pair<ino_t, long long> Identity(const QString& path)
+{
+    struct stat st {};
+    if (stat(path.toLocal8Bit().constData(), &st) != 0) return {0, -1};
+    return {st.st_ino, st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec};
+}
+
 }  // namespace
 
 class VarnelAppTest : public QObject {
@@ -46,41 +44,54 @@ class VarnelAppTest : public QObject {
 private slots:
     void automationSwitches_data()
     {
-        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("arg");
         QTest::addColumn<bool>("automation");
-        QTest::newRow("none") << QStringList{} << false;
-        QTest::newRow("/Embedding") << QStringList{"/Embedding"} << true;
-        QTest::newRow("-Automation") << QStringList{"-Automation"} << true;
-        QTest::newRow("any case, among others") << QStringList{"file.doc", "/AUTOMATION"} << true;
-        QTest::newRow("-embedding") << QStringList{"-embedding"} << true;
-        QTest::newRow("a file named so") << QStringList{"Embedding"} << false;
-        QTest::newRow("longer word") << QStringList{"/Embeddings"} << false;
-        QTest::newRow("bare slash") << QStringList{"/"} << false;
-        QTest::newRow("double dash") << QStringList{"--Automation"} << false;
+        for (const char* arg : {"/Embedding", "-Automation", "/AUTOMATION", "-embedding"})
+            QTest::newRow(arg) << arg << true;
+        for (const char* arg : {"", "Embedding", "/Embeddings", "/", "--Automation"})
+            QTest::newRow(arg) << arg << false;
     }
     void automationSwitches()
     {
-        QFETCH(QStringList, args);
+        QFETCH(QString, arg);
         QFETCH(bool, automation);
-        std::vector<std::string> list;
-        for (const QString& arg : args) list.push_back(arg.toStdString());
-        QCOMPARE(CVarnelApp::IsAutomationStart(list), automation);
+        QCOMPARE(CVarnelApp::IsAutomationStart({"file.doc", arg.toStdString()}), automation);
     }
 
-    void documentTypeIsRegisteredInTheUserHiveAtEveryStart()
+    void documentTypeGoesToTheClassesFileAtEveryStart()
     {
         CTestRegistry registry;
-        HKEY key = nullptr;
-        QCOMPARE(RegCreateKey(HKEY_CURRENT_USER, "SOFTWARE\\Classes\\Varnel.Document\\CLSID", &key), 0);
-        const char stale[] = "{00000000-0000-0000-0000-000000000000}";
-        QCOMPARE(RegSetValueEx(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(stale), sizeof stale), 0);
-        RegCloseKey(key);
+        const QString classesPath = QFileInfo(registry.HivePath()).dir().filePath(QStringLiteral("classes.reg"));
+        QCOMPARE(QString::fromStdString(RegClassesHivePath()), classesPath);
+        // An earlier version's entries in user.reg: read, not rewritten.
+        QVERIFY(WriteFile(registry.HivePath(), "Windows Registry Editor Version 5.00\r\n\r\n"
+                                               "[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Old.Type]\r\n"
+                                               "@=\"From user.reg\"\r\n\r\n"
+                                               "[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Varnel.Document\\CLSID]\r\n"
+                                               "@=\"{00000000-0000-0000-0000-000000000000}\"\r\n"));
+        const QByteArray before = registry.HiveText();
         QVERIFY(CVarnelApp::RegisterDocumentType("/opt/varnel/varnel"));
         CheckEntries("/opt/varnel/varnel");
-        // The entries are in the classes file, for the next start and for people.
-        QFile classes(QString::fromStdString(RegClassesHivePath()));
+        QCOMPARE(DefaultValue("SOFTWARE\\Classes\\Old.Type"), std::string("From user.reg"));
+        QCOMPARE(registry.HiveText(), before);
+        QFile classes(classesPath);
         QVERIFY(classes.open(QIODevice::ReadOnly));
         QVERIFY(classes.readAll().contains("[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Varnel.Document]"));
+
+        // With settings saved, a later start leaves their file alone.
+        QVERIFY(QFile::remove(registry.HivePath()));
+        QVERIFY(CVarnelApp::RegisterDocumentType("/usr/bin/varnel"));
+        QVERIFY(!QFileInfo::exists(registry.HivePath()));
+        g_conditions.MatchCase = 1;
+        QVERIFY(SaveSettings());
+        const QByteArray settings = registry.HiveText();
+        const auto identity = Identity(registry.HivePath());
+        QVERIFY(settings.contains("MatchCase") && !settings.contains("Classes"));
+        QVERIFY(CVarnelApp::RegisterDocumentType("/opt/varnel/bin/varnel"));
+        QVERIFY(registry.HiveText() == settings && Identity(registry.HivePath()) == identity);
+        g_conditions.MatchCase = 0;
+        LoadSettings();
+        QCOMPARE(g_conditions.MatchCase, 1);
 
         // A refused key is reported; the entries that could be written still are.
         RegDenyUserKeyForTesting("SOFTWARE\\Classes\\Varnel.Document");
@@ -92,8 +103,7 @@ private slots:
     {
         CTestRegistry registry;
         const qsizetype windowsBefore = QApplication::topLevelWidgets().size();
-        std::string program = "varnel";
-        std::string arg = "-Embedding";
+        std::string program = "varnel", arg = "-Embedding";
         char* argv[] = {program.data(), arg.data(), nullptr};
         int argc = 2;
         CVarnelApp app(argc, argv);
@@ -114,13 +124,10 @@ private slots:
                 values[i] != nullptr ? qputenv(names[i], values[i]) : qunsetenv(names[i]);
             return CVarnelApp::CanStartFramework();
         };
-        const bool none = can({nullptr, nullptr, nullptr});
-        const bool emptyDisplay = can({nullptr, "", nullptr});
-        const bool display = can({nullptr, ":0", nullptr});
-        const bool offscreen = can({"offscreen", nullptr, nullptr});
+        const std::vector<bool> got = {can({nullptr, nullptr, nullptr}), can({nullptr, "", nullptr}),
+                                       can({nullptr, ":0", nullptr}), can({"offscreen", nullptr, nullptr})};
         for (std::size_t i = 0; i < saved.size(); ++i) saved[i] ? qputenv(names[i], *saved[i]) : qunsetenv(names[i]);
-        QCOMPARE((std::vector<bool>{none, emptyDisplay, display, offscreen}),
-                 (std::vector<bool>{false, false, true, true}));
+        QCOMPARE(got, (std::vector<bool>{false, false, true, true}));
     }
 };
 
