@@ -4,6 +4,7 @@
 #include "office/containers/htmlstrictscanner.h"
 
 #include "platform/cancellation.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -80,25 +81,6 @@ char Lower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 // A character libxml2 reads as it is (neither an error nor a line end it
 // rewrites), outside the ASCII controls checked by the caller.
 bool PlainCodePoint(char32_t c)
@@ -111,28 +93,8 @@ bool PlainCodePoint(char32_t c)
 // accepts, else 0.
 std::size_t Utf8Length(const unsigned char* p, std::size_t left)
 {
-    char32_t c = 0;
-    std::size_t n = 0;
-    if (p[0] >= 0xC2 && p[0] <= 0xDF) {
-        c = p[0] & 0x1Fu;
-        n = 2;
-    } else if (p[0] >= 0xE0 && p[0] <= 0xEF) {
-        c = p[0] & 0x0Fu;
-        n = 3;
-    } else if (p[0] >= 0xF0 && p[0] <= 0xF4) {
-        c = p[0] & 0x07u;
-        n = 4;
-    } else {
-        return 0;
-    }
-    if (left < n) return 0;
-    for (std::size_t i = 1; i < n; ++i) {
-        if ((p[i] & 0xC0) != 0x80) return 0;
-        c = (c << 6) | (p[i] & 0x3Fu);
-    }
-    // Overlong forms and surrogates.
-    if ((n == 3 && c < 0x800) || (n == 4 && c < 0x10000) || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-    return PlainCodePoint(c) ? n : 0;
+    const Utf8Step step = DecodeUtf8Step(p, left);
+    return step.valid && PlainCodePoint(step.cp) ? step.length : 0;
 }
 
 class Scanner {
@@ -468,7 +430,7 @@ private:
         }
         i = k + 1;
         m_char.clear();
-        AppendUtf8(m_char, value);
+        AppendUtf8(m_char, static_cast<std::uint32_t>(value));
         m_sink.Characters(m_char);
         return true;
     }
