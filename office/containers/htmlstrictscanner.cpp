@@ -177,15 +177,7 @@ private:
             if (i >= n) break;
             const unsigned char c = bytes[i];
             if (c == '<' || c == '&') break;
-            if ((c >= 0x20 && c < 0x7F) || c == '\t' || c == '\n') {
-                ++i;
-            } else if (c >= 0x80) {
-                const std::size_t len = Utf8Length(bytes + i, n - i);
-                if (len == 0) return false;
-                i += len;
-            } else {
-                return false;  // a control character, a carriage return
-            }
+            if (!StepPlain(bytes)) return false;
         }
         const std::string_view text = m.substr(start, i - start);
         if (OutsideContent()) {
@@ -196,6 +188,22 @@ private:
         }
         m_sink.Characters(text);
         return true;
+    }
+
+    // Steps over one character libxml2 passes on as it is (i < n); false on
+    // a control character, a carriage return or bytes that are not plain
+    // UTF-8.
+    bool StepPlain(const unsigned char* bytes)
+    {
+        const unsigned char c = bytes[i];
+        if ((c >= 0x20 && c < 0x7F) || c == '\t' || c == '\n') {
+            ++i;
+            return true;
+        }
+        if (c < 0x80) return false;
+        const std::size_t len = Utf8Length(bytes + i, n - i);
+        i += len;
+        return len != 0;
     }
 
     // Whether any of 8 bytes is not printable ASCII or is '<' or '&'.
@@ -223,17 +231,7 @@ private:
                 if (i + 2 < n && IsLetter(m[i + 2])) break;
                 return false;
             }
-            if (c >= 0x20 && c < 0x7F) {
-                ++i;
-            } else if (c == '\t' || c == '\n') {
-                ++i;
-            } else if (c >= 0x80) {
-                const std::size_t len = Utf8Length(bytes + i, n - i);
-                if (len == 0) return false;
-                i += len;
-            } else {
-                return false;
-            }
+            if (!StepPlain(bytes)) return false;
         }
         if (i >= n) return false;  // no end tag: left to libxml2
         if (i > start) m_sink.Characters(m.substr(start, i - start));
