@@ -103,8 +103,10 @@ WordContent RandomContent(std::mt19937& rng, Leaving leave)
 TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
 {
     std::mt19937 rng(20261207);
-    // One plan cache across documents, as one Word application has.
+    // One plan cache and one memory of argument lists across documents, as
+    // one Word application has.
     auto plans = std::make_shared<FindPlanCache>();
+    auto memo = std::make_shared<FindCallMemo>();
     int found = 0;
     int calls = 0;
     for (int docIndex = 0; docIndex < 40; ++docIndex) {
@@ -121,7 +123,7 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
         if (kind != 3) fast->SetUnfoldedSearch(0, 8);
         // A filter from the first scan on, after a few, or as by default.
         fast->SetScansBeforeFilter(static_cast<std::uint8_t>(docIndex % 3 == 0 ? 0 : docIndex % 3 == 1 ? 2 : 16));
-        IDispatch* find = new CWordFindObject(fast, plans);
+        IDispatch* find = new CWordFindObject(fast, plans, memo);
         // Keywords recur within and across documents, like a searcher's;
         // the first few often, so that the Find object's memory of recent
         // argument lists is put to the test. Many searches of an unchanged
