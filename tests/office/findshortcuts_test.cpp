@@ -131,6 +131,10 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
         // number of scans), replacements that change it after.
         std::vector<std::u16string> keywords;
         for (int i = 0; i < 40; ++i) keywords.push_back(RandomKeyword(rng, i % 2 == 0));
+        // Two of the frequent ones alike but for their last unit: remembered
+        // lists must be told apart by their whole text.
+        keywords[1] = u"abc";
+        keywords[3] = u"abd";
         std::uint64_t checked = 0;
         for (int step = 0; step < 240; ++step) {
             FindRequest r;
