@@ -4,6 +4,8 @@
 #include "office/word/wordfind.h"
 #include "platform/worddispids.h"
 
+#include <algorithm>
+
 namespace office {
 
 namespace {
@@ -64,21 +66,30 @@ HRESULT CWordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pD
 
 HRESULT CWordFindObject::Execute(DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
 {
-    // The clearing passes repeat one list many times in a row.
-    if (!m_last || !FindCallMemo::Matches(params, *m_last)) m_last = m_calls->Find(params);
-    if (!m_last) {
-        auto fresh = std::make_shared<PreparedFind>();
-        const HRESULT hr = Decode(params, info, argErr, *fresh);
-        if (FAILED(hr)) return hr;
-        m_last = m_calls->Remember(params, fresh);
-        if (!m_last) {
-            // Not remembered: run as decoded.
-            SetResult(result, ExecuteFind(*m_document, *fresh->plan, fresh->replace, fresh->replaceWith));
-            return S_OK;
+    std::size_t k = 0;
+    while (k < m_recent.size() && !(m_recent[k] && FindCallMemo::Matches(params, *m_recent[k]))) ++k;
+    if (k == m_recent.size()) {
+        // Not among the last few: the memo's, or decoded now; it takes the
+        // place of the least recent.
+        auto entry = m_calls->Find(params);
+        if (!entry) {
+            auto fresh = std::make_shared<PreparedFind>();
+            const HRESULT hr = Decode(params, info, argErr, *fresh);
+            if (FAILED(hr)) return hr;
+            entry = m_calls->Remember(params, fresh);
+            if (!entry) {
+                // Not remembered: run as decoded.
+                SetResult(result, ExecuteFind(*m_document, *fresh->plan, fresh->replace, fresh->replaceWith));
+                return S_OK;
+            }
         }
+        k = m_recent.size() - 1;
+        m_recent[k] = std::move(entry);
     }
-    // m_last keeps the list alive even if the memo starts again meanwhile.
-    const PreparedFind& call = *m_last->call;
+    std::rotate(m_recent.begin(), m_recent.begin() + static_cast<std::ptrdiff_t>(k),
+                m_recent.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+    // m_recent keeps the list alive even if the memo starts again meanwhile.
+    const PreparedFind& call = *m_recent.front()->call;
     SetResult(result, ExecuteFind(*m_document, *call.plan, call.replace, call.replaceWith));
     return S_OK;
 }

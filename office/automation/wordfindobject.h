@@ -4,9 +4,9 @@
 // A searcher calls Execute over and over with the same few argument lists
 // (the clearing passes, then a keyword), and the same lists in every
 // document: the application remembers every list seen (FindCallMemo) with
-// what it decoded to and the compiled find text, and the object the list of
-// its last call, so a call that repeats the last costs one comparison of its
-// arguments and any other known one a look-up and a comparison.
+// what it decoded to and the compiled find text, and the object the lists of
+// its last few calls, so a call that repeats one of those costs a comparison
+// of its arguments and any other known one a look-up and a comparison.
 #pragma once
 
 #include "office/automation/findcallmemo.h"
@@ -14,6 +14,7 @@
 #include "office/word/worddocument.h"
 #include "platform/oleauto.h"
 
+#include <array>
 #include <memory>
 
 namespace office {
@@ -37,8 +38,10 @@ private:
     std::shared_ptr<WordDocument> m_document;
     std::shared_ptr<FindPlanCache> m_plans;
     std::shared_ptr<FindCallMemo> m_calls;
-    // The list of the last call that was remembered.
-    std::shared_ptr<const FindCallMemo::Entry> m_last;
+    // The lists of the last calls, the most recent first: a searcher's
+    // clearing passes and its keyword follow one another, so most calls
+    // find theirs here without a look-up in the memo.
+    std::array<std::shared_ptr<const FindCallMemo::Entry>, 3> m_recent;
 };
 
 }  // namespace office
