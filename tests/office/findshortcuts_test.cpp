@@ -316,5 +316,36 @@ TEST(FindShortcuts, PresenceFilterRejectsOnlyAbsentPieces)
     EXPECT_GT(rejected, absent / 2);
 }
 
+// A remembered argument list matches the list it was made of and no list
+// that differs in one unit of a text (anywhere in it, whatever its length)
+// or in one scalar; a by-reference scalar is followed.
+TEST(FindShortcuts, RememberedListsMatchOnlyTheirOwn)
+{
+    const std::vector<std::u16string> bases = {u"a", u"abc", u"abcd", u"Stra\u00DFe", u"abcdefghi", std::u16string(70, u'q')};
+    for (const std::u16string& base : bases) {
+        BSTR kept[2] = {SysAllocStringFrom(base), SysAllocStringFrom(u"x")};
+        short mode = 2;
+        VARIANT args[3];
+        args[2].vt = VT_BSTR, args[2].bstrVal = kept[0];
+        args[1].vt = VT_BSTR, args[1].bstrVal = kept[1];
+        args[0].vt = VT_I2 | VT_BYREF, args[0].piVal = &mode;
+        DISPPARAMS params{args, nullptr, 3, 0};
+        FindCallMemo memo;
+        const auto entry = memo.Remember(&params, std::make_shared<PreparedFind>());
+        ASSERT_TRUE(entry && FindCallMemo::Matches(&params, *entry) && memo.Find(&params) == entry);
+        mode = 1;
+        EXPECT_FALSE(FindCallMemo::Matches(&params, *entry));
+        mode = 2;
+        for (std::size_t at = 0; at < base.size(); ++at) {
+            kept[0][at] = static_cast<char16_t>(kept[0][at] + 1);
+            EXPECT_FALSE(FindCallMemo::Matches(&params, *entry)) << at;
+            kept[0][at] = base[at];
+        }
+        EXPECT_TRUE(FindCallMemo::Matches(&params, *entry));
+        SysFreeString(kept[0]);
+        SysFreeString(kept[1]);
+    }
+}
+
 }  // namespace
 }  // namespace office
