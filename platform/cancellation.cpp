@@ -9,6 +9,9 @@ std::atomic<bool> g_stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the stop request");
 std::atomic<std::uint64_t> g_looks{0};
 thread_local ThreadStopScope::Request t_threadStop;
+// How many scopes are alive in the process: while none is, no thread has a
+// request of its own, and a look needs no thread-local lookup.
+std::atomic<std::uint32_t> g_scopes{0};
 
 }  // namespace
 
@@ -24,7 +27,13 @@ void ClearSearchStop() noexcept
 
 bool IsSearchStopRequested() noexcept
 {
-    g_looks.fetch_add(1, std::memory_order_relaxed);
+    // Looked at in every long loop: a plain load and store, not a locked
+    // add. Looks from two threads at once may count as one; the count only
+    // tells a test that a loop looks often.
+    g_looks.store(g_looks.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    // A scope is counted on its own thread before it is set, so a thread
+    // with one never sees zero here.
+    if (g_scopes.load(std::memory_order_relaxed) == 0) return g_stopRequested.load(std::memory_order_relaxed);
     if (t_threadStop.flag != nullptr && t_threadStop.mode == ThreadStopScope::Mode::Instead)
         return t_threadStop.flag->load(std::memory_order_relaxed);
     if (g_stopRequested.load(std::memory_order_relaxed)) return true;
@@ -33,17 +42,20 @@ bool IsSearchStopRequested() noexcept
 
 ThreadStopScope::ThreadStopScope(const std::atomic<bool>& flag, Mode mode) noexcept : m_previous(t_threadStop)
 {
+    g_scopes.fetch_add(1, std::memory_order_relaxed);
     t_threadStop = {&flag, mode};
 }
 
 ThreadStopScope::ThreadStopScope(Request request) noexcept : m_previous(t_threadStop)
 {
+    g_scopes.fetch_add(1, std::memory_order_relaxed);
     t_threadStop = request;
 }
 
 ThreadStopScope::~ThreadStopScope()
 {
     t_threadStop = m_previous;
+    g_scopes.fetch_sub(1, std::memory_order_relaxed);
 }
 
 ThreadStopScope::Request ThreadStopScope::Current() noexcept

@@ -46,26 +46,7 @@ void SysFreeString(BSTR text)
     std::free(reinterpret_cast<unsigned char*>(text) - sizeof(std::uint32_t));
 }
 
-UINT SysStringLen(BSTR text)
-{
-    if (text == nullptr) return 0;
-    std::uint32_t byteLength;
-    std::memcpy(&byteLength, reinterpret_cast<unsigned char*>(text) - sizeof(std::uint32_t), sizeof byteLength);
-    return byteLength / static_cast<std::uint32_t>(sizeof(WCHAR));
-}
-
-std::u16string_view BstrView(BSTR text)
-{
-    return text == nullptr ? std::u16string_view() : std::u16string_view(text, SysStringLen(text));
-}
-
 // ---- VARIANT -------------------------------------------------------------
-
-void VariantInit(VARIANT* v)
-{
-    std::memset(static_cast<void*>(v), 0, sizeof *v);
-    v->vt = VT_EMPTY;
-}
 
 HRESULT VariantClear(VARIANT* v)
 {

@@ -15,6 +15,8 @@
 #include "platform/wintypes.h"
 
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <string>
@@ -56,8 +58,19 @@ BSTR SysAllocString(const WCHAR* text);
 BSTR SysAllocStringLen(const WCHAR* text, UINT length);
 BSTR SysAllocStringFrom(std::u16string_view text);
 void SysFreeString(BSTR text);
-UINT SysStringLen(BSTR text);
-std::u16string_view BstrView(BSTR text);
+// The length sits in the four bytes before the text, in bytes. Inline:
+// an automation server reads it for every text argument of every call.
+inline UINT SysStringLen(BSTR text)
+{
+    if (text == nullptr) return 0;
+    std::uint32_t byteLength;
+    std::memcpy(&byteLength, reinterpret_cast<const unsigned char*>(text) - sizeof(std::uint32_t), sizeof byteLength);
+    return byteLength / static_cast<std::uint32_t>(sizeof(WCHAR));
+}
+inline std::u16string_view BstrView(BSTR text)
+{
+    return text == nullptr ? std::u16string_view() : std::u16string_view(text, SysStringLen(text));
+}
 
 // ---- VARIANT -------------------------------------------------------------
 using VARTYPE = WORD;
@@ -107,7 +120,11 @@ struct VARIANT {
 };
 using VARIANTARG = VARIANT;
 
-void VariantInit(VARIANT* v);
+inline void VariantInit(VARIANT* v)
+{
+    std::memset(static_cast<void*>(v), 0, sizeof *v);
+    v->vt = VT_EMPTY;
+}
 // Frees what the variant owns (a BSTR, a dispatch reference) unless it is
 // by-reference, and leaves it VT_EMPTY.
 HRESULT VariantClear(VARIANT* v);

@@ -115,41 +115,60 @@ inline std::u16string AnsiText(const char* text)
 template <class>
 inline constexpr bool kUnsupported = false;
 
+// Whether an argument of type D is passed as a BSTR the call allocates (and
+// frees); every other kind is written straight into the argument array.
+template <class D>
+inline constexpr bool kAllocatesText = std::is_same_v<D, const char*> || std::is_same_v<D, char*> ||
+                                       std::is_same_v<D, std::string> || std::is_same_v<D, std::string_view> ||
+                                       std::is_same_v<D, std::u16string> || std::is_same_v<D, std::u16string_view>;
+
+// Writes an argument that allocates nothing: every member of `out` is set.
+template <class T>
+void MakePlainArg(VARIANT& out, T&& arg)
+{
+    using D = std::decay_t<T>;
+    out.wReserved1 = out.wReserved2 = out.wReserved3 = 0;
+    out.dblVal = 0;
+    if constexpr (std::is_pointer_v<D> && std::is_base_of_v<VARIANT, std::remove_pointer_t<D>>) {
+        static_assert(!std::is_const_v<std::remove_pointer_t<D>>, "a by-reference argument must be modifiable");
+        out.vt = VT_BYREF | VT_VARIANT;
+        out.pvarVal = static_cast<VARIANT*>(arg);
+    } else if constexpr (std::is_base_of_v<VARIANT, D>) {
+        out = static_cast<const VARIANT&>(arg);
+    } else if constexpr (std::is_same_v<D, bool>) {
+        out.vt = VT_BOOL;
+        out.boolVal = arg ? VARIANT_TRUE : VARIANT_FALSE;
+    } else if constexpr (std::is_same_v<D, short>) {
+        out.vt = VT_I2;
+        out.iVal = arg;
+    } else if constexpr (std::is_same_v<D, int>) {
+        out.vt = VT_I4;
+        out.lVal = arg;
+    } else if constexpr (std::is_same_v<D, long>) {
+        if (arg < std::numeric_limits<LONG>::min() || arg > std::numeric_limits<LONG>::max())
+            AfxThrowOleException(DISP_E_OVERFLOW);
+        out.vt = VT_I4;
+        out.lVal = static_cast<LONG>(arg);
+    } else if constexpr (std::is_pointer_v<D> && std::is_base_of_v<IDispatch, std::remove_pointer_t<D>>) {
+        out.vt = VT_DISPATCH;
+        out.pdispVal = arg;
+    } else {
+        static_assert(kUnsupported<D>, "argument type not supported by InvokeHelper");
+    }
+}
+
 template <class T>
 void MakeArg(CInvokeArg& out, T&& arg)
 {
     using D = std::decay_t<T>;  // string literals arrive as arrays
-    if constexpr (std::is_pointer_v<D> && std::is_base_of_v<VARIANT, std::remove_pointer_t<D>>) {
-        static_assert(!std::is_const_v<std::remove_pointer_t<D>>, "a by-reference argument must be modifiable");
-        out.v.vt = VT_BYREF | VT_VARIANT;
-        out.v.pvarVal = static_cast<VARIANT*>(arg);
-    } else if constexpr (std::is_base_of_v<VARIANT, D>) {
-        out.v = static_cast<const VARIANT&>(arg);
-    } else if constexpr (std::is_same_v<D, const char*> || std::is_same_v<D, char*>) {
+    if constexpr (std::is_same_v<D, const char*> || std::is_same_v<D, char*>) {
         SetText(out, AnsiText(arg));
     } else if constexpr (std::is_same_v<D, std::string> || std::is_same_v<D, std::string_view>) {
         SetText(out, AnsiToWide(arg));
     } else if constexpr (std::is_same_v<D, std::u16string> || std::is_same_v<D, std::u16string_view>) {
         SetText(out, arg);
-    } else if constexpr (std::is_same_v<D, bool>) {
-        out.v.vt = VT_BOOL;
-        out.v.boolVal = arg ? VARIANT_TRUE : VARIANT_FALSE;
-    } else if constexpr (std::is_same_v<D, short>) {
-        out.v.vt = VT_I2;
-        out.v.iVal = arg;
-    } else if constexpr (std::is_same_v<D, int>) {
-        out.v.vt = VT_I4;
-        out.v.lVal = arg;
-    } else if constexpr (std::is_same_v<D, long>) {
-        if (arg < std::numeric_limits<LONG>::min() || arg > std::numeric_limits<LONG>::max())
-            AfxThrowOleException(DISP_E_OVERFLOW);
-        out.v.vt = VT_I4;
-        out.v.lVal = static_cast<LONG>(arg);
-    } else if constexpr (std::is_pointer_v<D> && std::is_base_of_v<IDispatch, std::remove_pointer_t<D>>) {
-        out.v.vt = VT_DISPATCH;
-        out.v.pdispVal = arg;
     } else {
-        static_assert(kUnsupported<D>, "argument type not supported by InvokeHelper");
+        MakePlainArg(out.v, std::forward<T>(arg));
     }
 }
 
@@ -180,6 +199,8 @@ R ConvertResult(VARIANT& result)
         result.pdispVal = nullptr;
         return out;
     } else if constexpr (std::is_same_v<R, bool>) {
+        // The usual answer, which owns nothing to free.
+        if (result.vt == VT_BOOL) return result.boolVal != 0;
         Clear guard{result};
         return ResultToLong(result, true) != 0;
     } else if constexpr (std::is_same_v<R, int> || std::is_same_v<R, long>) {
@@ -201,14 +222,25 @@ template <class R, class... Args>
 R COleDispatchDriver::InvokeHelper(DISPID dispid, WORD flags, Args&&... args)
 {
     constexpr std::size_t count = sizeof...(Args);
+    // Without a text to convert, nothing is freed afterwards: the arguments
+    // go straight into the array the server reads (a searcher makes many
+    // such calls).
+    constexpr bool plain = (!varnel_detail::kAllocatesText<std::decay_t<Args>> && ...);
     // COM takes the arguments last to first.
-    std::array<varnel_detail::CInvokeArg, count == 0 ? 1 : count> converted;
-    if constexpr (count > 0) {
+    std::array<VARIANT, count == 0 ? 1 : count> raw;
+    if constexpr (count == 0) {
+        VariantInit(&raw[0]);
+    } else if constexpr (plain) {
+        std::size_t slot = count;
+        (varnel_detail::MakePlainArg(raw[--slot], std::forward<Args>(args)), ...);
+    }
+    // Texts converted for the call live until it returns.
+    std::array<varnel_detail::CInvokeArg, plain ? 0 : count> converted;
+    if constexpr (!plain) {
         std::size_t slot = count;
         (varnel_detail::MakeArg(converted[--slot], std::forward<Args>(args)), ...);
+        for (std::size_t i = 0; i < count; ++i) raw[i] = converted[i].v;
     }
-    std::array<VARIANT, count == 0 ? 1 : count> raw{};
-    for (std::size_t i = 0; i < count; ++i) raw[i] = converted[i].v;
 
     if constexpr (std::is_void_v<R>) {
         InvokeRaw(dispid, flags, raw.data(), static_cast<UINT>(count), nullptr);

@@ -80,7 +80,9 @@ HRESULT CWordApplication::Dispatch(DISPID dispIdMember, WORD wFlags, DISPPARAMS*
         if (pVarResult == nullptr) return E_POINTER;
         auto active = m_session->ActiveDocument();
         // No document open: Word answers Nothing.
-        return ReturnObject(pVarResult, active ? new CWordSelection(std::move(active), m_session->Plans()) : nullptr);
+        return ReturnObject(
+            pVarResult,
+            active ? new CWordSelection(std::move(active), m_session->Plans(), m_session->Calls()) : nullptr);
     }
     default: return DISP_E_MEMBERNOTFOUND;
     }

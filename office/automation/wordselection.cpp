@@ -8,8 +8,9 @@
 
 namespace office {
 
-CWordSelection::CWordSelection(std::shared_ptr<WordDocument> document, std::shared_ptr<FindPlanCache> plans)
-    : m_document(std::move(document)), m_plans(std::move(plans))
+CWordSelection::CWordSelection(std::shared_ptr<WordDocument> document, std::shared_ptr<FindPlanCache> plans,
+                               std::shared_ptr<FindCallMemo> calls)
+    : m_document(std::move(document)), m_plans(std::move(plans)), m_calls(std::move(calls))
 {
 }
 
@@ -19,7 +20,7 @@ HRESULT CWordSelection::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS*, VA
     if (dispIdMember != WordDispid::SelectionFind) return DISP_E_MEMBERNOTFOUND;
     if ((wFlags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) return DISP_E_MEMBERNOTFOUND;
     if (pVarResult == nullptr) return E_POINTER;
-    CWordFindObject* find = new (std::nothrow) CWordFindObject(m_document, m_plans);
+    CWordFindObject* find = new (std::nothrow) CWordFindObject(m_document, m_plans, m_calls);
     if (find == nullptr) return ReportError(pExcepInfo, u"Microsoft Word", u"Out of memory.", E_OUTOFMEMORY);
     VariantInit(pVarResult);
     pVarResult->vt = VT_DISPATCH;

@@ -5,6 +5,7 @@
 // or the application quits, and the find texts compiled for any of them.
 #pragma once
 
+#include "office/automation/findcallmemo.h"
 #include "office/word/findplancache.h"
 #include "office/word/worddocument.h"
 #include "platform/oleauto.h"
@@ -32,9 +33,11 @@ public:
     void CloseAll();
     // Shared with the Find objects, which may outlive the application.
     const std::shared_ptr<FindPlanCache>& Plans() const { return m_plans; }
+    const std::shared_ptr<FindCallMemo>& Calls() const { return m_calls; }
 
 private:
     std::shared_ptr<FindPlanCache> m_plans = std::make_shared<FindPlanCache>();
+    std::shared_ptr<FindCallMemo> m_calls = std::make_shared<FindCallMemo>();
     std::vector<std::pair<IDispatch*, std::shared_ptr<WordDocument>>> m_open;
 };
 

@@ -19,16 +19,4 @@ std::shared_ptr<FindPlan> FindPlanCache::Get(std::u16string_view findText, const
     return plan;
 }
 
-std::shared_ptr<const PreparedFind> FindPlanCache::Call(std::u16string_view encoded) const
-{
-    const auto it = m_calls.find(encoded);
-    return it != m_calls.end() ? it->second : nullptr;
-}
-
-void FindPlanCache::RememberCall(std::u16string_view encoded, std::shared_ptr<const PreparedFind> call)
-{
-    if (m_calls.size() >= kMaxCalls) m_calls.clear();
-    m_calls.insert_or_assign(std::u16string(encoded), std::move(call));
-}
-
 }  // namespace office

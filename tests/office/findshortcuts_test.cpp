@@ -103,8 +103,10 @@ WordContent RandomContent(std::mt19937& rng, Leaving leave)
 TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
 {
     std::mt19937 rng(20261207);
-    // One plan cache across documents, as one Word application has.
+    // One plan cache and one memory of argument lists across documents, as
+    // one Word application has.
     auto plans = std::make_shared<FindPlanCache>();
+    auto memo = std::make_shared<FindCallMemo>();
     int found = 0;
     int calls = 0;
     for (int docIndex = 0; docIndex < 40; ++docIndex) {
@@ -121,7 +123,7 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
         if (kind != 3) fast->SetUnfoldedSearch(0, 8);
         // A filter from the first scan on, after a few, or as by default.
         fast->SetScansBeforeFilter(static_cast<std::uint8_t>(docIndex % 3 == 0 ? 0 : docIndex % 3 == 1 ? 2 : 16));
-        IDispatch* find = new CWordFindObject(fast, plans);
+        IDispatch* find = new CWordFindObject(fast, plans, memo);
         // Keywords recur within and across documents, like a searcher's;
         // the first few often, so that the Find object's memory of recent
         // argument lists is put to the test. Many searches of an unchanged
@@ -129,6 +131,10 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
         // number of scans), replacements that change it after.
         std::vector<std::u16string> keywords;
         for (int i = 0; i < 40; ++i) keywords.push_back(RandomKeyword(rng, i % 2 == 0));
+        // Two of the frequent ones alike but for their last unit: remembered
+        // lists must be told apart by their whole text.
+        keywords[1] = u"abc";
+        keywords[3] = u"abd";
         std::uint64_t checked = 0;
         for (int step = 0; step < 240; ++step) {
             FindRequest r;
@@ -308,6 +314,37 @@ TEST(FindShortcuts, PresenceFilterRejectsOnlyAbsentPieces)
         }
     }
     EXPECT_GT(rejected, absent / 2);
+}
+
+// A remembered argument list matches the list it was made of and no list
+// that differs in one unit of a text (anywhere in it, whatever its length)
+// or in one scalar; a by-reference scalar is followed.
+TEST(FindShortcuts, RememberedListsMatchOnlyTheirOwn)
+{
+    const std::vector<std::u16string> bases = {u"a", u"abc", u"abcd", u"Stra\u00DFe", u"abcdefghi", std::u16string(70, u'q')};
+    for (const std::u16string& base : bases) {
+        BSTR kept[2] = {SysAllocStringFrom(base), SysAllocStringFrom(u"x")};
+        short mode = 2;
+        VARIANT args[3];
+        args[2].vt = VT_BSTR, args[2].bstrVal = kept[0];
+        args[1].vt = VT_BSTR, args[1].bstrVal = kept[1];
+        args[0].vt = VT_I2 | VT_BYREF, args[0].piVal = &mode;
+        DISPPARAMS params{args, nullptr, 3, 0};
+        FindCallMemo memo;
+        const auto entry = memo.Remember(&params, std::make_shared<PreparedFind>());
+        ASSERT_TRUE(entry && FindCallMemo::Matches(&params, *entry) && memo.Find(&params) == entry);
+        mode = 1;
+        EXPECT_FALSE(FindCallMemo::Matches(&params, *entry));
+        mode = 2;
+        for (std::size_t at = 0; at < base.size(); ++at) {
+            kept[0][at] = static_cast<char16_t>(kept[0][at] + 1);
+            EXPECT_FALSE(FindCallMemo::Matches(&params, *entry)) << at;
+            kept[0][at] = base[at];
+        }
+        EXPECT_TRUE(FindCallMemo::Matches(&params, *entry));
+        SysFreeString(kept[0]);
+        SysFreeString(kept[1]);
+    }
 }
 
 }  // namespace
