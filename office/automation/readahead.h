@@ -153,7 +153,7 @@ private:
     std::atomic<unsigned> m_live{0};
     // Four bits per story kind (fold * 2 + keepFormat), as NoteViews saw.
     std::atomic<std::uint32_t> m_views{0};
-    std::atomic<std::uint32_t> m_filters{0};  // the same, for presence filters
+    std::atomic<std::uint32_t> m_filters{0};                      // the same, for presence filters
     std::shared_ptr<const std::vector<ReplacementCall>> m_calls;  // under m_lock
     Counts m_counts;
 };

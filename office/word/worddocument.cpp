@@ -308,7 +308,8 @@ void WordDocument::AttachPrepared(std::vector<PreparedStep> steps, std::unique_p
     m_nextPrepared = 0;
     m_preparedAt = m_version;
     m_preparedFinal = final && final->m_stories.size() == m_stories.size() ? std::move(final) : nullptr;
-    if (!m_preparedFinal && std::any_of(m_prepared.begin(), m_prepared.end(), [](const auto& p) { return p.takesFinal; }))
+    if (!m_preparedFinal &&
+        std::any_of(m_prepared.begin(), m_prepared.end(), [](const auto& p) { return p.takesFinal; }))
         m_prepared.clear();
 }
 
