@@ -140,8 +140,12 @@ std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool 
     }
     // Rather than wait for a helper, read a later file meanwhile.
     while (job->state != State::Done) {
-        if (const auto later = NextQueuedLocked()) RunLocked(lock, later);
-        else m_done.wait(lock);
+        if (const auto later = NextQueuedLocked()) {
+            RunLocked(lock, later);
+        } else {
+            job->wanted = true;
+            m_done.wait(lock);
+        }
     }
     if (!job->result) return nullptr;
     lock.unlock();
@@ -269,8 +273,9 @@ void CReadAhead::NoteViews(const WordDocument& document)
         m_calls = std::make_shared<const std::vector<ReplacementCall>>(document.CallLog());
 }
 
-void CReadAhead::PrepareViews(WordDocument& document) const
+void CReadAhead::PrepareViews(WordDocument& document, const std::atomic<bool>& wanted) const
 {
+    if (wanted) return;
     std::shared_ptr<const std::vector<ReplacementCall>> calls;
     {
         const std::lock_guard lock(m_lock);
@@ -278,7 +283,7 @@ void CReadAhead::PrepareViews(WordDocument& document) const
     }
     // With the replacements worked out, what the search compares is the
     // text after them.
-    WordDocument* after = calls ? PrepareReplacements(document, *calls, kMaxReplacedUnits) : nullptr;
+    WordDocument* after = calls && !wanted ? PrepareReplacements(document, *calls, kMaxReplacedUnits) : nullptr;
     const std::uint32_t views = m_views.load(std::memory_order_relaxed);
     const std::uint32_t filters = m_filters.load(std::memory_order_relaxed);
     if (views == 0 && filters == 0) return;
@@ -294,6 +299,9 @@ void CReadAhead::PrepareViews(WordDocument& document) const
         if (after == nullptr &&
             (text.find(u'\t') != std::u16string_view::npos || text.find(u"  ") != std::u16string_view::npos))
             continue;
+        // Views and filters left unbuilt are built by the search as it needs
+        // them, as without reading ahead.
+        if (wanted) return;
         for (unsigned v = 0; v < 4; ++v) {
             const unsigned bit = kind * 4 + v;
             if (((views >> bit) & 1u) != 0) {
@@ -318,7 +326,7 @@ bool CReadAhead::Read(Job& job, const FileStamp& before)
     } else {
         result->document = ReadWordDocument(job.item.path, result->error);
         result->ok = result->document != nullptr;
-        if (result->ok) PrepareViews(*result->document);
+        if (result->ok) PrepareViews(*result->document, job.wanted);
     }
     // A reader that gave up because of a stop found nothing about the file.
     if (!result->ok && (result->error.kind == ReadErrorKind::Cancelled || platform::IsSearchStopRequested()))

@@ -124,6 +124,9 @@ private:
         platform::ReadAheadItem item;
         State state = State::Queued;
         std::atomic<bool> cancel{false};
+        // The worker waits for it: what is left to build after the parse
+        // (PrepareViews) is left to the worker, which would otherwise wait.
+        std::atomic<bool> wanted{false};
         std::uint64_t bytes = 0;                  // counted against kMaxBytes
         FileStamp stamp;                          // of the bytes read
         std::unique_ptr<ReadAheadResult> result;  // null: nothing usable
@@ -140,7 +143,7 @@ private:
     // True for a file under kMinBytes (or none at all): nothing to read
     // ahead, and no helper to wake for it.
     bool KnownSmallLocked(const platform::ReadAheadItem& item);
-    void PrepareViews(WordDocument& document) const;
+    void PrepareViews(WordDocument& document, const std::atomic<bool>& wanted) const;
 
     mutable std::mutex m_lock;
     std::condition_variable m_work;           // a job queued, or stop
