@@ -2,6 +2,7 @@
 #include "office/automation/readahead.h"
 
 #include "office/excel/workbookloader.h"
+#include "office/word/replacementsahead.h"
 #include "office/word/wordloader.h"
 #include "platform/cancellation.h"
 #include "platform/fileapi.h"
@@ -46,7 +47,9 @@ void CReadAhead::Start(unsigned helpers)
 {
     Stop();
     m_views = 0;
+    m_filters = 0;
     const std::lock_guard lock(m_lock);
+    m_calls.reset();
     for (unsigned i = 0; i < helpers; ++i) {
         ++m_live;  // counted from here, so that a caller sees it at once
         m_helpers.emplace_back([this] { HelperLoop(); });
@@ -137,8 +140,12 @@ std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool 
     }
     // Rather than wait for a helper, read a later file meanwhile.
     while (job->state != State::Done) {
-        if (const auto later = NextQueuedLocked()) RunLocked(lock, later);
-        else m_done.wait(lock);
+        if (const auto later = NextQueuedLocked()) {
+            RunLocked(lock, later);
+        } else {
+            job->wanted = true;
+            m_done.wait(lock);
+        }
     }
     if (!job->result) return nullptr;
     lock.unlock();
@@ -247,32 +254,64 @@ void CReadAhead::HelperLoop()
 void CReadAhead::NoteViews(const WordDocument& document)
 {
     std::uint32_t seen = 0;
+    std::uint32_t filters = 0;
     for (std::size_t s = 0; s < document.StoryCount(); ++s) {
         const auto kind = static_cast<unsigned>(document.Kind(s));
         if (kind >= 8) continue;
-        for (unsigned v = 0; v < 4; ++v)
+        for (unsigned v = 0; v < 4; ++v) {
             if (document.HasView(s, v >= 2, (v & 1) != 0)) seen |= std::uint32_t{1} << (kind * 4 + v);
+            if (document.HasFilter(s, v >= 2, (v & 1) != 0)) filters |= std::uint32_t{1} << (kind * 4 + v);
+        }
     }
     if (seen != 0) m_views.fetch_or(seen, std::memory_order_relaxed);
+    if (filters != 0) m_filters.fetch_or(filters, std::memory_order_relaxed);
+    // The replacements a search asks first are the same on every document:
+    // the last complete log stands for the next documents.
+    if (!document.CallLogComplete()) return;
+    const std::lock_guard lock(m_lock);
+    if (!m_calls || *m_calls != document.CallLog())
+        m_calls = std::make_shared<const std::vector<ReplacementCall>>(document.CallLog());
 }
 
-void CReadAhead::PrepareViews(WordDocument& document) const
+void CReadAhead::PrepareViews(WordDocument& document, const std::atomic<bool>& wanted) const
 {
+    if (wanted) return;
+    std::shared_ptr<const std::vector<ReplacementCall>> calls;
+    {
+        const std::lock_guard lock(m_lock);
+        calls = m_calls;
+    }
+    // With the replacements worked out, what the search compares is the
+    // text after them.
+    WordDocument* after = calls && !wanted ? PrepareReplacements(document, *calls, kMaxReplacedUnits) : nullptr;
     const std::uint32_t views = m_views.load(std::memory_order_relaxed);
-    if (views == 0) return;
-    for (std::size_t s = 0; s < document.StoryCount(); ++s) {
-        const auto kind = static_cast<unsigned>(document.Kind(s));
-        const std::u16string_view text = document.Text(s);
+    const std::uint32_t filters = m_filters.load(std::memory_order_relaxed);
+    if (views == 0 && filters == 0) return;
+    WordDocument& target = after != nullptr ? *after : document;
+    for (std::size_t s = 0; s < target.StoryCount(); ++s) {
+        const auto kind = static_cast<unsigned>(target.Kind(s));
+        const std::u16string_view text = target.Text(s);
         if (kind >= 8 || text.size() > kMaxPreparedUnits) continue;
         // A search that clears spacing replaces tabs and double spaces
         // first, and the views of the text before are dropped unused (on
         // .doc files, most of which have some, building them ahead cost 8%
         // more processor time than without).
-        if (text.find(u'\t') != std::u16string_view::npos || text.find(u"  ") != std::u16string_view::npos) continue;
+        if (after == nullptr &&
+            (text.find(u'\t') != std::u16string_view::npos || text.find(u"  ") != std::u16string_view::npos))
+            continue;
+        // Views and filters left unbuilt are built by the search as it needs
+        // them, as without reading ahead.
+        if (wanted) return;
         for (unsigned v = 0; v < 4; ++v) {
-            if (((views >> (kind * 4 + v)) & 1u) == 0) continue;
-            platform::ThrowIfStopRequested();
-            document.View(s, v >= 2, (v & 1) != 0);
+            const unsigned bit = kind * 4 + v;
+            if (((views >> bit) & 1u) != 0) {
+                platform::ThrowIfStopRequested();
+                target.View(s, v >= 2, (v & 1) != 0);
+            }
+            if (((filters >> bit) & 1u) != 0) {
+                platform::ThrowIfStopRequested();
+                target.PrepareFilter(s, v >= 2, (v & 1) != 0);
+            }
         }
     }
 }
@@ -287,7 +326,7 @@ bool CReadAhead::Read(Job& job, const FileStamp& before)
     } else {
         result->document = ReadWordDocument(job.item.path, result->error);
         result->ok = result->document != nullptr;
-        if (result->ok) PrepareViews(*result->document);
+        if (result->ok) PrepareViews(*result->document, job.wanted);
     }
     // A reader that gave up because of a stop found nothing about the file.
     if (!result->ok && (result->error.kind == ReadErrorKind::Cancelled || platform::IsSearchStopRequested()))

@@ -95,8 +95,15 @@ public:
     // They depend on the text alone, so building them early changes no
     // result; stories longer than kMaxPreparedUnits are left alone (a
     // case-blind search of one may go without the folded copy).
+    // It notes too which presence filters Find built, and the replacements
+    // the document was asked first (WordDocument::CallLog): a helper works
+    // those out ahead on a copy of the next documents (replacementsahead.h)
+    // and builds the views and filters on the text after them.
     void NoteViews(const WordDocument& document);
     static constexpr std::size_t kMaxPreparedUnits = std::size_t{1} << 20;
+    // The most units a document's copies for replacements worked out
+    // ahead may hold (the copy and the stories each step changes).
+    static constexpr std::size_t kMaxReplacedUnits = std::size_t{4} << 20;
 
     struct Counts {
         std::uint64_t read = 0;     // files read and parsed ahead (or found unreadable)
@@ -117,6 +124,9 @@ private:
         platform::ReadAheadItem item;
         State state = State::Queued;
         std::atomic<bool> cancel{false};
+        // The worker waits for it: what is left to build after the parse
+        // (PrepareViews) is left to the worker, which would otherwise wait.
+        std::atomic<bool> wanted{false};
         std::uint64_t bytes = 0;                  // counted against kMaxBytes
         FileStamp stamp;                          // of the bytes read
         std::unique_ptr<ReadAheadResult> result;  // null: nothing usable
@@ -133,7 +143,7 @@ private:
     // True for a file under kMinBytes (or none at all): nothing to read
     // ahead, and no helper to wake for it.
     bool KnownSmallLocked(const platform::ReadAheadItem& item);
-    void PrepareViews(WordDocument& document) const;
+    void PrepareViews(WordDocument& document, const std::atomic<bool>& wanted) const;
 
     mutable std::mutex m_lock;
     std::condition_variable m_work;           // a job queued, or stop
@@ -146,6 +156,8 @@ private:
     std::atomic<unsigned> m_live{0};
     // Four bits per story kind (fold * 2 + keepFormat), as NoteViews saw.
     std::atomic<std::uint32_t> m_views{0};
+    std::atomic<std::uint32_t> m_filters{0};                      // the same, for presence filters
+    std::shared_ptr<const std::vector<ReplacementCall>> m_calls;  // under m_lock
     Counts m_counts;
 };
 

@@ -178,6 +178,12 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
                                     std::u16string_view found, std::u16string_view inserted)
 {
     if (changes.empty()) return;
+    if (m_recording) {
+        m_record.changes = changes;
+        m_record.found = found;
+        m_record.inserted = inserted;
+        m_recorded = true;
+    }
     // Spacing replaced by spacing leaves an NFC text NFC, and a normal text
     // normal: spaces and tabs take part in no composition, every character
     // beside the replaced range stood beside spacing before, and what the
@@ -207,6 +213,14 @@ void WordDocument::ApplyReplacement(std::vector<std::pair<std::size_t, std::u16s
         }
         s.text = std::move(text);
     }
+    AfterReplacement(found, inserted);
+}
+
+void WordDocument::AfterReplacement(std::u16string_view found, std::u16string_view inserted)
+{
+    auto spacing = [](std::u16string_view t) {
+        return std::all_of(t.begin(), t.end(), [](char16_t c) { return c == u' ' || c == u'\t'; });
+    };
     m_version = NewVersion();
     m_results.clear();
     // A new occurrence of an absent text would have to contain inserted
@@ -257,13 +271,11 @@ void WordDocument::CacheResult(std::u16string key, bool found)
 bool WordDocument::MayContain(std::size_t story, bool fold, bool keepFormat, const std::vector<std::u16string>& pieces)
 {
     if (!m_shortcuts) return true;
-    // Never for a short story, whose scan costs less than the look-up.
-    constexpr std::size_t kMinUnits = 512;
     StoryState& s = m_stories.at(story);
     const std::size_t slot = (fold ? 2u : 0u) + (keepFormat ? 1u : 0u);
     std::unique_ptr<PresenceFilter>& filter = s.filters[slot];
     if (!filter) {
-        if (s.text.size() < kMinUnits) return true;
+        if (s.text.size() < kMinFilterUnits) return true;
         if (s.filterAsks[slot] < m_scansBeforeFilter) {
             ++s.filterAsks[slot];
             return true;
@@ -272,6 +284,76 @@ bool WordDocument::MayContain(std::size_t story, bool fold, bool keepFormat, con
     }
     return std::all_of(pieces.begin(), pieces.end(),
                        [&](const std::u16string& piece) { return filter->MayContain(piece); });
+}
+
+void WordDocument::PrepareFilter(std::size_t story, bool fold, bool keepFormat)
+{
+    StoryState& s = m_stories.at(story);
+    std::unique_ptr<PresenceFilter>& filter = s.filters[(fold ? 2u : 0u) + (keepFormat ? 1u : 0u)];
+    // Never for a short story, whose scan costs less than the look-up.
+    if (!filter && s.text.size() >= kMinFilterUnits)
+        filter = std::make_unique<PresenceFilter>(View(story, fold, keepFormat).Text());
+}
+
+void WordDocument::LogCall(const ReplacementCall* call)
+{
+    if (!m_logOpen) return;
+    if (call == nullptr || m_log.size() >= kMaxLoggedCalls) m_logOpen = false;
+    else m_log.push_back(*call);
+}
+
+void WordDocument::AttachPrepared(std::vector<PreparedStep> steps, std::unique_ptr<WordDocument> final)
+{
+    m_prepared = std::move(steps);
+    m_nextPrepared = 0;
+    m_preparedAt = m_version;
+    m_preparedFinal = final && final->m_stories.size() == m_stories.size() ? std::move(final) : nullptr;
+    if (!m_preparedFinal &&
+        std::any_of(m_prepared.begin(), m_prepared.end(), [](const auto& p) { return p.takesFinal; }))
+        m_prepared.clear();
+}
+
+bool WordDocument::TakePrepared(std::u16string_view findText, std::uint8_t switches, std::u16string_view replaceWith,
+                                std::uint8_t mode, bool& replaced)
+{
+    if (m_nextPrepared < m_prepared.size() && m_version == m_preparedAt && m_shortcuts) {
+        PreparedStep& step = m_prepared[m_nextPrepared];
+        const ReplacementCall& c = step.call;
+        if (c.findText == findText && c.switches == switches && c.replaceWith == replaceWith && c.mode == mode) {
+            ++m_nextPrepared;
+            replaced = step.replaced;
+            if (step.takesFinal) {
+                // The copy's stories went through the same replacements:
+                // they are what this step leaves, with what was built on
+                // them since. (Swapping the vectors keeps every story where
+                // it is, so views into its text stay valid.)
+                m_stories.swap(m_preparedFinal->m_stories);
+                m_preparedFinal.reset();
+                AfterReplacement(step.found, step.inserted);
+            } else if (!step.changes.empty()) {
+                ApplyReplacement(std::move(step.changes), step.found, step.inserted);
+            }
+            m_preparedAt = m_version;
+            if (m_nextPrepared == m_prepared.size()) {
+                m_prepared.clear();
+                m_preparedFinal.reset();
+            }
+            return true;
+        }
+    }
+    m_prepared.clear();
+    m_preparedFinal.reset();
+    return false;
+}
+
+bool WordDocument::TakeRecorded(PreparedStep& into)
+{
+    if (!m_recorded) return false;
+    m_recorded = false;
+    into.changes = std::move(m_record.changes);
+    into.found = std::move(m_record.found);
+    into.inserted = std::move(m_record.inserted);
+    return true;
 }
 
 }  // namespace office

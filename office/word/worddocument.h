@@ -39,6 +39,17 @@ struct Utf8Story {
     std::vector<std::uint32_t> unitAt;  // bytes.size() + 1 entries
 };
 
+// One Find.Execute that replaced, as the document was asked it: the find
+// text, the switches (a bit each, see wordfind.cpp), the replacement and
+// Word's WdReplace.
+struct ReplacementCall {
+    std::u16string findText;
+    std::uint8_t switches = 0;
+    std::u16string replaceWith;
+    std::uint8_t mode = 0;
+    bool operator==(const ReplacementCall&) const = default;
+};
+
 class WordDocument {
 public:
     explicit WordDocument(WordContent content);
@@ -96,6 +107,50 @@ public:
     // the other in that view. True when they may all occur.
     bool MayContain(std::size_t story, bool fold, bool keepFormat, const std::vector<std::u16string>& pieces);
 
+    // The replacements asked of the document as opened, in order, up to its
+    // first search that did not replace (`call` null), which completes the
+    // log. A search clears spacing with the same replacements on every
+    // document, so another thread can work them out ahead on the next one.
+    bool LogsCalls() const { return m_logOpen; }
+    void LogCall(const ReplacementCall* call);
+    const std::vector<ReplacementCall>& CallLog() const { return m_log; }
+    bool CallLogComplete() const { return !m_logOpen && !m_log.empty(); }
+
+    // Replacements worked out ahead, on a copy of the document's stories
+    // (see replacementsahead.h). Each step holds what the call answered and
+    // the stories it changed; the last step that changed anything takes the
+    // copy's stories whole (with the compared texts and filters built on
+    // them), so that the search thread builds nothing for them.
+    struct PreparedStep {
+        ReplacementCall call;
+        bool replaced = false;
+        bool takesFinal = false;
+        std::vector<std::pair<std::size_t, std::u16string>> changes;
+        std::u16string found, inserted;  // as ApplyReplacement got them
+    };
+    // `final`: the copy after all steps, or null when no step changes
+    // anything. Valid for the document's present state only.
+    void AttachPrepared(std::vector<PreparedStep> steps, std::unique_ptr<WordDocument> final);
+    bool HasPrepared() const { return !m_prepared.empty(); }
+    // When the call is the next one worked out ahead and the document has
+    // not changed since otherwise, applies its result, sets `replaced` and
+    // answers true. Anything else drops what was worked out (false): the
+    // caller then does the work itself.
+    bool TakePrepared(std::u16string_view findText, std::uint8_t switches, std::u16string_view replaceWith,
+                      std::uint8_t mode, bool& replaced);
+    // While on, each ApplyReplacement's arguments are kept (copied) for
+    // TakeRecorded; for the copy replacements are worked out on.
+    void RecordReplacements(bool on) { m_recording = on; }
+    bool TakeRecorded(PreparedStep& into);
+
+    // Builds the presence filter of a story's view now, when the story is
+    // long enough to get one (see MayContain).
+    void PrepareFilter(std::size_t story, bool fold, bool keepFormat);
+    bool HasFilter(std::size_t story, bool fold, bool keepFormat) const
+    {
+        return m_stories[story].filters[(fold ? 2 : 0) + (keepFormat ? 1 : 0)] != nullptr;
+    }
+
     // Off: every search scans, as if nothing were cached or remembered (no
     // absent texts, no results, no presence filter). For differential tests
     // and measurements; on by default.
@@ -115,6 +170,10 @@ public:
     }
 
 private:
+    // The bookkeeping of a replacement once the stories hold their new text.
+    void AfterReplacement(std::u16string_view found, std::u16string_view inserted);
+    static constexpr std::size_t kMinFilterUnits = 512;
+
     struct StoryState {
         StoryKind kind = StoryKind::Main;
         std::u16string text;
@@ -146,6 +205,16 @@ private:
     std::uint8_t m_scansBeforeFilter = 16;
     std::size_t m_unfoldedFrom = std::size_t{1} << 20;
     std::uint8_t m_unfoldedSearches = 1;
+    static constexpr std::size_t kMaxLoggedCalls = 32;
+    bool m_logOpen = true;
+    std::vector<ReplacementCall> m_log;
+    std::vector<PreparedStep> m_prepared;
+    std::size_t m_nextPrepared = 0;
+    std::uint64_t m_preparedAt = 0;  // the version the next step expects
+    std::unique_ptr<WordDocument> m_preparedFinal;
+    bool m_recording = false;
+    bool m_recorded = false;
+    PreparedStep m_record;
 };
 
 }  // namespace office

@@ -487,6 +487,22 @@ std::u16string BuildReplacement(const std::vector<ReplacePart>& parts, std::u16s
     return out;
 }
 
+std::uint8_t SwitchBits(const FindOptions& o)
+{
+    return static_cast<std::uint8_t>((o.matchCase ? 1 : 0) | (o.matchWholeWord ? 2 : 0) | (o.matchWildcards ? 4 : 0) |
+                                     (o.matchSoundsLike ? 8 : 0) | (o.matchAllWordForms ? 16 : 0));
+}
+
+void LogCall(WordDocument& document, std::u16string_view findText, std::uint8_t switches, ReplaceMode replace,
+             std::u16string_view replaceWith)
+{
+    if (!document.LogsCalls()) return;
+    if (replace == ReplaceMode::None) return document.LogCall(nullptr);
+    const ReplacementCall call{std::u16string(findText), switches, std::u16string(replaceWith),
+                               static_cast<std::uint8_t>(replace)};
+    document.LogCall(&call);
+}
+
 std::u16string CacheKey(std::u16string_view findText, const FindOptions& o)
 {
     std::u16string key;
@@ -508,6 +524,9 @@ class FindPlan {
 public:
     // The switches and the text: what results are remembered under.
     std::u16string key;
+    // As asked, for a document's log of replacements (see ReplacementCall).
+    std::u16string findText;
+    std::uint8_t switches = 0;
     // Null when the search can find nothing (no text, a bad pattern).
     std::unique_ptr<FindMatcher> matcher;
     const WildcardMatcher* wildcards = nullptr;
@@ -537,6 +556,8 @@ std::shared_ptr<FindPlan> CompileFind(std::u16string_view findText, const FindOp
 {
     auto plan = std::make_shared<FindPlan>();
     plan->key = CacheKey(findText, o);
+    plan->findText = findText;
+    plan->switches = SwitchBits(o);
     plan->nothingKey[0] = u"R1" + plan->key;
     plan->nothingKey[1] = u"RA" + plan->key;
     if (findText.empty()) return plan;
@@ -619,9 +640,21 @@ bool RunPlan(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u
              bool tableOfResults);
 }  // namespace
 
+FindOptions OptionsOf(std::uint8_t switches)
+{
+    FindOptions o;
+    o.matchCase = (switches & 1) != 0;
+    o.matchWholeWord = (switches & 2) != 0;
+    o.matchWildcards = (switches & 4) != 0;
+    o.matchSoundsLike = (switches & 8) != 0;
+    o.matchAllWordForms = (switches & 16) != 0;
+    return o;
+}
+
 bool ExecuteFind(WordDocument& document, const FindRequest& request)
 {
     platform::ThrowIfStopRequested();
+    LogCall(document, request.findText, SwitchBits(request.options), request.replace, request.replaceWith);
     // An exact text the document knows to be absent needs no matcher.
     const FindOptions& o = request.options;
     if (o.matchCase && !o.matchWholeWord && !o.matchWildcards && !o.matchSoundsLike && !o.matchAllWordForms &&
@@ -640,6 +673,7 @@ bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, st
 {
     // A plan kept across calls remembers its own last answers: the
     // document's table of results would only repeat them.
+    LogCall(document, plan.findText, plan.switches, replace, replaceWith);
     return RunPlan(document, plan, replace, replaceWith, false);
 }
 
@@ -659,6 +693,19 @@ bool RunPlan(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u
     const bool shortcuts = document.Shortcuts();
     const std::uint64_t version = document.Version();
     const std::size_t mode = replace == ReplaceMode::All ? 1 : 0;
+    const std::u16string& noneKey = plan.nothingKey[mode];
+    bool ahead = false;
+    if (replace != ReplaceMode::None && shortcuts && document.HasPrepared() &&
+        document.TakePrepared(plan.findText, plan.switches, replaceWith, static_cast<std::uint8_t>(replace), ahead)) {
+        // Worked out ahead on a copy; what follows a replacement that
+        // changed nothing is kept as below.
+        if (!ahead) {
+            if (isExact) document.RememberAbsent(exact);
+            if (tableOfResults) document.CacheResult(noneKey, false);
+            plan.nothingReplacedIn[mode] = version;
+        }
+        return ahead;
+    }
     if (shortcuts) {
         if (replace == ReplaceMode::None && plan.foundIn == version) return plan.found;
         if (replace != ReplaceMode::None && plan.nothingReplacedIn[mode] == version) return false;
@@ -679,7 +726,6 @@ bool RunPlan(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u
     // A replacement that found nothing changed nothing: until the text
     // changes, the same one finds nothing again (a clearing pass repeated
     // before every keyword).
-    const std::u16string& noneKey = plan.nothingKey[mode];
     bool cachedNone = false;
     if (tableOfResults && document.CachedResult(noneKey, cachedNone)) return false;
 

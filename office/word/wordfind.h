@@ -36,6 +36,9 @@ struct FindRequest {
     ReplaceMode replace = ReplaceMode::None;
 };
 
+// The switches of a ReplacementCall (worddocument.h) as options.
+FindOptions OptionsOf(std::uint8_t switches);
+
 // Runs one Find.Execute. An invalid wildcard pattern finds nothing.
 bool ExecuteFind(WordDocument& document, const FindRequest& request);
 

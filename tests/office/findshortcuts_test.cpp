@@ -6,11 +6,14 @@
 // that scans for every call: random texts full of folding, accents, optional
 // hyphens and spacing, random keywords under every switch combination,
 // interleaved with the clearing passes and with replacements that change the
-// text under the caches; and the search that folds as it compares, without a
+// text under the caches; the clearing passes worked out ahead on a copy
+// (as the read-ahead does) held to the same passes done in place, exactly
+// as asked or with other calls among them; and the search that folds as it compares, without a
 // folded copy, held to the one over the folded copy.
 #include "office/automation/wordfindobject.h"
 #include "office/text/casefold.h"
 #include "office/text/matchtext.h"
+#include "office/word/replacementsahead.h"
 #include "office/word/wordfind.h"
 #include "wordautomation.h"
 
@@ -187,6 +190,82 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
     // Both answers must have been given often, or the comparison says little.
     EXPECT_GT(found, calls / 10);
     EXPECT_LT(found, calls * 9 / 10);
+}
+
+TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
+{
+    std::mt19937 rng(4242);
+    auto plans = std::make_shared<FindPlanCache>();
+    const wordtest::Switches exact{true, false, false, false, false};
+    // Kestrel's clearing passes, then a keyword.
+    auto clear = [&](IDispatch* find) {
+        wordtest::Execute(find, u"^t", exact, u" ", 2);
+        for (int pass = 0; pass < 11; ++pass) wordtest::Execute(find, u"  ", exact, u" ", 2);
+    };
+    // The log a search leaves on a document is what the next ones get.
+    auto first = std::make_shared<WordDocument>(RandomContent(rng, {}));
+    IDispatch* firstFind = new CWordFindObject(first, plans);
+    clear(firstFind);
+    wordtest::Execute(firstFind, u"abc", {}, u"", 0);
+    firstFind->Release();
+    ASSERT_TRUE(first->CallLogComplete());
+    const std::vector<ReplacementCall> log = first->CallLog();
+    ASSERT_EQ(log.size(), 12u);
+    int taken = 0;
+    for (int docIndex = 0; docIndex < 60; ++docIndex) {
+        WordContent content = RandomContent(rng, {});
+        // Runs of spaces long enough for many halvings to change the text.
+        content.stories[docIndex % 3].text.insert(rng() % 30, std::u16string(rng() % 300, u' '));
+        auto ahead = std::make_shared<WordDocument>(content);
+        WordDocument plain(std::move(content));
+        plain.SetShortcuts(false);
+        WordDocument* after = PrepareReplacements(*ahead, log, SIZE_MAX);
+        ASSERT_NE(after, nullptr);
+        for (std::size_t s = 0; s < after->StoryCount(); ++s) after->PrepareFilter(s, true, false);
+        // From which call on the search departs from the log, if it does:
+        // an extra search (which changes nothing) or another replacement.
+        const int departs = docIndex % 3 == 0 ? 99 : static_cast<int>(rng() % 13);
+        const bool extraReplaces = rng() % 2 == 0;
+        IDispatch* find = new CWordFindObject(ahead, plans);
+        for (int call = 0; call < 14; ++call) {
+            FindRequest r;
+            r.options.matchCase = true;
+            // A search for spacing is answered from memory while the text
+            // stays as it was, and must not be after a pass.
+            if (call == departs) {
+                r.findText = extraReplaces ? u"e" : u"  ";
+                r.replaceWith = extraReplaces ? u" ́" : u"";
+                r.replace = extraReplaces ? ReplaceMode::All : ReplaceMode::None;
+            } else if (call < 12) {
+                r.findText = call == 0 ? u"^t" : u"  ";
+                r.replaceWith = u" ";
+                r.replace = ReplaceMode::All;
+            } else {
+                r.findText = call == 12 ? u"  " : RandomKeyword(rng, false);
+                r.options.matchCase = call == 12;
+            }
+            const wordtest::Switches sw{r.options.matchCase, false, false, false, false};
+            const auto result = wordtest::Execute(find, r.findText, sw, r.replaceWith, static_cast<short>(r.replace));
+            ASSERT_EQ(result.hr, S_OK);
+            ASSERT_EQ(wordtest::Found(result), ExecuteFind(plain, r)) << docIndex << " call " << call;
+            for (std::size_t s = 0; s < plain.StoryCount(); ++s) ASSERT_EQ(ahead->Text(s), plain.Text(s)) << call;
+        }
+        // Followed as worked out, the passes leave the stories the copy had,
+        // with the filters built on them ahead.
+        if (departs == 99) {
+            EXPECT_TRUE(ahead->HasFilter(0, true, false)) << docIndex;
+            ++taken;
+        }
+        for (std::size_t s = 0; s < plain.StoryCount(); ++s) {
+            for (int view = 0; view < 4; ++view) {
+                ASSERT_TRUE(SameView(ahead->View(s, view >= 2, view % 2 == 1),
+                                     MatchText(plain.Text(s), view >= 2, view % 2 == 1)))
+                    << docIndex << " view " << view;
+            }
+        }
+        find->Release();
+    }
+    EXPECT_EQ(taken, 20);
 }
 
 // Every occurrence of a case-blind keyword, searched folding as it compares

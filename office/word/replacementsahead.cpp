@@ -1,0 +1,56 @@
+// Replacements worked out ahead on a copy (see replacementsahead.h).
+#include "office/word/replacementsahead.h"
+
+#include "office/word/wordfind.h"
+
+#include <memory>
+
+namespace office {
+
+WordDocument* PrepareReplacements(WordDocument& document, const std::vector<ReplacementCall>& calls,
+                                  std::size_t maxUnits)
+{
+    if (calls.empty()) return nullptr;
+    std::size_t units = 0;
+    WordContent content;
+    content.stories.reserve(document.StoryCount());
+    for (std::size_t s = 0; s < document.StoryCount(); ++s) {
+        units += document.Text(s).size();
+        if (units > maxUnits) return nullptr;
+        content.stories.push_back({document.Kind(s), std::u16string(document.Text(s))});
+    }
+    auto copy = std::make_unique<WordDocument>(std::move(content));
+    copy->RecordReplacements(true);
+    std::vector<WordDocument::PreparedStep> steps;
+    steps.reserve(calls.size());
+    std::size_t last = calls.size();  // the last step that changed the text
+    for (const ReplacementCall& call : calls) {
+        if (call.mode != static_cast<std::uint8_t>(ReplaceMode::One) &&
+            call.mode != static_cast<std::uint8_t>(ReplaceMode::All))
+            return nullptr;
+        // The same engine, on the same text, as the search's call will run.
+        const auto plan = CompileFind(call.findText, OptionsOf(call.switches));
+        WordDocument::PreparedStep step;
+        step.call = call;
+        step.replaced = ExecuteFind(*copy, *plan, static_cast<ReplaceMode>(call.mode), call.replaceWith);
+        if (copy->TakeRecorded(step)) {
+            last = steps.size();
+            for (const auto& change : step.changes) units += change.second.size();
+            if (units > maxUnits) return nullptr;
+        }
+        steps.push_back(std::move(step));
+    }
+    copy->RecordReplacements(false);
+    if (last == calls.size()) {
+        document.AttachPrepared(std::move(steps), nullptr);
+        return &document;
+    }
+    // The last change is taken as the copy's stories themselves.
+    steps[last].changes.clear();
+    steps[last].takesFinal = true;
+    WordDocument* final = copy.get();
+    document.AttachPrepared(std::move(steps), std::move(copy));
+    return final;
+}
+
+}  // namespace office
