@@ -97,6 +97,24 @@ std::size_t Utf8Length(const unsigned char* p, std::size_t left)
     return step.valid && PlainCodePoint(step.cp) ? step.length : 0;
 }
 
+// Whether every byte from 0x80 on in `s` belongs to a character Utf8Length
+// takes. libxml2 loses the text after an attribute value that is no UTF-8,
+// so a page whose bytes the caller did not decode first is left to it.
+bool PlainUtf8(std::string_view s)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    for (std::size_t k = 0; k < s.size();) {
+        if (p[k] < 0x80) {
+            ++k;
+            continue;
+        }
+        const std::size_t len = Utf8Length(p + k, s.size() - k);
+        if (len == 0) return false;
+        k += len;
+    }
+    return true;
+}
+
 class Scanner {
 public:
     Scanner(std::string_view markup, HtmlEventSink& sink, std::size_t maxDepth)
@@ -317,7 +335,9 @@ private:
                     const std::size_t end = m.find(quote, i);
                     if (end == std::string_view::npos) return false;
                     const std::string_view value = m.substr(i, end - i);
-                    if (value.find_first_of(std::string_view("&<\0\r\f", 5)) != std::string_view::npos) return false;
+                    if (value.find_first_of(std::string_view("&<\0\r\f", 5)) != std::string_view::npos ||
+                        !PlainUtf8(value))
+                        return false;
                     i = end + 1;
                 } else {
                     const std::size_t start = i;
@@ -328,7 +348,7 @@ private:
                             return false;
                         ++i;
                     }
-                    if (i == start) return false;
+                    if (i == start || !PlainUtf8(m.substr(start, i - start))) return false;
                 }
             }
             if (i < n && !IsBlank(m[i]) && m[i] != '>' && m[i] != '/') return false;

@@ -5,9 +5,10 @@
 // Such a page gives, event for event, what libxml2's parser gives it
 // (htmlsaxparser.h), at a fraction of the cost. Anything else (a tag the
 // parser would close or imply on its own, an unknown tag or entity, a
-// control character, a "hidden" attribute, nesting past the parser's depth)
-// makes Scan give up, and the caller reads the page with libxml2 as before.
-// The events already sent then are the caller's to throw away.
+// control character, bytes that are no UTF-8, a "hidden" attribute, nesting
+// past the parser's depth) makes Scan give up, and the caller reads the
+// page with libxml2 as before. The events already sent then are the
+// caller's to throw away.
 #pragma once
 
 #include "office/containers/htmlevents.h"

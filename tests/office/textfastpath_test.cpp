@@ -2,7 +2,9 @@
 // for on random input: the one-pass UTF-8 reading of a text file against
 // the charset decoder; the compared text's ASCII and below-U+0300 shortcuts
 // and its map of runs against ICU and against preparing the mapped ranges;
-// the quick reading of plain web pages against libxml2's.
+// the quick reading of plain web pages against libxml2's (through the page
+// reader, and on markup handed to both as it is).
+#include "office/containers/htmlsaxparser.h"
 #include "office/containers/htmlstrictscanner.h"
 #include "office/containers/readbudget.h"
 #include "office/text/matchtext.h"
@@ -282,6 +284,44 @@ public:
     void DetachOpenElements() override {}
     bool ReadsText() const override { return true; }
 };
+
+// The events as one line, text calls joined.
+class EventLine : public HtmlEventSink {
+public:
+    std::string line;
+    void StartElement(std::string_view name, const HtmlAttributes&) override { line += "<" + std::string(name) + ">"; }
+    void EndElement() override { line += "</>"; }
+    void Characters(std::string_view utf8) override { line += utf8; }
+    void UnmatchedEndTag(std::string_view name) override { line += "</" + std::string(name) + "?>"; }
+    void DetachOpenElements() override { line += "|"; }
+    bool ReadsText() const override { return true; }
+};
+
+TEST(TextFastPath, ScannerTakesOnlyMarkupLibxml2ReadsTheSame)
+{
+    // Bytes that are no UTF-8 in an attribute value cost libxml2 the text
+    // after them.
+    const struct {
+        std::string markup;
+        bool taken;
+    } rows[] = {
+        {"<html><body><p class=\"\xC3\xA9\" id=\xC3\xA9><!-- \xC3\xA9 -->\xC3\xA9</p></body></html>", true},
+        {"<html><body><p class=\"\xFF\">\xC3\xA9</p></body></html>", false},
+        {"<html><body><p class=a\xC3>\xC3\xA9</p></body></html>", false},
+        {"<html><body><p title='\xED\xA0\x80'>\xC3\xA9</p></body></html>", false},
+    };
+    for (const auto& row : rows) {
+        EventLine quick;
+        EventLine slow;
+        const bool taken = HtmlStrictScanner::Scan(row.markup, quick, 256);
+        HtmlSaxParser parser(row.markup, {}, slow, 256);
+        parser.Run();
+        EXPECT_EQ(taken, row.taken) << row.markup;
+        if (taken) {
+            EXPECT_EQ(quick.line, slow.line) << row.markup;
+        }
+    }
+}
 
 TEST(TextFastPath, PlainPagesReadAsLibxml2ReadsThem)
 {
