@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace office {
@@ -132,7 +133,12 @@ bool LoadWordFile(const std::string& path, WordContent& out, ReadError& error, R
             break;
         }
     }
-    bytes.reserve(file.Size());
+    try {
+        bytes.reserve(file.Size());
+    } catch (const std::bad_alloc&) {
+        error = {ReadErrorKind::TooLarge, "out of memory"};
+        return false;
+    }
     if (!file.Append(bytes, file.Size(), error)) return false;
     return LoadWordContent(ByteView(bytes.data(), bytes.size()), out, error, name, budget);
 }
