@@ -44,7 +44,9 @@ TEST(WordFind, MatchingDecisions)
         // Whole words: also over several words, digits and other scripts.
         {u"The concatenated cat, a CATalog.\r", {{u"cat", "w", true}}},
         {u"concatenate catalog\r", {{u"cat", "w", false}, {u"cat", "", true}}},
-        {u"snake_case name\r", {{u"snake", "w", false}, {u"snake_case", "w", true}}},
+        // An underscore is a word character: also for the wildcard word edges.
+        {u"snake_case name _init\r",
+         {{u"snake", "w", false}, {u"snake_case", "w", true}, {u"<case>", "*", false}, {u"<_init>", "*", true}}},
         {u"big catalog here\r", {{u"big cat", "w", false}, {u"big catalog", "w", true}, {u"ig catalog", "w", false}}},
         {u"Zahl 12345 und \u0436\u0443\u0440\u043D\u0430\u043B\r",
          {{u"234", "w", false}, {u"12345", "w", true}, {u"\u0436\u0443\u0440", "w", false},
