@@ -58,7 +58,7 @@ function(varnel_gtests folder)
       VARNEL_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
     target_link_libraries(${_exe} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     add_test(NAME ${_exe} COMMAND ${_exe})
-    set_tests_properties(${_exe} PROPERTIES TIMEOUT 300
+    set_tests_properties(${_exe} PROPERTIES TIMEOUT ${VARNEL_TEST_TIMEOUT}
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endforeach()
 endfunction()
