@@ -5,6 +5,7 @@
 // them absent, so those calls scan every cell), the way Kestrel does.
 // Prints the sizes and times; nothing passes or fails on a time.
 #include "office/automation/excelapplication.h"
+#include "support/largeworkbook.h"
 #include "tests/office/support/excelfixtures.h"
 
 #include <chrono>
@@ -17,6 +18,7 @@
 #include <string>
 
 using namespace excelfixtures;
+using namespace benchsupport;
 
 namespace {
 
@@ -32,12 +34,6 @@ std::string Sentence(std::mt19937& rng, int n)
         s += std::to_string(rng() % 1000);
     }
     return s;
-}
-
-void WriteFile(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // BIFF8: 4 sheets of 50,000 rows, each row a shared string and two numbers.
@@ -84,60 +80,12 @@ Bytes MakeXls()
     return CompoundFileOf({{"Workbook", s.Data()}});
 }
 
-// OOXML: shared strings and numbers, grown until the package is 10 MB.
+// OOXML: shared strings and numbers, about 10 MB.
 Bytes MakeXlsx()
 {
     std::mt19937 rng(11);
-    const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-    const unsigned kStrings = 80000;
-    std::string strings = "<sst xmlns=\"" + main + "\">";
-    for (unsigned i = 0; i < kStrings; ++i) strings += "<si><t>" + Sentence(rng, 4) + "</t></si>";
-    strings += "</sst>";
-    std::vector<std::pair<std::string, std::string>> parts = {
-        {"_rels/.rels",
-         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-         "<Relationship Id=\"r\" Type=\"" +
-             rel +
-             "/officeDocument\" Target=\"xl/workbook.xml\"/>"
-             "</Relationships>"},
-        {"xl/sharedStrings.xml", strings},
-    };
-    std::string workbook = "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel + "\"><sheets>";
-    std::string rels =
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"s\" Type=\"" +
-        rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>";
-    for (int sheet = 1; sheet <= 5; ++sheet) {
-        const std::string n = std::to_string(sheet);
-        workbook += "<sheet name=\"Sheet" + n + "\" sheetId=\"" + n + "\" r:id=\"w" + n + "\"/>";
-        rels +=
-            "<Relationship Id=\"w" + n + "\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
-        std::string xml = "<worksheet xmlns=\"" + main + "\"><sheetData>";
-        for (unsigned row = 1; row <= 64000; ++row) {
-            const std::string r = std::to_string(row);
-            xml += "<row r=\"" + r + "\"><c r=\"A" + r + "\" t=\"s\"><v>" + std::to_string(rng() % kStrings) +
-                   "</v></c><c r=\"B" + r + "\"><v>" + std::to_string(static_cast<double>(rng()) / 7.0) +
-                   "</v></c><c r=\"C" + r + "\"><f>B" + r + "*2</f><v>" + std::to_string(rng() % 100000) +
-                   "</v></c></row>";
-        }
-        xml += "</sheetData></worksheet>";
-        parts.push_back({"xl/worksheets/sheet" + n + ".xml", xml});
-    }
-    workbook += "</sheets></workbook>";
-    rels += "</Relationships>";
-    parts.push_back({"xl/workbook.xml", workbook});
-    parts.push_back({"xl/_rels/workbook.xml.rels", rels});
-    return ZipOf(parts);
-}
-
-// Processor time of this process: the machine is shared, so wall time
-// alone says more about the neighbours than about the code.
-double CpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+    return LargeXlsx(
+        rng, [&rng] { return Sentence(rng, 4); }, 80000, 64000);
 }
 
 struct Released {

@@ -9,6 +9,7 @@
 #include "office/automation/builtinoffice.h"
 #include "platform/olethread.h"
 #include "report/matchreport.h"
+#include "support/largeworkbook.h"
 #include "tests/office/support/excelfixtures.h"
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include <vector>
 
 using namespace excelfixtures;
+using namespace benchsupport;
 
 namespace {
 
@@ -45,12 +47,6 @@ std::string Sentence(std::mt19937& rng, int words)
     return s;
 }
 
-void WriteFile(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 const std::string kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 const std::string kPackageRel = "http://schemas.openxmlformats.org/package/2006/relationships";
 
@@ -72,51 +68,12 @@ Bytes MakeDocx()
     return zip;
 }
 
-// Shared strings and numbers on five sheets, grown until the package is 10 MB.
+// Shared strings and numbers on five sheets, about 10 MB.
 Bytes MakeXlsx()
 {
     std::mt19937 rng(11);
-    const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-    const unsigned kStrings = 80000;
-    std::string strings = "<sst xmlns=\"" + main + "\">";
-    for (unsigned i = 0; i < kStrings; ++i) strings += "<si><t>" + Sentence(rng, 4) + "</t></si>";
-    strings += "</sst>";
-    std::vector<std::pair<std::string, std::string>> parts = {
-        {"_rels/.rels", "<Relationships xmlns=\"" + kPackageRel + "\"><Relationship Id=\"r\" Type=\"" + kRel +
-                            "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-        {"xl/sharedStrings.xml", strings},
-    };
-    std::string workbook = "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + kRel + "\"><sheets>";
-    std::string rels = "<Relationships xmlns=\"" + kPackageRel + "\"><Relationship Id=\"s\" Type=\"" + kRel +
-                       "/sharedStrings\" Target=\"sharedStrings.xml\"/>";
-    for (int sheet = 1; sheet <= 5; ++sheet) {
-        const std::string n = std::to_string(sheet);
-        workbook += "<sheet name=\"Sheet" + n + "\" sheetId=\"" + n + "\" r:id=\"w" + n + "\"/>";
-        rels += "<Relationship Id=\"w" + n + "\" Type=\"" + kRel + "/worksheet\" Target=\"worksheets/sheet" + n +
-                ".xml\"/>";
-        std::string xml = "<worksheet xmlns=\"" + main + "\"><sheetData>";
-        for (unsigned row = 1; row <= 71000; ++row) {
-            const std::string r = std::to_string(row);
-            xml += "<row r=\"" + r + "\"><c r=\"A" + r + "\" t=\"s\"><v>" + std::to_string(rng() % kStrings) +
-                   "</v></c><c r=\"B" + r + "\"><v>" + std::to_string(static_cast<double>(rng()) / 7.0) +
-                   "</v></c><c r=\"C" + r + "\"><f>B" + r + "*2</f><v>" + std::to_string(rng() % 100000) +
-                   "</v></c></row>";
-        }
-        xml += "</sheetData></worksheet>";
-        parts.push_back({"xl/worksheets/sheet" + n + ".xml", xml});
-    }
-    workbook += "</sheets></workbook>";
-    rels += "</Relationships>";
-    parts.push_back({"xl/workbook.xml", workbook});
-    parts.push_back({"xl/_rels/workbook.xml.rels", rels});
-    return ZipOf(parts);
-}
-
-double CpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+    return LargeXlsx(
+        rng, [&rng] { return Sentence(rng, 4); }, 80000, 71000);
 }
 
 double Median(std::vector<double> v)
