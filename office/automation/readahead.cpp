@@ -69,7 +69,6 @@ void CReadAhead::Stop()
     for (std::thread& t : helpers) t.join();
     const std::lock_guard lock(m_lock);
     m_jobs.clear();
-    m_small.clear();
     m_stopping = false;
 }
 
@@ -92,7 +91,7 @@ void CReadAhead::Hint(std::vector<platform::ReadAheadItem> coming)
             std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) { return SameFile(job->item, item); });
         if (known != m_jobs.end()) {
             next.push_back(*known);
-        } else if (i > 0 && !KnownSmallLocked(item)) {
+        } else if (i > 0) {
             // (The file about to be opened is not begun now: Open reads it
             // at once itself.)
             auto job = std::make_shared<Job>();
@@ -109,18 +108,6 @@ void CReadAhead::Hint(std::vector<platform::ReadAheadItem> coming)
     const bool wake = queued && m_sleeping > 0;
     lock.unlock();
     if (wake) m_work.notify_all();
-}
-
-bool CReadAhead::KnownSmallLocked(const platform::ReadAheadItem& item)
-{
-    // A small file is named in up to kMaxFiles hints in a row; it is looked
-    // at once.
-    if (std::find(m_small.begin(), m_small.end(), item.path) != m_small.end()) return true;
-    FileStamp stamp;
-    if (StampOf(item.path, stamp) && stamp.size >= kMinBytes) return false;
-    if (m_small.size() > kMaxFiles) m_small.pop_front();
-    m_small.push_back(item.path);
-    return true;
 }
 
 std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool workbook)
@@ -191,7 +178,7 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
     lock.unlock();
     Outcome outcome = Outcome::NotRead;
     FileStamp stamp;
-    bool wanted = StampOf(job->item.path, stamp) && stamp.size >= kMinBytes;
+    bool wanted = StampOf(job->item.path, stamp);
     if (wanted) {
         // The bytes of the files ahead, this one included, stay within the
         // bound; one that does not fit is left to Open.

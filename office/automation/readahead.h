@@ -6,7 +6,7 @@
 // nothing was read ahead) it reads the file itself, as without the service.
 //
 // Bounded: at most kMaxFiles files and kMaxBytes of file bytes are held or
-// in progress ahead of the worker; files under kMinBytes are left to Open.
+// in progress ahead of the worker.
 // A helper checks, as the search's sharing pre-check does, that no other
 // program holds the file before reading it, and reads nothing the driver
 // did not name. Each read in progress has its
@@ -62,12 +62,12 @@ class CReadAhead : public platform::IReadAhead {
 public:
     static constexpr std::size_t kMaxFiles = 2;
     static constexpr std::uint64_t kMaxBytes = std::uint64_t{64} << 20;
-    // Smaller files are not read ahead: handing one to another thread costs
-    // the two threads together about 18 us more processor time than reading
-    // it costs the worker (10 KB web pages and text files), and where the
-    // search gets no more than one core's share of a busy machine that is
-    // what it waits for.
-    static constexpr std::uint64_t kMinBytes = 16 * 1024;
+    // Small files are read ahead too. Handing a 10 KB text file or web page
+    // to another thread costs the two threads together more processor time
+    // than the worker would spend reading it, but the worker is left only
+    // the search itself: on two cores ten thousand such files take about
+    // 0.7 of the time (bench/textweb_compare.sh). A search that must not
+    // take the second core is run with one thread (-j 1, VARNEL_THREADS).
 
     CReadAhead() = default;
     ~CReadAhead() override;
@@ -140,16 +140,12 @@ private:
     // Reads the file, which had `before` just now.
     bool Read(Job& job, const FileStamp& before);
     static void DropLocked(const std::shared_ptr<Job>& job);
-    // True for a file under kMinBytes (or none at all): nothing to read
-    // ahead, and no helper to wake for it.
-    bool KnownSmallLocked(const platform::ReadAheadItem& item);
     void PrepareViews(WordDocument& document, const std::atomic<bool>& wanted) const;
 
     mutable std::mutex m_lock;
     std::condition_variable m_work;           // a job queued, or stop
     std::condition_variable m_done;           // a job done
     std::deque<std::shared_ptr<Job>> m_jobs;  // in walk order
-    std::deque<std::string> m_small;          // the last few small files named
     std::vector<std::thread> m_helpers;
     unsigned m_sleeping = 0;  // helpers waiting on m_work
     bool m_stopping = false;

@@ -1,6 +1,7 @@
 // Replacements worked out ahead on a copy (see replacementsahead.h).
 #include "office/word/replacementsahead.h"
 
+#include "office/word/findplancache.h"
 #include "office/word/wordfind.h"
 
 #include <memory>
@@ -24,12 +25,18 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
     std::vector<WordDocument::PreparedStep> steps;
     steps.reserve(calls.size());
     std::size_t last = calls.size();  // the last step that changed the text
+    // The same few calls come for every document a thread prepares: each is
+    // compiled once per thread, as the search's own Word compiles it once.
+    // (A plan's remembered answers are keyed by document versions, which
+    // are unique in the process, so no answer carries over to another
+    // document.)
+    thread_local FindPlanCache plans;
     for (const ReplacementCall& call : calls) {
         if (call.mode != static_cast<std::uint8_t>(ReplaceMode::One) &&
             call.mode != static_cast<std::uint8_t>(ReplaceMode::All))
             return nullptr;
         // The same engine, on the same text, as the search's call will run.
-        const auto plan = CompileFind(call.findText, OptionsOf(call.switches));
+        const auto plan = plans.Get(call.findText, OptionsOf(call.switches));
         WordDocument::PreparedStep step;
         step.call = call;
         step.replaced = ExecuteFind(*copy, *plan, static_cast<ReplaceMode>(call.mode), call.replaceWith);

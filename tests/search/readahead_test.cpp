@@ -98,11 +98,9 @@ protected:
         fs::copy_file(data / "excel/book.xls", root / "e-book.xls");
         fs::copy_file(data / "excel/tabbed.xls", root / "f-tabbed.xls");
         WriteFile(root / "g-first.txt", "a needle in the first text file");
-        // Long enough to be read ahead.
-        const std::string filler(office::CReadAhead::kMinBytes, '.');
-        WriteFile(root / "h-changes.txt", "nothing here yet" + filler);
-        WriteFile(root / "i-locked.txt", "a needle that nobody may read" + filler);
-        WriteFile(root / "j-plain.txt", "plain words only" + filler);
+        WriteFile(root / "h-changes.txt", "nothing here yet");
+        WriteFile(root / "i-locked.txt", "a needle that nobody may read");
+        WriteFile(root / "j-plain.txt", "plain words only");
         fs::copy_file(data / "word/page.htm", root / "k-page.htm");
         WriteFile(root / "sub/l-deeper.txt", "Quarterly needle");
         fs::copy_file(data / "word/fmt-stories.rtf", root / "sub/m-stories.doc");
@@ -131,8 +129,7 @@ protected:
                 EXPECT_TRUE(WaitFor([] { return office::CReadAhead::Instance().Idle(); }));
             }
             if (name == "g-first.txt") {
-                WriteFile(root / "h-changes.txt",
-                          "now there is a needle in it" + std::string(office::CReadAhead::kMinBytes, '.'));
+                WriteFile(root / "h-changes.txt", "now there is a needle in it");
             }
             if (name == "l-deeper.txt") fs::remove_all(root / "sub2");
         };
@@ -223,9 +220,8 @@ TEST_F(ReadAheadTest, StopEndsAReadInProgressAndItsThread)
 
 TEST_F(ReadAheadTest, HelpersBuildTheComparedTextsFindBuilt)
 {
-    const std::string filler(office::CReadAhead::kMinBytes, '.');
-    WriteFile(root / "a.txt", "the first Needle" + filler);
-    WriteFile(root / "b.txt", "the second Needle" + filler);
+    WriteFile(root / "a.txt", "the first Needle");
+    WriteFile(root / "b.txt", "the second Needle");
     office::CReadAhead& service = office::CReadAhead::Instance();
     service.Start(1);
     // Find built the folded text of the last document closed.
@@ -249,8 +245,8 @@ TEST(ThreadCountTest, OnlyWholeNumbersInRangeAreThreadCounts)
         const char* text;
         bool ok;
         unsigned threads;
-    } cases[] = {{"1", true, 1}, {"2", true, 2}, {"256", true, 256}, {"0", false, 0},   {"257", false, 0},
-                 {"", false, 0}, {"-1", false, 0}, {"2x", false, 0}, {" 2", false, 0}, {"99999999999", false, 0}};
+    } cases[] = {{"1", true, 1}, {"2", true, 2},   {"256", true, 256}, {"0", false, 0},  {"257", false, 0},
+                 {"", false, 0}, {"-1", false, 0}, {"2x", false, 0},   {" 2", false, 0}, {"99999999999", false, 0}};
     for (const auto& c : cases) {
         unsigned threads = 0;
         EXPECT_EQ(platform::ParseThreadCount(c.text, threads), c.ok) << c.text;
