@@ -181,10 +181,19 @@ std::shared_ptr<const FindCallMemo::Entry> FindCallMemo::Remember(const DISPPARA
     if (m_size >= kMaxEntries) {
         m_entries.clear();
         m_size = 0;
+        m_sequence.clear();
+        ++m_generation;
     }
     m_entries[key].push_back(entry);
     ++m_size;
     return entry;
+}
+
+void FindCallMemo::KeepSequence(std::vector<const Entry*> sequence, std::uint64_t generation)
+{
+    // A sequence that saw the memo start again may name entries it freed.
+    if (generation != m_generation || sequence.empty()) return;
+    m_sequence = std::move(sequence);
 }
 
 }  // namespace office

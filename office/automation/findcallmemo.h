@@ -53,6 +53,21 @@ public:
     static bool Matches(const DISPPARAMS* params, const Entry& entry);
     std::size_t Size() const { return m_size; }
 
+    // The lists of the calls one document was asked, in order, as the last
+    // Find object to finish kept them: a search asks every document the
+    // same sequence (the clearing passes, a keyword, the passes, the next
+    // keyword...), so the list at the same place is the one to compare
+    // first. Null when none is known there. An entry returned stays valid
+    // until the memo next remembers a list.
+    const Entry* Expected(std::size_t call) const { return call < m_sequence.size() ? m_sequence[call] : nullptr; }
+    // Keeps `sequence` (of lists returned by Find, Remember or Expected in
+    // generation `generation`, null for a call not remembered) for Expected.
+    void KeepSequence(std::vector<const Entry*> sequence, std::uint64_t generation);
+    // Changes whenever the memo starts again, and its entries go.
+    std::uint64_t Generation() const { return m_generation; }
+    // The longest sequence kept: 256 keywords and a dozen passes each.
+    static constexpr std::size_t kMaxSequence = 4096;
+
 private:
     // Count, and the first argument's type and value (a call's find text):
     // false for a list that is not remembered.
@@ -64,6 +79,8 @@ private:
     static constexpr std::size_t kMaxEntries = 1024;
     std::unordered_map<std::uint64_t, std::vector<std::shared_ptr<const Entry>>> m_entries;
     std::size_t m_size = 0;
+    std::uint64_t m_generation = 1;
+    std::vector<const Entry*> m_sequence;  // of the current generation
 };
 
 }  // namespace office

@@ -54,6 +54,11 @@ CWordFindObject::CWordFindObject(std::shared_ptr<WordDocument> document, std::sh
 {
 }
 
+CWordFindObject::~CWordFindObject()
+{
+    m_calls->KeepSequence(std::move(m_sequence), m_generation);
+}
+
 HRESULT CWordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                 EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
@@ -66,31 +71,31 @@ HRESULT CWordFindObject::Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pD
 
 HRESULT CWordFindObject::Execute(DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT* argErr)
 {
-    std::size_t k = 0;
-    while (k < m_recent.size() && !(m_recent[k] && FindCallMemo::Matches(params, *m_recent[k]))) ++k;
-    if (k == m_recent.size()) {
-        // Not among the last few: the memo's, or decoded now; it takes the
-        // place of the least recent.
-        auto entry = m_calls->Find(params);
-        if (!entry) {
+    if (m_sequence.empty()) m_generation = m_calls->Generation();
+    const std::size_t call = m_sequence.size();
+    const FindCallMemo::Entry* entry = m_calls->Expected(call);
+    if (entry == nullptr || m_generation != m_calls->Generation() || !FindCallMemo::Matches(params, *entry)) {
+        // Not the list that came here last time: the memo's, or decoded now.
+        auto known = m_calls->Find(params);
+        if (!known) {
             auto fresh = std::make_shared<PreparedFind>();
             const HRESULT hr = Decode(params, info, argErr, *fresh);
             if (FAILED(hr)) return hr;
-            entry = m_calls->Remember(params, fresh);
-            if (!entry) {
+            known = m_calls->Remember(params, fresh);
+            if (!known) {
                 // Not remembered: run as decoded.
+                if (call < FindCallMemo::kMaxSequence) m_sequence.push_back(nullptr);
                 SetResult(result, ExecuteFind(*m_document, *fresh->plan, fresh->replace, fresh->replaceWith));
                 return S_OK;
             }
         }
-        k = m_recent.size() - 1;
-        m_recent[k] = std::move(entry);
+        // The memo holds it until it next remembers a list: not before the
+        // next call.
+        entry = known.get();
     }
-    std::rotate(m_recent.begin(), m_recent.begin() + static_cast<std::ptrdiff_t>(k),
-                m_recent.begin() + static_cast<std::ptrdiff_t>(k) + 1);
-    // m_recent keeps the list alive even if the memo starts again meanwhile.
-    const PreparedFind& call = *m_recent.front()->call;
-    SetResult(result, ExecuteFind(*m_document, *call.plan, call.replace, call.replaceWith));
+    if (call < FindCallMemo::kMaxSequence) m_sequence.push_back(entry);
+    const PreparedFind& prepared = *entry->call;
+    SetResult(result, ExecuteFind(*m_document, *prepared.plan, prepared.replace, prepared.replaceWith));
     return S_OK;
 }
 

@@ -2,11 +2,12 @@
 // document (or a replacement in memory).
 //
 // A searcher calls Execute over and over with the same few argument lists
-// (the clearing passes, then a keyword), and the same lists in every
-// document: the application remembers every list seen (FindCallMemo) with
-// what it decoded to and the compiled find text, and the object the lists of
-// its last few calls, so a call that repeats one of those costs a comparison
-// of its arguments and any other known one a look-up and a comparison.
+// (the clearing passes, then a keyword), and the same lists in the same
+// order in every document: the application remembers every list seen
+// (FindCallMemo) with what it decoded to and the compiled find text, and
+// the order the last document's calls came in. A call that comes where the
+// same list came last time costs a comparison of its arguments; any other
+// known list a look-up and a comparison.
 #pragma once
 
 #include "office/automation/findcallmemo.h"
@@ -14,8 +15,8 @@
 #include "office/word/worddocument.h"
 #include "platform/oleauto.h"
 
-#include <array>
 #include <memory>
+#include <vector>
 
 namespace office {
 
@@ -25,6 +26,8 @@ public:
     // Without `calls` the object remembers the lists of its own calls only.
     CWordFindObject(std::shared_ptr<WordDocument> document, std::shared_ptr<FindPlanCache> plans = nullptr,
                     std::shared_ptr<FindCallMemo> calls = nullptr);
+
+    ~CWordFindObject() override;
 
     HRESULT Invoke(DISPID dispIdMember, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                    EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
@@ -38,10 +41,9 @@ private:
     std::shared_ptr<WordDocument> m_document;
     std::shared_ptr<FindPlanCache> m_plans;
     std::shared_ptr<FindCallMemo> m_calls;
-    // The lists of the last calls, the most recent first: a searcher's
-    // clearing passes and its keyword follow one another, so most calls
-    // find theirs here without a look-up in the memo.
-    std::array<std::shared_ptr<const FindCallMemo::Entry>, 3> m_recent;
+    // The lists of this object's calls so far, for the memo's sequence.
+    std::vector<const FindCallMemo::Entry*> m_sequence;
+    std::uint64_t m_generation = 0;
 };
 
 }  // namespace office

@@ -112,6 +112,42 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
     auto memo = std::make_shared<FindCallMemo>();
     int found = 0;
     int calls = 0;
+    // Keywords recur within and across documents, like a searcher's; the
+    // first few often. Two of the frequent ones alike but for their last
+    // unit: remembered lists must be told apart by their whole text.
+    std::vector<std::u16string> keywords;
+    for (int i = 0; i < 40; ++i) keywords.push_back(RandomKeyword(rng, i % 2 == 0));
+    keywords[1] = u"abc";
+    keywords[3] = u"abd";
+    const auto randomRequest = [&](int step) {
+        FindRequest r;
+        const unsigned what = static_cast<unsigned>(rng() % (step < 160 ? 9 : 10));
+        if (what < 2) {
+            // A clearing pass, exactly as Kestrel makes it.
+            r.findText = what == 0 ? u"^t" : u"  ";
+            r.replaceWith = u" ";
+            r.replace = ReplaceMode::All;
+            r.options.matchCase = true;
+        } else {
+            r.findText = keywords[rng() % (rng() % 2 == 0 ? 4 : keywords.size())];
+            const unsigned bits = static_cast<unsigned>(rng() % 32);
+            r.options = {(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0, (bits & 16) != 0};
+            if (what == 9) {
+                r.replaceWith = RandomKeyword(rng, false);
+                // A combining accent, which may compose with what stands
+                // before it and make an NFC text NFC no more.
+                if (rng() % 2 == 0) r.replaceWith += u"\u0301";
+                r.replace = rng() % 2 == 0 ? ReplaceMode::All : ReplaceMode::One;
+            }
+        }
+        return r;
+    };
+    // A search asks every document the same calls in the same order, and
+    // the Find object expects the list that came at the same place last
+    // time: most documents follow one sequence, some stray from it at
+    // random places, and replacements that change the text come last.
+    std::vector<FindRequest> sequence;
+    for (int step = 0; step < 160; ++step) sequence.push_back(randomRequest(step));
     for (int docIndex = 0; docIndex < 40; ++docIndex) {
         // Texts that fold unit by unit (with or without the characters a
         // keyword with "^-" keeps), searched without a folded copy by the
@@ -127,43 +163,15 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
         // A filter from the first scan on, after a few, or as by default.
         fast->SetScansBeforeFilter(static_cast<std::uint8_t>(docIndex % 3 == 0 ? 0 : docIndex % 3 == 1 ? 2 : 16));
         IDispatch* find = new CWordFindObject(fast, plans, memo);
-        // Keywords recur within and across documents, like a searcher's;
-        // the first few often, so that the Find object's memory of recent
-        // argument lists is put to the test. Many searches of an unchanged
-        // text come first (a presence filter is built only after a good
-        // number of scans), replacements that change it after.
-        std::vector<std::u16string> keywords;
-        for (int i = 0; i < 40; ++i) keywords.push_back(RandomKeyword(rng, i % 2 == 0));
-        // Two of the frequent ones alike but for their last unit: remembered
-        // lists must be told apart by their whole text.
-        keywords[1] = u"abc";
-        keywords[3] = u"abd";
+        const unsigned strays = docIndex % 5 == 4 ? 2u : docIndex % 5 == 3 ? 40u : 0u;
         std::uint64_t checked = 0;
         for (int step = 0; step < 240; ++step) {
-            FindRequest r;
-            const unsigned what = static_cast<unsigned>(rng() % (step < 160 ? 9 : 10));
-            if (what < 2) {
-                // A clearing pass, exactly as Kestrel makes it.
-                r.findText = what == 0 ? u"^t" : u"  ";
-                r.replaceWith = u" ";
-                r.replace = ReplaceMode::All;
-                r.options.matchCase = true;
-            } else {
-                r.findText = keywords[rng() % (rng() % 2 == 0 ? 4 : keywords.size())];
-                const unsigned bits = static_cast<unsigned>(rng() % 32);
-                r.options = {(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0, (bits & 16) != 0};
-                if (what == 9) {
-                    r.replaceWith = RandomKeyword(rng, false);
-                    // A combining accent, which may compose with what stands
-                    // before it and make an NFC text NFC no more.
-                    if (rng() % 2 == 0) r.replaceWith += u"\u0301";
-                    r.replace = rng() % 2 == 0 ? ReplaceMode::All : ReplaceMode::One;
-                }
-            }
+            const bool follows = step < 160 && (strays == 0 || rng() % strays != 0);
+            const FindRequest r = follows ? sequence[static_cast<std::size_t>(step)] : randomRequest(step);
+            const unsigned what = r.replace == ReplaceMode::None ? 2u : r.replaceWith == u" " ? 0u : 9u;
             const wordtest::Switches sw{r.options.matchCase, r.options.matchWholeWord, r.options.matchWildcards,
                                         r.options.matchSoundsLike, r.options.matchAllWordForms};
-            const auto result =
-                wordtest::Execute(find, r.findText, sw, r.replaceWith, static_cast<short>(r.replace));
+            const auto result = wordtest::Execute(find, r.findText, sw, r.replaceWith, static_cast<short>(r.replace));
             ASSERT_EQ(result.hr, S_OK);
             const bool expected = ExecuteFind(plain, r);
             ASSERT_EQ(wordtest::Found(result), expected) << "document " << docIndex << " step " << step;
@@ -373,6 +381,44 @@ TEST(FindShortcuts, KnowingTheFormChangesNoCompareText)
     }
 }
 
+// A Find object compares each call with the list that came at the same
+// place in the last document, and takes it only when the two are alike. The
+// memo starts again when it is full, freeing its lists: a document whose
+// calls saw that happen must not leave its sequence behind, and one that
+// expects lists kept before it must not use them after. Each document's
+// answers are held to a document that decodes every call.
+TEST(FindShortcuts, ExpectedListsAreComparedAndOutliveNothing)
+{
+    auto plans = std::make_shared<FindPlanCache>();
+    auto memo = std::make_shared<FindCallMemo>();
+    const std::u16string text = u"alpha k7 beta k1030 gamma k1500 delta";
+    const auto keyword = [](std::size_t i) {
+        const std::string digits = std::to_string(i);
+        return u"k" + std::u16string(digits.begin(), digits.end());
+    };
+    // The same sequence twice; shifted one place, so that nothing expected
+    // is right; then more new lists than the memo keeps (it starts again
+    // during the document), and the first sequence again.
+    const std::size_t firsts[] = {0, 0, 1, 1000, 0};
+    for (std::size_t first : firsts) {
+        WordContent content;
+        content.stories.push_back({StoryKind::Main, text});
+        auto fast = std::make_shared<WordDocument>(content);
+        IDispatch* find = new CWordFindObject(fast, plans, memo);
+        IDispatch* alone = new CWordFindObject(std::make_shared<WordDocument>(std::move(content)));
+        for (std::size_t n = first; n < first + 600; ++n) {
+            const std::u16string k = keyword(n);
+            const bool expected = wordtest::Found(wordtest::Execute(alone, k, {}));
+            ASSERT_EQ(wordtest::Found(wordtest::Execute(find, k, {})), expected) << first << " " << n;
+            if (n == 7 || n == 1030 || n == 1500) {
+                ASSERT_TRUE(expected) << n;
+            }
+        }
+        find->Release();
+        alone->Release();
+    }
+}
+
 // The filter must answer "not there" for most absent texts once built, and
 // never for a present one: checked on its own against a plain search.
 TEST(FindShortcuts, PresenceFilterRejectsOnlyAbsentPieces)
@@ -400,7 +446,8 @@ TEST(FindShortcuts, PresenceFilterRejectsOnlyAbsentPieces)
 // or in one scalar; a by-reference scalar is followed.
 TEST(FindShortcuts, RememberedListsMatchOnlyTheirOwn)
 {
-    const std::vector<std::u16string> bases = {u"a", u"abc", u"abcd", u"Stra\u00DFe", u"abcdefghi", std::u16string(70, u'q')};
+    const std::vector<std::u16string> bases = {u"a",           u"abc",       u"abcd",
+                                               u"Stra\u00DFe", u"abcdefghi", std::u16string(70, u'q')};
     for (const std::u16string& base : bases) {
         BSTR kept[2] = {SysAllocStringFrom(base), SysAllocStringFrom(u"x")};
         short mode = 2;
