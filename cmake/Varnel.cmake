@@ -55,7 +55,8 @@ function(varnel_gtests folder)
     target_include_directories(${_exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_definitions(${_exe} PRIVATE
       VARNEL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
-      VARNEL_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
+      VARNEL_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}"
+      $<$<BOOL:${VARNEL_SANITIZE}>:VARNEL_SANITIZED>)
     target_link_libraries(${_exe} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     add_test(NAME ${_exe} COMMAND ${_exe})
     set_tests_properties(${_exe} PROPERTIES TIMEOUT ${VARNEL_TEST_TIMEOUT}
