@@ -115,13 +115,17 @@ struct Word97 {
 
 // A Word 97 document whose main story is `text` in one piece, 8-bit (the
 // units' low bytes) or UTF-16.
-inline Bytes Word97Of(const std::u16string& text, bool compressed = true)
+inline Word97 Word97Doc(const std::u16string& text, bool compressed = true)
 {
     Word97 d;
     d.text = compressed ? Bytes(text.begin(), text.end()) : Utf16(text);
     d.ccp[0] = static_cast<std::uint32_t>(text.size());
     d.pieces = {{d.ccp[0], Word97::kTextAt, compressed}};
-    return d.Build();
+    return d;
+}
+inline Bytes Word97Of(const std::u16string& t, bool compressed = true)
+{
+    return Word97Doc(t, compressed).Build();
 }
 
 struct Word6 {

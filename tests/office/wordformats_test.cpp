@@ -6,6 +6,7 @@
 // nesting limit). The office-suite-made fixtures go through every reader in
 // wordreaders_test.
 #include "office/containers/readbudget.h"
+#include "support/hostilehtml.h"
 #include "tests/office/docfixture.h"
 #include "tests/office/wordfixture.h"
 
@@ -16,6 +17,7 @@
 #include <tuple>
 
 using docbin::Piece;
+using office::hostile::Repeat;
 using namespace wordfix;
 
 namespace {
@@ -105,10 +107,7 @@ TEST(DocPieces, CompressedAndUnicodePiecesInAnyOrderAndStoriesInFibOrder)
 
 TEST(DocPieces, StreamNamesMatchWithoutRegardToCaseAndLengthsAreClamped)
 {
-    docbin::Word97 d;
-    d.text = docbin::Latin("lower\r");
-    d.pieces = {{6, docbin::Word97::kTextAt, true}};
-    d.ccp[0] = 6;
+    docbin::Word97 d = docbin::Word97Doc(u"lower\r");
     const Bytes clx = docbin::Clx(d.pieces);
     const auto stream = d.WordDocumentStream(16, static_cast<std::uint32_t>(clx.size()));
     EXPECT_EQ(StoryOf(ReadOk(kDoc, docbin::CompoundFileOf({{"worddocument", stream}, {"1table", d.Table(clx)}}))), u"lower\r");
@@ -140,10 +139,7 @@ TEST(DocDamage, OverlappingPiecesCannotMultiplyTheText)
 
 TEST(DocDamage, DamagedAndEncryptedFilesAreRefused)
 {
-    docbin::Word97 d;
-    d.text = docbin::Latin("abc\r");
-    d.pieces = {{4, docbin::Word97::kTextAt, true}};
-    d.ccp[0] = 4;
+    const docbin::Word97 d = docbin::Word97Doc(u"abc\r");
     const auto only = [](const Bytes& stream) { return docbin::CompoundFileOf({{"WordDocument", stream}}); };
     const auto withPieces = [&d](std::vector<Piece> pieces, std::uint32_t ccp = 4) {
         docbin::Word97 copy = d;
@@ -402,8 +398,7 @@ TEST(DocxCounts, ThousandsOfHeadersAndRelationships)
     EXPECT_EQ(StoryOf(c), u"body\r");
     const std::u16string headers = StoryOf(c, Kind::HeadersFooters);
     EXPECT_EQ(std::count(headers.begin(), headers.end(), u'\r'), 1200);
-    EXPECT_NE(headers.find(u"hw0\r"), std::u16string::npos);
-    EXPECT_NE(headers.find(u"hw1199\r"), std::u16string::npos);
+    for (const char16_t* header : {u"hw0\r", u"hw1199\r"}) EXPECT_NE(headers.find(header), std::u16string::npos);
 }
 
 // A main part in a folder with a very long name: each relationship costs
@@ -426,13 +421,6 @@ TEST(DocxCounts, RelationshipsCostTheirOwnLengthNotTheFolders)
 }
 
 // ---- RTF -----------------------------------------------------------------------
-
-std::string Repeat(const std::string& s, int n)
-{
-    std::string out;
-    for (int i = 0; i < n; ++i) out += s;
-    return out;
-}
 
 TEST(RtfText, MainStoryOfSmallDocuments)
 {
