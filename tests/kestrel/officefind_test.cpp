@@ -52,6 +52,12 @@ _ResultFileInfo Record(const std::string& path, int cleared)
     return r;
 }
 
+// The first `n` keyword flags of a record.
+std::vector<int> Flags(const _ResultFileInfo& r, int n)
+{
+    return {r.nKeywordFound, r.nKeywordFound + n};
+}
+
 // An exclusive flock through an open file of its own, the way another
 // program holds a document it has open.
 class HeldLock {
@@ -207,8 +213,7 @@ TEST_P(WordSearchTest, MakesExactlyTheDocumentedCallsInOrder)
         }
         expected.push_back(kCloseDocument);
         EXPECT_EQ(m_office->Described(), expected);
-        EXPECT_EQ(record.nKeywordFound[0], 0);
-        EXPECT_EQ(record.nKeywordFound[1], 1);
+        EXPECT_EQ(Flags(record, 2), (std::vector<int>{0, 1}));
         EXPECT_EQ(record.nMatchDegree, 50);
         EXPECT_EQ(m_office->documentsOpen, 0);
     }
@@ -234,7 +239,7 @@ TEST_P(WordSearchTest, MatchDegreeTruncatesAndEveryFlagIsWritten)
     const struct {
         std::set<std::u16string> finds;
         int degree;
-        int flags[3];
+        std::vector<int> flags;
     } cases[] = {{{u"b"}, 33, {0, 1, 0}}, {{u"a", u"c"}, 66, {1, 0, 1}}, {{}, 0, {0, 0, 0}}, {{u"a", u"b", u"c"}, 100, {1, 1, 1}}};
     for (const auto& c : cases) {
         m_office->wordFinds = c.finds;
@@ -244,7 +249,7 @@ TEST_P(WordSearchTest, MatchDegreeTruncatesAndEveryFlagIsWritten)
         record.nKeywordFound[2] = 7;
         ASSERT_EQ(Run(record, Keywords({"a", "b", "c"}), kPlain), 1);
         EXPECT_EQ(record.nMatchDegree, c.degree);
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(record.nKeywordFound[i], c.flags[i]) << i;
+        EXPECT_EQ(Flags(record, 3), c.flags);
         EXPECT_EQ(record.nKeywordFound[3], 0x5A5A5A5A) << "a flag beyond the keywords was written";
         EXPECT_EQ(record.nFileKind, 0x5A5A5A5A);
     }
@@ -301,9 +306,7 @@ TEST_P(WordSearchTest, KeywordTextTravelsAsUtf16AndAFullElementIsCut)
     std::memset(keywords[2].szKeyword, 'k', sizeof keywords[2].szKeyword);  // no terminating NUL
     auto record = Record(m_path, 3);
     ASSERT_EQ(Run(record, keywords, kPlain), 1);
-    EXPECT_EQ(record.nKeywordFound[0], 1);
-    EXPECT_EQ(record.nKeywordFound[1], 0);
-    EXPECT_EQ(record.nKeywordFound[2], 1);
+    EXPECT_EQ(Flags(record, 3), (std::vector<int>{1, 0, 1}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, WordSearchTest, ::testing::Values(9, 10, 11),
@@ -349,8 +352,7 @@ TEST_P(ExcelSearchTest, MakesExactlyTheDocumentedCallsInOrder)
         }
         expected.push_back(kCloseWorkbook);
         EXPECT_EQ(m_office->Described(), expected);
-        EXPECT_EQ(record.nKeywordFound[0], 1 - matchCase);
-        EXPECT_EQ(record.nKeywordFound[1], 1);
+        EXPECT_EQ(Flags(record, 2), (std::vector<int>{1 - matchCase, 1}));
         EXPECT_EQ(record.nMatchDegree, matchCase ? 50 : 100);
         EXPECT_EQ(m_office->workbooksOpen, 0);
     }
@@ -365,9 +367,7 @@ TEST_P(ExcelSearchTest, MatchDegreeCountsEachKeywordOnce)
     record.nKeywordFound[1] = 1;  // found, but already flagged: not counted
     record.nKeywordFound[2] = 1;  // not found: left as it was
     ASSERT_EQ(Run(record, Keywords({"sales", "b", "none"}), kPlain), 1);
-    EXPECT_EQ(record.nKeywordFound[0], 1);
-    EXPECT_EQ(record.nKeywordFound[1], 1);
-    EXPECT_EQ(record.nKeywordFound[2], 1);
+    EXPECT_EQ(Flags(record, 3), (std::vector<int>{1, 1, 1}));
     EXPECT_EQ(record.nMatchDegree, 33);
     EXPECT_EQ(record.nKeywordFound[3], 0x5A5A5A5A) << "a flag beyond the keywords was written";
 
