@@ -12,13 +12,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <sys/file.h>
-#include <tuple>
 #include <unistd.h>
+#include <cstring>
+#include <filesystem>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -28,12 +27,6 @@ using Lines = std::vector<std::string>;
 // Word quits without saving anything.
 const std::string kWordQuit = "WordApp.0x451 call(&bool:false, &bool:false, &bool:false)";
 const std::string kExcelQuit = "ExcelApp.0x12E call()";
-
-void WriteFile(const fs::path& p, const std::string& text)
-{
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-}
 
 class SearchRunTest : public ::testing::Test {
 protected:
@@ -130,7 +123,7 @@ TEST_P(SearchScenarioTest, StartsWhatIsNeededAndLogs)
     g_bHtmFile = (s.categories >> 3) & 1;
     g_bRunning = s.running;
     if (s.missingServer != nullptr) UnregisterServer(s.missingServer);
-    for (const char* name : {"n.txt", "n.xls"}) WriteFile(root / name, "needle");
+    for (const char* name : {"n.txt", "n.xls"}) tmp.Write(name, "needle");
     if (s.keyword) AddKeywords({"needle"});
     if (s.folder) SelectFolder(root);
     SearchThreadProc();
@@ -176,8 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SearchRunTest, VisitsMasksInOrderAndRoutesByMask)
 {
     for (const char* name : {"d.htm", "e.html", "c.txt", "B.XLS", "f.xlsx", "a.doc", "g.DOCX", "other.pdf", "~$a.doc"})
-        WriteFile(root / name, "needle");
-    WriteFile(root / "nothing.doc", "nothing here");
+        tmp.Write(name, "needle");
+    tmp.Write("nothing.doc", "nothing here");
     fs::create_directories(root / "old.doc");
     office->failIf = [](const FakeCall& c) {
         return (c.object == "WordApp" && c.dispid == 0x17) || (c.object == "ExcelApp" && c.dispid == 0x12E);
@@ -221,17 +214,16 @@ class SearchStopTest : public SearchRunTest, public ::testing::WithParamInterfac
 TEST_P(SearchStopTest, StopIsNoticedBeforeTheNextFileAndFolder)
 {
     const StopCase& c = GetParam();
-    WriteFile(root / "first" / c.first, "needle");
-    WriteFile(root / "first" / "b.txt", "needle");
-    WriteFile(root / "second" / "c.txt", "needle");
+    tmp.Write(fs::path("first") / c.first, "needle");
+    tmp.Write("first/b.txt", "needle");
+    tmp.Write("second/c.txt", "needle");
     SelectFolder(root / "first");
     office->onOpen = [&c](const std::string&) { c.press(); };
     Run(root / "second");
     EXPECT_EQ(panes.results.Names(), c.listed ? Lines{c.first} : Lines{});
-    EXPECT_EQ(office->Opens((root / "first" / "b.txt").string()), 0);
-    EXPECT_EQ(office->Opens((root / "second" / "c.txt").string()), 0);
-    EXPECT_EQ(office->Count(kWordQuit), 1);
-    EXPECT_EQ(office->Count(kExcelQuit), 1);
+    for (const char* later : {"first/b.txt", "second/c.txt"})
+        EXPECT_EQ(office->Opens((root / later).string()), 0) << later;
+    for (const std::string& quit : {kWordQuit, kExcelQuit}) EXPECT_EQ(office->Count(quit), 1) << quit;
     EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(IDS_SEARCH_FINISHED)}));
     EXPECT_EQ(panes.frame.finished, 1);
 }
@@ -247,14 +239,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SearchRunTest, FilesInUseOrWithTooLongAPathGetALineAndAreSkipped)
 {
-    const fs::path locked = root / "locked.txt";
-    WriteFile(locked, "needle");
+    const fs::path locked = tmp.Write("locked.txt", "needle");
     const int fd = ::open(locked.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     fs::path deep = root / "deep";
     while (deep.string().size() < 240) deep /= "abcdefghij";
     const fs::path longName = deep / "a-rather-long-file-name-to-pass-the-limit.txt";
-    WriteFile(longName, "needle");
+    tmp.Write(longName, "needle");
     SelectFolder(deep);
     Run(root);
     ::close(fd);
@@ -268,7 +259,7 @@ TEST_F(SearchRunTest, FoldersThatCannotBeReadGetALineEach)
 {
     // A ticked folder that is gone, and a sub-folder that vanishes after
     // the work list was made (while the first file is searched).
-    for (const char* file : {"a/x.txt", "b/y.txt", "c/z.txt"}) WriteFile(root / file, "needle");
+    for (const char* file : {"a/x.txt", "b/y.txt", "c/z.txt"}) tmp.Write(file, "needle");
     SelectFolder(root / "missing");
     office->onOpen = [this](const std::string& path) {
         if (path.ends_with("x.txt")) fs::remove_all(root / "b");
@@ -284,8 +275,8 @@ TEST_F(SearchRunTest, LinksAreNotFollowed)
     // Inside the searched folder: links to a file outside it, to a file
     // inside it, and to a folder; neither is opened, the file itself is.
     const fs::path outside = root / "outside", searched = root / "searched";
-    WriteFile(outside / "secret.txt", "needle");
-    WriteFile(searched / "own.txt", "needle");
+    tmp.Write(outside / "secret.txt", "needle");
+    tmp.Write(searched / "own.txt", "needle");
     fs::create_symlink(outside / "secret.txt", searched / "link.txt");
     fs::create_symlink(searched / "own.txt", searched / "again.txt");
     fs::create_directory_symlink(outside, searched / "folder.txt");
