@@ -12,12 +12,12 @@
 #include "office/text/matchtext.h"
 #include "platform/codepage.h"
 #include "platform/utf8.h"
+#include "support/icufold.h"
 
 #include <gtest/gtest.h>
 
-#include <unicode/ucnv.h>
 #include <unicode/uchar.h>
-#include <unicode/ustring.h>
+#include <unicode/ucnv.h>
 
 #include <functional>
 #include <random>
@@ -275,17 +275,6 @@ TEST(Decoding, CharsetDecoderInPiecesIsOnePass)
             EXPECT_TRUE(pieces == IcuDecode(c.icu, s)) << c.asked << " round " << round;
         }
     }
-}
-
-std::u16string IcuFold(std::u16string_view text)
-{
-    std::u16string out(text.size() * 3 + 8, u'\0');
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = u_strFoldCase(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                                    reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
-                                    U_FOLD_CASE_DEFAULT, &status);
-    out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(n) : 0);
-    return out;
 }
 
 // Folding lowers ASCII itself and sends other stretches to ICU in pieces;

@@ -6,10 +6,10 @@
 // sheets too large to join; and the joined text's limit.
 #include "office/excel/rangefind.h"
 #include "office/text/casefold.h"
+#include "support/icufold.h"
 
 #include <gtest/gtest.h>
 #include <unicode/uchar.h>
-#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <random>
@@ -91,20 +91,6 @@ TEST(ExcelRangeFind, SearchesOfASmallBook)
 }
 
 namespace {
-
-// Full case folding of a whole text in one ICU call: the plain definition
-// that the piecewise folding must reproduce.
-std::u16string IcuFold(std::u16string_view text)
-{
-    std::u16string out(text.size() * 3 + 8, u'\0');
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t len = u_strFoldCase(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                                      reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
-                                      U_FOLD_CASE_DEFAULT, &status);
-    EXPECT_TRUE(U_SUCCESS(status));
-    out.resize(U_SUCCESS(status) && len > 0 ? static_cast<std::size_t>(len) : 0);
-    return out;
-}
 
 // The plain definition of a wildcard match, through std::wregex over code
 // points: `?` and each step of `*` take one character, a surrogate pair
