@@ -76,10 +76,8 @@ Bytes Workbook4()
     w.PatchSheetLength(at);
     at = w.SheetHeader("Other");
     w.Bof(0x0010);
-    w.Format("General");
-    w.Format("0.00");
-    w.Xf(0);
-    w.Xf(1);
+    for (const char* code : {"General", "0.00"}) w.Format(code);
+    for (unsigned format : {0u, 1u}) w.Xf(format);
     w.Number(0, 0, 45352, 1);
     w.Label(1, 0, "zebra on the last sheet");
     w.Eof();
