@@ -112,12 +112,12 @@ TEST(BiffReaderFormulas, SharedUndecodableAndFromTheGlobals)
         s.Formula(10, 0, 1, {0x43, 1, 0, 0, 0, 0x1E, 2, 0, 0x05});
     };
     const Workbook book = ReadOk(BiffStream({{u"S", 0, cells}, {u"Other data", 0, {}}}, globals));
-    const std::pair<std::uint32_t, const char16_t*> formulas[] = {
-        {1, u"=A2&\"!\""}, {3, u"<none>"}, {4, u"<none>"}, {5, u"<none>"}, {6, u"=A6"},
-        {8, u"='Other data'!C5"}, {9, u"=SUM('S:Other data'!$A$1:$A$2)"}, {10, u"=Rate*2"}};
-    for (const auto& [row, text] : formulas) EXPECT_EQ(FormulaOf(book, 0, row, row == 1 ? 1 : 0), text) << row;
-    EXPECT_EQ(FormulaOf(book, 0, 2, 1), u"=A3&\"!\"");
-    EXPECT_EQ(FormulaOf(book, 0, 7, 1), u"=B7");
+    const std::tuple<std::uint32_t, std::uint32_t, const char16_t*> formulas[] = {
+        {1, 1, u"=A2&\"!\""}, {2, 1, u"=A3&\"!\""},        {3, 0, u"<none>"},
+        {4, 0, u"<none>"},    {5, 0, u"<none>"},           {6, 0, u"=A6"},
+        {7, 1, u"=B7"},       {8, 0, u"='Other data'!C5"}, {9, 0, u"=SUM('S:Other data'!$A$1:$A$2)"},
+        {10, 0, u"=Rate*2"}};
+    for (const auto& [row, col, text] : formulas) EXPECT_EQ(FormulaOf(book, 0, row, col), text) << row << "," << col;
     EXPECT_EQ(Shown(book, 0, 1, 1), u"x!");
     EXPECT_EQ(Shown(book, 0, 5, 0), u"3");
 }
