@@ -59,21 +59,17 @@ TEST(TextFastPath, ReadsEveryTextAsTheCharsetDecoderDoes)
         const std::string text = boms[rng() % std::size(boms)] + RandomText(rng, pieces, badOneIn);
         const ByteView bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
         const std::uint64_t limit = round % 7 == 0 ? (std::uint64_t{1} << 20) + rng() % 200000 : ReadBudget::kDefaultBytes;
-        ReadBudget quickBudget(limit);
-        ReadBudget slowBudget(limit);
-        WordContent quick;
-        WordContent slow;
-        ReadError quickError;
-        ReadError slowError;
+        ReadBudget quickBudget(limit), slowBudget(limit);
+        WordContent quick, slow;
+        ReadError quickError, slowError;
         const bool quickOk = ReadText(bytes, quick, quickError, &quickBudget);
         const bool slowOk = ReadTextGeneral(bytes, slow, slowError, &slowBudget);
         ASSERT_EQ(quickOk, slowOk) << round;
         ASSERT_EQ(quickError.kind, slowError.kind) << round;
         ASSERT_EQ(quickError.detail, slowError.detail) << round;
         ASSERT_EQ(quick.stories.size(), slow.stories.size()) << round;
-        for (std::size_t s = 0; s < quick.stories.size(); ++s) {
+        for (std::size_t s = 0; s < quick.stories.size(); ++s)
             ASSERT_TRUE(quick.stories[s].text == slow.stories[s].text) << round;
-        }
     }
 }
 
@@ -312,8 +308,7 @@ TEST(TextFastPath, ScannerTakesOnlyMarkupLibxml2ReadsTheSame)
     };
     const std::vector<HtmlFilteredTag> noFiltered;  // the parser keeps a reference
     for (const auto& row : rows) {
-        EventLine quick;
-        EventLine slow;
+        EventLine quick, slow;
         const bool taken = HtmlStrictScanner::Scan(row.markup, quick, 256);
         HtmlSaxParser parser(row.markup, noFiltered, slow, 256);
         parser.Run();
@@ -337,10 +332,8 @@ TEST(TextFastPath, PlainPagesReadAsLibxml2ReadsThem)
         NoEvents none;
         quick += HtmlStrictScanner::Scan(page, none, limits.parserDepth) ? 1 : 0;
         const ByteView bytes(reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
-        WordContent fast;
-        WordContent slow;
-        ReadError fastError;
-        ReadError slowError;
+        WordContent fast, slow;
+        ReadError fastError, slowError;
         const bool fastOk = ReadHtml(bytes, fast, fastError, limits);
         limits.quickPlainPages = false;
         const bool slowOk = ReadHtml(bytes, slow, slowError, limits);
