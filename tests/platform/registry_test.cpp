@@ -34,8 +34,6 @@ std::string ReadText(const fs::path& p)
     return s.str();
 }
 
-void WriteText(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary | std::ios::trunc) << text; }
-
 LONG SetDword(HKEY key, const char* name, DWORD v)
 {
     const BYTE data[4] = {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)};
@@ -225,8 +223,7 @@ TEST_F(RegistryTest, DamagedHiveIsKeptAsideAndWhatCanBeReadIsUsed)
                           "\"Broken\"=dword:zz\nthis line is not a registry line\n\"WordFile\"=hex:01\n";
     damaged += std::string("\x00\x01\xff\xfe garbage \x00\n", 15);
     damaged += "\"Cut\"=hex:01,02,\\";  // a torn last line
-    fs::create_directories(m_hive.parent_path());
-    WriteText(m_hive, damaged);
+    m_tmp.Write(m_hive, damaged);
     Restart();
     testing::internal::CaptureStderr();
     HKEY option = Open(HKEY_CURRENT_USER, kOptionKey);
@@ -258,9 +255,8 @@ TEST_F(RegistryTest, DamagedHiveIsKeptAsideAndWhatCanBeReadIsUsed)
 TEST_F(RegistryTest, LinkedHiveAndKeyRemovedMeanwhile)
 {
     const fs::path real = m_dir / "dotfiles" / "user.reg";
-    fs::create_directories(real.parent_path());
+    m_tmp.Write(real, kHeader + "[HKEY_CURRENT_USER\\SOFTWARE\\Varnel\\Option]\n");
     fs::create_directories(m_hive.parent_path());
-    WriteText(real, kHeader + "[HKEY_CURRENT_USER\\SOFTWARE\\Varnel\\Option]\n");
     fs::create_symlink(real, m_hive);
     Restart();
     HKEY key = Open(HKEY_CURRENT_USER, kOptionKey);
@@ -268,7 +264,7 @@ TEST_F(RegistryTest, LinkedHiveAndKeyRemovedMeanwhile)
     EXPECT_TRUE(fs::is_symlink(m_hive));
     EXPECT_NE(ReadText(real).find("\"MatchCase\"=dword:00000003"), std::string::npos);
 
-    WriteText(m_dir / "other.reg", kHeader + "[HKEY_CURRENT_USER\\Other]\n");
+    m_tmp.Write("other.reg", kHeader + "[HKEY_CURRENT_USER\\Other]\n");
     fs::rename(m_dir / "other.reg", real);
     EXPECT_EQ(First(key, "MatchCase"), -1);
     ASSERT_EQ(SetDword(key, "WordFile", 1), kOk);
