@@ -158,7 +158,9 @@ struct CFrameFixture {
             return std::vector<CDriveEntry>{CDriveEntry{mount, "Docs", DriveKind::Fixed}};
         });
         frame->show();
-        if (!QTest::qWaitForWindowExposed(frame.get())) return nullptr;
+        // A window that never shows fails the test here, so no caller checks again.
+        if (!QTest::qWaitForWindowExposed(frame.get()))
+            QTest::qFail("the main window was never shown", __FILE__, __LINE__);
         return frame;
     }
 };

@@ -28,7 +28,6 @@ private slots:
         auto frame = fx.MakeFrame([] {
             while (g_bRunning != 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         });
-        QVERIFY(frame);
         frame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(frame.get()));
         QWidget* editor = frame->KeywordPanel()->Edit();
@@ -61,7 +60,6 @@ private slots:
         QDir docs(fx.docs.path());
         for (const char* dir : {"Keep/Inner", "Gone", "Wide/Old"}) QVERIFY(docs.mkpath(QString::fromLatin1(dir)));
         auto frame = fx.MakeFrame();
-        QVERIFY(frame);
         CDirectoryTree& tree = frame->FolderPane()->Tree();
         TreeItem(tree, ".")->setExpanded(true);
         // Keep itself, Gone, and Wide with all its sub-folders.
@@ -87,7 +85,6 @@ private slots:
     {
         CFrameFixture fx;
         auto frame = fx.MakeFrame();
-        QVERIFY(frame);
         CResultList* list = frame->ResultView()->List();
         AddResult("a.txt", "/w/a.txt");
         AddResult("b.txt", "/w/b.txt");
@@ -151,7 +148,6 @@ private slots:
         QStringList missing;
         CFrameFixture fx;
         auto frame = fx.MakeFrame();
-        QVERIFY(frame);
         QList<QWidget*> menus{frame->menuBar(), frame->ResultPopupMenu()};
         for (QAction* top : frame->menuBar()->actions()) menus << top->menu();
         for (QWidget* menu : menus) {

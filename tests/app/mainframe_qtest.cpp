@@ -116,7 +116,6 @@ private slots:
     void startsIdleLaidOutAndShowsEachTick()
     {
         auto frame = m_fx->MakeFrame();
-        QVERIFY(frame);
         QCOMPARE(frame->windowTitle(), QStringLiteral("Varnel"));
         QCOMPARE(Panes(*frame), (QStringList{"", "Files:0", "0:0:0.0"}));
         QCOMPARE(Enabled(*frame), QStringLiteral("10000"));
@@ -145,7 +144,6 @@ private slots:
     void menusAndToolbarCarryTheCommands()
     {
         auto frame = m_fx->MakeFrame();
-        QVERIFY(frame);
         const auto ids = [&frame](const QWidget* menu) {
             QList<UINT> out;
             for (QAction* action : menu->actions())
@@ -178,7 +176,6 @@ private slots:
     void findWithNoKeywordEndsAtOnce()
     {
         auto frame = m_fx->MakeFrame();
-        QVERIFY(frame);
         LogLine("line of an earlier search");
         frame->Command(ID_FIND)->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(frame->IsIdle() && !frame->IsWorkerAlive(), 5000);
@@ -203,7 +200,6 @@ private slots:
         QVERIFY(WriteFile(m_fx->docs.filePath("letter.txt"), "Dear neighbour, thank you.\r\n"));
         QVERIFY(WriteFile(m_fx->docs.filePath("invoice-b.txt"), "second INVOICE, paid\r\n"));
         auto frame = m_fx->MakeFrame();
-        QVERIFY(frame);
         StartFind(*frame, QStringLiteral("invoice"));
         QCOMPARE(Enabled(*frame), QStringLiteral("01000"));
         QTRY_VERIFY_WITH_TIMEOUT(frame->IsIdle() && !frame->IsWorkerAlive(), 20000);
@@ -229,7 +225,6 @@ private slots:
         CFakeRun run;
         run.tail = std::chrono::milliseconds(600);
         auto frame = m_fx->MakeFrame(run.Procedure());
-        QVERIFY(frame);
         frame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(frame.get()));
         QPlainTextEdit* editor = frame->KeywordPanel()->Edit();
@@ -293,7 +288,6 @@ private slots:
         out.close();
         QVERIFY(WriteFile(m_fx->docs.filePath(QStringLiteral("b.txt")), "needle"));
         auto frame = m_fx->MakeFrame();
-        QVERIFY(frame);
         g_conditions.MatchSoundsLike = 1;
         const long base = CDispatchObject::LiveObjects();
         StartFind(*frame, QStringLiteral("needle"));
@@ -324,7 +318,6 @@ private slots:
     void exitSavesTheSettingsForTheNextStart()
     {
         auto frame = m_fx->MakeFrame();
-        QVERIFY(frame);
         g_conditions.MatchCase = 1;
         frame->Command(ID_APP_EXIT)->trigger();
         QVERIFY(!frame->isVisible());
@@ -332,7 +325,6 @@ private slots:
         frame.reset();
         g_conditions.MatchCase = 0;
         frame = m_fx->MakeFrame();
-        QVERIFY(frame);
         QCOMPARE(g_conditions.MatchCase.load(), 1);
 
         RegDenyUserKeyForTesting("SOFTWARE\\Varnel\\Setup");
@@ -354,7 +346,6 @@ private slots:
     void resultPopupOffersWhatTheSelectionAllows()
     {
         auto frame = m_fx->MakeFrame();
-        QVERIFY(frame);
         const struct {
             WPARAM onRow;
             LPARAM selected;
@@ -390,7 +381,6 @@ private slots:
     void helpAboutOptionAndSetupOpenWhatTheyName()
     {
         auto frame = m_fx->MakeFrame();
-        QVERIFY(frame);
         CUrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "Open");
