@@ -4,8 +4,8 @@
 // open, one held by another open file, a damaged one, a folder named like a
 // document, a folder that goes away after it was listed ahead); and Stop
 // ends a read in progress and its thread.
-#include "office/automation/builtinoffice.h"
 #include "office/automation/readahead.h"
+#include "office/automation/builtinoffice.h"
 #include "office/word/wordloader.h"
 #include "platform/cancellation.h"
 #include "platform/oleauto.h"
@@ -13,6 +13,7 @@
 #include "platform/registry.h"
 #include "search/searchrun.h"
 #include "support/recordingpanes.h"
+#include "tests/platform/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -29,12 +30,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-void WriteFile(const fs::path& p, const std::string& text)
-{
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-}
 
 // Waits (up to 20 seconds: the machine may be busy) for `done`.
 template <class F>
@@ -70,8 +65,6 @@ class ReadAheadTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("varnel-readahead-" + std::to_string(::getpid()));
-        fs::remove_all(root);
         RegClearMachineHive();
         office::RegisterBuiltinOffice();
     }
@@ -80,7 +73,6 @@ protected:
         platform::SetSearchThreads(0);
         platform::ClearSearchStop();
         RegClearMachineHive();
-        fs::remove_all(root);
     }
 
     // The fixtures, made afresh for every run: the change made during a run
@@ -92,19 +84,19 @@ protected:
         fs::create_directories(root / "sub");
         fs::copy_file(data / "word/fmt-stories.doc", root / "a-stories.doc");
         fs::copy_file(data / "word/fmt-stories.docx", root / "b-stories.docx");
-        WriteFile(root / "c-ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(700, 'x'));
+        tmp.Write("c-ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(700, 'x'));
         fs::create_directories(root / "d-folder.doc");
-        WriteFile(root / "~$owner.doc", "needle");
+        tmp.Write("~$owner.doc", "needle");
         fs::copy_file(data / "excel/book.xls", root / "e-book.xls");
         fs::copy_file(data / "excel/tabbed.xls", root / "f-tabbed.xls");
-        WriteFile(root / "g-first.txt", "a needle in the first text file");
-        WriteFile(root / "h-changes.txt", "nothing here yet");
-        WriteFile(root / "i-locked.txt", "a needle that nobody may read");
-        WriteFile(root / "j-plain.txt", "plain words only");
+        tmp.Write("g-first.txt", "a needle in the first text file");
+        tmp.Write("h-changes.txt", "nothing here yet");
+        tmp.Write("i-locked.txt", "a needle that nobody may read");
+        tmp.Write("j-plain.txt", "plain words only");
         fs::copy_file(data / "word/page.htm", root / "k-page.htm");
-        WriteFile(root / "sub/l-deeper.txt", "Quarterly needle");
+        tmp.Write("sub/l-deeper.txt", "Quarterly needle");
         fs::copy_file(data / "word/fmt-stories.rtf", root / "sub/m-stories.doc");
-        WriteFile(root / "sub2/n-gone.txt", "needle");
+        tmp.Write("sub2/n-gone.txt", "needle");
     }
 
     Outcome Search(unsigned threads)
@@ -129,7 +121,7 @@ protected:
                 EXPECT_TRUE(WaitFor([] { return office::CReadAhead::Instance().Idle(); }));
             }
             if (name == "g-first.txt") {
-                WriteFile(root / "h-changes.txt", "now there is a needle in it");
+                tmp.Write("h-changes.txt", "now there is a needle in it");
             }
             if (name == "l-deeper.txt") fs::remove_all(root / "sub2");
         };
@@ -157,7 +149,8 @@ protected:
         return out;
     }
 
-    fs::path root;
+    TempDir tmp{"varnel-readahead"};
+    fs::path root = tmp.Path();
 };
 
 }  // namespace
@@ -200,7 +193,7 @@ TEST_F(ReadAheadTest, StopEndsAReadInProgressAndItsThread)
         std::ofstream out(root / "large.txt", std::ios::binary);
         for (int i = 0; i < 48; ++i) out << block;
     }
-    WriteFile(root / "first.txt", "first");
+    tmp.Write("first.txt", "first");
     office::CReadAhead& service = office::CReadAhead::Instance();
     const auto before = service.Statistics();
     service.Start(1);
@@ -220,8 +213,8 @@ TEST_F(ReadAheadTest, StopEndsAReadInProgressAndItsThread)
 
 TEST_F(ReadAheadTest, HelpersBuildTheComparedTextsFindBuilt)
 {
-    WriteFile(root / "a.txt", "the first Needle");
-    WriteFile(root / "b.txt", "the second Needle");
+    tmp.Write("a.txt", "the first Needle");
+    tmp.Write("b.txt", "the second Needle");
     office::CReadAhead& service = office::CReadAhead::Instance();
     service.Start(1);
     // Find built the folded text of the last document closed.
