@@ -25,26 +25,22 @@ protected:
     void SetUp() override
     {
         tree = root / "tree";
-        fs::create_directories(tree / "sub");
-        Write(tree / "notes.txt", "The quick brown fox\njumps over the\tlazy dog.\n");
-        Write(tree / "page.htm", "<html><head><title>Fox report</title></head><body><p>A lazy afternoon</p>"
-                                 "<script>var needle = 1;</script></body></html>");
-        Write(tree / "other.txt", "nothing to see");
-        Write(tree / "sub" / "deep.txt", "a brown bear");
+        tmp.Write("tree/notes.txt", "The quick brown fox\njumps over the\tlazy dog.\n");
+        tmp.Write("tree/page.htm",
+                  "<html><head><title>Fox report</title></head><body><p>A lazy afternoon</p>"
+                  "<script>var needle = 1;</script></body></html>");
+        tmp.Write("tree/other.txt", "nothing to see");
+        tmp.Write("tree/sub/deep.txt", "a brown bear");
         // Names a shell script trips on, hidden files, a folder to leave out.
-        Write(tree / "new\nline.txt", "fox");
-        Write(tree / "-dash.txt", "fox");
-        Write(tree / ".hidden.txt", "fox");
-        fs::create_directories(tree / ".hdir");
-        Write(tree / ".hdir" / "hid.txt", "fox");
-        fs::create_directories(tree / "old");
-        Write(tree / "old" / "o.txt", "fox");
+        tmp.Write("tree/new\nline.txt", "fox");
+        tmp.Write("tree/-dash.txt", "fox");
+        tmp.Write("tree/.hidden.txt", "fox");
+        tmp.Write("tree/.hdir/hid.txt", "fox");
+        tmp.Write("tree/old/o.txt", "fox");
         // The settings the program reads are this test's own.
         setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
         setenv("HOME", root.c_str(), 1);
     }
-
-    static void Write(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
     static ProcessResult Run(std::vector<std::string> args, const SignalPlan& plan = {}, const RunPlace& place = {})
     {
@@ -56,8 +52,7 @@ protected:
     {
         RunPlace place{tree.string(), {}};
         if (!input.empty()) {
-            Write(root / "stdin.txt", input);
-            place.stdinFile = (root / "stdin.txt").string();
+            place.stdinFile = tmp.Write("stdin.txt", input).string();
         }
         return Run(std::move(args), {}, place);
     }
@@ -78,9 +73,8 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
     const std::string t = tree.string();
     const std::string fox3 = "100%\t-dash.txt\n100%\tnew\nline.txt\n100%\tnotes.txt\n";
     const std::string nowhere = "varnel-find: nowhere: No such file or directory\n";
-    fs::create_directories(root / "bad");
-    Write(root / "bad" / "ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
-    Write(root / "bad" / "good.txt", "fox");
+    tmp.Write("bad/ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
+    tmp.Write("bad/good.txt", "fox");
     const std::string good = "100%\t../bad/good.txt\n", ruined = "../bad/ruined.doc" + LoadString(IDS_FILE_RUINED) + "\n";
     const std::string log = LoadString(IDS_INITIALIZATION) + "\n" + LoadString(IDS_ANALYZE_KEYWORDS) + "\n" +
                             LoadString(IDS_SEARCH_SELECTED_DIRS) + "\n" + LoadString(IDS_OFFICE_2003) + "\n";
@@ -88,8 +82,8 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
     const std::string tryHelp = "Try 'varnel-find --help' for more information.\n";
     std::string many;  // one keyword more than the panel takes
     for (int i = 0; i < 257; ++i) many += "k" + std::to_string(i) + "\n";
-    Write(root / "many.txt", many);
-    Write(root / "garbage.doc", std::string("\x01\x02\x03\x00\x00\x05\x06\x07", 8) + std::string(200, '\x02'));
+    tmp.Write("many.txt", many);
+    tmp.Write("garbage.doc", std::string("\x01\x02\x03\x00\x00\x05\x06\x07", 8) + std::string(200, '\x02'));
     const struct {
         std::vector<std::string> args;
         int status;
@@ -189,12 +183,11 @@ TEST_F(VarnelFindTest, SavedSettingsAreOnlyRead)
     EXPECT_EQ(Run({"-k", "fox", tree.string()}).status, 0);
     EXPECT_FALSE(fs::exists(config)) << "a run without settings made " << config;
 
-    fs::create_directories(config / "Varnel");
     const std::string saved = "Windows Registry Editor Version 5.00\r\n\r\n"
                               "[HKEY_CURRENT_USER\\SOFTWARE\\Varnel\\Option]\r\n"
                               "\"TextFile\"=dword:00000001\r\n"
                               "\"MatchCase\"=dword:00000001\r\n";
-    Write(config / "Varnel" / "user.reg", saved);
+    tmp.Write("config/Varnel/user.reg", saved);
     fs::permissions(config / "Varnel" / "user.reg", fs::perms::owner_read);
     EXPECT_EQ(Run({"-k", "Quick", tree.string()}).status, 1);  // match case is on: "quick" is not "Quick"
     // Only the text files: the page's "Fox" is not searched.
@@ -216,8 +209,8 @@ TEST_F(VarnelFindTest, SearchesRealDocumentsOfEveryKind)
                              "FMT-UPPER.DOC", "fmt-rtfinside.doc"})
         fs::copy_file(data / "word" / name, docs / name);
     for (const char* name : {"book.xls", "book.xlsx"}) fs::copy_file(data / "excel" / name, docs / name);
-    Write(docs / "~$fmt-stories.doc", "owner file: Footnoteword");
-    Write(docs / "ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
+    tmp.Write(docs / "~$fmt-stories.doc", "owner file: Footnoteword");
+    tmp.Write(docs / "ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
 
     // A footnote word and a hidden-sheet value, one of which each kind holds.
     const ProcessResult r =
@@ -256,7 +249,7 @@ TEST_F(VarnelFindTest, SignalsInTheMiddleOfAFileStopCleanlyWithTheShellsStatus)
         std::ofstream(docs / "a-large.doc", std::ios::binary)
             .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     }
-    Write(docs / "b.txt", "needle");
+    tmp.Write(docs / "b.txt", "needle");
     for (const auto& [sig, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
         SCOPED_TRACE(sig);
         // Once the driver has started Word, the large document is the first
