@@ -35,7 +35,6 @@ private slots:
         QVERIFY(WriteFile(fx.docs.filePath("b.txt"), "Only an invoice here.\r\n"));
         QVERIFY(WriteFile(fx.docs.filePath("c.txt"), "Receipts and an invoice.\r\n"));
         auto frame = fx.MakeFrame();
-        QVERIFY(frame);
         frame->resize(960, 640);
         QVERIFY(FindAndWait(*frame, QStringLiteral("invoice\nreceipts")));
         CResultList* list = frame->ResultView()->List();
