@@ -56,14 +56,15 @@ inline Bytes Words(std::initializer_list<unsigned> words)
     for (unsigned w : words) Put16(b, w);
     return b;
 }
-// BIFF8 string: 8-bit when every character fits, else 16-bit.
-inline void PutString8(Bytes& b, const std::u16string& s, unsigned countBytes)
+// BIFF8 string: 8-bit when every character fits, else 16-bit. A BIFF5
+// string (biff8 false) has no option byte and one byte a character.
+inline void PutString8(Bytes& b, const std::u16string& s, unsigned countBytes, bool biff8 = true)
 {
     if (countBytes == 1) b.push_back(static_cast<std::uint8_t>(s.size()));
     else Put16(b, static_cast<unsigned>(s.size()));
     bool wide = false;
-    for (char16_t c : s) wide = wide || c > 0xFF;
-    b.push_back(wide ? 1 : 0);
+    for (char16_t c : s) wide = wide || (biff8 && c > 0xFF);
+    if (biff8) b.push_back(wide ? 1 : 0);
     for (char16_t c : s) {
         if (wide) Put16(b, c);
         else b.push_back(static_cast<std::uint8_t>(c));
@@ -95,11 +96,7 @@ public:
         Put32(b, 0);
         b.push_back(static_cast<std::uint8_t>(state));
         b.push_back(0);
-        if (biff8) PutString8(b, name, 1);
-        else {
-            b.push_back(static_cast<std::uint8_t>(name.size()));
-            for (char16_t c : name) b.push_back(static_cast<std::uint8_t>(c));
-        }
+        PutString8(b, name, 1, biff8);
         return Record(0x0085, b) + 4;
     }
     void PatchOffset(std::size_t at, std::size_t value)
@@ -121,12 +118,7 @@ public:
     void Label(unsigned row, unsigned col, const std::u16string& text, bool biff8 = true)
     {
         Bytes b = Words({row, col, 0});
-        if (biff8) {
-            PutString8(b, text, 2);
-        } else {
-            Put16(b, static_cast<unsigned>(text.size()));
-            for (char16_t c : text) b.push_back(static_cast<std::uint8_t>(c));
-        }
+        PutString8(b, text, 2, biff8);
         Record(0x0204, b);
     }
     // FORMULA with a number result and the given tokens.
