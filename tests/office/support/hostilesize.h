@@ -191,14 +191,12 @@ inline std::string SharedBodyDocx(std::uint64_t bodyBytes, bool shareBody, std::
     entries.push_back({"[Content_Types].xml",
                        WholeBody("<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
                                  "content-types\"><Override PartName=\"/word/document.xml\" ContentType=\"application/"
-                                 "vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>"),
-                       -1});
-    entries.push_back({"_rels/.rels",
-                       WholeBody("<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
-                                 "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas."
-                                 "openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-                                 "Target=\"word/document.xml\"/></Relationships>"),
-                       -1});
+                                 "vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>")});
+    entries.push_back(
+        {"_rels/.rels", WholeBody("<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
+                                  "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas."
+                                  "openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+                                  "Target=\"word/document.xml\"/></Relationships>")});
     const char* const kParts[][2] = {{"header", "header1.xml"},       {"footer", "footer1.xml"},
                                      {"footnotes", "footnotes.xml"}, {"endnotes", "endnotes.xml"},
                                      {"comments", "comments.xml"}};
@@ -212,8 +210,8 @@ inline std::string SharedBodyDocx(std::uint64_t bodyBytes, bool shareBody, std::
                     "\" Target=\"" + part[1] + "\"/>";
     }
     rels += "</Relationships>";
-    entries.push_back({"word/_rels/document.xml.rels", WholeBody(rels), -1});
-    entries.push_back({"word/document.xml", RepeatedBody(head, chunk, count, tail), -1});
+    entries.push_back({"word/_rels/document.xml.rels", WholeBody(rels)});
+    entries.push_back({"word/document.xml", RepeatedBody(head, chunk, count, tail)});
     if (shareBody) {
         const int body = static_cast<int>(entries.size()) - 1;
         for (const auto& part : kParts) entries.push_back({std::string("word/") + part[1], Body{}, body});
@@ -230,30 +228,28 @@ inline std::string TwoSheetXlsx(std::uint64_t cellsPerSheet, std::string_view ke
     const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
     const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
     std::vector<ZipEntry> entries;
-    entries.push_back({"_rels/.rels",
-                       WholeBody("<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
-                                 "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" +
-                                 rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"),
-                       -1});
-    entries.push_back({"xl/workbook.xml",
-                       WholeBody("<?xml version=\"1.0\"?><workbook xmlns=\"" + ns + "\" xmlns:r=\"" + rel +
-                                 "\"><sheets><sheet name=\"One\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Two\" "
-                                 "sheetId=\"2\" r:id=\"rId2\"/><sheet name=\"Three\" sheetId=\"3\" "
-                                 "r:id=\"rId3\"/></sheets></workbook>"),
-                       -1});
+    entries.push_back(
+        {"_rels/.rels", WholeBody("<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
+                                  "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" +
+                                  rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>")});
+    entries.push_back(
+        {"xl/workbook.xml", WholeBody("<?xml version=\"1.0\"?><workbook xmlns=\"" + ns + "\" xmlns:r=\"" + rel +
+                                      "\"><sheets><sheet name=\"One\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Two\" "
+                                      "sheetId=\"2\" r:id=\"rId2\"/><sheet name=\"Three\" sheetId=\"3\" "
+                                      "r:id=\"rId3\"/></sheets></workbook>")});
     std::string rels = "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
                        "relationships\">";
     for (int i = 1; i <= 3; ++i)
         rels += "<Relationship Id=\"rId" + std::to_string(i) + "\" Type=\"" + rel +
                 "/worksheet\" Target=\"worksheets/sheet" + std::to_string(i) + ".xml\"/>";
     rels += "</Relationships>";
-    entries.push_back({"xl/_rels/workbook.xml.rels", WholeBody(rels), -1});
+    entries.push_back({"xl/_rels/workbook.xml.rels", WholeBody(rels)});
     const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet xmlns=\"" + ns + "\"><sheetData>";
     const std::string tail = "</sheetData></worksheet>";
     constexpr std::uint64_t kRowCells = 16384;
     for (std::uint32_t sheet = 1; sheet <= 2; ++sheet) {
         if (static_cast<int>(sheet) > bigSheets) {
-            entries.push_back({"xl/worksheets/sheet" + std::to_string(sheet) + ".xml", WholeBody(head + tail), -1});
+            entries.push_back({"xl/worksheets/sheet" + std::to_string(sheet) + ".xml", WholeBody(head + tail)});
             continue;
         }
         // One row; a comment of random letters after every 250 cells
@@ -267,12 +263,11 @@ inline std::string TwoSheetXlsx(std::uint64_t cellsPerSheet, std::string_view ke
         }
         row += "</row>";
         const std::uint64_t rows = (cellsPerSheet + kRowCells - 1) / kRowCells;
-        entries.push_back({"xl/worksheets/sheet" + std::to_string(sheet) + ".xml", RepeatedBody(head, row, rows, tail), -1});
+        entries.push_back(
+            {"xl/worksheets/sheet" + std::to_string(sheet) + ".xml", RepeatedBody(head, row, rows, tail)});
     }
-    entries.push_back({"xl/worksheets/sheet3.xml",
-                       WholeBody(head + "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + std::string(keyword) +
-                                 "</t></is></c></row>" + tail),
-                       -1});
+    entries.push_back({"xl/worksheets/sheet3.xml", WholeBody(head + "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" +
+                                                             std::string(keyword) + "</t></is></c></row>" + tail)});
     return BuildZip(entries);
 }
 
