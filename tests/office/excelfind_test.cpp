@@ -317,4 +317,10 @@ TEST(ExcelSheetText, PassingTheLimitDropsTheText)
     EXPECT_FALSE(joined.Ready());
     EXPECT_EQ(joined.Units(), 0u);
     EXPECT_FALSE(joined.FindCell(SheetText::Needle(u"abc"), 0, 1));
+    // A text that fills the limit leaves no room for its separator.
+    joined.Start(2, 10, 11);
+    joined.NextCell();
+    EXPECT_EQ(joined.Add(u"abcde", SheetText::As::Prepared), SheetText::Added::Yes);
+    joined.NextCell();
+    EXPECT_EQ(joined.Add(u"fghij", SheetText::As::Prepared), SheetText::Added::OverLimit);
 }
