@@ -57,8 +57,9 @@ public:
     // Find object to finish kept them: a search asks every document the
     // same sequence (the clearing passes, a keyword, the passes, the next
     // keyword...), so the list at the same place is the one to compare
-    // first. Null when none is known there. An entry returned stays valid
-    // until the memo next remembers a list.
+    // first. Null when none is known there. Only lists of the current
+    // generation are returned; one stays valid until the memo next
+    // remembers a list.
     const Entry* Expected(std::size_t call) const { return call < m_sequence.size() ? m_sequence[call] : nullptr; }
     // Keeps `sequence` (of lists returned by Find, Remember or Expected in
     // generation `generation`, null for a call not remembered) for Expected.

@@ -66,7 +66,7 @@ public:
     // to another thread costs the two threads together more processor time
     // than the worker would spend reading it, but the worker is left only
     // the search itself: on two cores ten thousand such files take about
-    // 0.7 of the time (bench/textweb_compare.sh). A search that must not
+    // three quarters of the time (bench/textweb_compare.sh). A search that must not
     // take the second core is run with one thread (-j 1, VARNEL_THREADS).
 
     CReadAhead() = default;

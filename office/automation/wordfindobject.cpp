@@ -73,7 +73,7 @@ HRESULT CWordFindObject::Execute(DISPPARAMS* params, VARIANT* result, EXCEPINFO*
     if (m_sequence.empty()) m_generation = m_calls->Generation();
     const std::size_t call = m_sequence.size();
     const FindCallMemo::Entry* entry = m_calls->Expected(call);
-    if (entry == nullptr || m_generation != m_calls->Generation() || !FindCallMemo::Matches(params, *entry)) {
+    if (entry == nullptr || !FindCallMemo::Matches(params, *entry)) {
         // Not the list that came here last time: the memo's, or decoded now.
         auto known = m_calls->Find(params);
         if (!known) {
