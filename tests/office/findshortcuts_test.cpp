@@ -11,7 +11,6 @@
 // as asked or with other calls among them; and the search that folds as it compares, without a
 // folded copy, held to the one over the folded copy.
 #include "office/automation/wordfindobject.h"
-#include "office/text/casefold.h"
 #include "office/text/matchtext.h"
 #include "office/word/replacementsahead.h"
 #include "office/word/wordfind.h"
@@ -313,72 +312,6 @@ TEST(FindShortcuts, FoldingAsItComparesFindsWhatTheFoldedCopyFinds)
         occurrences += static_cast<int>(a.size());
     }
     EXPECT_GT(occurrences, 1000);
-}
-
-// A text's compared text built knowing it is NFC (as a document knows of a
-// story after a clearing pass) is the one built without knowing it: texts
-// of one-unit letters (folding or not, to one unit or to more), ignorable
-// and surrogate characters, in runs and alone.
-TEST(FindShortcuts, KnowingTheFormChangesNoCompareText)
-{
-    const std::u16string units = u"aZ \t\u00E9\u00C9\u00DF\u0130\u03A3\u4E2D\u00AD\x1F\u200B\U0001D400\U00010400";
-    std::mt19937 rng(7);
-    for (int round = 0; round < 400; ++round) {
-        std::u16string text;
-        const std::size_t length = rng() % 60;
-        while (text.size() < length) {
-            const std::size_t at = rng() % units.size();
-            // A pair goes whole.
-            if (at + 1 < units.size() && units[at] >= 0xD800 && units[at] < 0xDC00) text += units.substr(at, 2);
-            else if (units[at] < 0xDC00 || units[at] > 0xDFFF) text.push_back(units[at]);
-        }
-        ASSERT_FALSE(NeedsNormalizing(text, true)) << round;
-        for (int view = 0; view < 4; ++view) {
-            const bool fold = view >= 2;
-            const bool keep = view % 2 == 1;
-            // An NFC text's compared text, character by character: left
-            // out, or folded on its own; only the first unit of a character
-            // is an edge, and maps to the character's start.
-            // An edge's range end is the end of the visible character
-            // before it.
-            std::u16string expected;
-            std::vector<std::size_t> origin;
-            std::vector<std::size_t> endBefore;
-            std::vector<bool> edge;
-            std::size_t visibleEnd = 0;
-            for (std::size_t at = 0; at < text.size();) {
-                const std::size_t len = at + 1 < text.size() && text[at] >= 0xD800 && text[at] < 0xDC00 ? 2 : 1;
-                const std::u16string_view c(text.data() + at, len);
-                if (keep || !HasIgnorableFormat(c)) {
-                    const std::size_t before = expected.size();
-                    if (fold) AppendFullCaseFold(c, expected);
-                    else expected += c;
-                    for (std::size_t k = before; k < expected.size(); ++k) {
-                        origin.push_back(at);
-                        endBefore.push_back(visibleEnd);
-                        edge.push_back(k == before);
-                    }
-                    visibleEnd = at + len;
-                }
-                at += len;
-            }
-            const MatchText known(text, fold, keep, KnownForm::Nfc);
-            const MatchText unknown(text, fold, keep);
-            ASSERT_TRUE(known.OriginalIsNfc() && unknown.OriginalIsNfc()) << round;
-            for (const MatchText* m : {&known, &unknown}) {
-                ASSERT_TRUE(m->Text() == expected) << round << " view " << view;
-                for (std::size_t i = 0; i < expected.size(); ++i) {
-                    ASSERT_EQ(m->IsCharacterEdge(i), edge[i]) << round << " view " << view << " at " << i;
-                    if (edge[i]) {
-                        ASSERT_EQ(m->OriginalStart(i), origin[i]) << round << " view " << view << " at " << i;
-                        ASSERT_EQ(m->OriginalEnd(i), endBefore[i]) << round << " view " << view << " at " << i;
-                    }
-                }
-                ASSERT_EQ(m->OriginalEnd(expected.size()), visibleEnd) << round << " view " << view;
-            }
-            ASSERT_TRUE(SameView(known, unknown)) << round << " view " << view;
-        }
-    }
 }
 
 // A Find object compares each call with the list that came at the same

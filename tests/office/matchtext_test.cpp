@@ -5,6 +5,7 @@
 // Excel's Range.Find; the map from the compared text back to the story is
 // held to the plain preparing of a short text on random input.
 #include "office/text/matchtext.h"
+#include "office/text/casefold.h"
 #include "office/excel/rangefind.h"
 #include "office/word/wordfind.h"
 
@@ -160,76 +161,163 @@ TEST(MatchText, ReplacementsCoverTheCharactersLeftOut)
 
 // ---- The map back to the story --------------------------------------------------
 
-TEST(MatchText, MapAgreesWithPreparingTheMappedRange)
+// A random text of one of three shapes, with what its compared text must
+// be made of: short texts of every kind of unit (checked against preparing
+// them whole); long texts of ASCII runs (of up to 17,000 units, for the
+// vector steps and the map's runs) between rarer units, cut before ASCII
+// characters, where every step of preparing has a boundary (checked
+// against the short pieces prepared and joined); and NFC texts of
+// one-unit letters, ignorable and surrogate characters, whose compared
+// text is worked out here a character at a time.
+struct MapCase {
+    std::u16string original;
+    std::vector<std::size_t> cuts;  // long texts
+    bool nfc = false;
+};
+
+MapCase RandomMapCase(std::mt19937& rng, int round)
 {
-    // Any range of the compared text between two edges is the prepared form
-    // of the story's text the map gives for it.
-    const std::u16string alphabet[] = {u"a", u"B", u"e", u"\u0301", u"\u0323", u"\u00E9", u"\u00DF", u"\u00AD",
-                                       u"\x1F", u"\u200D", u" ", u"\U0001D400", u"\u212B", u"\u0130"};
-    std::mt19937 rng(7);
-    for (int round = 0; round < 3000; ++round) {
-        std::u16string original;
-        const std::size_t len = rng() % 12;
-        for (std::size_t k = 0; k < len; ++k) original += alphabet[rng() % std::size(alphabet)];
-        const bool fold = rng() % 2 == 0;
-        const bool keep = rng() % 4 == 0;
-        const MatchText view(original, fold, keep);
-        const std::u16string_view text = view.Text();
-        ASSERT_EQ(text, PrepareForMatch(original, fold, keep)) << round;
-        EXPECT_EQ(view.OriginalStart(text.size()), original.size());
-        for (std::size_t a = 0; a <= text.size(); ++a) {
-            if (!view.IsCharacterEdge(a)) continue;
-            EXPECT_LE(view.OriginalEnd(a), view.OriginalStart(a)) << round;
-            for (std::size_t b = a + 1; b <= text.size(); ++b) {
-                if (!view.IsCharacterEdge(b)) continue;
-                const std::size_t os = view.OriginalStart(a);
-                const std::size_t oe = view.OriginalEnd(b);
-                ASSERT_LE(os, oe) << round;
-                EXPECT_EQ(PrepareForMatch(std::u16string_view(original).substr(os, oe - os), fold, keep),
-                          text.substr(a, b - a))
-                    << round << " [" << a << ", " << b << ")";
+    static const std::u16string shortUnits[] = {u"a", u"B", u"e", u"\u0301", u"\u0323", u"\u00E9", u"\u00DF", u"\u00AD",
+                                                u"\x1F", u"\u200D", u" ", u"\U0001D400", u"\u212B", u"\u0130"};
+    static const std::u16string rare[] = {u"\u0301", u"\u00E9", u"\u00DF", u"\u00AD", u"\x1F", u"\u200D", u"\u0130",
+                                          u"\U0001D400", u"\x7F", u"\x80", u"\u00FF", u"\u212A", u"\u00C0", u"\uFFFF",
+                                          u"@", u"[", u"`", u"{", u"\uFB01", u"e\u0301", u"\u200B", u"\u03A3",
+                                          u"\u1E9E", std::u16string(1, char16_t{0xD800})};
+    static const std::u16string nfcUnits = u"aZ \t\u00E9\u00C9\u00DF\u0130\u03A3\u4E2D\u00AD\x1F\u200B\U0001D400\U00010400";
+    static const char16_t ascii[] = u"aZqA@[`{ M\r\t~.z";
+    MapCase c;
+    switch (round % 3) {
+    case 0:
+        for (std::size_t k = rng() % 12; k > 0; --k) c.original += shortUnits[rng() % std::size(shortUnits)];
+        break;
+    case 1: {
+        c.cuts.push_back(0);
+        const bool huge = round % 60 == 1;
+        for (std::size_t p = 0, pieces = 1 + rng() % 40; p < pieces || (huge && c.original.size() < 40000); ++p) {
+            if (rng() % 3 == 0) c.original += rare[rng() % std::size(rare)];
+            const std::size_t n = huge && rng() % 8 == 0 ? 17000 : rng() % 70;
+            for (std::size_t k = 0; k < n; ++k) {
+                if (k % 5 == 0 && c.original.size() > c.cuts.back()) c.cuts.push_back(c.original.size());
+                c.original += ascii[rng() % (std::size(ascii) - 1)];
             }
         }
+        c.cuts.push_back(c.original.size());
+        break;
     }
+    default:
+        c.nfc = true;
+        for (std::size_t length = rng() % 60; c.original.size() < length;) {
+            const std::size_t at = rng() % nfcUnits.size();
+            // A pair goes whole.
+            if (at + 1 < nfcUnits.size() && nfcUnits[at] >= 0xD800 && nfcUnits[at] < 0xDC00) c.original += nfcUnits.substr(at, 2);
+            else if (nfcUnits[at] < 0xDC00 || nfcUnits[at] > 0xDFFF) c.original.push_back(nfcUnits[at]);
+        }
+        break;
+    }
+    return c;
 }
 
-TEST(MatchText, LongTextsAgreeWithTheirShortPiecesPrepared)
+// Whether two compared texts agree in their text and in every position of
+// their maps.
+::testing::AssertionResult SameView(const MatchText& a, const MatchText& b)
 {
-    // Long texts take the vector steps; a cut before an ASCII character is a
-    // boundary of every step of preparing, so the long text prepared is its
-    // short pieces (shorter than one step) prepared and joined. Specials
-    // land on every position of an eight-unit step, and at a run's ends.
-    const std::u16string specials[] = {u"\u0301", u"\u00E9", u"\u00DF", u"\u00AD", u"\x1F", u"\u200D",
-                                       u"\u0130", u"\U0001D400", u"\x7F", u"\x80", u"\u00FF", u"\u212A",
-                                       u"\u00C0", u"\uFFFF", u"@", u"[", u"`", u"{"};
-    const char16_t ascii[] = u"aZqA@[`{ M\r\t~.z";
-    std::mt19937 rng(11);
-    for (int round = 0; round < 400; ++round) {
-        std::u16string original;
-        std::vector<std::size_t> cuts{0};
-        const std::size_t pieces = 1 + rng() % 40;
-        for (std::size_t p = 0; p < pieces; ++p) {
-            if (rng() % 3 == 0) original += specials[rng() % std::size(specials)];
-            const std::size_t n = rng() % 70;
-            for (std::size_t k = 0; k < n; ++k) {
-                if (k % 5 == 0 && original.size() > cuts.back()) cuts.push_back(original.size());
-                original += ascii[rng() % (std::size(ascii) - 1)];
-            }
+    if (a.Text() != b.Text()) return ::testing::AssertionFailure() << "texts differ";
+    for (std::size_t i = 0; i <= a.Text().size(); ++i) {
+        if (a.OriginalStart(i) != b.OriginalStart(i) || a.OriginalEnd(i) != b.OriginalEnd(i) ||
+            a.IsCharacterEdge(i) != b.IsCharacterEdge(i)) {
+            return ::testing::AssertionFailure() << "maps differ at " << i;
         }
-        cuts.push_back(original.size());
-        const bool fold = rng() % 2 == 0;
-        const bool keep = rng() % 4 == 0;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// An NFC text's compared text, character by character: left out, or folded
+// on its own; only the first unit of a character is an edge, and maps to
+// the character's start; an edge's range end is the end of the visible
+// character before it.
+void ExpectCharacterByCharacter(const std::u16string& text, bool fold, bool keep, const MatchText& m)
+{
+    std::u16string expected;
+    std::size_t visibleEnd = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t len = at + 1 < text.size() && text[at] >= 0xD800 && text[at] < 0xDC00 ? 2 : 1;
+        const std::u16string_view c(text.data() + at, len);
+        if (keep || !HasIgnorableFormat(c)) {
+            const std::size_t before = expected.size();
+            if (fold) AppendFullCaseFold(c, expected);
+            else expected += c;
+            ASSERT_EQ(m.Text().substr(0, before), std::u16string_view(expected).substr(0, before));
+            for (std::size_t k = before; k < expected.size() && k < m.Text().size(); ++k) {
+                ASSERT_EQ(m.IsCharacterEdge(k), k == before) << "at " << k;
+                if (k == before) {
+                    ASSERT_EQ(m.OriginalStart(k), at) << "at " << k;
+                    ASSERT_EQ(m.OriginalEnd(k), visibleEnd) << "at " << k;
+                }
+            }
+            visibleEnd = at + len;
+        }
+        at += len;
+    }
+    ASSERT_TRUE(m.Text() == expected);
+    ASSERT_EQ(m.OriginalEnd(expected.size()), visibleEnd);
+}
+
+// In every view: the compared text is what preparing gives; between two
+// edges it is the prepared form of the story's range the map gives for
+// them; the map runs forward; a text known to be NFC gets the view of one
+// that is checked.
+TEST(MatchText, MapAgreesWithPreparingTheMappedRange)
+{
+    std::mt19937 rng(7);
+    for (int round = 0; round < 3000; ++round) {
+        const MapCase c = RandomMapCase(rng, round);
+        const std::u16string_view original = c.original;
         std::u16string joined;
         bool format = false;
-        for (std::size_t c = 0; c + 1 < cuts.size(); ++c) {
-            const std::u16string_view piece = std::u16string_view(original).substr(cuts[c], cuts[c + 1] - cuts[c]);
-            joined += PrepareForMatch(piece, fold, keep);
-            format = format || HasIgnorableFormat(piece);
+        for (std::size_t k = 0; k + 1 < c.cuts.size(); ++k)
+            format = format || HasIgnorableFormat(original.substr(c.cuts[k], c.cuts[k + 1] - c.cuts[k]));
+        if (!c.cuts.empty()) {
+            EXPECT_EQ(HasIgnorableFormat(original), format) << round;
         }
-        const MatchText view(original, fold, keep);
-        ASSERT_EQ(view.Text(), joined) << round;
-        EXPECT_EQ(HasIgnorableFormat(original), format) << round;
-        EXPECT_EQ(view.OriginalStart(view.Text().size()), original.size()) << round;
+        for (int view = 0; view < 4; ++view) {
+            SCOPED_TRACE(::testing::Message() << "round " << round << " view " << view);
+            const bool fold = view >= 2;
+            const bool keep = view % 2 == 1;
+            const MatchText m(c.original, fold, keep);
+            const std::u16string_view text = m.Text();
+            if (c.cuts.empty()) {
+                ASSERT_EQ(text, PrepareForMatch(original, fold, keep));
+            } else {
+                joined.clear();
+                for (std::size_t k = 0; k + 1 < c.cuts.size(); ++k)
+                    joined += PrepareForMatch(original.substr(c.cuts[k], c.cuts[k + 1] - c.cuts[k]), fold, keep);
+                ASSERT_TRUE(text == joined);
+            }
+            ASSERT_EQ(m.OriginalStart(text.size()), original.size());
+            std::size_t lastStart = 0;
+            for (std::size_t a = 0; a < text.size(); ++a) {
+                if (!m.IsCharacterEdge(a)) continue;
+                ASSERT_GE(m.OriginalStart(a), lastStart) << a;
+                ASSERT_LE(m.OriginalEnd(a), m.OriginalStart(a)) << a;
+                lastStart = m.OriginalStart(a);
+                if (original.size() > 200 && rng() % 16 != 0) continue;
+                for (std::size_t b = a + 1; b <= text.size() && b <= a + 24; ++b) {
+                    if (!m.IsCharacterEdge(b)) continue;
+                    const std::size_t from = m.OriginalStart(a);
+                    const std::size_t to = m.OriginalEnd(b);
+                    ASSERT_LE(from, to);
+                    ASSERT_TRUE(PrepareForMatch(original.substr(from, to - from), fold, keep) == text.substr(a, b - a))
+                        << "[" << a << ", " << b << ")";
+                }
+            }
+            if (c.nfc) {
+                ASSERT_FALSE(NeedsNormalizing(original, true));
+                const MatchText known(c.original, fold, keep, KnownForm::Nfc);
+                ASSERT_TRUE(known.OriginalIsNfc() && m.OriginalIsNfc());
+                ASSERT_TRUE(SameView(known, m));
+                ExpectCharacterByCharacter(c.original, fold, keep, known);
+            }
+        }
     }
 }
 

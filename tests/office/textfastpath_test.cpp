@@ -1,8 +1,8 @@
 // The quick routes for plain text, each held to the slow route it stands
 // for on random input: the one-pass UTF-8 reading of a text file against
 // the charset decoder; the compared text's ASCII and below-U+0300 shortcuts
-// and its map of runs against ICU and against preparing the mapped ranges;
-// the quick reading of plain web pages against libxml2's (through the page
+// against ICU (its map is held to preparing ranges in matchtext_test); the
+// quick reading of plain web pages against libxml2's (through the page
 // reader, and on markup handed to both as it is).
 #include "office/containers/htmlsaxparser.h"
 #include "office/containers/htmlstrictscanner.h"
@@ -109,43 +109,6 @@ TEST(TextFastPath, ShortcutsAgreeWithIcu)
         }
         ASSERT_EQ(NeedsNormalizing(text, true), !normal) << round;
         ASSERT_EQ(HasIgnorableFormat(text), format) << round;
-    }
-}
-
-TEST(TextFastPath, LongTextsMapBackByRuns)
-{
-    // Long stretches of ASCII between characters that change length when
-    // folded, marks and format characters: every short range between two
-    // edges is the prepared form of the original range the map gives.
-    const std::u16string rare[] = {u"\u00DF", u"\u0130", u"\uFB01", u"e\u0301", u"\u00AD", u"\u200B",
-                                   u"\U0001D400", std::u16string(1, char16_t{0xD800}), u"\u03A3", u"\u1E9E"};
-    std::mt19937 rng(11);
-    for (int round = 0; round < 40; ++round) {
-        std::u16string original;
-        while (original.size() < 40000) {
-            original.append(rng() % 8 == 0 ? 17000 : rng() % 40, u'A' + static_cast<char16_t>(rng() % 26));
-            original += rare[rng() % std::size(rare)];
-        }
-        const bool fold = round % 4 != 0;
-        const MatchText view(original, fold, round % 5 == 0);
-        const std::u16string_view text = view.Text();
-        ASSERT_EQ(view.OriginalStart(text.size()), original.size());
-        std::size_t lastStart = 0;
-        for (std::size_t a = 0; a < text.size(); ++a) {
-            if (!view.IsCharacterEdge(a)) continue;
-            ASSERT_GE(view.OriginalStart(a), lastStart) << round << " at " << a;
-            lastStart = view.OriginalStart(a);
-            if (rng() % 16 != 0) continue;
-            for (std::size_t b = a + 1; b <= text.size() && b <= a + 24; ++b) {
-                if (!view.IsCharacterEdge(b)) continue;
-                const std::size_t from = view.OriginalStart(a);
-                const std::size_t to = view.OriginalEnd(b);
-                ASSERT_LE(from, to) << round;
-                ASSERT_TRUE(PrepareForMatch(std::u16string_view(original).substr(from, to - from), fold, round % 5 == 0) ==
-                            text.substr(a, b - a))
-                    << round << " [" << a << ", " << b << ")";
-            }
-        }
     }
 }
 
