@@ -85,10 +85,11 @@ const std::vector<std::string>& Corpus()
         }
         std::mt19937 rng(2024);
         for (int k = 0; k < 4000; ++k) all.push_back(RandomText(rng));
-        // Sequences cut by the megabyte edge of the chunked passes.
+        // Sequences cut by the megabyte edge of the chunked passes, also
+        // where the XML scanner's document puts "<a>" before them.
         constexpr std::size_t kMega = std::size_t{1} << 20;
         for (const char* p : {"\xF0\x9F\x98\x80", "\xE2\x82\xAC", "\xED\xA0\x80", "\xF0\x9F\x98", "\x80\x80\x80\x80"})
-            for (std::size_t back : {1u, 2u, 3u})
+            for (std::size_t back : {1u, 2u, 3u, 4u, 5u, 6u})
                 all.push_back(std::string(kMega - back, 'm') + p + "tail");
         return all;
     }();

@@ -4,8 +4,9 @@
 // the searches that go a chunk at a time find exactly what one pass over
 // the whole text finds. The Word binary reader and the XML readers look at
 // the request as they go through a large file and give up; the pieces they
-// read a chunk at a time decode exactly what one pass decodes. The stop at
-// the automation seam is tested with Kestrel in officefindbuiltin_test.
+// read a chunk at a time decode exactly what one pass decodes (the XML
+// character check's megabyte chunks are decoding_test's). The stop at the
+// automation seam is tested with Kestrel in officefindbuiltin_test.
 #include "docfixture.h"
 #include "office/containers/xmlsax.h"
 #include "office/excel/rangefind.h"
@@ -301,22 +302,4 @@ TEST(StopInReaders, XmlReadersLookAsTheyGoAndGiveUp)
     CountingSax one(false);
     ReadError error;
     EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(one.Parse(text, error)) << error; }), 7u);
-}
-
-TEST(StopInReaders, XmlCharacterCheckInChunksAgreesWithOnePass)
-{
-    // A three-byte character across the first megabyte's edge is read
-    // whole; a bad byte past the edge is found.
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>";
-    while (xml.size() < kChunk - 1) xml += "word ";
-    xml.resize(kChunk - 1);
-    xml += "\xE2\x82\xAC";  // the euro sign, its last two bytes past the edge
-    for (const bool reference : {false, true}) {
-        ReadError error;
-        CountingSax good(reference);
-        EXPECT_TRUE(good.Parse(xml + " more</r>", error)) << error;
-        CountingSax bad(reference);
-        EXPECT_FALSE(bad.Parse(xml + "\n\n\xFF</r>", error));
-        EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
-    }
 }
