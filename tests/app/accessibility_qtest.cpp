@@ -122,7 +122,6 @@ private slots:
     {
         CFrameFixture fx;
         auto frame = fx.MakeFrame();
-        QVERIFY(frame != nullptr);
         QCOMPARE(AccessibleName(&frame->FolderPane()->Tree()), Str(IDS_NAME_FOLDER_TREE));
         QCOMPARE(AccessibleName(frame->findChild<CResultList*>()), Str(IDS_NAME_RESULT_LIST));
         QCOMPARE(AccessibleName(frame->KeywordPanel()->Edit()), Str(IDS_NAME_KEYWORDS));

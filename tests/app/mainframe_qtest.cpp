@@ -1,8 +1,10 @@
-// The main window driven as a user drives it: its layout, menus and bars,
-// Find and Stop with the real search and with a stand-in run, the timer's
-// text, the accelerator, the result commands, Help, About and the sheets,
-// the settings on the way out, and Stop or closing while a search runs,
-// also while the real search is inside one large file.
+// The main window driven as a user drives it: its layout, menus, bars and
+// keys, Find and Stop with the real search and with a stand-in run, the
+// timer's text, the result commands and the list's Enter and Ctrl+C, F5 on
+// the folder tree, Help (where the manual is found, and that it covers the
+// commands, the log lines and the wildcards), About and the sheets, the
+// settings on the way out, and Stop or closing while a search runs, also
+// while the real search is inside one large file.
 #include "apptestenv.h"
 
 #include "app/elapsedtime.h"
@@ -13,11 +15,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -140,26 +144,55 @@ private slots:
     }
 
     // Each menu entry and tool button is the command itself, so choosing it
-    // runs that command; the View entries show and hide their bars.
-    void menusAndToolbarCarryTheCommands()
+    // runs that command; no menu has two entries on one underlined letter;
+    // the manual covers every menu and popup command, every log line of the
+    // string table and every wildcard element. The View entries show and
+    // hide their bars.
+    void menusCarryTheCommandsAndAreInTheManual()
     {
+        QFile manual(CHelpManual::Locate());
+        QVERIFY(manual.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(manual.readAll());
         auto frame = m_fx->MakeFrame();
-        const auto ids = [&frame](const QWidget* menu) {
-            QList<UINT> out;
-            for (QAction* action : menu->actions())
-                if (!action->isSeparator())
-                    out << (action == frame->Command(action->data().toUInt()) ? action->data().toUInt() : 0);
-            return out;
-        };
-        QList<QList<UINT>> menus;
-        for (QAction* top : frame->menuBar()->actions()) menus << ids(top->menu());
-        menus << ids(frame->ResultPopupMenu()) << ids(frame->ToolBar());
-        QCOMPARE(menus, (QList<QList<UINT>>{{ID_FIND, ID_STOP, ID_APP_EXIT},
-                                            {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PREVIEW},
-                                            {ID_OPTION, ID_SETUP},
-                                            {ID_HELP_MANUAL, ID_APP_ABOUT},
-                                            {ID_OPEN_FILE, ID_OPEN_DIR, ID_COPY_FILES},
-                                            {ID_FIND, ID_STOP}}));
+        QList<QWidget*> menus;
+        for (QAction* top : frame->menuBar()->actions()) menus << top->menu();
+        menus << frame->ResultPopupMenu() << frame->ToolBar() << frame->menuBar();
+        QList<QList<UINT>> ids;
+        QStringList missing;
+        for (QWidget* menu : menus) {
+            QList<UINT> commands;
+            QList<QKeySequence> seen;
+            for (QAction* action : menu->actions()) {
+                if (action->isSeparator()) continue;
+                commands << (action == frame->Command(action->data().toUInt()) ? action->data().toUInt() : 0);
+                if (menu == frame->ToolBar()) continue;
+                const QKeySequence mnemonic = QKeySequence::mnemonic(action->text());
+                QVERIFY2(!mnemonic.isEmpty() && !seen.contains(mnemonic), qPrintable(action->text()));
+                seen << mnemonic;
+                // "About Varnel(&A)..." is written "About Varnel".
+                QString text = action->text();
+                text.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|\\.\\.\\.$")));
+                if (menu != frame->menuBar() && !html.contains(QStringLiteral("<td>%1</td>").arg(text))) missing << text;
+            }
+            if (menu != frame->menuBar()) ids << commands;
+        }
+        QCOMPARE(ids, (QList<QList<UINT>>{{ID_FIND, ID_STOP, ID_APP_EXIT},
+                                          {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PREVIEW},
+                                          {ID_OPTION, ID_SETUP},
+                                          {ID_HELP_MANUAL, ID_APP_ABOUT},
+                                          {ID_OPEN_FILE, ID_OPEN_DIR, ID_COPY_FILES},
+                                          {ID_FIND, ID_STOP}}));
+        for (UINT id : {IDS_INITIALIZATION, IDS_ANALYZE_KEYWORDS, IDS_SEARCH_SELECTED_DIRS, IDS_OFFICE_2003,
+                        IDS_SEARCH_FINISHED, IDS_USER_STOPPED, IDS_NO_KEYWORD, IDS_NO_FOLDER, IDS_NO_FILE_TYPE,
+                        IDS_TOO_MANY_KEYWORDS, IDS_KEYWORD_TOO_LONG, IDS_FILE_RUINED, IDS_FILE_IN_USE,
+                        IDS_PATH_TOO_LONG, IDS_FOLDER_UNREADABLE, IDS_BAD_WILDCARD_KEYWORD, IDS_WORD_START_FAILED,
+                        IDS_EXCEL_START_FAILED, IDS_HELP_NOT_FOUND})
+            if (!html.contains(Str(id).trimmed().toHtmlEscaped())) missing << Str(id).trimmed();
+        for (const char* element : {"?", "*", "@", "{n}", "{n,}", "{n,m}", "[abc]", "[a-z]", "[!x]", "&lt;", "&gt;",
+                                    "( )", "\\"})
+            if (!html.contains(QStringLiteral("<td><code>%1</code></td>").arg(QLatin1String(element))))
+                missing << QLatin1String(element);
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(" | "))));
         // When a command's prompt leaves the status line, the idle prompt shows.
         frame->statusBar()->showMessage(frame->Command(ID_FIND)->statusTip());
         frame->statusBar()->clearMessage();
@@ -216,7 +249,7 @@ private slots:
     }
 
     // With a stand-in run: Ctrl+F starts it (the time from 0, the list's
-    // actions off) and does nothing while Find is disabled; Stop logs the end
+    // actions off) and does nothing while Find is disabled; Esc (Stop) logs the end
     // and enables Find again; a Find right after waits for the worker still
     // inside its document and starts with a clean log; closing stops the run
     // and serves its sends until it has ended.
@@ -244,7 +277,7 @@ private slots:
         QVERIFY(frame->Ticks() >= ticks && Log(*frame).size() >= lines && editor->toPlainText().isEmpty());
 
         g_nResultCount = 5;
-        frame->Command(ID_STOP)->trigger();
+        QTest::keyClick(editor, Qt::Key_Escape);
         QCOMPARE(g_bRunning.load(), 0);
         QVERIFY(frame->IsIdle() && !frame->IsTimerActive());
         QCOMPARE(Enabled(*frame), QStringLiteral("10000"));
@@ -384,12 +417,10 @@ private slots:
         CUrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "Open");
+        // Help opens the manual (F1 without a manual is tested with the keys).
         QTemporaryDir here;
-        CHelpManual::SetCandidatesForTesting({here.filePath("manual.html")});
-        frame->Command(ID_HELP_MANUAL)->trigger();
-        QCOMPARE(Log(*frame).back(), QStringLiteral("Sorry,  Help file 'HelpDocument.chm' is not found!!!"));
-        QVERIFY(catcher.urls.isEmpty());
         QVERIFY(WriteFile(here.filePath("manual.html"), "<html></html>"));
+        CHelpManual::SetCandidatesForTesting({here.filePath("manual.html")});
         frame->Command(ID_HELP_MANUAL)->trigger();
         CHelpManual::SetCandidatesForTesting({});
 
@@ -420,6 +451,113 @@ private slots:
             open();
         }
         QCOMPARE(seen, (QStringList{"About Varnel 1.0", "Varnel 1.0", "Option", "Option", "Setup"}));
+    }
+
+    void windowKeysRunTheirCommands()
+    {
+        auto frame = m_fx->MakeFrame();
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        QWidget* editor = frame->KeywordPanel()->Edit();
+        editor->setFocus();
+
+        // Esc is Stop only while a search runs (which the stand-in run shows).
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QVERIFY(!Log(*frame).contains(Str(IDS_USER_STOPPED)));
+
+        // F1 is Help > Manual (here without a manual to find).
+        CHelpManual::SetCandidatesForTesting({m_fx->docs.filePath(QStringLiteral("none.html"))});
+        QTest::keyClick(editor, Qt::Key_F1);
+        CHelpManual::SetCandidatesForTesting({});
+        QCOMPARE(Log(*frame).back(), Str(IDS_HELP_NOT_FOUND));
+
+        // Ctrl+Q is Exit: the window closes.
+        QTest::keyClick(editor, Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY(!frame->isVisible());
+    }
+
+    void f5ReadsTheTreeAgainKeepingTicks()
+    {
+        QDir docs(m_fx->docs.path());
+        for (const char* dir : {"Keep/Inner", "Gone", "Wide/Old"}) QVERIFY(docs.mkpath(QString::fromLatin1(dir)));
+        auto frame = m_fx->MakeFrame();
+        CDirectoryTree& tree = frame->FolderPane()->Tree();
+        TreeItem(tree, ".")->setExpanded(true);
+        // Keep itself, Gone, and Wide with all its sub-folders.
+        for (const char* path : {"Keep", "Gone", "Wide", "Wide"}) tree.ToggleCheck(TreeItem(tree, path));
+        QCOMPARE(tree.GetCheckState(TreeItem(tree, "Wide")), int(CDirectoryTree::STATE_CHECKED_ALL));
+
+        QVERIFY(QDir(docs.filePath("Gone")).removeRecursively());
+        for (const char* dir : {"New", "Wide/Fresh"}) QVERIFY(docs.mkpath(QString::fromLatin1(dir)));
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        QTest::keyClick(&tree, Qt::Key_F5);
+
+        QVERIFY(TreeItem(tree, "Gone") == nullptr);
+        QVERIFY(TreeItem(tree, ".")->isExpanded());
+        QStringList states;
+        for (const char* path : {"Keep", "Keep/Inner", "New", "Wide", "Wide/Old", "Wide/Fresh"})
+            states << QString::number(tree.GetCheckState(TreeItem(tree, path)));
+        // 1 unticked, 2 ticked, 3 with sub-folders
+        QCOMPARE(states.join(' '), QStringLiteral("2 1 1 3 2 2"));
+    }
+
+    void enterAndCtrlCInTheListFollowThePopupsRules()
+    {
+        auto frame = m_fx->MakeFrame();
+        CResultList* list = frame->ResultView()->List();
+        AddResult("a.txt", "/w/a.txt");
+        AddResult("b.txt", "/w/b.txt");
+        list->Model().Flush();
+        QList<QUrl> opened;
+        CDesktopOpener::SetHandler([&opened](const QUrl& url) { opened << url; });
+        list->setFocus();
+        const auto a = QUrl::fromLocalFile(QStringLiteral("/w/a.txt"));
+        const auto b = QUrl::fromLocalFile(QStringLiteral("/w/b.txt"));
+        const struct {
+            std::initializer_list<int> rows;
+            int multiFiles;
+            bool searching;
+            QList<QUrl> opens;
+        } cases[] = {
+            {{1}, 0, false, {b}},
+            {{0, 1}, 0, false, {}},
+            {{0, 1}, 1, false, {a, b}},
+            {{0}, 1, true, {}},
+        };
+        for (const auto& c : cases) {
+            opened.clear();
+            g_bOpenMultiFiles = c.multiFiles;
+            SendMessage(g_hWndResultList, WM_ENABLE_RESULT_ACTIONS, c.searching ? 0 : 1, 0);
+            SelectRows(list, c.rows);
+            QApplication::clipboard()->clear();
+            QTest::keyClick(list, Qt::Key_Return);
+            QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(opened, c.opens);
+            const QMimeData* copied = QApplication::clipboard()->mimeData();
+            const QList<QUrl> urls = copied != nullptr ? copied->urls() : QList<QUrl>();
+            // Copy needs no Setup switch, only a selection and no search.
+            QCOMPARE(urls.size(), c.searching ? 0 : qsizetype(c.rows.size()));
+        }
+        CDesktopOpener::SetHandler({});
+    }
+
+    void installedManualIsFoundBesideTheProgram()
+    {
+        QTemporaryDir prefix;
+        QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+        const QString bin = prefix.filePath(QStringLiteral("bin"));
+        const QString installed = prefix.filePath(QStringLiteral("share/doc/varnel/manual.html"));
+        QVERIFY(CHelpManual::Find({CHelpManual::Candidates(bin).front()}).isEmpty());
+        // A folder of that name is not a manual.
+        QVERIFY(QDir(prefix.path()).mkpath(installed));
+        QVERIFY(CHelpManual::Find({CHelpManual::Candidates(bin).front()}).isEmpty());
+        QVERIFY(QDir(prefix.path()).rmdir(installed));
+        QVERIFY(WriteFile(installed, "<html></html>"));
+        QCOMPARE(CHelpManual::Find(CHelpManual::Candidates(bin)), installed);
+        // This test program is not installed: it finds the source tree's.
+        QCOMPARE(QFileInfo(CHelpManual::Locate()).canonicalFilePath(),
+                 QFileInfo(QStringLiteral(VARNEL_TEST_DATA "/../../docs/manual.html")).canonicalFilePath());
     }
 };
 
