@@ -1,8 +1,9 @@
-// The main window after a real search, painted, and its result preview: it
-// fills for the selected row, shows only the last of quick selections,
-// empties on a new search, notices a file changed since the search, opens
-// the file from a hit, and its switch is remembered. With VARNEL_SCREENSHOT
-// or VARNEL_PREVIEW_SCREENSHOT set to a file name the window is saved there
+// The main window after a real search (its list, log and status, and a new
+// search starting over), painted, and its result preview: it fills for the
+// selected row, shows only the last of quick selections, empties on a new
+// search, notices a file changed since the search, opens the file from a
+// hit, and its switch is remembered. With VARNEL_SCREENSHOT or
+// VARNEL_PREVIEW_SCREENSHOT set to a file name the window is saved there
 // without and with the preview (docs/screenshot.png, docs/preview.png).
 #include "apptestenv.h"
 #include "results/previewpane.h"
@@ -40,6 +41,8 @@ private slots:
         CResultList* list = frame->ResultView()->List();
         list->Model().Flush();
         QCOMPARE(list->model()->rowCount(), 3);
+        QCOMPARE(Log(*frame).back(), Str(IDS_SEARCH_FINISHED));
+        QVERIFY2(Log(*frame).contains(Str(IDS_OFFICE_2003)), qPrintable(Log(*frame).join(" | ")));
         QTest::qWait(100);
         // A painted window has many colours; a blank or failed grab has one.
         const QImage image = frame->grab().toImage();
@@ -110,10 +113,15 @@ private slots:
             QVERIFY(frame->grab().toImage().save(QString::fromLocal8Bit(target), "PNG"));
         }
 
-        // A new search empties the preview.
+        // A new search empties the preview, and the list and the log first:
+        // only the one file that matches is listed.
         QVERIFY(FindAndWait(*frame, QStringLiteral("garden")));
         QVERIFY(pane->ShownPath().empty());
         QCOMPARE(pane->Tree()->topLevelItemCount(), 0);
+        QCOMPARE(list->RowCount(), 1);
+        QCOMPARE(g_nResultCount, 1);
+        QCOMPARE(Log(*frame).count(Str(IDS_SEARCH_FINISHED)), 1);
+        QCOMPARE(frame->StatusLineText() + ' ' + frame->FilesPaneText(), QStringLiteral("Complete... Files:1"));
 
         // The switch is remembered for the next window.
         frame.reset();
