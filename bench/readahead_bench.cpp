@@ -8,8 +8,10 @@
 // threads it is the part of the work that cannot move to the other core, so
 // "one-thread cpu / two-thread worker cpu" bounds what two idle cores give.
 //
-// Usage: bench_readahead FOLDER [KEYWORDS_FILE] [--reps N]
+// Usage: bench_readahead FOLDER [KEYWORDS_FILE] [--reps N] [--textweb]
 //   KEYWORDS_FILE: one keyword a line (default: the single keyword "the").
+//   --textweb: text files and web pages of FOLDER and its sub-folders
+//   instead of the Word documents of FOLDER.
 #include "office/automation/builtinoffice.h"
 #include "office/automation/readahead.h"
 #include "platform/readahead.h"
@@ -74,8 +76,11 @@ int main(int argc, char** argv)
     const std::string folder = argv[1];
     std::vector<std::string> keywords;
     int reps = 5;
+    bool textWeb = false;
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) {
+        if (std::strcmp(argv[i], "--textweb") == 0) {
+            textWeb = true;
+        } else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) {
             reps = std::max(1, std::atoi(argv[++i]));
         } else {
             std::ifstream in(argv[i]);
@@ -96,8 +101,9 @@ int main(int argc, char** argv)
         for (unsigned threads = 1; threads <= 2; ++threads) {
             ResetSearchContext();
             LoadSettings();
-            g_bWordFile = 1;
-            g_bExcelFile = g_bTextFile = g_bHtmFile = 0;
+            g_bWordFile = textWeb ? 0 : 1;
+            g_bExcelFile = 0;
+            g_bTextFile = g_bHtmFile = textWeb ? 1 : 0;
             for (const std::string& k : keywords) {
                 _FindKeyWord word{};
                 std::memcpy(word.szKeyword, k.data(), k.size());
@@ -105,6 +111,7 @@ int main(int argc, char** argv)
             }
             _SelectedFolder selected{};
             std::strncpy(selected.szPath, folder.c_str(), sizeof selected.szPath - 1);
+            selected.bSubfolders = textWeb ? 1 : 0;
             g_listSelectedFolders.assign(1, selected);
             CountingTarget panel, results, frame;
             g_hWndMessagePanel = &panel;

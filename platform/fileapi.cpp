@@ -143,6 +143,12 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
     return handle;
 }
 
+int DescriptorOf(HANDLE hObject)
+{
+    std::lock_guard lock(HandleMutex());
+    return Handles().count(hObject) != 0 ? static_cast<CFileHandle*>(hObject)->fd : -1;
+}
+
 BOOL CloseHandle(HANDLE hObject)
 {
     CFileHandle* handle = nullptr;

@@ -29,5 +29,10 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
                    DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 BOOL CloseHandle(HANDLE hObject);
 
+// The descriptor behind a handle CreateFileA returned, -1 for any other
+// value. It stays the handle's: it is closed by CloseHandle. The read-ahead
+// reads a file through the very open that passed its sharing check.
+int DescriptorOf(HANDLE hObject);
+
 DWORD GetLastError();
 void SetLastError(DWORD error);

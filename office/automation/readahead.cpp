@@ -1,6 +1,7 @@
 // The read-ahead service of the built-in Office (see readahead.h).
 #include "office/automation/readahead.h"
 
+#include "office/containers/filebytes.h"
 #include "office/excel/workbookloader.h"
 #include "office/word/replacementsahead.h"
 #include "office/word/wordloader.h"
@@ -177,8 +178,16 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
     job->state = State::Reading;
     lock.unlock();
     Outcome outcome = Outcome::NotRead;
-    FileStamp stamp;
-    bool wanted = StampOf(job->item.path, stamp);
+    // The same pre-check the search makes before it opens a file: a file
+    // another program holds is not read. The file is read through that same
+    // open, whose size and time are the stamp: on small files the calls to
+    // the system are a good part of the cost.
+    HANDLE probe =
+        CreateFileA(job->item.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) outcome = Outcome::InUse;
+    FileBytesReader file;
+    ReadError unread;
+    bool wanted = probe != INVALID_HANDLE_VALUE && file.Borrow(DescriptorOf(probe), unread);
     if (wanted) {
         // The bytes of the files ahead, this one included, stay within the
         // bound; one that does not fit is left to Open.
@@ -186,23 +195,14 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
         std::uint64_t held = 0;
         for (const auto& other : m_jobs)
             if (other != job) held += other->bytes;
-        wanted = stamp.size <= kMaxBytes - std::min(held, kMaxBytes);
-        if (wanted) job->bytes = stamp.size;
+        wanted = file.Size() <= kMaxBytes - std::min(held, kMaxBytes);
+        if (wanted) job->bytes = file.Size();
         lock.unlock();
     }
     if (wanted) {
         const platform::ThreadStopScope stop(job->cancel, platform::ThreadStopScope::Mode::Also);
         try {
-            // The same pre-check the search makes before it opens a file: a
-            // file another program holds is not read.
-            HANDLE probe = CreateFileA(job->item.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (probe == INVALID_HANDLE_VALUE) {
-                outcome = GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::InUse : Outcome::NotRead;
-            } else {
-                CloseHandle(probe);
-                outcome = Read(*job, stamp) ? Outcome::Read : Outcome::NotRead;
-            }
+            outcome = Read(*job, file) ? Outcome::Read : Outcome::NotRead;
         } catch (const platform::OperationCancelled&) {
             outcome = Outcome::Stopped;
         } catch (...) {
@@ -211,6 +211,7 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
         }
         if (outcome != Outcome::Read && platform::IsSearchStopRequested()) outcome = Outcome::Stopped;
     }
+    if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
     if (outcome != Outcome::Read) job->result.reset();
     lock.lock();
     if (outcome != Outcome::Read) job->bytes = 0;
@@ -303,25 +304,25 @@ void CReadAhead::PrepareViews(WordDocument& document, const std::atomic<bool>& w
     }
 }
 
-bool CReadAhead::Read(Job& job, const FileStamp& before)
+bool CReadAhead::Read(Job& job, FileBytesReader& file)
 {
     auto result = std::make_unique<ReadAheadResult>();
     // Read as Open reads it.
     if (job.item.workbook) {
-        result->workbook = ReadWorkbookModel(job.item.path, result->error);
+        result->workbook = ReadWorkbookModel(file, job.item.path, result->error);
         result->ok = result->workbook != nullptr;
     } else {
-        result->document = ReadWordDocument(job.item.path, result->error);
+        result->document = ReadWordDocument(file, job.item.path, result->error);
         result->ok = result->document != nullptr;
         if (result->ok) PrepareViews(*result->document, job.wanted);
     }
     // A reader that gave up because of a stop found nothing about the file.
     if (!result->ok && (result->error.kind == ReadErrorKind::Cancelled || platform::IsSearchStopRequested()))
         throw platform::OperationCancelled();
-    // Bytes that changed while they were read belong to no stamp.
-    FileStamp after;
-    if (!StampOf(job.item.path, after) || !(after == before)) return false;
-    job.stamp = before;
+    // The stamp is the file's as it was opened. Bytes that changed while
+    // they were read changed its time or size, and Take, which compares it
+    // with the file as it is then, sends Open to read the file itself.
+    job.stamp = {file.Size(), file.ModifiedNs()};
     job.result = std::move(result);
     return true;
 }

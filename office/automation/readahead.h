@@ -41,6 +41,8 @@
 
 namespace office {
 
+class FileBytesReader;
+
 struct FileStamp {
     std::uint64_t size = 0;
     std::int64_t modifiedNs = 0;
@@ -137,8 +139,8 @@ private:
     std::shared_ptr<Job> NextQueuedLocked() const;
     // Reads `job` with the lock let go meanwhile.
     void RunLocked(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Job>& job);
-    // Reads the file, which had `before` just now.
-    bool Read(Job& job, const FileStamp& before);
+    // Reads the file through `file`, opened just now.
+    bool Read(Job& job, FileBytesReader& file);
     static void DropLocked(const std::shared_ptr<Job>& job);
     void PrepareViews(WordDocument& document, const std::atomic<bool>& wanted) const;
 

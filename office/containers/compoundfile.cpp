@@ -1,6 +1,7 @@
 // libgsf-backed compound file access (see compoundfile.h).
 #include "office/containers/compoundfile.h"
 
+#include "office/text/hugepages.h"
 #include "platform/cancellation.h"
 
 #include <gsf/gsf-infile-impl.h>
@@ -141,7 +142,7 @@ bool CompoundFile::ReadStream(const std::string& name, std::vector<std::uint8_t>
         return false;
     }
     const auto total = static_cast<std::size_t>(size);
-    out.reserve(total);
+    ReserveLarge(out, total);
     bool ok = true;
     bool stopped = false;
     std::size_t done = 0;

@@ -1,6 +1,7 @@
 // Whole-file and piecewise reads for the readers (see filebytes.h).
 #include "office/containers/filebytes.h"
 
+#include "office/text/hugepages.h"
 #include "platform/cancellation.h"
 
 #include <fcntl.h>
@@ -27,7 +28,7 @@ ReadError ErrnoError(const char* what)
 
 FileBytesReader::~FileBytesReader()
 {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd >= 0 && m_owned) ::close(m_fd);
 }
 
 bool FileBytesReader::Open(const std::string& path, ReadError& error, std::size_t maxBytes)
@@ -38,6 +39,22 @@ bool FileBytesReader::Open(const std::string& path, ReadError& error, std::size_
         error = ErrnoError("cannot open file: ");
         return false;
     }
+    return Examine(error, maxBytes);
+}
+
+bool FileBytesReader::Borrow(int fd, ReadError& error, std::size_t maxBytes)
+{
+    m_fd = fd;
+    m_owned = false;
+    if (fd < 0) {
+        error = {ReadErrorKind::Unreadable, "cannot open file: not open"};
+        return false;
+    }
+    return Examine(error, maxBytes);
+}
+
+bool FileBytesReader::Examine(ReadError& error, std::size_t maxBytes)
+{
     struct stat st {};
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         error = {ReadErrorKind::Unreadable, "not a regular file"};
@@ -48,6 +65,7 @@ bool FileBytesReader::Open(const std::string& path, ReadError& error, std::size_
         return false;
     }
     m_size = static_cast<std::size_t>(st.st_size);
+    m_modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
     return true;
 }
 
@@ -91,8 +109,14 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out, Read
     out.clear();
     FileBytesReader file;
     if (!file.Open(path, error, maxBytes)) return false;
+    return ReadFileBytes(file, out, error);
+}
+
+bool ReadFileBytes(FileBytesReader& file, std::vector<std::uint8_t>& out, ReadError& error)
+{
+    out.clear();
     try {
-        out.reserve(file.Size());
+        ReserveLarge(out, file.Size());
     } catch (const std::bad_alloc&) {
         error = {ReadErrorKind::TooLarge, "out of memory"};
         return false;

@@ -35,7 +35,12 @@ public:
 
     // The refusals of ReadFileBytes.
     bool Open(const std::string& path, ReadError& error, std::size_t maxBytes = kMaxDocumentBytes);
+    // Reads through `fd`, open for reading at its start, which stays the
+    // caller's to close; the same refusals.
+    bool Borrow(int fd, ReadError& error, std::size_t maxBytes = kMaxDocumentBytes);
     std::size_t Size() const { return m_size; }
+    // When the file was last changed, as it stood when opened.
+    std::int64_t ModifiedNs() const { return m_modifiedNs; }
     std::size_t Offset() const { return m_offset; }
     // Nothing more to read: the size reached, or the file shrank.
     bool AtEnd() const { return m_ended || m_offset >= m_size; }
@@ -49,10 +54,17 @@ public:
     bool Rewind(ReadError& error);
 
 private:
+    bool Examine(ReadError& error, std::size_t maxBytes);
+
     int m_fd = -1;
+    bool m_owned = true;
     std::size_t m_size = 0;
+    std::int64_t m_modifiedNs = 0;
     std::size_t m_offset = 0;
     bool m_ended = false;
 };
+
+// The rest of an opened file, all of it when nothing was read yet.
+bool ReadFileBytes(FileBytesReader& file, std::vector<std::uint8_t>& out, ReadError& error);
 
 }  // namespace office

@@ -16,6 +16,7 @@
 // count, same names in the same order) to find entries whose data overlaps.
 #include "office/containers/zippackage.h"
 
+#include "office/text/hugepages.h"
 #include "platform/cancellation.h"
 
 #include <libdeflate.h>
@@ -496,6 +497,8 @@ bool ZipPackage::Impl::Inflate(zip_uint64_t index, const zip_stat_t& st, const s
         error = {ReadErrorKind::TooLarge, "out of memory"};
         return false;
     }
+    out.clear();
+    ReserveLarge(out, static_cast<std::size_t>(st.size));
     out.resize(static_cast<std::size_t>(st.size));
     std::size_t produced = 0;
     const libdeflate_result result = libdeflate_deflate_decompress(inflater, compressed.data(), compressed.size(),

@@ -158,11 +158,21 @@ bool LoadWorkbook(const std::string& path, Workbook& out, ReadError& error, cons
 
 std::shared_ptr<Workbook> ReadWorkbookModel(const std::string& path, ReadError& error)
 {
+    FileBytesReader file;
+    if (!file.Open(path, error)) return nullptr;
+    return ReadWorkbookModel(file, path, error);
+}
+
+std::shared_ptr<Workbook> ReadWorkbookModel(FileBytesReader& file, const std::string& path, ReadError& error)
+{
+    std::vector<std::uint8_t> bytes;
+    if (!ReadFileBytes(file, bytes, error)) return nullptr;
     auto model = std::make_shared<Workbook>();
     ReadBudget budget;
     WorkbookLimits limits;
     limits.budget = &budget;
-    if (!LoadWorkbook(path, *model, error, limits, true)) return nullptr;
+    if (!LoadWorkbookBytes(ByteView(bytes.data(), bytes.size()), SheetNameFor(path), *model, error, limits, true))
+        return nullptr;
     return model;
 }
 

@@ -16,6 +16,8 @@
 
 namespace office {
 
+class FileBytesReader;
+
 enum class WorkbookKind { Biff, OldBiff, OpenXml, Xml2003, Html, DelimitedText, Unknown };
 
 WorkbookKind DetectWorkbookKind(ByteView bytes);
@@ -39,5 +41,7 @@ bool LoadWorkbook(const std::string& path, Workbook& out, ReadError& error, cons
 // side by side, formula texts decoded when a Find first looks in formulas.
 // Null, with the reader's error, when it cannot be read.
 std::shared_ptr<Workbook> ReadWorkbookModel(const std::string& path, ReadError& error);
+// The same for a file opened already; `path` gives its name.
+std::shared_ptr<Workbook> ReadWorkbookModel(FileBytesReader& file, const std::string& path, ReadError& error);
 
 }  // namespace office

@@ -3,6 +3,7 @@
 #include "office/text/matchtext.h"
 
 #include "office/text/casefold.h"
+#include "office/text/hugepages.h"
 #include "platform/cancellation.h"
 #include "platform/utf8.h"
 
@@ -308,7 +309,7 @@ public:
         // for a few more spares a long text a move to a buffer twice its
         // size (the old and the new one held at once). Room never written
         // costs address space only.
-        m_out.reserve(m_out.size() + text.size() + text.size() / 32 + 16);
+        ReserveLarge(m_out, m_out.size() + text.size() + text.size() / 32 + 16);
         // Until the first piece that changes length (or a character left
         // out), unit k of the output comes from unit k of the original and
         // no map is kept; most text never leaves that state.

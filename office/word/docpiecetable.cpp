@@ -1,6 +1,7 @@
 // Piece table parsing and text assembly (see docpiecetable.h).
 #include "office/word/docpiecetable.h"
 
+#include "office/text/hugepages.h"
 #include "office/word/docbytes.h"
 #include "platform/cancellation.h"
 
@@ -121,7 +122,7 @@ bool DocPieceTable::ReadUnicode(ByteView stream, std::uint32_t cpLimit, std::u16
     out.clear();
     // Pieces follow each other in character positions, so the text is at
     // most that many units long: room for it is reserved once.
-    out.reserve(std::min<std::size_t>(cpLimit, CpCount()));
+    ReserveLarge(out, std::min<std::size_t>(cpLimit, CpCount()));
     platform::StopCheck stop(1024);
     for (const DocPiece& p : m_pieces) {
         if (p.cpStart >= cpLimit) break;

@@ -3,6 +3,7 @@
 
 #include "office/containers/filebytes.h"
 #include "office/text/charsetdecoder.h"
+#include "office/text/hugepages.h"
 #include "platform/cancellation.h"
 
 #include <algorithm>
@@ -43,7 +44,7 @@ Decoded DecodeParagraphs(ByteView bytes, const char* charset, std::u16string& ou
     // many); reserving that much costs address space only until the text
     // fills it, and spares a large text from moving as it grows.
     const bool wide = std::strncmp(charset, "UTF-16", 6) == 0;
-    out.reserve((wide ? bytes.size() / 2 : bytes.size()) + 16);
+    ReserveLarge(out, (wide ? bytes.size() / 2 : bytes.size()) + 16);
     char16_t piece[kPieceUnits];
     std::size_t pos = 0;
     std::size_t decoded = 0;
@@ -197,7 +198,7 @@ Decoded DecodeUtf8Paragraphs(ByteView bytes, std::u16string& out, BudgetHold& ho
 {
     out.clear();
     if (!hold.TryCover(std::uint64_t{bytes.size()} * 2)) return Decoded::General;
-    out.reserve(bytes.size() + 16);
+    ReserveLarge(out, bytes.size() + 16);
     Utf8Paragraphs decoder;
     if (!decoder.Feed(bytes.data(), bytes.size(), out)) return Decoded::General;
     hold.ShrinkTo(std::uint64_t{out.size()} * 2);
@@ -297,7 +298,7 @@ TextFileRead ReadTextFile(FileBytesReader& file, std::vector<std::uint8_t>& byte
     BudgetHold hold(budget);
     if (!hold.TryCover(std::uint64_t{body} * 2)) return TextFileRead::ReadWhole;
     std::u16string text;
-    text.reserve(body + 16);
+    ReserveLarge(text, body + 16);
     Utf8Paragraphs decoder;
     for (;;) {
         const bool last = file.AtEnd();

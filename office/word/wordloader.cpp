@@ -115,6 +115,13 @@ bool LoadWordFile(const std::string& path, WordContent& out, ReadError& error, R
     out.stories.clear();
     FileBytesReader file;
     if (!file.Open(path, error)) return false;
+    return LoadWordFile(file, path, out, error, budget);
+}
+
+bool LoadWordFile(FileBytesReader& file, const std::string& path, WordContent& out, ReadError& error,
+                  ReadBudget* budget)
+{
+    out.stories.clear();
     std::vector<std::uint8_t> bytes;
     const WordFileName name = WordFileNameOf(path);
     // The first piece tells every format but text apart; a text file longer
@@ -148,6 +155,14 @@ std::shared_ptr<WordDocument> ReadWordDocument(const std::string& path, ReadErro
     WordContent content;
     ReadBudget budget;
     if (!LoadWordFile(path, content, error, &budget)) return nullptr;
+    return std::make_shared<WordDocument>(std::move(content));
+}
+
+std::shared_ptr<WordDocument> ReadWordDocument(FileBytesReader& file, const std::string& path, ReadError& error)
+{
+    WordContent content;
+    ReadBudget budget;
+    if (!LoadWordFile(file, path, content, error, &budget)) return nullptr;
     return std::make_shared<WordDocument>(std::move(content));
 }
 

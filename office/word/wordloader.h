@@ -18,6 +18,8 @@
 
 namespace office {
 
+class FileBytesReader;
+
 // What a file's name says about how its bytes are read.
 enum class WordFileName {
     Any,      // the bytes alone decide
@@ -40,10 +42,14 @@ bool LoadWordContent(ByteView bytes, WordContent& out, ReadError& error, WordFil
 // soon as its text is read; a UTF-8 text file longer than its first piece
 // is decoded as it is read, so its bytes are never held whole.
 bool LoadWordFile(const std::string& path, WordContent& out, ReadError& error, ReadBudget* budget = nullptr);
+// The same for a file opened already; `path` gives its name.
+bool LoadWordFile(FileBytesReader& file, const std::string& path, WordContent& out, ReadError& error,
+                  ReadBudget* budget = nullptr);
 
 // A file read as an opened document is, the same for Documents.Open, its
 // read-ahead and a match report: one memory budget for everything the file
 // costs to read. Null, with the reader's error, when it cannot be read.
 std::shared_ptr<WordDocument> ReadWordDocument(const std::string& path, ReadError& error);
+std::shared_ptr<WordDocument> ReadWordDocument(FileBytesReader& file, const std::string& path, ReadError& error);
 
 }  // namespace office
