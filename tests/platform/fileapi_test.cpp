@@ -136,7 +136,13 @@ TEST_F(FileApiTest, UnlockedFileOpensAndIsNeverChanged)
     HANDLE h = OpenForCheck(m_file);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(FreeOfLocks(m_file));
+    // Its descriptor reads the file from the start, and is the handle's only.
+    char head[8] = {};
+    EXPECT_EQ(read(DescriptorOf(h), head, sizeof head), 8);
+    EXPECT_EQ(std::string(head, 8), "document");
     EXPECT_EQ(CloseHandle(h), TRUE);
+    EXPECT_EQ(DescriptorOf(h), -1);
+    EXPECT_EQ(DescriptorOf(INVALID_HANDLE_VALUE), -1);
     EXPECT_EQ(CloseHandle(h), FALSE);  // a second close is refused, not undefined
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
     // Owner and lock files beside the document do not count.
