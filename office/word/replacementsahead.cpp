@@ -4,6 +4,7 @@
 #include "office/word/findplancache.h"
 #include "office/word/wordfind.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace office {
@@ -12,16 +13,20 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
                                   std::size_t maxUnits)
 {
     if (calls.empty()) return nullptr;
+    const auto modeless = [](const ReplacementCall& call) {
+        return call.mode != static_cast<std::uint8_t>(ReplaceMode::One) &&
+               call.mode != static_cast<std::uint8_t>(ReplaceMode::All);
+    };
+    if (std::any_of(calls.begin(), calls.end(), modeless)) return nullptr;
     std::size_t units = 0;
-    WordContent content;
-    content.stories.reserve(document.StoryCount());
-    for (std::size_t s = 0; s < document.StoryCount(); ++s) {
-        units += document.Text(s).size();
-        if (units > maxUnits) return nullptr;
-        content.stories.push_back({document.Kind(s), std::u16string(document.Text(s))});
-    }
-    auto copy = std::make_unique<WordDocument>(std::move(content));
-    copy->RecordReplacements(true);
+    for (std::size_t s = 0; s < document.StoryCount(); ++s) units += document.Text(s).size();
+    if (units > maxUnits) return nullptr;
+    // The copy is made when a call first finds something to replace: until
+    // then the text is the document's own, and a find on the document
+    // itself answers the call. Most documents have no tab or run of spaces
+    // at all, and the compared texts those finds build are the ones the
+    // search needs next.
+    std::unique_ptr<WordDocument> copy;
     std::vector<WordDocument::PreparedStep> steps;
     steps.reserve(calls.size());
     std::size_t last = calls.size();  // the last step that changed the text
@@ -32,13 +37,22 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
     // document.)
     thread_local FindPlanCache plans;
     for (const ReplacementCall& call : calls) {
-        if (call.mode != static_cast<std::uint8_t>(ReplaceMode::One) &&
-            call.mode != static_cast<std::uint8_t>(ReplaceMode::All))
-            return nullptr;
         // The same engine, on the same text, as the search's call will run.
         const auto plan = plans.Get(call.findText, OptionsOf(call.switches));
         WordDocument::PreparedStep step;
         step.call = call;
+        if (!copy) {
+            if (!FindsAny(document, *plan)) {
+                steps.push_back(std::move(step));
+                continue;
+            }
+            WordContent content;
+            content.stories.reserve(document.StoryCount());
+            for (std::size_t s = 0; s < document.StoryCount(); ++s)
+                content.stories.push_back({document.Kind(s), std::u16string(document.Text(s))});
+            copy = std::make_unique<WordDocument>(std::move(content));
+            copy->RecordReplacements(true);
+        }
         step.replaced = ExecuteFind(*copy, *plan, static_cast<ReplaceMode>(call.mode), call.replaceWith);
         if (copy->TakeRecorded(step)) {
             last = steps.size();
@@ -47,7 +61,7 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
         }
         steps.push_back(std::move(step));
     }
-    copy->RecordReplacements(false);
+    if (copy) copy->RecordReplacements(false);
     if (last == calls.size()) {
         document.AttachPrepared(std::move(steps), nullptr);
         return &document;

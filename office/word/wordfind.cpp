@@ -677,6 +677,11 @@ bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, st
     return RunPlan(document, plan, replace, replaceWith, false);
 }
 
+bool FindsAny(WordDocument& document, FindPlan& plan)
+{
+    return RunPlan(document, plan, ReplaceMode::None, {}, false);
+}
+
 namespace {
 
 // `tableOfResults`: answers are also looked up and kept in the document's

@@ -50,6 +50,10 @@ class FindPlan;
 std::shared_ptr<FindPlan> CompileFind(std::u16string_view findText, const FindOptions& options);
 // The same as ExecuteFind above, for a compiled find text.
 bool ExecuteFind(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u16string_view replaceWith);
+// Whether the plan finds anything: a Find.Execute that replaces nothing,
+// kept out of the document's call log (a look of our own, not the
+// search's).
+bool FindsAny(WordDocument& document, FindPlan& plan);
 
 // One occurrence: offsets in the story's own text.
 struct FoundRange {
