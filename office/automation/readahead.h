@@ -9,10 +9,10 @@
 // in progress ahead of the worker.
 // A helper checks, as the search's sharing pre-check does, that no other
 // program holds the file before reading it (and reads it through that same
-// open), and reads nothing the driver did not name. Each read in progress has its
-// own stop flag (see platform::ThreadStopScope): a hint that no longer names
-// the file, Stop and the search's stop request all end it within the
-// readers' usual stop latency.
+// open), and reads nothing the driver did not name. Each read in progress
+// has its own stop flag (see platform::ThreadStopScope): a hint that no
+// longer names the file, Stop and the search's stop request all end it
+// within the readers' usual stop latency.
 //
 // A worker that finds its file still being read does not wait idle: it
 // reads a later file of the list meanwhile, so that with one helper both
