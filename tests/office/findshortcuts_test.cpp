@@ -14,6 +14,7 @@
 #include "office/text/matchtext.h"
 #include "office/word/replacementsahead.h"
 #include "office/word/wordfind.h"
+#include "support/sameview.h"
 #include "wordautomation.h"
 
 #include <gtest/gtest.h>
@@ -86,20 +87,6 @@ WordContent RandomContent(std::mt19937& rng, Leaving leave)
     content.stories.push_back({StoryKind::Footnotes, RandomText(rng, 520 + rng() % 200, leave)});
     content.stories.push_back({StoryKind::Main, RandomText(rng, 30, leave)});
     return content;
-}
-
-// Whether two compared texts agree in their text and in every position of
-// their maps.
-::testing::AssertionResult SameView(const MatchText& a, const MatchText& b)
-{
-    if (a.Text() != b.Text()) return ::testing::AssertionFailure() << "texts differ";
-    for (std::size_t i = 0; i <= a.Text().size(); ++i) {
-        if (a.OriginalStart(i) != b.OriginalStart(i) || a.OriginalEnd(i) != b.OriginalEnd(i) ||
-            a.IsCharacterEdge(i) != b.IsCharacterEdge(i)) {
-            return ::testing::AssertionFailure() << "maps differ at " << i;
-        }
-    }
-    return ::testing::AssertionSuccess();
 }
 
 TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)

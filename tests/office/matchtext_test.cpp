@@ -8,6 +8,7 @@
 #include "office/text/casefold.h"
 #include "office/excel/rangefind.h"
 #include "office/word/wordfind.h"
+#include "support/sameview.h"
 
 #include <gtest/gtest.h>
 
@@ -215,20 +216,6 @@ MapCase RandomMapCase(std::mt19937& rng, int round)
         break;
     }
     return c;
-}
-
-// Whether two compared texts agree in their text and in every position of
-// their maps.
-::testing::AssertionResult SameView(const MatchText& a, const MatchText& b)
-{
-    if (a.Text() != b.Text()) return ::testing::AssertionFailure() << "texts differ";
-    for (std::size_t i = 0; i <= a.Text().size(); ++i) {
-        if (a.OriginalStart(i) != b.OriginalStart(i) || a.OriginalEnd(i) != b.OriginalEnd(i) ||
-            a.IsCharacterEdge(i) != b.IsCharacterEdge(i)) {
-            return ::testing::AssertionFailure() << "maps differ at " << i;
-        }
-    }
-    return ::testing::AssertionSuccess();
 }
 
 // An NFC text's compared text, character by character: left out, or folded
