@@ -152,10 +152,9 @@ bool LoadWordFile(FileBytesReader& file, const std::string& path, WordContent& o
 
 std::shared_ptr<WordDocument> ReadWordDocument(const std::string& path, ReadError& error)
 {
-    WordContent content;
-    ReadBudget budget;
-    if (!LoadWordFile(path, content, error, &budget)) return nullptr;
-    return std::make_shared<WordDocument>(std::move(content));
+    FileBytesReader file;
+    if (!file.Open(path, error)) return nullptr;
+    return ReadWordDocument(file, path, error);
 }
 
 std::shared_ptr<WordDocument> ReadWordDocument(FileBytesReader& file, const std::string& path, ReadError& error)
