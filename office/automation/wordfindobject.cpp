@@ -4,7 +4,6 @@
 #include "office/word/wordfind.h"
 #include "platform/worddispids.h"
 
-
 namespace office {
 
 namespace {
