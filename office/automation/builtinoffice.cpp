@@ -4,12 +4,14 @@
 #include "office/automation/excelapplication.h"
 #include "office/automation/readahead.h"
 #include "office/automation/wordapplication.h"
+#include "office/text/hugepages.h"
 #include "platform/registry.h"
 
 namespace office {
 
 void RegisterBuiltinOffice()
 {
+    KeepFreedMemory();
     RegisterWordServer();
     RegisterExcelServer();
     platform::SetReadAheadService(&CReadAhead::Instance());

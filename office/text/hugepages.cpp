@@ -2,6 +2,9 @@
 #include "office/text/hugepages.h"
 
 #include <sys/mman.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <cstdint>
 
@@ -21,6 +24,14 @@ void PreferHugePages(const void* data, std::size_t bytes)
 #else
     (void)data;
     (void)bytes;
+#endif
+}
+
+void KeepFreedMemory()
+{
+#if defined(__GLIBC__)
+    ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(kKeptFreeBytes));
+    ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(kOwnMappingBytes));
 #endif
 }
 
