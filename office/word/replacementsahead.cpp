@@ -46,11 +46,7 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
                 steps.push_back(std::move(step));
                 continue;
             }
-            WordContent content;
-            content.stories.reserve(document.StoryCount());
-            for (std::size_t s = 0; s < document.StoryCount(); ++s)
-                content.stories.push_back({document.Kind(s), std::u16string(document.Text(s))});
-            copy = std::make_unique<WordDocument>(std::move(content));
+            copy = document.CopyStories();
             copy->RecordReplacements(true);
         }
         step.replaced = ExecuteFind(*copy, *plan, static_cast<ReplaceMode>(call.mode), call.replaceWith);

@@ -40,6 +40,20 @@ WordDocument::WordDocument(WordContent content) : m_version(NewVersion())
 
 WordDocument::~WordDocument() = default;
 
+std::unique_ptr<WordDocument> WordDocument::CopyStories() const
+{
+    WordContent content;
+    content.stories.reserve(m_stories.size());
+    for (const StoryState& s : m_stories) content.stories.push_back({s.kind, s.text});
+    auto copy = std::make_unique<WordDocument>(std::move(content));
+    // Checking the form again would cost as much as the views built on it.
+    for (std::size_t i = 0; i < m_stories.size(); ++i) {
+        copy->m_stories[i].knownNormal = m_stories[i].knownNormal;
+        copy->m_stories[i].knownNfc = m_stories[i].knownNfc;
+    }
+    return copy;
+}
+
 const MatchText& WordDocument::View(std::size_t story, bool fold, bool keepFormat)
 {
     StoryState& s = m_stories.at(story);

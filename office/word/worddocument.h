@@ -57,6 +57,10 @@ public:
     WordDocument(const WordDocument&) = delete;
     WordDocument& operator=(const WordDocument&) = delete;
 
+    // A new document of the same stories' text (and what is known of its
+    // normal form), with nothing derived, cached or logged.
+    std::unique_ptr<WordDocument> CopyStories() const;
+
     std::size_t StoryCount() const { return m_stories.size(); }
     StoryKind Kind(std::size_t story) const { return m_stories[story].kind; }
     std::u16string_view Text(std::size_t story) const { return m_stories[story].text; }
