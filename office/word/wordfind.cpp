@@ -752,6 +752,9 @@ bool RunPlan(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u
         while (matcher.Next(document, s, from, m)) {
             if (m.start < copied || m.end > text.size() || (changed && m.resume <= from)) break;
             stop();
+            // The clearing passes shorten the text: room for all of it
+            // saves growing the copy step by step.
+            if (!changed) out.reserve(text.size());
             out.append(text.substr(copied, m.start - copied));
             out += BuildReplacement(parts, text, m, wildcards);
             copied = m.end;
