@@ -66,6 +66,8 @@ bool FileBytesReader::Examine(ReadError& error, std::size_t maxBytes)
     }
     m_size = static_cast<std::size_t>(st.st_size);
     m_modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    // What is read from here on is allocated by this thread.
+    WarmThreadHeap();
     return true;
 }
 

@@ -7,24 +7,46 @@
 #endif
 
 #include <cstdint>
+#include <cstdlib>
 
 namespace office {
 
-void PreferHugePages(const void* data, std::size_t bytes)
+namespace {
+
+// The advice for the whole 2 MB pages inside [begin, begin + bytes).
+void AdviseHuge(std::uintptr_t begin, std::size_t bytes)
 {
 #ifdef MADV_HUGEPAGE
-    if (data == nullptr || bytes < kHugePageWorthy) return;
+    if (begin == 0 || bytes < kHugePageWorthy) return;
     constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
     // Only pages wholly inside the buffer: its neighbours are not ours to
     // advise.
     const std::uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1);
     const std::uintptr_t to = (begin + bytes) & ~(kHuge - 1);
     if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 #else
-    (void)data;
+    (void)begin;
     (void)bytes;
 #endif
+}
+
+}  // namespace
+
+void PreferHugePages(const void* data, std::size_t bytes)
+{
+    AdviseHuge(reinterpret_cast<std::uintptr_t>(data), bytes);
+}
+
+void WarmThreadHeap()
+{
+    thread_local bool warm = false;
+    if (warm) return;
+    warm = true;
+    // Freed at once, the block goes back to the thread's free memory,
+    // which KeepFreedMemory keeps: the advice stays with it.
+    void* block = std::malloc(kWarmHeapBytes);
+    AdviseHuge(reinterpret_cast<std::uintptr_t>(block), kWarmHeapBytes);
+    std::free(block);
 }
 
 void KeepFreedMemory()
