@@ -4,6 +4,9 @@
 // file the dynamic linker loaded.
 #include "cli/versions.h"
 
+#include "office/containers/zippackage.h"
+#include "office/word/wordforms.h"
+
 #include <expat.h>
 #include <gsf/gsf-utils.h>
 #include <libdeflate.h>
@@ -11,7 +14,6 @@
 #include <link.h>
 #include <nettle/version.h>
 #include <unicode/uversion.h>
-#include <zip.h>
 #include <zlib.h>
 #include <climits>
 #include <cstdlib>
@@ -66,7 +68,9 @@ std::string VersionText()
          std::to_string(xml / 10000) + "." + std::to_string(xml / 100 % 100) + "." + std::to_string(xml % 100));
     const XML_Expat_Version expat = XML_ExpatVersionInfo();
     line("expat", std::to_string(expat.major) + "." + std::to_string(expat.minor) + "." + std::to_string(expat.micro));
-    line("libzip", zip_libzip_version());
+    // Opened only when needed: opened here to be asked.
+    const char* (*zipVersion)() = nullptr;
+    line("libzip", office::ZipLibrary().Look(zipVersion, "zip_libzip_version") ? zipVersion() : "");
     line("zlib", zlibVersion());
     line("libgsf", std::to_string(libgsf_major_version) + "." + std::to_string(libgsf_minor_version) + "." +
                        std::to_string(libgsf_micro_version));
@@ -75,6 +79,6 @@ std::string VersionText()
     line("libdeflate", std::string(LIBDEFLATE_VERSION_STRING) + " (headers)");
     line("RE2", LoadedFile("libre2.so."));
     line("uchardet", LoadedFile("libuchardet.so."));
-    line("Snowball", LoadedFile("libstemmer.so."));
+    line("Snowball", office::StemmerLibrary().Load() ? LoadedFile("libstemmer.so.") : "");
     return text;
 }

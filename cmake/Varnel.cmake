@@ -63,3 +63,14 @@ function(varnel_gtests folder)
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endforeach()
 endfunction()
+
+# The soname of a shared library file, the name a program that links it
+# records: for libraries opened at run time instead (platform/lazylibrary.h).
+function(varnel_soname out library)
+  get_filename_component(_real "${library}" REALPATH)
+  execute_process(COMMAND ${CMAKE_OBJDUMP} -p "${_real}" OUTPUT_VARIABLE _dump RESULT_VARIABLE _rc)
+  if(NOT _rc EQUAL 0 OR NOT _dump MATCHES "SONAME +([^ \n]+)")
+    message(FATAL_ERROR "cannot read the soname of ${library} with ${CMAKE_OBJDUMP}")
+  endif()
+  set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()

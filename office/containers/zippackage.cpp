@@ -26,9 +26,64 @@
 #include <numeric>
 #include <unordered_map>
 
+#ifndef VARNEL_LIBZIP_SONAME
+#error "the build names the libzip to open (VARNEL_LIBZIP_SONAME)"
+#endif
+
 namespace office {
 
 namespace {
+
+// libzip's functions, as pointers of the same names: the calls below go
+// through them, unchanged. They are looked up once, when the first package
+// is opened (LoadLibzip).
+decltype(&::zip_discard) zip_discard = nullptr;
+decltype(&::zip_error_code_zip) zip_error_code_zip = nullptr;
+decltype(&::zip_error_fini) zip_error_fini = nullptr;
+decltype(&::zip_error_init) zip_error_init = nullptr;
+decltype(&::zip_error_strerror) zip_error_strerror = nullptr;
+decltype(&::zip_fclose) zip_fclose = nullptr;
+decltype(&::zip_file_strerror) zip_file_strerror = nullptr;
+decltype(&::zip_fopen_index) zip_fopen_index = nullptr;
+decltype(&::zip_fread) zip_fread = nullptr;
+decltype(&::zip_get_name) zip_get_name = nullptr;
+decltype(&::zip_get_num_entries) zip_get_num_entries = nullptr;
+decltype(&::zip_open_from_source) zip_open_from_source = nullptr;
+decltype(&::zip_source_buffer_create) zip_source_buffer_create = nullptr;
+decltype(&::zip_source_free) zip_source_free = nullptr;
+decltype(&::zip_stat_index) zip_stat_index = nullptr;
+decltype(&::zip_stat_init) zip_stat_init = nullptr;
+decltype(&::zip_strerror) zip_strerror = nullptr;
+
+// Whether every pointer above is set; the first call sets them (all
+// threads wait for it), later ones only answer.
+bool LoadLibzip()
+{
+    static const bool loaded = [] {
+        platform::LazyLibrary& library = ZipLibrary();
+        bool all = true;
+        auto look = [&](auto& function, const char* name) { all = library.Look(function, name) && all; };
+        look(zip_discard, "zip_discard");
+        look(zip_error_code_zip, "zip_error_code_zip");
+        look(zip_error_fini, "zip_error_fini");
+        look(zip_error_init, "zip_error_init");
+        look(zip_error_strerror, "zip_error_strerror");
+        look(zip_fclose, "zip_fclose");
+        look(zip_file_strerror, "zip_file_strerror");
+        look(zip_fopen_index, "zip_fopen_index");
+        look(zip_fread, "zip_fread");
+        look(zip_get_name, "zip_get_name");
+        look(zip_get_num_entries, "zip_get_num_entries");
+        look(zip_open_from_source, "zip_open_from_source");
+        look(zip_source_buffer_create, "zip_source_buffer_create");
+        look(zip_source_free, "zip_source_free");
+        look(zip_stat_index, "zip_stat_index");
+        look(zip_stat_init, "zip_stat_init");
+        look(zip_strerror, "zip_strerror");
+        return all;
+    }();
+    return loaded;
+}
 
 constexpr std::size_t kChunk = 64 * 1024;
 // End-of-central-directory records tried from the end of the package.
@@ -267,6 +322,12 @@ struct ZipPackage::Impl {
     }
 };
 
+platform::LazyLibrary& ZipLibrary()
+{
+    static platform::LazyLibrary library(VARNEL_LIBZIP_SONAME);
+    return library;
+}
+
 ZipPackage::ZipPackage(ReadBudget* budget) : ZipPackage(ZipLimits{}, budget) {}
 
 ZipPackage::ZipPackage(const ZipLimits& limits, ReadBudget* budget) : m_impl(std::make_unique<Impl>())
@@ -291,6 +352,12 @@ bool ZipPackage::Open(ByteView bytes, ReadError& error)
     // its end-of-central-directory record.
     if (bytes.size() < 22) {
         error = {ReadErrorKind::NotThisFormat, "not a valid zip package: too short"};
+        return false;
+    }
+    if (!LoadLibzip()) {
+        const std::string why = ZipLibrary().Error();
+        error = {ReadErrorKind::Unreadable,
+                 "cannot read packages: " + ZipLibrary().Name() + (why.empty() ? " lacks a function" : ": " + why)};
         return false;
     }
     zip_error_t zerr;

@@ -12,6 +12,7 @@
 #include "office/containers/readbudget.h"
 #include "office/containers/readerror.h"
 #include "office/text/byteview.h"
+#include "platform/lazylibrary.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -86,6 +87,9 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+// libzip, opened when the first package is (see platform/lazylibrary.h).
+platform::LazyLibrary& ZipLibrary();
 
 // A relationship's Target with its "%XX" escapes decoded, its fragment
 // ("#...") dropped and its backslashes read as slashes. False, with nothing

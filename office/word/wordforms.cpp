@@ -11,6 +11,10 @@
 #include <map>
 #include <sstream>
 
+#ifndef VARNEL_STEMMER_SONAME
+#error "the build names the stemmer library to open (VARNEL_STEMMER_SONAME)"
+#endif
+
 namespace office {
 
 namespace {
@@ -196,22 +200,56 @@ const std::multimap<std::string, std::string>& IrregularTable()
     return table;
 }
 
+// The stemmer's functions, as pointers of the same names, looked up once.
+struct StemmerFunctions {
+    decltype(&::sb_stemmer_new) sb_stemmer_new = nullptr;
+    decltype(&::sb_stemmer_delete) sb_stemmer_delete = nullptr;
+    decltype(&::sb_stemmer_stem) sb_stemmer_stem = nullptr;
+    decltype(&::sb_stemmer_length) sb_stemmer_length = nullptr;
+};
+
+// Null when the library or one of its functions is missing.
+const StemmerFunctions* Stemmer()
+{
+    static const StemmerFunctions* const functions = []() -> const StemmerFunctions* {
+        static StemmerFunctions f;
+        platform::LazyLibrary& library = StemmerLibrary();
+        const bool all = library.Look(f.sb_stemmer_new, "sb_stemmer_new") &&
+                         library.Look(f.sb_stemmer_delete, "sb_stemmer_delete") &&
+                         library.Look(f.sb_stemmer_stem, "sb_stemmer_stem") &&
+                         library.Look(f.sb_stemmer_length, "sb_stemmer_length");
+        return all ? &f : nullptr;
+    }();
+    return functions;
+}
+
 }  // namespace
 
-WordForms::WordForms() : m_stemmer(sb_stemmer_new("english", "UTF_8")) {}
+platform::LazyLibrary& StemmerLibrary()
+{
+    static platform::LazyLibrary library(VARNEL_STEMMER_SONAME);
+    return library;
+}
+
+WordForms::WordForms()
+{
+    if (const StemmerFunctions* f = Stemmer()) m_stemmer = f->sb_stemmer_new("english", "UTF_8");
+}
 
 WordForms::~WordForms()
 {
-    if (m_stemmer != nullptr) sb_stemmer_delete(m_stemmer);
+    if (m_stemmer != nullptr) Stemmer()->sb_stemmer_delete(m_stemmer);
 }
 
 std::string WordForms::Stem(const std::string& lowerUtf8)
 {
     if (m_stemmer == nullptr || lowerUtf8.size() > 1024) return lowerUtf8;
-    const sb_symbol* stemmed = sb_stemmer_stem(m_stemmer, reinterpret_cast<const sb_symbol*>(lowerUtf8.data()),
-                                               static_cast<int>(lowerUtf8.size()));
+    // (A stemmer was made, so the functions are there.)
+    const StemmerFunctions& f = *Stemmer();
+    const sb_symbol* stemmed = f.sb_stemmer_stem(m_stemmer, reinterpret_cast<const sb_symbol*>(lowerUtf8.data()),
+                                                 static_cast<int>(lowerUtf8.size()));
     if (stemmed == nullptr) return lowerUtf8;  // out of memory: compare the word itself
-    const int n = sb_stemmer_length(m_stemmer);
+    const int n = f.sb_stemmer_length(m_stemmer);
     if (n <= 0) return lowerUtf8;
     return std::string(reinterpret_cast<const char*>(stemmed), static_cast<std::size_t>(n));
 }

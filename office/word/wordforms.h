@@ -5,6 +5,8 @@
 // "sit", "mice" -> "mouse").
 #pragma once
 
+#include "platform/lazylibrary.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,11 @@
 struct sb_stemmer;
 
 namespace office {
+
+// The Snowball stemmer's library, opened by the first WordForms (see
+// platform/lazylibrary.h). Without it words are compared as they stand,
+// with the irregular forms of the table.
+platform::LazyLibrary& StemmerLibrary();
 
 class WordForms {
 public:
