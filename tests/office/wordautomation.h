@@ -51,14 +51,6 @@ inline CallResult Execute(IDispatch* find, std::u16string_view text, const Switc
                 true);
 }
 
-// Switches as letters: c match case, w whole word, * wildcards, s sounds
-// like, f all word forms.
-inline Switches SwitchesOf(std::string_view s)
-{
-    const auto has = [s](char c) { return s.find(c) != std::string_view::npos; };
-    return {has('c'), has('w'), has('*'), has('s'), has('f')};
-}
-
 inline bool Found(const CallResult& r) { return r.value.vt == VT_BOOL && r.value.boolVal != VARIANT_FALSE; }
 
 // Documents.Open of generation 9, 10 or 11 with Kestrel's arguments.

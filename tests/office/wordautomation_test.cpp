@@ -154,25 +154,6 @@ TEST_F(WordAutomation, SearchingAndReplacingNeverChangeTheFile)
     EXPECT_FALSE(again.Find(u"Third"));
 }
 
-// Each switch of Find.Execute reaches the engine as that switch.
-TEST_F(WordAutomation, EachSwitchMakesItsOwnDecision)
-{
-    const std::string path = m_files.Write("decisions.txt",
-                                       "R\xC3\xA9sum\xC3\xA9 of Mr Smyth, who sat by the STRASSE in 2024.\n"
-                                       "He ran; three mice were funny.\tCatalog entry.\n");
-    OpenedFile file(path);
-    ASSERT_TRUE(file.Ok());
-    const std::tuple<const char16_t*, const char*, bool> cases[] = {
-        {u"R\u00C9SUM\u00C9", "", true}, {u"r\u00E9sum\u00E9", "c", false}, {u"R\u00E9sum\u00E9", "c", true},
-        {u"funny.^tCatalog", "", true},   {u"cat", "", true},                {u"cat", "w", false},
-        {u"m?ce", "*", true},             {u"m?ce", "", false},              {u"Smith", "s", true},
-        {u"Smith", "", false},            {u"sit", "f", true},               {u"mouse", "f", true},
-        {u"mouse", "", false},
-    };
-    for (const auto& [find, switches, found] : cases)
-        EXPECT_EQ(file.Find(find, wordtest::SwitchesOf(switches)), found) << std::u16string_view(find).size() << " [" << switches << "]";
-}
-
 // Documents.Open goes by content, except that a file named as a web page
 // (the mask *.htm also matches .html) is one even without html tags.
 TEST_F(WordAutomation, ContentDecidesAndWebPageNamesCount)

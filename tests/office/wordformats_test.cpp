@@ -288,13 +288,6 @@ TEST(DocxText, RunsBreaksTablesFieldsAndRevisions)
     };
     for (const auto& [body, main] : cases) EXPECT_EQ(MainOf(body), main);
 
-    // Alternate content is read once, its text box in its own story.
-    const std::string box = "<w:txbxContent>" + Para(TextRun("boxed")) + "</w:txbxContent>";
-    const std::string alt = "<w:r><mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing><wps:txbx>" + box +
-                            "</wps:txbx></w:drawing></mc:Choice><mc:Fallback><w:pict><v:textbox>" + box +
-                            "</v:textbox></w:pict></mc:Fallback></mc:AlternateContent></w:r>";
-    ExpectStories(ReadOk(kDocx, Package(Body(Para(TextRun("before ") + alt + TextRun("after"))))),
-                  {{Kind::Main, u"before after\r"}, {Kind::TextBoxes, u"boxed\r"}});
     // The strict namespace.
     const std::string strict = "<w:document xmlns:w=\"http://purl.oclc.org/ooxml/wordprocessingml/main\"><w:body><w:p>"
                                "<w:r><w:t>strict</w:t><w:br w:type=\"page\"/></w:r></w:p></w:body></w:document>";

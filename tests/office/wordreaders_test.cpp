@@ -19,12 +19,6 @@ namespace {
 using namespace wordfix;
 using excelfixtures::Utf16;
 
-std::u16string MainOf(const Bytes& bytes, Reader reader)
-{
-    const WordContent c = ReadOk(reader, bytes);
-    return c.stories.empty() ? u"<no story>" : c.stories[0].text;
-}
-
 // ---- The fixtures, through every reader -----------------------------------------
 
 // `count` times in the story of `kind` (0: not in it).
@@ -204,7 +198,7 @@ TEST(WordTextAndPages, MainStoryOfSmallInputs)
         {"text, Windows-1252", Ascii("Hyphen\xAD" "ation caf\xE9\n"), kLoad, u"Hyphen\u00AD" u"ation caf\u00E9\r"},
         {"text, UTF-16", docbin::Utf16(u"\uFEFFHyphen\u00AD" u"ation\n"), kLoad, u"Hyphen\u00AD" u"ation\r"},
     };
-    for (const auto& [what, bytes, reader, main] : cases) EXPECT_EQ(MainOf(bytes, reader), main) << what;
+    for (const auto& [what, bytes, reader, main] : cases) EXPECT_EQ(StoryOf(ReadOk(reader, bytes)), main) << what;
 
     // Nothing at all is an empty text.
     const WordContent empty = ReadOk(kLoad, ByteView());
