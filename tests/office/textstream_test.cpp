@@ -6,7 +6,6 @@
 #include "office/containers/filebytes.h"
 #include "office/containers/readbudget.h"
 #include "office/word/textreader.h"
-#include "platform/cancellation.h"
 
 #include <gtest/gtest.h>
 
@@ -90,19 +89,6 @@ TEST(TextStream, PiecesGiveWhatTheWholeBytesGive)
             EXPECT_TRUE(got.stories.at(0).text == whole.stories.at(0).text);
         }
     }
-}
-
-// Stop ends a long read between its pieces.
-TEST(TextStream, StopEndsALongRead)
-{
-    FileBytesReader file;
-    ReadError error;
-    std::vector<std::uint8_t> head;
-    ASSERT_TRUE(file.Open(WriteTemp(std::string(200000, 'x')), error) && file.Append(head, 4096, error));
-    WordContent got;
-    platform::RequestSearchStop();
-    EXPECT_THROW(ReadTextFile(file, head, got, error, nullptr, 4096), platform::OperationCancelled);
-    platform::ClearSearchStop();
 }
 
 }  // namespace
