@@ -23,11 +23,9 @@ using excelfixtures::CallResult;
 
 // A property get or method call returning an object (or null); the caller
 // releases it.
-inline IDispatch* Get(IDispatch* from, DISPID id, HRESULT* hr = nullptr)
+inline IDispatch* Get(IDispatch* from, DISPID id)
 {
-    CallResult r = Call(from, id, DISPATCH_PROPERTYGET);
-    if (hr != nullptr) *hr = r.hr;
-    return r.TakeDispatch();
+    return Call(from, id, DISPATCH_PROPERTYGET).TakeDispatch();
 }
 
 struct Switches {

@@ -1,7 +1,9 @@
 // The built-in Word through its automation interface, with the calls an
 // automation client makes: objects and their lifetime, argument forms,
-// failures, the file left untouched, and each Find switch reaching the
-// engine. The engine's own decisions are wordfind_test's.
+// failures, the file left untouched, and a web page's name reaching the
+// reader. Each Find switch reaching the engine is findshortcuts_test's (every
+// combination, against the engine); the engine's own decisions are
+// wordfind_test's.
 #include "wordautomation.h"
 
 #include <gtest/gtest.h>
