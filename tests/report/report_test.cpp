@@ -6,6 +6,7 @@
 #include "platform/olethread.h"
 #include "report/matchreport.h"
 #include "report/snippet.h"
+#include "tests/kestrel/support/keywords.h"
 #include "tests/platform/support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -19,17 +20,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-CKeywordArray Keywords(const std::vector<std::string>& words)
-{
-    CKeywordArray keys;
-    for (const std::string& w : words) {
-        _FindKeyWord k{};
-        std::strncpy(k.szKeyword, w.c_str(), sizeof k.szKeyword - 1);
-        keys.Add(k);
-    }
-    return keys;
-}
 
 std::string Data(const std::string& name)
 {

@@ -13,6 +13,7 @@
 #include "platform/registry.h"
 #include "search/searchrun.h"
 #include "support/recordingpanes.h"
+#include "tests/kestrel/support/keywords.h"
 #include "tests/platform/support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -127,15 +128,8 @@ protected:
         };
         g_bRunning = 1;
         g_bWordFile = g_bExcelFile = g_bTextFile = g_bHtmFile = 1;
-        for (const char* w : {"needle", "Mainalpha", "Quarterly", "Sales"}) {
-            _FindKeyWord k{};
-            std::memcpy(k.szKeyword, w, std::strlen(w));
-            g_arrKeywords.Add(k);
-        }
-        _SelectedFolder f{};
-        std::memcpy(f.szPath, root.c_str(), root.string().size());
-        f.bSubfolders = 1;
-        g_listSelectedFolders.push_back(f);
+        AddKeywords(g_arrKeywords, {"needle", "Mainalpha", "Quarterly", "Sales"});
+        SelectFolder(root, true);
         SearchThreadProc();
         ::close(fd);
         Outcome out;

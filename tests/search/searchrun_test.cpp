@@ -1,13 +1,14 @@
 // The search run end to end with fake applications: the worker's outcomes,
 // the driver's order of work, routing, stop points, quits and log lines;
 // stop in the middle of a file is held by varnel-find's signal test.
+#include "search/searchrun.h"
 #include "platform/cancellation.h"
 #include "platform/oleauto.h"
 #include "platform/registry.h"
 #include "platform/stringtable.h"
-#include "search/searchrun.h"
 #include "support/recordingpanes.h"
 #include "tests/kestrel/support/fakeoffice.h"
+#include "tests/kestrel/support/keywords.h"
 #include "tests/platform/support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -57,28 +58,10 @@ protected:
         if (excel) RegRegisterMachineKey((base + "\\Excel").c_str());
     }
 
-    void AddKeywords(const std::vector<std::string>& words)
-    {
-        for (const auto& w : words) {
-            _FindKeyWord k{};
-            std::memcpy(k.szKeyword, w.data(), w.size());
-            g_arrKeywords.Add(k);
-        }
-    }
-
-    void SelectFolder(const fs::path& p, bool subfolders = false)
-    {
-        _SelectedFolder f{};
-        const std::string s = p.string();
-        std::memcpy(f.szPath, s.data(), s.size());
-        f.bSubfolders = subfolders ? 1 : 0;
-        g_listSelectedFolders.push_back(f);
-    }
-
     // Searches `folder` for "needle".
     void Run(const fs::path& folder, bool subfolders = false)
     {
-        AddKeywords({"needle"});
+        AddKeywords(g_arrKeywords, {"needle"});
         SelectFolder(folder, subfolders);
         SearchThreadProc();
     }
@@ -124,7 +107,7 @@ TEST_P(SearchScenarioTest, StartsWhatIsNeededAndLogs)
     g_bRunning = s.running;
     if (s.missingServer != nullptr) UnregisterServer(s.missingServer);
     for (const char* name : {"n.txt", "n.xls"}) tmp.Write(name, "needle");
-    if (s.keyword) AddKeywords({"needle"});
+    if (s.keyword) AddKeywords(g_arrKeywords, {"needle"});
     if (s.folder) SelectFolder(root);
     SearchThreadProc();
     EXPECT_EQ(panes.results.Names(), s.names);
@@ -175,7 +158,7 @@ TEST_F(SearchRunTest, VisitsMasksInOrderAndRoutesByMask)
     office->failIf = [](const FakeCall& c) {
         return (c.object == "WordApp" && c.dispid == 0x17) || (c.object == "ExcelApp" && c.dispid == 0x12E);
     };
-    AddKeywords({"absent"});
+    AddKeywords(g_arrKeywords, {"absent"});
     Run(root);
     EXPECT_EQ(panes.results.Names(), (Lines{"a.doc", "g.DOCX", "B.XLS", "f.xlsx", "c.txt", "d.htm", "e.html"}));
     const std::vector<int> kinds = {0, 0, 2, 2, 4, 5, 5};
@@ -237,55 +220,42 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{"OpenFailedBecauseOfStop", "a-ruined.txt", [] { StopSearchRun(); }, false}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(SearchRunTest, FilesInUseOrWithTooLongAPathGetALineAndAreSkipped)
+// A file another program holds, a path too long for the record, a ticked
+// folder that is gone and a sub-folder that vanishes after the work list
+// was made (while the first file is searched) get a line each and are
+// skipped. Links to a file outside the searched folders, to a file inside
+// them and to a folder are not opened.
+TEST_F(SearchRunTest, WhatCannotBeSearchedGetsALineAndLinksAreNotFollowed)
 {
-    const fs::path locked = tmp.Write("locked.txt", "needle");
+    const fs::path top = root / "top", outside = root / "outside";
+    for (const char* file : {"a/x.txt", "b/y.txt", "c/z.txt"}) tmp.Write(top / file, "needle");
+    const fs::path locked = tmp.Write(top / "locked.txt", "needle");
     const int fd = ::open(locked.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    fs::path deep = root / "deep";
+    fs::path deep = top / "d";
     while (deep.string().size() < 240) deep /= "abcdefghij";
     const fs::path longName = deep / "a-rather-long-file-name-to-pass-the-limit.txt";
     tmp.Write(longName, "needle");
-    SelectFolder(deep);
-    Run(root);
-    ::close(fd);
-    EXPECT_TRUE(panes.results.rows.empty());
-    EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(longName, IDS_PATH_TOO_LONG),
-                                        Line(locked, IDS_FILE_IN_USE), Line(IDS_SEARCH_FINISHED)}));
-    EXPECT_EQ(office->Opens(locked.string()), 0);
-}
-
-TEST_F(SearchRunTest, FoldersThatCannotBeReadGetALineEach)
-{
-    // A ticked folder that is gone, and a sub-folder that vanishes after
-    // the work list was made (while the first file is searched).
-    for (const char* file : {"a/x.txt", "b/y.txt", "c/z.txt"}) tmp.Write(file, "needle");
+    tmp.Write(outside / "secret.txt", "needle");
+    fs::create_symlink(outside / "secret.txt", top / "c" / "link.txt");
+    fs::create_symlink(top / "c" / "z.txt", top / "c" / "again.txt");
+    fs::create_directory_symlink(outside, top / "c" / "folder.txt");
     SelectFolder(root / "missing");
-    office->onOpen = [this](const std::string& path) {
-        if (path.ends_with("x.txt")) fs::remove_all(root / "b");
+    office->onOpen = [&](const std::string& path) {
+        if (path.ends_with("x.txt")) fs::remove_all(top / "b");
     };
-    Run(root, true);
+    Run(top, true);
+    ::close(fd);
     EXPECT_EQ(panes.results.Names(), (Lines{"x.txt", "z.txt"}));
     EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(root / "missing", IDS_FOLDER_UNREADABLE),
-                                        Line(root / "b", IDS_FOLDER_UNREADABLE), Line(IDS_SEARCH_FINISHED)}));
+                                        Line(locked, IDS_FILE_IN_USE), Line(top / "b", IDS_FOLDER_UNREADABLE),
+                                        Line(longName, IDS_PATH_TOO_LONG), Line(IDS_SEARCH_FINISHED)}));
+    for (const fs::path& unopened : {locked, top / "c" / "link.txt", top / "c" / "again.txt", top / "c" / "folder.txt"})
+        EXPECT_EQ(office->Opens(unopened.string()), 0) << unopened;
 }
 
-TEST_F(SearchRunTest, LinksAreNotFollowed)
+TEST_F(SearchRunTest, SubfoldersAreListedDepthFirstWithoutLinks)
 {
-    // Inside the searched folder: links to a file outside it, to a file
-    // inside it, and to a folder; neither is opened, the file itself is.
-    const fs::path outside = root / "outside", searched = root / "searched";
-    tmp.Write(outside / "secret.txt", "needle");
-    tmp.Write(searched / "own.txt", "needle");
-    fs::create_symlink(outside / "secret.txt", searched / "link.txt");
-    fs::create_symlink(searched / "own.txt", searched / "again.txt");
-    fs::create_directory_symlink(outside, searched / "folder.txt");
-    Run(searched);
-    EXPECT_EQ(panes.results.Names(), Lines{"own.txt"});
-    for (const char* link : {"link.txt", "again.txt", "folder.txt"})
-        EXPECT_EQ(office->Opens((searched / link).string()), 0) << link;
-    EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(IDS_SEARCH_FINISHED)}));
-
     // Sub-folders are listed depth first in the finder's order, a link
     // back to the top is not walked, and Stop ends the listing.
     for (const char* d : {"b", "A/y", "A/x/deep", ".hidden"}) fs::create_directories(root / "tree" / d);

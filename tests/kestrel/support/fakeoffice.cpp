@@ -80,7 +80,7 @@ public:
         }
         m_office->calls.push_back(call);
         if (m_office->failAt == static_cast<int>(m_office->calls.size()) || (m_office->failIf && m_office->failIf(call)))
-            return m_office->failWithException ? ReportError(info, u"Fake Office", u"Injected failure", E_FAIL) : E_FAIL;
+            return ReportError(info, u"Fake Office", u"Injected failure", E_FAIL);
         return Respond(id, call.kind, result, info);
     }
 

@@ -29,11 +29,10 @@ struct FakeOffice {
     int wordStarts = 0, excelStarts = 0;
 
     // Fails the call with this 1-based number (0: none), or any call `failIf`
-    // picks. With failWithException the server describes the failure in
-    // EXCEPINFO (DISP_E_EXCEPTION), otherwise it returns E_FAIL plainly.
+    // picks; the server describes the failure in EXCEPINFO (a plain failure
+    // code is held by the automation runtime's tests).
     int failAt = 0;
     std::function<bool(const FakeCall&)> failIf;
-    bool failWithException = true;
 
     // Word: Find.Execute without replacement answers true for these texts.
     std::set<std::u16string> wordFinds;

@@ -4,6 +4,8 @@
 
 #include "search/searchcontext.h"
 
+#include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -55,6 +57,16 @@ public:
     }
     std::vector<ResultRow> rows;
 };
+
+// Ticks a folder in the folder panel.
+inline void SelectFolder(const std::filesystem::path& p, bool subfolders = false)
+{
+    _SelectedFolder f{};
+    const std::string s = p.string();
+    std::memcpy(f.szPath, s.data(), s.size());
+    f.bSubfolders = subfolders ? 1 : 0;
+    g_listSelectedFolders.push_back(f);
+}
 
 // Installs the recorders as the context's panes for one test.
 struct RecordingPanes {
