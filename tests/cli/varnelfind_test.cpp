@@ -1,7 +1,7 @@
 // varnel-find end to end: the real program, the built-in Office and a
 // fixture tree, checked through standard output, standard error and the
 // exit status: options, messages, --extract, --matches and --json, saved
-// settings and signals.
+// settings, real documents and signals.
 #include "platform/stringtable.h"
 #include "support/runprocess.h"
 #include "tests/office/docfixture.h"
@@ -198,6 +198,36 @@ TEST_F(VarnelFindTest, SavedSettingsAreOnlyRead)
     std::ifstream in(config / "Varnel" / "user.reg", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), saved);
     EXPECT_EQ(std::distance(fs::directory_iterator(config / "Varnel"), fs::directory_iterator()), 1);
+}
+
+TEST_F(VarnelFindTest, SearchesRealDocumentsOfEveryKind)
+{
+    const fs::path data = VARNEL_TEST_DATA;
+    fs::path docs = root / "docs";
+    fs::create_directories(docs / "old.doc");  // a folder named like a document
+    for (const char* name : {"fmt-stories.doc", "fmt-stories.docx", "fmt-stories.rtf", "fmt-stories.dot",
+                             "FMT-UPPER.DOC", "fmt-rtfinside.doc"})
+        fs::copy_file(data / "word" / name, docs / name);
+    for (const char* name : {"book.xls", "book.xlsx"}) fs::copy_file(data / "excel" / name, docs / name);
+    tmp.Write(docs / "~$fmt-stories.doc", "owner file: Footnoteword");
+    tmp.Write(docs / "ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
+
+    // A footnote word and a hidden-sheet value, one of which each kind holds.
+    const ProcessResult r =
+        Run({"-k", "Footnoteword", "-k", "secret hidden value", "--word", "--excel", docs.string()});
+    EXPECT_EQ(r.status, 2) << r.err;  // two files could not be searched
+    std::vector<std::string> expected;
+    // Files in name order, without regard to case; the template is not
+    // among them, since *.doc does not find .dot.
+    for (const char* name :
+         {"fmt-rtfinside.doc", "fmt-stories.doc", "fmt-stories.docx", "FMT-UPPER.DOC", "book.xls", "book.xlsx"})
+        expected.push_back("50%\t" + (docs / name).string());
+    EXPECT_EQ(Lines(r.out), expected);
+
+    EXPECT_EQ(r.err, (docs / "old.doc").string() + LoadString(IDS_FILE_RUINED) + "\n" + (docs / "ruined.doc").string() +
+                         LoadString(IDS_FILE_RUINED) + "\n");
+    // The .rtf is not found through any of the masks.
+    EXPECT_EQ(r.out.find("fmt-stories.rtf"), std::string::npos);
 }
 
 TEST_F(VarnelFindTest, SignalsInTheMiddleOfAFileStopCleanlyWithTheShellsStatus)
