@@ -2,16 +2,19 @@
 // a request made while a search works through a large text ends it with
 // OperationCancelled soon after; the long loops look at the request often;
 // the searches that go a chunk at a time find exactly what one pass over
-// the whole text finds. The Word binary reader, the code page decoder and
-// the XML readers look at the request as they go through a large file and
-// give up (what they decode a chunk at a time is held against one pass in
-// decoding_test). The stop at the
-// automation seam is tested with Kestrel in officefindbuiltin_test.
+// the whole text finds. The Word binary reader, the code page decoder, the
+// XML readers and the web page reader look at the request as they go
+// through a large file and give up (what they decode a chunk at a time is
+// held against one pass in decoding_test). The stop at the automation seam
+// is tested with Kestrel in officefindbuiltin_test.
 #include "docfixture.h"
+#include "office/containers/htmlstrictscanner.h"
 #include "office/containers/xmlsax.h"
 #include "office/excel/rangefind.h"
 #include "office/text/charsetdecoder.h"
 #include "office/text/matchtext.h"
+#include "office/word/htmlreader.h"
+#include "office/word/htmlwalker.h"
 #include "platform/cancellation.h"
 #include "tests/office/wordfixture.h"
 
@@ -252,7 +255,7 @@ TEST(StopInReaders, CodePageTextLooksAsItGoesAndLeavesNothingHalfDecoded)
     EXPECT_EQ(out, u"kept");  // nothing half decoded is left behind
 }
 
-TEST(StopInReaders, XmlReadersLookAsTheyGoAndGiveUp)
+TEST(StopInReaders, XmlAndWebPageReadersLookAsTheyGoAndGiveUp)
 {
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>";
     for (std::size_t i = 0; i < kChunk / 4; ++i) xml += "<c>cell text</c>";
@@ -273,4 +276,16 @@ TEST(StopInReaders, XmlReadersLookAsTheyGoAndGiveUp)
     CountingSax one(false);
     ReadError error;
     EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(one.Parse(text, error)) << error; }), 7u);
+    // A plain web page of eight megabytes: the page scanner looks at least
+    // once every 256 KB (libxml2's reading of a page is stopped in
+    // xlsstop_test).
+    std::string page = "<html><body>";
+    while (page.size() < 8 * kChunk) page += "<p>Plain words in a paragraph of an ordinary page.</p>\n";
+    page += "</body></html>";
+    HtmlWalker walker;
+    EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(HtmlStrictScanner::Scan(page, walker, 256)); }), 32u);
+    const ByteView bytes(reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
+    WordContent content;
+    StopRequested stop;
+    EXPECT_THROW(ReadHtml(bytes, content, error), platform::OperationCancelled);
 }
