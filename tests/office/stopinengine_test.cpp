@@ -119,10 +119,11 @@ TEST(StopInFind, LongLoopsLookAtTheRequestAtLeastEveryTwoMegaUnits)
     for (const auto& [repeated, r] : cases) {
         auto doc = Document({repeated.empty() ? prose : Repeat(repeated, kUnits)});
         // Case-blind searches go over a folded copy, not folding as they
-        // compare; the compared view and the word bounds are made first:
+        // compare; the compared views and the word bounds are made first:
         // what is counted is the search.
         doc.SetUnfoldedSearch(SIZE_MAX);
         doc.View(0, false, false);
+        doc.View(0, true, false);
         doc.Breaks(0).AllBoundaries();
         EXPECT_GE(LooksDuring([&] { ExecuteFind(doc, r); }), least)
             << std::string(r.findText.begin(), r.findText.end());
