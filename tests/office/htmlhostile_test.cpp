@@ -3,18 +3,15 @@
 // tags that match nothing. Each must be read in time proportional to its
 // size and keep the text that stands after its hostile part. Also the
 // reader's own paths that only such pages take, checked against the plain
-// path on pages where both apply, and the stop request.
+// path on pages where both apply. (The stop: stopinengine_test.)
 #include "office/word/htmlreader.h"
 #include "office/word/wordloader.h"
-#include "platform/cancellation.h"
 #include "support/hostilehtml.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 using office::ReadError;
@@ -144,36 +141,6 @@ TEST(HtmlHostile, RenamedAttributesChangeNothingRead)
     const Read r = ReadPage(crowded);
     EXPECT_EQ(r.main.find(u"secretword"), std::u16string::npos);
     EXPECT_NE(r.main.find(u"shownword"), std::u16string::npos);
-}
-
-// A stop request ends a long read soon, from inside the parser's read loop
-// (a parser told to stop from there once never returned).
-TEST(HtmlHostile, StopRequestEndsALongRead)
-{
-    const std::string html = hostile::PlainParagraphs(48u << 20).html;
-    platform::ClearSearchStop();
-    std::atomic<bool> cancelled{false};
-    std::atomic<bool> finished{false};
-    Clock::time_point ended;
-    std::thread reader([&] {
-        try {
-            WordContent content;
-            ReadError error;
-            ReadHtml(ByteView(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()), content, error);
-            finished = true;
-        } catch (const platform::OperationCancelled&) {
-            cancelled = true;
-        }
-        ended = Clock::now();
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    const Clock::time_point requested = Clock::now();
-    platform::RequestSearchStop();
-    reader.join();
-    platform::ClearSearchStop();
-    ASSERT_FALSE(finished.load()) << "the page was read before the stop request: make it larger";
-    EXPECT_TRUE(cancelled.load());
-    EXPECT_LT(std::chrono::duration<double>(ended - requested).count(), 1.5);
 }
 
 }  // namespace

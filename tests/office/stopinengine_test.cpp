@@ -2,22 +2,24 @@
 // a request made while a search works through a large text ends it with
 // OperationCancelled soon after; the long loops look at the request often;
 // the searches that go a chunk at a time find exactly what one pass over
-// the whole text finds. The Word binary reader and the XML readers look at
-// the request as they go through a large file and give up; the pieces they
-// read a chunk at a time decode exactly what one pass decodes (the XML
-// character check's megabyte chunks are decoding_test's). The stop at the
-// automation seam is tested with Kestrel in officefindbuiltin_test.
+// the whole text finds. The Word binary reader, the code page decoder, the
+// XML readers and the web page reader look at the request as they go
+// through a large file and give up (what they decode a chunk at a time is
+// held against one pass in decoding_test). The stop at the automation seam
+// is tested with Kestrel in officefindbuiltin_test.
 #include "docfixture.h"
+#include "office/containers/htmlstrictscanner.h"
 #include "office/containers/xmlsax.h"
 #include "office/excel/rangefind.h"
 #include "office/text/charsetdecoder.h"
 #include "office/text/matchtext.h"
+#include "office/word/htmlreader.h"
+#include "office/word/htmlwalker.h"
 #include "platform/cancellation.h"
 #include "tests/office/wordfixture.h"
 
 #include <gtest/gtest.h>
 
-#include <unicode/ucnv.h>
 #include <unicode/unorm2.h>
 
 #include <chrono>
@@ -93,60 +95,37 @@ protected:
 
 }  // namespace
 
-TEST(StopInFind, ARequestDuringFindOnALargeDocumentEndsItSoon)
-{
-    // Each case works for well over the delay on its text (a quarter of a
-    // second and up in an optimised build), so the request comes in the
-    // middle of it; the bound is generous for slow and instrumented builds.
-    constexpr std::size_t kUnits = 24 * kChunk;
-    const std::tuple<std::u16string_view, FindRequest> cases[] = {{u"", Request(u"zebra crossing")}, {u"needles ", Request(u"needle", "cw")}, {u"", Request(u"zeb*ra", "*")},
-                 {u"", Request(u"<zeb*ra>", "*")},  {u"", Request(u"zebra", "s")},              {u"", Request(u"zebra", "f")},
-                 {u"a  b  ", Request(u"  ", "cr")}};
-    for (const auto& [repeated, request] : cases) {
-        const std::string name(request.findText.begin(), request.findText.end());
-        auto doc = Document({repeated.empty() ? Prose(kUnits) : Repeat(repeated, kUnits)});
-        // A plain case-blind search of ASCII prose folds as it compares and
-        // ends before the request; the longer search over a folded copy
-        // is the one stopped here.
-        doc.SetUnfoldedSearch(SIZE_MAX);
-        platform::ClearSearchStop();
-        Clock::time_point requestedAt;
-        std::thread stopper([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            requestedAt = Clock::now();
-            platform::RequestSearchStop();
-        });
-        EXPECT_THROW(ExecuteFind(doc, request), platform::OperationCancelled) << name;
-        const Clock::time_point end = Clock::now();
-        stopper.join();
-        platform::ClearSearchStop();
-        EXPECT_LT((std::chrono::duration<double, std::milli>(end - requestedAt).count()), 1000.0) << name;
-        // A replacement that was stopped changed nothing.
-        EXPECT_TRUE(request.replace == ReplaceMode::None || doc.Text(0).substr(0, 6) == u"a  b  ");
-    }
-    // A request made before Find ends it at once.
-    auto doc = Document({u"a few words"});
-    platform::RequestSearchStop();
-    EXPECT_THROW(ExecuteFind(doc, Request(u"few")), platform::OperationCancelled);
-    platform::ClearSearchStop();
-    EXPECT_TRUE(ExecuteFind(doc, Request(u"few")));
-}
-
+// Every long loop of a search looks at the request often, so that a request
+// made while it works through a large text ends it soon after: a loop over
+// n units that never looked would show one or two looks (at the start, per
+// story).
 TEST(StopInFind, LongLoopsLookAtTheRequestAtLeastEveryTwoMegaUnits)
 {
-    // A loop over a text of n units that never looked would show one or
-    // two looks (at the start, per story).
     constexpr std::size_t kUnits = 16 * kChunk;
     const std::uint64_t least = kUnits / (2 * kChunk);
     const std::u16string prose = Prose(kUnits);
     // A long literal with case, a two-unit one, a code after a literal, the
-    // word copy for wildcards.
-    for (const FindRequest& r : {Request(u"zebra crossing", "c"), Request(u"zq", "c"), Request(u"z^#", "c"),
-                                 Request(u"zeb?a", "*")}) {
-        auto doc = Document({prose});
-        // The compared view is built first: what is counted is the search.
+    // word copy for wildcards, whole words refused one after another, word
+    // bounds, sounds-like, word forms, a replacement of spacing.
+    const std::tuple<std::u16string_view, FindRequest> cases[] = {{u"", Request(u"zebra crossing", "c")},
+                                                                  {u"", Request(u"zq", "c")},
+                                                                  {u"", Request(u"z^#", "c")},
+                                                                  {u"", Request(u"zeb?a", "*")},
+                                                                  {u"needles ", Request(u"needle", "cw")},
+                                                                  {u"", Request(u"<zeb*ra>", "*")},
+                                                                  {u"", Request(u"zebra", "s")},
+                                                                  {u"", Request(u"zebra", "f")},
+                                                                  {u"a  b  ", Request(u"  ", "cr")}};
+    for (const auto& [repeated, r] : cases) {
+        auto doc = Document({repeated.empty() ? prose : Repeat(repeated, kUnits)});
+        // Case-blind searches go over a folded copy, not folding as they
+        // compare; the compared views and the word bounds are made first:
+        // what is counted is the search.
+        doc.SetUnfoldedSearch(SIZE_MAX);
         doc.View(0, false, false);
-        EXPECT_GE(LooksDuring([&] { EXPECT_FALSE(ExecuteFind(doc, r)); }), least)
+        doc.View(0, true, false);
+        doc.Breaks(0).AllBoundaries();
+        EXPECT_GE(LooksDuring([&] { ExecuteFind(doc, r); }), least)
             << std::string(r.findText.begin(), r.findText.end());
     }
     EXPECT_GE(LooksDuring([&] { MatchText(prose, true, false); }), least) << "folding";
@@ -154,6 +133,11 @@ TEST(StopInFind, LongLoopsLookAtTheRequestAtLeastEveryTwoMegaUnits)
     auto doc = Document({prose});
     EXPECT_GE(LooksDuring([&] { doc.Breaks(0).Words(); }), least) << "words";
     EXPECT_GE(LooksDuring([&] { doc.Breaks(0).AllBoundaries(); }), least) << "boundaries";
+    // A request made before Find ends it at once.
+    platform::RequestSearchStop();
+    EXPECT_THROW(ExecuteFind(doc, Request(u"zebra")), platform::OperationCancelled);
+    platform::ClearSearchStop();
+    EXPECT_FALSE(ExecuteFind(doc, Request(u"zebra")));
 }
 
 TEST(StopInFind, ChunkedSearchesFindWhatOnePassFinds)
@@ -257,31 +241,22 @@ TEST(StopInReaders, WordBinaryReaderLooksAsItGoesAndGivesUp)
     EXPECT_THROW(LoadWordContent(ByteView(file), content, error), platform::OperationCancelled);
 }
 
-TEST(StopInReaders, CodePageTextDecodedInChunksAgreesWithOnePass)
+// What the code page decoder decodes a megabyte at a time is what one pass
+// decodes: decoding_test's pieces of any size.
+TEST(StopInReaders, CodePageTextLooksAsItGoesAndLeavesNothingHalfDecoded)
 {
-    // Shift-JIS: two-byte characters, one of them cut by the first chunk's
-    // edge, after an odd number of one-byte characters.
-    std::string bytes = "a";
-    while (bytes.size() < 3 * kChunk) bytes += "\x82\xA0\x82\xA2" "abc";
-    bytes.resize(3 * kChunk);
-    bytes.replace(kChunk - 1, 2, "\x82\xA4");
+    std::string bytes;
+    // Shift-JIS: two-byte characters and one-byte ones.
+    while (bytes.size() < 3 * kChunk) bytes += "abc\x82\xA0\x82\xA2";
     std::u16string chunked;
     EXPECT_GE(LooksDuring([&] { AppendCodePageText(bytes, 932, chunked); }), 2u);
-
-    UErrorCode status = U_ZERO_ERROR;
-    UConverter* conv = ucnv_open("windows-932", &status);
-    std::u16string whole(bytes.size() * 2, u'\0');
-    whole.resize(static_cast<std::size_t>(ucnv_toUChars(conv, reinterpret_cast<UChar*>(whole.data()), static_cast<int32_t>(whole.size()),
-                                                        bytes.data(), static_cast<int32_t>(bytes.size()), &status)));
-    ucnv_close(conv);
-    EXPECT_TRUE(U_SUCCESS(status) && chunked == whole);
     StopRequested stop;
     std::u16string out = u"kept";
     EXPECT_THROW(AppendCodePageText(bytes, 932, out), platform::OperationCancelled);
     EXPECT_EQ(out, u"kept");  // nothing half decoded is left behind
 }
 
-TEST(StopInReaders, XmlReadersLookAsTheyGoAndGiveUp)
+TEST(StopInReaders, XmlAndWebPageReadersLookAsTheyGoAndGiveUp)
 {
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>";
     for (std::size_t i = 0; i < kChunk / 4; ++i) xml += "<c>cell text</c>";
@@ -302,4 +277,16 @@ TEST(StopInReaders, XmlReadersLookAsTheyGoAndGiveUp)
     CountingSax one(false);
     ReadError error;
     EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(one.Parse(text, error)) << error; }), 7u);
+    // A plain web page of eight megabytes: the page scanner looks at least
+    // once every 256 KB (libxml2's reading of a page is stopped in
+    // xlsstop_test).
+    std::string page = "<html><body>";
+    while (page.size() < 8 * kChunk) page += "<p>Plain words in a paragraph of an ordinary page.</p>\n";
+    page += "</body></html>";
+    HtmlWalker walker;
+    EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(HtmlStrictScanner::Scan(page, walker, 256)); }), 32u);
+    const ByteView bytes(reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
+    WordContent content;
+    StopRequested stop;
+    EXPECT_THROW(ReadHtml(bytes, content, error), platform::OperationCancelled);
 }

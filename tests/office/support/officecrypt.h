@@ -107,29 +107,16 @@ inline const nettle_cipher& Aes(std::size_t keyBytes)
     return keyBytes == 16 ? nettle_aes128 : keyBytes == 24 ? nettle_aes192 : nettle_aes256;
 }
 
-inline Bytes PadTo(Bytes b, std::size_t multiple)
-{
-    b.resize((b.size() + multiple - 1) / multiple * multiple, 0);
-    return b;
-}
-
-inline Bytes EncryptEcb(const Bytes& key, Bytes data)
+// AES over `data` padded to whole blocks: in ECB mode, or in CBC mode from
+// `iv` when one is given.
+inline Bytes EncryptAes(const Bytes& key, Bytes data, Bytes iv = {})
 {
     const nettle_cipher& aes = Aes(key.size());
     std::vector<std::uint8_t> ctx(aes.context_size);
     aes.set_encrypt_key(ctx.data(), key.data());
-    data = PadTo(std::move(data), 16);
-    aes.encrypt(ctx.data(), data.size(), data.data(), data.data());
-    return data;
-}
-
-inline Bytes EncryptCbc(const Bytes& key, Bytes iv, Bytes data)
-{
-    const nettle_cipher& aes = Aes(key.size());
-    std::vector<std::uint8_t> ctx(aes.context_size);
-    aes.set_encrypt_key(ctx.data(), key.data());
-    data = PadTo(std::move(data), 16);
-    cbc_encrypt(ctx.data(), aes.encrypt, 16, iv.data(), data.size(), data.data(), data.data());
+    data.resize((data.size() + 15) / 16 * 16, 0);
+    if (iv.empty()) aes.encrypt(ctx.data(), data.size(), data.data(), data.data());
+    else cbc_encrypt(ctx.data(), aes.encrypt, 16, iv.data(), data.size(), data.data(), data.data());
     return data;
 }
 
@@ -198,14 +185,14 @@ inline EncryptedFile EncryptStandard(const Bytes& zip, const std::u16string& pas
     const Bytes verifier = Fixed(16, 0x42);
     Put32(info, 16);
     info.insert(info.end(), salt.begin(), salt.end());
-    const Bytes encryptedVerifier = EncryptEcb(key, verifier);
+    const Bytes encryptedVerifier = EncryptAes(key, verifier);
     info.insert(info.end(), encryptedVerifier.begin(), encryptedVerifier.end());
     Put32(info, 20);
-    const Bytes encryptedHash = EncryptEcb(key, HashOf(nettle_sha1, {verifier}));
+    const Bytes encryptedHash = EncryptAes(key, HashOf(nettle_sha1, {verifier}));
     info.insert(info.end(), encryptedHash.begin(), encryptedHash.end());
 
     out.package = SizePrefix(zip.size());
-    const Bytes data = EncryptEcb(key, zip);
+    const Bytes data = EncryptAes(key, zip);
     out.package.insert(out.package.end(), data.begin(), data.end());
     return out;
 }
@@ -233,9 +220,9 @@ inline EncryptedFile EncryptAgile(const Bytes& zip, const std::u16string& passwo
     const Bytes blockInput = {0xFE, 0xA7, 0xD2, 0x76, 0x3B, 0x4B, 0x9E, 0x79};
     const Bytes blockValue = {0xD7, 0xAA, 0x0F, 0x6D, 0x30, 0x61, 0x34, 0x4E};
     const Bytes blockKey = {0x14, 0x6E, 0x0B, 0xE7, 0xAB, 0xAC, 0xD0, 0xD6};
-    const Bytes encInput = EncryptCbc(keyFor(blockInput), passwordSalt, verifierInput);
-    const Bytes encValue = EncryptCbc(keyFor(blockValue), passwordSalt, HashOf(hash, {verifierInput}));
-    const Bytes encKey = EncryptCbc(keyFor(blockKey), passwordSalt, packageKey);
+    const Bytes encInput = EncryptAes(keyFor(blockInput), verifierInput, passwordSalt);
+    const Bytes encValue = EncryptAes(keyFor(blockValue), HashOf(hash, {verifierInput}), passwordSalt);
+    const Bytes encKey = EncryptAes(keyFor(blockKey), packageKey, passwordSalt);
     const std::string name = AgileHashName(hash);
     const std::string bits = std::to_string(keyBytes * 8);
     const std::string hashSize = std::to_string(hash.digest_size);
@@ -263,7 +250,7 @@ inline EncryptedFile EncryptAgile(const Bytes& zip, const std::u16string& passwo
         iv.resize(16, 0x36);
         const Bytes piece(zip.begin() + static_cast<long>(at),
                           zip.begin() + static_cast<long>(std::min(zip.size(), at + 4096)));
-        const Bytes enc = EncryptCbc(packageKey, iv, piece);
+        const Bytes enc = EncryptAes(packageKey, piece, iv);
         out.package.insert(out.package.end(), enc.begin(), enc.end());
     }
     return out;
