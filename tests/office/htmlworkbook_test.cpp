@@ -120,19 +120,16 @@ TEST(HtmlWorkbook, TableRowsCellsAndCharsetAsExcelReadsThem)
         EXPECT_EQ(r.book.sheets[0].name, u"Page");
         EXPECT_EQ(Grid(r.book), c.grid) << c.what;
     }
-    // UTF-16, with a byte-order mark or told by its zero bytes.
-    std::string le, be;
+    // UTF-16 without a byte-order mark, told by its zero bytes (the marks
+    // are read alike for Word's pages: wordreaders_test).
+    std::string le;
     for (const char16_t ch : std::u16string(u"<html><table><tr><td>Stra\u00DFe</td><td>2</td></tr></table>")) {
         le += static_cast<char>(ch & 0xFF);
         le += static_cast<char>(ch >> 8);
-        be += static_cast<char>(ch >> 8);
-        be += static_cast<char>(ch & 0xFF);
     }
-    for (const std::string& page : {le, std::string("\xFF\xFE") + le, std::string("\xFE\xFF") + be}) {
-        const Loaded r = ReadWith(page, HtmlReadLimits{});
-        ASSERT_TRUE(r.ok) << r.error;
-        EXPECT_EQ(Grid(r.book), "0,0=Stra\xC3\x9F" "e;0,1=2;");
-    }
+    const Loaded r = Load(le);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(Grid(r.book), "0,0=Stra\xC3\x9F\x65;0,1=2;");
 }
 
 // Pages nested past the parser's depth are read with that depth lowered to
