@@ -339,28 +339,6 @@ TEST(FindShortcuts, ExpectedListsAreComparedAndOutliveNothing)
     }
 }
 
-// The filter must answer "not there" for most absent texts once built, and
-// never for a present one: checked on its own against a plain search.
-TEST(FindShortcuts, PresenceFilterRejectsOnlyAbsentPieces)
-{
-    std::mt19937 rng(17);
-    int rejected = 0;
-    int absent = 0;
-    for (int round = 0; round < 200; ++round) {
-        const std::u16string text = RandomText(rng, 50 + rng() % 400);
-        const PresenceFilter filter(text);
-        const std::u16string piece = RandomKeyword(rng, false);
-        const bool there = text.find(piece) != std::u16string::npos;
-        if (there) {
-            ASSERT_TRUE(filter.MayContain(piece));
-        } else {
-            ++absent;
-            rejected += filter.MayContain(piece) ? 0 : 1;
-        }
-    }
-    EXPECT_GT(rejected, absent / 2);
-}
-
 // A remembered argument list matches the list it was made of and no list
 // that differs in one unit of a text (anywhere in it, whatever its length)
 // or in one scalar; a by-reference scalar is followed.
