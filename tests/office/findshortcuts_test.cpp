@@ -301,66 +301,6 @@ TEST(FindShortcuts, FoldingAsItComparesFindsWhatTheFoldedCopyFinds)
     EXPECT_GT(occurrences, 1000);
 }
 
-// A Find object compares each call with the list that came at the same
-// place in the last document, and takes it only when the two are alike. The
-// memo starts again when it is full, freeing its lists: a document whose
-// calls saw that happen must not leave its sequence behind, and one that
-// expects lists kept before it must not use them after. Each document's
-// answers are held to a document that decodes every call.
-TEST(FindShortcuts, ExpectedListsAreComparedAndOutliveNothing)
-{
-    auto plans = std::make_shared<FindPlanCache>();
-    auto memo = std::make_shared<FindCallMemo>();
-    const std::u16string text = u"alpha k7 beta k1030 gamma k1500 delta";
-    const auto keyword = [](std::size_t i) {
-        const std::string digits = std::to_string(i);
-        return u"k" + std::u16string(digits.begin(), digits.end());
-    };
-    // The same sequence twice; shifted one place, so that nothing expected
-    // is right; then more new lists than the memo keeps (it starts again
-    // during the document), and the first sequence again.
-    const std::size_t firsts[] = {0, 0, 1, 1000, 0};
-    for (std::size_t first : firsts) {
-        WordContent content;
-        content.stories.push_back({StoryKind::Main, text});
-        auto fast = std::make_shared<WordDocument>(content);
-        IDispatch* find = new CWordFindObject(fast, plans, memo);
-        IDispatch* alone = new CWordFindObject(std::make_shared<WordDocument>(std::move(content)));
-        for (std::size_t n = first; n < first + 600; ++n) {
-            const std::u16string k = keyword(n);
-            const bool expected = wordtest::Found(wordtest::Execute(alone, k, {}));
-            ASSERT_EQ(wordtest::Found(wordtest::Execute(find, k, {})), expected) << first << " " << n;
-            if (n == 7 || n == 1030 || n == 1500) {
-                ASSERT_TRUE(expected) << n;
-            }
-        }
-        find->Release();
-        alone->Release();
-    }
-}
-
-// The filter must answer "not there" for most absent texts once built, and
-// never for a present one: checked on its own against a plain search.
-TEST(FindShortcuts, PresenceFilterRejectsOnlyAbsentPieces)
-{
-    std::mt19937 rng(17);
-    int rejected = 0;
-    int absent = 0;
-    for (int round = 0; round < 200; ++round) {
-        const std::u16string text = RandomText(rng, 50 + rng() % 400);
-        const PresenceFilter filter(text);
-        const std::u16string piece = RandomKeyword(rng, false);
-        const bool there = text.find(piece) != std::u16string::npos;
-        if (there) {
-            ASSERT_TRUE(filter.MayContain(piece));
-        } else {
-            ++absent;
-            rejected += filter.MayContain(piece) ? 0 : 1;
-        }
-    }
-    EXPECT_GT(rejected, absent / 2);
-}
-
 // A remembered argument list matches the list it was made of and no list
 // that differs in one unit of a text (anywhere in it, whatever its length)
 // or in one scalar; a by-reference scalar is followed.
