@@ -110,15 +110,11 @@ private slots:
         platform::ClearSearchStop();
     }
 
-    void elapsedTimeText()
+    void startsIdleLaidOutAndShowsEachTick()
     {
         for (const auto& [ticks, text] : {std::pair{0u, "0:0:0.0"}, {599u, "0:0:59.9"}, {653u, "0:1:5.3"},
                                           {36000u * 30u + 601u, "30:1:0.1"}, {4294967295u, "119304:38:49.5"}})
             QCOMPARE(QString::fromStdString(FormatElapsedTime(ticks)), QString(text));
-    }
-
-    void startsIdleLaidOutAndShowsEachTick()
-    {
         auto frame = m_fx->MakeFrame();
         QCOMPARE(frame->windowTitle(), QStringLiteral("Varnel"));
         QCOMPARE(Panes(*frame), (QStringList{"", "Files:0", "0:0:0.0"}));
@@ -340,12 +336,24 @@ private slots:
         QVERIFY(!frame->isVisible());
     }
 
-    // F1 (Help > Manual) opens the manual, or logs that there is none;
-    // About shows the version and its Update button opens the page; the
-    // Option button and the Advanced menu open their sheets; Esc (Stop)
-    // does nothing while idle; Ctrl+Q is Exit and closes the window.
+    // The manual is found where an installed program keeps it (a folder of
+    // that name is not a manual); F1 (Help > Manual) opens it, or logs that
+    // there is none. About shows the version and its Update button opens
+    // the page; the Option button and the Advanced menu open their sheets;
+    // Esc (Stop) does nothing while idle; Ctrl+Q is Exit and closes the window.
     void helpAboutSheetsAndKeys()
     {
+        QTemporaryDir prefix;
+        QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+        const QStringList candidates = CHelpManual::Candidates(prefix.filePath(QStringLiteral("bin")));
+        const QString installed = prefix.filePath(QStringLiteral("share/doc/varnel/manual.html"));
+        QVERIFY(CHelpManual::Find({candidates.front()}).isEmpty());
+        QVERIFY(QDir(prefix.path()).mkpath(installed));
+        QVERIFY(CHelpManual::Find({candidates.front()}).isEmpty());
+        QVERIFY(QDir(prefix.path()).rmdir(installed));
+        QVERIFY(WriteFile(installed, "<html></html>"));
+        QCOMPARE(CHelpManual::Find(candidates), installed);
+
         auto frame = m_fx->MakeFrame();
         frame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(frame.get()));
@@ -357,11 +365,9 @@ private slots:
         CUrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "Open");
-        QTemporaryDir here;
-        QVERIFY(WriteFile(here.filePath("manual.html"), "<html></html>"));
-        CHelpManual::SetCandidatesForTesting({here.filePath("manual.html")});
+        CHelpManual::SetCandidatesForTesting(candidates);
         QTest::keyClick(editor, Qt::Key_F1);
-        CHelpManual::SetCandidatesForTesting({here.filePath("none.html")});
+        CHelpManual::SetCandidatesForTesting({prefix.filePath(QStringLiteral("none.html"))});
         frame->Command(ID_HELP_MANUAL)->trigger();
         CHelpManual::SetCandidatesForTesting({});
         QCOMPARE(Log(*frame).back(), Str(IDS_HELP_NOT_FOUND));
@@ -377,8 +383,7 @@ private slots:
         frame->Command(ID_APP_ABOUT)->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(catcher.urls,
-                 (QList<QUrl>{QUrl::fromLocalFile(here.filePath("manual.html")), QUrl(Str(IDS_UPDATE_URL))}));
+        QCOMPARE(catcher.urls, (QList<QUrl>{QUrl::fromLocalFile(installed), QUrl(Str(IDS_UPDATE_URL))}));
         QCOMPARE(QUrlQuery(catcher.urls.back()).queryItemValue(QStringLiteral("ver")), QStringLiteral("1.0"));
         const auto closeSheet = [&seen](QWidget* sheet) {
             seen << sheet->windowTitle();
@@ -491,21 +496,6 @@ private slots:
         QTRY_VERIFY(frame->ResultPopupMenu()->isVisible());
         QCOMPARE(frame->ResultPopupMenu()->pos(), at);
         frame->ResultPopupMenu()->hide();
-    }
-
-    void installedManualIsFoundBesideTheProgram()
-    {
-        QTemporaryDir prefix;
-        QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
-        const QString bin = prefix.filePath(QStringLiteral("bin"));
-        const QString installed = prefix.filePath(QStringLiteral("share/doc/varnel/manual.html"));
-        QVERIFY(CHelpManual::Find({CHelpManual::Candidates(bin).front()}).isEmpty());
-        // A folder of that name is not a manual.
-        QVERIFY(QDir(prefix.path()).mkpath(installed));
-        QVERIFY(CHelpManual::Find({CHelpManual::Candidates(bin).front()}).isEmpty());
-        QVERIFY(QDir(prefix.path()).rmdir(installed));
-        QVERIFY(WriteFile(installed, "<html></html>"));
-        QCOMPARE(CHelpManual::Find(CHelpManual::Candidates(bin)), installed);
     }
 };
 
