@@ -85,10 +85,11 @@ public:
     std::vector<std::tuple<UINT, WPARAM, LPARAM>> calls;
 };
 
-// The log's lines, without the empty line behind the last line break.
-inline QStringList LogLines(const CMessagePanel& panel)
+// The lines an editor shows, without the empty line behind the last line
+// break; for the log, its panel's Edit() lays out what it has taken in.
+inline QStringList LogLines(const QPlainTextEdit* edit)
 {
-    QStringList lines = panel.Edit()->toPlainText().split(QLatin1Char('\n'));
+    QStringList lines = edit->toPlainText().split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
     return lines;
 }
@@ -167,7 +168,7 @@ struct CFrameFixture {
 
 inline QStringList Log(const CMainFrame& frame)
 {
-    return LogLines(*frame.MessagePanel());
+    return LogLines(frame.MessagePanel()->Edit());
 }
 
 // Ticks the documents folder, switches text files on and starts Find for

@@ -103,6 +103,7 @@ private slots:
     void cleanup()
     {
         m_log.reset();
+        QVERIFY(g_hWndFolderTree.load() == nullptr);  // unpublished with the tree
         ResetSearchContext();
     }
 
@@ -251,7 +252,7 @@ private slots:
         g_listSelectedFolders.push_back(_SelectedFolder{"/stale", 0});  // a previous search
         QCOMPARE(SendMessage(g_hWndFolderTree, WM_COLLECT_FOLDERS, 0, 0), LRESULT(0));
         QCOMPARE(Collected(), folders);
-        QCOMPARE(LogLines(*m_log), QStringList{"search all the selected directory"});
+        QCOMPARE(LogLines(m_log->Edit()), QStringList{"search all the selected directory"});
     }
 
     void collectSkipsPathsTooLongForTheRecord()
@@ -267,7 +268,7 @@ private slots:
         // The short one is kept, the long one skipped with a line, never cut.
         QCOMPARE(g_listSelectedFolders.size(), std::size_t(1));
         QCOMPARE(std::string(g_listSelectedFolders.front().szPath), base + "/" + longName.toStdString());
-        const QStringList log = LogLines(*m_log);
+        const QStringList log = LogLines(m_log->Edit());
         QVERIFY(log.size() == 2 && log[1].contains(QString(100, QLatin1Char('y')) + ":Path is too long"));
     }
 
@@ -310,28 +311,6 @@ private slots:
         }
         Run(*tree, "a?3");
         QVERIFY(boxes[0] != boxes[1] && boxes[1] != boxes[2] && boxes[0] != boxes[2]);
-    }
-
-    void viewFillsOnFirstShowAndUnpublishesOnDestruction()
-    {
-        g_hWndFolderTree = nullptr;
-        {
-            CDirectoryView view;
-            int calls = 0;
-            view.SetDriveSource([&] {
-                ++calls;
-                return std::vector<CDriveEntry>{CDriveEntry{m_root, "Test", DriveKind::Fixed}};
-            });
-            QCOMPARE(view.Tree().topLevelItemCount(), 0);
-            view.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&view));
-            view.hide();
-            view.show();
-            QCOMPARE(calls, 1);
-            QCOMPARE(view.Tree().RootItem()->childCount(), 1);
-            QCOMPARE(g_hWndFolderTree.load(), view.Tree().Handle());
-        }
-        QVERIFY(g_hWndFolderTree.load() == nullptr);
     }
 };
 

@@ -6,6 +6,7 @@
 #include "settings/optionsheet.h"
 #include "settings/setupsheet.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
@@ -101,7 +102,8 @@ private slots:
     void cleanup() { m_registry.reset(); }
 
     // The sheet shows each switch as it is, OK takes a click on its box and
-    // nothing else, the hive keeps it, and the next sheet shows it.
+    // nothing else, and the next sheet shows it (the settings store's own
+    // test keeps it in the hive).
     void everySwitchIsShownTakenAndSaved_data()
     {
         QTest::addColumn<int>("index");
@@ -123,17 +125,13 @@ private slots:
         };
         QCOMPARE(RunModal(entry, [&](CPropertySheet* sheet) { toggle(sheet, before); }), int(CPropertySheet::IDOK));
         QCOMPARE(Values(), expected);
-        QVERIFY(SaveSettings());
-        s.value->store(before);
-        LoadSettings();
-        QCOMPARE(Values(), expected);
         RunModal(entry, [&](CPropertySheet* sheet) { toggle(sheet, 1 - before); });
         QCOMPARE(s.value->load(), before);
     }
 
     // A first start has the defaults. Leaving a tab takes its changes (and
     // Apply stays enabled for them), which Cancel (or Escape) keeps; what
-    // was changed on the open tab is dropped. Any click enables Apply, and
+    // was changed on the open tab is dropped. Any change enables Apply, and
     // Apply takes the changes, stays open and is disabled until the next.
     void cancelApplyAndLeavingATab()
     {
@@ -173,7 +171,10 @@ private slots:
 
         RunModal(RunOptionSheet, [](CPropertySheet* sheet) {
             QPushButton* apply = sheet->ApplyButton();
-            Click(Box(sheet, "IDC_MATCH_WHOLE_WORD"));
+            // A screen reader's toggle changes the box without a click.
+            QAccessible::queryAccessibleInterface(Box(sheet, "IDC_MATCH_WHOLE_WORD"))
+                ->actionInterface()
+                ->doAction(QAccessibleActionInterface::toggleAction());
             QVERIFY(apply->isEnabled());
             // Any click counts, even one that puts a box back as it was.
             Click(Box(sheet, "IDC_MATCH_WHOLE_WORD"));
