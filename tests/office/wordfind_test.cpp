@@ -99,9 +99,12 @@ TEST(WordFind, Replacements)
     const std::tuple<std::u16string, std::u16string, std::u16string, const char*, bool, std::u16string> cases[] = {
         {u"x Stra\u00DFe y\r", u"STRASSE", u"road", "", true, u"x road y\r"},
         {u"one two\r", u"two", u"^&^t[^&]^p", "", true, u"one two\t[two]\r\r"},
-        {u"Smith John; Doe Jane\r", u"(<[A-Z][a-z]@>) (<[A-Z][a-z]@>)", u"\\2 \\1", "*", true, u"John Smith; Jane Doe\r"},
+        {u"Smith John; Doe Jane\r", u"(<[A-Z][a-z]@>) (<[A-Z][a-z]@>)", u"\\2 \\1", "*", true,
+         u"John Smith; Jane Doe\r"},
         {u"aaa\r", u"b", u"c", "", false, u"aaa\r"},
         {u"aaa\r", u"aa", u"a", "", true, u"aa\r"},
+        // The invisible characters beside a match are not part of it.
+        {u"a\u00AD\t\u00ADb\r", u"^t", u" ", "c", true, u"a\u00AD \u00ADb\r"},
     };
     for (const auto& [text, find, with, switches, replaced, after] : cases) {
         auto doc = Document({text});
