@@ -1,8 +1,8 @@
 // The BIFF reader beyond the cells every reader shows (excelloader_test):
 // the LibreOffice-made fixture and its .xlsx twin, formulas that need the
 // globals or a later SHRFMLA, strings split over CONTINUE records, RK and
-// MULRK, sheets of every type, RC4 encryption with Excel's default
-// password, damage and limits.
+// MULRK, sheets of every type, refusal of passwords other than Excel's
+// default, damage and limits.
 #include "office/excel/biffreader.h"
 #include "office/excel/xlsdecrypt.h"
 #include "office/excel/xlsxreader.h"
@@ -12,7 +12,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <random>
 
 using namespace office;
 using namespace excelfixtures;
@@ -31,15 +30,6 @@ Bytes ReadFixture(const char* name)
 {
     std::ifstream in(std::string(VARNEL_TEST_DATA) + "/excel/" + name, std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-Bytes Sst(std::initializer_list<const char16_t*> texts)
-{
-    Bytes sst;
-    Put32(sst, static_cast<std::uint32_t>(texts.size()));
-    Put32(sst, static_cast<std::uint32_t>(texts.size()));
-    for (const char16_t* t : texts) PutString8(sst, t, 2);
-    return sst;
 }
 
 }  // namespace
@@ -207,23 +197,15 @@ TEST(BiffReaderEncryption, OtherPasswordsAreRefused)
     }
 }
 
-TEST(BiffReaderDamage, CutAndMutatedStreamsAreRefusedOrRead)
+TEST(BiffReaderDamage, CutAndLyingStreamsAreRefusedOrRead)
 {
     Workbook book;
     ReadError error;
     const Bytes file = ReadFixture("book.xls");
     for (std::size_t cut = 0; cut < file.size(); cut += 997)
         EXPECT_TRUE(LoadWorkbookBytes(ByteView(file.data(), cut), u"x", book, error) || !error.ok());
-    // Random bytes changed: read or refused, never read out of bounds (the
-    // sanitizer build watches).
-    const Bytes base = BiffStream({{u"S", 0, [](Stream& s) { s.LabelSst(1, 0, 0); }}},
-                                  [](Stream& s) { s.Record(0x00FC, Sst({u"text"})); });
-    std::mt19937 rng(42);
-    for (int round = 0; round < 3000; ++round) {
-        Bytes mutated = base;
-        for (int k = 0; k < 4; ++k) mutated[rng() % mutated.size()] = static_cast<std::uint8_t>(rng());
-        EXPECT_TRUE(BiffReader().ReadStream(mutated, book, error) || !error.ok());
-    }
+    // (Random bytes changed are the fuzz target xls_fuzz's, run under the
+    // sanitizers.)
     // A record running past the end, no stream, an Excel 4 BOF.
     Stream s;
     s.Bof(0x0600, 5);
