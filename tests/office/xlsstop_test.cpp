@@ -133,12 +133,14 @@ TEST_P(XlsStop, RequestFromAnotherThreadEndsTheReadQuickly)
 INSTANTIATE_TEST_SUITE_P(
     LargeWorkbooks, XlsStop,
     ::testing::Values(StopCase{"cells", [] { return hostilexls::ManyCells(400000); }, 800000},
-                      StopCase{"encrypted", [] { return hostilexls::RepeatedFilePass(1, 48u << 20); }, (48u << 20) / 8228},
+                      StopCase{"encrypted", [] { return hostilexls::RepeatedFilePass(1, 48u << 20); },
+                               (48u << 20) / 8228},
                       StopCase{"formulas", [] { return hostilexls::FormulaCells(40000, 150); }, 40000},
                       StopCase{"excel4", [] { return OldWorkbook(800000); }, 800000},
                       StopCase{"xor", [] { return XorWorkbook(600000); }, 600000},
                       StopCase{"xlsxsheets", [] { return Of(hostilesize::TwoSheetXlsx(1'000'000)); }},
-                      StopCase{"webpage", [] {
+                      StopCase{"webpage",
+                               [] {
                                    std::string page = "<html><body><table>";
                                    while (page.size() < (16u << 20))
                                        page += "<tr><td>Plain words</td><td>12.5</td><td>in a row</td></tr>\n";
