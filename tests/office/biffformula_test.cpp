@@ -3,14 +3,14 @@
 // references of every class, shared formulas whose references move with
 // the cell, functions, attributes, other sheets, names, add-in functions,
 // BIFF5's layout), or nothing where a formula cannot be shown; then
-// streams cut short, caps, and random bytes, which must be refused safely.
+// streams cut short and caps, which must be refused safely (random tokens
+// are the fuzz target formula_fuzz's, run under the sanitizers).
 #include "office/excel/biffformula.h"
 #include "support/excelfixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <random>
 
 using namespace office;
 using namespace excelfixtures;
@@ -201,7 +201,7 @@ TEST(BiffFormula, TokensGiveTheTextExcelShows)
     EXPECT_EQ(BiffFormulaDecoder::QuoteSheetRange(u"Jan", u"Mar 2"), u"'Jan:Mar 2'");
 }
 
-TEST(BiffFormulaHostile, CutStreamsCapsAndRandomBytes)
+TEST(BiffFormulaHostile, CutStreamsAndCaps)
 {
     Rpn full;
     full.Attr(0x01, 0).Ref(0, 0).Num(2.5).B({kMul}).Str(u"ab☃").Area(0, 3, 1, 2).FuncVar(4, 1).B({kConcat, kParen});
@@ -231,22 +231,4 @@ TEST(BiffFormulaHostile, CutStreamsCapsAndRandomBytes)
     nested.Int(1);
     for (int i = 0; i < 3000; ++i) nested.B({kParen});
     EXPECT_EQ(Decode(nested.Get()).value_or(u"").size(), 1u + 1 + 6000);
-
-    std::mt19937 rng(20240611);
-    std::size_t decoded = 0;
-    for (int round = 0; round < 20000; ++round) {
-        Bytes b(1 + rng() % 40);
-        for (auto& x : b) x = static_cast<std::uint8_t>(rng() % 3 == 0 ? rng() % 0x20 : rng());
-        BiffFormulaContext context;
-        context.biff8 = rng() % 4 != 0;
-        context.row = rng() % 65536;
-        context.column = rng() % 256;
-        const auto text = Decode(b, context);
-        if (text) {
-            ++decoded;
-            EXPECT_EQ(text->front(), u'=');
-            EXPECT_LE(text->size(), BiffFormulaDecoder::kMaxTextUnits + 1);
-        }
-    }
-    EXPECT_GT(decoded, 0u);  // the mix reaches real formulas
 }

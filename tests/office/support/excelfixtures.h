@@ -182,15 +182,11 @@ inline Bytes ZipOf(const std::vector<std::pair<std::string, std::string>>& entri
 // worksheet, 1 macro sheet, 2 chart, 6 module), the substream's BOF kind,
 // and its records.
 struct BiffSheet {
-    BiffSheet(std::u16string n, unsigned st, std::function<void(Stream&)> c = {}, unsigned t = 0, unsigned bof = 0x10)
-        : name(std::move(n)), state(st), cells(std::move(c)), type(t), bofKind(bof)
-    {
-    }
     std::u16string name;
-    unsigned state;
-    std::function<void(Stream&)> cells;
-    unsigned type;
-    unsigned bofKind;
+    unsigned state = 0;
+    std::function<void(Stream&)> cells = {};
+    unsigned type = 0;
+    unsigned bofKind = 0x10;
 };
 
 // A workbook stream: globals (after the BOF and an optional FILEPASS), one

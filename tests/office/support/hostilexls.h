@@ -58,9 +58,9 @@ inline Bytes WorkbookStream(const std::function<void(Stream&)>& globals, const s
 {
     std::vector<excelfixtures::BiffSheet> list;
     for (std::size_t i = 0; i < sheets.size(); ++i)
-        list.emplace_back(sheets[i], 0, [&cells, i](Stream& s) {
-            if (cells) cells(s, i);
-        });
+        list.push_back({sheets[i], 0, [&cells, i](Stream& s) {
+                            if (cells) cells(s, i);
+                        }});
     return excelfixtures::BiffStream(list, globals);
 }
 

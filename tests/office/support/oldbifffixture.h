@@ -15,8 +15,6 @@ public:
     // `version` is 2, 3 or 4.
     explicit OldBiffWriter(int version) : m_version(version) {}
 
-    int Version() const { return m_version; }
-
     std::size_t Record(unsigned type, const Bytes& body) { return m_stream.Record(type, body); }
 
     // BOF of a substream: 0x0010 worksheet, 0x0020 chart, 0x0040 macro
