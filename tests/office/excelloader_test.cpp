@@ -237,6 +237,8 @@ TEST(ExcelLoaderFiles, MissingJunkAndGridLimits)
     EXPECT_FALSE(LoadWorkbook(std::string(VARNEL_TEST_DATA) + "/excel/does-not-exist.xls", book, error));
     EXPECT_EQ(error.kind, ReadErrorKind::Unreadable) << error;
     EXPECT_EQ(DetectWorkbookKind(View(std::string("\x01\x02\x00\x03junk", 8))), WorkbookKind::Unknown);
+    // One NUL among plain text is enough: text has none.
+    EXPECT_EQ(DetectWorkbookKind(View(std::string("name,value\0one,two,three,four,five", 34))), WorkbookKind::Unknown);
     EXPECT_FALSE(Load(std::string("\x00\x01\x02\x03\x04\x05", 6), book, error));
     EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << error;
     // A text with more rows than the cap allows is refused, not cut short.
