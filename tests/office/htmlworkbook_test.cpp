@@ -120,6 +120,8 @@ TEST(HtmlWorkbook, TableRowsCellsAndCharsetAsExcelReadsThem)
         EXPECT_EQ(r.book.sheets[0].name, u"Page");
         EXPECT_EQ(Grid(r.book), c.grid) << c.what;
     }
+    // A zero byte between tags is a space too: the cell after it is kept.
+    EXPECT_EQ(Grid(Load(table + std::string("a</td>\0<td>b", 12) + end).book), "0,0=a;0,1=b;");
     // UTF-16 without a byte-order mark, told by its zero bytes (the marks
     // are read alike for Word's pages: wordreaders_test).
     std::string le;
