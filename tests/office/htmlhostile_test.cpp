@@ -105,6 +105,7 @@ TEST(HtmlHostile, RestartedParserReadsLikeOneRun)
         "<html><body><pre>keep   " + nested + "these\n  spaces" + closing + "</pre>after pre</body></html>",
         "<html><body><ul><li>" + nested + "one<br>two" + closing + "<li>second</ul><p>x</body></html>",
         "<html><body>" + nested + "<b>" + nested + "two levels" + closing + "</b>" + closing + "done</body></html>",
+        "<div><div><div><div><div><div>a<td/>b</div></div></div></div></div></div><p>end</p>",  // "/>" at a restart
     };
     HtmlReadLimits shallow;
     shallow.parserDepth = 8;

@@ -219,6 +219,11 @@ TEST(HtmlWorkbook, PagesReadAlikeWhateverTheLimits)
             }
         }
     }
+    // An end tag of an element opened in an earlier run ends all it holds,
+    // as in one run.
+    const std::string ends =
+        "<table><tr><td>a<div><div><div><div></table>b<table><tr><td>c<div><div><div><div></td>d<td>e</table>";
+    EXPECT_EQ(Grid(ReadWith(ends, shallow).book), "0,0=a;1,0=c;1,1=e;");
 }
 
 // What the reader holds of a page beside the workbook (the text of a cell
