@@ -37,7 +37,7 @@ RangeFindOptions Opt(bool matchCase, FindLookAt lookAt = FindLookAt::Part, FindL
 
 }  // namespace
 
-// Sheet 0 "Data":  A1 "Apple pie"  B1 4711  B2 date 3/1/2024  A3 "APPLE"   C3 TRUE
+// Sheet 0 "Data":  A1 "Apple pie"  B1 4711  B2 date 3/1/2024  A3 "APPLE"   C3 TRUE  A4 "x😀y"
 // Sheet 1 "Other" (very hidden): A1 "pear"
 TEST(ExcelRangeFind, SearchesOfASmallBook)
 {
@@ -48,6 +48,7 @@ TEST(ExcelRangeFind, SearchesOfASmallBook)
     b.AddNumber(1, 1, 45352, NumberStyle::Date);
     b.AddText(2, 0, u"APPLE");
     b.AddBoolean(2, 2, true);
+    b.AddText(3, 0, u"x\U0001F600y");
     b.AddSheet(u"Other", SheetVisibility::VeryHidden);
     b.AddText(0, 0, u"pear");
     RangeFinder finder(std::make_shared<Workbook>(b.Finish()));
@@ -63,6 +64,7 @@ TEST(ExcelRangeFind, SearchesOfASmallBook)
         {u"3/1/2024", {}, 0, CellPos{1, 1}},
         {u"45352", {}, 0, none},
         {u"true", {}, 0, CellPos{2, 2}},
+        {u"x?y", {}, 0, CellPos{3, 0}},  // a surrogate pair is one character
         {u"", {}, 0, none},
         {u"apple", Opt(false, FindLookAt::Part, FindLookIn::Comments), 0, none},
         // Sheets of every visibility; formulas by their text or value, case,

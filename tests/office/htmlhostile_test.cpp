@@ -4,6 +4,7 @@
 // size and keep the text that stands after its hostile part. Also the
 // reader's own paths that only such pages take, checked against the plain
 // path on pages where both apply. (The stop: stopinengine_test.)
+#include "office/containers/htmltagfilter.h"
 #include "office/word/htmlreader.h"
 #include "office/word/wordloader.h"
 #include "support/hostilehtml.h"
@@ -104,6 +105,7 @@ TEST(HtmlHostile, RestartedParserReadsLikeOneRun)
         "<html><body><pre>keep   " + nested + "these\n  spaces" + closing + "</pre>after pre</body></html>",
         "<html><body><ul><li>" + nested + "one<br>two" + closing + "<li>second</ul><p>x</body></html>",
         "<html><body>" + nested + "<b>" + nested + "two levels" + closing + "</b>" + closing + "done</body></html>",
+        "<div><div><div><div><div><div>a<td/>b</div></div></div></div></div></div><p>end</p>",  // "/>" at a restart
     };
     HtmlReadLimits shallow;
     shallow.parserDepth = 8;
@@ -141,6 +143,12 @@ TEST(HtmlHostile, RenamedAttributesChangeNothingRead)
     const Read r = ReadPage(crowded);
     EXPECT_EQ(r.main.find(u"secretword"), std::u16string::npos);
     EXPECT_NE(r.main.find(u"shownword"), std::u16string::npos);
+    // Comments and script text end where the parser ends them, so that a
+    // crowded tag after them is still renamed and costs no quadratic time.
+    for (const std::string before : {"<!-- a --!>", "<!-- b -->", "<script>a</1</script>"}) {
+        std::string changed;
+        EXPECT_EQ(HtmlTagFilter::Apply(before + "<p a b>", changed, 0, {}).size(), 1u) << before;
+    }
 }
 
 }  // namespace

@@ -120,6 +120,8 @@ TEST(HtmlWorkbook, TableRowsCellsAndCharsetAsExcelReadsThem)
         EXPECT_EQ(r.book.sheets[0].name, u"Page");
         EXPECT_EQ(Grid(r.book), c.grid) << c.what;
     }
+    // A zero byte between tags is a space too: the cell after it is kept.
+    EXPECT_EQ(Grid(Load(table + std::string("a</td>\0<td>b", 12) + end).book), "0,0=a;0,1=b;");
     // UTF-16 without a byte-order mark, told by its zero bytes (the marks
     // are read alike for Word's pages: wordreaders_test).
     std::string le;
@@ -217,6 +219,11 @@ TEST(HtmlWorkbook, PagesReadAlikeWhateverTheLimits)
             }
         }
     }
+    // An end tag of an element opened in an earlier run ends all it holds,
+    // as in one run.
+    const std::string ends =
+        "<table><tr><td>a<div><div><div><div></table>b<table><tr><td>c<div><div><div><div></td>d<td>e</table>";
+    EXPECT_EQ(Grid(ReadWith(ends, shallow).book), "0,0=a;1,0=c;1,1=e;");
 }
 
 // What the reader holds of a page beside the workbook (the text of a cell

@@ -133,6 +133,11 @@ TEST(StopInFind, LongLoopsLookAtTheRequestAtLeastEveryTwoMegaUnits)
     auto doc = Document({prose});
     EXPECT_GE(LooksDuring([&] { doc.Breaks(0).Words(); }), least) << "words";
     EXPECT_GE(LooksDuring([&] { doc.Breaks(0).AllBoundaries(); }), least) << "boundaries";
+    // A wildcard match that holds nothing visible ("<" alone) is retried
+    // start after start; counted on a second search, past the UTF-8 copy.
+    doc.SetShortcuts(false);
+    ExecuteFind(doc, Request(u"<", "*"));
+    EXPECT_GE(LooksDuring([&] { ExecuteFind(doc, Request(u"<", "*")); }), least) << "wildcard retries";
     // A request made before Find ends it at once.
     platform::RequestSearchStop();
     EXPECT_THROW(ExecuteFind(doc, Request(u"zebra")), platform::OperationCancelled);
