@@ -88,6 +88,9 @@ TEST(WordFind, MatchingDecisions)
     }
     auto odd = Document({surrogates});
     EXPECT_TRUE(ReplaceAll(odd, u"?", u"x", "*"));
+    // A column break, both dashes, a five-digit Unicode code.
+    auto codes = Document({u"x\x0Ey\u2014z\u2013\u3042\r"});
+    EXPECT_TRUE(Find(codes, u"x^ny^+z^=^u12354"));
     // A match never spans two stories; every story is searched.
     auto doc = Document({u"Main text\r", u"In a footnote\r"});
     EXPECT_TRUE(Find(doc, u"footnote"));
