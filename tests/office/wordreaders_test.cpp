@@ -204,6 +204,11 @@ TEST(WordTextAndPages, MainStoryOfSmallInputs)
     const WordContent empty = ReadOk(kLoad, ByteView());
     ASSERT_EQ(empty.stories.size(), 1u);
     EXPECT_TRUE(empty.stories[0].text.empty());
+
+    // Latin-1 guessed from a text's start reads as Windows-1252 to the end.
+    std::string latin1 = "caf\xE9 na\xEFve";
+    for (int i = 0; i < 35000; ++i) latin1 += " a";
+    EXPECT_TRUE(StoryOf(ReadOk(kLoad, Ascii(latin1 + " \x93q\x94\n"))).ends_with(u"a \u201Cq\u201D\r"));
 }
 
 TEST(WordTextAndPages, BinaryAndDamagedContainersAreRefused)
