@@ -209,6 +209,11 @@ TEST(WordTextAndPages, MainStoryOfSmallInputs)
     std::string latin1 = "caf\xE9 na\xEFve";
     for (int i = 0; i < 35000; ++i) latin1 += " a";
     EXPECT_TRUE(StoryOf(ReadOk(kLoad, Ascii(latin1 + " \x93q\x94\n"))).ends_with(u"a \u201Cq\u201D\r"));
+    // Nothing inside hidden elements is page text.
+    const Bytes hidden = Ascii(
+        "<html><body>a<noscript>x</noscript><template>x</template><select><option>x</option>"
+        "</select><iframe>x</iframe><noembed>x</noembed><noframes>x</noframes>b</body></html>");
+    EXPECT_EQ(StoryOf(ReadOk(kHtml, hidden)), u"ab\r");
 }
 
 TEST(WordTextAndPages, BinaryAndDamagedContainersAreRefused)
