@@ -87,6 +87,7 @@ TEST(WordFind, MatchingDecisions)
         }
     }
     auto odd = Document({surrogates});
+    EXPECT_TRUE(Find(odd, u" ^? ef"));  // "^?" takes a whole character
     EXPECT_TRUE(ReplaceAll(odd, u"?", u"x", "*"));
     // A column break, both dashes, a five-digit Unicode code.
     auto codes = Document({u"x\x0Ey\u2014z\u2013\u3042\r"});
