@@ -146,9 +146,14 @@ std::string WriteXml2003()
            XmlCell("String", "Alpha <B>beta</B>") + XmlCell("Number", "4711") + XmlCell("Number", "12.5") +
            XmlCell("DateTime", "2024-03-01T00:00:00.000") + "</Row><Row>" + XmlCell("Boolean", "1") +
            XmlCell("Error", "#DIV/0!") + XmlCell("Number", "42", "=40+2") +
-           XmlCell("String", "computed text", "=40&amp;2") + "</Row><Row><Cell ss:Index=\"2\"><Data ss:Type=\"Number\">"
-           "1E+20</Data></Cell>" + XmlCell("String", "Привет") + "</Row></Table></Worksheet>"
-           "<Worksheet ss:Name=\"Hidden\"><Table><Row>" + XmlCell("String", "hidden value") + "</Row></Table>"
+           XmlCell("String", "computed text", "=40&amp;2") +
+           "</Row><Row ss:Index=\"3\"><Cell ss:Index=\"2\"><Data ss:Type=\"Number\">"
+           "1E+20</Data></Cell>" +
+           XmlCell("String", "Привет") +
+           "</Row></Table></Worksheet>"
+           "<Worksheet ss:Name=\"Hidden\"><Table><Row>" +
+           XmlCell("String", "hidden value") +
+           "</Row></Table>"
            "<WorksheetOptions xmlns=\"urn:schemas-microsoft-com:office:excel\"><Visible>SheetHidden</Visible>"
            "</WorksheetOptions></Worksheet></Workbook>";
 }

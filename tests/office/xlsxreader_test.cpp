@@ -29,7 +29,9 @@ TEST(XlsxReaderCells, SharedStringsPositionsAndDates)
         "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>99</v></c>"
         "<c r=\"D1\" s=\"1\"/></row>"
         "<row r=\"2\"><c r=\"A2\" s=\"1\"><v>45352</v></c><c r=\"B2\" s=\"2\"><v>45352.5</v></c><c r=\"C2\" s=\"1\">"
-        "<v>0</v></c></row><row><c><v>7</v></c><c><v>8</v></c></row><row r=\"5\"><c r=\"XFD5\"><v>42</v></c></row>";
+        "<v>0</v></c></row><row><c><v>7</v></c><c><v>8</v></c></row><row r=\"5\"><c r=\"B5\" "
+        "t=\"inlineStr\"><is><t>base</t><rPh><t>READING</t></rPh></is></c>"
+        "<c r=\"XFD5\"><v>42</v></c></row>";
     const std::string styles = "<numFmts count=\"1\"><numFmt numFmtId=\"170\" formatCode=\"dd/mm/yyyy\"/></numFmts>"
                                "<cellXfs count=\"3\"><xf numFmtId=\"0\"/><xf numFmtId=\"170\"/><xf numFmtId=\"22\"/>"
                                "</cellXfs>";
@@ -40,16 +42,21 @@ TEST(XlsxReaderCells, SharedStringsPositionsAndDates)
     for (const bool date1904 : {false, true}) {
         const Workbook book = LoadOk(Xlsx({{"One", data}}, strings, styles, date1904 ? "<workbookPr date1904=\"1\"/>" : ""));
         const std::tuple<std::uint32_t, std::uint32_t, const char16_t*> shown[] = {
-            {0, 0, u"rich runs joined"}, {0, 1, u"tab\tescaped\u00E9"},
-            {0, 2, u"<none>"},  // beyond the table
-            {0, 3, u"<none>"},  // styled but empty
+            {0, 0, u"rich runs joined"},
+            {0, 1, u"tab\tescaped\u00E9"},
+            {0, 2, u"<none>"},                             // beyond the table
+            {0, 3, u"<none>"},                             // styled but empty
             {1, 0, date1904 ? u"3/2/2028" : u"3/1/2024"},  // dd/mm/yyyy makes a date
             {1, 2, date1904 ? u"1/1/1904" : u"1/0/1900"},
-            {2, 0, u"7"}, {2, 1, u"8"},  // cells without references follow their predecessors
+            {2, 0, u"7"},
+            {2, 1, u"8"},  // cells without references follow their predecessors
+            {4, 1, u"base"},
             {4, 16383, u"42"}};
         for (const auto& [row, col, text] : shown) EXPECT_EQ(Shown(book, 0, row, col), text) << row << "," << col;
     }
     EXPECT_EQ(Shown(LoadOk(Xlsx({{"One", data}}, strings, styles)), 0, 1, 1), u"3/1/2024 12:00:00 PM");
+    EXPECT_EQ(Shown(LoadOk(Xlsx({{"One", data}}, strings, styles, "<workbookPr date1904=\"true\"/>")), 0, 1, 0),
+              u"3/2/2028");
 }
 
 // Macro sheets are worksheets, chart and dialog sheets are not. Sheets are
