@@ -84,6 +84,19 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
     for (int i = 0; i < 257; ++i) many += "k" + std::to_string(i) + "\n";
     tmp.Write("many.txt", many);
     tmp.Write("garbage.doc", std::string("\x01\x02\x03\x00\x00\x05\x06\x07", 8) + std::string(200, '\x02'));
+    tmp.Write("utf.txt", "caf\xC3\xA9 lazy");
+    // A folder whose full path does not fit the driver's record.
+    const std::string deep = "../" + std::string(200, 'd') + "/" + std::string(100, 'e');
+    fs::create_directories(tree / deep);
+    const std::string data = VARNEL_TEST_DATA;
+    const std::string utfJson =
+        "{\"path\":\"../utf.txt\",\"degree\":100,\"keywords\":[{\"keyword\":\"lazy\",\"found\":"
+        "true,\"hits\":[{\"place\":\"Main text, paragraph 1\",\"snippet\":\"caf\xC3\xA9 lazy\","
+        "\"hit\":[5,9]}]}]}\n";
+    const std::string tabbedMatch = "100%\tnotes.txt\n\tthe lazy\tMain text, paragraph 2\tjumps over the lazy dog.\n";
+    const std::string sheets =
+        "[First]\nInvoice number\t4711\n\t3/1/2024\tcomputed text\tTRUE\nBold and plain\n"
+        "[Hidden one]\nvery hidden treasure\n[Third]\nInvoice total\n";
     const struct {
         std::vector<std::string> args;
         int status;
@@ -97,14 +110,22 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
         {{"-rlk", "bear", "../tree/"}, 0, "../tree/sub/deep.txt\n"},
         {{"--text", "-r0lk", "brown", "."}, 0, "./notes.txt\0./sub/deep.txt\0"s},
         // Files as operands, overlapping ones once, as first written.
-        {{"-k", "fox", "--text", "--", "-dash.txt", "./notes.txt", "notes.txt", "."}, 0,
+        {{"-k", "fox", "--text", "--", "-dash.txt", "./notes.txt", "notes.txt", "."},
+         0,
          "100%\t-dash.txt\n100%\t./new\nline.txt\n100%\t./notes.txt\n"},
-        {{"-rk", "fox", "--text", "--hidden", "-g", "*d*"}, 0,
+        {{"-rk", "fox", "--text", "--hidden", "-g", "*d*"},
+         0,
          "100%\t-dash.txt\n100%\t.hidden.txt\n100%\t.hdir/hid.txt\n"},
         {{"-rk", "fox", "--text", "-g", "!n*", "--exclude-dir=s*"}, 0, "100%\t-dash.txt\n100%\told/o.txt\n"},
         {{"-k", "fox", "--absolute", "notes.txt", "sub"}, 0, "100%\t" + t + "/notes.txt\n"},
         {{"-k", "lazy", "--color=always", "notes.txt"}, 0, "\033[32m100%\033[0m\t\033[35mnotes.txt\033[0m\n"},
         {{"-k", "lazy", "--color=auto", "notes.txt"}, 0, "100%\tnotes.txt\n"},  // not a terminal
+        // Each match option reaches the search, and the report lines follow it.
+        {{"-k", "brawn", "--sounds-like", "notes.txt"}, 0, "100%\tnotes.txt\n"},
+        {{"-k", "qu?ck", "--wildcards", "notes.txt"}, 0, "100%\tnotes.txt\n"},
+        {{"--matches", "--no-clear-series-space", "-k", "the\tlazy", "notes.txt"}, 0, tabbedMatch},
+        {{"--matches", "-lk", "lazy", "notes.txt"}, 0, "notes.txt\n"},
+        {{"--json", "-k", "lazy", "../utf.txt"}, 0, utfJson},  // hit counted in characters
         {{"-rk", "lazy", "-k", "bear", "--text"}, 0, "50%\tnotes.txt\n50%\tsub/deep.txt\n"},
         {{"-rK", "-", "--text"}, 0, "50%\tsub/deep.txt\n", "", "zebra\nbear\n"},
         {{"-rqk", "fox"}, 0, ""},
@@ -114,6 +135,7 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
         {{"-k", "fox", "nowhere", "notes.txt"}, 2, "100%\tnotes.txt\n", nowhere},
         {{"-qk", "fox", "nowhere", "notes.txt"}, 0, "", nowhere},
         {{"-k", "fox", "nowhere"}, 2, "", nowhere},
+        {{"-k", "fox", deep, "notes.txt"}, 2, "100%\tnotes.txt\n", deep + LoadString(IDS_PATH_TOO_LONG) + "\n"},
         {{"-k", "fox", "../bad"}, 2, good, ruined},
         {{"-sk", "fox", "../bad", "nowhere"}, 2, good},
         {{"-qk", "fox", "../bad"}, 0, "", ruined},  // -q: a match wins over the error
@@ -127,6 +149,7 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
         // What the reader sees (no script text), or the path and the reader's reason.
         {{"--extract", "page.htm"}, 0, "A lazy afternoon\nFox report\n"},
         {{"--extract", "../garbage.doc"}, 2, "", "../garbage.doc: binary data: not a text file\n"},
+        {{"--extract", data + "/excel/xml2003.xls"}, 0, sheets},
     };
     for (const auto& c : cases) {
         std::string shown;
@@ -136,7 +159,10 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
         EXPECT_EQ(r.out, c.out) << shown;
         EXPECT_EQ(r.err, c.err) << shown;
     }
-    ProcessResult r = Run({"--version"});
+    // A table's cell ends read as tabs.
+    ProcessResult r = Run({"--extract", data + "/word/fmt-stories.docx"});
+    EXPECT_NE(r.out.find("\nCellone\tCelltwo\t\tCellthree\t"), std::string::npos) << r.out;
+    r = Run({"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("varnel-find 1.0\nICU ", 0), 0u) << r.out;
     EXPECT_EQ(r.out.find("(not loaded)"), std::string::npos) << r.out;

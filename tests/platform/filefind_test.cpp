@@ -72,6 +72,7 @@ TEST_F(FileFindTest, ListsInOrderThroughEachMask)
         EXPECT_EQ(f.directory, f.dots || f.name == "folder" || f.name == "old.doc") << f.name;
         EXPECT_EQ(f.hidden && !f.dots, f.name == ".hidden") << f.name;
     }
+    EXPECT_TRUE(CFileFind::NameLess("apple", "Zebra"));  // every capital folds, Z too
 }
 
 TEST_F(FileFindTest, StepProtocolAndPaths)
