@@ -87,6 +87,12 @@ private slots:
         QVERIFY(root != nullptr);
         QVERIFY(!root->state().checkable);
         QVERIFY(!root->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        // A folder without sub-folders is never read as collapsed; the
+        // toggle's key is read with the action.
+        QAccessibleInterface* leaf = TreeRow(iface, QStringLiteral("Leaf"));
+        QVERIFY(!leaf->state().collapsed && TreeRow(iface, QStringLiteral("Sub"))->state().collapsed);
+        QCOMPARE(leaf->actionInterface()->keyBindingsForAction(QAccessibleActionInterface::toggleAction()),
+                 QStringList{QStringLiteral("Space")});
 
         // Each toggle through the accessibility action; then what a screen
         // reader reads (checked, the description) and the tree's own state.

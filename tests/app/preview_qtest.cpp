@@ -58,6 +58,7 @@ private slots:
         QVERIFY(!preview->isChecked());  // off until switched on
         preview->trigger();
         CPreviewPane* pane = frame->ResultView()->Preview();
+        QVERIFY(pane->isVisible() && pane->height() > 0);
         QVERIFY(pane->isVisible());
         QVERIFY(!pane->accessibleName().isEmpty() && !pane->Tree()->accessibleName().isEmpty());
 

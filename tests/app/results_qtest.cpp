@@ -265,6 +265,11 @@ private slots:
         const QStringList degrees = Column(1);
         QVERIFY2(degrees == (QStringList{"50%", "60%", "100%"}) || degrees == (QStringList{"100%", "60%", "50%"}),
                  qPrintable(degrees.join(' ')));
+        clickHeader(2);
+        const QStringList paths = Column(2);
+        QVERIFY2(paths == (QStringList{"/other/c.txt", "/work/a.doc", "/work/B.xls"}) ||
+                     paths == (QStringList{"/work/B.xls", "/work/a.doc", "/other/c.txt"}),
+                 qPrintable(paths.join(' ')));
         // Actions follow the order on screen.
         Select({0, 1, 2});
         RightClick(Row(0));
