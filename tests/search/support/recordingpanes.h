@@ -4,6 +4,7 @@
 
 #include "search/searchcontext.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -63,7 +64,7 @@ inline void SelectFolder(const std::filesystem::path& p, bool subfolders = false
 {
     _SelectedFolder f{};
     const std::string s = p.string();
-    std::memcpy(f.szPath, s.data(), s.size());
+    std::memcpy(f.szPath, s.data(), std::min(s.size(), sizeof f.szPath - 1));
     f.bSubfolders = subfolders ? 1 : 0;
     g_listSelectedFolders.push_back(f);
 }
