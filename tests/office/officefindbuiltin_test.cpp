@@ -10,6 +10,7 @@
 #include "office/automation/excelapplication.h"
 #include "platform/cancellation.h"
 #include "platform/olethread.h"
+#include "tests/kestrel/support/keywords.h"
 #include "wordautomation.h"
 
 #include <gtest/gtest.h>
@@ -50,12 +51,7 @@ protected:
     {
         std::memset(&m_info, 0, sizeof m_info);
         std::strncpy(m_info.szFilePath, path.c_str(), sizeof m_info.szFilePath - 1);
-        CArray<_FindKeyWord, _FindKeyWord> keys;
-        for (const char* w : words) {
-            _FindKeyWord k{};
-            std::strncpy(k.szKeyword, w, sizeof k.szKeyword - 1);
-            keys.Add(k);
-        }
+        const CKeywordArray keys = Keywords(std::vector<std::string>(words.begin(), words.end()));
         return excel ? m_find.SearchExcel11(m_info, keys, c, m_excel) : m_find.SearchWord11(m_info, keys, c, m_word);
     }
 
