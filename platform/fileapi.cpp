@@ -21,7 +21,26 @@ thread_local DWORD t_lastError = ERROR_SUCCESS;
 
 struct CFileHandle {
     int fd = -1;
+    struct stat opened {};  // as the open found the file
 };
+
+// The locks below are held for a system call or two at most. The search
+// worker and the read-ahead helper open files at the same moments all the
+// time, and a thread that sleeps on a taken lock costs both a wake-up
+// through the kernel (in a virtual machine dearer than the wait itself), so
+// a thread that finds one taken retries for a few microseconds first.
+std::unique_lock<std::mutex> TakeTurn(std::mutex& m)
+{
+    std::unique_lock lock(m, std::try_to_lock);
+    for (int i = 0; i < 1000 && !lock.owns_lock(); ++i) {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+        (void)lock.try_lock();
+    }
+    if (!lock.owns_lock()) lock.lock();
+    return lock;
+}
 
 // Handles are checked against this table so that a stale or double close
 // is an error value, not a double close of a descriptor someone else owns.
@@ -65,7 +84,7 @@ bool HeldByOther(int fd, bool exclusive)
     // each see the other's lock.
     {
         static std::mutex* probeTurn = new std::mutex;
-        std::lock_guard turn(*probeTurn);
+        const auto turn = TakeTurn(*probeTurn);
         if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK) return true;
             // Other errors (a file system without flock, NFS with a read-only
@@ -134,26 +153,29 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
         SetLastError(ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
     }
-    auto* handle = new CFileHandle{fd};
+    auto* handle = new CFileHandle{fd, st};
     {
-        std::lock_guard lock(HandleMutex());
+        const auto lock = TakeTurn(HandleMutex());
         Handles().insert(handle);
     }
     SetLastError(ERROR_SUCCESS);
     return handle;
 }
 
-int DescriptorOf(HANDLE hObject)
+int DescriptorOf(HANDLE hObject, struct stat* opened)
 {
-    std::lock_guard lock(HandleMutex());
-    return Handles().count(hObject) != 0 ? static_cast<CFileHandle*>(hObject)->fd : -1;
+    const auto lock = TakeTurn(HandleMutex());
+    if (Handles().count(hObject) == 0) return -1;
+    const auto* handle = static_cast<const CFileHandle*>(hObject);
+    if (opened != nullptr) *opened = handle->opened;
+    return handle->fd;
 }
 
 BOOL CloseHandle(HANDLE hObject)
 {
     CFileHandle* handle = nullptr;
     {
-        std::lock_guard lock(HandleMutex());
+        const auto lock = TakeTurn(HandleMutex());
         auto it = Handles().find(hObject);
         if (it != Handles().end()) {
             handle = static_cast<CFileHandle*>(hObject);

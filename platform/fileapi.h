@@ -10,6 +10,8 @@
 
 #include "platform/wintypes.h"
 
+#include <sys/stat.h>
+
 using HANDLE = void*;
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 
@@ -31,8 +33,10 @@ BOOL CloseHandle(HANDLE hObject);
 
 // The descriptor behind a handle CreateFileA returned, -1 for any other
 // value. It stays the handle's: it is closed by CloseHandle. The read-ahead
-// reads a file through the very open that passed its sharing check.
-int DescriptorOf(HANDLE hObject);
+// reads a file through the very open that passed its sharing check, and
+// takes its size and times from `opened`, the file's status as that open
+// found it, rather than asking the system again.
+int DescriptorOf(HANDLE hObject, struct stat* opened = nullptr);
 
 DWORD GetLastError();
 void SetLastError(DWORD error);

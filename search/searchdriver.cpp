@@ -246,7 +246,7 @@ private:
     }
 
     // Files read ahead of the one searched (the service bounds them too).
-    static constexpr unsigned kFilesAhead = 2;
+    static constexpr unsigned kFilesAhead = 8;
 
     G m_gen;
     platform::IReadAhead* m_readAhead = nullptr;

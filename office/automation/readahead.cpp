@@ -187,7 +187,12 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
     if (probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) outcome = Outcome::InUse;
     FileBytesReader file;
     ReadError unread;
-    bool wanted = probe != INVALID_HANDLE_VALUE && file.Borrow(DescriptorOf(probe), unread);
+    struct stat opened {};
+    bool wanted = false;
+    if (probe != INVALID_HANDLE_VALUE) {
+        const int fd = DescriptorOf(probe, &opened);
+        wanted = file.Borrow(fd, opened, unread);
+    }
     if (wanted) {
         // The bytes of the files ahead, this one included, stay within the
         // bound; one that does not fit is left to Open.

@@ -62,7 +62,14 @@ struct ReadAheadResult {
 
 class CReadAhead : public platform::IReadAhead {
 public:
-    static constexpr std::size_t kMaxFiles = 2;
+    // Eight files rather than one or two: the cost of a file varies tenfold
+    // and more from one to the next, and a helper that may keep only two
+    // ahead soon runs out of work behind a large one, while the worker
+    // takes over the reading the helper has not begun. On the .doc corpus
+    // (bench/threads_compare.sh) the worker then read a third to a half of
+    // the files itself; with eight it reads few, and both cores stay busy.
+    // The bytes held stay bounded by kMaxBytes whatever the count.
+    static constexpr std::size_t kMaxFiles = 8;
     static constexpr std::uint64_t kMaxBytes = std::uint64_t{64} << 20;
     // Small files are read ahead too. Handing a 10 KB text file or web page
     // to another thread costs the two threads together more processor time

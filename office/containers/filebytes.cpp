@@ -42,7 +42,7 @@ bool FileBytesReader::Open(const std::string& path, ReadError& error, std::size_
     return Examine(error, maxBytes);
 }
 
-bool FileBytesReader::Borrow(int fd, ReadError& error, std::size_t maxBytes)
+bool FileBytesReader::Borrow(int fd, const struct stat& opened, ReadError& error, std::size_t maxBytes)
 {
     m_fd = fd;
     m_owned = false;
@@ -50,13 +50,22 @@ bool FileBytesReader::Borrow(int fd, ReadError& error, std::size_t maxBytes)
         error = {ReadErrorKind::Unreadable, "cannot open file: not open"};
         return false;
     }
-    return Examine(error, maxBytes);
+    return Accept(opened, error, maxBytes);
 }
 
 bool FileBytesReader::Examine(ReadError& error, std::size_t maxBytes)
 {
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(m_fd, &st) != 0) {
+        error = {ReadErrorKind::Unreadable, "not a regular file"};
+        return false;
+    }
+    return Accept(st, error, maxBytes);
+}
+
+bool FileBytesReader::Accept(const struct stat& st, ReadError& error, std::size_t maxBytes)
+{
+    if (!S_ISREG(st.st_mode)) {
         error = {ReadErrorKind::Unreadable, "not a regular file"};
         return false;
     }

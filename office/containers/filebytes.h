@@ -6,8 +6,11 @@
 // what they become.
 #pragma once
 
-#include <cstddef>
 #include "office/containers/readerror.h"
+
+#include <sys/stat.h>
+
+#include <cstddef>
 
 #include <cstdint>
 #include <string>
@@ -36,8 +39,10 @@ public:
     // The refusals of ReadFileBytes.
     bool Open(const std::string& path, ReadError& error, std::size_t maxBytes = kMaxDocumentBytes);
     // Reads through `fd`, open for reading at its start, which stays the
-    // caller's to close; the same refusals.
-    bool Borrow(int fd, ReadError& error, std::size_t maxBytes = kMaxDocumentBytes);
+    // caller's to close; the same refusals, made on `opened`, the file's
+    // status as the caller's open found it (on a small file a system call
+    // is a good part of the cost).
+    bool Borrow(int fd, const struct stat& opened, ReadError& error, std::size_t maxBytes = kMaxDocumentBytes);
     std::size_t Size() const { return m_size; }
     // When the file was last changed, as it stood when opened.
     std::int64_t ModifiedNs() const { return m_modifiedNs; }
@@ -55,6 +60,7 @@ public:
 
 private:
     bool Examine(ReadError& error, std::size_t maxBytes);
+    bool Accept(const struct stat& st, ReadError& error, std::size_t maxBytes);
 
     int m_fd = -1;
     bool m_owned = true;

@@ -226,6 +226,24 @@ TEST_F(ReadAheadTest, HelpersBuildTheComparedTextsFindBuilt)
     EXPECT_FALSE(next->document->HasView(0, false, true));
 }
 
+TEST_F(ReadAheadTest, ReadsNoMoreFilesAheadThanItsBound)
+{
+    office::CReadAhead& service = office::CReadAhead::Instance();
+    const auto before = service.Statistics();
+    service.Start(1);
+    std::vector<platform::ReadAheadItem> coming;
+    for (int i = 0; i < 12; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        tmp.Write(name, "words");
+        coming.push_back({(root / name).string(), false});
+    }
+    service.Hint(coming);
+    ASSERT_TRUE(WaitFor([&] { return service.Idle(); }));
+    service.Stop();
+    // The first file is about to be opened, which reads it itself.
+    EXPECT_EQ(service.Statistics().read - before.read, office::CReadAhead::kMaxFiles);
+}
+
 TEST(ThreadCountTest, OnlyWholeNumbersInRangeAreThreadCounts)
 {
     const struct {
