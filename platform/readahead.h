@@ -31,7 +31,7 @@ public:
     // The file the driver is about to hand to an application, then the
     // files it will hand over after it, in order. Replaces the previous
     // hint: work on files no longer named is dropped.
-    virtual void Hint(std::vector<ReadAheadItem> coming) = 0;
+    virtual void Hint(const std::vector<ReadAheadItem>& coming) = 0;
     // Cancels the reads in progress, drops what was read and joins the
     // helper threads. Returns once none is left.
     virtual void Stop() = 0;

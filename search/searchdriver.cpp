@@ -202,13 +202,19 @@ private:
     // searched, then the next ones the walk will open.
     void HintFrom(CWalkListing& listing, const ListedMask& mask, std::size_t index)
     {
-        std::vector<platform::ReadAheadItem> coming;
-        coming.push_back({mask.files[index].path, listing.Kind(mask) == FILE_KIND_EXCEL});
+        // The list is kept from one file to the next: its paths are
+        // assigned into the room they had, with no allocation per file.
         const auto next =
             listing.Following(mask, index, kFilesAhead,
                               [this](const ListedFile& file, std::int32_t kind) { return WillOpen(file, kind); });
-        for (const auto& c : next) coming.push_back({c.file->path, c.kind == FILE_KIND_EXCEL});
-        m_readAhead->Hint(std::move(coming));
+        m_coming.resize(next.size() + 1);
+        m_coming[0].path = mask.files[index].path;
+        m_coming[0].workbook = listing.Kind(mask) == FILE_KIND_EXCEL;
+        for (std::size_t i = 0; i < next.size(); ++i) {
+            m_coming[i + 1].path = next[i].file->path;
+            m_coming[i + 1].workbook = next[i].kind == FILE_KIND_EXCEL;
+        }
+        m_readAhead->Hint(m_coming);
     }
 
     void SearchFile(const std::string& path, const std::string& name, std::int32_t kind)
@@ -250,6 +256,7 @@ private:
 
     G m_gen;
     platform::IReadAhead* m_readAhead = nullptr;
+    std::vector<platform::ReadAheadItem> m_coming;  // the last hint
     typename G::Word m_word;
     typename G::Excel m_excel;
     bool m_wordStarted = false;

@@ -80,23 +80,29 @@ void CReadAhead::DropLocked(const std::shared_ptr<Job>& job)
     job->cancel = true;
 }
 
-void CReadAhead::Hint(std::vector<platform::ReadAheadItem> coming)
+void CReadAhead::Hint(const std::vector<platform::ReadAheadItem>& coming)
 {
     std::unique_lock lock(m_lock);
     if (m_helpers.empty() || m_stopping) return;
     std::deque<std::shared_ptr<Job>> next;
     bool queued = false;
+    // Both lists are in walk order, and from one hint to the next the list
+    // moves on by a file: each file is looked for from the job after the
+    // last one found, and the search wraps only when it is not there.
+    std::size_t from = 0;
     for (std::size_t i = 0; i < coming.size() && i <= kMaxFiles; ++i) {
-        platform::ReadAheadItem& item = coming[i];
-        const auto known =
-            std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) { return SameFile(job->item, item); });
+        const platform::ReadAheadItem& item = coming[i];
+        const auto same = [&](const auto& job) { return SameFile(job->item, item); };
+        auto known = std::find_if(m_jobs.begin() + static_cast<std::ptrdiff_t>(from), m_jobs.end(), same);
+        if (known == m_jobs.end()) known = std::find_if(m_jobs.begin(), m_jobs.end(), same);
         if (known != m_jobs.end()) {
             next.push_back(*known);
+            from = static_cast<std::size_t>(known - m_jobs.begin()) + 1;
         } else if (i > 0) {
             // (The file about to be opened is not begun now: Open reads it
             // at once itself.)
             auto job = std::make_shared<Job>();
-            job->item = std::move(item);
+            job->item = item;
             next.push_back(std::move(job));
             queued = true;
         }

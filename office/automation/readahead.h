@@ -87,7 +87,7 @@ public:
     static CReadAhead& Instance();
 
     void Start(unsigned helpers) override;
-    void Hint(std::vector<platform::ReadAheadItem> coming) override;
+    void Hint(const std::vector<platform::ReadAheadItem>& coming) override;
     void Stop() override;
 
     // What was read of `path` for Word (or for Excel) when the file still
