@@ -11,7 +11,6 @@
 #include <sys/stat.h>
 
 #include <cstddef>
-
 #include <cstdint>
 #include <string>
 #include <vector>
