@@ -59,7 +59,6 @@ private slots:
         preview->trigger();
         CPreviewPane* pane = frame->ResultView()->Preview();
         QVERIFY(pane->isVisible() && pane->height() > 0);
-        QVERIFY(pane->isVisible());
         QVERIFY(!pane->accessibleName().isEmpty() && !pane->Tree()->accessibleName().isEmpty());
 
         // The degree's tooltip names the keywords found and missing.

@@ -8,7 +8,6 @@
 #include "tests/platform/support/tempdir.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <csignal>
 #include <filesystem>
@@ -90,10 +89,29 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
     fs::create_directories(tree / deep);
     const std::string data = VARNEL_TEST_DATA;
     const std::string utfJson =
-        "{\"path\":\"../utf.txt\",\"degree\":100,\"keywords\":[{\"keyword\":\"lazy\",\"found\":"
+        "{\"path\":\"../utf.txt\",\"degree\":50,\"keywords\":[{\"keyword\":\"lazy\",\"found\":"
         "true,\"hits\":[{\"place\":\"Main text, paragraph 1\",\"snippet\":\"caf\xC3\xA9 lazy\","
-        "\"hit\":[5,9]}]}]}\n";
+        "\"hit\":[5,9]}]},{\"keyword\":\"absent\",\"found\":false,\"hits\":[]}]}\n";
     const std::string tabbedMatch = "100%\tnotes.txt\n\tthe lazy\tMain text, paragraph 2\tjumps over the lazy dog.\n";
+    const std::string book = data + "/excel/book.xlsx";
+    const std::string secret = "50%\t" + book + "\n\tsecret\tBeta!A1 (hidden sheet)\tsecret hidden value\n";
+    // Real documents of every kind, a folder named like a document and a
+    // ruined one: in name order without regard to case; neither the
+    // template (*.doc does not find .dot) nor the .rtf is found.
+    fs::create_directories(root / "docs" / "old.doc");
+    for (const char* name : {"fmt-stories.doc", "fmt-stories.docx", "fmt-stories.rtf", "fmt-stories.dot",
+                             "FMT-UPPER.DOC", "fmt-rtfinside.doc"})
+        fs::copy_file(fs::path(data) / "word" / name, root / "docs" / name);
+    for (const char* name : {"book.xls", "book.xlsx"})
+        fs::copy_file(fs::path(data) / "excel" / name, root / "docs" / name);
+    tmp.Write("docs/~$fmt-stories.doc", "owner file: Footnoteword");
+    tmp.Write("docs/ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
+    std::string everyKind;
+    for (const char* name :
+         {"fmt-rtfinside.doc", "fmt-stories.doc", "fmt-stories.docx", "FMT-UPPER.DOC", "book.xls", "book.xlsx"})
+        everyKind += "50%\t../docs/" + std::string(name) + "\n";
+    const std::string docsRuined =
+        "../docs/old.doc" + LoadString(IDS_FILE_RUINED) + "\n../docs/ruined.doc" + LoadString(IDS_FILE_RUINED) + "\n";
     const std::string sheets =
         "[First]\nInvoice number\t4711\n\t3/1/2024\tcomputed text\tTRUE\nBold and plain\n"
         "[Hidden one]\nvery hidden treasure\n[Third]\nInvoice total\n";
@@ -125,7 +143,8 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
         {{"-k", "qu?ck", "--wildcards", "notes.txt"}, 0, "100%\tnotes.txt\n"},
         {{"--matches", "--no-clear-series-space", "-k", "the\tlazy", "notes.txt"}, 0, tabbedMatch},
         {{"--matches", "-lk", "lazy", "notes.txt"}, 0, "notes.txt\n"},
-        {{"--json", "-k", "lazy", "../utf.txt"}, 0, utfJson},  // hit counted in characters
+        {{"--matches", "--excel", "-k", "absent", "-k", "secret", book}, 0, secret},
+        {{"--json", "-k", "lazy", "-k", "absent", "../utf.txt"}, 0, utfJson},  // hit counted in characters
         {{"-rk", "lazy", "-k", "bear", "--text"}, 0, "50%\tnotes.txt\n50%\tsub/deep.txt\n"},
         {{"-rK", "-", "--text"}, 0, "50%\tsub/deep.txt\n", "", "zebra\nbear\n"},
         {{"-rqk", "fox"}, 0, ""},
@@ -141,6 +160,7 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
         {{"-qk", "fox", "../bad"}, 0, "", ruined},  // -q: a match wins over the error
         {{"-vk", "fox", "--text", "sub"}, 1, "", log + finished},
         {{"-vk", "fox", "../bad"}, 2, good, log + ruined + finished},
+        {{"-k", "Footnoteword", "-k", "secret hidden value", "--word", "--excel", "../docs"}, 2, everyKind, docsRuined},
         {{"--text"}, 2, "", LoadString(IDS_NO_KEYWORD) + "\n"},
         {{"-K", "../many.txt"}, 2, "", LoadString(IDS_TOO_MANY_KEYWORDS) + "\n" + LoadString(IDS_NO_KEYWORD) + "\n"},
         {{"-K", "../none.txt"}, 2, "", "varnel-find: ../none.txt: cannot open file: No such file or directory\n"},
@@ -171,36 +191,6 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
     EXPECT_EQ(r.out.rfind("Usage: varnel-find [OPTION]... [FOLDER|FILE]...\n", 0), 0u);
 }
 
-// --matches and --json: each output line read back as a person or jq would.
-TEST_F(VarnelFindTest, MatchesAndJsonNameEveryKeyword)
-{
-    fs::copy_file(fs::path(VARNEL_TEST_DATA) / "excel" / "book.xlsx", root / "book.xlsx");
-    const std::vector<std::string> args = {"--text", "--excel", "-k", "lazy", "-k", "secret", "-k", "absent",
-                                           "../book.xlsx", "notes.txt"};
-    std::vector<std::string> with = args;
-    with.insert(with.begin(), "--matches");
-    const ProcessResult lines = RunInTree(with);
-    EXPECT_EQ(lines.status, 0) << lines.err;
-    EXPECT_EQ(Lines(lines.out), (std::vector<std::string>{"33%\t../book.xlsx",
-                                                          "\tsecret\tBeta!A1 (hidden sheet)\tsecret hidden value",
-                                                          "33%\tnotes.txt",
-                                                          "\tlazy\tMain text, paragraph 2\tjumps over the lazy dog."}));
-    with[0] = "--json";
-    const ProcessResult json = RunInTree(with);
-    EXPECT_EQ(json.status, 0) << json.err;
-    const std::vector<std::string> objects = Lines(json.out);
-    ASSERT_EQ(objects.size(), 2u);
-    const nlohmann::json text = nlohmann::json::parse(objects[1]);
-    EXPECT_EQ(text["path"], "notes.txt");
-    EXPECT_EQ(text["degree"], 33);
-    ASSERT_EQ(text["keywords"].size(), 3u);
-    EXPECT_EQ(text["keywords"][0]["found"], true);
-    EXPECT_EQ(text["keywords"][0]["hits"][0]["hit"], nlohmann::json::array({15, 19}));
-    EXPECT_EQ(text["keywords"][2]["keyword"], "absent");
-    EXPECT_EQ(text["keywords"][2]["found"], false);
-    EXPECT_TRUE(text["keywords"][2]["hits"].empty());
-}
-
 // The window's saved switches apply when no option of their group is given,
 // and varnel-find never writes the settings file, nor makes one.
 TEST_F(VarnelFindTest, SavedSettingsAreOnlyRead)
@@ -224,36 +214,6 @@ TEST_F(VarnelFindTest, SavedSettingsAreOnlyRead)
     std::ifstream in(config / "Varnel" / "user.reg", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), saved);
     EXPECT_EQ(std::distance(fs::directory_iterator(config / "Varnel"), fs::directory_iterator()), 1);
-}
-
-TEST_F(VarnelFindTest, SearchesRealDocumentsOfEveryKind)
-{
-    const fs::path data = VARNEL_TEST_DATA;
-    fs::path docs = root / "docs";
-    fs::create_directories(docs / "old.doc");  // a folder named like a document
-    for (const char* name : {"fmt-stories.doc", "fmt-stories.docx", "fmt-stories.rtf", "fmt-stories.dot",
-                             "FMT-UPPER.DOC", "fmt-rtfinside.doc"})
-        fs::copy_file(data / "word" / name, docs / name);
-    for (const char* name : {"book.xls", "book.xlsx"}) fs::copy_file(data / "excel" / name, docs / name);
-    tmp.Write(docs / "~$fmt-stories.doc", "owner file: Footnoteword");
-    tmp.Write(docs / "ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
-
-    // A footnote word and a hidden-sheet value, one of which each kind holds.
-    const ProcessResult r =
-        Run({"-k", "Footnoteword", "-k", "secret hidden value", "--word", "--excel", docs.string()});
-    EXPECT_EQ(r.status, 2) << r.err;  // two files could not be searched
-    std::vector<std::string> expected;
-    // Files in name order, without regard to case; the template is not
-    // among them, since *.doc does not find .dot.
-    for (const char* name :
-         {"fmt-rtfinside.doc", "fmt-stories.doc", "fmt-stories.docx", "FMT-UPPER.DOC", "book.xls", "book.xlsx"})
-        expected.push_back("50%\t" + (docs / name).string());
-    EXPECT_EQ(Lines(r.out), expected);
-
-    EXPECT_EQ(r.err, (docs / "old.doc").string() + LoadString(IDS_FILE_RUINED) + "\n" + (docs / "ruined.doc").string() +
-                         LoadString(IDS_FILE_RUINED) + "\n");
-    // The .rtf is not found through any of the masks.
-    EXPECT_EQ(r.out.find("fmt-stories.rtf"), std::string::npos);
 }
 
 TEST_F(VarnelFindTest, SignalsInTheMiddleOfAFileStopCleanlyWithTheShellsStatus)

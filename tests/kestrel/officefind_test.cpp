@@ -10,9 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -46,20 +43,6 @@ std::vector<int> Flags(const _ResultFileInfo& r, int n)
 {
     return {r.nKeywordFound, r.nKeywordFound + n};
 }
-
-// An exclusive flock through an open file of its own, the way another
-// program holds a document it has open.
-class HeldLock {
-public:
-    explicit HeldLock(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY))
-    {
-        EXPECT_EQ(::flock(m_fd, LOCK_EX), 0) << path;
-    }
-    ~HeldLock() { ::close(m_fd); }
-
-private:
-    int m_fd;
-};
 
 std::string Repeat(const std::string& item, int times)
 {

@@ -20,13 +20,10 @@
 
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sys/file.h>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -109,8 +106,7 @@ protected:
         HookedResults results;
         g_hWndResultList = &results;
         // Another open file holds this one for the whole run.
-        const int fd = ::open((root / "i-locked.txt").c_str(), O_RDONLY);
-        EXPECT_EQ(::flock(fd, LOCK_EX), 0);
+        const HeldLock held(root / "i-locked.txt");
         // After g-first.txt and h-changes.txt, the files named ahead are
         // read before the walk goes on, so that h-changes.txt is read
         // ahead before it changes and a file after it is surely taken. The
@@ -131,7 +127,6 @@ protected:
         AddKeywords(g_arrKeywords, {"needle", "Mainalpha", "Quarterly", "Sales"});
         SelectFolder(root, true);
         SearchThreadProc();
-        ::close(fd);
         Outcome out;
         for (const auto& r : results.rows)
             out.rows.push_back(std::to_string(r.degree) + " " + std::to_string(r.kind) + " " + r.path);

@@ -13,9 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 #include <cstring>
 #include <filesystem>
 #include <tuple>
@@ -230,8 +227,7 @@ TEST_F(SearchRunTest, WhatCannotBeSearchedGetsALineAndLinksAreNotFollowed)
     const fs::path top = root / "top", outside = root / "outside";
     for (const char* file : {"a/x.txt", "b/y.txt", "c/z.txt"}) tmp.Write(top / file, "needle");
     const fs::path locked = tmp.Write(top / "locked.txt", "needle");
-    const int fd = ::open(locked.c_str(), O_RDONLY);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const HeldLock held(locked);
     fs::path deep = top / "d";
     while (deep.string().size() < 240) deep /= "abcdefghij";
     const fs::path longName = deep / "a-rather-long-file-name-to-pass-the-limit.txt";
@@ -245,7 +241,6 @@ TEST_F(SearchRunTest, WhatCannotBeSearchedGetsALineAndLinksAreNotFollowed)
         if (path.ends_with("x.txt")) fs::remove_all(top / "b");
     };
     Run(top, true);
-    ::close(fd);
     EXPECT_EQ(panes.results.Names(), (Lines{"x.txt", "z.txt"}));
     EXPECT_EQ(panes.panel.lines, (Lines{Line(IDS_OFFICE_2003), Line(root / "missing", IDS_FOLDER_UNREADABLE),
                                         Line(locked, IDS_FILE_IN_USE), Line(top / "b", IDS_FOLDER_UNREADABLE),

@@ -1,7 +1,12 @@
 // A fresh folder under /tmp for one test, removed with all it holds when the
 // test ends, and a way to put a file into it; the tests of every engine
-// folder use it instead of each making and removing its own.
+// folder use it instead of each making and removing its own. Also a file
+// held the way another program holds a document it has open.
 #pragma once
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -37,4 +42,17 @@ public:
 
 private:
     std::filesystem::path m_path;
+};
+
+// An exclusive flock through an open file of its own, for as long as it lives.
+class HeldLock {
+public:
+    explicit HeldLock(const std::filesystem::path& path) : m_fd(::open(path.c_str(), O_RDONLY))
+    {
+        if (m_fd < 0 || ::flock(m_fd, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + path.string());
+    }
+    ~HeldLock() { ::close(m_fd); }
+
+private:
+    int m_fd;
 };
