@@ -71,7 +71,6 @@ std::vector<FixtureRow> FixtureRows()
     return {
         {"fmt-stories.doc", {kDoc}, doc, kNotText},
         {"fmt-stories.dot", {kDoc}, doc, kNotText},
-        {"FMT-UPPER.DOC", {kDoc}, doc, kNotText},
         {"fmt-stories.docx", {kDocx}, Stories(), kNotText},
         {"fmt-stories.dotx", {kDocx}, Stories(), kNotText},
         {"fmt-stories.rtf", {kRtf}, Stories(), kNotText},
