@@ -71,9 +71,12 @@ std::vector<FixtureRow> FixtureRows()
     return {
         {"fmt-stories.doc", {kDoc}, doc, kNotText},
         {"fmt-stories.dot", {kDoc}, doc, kNotText},
+        {"FMT-UPPER.DOC", {kDoc}, doc, kNotText},
         {"fmt-stories.docx", {kDocx}, Stories(), kNotText},
         {"fmt-stories.dotx", {kDocx}, Stories(), kNotText},
         {"fmt-stories.rtf", {kRtf}, Stories(), kNotText},
+        // RTF under a .doc name: the bytes decide, not the name.
+        {"fmt-rtfinside.doc", {kRtf}, Stories(), kNotText},
         {"letter-utf16le.txt", {kText}, {{K::Main, u"Dear Ms M\u00FCller,\rthe invoice is attached.\r"}}, {u"\uFEFF"}},
         {"latin1.txt", {kText}, {{K::Main, u"gar\u00E7on a mang\u00E9 une cr\u00EApe"}, {K::Main, u"l\u2019\u00E9glise"}}, {}},
         // The charset from <meta http-equiv>.
