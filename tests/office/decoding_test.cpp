@@ -16,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 
 #include <functional>

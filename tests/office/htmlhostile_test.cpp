@@ -77,17 +77,6 @@ TEST(HtmlHostile, CraftedPagesReadInLinearTimeAndKeepTheWordAfter)
     }
 }
 
-TEST(HtmlHostile, DeepNestingKeepsEveryParagraph)
-{
-    std::string html = "<html><body>";
-    std::u16string expected;
-    for (int i = 0; i < 700; ++i) {
-        html += "<div>w" + std::to_string(i);
-        expected += Wide("w" + std::to_string(i)) + u"\r";
-    }
-    EXPECT_EQ(ReadPage(html).main, expected);
-}
-
 // Pages that nest past the parser's depth, read with that depth lowered
 // to a few elements: the restarts must not change the text, its
 // paragraphs, cells, line breaks or preformatted spacing.

@@ -22,16 +22,12 @@
 
 #include <unicode/unorm2.h>
 
-#include <chrono>
 #include <functional>
-#include <thread>
 #include <tuple>
 
 using namespace office;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The searches' chunk: a megabyte of units.
 constexpr std::size_t kChunk = std::size_t{1} << 20;

@@ -3,7 +3,10 @@
 // the charset decoder; the compared text's ASCII and below-U+0300 shortcuts
 // against ICU (its map is held to preparing ranges in matchtext_test); the
 // quick reading of plain web pages against libxml2's, through the page
-// reader.
+// reader; a text file decoded piece by piece as it is read against its
+// whole bytes (the loader's own piece size is met by readbudget_test's
+// long text file).
+#include "office/containers/filebytes.h"
 #include "office/containers/htmlstrictscanner.h"
 #include "office/containers/readbudget.h"
 #include "office/text/matchtext.h"
@@ -16,6 +19,9 @@
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -69,6 +75,63 @@ TEST(TextFastPath, ReadsEveryTextAsTheCharsetDecoderDoes)
         ASSERT_EQ(quick.stories.size(), slow.stories.size()) << round;
         for (std::size_t s = 0; s < quick.stories.size(); ++s)
             ASSERT_TRUE(quick.stories[s].text == slow.stories[s].text) << round;
+    }
+}
+
+// Random texts cut into random pieces (characters and CR LF split at piece
+// edges), with byte-order marks, bytes that are no UTF-8, runs of controls
+// that make a text binary, and files that change size while read.
+TEST(TextFastPath, FileReadInPiecesGivesWhatTheWholeBytesGive)
+{
+    std::mt19937 rng(1717);
+    const std::string boms[] = {"", "", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+    const std::string path = ::testing::TempDir() + "varnel-textstream.txt";
+    for (int round = 0; round < 400; ++round) {
+        const std::size_t bom = rng() % std::size(boms);
+        std::string bytes = RandomText(rng, 1 + rng() % 100, 0);
+        if (rng() % 4 == 0) {
+            std::size_t at = rng() % (bytes.size() + 1);
+            while (at < bytes.size() && (bytes[at] & 0xC0) == 0x80) ++at;  // not inside a character
+            bytes.insert(at, std::string(1 + rng() % 200, '\x1B'));
+        }
+        // Whether it is UTF-8 the quick pass must take.
+        bool utf8 = bom < 3 && rng() % 3 != 0;
+        if (!utf8) bytes.insert(rng() % (bytes.size() + 1), kPieces[kPieces.size() - 7 + rng() % 6]);
+        bytes.insert(0, boms[bom]);
+        SCOPED_TRACE(::testing::Message() << "round " << round << ", " << bytes.size() << " bytes");
+        std::remove(path.c_str());  // a file truncated in place is flushed to disk on close
+        std::ofstream(path, std::ios::binary) << bytes;
+        FileBytesReader file;
+        ReadError error;
+        ASSERT_TRUE(file.Open(path, error)) << error;
+        std::vector<std::uint8_t> head;
+        ASSERT_TRUE(file.Append(head, 3 + rng() % 40, error));
+        // A file that shrinks ends early; one that grows is read to the size it had.
+        if (const auto change = rng() % 4; change == 0) {
+            bytes.resize(head.size() + rng() % (bytes.size() - head.size() + 1));
+            std::filesystem::resize_file(path, bytes.size());
+            utf8 = utf8 && static_cast<unsigned char>(bytes.back()) < 0x80;  // no character cut
+        } else if (change == 1) {
+            std::ofstream(path, std::ios::binary | std::ios::app) << "grown";
+        }
+        ReadBudget budget;
+        WordContent got;
+        const TextFileRead read = ReadTextFile(file, head, got, error, &budget, 1 + rng() % 50);
+        EXPECT_EQ(budget.Used(), 0u);
+        if (read == TextFileRead::ReadWhole) {
+            EXPECT_FALSE(utf8);
+            continue;
+        }
+        WordContent whole;
+        ReadError wholeError;
+        const bool ok = ReadText(ByteView(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), whole,
+                                 wholeError, nullptr);
+        ASSERT_EQ(read == TextFileRead::Read, ok) << error << " / " << wholeError;
+        EXPECT_EQ(error.kind, wholeError.kind);
+        EXPECT_EQ(error.detail, wholeError.detail);
+        if (ok) {
+            EXPECT_TRUE(got.stories.at(0).text == whole.stories.at(0).text);
+        }
     }
 }
 

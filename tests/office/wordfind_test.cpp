@@ -190,27 +190,9 @@ TEST(WordFindClearing, RunsOfUpTo2048SpacesEndAsOne)
     EXPECT_EQ(longer.Version(), version);
 }
 
-TEST(WordFindEdge, ShortTextsAreFoundAtEveryPosition)
-{
-    // The one- and two-unit searches of the clearing passes compare blocks
-    // of units at a time; every offset and every tail must still be seen.
-    for (std::size_t len = 1; len <= 40; ++len) {
-        for (std::size_t pos = 0; pos < len; ++pos) {
-            std::u16string text(len, u'a');
-            text[pos] = u'\t';
-            auto tab = Document({text});
-            EXPECT_TRUE(Find(tab, u"^t", "c")) << len << " " << pos;
-            EXPECT_FALSE(Find(tab, u"  ", "c"));
-            if (pos + 1 >= len) continue;
-            std::u16string spaced(len, u'a');
-            spaced[pos] = spaced[pos + 1] = u' ';
-            auto doc = Document({spaced});
-            EXPECT_TRUE(ReplaceAll(doc, u"  ", u"_", "c")) << len << " " << pos;
-            EXPECT_EQ(doc.Text(0), std::u16string(spaced).replace(pos, 2, u"_"));
-        }
-    }
-}
-
+// Literal searches compare blocks of units at a time (the one- and two-unit
+// ones of the clearing passes too); every offset and every tail must still
+// be seen.
 TEST(WordFindEdge, LiteralSearchFindsTheFirstOccurrenceLikeAPlainFind)
 {
     std::mt19937 rng(17);
@@ -221,7 +203,7 @@ TEST(WordFindEdge, LiteralSearchFindsTheFirstOccurrenceLikeAPlainFind)
     };
     for (int round = 0; round < 4000; ++round) {
         const std::u16string text = randomAb(rng() % 90);
-        FindRequest r = Request(randomAb(3 + rng() % 9), "c");
+        FindRequest r = Request(randomAb(1 + rng() % 11), "c");
         r.replaceWith = u"#";
         r.replace = ReplaceMode::One;
         const std::size_t expected = text.find(r.findText);
