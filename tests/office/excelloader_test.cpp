@@ -244,13 +244,11 @@ TEST(ExcelLoaderFiles, MissingJunkAndGridLimits)
     EXPECT_EQ(DetectWorkbookKind(View(std::string("\x01\x02\x00\x03junk", 8))), WorkbookKind::Unknown);
     // One NUL among plain text is enough: text has none.
     EXPECT_EQ(DetectWorkbookKind(View(std::string("name,value\0one,two,three,four,five", 34))), WorkbookKind::Unknown);
-    EXPECT_FALSE(Load(std::string("\x00\x01\x02\x03\x04\x05", 6), book, error));
-    EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << error;
+    EXPECT_EQ(Refusal(std::string("\x00\x01\x02\x03\x04\x05", 6)), ReadErrorKind::NotThisFormat);
     // A text with more rows than the cap allows is refused, not cut short.
     WorkbookLimits limits;
     limits.maxCells = 10;
     std::string rows;
     for (int i = 0; i < 20; ++i) rows += "x\n";
-    EXPECT_FALSE(Load(rows, book, error, limits));
-    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
+    EXPECT_EQ(Refusal(rows, limits), ReadErrorKind::TooLarge);
 }
