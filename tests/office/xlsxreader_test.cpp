@@ -126,7 +126,7 @@ TEST(XlsxReaderSheets, RelationshipsCostTheirOwnLengthAndAllCount)
 // A part whose data inflates whole but fails its checksum holds what the
 // file holds: it is read. A part whose data does not inflate refuses the
 // workbook.
-TEST(XlsxReaderDamage, ChecksumMismatchIsReadAndBrokenDataIsRefused)
+TEST(XlsxReaderDamage, ChecksumMismatchIsReadBrokenDataBadPartsAndLimitsFail)
 {
     const Bytes twoSheets = Xlsx({{"One", "<row r=\"1\">" + InlineCell("A1", "first sheet text") + "</row>"},
                                   {"Two", "<row r=\"1\">" + InlineCell("B1", "second sheet text") + "</row>"}});
@@ -140,10 +140,8 @@ TEST(XlsxReaderDamage, ChecksumMismatchIsReadAndBrokenDataIsRefused)
     Bytes broken = twoSheets;
     ziptest::BreakEntries(broken, [](const std::string& name) { return name == "xl/parts/sheet2.xml"; }, true);
     EXPECT_EQ(Refusal(broken), ReadErrorKind::Damaged);
-}
 
-TEST(XlsxReaderDamage, BadPartsAndLimitsFailCleanly)
-{
+    // Bad parts and limits fail cleanly.
     Workbook book;
     ReadError error;
     // A cell beyond the grid is never kept.
