@@ -10,34 +10,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 using namespace office;
 using namespace excelfixtures;
 
-namespace {
-
-Workbook ReadOk(Bytes stream)
-{
-    Workbook book;
-    ReadError error;
-    EXPECT_TRUE(BiffReader().ReadStream(std::move(stream), book, error)) << error;
-    return book;
-}
-
-Bytes ReadFixture(const char* name)
-{
-    std::ifstream in(std::string(VARNEL_TEST_DATA) + "/excel/" + name, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
-
 TEST(BiffReaderFixture, LibreOfficeWorkbookAndItsXlsxTwin)
 {
-    const Bytes xls = ReadFixture("book.xls");
-    const Bytes xlsx = ReadFixture("book.xlsx");
+    const Bytes xls = FileBytes(ExcelData("book.xls"));
+    const Bytes xlsx = FileBytes(ExcelData("book.xlsx"));
     Workbook book, twin;
     ReadError error;
     ASSERT_TRUE(BiffReader().Read(View(xls), book, error)) << error;
@@ -97,7 +76,7 @@ TEST(BiffReaderFormulas, SharedUndecodableAndFromTheGlobals)
         s.Formula(9, 0, 1, {0x3B, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x19, 0x10, 0, 0});
         s.Formula(10, 0, 1, {0x43, 1, 0, 0, 0, 0x1E, 2, 0, 0x05});
     };
-    const Workbook book = ReadOk(BiffStream({{u"S", 0, cells}, {u"Other data", 0, {}}}, globals));
+    const Workbook book = LoadOk(Xls(BiffStream({{u"S", 0, cells}, {u"Other data", 0, {}}}, globals)));
     const std::tuple<std::uint32_t, std::uint32_t, const char16_t*> formulas[] = {
         {1, 1, u"=A2&\"!\""}, {2, 1, u"=A3&\"!\""},        {3, 0, u"<none>"},
         {4, 0, u"<none>"},    {5, 0, u"<none>"},           {6, 0, u"=A6"},
@@ -129,7 +108,7 @@ TEST(BiffReaderCells, ContinuedStringsRkMulRkAndTaggedResults)
         s.Record(0x0006, {1, 0, 1, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0});
         s.Record(0x0006, {1, 0, 2, 0, 0, 0, 2, 0, 0x17, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0});
     };
-    const Workbook book = ReadOk(BiffStream({{u"S", 0, cells}}, globals));
+    const Workbook book = LoadOk(Xls(BiffStream({{u"S", 0, cells}}, globals)));
     const std::tuple<std::uint32_t, std::uint32_t, const char16_t*> shown[] = {
         {0, 0, u"abcdεf"}, {1, 0, u"rich"},  {2, 0, u"kanji"}, {3, 0, u"Жж"},   {0, 1, u"1.23"},
         {0, 2, u"-7"},     {0, 3, u"2.5"},   {1, 1, u"TRUE"},  {1, 2, u"#REF!"}, {4, 0, u"<none>"}};
@@ -162,13 +141,14 @@ TEST(BiffReaderSheets, EveryTypeOfSheetDatesAndOddRecords)
             s.Record(0x0406, f);
             s.Record(0x0406, {2, 0, 0, 0, 0, 0, 1, 2});  // too short to hold a formula: passed over
         };
-        const Workbook book = ReadOk(BiffStream(
-            {{u"Data", 0, data},
-             {u"Chart1", 0, [&](Stream& s) { s.Label(0, 0, u"chart text", biff8); }, 2, 0x20},
-             {u"Macro1", 1, [&](Stream& s) { s.Label(0, 0, u"Auto_Open", biff8); }, 1, 0x40},
-             {u"Module1", 0, {}, 6, 0x06},
-             {u"Deep", 2, [](Stream& s) { s.Number(65535, 255, 1); }}},
-            globals, version));
+        const Workbook book =
+            LoadOk(Xls(BiffStream({{u"Data", 0, data},
+                                   {u"Chart1", 0, [&](Stream& s) { s.Label(0, 0, u"chart text", biff8); }, 2, 0x20},
+                                   {u"Macro1", 1, [&](Stream& s) { s.Label(0, 0, u"Auto_Open", biff8); }, 1, 0x40},
+                                   {u"Module1", 0, {}, 6, 0x06},
+                                   {u"Deep", 2, [](Stream& s) { s.Number(65535, 255, 1); }}},
+                                  globals, version),
+                       version));
         ASSERT_EQ(book.sheets.size(), 3u) << version;
         EXPECT_EQ(book.sheets[1].name, u"Macro1");
         EXPECT_EQ(book.sheets[1].visibility, SheetVisibility::Hidden);
@@ -189,46 +169,40 @@ TEST(BiffReaderEncryption, OtherPasswordsAreRefused)
     const std::array<std::uint8_t, 16> salt = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     const Bytes rc4 = MakeRc4FilePass(u"secret", salt, salt);
     const Bytes xorPass = {0, 0, 0x34, 0x12, 0x78, 0x56};
-    for (const Bytes* filePass : {&rc4, &xorPass}) {
-        Workbook book;
-        ReadError error;
-        EXPECT_FALSE(Load(Xls(BiffStream({{u"S", 0, {}}}, {}, 0x0600, filePass)), book, error));
-        EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
-    }
+    for (const Bytes* filePass : {&rc4, &xorPass})
+        EXPECT_EQ(Refusal(Xls(BiffStream({{u"S", 0, {}}}, {}, 0x0600, filePass))), ReadErrorKind::Encrypted);
 }
 
-TEST(BiffReaderDamage, CutAndLyingStreamsAreRefusedOrRead)
+// Streams cut, lying about their records or counts, past the cell cap, or
+// whose sheets share one substream are refused or read, never read past
+// their end or multiplied.
+TEST(BiffReaderDamage, CutLyingAndOversizedStreamsAreRefusedOrRead)
 {
     Workbook book;
     ReadError error;
-    const Bytes file = ReadFixture("book.xls");
+    const Bytes file = FileBytes(ExcelData("book.xls"));
     for (std::size_t cut = 0; cut < file.size(); cut += 997)
         EXPECT_TRUE(LoadWorkbookBytes(ByteView(file.data(), cut), u"x", book, error) || !error.ok());
     // (Random bytes changed are the fuzz target xls_fuzz's, run under the
     // sanitizers.)
     // A record running past the end, no stream, an Excel 4 BOF.
-    Stream s;
-    s.Bof(0x0600, 5);
-    s.Record(0x0085, Bytes(10, 0));
-    s.Data()[s.Size() - 12] = 0xFF;
-    s.Data()[s.Size() - 11] = 0x7F;
+    Stream lying;
+    lying.Bof(0x0600, 5);
+    lying.Record(0x0085, Bytes(10, 0));
+    lying.Data()[lying.Size() - 12] = 0xFF;
+    lying.Data()[lying.Size() - 11] = 0x7F;
     const std::pair<Bytes, ReadErrorKind> bad[] = {
-        {s.Data(), ReadErrorKind::Damaged},
+        {lying.Data(), ReadErrorKind::Damaged},
         {Bytes{}, ReadErrorKind::Damaged},
         {Bytes{0x09, 0x04, 0x04, 0x00, 0, 0, 0x10, 0}, ReadErrorKind::UnsupportedVersion}};
     for (const auto& [stream, refusal] : bad) {
         EXPECT_FALSE(BiffReader().ReadStream(stream, book, error));
         EXPECT_EQ(error.kind, refusal) << error;
     }
-}
 
-TEST(BiffReaderLimits, CellCapLyingCountsAndSharedSubstreams)
-{
     auto fifty = [](Stream& s) {
         for (unsigned r = 0; r < 50; ++r) s.Number(r, 0, r);
     };
-    Workbook book;
-    ReadError error;
     for (const std::size_t cap : {40u, 50u}) {
         WorkbookLimits limits;
         limits.maxCells = cap;
@@ -238,11 +212,11 @@ TEST(BiffReaderLimits, CellCapLyingCountsAndSharedSubstreams)
     }
 
     // An SST that claims 4 billion strings allocates nothing for them.
-    book = ReadOk(BiffStream({{u"S", 0, [](Stream& s) { s.LabelSst(0, 0, 0); }}}, [](Stream& s) {
+    book = LoadOk(Xls(BiffStream({{u"S", 0, [](Stream& s) { s.LabelSst(0, 0, 0); }}}, [](Stream& s) {
         Bytes sst = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
         PutString8(sst, u"only one", 2);
         s.Record(0x00FC, sst);
-    }));
+    })));
     EXPECT_EQ(Shown(book, 0, 0, 0), u"only one");
     EXPECT_LT(book.TextCount(), 10u);
 

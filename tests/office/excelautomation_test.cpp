@@ -3,20 +3,16 @@
 // lists of Excel 2000 and Excel XP/2003, on the fixture workbooks.
 #include "office/automation/excelapplication.h"
 #include "platform/exceldispids.h"
-#include "support/excelfixtures.h"
+#include "support/excelbooks.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 using namespace office;
 using namespace excelfixtures;
 
 namespace {
-
-std::string Data(const char* name) { return std::string(VARNEL_TEST_DATA) + "/excel/" + name; }
 
 struct Released {
     void operator()(IDispatch* d) const
@@ -65,12 +61,6 @@ Ptr Find(IDispatch* cells, const std::u16string& what, bool matchCase = false, b
     return Ptr(r.TakeDispatch());
 }
 
-std::string FileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 class ExcelAutomation : public ::testing::Test {
 protected:
     void SetUp() override
@@ -115,8 +105,8 @@ protected:
 TEST_F(ExcelAutomation, FindReturnsTheCellOrNothing)
 {
     for (const bool excel9 : {false, true}) {
-        const std::string path = Data(excel9 ? "book.xlsx" : "book.xls");
-        const std::string bytesBefore = FileBytes(path);
+        const std::string path = ExcelData(excel9 ? "book.xlsx" : "book.xls");
+        const Bytes bytesBefore = FileBytes(path);
         const auto timeBefore = std::filesystem::last_write_time(path);
         CallResult opened = Open(m_workbooks.get(), path, excel9);
         ASSERT_EQ(opened.hr, S_OK);
@@ -157,30 +147,27 @@ TEST_F(ExcelAutomation, FindReturnsTheCellOrNothing)
     EXPECT_EQ(GetLong(m_workbooks.get(), ExcelDispid::WorkbooksCount), 0);
 }
 
-// A compound file that holds no workbook (a Word document), a missing file
-// and a folder: each fails as a call with a reason, and nothing stays open.
-// (Junk and workbooks protected by a password are refused by the readers:
-// excelloader_test, biffreader_test.)
-TEST_F(ExcelAutomation, UnreadableWorkbooksFailToOpen)
+// Unreadable workbooks and wrong calls fail as calls, with nothing left
+// behind. A compound file that holds no workbook (a Word document), a
+// missing file and a folder each fail with a reason, and nothing stays
+// open. (Junk and workbooks protected by a password are refused by the
+// readers: excelloader_test, biffreader_test.)
+TEST_F(ExcelAutomation, UnreadableWorkbooksAndWrongCallsAreRefusedWithoutSideEffects)
 {
     for (const std::string& path :
-         {std::string(VARNEL_TEST_DATA) + "/word/fmt-stories.doc", Data("missing.xls"), Data("")}) {
+         {std::string(VARNEL_TEST_DATA) + "/word/fmt-stories.doc", ExcelData("missing.xls"), ExcelData("")}) {
         CallResult r = Open(m_workbooks.get(), path);
         EXPECT_EQ(r.hr, DISP_E_EXCEPTION) << path;
         EXPECT_FALSE(r.description.empty());
         EXPECT_EQ(Ptr(r.TakeDispatch()), nullptr);
     }
     EXPECT_EQ(GetLong(m_workbooks.get(), ExcelDispid::WorkbooksCount), 0);
-}
-
-TEST_F(ExcelAutomation, WrongCallsAreRefusedWithoutSideEffects)
-{
     // Open with a number for the path, or too many arguments.
     EXPECT_EQ(Call(m_workbooks.get(), ExcelDispid::WorkbooksOpen10, DISPATCH_METHOD, {Arg::I4(3)}).hr, DISP_E_TYPEMISMATCH);
     std::vector<Arg> tooMany = Missing(14);
     tooMany[0] = Arg::Str(u"x.xls");
     EXPECT_EQ(Call(m_workbooks.get(), ExcelDispid::WorkbooksOpen9, DISPATCH_METHOD, tooMany).hr, DISP_E_BADPARAMCOUNT);
-    CallResult opened = Open(m_workbooks.get(), Data("xml2003.xls"));
+    CallResult opened = Open(m_workbooks.get(), ExcelData("xml2003.xls"));
     ASSERT_EQ(opened.hr, S_OK);
     Ptr workbook(opened.TakeDispatch());
     Ptr sheets = Get(workbook.get(), ExcelDispid::WorkbookWorksheets);
@@ -211,7 +198,7 @@ TEST(ExcelAutomationLifetime, ReleasingTheApplicationFreesOpenWorkbooks)
     IDispatch* app = nullptr;
     ASSERT_EQ(CreateObjectByProgID("Excel.Application", &app), S_OK);
     {
-        CallResult opened = Open(Get(app, ExcelDispid::ApplicationWorkbooks).get(), Data("book.xlsx"));
+        CallResult opened = Open(Get(app, ExcelDispid::ApplicationWorkbooks).get(), ExcelData("book.xlsx"));
         ASSERT_EQ(opened.hr, S_OK);
         Ptr workbook(opened.TakeDispatch());  // neither closed nor is Quit called
     }

@@ -214,7 +214,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"Csv", Csv, WorkbookKind::DelimitedText, [] { return Of(kCsv); }}),
     [](const ::testing::TestParamInfo<FormatCase>& p) { return std::string(p.param.name); });
 
-TEST(ExcelLoaderText, DelimitersQuotingAndEncodings)
+// Texts: delimiters, quoting and encodings; then files missing, junk, and
+// texts past the grid's limits.
+TEST(ExcelLoaderText, DelimitersQuotingEncodingsJunkAndGridLimits)
 {
     const struct {
         std::string text;
@@ -233,24 +235,19 @@ TEST(ExcelLoaderText, DelimitersQuotingAndEncodings)
         {std::string("\xFF\xFE\x61\0,\0\xE4\0", 8), 0, 1, u"ä"},
     };
     for (const auto& c : cases) EXPECT_EQ(Shown(LoadOk(c.text), 0, c.row, c.col), c.shown) << c.text;
-}
 
-TEST(ExcelLoaderFiles, MissingJunkAndGridLimits)
-{
     Workbook book;
     ReadError error;
-    EXPECT_FALSE(LoadWorkbook(std::string(VARNEL_TEST_DATA) + "/excel/does-not-exist.xls", book, error));
+    EXPECT_FALSE(LoadWorkbook(ExcelData("does-not-exist.xls"), book, error));
     EXPECT_EQ(error.kind, ReadErrorKind::Unreadable) << error;
     EXPECT_EQ(DetectWorkbookKind(View(std::string("\x01\x02\x00\x03junk", 8))), WorkbookKind::Unknown);
     // One NUL among plain text is enough: text has none.
     EXPECT_EQ(DetectWorkbookKind(View(std::string("name,value\0one,two,three,four,five", 34))), WorkbookKind::Unknown);
-    EXPECT_FALSE(Load(std::string("\x00\x01\x02\x03\x04\x05", 6), book, error));
-    EXPECT_EQ(error.kind, ReadErrorKind::NotThisFormat) << error;
+    EXPECT_EQ(Refusal(std::string("\x00\x01\x02\x03\x04\x05", 6)), ReadErrorKind::NotThisFormat);
     // A text with more rows than the cap allows is refused, not cut short.
     WorkbookLimits limits;
     limits.maxCells = 10;
     std::string rows;
     for (int i = 0; i < 20; ++i) rows += "x\n";
-    EXPECT_FALSE(Load(rows, book, error, limits));
-    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
+    EXPECT_EQ(Refusal(rows, limits), ReadErrorKind::TooLarge);
 }

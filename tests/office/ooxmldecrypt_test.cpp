@@ -86,11 +86,9 @@ TEST_P(EncryptedPackage, DefaultPasswordOpensWorkbooksAndDocuments)
     EXPECT_EQ(Shown(book, 0, 0, 0), u"quarterly secret ledger");
     const std::string last = "filler " + FillerNumber(1499);
     EXPECT_EQ(Shown(book, 0, 1500, 0), std::u16string(last.begin(), last.end()));
-    Workbook other;
-    ReadError error;
-    EXPECT_FALSE(Load(GetParam().Encrypt(Workbook1("hidden"), u"secret").File(), other, error));
-    EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
+    EXPECT_EQ(Refusal(GetParam().Encrypt(Workbook1("hidden"), u"secret").File()), ReadErrorKind::Encrypted);
 
+    ReadError error;
     const Bytes file = GetParam().Encrypt(Document("minutes of the meeting"), kDefault).File();
     WordContent content;
     ASSERT_TRUE(LoadWordContent(View(file), content, error)) << error;
@@ -154,16 +152,12 @@ TEST(EncryptedPackageDamage, SizesHeadersAndSchemesAreChecked)
              {"saltValue=\"", "saltValue=\"!!", ReadErrorKind::Damaged},
              {"<keyData", "<!DOCTYPE x><keyData", ReadErrorKind::Damaged}})
         add(WithDescriptor(agile, from, to), kind);
-    for (std::size_t i = 0; i < refused.size(); ++i) {
-        Workbook book;
-        ReadError error;
-        EXPECT_FALSE(Load(refused[i].first.File(), book, error)) << i;
-        EXPECT_EQ(error.kind, refused[i].second) << i << ": " << error;
-    }
+    for (std::size_t i = 0; i < refused.size(); ++i)
+        EXPECT_EQ(Refusal(refused[i].first.File()), refused[i].second) << i;
+    // no EncryptionInfo
+    EXPECT_EQ(Refusal(CompoundFileOf({{"EncryptedPackage", standard.package}})), ReadErrorKind::Damaged);
     Workbook book;
     ReadError error;
-    EXPECT_FALSE(Load(CompoundFileOf({{"EncryptedPackage", standard.package}}), book, error));  // no EncryptionInfo
-    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
     // Every changed byte of the descriptor gives an error or a read.
     const EncryptedFile small = officecrypt::EncryptAgile(Workbook1("text"), kDefault, nettle_sha1, 16, 2);
     for (std::size_t at = 0; at < small.info.size(); at += 3) {
@@ -181,11 +175,11 @@ TEST(EncryptedPackage, PackageIsChargedToTheBudgetAndDecryptionHeedsTheStop)
     ReadBudget budget(zip.size() / 2);
     WorkbookLimits limits;
     limits.budget = &budget;
+    EXPECT_EQ(Refusal(officecrypt::EncryptAgile(zip, kDefault, nettle_sha1, 16, 10).File(), limits),
+              ReadErrorKind::TooLarge);
+    EXPECT_EQ(budget.Used(), 0u);
     Workbook book;
     ReadError error;
-    EXPECT_FALSE(Load(officecrypt::EncryptAgile(zip, kDefault, nettle_sha1, 16, 10).File(), book, error, limits));
-    EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
-    EXPECT_EQ(budget.Used(), 0u);
     WordContent content;
     ReadBudget small(50000);
     const Bytes docx = officecrypt::EncryptStandard(Document(std::string(200000, 'x')), kDefault).File();
@@ -260,11 +254,8 @@ TEST(XlsXorObfuscation, DefaultPasswordOpensOthersStayRefused)
         for (const Bytes& file : {Obfuscated(version, "abc", 0x1234, 0x5678),
                                   Obfuscated(version, "VelvetSweatshop", 0x1234, kDefaultXorVerifier),
                                   Obfuscated(version, "VelvetSweatshop", kDefaultXorKey, 0x5678),
-                                  Obfuscated(version, "VelvetSweatshop", kDefaultXorKey, kDefaultXorVerifier, 5)}) {
-            Workbook refused;
-            ReadError error;
-            EXPECT_FALSE(Load(file, refused, error)) << version;
-        }
+                                  Obfuscated(version, "VelvetSweatshop", kDefaultXorKey, kDefaultXorVerifier, 5)})
+            EXPECT_NE(Refusal(file), ReadErrorKind::None) << version;
     }
     // A stream cut inside its records after the FILEPASS is read as far as
     // it goes or refused, never read past its end.

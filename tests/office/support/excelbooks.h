@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,17 @@ inline std::u16string FormulaOf(const office::Workbook& book, std::size_t sheet,
     for (const auto& c : book.sheets.at(sheet).cells)
         if (c.row == row && c.column == col) return c.formula == office::kNoText ? u"<none>" : book.Text(c.formula);
     return u"<none>";
+}
+
+// The path of a fixture workbook in tests/data/excel, and a file's bytes.
+inline std::string ExcelData(const std::string& name)
+{
+    return std::string(VARNEL_TEST_DATA) + "/excel/" + name;
+}
+inline Bytes FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 inline office::ByteView View(const Bytes& b) { return {b.data(), b.size()}; }
@@ -48,6 +61,15 @@ office::Workbook LoadOk(const Data& bytes)
     office::ReadError error;
     EXPECT_TRUE(Load(bytes, book, error)) << error;
     return book;
+}
+
+// What the loader refused the bytes as; None when it read them.
+template <typename Data>
+office::ReadErrorKind Refusal(const Data& bytes, const office::WorkbookLimits& limits = {})
+{
+    office::Workbook book;
+    office::ReadError error;
+    return Load(bytes, book, error, limits) ? office::ReadErrorKind::None : error.kind;
 }
 
 inline const std::string kXlMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";

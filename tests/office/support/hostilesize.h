@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace hostilesize {
@@ -166,6 +167,20 @@ private:
     std::uint32_t m_state;
 };
 
+// A relationships part: one relationship of each (type, target) in the
+// package's namespace of relationship types, with the ids rId1 on.
+inline std::string RelsPart(const std::vector<std::pair<std::string, std::string>>& relationships)
+{
+    std::string xml =
+        "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+        "relationships\">";
+    for (std::size_t i = 0; i < relationships.size(); ++i)
+        xml += "<Relationship Id=\"rId" + std::to_string(i + 1) +
+               "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/" +
+               relationships[i].first + "\" Target=\"" + relationships[i].second + "\"/>";
+    return xml + "</Relationships>";
+}
+
 constexpr std::string_view kWordNs = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 
 // A word-processing package whose main document holds about `bodyBytes`
@@ -192,25 +207,14 @@ inline std::string SharedBodyDocx(std::uint64_t bodyBytes, bool shareBody, std::
                        WholeBody("<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
                                  "content-types\"><Override PartName=\"/word/document.xml\" ContentType=\"application/"
                                  "vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>")});
-    entries.push_back(
-        {"_rels/.rels", WholeBody("<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
-                                  "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas."
-                                  "openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-                                  "Target=\"word/document.xml\"/></Relationships>")});
+    entries.push_back({"_rels/.rels", WholeBody(RelsPart({{"officeDocument", "word/document.xml"}}))});
     const char* const kParts[][2] = {{"header", "header1.xml"},       {"footer", "footer1.xml"},
                                      {"footnotes", "footnotes.xml"}, {"endnotes", "endnotes.xml"},
                                      {"comments", "comments.xml"}};
-    std::string rels = "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
-                       "relationships\">";
-    if (shareBody) {
-        int id = 1;
-        for (const auto& part : kParts)
-            rels += "<Relationship Id=\"rId" + std::to_string(id++) +
-                    "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/" + part[0] +
-                    "\" Target=\"" + part[1] + "\"/>";
-    }
-    rels += "</Relationships>";
-    entries.push_back({"word/_rels/document.xml.rels", WholeBody(rels)});
+    std::vector<std::pair<std::string, std::string>> stories;
+    for (const auto& part : kParts)
+        if (shareBody) stories.push_back({part[0], part[1]});
+    entries.push_back({"word/_rels/document.xml.rels", WholeBody(RelsPart(stories))});
     entries.push_back({"word/document.xml", RepeatedBody(head, chunk, count, tail)});
     if (shareBody) {
         const int body = static_cast<int>(entries.size()) - 1;
@@ -228,22 +232,15 @@ inline std::string TwoSheetXlsx(std::uint64_t cellsPerSheet, std::string_view ke
     const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
     const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
     std::vector<ZipEntry> entries;
-    entries.push_back(
-        {"_rels/.rels", WholeBody("<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
-                                  "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" +
-                                  rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>")});
+    entries.push_back({"_rels/.rels", WholeBody(RelsPart({{"officeDocument", "xl/workbook.xml"}}))});
     entries.push_back(
         {"xl/workbook.xml", WholeBody("<?xml version=\"1.0\"?><workbook xmlns=\"" + ns + "\" xmlns:r=\"" + rel +
                                       "\"><sheets><sheet name=\"One\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Two\" "
                                       "sheetId=\"2\" r:id=\"rId2\"/><sheet name=\"Three\" sheetId=\"3\" "
                                       "r:id=\"rId3\"/></sheets></workbook>")});
-    std::string rels = "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
-                       "relationships\">";
-    for (int i = 1; i <= 3; ++i)
-        rels += "<Relationship Id=\"rId" + std::to_string(i) + "\" Type=\"" + rel +
-                "/worksheet\" Target=\"worksheets/sheet" + std::to_string(i) + ".xml\"/>";
-    rels += "</Relationships>";
-    entries.push_back({"xl/_rels/workbook.xml.rels", WholeBody(rels)});
+    std::vector<std::pair<std::string, std::string>> sheets;
+    for (int i = 1; i <= 3; ++i) sheets.push_back({"worksheet", "worksheets/sheet" + std::to_string(i) + ".xml"});
+    entries.push_back({"xl/_rels/workbook.xml.rels", WholeBody(RelsPart(sheets))});
     const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet xmlns=\"" + ns + "\"><sheetData>";
     const std::string tail = "</sheetData></worksheet>";
     constexpr std::uint64_t kRowCells = 16384;
