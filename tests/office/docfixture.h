@@ -76,14 +76,15 @@ struct Word97 {
     std::vector<Piece> pieces;
     Bytes text;                       // placed at offset kTextAt of WordDocument
     bool encrypted = false;
+    bool table1 = true;  // 1Table, else 0Table (the fuzz seeds make both)
     static constexpr std::size_t kTextAt = 0x400;
 
     Bytes WordDocumentStream(std::uint32_t fcClx, std::uint32_t lcbClx) const
     {
         Bytes w(kTextAt, 0);
-        // Signature, version, language, flags (complex, table stream 1,
+        // Signature, version, language, flags (complex, table stream,
         // encryption), csw, cslw, cbRgFcLcb.
-        const std::uint32_t flags = 0x0204u | (encrypted ? 0x0100u : 0);
+        const std::uint32_t flags = 0x0004u | (table1 ? 0x0200u : 0) | (encrypted ? 0x0100u : 0);
         for (const auto& [at, v] : {std::pair<std::size_t, std::uint32_t>{0x00, 0xA5EC}, {0x02, 0x00C1}, {0x06, 0x0409},
                                     {0x0A, flags}, {0x20, 14}, {0x3E, 22}, {0x98, 93}}) {
             Put16(w, at, v);
@@ -107,7 +108,7 @@ struct Word97 {
     {
         const Bytes clx = Clx(pieces);
         extra["WordDocument"] = WordDocumentStream(16, static_cast<std::uint32_t>(clx.size()));
-        extra["1Table"] = Table(clx);
+        extra[table1 ? "1Table" : "0Table"] = Table(clx);
         return CompoundFileOf(extra);
     }
 };
