@@ -68,6 +68,18 @@ TEST(Install, TreeIsCompleteAndWorksFromThePrefix)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(LongOptions(r.out), helpOptions);
 
+    // Started from a folder of downloads that holds files named like its
+    // libraries, each program, built or installed, still loads its own.
+    const fs::path downloads = made.Path() / "downloads";
+    fs::create_directories(downloads);
+    for (const char* name : {"libc.so.6", "libstdc++.so.6", "libz.so.1", "libkestrel.so", "libvarnelplatform.so"})
+        std::ofstream(downloads / name) << "not a library";
+    for (const std::string& program :
+         {std::string(VARNEL_BUILD_DIR) + "/bin/varnel-find", (prefix / "bin/varnel-find").string()}) {
+        r = RunProcess({program, "--version"}, {}, {downloads.string(), ""});
+        EXPECT_EQ(r.status, 0) << program << "\n" << r.err;
+    }
+
 #ifdef VARNEL_WITH_GUI
     const struct {
         const char* validator;
