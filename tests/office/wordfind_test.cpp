@@ -109,6 +109,9 @@ TEST(WordFind, Replacements)
         {u"aaa\r", u"aa", u"a", "", true, u"aa\r"},
         // The invisible characters beside a match are not part of it.
         {u"a\u00AD\t\u00ADb\r", u"^t", u" ", "c", true, u"a\u00AD \u00ADb\r"},
+        // The characters left out of a match, and the pieces of a composed
+        // one, go with it.
+        {u"a Hyphen\u00ADation cafe\u0301 b\r", u"hyphenation caf\u00E9", u"X", "", true, u"a X b\r"},
     };
     for (const auto& [text, find, with, switches, replaced, after] : cases) {
         auto doc = Document({text});
