@@ -104,12 +104,11 @@ struct Word97 {
         return table;
     }
 
-    Bytes Build(std::map<std::string, Bytes> extra = {}) const
+    Bytes Build() const
     {
         const Bytes clx = Clx(pieces);
-        extra["WordDocument"] = WordDocumentStream(16, static_cast<std::uint32_t>(clx.size()));
-        extra[table1 ? "1Table" : "0Table"] = Table(clx);
-        return CompoundFileOf(extra);
+        return CompoundFileOf({{"WordDocument", WordDocumentStream(16, static_cast<std::uint32_t>(clx.size()))},
+                               {table1 ? "1Table" : "0Table", Table(clx)}});
     }
 };
 

@@ -37,15 +37,10 @@ const std::vector<std::u16string> kCodes = {u"^?", u"^#", u"^$", u"^w", u"^t", u
 // What a text leaves out: `marks` drops the combining accent (the text is
 // then NFC), `format` the characters the compared text leaves out; such a
 // text folds unit by unit, and a long one is searched without a folded copy.
-struct Leaving {
-    bool marks = false;
-    bool format = false;
-};
-
-std::u16string RandomText(std::mt19937& rng, std::size_t length, Leaving leave = {})
+std::u16string RandomText(std::mt19937& rng, std::size_t length, bool marks, bool format)
 {
-    const auto left = [leave](char16_t c) {
-        return (leave.marks && c == 0x0301) || (leave.format && (c == 0x00AD || c == 0x1F || c == 0x200B));
+    const auto left = [marks, format](char16_t c) {
+        return (marks && c == 0x0301) || (format && (c == 0x00AD || c == 0x1F || c == 0x200B));
     };
     std::u16string s;
     while (s.size() < length) {
@@ -54,7 +49,7 @@ std::u16string RandomText(std::mt19937& rng, std::size_t length, Leaving leave =
         if (rng() % 3 == 0) {
             const std::u16string& w = words[rng() % 5];
             if (std::none_of(w.begin(), w.end(), left)) s += w;
-        } else if (leave.marks && rng() % 3 != 0) {
+        } else if (marks && rng() % 3 != 0) {
             // Mostly ASCII, as a text must be to be searched so.
             s += u"zzzzzzzzzzz";
         } else {
@@ -79,13 +74,13 @@ std::u16string RandomKeyword(std::mt19937& rng, bool codes)
     return k;
 }
 
-WordContent RandomContent(std::mt19937& rng, Leaving leave)
+WordContent RandomContent(std::mt19937& rng, bool marks = false, bool format = false)
 {
     WordContent content;
     // Long enough stories get a presence filter; the short one never does.
-    content.stories.push_back({StoryKind::Main, RandomText(rng, 600 + rng() % 900, leave)});
-    content.stories.push_back({StoryKind::Footnotes, RandomText(rng, 520 + rng() % 200, leave)});
-    content.stories.push_back({StoryKind::Main, RandomText(rng, 30, leave)});
+    content.stories.push_back({StoryKind::Main, RandomText(rng, 600 + rng() % 900, marks, format)});
+    content.stories.push_back({StoryKind::Footnotes, RandomText(rng, 520 + rng() % 200, marks, format)});
+    content.stories.push_back({StoryKind::Main, RandomText(rng, 30, marks, format)});
     return content;
 }
 
@@ -139,7 +134,7 @@ TEST(FindShortcuts, SameAnswersAndTextsAsThePlainPath)
         // keyword with "^-" keeps), searched without a folded copy by the
         // fast document however short; others, where that must not happen.
         const int kind = docIndex % 4;
-        WordContent content = RandomContent(rng, {kind == 1 || kind == 2, kind == 2});
+        WordContent content = RandomContent(rng, kind == 1 || kind == 2, kind == 2);
         auto fast = std::make_shared<WordDocument>(content);
         WordDocument plain(std::move(content));
         plain.SetShortcuts(false);
@@ -197,7 +192,7 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
         for (int pass = 0; pass < 11; ++pass) wordtest::Execute(find, u"  ", exact, u" ", 2);
     };
     // The log a search leaves on a document is what the next ones get.
-    auto first = std::make_shared<WordDocument>(RandomContent(rng, {}));
+    auto first = std::make_shared<WordDocument>(RandomContent(rng));
     IDispatch* firstFind = new CWordFindObject(first, plans);
     clear(firstFind);
     wordtest::Execute(firstFind, u"abc", {}, u"", 0);
@@ -207,7 +202,7 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
     ASSERT_EQ(log.size(), 12u);
     int taken = 0;
     for (int docIndex = 0; docIndex < 60; ++docIndex) {
-        WordContent content = RandomContent(rng, {});
+        WordContent content = RandomContent(rng);
         // Runs of spaces long enough for many halvings to change the text.
         content.stories[docIndex % 3].text.insert(rng() % 30, std::u16string(rng() % 300, u' '));
         auto ahead = std::make_shared<WordDocument>(content);
@@ -280,10 +275,9 @@ TEST(FindShortcuts, FoldingAsItComparesFindsWhatTheFoldedCopyFinds)
         const std::size_t keyLength = 1 + rng() % 4;
         for (std::size_t k = 0; k < keyLength; ++k) r.findText.push_back(units[rng() % units.size()]);
         r.options.matchWholeWord = rng() % 3 == 0;
-        WordContent content;
-        content.stories.push_back({StoryKind::Main, text});
+        const WordContent content{{{StoryKind::Main, text}}};
         WordDocument unfolded(content);
-        WordDocument folded(std::move(content));
+        WordDocument folded(content);
         unfolded.SetShortcuts(false);
         unfolded.SetUnfoldedSearch(0);
         folded.SetShortcuts(false);

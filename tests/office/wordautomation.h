@@ -71,12 +71,12 @@ inline HRESULT CloseOrQuit(IDispatch* target)
 // releases everything at the end.
 class OpenedFile {
 public:
-    explicit OpenedFile(const std::string& path, int generation = 11)
+    explicit OpenedFile(const std::string& path)
     {
         office::RegisterWordServer();
         if (FAILED(CreateObjectByProgID("Word.Application", &m_app))) return;
         if ((m_documents = Get(m_app, 0x6)) == nullptr) return;
-        if ((m_doc = Open(m_documents, path, generation).TakeDispatch()) == nullptr) return;
+        if ((m_doc = Open(m_documents, path).TakeDispatch()) == nullptr) return;
         if ((m_selection = Get(m_app, 0x5)) == nullptr) return;
         m_find = Get(m_selection, 0x106);
     }
@@ -95,28 +95,14 @@ public:
     IDispatch* Documents() const { return m_documents; }
     IDispatch* FindObject() const { return m_find; }
 
-    bool Find(std::u16string_view text, const Switches& s = {}) { return Run(text, s, u"", 0); }
-    bool ReplaceAll(std::u16string_view text, std::u16string_view with, const Switches& s = {})
+    bool Find(std::u16string_view text)
     {
-        return Run(text, s, with, 2);
-    }
-    // Kestrel's spacing clearing: one tab pass and eleven two-space passes.
-    void ClearSpacing()
-    {
-        Switches exact;
-        exact.matchCase = true;
-        ReplaceAll(u"^t", u" ", exact);
-        for (int i = 0; i < 11; ++i) ReplaceAll(u"  ", u" ", exact);
-    }
-
-private:
-    bool Run(std::u16string_view text, const Switches& s, std::u16string_view with, short replace)
-    {
-        const CallResult r = Execute(m_find, text, s, with, replace);
+        const CallResult r = Execute(m_find, text);
         EXPECT_EQ(r.hr, S_OK);
         return Found(r);
     }
 
+private:
     IDispatch* m_app = nullptr;
     IDispatch* m_documents = nullptr;
     IDispatch* m_doc = nullptr;

@@ -19,7 +19,6 @@ using wordtest::Arg;
 using wordtest::Call;
 using wordtest::CallResult;
 using wordtest::Get;
-using wordtest::OpenedFile;
 
 class WordAutomation : public ::testing::Test {
 protected:
@@ -38,21 +37,26 @@ protected:
         EXPECT_EQ(CDispatchObject::LiveObjects(), m_live) << "automation objects leaked";
     }
 
-    // Find.Execute through the application's current selection.
-    bool FindInSelection(std::u16string_view word)
+    // The Find object of the application's current selection, or null; the
+    // caller releases it.
+    IDispatch* FindObject()
     {
         IDispatch* sel = Get(m_app, 0x5);
-        if (sel == nullptr) return false;
-        IDispatch* find = Get(sel, 0x106);
-        bool found = false;
-        if (find != nullptr) {
-            const CallResult r = wordtest::Execute(find, word);
-            EXPECT_EQ(r.hr, S_OK);
-            found = wordtest::Found(r);
-            find->Release();
-        }
-        sel->Release();
-        return found;
+        IDispatch* find = sel != nullptr ? Get(sel, 0x106) : nullptr;
+        if (sel != nullptr) sel->Release();
+        return find;
+    }
+    // Find.Execute through the current selection, as Kestrel calls it; false
+    // without a selection.
+    bool Execute(std::u16string_view text, const wordtest::Switches& s = {}, std::u16string_view with = u"",
+                 short replace = 0)
+    {
+        IDispatch* find = FindObject();
+        if (find == nullptr) return false;
+        const CallResult r = wordtest::Execute(find, text, s, with, replace);
+        find->Release();
+        EXPECT_EQ(r.hr, S_OK);
+        return wordtest::Found(r);
     }
     IDispatch* OpenOk(const std::string& name, const std::string& text, int generation)
     {
@@ -69,14 +73,14 @@ protected:
 
 TEST_F(WordAutomation, SelectionFollowsTheMostRecentOpenDocument)
 {
-    EXPECT_FALSE(FindInSelection(u"apple"));  // no document: no selection
+    EXPECT_FALSE(Execute(u"apple"));  // no document: no selection
     IDispatch* doc1 = OpenOk("first.txt", "apple\n", 11);
     IDispatch* doc2 = OpenOk("second.txt", "banana\n", 9);
     ASSERT_TRUE(doc1 != nullptr && doc2 != nullptr);
-    EXPECT_TRUE(FindInSelection(u"banana"));
-    EXPECT_FALSE(FindInSelection(u"apple"));
+    EXPECT_TRUE(Execute(u"banana"));
+    EXPECT_FALSE(Execute(u"apple"));
     EXPECT_EQ(wordtest::CloseOrQuit(doc2), S_OK);
-    EXPECT_TRUE(FindInSelection(u"apple"));
+    EXPECT_TRUE(Execute(u"apple"));
     doc2->Release();
     // Quit closes what is still open; the caller's reference stays valid.
     EXPECT_EQ(wordtest::CloseOrQuit(m_app), S_OK);
@@ -105,15 +109,12 @@ TEST_F(WordAutomation, ArgumentFormsAndMembers)
     EXPECT_EQ(Call(m_app, 0x12345, DISPATCH_METHOD).hr, DISP_E_MEMBERNOTFOUND);
     // Find.Execute with only the find text: the other arguments are Word's
     // defaults.
-    IDispatch* sel = Get(m_app, 0x5);
-    ASSERT_NE(sel, nullptr);
-    IDispatch* find = Get(sel, 0x106);
+    IDispatch* find = FindObject();
     ASSERT_NE(find, nullptr);
     const CallResult r = Call(find, 0x1BC, DISPATCH_METHOD, {Arg::Str(u"NEEDLE")}, true);
+    find->Release();
     EXPECT_EQ(r.hr, S_OK);
     EXPECT_TRUE(wordtest::Found(r));
-    find->Release();
-    sel->Release();
 }
 
 TEST_F(WordAutomation, UnreadableFilesFailWithAnAutomationError)
@@ -125,7 +126,7 @@ TEST_F(WordAutomation, UnreadableFilesFailWithAnAutomationError)
         EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
         EXPECT_EQ(r.TakeDispatch(), nullptr);
         EXPECT_FALSE(r.description.empty());
-        EXPECT_FALSE(FindInSelection(u"x"));
+        EXPECT_FALSE(Execute(u"x"));
     }
 }
 
@@ -135,14 +136,17 @@ TEST_F(WordAutomation, SearchingAndReplacingNeverChangeTheFile)
     const std::string path = m_files.Write("unchanged.txt", bytes);
     struct stat before {};
     ASSERT_EQ(::stat(path.c_str(), &before), 0);
-    {
-        OpenedFile file(path, 9);
-        ASSERT_TRUE(file.Ok());
-        file.ClearSpacing();
-        EXPECT_TRUE(file.Find(u"tabs here and spaces"));
-        EXPECT_TRUE(file.ReplaceAll(u"Second", u"Third"));
-        EXPECT_TRUE(file.Find(u"Third line"));
-    }
+    IDispatch* doc = wordtest::Open(m_documents, path, 9).TakeDispatch();
+    ASSERT_NE(doc, nullptr);
+    // Kestrel's spacing clearing: one tab pass and eleven two-space passes.
+    const wordtest::Switches exact{true};
+    Execute(u"^t", exact, u" ", 2);
+    for (int i = 0; i < 11; ++i) Execute(u"  ", exact, u" ", 2);
+    EXPECT_TRUE(Execute(u"tabs here and spaces"));
+    EXPECT_TRUE(Execute(u"Second", {}, u"Third", 2));
+    EXPECT_TRUE(Execute(u"Third line"));
+    EXPECT_EQ(wordtest::CloseOrQuit(doc), S_OK);
+    doc->Release();
     struct stat after {};
     ASSERT_EQ(::stat(path.c_str(), &after), 0);
     std::ifstream in(path, std::ios::binary);
@@ -150,10 +154,11 @@ TEST_F(WordAutomation, SearchingAndReplacingNeverChangeTheFile)
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     // The replacement lived in memory only: a new open sees the old text.
-    OpenedFile again(path);
-    ASSERT_TRUE(again.Ok());
-    EXPECT_TRUE(again.Find(u"Second line"));
-    EXPECT_FALSE(again.Find(u"Third"));
+    IDispatch* again = wordtest::Open(m_documents, path).TakeDispatch();
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(Execute(u"Second line"));
+    EXPECT_FALSE(Execute(u"Third"));
+    again->Release();
 }
 
 // Documents.Open goes by content, except that a file named as a web page
@@ -168,11 +173,11 @@ TEST_F(WordAutomation, ContentDecidesAndWebPageNamesCount)
     };
     // Through each generation's Documents.Open.
     for (const auto& [name, bytes, found, generation] : cases) {
-        const std::string path = m_files.Write(name, bytes);
-        OpenedFile file(path, generation);
-        ASSERT_TRUE(file.Ok()) << name;
-        EXPECT_TRUE(file.Find(found)) << name;
-        EXPECT_FALSE(file.Find(u"monthly")) << name;
+        IDispatch* doc = OpenOk(name, bytes, generation);
+        ASSERT_NE(doc, nullptr) << name;
+        EXPECT_TRUE(Execute(found)) << name;
+        EXPECT_FALSE(Execute(u"monthly")) << name;
+        doc->Release();
     }
 }
 

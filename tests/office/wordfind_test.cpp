@@ -109,6 +109,9 @@ TEST(WordFind, Replacements)
         {u"aaa\r", u"aa", u"a", "", true, u"aa\r"},
         // The invisible characters beside a match are not part of it.
         {u"a\u00AD\t\u00ADb\r", u"^t", u" ", "c", true, u"a\u00AD \u00ADb\r"},
+        // The characters left out of a match, and the pieces of a composed
+        // one, go with it.
+        {u"a Hyphen\u00ADation cafe\u0301 b\r", u"hyphenation caf\u00E9", u"X", "", true, u"a X b\r"},
     };
     for (const auto& [text, find, with, switches, replaced, after] : cases) {
         auto doc = Document({text});
@@ -144,21 +147,6 @@ TEST(WordFind, InvalidAndPathologicalWildcardPatterns)
     auto as = Document({std::u16string(20000, u'a') + u"\r"});
     EXPECT_FALSE(Find(as, u"(a@)@b", "*"));
     EXPECT_FALSE(Find(as, u"*a*a*a*a*a*a*a*b", "*"));
-    // Random patterns: an invalid one never finds anything.
-    auto mixed = Document({u"Ab1 (x) [y] {z} a@b c*d \u00E9t\u00E9 end.\r"});
-    const char16_t alphabet[] = u"ab1?*@{},[]!-()<>\\^t ";
-    std::mt19937 rng(99);
-    int valid = 0;
-    for (int round = 0; round < 3000; ++round) {
-        std::u16string pattern;
-        for (std::size_t i = 0, n = 1 + rng() % 10; i < n; ++i) pattern.push_back(alphabet[rng() % (std::size(alphabet) - 1)]);
-        const bool ok = IsValidWordWildcardPattern(pattern);
-        valid += ok ? 1 : 0;
-        if (!Find(mixed, pattern, "*")) continue;
-        EXPECT_TRUE(ok) << Show(pattern);
-    }
-    EXPECT_GT(valid, 100);
-    EXPECT_LT(valid, 2900);
 }
 
 TEST(WordFind, SoundexCodes)

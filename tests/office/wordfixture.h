@@ -61,7 +61,7 @@ inline FindRequest Request(std::u16string text, std::string_view s = "")
     r.findText = std::move(text);
     const auto has = [s](char c) { return s.find(c) != std::string_view::npos; };
     r.options = {has('c'), has('w'), has('*'), has('s'), has('f')};
-    if (has('r')) r.replaceWith = u" ";
+    if (has('r')) r.replaceWith.assign(1, u' ');
     if (has('r')) r.replace = ReplaceMode::All;
     return r;
 }

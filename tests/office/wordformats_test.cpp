@@ -42,23 +42,12 @@ void ExpectStories(const WordContent& c, const std::vector<std::pair<Kind, std::
     for (const auto& [kind, text] : expected) EXPECT_EQ(StoryOf(c, kind), text) << static_cast<int>(kind);
 }
 
-// Nothing, plain text, a brace that opens no RTF, and a package saved with
-// a password are no reader's format; the binary and package readers say
-// the last is encrypted.
-TEST(WordFormats, WhatNoReaderReads)
-{
-    const Bytes encrypted =
-        docbin::CompoundFileOf({{"EncryptionInfo", Bytes(64, 4)}, {"EncryptedPackage", Bytes(4096, 9)}});
-    for (const Reader reader : {kDoc, kDocx, kRtf}) {
-        for (const char* text : {"", "plain text, not a compound file", "{\\pard not rtf}"})
-            EXPECT_EQ(RefusedAs(reader, View(text)), ReadErrorKind::NotThisFormat) << text;
-        EXPECT_EQ(RefusedAs(reader, encrypted), reader == kRtf ? ReadErrorKind::NotThisFormat : ReadErrorKind::Encrypted);
-    }
-}
-
 // ---- Word 97 and later, Word 6.0/95 -----------------------------------------
 
-TEST(DocText, FieldsAndSpecialMarks)
+// The main story of small documents: fields and special marks, stream
+// names in any case, lengths past the text there is, and Word 6's piece
+// tables and extended characters.
+TEST(DocText, MainStoryOfSmallDocuments)
 {
     // Fields nested in each other's results, deeper than any real document.
     std::u16string deep, deepShown, closing, closingShown;
@@ -69,16 +58,42 @@ TEST(DocText, FieldsAndSpecialMarks)
         closing = u"s" + n + u" \x15" + closing;
         closingShown = u"s" + n + u" " + closingShown;
     }
-    const std::tuple<std::u16string, std::u16string> cases[] = {
+    docbin::Word97 lower = docbin::Word97Doc(u"lower\r");
+    const Bytes clx = docbin::Clx(lower.pieces);
+    const auto stream = lower.WordDocumentStream(16, static_cast<std::uint32_t>(clx.size()));
+    // A FIB claiming more text than the pieces hold.
+    lower.ccp[0] = 1000000;
+    lower.ccp[1] = 50;
+    // Word 6: pieces in another order than the text's; extended characters
+    // in UTF-16; a simple file claiming far more text than the stream holds.
+    const auto at = static_cast<std::uint32_t>(docbin::Word6::kTextAt);
+    docbin::Word6 complex, wide, tiny;
+    complex.complex = wide.complex = wide.extChar = true;
+    complex.text = docbin::Latin("world\rHello ");
+    complex.pieces = {{6, at + 6, true}, {6, at, true}};
+    complex.ccp[0] = 12;
+    wide.text = docbin::Utf16(u"\u0393\u03B5\u03B9\u03B1\r");
+    wide.pieces = {{5, at, false}};
+    wide.ccp[0] = 5;
+    tiny.text = docbin::Latin("tiny\r");
+    tiny.ccp[0] = 0x10000000u;
+    const std::pair<Bytes, std::u16string> cases[] = {
         // {IF {PAGE}=1 "yes"}: the nested field sits in the instruction;
         // note references and object anchors leave no mark.
-        {u"A \x13IF \x13PAGE\x14" u"1\x15=1\x14yes\x15 B\x01\x08\x02\x05\x03 C\r", u"A yes B C\r"},
-        {deep + closing + u"end\r", deepShown + closingShown + u"end\r"},
+        {docbin::Word97Of(u"A \x13IF \x13PAGE\u00141\x15=1\x14yes\x15 B\x01\x08\x02\x05\x03 C\r", false),
+         u"A yes B C\r"},
+        {docbin::Word97Of(deep + closing + u"end\r", false), deepShown + closingShown + u"end\r"},
         // An end without a begin; 400 instructions deep, never separated.
-        {u"x\x15y" + std::u16string(400, u'\x13') + u"code" + std::u16string(400, u'\x15') + u"after\r",
+        {docbin::Word97Of(
+             u"x\x15y" + std::u16string(400, u'\x13') + u"code" + std::u16string(400, u'\x15') + u"after\r", false),
          u"xyafter\r"},
+        {docbin::CompoundFileOf({{"worddocument", stream}, {"1table", lower.Table(clx)}}), u"lower\r"},
+        {lower.Build(), u"lower\r"},
+        {complex.Build(), u"Hello world\r"},
+        {wide.Build(), u"\u0393\u03B5\u03B9\u03B1\r"},
+        {tiny.Build(), u"tiny\r"},
     };
-    for (const auto& [raw, main] : cases) EXPECT_EQ(StoryOf(ReadOk(kDoc, docbin::Word97Of(raw, false))), main);
+    for (const auto& [file, main] : cases) EXPECT_EQ(StoryOf(ReadOk(kDoc, file)), main);
 }
 
 TEST(DocPieces, CompressedAndUnicodePiecesInAnyOrderAndStoriesInFibOrder)
@@ -106,18 +121,6 @@ TEST(DocPieces, CompressedAndUnicodePiecesInAnyOrderAndStoriesInFibOrder)
                           {Kind::HeaderTextBoxes, u"Hbox\r"}});
 }
 
-TEST(DocPieces, StreamNamesMatchWithoutRegardToCaseAndLengthsAreClamped)
-{
-    docbin::Word97 d = docbin::Word97Doc(u"lower\r");
-    const Bytes clx = docbin::Clx(d.pieces);
-    const auto stream = d.WordDocumentStream(16, static_cast<std::uint32_t>(clx.size()));
-    EXPECT_EQ(StoryOf(ReadOk(kDoc, docbin::CompoundFileOf({{"worddocument", stream}, {"1table", d.Table(clx)}}))), u"lower\r");
-    // A FIB claiming more text than the pieces hold.
-    d.ccp[0] = 1000000;
-    d.ccp[1] = 50;
-    EXPECT_EQ(StoryOf(ReadOk(kDoc, d.Build())), u"lower\r");
-}
-
 TEST(DocDamage, OverlappingPiecesCannotMultiplyTheText)
 {
     // Thousands of pieces all pointing at the same ten bytes would make a
@@ -138,8 +141,20 @@ TEST(DocDamage, OverlappingPiecesCannotMultiplyTheText)
     EXPECT_EQ(small.Used(), 0u);
 }
 
-TEST(DocDamage, DamagedAndEncryptedFilesAreRefused)
+// Nothing, plain text, a brace that opens no RTF, and a package saved with
+// a password are no reader's format (the binary and package readers say the
+// last is encrypted); then damaged, foreign and encrypted .doc and .docx
+// files.
+TEST(WordFormats, DamagedForeignAndEncryptedFilesAreRefused)
 {
+    const Bytes encrypted =
+        docbin::CompoundFileOf({{"EncryptionInfo", Bytes(64, 4)}, {"EncryptedPackage", Bytes(4096, 9)}});
+    for (const Reader reader : {kDoc, kDocx, kRtf}) {
+        for (const char* text : {"", "plain text, not a compound file", "{\\pard not rtf}"})
+            EXPECT_EQ(RefusedAs(reader, View(text)), ReadErrorKind::NotThisFormat) << text;
+        EXPECT_EQ(RefusedAs(reader, encrypted),
+                  reader == kRtf ? ReadErrorKind::NotThisFormat : ReadErrorKind::Encrypted);
+    }
     const docbin::Word97 d = docbin::Word97Doc(u"abc\r");
     const auto only = [](const Bytes& stream) { return docbin::CompoundFileOf({{"WordDocument", stream}}); };
     const auto withPieces = [&d](std::vector<Piece> pieces, std::uint32_t ccp = 4) {
@@ -184,6 +199,21 @@ TEST(DocDamage, DamagedAndEncryptedFilesAreRefused)
         {w6.Build(), ReadErrorKind::Damaged},
     };
     for (std::size_t i = 0; i < std::size(bad); ++i) EXPECT_EQ(RefusedAs(kDoc, bad[i].first), bad[i].second) << "case " << i;
+    std::string unclosed;
+    for (int i = 0; i < 400; ++i) unclosed += "<w:sdt><w:sdtContent>";
+    const std::pair<Bytes, ReadErrorKind> badDocx[] = {
+        {ziptest::BuildZip({{"xl/workbook.xml", "<workbook/>"}}), ReadErrorKind::NotThisFormat},
+        {{'P', 'K', 3, 4, 0, 0}, ReadErrorKind::NotThisFormat},
+        // 20 MiB of one character: the ratio cap stops it early.
+        {Package(Body(Para(TextRun(std::string(20u << 20, 'a'))))), ReadErrorKind::TooLarge},
+        {Package("<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;\">]>" +
+                 Body(Para(TextRun("&b;")))),
+         ReadErrorKind::Damaged},
+        {Package(Body(unclosed)), ReadErrorKind::Damaged},
+        {Package(Body("<w:p><w:r></w:p>")), ReadErrorKind::Damaged},
+    };
+    for (std::size_t i = 0; i < std::size(badDocx); ++i)
+        EXPECT_EQ(RefusedAs(kDocx, badDocx[i].first), badDocx[i].second) << "case " << i;
 }
 
 // ---- Word 6.0/95 --------------------------------------------------------
@@ -214,28 +244,6 @@ TEST(Word6, TextInTheCodePageOfTheLanguageOrTheFonts)
             ExpectStories(content, {{Kind::Main, main}, {Kind::Footnotes, u"foot\r"}});
         }
     }
-}
-
-TEST(Word6, ComplexFilesReadThroughTheirPieceTable)
-{
-    docbin::Word6 d;
-    d.complex = true;
-    d.text = docbin::Latin("world\rHello ");
-    const auto at = static_cast<std::uint32_t>(docbin::Word6::kTextAt);
-    d.pieces = {{6, at + 6, true}, {6, at, true}};
-    d.ccp[0] = 12;
-    EXPECT_EQ(StoryOf(ReadOk(kDoc, d.Build())), u"Hello world\r");
-    // Extended-character files hold UTF-16.
-    d.extChar = true;
-    d.text = docbin::Utf16(u"\u0393\u03B5\u03B9\u03B1\r");
-    d.pieces = {{5, at, false}};
-    d.ccp[0] = 5;
-    EXPECT_EQ(StoryOf(ReadOk(kDoc, d.Build())), u"\u0393\u03B5\u03B9\u03B1\r");
-    // A simple file claiming far more text than the stream holds.
-    docbin::Word6 tiny;
-    tiny.text = docbin::Latin("tiny\r");
-    tiny.ccp[0] = 0x10000000u;
-    EXPECT_EQ(StoryOf(ReadOk(kDoc, tiny.Build())).substr(0, 5), u"tiny\r");
 }
 
 // ---- Office Open XML ---------------------------------------------------------
@@ -325,24 +333,6 @@ TEST(DocxPackage, StoryPartsComeThroughTheDocumentRelationships)
         "PartName=\"/word/main.xml\" ContentType=\"application/vnd.ms-word.document.macroEnabled.main+xml\"/></Types>";
     EXPECT_EQ(StoryOf(ReadOk(kDocx, ziptest::BuildZip({{"[Content_Types].xml", types}, {"word/main.xml", Body(Para(TextRun("macro")))}}))),
               u"macro\r");
-}
-
-TEST(DocxPackage, DamagedHostileAndEncryptedPackagesFail)
-{
-    std::string unclosed;
-    for (int i = 0; i < 400; ++i) unclosed += "<w:sdt><w:sdtContent>";
-    const std::pair<Bytes, ReadErrorKind> bad[] = {
-        {ziptest::BuildZip({{"xl/workbook.xml", "<workbook/>"}}), ReadErrorKind::NotThisFormat},
-        {{'P', 'K', 3, 4, 0, 0}, ReadErrorKind::NotThisFormat},
-        // 20 MiB of one character: the ratio cap stops it early.
-        {Package(Body(Para(TextRun(std::string(20u << 20, 'a'))))), ReadErrorKind::TooLarge},
-        {Package("<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;\">]>" +
-                 Body(Para(TextRun("&b;")))),
-         ReadErrorKind::Damaged},
-        {Package(Body(unclosed)), ReadErrorKind::Damaged},
-        {Package(Body("<w:p><w:r></w:p>")), ReadErrorKind::Damaged},
-    };
-    for (std::size_t i = 0; i < std::size(bad); ++i) EXPECT_EQ(RefusedAs(kDocx, bad[i].first), bad[i].second) << "case " << i;
 }
 
 TEST(DocxDepth, DeeplyNestedTablesKeepTheirTextAndAStackBeyondTheBudgetIsRefused)
