@@ -171,20 +171,14 @@ inline QStringList Log(const CMainFrame& frame)
     return LogLines(frame.MessagePanel()->Edit());
 }
 
-// Ticks the documents folder, switches text files on and starts Find for
-// the keyword lines; the caller waits for what it needs.
-inline void StartFind(CMainFrame& frame, const QString& keywords)
+// Ticks the documents folder, switches text files on and runs Find for the
+// keyword lines to its end; false if it did not end in time.
+inline bool FindAndWait(CMainFrame& frame, const QString& keywords)
 {
     CDirectoryTree& tree = frame.FolderPane()->Tree();
     tree.SetCheckState(tree.RootItem()->child(0), CDirectoryTree::STATE_CHECKED);
     g_bTextFile = 1;
     frame.KeywordPanel()->Edit()->setPlainText(keywords);
     frame.Command(ID_FIND)->trigger();
-}
-
-// Runs a search to its end; false if it did not end in time.
-inline bool FindAndWait(CMainFrame& frame, const QString& keywords)
-{
-    StartFind(frame, keywords);
     return QTest::qWaitFor([&frame] { return frame.IsIdle() && !frame.IsWorkerAlive(); }, 20000);
 }

@@ -134,6 +134,24 @@ private slots:
         g_nResultCount = 7;
         frame->OnTimer();
         QCOMPARE(Panes(*frame), (QStringList{"/data/reports", "Files:7", "0:1:0.1"}));
+
+        // Find with no keyword ends at once.
+        LogLine("line of an earlier search");
+        frame->Command(ID_FIND)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(frame->IsIdle() && !frame->IsWorkerAlive(), 5000);
+        QCOMPARE(Log(*frame), (QStringList{Str(IDS_INITIALIZATION), Str(IDS_ANALYZE_KEYWORDS),
+                                           Str(IDS_SEARCH_SELECTED_DIRS), Str(IDS_NO_KEYWORD)}));
+        QCOMPARE(Panes(*frame).mid(0, 2), (QStringList{"Complete...", "Files:0"}));
+        QVERIFY(!frame->IsTimerActive());
+        QCOMPARE(Enabled(*frame), QStringLiteral("10000"));
+        QCOMPARE(frame->ResultView()->List()->ActionsEnabled(), 1);
+        // The run ended by itself: the flag stays set until the next Stop.
+        QCOMPARE(g_bRunning.load(), 1);
+        // The end may be reported twice; every report ends in the same state.
+        g_nResultCount = 3;
+        QCOMPARE(SendMessage(g_hWndMainFrame.load(), WM_SEARCH_FINISHED, 0, 0), 0);
+        QVERIFY(frame->IsIdle());
+        QCOMPARE(Panes(*frame).mid(0, 2), (QStringList{"Complete...", "Files:3"}));
     }
 
     // Each menu entry and tool button is the command itself, so choosing it
@@ -197,27 +215,6 @@ private slots:
         frame->Command(ID_VIEW_TOOLBAR)->trigger();
         QVERIFY(frame->statusBar()->isVisible() && !frame->ToolBar()->isVisible());
         QVERIFY(!frame->Command(ID_VIEW_TOOLBAR)->isChecked());
-    }
-
-    void findWithNoKeywordEndsAtOnce()
-    {
-        auto frame = m_fx->MakeFrame();
-        LogLine("line of an earlier search");
-        frame->Command(ID_FIND)->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(frame->IsIdle() && !frame->IsWorkerAlive(), 5000);
-        QCOMPARE(Log(*frame), (QStringList{Str(IDS_INITIALIZATION), Str(IDS_ANALYZE_KEYWORDS),
-                                           Str(IDS_SEARCH_SELECTED_DIRS), Str(IDS_NO_KEYWORD)}));
-        QCOMPARE(Panes(*frame).mid(0, 2), (QStringList{"Complete...", "Files:0"}));
-        QVERIFY(!frame->IsTimerActive());
-        QCOMPARE(Enabled(*frame), QStringLiteral("10000"));
-        QCOMPARE(frame->ResultView()->List()->ActionsEnabled(), 1);
-        // The run ended by itself: the flag stays set until the next Stop.
-        QCOMPARE(g_bRunning.load(), 1);
-        // The end may be reported twice; every report ends in the same state.
-        g_nResultCount = 3;
-        QCOMPARE(SendMessage(g_hWndMainFrame.load(), WM_SEARCH_FINISHED, 0, 0), 0);
-        QVERIFY(frame->IsIdle());
-        QCOMPARE(Panes(*frame).mid(0, 2), (QStringList{"Complete...", "Files:3"}));
     }
 
     // With a stand-in run: Ctrl+F starts it (the time from 0, the list's
@@ -363,7 +360,12 @@ private slots:
         QTRY_VERIFY(!frame->isVisible());
     }
 
-    void f5ReadsTheTreeAgainKeepingTicks()
+    // A right click on the list reports (on a row?, rows selected before);
+    // the popup offers what that selection and the Setup switches allow.
+    // Enter and Ctrl+C act as its Open File and Copy on the list's
+    // selection, as Open Directory does from the menu; not during a search.
+    // F5 on the folder tree reads it again, keeping ticks.
+    void f5AndResultPopupKeysAndCommands()
     {
         QDir docs(m_fx->docs.path());
         for (const char* dir : {"Keep/Inner", "Gone", "Wide/Old", "Bare/Sub"})
@@ -390,15 +392,7 @@ private slots:
             states << QString::number(tree.GetCheckState(TreeItem(tree, path)));
         // 1 unticked, 2 ticked, 3 with sub-folders (Bare has none left)
         QCOMPARE(states.join(' '), QStringLiteral("2 1 1 3 2 2 2"));
-    }
 
-    // A right click on the list reports (on a row?, rows selected before);
-    // the popup offers what that selection and the Setup switches allow.
-    // Enter and Ctrl+C act as its Open File and Copy on the list's
-    // selection, as Open Directory does from the menu; not during a search.
-    void resultPopupKeysAndCommandsFollowTheSelection()
-    {
-        auto frame = m_fx->MakeFrame();
         const struct {
             WPARAM onRow;
             LPARAM selected;

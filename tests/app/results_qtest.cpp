@@ -191,7 +191,7 @@ private slots:
         QCOMPARE(m_opened, Files({"/work/a.doc"}));
     }
 
-    void openFilesAndFolders()
+    void openFilesAndFoldersAndCopy()
     {
         AddThree();
         AddResult("root.doc", "/root.doc", 1, 0);
@@ -220,13 +220,10 @@ private slots:
         m_opened.clear();
         DoubleClick(BelowTheRows());
         QVERIFY(m_opened.isEmpty());
-    }
 
-    void copyPutsFilesOnTheClipboard()
-    {
+        // Copy puts the selected files on the clipboard.
         QClipboard* clipboard = QApplication::clipboard();
         clipboard->setText(QStringLiteral("keep"));
-        AddThree();
         // With a hit row but nothing selected the clipboard stays as it was.
         Select({0});
         RightClick(Row(0));

@@ -5,6 +5,7 @@
 
 #include "settings/optionsheet.h"
 #include "settings/setupsheet.h"
+#include "tests/search/support/settingstable.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -17,32 +18,10 @@
 
 namespace {
 
-// Each box of the sheets with its tab (2 is the Setup sheet) and switch.
-struct Switch {
-    const char* box;
-    int page;
-    std::atomic<int>* value;
-};
-const Switch kSwitches[] = {
-    {"IDC_MATCH_CASE", 0, &g_conditions.MatchCase},
-    {"IDC_MATCH_WHOLE_WORD", 0, &g_conditions.MatchWholeWord},
-    {"IDC_MATCH_WILDCARDS", 0, &g_conditions.MatchWildcards},
-    {"IDC_MATCH_SOUNDS_LIKE", 0, &g_conditions.MatchSoundsLike},
-    {"IDC_MATCH_ALL_WORD_FORMS", 0, &g_conditions.MatchAllWordForms},
-    {"IDC_CLEAR_SERIES_SPACE", 0, &g_conditions.ClearSeriesSpace},
-    {"IDC_WORD_FILE", 1, &g_bWordFile},
-    {"IDC_EXCEL_FILE", 1, &g_bExcelFile},
-    {"IDC_TEXT_FILE", 1, &g_bTextFile},
-    {"IDC_HTM_FILE", 1, &g_bHtmFile},
-    {"IDC_DC_OPEN_FILE", 2, &g_bDCOpenFile},
-    {"IDC_OPEN_MULTI_FILES", 2, &g_bOpenMultiFiles},
-    {"IDC_OPEN_MULTI_DIRS", 2, &g_bOpenMultiDirs},
-};
-
 QList<int> Values()
 {
     QList<int> out;
-    for (const Switch& s : kSwitches) out << s.value->load();
+    for (const SavedSwitch& s : kSavedSwitches) out << s.value->load();
     return out;
 }
 
@@ -107,12 +86,12 @@ private slots:
     void everySwitchIsShownTakenAndSaved_data()
     {
         QTest::addColumn<int>("index");
-        for (int i = 0; i < int(std::size(kSwitches)); ++i) QTest::newRow(kSwitches[i].box) << i;
+        for (int i = 0; i < int(std::size(kSavedSwitches)); ++i) QTest::newRow(kSavedSwitches[i].box) << i;
     }
     void everySwitchIsShownTakenAndSaved()
     {
         QFETCH(int, index);
-        const Switch& s = kSwitches[index];
+        const SavedSwitch& s = kSavedSwitches[index];
         const auto entry = s.page == 2 ? RunSetupSheet : RunOptionSheet;
         const int before = s.value->load();
         QList<int> expected = Values();

@@ -1,9 +1,10 @@
 // Persistence of the thirteen settings in the user hive: defaults on a
 // first start, the first-byte rule on reading, what is written at close,
 // and keys that cannot be opened or created.
+#include "search/settingsstore.h"
 #include "platform/registry.h"
 #include "search/searchcontext.h"
-#include "search/settingsstore.h"
+#include "support/settingstable.h"
 #include "tests/platform/support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -16,31 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* const kOption = "SOFTWARE\\Varnel\\Option";
-const char* const kSetup = "SOFTWARE\\Varnel\\Setup";
-
-struct Setting {
-    const char* key;
-    const char* name;
-    std::atomic<int>* value;
-    int byDefault;
-};
-const Setting kSettings[] = {
-    {kOption, "MatchCase", &g_conditions.MatchCase, 0},
-    {kOption, "MatchWholeWord", &g_conditions.MatchWholeWord, 0},
-    {kOption, "MatchWildcards", &g_conditions.MatchWildcards, 0},
-    {kOption, "MatchSoundsLike", &g_conditions.MatchSoundsLike, 0},
-    {kOption, "MatchAllWordForms", &g_conditions.MatchAllWordForms, 0},
-    {kOption, "ClearSeriesSpace", &g_conditions.ClearSeriesSpace, 1},
-    {kOption, "WordFile", &g_bWordFile, 0},
-    {kOption, "ExcelFile", &g_bExcelFile, 0},
-    {kOption, "TextFile", &g_bTextFile, 0},
-    {kOption, "HtmFile", &g_bHtmFile, 0},
-    {kSetup, "DCOpenFile", &g_bDCOpenFile, 0},
-    {kSetup, "OpenMultiFiles", &g_bOpenMultiFiles, 0},
-    {kSetup, "OpenMultiDirs", &g_bOpenMultiDirs, 0},
-};
 
 std::vector<BYTE> Dword(DWORD v) { return {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)}; }
 
@@ -77,13 +53,13 @@ bool KeyExists(const char* keyPath)
 
 void SetAll(int value)
 {
-    for (const Setting& s : kSettings) *s.value = value;
+    for (const SavedSwitch& s : kSavedSwitches) *s.value = value;
 }
 
 // Every setting holds its default, except those named in `changed`.
 void ExpectSettings(const std::map<std::string, int>& changed = {})
 {
-    for (const Setting& s : kSettings) {
+    for (const SavedSwitch& s : kSavedSwitches) {
         const auto it = changed.find(s.name);
         EXPECT_EQ(s.value->load(), it == changed.end() ? s.byDefault : it->second) << s.name;
     }
@@ -119,9 +95,9 @@ TEST_F(SettingsStoreTest, FirstStartCreatesBothKeysAndUsesDefaults)
     ExpectSettings();
     // Created empty, and in the hive file, so a second start finds them.
     Restart();
-    EXPECT_TRUE(KeyExists(kOption));
-    EXPECT_TRUE(KeyExists(kSetup));
-    EXPECT_TRUE(Get(kOption, "MatchCase").empty());
+    EXPECT_TRUE(KeyExists(kOptionKey));
+    EXPECT_TRUE(KeyExists(kSetupKey));
+    EXPECT_TRUE(Get(kOptionKey, "MatchCase").empty());
 }
 
 // Only the first byte of a value counts; its type is not examined, but a
@@ -129,16 +105,16 @@ TEST_F(SettingsStoreTest, FirstStartCreatesBothKeysAndUsesDefaults)
 // case; a missing value keeps its default.
 TEST_F(SettingsStoreTest, ReadingTakesTheFirstByteOfValuesThatFit)
 {
-    Put(kOption, "MatchCase", REG_DWORD, Dword(1));
-    Put(kOption, "MatchWholeWord", REG_DWORD, Dword(256));        // lowest byte 0: off
-    Put(kOption, "MatchWildcards", REG_DWORD, Dword(2));          // on, as 2
-    Put(kOption, "ExcelFile", REG_DWORD, Dword(0x12345601));
-    Put(kSetup, "OpenMultiDirs", REG_DWORD, Dword(255));
-    Put(kOption, "WordFile", REG_BINARY, {0x01});
-    Put(kOption, "TextFile", REG_BINARY, {1, 0, 0, 0, 0, 0, 0, 0});  // 8 bytes: default
-    Put(kOption, "HtmFile", REG_SZ, {'1', 0});                       // first byte '1'
-    Put(kOption, "ClearSeriesSpace", REG_BINARY, {});                // no byte: default
-    Put(kSetup, "DCOpenFile", REG_DWORD, {1, 0, 0, 0, 0});           // over-long: default
+    Put(kOptionKey, "MatchCase", REG_DWORD, Dword(1));
+    Put(kOptionKey, "MatchWholeWord", REG_DWORD, Dword(256));  // lowest byte 0: off
+    Put(kOptionKey, "MatchWildcards", REG_DWORD, Dword(2));    // on, as 2
+    Put(kOptionKey, "ExcelFile", REG_DWORD, Dword(0x12345601));
+    Put(kSetupKey, "OpenMultiDirs", REG_DWORD, Dword(255));
+    Put(kOptionKey, "WordFile", REG_BINARY, {0x01});
+    Put(kOptionKey, "TextFile", REG_BINARY, {1, 0, 0, 0, 0, 0, 0, 0});      // 8 bytes: default
+    Put(kOptionKey, "HtmFile", REG_SZ, {'1', 0});                           // first byte '1'
+    Put(kOptionKey, "ClearSeriesSpace", REG_BINARY, {});                    // no byte: default
+    Put(kSetupKey, "DCOpenFile", REG_DWORD, {1, 0, 0, 0, 0});               // over-long: default
     Put("software\\varnel\\SETUP", "openmultifiles", REG_DWORD, Dword(1));  // as a person may edit it
     Restart();
     LoadSettings();
@@ -148,8 +124,8 @@ TEST_F(SettingsStoreTest, ReadingTakesTheFirstByteOfValuesThatFit)
 
 TEST_F(SettingsStoreTest, CloseWritesAllThirteenAsFourByteDwordsOfTheLowestByte)
 {
-    Put(kOption, "MatchWildcards", REG_DWORD, Dword(2));
-    Put(kOption, "MatchCase", REG_DWORD, Dword(0x1FF));
+    Put(kOptionKey, "MatchWildcards", REG_DWORD, Dword(2));
+    Put(kOptionKey, "MatchCase", REG_DWORD, Dword(0x1FF));
     Restart();
     LoadSettings();
     g_bWordFile = 1;
@@ -158,7 +134,7 @@ TEST_F(SettingsStoreTest, CloseWritesAllThirteenAsFourByteDwordsOfTheLowestByte)
     Restart();
     const std::map<std::string, int> on = {{"MatchCase", 0xFF}, {"MatchWildcards", 2}, {"ClearSeriesSpace", 1},
                                            {"WordFile", 1}, {"OpenMultiDirs", 1}};
-    for (const Setting& s : kSettings) {
+    for (const SavedSwitch& s : kSavedSwitches) {
         const BYTE first = on.count(s.name) != 0 ? BYTE(on.at(s.name)) : 0;
         EXPECT_EQ(Get(s.key, s.name), (std::vector<BYTE>{REG_DWORD, first, 0, 0, 0})) << s.name;
     }
@@ -175,35 +151,34 @@ TEST_F(SettingsStoreTest, RefusedKeysAtClose)
     LoadSettings();
     g_bExcelFile = 1;
     g_bDCOpenFile = 1;
-    RegDenyUserKeyForTesting(kSetup);
+    RegDenyUserKeyForTesting(kSetupKey);
     EXPECT_FALSE(SaveSettings());
     RegDenyUserKeyForTesting("");
     Restart();
-    for (const Setting& s : kSettings)
-        EXPECT_EQ(Get(s.key, s.name).empty(), s.key == kSetup) << s.name;
-    EXPECT_EQ(Get(kOption, "ExcelFile"), (std::vector<BYTE>{REG_DWORD, 1, 0, 0, 0}));
+    for (const SavedSwitch& s : kSavedSwitches) EXPECT_EQ(Get(s.key, s.name).empty(), s.key == kSetupKey) << s.name;
+    EXPECT_EQ(Get(kOptionKey, "ExcelFile"), (std::vector<BYTE>{REG_DWORD, 1, 0, 0, 0}));
 
     // The Option key refused: nothing is written, not even the Setup key.
     fs::remove(m_hive);
     Restart();
-    RegDenyUserKeyForTesting(kOption);
+    RegDenyUserKeyForTesting(kOptionKey);
     EXPECT_FALSE(SaveSettings());
     RegDenyUserKeyForTesting("");
     Restart();
-    EXPECT_FALSE(KeyExists(kOption));
-    EXPECT_FALSE(KeyExists(kSetup));
+    EXPECT_FALSE(KeyExists(kOptionKey));
+    EXPECT_FALSE(KeyExists(kSetupKey));
 }
 
 TEST_F(SettingsStoreTest, RefusedKeysAtLoad)
 {
-    Put(kOption, "MatchCase", REG_DWORD, Dword(1));
-    Put(kOption, "ClearSeriesSpace", REG_DWORD, Dword(0));
-    Put(kSetup, "DCOpenFile", REG_DWORD, Dword(1));
+    Put(kOptionKey, "MatchCase", REG_DWORD, Dword(1));
+    Put(kOptionKey, "ClearSeriesSpace", REG_DWORD, Dword(0));
+    Put(kSetupKey, "DCOpenFile", REG_DWORD, Dword(1));
     Restart();
-    RegDenyUserKeyForTesting(kSetup);  // the options read are kept
+    RegDenyUserKeyForTesting(kSetupKey);  // the options read are kept
     LoadSettings();
     ExpectSettings({{"MatchCase", 1}, {"ClearSeriesSpace", 0}});
-    RegDenyUserKeyForTesting(kOption);  // all defaults: the Setup key is not read either
+    RegDenyUserKeyForTesting(kOptionKey);  // all defaults: the Setup key is not read either
     SetAll(1);
     LoadSettings();
     ExpectSettings();
