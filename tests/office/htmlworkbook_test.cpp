@@ -6,6 +6,7 @@
 #include "office/excel/workbookloader.h"
 #include "office/excel/xlstextreader.h"
 #include "platform/codepage.h"
+#include "support/excelfixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -124,12 +125,8 @@ TEST(HtmlWorkbook, TableRowsCellsAndCharsetAsExcelReadsThem)
     EXPECT_EQ(Grid(Load(table + std::string("a</td>\0<td>b", 12) + end).book), "0,0=a;0,1=b;");
     // UTF-16 without a byte-order mark, told by its zero bytes (the marks
     // are read alike for Word's pages: wordreaders_test).
-    std::string le;
-    for (const char16_t ch : std::u16string(u"<html><table><tr><td>Stra\u00DFe</td><td>2</td></tr></table>")) {
-        le += static_cast<char>(ch & 0xFF);
-        le += static_cast<char>(ch >> 8);
-    }
-    const Loaded r = Load(le);
+    const auto le = excelfixtures::Utf16(u"<html><table><tr><td>Stra\u00DFe</td><td>2</td></tr></table>");
+    const Loaded r = Load(std::string(le.begin(), le.end()));
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(Grid(r.book), "0,0=Stra\xC3\x9F\x65;0,1=2;");
 }

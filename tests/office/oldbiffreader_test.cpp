@@ -52,13 +52,6 @@ void WriteSheet(OldBiffWriter& w, const char* label)
     w.Eof();
 }
 
-Bytes Worksheet(int version)
-{
-    OldBiffWriter w(version);
-    WriteSheet(w, "Alpha beta");
-    return w.Data();
-}
-
 // An Excel 4 workbook: sheet "Cells", a chart sheet, and sheet "Other"
 // whose own formats make XF 1 a plain number.
 Bytes Workbook4()
@@ -130,7 +123,9 @@ TEST_P(OldBiffVersions, CodePagesDate1904AndUnknownFormats)
 TEST_P(OldBiffVersions, RefusedStreams)
 {
     const int v = GetParam();
-    const Bytes whole = Worksheet(v);
+    OldBiffWriter sheet(v);
+    WriteSheet(sheet, "Alpha beta");
+    const Bytes whole = sheet.Data();
     for (auto end = whole.begin(); end != whole.end(); ++end)
         EXPECT_NE(ReaderRefusal(Bytes(whole.begin(), end)), ReadErrorKind::None);
     Bytes oversized = whole;
@@ -151,8 +146,8 @@ TEST_P(OldBiffVersions, RefusedStreams)
     };
     for (const bool label : {false, true}) EXPECT_EQ(Refusal(cell(label)), ReadErrorKind::Damaged);
     EXPECT_EQ(Refusal(oversized), ReadErrorKind::Damaged);
-    EXPECT_EQ(Refusal(Worksheet(v), {.maxCells = 3}), ReadErrorKind::TooLarge);
-    EXPECT_EQ(Refusal(Worksheet(v), {.maxTextUnits = 12}), ReadErrorKind::TooLarge);
+    EXPECT_EQ(Refusal(whole, {.maxCells = 3}), ReadErrorKind::TooLarge);
+    EXPECT_EQ(Refusal(whole, {.maxTextUnits = 12}), ReadErrorKind::TooLarge);
     const Bytes locked = OneSheet(v, [](OldBiffWriter& w) {
         w.Record(0x002F, Bytes(4, 0));
         w.Label(0, 0, "hidden behind a password");
