@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 
 using namespace office;
 using namespace excelfixtures;
@@ -24,17 +23,6 @@ ReadErrorKind ReaderRefusal(const Bytes& bytes)
     ReadError error;
     return OldBiffReader().Read(ByteView(bytes.data(), bytes.size()), u"Sheet1", book, error) ? ReadErrorKind::None
                                                                                               : error.kind;
-}
-
-// A file of one substream of `kind` (a worksheet unless told) with the
-// records `body` writes.
-Bytes OneSheet(int version, const std::function<void(OldBiffWriter&)>& body, unsigned kind = 0x0010)
-{
-    OldBiffWriter w(version);
-    w.Bof(kind);
-    if (body) body(w);
-    w.Eof();
-    return w.Data();
 }
 
 // An Excel 4 workbook: sheet "Cells", a chart sheet, and sheet "Other"

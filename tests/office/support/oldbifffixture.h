@@ -6,6 +6,7 @@
 
 #include "support/excelfixtures.h"
 
+#include <functional>
 #include <string>
 
 namespace excelfixtures {
@@ -170,6 +171,17 @@ private:
     Stream m_stream;
     std::size_t m_sheetStart = 0;
 };
+
+// A file of one substream of `kind` (a worksheet unless told) with the
+// records `body` writes.
+inline Bytes OneSheet(int version, const std::function<void(OldBiffWriter&)>& body, unsigned kind = 0x0010)
+{
+    OldBiffWriter w(version);
+    w.Bof(kind);
+    if (body) body(w);
+    w.Eof();
+    return w.Data();
+}
 
 // The sheet every reader's test (excelloader_test) reads in each format,
 // as Excel 2, 3 or 4 writes it: text in code page 1251, whole and other
