@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace office;
 using namespace excelfixtures;
 
