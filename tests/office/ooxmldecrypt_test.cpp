@@ -101,11 +101,6 @@ INSTANTIATE_TEST_SUITE_P(Schemes, EncryptedPackage, ::testing::ValuesIn(kSchemes
 
 namespace {
 
-void SetLe64(Bytes& b, std::size_t at, std::uint64_t v)
-{
-    for (int i = 0; i < 8; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 EncryptedFile WithDescriptor(EncryptedFile f, const std::string& from, const std::string& to)
 {
     std::string xml(f.info.begin() + 8, f.info.end());
@@ -131,7 +126,8 @@ TEST(EncryptedPackageDamage, SizesHeadersAndSchemesAreChecked)
     for (const EncryptedFile& f : {standard, agile}) {
         for (const std::uint64_t size : {std::uint64_t{f.package.size()}, ~std::uint64_t{0}}) {
             // a package that declares more than its stream holds
-            SetLe64(add(f, ReadErrorKind::Damaged).package, 0, size);
+            const Bytes declared = officecrypt::SizePrefix(size);
+            std::copy(declared.begin(), declared.end(), add(f, ReadErrorKind::Damaged).package.begin());
         }
         for (const std::size_t size : {f.package.size() - 16, std::size_t{5}})
             add(f, ReadErrorKind::Damaged).package.resize(size);  // cut short
