@@ -26,12 +26,10 @@ std::optional<CellPos> Find(RangeFinder& finder, const std::u16string& what, Ran
     return finder.Find(sheet, {}, options, std::nullopt);
 }
 
-RangeFindOptions Opt(bool matchCase, FindLookAt lookAt = FindLookAt::Part, FindLookIn lookIn = FindLookIn::Formulas)
+RangeFindOptions Opt(bool matchCase)
 {
     RangeFindOptions o;
     o.matchCase = matchCase;
-    o.lookAt = lookAt;
-    o.lookIn = lookIn;
     return o;
 }
 
