@@ -1,56 +1,45 @@
 // The BIFF reader beyond the cells every reader shows (excelloader_test):
-// the LibreOffice-made fixture and its .xlsx twin, formulas that need the
-// globals or a later SHRFMLA, strings split over CONTINUE records, RK and
-// MULRK, sheets of every type, refusal of passwords other than Excel's
-// default, damage and limits.
+// formulas that need the globals or a later SHRFMLA, strings split over
+// CONTINUE records, RK and MULRK, sheets of every type, refusal of
+// passwords other than Excel's default, damage and limits. Then formula
+// texts decoded on request: random sheets of formulas, shared formulas
+// that come before or after their cells, ones that never come, and cells
+// written twice, read once with the texts decoded while reading and once
+// deferred. Searches of values and comments must leave the texts
+// undecoded; the first search in formulas decodes them, and then every
+// cell's formula text and every search's answer must be what the workbook
+// read in one go gives.
 #include "office/excel/biffreader.h"
+#include "office/excel/rangefind.h"
 #include "office/excel/xlsdecrypt.h"
-#include "office/excel/xlsxreader.h"
 #include "support/excelbooks.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <random>
+
 using namespace office;
 using namespace excelfixtures;
 
-TEST(BiffReaderFixture, LibreOfficeWorkbookAndItsXlsxTwin)
+namespace {
+
+// What formulas refer to: SUPBOOK of this workbook's 2 sheets,
+// EXTERNSHEET entries for sheet 1 and for sheets 0..1, the name Rate.
+void LinkGlobals(Stream& s)
 {
-    const Bytes xls = FileBytes(ExcelData("book.xls"));
-    const Bytes xlsx = FileBytes(ExcelData("book.xlsx"));
-    Workbook book, twin;
-    ReadError error;
-    ASSERT_TRUE(BiffReader().Read(View(xls), book, error)) << error;
-    ASSERT_TRUE(XlsxReader().Read(View(xlsx), twin, error)) << error;
-    // Both readers give every sheet and cell alike, formulas' text included:
-    // a hidden sheet, a text result, text in UTF-16, and 400 shared strings
-    // whose table runs over several CONTINUE records.
-    ASSERT_EQ(book.sheets.size(), 3u);
-    ASSERT_EQ(twin.sheets.size(), 3u);
-    std::size_t formulas = 0;
-    for (std::size_t s = 0; s < twin.sheets.size(); ++s) {
-        ASSERT_EQ(book.sheets[s].cells.size(), twin.sheets[s].cells.size()) << s;
-        EXPECT_EQ(book.sheets[s].name, twin.sheets[s].name);
-        EXPECT_EQ(book.sheets[s].visibility, twin.sheets[s].visibility);
-        for (const Cell& c : twin.sheets[s].cells) {
-            EXPECT_EQ(Shown(book, s, c.row, c.column), twin.Text(c.shown)) << s << ":" << c.row << "," << c.column;
-            if (c.formula == kNoText) continue;
-            EXPECT_EQ(FormulaOf(book, s, c.row, c.column), twin.Text(c.formula));
-            ++formulas;
-        }
-    }
-    EXPECT_EQ(formulas, 3u);  // =A2*2, =CONCATENATE("Hello"," World"), =1/0
+    s.Record(0x01AE, {2, 0, 0x01, 0x04});
+    s.Record(0x0017, {2, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 1, 0});
+    s.Record(0x0018, {0, 0, 0, 4, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'R', 'a', 't', 'e', 0x1E, 5, 0});
 }
+
+}  // namespace
 
 // A shared formula is read for its first cell once its SHRFMLA follows,
 // with a string result still taken from the STRING after the SHRFMLA; a
 // formula that cannot be shown keeps its value.
 TEST(BiffReaderFormulas, SharedUndecodableAndFromTheGlobals)
 {
-    auto globals = [](Stream& s) {
-        s.Record(0x01AE, {2, 0, 0x01, 0x04});  // SUPBOOK: this workbook, 2 sheets
-        s.Record(0x0017, {2, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 1, 0});  // EXTERNSHEET: sheet 1; sheets 0..1
-        s.Record(0x0018, {0, 0, 0, 4, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'R', 'a', 't', 'e', 0x1E, 5, 0});
-    };
     auto cells = [](Stream& s) {
         // B2:B3 share =A2&"!" as ptgRefN (row offset 0, column offset -1).
         const Bytes exp = {0x01, 1, 0, 1, 0};
@@ -76,7 +65,7 @@ TEST(BiffReaderFormulas, SharedUndecodableAndFromTheGlobals)
         s.Formula(9, 0, 1, {0x3B, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x19, 0x10, 0, 0});
         s.Formula(10, 0, 1, {0x43, 1, 0, 0, 0, 0x1E, 2, 0, 0x05});
     };
-    const Workbook book = LoadOk(Xls(BiffStream({{u"S", 0, cells}, {u"Other data", 0, {}}}, globals)));
+    const Workbook book = LoadOk(Xls(BiffStream({{u"S", 0, cells}, {u"Other data", 0, {}}}, LinkGlobals)));
     const std::tuple<std::uint32_t, std::uint32_t, const char16_t*> formulas[] = {
         {1, 1, u"=A2&\"!\""}, {2, 1, u"=A3&\"!\""},        {3, 0, u"<none>"},
         {4, 0, u"<none>"},    {5, 0, u"<none>"},           {6, 0, u"=A6"},
@@ -163,14 +152,13 @@ TEST(BiffReaderSheets, EveryTypeOfSheetDatesAndOddRecords)
 }
 
 // Any password but Excel's default leaves the workbook protected (its
-// decryption under the default password: hostilexls_test).
+// decryption under the default password: hostilexls_test; XOR
+// obfuscation: ooxmldecrypt_test).
 TEST(BiffReaderEncryption, OtherPasswordsAreRefused)
 {
     const std::array<std::uint8_t, 16> salt = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     const Bytes rc4 = MakeRc4FilePass(u"secret", salt, salt);
-    const Bytes xorPass = {0, 0, 0x34, 0x12, 0x78, 0x56};
-    for (const Bytes* filePass : {&rc4, &xorPass})
-        EXPECT_EQ(Refusal(Xls(BiffStream({{u"S", 0, {}}}, {}, 0x0600, filePass))), ReadErrorKind::Encrypted);
+    EXPECT_EQ(Refusal(Xls(BiffStream({{u"S", 0, {}}}, {}, 0x0600, &rc4))), ReadErrorKind::Encrypted);
 }
 
 // Streams cut, lying about their records or counts, past the cell cap, or
@@ -235,3 +223,109 @@ TEST(BiffReaderDamage, CutLyingAndOversizedStreamsAreRefusedOrRead)
     EXPECT_FALSE(BiffReader().ReadStream(s.Data(), book, error));
     EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
 }
+
+namespace {
+
+void RandomSheet(std::mt19937& rng, Stream& s)
+{
+    // Formulas over a small grid, so that cells repeat and ptgExp finds
+    // its master now and then.
+    auto pick = [&rng](unsigned n) { return static_cast<unsigned>(rng() % n); };
+    const std::vector<Bytes> tokens = {
+        {0x1E, 7, 0},                                  // =7
+        {0x44, 1, 0, 0, 0xC0},                         // =A2 (relative)
+        {0x1E, 2, 0, 0x1E, 3, 0, 0x03},                // =2+3
+        {0x17, 2, 0, 'h', 'i'},                        // ="hi"
+        {0x60, 0, 0, 0, 0, 0, 0, 0},                   // a constant array: not shown
+        {0x3A, 0, 0, 4, 0, 2, 0xC0},                   // ='Other data'!C5
+        {0x43, 1, 0, 0, 0, 0x1E, 2, 0, 0x05},          // =Rate*2
+        {0x44, 0, 0, 1, 0xC0, 0x17, 1, 0, '!', 0x08},  // =B1&"!"
+    };
+    const unsigned records = 6 + pick(20);
+    for (unsigned i = 0; i < records; ++i) {
+        const unsigned row = pick(6);
+        const unsigned col = pick(3);
+        switch (pick(5)) {
+        case 0:
+        case 1: s.Formula(row, col, pick(100), tokens[pick(static_cast<unsigned>(tokens.size()))]); break;
+        case 2:  // ptgExp: the shared formula whose first cell is in row, column
+            s.Formula(row, col, 1, {0x01, std::uint8_t(pick(6)), 0, std::uint8_t(pick(3)), 0});
+            break;
+        case 3:  // the cell above, plus one
+            s.SharedFormula(row, row + pick(3), col, col + pick(2), {0x4C, 0xFF, 0xFF, 0, 0xC0, 0x1E, 1, 0, 3});
+            break;
+        default: s.Number(row, col, pick(50)); break;
+        }
+    }
+}
+
+Bytes RandomWorkbook(std::mt19937& rng)
+{
+    std::mt19937 first(rng());
+    std::mt19937 second(rng());
+    return BiffStream({{u"S", 0, [&first](Stream& s) { RandomSheet(first, s); }},
+                       {u"Other data", 0, [&second](Stream& s) { RandomSheet(second, s); }}},
+                      LinkGlobals);
+}
+
+std::shared_ptr<Workbook> Read(const Bytes& stream, bool defer)
+{
+    auto book = std::make_shared<Workbook>();
+    ReadError error;
+    EXPECT_TRUE(BiffReader({}, defer).ReadStream(stream, *book, error)) << error;
+    return book;
+}
+
+std::optional<CellPos> FindIn(RangeFinder& finder, std::size_t sheet, const std::u16string& what, FindLookIn lookIn)
+{
+    RangeFindOptions o;
+    o.what = what;
+    o.lookIn = lookIn;
+    return finder.Find(sheet, CellArea{}, o);
+}
+
+TEST(XlsFormulaOnDemand, ValuesLeaveThemUndecodedFormulasGetTheSameTexts)
+{
+    std::mt19937 rng(4);
+    const std::vector<std::u16string> searches = {u"A", u"7", u"=", u"hi", u"Rate", u"C5", u"*!", u"5", u"xyz"};
+    int pendingBooks = 0;
+    int formulaHits = 0;
+    for (int round = 0; round < 60; ++round) {
+        const Bytes stream = RandomWorkbook(rng);
+        const auto eager = Read(stream, false);
+        const auto deferred = Read(stream, true);
+        ASSERT_FALSE(eager->FormulaTextsPending());
+        RangeFinder eagerFinder(eager);
+        RangeFinder deferredFinder(deferred);
+        const bool pending = deferred->FormulaTextsPending();
+        pendingBooks += pending ? 1 : 0;
+        // Values and comments first: answered alike, nothing decoded. Then
+        // the first search in formulas decodes them all.
+        for (FindLookIn lookIn : {FindLookIn::Values, FindLookIn::Comments, FindLookIn::Formulas}) {
+            for (std::size_t sheet = 0; sheet < 2; ++sheet) {
+                for (const auto& what : searches) {
+                    const auto hit = FindIn(deferredFinder, sheet, what, lookIn);
+                    EXPECT_EQ(hit, FindIn(eagerFinder, sheet, what, lookIn)) << round;
+                    EXPECT_EQ(deferred->FormulaTextsPending(), pending && lookIn != FindLookIn::Formulas);
+                    formulaHits += hit && lookIn == FindLookIn::Formulas ? 1 : 0;
+                }
+            }
+        }
+        ASSERT_EQ(deferred->sheets.size(), eager->sheets.size());
+        for (std::size_t sheet = 0; sheet < eager->sheets.size(); ++sheet) {
+            const auto& a = eager->sheets[sheet].cells;
+            const auto& b = deferred->sheets[sheet].cells;
+            ASSERT_EQ(a.size(), b.size()) << round;
+            for (std::size_t i = 0; i < a.size(); ++i) {
+                EXPECT_EQ(FormulaOf(*deferred, sheet, b[i].row, b[i].column),
+                          FormulaOf(*eager, sheet, a[i].row, a[i].column))
+                    << round << " sheet " << sheet << " cell " << a[i].row << "," << a[i].column;
+            }
+        }
+    }
+    // The workbooks must have had formulas to defer and to find.
+    EXPECT_GT(pendingBooks, 50);
+    EXPECT_GT(formulaHits, 100);
+}
+
+}  // namespace

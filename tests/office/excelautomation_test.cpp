@@ -76,6 +76,7 @@ protected:
     }
     void TearDown() override
     {
+        if (m_app == nullptr) return;  // released by the test
         EXPECT_EQ(Call(m_app.get(), ExcelDispid::ApplicationDisplayAlerts, DISPATCH_PROPERTYPUT, {Arg::Bool(false)}).hr, S_OK);
         EXPECT_EQ(Call(m_app.get(), ExcelDispid::ApplicationQuit, DISPATCH_METHOD).hr, S_OK);
         m_workbooks.reset();
@@ -101,7 +102,8 @@ protected:
 
 // Both formats, opened and searched with the argument lists of Excel XP
 // (book.xls) and of Excel 2000 (book.xlsx); closing with SaveChanges
-// leaves the file as it was.
+// leaves the file as it was. (Hidden sheets and MatchCase on these books,
+// through Kestrel's own calls: officefindbuiltin_test.)
 TEST_F(ExcelAutomation, FindReturnsTheCellOrNothing)
 {
     for (const bool excel9 : {false, true}) {
@@ -112,12 +114,7 @@ TEST_F(ExcelAutomation, FindReturnsTheCellOrNothing)
         ASSERT_EQ(opened.hr, S_OK);
         Ptr workbook(opened.TakeDispatch());
         EXPECT_EQ(GetLong(Get(workbook.get(), ExcelDispid::WorkbookWorksheets).get(), ExcelDispid::WorksheetsCount), 3);
-        EXPECT_NE(Find(SheetCells(workbook.get(), 2).get(), u"SECRET", false, excel9), nullptr);  // a hidden sheet
-        EXPECT_NE(Find(SheetCells(workbook.get(), 3).get(), u"zebra", false, excel9), nullptr);
         Ptr cells = SheetCells(workbook.get(), 1);
-        EXPECT_EQ(Find(cells.get(), u"secret", false, excel9), nullptr);
-        EXPECT_EQ(Find(cells.get(), u"mixedcase", true, excel9), nullptr);
-        EXPECT_NE(Find(cells.get(), u"MixedCase", true, excel9), nullptr);
         EXPECT_NE(Find(cells.get(), u"CONCATENATE("), nullptr);  // the formula text too
         EXPECT_EQ(Find(cells.get(), u"no such text"), nullptr);
         Ptr hit = Find(cells.get(), u"hello", false, excel9);
@@ -191,18 +188,12 @@ TEST_F(ExcelAutomation, UnreadableWorkbooksAndWrongCallsAreRefusedWithoutSideEff
     EXPECT_NE(Find(cells.get(), u"treasure"), nullptr);
 }
 
-TEST(ExcelAutomationLifetime, ReleasingTheApplicationFreesOpenWorkbooks)
+// Released without Quit or Close, the application frees what it opened.
+TEST_F(ExcelAutomation, ReleasingTheApplicationFreesOpenWorkbooks)
 {
-    RegisterExcelServer();
-    const long live = CDispatchObject::LiveObjects();
-    IDispatch* app = nullptr;
-    ASSERT_EQ(CreateObjectByProgID("Excel.Application", &app), S_OK);
-    {
-        CallResult opened = Open(Get(app, ExcelDispid::ApplicationWorkbooks).get(), ExcelData("book.xlsx"));
-        ASSERT_EQ(opened.hr, S_OK);
-        Ptr workbook(opened.TakeDispatch());  // neither closed nor is Quit called
-    }
-    EXPECT_GT(CDispatchObject::LiveObjects(), live);
-    app->Release();
-    EXPECT_EQ(CDispatchObject::LiveObjects(), live);
+    ASSERT_EQ(Open(m_workbooks.get(), ExcelData("book.xlsx")).hr, S_OK);
+    m_workbooks.reset();
+    EXPECT_GT(CDispatchObject::LiveObjects(), m_live);
+    m_app.reset();
+    EXPECT_EQ(CDispatchObject::LiveObjects(), m_live);
 }

@@ -93,29 +93,6 @@ Bytes WriteBiff(unsigned version)
     return Xls(BiffStream({{u"Data", 0, cells}, {u"Hidden", 1, hidden}}, globals, version), version);
 }
 
-Bytes WriteOldBiff(int version)
-{
-    OldBiffWriter w(version);
-    w.Bof(0x0010);
-    w.CodePage(1251);
-    for (const char* code : {"General", "m/d/yy", "0.00%"}) w.Format(code);
-    for (unsigned format : {0u, 1u, 2u}) w.Xf(format);
-    w.Label(0, 0, "Alpha beta");
-    w.Integer(0, 1, 4711);
-    w.Number(0, 2, 12.5);
-    w.Number(0, 3, 45352, 1, 1);
-    w.BoolErr(1, 0, 1, false);
-    w.BoolErr(1, 1, 0x07, true);
-    w.Formula(1, 2, OldBiffWriter::NumberResult(42));
-    w.Formula(1, 3, OldBiffWriter::TaggedResult(0));
-    w.String("computed text");
-    w.Number(2, 0, 0.0897, 2, 2);
-    w.Number(2, 1, 1e20);
-    w.Label(2, 2, kCyrillic1251);
-    w.Eof();
-    return w.Data();
-}
-
 Bytes WriteXlsx()
 {
     const std::string data =
@@ -206,9 +183,9 @@ INSTANTIATE_TEST_SUITE_P(
     Formats, EveryReader,
     ::testing::Values(FormatCase{"Biff8", B8, WorkbookKind::Biff, [] { return WriteBiff(0x0600); }},
                       FormatCase{"Biff5", B5, WorkbookKind::Biff, [] { return WriteBiff(0x0500); }},
-                      FormatCase{"Biff2", B2, WorkbookKind::OldBiff, [] { return WriteOldBiff(2); }},
-                      FormatCase{"Biff3", B3, WorkbookKind::OldBiff, [] { return WriteOldBiff(3); }},
-                      FormatCase{"Biff4", B4, WorkbookKind::OldBiff, [] { return WriteOldBiff(4); }},
+                      FormatCase{"Biff2", B2, WorkbookKind::OldBiff, [] { return OldBiffProbeSheet(2); }},
+                      FormatCase{"Biff3", B3, WorkbookKind::OldBiff, [] { return OldBiffProbeSheet(3); }},
+                      FormatCase{"Biff4", B4, WorkbookKind::OldBiff, [] { return OldBiffProbeSheet(4); }},
                       FormatCase{"Xlsx", Xlsx_, WorkbookKind::OpenXml, WriteXlsx},
                       FormatCase{"Xml2003", Xml, WorkbookKind::Xml2003, [] { return Of(WriteXml2003()); }},
                       FormatCase{"Csv", Csv, WorkbookKind::DelimitedText, [] { return Of(kCsv); }}),

@@ -43,16 +43,6 @@ Outcome ReadOnce(const Bytes& file, ReadError& error)
     }
 }
 
-Bytes OldWorkbook(std::size_t rows)
-{
-    excelfixtures::OldBiffWriter w(4);
-    w.Bof(0x0010);
-    for (std::size_t row = 0; row < rows; ++row)
-        w.Number(static_cast<unsigned>(row % 16384), static_cast<unsigned>(row / 16384), static_cast<double>(row) + 0.5);
-    w.Eof();
-    return w.Data();
-}
-
 Bytes Of(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 struct StopCase {
@@ -119,7 +109,14 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{"encrypted", [] { return hostilexls::RepeatedFilePass(1, 48u << 20); },
                                (48u << 20) / 8228},
                       StopCase{"formulas", [] { return hostilexls::FormulaCells(40000, 150); }, 40000},
-                      StopCase{"excel4", [] { return OldWorkbook(800000); }, 800000},
+                      StopCase{"excel4",
+                               [] {
+                                   return excelfixtures::OneSheet(4, [](excelfixtures::OldBiffWriter& w) {
+                                       for (unsigned row = 0; row < 800000; ++row)
+                                           w.Number(row % 16384, row / 16384, row + 0.5);
+                                   });
+                               },
+                               800000},
                       StopCase{"xlsxsheets", [] { return Of(hostilesize::TwoSheetXlsx(1'000'000)); }},
                       StopCase{"webpage",
                                [] {

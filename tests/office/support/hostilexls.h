@@ -51,20 +51,13 @@ inline void Name(Stream& s, const std::u16string& name, unsigned sheet)
     s.Record(0x0018, b);
 }
 
-// A BIFF8 workbook stream: `globals` after the globals' BOF, a BOUNDSHEET
-// per name, then each sheet's substream with `cells(stream, index)`.
-inline Bytes WorkbookStream(const std::function<void(Stream&)>& globals, const std::vector<std::u16string>& sheets,
-                            const std::function<void(Stream&, std::size_t)>& cells)
+// A compound file of a BIFF8 workbook of one sheet, with `cells` in it
+// and `globals` after the globals' BOF.
+inline Bytes OneSheetXls(const std::function<void(Stream&)>& cells, const std::function<void(Stream&)>& globals = {},
+                         const std::u16string& sheet = u"Sheet1")
 {
-    std::vector<excelfixtures::BiffSheet> list;
-    for (std::size_t i = 0; i < sheets.size(); ++i)
-        list.push_back({sheets[i], 0, [&cells, i](Stream& s) {
-                            if (cells) cells(s, i);
-                        }});
-    return excelfixtures::BiffStream(list, globals);
+    return excelfixtures::Xls(excelfixtures::BiffStream({{sheet, 0, cells}}, globals));
 }
-
-inline Bytes Compound(const Bytes& stream) { return excelfixtures::Xls(stream); }
 
 // `entries` EXTERNSHEET entries through this workbook's SUPBOOK and
 // `names` NAMEs of workbook scope, "Name1" on. The sheet "My Data" holds
@@ -85,7 +78,7 @@ inline Bytes ExternSheetsAndNames(std::size_t entries, std::size_t names)
         }
         for (std::size_t i = 1; i <= names; ++i) Name(s, Numbered(u"Name", i), 0);
     };
-    auto cells = [&](Stream& s, std::size_t) {
+    auto cells = [&](Stream& s) {
         Label(s, 0, 0, kMarker);
         const auto last = static_cast<std::uint8_t>(entries - 1), high = static_cast<std::uint8_t>((entries - 1) >> 8);
         const auto n = static_cast<std::uint8_t>(names), nHigh = static_cast<std::uint8_t>(names >> 8);
@@ -93,7 +86,7 @@ inline Bytes ExternSheetsAndNames(std::size_t entries, std::size_t names)
         // ptgName (the last name), +.
         s.Formula(1, 0, 1, {0x39, last, high, 1, 0, 0, 0, 0x5A, last, high, 0, 0, 0, 0xC0, 0x03, 0x43, n, nHigh, 0, 0, 0x03});
     };
-    return Compound(WorkbookStream(globals, {u"My Data"}, cells));
+    return OneSheetXls(cells, globals, u"My Data");
 }
 
 // `sheets` sheets "Quarterly figures of department 1" on and `names` NAMEs
@@ -108,15 +101,14 @@ inline Bytes SheetScopedNames(std::size_t sheets, std::size_t names)
     auto globals = [&](Stream& s) {
         for (std::size_t i = 0; i < names; ++i) Name(s, Numbered(u"Local", i + 1), static_cast<unsigned>(i % sheets + 1));
     };
-    std::vector<std::u16string> sheetNames;
-    for (std::size_t i = 1; i <= sheets; ++i) sheetNames.push_back(Numbered(u"Quarterly figures of department ", i));
-    auto cells = [&](Stream& s, std::size_t index) {
-        if (index + 1 != sheets) return;
+    std::vector<excelfixtures::BiffSheet> list;
+    for (std::size_t i = 1; i <= sheets; ++i) list.push_back({Numbered(u"Quarterly figures of department ", i)});
+    list.back().cells = [&](Stream& s) {
         Label(s, 0, 0, kMarker);
         s.Formula(1, 0, 1, {0x43, 1, 0, 0, 0, 0x43, static_cast<std::uint8_t>(sheets), static_cast<std::uint8_t>(sheets >> 8),
                             0, 0, 0x03});
     };
-    return Compound(WorkbookStream(globals, sheetNames, cells));
+    return excelfixtures::Xls(excelfixtures::BiffStream(list, globals));
 }
 
 // A workbook encrypted with Excel's default password whose globals repeat
@@ -139,13 +131,13 @@ inline Bytes RepeatedFilePass(std::size_t filePasses, std::size_t fillerBytes)
             s.Record(0x0800, filler);
         }
     };
-    Bytes stream = WorkbookStream(globals, {u"Sheet1"}, [](Stream& s, std::size_t) { Label(s, 0, 0, kMarker); });
+    Bytes stream = excelfixtures::BiffStream({{u"Sheet1", 0, [](Stream& s) { Label(s, 0, 0, kMarker); }}}, globals);
     office::XlsDecryptor cipher;
     office::ReadError error;
     if (!cipher.Init(office::ByteView(filePass.data(), filePass.size()), office::kDefaultOfficePassword, error))
         return {};
     cipher.DecryptStream(stream);  // RC4 is its own inverse: this encrypts
-    return Compound(stream);
+    return excelfixtures::Xls(stream);
 }
 
 // `cells` formula cells down column A sharing one SHRFMLA: "the cell
@@ -155,7 +147,7 @@ inline Bytes RepeatedFilePass(std::size_t filePasses, std::size_t fillerBytes)
 // The marker is in B1.
 inline Bytes SharedFormulaCells(std::size_t cells, std::size_t operators)
 {
-    auto body = [&](Stream& s, std::size_t) {
+    auto body = [&](Stream& s) {
         Label(s, 0, 1, kMarker);
         const Bytes exp = {0x01, 0, 0, 0, 0};
         s.Formula(0, 0, 0, exp);
@@ -164,7 +156,7 @@ inline Bytes SharedFormulaCells(std::size_t cells, std::size_t operators)
         s.SharedFormula(0, static_cast<unsigned>(cells - 1), 0, 0, tokens);
         for (std::size_t row = 1; row < cells; ++row) s.Formula(static_cast<unsigned>(row), 0, 0, exp);
     };
-    return Compound(WorkbookStream({}, {u"Sheet1"}, body));
+    return OneSheetXls(body);
 }
 
 // `cells` formula cells, each with tokens of its own: 1 and then
@@ -172,14 +164,14 @@ inline Bytes SharedFormulaCells(std::size_t cells, std::size_t operators)
 // The marker is in the row after them.
 inline Bytes FormulaCells(std::size_t cells, std::size_t operators)
 {
-    auto body = [&](Stream& s, std::size_t) {
+    auto body = [&](Stream& s) {
         Bytes tokens = {0x1E, 1, 0};
         for (std::size_t i = 0; i < operators; ++i) tokens.insert(tokens.end(), {0x16, 0x03});
         for (std::size_t i = 0; i < cells; ++i)
             s.Formula(static_cast<unsigned>(i % 65536), static_cast<unsigned>(i / 65536), 1, tokens);
         Label(s, static_cast<unsigned>(cells % 65536), static_cast<unsigned>(cells / 65536), kMarker);
     };
-    return Compound(WorkbookStream({}, {u"Sheet1"}, body));
+    return OneSheetXls(body);
 }
 
 // `cells` formula cells down column A in one array formula whose text is
@@ -187,7 +179,7 @@ inline Bytes FormulaCells(std::size_t cells, std::size_t operators)
 // in B1.
 inline Bytes ArrayFormulaCells(std::size_t cells, std::size_t textUnits)
 {
-    auto body = [&](Stream& s, std::size_t) {
+    auto body = [&](Stream& s) {
         Label(s, 0, 1, kMarker);
         const Bytes exp = {0x01, 0, 0, 0, 0};
         s.Formula(0, 0, 0, exp);
@@ -206,7 +198,7 @@ inline Bytes ArrayFormulaCells(std::size_t cells, std::size_t textUnits)
         s.Record(0x0221, array);
         for (std::size_t row = 1; row < cells; ++row) s.Formula(static_cast<unsigned>(row), 0, 0, exp);
     };
-    return Compound(WorkbookStream({}, {u"Sheet1"}, body));
+    return OneSheetXls(body);
 }
 
 // `records` FORMAT records, each a code of `length` letters "m" (a letter
@@ -222,7 +214,7 @@ inline Bytes LongFormatCodes(std::size_t records, std::size_t length)
             s.Record(0x041E, b);
         }
     };
-    return Compound(WorkbookStream(globals, {u"Sheet1"}, [](Stream& s, std::size_t) { Label(s, 0, 0, kMarker); }));
+    return OneSheetXls([](Stream& s) { Label(s, 0, 0, kMarker); }, globals);
 }
 
 // `sheets` BOUNDSHEETs that all point at one substream, which holds a
@@ -247,7 +239,7 @@ inline Bytes StringContinueFlood(std::size_t sheets, std::size_t continues)
     Label(s, 1, 0, kMarker);
     s.Eof();
     for (std::size_t at : patches) s.PatchOffset(at, start);
-    return Compound(s.Data());
+    return excelfixtures::Xls(s.Data());
 }
 
 // A BIFF5 workbook whose globals switch between two code pages `pairs`
@@ -274,7 +266,7 @@ inline Bytes CodePageFlood(std::size_t pairs)
 // text, then the marker in the row after them.
 inline Bytes ManyCells(std::size_t rows)
 {
-    auto body = [&](Stream& s, std::size_t) {
+    auto body = [&](Stream& s) {
         for (std::size_t row = 0; row < rows; ++row) {
             const auto r = static_cast<unsigned>(row % 65536);
             const auto c = static_cast<unsigned>(row / 65536 * 2);
@@ -283,7 +275,7 @@ inline Bytes ManyCells(std::size_t rows)
         }
         Label(s, static_cast<unsigned>(rows % 65536), static_cast<unsigned>(rows / 65536 * 2), kMarker);
     };
-    return Compound(WorkbookStream({}, {u"Sheet1"}, body));
+    return OneSheetXls(body);
 }
 
 }  // namespace hostilexls

@@ -102,16 +102,11 @@ inline Bytes IteratedHash(const nettle_hash& h, const Bytes& salt, const std::u1
     return current;
 }
 
-inline const nettle_cipher& Aes(std::size_t keyBytes)
-{
-    return keyBytes == 16 ? nettle_aes128 : keyBytes == 24 ? nettle_aes192 : nettle_aes256;
-}
-
 // AES over `data` padded to whole blocks: in ECB mode, or in CBC mode from
 // `iv` when one is given.
 inline Bytes EncryptAes(const Bytes& key, Bytes data, Bytes iv = {})
 {
-    const nettle_cipher& aes = Aes(key.size());
+    const nettle_cipher& aes = key.size() == 16 ? nettle_aes128 : key.size() == 24 ? nettle_aes192 : nettle_aes256;
     std::vector<std::uint8_t> ctx(aes.context_size);
     aes.set_encrypt_key(ctx.data(), key.data());
     data.resize((data.size() + 15) / 16 * 16, 0);
