@@ -79,9 +79,12 @@ TEST(DocText, MainStoryOfSmallDocuments)
     tiny.ccp[0] = 0x10000000u;
     const std::pair<Bytes, std::u16string> cases[] = {
         // {IF {PAGE}=1 "yes"}: the nested field sits in the instruction;
-        // note references and object anchors leave no mark.
-        {docbin::Word97Of(u"A \x13IF \x13PAGE\u00141\x15=1\x14yes\x15 B\x01\x08\x02\x05\x03 C\r", false),
-         u"A yes B C\r"},
+        // note references and object anchors leave no mark; a column break
+        // reads as a page break, the other marks as they are.
+        {docbin::Word97Of(u"A \x13IF \x13PAGE\u00141\x15=1\x14yes\x15 B\x01\x08\x02\x05\x03 C\x0E"
+                          u"D\t\x0B\x0C\x07\x1E\x1F\r",
+                          false),
+         u"A yes B C\fD\t\v\f\a\x1E\x1F\r"},
         {docbin::Word97Of(deep + closing + u"end\r", false), deepShown + closingShown + u"end\r"},
         // An end without a begin; 400 instructions deep, never separated.
         {docbin::Word97Of(
