@@ -49,11 +49,7 @@ protected:
     // Run in the fixture tree, as a person in a shell would.
     ProcessResult RunInTree(std::vector<std::string> args, const std::string& input = {})
     {
-        RunPlace place{tree.string(), {}};
-        if (!input.empty()) {
-            place.stdinFile = tmp.Write("stdin.txt", input).string();
-        }
-        return Run(std::move(args), {}, place);
+        return Run(std::move(args), {}, {tree.string(), input.empty() ? "" : tmp.Write("stdin.txt", input).string()});
     }
 
     TempDir tmp{"varnel-find"};

@@ -192,16 +192,13 @@ TEST_P(WordSearchTest, MakesExactlyTheDocumentedCallsInOrder)
 
 TEST_P(WordSearchTest, OpenFormatIsZeroOnlyForLowerCaseDocAndDot)
 {
-    const struct {
-        const char* name;
-        int format;
-    } cases[] = {{"a.doc", 0}, {"a.dot", 0}, {"a.DOC", 5}, {"a.Dot", 5}, {"a.docx", 5},
-                 {"a.txt", 5}, {"page.htm", 5}, {"xdoc", 0}};
-    for (const auto& c : cases) {
+    const std::pair<const char*, int> cases[] = {{"a.doc", 0},  {"a.dot", 0}, {"a.DOC", 5},    {"a.Dot", 5},
+                                                 {"a.docx", 5}, {"a.txt", 5}, {"page.htm", 5}, {"xdoc", 0}};
+    for (const auto& [name, format] : cases) {
         m_office->calls.clear();
-        const std::string path = File(c.name);
-        ASSERT_EQ(Run(Record(path, 1), Keywords({"k"})), 1) << c.name;
-        EXPECT_EQ(m_office->calls.at(1).Describe(), OpenCall(path, c.format)) << c.name;
+        const std::string path = File(name);
+        ASSERT_EQ(Run(Record(path, 1), Keywords({"k"})), 1) << name;
+        EXPECT_EQ(m_office->calls.at(1).Describe(), OpenCall(path, format)) << name;
     }
 }
 
