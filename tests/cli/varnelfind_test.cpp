@@ -49,11 +49,7 @@ protected:
     // Run in the fixture tree, as a person in a shell would.
     ProcessResult RunInTree(std::vector<std::string> args, const std::string& input = {})
     {
-        RunPlace place{tree.string(), {}};
-        if (!input.empty()) {
-            place.stdinFile = tmp.Write("stdin.txt", input).string();
-        }
-        return Run(std::move(args), {}, place);
+        return Run(std::move(args), {}, {tree.string(), input.empty() ? "" : tmp.Write("stdin.txt", input).string()});
     }
 
     TempDir tmp{"varnel-find"};
@@ -227,11 +223,7 @@ TEST_F(VarnelFindTest, SignalsInTheMiddleOfAFileStopCleanlyWithTheShellsStatus)
         std::string text;
         while (text.size() < (std::size_t{64} << 20)) text += "the quarterly figures of the northern region\r";
         text += "needle\r";
-        docbin::Word97 d;
-        d.text = docbin::Latin(text);
-        d.ccp[0] = static_cast<std::uint32_t>(text.size());
-        d.pieces = {{d.ccp[0], static_cast<std::uint32_t>(docbin::Word97::kTextAt), true}};
-        const docbin::Bytes file = d.Build();
+        const docbin::Bytes file = docbin::Word97Of(std::u16string(text.begin(), text.end()));
         std::ofstream(docs / "a-large.doc", std::ios::binary)
             .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     }

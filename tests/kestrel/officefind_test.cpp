@@ -19,12 +19,6 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-_FindedConditions Conditions(int matchCase, int wholeWord, int wildcards, int soundsLike, int allForms, int clearSpace)
-{
-    return _FindedConditions{matchCase, wholeWord, wildcards, soundsLike, allForms, clearSpace};
-}
-const _FindedConditions kPlain = Conditions(0, 0, 0, 0, 0, 0);
-
 // A record filled with a recognisable pattern, so untouched bytes show;
 // the first `cleared` flags are 0, as the caller leaves them.
 _ResultFileInfo Record(const std::string& path, int cleared)
@@ -74,7 +68,7 @@ protected:
 
     // Runs the search of the generation under test against a fresh fake and
     // checks that the call itself leaves no object behind.
-    int Run(_ResultFileInfo& record, const CKeywordArray& keywords, _FindedConditions conditions)
+    int Run(_ResultFileInfo& record, const CKeywordArray& keywords, _FindedConditions conditions = {})
     {
         OfficeFind finder;
         int result = 99;
@@ -94,26 +88,37 @@ protected:
         }
         return result;
     }
-    int Run(_ResultFileInfo&& record, const CKeywordArray& keywords, _FindedConditions conditions = kPlain)
+    int Run(_ResultFileInfo&& record, const CKeywordArray& keywords, _FindedConditions conditions = {})
     {
         return Run(record, keywords, conditions);
     }
 
-    // A failure at any of the `calls` calls a successful search makes gives
-    // 0, releases everything and leaves nothing open: a document or workbook
-    // opened before the failure (the second call) is closed unsaved, and
+    // The search as it succeeds, with `prepare`d fakes and two keywords:
+    // exactly the `expected` calls, the keyword flags and the degree. Then
+    // failing at each of those calls in turn gives 0, releases everything
+    // and leaves nothing open: a document or workbook opened before the
+    // failure (the second call) is closed unsaved (the last call), and
     // nothing else follows the failed call.
-    void ExpectEveryFailureGivesZero(const std::function<void(FakeOffice&)>& prepare, const CKeywordArray& keywords,
-                                     _FindedConditions conditions, std::size_t calls, const std::string& close)
+    void ExpectCallsAndEveryFailure(const std::function<void(FakeOffice&)>& prepare, const CKeywordArray& keywords,
+                                    _FindedConditions conditions, const Calls& expected, const std::vector<int>& flags,
+                                    int degree)
     {
-        for (std::size_t k = 1; k <= calls; ++k) {
+        for (std::size_t k = 0; k <= expected.size(); ++k) {
+            SCOPED_TRACE("failing call " + std::to_string(k));
             *m_office = FakeOffice();
             prepare(*m_office);
             m_office->failAt = static_cast<int>(k);
-            EXPECT_EQ(Run(Record(m_path, 2), keywords, conditions), 0) << "failing call " << k;
-            EXPECT_EQ(m_office->documentsOpen + m_office->workbooksOpen, 0) << "failing call " << k;
-            ASSERT_EQ(m_office->calls.size(), k > 2 ? k + 1 : k) << "failing call " << k;
-            EXPECT_TRUE(k <= 2 || m_office->calls.back().Describe() == close) << "failing call " << k;
+            auto record = Record(m_path, 2);
+            EXPECT_EQ(Run(record, keywords, conditions), k == 0 ? 1 : 0);
+            EXPECT_EQ(m_office->documentsOpen + m_office->workbooksOpen, 0);
+            if (k == 0) {
+                EXPECT_EQ(m_office->Described(), expected);
+                EXPECT_EQ(Flags(record, 2), flags);
+                EXPECT_EQ(record.nMatchDegree, degree);
+                continue;
+            }
+            ASSERT_EQ(m_office->calls.size(), k > 2 ? k + 1 : k);
+            EXPECT_TRUE(k <= 2 || m_office->calls.back().Describe() == expected.back());
         }
     }
 
@@ -163,43 +168,37 @@ std::string FindCall(const std::string& text, const _FindedConditions& c, bool c
 const std::string kCloseDocument = "Document.0x451 call(&bool:false, &bool:false, &bool:false)";
 
 // Every switch reaches its own argument; clearing the spacing takes one
-// tab and eleven double-space passes before every keyword. A failure at
-// any of these calls closes the document.
+// tab and eleven double-space passes before every keyword. Keyword text
+// reaches Word as UTF-16, and a keyword that fills its element without a
+// NUL is cut at the element's end. A failure at any of these calls closes
+// the document.
 TEST_P(WordSearchTest, MakesExactlyTheDocumentedCallsInOrder)
 {
-    const auto prepare = [](FakeOffice& o) { o.wordFinds = {u"beta"}; };
-    for (const auto& conditions : {Conditions(1, 0, 1, 0, 1, 0), Conditions(0, 1, 0, 1, 0, 1)}) {
-        *m_office = FakeOffice();
-        prepare(*m_office);
-        auto record = Record(m_path, 2);
-        ASSERT_EQ(Run(record, Keywords({"alpha", "beta"}), conditions), 1);
+    CKeywordArray keywords = Keywords({"Gr\xc3\xb6\xc3\x9f\x65", ""});
+    std::memset(keywords[1].szKeyword, 'k', sizeof keywords[1].szKeyword);
+    for (const _FindedConditions conditions :
+         {_FindedConditions{1, 0, 1, 0, 1, 0}, _FindedConditions{0, 1, 0, 1, 0, 1}}) {
         Calls expected = Prologue(m_path, 0);
-        for (const char* keyword : {"alpha", "beta"}) {
+        for (const std::string& keyword : {std::string("Gr\xc3\xb6\xc3\x9f\x65"), std::string(256, 'k')}) {
             if (conditions.ClearSeriesSpace) expected.push_back(FindCall("^t", conditions, true));
             for (int i = 0; conditions.ClearSeriesSpace && i < 11; ++i) expected.push_back(FindCall("  ", conditions, true));
             expected.push_back(FindCall(keyword, conditions, false));
         }
         expected.push_back(kCloseDocument);
-        EXPECT_EQ(m_office->Described(), expected);
-        EXPECT_EQ(Flags(record, 2), (std::vector<int>{0, 1}));
-        EXPECT_EQ(record.nMatchDegree, 50);
-        EXPECT_EQ(m_office->documentsOpen, 0);
-        ExpectEveryFailureGivesZero(prepare, Keywords({"alpha", "beta"}), conditions, expected.size(), kCloseDocument);
+        ExpectCallsAndEveryFailure([](FakeOffice& o) { o.wordFinds = {u"Gr\u00f6\u00dfe"}; }, keywords, conditions,
+                                   expected, {1, 0}, 50);
     }
 }
 
 TEST_P(WordSearchTest, OpenFormatIsZeroOnlyForLowerCaseDocAndDot)
 {
-    const struct {
-        const char* name;
-        int format;
-    } cases[] = {{"a.doc", 0}, {"a.dot", 0}, {"a.DOC", 5}, {"a.Dot", 5}, {"a.docx", 5},
-                 {"a.txt", 5}, {"page.htm", 5}, {"xdoc", 0}};
-    for (const auto& c : cases) {
+    const std::pair<const char*, int> cases[] = {{"a.doc", 0},  {"a.dot", 0}, {"a.DOC", 5},    {"a.Dot", 5},
+                                                 {"a.docx", 5}, {"a.txt", 5}, {"page.htm", 5}, {"xdoc", 0}};
+    for (const auto& [name, format] : cases) {
         m_office->calls.clear();
-        const std::string path = File(c.name);
-        ASSERT_EQ(Run(Record(path, 1), Keywords({"k"})), 1) << c.name;
-        EXPECT_EQ(m_office->calls.at(1).Describe(), OpenCall(path, c.format)) << c.name;
+        const std::string path = File(name);
+        ASSERT_EQ(Run(Record(path, 1), Keywords({"k"})), 1) << name;
+        EXPECT_EQ(m_office->calls.at(1).Describe(), OpenCall(path, format)) << name;
     }
 }
 
@@ -216,7 +215,7 @@ TEST_P(WordSearchTest, MatchDegreeTruncatesAndEveryFlagIsWritten)
         // The Word search overwrites all n flags, whatever they held.
         record.nKeywordFound[0] = 1;
         record.nKeywordFound[2] = 7;
-        ASSERT_EQ(Run(record, Keywords({"a", "b", "c"}), kPlain), 1);
+        ASSERT_EQ(Run(record, Keywords({"a", "b", "c"})), 1);
         EXPECT_EQ(record.nMatchDegree, c.degree);
         EXPECT_EQ(Flags(record, 3), c.flags);
         EXPECT_EQ(record.nKeywordFound[3], 0x5A5A5A5A) << "a flag beyond the keywords was written";
@@ -228,7 +227,7 @@ TEST_P(WordSearchTest, MatchDegreeTruncatesAndEveryFlagIsWritten)
     for (int i = 0; i < 256; ++i) AddKeywords(many, {"k" + std::to_string(i)});
     m_office->wordFinds = {u"k0", u"k255"};
     auto record = Record(m_path, 256);
-    ASSERT_EQ(Run(record, many, kPlain), 1);
+    ASSERT_EQ(Run(record, many), 1);
     EXPECT_EQ(record.nKeywordFound[255], 1);
     EXPECT_EQ(record.nKeywordFound[128], 0);
     EXPECT_EQ(record.nMatchDegree, 1);
@@ -256,20 +255,10 @@ TEST_P(WordSearchTest, RefusalsBeforeWordIsAsked)
     };
     for (const auto& c : cases) {
         auto record = c.record;
-        EXPECT_EQ(Run(record, c.keywords, Conditions(1, 1, 1, 1, 1, 1)), c.result) << c.name;
+        EXPECT_EQ(Run(record, c.keywords, {1, 1, 1, 1, 1, 1}), c.result) << c.name;
         EXPECT_TRUE(m_office->calls.empty()) << c.name;
         EXPECT_EQ(std::memcmp(&record, &c.record, sizeof record), 0) << c.name;
     }
-}
-
-TEST_P(WordSearchTest, KeywordTextTravelsAsUtf16AndAFullElementIsCut)
-{
-    m_office->wordFinds = {u"Gr\u00f6\u00dfe", std::u16string(256, u'k')};
-    CKeywordArray keywords = Keywords({"Gr\xc3\xb6\xc3\x9f" "e", "Grosse", ""});
-    std::memset(keywords[2].szKeyword, 'k', sizeof keywords[2].szKeyword);  // no terminating NUL
-    auto record = Record(m_path, 3);
-    ASSERT_EQ(Run(record, keywords, kPlain), 1);
-    EXPECT_EQ(Flags(record, 3), (std::vector<int>{1, 0, 1}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, WordSearchTest, ::testing::Values(9, 10, 11),
@@ -301,12 +290,7 @@ const std::string kCloseWorkbook = "Workbook.0x115 call(bool:false, str:, bool:f
 // closes the workbook.
 TEST_P(ExcelSearchTest, MakesExactlyTheDocumentedCallsInOrder)
 {
-    const auto prepare = [](FakeOffice& o) { o.sheets = {{u"ALPHA"}, {u"nothing \u00c5rsbudget"}}; };
     for (const int matchCase : {1, 0}) {
-        *m_office = FakeOffice();
-        prepare(*m_office);
-        auto record = Record(m_path, 2);
-        ASSERT_EQ(Run(record, Keywords({"alpha", "\xc3\x85rsbudget"}), Conditions(matchCase, 1, 1, 1, 1, 1)), 1);
         Calls expected = Prologue();
         for (int sheet = 1; sheet <= 2; ++sheet) {
             expected.push_back("Worksheets.0xAA get(i4:" + std::to_string(sheet) + ")");
@@ -316,12 +300,9 @@ TEST_P(ExcelSearchTest, MakesExactlyTheDocumentedCallsInOrder)
             expected.push_back(FindCall("\xc3\x85rsbudget", matchCase));
         }
         expected.push_back(kCloseWorkbook);
-        EXPECT_EQ(m_office->Described(), expected);
-        EXPECT_EQ(Flags(record, 2), (std::vector<int>{1 - matchCase, 1}));
-        EXPECT_EQ(record.nMatchDegree, matchCase ? 50 : 100);
-        EXPECT_EQ(m_office->workbooksOpen, 0);
-        ExpectEveryFailureGivesZero(prepare, Keywords({"alpha", "\xc3\x85rsbudget"}),
-                                    Conditions(matchCase, 1, 1, 1, 1, 1), expected.size(), kCloseWorkbook);
+        const auto prepare = [](FakeOffice& o) { o.sheets = {{u"ALPHA"}, {u"nothing \u00c5rsbudget"}}; };
+        ExpectCallsAndEveryFailure(prepare, Keywords({"alpha", "\xc3\x85rsbudget"}), {matchCase, 1, 1, 1, 1, 1},
+                                   expected, {1 - matchCase, 1}, matchCase ? 50 : 100);
     }
 }
 
@@ -333,7 +314,7 @@ TEST_P(ExcelSearchTest, MatchDegreeCountsEachKeywordOnce)
     auto record = Record(m_path, 3);
     record.nKeywordFound[1] = 1;  // found, but already flagged: not counted
     record.nKeywordFound[2] = 1;  // not found: left as it was
-    ASSERT_EQ(Run(record, Keywords({"sales", "b", "none"}), kPlain), 1);
+    ASSERT_EQ(Run(record, Keywords({"sales", "b", "none"})), 1);
     EXPECT_EQ(Flags(record, 3), (std::vector<int>{1, 1, 1}));
     EXPECT_EQ(record.nMatchDegree, 33);
     EXPECT_EQ(record.nKeywordFound[3], 0x5A5A5A5A) << "a flag beyond the keywords was written";
@@ -343,7 +324,7 @@ TEST_P(ExcelSearchTest, NoKeywordGivesMinusTwoAndAHeldWorkbookIsLeftToExcel)
 {
     auto record = Record(m_path, 0);
     const auto before = record;
-    EXPECT_EQ(Run(record, CKeywordArray(), Conditions(1, 0, 0, 0, 0, 0)), -2);
+    EXPECT_EQ(Run(record, CKeywordArray(), {1, 0, 0, 0, 0, 0}), -2);
     EXPECT_TRUE(m_office->calls.empty());
     EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0);
     // A workbook another program holds is left to Excel.

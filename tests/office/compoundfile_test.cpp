@@ -23,12 +23,7 @@ namespace {
 // The file offset of the directory entry named `name`.
 std::size_t DirectoryEntry(const Bytes& file, const std::string& name)
 {
-    Bytes utf16;
-    for (char c : name) {
-        utf16.push_back(static_cast<std::uint8_t>(c));
-        utf16.push_back(0);
-    }
-    utf16.insert(utf16.end(), {0, 0});
+    const Bytes utf16 = excelfixtures::Utf16(std::u16string(name.begin(), name.end()) + u'\0');
     for (std::size_t at = 512; at + 128 <= file.size(); at += 128)
         if (std::memcmp(&file[at], utf16.data(), utf16.size()) == 0) return at;
     return 0;

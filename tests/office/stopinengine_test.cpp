@@ -225,69 +225,60 @@ TEST(StopInFind, RangeFindStopsAndJoinsASheetAnewAfterwards)
     EXPECT_GE(LooksDuring([&] { finder.Find(0, CellArea{}, options); }), 100u);
 }
 
-TEST(StopInReaders, WordBinaryReaderLooksAsItGoesAndGivesUp)
+// The readers look at the request as they go through a large file and give
+// up when it is made: the Word binary reader (reading the stream,
+// assembling the pieces and cleaning the story each look at least once a
+// megabyte), the code page decoder, which leaves nothing half decoded
+// behind (what it decodes a megabyte at a time is decoding_test's), both
+// XML parsers, the check of the characters of one text of eight megabytes,
+// the page scanner, which looks at least once every 256 KB, and the web
+// page reader (libxml2's reading of a page is stopped in xlsstop_test).
+TEST(StopInReaders, ReadersLookAsTheyGoAndGiveUp)
 {
     std::string text;
     while (text.size() < 16 * kChunk) text += "quarterly figures for the northern region\r";
     text.resize(16 * kChunk);
     const docbin::Bytes file = docbin::Word97Of(std::u16string(text.begin(), text.end()));
-    WordContent content;
-    ReadError error;
-    // Reading the stream, assembling the pieces and cleaning the story each
-    // look at least once a megabyte.
-    EXPECT_GE(LooksDuring([&] { ASSERT_TRUE(LoadWordContent(ByteView(file), content, error)) << error; }), 3 * 16u);
-    ASSERT_EQ(content.stories.size(), 1u);
-    EXPECT_EQ(content.stories[0].text.size(), text.size());
-    StopRequested stop;
-    EXPECT_THROW(LoadWordContent(ByteView(file), content, error), platform::OperationCancelled);
-}
-
-// What the code page decoder decodes a megabyte at a time is what one pass
-// decodes: decoding_test's pieces of any size.
-TEST(StopInReaders, CodePageTextLooksAsItGoesAndLeavesNothingHalfDecoded)
-{
-    std::string bytes;
-    // Shift-JIS: two-byte characters and one-byte ones.
-    while (bytes.size() < 3 * kChunk) bytes += "abc\x82\xA0\x82\xA2";
-    std::u16string chunked;
-    EXPECT_GE(LooksDuring([&] { AppendCodePageText(bytes, 932, chunked); }), 2u);
-    StopRequested stop;
-    std::u16string out = u"kept";
-    EXPECT_THROW(AppendCodePageText(bytes, 932, out), platform::OperationCancelled);
-    EXPECT_EQ(out, u"kept");  // nothing half decoded is left behind
-}
-
-TEST(StopInReaders, XmlAndWebPageReadersLookAsTheyGoAndGiveUp)
-{
+    std::string shiftJis;  // two-byte characters and one-byte ones
+    while (shiftJis.size() < 3 * kChunk) shiftJis += "abc\x82\xA0\x82\xA2";
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>";
     for (std::size_t i = 0; i < kChunk / 4; ++i) xml += "<c>cell text</c>";
     xml += "</r>";
-    for (const bool reference : {false, true}) {
-        SCOPED_TRACE(reference ? "expat" : "scanner");
-        CountingSax sax(reference);
-        ReadError error;
-        EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(sax.Parse(xml, error)) << error; }), 2u);
-        EXPECT_EQ(sax.elements, kChunk / 4 + 1);
-        CountingSax stopped(reference);
-        StopRequested stop;
-        EXPECT_THROW(stopped.Parse(xml, error), platform::OperationCancelled);
-    }
-    // One text of eight megabytes: the check of its characters looks
-    // between its megabytes too.
-    const std::string text = "<r>" + std::string(8 * kChunk, 'x') + "</r>";
-    CountingSax one(false);
-    ReadError error;
-    EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(one.Parse(text, error)) << error; }), 7u);
-    // A plain web page of eight megabytes: the page scanner looks at least
-    // once every 256 KB (libxml2's reading of a page is stopped in
-    // xlsstop_test).
     std::string page = "<html><body>";
     while (page.size() < 8 * kChunk) page += "<p>Plain words in a paragraph of an ordinary page.</p>\n";
     page += "</body></html>";
-    HtmlWalker walker;
-    EXPECT_GE(LooksDuring([&] { EXPECT_TRUE(HtmlStrictScanner::Scan(page, walker, 256)); }), 32u);
-    const ByteView bytes(reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
     WordContent content;
-    StopRequested stop;
-    EXPECT_THROW(ReadHtml(bytes, content, error), platform::OperationCancelled);
+    ReadError error;
+    std::u16string decoded;
+    const auto parse = [&error](const std::string& document, bool reference, std::size_t elements) {
+        CountingSax sax(reference);
+        EXPECT_TRUE(sax.Parse(document, error)) << error;
+        EXPECT_EQ(sax.elements, elements);
+    };
+    const std::tuple<const char*, std::uint64_t, std::function<void()>> readers[] = {
+        {"Word binary reader", 3 * 16u,
+         [&] {
+             ASSERT_TRUE(LoadWordContent(ByteView(file), content, error)) << error;
+             EXPECT_EQ(content.stories.at(0).text.size(), text.size());
+         }},
+        {"code page decoder", 2, [&] { AppendCodePageText(shiftJis, 932, decoded); }},
+        {"XML scanner", 2, [&] { parse(xml, false, kChunk / 4 + 1); }},
+        {"expat", 2, [&] { parse(xml, true, kChunk / 4 + 1); }},
+        {"XML character check", 7, [&] { parse("<r>" + std::string(8 * kChunk, 'x') + "</r>", false, 1); }},
+        {"page scanner", 32,
+         [&] {
+             HtmlWalker walker;
+             EXPECT_TRUE(HtmlStrictScanner::Scan(page, walker, 256));
+         }},
+        {"web page reader", 1,
+         [&] { ReadHtml(ByteView(reinterpret_cast<const std::uint8_t*>(page.data()), page.size()), content, error); }},
+    };
+    for (const auto& [name, least, read] : readers) {
+        SCOPED_TRACE(name);
+        EXPECT_GE(LooksDuring(read), least);
+        decoded = u"kept";
+        StopRequested stop;
+        EXPECT_THROW(read(), platform::OperationCancelled);
+        EXPECT_EQ(decoded, u"kept");
+    }
 }

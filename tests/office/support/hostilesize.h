@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -83,8 +84,6 @@ struct ZipEntry {
     int sharesWith = -1;
 };
 
-namespace detail {
-
 // Little-endian values of 2 bytes each (or 4 with Put32).
 inline void Put16(std::string& s, std::initializer_list<std::uint32_t> values)
 {
@@ -96,13 +95,9 @@ inline void Put32(std::string& s, std::initializer_list<std::uint32_t> values)
     for (std::uint32_t v : values) Put16(s, {v & 0xFFFF, v >> 16});
 }
 
-}  // namespace detail
-
 // A zip package of deflated entries (no zip64: every size must fit 32 bits).
 inline std::string BuildZip(const std::vector<ZipEntry>& entries)
 {
-    using detail::Put16;
-    using detail::Put32;
     std::string zip;
     std::vector<std::uint32_t> offsets(entries.size(), 0);
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -142,30 +137,15 @@ inline std::string BuildZip(const std::vector<ZipEntry>& entries)
     return zip;
 }
 
-// A small deterministic generator of filler, so the data compresses like
-// text with some variety rather than like one repeated byte.
-class Filler {
-public:
-    explicit Filler(std::uint32_t seed = 2463534242u) : m_state(seed) {}
-    std::uint32_t Next()
-    {
-        m_state ^= m_state << 13;
-        m_state ^= m_state >> 17;
-        m_state ^= m_state << 5;
-        return m_state;
-    }
-    // `n` letters and digits.
-    std::string Token(std::size_t n)
-    {
-        static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        std::string s;
-        for (std::size_t i = 0; i < n; ++i) s.push_back(kChars[Next() % 62]);
-        return s;
-    }
-
-private:
-    std::uint32_t m_state;
-};
+// `n` letters and digits: filler that compresses like text with some
+// variety rather than like one repeated byte.
+inline std::string Token(std::minstd_rand& rng, std::size_t n)
+{
+    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s.push_back(kChars[rng() % 62]);
+    return s;
+}
 
 // A relationships part: one relationship of each (type, target) in the
 // package's namespace of relationship types, with the ids rId1 on.
@@ -194,11 +174,11 @@ inline std::string SharedBodyDocx(std::uint64_t bodyBytes, bool shareBody, std::
     const std::string tail = "<w:p><w:r><w:t>" + std::string(keyword) + "</w:t></w:r></w:p></w:body></w:document>";
     // A chunk of 64 KB of paragraphs, every eighth with a random word
     // among repeated ones: deflates about 80 to 1.
-    Filler filler;
+    std::minstd_rand rng;
     std::string chunk;
     for (int i = 0; chunk.size() < 65536 - 200; ++i) {
         chunk += "<w:p><w:r><w:t>the quarterly report of the harbour project lists every open item ";
-        if (i % 8 == 0) chunk += filler.Token(4);
+        if (i % 8 == 0) chunk += Token(rng, 4);
         chunk += " again and again</w:t></w:r></w:p>";
     }
     const std::uint64_t count = bodyBytes / chunk.size() + 1;
@@ -252,11 +232,11 @@ inline std::string TwoSheetXlsx(std::uint64_t cellsPerSheet, std::string_view ke
         // One row; a comment of random letters after every 250 cells
         // keeps the deflated row from shrinking more than Excel's own
         // files ever do.
-        Filler filler(sheet * 7919u);
+        std::minstd_rand rng(sheet * 7919u);
         std::string row = "<row>";
         for (std::uint64_t c = 0; c < kRowCells; ++c) {
             row += "<c t=\"e\"/>";
-            if (c % 250 == 249) row += "<!--" + filler.Token(8) + "-->";
+            if (c % 250 == 249) row += "<!--" + Token(rng, 8) + "-->";
         }
         row += "</row>";
         const std::uint64_t rows = (cellsPerSheet + kRowCells - 1) / kRowCells;
@@ -274,10 +254,10 @@ inline bool WriteLargeText(const std::string& path, std::uint64_t bytes, std::st
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;
-    Filler filler;
+    std::minstd_rand rng;
     std::string block;
     while (block.size() < (1u << 20))
-        block += "Minutes of the meeting on the harbour project, item " + filler.Token(6) + ": no change.\r\n";
+        block += "Minutes of the meeting on the harbour project, item " + Token(rng, 6) + ": no change.\r\n";
     bool ok = true;
     for (std::uint64_t written = 0; ok && written < bytes; written += block.size())
         ok = std::fwrite(block.data(), 1, block.size(), f) == block.size();
