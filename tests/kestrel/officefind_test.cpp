@@ -320,13 +320,21 @@ TEST_P(ExcelSearchTest, MatchDegreeCountsEachKeywordOnce)
     EXPECT_EQ(record.nKeywordFound[3], 0x5A5A5A5A) << "a flag beyond the keywords was written";
 }
 
-TEST_P(ExcelSearchTest, NoKeywordGivesMinusTwoAndAHeldWorkbookIsLeftToExcel)
+// Refusals before Excel is asked leave the record as it was.
+TEST_P(ExcelSearchTest, RefusalsAndAHeldWorkbookIsLeftToExcel)
 {
-    auto record = Record(m_path, 0);
-    const auto before = record;
-    EXPECT_EQ(Run(record, CKeywordArray(), {1, 0, 0, 0, 0, 0}), -2);
-    EXPECT_TRUE(m_office->calls.empty());
-    EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0);
+    CKeywordArray tooMany;
+    for (int i = 0; i < 257; ++i) AddKeywords(tooMany, {"x"});
+    auto noNul = Record("", 1);  // a path without its terminating NUL
+    std::memset(noNul.szFilePath, 'a', sizeof noNul.szFilePath);
+    const std::pair<_ResultFileInfo, CKeywordArray> refused[] = {
+        {Record(m_path, 0), CKeywordArray()}, {noNul, Keywords({"x"})}, {Record(m_path, 256), tooMany}};
+    for (const auto& [before, keywords] : refused) {
+        auto record = before;
+        EXPECT_EQ(Run(record, keywords, {1, 0, 0, 0, 0, 0}), keywords.GetSize() == 0 ? -2 : 0);
+        EXPECT_TRUE(m_office->calls.empty());
+        EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0);
+    }
     // A workbook another program holds is left to Excel.
     HeldLock holder(m_path);
     *m_office = FakeOffice();
