@@ -81,16 +81,20 @@ TEST(BiffReaderCells, ContinuedStringsRkMulRkAndTaggedResults)
     // String 0 "abcdεf": 3 chars 8-bit in the SST, the rest continued as
     // 16-bit after a fresh option byte. String 1 is rich (runs that cross
     // into the next CONTINUE), string 2 has phonetic data, string 3 is
-    // 16-bit throughout.
+    // 16-bit throughout, string 4's characters begin in a CONTINUE of their
+    // own, which restates their width.
     auto globals = [](Stream& s) {
-        s.Record(0x00FC, {4, 0, 0, 0, 4, 0, 0, 0, 6, 0, 0, 'a', 'b', 'c'});
+        s.Record(0x00FC, {5, 0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 'a', 'b', 'c'});
         s.Record(0x003C, {1, 'd', 0, 0xB5, 0x03, 'f', 0, 4, 0, 0x08, 2, 0, 'r', 'i', 'c', 'h', 1, 0, 1, 0});
         s.Record(0x003C, {2, 0, 2, 0, 5, 0, 0x04, 6, 0, 0, 0, 'k', 'a', 'n', 'j', 'i', 9, 9, 9, 9, 9, 9, 2, 0, 1,
                           0x16, 0x04, 0x36, 0x04});
+        s.Record(0x003C, {2, 0, 0});
+        s.Record(0x003C, {1, 0x12, 0x04, 0x13, 0x04});
     };
     auto cells = [](Stream& s) {
         for (unsigned i = 0; i < 4; ++i) s.LabelSst(i, 0, i);
         s.LabelSst(4, 0, 99);  // an index beyond the table is no cell
+        s.LabelSst(5, 0, 4);
         s.Record(0x027E, {0, 0, 1, 0, 0, 0, 0xEF, 0x01, 0, 0});  // RK 123 / 100
         s.Record(0x00BD, {0, 0, 2, 0, 0, 0, 0xE6, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0x04, 0x40, 3, 0});  // -7, 2.5
         // FORMULA with a Boolean result and one with an error.
@@ -99,8 +103,8 @@ TEST(BiffReaderCells, ContinuedStringsRkMulRkAndTaggedResults)
     };
     const Workbook book = LoadOk(Xls(BiffStream({{u"S", 0, cells}}, globals)));
     const std::tuple<std::uint32_t, std::uint32_t, const char16_t*> shown[] = {
-        {0, 0, u"abcdεf"}, {1, 0, u"rich"},  {2, 0, u"kanji"}, {3, 0, u"Жж"},   {0, 1, u"1.23"},
-        {0, 2, u"-7"},     {0, 3, u"2.5"},   {1, 1, u"TRUE"},  {1, 2, u"#REF!"}, {4, 0, u"<none>"}};
+        {0, 0, u"abcdεf"}, {1, 0, u"rich"}, {2, 0, u"kanji"}, {3, 0, u"Жж"},     {0, 1, u"1.23"}, {0, 2, u"-7"},
+        {0, 3, u"2.5"},    {1, 1, u"TRUE"}, {1, 2, u"#REF!"}, {4, 0, u"<none>"}, {5, 0, u"ВГ"}};
     for (const auto& [row, col, text] : shown) EXPECT_EQ(Shown(book, 0, row, col), text) << row << "," << col;
 }
 
