@@ -145,6 +145,8 @@ TEST(EncryptedPackageDamage, SizesHeadersAndSchemesAreChecked)
              // past the documented limit: not hashed
              {"spinCount=\"10\"", "spinCount=\"4000000000\"", ReadErrorKind::Damaged},
              {"saltValue=\"", "saltValue=\"!!", ReadErrorKind::Damaged},
+             // a verifier that is no whole number of cipher blocks
+             {"encryptedVerifierHashInput=\"", "encryptedVerifierHashInput=\"AAAA", ReadErrorKind::Damaged},
              {"<keyData", "<!DOCTYPE x><keyData", ReadErrorKind::Damaged}})
         add(WithDescriptor(agile, from, to), kind);
     for (std::size_t i = 0; i < refused.size(); ++i)
