@@ -4,11 +4,12 @@
 // file the dynamic linker loaded.
 #include "cli/versions.h"
 
+#include "office/containers/compoundfile.h"
 #include "office/containers/zippackage.h"
 #include "office/word/wordforms.h"
+#include "platform/lazylibrary.h"
 
 #include <expat.h>
-#include <gsf/gsf-utils.h>
 #include <libdeflate.h>
 #include <libxml/parser.h>
 #include <link.h>
@@ -72,8 +73,13 @@ std::string VersionText()
     const char* (*zipVersion)() = nullptr;
     line("libzip", office::ZipLibrary().Look(zipVersion, "zip_libzip_version") ? zipVersion() : "");
     line("zlib", zlibVersion());
-    line("libgsf", std::to_string(libgsf_major_version) + "." + std::to_string(libgsf_minor_version) + "." +
-                       std::to_string(libgsf_micro_version));
+    std::string gsf;
+    for (const char* part : {"libgsf_major_version", "libgsf_minor_version", "libgsf_micro_version"}) {
+        const auto* number = static_cast<const int*>(office::CompoundFileLibrary().Symbol(part));
+        if (number == nullptr) break;
+        gsf += (gsf.empty() ? "" : ".") + std::to_string(*number);
+    }
+    line("libgsf", gsf);
     line("nettle", std::to_string(nettle_version_major()) + "." + std::to_string(nettle_version_minor()));
     // These have no version call: their headers' or the loaded file's.
     line("libdeflate", std::string(LIBDEFLATE_VERSION_STRING) + " (headers)");

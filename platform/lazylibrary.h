@@ -3,7 +3,8 @@
 // every search, whether the search needs it or not: libzip (with the
 // cryptography library it brings) and the Snowball stemmer took about a
 // fifth of varnel-find's start-up, for .docx/.xlsx files and "all word
-// forms" only. Their users open them through this instead, by the name the
+// forms" only, and libgsf (with GLib) another fifth, for .doc and .xls
+// files only. Their users open them through this instead, by the name the
 // build linked against (its soname), and look their functions up by name.
 #pragma once
 

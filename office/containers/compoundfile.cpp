@@ -3,16 +3,30 @@
 
 #include "office/text/hugepages.h"
 #include "platform/cancellation.h"
+#include "platform/lazylibrary.h"
 
 #include <gsf/gsf-infile-impl.h>
 #include <gsf/gsf.h>
 
 #include <cstring>
-#include <mutex>
 
 namespace office {
 
 namespace {
+
+// libgsf and the GLib it brings are opened with the first compound file
+// (see CompoundFileLibrary): these are its functions the reader calls.
+decltype(&::gsf_init) gsf_init = nullptr;
+decltype(&::gsf_input_memory_new) gsf_input_memory_new = nullptr;
+decltype(&::gsf_infile_msole_new) gsf_infile_msole_new = nullptr;
+decltype(&::gsf_infile_child_by_name) gsf_infile_child_by_name = nullptr;
+decltype(&::gsf_infile_num_children) gsf_infile_num_children = nullptr;
+decltype(&::gsf_infile_name_by_index) gsf_infile_name_by_index = nullptr;
+decltype(&::gsf_input_size) gsf_input_size = nullptr;
+decltype(&::gsf_input_read) gsf_input_read = nullptr;
+decltype(&::g_object_unref) g_object_unref = nullptr;
+decltype(&::g_error_free) g_error_free = nullptr;
+decltype(&::g_log_set_handler) g_log_set_handler = nullptr;
 
 // libgsf reports damaged containers on standard error itself. The reader
 // turns every damage into an error of its own for that file, so these
@@ -20,16 +34,35 @@ namespace {
 // error carries exactly the lines the message panel shows).
 void QuietLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
-void EnsureGsf()
+// Whether every pointer above is set and libgsf is ready; the first call
+// does it (all threads wait for it), later ones only answer.
+bool LoadGsf()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    static const bool loaded = [] {
+        platform::LazyLibrary& library = CompoundFileLibrary();
+        bool all = true;
+        auto look = [&](auto& function, const char* name) { all = library.Look(function, name) && all; };
+        look(gsf_init, "gsf_init");
+        look(gsf_input_memory_new, "gsf_input_memory_new");
+        look(gsf_infile_msole_new, "gsf_infile_msole_new");
+        look(gsf_infile_child_by_name, "gsf_infile_child_by_name");
+        look(gsf_infile_num_children, "gsf_infile_num_children");
+        look(gsf_infile_name_by_index, "gsf_infile_name_by_index");
+        look(gsf_input_size, "gsf_input_size");
+        look(gsf_input_read, "gsf_input_read");
+        // GLib's, found through libgsf, which depends on it.
+        look(g_object_unref, "g_object_unref");
+        look(g_error_free, "g_error_free");
+        look(g_log_set_handler, "g_log_set_handler");
+        if (!all) return false;
         gsf_init();
         const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
                                                         G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
         for (const char* domain : {"libgsf", "libgsf:msole", "libgsf:zip", "libgsf:utils"})
             g_log_set_handler(domain, levels, QuietLog, nullptr);
-    });
+        return true;
+    }();
+    return loaded;
 }
 
 // gsf_infile_child_by_name reports a stream it cannot open (a sector chain
@@ -74,9 +107,14 @@ CompoundFile::~CompoundFile() = default;
 
 bool CompoundFile::Open(ByteView bytes, ReadError& error)
 {
-    EnsureGsf();
     if (!IsCompoundFile(bytes)) {
         error = {ReadErrorKind::NotThisFormat, "not a compound file"};
+        return false;
+    }
+    if (!LoadGsf()) {
+        const std::string why = CompoundFileLibrary().Error();
+        error = {ReadErrorKind::Unreadable, "cannot read compound files: " + CompoundFileLibrary().Name() +
+                                                (why.empty() ? " lacks a function" : ": " + why)};
         return false;
     }
     m_impl = std::make_unique<Impl>();
@@ -185,6 +223,12 @@ std::vector<std::string> CompoundFile::RootNames() const
         if (name != nullptr) names.emplace_back(name);
     }
     return names;
+}
+
+platform::LazyLibrary& CompoundFileLibrary()
+{
+    static platform::LazyLibrary library(VARNEL_GSF_SONAME);
+    return library;
 }
 
 }  // namespace office

@@ -1,6 +1,9 @@
 // OLE2 compound files (the container of .doc and .xls) on libgsf. libgsf
 // walks the sector chains; we only ask it for whole streams, with a cap on
 // each stream's size so a hostile directory entry cannot claim gigabytes.
+// libgsf is opened with the first compound file, not at start-up: with the
+// GLib it brings it took a fifth of varnel-find's start-up, which searches
+// of text files, web pages and the XML formats never need.
 #pragma once
 
 #include "office/containers/readerror.h"
@@ -10,7 +13,14 @@
 #include <string>
 #include <vector>
 
+namespace platform {
+class LazyLibrary;
+}
+
 namespace office {
+
+// libgsf, opened by the first compound file read.
+platform::LazyLibrary& CompoundFileLibrary();
 
 // True when the bytes begin with the compound-file signature.
 bool IsCompoundFile(ByteView bytes);
