@@ -122,7 +122,8 @@ TEST(HtmlHostile, AParserRunHoldsAtMost256OpenElements)
     } sink;
     std::string page;
     for (int i = 0; i < 2000; ++i) page += "<div>";
-    HtmlSaxParser parser(page, {}, sink, HtmlReadLimits{}.parserDepth);
+    const std::vector<HtmlFilteredTag> noneFiltered;  // the parser keeps a reference to it
+    HtmlSaxParser parser(page, noneFiltered, sink, HtmlReadLimits{}.parserDepth);
     ASSERT_TRUE(parser.Run());
     EXPECT_LE(sink.deepest, 257u);
     EXPECT_EQ(parser.Runs(), sink.detached + 1);
