@@ -122,6 +122,20 @@ protected:
         }
     }
 
+    // What both searches refuse before they ask Office anything.
+    static CKeywordArray MoreKeywordsThanFlags()
+    {
+        CKeywordArray keywords;
+        for (int i = 0; i < 257; ++i) AddKeywords(keywords, {"x"});
+        return keywords;
+    }
+    static _ResultFileInfo PathWithoutNul()
+    {
+        auto record = Record("", 1);
+        std::memset(record.szFilePath, 'a', sizeof record.szFilePath);
+        return record;
+    }
+
     std::shared_ptr<FakeOffice> m_office = std::make_shared<FakeOffice>();
     long m_startObjects = 0;
     TempDir m_tmp{"kestrel-test"};
@@ -236,10 +250,8 @@ TEST_P(WordSearchTest, MatchDegreeTruncatesAndEveryFlagIsWritten)
 // Refusals before Word is asked leave the record as it was.
 TEST_P(WordSearchTest, RefusalsBeforeWordIsAsked)
 {
-    CKeywordArray tooMany;
-    for (int i = 0; i < 257; ++i) AddKeywords(tooMany, {"x"});
-    auto noNul = Record("", 1);  // a path without its terminating NUL
-    std::memset(noNul.szFilePath, 'a', sizeof noNul.szFilePath);
+    const CKeywordArray tooMany = MoreKeywordsThanFlags();
+    const _ResultFileInfo noNul = PathWithoutNul();
     const std::string busy = File("busy.doc");
     HeldLock holder(busy);
     const struct {
@@ -323,10 +335,8 @@ TEST_P(ExcelSearchTest, MatchDegreeCountsEachKeywordOnce)
 // Refusals before Excel is asked leave the record as it was.
 TEST_P(ExcelSearchTest, RefusalsAndAHeldWorkbookIsLeftToExcel)
 {
-    CKeywordArray tooMany;
-    for (int i = 0; i < 257; ++i) AddKeywords(tooMany, {"x"});
-    auto noNul = Record("", 1);  // a path without its terminating NUL
-    std::memset(noNul.szFilePath, 'a', sizeof noNul.szFilePath);
+    const CKeywordArray tooMany = MoreKeywordsThanFlags();
+    const _ResultFileInfo noNul = PathWithoutNul();
     const std::pair<_ResultFileInfo, CKeywordArray> refused[] = {
         {Record(m_path, 0), CKeywordArray()}, {noNul, Keywords({"x"})}, {Record(m_path, 256), tooMany}};
     for (const auto& [before, keywords] : refused) {
