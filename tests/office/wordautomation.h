@@ -4,6 +4,7 @@
 #pragma once
 
 #include "office/automation/wordapplication.h"
+#include "office/word/wordfind.h"
 #include "support/excelfixtures.h"
 
 #include <gtest/gtest.h>
@@ -28,13 +29,8 @@ inline IDispatch* Get(IDispatch* from, DISPID id)
     return Call(from, id, DISPATCH_PROPERTYGET).TakeDispatch();
 }
 
-struct Switches {
-    bool matchCase = false;
-    bool wholeWord = false;
-    bool wildcards = false;
-    bool soundsLike = false;
-    bool wordForms = false;
-};
+// Find.Execute's five switches, in the engine's order.
+using Switches = office::FindOptions;
 
 // Find.Execute with Kestrel's fifteen arguments; the value is VT_BOOL found.
 inline CallResult Execute(IDispatch* find, std::u16string_view text, const Switches& s = {},
@@ -42,8 +38,8 @@ inline CallResult Execute(IDispatch* find, std::u16string_view text, const Switc
 {
     const std::u16string what(text), with(replaceWith);
     return Call(find, 0x1BC, DISPATCH_METHOD,
-                {Arg::Str(what), Arg::Bool(s.matchCase), Arg::Bool(s.wholeWord), Arg::Bool(s.wildcards),
-                 Arg::Bool(s.soundsLike), Arg::Bool(s.wordForms), Arg::Bool(true), Arg::I2(2), Arg::Bool(false),
+                {Arg::Str(what), Arg::Bool(s.matchCase), Arg::Bool(s.matchWholeWord), Arg::Bool(s.matchWildcards),
+                 Arg::Bool(s.matchSoundsLike), Arg::Bool(s.matchAllWordForms), Arg::Bool(true), Arg::I2(2), Arg::Bool(false),
                  Arg::Str(with), Arg::I2(replace), Arg::Bool(false), Arg::Bool(false), Arg::Bool(false),
                  Arg::Bool(false)},
                 true);
@@ -66,49 +62,6 @@ inline HRESULT CloseOrQuit(IDispatch* target)
 {
     return Call(target, 0x451, DISPATCH_METHOD, {Arg::Bool(false), Arg::Bool(false), Arg::Bool(false)}, true).hr;
 }
-
-// Opens one file in a fresh application and hands out its Find object;
-// releases everything at the end.
-class OpenedFile {
-public:
-    explicit OpenedFile(const std::string& path)
-    {
-        office::RegisterWordServer();
-        if (FAILED(CreateObjectByProgID("Word.Application", &m_app))) return;
-        if ((m_documents = Get(m_app, 0x6)) == nullptr) return;
-        if ((m_doc = Open(m_documents, path).TakeDispatch()) == nullptr) return;
-        if ((m_selection = Get(m_app, 0x5)) == nullptr) return;
-        m_find = Get(m_selection, 0x106);
-    }
-    ~OpenedFile()
-    {
-        if (m_doc != nullptr) CloseOrQuit(m_doc);
-        if (m_app != nullptr) CloseOrQuit(m_app);
-        for (IDispatch* object : {m_find, m_selection, m_doc, m_documents, m_app}) {
-            if (object != nullptr) object->Release();
-        }
-    }
-    OpenedFile(const OpenedFile&) = delete;
-    OpenedFile& operator=(const OpenedFile&) = delete;
-
-    bool Ok() const { return m_find != nullptr; }
-    IDispatch* Documents() const { return m_documents; }
-    IDispatch* FindObject() const { return m_find; }
-
-    bool Find(std::u16string_view text)
-    {
-        const CallResult r = Execute(m_find, text);
-        EXPECT_EQ(r.hr, S_OK);
-        return Found(r);
-    }
-
-private:
-    IDispatch* m_app = nullptr;
-    IDispatch* m_documents = nullptr;
-    IDispatch* m_doc = nullptr;
-    IDispatch* m_selection = nullptr;
-    IDispatch* m_find = nullptr;
-};
 
 // Files written for one test, removed at its end.
 class TempFiles {
