@@ -20,24 +20,17 @@ using excelfixtures::Bytes;
 
 namespace {
 
-// The file offset of the directory entry named `name`.
-std::size_t DirectoryEntry(const Bytes& file, const std::string& name)
-{
-    const Bytes utf16 = excelfixtures::Utf16(std::u16string(name.begin(), name.end()) + u'\0');
-    for (std::size_t at = 512; at + 128 <= file.size(); at += 128)
-        if (std::memcmp(&file[at], utf16.data(), utf16.size()) == 0) return at;
-    return 0;
-}
-
 // A compound file whose stream `name` holds `size` bytes but whose
-// directory entry claims `claimed`.
+// directory entry (found by its name) claims `claimed`.
 Bytes WithClaimedSize(const std::string& name, std::size_t size, std::uint32_t claimed)
 {
     Bytes file = excelfixtures::CompoundFileOf({{name, Bytes(size, 0x41)}, {"Other", Bytes(5000, 0x42)}});
-    const std::size_t entry = DirectoryEntry(file, name);
-    EXPECT_NE(entry, 0u) << "no directory entry for " << name;
-    if (entry == 0) return file;
-    for (std::size_t i = 0; i < 4; ++i) file[entry + 0x78 + i] = static_cast<std::uint8_t>(claimed >> (8 * i));
+    const Bytes utf16 = excelfixtures::Utf16(std::u16string(name.begin(), name.end()) + u'\0');
+    std::size_t entry = 512;
+    while (entry + 128 <= file.size() && std::memcmp(&file[entry], utf16.data(), utf16.size()) != 0) entry += 128;
+    EXPECT_LE(entry + 128, file.size()) << "no directory entry for " << name;
+    for (std::size_t i = 0; i < 4 && entry + 128 <= file.size(); ++i)
+        file[entry + 0x78 + i] = static_cast<std::uint8_t>(claimed >> (8 * i));
     return file;
 }
 

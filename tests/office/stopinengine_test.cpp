@@ -128,11 +128,6 @@ TEST(StopInFind, LongLoopsLookAtTheRequestAtLeastEveryTwoMegaUnits)
     doc.SetShortcuts(false);
     ExecuteFind(doc, Request(u"<", "*"));
     EXPECT_GE(LooksDuring([&] { ExecuteFind(doc, Request(u"<", "*")); }), least) << "wildcard retries";
-    // A request made before Find ends it at once.
-    platform::RequestSearchStop();
-    EXPECT_THROW(ExecuteFind(doc, Request(u"zebra")), platform::OperationCancelled);
-    platform::ClearSearchStop();
-    EXPECT_FALSE(ExecuteFind(doc, Request(u"zebra")));
 }
 
 TEST(StopInFind, ChunkedSearchesFindWhatOnePassFinds)

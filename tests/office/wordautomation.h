@@ -37,12 +37,12 @@ inline CallResult Execute(IDispatch* find, std::u16string_view text, const Switc
                           std::u16string_view replaceWith = u"", short replace = 0)
 {
     const std::u16string what(text), with(replaceWith);
-    return Call(find, 0x1BC, DISPATCH_METHOD,
-                {Arg::Str(what), Arg::Bool(s.matchCase), Arg::Bool(s.matchWholeWord), Arg::Bool(s.matchWildcards),
-                 Arg::Bool(s.matchSoundsLike), Arg::Bool(s.matchAllWordForms), Arg::Bool(true), Arg::I2(2), Arg::Bool(false),
-                 Arg::Str(with), Arg::I2(replace), Arg::Bool(false), Arg::Bool(false), Arg::Bool(false),
-                 Arg::Bool(false)},
-                true);
+    return Call(
+        find, 0x1BC, DISPATCH_METHOD,
+        {Arg::Str(what), Arg::Bool(s.matchCase), Arg::Bool(s.matchWholeWord), Arg::Bool(s.matchWildcards),
+         Arg::Bool(s.matchSoundsLike), Arg::Bool(s.matchAllWordForms), Arg::Bool(true), Arg::I2(2), Arg::Bool(false),
+         Arg::Str(with), Arg::I2(replace), Arg::Bool(false), Arg::Bool(false), Arg::Bool(false), Arg::Bool(false)},
+        true);
 }
 
 inline bool Found(const CallResult& r) { return r.value.vt == VT_BOOL && r.value.boolVal != VARIANT_FALSE; }
@@ -84,7 +84,6 @@ public:
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     }
-    std::string Write(const std::string& name, const char* text) { return Write(name, std::string(text)); }
 
 private:
     std::vector<std::string> m_paths;

@@ -4,9 +4,9 @@
 // reaching the reader. Each Find switch reaching the engine is findshortcuts_test's (every
 // combination, against the engine); the engine's own decisions are
 // wordfind_test's.
+#include "wordautomation.h"
 #include "docfixture.h"
 #include "platform/cancellation.h"
-#include "wordautomation.h"
 
 #include <gtest/gtest.h>
 
@@ -99,7 +99,7 @@ TEST_F(WordAutomation, SelectionFollowsTheMostRecentOpenDocument)
 // fewer, by value: both reach the same document and the same Find.
 TEST_F(WordAutomation, ArgumentFormsAndMembers)
 {
-    const std::string path = m_files.Write("forms.txt", "needle\n");
+    const std::string path = m_files.Write("forms.txt", std::string("needle\n"));
     {
         CallResult opened = Call(m_documents, 0xF, DISPATCH_METHOD, {Arg::Str(std::u16string(path.begin(), path.end()))});
         ASSERT_EQ(opened.hr, S_OK);

@@ -77,6 +77,14 @@ TEST(DocText, MainStoryOfSmallDocuments)
     wide.ccp[0] = 5;
     tiny.text = docbin::Latin("tiny\r");
     tiny.ccp[0] = 0x10000000u;
+    // Word 97 pieces stored out of order, as after a fast save: the piece
+    // table decides; 8-bit pieces are in Windows-1252.
+    docbin::Word97 fast;
+    fast.text = docbin::Utf16(u"\u0416\u00E9 world\r");
+    const auto at97 = static_cast<std::uint32_t>(docbin::Word97::kTextAt);
+    fast.pieces = {{5, at97 + 18, true}, {9, at97, false}};  // the 8-bit piece after 18 bytes of UTF-16
+    for (char c : std::string("\x93Hi\x94 ")) fast.text.push_back(static_cast<std::uint8_t>(c));
+    fast.ccp[0] = 14;
     const std::pair<Bytes, std::u16string> cases[] = {
         // {IF {PAGE}=1 "yes"}: the nested field sits in the instruction;
         // note references and object anchors leave no mark; a column break
@@ -95,26 +103,14 @@ TEST(DocText, MainStoryOfSmallDocuments)
         {complex.Build(), u"Hello world\r"},
         {wide.Build(), u"\u0393\u03B5\u03B9\u03B1\r"},
         {tiny.Build(), u"tiny\r"},
+        {fast.Build(), u"\u201CHi\u201D \u0416\u00E9 world\r"},
     };
     for (const auto& [file, main] : cases) EXPECT_EQ(StoryOf(ReadOk(kDoc, file)), main);
 }
 
-TEST(DocPieces, CompressedAndUnicodePiecesInAnyOrderAndStoriesInFibOrder)
+TEST(DocStories, StoriesInFibOrder)
 {
-    docbin::Word97 d;
-    // Stored out of order, as after a fast save: the piece table decides.
-    d.text = docbin::Utf16(u"\u0416\u00E9 world\r");
-    const auto at = static_cast<std::uint32_t>(docbin::Word97::kTextAt);
-    d.pieces = {{5, at + static_cast<std::uint32_t>(d.text.size()), true}, {9, at, false}};
-    for (char c : std::string("\x93Hi\x94 ")) d.text.push_back(static_cast<std::uint8_t>(c));
-    d.ccp[0] = 14;
-    const WordContent c = ReadOk(kDoc, d.Build());
-    ASSERT_EQ(c.stories.size(), 1u);
-    EXPECT_EQ(c.stories[0].text, u"\u201CHi\u201D \u0416\u00E9 world\r");
-
-    const std::string all = "Main\rFoot\rHead\rNote\rEnd\rBox\rHbox\r";
-    d.text = docbin::Latin(all);
-    d.pieces = {{static_cast<std::uint32_t>(all.size()), at, true}};
+    docbin::Word97 d = docbin::Word97Doc(u"Main\rFoot\rHead\rNote\rEnd\rBox\rHbox\r");
     const std::uint32_t lengths[8] = {5, 5, 5, 0, 5, 4, 4, 5};  // no macro story
     std::copy(std::begin(lengths), std::end(lengths), d.ccp);
     const WordContent seven = ReadOk(kDoc, d.Build());
