@@ -6,7 +6,7 @@
 // XML readers and the web page reader look at the request as they go
 // through a large file and give up (what they decode a chunk at a time is
 // held against one pass in decoding_test). The stop at the automation seam
-// is tested with Kestrel in officefindbuiltin_test.
+// is wordautomation_test's, and with Kestrel officefindbuiltin_test's.
 #include "docfixture.h"
 #include "office/containers/htmlstrictscanner.h"
 #include "office/containers/xmlsax.h"
