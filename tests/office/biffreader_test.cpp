@@ -165,8 +165,9 @@ TEST(BiffReaderEncryption, OtherPasswordsAreRefused)
     EXPECT_EQ(Refusal(Xls(BiffStream({{u"S", 0, {}}}, {}, 0x0600, &rc4))), ReadErrorKind::Encrypted);
 }
 
-// Streams cut, lying about their records or counts, or past the cell cap
-// are refused or read, never read past their end.
+// Streams cut, lying about their records or counts, past the cell cap, or
+// whose sheets share one substream are refused or read, never read past
+// their end or multiplied.
 TEST(BiffReaderDamage, CutLyingAndOversizedStreamsAreRefusedOrRead)
 {
     Workbook book;
@@ -210,7 +211,21 @@ TEST(BiffReaderDamage, CutLyingAndOversizedStreamsAreRefusedOrRead)
     })));
     EXPECT_EQ(Shown(book, 0, 0, 0), u"only one");
     EXPECT_LT(book.TextCount(), 10u);
-    // (BOUNDSHEETs that all point at one substream: hostilexls_test.)
+
+    // 3000 BOUNDSHEETs all pointing at one sheet of 5000 cells: 15 million
+    // cells of work from a 100 KB stream.
+    Stream s;
+    s.Bof(0x0600, 5);
+    std::vector<std::size_t> patches;
+    for (int i = 0; i < 3000; ++i) patches.push_back(s.BoundSheet(std::u16string(1, static_cast<char16_t>(u'a' + i % 26)), 0));
+    s.Eof();
+    const std::size_t sheet = s.Size();
+    s.Bof(0x0600, 0x10);
+    for (unsigned r = 0; r < 5000; ++r) s.Number(r, 0, r);
+    s.Eof();
+    for (std::size_t at : patches) s.PatchOffset(at, sheet);
+    EXPECT_FALSE(BiffReader().ReadStream(s.Data(), book, error));
+    EXPECT_EQ(error.kind, ReadErrorKind::Damaged) << error;
 }
 
 namespace {
