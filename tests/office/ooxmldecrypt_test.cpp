@@ -44,6 +44,7 @@ EncryptedFile Fixture(const std::string& scheme, const std::string& package)
 // reads: its key unlocks nothing.
 EncryptedFile OtherPassword(EncryptedFile f)
 {
+    if (f.info.empty()) return f;
     const std::string value = "encryptedVerifierHashValue=\"";
     const auto at = std::search(f.info.begin(), f.info.end(), value.begin(), value.end());
     auto& changed = at == f.info.end() ? f.info.back() : at[static_cast<std::ptrdiff_t>(value.size())];
