@@ -6,7 +6,6 @@
 // refusing junk.
 #include "office/excel/xlstextreader.h"
 #include "support/excelbooks.h"
-#include "support/oldbifffixture.h"
 
 #include <gtest/gtest.h>
 
@@ -42,111 +41,18 @@ const Probe kProbes[] = {
     {2, 3, u"second shared", B8 | Xlsx_},
 };
 
-const std::string kCyrillic1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";
-const Bytes kPlusTokens = {0x1E, 40, 0, 0x1E, 2, 0, 0x03};  // =40+2
-
-Bytes WriteBiff(unsigned version)
-{
-    const bool biff8 = version == 0x0600;
-    auto globals = [&](Stream& s) {
-        s.Record(0x0042, Words({biff8 ? 1200u : 1251u}));
-        Bytes fmt = Words({164});
-        if (biff8) PutString8(fmt, u"0.00%", 2);
-        else OldBiffWriter::PutBytes(fmt, "0.00%", 1);
-        s.Record(0x041E, fmt);
-        for (unsigned format : {0u, 14u, 164u}) {
-            Bytes xf = Words({0, format});
-            xf.resize(biff8 ? 20 : 16, 0);
-            s.Record(0x00E0, xf);
-        }
-        if (!biff8) return;
-        Bytes sst = Words({3, 0, 3, 0});
-        for (const char16_t* text : {u"Alpha beta", u"Привет", u"second shared"}) PutString8(sst, text, 2);
-        s.Record(0x00FC, sst);
-    };
-    auto cells = [&](Stream& s) {
-        if (biff8) s.LabelSst(0, 0, 0);
-        else s.Label(0, 0, u"Alpha beta", false);
-        s.Number(0, 1, 4711);
-        s.Number(0, 2, 12.5);
-        s.Number(0, 3, 45352, 1);
-        s.Record(0x0205, {1, 0, 0, 0, 0, 0, 1, 0});
-        s.Record(0x0205, {1, 0, 1, 0, 0, 0, 7, 1});
-        s.Formula(1, 2, 42, kPlusTokens);
-        // =40&2 with a text result, which the STRING record after it holds.
-        s.Record(0x0006, {1, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 7, 0, 0x1E, 40, 0, 0x1E, 2, 0,
-                          0x08});
-        Bytes str;
-        if (biff8) PutString8(str, u"computed text", 2);
-        else OldBiffWriter::PutBytes(str, "computed text", 2);
-        s.Record(0x0207, str);
-        s.Number(2, 0, 0.0897, 2);
-        s.Number(2, 1, 1e20);
-        if (biff8) {
-            s.LabelSst(2, 2, 1);
-            s.LabelSst(2, 3, 2);
-        } else {
-            s.Label(2, 2, std::u16string(kCyrillic1251.begin(), kCyrillic1251.end()), false);
-        }
-    };
-    auto hidden = [&](Stream& s) { s.Label(0, 0, u"hidden value", biff8); };
-    return Xls(BiffStream({{u"Data", 0, cells}, {u"Hidden", 1, hidden}}, globals, version), version);
-}
-
-Bytes WriteXlsx()
-{
-    const std::string data =
-        "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\"><v>4711</v></c><c r=\"C1\"><v>12.5</v></c>"
-        "<c r=\"D1\" s=\"1\"><v>45352</v></c></row>"
-        "<row r=\"2\"><c r=\"A2\" t=\"b\"><v>1</v></c><c r=\"B2\" t=\"e\"><v>#DIV/0!</v></c>"
-        "<c r=\"C2\"><f>40+2</f><v>42</v></c><c r=\"D2\" t=\"str\"><f>40&amp;2</f><v>computed text</v></c></row>"
-        "<row r=\"3\"><c r=\"A3\" s=\"2\"><v>0.0897</v></c><c r=\"B3\"><v>1E+20</v></c>"
-        "<c r=\"C3\" t=\"inlineStr\"><is><t>Привет</t></is></c><c r=\"D3\" t=\"s\"><v>1</v></c></row>";
-    const std::string styles = "<numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"0.00%\"/></numFmts>"
-                               "<cellXfs count=\"3\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/>"
-                               "</cellXfs>";
-    return Xlsx({{"Data", data},
-                 {"Hidden", "<row r=\"1\">" + InlineCell("A1", "hidden value") + "</row>", "state=\"hidden\""}},
-                {"Alpha beta", "second shared"}, styles);
-}
-
-std::string XmlCell(const char* type, const std::string& data, const std::string& formula = "")
-{
-    return "<Cell" + (formula.empty() ? "" : " ss:Formula=\"" + formula + "\"") + "><Data ss:Type=\"" + type + "\">" +
-           data + "</Data></Cell>";
-}
-
-std::string WriteXml2003()
-{
-    return "<?xml version=\"1.0\"?><Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\" "
-           "xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\"><Worksheet ss:Name=\"Data\"><Table><Row>" +
-           XmlCell("String", "Alpha <B>beta</B>") + XmlCell("Number", "4711") + XmlCell("Number", "12.5") +
-           XmlCell("DateTime", "2024-03-01T00:00:00.000") + "</Row><Row>" + XmlCell("Boolean", "1") +
-           XmlCell("Error", "#DIV/0!") + XmlCell("Number", "42", "=40+2") +
-           XmlCell("String", "computed text", "=40&amp;2") +
-           "</Row><Row ss:Index=\"3\"><Cell ss:Index=\"2\"><Data ss:Type=\"Number\">"
-           "1E+20</Data></Cell>" +
-           XmlCell("String", "Привет") +
-           "</Row></Table></Worksheet>"
-           "<Worksheet ss:Name=\"Hidden\"><Table><Row>" +
-           XmlCell("String", "hidden value") +
-           "</Row></Table>"
-           "<WorksheetOptions xmlns=\"urn:schemas-microsoft-com:office:excel\"><Visible>SheetHidden</Visible>"
-           "</WorksheetOptions></Worksheet></Workbook>";
-}
-
-const std::string kCsv = "\xEF\xBB\xBF" "Alpha beta,4711,12.5\r\nTRUE\r\n,1E+20,\"Привет\"\r\n";
-
+// The sheet in each format, written once by this folder's record, package
+// and text writers and kept in tests/data/excel as probe*: sheet "Data"
+// above and a hidden sheet whose A1 reads "hidden value" where the format
+// has sheets; formulas =40+2 and =40&2 in C2 and D2 where it has formulas.
 struct FormatCase {
     const char* name;
     unsigned format;
     WorkbookKind kind;
-    std::function<Bytes()> write;
+    const char* file;
 };
 
 void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
-
-Bytes Of(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 class EveryReader : public ::testing::TestWithParam<FormatCase> {};
 
@@ -155,7 +61,7 @@ class EveryReader : public ::testing::TestWithParam<FormatCase> {};
 TEST_P(EveryReader, ShowsTheCellsItsFormatHolds)
 {
     const FormatCase& c = GetParam();
-    const Bytes file = c.write();
+    const Bytes file = FileBytes(ExcelData(c.file));
     EXPECT_EQ(DetectWorkbookKind(View(file)), c.kind);
     const Workbook book = LoadOk(file);
     ASSERT_FALSE(book.sheets.empty());
@@ -171,7 +77,7 @@ TEST_P(EveryReader, ShowsTheCellsItsFormatHolds)
     } else {
         // A worksheet file or a text names no sheet: it takes the name given.
         ASSERT_EQ(book.sheets.size(), 1u);
-        EXPECT_EQ(book.sheets[0].name, u"Sheet1");
+        EXPECT_EQ(book.sheets[0].name, kGivenName);
     }
     if ((c.format & (B8 | B5 | Xlsx_)) != 0) {
         EXPECT_EQ(FormulaOf(book, 0, 1, 2), u"=40+2");
@@ -179,17 +85,16 @@ TEST_P(EveryReader, ShowsTheCellsItsFormatHolds)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, EveryReader,
-    ::testing::Values(FormatCase{"Biff8", B8, WorkbookKind::Biff, [] { return WriteBiff(0x0600); }},
-                      FormatCase{"Biff5", B5, WorkbookKind::Biff, [] { return WriteBiff(0x0500); }},
-                      FormatCase{"Biff2", B2, WorkbookKind::OldBiff, [] { return OldBiffProbeSheet(2); }},
-                      FormatCase{"Biff3", B3, WorkbookKind::OldBiff, [] { return OldBiffProbeSheet(3); }},
-                      FormatCase{"Biff4", B4, WorkbookKind::OldBiff, [] { return OldBiffProbeSheet(4); }},
-                      FormatCase{"Xlsx", Xlsx_, WorkbookKind::OpenXml, WriteXlsx},
-                      FormatCase{"Xml2003", Xml, WorkbookKind::Xml2003, [] { return Of(WriteXml2003()); }},
-                      FormatCase{"Csv", Csv, WorkbookKind::DelimitedText, [] { return Of(kCsv); }}),
-    [](const ::testing::TestParamInfo<FormatCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, EveryReader,
+                         ::testing::Values(FormatCase{"Biff8", B8, WorkbookKind::Biff, "probe-biff8.xls"},
+                                           FormatCase{"Biff5", B5, WorkbookKind::Biff, "probe-biff5.xls"},
+                                           FormatCase{"Biff2", B2, WorkbookKind::OldBiff, "probe-biff2.xls"},
+                                           FormatCase{"Biff3", B3, WorkbookKind::OldBiff, "probe-biff3.xls"},
+                                           FormatCase{"Biff4", B4, WorkbookKind::OldBiff, "probe-biff4.xls"},
+                                           FormatCase{"Xlsx", Xlsx_, WorkbookKind::OpenXml, "probe.xlsx"},
+                                           FormatCase{"Xml2003", Xml, WorkbookKind::Xml2003, "probe-xml2003.xml"},
+                                           FormatCase{"Csv", Csv, WorkbookKind::DelimitedText, "probe.csv"}),
+                         [](const ::testing::TestParamInfo<FormatCase>& p) { return std::string(p.param.name); });
 
 // Texts: delimiters, quoting and encodings; then files missing, junk, and
 // texts past the grid's limits.

@@ -6,7 +6,7 @@
 #include "office/excel/workbookloader.h"
 #include "office/excel/xlstextreader.h"
 #include "platform/codepage.h"
-#include "support/excelfixtures.h"
+#include "support/excelbooks.h"
 
 #include <gtest/gtest.h>
 
@@ -21,30 +21,18 @@ using office::ReadErrorKind;
 namespace office {
 namespace {
 
-struct Loaded {
-    bool ok = false;
-    ReadError error;
-    Workbook book;
-};
-
-Loaded Load(const std::string& page, ReadBudget* budget = nullptr)
-{
-    Loaded r;
-    WorkbookLimits limits;
-    limits.budget = budget;
-    r.ok = LoadWorkbookBytes(ByteView(reinterpret_cast<const std::uint8_t*>(page.data()), page.size()), u"Page",
-                             r.book, r.error, limits);
-    return r;
-}
+using excelfixtures::kGivenName;
+using excelfixtures::LoadOk;
+using excelfixtures::Refusal;
+using excelfixtures::Utf16;
 
 // The page read by the web page reader itself, with the parser's limits.
-Loaded ReadWith(const std::string& page, const HtmlReadLimits& limits)
+Workbook ReadWith(const std::string& page, const HtmlReadLimits& limits)
 {
-    Loaded r;
     WorkbookBuilder builder;
-    r.ok = XlsTextReader::ReadHtml(page, u"Page", builder, r.error, limits);
-    if (r.ok) r.book = builder.Finish();
-    return r;
+    ReadError error;
+    EXPECT_TRUE(XlsTextReader::ReadHtml(page, u"Page", builder, error, limits)) << error << page;
+    return builder.Finish();
 }
 
 // Every cell of the first sheet as "row,column=shown" in UTF-8, in sheet order.
@@ -115,20 +103,17 @@ TEST(HtmlWorkbook, TableRowsCellsAndCharsetAsExcelReadsThem)
         {"a zero byte reads as a space", std::string("<html>") + table + std::string("a\0b", 3) + end, "0,0=a b;"},
     };
     for (const PageCase& c : cases) {
-        const Loaded r = Load(c.page);
-        ASSERT_TRUE(r.ok) << c.what << ": " << r.error;
-        ASSERT_EQ(r.book.sheets.size(), 1u) << c.what;
-        EXPECT_EQ(r.book.sheets[0].name, u"Page");
-        EXPECT_EQ(Grid(r.book), c.grid) << c.what;
+        const Workbook book = LoadOk(c.page);
+        ASSERT_EQ(book.sheets.size(), 1u) << c.what;
+        EXPECT_EQ(book.sheets[0].name, kGivenName);
+        EXPECT_EQ(Grid(book), c.grid) << c.what;
     }
     // A zero byte between tags is a space too: the cell after it is kept.
-    EXPECT_EQ(Grid(Load(table + std::string("a</td>\0<td>b", 12) + end).book), "0,0=a;0,1=b;");
+    EXPECT_EQ(Grid(LoadOk(table + std::string("a</td>\0<td>b", 12) + end)), "0,0=a;0,1=b;");
     // UTF-16 without a byte-order mark, told by its zero bytes (the marks
     // are read alike for Word's pages: wordreaders_test).
-    const auto le = excelfixtures::Utf16(u"<html><table><tr><td>Stra\u00DFe</td><td>2</td></tr></table>");
-    const Loaded r = Load(std::string(le.begin(), le.end()));
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(Grid(r.book), "0,0=Stra\xC3\x9F\x65;0,1=2;");
+    EXPECT_EQ(Grid(LoadOk(Utf16(u"<html><table><tr><td>Stra\u00DFe</td><td>2</td></tr></table>"))),
+              "0,0=Stra\xC3\x9F\x65;0,1=2;");
 }
 
 // Pages nested past the parser's depth are read with that depth lowered to
@@ -180,18 +165,15 @@ TEST(HtmlWorkbook, PagesReadAlikeWhateverTheLimits)
     shallow.parserDepth = 8;
     renameAll.keptAttributes = 0;
     for (const std::string& page : closed) {
-        const Loaded plain = ReadWith(page, plainLimits);
-        const Loaded restarted = ReadWith(page, shallow);
-        const Loaded renamed = ReadWith(page, renameAll);
-        ASSERT_TRUE(plain.ok && restarted.ok && renamed.ok) << page;
-        EXPECT_EQ(Grid(restarted.book), Grid(plain.book)) << page;
-        EXPECT_EQ(Grid(renamed.book), Grid(plain.book)) << page;
+        const std::string plain = Grid(ReadWith(page, plainLimits));
+        EXPECT_EQ(Grid(ReadWith(page, shallow)), plain) << page;
+        EXPECT_EQ(Grid(ReadWith(page, renameAll)), plain) << page;
     }
     // An end tag of an element opened in an earlier run ends all it holds,
     // as in one run.
     const std::string ends =
         "<table><tr><td>a<div><div><div><div></table>b<table><tr><td>c<div><div><div><div></td>d<td>e</table>";
-    EXPECT_EQ(Grid(ReadWith(ends, shallow).book), "0,0=a;1,0=c;1,1=e;");
+    EXPECT_EQ(Grid(ReadWith(ends, shallow)), "0,0=a;1,0=c;1,1=e;");
 }
 
 // What the reader holds of a page beside the workbook (the text of a cell
@@ -202,13 +184,10 @@ TEST(HtmlWorkbook, CellTextBeyondTheBudgetIsRefusedForItsSize)
     for (int i = 0; i < 400000; ++i) page += "many words in one cell ";
     page += "</td></tr></table>";
     ReadBudget small(4u << 20);
-    const Loaded refused = Load(page, &small);
-    EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(refused.error.kind, ReadErrorKind::TooLarge) << refused.error;
+    EXPECT_EQ(Refusal(page, {.budget = &small}), ReadErrorKind::TooLarge);
     EXPECT_EQ(small.Used(), 0u);
     ReadBudget enough(256u << 20);
-    const Loaded read = Load(page, &enough);
-    EXPECT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(Refusal(page, {.budget = &enough}), ReadErrorKind::None);
 }
 
 }  // namespace

@@ -24,32 +24,13 @@ ReadErrorKind ReaderRefusal(const Bytes& bytes)
                                                                                               : error.kind;
 }
 
-// An Excel 4 workbook: sheet "Cells", a chart sheet, and sheet "Other"
-// whose own formats make XF 1 a plain number.
+// An Excel 4 workbook (tests/data/excel/excel4-workbook.xlw): sheet
+// "Cells" holds excelloader_test's probe sheet; then a chart sheet, and
+// sheet "Other" whose own formats make XF 1 a plain number: 45352 in A1,
+// "zebra on the last sheet" in A2.
 Bytes Workbook4()
 {
-    OldBiffWriter w(4);
-    w.Bof(0x0100);
-    for (const char* name : {"Cells", "Chart1", "Other"}) w.BoundSheet(name);
-    std::size_t at = w.SheetHeader("Cells");
-    const Bytes cells = OldBiffProbeSheet(4);
-    w.Data().insert(w.Data().end(), cells.begin(), cells.end());
-    w.PatchSheetLength(at);
-    at = w.SheetHeader("Chart1");
-    w.Bof(0x0020);
-    w.Label(0, 0, "chart sheet text");
-    w.Eof();
-    w.PatchSheetLength(at);
-    at = w.SheetHeader("Other");
-    w.Bof(0x0010);
-    for (const char* code : {"General", "0.00"}) w.Format(code);
-    for (unsigned format : {0u, 1u}) w.Xf(format);
-    w.Number(0, 0, 45352, 1);
-    w.Label(1, 0, "zebra on the last sheet");
-    w.Eof();
-    w.PatchSheetLength(at);
-    w.Eof();
-    return w.Data();
+    return FileBytes(ExcelData("excel4-workbook.xlw"));
 }
 
 }  // namespace
@@ -96,7 +77,8 @@ TEST_P(OldBiffVersions, CodePagesDate1904AndUnknownFormats)
 TEST_P(OldBiffVersions, RefusedStreams)
 {
     const int v = GetParam();
-    const Bytes whole = OldBiffProbeSheet(v);
+    const Bytes whole = FileBytes(ExcelData("probe-biff" + std::to_string(v) + ".xls"));
+    ASSERT_FALSE(whole.empty());
     for (auto end = whole.begin(); end != whole.end(); ++end)
         EXPECT_NE(ReaderRefusal(Bytes(whole.begin(), end)), ReadErrorKind::None);
     Bytes oversized = whole;

@@ -1,6 +1,6 @@
 // Files saved with a password open when the password is Office's default:
 // Office Open XML packages with either scheme (Standard and Agile) and
-// every key size and hash the tests can make, workbooks and documents
+// every key size and hash of the fixtures, workbooks and documents
 // alike, and BIFF5 and BIFF8 workbooks obfuscated with XOR. Another
 // password, an unknown scheme and damaged headers are refused; the package
 // is held to the file's budget; decryption looks at the stop request.
@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <tuple>
 #include <utility>
@@ -22,82 +23,66 @@ using officecrypt::EncryptedFile;
 
 namespace {
 
-const std::u16string kDefault = u"VelvetSweatshop";
-
-// Digits that do not compress away, so that a package grows with its rows.
-std::string FillerNumber(std::size_t i) { return std::to_string((i + 1) * 2654435761u % 4294967291u); }
-
-// A one-sheet workbook whose A1 holds `text` and B1 4711, with `filler`
-// more rows to make the package large.
-Bytes Workbook1(const std::string& text, std::size_t filler = 0)
+// The files of each scheme in tests/data/encrypted, encrypted once with
+// Office's default password by the writers this file's tests were first
+// built on: the EncryptionInfo stream (`scheme`.info; the salts and keys
+// are fixed, so it serves every package) and the EncryptedPackage streams
+// of a workbook (-book: sheet "Ledger", A1 "quarterly secret ledger", B1
+// 4711, 1000 rows after it of "filler " and a number; 13 KB, more than
+// three 4096-byte segments, no whole number of cipher blocks) and of a
+// document (-doc: "minutes of the meeting"; -bigdoc, of Standard AES-128
+// only: 200,000 letters "x").
+EncryptedFile Fixture(const std::string& scheme, const std::string& package)
 {
-    std::string rows = "<row r=\"1\">" + InlineCell("A1", text) + "<c r=\"B1\"><v>4711</v></c></row>";
-    for (std::size_t i = 0; i < filler; ++i)
-        rows += "<row r=\"" + std::to_string(i + 2) + "\">" +
-                InlineCell("A" + std::to_string(i + 2), "filler " + FillerNumber(i)) + "</row>";
-    return Xlsx({{"Ledger", rows}});
+    const std::string stem = std::string(VARNEL_TEST_DATA) + "/encrypted/" + scheme;
+    EncryptedFile f{FileBytes(stem + ".info"), FileBytes(stem + "-" + package + ".package")};
+    EXPECT_FALSE(f.info.empty() || f.package.empty()) << stem;
+    return f;
 }
 
-Bytes Document(const std::string& text)
+// The file with its verifier changed, as one saved with another password
+// reads: its key unlocks nothing.
+EncryptedFile OtherPassword(EncryptedFile f)
 {
-    return ZipOf({{"_rels/.rels", "<Relationships xmlns=\"" + kPkgRel + "\"><Relationship Id=\"r\" Type=\"" + kXlRel +
-                                      "/officeDocument\" Target=\"word/document.xml\"/></Relationships>"},
-                  {"word/document.xml", "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/"
-                                        "main\"><w:body><w:p><w:r><w:t>" + text + "</w:t></w:r></w:p></w:body>"
-                                        "</w:document>"}});
+    if (f.info.empty()) return f;
+    const std::string value = "encryptedVerifierHashValue=\"";
+    const auto at = std::search(f.info.begin(), f.info.end(), value.begin(), value.end());
+    auto& changed = at == f.info.end() ? f.info.back() : at[static_cast<std::ptrdiff_t>(value.size())];
+    changed = changed == 'A' ? 'B' : 'A';
+    return f;
 }
 
-// A scheme: Agile with its hash, key size and spin count, or Standard with
-// its key size and version.
-struct Scheme {
-    const char* name;
-    const nettle_hash* agileHash;
-    std::size_t keyBytes;
-    std::uint32_t spinsOrVersion;
-    EncryptedFile Encrypt(const Bytes& zip, const std::u16string& password) const
-    {
-        return agileHash != nullptr ? officecrypt::EncryptAgile(zip, password, *agileHash, keyBytes, spinsOrVersion)
-                                    : officecrypt::EncryptStandard(zip, password, keyBytes, spinsOrVersion);
-    }
-};
+const char* const kSchemes[] = {"standard-aes128",     "standard-aes192-v3",  "standard-aes256-v2", "agile-sha1-aes256",
+                                "agile-sha512-aes256", "agile-sha256-aes128", "agile-sha384-aes192"};
 
-void PrintTo(const Scheme& s, std::ostream* os) { *os << s.name; }
-
-const Scheme kSchemes[] = {
-    {"StandardAes128", nullptr, 16, 4},           {"StandardAes192v3", nullptr, 24, 3},
-    {"StandardAes256v2", nullptr, 32, 2},         {"AgileSha1Aes256", &nettle_sha1, 32, 1000},
-    {"AgileSha512Aes256", &nettle_sha512, 32, 100000}, {"AgileSha256Aes128", &nettle_sha256, 16, 1000},
-    {"AgileSha384Aes192", &nettle_sha384, 24, 1000},
-};
-
-class EncryptedPackage : public ::testing::TestWithParam<Scheme> {};
+class EncryptedPackage : public ::testing::TestWithParam<const char*> {};
 
 }  // namespace
 
 TEST_P(EncryptedPackage, DefaultPasswordOpensWorkbooksAndDocuments)
 {
-    // More than one 4096-byte segment, and a size that is no multiple of
-    // the cipher's block.
-    const Bytes zip = Workbook1("quarterly secret ledger", 1500);
-    ASSERT_GT(zip.size(), 3 * 4096u);
-    const Workbook book = LoadOk(GetParam().Encrypt(zip, kDefault).File());
+    const EncryptedFile workbook = Fixture(GetParam(), "book");
+    const Workbook book = LoadOk(workbook.File());
     ASSERT_EQ(book.sheets.size(), 1u);
     EXPECT_EQ(Shown(book, 0, 0, 0), u"quarterly secret ledger");
-    const std::string last = "filler " + FillerNumber(1499);
-    EXPECT_EQ(Shown(book, 0, 1500, 0), std::u16string(last.begin(), last.end()));
-    EXPECT_EQ(Refusal(GetParam().Encrypt(Workbook1("hidden"), u"secret").File()), ReadErrorKind::Encrypted);
+    EXPECT_EQ(Shown(book, 0, 1000, 0), u"filler 145975162");  // digits that do not compress away
+    EXPECT_EQ(Refusal(OtherPassword(workbook).File()), ReadErrorKind::Encrypted);
 
     ReadError error;
-    const Bytes file = GetParam().Encrypt(Document("minutes of the meeting"), kDefault).File();
+    const EncryptedFile document = Fixture(GetParam(), "doc");
     WordContent content;
-    ASSERT_TRUE(LoadWordContent(View(file), content, error)) << error;
+    ASSERT_TRUE(LoadWordContent(View(document.File()), content, error)) << error;
     EXPECT_NE(content.stories.at(0).text.find(u"minutes of the meeting"), std::u16string::npos);
-    EXPECT_FALSE(LoadWordContent(View(GetParam().Encrypt(Document("minutes"), u"pass").File()), content, error));
+    EXPECT_FALSE(LoadWordContent(View(OtherPassword(document).File()), content, error));
     EXPECT_EQ(error.kind, ReadErrorKind::Encrypted) << error;
 }
 
 INSTANTIATE_TEST_SUITE_P(Schemes, EncryptedPackage, ::testing::ValuesIn(kSchemes),
-                         [](const ::testing::TestParamInfo<Scheme>& p) { return std::string(p.param.name); });
+                         [](const ::testing::TestParamInfo<const char*>& p) {
+                             std::string name = p.param;
+                             std::erase(name, '-');
+                             return name;
+                         });
 
 namespace {
 
@@ -114,9 +99,8 @@ EncryptedFile WithDescriptor(EncryptedFile f, const std::string& from, const std
 
 TEST(EncryptedPackageDamage, SizesHeadersAndSchemesAreChecked)
 {
-    const Bytes zip = Workbook1("text");
-    const EncryptedFile standard = officecrypt::EncryptStandard(zip, kDefault);
-    const EncryptedFile agile = officecrypt::EncryptAgile(zip, kDefault, nettle_sha1, 32, 10);
+    const EncryptedFile standard = Fixture("standard-aes128", "book");
+    const EncryptedFile agile = Fixture("agile-sha1-aes256", "book");
     // Damage is refused as damage; a scheme not read here as protection.
     std::vector<std::pair<EncryptedFile, ReadErrorKind>> refused;
     const auto add = [&](const EncryptedFile& f, ReadErrorKind kind) -> EncryptedFile& {
@@ -143,7 +127,7 @@ TEST(EncryptedPackageDamage, SizesHeadersAndSchemesAreChecked)
              {"cipherAlgorithm=\"AES\"", "cipherAlgorithm=\"DES\"", ReadErrorKind::Encrypted},
              {"hashAlgorithm=\"SHA1\"", "hashAlgorithm=\"WHIRLPOOL\"", ReadErrorKind::Encrypted},
              // past the documented limit: not hashed
-             {"spinCount=\"10\"", "spinCount=\"4000000000\"", ReadErrorKind::Damaged},
+             {"spinCount=\"1000\"", "spinCount=\"4000000000\"", ReadErrorKind::Damaged},
              {"saltValue=\"", "saltValue=\"!!", ReadErrorKind::Damaged},
              // a verifier that is no whole number of cipher blocks
              {"encryptedVerifierHashInput=\"", "encryptedVerifierHashInput=\"AAAA", ReadErrorKind::Damaged},
@@ -156,7 +140,7 @@ TEST(EncryptedPackageDamage, SizesHeadersAndSchemesAreChecked)
     Workbook book;
     ReadError error;
     // Every changed byte of the descriptor gives an error or a read.
-    const EncryptedFile small = officecrypt::EncryptAgile(Workbook1("text"), kDefault, nettle_sha1, 16, 2);
+    const EncryptedFile small = Fixture("agile-sha256-aes128", "book");
     for (std::size_t at = 0; at < small.info.size(); at += 3) {
         EncryptedFile f = small;
         f.info[at] = static_cast<std::uint8_t>(f.info[at] ^ 0x5A);
@@ -168,18 +152,17 @@ TEST(EncryptedPackageDamage, SizesHeadersAndSchemesAreChecked)
 
 TEST(EncryptedPackage, PackageIsChargedToTheBudgetAndDecryptionHeedsTheStop)
 {
-    const Bytes zip = Workbook1("text", 3000);
-    ReadBudget budget(zip.size() / 2);
-    WorkbookLimits limits;
-    limits.budget = &budget;
-    EXPECT_EQ(Refusal(officecrypt::EncryptAgile(zip, kDefault, nettle_sha1, 16, 10).File(), limits),
-              ReadErrorKind::TooLarge);
+    const EncryptedFile workbook = Fixture("agile-sha1-aes256", "book");
+    ReadBudget budget(workbook.package.size() / 2);
+    EXPECT_EQ(Refusal(workbook.File(), {.budget = &budget}), ReadErrorKind::TooLarge);
     EXPECT_EQ(budget.Used(), 0u);
     Workbook book;
     ReadError error;
     WordContent content;
+    // A document of 200,000 letters "x" whose package is small: the text
+    // inflated from it is charged to the same budget.
     ReadBudget small(50000);
-    const Bytes docx = officecrypt::EncryptStandard(Document(std::string(200000, 'x')), kDefault).File();
+    const Bytes docx = Fixture("standard-aes128", "bigdoc").File();
     EXPECT_FALSE(LoadWordContent(View(docx), content, error, WordFileName::Any, &small));
     EXPECT_EQ(error.kind, ReadErrorKind::TooLarge) << error;
 
@@ -188,10 +171,10 @@ TEST(EncryptedPackage, PackageIsChargedToTheBudgetAndDecryptionHeedsTheStop)
     // least one per 256 KB.
     constexpr std::size_t kSize = std::size_t{16} << 20;
     for (const bool agile : {false, true}) {
-        const Bytes junk = officecrypt::Fixed(kSize, 3);
-        const Bytes file = (agile ? officecrypt::EncryptAgile(junk, kDefault, nettle_sha512, 32, 10)
-                                  : officecrypt::EncryptStandard(junk, kDefault))
-                               .File();
+        EncryptedFile junk = Fixture(agile ? "agile-sha1-aes256" : "standard-aes128", "doc");
+        junk.package = officecrypt::SizePrefix(kSize);
+        junk.package.resize(8 + kSize, 3);
+        const Bytes file = junk.File();
         platform::ClearSearchStop();
         const std::uint64_t before = platform::StopRequestLooks();
         EXPECT_FALSE(Load(file, book, error));

@@ -47,11 +47,15 @@ inline office::ByteView View(const std::string& s)
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
+// A file that names no sheet names its one sheet kGivenName, which no
+// reader makes up.
+inline const std::u16string kGivenName = u"Given name";
+
 template <typename Data>
 bool Load(const Data& bytes, office::Workbook& book, office::ReadError& error,
           const office::WorkbookLimits& limits = {})
 {
-    return office::LoadWorkbookBytes(View(bytes), u"Sheet1", book, error, limits);
+    return office::LoadWorkbookBytes(View(bytes), kGivenName, book, error, limits);
 }
 
 template <typename Data>

@@ -99,8 +99,8 @@ public:
         b.push_back(isError ? 1 : 0);
         Record(m_version == 2 ? 0x0005 : 0x0205, b);
     }
-    // A formula whose result is a number (`result` is 8 bytes, see the
-    // helpers below). Its tokens (=1+1) are not what the reader shows.
+    // A formula whose result is `result`, 8 bytes (TaggedResult, or a
+    // number's bytes). Its tokens (=1+1) are not what the reader shows.
     void Formula(unsigned row, unsigned col, const Bytes& result, unsigned xf = 0, unsigned format = 0)
     {
         Bytes b = Cell(row, col, xf, format);
@@ -124,12 +124,6 @@ public:
         Record(m_version == 2 ? 0x0007 : 0x0207, b);
     }
 
-    static Bytes NumberResult(double v)
-    {
-        Bytes b;
-        PutF64(b, v);
-        return b;
-    }
     // 0 text (a STRING record follows), 1 boolean, 2 error.
     static Bytes TaggedResult(unsigned kind, unsigned value = 0)
     {
@@ -179,33 +173,6 @@ inline Bytes OneSheet(int version, const std::function<void(OldBiffWriter&)>& bo
     OldBiffWriter w(version);
     w.Bof(kind);
     if (body) body(w);
-    w.Eof();
-    return w.Data();
-}
-
-// The sheet every reader's test (excelloader_test) reads in each format,
-// as Excel 2, 3 or 4 writes it: text in code page 1251, whole and other
-// numbers, a date, a Boolean, an error, formulas with a number and a text
-// result, a percentage.
-inline Bytes OldBiffProbeSheet(int version)
-{
-    OldBiffWriter w(version);
-    w.Bof(0x0010);
-    w.CodePage(1251);
-    for (const char* code : {"General", "m/d/yy", "0.00%"}) w.Format(code);
-    for (unsigned format : {0u, 1u, 2u}) w.Xf(format);
-    w.Label(0, 0, "Alpha beta");
-    w.Integer(0, 1, 4711);
-    w.Number(0, 2, 12.5);
-    w.Number(0, 3, 45352, 1, 1);
-    w.BoolErr(1, 0, 1, false);
-    w.BoolErr(1, 1, 0x07, true);
-    w.Formula(1, 2, OldBiffWriter::NumberResult(42));
-    w.Formula(1, 3, OldBiffWriter::TaggedResult(0));
-    w.String("computed text");
-    w.Number(2, 0, 0.0897, 2, 2);
-    w.Number(2, 1, 1e20);
-    w.Label(2, 2, "\xCF\xF0\xE8\xE2\xE5\xF2");
     w.Eof();
     return w.Data();
 }
