@@ -19,17 +19,31 @@
 #include "search/searchcontext.h"
 #include "search/settingsstore.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <atomic>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -47,8 +61,6 @@ public:
         RegDenyUserKeyForTesting(std::string());
         RegClearMachineHive();
     }
-    CTestRegistry(const CTestRegistry&) = delete;
-    CTestRegistry& operator=(const CTestRegistry&) = delete;
 
     QString HivePath() const { return m_dir.filePath(QStringLiteral("user.reg")); }
     QByteArray HiveText() const
@@ -143,8 +155,8 @@ inline QTreeWidgetItem* TreeItem(const CDirectoryTree& tree, const QString& path
     return item;
 }
 
-// A registry and a documents folder of its own for each test, and a shown
-// main window whose folder tree lists only that folder as its drive.
+// A registry and a documents folder of its own for each test, and a shown,
+// active main window whose folder tree lists only that folder as its drive.
 struct CFrameFixture {
     CTestRegistry registry;
     QTemporaryDir docs;
@@ -159,8 +171,9 @@ struct CFrameFixture {
             return std::vector<CDriveEntry>{CDriveEntry{mount, "Docs", DriveKind::Fixed}};
         });
         frame->show();
+        frame->activateWindow();
         // A window that never shows fails the test here, so no caller checks again.
-        if (!QTest::qWaitForWindowExposed(frame.get()))
+        if (!QTest::qWaitForWindowExposed(frame.get()) || !QTest::qWaitForWindowActive(frame.get()))
             QTest::qFail("the main window was never shown", __FILE__, __LINE__);
         return frame;
     }

