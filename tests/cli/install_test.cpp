@@ -1,8 +1,9 @@
 // The installed tree: `cmake --install` into a fresh prefix puts every file
 // where the desktop and the shell look for it, the installed programs find
-// their libraries through the relative rpath, the bash completion offers
-// exactly the options --help lists, and the desktop entry and the AppStream
-// metainfo pass their validators (when those are installed).
+// their libraries through the relative rpath (and print their version and
+// usage), the bash completion offers exactly the options --help lists, and
+// the desktop entry and the AppStream metainfo pass their validators (when
+// those are installed).
 #include "support/runprocess.h"
 #include "tests/platform/support/tempdir.h"
 
@@ -52,6 +53,7 @@ TEST(Install, TreeIsCompleteAndWorksFromThePrefix)
     // tree's are not on its rpath any more.
     r = RunProcess({(prefix / "bin/varnel-find").string(), "--help"});
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Usage: varnel-find [OPTION]... [FOLDER|FILE]...\n", 0), 0u) << r.out;
     const std::set<std::string> helpOptions = LongOptions(r.out);
     EXPECT_GT(helpOptions.size(), 25u);
 
@@ -78,26 +80,23 @@ TEST(Install, TreeIsCompleteAndWorksFromThePrefix)
          {std::string(VARNEL_BUILD_DIR) + "/bin/varnel-find", (prefix / "bin/varnel-find").string()}) {
         r = RunProcess({program, "--version"}, {}, {downloads.string(), ""});
         EXPECT_EQ(r.status, 0) << program << "\n" << r.err;
+        EXPECT_EQ(r.out.rfind("varnel-find 1.0\nICU ", 0), 0u) << r.out;
+        EXPECT_EQ(r.out.find("(not loaded)"), std::string::npos) << r.out;
     }
 
 #ifdef VARNEL_WITH_GUI
-    const struct {
-        const char* validator;
-        std::vector<std::string> args;
-    } checks[] = {
-        {"/usr/bin/desktop-file-validate", {(prefix / "share/applications/varnel.desktop").string()}},
-        {"/usr/bin/appstreamcli",
-         {"validate", "--no-net", (prefix / "share/metainfo/io.github.varnel.varnel.metainfo.xml").string()}},
+    const std::vector<std::string> validations[] = {
+        {"/usr/bin/desktop-file-validate", (prefix / "share/applications/varnel.desktop").string()},
+        {"/usr/bin/appstreamcli", "validate", "--no-net",
+         (prefix / "share/metainfo/io.github.varnel.varnel.metainfo.xml").string()},
     };
-    for (const auto& c : checks) {
-        if (!fs::exists(c.validator)) {
-            std::printf("%s is not installed: not run\n", c.validator);
+    for (const auto& argv : validations) {
+        if (!fs::exists(argv[0])) {
+            std::printf("%s is not installed: not run\n", argv[0].c_str());
             continue;
         }
-        std::vector<std::string> argv = {c.validator};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
         r = RunProcess(argv);
-        EXPECT_EQ(r.status, 0) << c.validator << "\n" << r.out << r.err;
+        EXPECT_EQ(r.status, 0) << argv[0] << "\n" << r.out << r.err;
     }
 #endif
 }

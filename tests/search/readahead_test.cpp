@@ -22,7 +22,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -40,19 +39,6 @@ bool WaitFor(F done)
     }
     return true;
 }
-
-// The result list, calling a hook after each row (on the worker's thread,
-// while the worker waits, as a window would).
-class HookedResults : public RecordingResultList {
-public:
-    LRESULT OnMessage(UINT message, WPARAM w, LPARAM l) override
-    {
-        RecordingResultList::OnMessage(message, w, l);
-        if (message == WM_ADD_RESULT && onRow) onRow(rows.back().name);
-        return 0;
-    }
-    std::function<void(const std::string&)> onRow;
-};
 
 struct Outcome {
     std::vector<std::string> rows, lines;
@@ -103,8 +89,6 @@ protected:
         platform::SetSearchThreads(threads);
         const auto before = office::CReadAhead::Instance().Statistics();
         RecordingPanes panes;
-        HookedResults results;
-        g_hWndResultList = &results;
         // Another open file holds this one for the whole run.
         const HeldLock held(root / "i-locked.txt");
         // After g-first.txt and h-changes.txt, the files named ahead are
@@ -113,7 +97,7 @@ protected:
         // last folder goes away after it was listed ahead (while the file
         // before it is searched). With one thread the changes come at the
         // same points of the walk.
-        results.onRow = [&](const std::string& name) {
+        panes.results.onRow = [&](const std::string& name) {
             if ((name == "g-first.txt" || name == "h-changes.txt") && threads > 1) {
                 EXPECT_TRUE(WaitFor([] { return office::CReadAhead::Instance().Idle(); }));
             }
@@ -128,13 +112,12 @@ protected:
         SelectFolder(root, true);
         SearchThreadProc();
         Outcome out;
-        for (const auto& r : results.rows)
+        for (const auto& r : panes.results.rows)
             out.rows.push_back(std::to_string(r.degree) + " " + std::to_string(r.kind) + " " + r.path);
         out.lines = panes.panel.lines;
         const auto after = office::CReadAhead::Instance().Statistics();
         out.counts = {after.read - before.read, after.taken - before.taken, after.stale - before.stale,
                       after.inUse - before.inUse, after.stopped - before.stopped};
-        g_hWndResultList = nullptr;
         return out;
     }
 
@@ -200,28 +183,9 @@ TEST_F(ReadAheadTest, StopEndsAReadInProgressAndItsThread)
     EXPECT_EQ(service.Take((root / "large.txt").string(), false), nullptr);
 }
 
-TEST_F(ReadAheadTest, HelpersBuildTheComparedTextsFindBuilt)
-{
-    tmp.Write("a.txt", "the first Needle");
-    tmp.Write("b.txt", "the second Needle");
-    office::CReadAhead& service = office::CReadAhead::Instance();
-    service.Start(1);
-    // Find built the folded text of the last document closed.
-    office::ReadError error;
-    const auto seen = office::ReadWordDocument((root / "a.txt").string(), error);
-    ASSERT_NE(seen, nullptr);
-    seen->View(0, true, false);
-    service.NoteViews(*seen);
-    service.Hint({{(root / "a.txt").string(), false}, {(root / "b.txt").string(), false}});
-    ASSERT_TRUE(WaitFor([&] { return service.Idle(); }));
-    const auto next = service.Take((root / "b.txt").string(), false);
-    service.Stop();
-    ASSERT_TRUE(next != nullptr && next->document != nullptr);
-    EXPECT_TRUE(next->document->HasView(0, true, false));
-    EXPECT_FALSE(next->document->HasView(0, false, true));
-}
-
-TEST_F(ReadAheadTest, ReadsNoMoreFilesAheadThanItsBound)
+// At most kMaxFiles files are read ahead, and the helpers build the
+// compared texts Find built for the last document closed.
+TEST_F(ReadAheadTest, ReadsNoMoreFilesAheadThanItsBoundAndBuildsFindsTexts)
 {
     office::CReadAhead& service = office::CReadAhead::Instance();
     const auto before = service.Statistics();
@@ -229,14 +193,23 @@ TEST_F(ReadAheadTest, ReadsNoMoreFilesAheadThanItsBound)
     std::vector<platform::ReadAheadItem> coming;
     for (int i = 0; i < 12; ++i) {
         const std::string name = "f" + std::to_string(i) + ".txt";
-        tmp.Write(name, "words");
+        tmp.Write(name, "the Needle " + name);
         coming.push_back({(root / name).string(), false});
     }
+    office::ReadError error;
+    const auto seen = office::ReadWordDocument(coming[0].path, error);
+    ASSERT_NE(seen, nullptr);
+    seen->View(0, true, false);
+    service.NoteViews(*seen);
     service.Hint(coming);
     ASSERT_TRUE(WaitFor([&] { return service.Idle(); }));
-    service.Stop();
     // The first file is about to be opened, which reads it itself.
     EXPECT_EQ(service.Statistics().read - before.read, office::CReadAhead::kMaxFiles);
+    const auto next = service.Take(coming[1].path, false);
+    service.Stop();
+    ASSERT_TRUE(next != nullptr && next->document != nullptr);
+    EXPECT_TRUE(next->document->HasView(0, true, false));
+    EXPECT_FALSE(next->document->HasView(0, false, true));
 }
 
 TEST(ThreadCountTest, OnlyWholeNumbersInRangeAreThreadCounts)
