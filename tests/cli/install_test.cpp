@@ -58,8 +58,7 @@ TEST(Install, TreeIsCompleteAndWorksFromThePrefix)
     EXPECT_GT(helpOptions.size(), 25u);
 
     // The man page is the help's, with the examples added.
-    std::ifstream man(prefix / "share/man/man1/varnel-find.1");
-    const std::string page((std::istreambuf_iterator<char>(man)), std::istreambuf_iterator<char>());
+    const std::string page = FileText(prefix / "share/man/man1/varnel-find.1");
     EXPECT_NE(page.find("\n.SH EXAMPLES\n"), std::string::npos);
     EXPECT_NE(page.find("files\\-with\\-matches"), std::string::npos);
 

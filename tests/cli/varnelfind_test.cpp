@@ -198,8 +198,7 @@ TEST_F(VarnelFindTest, SavedSettingsAreOnlyRead)
     EXPECT_EQ(Lines(Run({"-k", "quick", tree.string()}).out), std::vector<std::string>{"100%\t" + (tree / "notes.txt").string()});
     // A match option replaces the saved match switches.
     EXPECT_EQ(Run({"-k", "Quick", "--whole-word", tree.string()}).status, 0);
-    std::ifstream in(config / "Varnel" / "user.reg", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), saved);
+    EXPECT_EQ(FileText(config / "Varnel" / "user.reg"), saved);
     EXPECT_EQ(std::distance(fs::directory_iterator(config / "Varnel"), fs::directory_iterator()), 1);
 }
 

@@ -9,13 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
+#include <filesystem>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -26,13 +24,6 @@ constexpr LONG kOk = static_cast<LONG>(ERROR_SUCCESS);
 constexpr LONG kNotFound = static_cast<LONG>(ERROR_FILE_NOT_FOUND);
 const char* const kOptionKey = "SOFTWARE\\Varnel\\Option";
 const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
-
-std::string ReadText(const fs::path& p)
-{
-    std::ostringstream s;
-    s << std::ifstream(p, std::ios::binary).rdbuf();
-    return s.str();
-}
 
 LONG SetDword(HKEY key, const char* name, DWORD v)
 {
@@ -117,7 +108,7 @@ TEST_F(RegistryTest, FileFormatAndRoundTrip)
     HKEY key = Create(kOptionKey);
     for (const auto& v : values)
         ASSERT_EQ(RegSetValueEx(key, v.name, 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size())), kOk);
-    const std::string file = ReadText(m_hive);
+    const std::string file = FileText(m_hive);
     EXPECT_EQ(file.rfind(kHeader, 0), 0u) << file;
     EXPECT_FALSE(fs::exists(m_hive.string() + ".tmp"));
     Restart();
@@ -182,7 +173,7 @@ TEST_F(RegistryTest, CrashBeforeRenameKeepsOldHive)
 {
     HKEY key = Create(kOptionKey);
     ASSERT_EQ(SetDword(key, "MatchCase", 1), kOk);
-    const std::string before = ReadText(m_hive);
+    const std::string before = FileText(m_hive);
     const pid_t child = fork();
     if (child == 0) {
         CRegHiveFile::SetBeforeRenameHookForTesting([] { _exit(42); });
@@ -193,8 +184,8 @@ TEST_F(RegistryTest, CrashBeforeRenameKeepsOldHive)
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << "the write never reached the rename";
     const fs::path temp = m_hive.string() + ".tmp";
-    EXPECT_NE(ReadText(temp).find("dword:00000002"), std::string::npos) << "the crashed writer's file is left";
-    EXPECT_EQ(ReadText(m_hive), before);
+    EXPECT_NE(FileText(temp).find("dword:00000002"), std::string::npos) << "the crashed writer's file is left";
+    EXPECT_EQ(FileText(m_hive), before);
     Restart();
     EXPECT_EQ(First(key, "MatchCase"), 1);
     // The next write is not confused by the stray file and removes it.
@@ -220,12 +211,12 @@ TEST_F(RegistryTest, DamagedHiveIsKeptAsideAndWhatCanBeReadIsUsed)
     const std::string warnings = testing::internal::GetCapturedStderr();
     EXPECT_NE(warnings.find("damaged"), std::string::npos);
     EXPECT_EQ(warnings.find("damaged"), warnings.rfind("damaged")) << "said once: " << warnings;
-    EXPECT_EQ(ReadText(m_hive), damaged) << "reading alone never touches the file";
+    EXPECT_EQ(FileText(m_hive), damaged) << "reading alone never touches the file";
 
     testing::internal::CaptureStderr();
     ASSERT_EQ(SetDword(option, "ExcelFile", 1), kOk);
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(ReadText(m_hive.string() + ".damaged-1"), damaged);
+    EXPECT_EQ(FileText(m_hive.string() + ".damaged-1"), damaged);
     // The new hive holds what could be read plus the change, and is clean:
     // a further write makes no second copy.
     Restart();
@@ -249,7 +240,7 @@ TEST_F(RegistryTest, LinkedHiveAndKeyRemovedMeanwhile)
     HKEY key = Open(HKEY_CURRENT_USER, kOptionKey);
     ASSERT_EQ(SetDword(key, "MatchCase", 3), kOk);
     EXPECT_TRUE(fs::is_symlink(m_hive));
-    EXPECT_NE(ReadText(real).find("\"MatchCase\"=dword:00000003"), std::string::npos);
+    EXPECT_NE(FileText(real).find("\"MatchCase\"=dword:00000003"), std::string::npos);
 
     m_tmp.Write("other.reg", kHeader + "[HKEY_CURRENT_USER\\Other]\n");
     fs::rename(m_dir / "other.reg", real);

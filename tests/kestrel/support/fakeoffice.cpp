@@ -2,11 +2,10 @@
 #include "tests/kestrel/support/fakeoffice.h"
 
 #include "platform/codepage.h"
+#include "tests/platform/support/tempdir.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -103,9 +102,7 @@ private:
         if (!o.readFiles) return true;
         std::error_code ec;
         if (path.find("ruined") != std::string::npos || !std::filesystem::is_regular_file(path, ec)) return false;
-        std::ostringstream all;
-        all << std::ifstream(path, std::ios::binary).rdbuf();
-        o.fileText = Utf8ToUtf16(all.str());
+        o.fileText = Utf8ToUtf16(FileText(path));
         if (m_kind == "Workbooks") o.sheets = {{o.fileText}};
         return true;
     }
