@@ -276,17 +276,17 @@ class ExcelSearchTest : public OfficeFindTest {
 protected:
     bool Excel() const override { return true; }
 
-    std::string OpenCall() const
-    {
-        if (GetParam() == 9) return "Workbooks.0x2AA call(str:" + m_path + Repeat("missing", 12) + ")";
-        return "Workbooks.0x783 call(str:" + m_path + Repeat("missing", 14) + ")";
-    }
     std::string FindCall(const std::string& keyword, bool matchCase) const
     {
         return "Range.0x18E call(str:" + keyword + Repeat("missing", 4) + ", i4:0, bool:" + (matchCase ? "true" : "false") +
                Repeat("missing", GetParam() == 9 ? 1 : 2) + ")";
     }
-    Calls Prologue() const { return {"ExcelApp.0x23C get()", OpenCall(), "Workbook.0x1EE get()", "Worksheets.0x76 get()"}; }
+    Calls Prologue() const
+    {
+        const std::string open = GetParam() == 9 ? "Workbooks.0x2AA call(str:" + m_path + Repeat("missing", 12)
+                                                 : "Workbooks.0x783 call(str:" + m_path + Repeat("missing", 14);
+        return {"ExcelApp.0x23C get()", open + ")", "Workbook.0x1EE get()", "Worksheets.0x76 get()"};
+    }
 };
 
 const std::string kCloseWorkbook = "Workbook.0x115 call(bool:false, str:, bool:false)";

@@ -8,11 +8,6 @@ namespace {
 
 using Cosine = double (*)(double);
 
-double Unchanged(double x)
-{
-    return x;
-}
-
 TEST(LazyLibrary, OpensWhenAskedAndSaysWhyNot)
 {
     struct Case {
@@ -27,7 +22,7 @@ TEST(LazyLibrary, OpensWhenAskedAndSaysWhyNot)
     };
     for (const Case& c : cases) {
         platform::LazyLibrary library(c.soname);
-        Cosine function = &Unchanged;  // to see it set either way
+        Cosine function = [](double x) { return x; };  // to see it set either way
         EXPECT_EQ(library.Look(function, c.symbol), c.found) << c.soname << " " << c.symbol;
         EXPECT_EQ(function != nullptr, c.found) << c.soname << " " << c.symbol;
         EXPECT_EQ(library.Load(), c.loads) << c.soname;

@@ -49,17 +49,12 @@ std::vector<BYTE> ReadBytes(HKEY key, const char* name, DWORD* type = nullptr)
     return buf;
 }
 
-HKEY Open(HKEY root, const char* path, LONG expected = kOk)
+// Opens, or creates, a key of the user hive.
+HKEY Key(const char* path, bool create = false, LONG expected = kOk)
 {
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKey(root, path, &key), expected) << path;
-    return key;
-}
-
-HKEY Create(const char* path)
-{
-    HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKey(HKEY_CURRENT_USER, path, &key), kOk) << path;
+    const LONG rc = create ? RegCreateKey(HKEY_CURRENT_USER, path, &key) : RegOpenKey(HKEY_CURRENT_USER, path, &key);
+    EXPECT_EQ(rc, expected) << path;
     return key;
 }
 
@@ -82,7 +77,7 @@ protected:
 TEST_F(RegistryTest, FileFormatAndRoundTrip)
 {
     EXPECT_FALSE(fs::exists(m_hive));
-    Open(HKEY_CURRENT_USER, kOptionKey, kNotFound);
+    Key(kOptionKey, false, kNotFound);
     std::vector<BYTE> big(300);
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<BYTE>(i * 7);
     const char text[] = "C:\\dir \"q\"";
@@ -105,7 +100,7 @@ TEST_F(RegistryTest, FileFormatAndRoundTrip)
         {"Empty", REG_BINARY, {}, nullptr},
         {"Odd \"name\" \\", REG_BINARY, {1}, nullptr},
     };
-    HKEY key = Create(kOptionKey);
+    HKEY key = Key(kOptionKey, true);
     for (const auto& v : values)
         ASSERT_EQ(RegSetValueEx(key, v.name, 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size())), kOk);
     const std::string file = FileText(m_hive);
@@ -133,7 +128,7 @@ TEST_F(RegistryTest, FileFormatAndRoundTrip)
 // nothing is lost, and an open key follows the file without a restart.
 TEST_F(RegistryTest, ConcurrentInstancesAndThreadsMerge)
 {
-    HKEY key = Create(kOptionKey);
+    HKEY key = Key(kOptionKey, true);
     ASSERT_EQ(SetDword(key, "Shared", 1), kOk);
     ASSERT_EQ(First(key, "Shared"), 1);  // cached by this instance
     auto writeAll = [](HKEY k, const std::string& prefix) {
@@ -171,7 +166,7 @@ TEST_F(RegistryTest, ConcurrentInstancesAndThreadsMerge)
 
 TEST_F(RegistryTest, CrashBeforeRenameKeepsOldHive)
 {
-    HKEY key = Create(kOptionKey);
+    HKEY key = Key(kOptionKey, true);
     ASSERT_EQ(SetDword(key, "MatchCase", 1), kOk);
     const std::string before = FileText(m_hive);
     const pid_t child = fork();
@@ -204,7 +199,7 @@ TEST_F(RegistryTest, DamagedHiveIsKeptAsideAndWhatCanBeReadIsUsed)
     m_tmp.Write(m_hive, damaged);
     Restart();
     testing::internal::CaptureStderr();
-    HKEY option = Open(HKEY_CURRENT_USER, kOptionKey);
+    HKEY option = Key(kOptionKey);
     EXPECT_EQ(First(option, "MatchCase"), 1);
     EXPECT_EQ(First(option, "WordFile"), 1);
     EXPECT_EQ(First(option, "Broken"), -1);
@@ -237,7 +232,7 @@ TEST_F(RegistryTest, LinkedHiveAndKeyRemovedMeanwhile)
     fs::create_directories(m_hive.parent_path());
     fs::create_symlink(real, m_hive);
     Restart();
-    HKEY key = Open(HKEY_CURRENT_USER, kOptionKey);
+    HKEY key = Key(kOptionKey);
     ASSERT_EQ(SetDword(key, "MatchCase", 3), kOk);
     EXPECT_TRUE(fs::is_symlink(m_hive));
     EXPECT_NE(FileText(real).find("\"MatchCase\"=dword:00000003"), std::string::npos);
@@ -248,7 +243,7 @@ TEST_F(RegistryTest, LinkedHiveAndKeyRemovedMeanwhile)
     ASSERT_EQ(SetDword(key, "WordFile", 1), kOk);
     Restart();
     EXPECT_EQ(First(key, "WordFile"), 1);
-    RegCloseKey(Open(HKEY_CURRENT_USER, "Other"));
+    RegCloseKey(Key("Other"));
     RegCloseKey(key);
 }
 
