@@ -31,11 +31,8 @@ protected:
         tmp.Write("tree/other.txt", "nothing to see");
         tmp.Write("tree/sub/deep.txt", "a brown bear");
         // Names a shell script trips on, hidden files, a folder to leave out.
-        tmp.Write("tree/new\nline.txt", "fox");
-        tmp.Write("tree/-dash.txt", "fox");
-        tmp.Write("tree/.hidden.txt", "fox");
-        tmp.Write("tree/.hdir/hid.txt", "fox");
-        tmp.Write("tree/old/o.txt", "fox");
+        for (const char* name : {"new\nline.txt", "-dash.txt", ".hidden.txt", ".hdir/hid.txt", "old/o.txt"})
+            tmp.Write(fs::path("tree") / name, "fox");
         // The settings the program reads are this test's own.
         setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
         setenv("HOME", root.c_str(), 1);

@@ -160,8 +160,7 @@ TEST_F(OleAutoTest, InvokeHelperPassesObjectsAndVariants)
 
 TEST_F(OleAutoTest, InvokeHelperConvertsResults)
 {
-    VARIANT answer;
-    VariantInit(&answer);
+    COleVariant answer;
     COleDispatchDriver driver(new TestServer([&](DISPID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*) {
         EXPECT_NE(result, nullptr);
         return VariantCopy(result, &answer);
@@ -190,7 +189,6 @@ TEST_F(OleAutoTest, InvokeHelperConvertsResults)
     // An object where a number was expected is a type mismatch, and the
     // object it returned is released, not leaked.
     EXPECT_EQ(Thrown([&] { driver.GetProperty<LONG>(1); }), DISP_E_TYPEMISMATCH);
-    VariantClear(&answer);
 }
 
 TEST_F(OleAutoTest, FailedCallsBecomeExceptionsOnTheCallersSide)

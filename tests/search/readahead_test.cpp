@@ -64,23 +64,21 @@ protected:
     void MakeFolder()
     {
         fs::remove_all(root);
-        const fs::path data = VARNEL_TEST_DATA;
-        fs::create_directories(root / "sub");
-        fs::copy_file(data / "word/fmt-stories.doc", root / "a-stories.doc");
-        fs::copy_file(data / "word/fmt-stories.docx", root / "b-stories.docx");
+        const std::pair<const char*, const char*> texts[] = {{"~$owner.doc", "needle"},
+                                                             {"g-first.txt", "a needle in the first text file"},
+                                                             {"h-changes.txt", "nothing here yet"},
+                                                             {"i-locked.txt", "a needle that nobody may read"},
+                                                             {"j-plain.txt", "plain words only"},
+                                                             {"sub/l-deeper.txt", "Quarterly needle"},
+                                                             {"sub2/n-gone.txt", "needle"}};
+        for (const auto& [name, text] : texts) tmp.Write(name, text);
+        const std::pair<const char*, const char*> copies[] = {
+            {"word/fmt-stories.doc", "a-stories.doc"}, {"word/fmt-stories.docx", "b-stories.docx"},
+            {"excel/book.xls", "e-book.xls"},          {"excel/tabbed.xls", "f-tabbed.xls"},
+            {"word/page.htm", "k-page.htm"},           {"word/fmt-stories.rtf", "sub/m-stories.doc"}};
+        for (const auto& [from, to] : copies) fs::copy_file(fs::path(VARNEL_TEST_DATA) / from, root / to);
         tmp.Write("c-ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(700, 'x'));
         fs::create_directories(root / "d-folder.doc");
-        tmp.Write("~$owner.doc", "needle");
-        fs::copy_file(data / "excel/book.xls", root / "e-book.xls");
-        fs::copy_file(data / "excel/tabbed.xls", root / "f-tabbed.xls");
-        tmp.Write("g-first.txt", "a needle in the first text file");
-        tmp.Write("h-changes.txt", "nothing here yet");
-        tmp.Write("i-locked.txt", "a needle that nobody may read");
-        tmp.Write("j-plain.txt", "plain words only");
-        fs::copy_file(data / "word/page.htm", root / "k-page.htm");
-        tmp.Write("sub/l-deeper.txt", "Quarterly needle");
-        fs::copy_file(data / "word/fmt-stories.rtf", root / "sub/m-stories.doc");
-        tmp.Write("sub2/n-gone.txt", "needle");
     }
 
     Outcome Search(unsigned threads)
