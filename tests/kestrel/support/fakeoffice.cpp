@@ -4,6 +4,7 @@
 #include "platform/codepage.h"
 #include "tests/platform/support/tempdir.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -189,18 +190,16 @@ std::vector<std::string> FakeOffice::Described() const
 
 int FakeOffice::Count(const std::string& prefix) const
 {
-    int n = 0;
-    for (const FakeCall& c : calls) n += c.Describe().rfind(prefix, 0) == 0 ? 1 : 0;
-    return n;
+    return static_cast<int>(
+        std::count_if(calls.begin(), calls.end(), [&](const FakeCall& c) { return c.Describe().starts_with(prefix); }));
 }
 
 int FakeOffice::Opens(const std::string& path) const
 {
-    int n = 0;
-    for (const FakeCall& c : calls)
-        n += static_cast<int>((c.object == "Documents" || c.object == "Workbooks") && !c.args.empty() &&
-                              (c.args[0] == "&str:" + path || c.args[0] == "str:" + path));
-    return n;
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const FakeCall& c) {
+        return (c.object == "Documents" || c.object == "Workbooks") && !c.args.empty() &&
+               (c.args[0] == "&str:" + path || c.args[0] == "str:" + path);
+    }));
 }
 
 void InstallFakeWord(const std::shared_ptr<FakeOffice>& office)
