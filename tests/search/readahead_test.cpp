@@ -19,9 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -156,13 +154,9 @@ TEST_F(ReadAheadTest, StopEndsAReadInProgressAndItsThread)
 {
     // About 48 MB of text: long enough to parse that Stop comes while it is
     // being read.
-    fs::create_directories(root);
-    {
-        std::string block;
-        while (block.size() < 1 << 20) block += "the quarterly figures of the northern region are ready\n";
-        std::ofstream out(root / "large.txt", std::ios::binary);
-        for (int i = 0; i < 48; ++i) out << block;
-    }
+    std::string text;
+    while (text.size() < 48 << 20) text += "the quarterly figures of the northern region are ready\n";
+    tmp.Write("large.txt", text);
     tmp.Write("first.txt", "first");
     office::CReadAhead& service = office::CReadAhead::Instance();
     const auto before = service.Statistics();
