@@ -38,11 +38,7 @@ DWORD Check(const std::string& path, DWORD share = 0)
 
 bool RecordLock(int fd, int cmd, short type, off_t start = 0, off_t len = 0)
 {
-    struct flock l {};
-    l.l_type = type;
-    l.l_whence = SEEK_SET;
-    l.l_start = start;
-    l.l_len = len;
+    struct flock l = {.l_type = type, .l_whence = SEEK_SET, .l_start = start, .l_len = len, .l_pid = 0};
     return fcntl(fd, cmd, &l) == 0;
 }
 
