@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -38,8 +37,8 @@ TEST(Install, TreeIsCompleteAndWorksFromThePrefix)
     ASSERT_EQ(r.status, 0) << r.out << r.err;
 
     std::vector<std::string> files = {"bin/varnel-find", "share/man/man1/varnel-find.1",
-                                      "share/bash-completion/completions/varnel-find"};
-    for (const char* lib : {"libkestrel.so", "libvarnelplatform.so"}) files.push_back(VARNEL_LIBDIR "/" + std::string(lib));
+                                      "share/bash-completion/completions/varnel-find", VARNEL_LIBDIR "/libkestrel.so",
+                                      VARNEL_LIBDIR "/libvarnelplatform.so"};
 #ifdef VARNEL_WITH_GUI
     for (const char* f : {"bin/varnel", "share/applications/varnel.desktop",
                           "share/metainfo/io.github.varnel.varnel.metainfo.xml",
@@ -72,9 +71,8 @@ TEST(Install, TreeIsCompleteAndWorksFromThePrefix)
     // Started from a folder of downloads that holds files named like its
     // libraries, each program, built or installed, still loads its own.
     const fs::path downloads = made.Path() / "downloads";
-    fs::create_directories(downloads);
     for (const char* name : {"libc.so.6", "libstdc++.so.6", "libz.so.1", "libkestrel.so", "libvarnelplatform.so"})
-        std::ofstream(downloads / name) << "not a library";
+        made.Write(fs::path("downloads") / name, "not a library");
     for (const std::string& program :
          {std::string(VARNEL_BUILD_DIR) + "/bin/varnel-find", (prefix / "bin/varnel-find").string()}) {
         r = RunProcess({program, "--version"}, {}, {downloads.string(), ""});

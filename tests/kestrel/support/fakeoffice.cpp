@@ -55,9 +55,7 @@ public:
 
     HRESULT Invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT*) override
     {
-        FakeCall call;
-        call.object = m_kind;
-        call.dispid = id;
+        FakeCall call{.object = m_kind, .dispid = id, .kind = {}, .args = {}};
         const UINT named = params != nullptr ? params->cNamedArgs : 0;
         const bool namedPut = named == 1 && params->rgdispidNamedArgs != nullptr
                               && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
