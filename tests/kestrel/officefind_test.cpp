@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -233,20 +234,20 @@ TEST_P(WordSearchTest, OpenFormatIsZeroOnlyForLowerCaseDocAndDot)
 
 TEST_P(WordSearchTest, MatchDegreeTruncatesAndEveryFlagIsWritten)
 {
-    const struct {
-        std::set<std::u16string> finds;
-        int degree;
-        std::vector<int> flags;
-    } cases[] = {{{u"b"}, 33, {0, 1, 0}}, {{u"a", u"c"}, 66, {1, 0, 1}}, {{}, 0, {0, 0, 0}}, {{u"a", u"b", u"c"}, 100, {1, 1, 1}}};
-    for (const auto& c : cases) {
-        m_office->wordFinds = c.finds;
+    // What Word finds, the degree and the flags.
+    const std::tuple<std::set<std::u16string>, int, std::vector<int>> cases[] = {{{u"b"}, 33, {0, 1, 0}},
+                                                                                 {{u"a", u"c"}, 66, {1, 0, 1}},
+                                                                                 {{}, 0, {0, 0, 0}},
+                                                                                 {{u"a", u"b", u"c"}, 100, {1, 1, 1}}};
+    for (const auto& [finds, degree, flags] : cases) {
+        m_office->wordFinds = finds;
         auto record = Record(m_path, 3);
         // The Word search overwrites all n flags, whatever they held.
         record.nKeywordFound[0] = 1;
         record.nKeywordFound[2] = 7;
         ASSERT_EQ(Run(record, Keywords({"a", "b", "c"})), 1);
-        EXPECT_EQ(record.nMatchDegree, c.degree);
-        EXPECT_EQ(Flags(record, 3), c.flags);
+        EXPECT_EQ(record.nMatchDegree, degree);
+        EXPECT_EQ(Flags(record, 3), flags);
         EXPECT_EQ(record.nKeywordFound[3], 0x5A5A5A5A) << "a flag beyond the keywords was written";
         EXPECT_EQ(record.nFileKind, 0x5A5A5A5A);
     }

@@ -100,10 +100,7 @@ TEST_F(FileApiTest, FailuresMapToWindowsErrors)
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);  // must neither block nor pass as a document
     const std::string secret = m_tmp.Write("secret.doc", "x").string();
     chmod(secret.c_str(), 0);
-    const struct {
-        std::string path;
-        DWORD error;
-    } cases[] = {
+    const std::pair<std::string, DWORD> cases[] = {
         {(m_dir / "missing.doc").string(), ERROR_FILE_NOT_FOUND},
         {(m_dir / "nofolder" / "x.doc").string(), ERROR_FILE_NOT_FOUND},
         {m_file + "/below-a-file", ERROR_FILE_NOT_FOUND},
@@ -112,7 +109,7 @@ TEST_F(FileApiTest, FailuresMapToWindowsErrors)
         {fifo, ERROR_ACCESS_DENIED},
         {secret, geteuid() == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED},
     };
-    for (const auto& c : cases) EXPECT_EQ(Check(c.path), c.error) << c.path;
+    for (const auto& [path, error] : cases) EXPECT_EQ(Check(path), error) << path;
 
     // Only opening an existing file for reading is offered.
     const std::string fresh = (m_dir / "new.doc").string();

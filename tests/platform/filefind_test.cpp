@@ -92,22 +92,19 @@ TEST_F(FileFindTest, NothingToListReturnsFalseAndSaysWhy)
     const bool root = ::geteuid() == 0;  // permissions do not apply to root
     // Nothing matching in a folder that was read is no failure of the
     // folder; a folder that cannot be read is, whatever the mask.
-    const struct {
-        std::string mask;
-        DWORD error;
-    } cases[] = {
+    const std::pair<std::string, DWORD> cases[] = {
         {Mask("*.doc"), ERROR_FILE_NOT_FOUND},
         {m_dir.string() + "/", ERROR_FILE_NOT_FOUND},  // no name part
         {Mask("missing/*.*"), ERROR_PATH_NOT_FOUND},
         {Mask("a.txt/*.*"), ERROR_PATH_NOT_FOUND},  // a file is no folder
         {Mask("closed/*.doc"), root ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED},
     };
-    for (const auto& c : cases) {
+    for (const auto& [mask, error] : cases) {
         CFileFind ff;
         SetLastError(0);
-        EXPECT_FALSE(ff.FindFile(c.mask.c_str())) << c.mask;
-        EXPECT_EQ(GetLastError(), c.error) << c.mask;
-        EXPECT_EQ(CFileFind::IsUnreadableFolderError(GetLastError()), c.error != ERROR_FILE_NOT_FOUND) << c.mask;
+        EXPECT_FALSE(ff.FindFile(mask.c_str())) << mask;
+        EXPECT_EQ(GetLastError(), error) << mask;
+        EXPECT_EQ(CFileFind::IsUnreadableFolderError(GetLastError()), error != ERROR_FILE_NOT_FOUND) << mask;
         EXPECT_FALSE(ff.FindNextFile());
         EXPECT_EQ(ff.GetFileName(), "");
     }

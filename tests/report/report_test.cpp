@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -94,17 +95,14 @@ TEST(MatchReport, SnippetsAndAddresses)
     const report::Snippet whole = report::MakeSnippet(std::u16string(300, u'a'), 10, 290);
     EXPECT_EQ(whole.hitEnd - whole.hitStart, 80u);
 
-    struct Address {
-        std::u16string sheet;
-        std::uint32_t row, column;
-        std::string expected;
-    } addresses[] = {
+    const std::tuple<std::u16string, std::uint32_t, std::uint32_t, std::string> addresses[] = {
         {u"Budget", 11, 2, "Budget!C12"},
         {u"Q1 plan", 2, 26, "'Q1 plan'!AA3"},
         {u"it's", 0, 0, "'it''s'!A1"},
         {u"2024", 0, 16383, "'2024'!XFD1"},
     };
-    for (const Address& a : addresses) EXPECT_EQ(report::CellAddress(a.sheet, a.row, a.column), a.expected);
+    for (const auto& [sheet, row, column, address] : addresses)
+        EXPECT_EQ(report::CellAddress(sheet, row, column), address);
 }
 
 TEST(MatchReport, ThreadStopEndsItAndTheSearchStopDoesNot)
