@@ -9,10 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -204,17 +203,15 @@ TEST_F(VarnelFindTest, SignalsInTheMiddleOfAFileStopCleanlyWithTheShellsStatus)
     // A Word document of 64 MB of text whose only keyword is at its very
     // end, searched word by word (sounds like), then a small file: both
     // would be printed if the search went on.
-    fs::path docs = root / "large";
-    fs::create_directories(docs);
+    const fs::path docs = root / "large";
     {
         std::string text;
         while (text.size() < (std::size_t{64} << 20)) text += "the quarterly figures of the northern region\r";
         text += "needle\r";
         const docbin::Bytes file = docbin::Word97Of(std::u16string(text.begin(), text.end()));
-        std::ofstream(docs / "a-large.doc", std::ios::binary)
-            .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        tmp.Write("large/a-large.doc", std::string(file.begin(), file.end()));
     }
-    tmp.Write(docs / "b.txt", "needle");
+    tmp.Write("large/b.txt", "needle");
     for (const auto& [sig, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
         SCOPED_TRACE(sig);
         // Once the driver has started Word, the large document is the first
