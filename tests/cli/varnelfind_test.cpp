@@ -162,8 +162,7 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
         {{"--extract", data + "/excel/xml2003.xls"}, 0, sheets},
     };
     for (const auto& c : cases) {
-        std::string shown;
-        for (const auto& a : c.args) shown += a + " ";
+        const std::string shown = ::testing::PrintToString(c.args);
         const ProcessResult r = RunInTree(c.args, c.input);
         EXPECT_EQ(r.status, c.status) << shown << "\n" << r.err;
         EXPECT_EQ(r.out, c.out) << shown;

@@ -176,8 +176,7 @@ protected:
     {
         Calls out{"WordApp.0x6 get()", OpenCall(path, format)};
         if (GetParam() == 9) out.push_back("WordApp.0x17 put(bool:false)");
-        out.push_back("WordApp.0x5 get()");
-        out.push_back("Selection.0x106 get()");
+        out.insert(out.end(), {"WordApp.0x5 get()", "Selection.0x106 get()"});
         return out;
     }
 };
