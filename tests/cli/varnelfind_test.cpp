@@ -61,7 +61,6 @@ protected:
 // shows the whole log; usage errors are one line and a pointer to --help.
 TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
 {
-    const std::string t = tree.string();
     const std::string fox3 = "100%\t-dash.txt\n100%\tnew\nline.txt\n100%\tnotes.txt\n";
     const std::string nowhere = "varnel-find: nowhere: No such file or directory\n";
     tmp.Write("bad/ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
@@ -127,7 +126,7 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
          0,
          "100%\t-dash.txt\n100%\t.hidden.txt\n100%\t.hdir/hid.txt\n"},
         {{"-rk", "fox", "--text", "-g", "!n*", "--exclude-dir=s*"}, 0, "100%\t-dash.txt\n100%\told/o.txt\n"},
-        {{"-k", "fox", "--absolute", "notes.txt", "sub"}, 0, "100%\t" + t + "/notes.txt\n"},
+        {{"-k", "fox", "--absolute", "notes.txt", "sub"}, 0, "100%\t" + (tree / "notes.txt").string() + "\n"},
         {{"-k", "lazy", "--color=always", "notes.txt"}, 0, "\033[32m100%\033[0m\t\033[35mnotes.txt\033[0m\n"},
         {{"-k", "lazy", "--color=auto", "notes.txt"}, 0, "100%\tnotes.txt\n"},  // not a terminal
         // Each match option reaches the search, and the report lines follow it.

@@ -87,9 +87,8 @@ TEST_F(FileApiTest, LocksHeldByAnotherOpenFile)
         EXPECT_EQ(Check(m_file), c.unshared);
         EXPECT_TRUE(c.shareRead == kNotTried || Check(m_file, FILE_SHARE_READ) == c.shareRead);
         EXPECT_TRUE(c.shareBoth == kNotTried || Check(m_file, FILE_SHARE_READ | FILE_SHARE_WRITE) == c.shareBoth);
-        ASSERT_TRUE(isFlock ? flock(holder, LOCK_UN) == 0 : RecordLock(holder, c.kind, F_UNLCK, 0, 0));
+        close(holder);  // which ends its lock
         EXPECT_EQ(Check(m_file), ERROR_SUCCESS);
-        close(holder);
     }
 }
 

@@ -146,10 +146,8 @@ protected:
     static void Collect(const std::string& folder, std::int32_t kind, std::vector<std::pair<std::string, int>>& out)
     {
         std::error_code ec;
-        for (const auto& e : fs::recursive_directory_iterator(folder, ec)) {
-            if (!e.is_regular_file() || e.path().extension() == ".py") continue;
-            out.emplace_back(e.path().string(), kind);
-        }
+        for (const auto& e : fs::recursive_directory_iterator(folder, ec))
+            if (e.is_regular_file() && e.path().extension() != ".py") out.emplace_back(e.path().string(), kind);
     }
 
     // Compares one file under one set of switches; returns whether the
