@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -20,9 +19,13 @@ namespace {
 // Every "--name" in a text ("--keyword=TEXT" is the option --keyword).
 std::set<std::string> LongOptions(const std::string& text)
 {
-    const std::regex option("--[a-z][a-z-]*");
     std::set<std::string> found;
-    for (std::sregex_iterator it(text.begin(), text.end(), option), end; it != end; ++it) found.insert(it->str());
+    for (std::size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+        std::size_t end = at + 2;
+        if (end >= text.size() || text[end] < 'a' || text[end] > 'z') continue;
+        while (end < text.size() && ((text[end] >= 'a' && text[end] <= 'z') || text[end] == '-')) ++end;
+        found.insert(text.substr(at, end - at));
+    }
     return found;
 }
 
