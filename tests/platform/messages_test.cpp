@@ -37,23 +37,20 @@ public:
     int counter = 0;
 };
 
-TEST(SendMessage, SameThreadCallsHandlerDirectly)
+// On the owner's thread the handler is called directly; from another
+// thread the sender waits until the owner pumps and has run the handler on
+// its own thread. The handler may itself send on (no lock is held across
+// sends).
+TEST(SendMessage, CrossThreadSendBlocksUntilOwnerRanHandler)
 {
     EXPECT_EQ(SendMessage(nullptr, WM_USER + 1, 5, 6), 0);
     CMessageQueue queue;
-    RecordingTarget target(queue);
-    EXPECT_EQ(SendMessage(&target, WM_USER + 4, 2, 3), 5);
-    EXPECT_EQ(target.handlerThread, std::this_thread::get_id());
-    EXPECT_EQ(queue.Pump(), 0);
-}
-
-// The sender waits until the owner pumps and has run the handler on its own
-// thread; the handler may itself send on (no lock is held across sends).
-TEST(SendMessage, CrossThreadSendBlocksUntilOwnerRanHandler)
-{
-    CMessageQueue queue;
     CountingConsoleTarget console;
     RecordingTarget target(queue, &console);
+    EXPECT_EQ(SendMessage(&target, WM_USER + 4, 2, 3), 6);
+    EXPECT_EQ(target.handlerThread, std::this_thread::get_id());
+    EXPECT_EQ(queue.Pump(), 0);
+    target.handlerThread = std::thread::id();
     std::atomic<bool> sendReturned{false};
     LRESULT result = 0;
     std::thread worker([&] {
@@ -62,12 +59,12 @@ TEST(SendMessage, CrossThreadSendBlocksUntilOwnerRanHandler)
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(sendReturned.load()) << "the owner has not pumped yet";
-    EXPECT_EQ(console.counter, 0);
+    EXPECT_EQ(console.counter, 1);
     EXPECT_TRUE(queue.PumpUntil([&] { return sendReturned.load(); }, std::chrono::seconds(5)));
     worker.join();
     EXPECT_EQ(result, 43);
     EXPECT_EQ(target.handlerThread, std::this_thread::get_id());
-    EXPECT_EQ(console.counter, 1);
+    EXPECT_EQ(console.counter, 2);
 }
 
 TEST(SendMessage, ConsoleTargetsSerialiseSendsFromManyThreads)

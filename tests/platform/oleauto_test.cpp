@@ -160,19 +160,16 @@ TEST_F(OleAutoTest, InvokeHelperPassesObjectsAndVariants)
 
 TEST_F(OleAutoTest, InvokeHelperConvertsResults)
 {
-    VARIANT answer;
-    VariantInit(&answer);
+    COleVariant answer;
     COleDispatchDriver driver(new TestServer([&](DISPID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*) {
         EXPECT_NE(result, nullptr);
         return VariantCopy(result, &answer);
     }));
     // Kestrel's calls show a boolean read as such, a VT_I4 count and an
     // empty answer read as a null object.
-    answer.vt = VT_BOOL;
-    answer.boolVal = VARIANT_TRUE;
+    answer = COleVariant(static_cast<SHORT>(1), VT_BOOL);
     EXPECT_EQ(driver.GetProperty<LONG>(1), 1) << "a VT_BOOL result is 1, not VARIANT_TRUE";
-    answer.vt = VT_I2;
-    answer.iVal = -4;
+    answer = COleVariant(static_cast<SHORT>(-4));
     EXPECT_EQ(driver.GetProperty<LONG>(1), -4);
     answer.vt = VT_R8;
     answer.dblVal = 3.9;
@@ -181,8 +178,7 @@ TEST_F(OleAutoTest, InvokeHelperConvertsResults)
     EXPECT_EQ(Thrown([&] { driver.GetProperty<LONG>(1); }), DISP_E_OVERFLOW);
     // A returned object belongs to the caller, one reference.
     auto* object = new TestServer();
-    answer.vt = VT_DISPATCH;
-    answer.pdispVal = object;
+    answer = COleVariant(object, false);  // the creation reference
     IDispatch* got = driver.GetProperty<IDispatch*>(1);
     EXPECT_EQ(got, static_cast<IDispatch*>(object));
     got->Release();
@@ -190,7 +186,6 @@ TEST_F(OleAutoTest, InvokeHelperConvertsResults)
     // An object where a number was expected is a type mismatch, and the
     // object it returned is released, not leaked.
     EXPECT_EQ(Thrown([&] { driver.GetProperty<LONG>(1); }), DISP_E_TYPEMISMATCH);
-    VariantClear(&answer);
 }
 
 TEST_F(OleAutoTest, FailedCallsBecomeExceptionsOnTheCallersSide)

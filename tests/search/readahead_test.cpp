@@ -18,11 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -40,19 +38,6 @@ bool WaitFor(F done)
     }
     return true;
 }
-
-// The result list, calling a hook after each row (on the worker's thread,
-// while the worker waits, as a window would).
-class HookedResults : public RecordingResultList {
-public:
-    LRESULT OnMessage(UINT message, WPARAM w, LPARAM l) override
-    {
-        RecordingResultList::OnMessage(message, w, l);
-        if (message == WM_ADD_RESULT && onRow) onRow(rows.back().name);
-        return 0;
-    }
-    std::function<void(const std::string&)> onRow;
-};
 
 struct Outcome {
     std::vector<std::string> rows, lines;
@@ -78,23 +63,21 @@ protected:
     void MakeFolder()
     {
         fs::remove_all(root);
-        const fs::path data = VARNEL_TEST_DATA;
-        fs::create_directories(root / "sub");
-        fs::copy_file(data / "word/fmt-stories.doc", root / "a-stories.doc");
-        fs::copy_file(data / "word/fmt-stories.docx", root / "b-stories.docx");
+        const std::pair<const char*, const char*> texts[] = {{"~$owner.doc", "needle"},
+                                                             {"g-first.txt", "a needle in the first text file"},
+                                                             {"h-changes.txt", "nothing here yet"},
+                                                             {"i-locked.txt", "a needle that nobody may read"},
+                                                             {"j-plain.txt", "plain words only"},
+                                                             {"sub/l-deeper.txt", "Quarterly needle"},
+                                                             {"sub2/n-gone.txt", "needle"}};
+        for (const auto& [name, text] : texts) tmp.Write(name, text);
+        const std::pair<const char*, const char*> copies[] = {
+            {"word/fmt-stories.doc", "a-stories.doc"}, {"word/fmt-stories.docx", "b-stories.docx"},
+            {"excel/book.xls", "e-book.xls"},          {"excel/tabbed.xls", "f-tabbed.xls"},
+            {"word/page.htm", "k-page.htm"},           {"word/fmt-stories.rtf", "sub/m-stories.doc"}};
+        for (const auto& [from, to] : copies) fs::copy_file(fs::path(VARNEL_TEST_DATA) / from, root / to);
         tmp.Write("c-ruined.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(700, 'x'));
         fs::create_directories(root / "d-folder.doc");
-        tmp.Write("~$owner.doc", "needle");
-        fs::copy_file(data / "excel/book.xls", root / "e-book.xls");
-        fs::copy_file(data / "excel/tabbed.xls", root / "f-tabbed.xls");
-        tmp.Write("g-first.txt", "a needle in the first text file");
-        tmp.Write("h-changes.txt", "nothing here yet");
-        tmp.Write("i-locked.txt", "a needle that nobody may read");
-        tmp.Write("j-plain.txt", "plain words only");
-        fs::copy_file(data / "word/page.htm", root / "k-page.htm");
-        tmp.Write("sub/l-deeper.txt", "Quarterly needle");
-        fs::copy_file(data / "word/fmt-stories.rtf", root / "sub/m-stories.doc");
-        tmp.Write("sub2/n-gone.txt", "needle");
     }
 
     Outcome Search(unsigned threads)
@@ -103,8 +86,6 @@ protected:
         platform::SetSearchThreads(threads);
         const auto before = office::CReadAhead::Instance().Statistics();
         RecordingPanes panes;
-        HookedResults results;
-        g_hWndResultList = &results;
         // Another open file holds this one for the whole run.
         const HeldLock held(root / "i-locked.txt");
         // After g-first.txt and h-changes.txt, the files named ahead are
@@ -113,13 +94,11 @@ protected:
         // last folder goes away after it was listed ahead (while the file
         // before it is searched). With one thread the changes come at the
         // same points of the walk.
-        results.onRow = [&](const std::string& name) {
+        panes.results.onRow = [&](const std::string& name) {
             if ((name == "g-first.txt" || name == "h-changes.txt") && threads > 1) {
                 EXPECT_TRUE(WaitFor([] { return office::CReadAhead::Instance().Idle(); }));
             }
-            if (name == "g-first.txt") {
-                tmp.Write("h-changes.txt", "now there is a needle in it");
-            }
+            if (name == "g-first.txt") tmp.Write("h-changes.txt", "now there is a needle in it");
             if (name == "l-deeper.txt") fs::remove_all(root / "sub2");
         };
         g_bRunning = 1;
@@ -128,13 +107,12 @@ protected:
         SelectFolder(root, true);
         SearchThreadProc();
         Outcome out;
-        for (const auto& r : results.rows)
+        for (const auto& r : panes.results.rows)
             out.rows.push_back(std::to_string(r.degree) + " " + std::to_string(r.kind) + " " + r.path);
         out.lines = panes.panel.lines;
         const auto after = office::CReadAhead::Instance().Statistics();
         out.counts = {after.read - before.read, after.taken - before.taken, after.stale - before.stale,
                       after.inUse - before.inUse, after.stopped - before.stopped};
-        g_hWndResultList = nullptr;
         return out;
     }
 
@@ -156,11 +134,9 @@ TEST_F(ReadAheadTest, TwoThreadsGiveTheRowsAndLinesOfOne)
     const std::string r = root.string();
     EXPECT_EQ(one.rows.size(), 8u);
     EXPECT_NE(std::find(one.rows.begin(), one.rows.end(), "25 4 " + r + "/h-changes.txt"), one.rows.end());
-    for (const char* name : {"/c-ruined.doc", "/d-folder.doc", "/i-locked.txt", "/sub2"}) {
-        const auto hit = std::find_if(one.lines.begin(), one.lines.end(),
-                                      [&](const std::string& l) { return l.starts_with(r + name + ":"); });
-        EXPECT_NE(hit, one.lines.end()) << name;
-    }
+    for (const char* name : {"/c-ruined.doc", "/d-folder.doc", "/i-locked.txt", "/sub2"})
+        EXPECT_TRUE(std::ranges::any_of(one.lines, [&](const std::string& l) { return l.starts_with(r + name + ":"); }))
+            << name;
     // One thread reads nothing ahead. With two, the changed file was read
     // ahead but read again, the held one was not read, and the file after
     // the changed one was taken as read ahead.
@@ -175,13 +151,9 @@ TEST_F(ReadAheadTest, StopEndsAReadInProgressAndItsThread)
 {
     // About 48 MB of text: long enough to parse that Stop comes while it is
     // being read.
-    fs::create_directories(root);
-    {
-        std::string block;
-        while (block.size() < 1 << 20) block += "the quarterly figures of the northern region are ready\n";
-        std::ofstream out(root / "large.txt", std::ios::binary);
-        for (int i = 0; i < 48; ++i) out << block;
-    }
+    std::string text;
+    while (text.size() < 48 << 20) text += "the quarterly figures of the northern region are ready\n";
+    tmp.Write("large.txt", text);
     tmp.Write("first.txt", "first");
     office::CReadAhead& service = office::CReadAhead::Instance();
     const auto before = service.Statistics();
@@ -200,28 +172,9 @@ TEST_F(ReadAheadTest, StopEndsAReadInProgressAndItsThread)
     EXPECT_EQ(service.Take((root / "large.txt").string(), false), nullptr);
 }
 
-TEST_F(ReadAheadTest, HelpersBuildTheComparedTextsFindBuilt)
-{
-    tmp.Write("a.txt", "the first Needle");
-    tmp.Write("b.txt", "the second Needle");
-    office::CReadAhead& service = office::CReadAhead::Instance();
-    service.Start(1);
-    // Find built the folded text of the last document closed.
-    office::ReadError error;
-    const auto seen = office::ReadWordDocument((root / "a.txt").string(), error);
-    ASSERT_NE(seen, nullptr);
-    seen->View(0, true, false);
-    service.NoteViews(*seen);
-    service.Hint({{(root / "a.txt").string(), false}, {(root / "b.txt").string(), false}});
-    ASSERT_TRUE(WaitFor([&] { return service.Idle(); }));
-    const auto next = service.Take((root / "b.txt").string(), false);
-    service.Stop();
-    ASSERT_TRUE(next != nullptr && next->document != nullptr);
-    EXPECT_TRUE(next->document->HasView(0, true, false));
-    EXPECT_FALSE(next->document->HasView(0, false, true));
-}
-
-TEST_F(ReadAheadTest, ReadsNoMoreFilesAheadThanItsBound)
+// At most kMaxFiles files are read ahead, and the helpers build the
+// compared texts Find built for the last document closed.
+TEST_F(ReadAheadTest, ReadsNoMoreFilesAheadThanItsBoundAndBuildsFindsTexts)
 {
     office::CReadAhead& service = office::CReadAhead::Instance();
     const auto before = service.Statistics();
@@ -229,30 +182,34 @@ TEST_F(ReadAheadTest, ReadsNoMoreFilesAheadThanItsBound)
     std::vector<platform::ReadAheadItem> coming;
     for (int i = 0; i < 12; ++i) {
         const std::string name = "f" + std::to_string(i) + ".txt";
-        tmp.Write(name, "words");
+        tmp.Write(name, "the Needle " + name);
         coming.push_back({(root / name).string(), false});
     }
+    office::ReadError error;
+    const auto seen = office::ReadWordDocument(coming[0].path, error);
+    ASSERT_NE(seen, nullptr);
+    seen->View(0, true, false);
+    service.NoteViews(*seen);
     service.Hint(coming);
     ASSERT_TRUE(WaitFor([&] { return service.Idle(); }));
-    service.Stop();
     // The first file is about to be opened, which reads it itself.
     EXPECT_EQ(service.Statistics().read - before.read, office::CReadAhead::kMaxFiles);
+    const auto next = service.Take(coming[1].path, false);
+    service.Stop();
+    ASSERT_TRUE(next != nullptr && next->document != nullptr);
+    EXPECT_TRUE(next->document->HasView(0, true, false));
+    EXPECT_FALSE(next->document->HasView(0, false, true));
 }
 
 TEST(ThreadCountTest, OnlyWholeNumbersInRangeAreThreadCounts)
 {
-    const struct {
-        const char* text;
-        bool ok;
-        unsigned threads;
-    } cases[] = {{"1", true, 1}, {"2", true, 2},   {"256", true, 256}, {"0", false, 0},  {"257", false, 0},
-                 {"", false, 0}, {"-1", false, 0}, {"2x", false, 0},   {" 2", false, 0}, {"99999999999", false, 0}};
-    for (const auto& c : cases) {
+    // The count each text gives; 0 where it is refused.
+    const std::pair<const char*, unsigned> cases[] = {{"1", 1}, {"2", 2},  {"256", 256}, {"0", 0},  {"257", 0},
+                                                      {"", 0},  {"-1", 0}, {"2x", 0},    {" 2", 0}, {"99999999999", 0}};
+    for (const auto& [text, expected] : cases) {
         unsigned threads = 0;
-        EXPECT_EQ(platform::ParseThreadCount(c.text, threads), c.ok) << c.text;
-        if (c.ok) {
-            EXPECT_EQ(threads, c.threads) << c.text;
-        }
+        EXPECT_EQ(platform::ParseThreadCount(text, threads), expected != 0) << text;
+        EXPECT_TRUE(expected == 0 || threads == expected) << text << ": " << threads;
     }
     ::setenv("VARNEL_THREADS", "3", 1);
     platform::SetSearchThreads(0);

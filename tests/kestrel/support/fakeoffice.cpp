@@ -2,18 +2,13 @@
 #include "tests/kestrel/support/fakeoffice.h"
 
 #include "platform/codepage.h"
+#include "tests/platform/support/tempdir.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
-
-enum class Kind { WordApp, Documents, Document, Selection, Find, ExcelApp, Workbooks, Workbook, Worksheets, Worksheet, Range };
-
-const char* const kKindNames[] = {"WordApp",  "Documents", "Document",   "Selection", "Find", "ExcelApp",
-                                  "Workbooks", "Workbook", "Worksheets", "Worksheet", "Range"};
 
 std::string Hex(long value)
 {
@@ -51,18 +46,16 @@ HRESULT Answer(VARIANT* result, VARTYPE vt, long value = 0)
 
 class FakeObject : public CDispatchObject {
 public:
-    FakeObject(std::shared_ptr<FakeOffice> office, Kind kind, long sheet = 0)
-        : m_office(std::move(office)), m_kind(kind), m_sheet(sheet)
+    FakeObject(std::shared_ptr<FakeOffice> office, std::string kind, long sheet = 0)
+        : m_office(std::move(office)), m_kind(std::move(kind)), m_sheet(sheet)
     {
-        m_office->wordStarts += kind == Kind::WordApp ? 1 : 0;
-        m_office->excelStarts += kind == Kind::ExcelApp ? 1 : 0;
+        m_office->wordStarts += m_kind == "WordApp" ? 1 : 0;
+        m_office->excelStarts += m_kind == "ExcelApp" ? 1 : 0;
     }
 
     HRESULT Invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT*) override
     {
-        FakeCall call;
-        call.object = kKindNames[static_cast<int>(m_kind)];
-        call.dispid = id;
+        FakeCall call{.object = m_kind, .dispid = id, .kind = {}, .args = {}};
         const UINT named = params != nullptr ? params->cNamedArgs : 0;
         const bool namedPut = named == 1 && params->rgdispidNamedArgs != nullptr
                               && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
@@ -90,16 +83,12 @@ private:
         return i < m_args.size() && m_args[i]->vt == VT_BSTR ? std::u16string(BstrView(m_args[i]->bstrVal)) : u"";
     }
 
-    HRESULT Give(VARIANT* result, Kind kind, long sheet = 0)
+    HRESULT Give(VARIANT* result, const char* kind, long sheet = 0)
     {
-        IDispatch* object = new FakeObject(m_office, kind, sheet);
-        if (result == nullptr) {
-            object->Release();
-            return E_POINTER;
-        }
+        if (result == nullptr) return E_POINTER;
         VariantInit(result);
         result->vt = VT_DISPATCH;
-        result->pdispVal = object;
+        result->pdispVal = new FakeObject(m_office, kind, sheet);
         return S_OK;
     }
 
@@ -112,10 +101,8 @@ private:
         if (!o.readFiles) return true;
         std::error_code ec;
         if (path.find("ruined") != std::string::npos || !std::filesystem::is_regular_file(path, ec)) return false;
-        std::ostringstream all;
-        all << std::ifstream(path, std::ios::binary).rdbuf();
-        o.fileText = Utf8ToUtf16(all.str());
-        if (m_kind == Kind::Workbooks) o.sheets = {{o.fileText}};
+        o.fileText = Utf8ToUtf16(FileText(path));
+        if (m_kind == "Workbooks") o.sheets = {{o.fileText}};
         return true;
     }
 
@@ -125,44 +112,43 @@ private:
     {
         FakeOffice& o = *m_office;
         const std::size_t n = m_args.size();
-        const auto is = [&](Kind k, DISPID d, const char* how, std::size_t args) {
+        const auto is = [&](const char* k, DISPID d, const char* how, std::size_t args) {
             return m_kind == k && id == d && kind == how && n == args;
         };
-        if (is(Kind::WordApp, 0x17, "put", 1) || is(Kind::WordApp, 0x451, "call", 3) ||
-            is(Kind::ExcelApp, 0x22E, "put", 1) || is(Kind::ExcelApp, 0x157, "put", 1) ||
-            is(Kind::ExcelApp, 0x12E, "call", 0) || is(Kind::Worksheet, 0xEB, "call", 1))
+        if (is("WordApp", 0x17, "put", 1) || is("WordApp", 0x451, "call", 3) || is("ExcelApp", 0x22E, "put", 1) ||
+            is("ExcelApp", 0x157, "put", 1) || is("ExcelApp", 0x12E, "call", 0) || is("Worksheet", 0xEB, "call", 1))
             return S_OK;
-        if (is(Kind::WordApp, 0x6, "get", 0)) return Give(result, Kind::Documents);
-        if (is(Kind::WordApp, 0x5, "get", 0)) return Give(result, Kind::Selection);
-        if (is(Kind::Selection, 0x106, "get", 0)) return Give(result, Kind::Find);
-        if (is(Kind::ExcelApp, 0x23C, "get", 0)) return Give(result, Kind::Workbooks);
-        if (is(Kind::Workbook, 0x1EE, "get", 0)) return Give(result, Kind::Worksheets);
-        if (is(Kind::Worksheet, 0xEE, "get", 0)) return Give(result, Kind::Range, m_sheet);
+        if (is("WordApp", 0x6, "get", 0)) return Give(result, "Documents");
+        if (is("WordApp", 0x5, "get", 0)) return Give(result, "Selection");
+        if (is("Selection", 0x106, "get", 0)) return Give(result, "Find");
+        if (is("ExcelApp", 0x23C, "get", 0)) return Give(result, "Workbooks");
+        if (is("Workbook", 0x1EE, "get", 0)) return Give(result, "Worksheets");
+        if (is("Worksheet", 0xEE, "get", 0)) return Give(result, "Range", m_sheet);
         // Documents.Open of Word 2000, XP and 2003; Workbooks.Open of Excel 2000 and of later ones.
-        if (is(Kind::Documents, 0xF, "call", 12) || is(Kind::Documents, 0x12, "call", 15) ||
-            is(Kind::Documents, 0x13, "call", 16) || is(Kind::Workbooks, 0x2AA, "call", 13) ||
-            is(Kind::Workbooks, 0x783, "call", 15)) {
-            const bool word = m_kind == Kind::Documents;
+        if (is("Documents", 0xF, "call", 12) || is("Documents", 0x12, "call", 15) ||
+            is("Documents", 0x13, "call", 16) || is("Workbooks", 0x2AA, "call", 13) ||
+            is("Workbooks", 0x783, "call", 15)) {
+            const bool word = m_kind == "Documents";
             if (!ReadOpened()) return ReportError(info, word ? u"Word" : u"Excel", u"cannot open");
             ++(word ? o.documentsOpen : o.workbooksOpen);
-            return Give(result, word ? Kind::Document : Kind::Workbook);
+            return Give(result, word ? "Document" : "Workbook");
         }
-        if (is(Kind::Document, 0x451, "call", 3) || is(Kind::Workbook, 0x115, "call", 3)) {
-            if (!m_closed) --(m_kind == Kind::Document ? o.documentsOpen : o.workbooksOpen);
+        if (is("Document", 0x451, "call", 3) || is("Workbook", 0x115, "call", 3)) {
+            if (!m_closed) --(m_kind == "Document" ? o.documentsOpen : o.workbooksOpen);
             m_closed = true;
             return S_OK;
         }
-        if (is(Kind::Find, 0x1BC, "call", 15) && m_args[0]->vt == VT_BSTR) {
+        if (is("Find", 0x1BC, "call", 15) && m_args[0]->vt == VT_BSTR) {
             const std::u16string text = Text(0);
             const bool replacing = m_args[10]->vt == VT_I2 && m_args[10]->iVal != 0;
             const bool found = o.readFiles ? o.fileText.find(text) != std::u16string::npos : o.wordFinds.count(text) != 0;
             return Answer(result, VT_BOOL, replacing || found);
         }
-        if (is(Kind::Worksheets, 0x76, "get", 0)) return Answer(result, VT_I4, static_cast<long>(o.sheets.size()));
-        if (is(Kind::Worksheets, 0xAA, "get", 1) && m_args[0]->vt == VT_I4 && m_args[0]->lVal >= 1 &&
+        if (is("Worksheets", 0x76, "get", 0)) return Answer(result, VT_I4, static_cast<long>(o.sheets.size()));
+        if (is("Worksheets", 0xAA, "get", 1) && m_args[0]->vt == VT_I4 && m_args[0]->lVal >= 1 &&
             m_args[0]->lVal <= static_cast<long>(o.sheets.size()))
-            return Give(result, Kind::Worksheet, m_args[0]->lVal);
-        if ((is(Kind::Range, 0x18E, "call", 8) || is(Kind::Range, 0x18E, "call", 9)) && m_args[0]->vt == VT_BSTR &&
+            return Give(result, "Worksheet", m_args[0]->lVal);
+        if ((is("Range", 0x18E, "call", 8) || is("Range", 0x18E, "call", 9)) && m_args[0]->vt == VT_BSTR &&
             m_args[6]->vt == VT_BOOL) {
             const bool matchCase = m_args[6]->boolVal != 0;
             const auto fold = [matchCase](std::u16string s) {
@@ -171,14 +157,14 @@ private:
                 return s;
             };
             for (const auto& cell : o.sheets.at(static_cast<std::size_t>(m_sheet - 1)))
-                if (fold(cell).find(fold(Text(0))) != std::u16string::npos) return Give(result, Kind::Range, m_sheet);
+                if (fold(cell).find(fold(Text(0))) != std::u16string::npos) return Give(result, "Range", m_sheet);
             return Answer(result, VT_EMPTY);
         }
         return DISP_E_MEMBERNOTFOUND;
     }
 
     std::shared_ptr<FakeOffice> m_office;
-    Kind m_kind;
+    std::string m_kind;  // "WordApp", "Documents", ...: the object named in a call
     long m_sheet;
     bool m_closed = false;
     std::vector<const VARIANT*> m_args;  // declared order, by-reference resolved; valid during Invoke
@@ -202,28 +188,26 @@ std::vector<std::string> FakeOffice::Described() const
 
 int FakeOffice::Count(const std::string& prefix) const
 {
-    int n = 0;
-    for (const FakeCall& c : calls) n += c.Describe().rfind(prefix, 0) == 0 ? 1 : 0;
-    return n;
+    return static_cast<int>(
+        std::count_if(calls.begin(), calls.end(), [&](const FakeCall& c) { return c.Describe().starts_with(prefix); }));
 }
 
 int FakeOffice::Opens(const std::string& path) const
 {
-    int n = 0;
-    for (const FakeCall& c : calls)
-        n += static_cast<int>((c.object == "Documents" || c.object == "Workbooks") && !c.args.empty() &&
-                              (c.args[0] == "&str:" + path || c.args[0] == "str:" + path));
-    return n;
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const FakeCall& c) {
+        return (c.object == "Documents" || c.object == "Workbooks") && !c.args.empty() &&
+               (c.args[0] == "&str:" + path || c.args[0] == "str:" + path);
+    }));
 }
 
 void InstallFakeWord(const std::shared_ptr<FakeOffice>& office)
 {
-    RegisterServer("Word.Application", [office]() -> IDispatch* { return new FakeObject(office, Kind::WordApp); });
+    RegisterServer("Word.Application", [office]() -> IDispatch* { return new FakeObject(office, "WordApp"); });
 }
 
 void InstallFakeExcel(const std::shared_ptr<FakeOffice>& office)
 {
-    RegisterServer("Excel.Application", [office]() -> IDispatch* { return new FakeObject(office, Kind::ExcelApp); });
+    RegisterServer("Excel.Application", [office]() -> IDispatch* { return new FakeObject(office, "ExcelApp"); });
 }
 
 void RemoveFakes()

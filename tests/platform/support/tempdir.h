@@ -1,7 +1,8 @@
 // A fresh folder under /tmp for one test, removed with all it holds when the
 // test ends, and a way to put a file into it; the tests of every engine
-// folder use it instead of each making and removing its own. Also a file
-// held the way another program holds a document it has open.
+// folder use it instead of each making and removing its own. Also a file's
+// text read back whole, and a file held the way another program holds a
+// document it has open.
 #pragma once
 
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -43,6 +45,13 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// What a file holds; nothing when it cannot be read.
+inline std::string FileText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // An exclusive flock through an open file of its own, for as long as it lives.
 class HeldLock {

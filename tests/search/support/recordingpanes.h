@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -45,9 +46,10 @@ class RecordingResultList : public CMessageTarget {
 public:
     LRESULT OnMessage(UINT message, WPARAM, LPARAM) override
     {
-        if (message == WM_ADD_RESULT)
-            rows.push_back({g_resultFileInfo.szFileName, g_resultFileInfo.szFilePath, g_resultFileInfo.nMatchDegree,
-                            g_resultFileInfo.nFileKind});
+        if (message != WM_ADD_RESULT) return 0;
+        rows.push_back({g_resultFileInfo.szFileName, g_resultFileInfo.szFilePath, g_resultFileInfo.nMatchDegree,
+                        g_resultFileInfo.nFileKind});
+        if (onRow) onRow(rows.back().name);
         return 0;
     }
     std::vector<std::string> Names() const
@@ -57,6 +59,9 @@ public:
         return names;
     }
     std::vector<ResultRow> rows;
+    // Called after each row, on the sender's thread while it waits, as a
+    // window's handler would run.
+    std::function<void(const std::string&)> onRow;
 };
 
 // Ticks a folder in the folder panel.
