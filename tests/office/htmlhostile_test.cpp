@@ -4,7 +4,6 @@
 // size and keep the text that stands after its hostile part. Also the
 // reader's own paths that only such pages take, checked against the plain
 // path on pages where both apply. (The stop: stopinengine_test.)
-#include "office/containers/htmlsaxparser.h"
 #include "office/containers/htmltagfilter.h"
 #include "office/word/htmlreader.h"
 #include "office/word/wordloader.h"
@@ -100,34 +99,6 @@ TEST(HtmlHostile, RestartedParserReadsLikeOneRun)
     HtmlReadLimits shallow;
     shallow.parserDepth = 8;
     for (const std::string& page : pages) ExpectSameText(page, HtmlReadLimits{}, shallow);
-}
-
-// libxml2 looks through every open element for each end tag it cannot
-// match, so a reader's parser run never holds more than 256 of them, however
-// deep the page nests; the runs after a restart carry on from there.
-TEST(HtmlHostile, AParserRunHoldsAtMost256OpenElements)
-{
-    struct DepthSink : HtmlEventSink {
-        std::size_t open = 0, deepest = 0, detached = 0;
-        void StartElement(std::string_view, const HtmlAttributes&) override { deepest = std::max(deepest, ++open); }
-        void EndElement() override { --open; }
-        void Characters(std::string_view) override {}
-        void UnmatchedEndTag(std::string_view) override {}
-        void DetachOpenElements() override
-        {
-            open = 0;
-            ++detached;
-        }
-        bool ReadsText() const override { return true; }
-    } sink;
-    std::string page;
-    for (int i = 0; i < 2000; ++i) page += "<div>";
-    const std::vector<HtmlFilteredTag> noneFiltered;  // the parser keeps a reference to it
-    HtmlSaxParser parser(page, noneFiltered, sink, HtmlReadLimits{}.parserDepth);
-    ASSERT_TRUE(parser.Run());
-    EXPECT_LE(sink.deepest, 257u);
-    EXPECT_EQ(parser.Runs(), sink.detached + 1);
-    EXPECT_GE(sink.detached, 7u);
 }
 
 // Tags whose attributes the reader renames before parsing must read as
