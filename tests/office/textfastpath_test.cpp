@@ -41,6 +41,9 @@ const std::vector<std::string> kPieces = {
     std::string(1, '\0'), "The quick brown fox jumps over the lazy dog. ",
 };
 
+// No mark, or one of UTF-8 and UTF-16 either way round.
+const std::string kBoms[] = {"", "", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+
 std::string RandomText(std::mt19937& rng, std::size_t pieces, unsigned badOneIn)
 {
     std::string out;
@@ -56,13 +59,12 @@ std::string RandomText(std::mt19937& rng, std::size_t pieces, unsigned badOneIn)
 TEST(TextFastPath, ReadsEveryTextAsTheCharsetDecoderDoes)
 {
     std::mt19937 rng(1717);
-    const std::string boms[] = {"", "", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
     for (int round = 0; round < 600; ++round) {
         // Some texts span several of the reader's pieces; some are refused
         // by a small budget part of the way.
         const std::size_t pieces = round % 50 == 0 ? 9000 : rng() % 40;
         const auto badOneIn = static_cast<unsigned>(round % 3 == 0 ? 0 : 1 + rng() % 400);
-        const std::string text = boms[rng() % std::size(boms)] + RandomText(rng, pieces, badOneIn);
+        const std::string text = kBoms[rng() % std::size(kBoms)] + RandomText(rng, pieces, badOneIn);
         const ByteView bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
         const std::uint64_t limit = round % 7 == 0 ? (std::uint64_t{1} << 20) + rng() % 200000 : ReadBudget::kDefaultBytes;
         ReadBudget quickBudget(limit), slowBudget(limit);
@@ -85,10 +87,9 @@ TEST(TextFastPath, ReadsEveryTextAsTheCharsetDecoderDoes)
 TEST(TextFastPath, FileReadInPiecesGivesWhatTheWholeBytesGive)
 {
     std::mt19937 rng(1717);
-    const std::string boms[] = {"", "", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
     const std::string path = ::testing::TempDir() + "varnel-textstream.txt";
     for (int round = 0; round < 400; ++round) {
-        const std::size_t bom = rng() % std::size(boms);
+        const std::size_t bom = rng() % std::size(kBoms);
         std::string bytes = RandomText(rng, 1 + rng() % 100, 0);
         if (rng() % 4 == 0) {
             std::size_t at = rng() % (bytes.size() + 1);
@@ -98,7 +99,7 @@ TEST(TextFastPath, FileReadInPiecesGivesWhatTheWholeBytesGive)
         // Whether it is UTF-8 the quick pass must take.
         bool utf8 = bom < 3 && rng() % 3 != 0;
         if (!utf8) bytes.insert(rng() % (bytes.size() + 1), kPieces[kPieces.size() - 7 + rng() % 6]);
-        bytes.insert(0, boms[bom]);
+        bytes.insert(0, kBoms[bom]);
         SCOPED_TRACE(::testing::Message() << "round " << round << ", " << bytes.size() << " bytes");
         std::remove(path.c_str());  // a file truncated in place is flushed to disk on close
         std::ofstream(path, std::ios::binary) << bytes;

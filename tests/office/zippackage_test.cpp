@@ -60,11 +60,12 @@ TEST(ZipPackage, ReadsEntriesByExactAndCaseFoldedName)
     ASSERT_TRUE(pkg.Open(View(zip), error)) << error;
     ASSERT_EQ(pkg.EntryNames().size(), 4u);
     for (const std::string& name : pkg.EntryNames()) EXPECT_TRUE(pkg.ReadEntry(name, out, error)) << name << error;
-    for (const char* name : {"word/document.xml", "/word/document.xml", "Word/Document.XML", "XL/Workbook.xml"})
-        EXPECT_TRUE(pkg.HasEntry(name)) << name;
     EXPECT_FALSE(pkg.HasEntry("word/styles.xml"));
-    for (const auto& [name, data] : {std::pair{"Word/document.xml", "<w:document/>"}, {"[content_types].xml", "<Types/>"},
-                                     {"xl/workbook.xml", "<workbook/>"}}) {
+    for (const auto& [name, data] : {std::pair{"/word/document.xml", "<w:document/>"},
+                                     {"Word/Document.XML", "<w:document/>"},
+                                     {"[content_types].xml", "<Types/>"},
+                                     {"XL/Workbook.xml", "<workbook/>"}}) {
+        EXPECT_TRUE(pkg.HasEntry(name)) << name;
         EXPECT_TRUE(pkg.ReadEntry(name, out, error)) << error;
         EXPECT_EQ(out, data);
     }

@@ -15,7 +15,7 @@
 #include <zlib.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -259,18 +259,15 @@ inline std::string TwoSheetXlsx(std::uint64_t cellsPerSheet, std::string_view ke
 // then a line with `keyword`. False when the file cannot be written.
 inline bool WriteLargeText(const std::string& path, std::uint64_t bytes, std::string_view keyword = "needle")
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
     std::minstd_rand rng;
     std::string block;
     while (block.size() < (1u << 20))
         block += "Minutes of the meeting on the harbour project, item " + Token(rng, 6) + ": no change.\r\n";
-    bool ok = true;
-    for (std::uint64_t written = 0; ok && written < bytes; written += block.size())
-        ok = std::fwrite(block.data(), 1, block.size(), f) == block.size();
-    const std::string last = "The last line holds the " + std::string(keyword) + ".\r\n";
-    ok = ok && std::fwrite(last.data(), 1, last.size(), f) == last.size();
-    return std::fclose(f) == 0 && ok;
+    std::ofstream file(path, std::ios::binary);
+    for (std::uint64_t written = 0; file && written < bytes; written += block.size()) file << block;
+    file << "The last line holds the " << keyword << ".\r\n";
+    file.close();
+    return !file.fail();
 }
 
 }  // namespace hostilesize
