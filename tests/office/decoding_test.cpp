@@ -69,31 +69,26 @@ std::string RandomText(std::mt19937& rng)
 }
 
 // The inputs every fast path is held to the strict step on.
-const std::vector<std::string>& Corpus()
-{
-    static const std::vector<std::string> corpus = [] {
-        std::vector<std::string> all;
-        for (const std::string& p : kPieces) {
-            all.push_back(p);
-            // Each piece right after, and right before, the 16- and 8-byte
-            // steps' edges.
-            for (std::size_t run : {7u, 8u, 15u, 16u, 17u, 31u}) {
-                all.push_back(std::string(run, 'q') + p);
-                all.push_back(p + std::string(run, 'q'));
-            }
+const std::vector<std::string> kCorpus = [] {
+    std::vector<std::string> all;
+    for (const std::string& p : kPieces) {
+        all.push_back(p);
+        // Each piece right after, and right before, the 16- and 8-byte
+        // steps' edges.
+        for (std::size_t run : {7u, 8u, 15u, 16u, 17u, 31u}) {
+            all.push_back(std::string(run, 'q') + p);
+            all.push_back(p + std::string(run, 'q'));
         }
-        std::mt19937 rng(2024);
-        for (int k = 0; k < 4000; ++k) all.push_back(RandomText(rng));
-        // Sequences cut by the megabyte edge of the chunked passes, also
-        // where the XML scanner's document puts "<a>" before them.
-        constexpr std::size_t kMega = std::size_t{1} << 20;
-        for (const char* p : {"\xF0\x9F\x98\x80", "\xE2\x82\xAC", "\xED\xA0\x80", "\xF0\x9F\x98", "\x80\x80\x80\x80"})
-            for (std::size_t back : {1u, 2u, 3u, 4u, 5u, 6u})
-                all.push_back(std::string(kMega - back, 'm') + p + "tail");
-        return all;
-    }();
-    return corpus;
-}
+    }
+    std::mt19937 rng(2024);
+    for (int k = 0; k < 4000; ++k) all.push_back(RandomText(rng));
+    // Sequences cut by the megabyte edge of the chunked passes, also
+    // where the XML scanner's document puts "<a>" before them.
+    constexpr std::size_t kMega = std::size_t{1} << 20;
+    for (const char* p : {"\xF0\x9F\x98\x80", "\xE2\x82\xAC", "\xED\xA0\x80", "\xF0\x9F\x98", "\x80\x80\x80\x80"})
+        for (std::size_t back : {1u, 2u, 3u, 4u, 5u, 6u}) all.push_back(std::string(kMega - back, 'm') + p + "tail");
+    return all;
+}();
 
 // The strict step over `s`, one sequence at a time with no shortcut: each
 // sequence to `each` (its bytes, the step), which may end the walk.
@@ -219,13 +214,12 @@ TEST(Decoding, EveryFastPathAgreesWithTheStrictStep)
          [](std::string_view) { return Verdict(true); }},
         {"XML scanner's character pass (SSE2, eight-byte words)", ScannedText, StrictXmlText},
     };
-    const std::vector<std::string>& corpus = Corpus();
     for (const FastPath& path : paths) {
         int failures = 0;
-        for (std::size_t k = 0; k < corpus.size() && failures < 5; ++k) {
-            if (path.fast(corpus[k]) == path.strict(corpus[k])) continue;
+        for (std::size_t k = 0; k < kCorpus.size() && failures < 5; ++k) {
+            if (path.fast(kCorpus[k]) == path.strict(kCorpus[k])) continue;
             ++failures;
-            ADD_FAILURE() << path.name << ": input " << k << " of " << corpus[k].size() << " bytes";
+            ADD_FAILURE() << path.name << ": input " << k << " of " << kCorpus[k].size() << " bytes";
         }
     }
 }

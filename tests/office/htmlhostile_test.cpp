@@ -15,9 +15,6 @@
 #include <string>
 #include <vector>
 
-using office::ReadError;
-using office::ReadErrorKind;
-
 namespace office {
 namespace {
 

@@ -162,9 +162,6 @@ TEST(XmlScanner, ManyAttributesAndDeepNestingUnderEveryLimit)
     for (int i = 0; i < 20000; ++i) many += " a" + std::to_string(i) + "=\"v\"";
     EXPECT_TRUE(Parsed(many + "/>").ok);
     EXPECT_EQ(Parsed(many + " a17=\"w\"/>").error.kind, ReadErrorKind::Damaged);
-    std::string unclosed;
-    for (int i = 0; i < 100000; ++i) unclosed += "<a>";
-    EXPECT_EQ(Agree(unclosed).error.kind, ReadErrorKind::Damaged);
 
     std::string deep;
     for (int i = 0; i < 50000; ++i) deep += "<a x=\"" + std::to_string(i % 7) + "\">t";
