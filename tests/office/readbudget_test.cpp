@@ -15,13 +15,8 @@
 #include <tuple>
 #include <vector>
 
-using office::ReadError;
-using office::ReadErrorKind;
-
+namespace office {
 namespace {
-
-using office::BudgetHold;
-using office::ReadBudget;
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
 
@@ -167,3 +162,4 @@ TEST(ReadBudgetFiles, TwoBigSheetsReadSideBySideShareOneBudget)
 }
 
 }  // namespace
+}  // namespace office

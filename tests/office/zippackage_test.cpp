@@ -17,16 +17,15 @@
 #include <string>
 #include <vector>
 
-using office::ReadError;
-using office::ReadErrorKind;
-
-using office::ZipLimits;
-using office::ZipPackage;
-using Zip = std::vector<std::uint8_t>;
-
+namespace office {
 namespace {
 
-office::ByteView View(const Zip& v) { return {v.data(), v.size()}; }
+using Zip = std::vector<std::uint8_t>;
+
+ByteView View(const Zip& v)
+{
+    return {v.data(), v.size()};
+}
 
 void Damage(Zip& zip)
 {
@@ -40,8 +39,6 @@ std::string Lines(int n)
     for (int i = 0; i < n; ++i) text += "line " + std::to_string(i * 7919 % 10007) + "\n";
     return text;
 }
-
-}  // namespace
 
 TEST(ZipPackage, ReadsEntriesByExactAndCaseFoldedName)
 {
@@ -171,9 +168,6 @@ TEST(PartNames, ResolveTargetsAndRelationshipsParts)
         {"/word/document.xml", "word/_rels/document.xml.rels"}, {"document.xml", "_rels/document.xml.rels"}};
     for (const auto& [part, rel] : rels) EXPECT_EQ(office::RelationshipsPartOf(part), rel);
 }
-
-namespace office {
-namespace {
 
 std::string Lower(std::string s)
 {
