@@ -153,15 +153,16 @@ TEST(ZipPackage, EntriesThatLieOrPassTheCapsFail)
 
 TEST(PartNames, ResolveTargetsAndRelationshipsParts)
 {
-    const std::pair<const char*, const char*> targets[] = {
-        {"header1.xml", "word/header1.xml"}, {"./media/../footer2.xml", "word/footer2.xml"},
-        {"../customXml/item1.xml", "customXml/item1.xml"}, {"/word/footnotes.xml", "word/footnotes.xml"},
-        {"my%20header.xml", "word/my header.xml"}, {"comments.xml#frag", "word/comments.xml"},
-        {"sub\\x.xml", "word/sub/x.xml"},
-        // Climbing above the root and external targets resolve to nothing.
-        {"../../etc/passwd", ""}, {"http://example.com/x.xml", ""}, {"file:///tmp/x", ""}, {"", ""}};
+    // How a target is decoded, which the index below shares (how its
+    // segments climb is held to the index's own); external targets resolve
+    // to nothing.
+    const std::pair<const char*, const char*> targets[] = {{"my%20header.xml", "word/my header.xml"},
+                                                           {"comments.xml#frag", "word/comments.xml"},
+                                                           {"sub\\x.xml", "word/sub/x.xml"},
+                                                           {"http://example.com/x.xml", ""},
+                                                           {"file:///tmp/x", ""},
+                                                           {"", ""}};
     for (const auto& [target, part] : targets) EXPECT_EQ(office::ResolvePartTarget("word/document.xml", target), part);
-    EXPECT_EQ(office::ResolvePartTarget("", "word/document.xml"), "word/document.xml");
     EXPECT_EQ(office::ResolvePartTarget("/", "/word/document.xml"), "word/document.xml");
     const std::pair<const char*, const char*> rels[] = {
         {"", "_rels/.rels"}, {"/", "_rels/.rels"}, {"word/document.xml", "word/_rels/document.xml.rels"},
