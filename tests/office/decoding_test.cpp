@@ -69,31 +69,26 @@ std::string RandomText(std::mt19937& rng)
 }
 
 // The inputs every fast path is held to the strict step on.
-const std::vector<std::string>& Corpus()
-{
-    static const std::vector<std::string> corpus = [] {
-        std::vector<std::string> all;
-        for (const std::string& p : kPieces) {
-            all.push_back(p);
-            // Each piece right after, and right before, the 16- and 8-byte
-            // steps' edges.
-            for (std::size_t run : {7u, 8u, 15u, 16u, 17u, 31u}) {
-                all.push_back(std::string(run, 'q') + p);
-                all.push_back(p + std::string(run, 'q'));
-            }
+const std::vector<std::string> kCorpus = [] {
+    std::vector<std::string> all;
+    for (const std::string& p : kPieces) {
+        all.push_back(p);
+        // Each piece right after, and right before, the 16- and 8-byte
+        // steps' edges.
+        for (std::size_t run : {7u, 8u, 15u, 16u, 17u, 31u}) {
+            all.push_back(std::string(run, 'q') + p);
+            all.push_back(p + std::string(run, 'q'));
         }
-        std::mt19937 rng(2024);
-        for (int k = 0; k < 4000; ++k) all.push_back(RandomText(rng));
-        // Sequences cut by the megabyte edge of the chunked passes, also
-        // where the XML scanner's document puts "<a>" before them.
-        constexpr std::size_t kMega = std::size_t{1} << 20;
-        for (const char* p : {"\xF0\x9F\x98\x80", "\xE2\x82\xAC", "\xED\xA0\x80", "\xF0\x9F\x98", "\x80\x80\x80\x80"})
-            for (std::size_t back : {1u, 2u, 3u, 4u, 5u, 6u})
-                all.push_back(std::string(kMega - back, 'm') + p + "tail");
-        return all;
-    }();
-    return corpus;
-}
+    }
+    std::mt19937 rng(2024);
+    for (int k = 0; k < 4000; ++k) all.push_back(RandomText(rng));
+    // Sequences cut by the megabyte edge of the chunked passes, also
+    // where the XML scanner's document puts "<a>" before them.
+    constexpr std::size_t kMega = std::size_t{1} << 20;
+    for (const char* p : {"\xF0\x9F\x98\x80", "\xE2\x82\xAC", "\xED\xA0\x80", "\xF0\x9F\x98", "\x80\x80\x80\x80"})
+        for (std::size_t back : {1u, 2u, 3u, 4u, 5u, 6u}) all.push_back(std::string(kMega - back, 'm') + p + "tail");
+    return all;
+}();
 
 // The strict step over `s`, one sequence at a time with no shortcut: each
 // sequence to `each` (its bytes, the step), which may end the walk.
@@ -132,7 +127,6 @@ std::u16string PathEscapes(std::string_view s)
     return out;
 }
 
-bool AnyCharacter(char32_t) { return true; }
 bool XmlCharacter(char32_t c) { return c < 0x20 ? c == '\t' || c == '\n' || c == '\r' : c != 0xFFFE && c != 0xFFFF; }
 
 // `bytes` through one ICU converter in one call.
@@ -206,7 +200,7 @@ TEST(Decoding, EveryFastPathAgreesWithTheStrictStep)
          [](std::string_view s) { return u"kept" + StrictDecode(s); }},
         {"IsValidUtf8 (ASCII sixteen or eight bytes at a time, megabyte chunks)",
          [](std::string_view s) { return Verdict(IsValidUtf8(s)); },
-         [](std::string_view s) { return Verdict(StrictValid(s, AnyCharacter)); }},
+         [](std::string_view s) { return Verdict(StrictValid(s, [](char32_t) { return true; })); }},
         {"CharsetDecoder::Append UTF-8",
          [](std::string_view s) {
              std::u16string out;
@@ -219,42 +213,29 @@ TEST(Decoding, EveryFastPathAgreesWithTheStrictStep)
          [](std::string_view) { return Verdict(true); }},
         {"XML scanner's character pass (SSE2, eight-byte words)", ScannedText, StrictXmlText},
     };
-    const std::vector<std::string>& corpus = Corpus();
     for (const FastPath& path : paths) {
         int failures = 0;
-        for (std::size_t k = 0; k < corpus.size() && failures < 5; ++k) {
-            if (path.fast(corpus[k]) == path.strict(corpus[k])) continue;
+        for (std::size_t k = 0; k < kCorpus.size() && failures < 5; ++k) {
+            if (path.fast(kCorpus[k]) == path.strict(kCorpus[k])) continue;
             ++failures;
-            ADD_FAILURE() << path.name << ": input " << k << " of " << corpus[k].size() << " bytes";
+            ADD_FAILURE() << path.name << ": input " << k << " of " << kCorpus[k].size() << " bytes";
         }
     }
 }
 
-// Any charset fed in pieces, with output room of a few units, gives what
-// one pass of ICU gives (for UTF-8, what the strict step gives, as ICU's
-// converter is held to it above); an unknown charset reads as windows-1252.
-TEST(Decoding, CharsetDecoderInPiecesIsOnePass)
+// An unknown charset reads as windows-1252 (which ICU's converter gives
+// the bytes 0x80 to 0x9F of differently from ISO-8859-1).
+TEST(Decoding, UnknownCharsetReadsAsWindows1252)
 {
-    std::mt19937 rng(99);
-    for (const char* asked :
-         {"UTF-8", "windows-932", "UTF-16LE", "UTF-16BE", "windows-1252", "GB18030", "no-such-charset", ""}) {
-        const bool known = *asked != '\0' && std::string_view(asked) != "no-such-charset";
-        const char* icu = known ? asked : "windows-1252";
-        EXPECT_EQ(office::CharsetDecoder(asked).Known(), known) << asked;
-        for (int round = 0; round < 300; ++round) {
-            const std::string s = RandomText(rng);
-            office::CharsetDecoder decoder(asked);
-            std::u16string pieces;
-            char16_t room[9];
-            std::size_t pos = 0;
-            for (std::size_t limit = 0, guard = 0; !decoder.Finished() && guard < 100000; ++guard) {
-                limit = std::min(s.size(), std::max(limit, pos) + rng() % 5);
-                pieces.append(room, decoder.Decode(Bytes(s), pos, limit, room, 2 + rng() % 8));
-            }
-            ASSERT_TRUE(decoder.Finished());
-            EXPECT_TRUE(pieces == IcuDecode(icu, s)) << asked << " round " << round;
-        }
+    const std::string bytes = "caf\xE9 \x80\x85\x9F\x81";
+    for (const char* asked : {"no-such-charset", ""}) {
+        office::CharsetDecoder decoder(asked);
+        EXPECT_FALSE(decoder.Known()) << asked;
+        std::u16string out;
+        decoder.Append(Bytes(bytes), out);
+        EXPECT_TRUE(out == IcuDecode("windows-1252", bytes)) << asked;
     }
+    EXPECT_TRUE(office::CharsetDecoder("GB18030").Known());
 }
 
 // Folding lowers ASCII itself and sends other stretches to ICU in pieces;
@@ -267,15 +248,11 @@ TEST(Decoding, FoldingShortcutsAreIcusFolding)
                                                 u"Ǆ", u"\xD800", u"\xDC00", u"\xFFFF", u"A", u"z", u"ж", u"Ж",
                                                 u"e\u0301", u"\u00AD", u"@ABCDEFGHIJKLMNOPQRSTUVWXYZ[`az{"};
     std::mt19937 rng(17);
-    std::vector<std::u16string> texts;
-    texts.push_back(std::u16string(63, u'ж') + u"\U00010400" + u"Ж");  // a pair across the first piece's edge
     for (int round = 0; round < 2000; ++round) {
-        std::u16string text;
-        for (std::size_t k = rng() % 150; k > 0; --k) text += pieces[rng() % pieces.size()];
-        texts.push_back(text);
-    }
-    for (const std::u16string& text : texts) {
-        EXPECT_EQ(office::FullCaseFold(text), IcuFold(text));
+        // The first text has a pair across the first piece's edge.
+        std::u16string text = round == 0 ? std::u16string(63, u'ж') + u"\U00010400" + u"Ж" : u"";
+        for (std::size_t k = round == 0 ? 0 : rng() % 150; k > 0; --k) text += pieces[rng() % pieces.size()];
+        // Appended to a text that ends in the middle of an ASCII run.
         std::u16string appended = u"Kept";
         office::AppendFullCaseFold(text, appended);
         EXPECT_EQ(appended, u"Kept" + IcuFold(text));

@@ -15,13 +15,8 @@
 #include <tuple>
 #include <vector>
 
-using office::ReadError;
-using office::ReadErrorKind;
-
+namespace office {
 namespace {
-
-using office::BudgetHold;
-using office::ReadBudget;
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
 
@@ -94,17 +89,12 @@ TEST(ReadBudgetFiles, PartsSharingOneDeflatedBody)
     EXPECT_EQ(zip.TotalBytesRead(), 0u);  // nothing was inflated
     EXPECT_EQ(budget.Used(), 0u);
 
-    std::vector<hostilesize::ZipEntry> entries = {{"a.xml", hostilesize::WholeBody("<a>text</a>"), -1},
-                                                  {"a.xml", hostilesize::Body{}, 0}};
-    for (const bool overlap : {false, true}) {
-        if (overlap) entries.push_back({"b.xml", hostilesize::Body{}, 0});  // a.xml's data under another name
-        const std::string bytes = hostilesize::BuildZip(entries);
-        office::ZipPackage package;
-        ASSERT_TRUE(package.Open(View(bytes), error)) << error;
-        EXPECT_EQ(package.ReadEntry(overlap ? "b.xml" : "a.xml", xml, error), !overlap);
-        EXPECT_TRUE(!overlap || error.kind == ReadErrorKind::TooLarge) << error;
-        EXPECT_TRUE(overlap || xml == "<a>text</a>") << xml;
-    }
+    const std::string twice = hostilesize::BuildZip(
+        {{"a.xml", hostilesize::WholeBody("<a>text</a>"), -1}, {"a.xml", hostilesize::Body{}, 0}});
+    office::ZipPackage package;
+    ASSERT_TRUE(package.Open(View(twice), error)) << error;
+    EXPECT_TRUE(package.ReadEntry("a.xml", xml, error)) << error;
+    EXPECT_EQ(xml, "<a>text</a>");
 }
 
 // A package of 8 MB of paragraphs and a text file decoded to 8 MB, under a
@@ -172,3 +162,4 @@ TEST(ReadBudgetFiles, TwoBigSheetsReadSideBySideShareOneBudget)
 }
 
 }  // namespace
+}  // namespace office

@@ -1,7 +1,7 @@
 // The quick routes for plain text, each held to the slow route it stands
 // for on random input: the one-pass UTF-8 reading of a text file against
-// the charset decoder; the compared text's ASCII and below-U+0300 shortcuts
-// against ICU (its map is held to preparing ranges in matchtext_test); the
+// the charset decoder; the table of format characters against ICU (the
+// compared text's shortcuts are held to preparing it in matchtext_test); the
 // quick reading of plain web pages against libxml2's, through the page
 // reader; a text file decoded piece by piece as it is read against its
 // whole bytes (the loader's own piece size is met by readbudget_test's
@@ -17,9 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <unicode/uchar.h>
-#include <unicode/unorm2.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +39,9 @@ const std::vector<std::string> kPieces = {
     std::string(1, '\0'), "The quick brown fox jumps over the lazy dog. ",
 };
 
+// No mark, or one of UTF-8 and UTF-16 either way round.
+const std::string kBoms[] = {"", "", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+
 std::string RandomText(std::mt19937& rng, std::size_t pieces, unsigned badOneIn)
 {
     std::string out;
@@ -56,13 +57,12 @@ std::string RandomText(std::mt19937& rng, std::size_t pieces, unsigned badOneIn)
 TEST(TextFastPath, ReadsEveryTextAsTheCharsetDecoderDoes)
 {
     std::mt19937 rng(1717);
-    const std::string boms[] = {"", "", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
     for (int round = 0; round < 600; ++round) {
         // Some texts span several of the reader's pieces; some are refused
         // by a small budget part of the way.
         const std::size_t pieces = round % 50 == 0 ? 9000 : rng() % 40;
         const auto badOneIn = static_cast<unsigned>(round % 3 == 0 ? 0 : 1 + rng() % 400);
-        const std::string text = boms[rng() % std::size(boms)] + RandomText(rng, pieces, badOneIn);
+        const std::string text = kBoms[rng() % std::size(kBoms)] + RandomText(rng, pieces, badOneIn);
         const ByteView bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
         const std::uint64_t limit = round % 7 == 0 ? (std::uint64_t{1} << 20) + rng() % 200000 : ReadBudget::kDefaultBytes;
         ReadBudget quickBudget(limit), slowBudget(limit);
@@ -85,10 +85,9 @@ TEST(TextFastPath, ReadsEveryTextAsTheCharsetDecoderDoes)
 TEST(TextFastPath, FileReadInPiecesGivesWhatTheWholeBytesGive)
 {
     std::mt19937 rng(1717);
-    const std::string boms[] = {"", "", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
     const std::string path = ::testing::TempDir() + "varnel-textstream.txt";
     for (int round = 0; round < 400; ++round) {
-        const std::size_t bom = rng() % std::size(boms);
+        const std::size_t bom = rng() % std::size(kBoms);
         std::string bytes = RandomText(rng, 1 + rng() % 100, 0);
         if (rng() % 4 == 0) {
             std::size_t at = rng() % (bytes.size() + 1);
@@ -98,7 +97,7 @@ TEST(TextFastPath, FileReadInPiecesGivesWhatTheWholeBytesGive)
         // Whether it is UTF-8 the quick pass must take.
         bool utf8 = bom < 3 && rng() % 3 != 0;
         if (!utf8) bytes.insert(rng() % (bytes.size() + 1), kPieces[kPieces.size() - 7 + rng() % 6]);
-        bytes.insert(0, boms[bom]);
+        bytes.insert(0, kBoms[bom]);
         SCOPED_TRACE(::testing::Message() << "round " << round << ", " << bytes.size() << " bytes");
         std::remove(path.c_str());  // a file truncated in place is flushed to disk on close
         std::ofstream(path, std::ios::binary) << bytes;
@@ -136,33 +135,12 @@ TEST(TextFastPath, FileReadInPiecesGivesWhatTheWholeBytesGive)
     }
 }
 
-TEST(TextFastPath, ShortcutsAgreeWithIcu)
+TEST(TextFastPath, FormatCharactersAreIcus)
 {
-    UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
-    ASSERT_TRUE(U_SUCCESS(status));
     // Word's optional hyphen, and ICU's format characters.
     const auto format = [](UChar32 c) { return c == 0x1F || u_charType(c) == U_FORMAT_CHAR; };
     for (UChar32 c = 0; c < 0x110000; c += c < 0x10000 ? 1 : 97)
         ASSERT_EQ(IsIgnorableFormat(static_cast<char32_t>(c)), format(c)) << c;
-    // Whether a text needs normalising, against one quick check of ICU over
-    // all of it.
-    const std::u16string alphabet[] = {u"a", u"Z", u" ", u"\r", u"\u00E9", u"e\u0301", u"\u0301", u"\u0323\u0301",
-                                       u"\u03B1", u"\u1100\u1161", u"\u212B", u"\U0001D400", u"\u00AD", u"\u001F",
-                                       std::u16string(1, char16_t{0xD800}), std::u16string(1, char16_t{0xDC00})};
-    std::mt19937 rng(3);
-    for (int round = 0; round < 4000; ++round) {
-        std::u16string text;
-        const std::size_t len = round % 100 == 0 ? 20000 : rng() % 30;
-        const auto plainRun = static_cast<unsigned>(rng() % 40);
-        for (std::size_t k = 0; k < len; ++k) text += k % (plainRun + 1) != 0 ? u"x" : alphabet[rng() % std::size(alphabet)];
-        status = U_ZERO_ERROR;
-        const bool normal = unorm2_spanQuickCheckYes(nfc, reinterpret_cast<const UChar*>(text.data()),
-                                                     static_cast<int32_t>(text.size()),
-                                                     &status) == static_cast<int32_t>(text.size());
-        ASSERT_EQ(NeedsNormalizing(text, true), !normal) << round;
-        ASSERT_EQ(HasIgnorableFormat(text), std::any_of(text.begin(), text.end(), format)) << round;
-    }
 }
 
 // Pages of the plain kind, each perhaps spoiled in a few places by a piece

@@ -29,6 +29,7 @@ struct Node {
     std::vector<Node> children;  // a group's sequence
     int min = 1;
     int max = 1;
+    std::u16string written;  // in Word's syntax, with its count
 };
 
 // ---- The reference ------------------------------------------------------------
@@ -112,6 +113,20 @@ private:
 const std::u16string kTextAlphabet = u"aab1 -.\u00E9*(";
 const std::u16string kPatternChars = u"ab1 -.\u00E9*(";
 
+void AppendChar(std::u16string& out, char16_t c, bool inClass)
+{
+    const std::u16string special = inClass ? u"]-!\\" : u"?*@{}[]()<>\\^!";
+    if (special.find(c) != std::u16string::npos) out.push_back(u'\\');
+    out.push_back(c);
+}
+
+std::u16string Write(const std::vector<Node>& seq)
+{
+    std::u16string out;
+    for (const Node& n : seq) out += n.written;
+    return out;
+}
+
 class Generator {
 public:
     explicit Generator(unsigned seed) : m_rng(seed) {}
@@ -145,16 +160,24 @@ private:
         n.kind = kind < 3 || kind == 8 ? K::Char : kind == 3 ? K::Any : kind == 4 ? K::Star : kind == 5 ? K::WordStart
                  : kind == 6 ? K::WordEnd : kind == 7 ? K::Class : K::Group;
         n.ch = kind == 8 ? u'a' : Letter();
+        if (n.kind == K::Char) AppendChar(n.written, n.ch, false);
+        if (kind >= 3 && kind <= 6) n.written = u"?*<>"[kind - 3];
         if (n.kind == K::Star || n.kind == K::WordStart || n.kind == K::WordEnd) return n;  // take no count
         if (n.kind == K::Class) {
             n.negated = Pick(3) == 0;
+            n.written = n.negated ? u"[!" : u"[";
             for (std::size_t k = 0, members = 1 + Pick(3); k < members; ++k) {
                 const char16_t a = Letter();
                 const char16_t b = Pick(3) == 0 ? Letter() : a;
                 n.ranges.emplace_back(std::min(a, b), std::max(a, b));
+                AppendChar(n.written, std::min(a, b), true);
+                if (a != b) n.written.push_back(u'-');
+                if (a != b) AppendChar(n.written, std::max(a, b), true);
             }
+            n.written += u"]";
         }
         if (n.kind == K::Group) n.children = Sequence(depth + 1);
+        if (n.kind == K::Group) n.written = u"(" + Write(n.children) + u")";
         switch (Pick(6)) {
         case 0: n.max = kMany; break;  // @
         case 1: n.min = n.max = static_cast<int>(Pick(3)); break;  // {n}
@@ -162,46 +185,16 @@ private:
         case 3: n.min = static_cast<int>(Pick(2)); n.max = n.min + static_cast<int>(Pick(3)); break;  // {n,m}
         default: break;
         }
+        std::string q;  // the count: @, {n}, {n,} or {n,m}
+        if (n.min == 1 && n.max == kMany) q = "@";
+        else if (n.max == kMany) q = "{" + std::to_string(n.min) + ",}";
+        else if (n.min != 1 || n.max != 1) q = "{" + std::to_string(n.min) + (n.max != n.min ? "," + std::to_string(n.max) : "") + "}";
+        n.written.append(q.begin(), q.end());
         return n;
     }
 
     std::mt19937 m_rng;
 };
-
-void AppendChar(std::u16string& out, char16_t c, bool inClass)
-{
-    const std::u16string special = inClass ? u"]-!\\" : u"?*@{}[]()<>\\^!";
-    if (special.find(c) != std::u16string::npos) out.push_back(u'\\');
-    out.push_back(c);
-}
-
-std::u16string Write(const std::vector<Node>& seq)
-{
-    using K = Node::Kind;
-    std::u16string out;
-    for (const Node& n : seq) {
-        if (n.kind == K::Char) AppendChar(out, n.ch, false);
-        if (n.kind == K::Any || n.kind == K::Star || n.kind == K::WordStart || n.kind == K::WordEnd) {
-            out += n.kind == K::Any ? u'?' : n.kind == K::Star ? u'*' : n.kind == K::WordStart ? u'<' : u'>';
-        }
-        if (n.kind == K::Group) out += u"(" + Write(n.children) + u")";
-        if (n.kind == K::Class) {
-            out += n.negated ? u"[!" : u"[";
-            for (const auto& [lo, hi] : n.ranges) {
-                AppendChar(out, lo, true);
-                if (hi != lo) out.push_back(u'-');
-                if (hi != lo) AppendChar(out, hi, true);
-            }
-            out += u"]";
-        }
-        std::string q;  // the count: @, {n}, {n,} or {n,m}
-        if (n.min == 1 && n.max == kMany) q = "@";
-        else if (n.max == kMany) q = "{" + std::to_string(n.min) + ",}";
-        else if (n.min != 1 || n.max != 1) q = "{" + std::to_string(n.min) + (n.max != n.min ? "," + std::to_string(n.max) : "") + "}";
-        out.append(q.begin(), q.end());
-    }
-    return out;
-}
 
 // The first match Find makes in `text`: replacing it once with a character
 // the texts never hold shows where it began and ended.

@@ -1,14 +1,12 @@
-// Builds zip packages in memory with libzip, for tests of the package and
-// Office Open XML readers: the fixtures are made by the tests themselves.
+// Builds zip packages in memory, for tests of the package and Office Open
+// XML readers: the fixtures are made by the tests themselves.
 #pragma once
 
-#include <zip.h>
+#include "support/hostilesize.h"
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace ziptest {
@@ -21,28 +19,10 @@ struct Entry {
 
 inline std::vector<std::uint8_t> BuildZip(const std::vector<Entry>& entries)
 {
-    zip_error_t err;
-    zip_error_init(&err);
-    zip_source_t* buf = zip_source_buffer_create(nullptr, 0, 0, &err);
-    zip_t* za = buf == nullptr ? nullptr : zip_open_from_source(buf, ZIP_TRUNCATE, &err);
-    if (za == nullptr) throw std::runtime_error("zip_open_from_source");
-    zip_source_keep(buf);
-    for (const auto& e : entries) {
-        zip_source_t* s = zip_source_buffer(za, e.data.data(), e.data.size(), 0);
-        const zip_int64_t idx = zip_file_add(za, e.name.c_str(), s, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
-        if (idx < 0) throw std::runtime_error("zip_file_add");
-        zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), e.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 9);
-    }
-    if (zip_close(za) != 0 || zip_source_open(buf) != 0) throw std::runtime_error("zip_close");
-    zip_source_seek(buf, 0, SEEK_END);
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(zip_source_tell(buf)));
-    zip_source_seek(buf, 0, SEEK_SET);
-    if (zip_source_read(buf, out.data(), out.size()) != static_cast<zip_int64_t>(out.size()))
-        throw std::runtime_error("zip_source_read");
-    zip_source_close(buf);
-    zip_source_free(buf);
-    zip_error_fini(&err);
-    return out;
+    std::vector<hostilesize::ZipEntry> zip;
+    for (const Entry& e : entries) zip.push_back({e.name, hostilesize::WholeBody(e.data, e.store)});
+    const std::string bytes = hostilesize::BuildZip(zip);
+    return {bytes.begin(), bytes.end()};
 }
 
 inline std::uint32_t Get32(const std::vector<std::uint8_t>& b, std::size_t at)

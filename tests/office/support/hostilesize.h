@@ -15,7 +15,7 @@
 #include <zlib.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -50,6 +50,7 @@ struct Body {
     std::string compressed;
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
+    bool stored = false;  // `compressed` holds the data as it is
 };
 
 inline Body RepeatedBody(std::string_view head, std::string_view chunk, std::uint64_t count, std::string_view tail)
@@ -74,7 +75,12 @@ inline Body RepeatedBody(std::string_view head, std::string_view chunk, std::uin
     return b;
 }
 
-inline Body WholeBody(std::string_view data) { return RepeatedBody(data, {}, 0, {}); }
+inline Body WholeBody(std::string_view data, bool stored = false)
+{
+    if (!stored) return RepeatedBody(data, {}, 0, {});
+    const auto crc = crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+    return {std::string(data), static_cast<std::uint32_t>(crc), data.size(), true};
+}
 
 struct ZipEntry {
     std::string name;
@@ -95,7 +101,8 @@ inline void Put32(std::string& s, std::initializer_list<std::uint32_t> values)
     for (std::uint32_t v : values) Put16(s, {v & 0xFFFF, v >> 16});
 }
 
-// A zip package of deflated entries (no zip64: every size must fit 32 bits).
+// A zip package of deflated or stored entries (no zip64: every size must fit
+// 32 bits).
 inline std::string BuildZip(const std::vector<ZipEntry>& entries)
 {
     std::string zip;
@@ -110,7 +117,7 @@ inline std::string BuildZip(const std::vector<ZipEntry>& entries)
         offsets[i] = static_cast<std::uint32_t>(zip.size());
         const auto nameSize = static_cast<std::uint32_t>(e.name.size());
         Put32(zip, {0x04034b50u});
-        Put16(zip, {20, 0, 8, 0, 0x21});  // version, flags, deflated, time, date
+        Put16(zip, {20, 0, e.body.stored ? 0u : 8u, 0, 0x21});  // version, flags, method, time, date
         Put32(zip, {e.body.crc, static_cast<std::uint32_t>(e.body.compressed.size()),
                     static_cast<std::uint32_t>(e.body.size)});
         Put16(zip, {nameSize, 0});
@@ -122,7 +129,7 @@ inline std::string BuildZip(const std::vector<ZipEntry>& entries)
         const ZipEntry& e = entries[i];
         const Body& b = e.sharesWith >= 0 ? entries[static_cast<std::size_t>(e.sharesWith)].body : e.body;
         Put32(zip, {0x02014b50u});
-        Put16(zip, {20, 20, 0, 8, 0, 0x21});
+        Put16(zip, {20, 20, 0, b.stored ? 0u : 8u, 0, 0x21});
         Put32(zip, {b.crc, static_cast<std::uint32_t>(b.compressed.size()), static_cast<std::uint32_t>(b.size)});
         Put16(zip, {static_cast<std::uint32_t>(e.name.size()), 0, 0, 0, 0});
         Put32(zip, {0, offsets[i]});
@@ -252,18 +259,15 @@ inline std::string TwoSheetXlsx(std::uint64_t cellsPerSheet, std::string_view ke
 // then a line with `keyword`. False when the file cannot be written.
 inline bool WriteLargeText(const std::string& path, std::uint64_t bytes, std::string_view keyword = "needle")
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
     std::minstd_rand rng;
     std::string block;
     while (block.size() < (1u << 20))
         block += "Minutes of the meeting on the harbour project, item " + Token(rng, 6) + ": no change.\r\n";
-    bool ok = true;
-    for (std::uint64_t written = 0; ok && written < bytes; written += block.size())
-        ok = std::fwrite(block.data(), 1, block.size(), f) == block.size();
-    const std::string last = "The last line holds the " + std::string(keyword) + ".\r\n";
-    ok = ok && std::fwrite(last.data(), 1, last.size(), f) == last.size();
-    return std::fclose(f) == 0 && ok;
+    std::ofstream file(path, std::ios::binary);
+    for (std::uint64_t written = 0; file && written < bytes; written += block.size()) file << block;
+    file << "The last line holds the " << keyword << ".\r\n";
+    file.close();
+    return !file.fail();
 }
 
 }  // namespace hostilesize
