@@ -239,7 +239,6 @@ struct ZipPackage::Impl {
     libdeflate_decompressor* inflater = nullptr;
     std::uint64_t totalRead = 0;
     bool acceptChecksumMismatch = false;
-    std::vector<std::string> checksumMismatches;
     std::unordered_map<std::string, zip_uint64_t> exact;
     std::unordered_map<std::string, zip_uint64_t> folded;
     std::vector<std::string> names;
@@ -414,11 +413,6 @@ void ZipPackage::SetAcceptChecksumMismatch(bool accept)
     m_impl->acceptChecksumMismatch = accept;
 }
 
-std::vector<std::string> ZipPackage::ChecksumMismatches() const
-{
-    return m_impl->checksumMismatches;
-}
-
 bool ZipPackage::HasEntry(std::string_view name) const
 {
     zip_uint64_t index = 0;
@@ -577,10 +571,7 @@ bool ZipPackage::Impl::Inflate(zip_uint64_t index, const zip_stat_t& st, const s
         if (libdeflate_crc32(0, out.data(), out.size()) == st.crc) return true;
         // Complete data of the declared size whose checksum differs: a byte
         // changed somewhere; what is there can still be read.
-        if (acceptChecksumMismatch) {
-            if (checksumMismatches.size() < 1000) checksumMismatches.push_back(shown);
-            return true;
-        }
+        if (acceptChecksumMismatch) return true;
     }
     if (result == LIBDEFLATE_INSUFFICIENT_SPACE)
         error = {ReadErrorKind::Damaged, "part '" + shown + "' is larger than its zip header says"};
@@ -610,8 +601,6 @@ bool ZipPackage::Impl::CopyStored(zip_uint64_t index, const zip_stat_t& st, cons
         bytes.subspan(static_cast<std::size_t>(extents[index].dataStart), static_cast<std::size_t>(st.size));
     out.assign(reinterpret_cast<const char*>(data.data()), data.size());
     totalRead += st.size;
-    if (libdeflate_crc32(0, out.data(), out.size()) != st.crc && checksumMismatches.size() < 1000)
-        checksumMismatches.push_back(shown);
     return true;
 }
 

@@ -55,8 +55,6 @@ public:
     // bytes are what the file holds) instead of being refused as damaged.
     // Off unless set; it stays as set across Open.
     void SetAcceptChecksumMismatch(bool accept);
-    // The entries read so far whose checksum differed (only with the above).
-    std::vector<std::string> ChecksumMismatches() const;
 
     // Finds an entry by name. The exact (case-sensitive) name wins; failing
     // that, a name that differs only in ASCII case, because part names in a

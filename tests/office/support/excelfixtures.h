@@ -1,7 +1,8 @@
 // Helpers for the built-in Excel's tests: builders for BIFF records and
 // workbook streams, writers for compound files (libgsf) and zip packages
-// (libzip, through zipfixture.h) so that tests make the exact workbooks they need, and the one
-// caller for IDispatch::Invoke (Word's and Excel's tests) with arguments in declared order.
+// (the hand-written zip writer, through zipfixture.h) so that tests make the
+// exact workbooks they need, and the one caller for IDispatch::Invoke (Word's
+// and Excel's tests) with arguments in declared order.
 #pragma once
 
 #include "platform/oleauto.h"
