@@ -4,9 +4,10 @@
 #   - 10,000 generated files of about 10 KB (half .txt, half .htm) in 100
 #     folders, with 1 keyword and with 50 keywords;
 #   - one generated 100 MB .txt, with 1 keyword.
-# Each command runs RUNS times (default 5) after one warm-up run; the
-# median wall time and the largest peak memory (/usr/bin/time -v) are
-# printed, with varnel-find's ratio to grep. Nothing passes or fails here.
+# Each command runs RUNS times (default 5), taking turns with the others,
+# after one warm-up run; the median wall time and the peak memory of the
+# warm-up run (/usr/bin/time -v) are printed, with varnel-find's ratio to
+# grep. Nothing passes or fails here.
 #
 # Usage: bench/textweb_compare.sh [BUILD_DIR]   (RUNS=n, KEEP=dir to reuse
 # or keep the generated files, SKIP_BIG=1 to leave out the 100 MB file,
@@ -110,30 +111,44 @@ echo "zephyrine-end" > "$scratch/kbig"
 median() { sort -n "$1" | awk '{a[NR]=$1} END {print a[int((NR + 1) / 2)]}'; }
 peak() { sort -n "$1" | tail -1; }
 
-run_one() {  # name, command...
-  local name=$1; shift
-  : > "$scratch/t.$name"; : > "$scratch/m.$name"; : > "$scratch/c.$name"
-  "$@" > "$scratch/out.$name" 2> /dev/null || true
-  for _ in $(seq "$runs"); do
-    /usr/bin/time -v -o "$scratch/tv" "$@" > "$scratch/out.$name" 2> /dev/null || true
-    awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' "$scratch/tv" >> "$scratch/t.$name"
-    awk -F': ' '/Maximum resident set size/ {print $2}' "$scratch/tv" >> "$scratch/m.$name"
-    awk -F': ' '/User time|System time/ {s += $2} END {print s}' "$scratch/tv" >> "$scratch/c.$name"
-  done
+# The command of one name, in CMD, for the keyword file, folder and
+# arguments compare() set.
+set_cmd() {
+  case $1 in
+  varnel) CMD=("$find_bin" "${vargs[@]}" "$dir") ;;
+  before) CMD=("$BEFORE" "${vargs[@]}" "$dir") ;;
+  grep) CMD=(grep -rliF -f "$kfile" "$dir") ;;
+  rg) CMD=(rg -l -i -F -f "$kfile" "$dir") ;;
+  esac
 }
 
+# The warm-up run of each command gives its peak memory (/usr/bin/time -v).
+# The timed runs go round the commands in turn, so that a change of the
+# machine's speed meets them alike, and use the shell's own clock, which
+# reads to the millisecond where /usr/bin/time reads to the hundredth of a
+# second: grep's whole run over the small files takes a few hundredths.
 compare() {  # label, keyword file, folder, recurse flag
-  local label=$1 kfile=$2 dir=$3
-  local -a vargs=(--text --htm -K "$kfile")
+  local label=$1
+  kfile=$2 dir=$3
+  vargs=(--text --htm -K "$kfile")
   [[ "$4" == 1 ]] && vargs=(-r "${vargs[@]}")
   local -a names=(varnel grep rg)
-  run_one varnel "$find_bin" "${vargs[@]}" "$dir"
-  if [[ -n "${BEFORE:-}" ]]; then
-    run_one before "$BEFORE" "${vargs[@]}" "$dir"
-    names+=(before)
-  fi
-  run_one grep grep -rliF -f "$kfile" "$dir"
-  run_one rg rg -l -i -F -f "$kfile" "$dir"
+  [[ -n "${BEFORE:-}" ]] && names+=(before)
+  local n TIMEFORMAT='%3R %3U %3S'
+  for n in "${names[@]}"; do
+    : > "$scratch/t.$n"; : > "$scratch/m.$n"; : > "$scratch/c.$n"
+    set_cmd "$n"
+    /usr/bin/time -v -o "$scratch/tv" "${CMD[@]}" > "$scratch/out.$n" 2> /dev/null || true
+    awk -F': ' '/Maximum resident set size/ {print $2}' "$scratch/tv" >> "$scratch/m.$n"
+  done
+  for _ in $(seq "$runs"); do
+    for n in "${names[@]}"; do
+      set_cmd "$n"
+      { time "${CMD[@]}" > "$scratch/out.$n" 2> /dev/null; } 2> "$scratch/tb" || true
+      tail -n 1 "$scratch/tb" | awk '{print $1}' >> "$scratch/t.$n"
+      tail -n 1 "$scratch/tb" | awk '{print $2 + $3}' >> "$scratch/c.$n"
+    done
+  done
   local tg
   tg=$(median "$scratch/t.grep")
   echo "$label"
@@ -146,7 +161,7 @@ compare() {  # label, keyword file, folder, recurse flag
 }
 
 echo "load before: $(uptime)"
-echo "medians of $runs runs after one warm-up; peak = largest maximum resident set size; varnel = $find_bin${BEFORE:+, before = $BEFORE}"
+echo "medians of $runs runs after one warm-up, the commands taking turns; peak = maximum resident set size of the warm-up run; varnel = $find_bin${BEFORE:+, before = $BEFORE}"
 compare "10,000 files, 1 keyword" "$scratch/k1" "$work/files" 1
 compare "10,000 files, 50 keywords" "$scratch/k50" "$work/files" 1
 if [[ -z "${SKIP_BIG:-}" ]]; then
