@@ -26,7 +26,7 @@ const unsigned char* Bytes(std::string_view s)
 }
 
 // Whether the bytes are well-formed; ASCII is passed sixteen (or eight)
-// bytes at a time.
+// bytes at a time, up to the first byte from 0x80 on.
 bool ValidChunk(const unsigned char* p, std::size_t n)
 {
     std::size_t i = 0;
@@ -34,10 +34,12 @@ bool ValidChunk(const unsigned char* p, std::size_t n)
 #if defined(__SSE2__)
         if (n - i >= 16) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            if (_mm_movemask_epi8(v) == 0) {
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+            if (high == 0) {
                 i += 16;
                 continue;
             }
+            i += static_cast<std::size_t>(__builtin_ctz(high));
         }
 #endif
         if (n - i >= 8) {
@@ -120,13 +122,9 @@ void AppendUtf8(std::string& out, std::uint32_t cp)
     }
 }
 
-void AppendUtf8AsUtf16(std::u16string& out, std::string_view utf8)
+std::size_t Utf8IntoUtf16(std::string_view utf8, char16_t* const out)
 {
-    // UTF-8 never has fewer bytes than UTF-16 has units: room is made once
-    // and trimmed after.
-    const std::size_t start = out.size();
-    out.resize(start + utf8.size());
-    char16_t* d = out.data() + start;
+    char16_t* d = out;
     const unsigned char* p = Bytes(utf8);
     const std::size_t n = utf8.size();
     std::size_t i = 0;
@@ -135,9 +133,18 @@ void AppendUtf8AsUtf16(std::u16string& out, std::string_view utf8)
         const __m128i zero = _mm_setzero_si128();
         while (n - i >= 16) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            if (_mm_movemask_epi8(v) != 0) break;
+            // All sixteen are widened; only the ASCII ones before the first
+            // other byte count. There is room: the units written so far are
+            // no more than the bytes read, and sixteen bytes are left.
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v, zero));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(v, zero));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+            if (high != 0) {
+                const auto ascii = static_cast<std::size_t>(__builtin_ctz(high));
+                i += ascii;
+                d += ascii;
+                break;
+            }
             i += 16;
             d += 16;
         }
@@ -154,7 +161,16 @@ void AppendUtf8AsUtf16(std::u16string& out, std::string_view utf8)
             *d++ = static_cast<char16_t>(step.cp);
         }
     }
-    out.resize(static_cast<std::size_t>(d - out.data()));
+    return static_cast<std::size_t>(d - out);
+}
+
+void AppendUtf8AsUtf16(std::u16string& out, std::string_view utf8)
+{
+    // UTF-8 never has fewer bytes than UTF-16 has units: room is made once
+    // and trimmed after.
+    const std::size_t start = out.size();
+    out.resize(start + utf8.size());
+    out.resize(start + Utf8IntoUtf16(utf8, out.data() + start));
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8)

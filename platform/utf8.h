@@ -76,6 +76,9 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // runs of ASCII widened sixteen bytes at a time: the document readers'
 // hottest loop.
 void AppendUtf8AsUtf16(std::u16string& out, std::string_view utf8);
+// The same into `out`, which has room for utf8.size() units (never fewer
+// are needed); returns the units written.
+std::size_t Utf8IntoUtf16(std::string_view utf8, char16_t* out);
 
 // Appends one code point (at most U+10FFFF) as UTF-8.
 void AppendUtf8(std::string& out, std::uint32_t cp);

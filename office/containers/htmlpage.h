@@ -40,7 +40,7 @@ struct HtmlDecoding {
     BudgetHold* hold = nullptr;
 };
 
-// `markup` is the page as UTF-8: a view of `bytes` when they are UTF-8
+// `markup` is the page as well-formed UTF-8: a view of `bytes` when they are UTF-8
 // already, else of `converted`. False with a reason for undecodable bytes,
 // refused zeros or a copy beyond the budget ("too large: ..."). Throws
 // platform::OperationCancelled on a stop request.

@@ -13,6 +13,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace office {
 
 namespace {
@@ -117,8 +121,8 @@ bool PlainUtf8(std::string_view s)
 
 class Scanner {
 public:
-    Scanner(std::string_view markup, HtmlEventSink& sink, std::size_t maxDepth)
-        : m(markup), n(markup.size()), m_sink(sink), m_maxDepth(maxDepth)
+    Scanner(std::string_view markup, HtmlEventSink& sink, std::size_t maxDepth, bool validUtf8)
+        : m(markup), n(markup.size()), m_sink(sink), m_maxDepth(maxDepth), m_validUtf8(validUtf8)
     {
     }
 
@@ -191,7 +195,7 @@ private:
         const std::size_t start = i;
         const auto* bytes = reinterpret_cast<const unsigned char*>(m.data());
         while (i < n) {
-            while (n - i >= 8 && !SpecialIn(bytes + i)) i += 8;
+            i = NextToLookAt(bytes, i);
             if (i >= n) break;
             const unsigned char c = bytes[i];
             if (c == '<' || c == '&') break;
@@ -219,22 +223,63 @@ private:
             return true;
         }
         if (c < 0x80) return false;
+        if (m_validUtf8) {
+            // Well-formed already: only U+0080..U+009F and U+FFFE/U+FFFF
+            // are not plain, and only the two lead bytes of those stop the
+            // scan (NextToLookAt) among the bytes from 0x80 on.
+            if (c == 0xC2 && n - i >= 2) {
+                if (bytes[i + 1] < 0xA0) return false;
+                i += 2;
+                return true;
+            }
+            if (c == 0xEF && n - i >= 3) {
+                if (bytes[i + 1] == 0xBF && bytes[i + 2] >= 0xBE) return false;
+                i += 3;
+                return true;
+            }
+        }
         const std::size_t len = Utf8Length(bytes + i, n - i);
         i += len;
         return len != 0;
     }
 
-    // Whether any of 8 bytes is not printable ASCII or is '<' or '&'.
-    static bool SpecialIn(const unsigned char* p)
+    // The first byte from `from` on that the text scan must look at itself:
+    // not printable ASCII, '<' or '&' (of the bytes from 0x80 on, only the
+    // lead bytes 0xC2 and 0xEF when the page is known well-formed). n when
+    // there is none.
+    std::size_t NextToLookAt(const unsigned char* bytes, std::size_t from) const
     {
-        constexpr std::uint64_t kOnes = 0x0101010101010101u;
-        constexpr std::uint64_t kHigh = 0x8080808080808080u;
-        std::uint64_t x = 0;
-        std::memcpy(&x, p, 8);
-        const auto zeroIn = [](std::uint64_t v) { return (v - kOnes) & ~v & kHigh; };
-        const std::uint64_t below = (x - kOnes * 0x20) & ~x & kHigh;
-        return ((x & kHigh) | below | zeroIn(x ^ (kOnes * '<')) | zeroIn(x ^ (kOnes * '&')) |
-                zeroIn(x ^ (kOnes * 0x7F))) != 0;
+        std::size_t k = from;
+#if defined(__SSE2__)
+        const __m128i lt = _mm_set1_epi8('<');
+        const __m128i amp = _mm_set1_epi8('&');
+        const __m128i del = _mm_set1_epi8(0x7F);
+        const __m128i control = _mm_set1_epi8(0x1F);
+        const __m128i c2 = _mm_set1_epi8(static_cast<char>(0xC2));
+        const __m128i ef = _mm_set1_epi8(static_cast<char>(0xEF));
+        while (n - k >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + k));
+            __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, amp));
+            hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, del));
+            // Unsigned v <= 0x1F: the minimum of the two is v.
+            hit = _mm_or_si128(hit, _mm_cmpeq_epi8(_mm_min_epu8(v, control), v));
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+            if (m_validUtf8) {
+                mask |= static_cast<unsigned>(
+                    _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, c2), _mm_cmpeq_epi8(v, ef))));
+            } else {
+                mask |= static_cast<unsigned>(_mm_movemask_epi8(v));
+            }
+            if (mask != 0) return k + static_cast<std::size_t>(__builtin_ctz(mask));
+            k += 16;
+        }
+#endif
+        for (; k < n; ++k) {
+            const unsigned char c = bytes[k];
+            if (c < 0x20 || c == 0x7F || c == '<' || c == '&') return k;
+            if (c >= 0x80 && (!m_validUtf8 || c == 0xC2 || c == 0xEF)) return k;
+        }
+        return n;
     }
 
     // The raw text of a style or script element, and its end tag.
@@ -278,25 +323,43 @@ private:
         return true;
     }
 
-    // Reads a tag or attribute name at i, lower-cased into `out`.
-    bool Name(std::string& out)
+    // Reads a tag or attribute name at i, in lower case: a view of the
+    // markup itself when it is written so, else of `buffer`.
+    bool Name(std::string& buffer, std::string_view& out)
     {
         const std::size_t start = i;
-        while (i < n && IsNameChar(m[i]) && i - start <= 32) ++i;
+        bool upper = false;
+        while (i < n && IsNameChar(m[i]) && i - start <= 32) {
+            upper = upper || (m[i] >= 'A' && m[i] <= 'Z');
+            ++i;
+        }
         if (i == start || i - start > 32) return false;
-        out.assign(m.substr(start, i - start));
-        for (char& c : out) c = Lower(c);
+        out = m.substr(start, i - start);
+        if (!upper) return true;
+        buffer.assign(out);
+        for (char& c : buffer) c = Lower(c);
+        out = buffer;
+        return true;
+    }
+
+    // Names are short: compared here rather than by a library call each.
+    static bool SameName(std::string_view a, std::string_view b)
+    {
+        if (a.size() != b.size()) return false;
+        for (std::size_t k = 0; k < a.size(); ++k)
+            if (a[k] != b[k]) return false;
         return true;
     }
 
     bool EndTag()
     {
         i += 2;
-        if (!Name(m_name)) return false;
+        std::string_view name;
+        if (!Name(m_name, name)) return false;
         SkipBlanks();
         if (i >= n || m[i] != '>') return false;
         ++i;
-        if (m_stack.empty() || m_stack.back().name != m_name) return false;
+        if (m_stack.empty() || !SameName(m_stack.back().name, name)) return false;
         if (m_stack.back().kind == Kind::Html) m_closedHtml = true;
         if (m_stack.back().kind == Kind::Anchor) --m_anchors;
         m_stack.pop_back();
@@ -324,7 +387,8 @@ private:
             }
             if (count >= kMaxAttributes || i == before) return false;  // names must stand apart
             if (!IsLetter(m[i]) && m[i] != '_' && m[i] != ':') return false;
-            if (!Name(m_attribute) || m_attribute == "hidden") return false;
+            std::string_view attribute;
+            if (!Name(m_attribute, attribute) || attribute == "hidden") return false;
             SkipBlanks();
             if (i < n && m[i] == '=') {
                 ++i;
@@ -386,9 +450,10 @@ private:
     bool StartTag()
     {
         ++i;
-        if (!Name(m_name)) return false;
+        std::string_view name;
+        if (!Name(m_name, name)) return false;
         const auto known =
-            std::find_if(kElements.begin(), kElements.end(), [&](const Element& e) { return e.name == m_name; });
+            std::find_if(kElements.begin(), kElements.end(), [&](const Element& e) { return SameName(e.name, name); });
         if (known == kElements.end() || !Allowed(known->kind)) return false;
         if (i < n && !IsBlank(m[i]) && m[i] != '>' && m[i] != '/') return false;
         bool selfClosing = false;
@@ -458,6 +523,7 @@ private:
     std::size_t i = 0;
     HtmlEventSink& m_sink;
     std::size_t m_maxDepth;
+    bool m_validUtf8;
     std::vector<Open> m_stack;
     std::string m_name, m_attribute, m_char;
     int m_anchors = 0;
@@ -466,9 +532,9 @@ private:
 
 }  // namespace
 
-bool HtmlStrictScanner::Scan(std::string_view markup, HtmlEventSink& sink, std::size_t maxDepth)
+bool HtmlStrictScanner::Scan(std::string_view markup, HtmlEventSink& sink, std::size_t maxDepth, bool validUtf8)
 {
-    Scanner scanner(markup, sink, maxDepth);
+    Scanner scanner(markup, sink, maxDepth, validUtf8);
     return scanner.Run();
 }
 

@@ -22,8 +22,10 @@ class HtmlStrictScanner {
 public:
     // False when the page is not of the plain kind. The elements come
     // without their attributes (a page with a "hidden" one is not plain).
-    // Throws platform::OperationCancelled on a stop request.
-    static bool Scan(std::string_view markup, HtmlEventSink& sink, std::size_t maxDepth);
+    // Throws platform::OperationCancelled on a stop request. `validUtf8`:
+    // the caller knows the markup to be well-formed UTF-8 (as a decoded
+    // page always is), so that its characters are not decoded again.
+    static bool Scan(std::string_view markup, HtmlEventSink& sink, std::size_t maxDepth, bool validUtf8 = false);
 };
 
 }  // namespace office

@@ -29,7 +29,8 @@ bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error, const HtmlRead
     if (limits.quickPlainPages) {
         // A plain page is read without libxml2, to the same events.
         HtmlWalker walker;
-        if (HtmlStrictScanner::Scan(markup, walker, limits.parserDepth)) {
+        // A decoded page is well-formed UTF-8 (DecodeHtmlPage).
+        if (HtmlStrictScanner::Scan(markup, walker, limits.parserDepth, true)) {
             walker.Finish(text, title);
             out.stories.push_back({StoryKind::Main, std::move(text)});
             if (!title.empty()) out.stories.push_back({StoryKind::Title, std::move(title)});

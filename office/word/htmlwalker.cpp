@@ -30,7 +30,7 @@ enum : std::uint16_t {
 };
 
 struct KnownName {
-    const char* name;
+    std::string_view name;
     std::uint16_t bits;
 };
 
@@ -62,15 +62,54 @@ constexpr std::array kKnownNames = {
 
 // The known names have the ids of their places in kKnownNames, found in one
 // table all walkers share; a walker adds only the other names its page has.
-const std::unordered_map<std::string_view, std::uint32_t>& KnownIds()
+// Every start tag of a page is looked up, so the table is a small open hash
+// of its own: a name is hashed by its few bytes, with no division.
+class KnownIdTable {
+public:
+    KnownIdTable()
+    {
+        m_slots.fill(kEmpty);
+        for (std::size_t i = 0; i < kKnownNames.size(); ++i) {
+            std::size_t at = Hash(kKnownNames[i].name);
+            while (m_slots[at] != kEmpty) at = (at + 1) & kMask;
+            m_slots[at] = static_cast<std::uint8_t>(i);
+        }
+    }
+    bool Find(std::string_view name, std::uint32_t& id) const
+    {
+        if (name.empty() || name.size() > kLongest) return false;
+        // Ends at an empty slot: the table is never more than a third full.
+        for (std::size_t at = Hash(name);; at = (at + 1) & kMask) {
+            const std::uint8_t slot = m_slots[at];
+            if (slot == kEmpty) return false;
+            if (name == kKnownNames[slot].name) {
+                id = slot;
+                return true;
+            }
+        }
+    }
+
+private:
+    static constexpr std::size_t kSize = 256;
+    static constexpr std::size_t kMask = kSize - 1;
+    static constexpr std::uint8_t kEmpty = 0xFF;
+    static constexpr std::size_t kLongest = 16;
+    static_assert(kKnownNames.size() * 3 < kSize);
+    static_assert(std::all_of(kKnownNames.begin(), kKnownNames.end(),
+                              [](const KnownName& known) { return known.name.size() <= kLongest; }));
+    static std::size_t Hash(std::string_view name)
+    {
+        std::uint32_t h = static_cast<std::uint32_t>(name.size()) * 0x9E3779B1u;
+        for (const char c : name) h = (h ^ static_cast<unsigned char>(c)) * 0x01000193u;
+        return (h ^ (h >> 15)) & kMask;
+    }
+    std::array<std::uint8_t, kSize> m_slots{};
+};
+
+const KnownIdTable& KnownIds()
 {
-    static const auto ids = [] {
-        std::unordered_map<std::string_view, std::uint32_t> map;
-        for (std::size_t i = 0; i < kKnownNames.size(); ++i)
-            map.emplace(kKnownNames[i].name, static_cast<std::uint32_t>(i));
-        return map;
-    }();
-    return ids;
+    static const KnownIdTable table;
+    return table;
 }
 
 // The flags an open element keeps for its end.
@@ -86,11 +125,7 @@ HtmlWalker::HtmlWalker() : m_bodyText(m_body), m_titleText(m_title)
 
 bool HtmlWalker::FindId(std::string_view name, std::uint32_t& id)
 {
-    const auto& known = KnownIds();
-    if (const auto it = known.find(name); it != known.end()) {
-        id = it->second;
-        return true;
-    }
+    if (KnownIds().Find(name, id)) return true;
     m_key.assign(name);
     const auto it = m_names.find(m_key);
     if (it == m_names.end()) return false;
@@ -177,12 +212,13 @@ void HtmlWalker::Characters(std::string_view utf8)
 {
     const bool capture = m_titleCapture > 0;
     if (!capture && Suppressed()) return;
-    m_wide.clear();
-    AppendUtf8AsUtf16(m_wide, utf8);
+    // The buffer only grows: it is written, never cleared first.
+    if (m_wide.size() < utf8.size()) m_wide.resize(utf8.size());
+    const std::u16string_view wide(m_wide.data(), Utf8IntoUtf16(utf8, m_wide.data()));
     if (capture) {
-        m_titleText.Text(m_wide, false);
+        m_titleText.Text(wide, false);
     } else {
-        m_bodyText.Text(m_wide, m_pre > 0);
+        m_bodyText.Text(wide, m_pre > 0);
     }
 }
 
