@@ -7,7 +7,12 @@ namespace {
 
 std::atomic<bool> g_stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the stop request");
-std::atomic<std::uint64_t> g_looks{0};
+// Looks are counted per thread and added to the total a batch at a time:
+// a counter all threads wrote on every look would move its cache line from
+// core to core all the time, and with it the flags beside it.
+constexpr std::uint32_t kLookBatch = 64;
+alignas(64) std::atomic<std::uint64_t> g_looks{0};
+thread_local std::uint32_t t_looks = 0;
 thread_local ThreadStopScope::Request t_threadStop;
 // How many scopes are alive in the process: while none is, no thread has a
 // request of its own, and a look needs no thread-local lookup.
@@ -27,10 +32,12 @@ void ClearSearchStop() noexcept
 
 bool IsSearchStopRequested() noexcept
 {
-    // Looked at in every long loop: a plain load and store, not a locked
-    // add. Looks from two threads at once may count as one; the count only
-    // tells a test that a loop looks often.
-    g_looks.store(g_looks.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    // Looked at in every long loop; the count only tells a test that a loop
+    // looks often.
+    if (++t_looks == kLookBatch) {
+        t_looks = 0;
+        g_looks.fetch_add(kLookBatch, std::memory_order_relaxed);
+    }
     // A scope is counted on its own thread before it is set, so a thread
     // with one never sees zero here.
     if (g_scopes.load(std::memory_order_relaxed) == 0) return g_stopRequested.load(std::memory_order_relaxed);
@@ -65,7 +72,7 @@ ThreadStopScope::Request ThreadStopScope::Current() noexcept
 
 std::uint64_t StopRequestLooks() noexcept
 {
-    return g_looks.load(std::memory_order_relaxed);
+    return g_looks.load(std::memory_order_relaxed) + t_looks;
 }
 
 void ThrowIfStopRequested()

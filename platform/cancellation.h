@@ -58,8 +58,8 @@ private:
 };
 
 // How many times the request has been looked at in this process, so that a
-// test can tell that a long loop looks often enough (a relaxed counter:
-// a look costs next to nothing either way).
+// test can tell that a long loop looks often enough: exact for the calling
+// thread's own looks, up to 63 behind for each other thread's.
 std::uint64_t StopRequestLooks() noexcept;
 
 // For a loop whose steps are cheap: looks at the flag only every
