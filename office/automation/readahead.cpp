@@ -30,6 +30,13 @@ bool SameFile(const platform::ReadAheadItem& a, const platform::ReadAheadItem& b
     return a.workbook == b.workbook && a.path == b.path;
 }
 
+std::size_t TotalUnits(const WordDocument& document)
+{
+    std::size_t units = 0;
+    for (std::size_t s = 0; s < document.StoryCount(); ++s) units += document.Text(s).size();
+    return units;
+}
+
 }  // namespace
 
 CReadAhead::~CReadAhead()
@@ -51,6 +58,11 @@ void CReadAhead::Start(unsigned helpers)
     m_filters = 0;
     const std::lock_guard lock(m_lock);
     m_calls.reset();
+    m_finds.reset();
+    if (helpers > 0) {
+        const std::lock_guard disposals(m_disposals->lock);
+        m_disposals->open = true;
+    }
     for (unsigned i = 0; i < helpers; ++i) {
         ++m_live;  // counted from here, so that a caller sees it at once
         m_helpers.emplace_back([this] { HelperLoop(); });
@@ -68,9 +80,46 @@ void CReadAhead::Stop()
     }
     m_work.notify_all();
     for (std::thread& t : helpers) t.join();
+    {
+        const std::lock_guard disposals(m_disposals->lock);
+        m_disposals->open = false;
+    }
+    FreeDisposals();
     const std::lock_guard lock(m_lock);
     m_jobs.clear();
     m_stopping = false;
+}
+
+namespace {
+
+// Set on the helper threads: a model the search thread read itself (while
+// it waited for a helper) is freed where it is released, as without them.
+thread_local bool t_helper = false;
+
+}  // namespace
+
+template <class Model>
+std::shared_ptr<Model> CReadAhead::FreedByHelpers(std::shared_ptr<Model> model) const
+{
+    if (!model || !t_helper) return model;
+    Model* const raw = model.get();
+    // The new owner's last release hands the model itself to the queue.
+    return std::shared_ptr<Model>(raw, [queue = m_disposals, held = std::shared_ptr<void>(std::move(model))](Model*) {
+        std::shared_ptr<void> last = held;
+        std::unique_lock lock(queue->lock);
+        if (queue->open) queue->items.push_back(std::move(last));
+        // (Otherwise `last` and `held` free it here, after the lock.)
+    });
+}
+
+void CReadAhead::FreeDisposals()
+{
+    std::vector<std::shared_ptr<void>> items;
+    {
+        const std::lock_guard lock(m_disposals->lock);
+        items.swap(m_disposals->items);
+    }
+    // Freed here, outside the lock, as `items` goes.
 }
 
 void CReadAhead::DropLocked(const std::shared_ptr<Job>& job)
@@ -235,8 +284,12 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
 
 void CReadAhead::HelperLoop()
 {
+    t_helper = true;
     std::unique_lock lock(m_lock);
     for (;;) {
+        lock.unlock();
+        FreeDisposals();
+        lock.lock();
         std::shared_ptr<Job> job;
         while (!m_stopping && (job = NextQueuedLocked()) == nullptr) {
             ++m_sleeping;
@@ -266,28 +319,31 @@ void CReadAhead::NoteViews(const WordDocument& document)
     if (filters != 0) m_filters.fetch_or(filters, std::memory_order_relaxed);
     // The replacements a search asks first are the same on every document:
     // the last complete log stands for the next documents.
-    if (!document.CallLogComplete()) return;
     const std::lock_guard lock(m_lock);
-    if (!m_calls || *m_calls != document.CallLog())
+    if (document.CallLogComplete() && (!m_calls || *m_calls != document.CallLog()))
         m_calls = std::make_shared<const std::vector<ReplacementCall>>(document.CallLog());
+    // So are the keywords searched for after them.
+    if (!document.FindLog().empty() && (!m_finds || *m_finds != document.FindLog()))
+        m_finds = std::make_shared<const std::vector<WordDocument::FindCall>>(document.FindLog());
 }
 
 void CReadAhead::PrepareViews(WordDocument& document, const std::atomic<bool>& wanted) const
 {
     if (wanted) return;
     std::shared_ptr<const std::vector<ReplacementCall>> calls;
+    std::shared_ptr<const std::vector<WordDocument::FindCall>> finds;
     {
         const std::lock_guard lock(m_lock);
         calls = m_calls;
+        finds = m_finds;
     }
     // With the replacements worked out, what the search compares is the
     // text after them.
     WordDocument* after = calls && !wanted ? PrepareReplacements(document, *calls, kMaxReplacedUnits) : nullptr;
+    WordDocument& target = after != nullptr ? *after : document;
     const std::uint32_t views = m_views.load(std::memory_order_relaxed);
     const std::uint32_t filters = m_filters.load(std::memory_order_relaxed);
-    if (views == 0 && filters == 0) return;
-    WordDocument& target = after != nullptr ? *after : document;
-    for (std::size_t s = 0; s < target.StoryCount(); ++s) {
+    for (std::size_t s = 0; s < target.StoryCount() && (views != 0 || filters != 0); ++s) {
         const auto kind = static_cast<unsigned>(target.Kind(s));
         const std::u16string_view text = target.Text(s);
         if (kind >= 8 || text.size() > kMaxPreparedUnits) continue;
@@ -313,6 +369,12 @@ void CReadAhead::PrepareViews(WordDocument& document, const std::atomic<bool>& w
             }
         }
     }
+    // The keywords themselves, on the text they will be searched in: then
+    // the search thread mostly looks the answers up. Without the
+    // replacements worked out (none asked, or too large), that is the text
+    // as read, and the answers hold only if the replacements change nothing.
+    if (finds && (calls == nullptr || after != nullptr) && TotalUnits(target) <= kMaxAnsweredUnits)
+        PrepareAnswers(document, target, *finds, wanted);
 }
 
 bool CReadAhead::Read(Job& job, FileBytesReader& file)
@@ -320,10 +382,10 @@ bool CReadAhead::Read(Job& job, FileBytesReader& file)
     auto result = std::make_unique<ReadAheadResult>();
     // Read as Open reads it.
     if (job.item.workbook) {
-        result->workbook = ReadWorkbookModel(file, job.item.path, result->error);
+        result->workbook = FreedByHelpers(ReadWorkbookModel(file, job.item.path, result->error));
         result->ok = result->workbook != nullptr;
     } else {
-        result->document = ReadWordDocument(file, job.item.path, result->error);
+        result->document = FreedByHelpers(ReadWordDocument(file, job.item.path, result->error));
         result->ok = result->document != nullptr;
         if (result->ok) PrepareViews(*result->document, job.wanted);
     }

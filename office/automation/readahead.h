@@ -107,12 +107,18 @@ public:
     // It notes too which presence filters Find built, and the replacements
     // the document was asked first (WordDocument::CallLog): a helper works
     // those out ahead on a copy of the next documents (replacementsahead.h)
-    // and builds the views and filters on the text after them.
+    // and builds the views and filters on the text after them. Last, it
+    // notes the keywords searched for after the replacements
+    // (WordDocument::FindLog), whose answers a helper works out too.
     void NoteViews(const WordDocument& document);
     static constexpr std::size_t kMaxPreparedUnits = std::size_t{1} << 20;
     // The most units a document's copies for replacements worked out
     // ahead may hold (the copy and the stories each step changes).
     static constexpr std::size_t kMaxReplacedUnits = std::size_t{4} << 20;
+    // The most units a document may hold for the keywords' answers to be
+    // worked out ahead: on a longer one the search would soon wait for the
+    // helper, which answers keyword after keyword.
+    static constexpr std::size_t kMaxAnsweredUnits = std::size_t{1} << 20;
 
     struct Counts {
         std::uint64_t read = 0;     // files read and parsed ahead (or found unreadable)
@@ -141,6 +147,21 @@ private:
         std::unique_ptr<ReadAheadResult> result;  // null: nothing usable
     };
 
+    // Models read ahead go back to the helpers to be freed. Freed on the
+    // search thread, memory the helper allocated returns to the helper's
+    // allocator arena under its lock, and the helper's next allocations miss
+    // its per-thread cache: on small files that cost a third more processor
+    // time than the reading itself saved. A model released once no helper
+    // runs is freed where it is released.
+    struct Disposals {
+        std::mutex lock;
+        bool open = false;                         // helpers run and will free what is put here
+        std::vector<std::shared_ptr<void>> items;  // released, not yet freed
+    };
+    template <class Model>
+    std::shared_ptr<Model> FreedByHelpers(std::shared_ptr<Model> model) const;
+    void FreeDisposals();
+
     enum class Outcome { Read, NotRead, InUse, Stopped };
     void HelperLoop();
     std::shared_ptr<Job> NextQueuedLocked() const;
@@ -163,7 +184,9 @@ private:
     std::atomic<std::uint32_t> m_views{0};
     std::atomic<std::uint32_t> m_filters{0};                      // the same, for presence filters
     std::shared_ptr<const std::vector<ReplacementCall>> m_calls;  // under m_lock
+    std::shared_ptr<const std::vector<WordDocument::FindCall>> m_finds;  // under m_lock
     Counts m_counts;
+    std::shared_ptr<Disposals> m_disposals = std::make_shared<Disposals>();
 };
 
 }  // namespace office

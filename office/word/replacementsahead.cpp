@@ -1,13 +1,44 @@
-// Replacements worked out ahead on a copy (see replacementsahead.h).
+// Replacements and answers worked out ahead (see replacementsahead.h).
 #include "office/word/replacementsahead.h"
 
 #include "office/word/findplancache.h"
 #include "office/word/wordfind.h"
+#include "platform/cancellation.h"
 
 #include <algorithm>
 #include <memory>
 
 namespace office {
+
+namespace {
+
+// The same few calls come for every document a thread prepares: each is
+// compiled once per thread, as the search's own Word compiles it once.
+// (A plan's remembered answers are keyed by document versions, which are
+// unique in the process, so no answer carries over to another document.)
+FindPlanCache& ThreadPlans()
+{
+    thread_local FindPlanCache plans;
+    return plans;
+}
+
+// The plans of the last list of calls a thread prepared, in its order: the
+// list comes again for document after document, and comparing it costs
+// less than looking each of its calls up.
+template <class Call>
+const std::vector<std::shared_ptr<FindPlan>>& PlansFor(const std::vector<Call>& calls)
+{
+    thread_local std::vector<Call> known;
+    thread_local std::vector<std::shared_ptr<FindPlan>> plans;
+    if (calls != known || plans.size() != calls.size()) {
+        plans.clear();
+        known = calls;
+        for (const Call& call : calls) plans.push_back(ThreadPlans().Get(call.findText, OptionsOf(call.switches)));
+    }
+    return plans;
+}
+
+}  // namespace
 
 WordDocument* PrepareReplacements(WordDocument& document, const std::vector<ReplacementCall>& calls,
                                   std::size_t maxUnits)
@@ -30,15 +61,11 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
     std::vector<WordDocument::PreparedStep> steps;
     steps.reserve(calls.size());
     std::size_t last = calls.size();  // the last step that changed the text
-    // The same few calls come for every document a thread prepares: each is
-    // compiled once per thread, as the search's own Word compiles it once.
-    // (A plan's remembered answers are keyed by document versions, which
-    // are unique in the process, so no answer carries over to another
-    // document.)
-    thread_local FindPlanCache plans;
-    for (const ReplacementCall& call : calls) {
+    const auto& plans = PlansFor(calls);
+    for (std::size_t k = 0; k < calls.size(); ++k) {
+        const ReplacementCall& call = calls[k];
         // The same engine, on the same text, as the search's call will run.
-        const auto plan = plans.Get(call.findText, OptionsOf(call.switches));
+        const auto& plan = plans[k];
         WordDocument::PreparedStep step;
         step.call = call;
         if (!copy) {
@@ -68,6 +95,21 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
     WordDocument* final = copy.get();
     document.AttachPrepared(std::move(steps), std::move(copy));
     return final;
+}
+
+void PrepareAnswers(WordDocument& document, WordDocument& target, const std::vector<WordDocument::FindCall>& finds,
+                    const std::atomic<bool>& wanted)
+{
+    std::vector<std::pair<WordDocument::FindCall, bool>> answers;
+    answers.reserve(finds.size());
+    const auto& plans = PlansFor(finds);
+    for (std::size_t k = 0; k < finds.size(); ++k) {
+        // The search waits for this document: it answers the rest itself.
+        if (wanted) break;
+        platform::ThrowIfStopRequested();
+        answers.emplace_back(finds[k], FindsAny(target, *plans[k]));
+    }
+    document.AttachAnswers(std::move(answers));
 }
 
 }  // namespace office

@@ -5,11 +5,14 @@
 // document (WordDocument::AttachPrepared). The search's own calls then take
 // each step's result when they come with the same arguments in the same
 // order on an unchanged document; any other call drops the steps and is
-// answered by doing the work, as without them.
+// answered by doing the work, as without them. The keywords that follow
+// are the same on every document too: their answers are worked out on the
+// text the steps leave, and hold while that text is unchanged.
 #pragma once
 
 #include "office/word/worddocument.h"
 
+#include <atomic>
 #include <cstddef>
 #include <vector>
 
@@ -22,5 +25,13 @@ namespace office {
 // did not replace, or copies of more than `maxUnits` units in all).
 WordDocument* PrepareReplacements(WordDocument& document, const std::vector<ReplacementCall>& calls,
                                   std::size_t maxUnits);
+
+// Answers the searches `finds` on `target`, the text as the steps attached
+// to `document` leave it (`document` itself when none are attached), and
+// attaches the answers to `document` (WordDocument::AttachAnswers). Stops
+// early, keeping the answers so far, once `wanted` is set. Throws
+// platform::OperationCancelled on a stop request.
+void PrepareAnswers(WordDocument& document, WordDocument& target, const std::vector<WordDocument::FindCall>& finds,
+                    const std::atomic<bool>& wanted);
 
 }  // namespace office

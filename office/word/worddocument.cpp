@@ -351,13 +351,54 @@ bool WordDocument::TakePrepared(std::u16string_view findText, std::uint8_t switc
             if (m_nextPrepared == m_prepared.size()) {
                 m_prepared.clear();
                 m_preparedFinal.reset();
+                // The text is now the one the answers were worked out on.
+                if (!m_answers.empty()) m_answersAt = m_version;
             }
             return true;
         }
     }
     m_prepared.clear();
     m_preparedFinal.reset();
+    m_answers.clear();
+    m_answersAt = 0;
     return false;
+}
+
+void WordDocument::LogFind(std::u16string_view findText, std::uint8_t switches)
+{
+    if (m_findLog.size() < kMaxLoggedFinds) m_findLog.push_back({std::u16string(findText), switches});
+}
+
+namespace {
+
+// The order of the answers: by switches, then by text.
+bool AnswerBefore(std::uint8_t switches, std::u16string_view text, std::uint8_t otherSwitches,
+                  std::u16string_view otherText)
+{
+    return switches != otherSwitches ? switches < otherSwitches : text < otherText;
+}
+
+}  // namespace
+
+void WordDocument::AttachAnswers(std::vector<std::pair<FindCall, bool>> answers)
+{
+    std::sort(answers.begin(), answers.end(), [](const auto& a, const auto& b) {
+        return AnswerBefore(a.first.switches, a.first.findText, b.first.switches, b.first.findText);
+    });
+    m_answers = std::move(answers);
+    // Without prepared steps the text is already the one they hold for.
+    m_answersAt = m_prepared.empty() && !m_answers.empty() ? m_version : 0;
+}
+
+bool WordDocument::AnswerAhead(std::u16string_view findText, std::uint8_t switches, bool& found) const
+{
+    if (m_answersAt != m_version || !m_shortcuts) return false;
+    const auto at = std::partition_point(m_answers.begin(), m_answers.end(), [&](const auto& entry) {
+        return AnswerBefore(entry.first.switches, entry.first.findText, switches, findText);
+    });
+    if (at == m_answers.end() || at->first.switches != switches || at->first.findText != findText) return false;
+    found = at->second;
+    return true;
 }
 
 bool WordDocument::TakeRecorded(PreparedStep& into)

@@ -147,6 +147,25 @@ public:
     void RecordReplacements(bool on) { m_recording = on; }
     bool TakeRecorded(PreparedStep& into);
 
+    // The searches (no replacement) asked of the document as opened, in
+    // order, as `switches` and text, up to kMaxLoggedFinds: a search asks
+    // every document for the same keywords, so another thread can answer
+    // them ahead on the next one.
+    struct FindCall {
+        std::u16string findText;
+        std::uint8_t switches = 0;
+        bool operator==(const FindCall&) const = default;
+    };
+    static constexpr std::size_t kMaxLoggedFinds = 256;
+    void LogFind(std::u16string_view findText, std::uint8_t switches);
+    const std::vector<FindCall>& FindLog() const { return m_findLog; }
+
+    // Answers to searches worked out ahead for the text as the prepared
+    // steps leave it: valid once the last of them is taken (at once when
+    // there are none) and until the text changes or a step is refused.
+    void AttachAnswers(std::vector<std::pair<FindCall, bool>> answers);
+    bool AnswerAhead(std::u16string_view findText, std::uint8_t switches, bool& found) const;
+
     // Builds the presence filter of a story's view now, when the story is
     // long enough to get one (see MayContain).
     void PrepareFilter(std::size_t story, bool fold, bool keepFormat);
@@ -216,6 +235,9 @@ private:
     std::size_t m_nextPrepared = 0;
     std::uint64_t m_preparedAt = 0;  // the version the next step expects
     std::unique_ptr<WordDocument> m_preparedFinal;
+    std::vector<FindCall> m_findLog;
+    std::vector<std::pair<FindCall, bool>> m_answers;  // sorted by switches, then text
+    std::uint64_t m_answersAt = 0;                     // the version they hold for; 0: not yet, or none
     bool m_recording = false;
     bool m_recorded = false;
     PreparedStep m_record;

@@ -496,8 +496,12 @@ std::uint8_t SwitchBits(const FindOptions& o)
 void LogCall(WordDocument& document, std::u16string_view findText, std::uint8_t switches, ReplaceMode replace,
              std::u16string_view replaceWith)
 {
+    if (replace == ReplaceMode::None) {
+        document.LogFind(findText, switches);
+        if (document.LogsCalls()) document.LogCall(nullptr);
+        return;
+    }
     if (!document.LogsCalls()) return;
-    if (replace == ReplaceMode::None) return document.LogCall(nullptr);
     const ReplacementCall call{std::u16string(findText), switches, std::u16string(replaceWith),
                                static_cast<std::uint8_t>(replace)};
     document.LogCall(&call);
@@ -720,6 +724,12 @@ bool RunPlan(WordDocument& document, FindPlan& plan, ReplaceMode replace, std::u
     if (replace == ReplaceMode::None) {
         bool cached = false;
         if (tableOfResults && document.CachedResult(plan.key, cached)) return cached;
+        // Worked out ahead on this very text by another thread.
+        if (shortcuts && document.AnswerAhead(plan.findText, plan.switches, cached)) {
+            plan.foundIn = version;
+            plan.found = cached;
+            return cached;
+        }
         const bool found = !Walk(document, plan, 1).empty();
         if (!found && isExact) document.RememberAbsent(exact);
         if (tableOfResults) document.CacheResult(plan.key, found);

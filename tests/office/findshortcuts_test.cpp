@@ -191,16 +191,23 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
         wordtest::Execute(find, u"^t", exact, u" ", 2);
         for (int pass = 0; pass < 11; ++pass) wordtest::Execute(find, u"  ", exact, u" ", 2);
     };
-    // The log a search leaves on a document is what the next ones get.
+    // The same keywords for every document, as in a search.
+    const std::vector<std::u16string> keywords = {u"ab", RandomKeyword(rng, false), RandomKeyword(rng, false)};
+    // The logs a search leaves on a document are what the next ones get.
     auto first = std::make_shared<WordDocument>(RandomContent(rng));
     IDispatch* firstFind = new CWordFindObject(first, plans);
     clear(firstFind);
-    wordtest::Execute(firstFind, u"abc", {}, u"", 0);
+    wordtest::Execute(firstFind, u"  ", exact, u"", 0);
+    for (const auto& keyword : keywords) wordtest::Execute(firstFind, keyword, {}, u"", 0);
     firstFind->Release();
     ASSERT_TRUE(first->CallLogComplete());
     const std::vector<ReplacementCall> log = first->CallLog();
     ASSERT_EQ(log.size(), 12u);
+    const std::vector<WordDocument::FindCall> finds = first->FindLog();
+    ASSERT_EQ(finds.size(), 4u);
+    const std::atomic<bool> notWanted{false};
     int taken = 0;
+    int answered = 0;
     for (int docIndex = 0; docIndex < 60; ++docIndex) {
         WordContent content = RandomContent(rng);
         // Runs of spaces long enough for many halvings to change the text.
@@ -211,12 +218,18 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
         WordDocument* after = PrepareReplacements(*ahead, log, SIZE_MAX);
         ASSERT_NE(after, nullptr);
         for (std::size_t s = 0; s < after->StoryCount(); ++s) after->PrepareFilter(s, true, false);
+        // The keywords answered ahead on the text the passes leave; until
+        // then (and once a call departs from the passes) they must not be
+        // taken.
+        PrepareAnswers(*ahead, *after, finds, notWanted);
+        bool early = false;
+        EXPECT_FALSE(ahead->AnswerAhead(keywords[0], 0, early));
         // From which call on the search departs from the log, if it does:
         // an extra search (which changes nothing) or another replacement.
         const int departs = docIndex % 3 == 0 ? 99 : static_cast<int>(rng() % 13);
         const bool extraReplaces = rng() % 2 == 0;
         IDispatch* find = new CWordFindObject(ahead, plans);
-        for (int call = 0; call < 14; ++call) {
+        for (int call = 0; call < 16; ++call) {
             FindRequest r;
             r.options.matchCase = true;
             // A search for spacing is answered from memory while the text
@@ -229,8 +242,16 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
                 r.findText = call == 0 ? u"^t" : u"  ";
                 r.replaceWith = u" ";
                 r.replace = ReplaceMode::All;
+            } else if (call == 14 && docIndex % 2 == 1) {
+                // A replacement of the search's own after the passes: what
+                // was worked out ahead no longer holds.
+                r.findText = keywords[0];
+                r.replace = ReplaceMode::All;
             } else {
-                r.findText = call == 12 ? u"  " : RandomKeyword(rng, false);
+                // The keywords, and one no document was asked before.
+                r.findText = call == 12   ? u"  "
+                             : call == 14 ? RandomKeyword(rng, false)
+                                          : keywords[static_cast<std::size_t>(call == 15 ? 0 : docIndex) % 3];
                 r.options.matchCase = call == 12;
             }
             const wordtest::Switches sw{r.options.matchCase, false, false, false, false};
@@ -242,8 +263,19 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
         // Followed as worked out, the passes leave the stories the copy had,
         // with the filters built on them ahead.
         if (departs == 99) {
-            EXPECT_TRUE(ahead->HasFilter(0, true, false)) << docIndex;
+            if (docIndex % 2 == 0) {
+                EXPECT_TRUE(ahead->HasFilter(0, true, false)) << docIndex;
+            }
             ++taken;
+        }
+        // So are the keywords' answers, the same as the plain path's, unless
+        // a replacement of its own changed the text.
+        bool found = false;
+        if (ahead->AnswerAhead(keywords[0], 0, found)) {
+            ++answered;
+            FindRequest r;
+            r.findText = keywords[0];
+            EXPECT_EQ(found, ExecuteFind(plain, r)) << docIndex;
         }
         for (std::size_t s = 0; s < plain.StoryCount(); ++s) {
             for (int view = 0; view < 4; ++view) {
@@ -255,6 +287,8 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
         find->Release();
     }
     EXPECT_EQ(taken, 20);
+    EXPECT_GE(answered, 10);
+    EXPECT_LT(answered, 60);
 }
 
 // Every occurrence of a case-blind keyword, searched folding as it compares
