@@ -323,15 +323,17 @@ void CReadAhead::NoteViews(const WordDocument& document)
     if (document.CallLogComplete() && (!m_calls || *m_calls != document.CallLog()))
         m_calls = std::make_shared<const std::vector<ReplacementCall>>(document.CallLog());
     // So are the keywords searched for after them.
-    if (!document.FindLog().empty() && (!m_finds || *m_finds != document.FindLog()))
-        m_finds = std::make_shared<const std::vector<WordDocument::FindCall>>(document.FindLog());
+    if (!m_finds || !document.FindLogIs(*m_finds)) {
+        WordDocument::FindList log = document.FindLog();
+        if (!log.empty()) m_finds = std::make_shared<const WordDocument::FindList>(std::move(log));
+    }
 }
 
 void CReadAhead::PrepareViews(WordDocument& document, const std::atomic<bool>& wanted) const
 {
     if (wanted) return;
     std::shared_ptr<const std::vector<ReplacementCall>> calls;
-    std::shared_ptr<const std::vector<WordDocument::FindCall>> finds;
+    std::shared_ptr<const WordDocument::FindList> finds;
     {
         const std::lock_guard lock(m_lock);
         calls = m_calls;
@@ -374,7 +376,7 @@ void CReadAhead::PrepareViews(WordDocument& document, const std::atomic<bool>& w
     // replacements worked out (none asked, or too large), that is the text
     // as read, and the answers hold only if the replacements change nothing.
     if (finds && (calls == nullptr || after != nullptr) && TotalUnits(target) <= kMaxAnsweredUnits)
-        PrepareAnswers(document, target, *finds, wanted);
+        PrepareAnswers(document, target, finds, wanted);
 }
 
 bool CReadAhead::Read(Job& job, FileBytesReader& file)

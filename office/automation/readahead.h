@@ -184,7 +184,7 @@ private:
     std::atomic<std::uint32_t> m_views{0};
     std::atomic<std::uint32_t> m_filters{0};                      // the same, for presence filters
     std::shared_ptr<const std::vector<ReplacementCall>> m_calls;  // under m_lock
-    std::shared_ptr<const std::vector<WordDocument::FindCall>> m_finds;  // under m_lock
+    std::shared_ptr<const WordDocument::FindList> m_finds;        // under m_lock
     Counts m_counts;
     std::shared_ptr<Disposals> m_disposals = std::make_shared<Disposals>();
 };

@@ -97,19 +97,20 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
     return final;
 }
 
-void PrepareAnswers(WordDocument& document, WordDocument& target, const std::vector<WordDocument::FindCall>& finds,
-                    const std::atomic<bool>& wanted)
+void PrepareAnswers(WordDocument& document, WordDocument& target,
+                    const std::shared_ptr<const WordDocument::FindList>& finds, const std::atomic<bool>& wanted)
 {
-    std::vector<std::pair<WordDocument::FindCall, bool>> answers;
-    answers.reserve(finds.size());
-    const auto& plans = PlansFor(finds);
-    for (std::size_t k = 0; k < finds.size(); ++k) {
+    if (!finds) return;
+    std::vector<bool> answers;
+    answers.reserve(finds->size());
+    const auto& plans = PlansFor(*finds);
+    for (std::size_t k = 0; k < finds->size(); ++k) {
         // The search waits for this document: it answers the rest itself.
         if (wanted) break;
         platform::ThrowIfStopRequested();
-        answers.emplace_back(finds[k], FindsAny(target, *plans[k]));
+        answers.push_back(FindsAny(target, *plans[k]));
     }
-    document.AttachAnswers(std::move(answers));
+    document.AttachAnswers(finds, std::move(answers));
 }
 
 }  // namespace office

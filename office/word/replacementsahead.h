@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace office {
@@ -31,7 +32,7 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
 // attaches the answers to `document` (WordDocument::AttachAnswers). Stops
 // early, keeping the answers so far, once `wanted` is set. Throws
 // platform::OperationCancelled on a stop request.
-void PrepareAnswers(WordDocument& document, WordDocument& target, const std::vector<WordDocument::FindCall>& finds,
-                    const std::atomic<bool>& wanted);
+void PrepareAnswers(WordDocument& document, WordDocument& target,
+                    const std::shared_ptr<const WordDocument::FindList>& finds, const std::atomic<bool>& wanted);
 
 }  // namespace office

@@ -366,38 +366,64 @@ bool WordDocument::TakePrepared(std::u16string_view findText, std::uint8_t switc
 
 void WordDocument::LogFind(std::u16string_view findText, std::uint8_t switches)
 {
+    if (!m_ownLog) {
+        if (m_expected && m_followed < m_expected->size()) {
+            const FindCall& next = (*m_expected)[m_followed];
+            if (next.switches == switches && next.findText == findText) {
+                ++m_followed;
+                return;
+            }
+        }
+        // Departs from the list: the log so far is its first calls.
+        m_ownLog = true;
+        if (m_expected)
+            m_findLog.assign(m_expected->begin(), m_expected->begin() + static_cast<std::ptrdiff_t>(m_followed));
+    }
     if (m_findLog.size() < kMaxLoggedFinds) m_findLog.push_back({std::u16string(findText), switches});
 }
 
-namespace {
-
-// The order of the answers: by switches, then by text.
-bool AnswerBefore(std::uint8_t switches, std::u16string_view text, std::uint8_t otherSwitches,
-                  std::u16string_view otherText)
+WordDocument::FindList WordDocument::FindLog() const
 {
-    return switches != otherSwitches ? switches < otherSwitches : text < otherText;
+    if (m_ownLog) return m_findLog;
+    if (!m_expected) return {};
+    return FindList(m_expected->begin(), m_expected->begin() + static_cast<std::ptrdiff_t>(m_followed));
 }
 
-}  // namespace
-
-void WordDocument::AttachAnswers(std::vector<std::pair<FindCall, bool>> answers)
+bool WordDocument::FindLogIs(const FindList& list) const
 {
-    std::sort(answers.begin(), answers.end(), [](const auto& a, const auto& b) {
-        return AnswerBefore(a.first.switches, a.first.findText, b.first.switches, b.first.findText);
-    });
+    if (m_ownLog) return m_findLog == list;
+    if (!m_expected || m_followed != list.size()) return list.empty() && m_followed == 0;
+    return m_expected.get() == &list || std::equal(list.begin(), list.end(), m_expected->begin());
+}
+
+void WordDocument::AttachAnswers(std::shared_ptr<const FindList> finds, std::vector<bool> answers)
+{
+    if (!finds || answers.size() > finds->size()) answers.clear();
     m_answers = std::move(answers);
+    m_nextAnswer = 0;
+    // The log follows the list from the first call, if it is asked.
+    if (!m_ownLog && m_followed == 0) m_expected = std::move(finds);
+    else m_answers.clear();
     // Without prepared steps the text is already the one they hold for.
     m_answersAt = m_prepared.empty() && !m_answers.empty() ? m_version : 0;
 }
 
-bool WordDocument::AnswerAhead(std::u16string_view findText, std::uint8_t switches, bool& found) const
+bool WordDocument::AnswerAhead(std::u16string_view findText, std::uint8_t switches, bool& found)
 {
-    if (m_answersAt != m_version || !m_shortcuts) return false;
-    const auto at = std::partition_point(m_answers.begin(), m_answers.end(), [&](const auto& entry) {
-        return AnswerBefore(entry.first.switches, entry.first.findText, switches, findText);
-    });
-    if (at == m_answers.end() || at->first.switches != switches || at->first.findText != findText) return false;
-    found = at->second;
+    if (m_answersAt != m_version || !m_shortcuts || !m_expected) return false;
+    const auto matches = [&](std::size_t i) {
+        const FindCall& call = (*m_expected)[i];
+        return call.switches == switches && call.findText == findText;
+    };
+    // Asked in the list's order, the next call is where the last one ended.
+    std::size_t at = m_nextAnswer;
+    if (at >= m_answers.size() || !matches(at)) {
+        at = 0;
+        while (at < m_answers.size() && !matches(at)) ++at;
+        if (at == m_answers.size()) return false;
+    }
+    found = m_answers[at];
+    m_nextAnswer = at + 1;
     return true;
 }
 

@@ -150,21 +150,26 @@ public:
     // The searches (no replacement) asked of the document as opened, in
     // order, as `switches` and text, up to kMaxLoggedFinds: a search asks
     // every document for the same keywords, so another thread can answer
-    // them ahead on the next one.
+    // them ahead on the next one. A document whose answers were worked out
+    // ahead for a list logs nothing while it is asked that list's calls in
+    // order: most documents of a search are asked the same ones.
     struct FindCall {
         std::u16string findText;
         std::uint8_t switches = 0;
         bool operator==(const FindCall&) const = default;
     };
+    using FindList = std::vector<FindCall>;
     static constexpr std::size_t kMaxLoggedFinds = 256;
     void LogFind(std::u16string_view findText, std::uint8_t switches);
-    const std::vector<FindCall>& FindLog() const { return m_findLog; }
+    FindList FindLog() const;
+    bool FindLogIs(const FindList& list) const;
 
-    // Answers to searches worked out ahead for the text as the prepared
-    // steps leave it: valid once the last of them is taken (at once when
-    // there are none) and until the text changes or a step is refused.
-    void AttachAnswers(std::vector<std::pair<FindCall, bool>> answers);
-    bool AnswerAhead(std::u16string_view findText, std::uint8_t switches, bool& found) const;
+    // Answers to `finds` worked out ahead (answers[i] for finds[i], the
+    // first few or all) for the text as the prepared steps leave it: valid
+    // once the last of them is taken (at once when there are none) and
+    // until the text changes or a step is refused.
+    void AttachAnswers(std::shared_ptr<const FindList> finds, std::vector<bool> answers);
+    bool AnswerAhead(std::u16string_view findText, std::uint8_t switches, bool& found);
 
     // Builds the presence filter of a story's view now, when the story is
     // long enough to get one (see MayContain).
@@ -235,9 +240,13 @@ private:
     std::size_t m_nextPrepared = 0;
     std::uint64_t m_preparedAt = 0;  // the version the next step expects
     std::unique_ptr<WordDocument> m_preparedFinal;
-    std::vector<FindCall> m_findLog;
-    std::vector<std::pair<FindCall, bool>> m_answers;  // sorted by switches, then text
-    std::uint64_t m_answersAt = 0;                     // the version they hold for; 0: not yet, or none
+    std::shared_ptr<const FindList> m_expected;  // the list the answers are for
+    std::size_t m_followed = 0;                  // calls logged as its first ones
+    bool m_ownLog = false;                       // departed from it: m_findLog holds the log
+    FindList m_findLog;
+    std::vector<bool> m_answers;
+    std::size_t m_nextAnswer = 0;   // where the next call is looked for first
+    std::uint64_t m_answersAt = 0;  // the version they hold for; 0: not yet, or none
     bool m_recording = false;
     bool m_recorded = false;
     PreparedStep m_record;

@@ -203,8 +203,8 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
     ASSERT_TRUE(first->CallLogComplete());
     const std::vector<ReplacementCall> log = first->CallLog();
     ASSERT_EQ(log.size(), 12u);
-    const std::vector<WordDocument::FindCall> finds = first->FindLog();
-    ASSERT_EQ(finds.size(), 4u);
+    const auto finds = std::make_shared<const WordDocument::FindList>(first->FindLog());
+    ASSERT_EQ(finds->size(), 4u);
     const std::atomic<bool> notWanted{false};
     int taken = 0;
     int answered = 0;
@@ -229,6 +229,7 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
         const int departs = docIndex % 3 == 0 ? 99 : static_cast<int>(rng() % 13);
         const bool extraReplaces = rng() % 2 == 0;
         IDispatch* find = new CWordFindObject(ahead, plans);
+        WordDocument::FindList asked;  // the searches that replace nothing
         for (int call = 0; call < 16; ++call) {
             FindRequest r;
             r.options.matchCase = true;
@@ -255,6 +256,7 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
                 r.options.matchCase = call == 12;
             }
             const wordtest::Switches sw{r.options.matchCase, false, false, false, false};
+            if (r.replace == ReplaceMode::None) asked.push_back({r.findText, std::uint8_t{r.options.matchCase}});
             const auto result = wordtest::Execute(find, r.findText, sw, r.replaceWith, static_cast<short>(r.replace));
             ASSERT_EQ(result.hr, S_OK);
             ASSERT_EQ(wordtest::Found(result), ExecuteFind(plain, r)) << docIndex << " call " << call;
@@ -268,6 +270,11 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
             }
             ++taken;
         }
+        // The log of its searches is theirs, whether it followed the list
+        // it was answered for or departed from it.
+        EXPECT_EQ(ahead->FindLog(), asked) << docIndex;
+        EXPECT_TRUE(ahead->FindLogIs(asked)) << docIndex;
+        EXPECT_EQ(ahead->FindLogIs(*finds), asked == *finds) << docIndex;
         // So are the keywords' answers, the same as the plain path's, unless
         // a replacement of its own changed the text.
         bool found = false;
