@@ -105,6 +105,35 @@ std::string DeclaredHtmlCharset(ByteView bytes)
     return {};
 }
 
+namespace {
+
+// The charset a page's declaration makes it read with, as browsers read
+// it; "" when it declares none that counts.
+std::string DeclarationRead(ByteView body)
+{
+    std::string chosen = DeclaredHtmlCharset(body);
+    // A page that declares UTF-16 but has no mark is read as the bytes say.
+    if (chosen.rfind("utf-16", 0) == 0) chosen.clear();
+    // Browsers read these labels as Windows-1252.
+    if (chosen == "iso-8859-1" || chosen == "latin1" || chosen == "us-ascii" || chosen == "ascii" ||
+        chosen == "iso8859-1" || chosen == "l1") {
+        chosen = "windows-1252";
+    }
+    return chosen;
+}
+
+}  // namespace
+
+bool ReadAsUtf8WhenValid(ByteView bytes, ByteView& body)
+{
+    const char* charset = nullptr;
+    body = bytes.subspan(DetectBom(bytes, charset));
+    if (!body.empty() && std::memchr(body.data(), 0, body.size()) != nullptr) return false;
+    if (charset != nullptr) return IsUtf8Label(charset);
+    const std::string chosen = DeclarationRead(body);
+    return chosen.empty() || IsUtf8Label(chosen.c_str());
+}
+
 bool DecodeHtmlPage(ByteView bytes, const HtmlDecoding& how, std::string& converted, std::string_view& markup,
                     ReadError& error)
 {
@@ -126,14 +155,7 @@ bool DecodeHtmlPage(ByteView bytes, const HtmlDecoding& how, std::string& conver
         return how.guessLegacy ? GuessLegacyCharset(body) : std::string("windows-1252");
     };
     if (charset == nullptr) {
-        chosen = DeclaredHtmlCharset(body);
-        // A page that declares UTF-16 but has no mark is read as the bytes say.
-        if (chosen.rfind("utf-16", 0) == 0) chosen.clear();
-        // Browsers read these labels as Windows-1252.
-        if (chosen == "iso-8859-1" || chosen == "latin1" || chosen == "us-ascii" || chosen == "ascii" ||
-            chosen == "iso8859-1" || chosen == "l1") {
-            chosen = "windows-1252";
-        }
+        chosen = DeclarationRead(body);
         if (chosen.empty()) chosen = fallback();
         charset = chosen.c_str();
     }

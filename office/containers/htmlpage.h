@@ -47,6 +47,12 @@ struct HtmlDecoding {
 bool DecodeHtmlPage(ByteView bytes, const HtmlDecoding& how, std::string& converted, std::string_view& markup,
                     ReadError& error);
 
+// Whether DecodeHtmlPage reads the page as its own bytes, less a byte-order
+// mark (`body`), exactly when they are valid UTF-8: the mark says UTF-8, or
+// the page declares UTF-8 or no charset, and it holds no zero byte. Then a
+// reader that checks every byte on its way may skip the decoding.
+bool ReadAsUtf8WhenValid(ByteView bytes, ByteView& body);
+
 // Whether the bytes look like a web page (markup that opens with an HTML
 // element, a doctype or a head/body/title near the start).
 bool LooksLikeHtml(ByteView bytes);

@@ -238,6 +238,13 @@ private:
                 return true;
             }
         }
+        // Two-byte characters (Latin, Greek, Cyrillic letters) are most of
+        // the rest: U+00A0..U+07FF, without the C1 controls before them.
+        if (c >= 0xC2 && c <= 0xDF && n - i >= 2 && (bytes[i + 1] & 0xC0) == 0x80) {
+            if (c == 0xC2 && bytes[i + 1] < 0xA0) return false;
+            i += 2;
+            return true;
+        }
         const std::size_t len = Utf8Length(bytes + i, n - i);
         i += len;
         return len != 0;
@@ -319,6 +326,9 @@ private:
         if (end == std::string_view::npos || end + 2 >= n || m[end + 2] != '>') return false;
         if (end - body >= 1 && m[body] == '>') return false;
         if (m.substr(body, 2) == "->") return false;
+        // Every byte of a page not known to be UTF-8 is checked on the way,
+        // those of comments too (see Scan).
+        if (!m_validUtf8 && !PlainUtf8(m.substr(body, end - body))) return false;
         i = end + 3;
         return true;
     }

@@ -25,6 +25,9 @@ public:
     // Throws platform::OperationCancelled on a stop request. `validUtf8`:
     // the caller knows the markup to be well-formed UTF-8 (as a decoded
     // page always is), so that its characters are not decoded again.
+    // Without it, a page Scan takes is well-formed UTF-8 throughout: every
+    // byte from 0x80 on, in text, attributes, comments and scripts alike,
+    // is part of a character it checked.
     static bool Scan(std::string_view markup, HtmlEventSink& sink, std::size_t maxDepth, bool validUtf8 = false);
 };
 

@@ -1,5 +1,5 @@
-// Web page text extraction: charset, then libxml2's parser in SAX mode
-// (see htmlreader.h).
+// Web page text extraction: charset, then the quick scanner or libxml2's
+// parser in SAX mode (see htmlreader.h).
 #include "office/word/htmlreader.h"
 
 #include "office/containers/htmlsaxparser.h"
@@ -12,6 +12,20 @@
 
 namespace office {
 
+namespace {
+
+void TakeStories(HtmlWalker& walker, WordContent& out)
+{
+    std::u16string text;
+    std::u16string title;
+    walker.Finish(text, title);
+    out.stories.clear();
+    out.stories.push_back({StoryKind::Main, std::move(text)});
+    if (!title.empty()) out.stories.push_back({StoryKind::Title, std::move(title)});
+}
+
+}  // namespace
+
 bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error)
 {
     return ReadHtml(bytes, out, error, HtmlReadLimits{});
@@ -19,6 +33,21 @@ bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error)
 
 bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error, const HtmlReadLimits& limits)
 {
+    // A plain page that is read as UTF-8 when its bytes are UTF-8 is
+    // scanned as it stands: the scan checks every byte, so one it takes is
+    // the page the decoding below would have handed it unchanged.
+    ByteView body;
+    bool scanned = false;  // the scan above was tried on the page's own bytes
+    if (limits.quickPlainPages && ReadAsUtf8WhenValid(bytes, body)) {
+        scanned = true;
+        platform::ThrowIfStopRequested();
+        HtmlWalker walker;
+        const std::string_view page(reinterpret_cast<const char*>(body.data()), body.size());
+        if (HtmlStrictScanner::Scan(page, walker, limits.parserDepth)) {
+            TakeStories(walker, out);
+            return true;
+        }
+    }
     std::string converted;
     std::string_view markup;
     if (!DecodeHtmlPage(bytes, HtmlDecoding{}, converted, markup, error)) return false;
@@ -26,14 +55,13 @@ bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error, const HtmlRead
     std::u16string text;
     std::u16string title;
     out.stories.clear();
-    if (limits.quickPlainPages) {
+    // (Not again on the same bytes: a scan that gave up there gives up.)
+    if (limits.quickPlainPages && !(scanned && markup.data() == reinterpret_cast<const char*>(body.data()))) {
         // A plain page is read without libxml2, to the same events.
         HtmlWalker walker;
         // A decoded page is well-formed UTF-8 (DecodeHtmlPage).
         if (HtmlStrictScanner::Scan(markup, walker, limits.parserDepth, true)) {
-            walker.Finish(text, title);
-            out.stories.push_back({StoryKind::Main, std::move(text)});
-            if (!title.empty()) out.stories.push_back({StoryKind::Title, std::move(title)});
+            TakeStories(walker, out);
             return true;
         }
     }
