@@ -1,6 +1,8 @@
 // Browser white-space rules over Word's story characters (see htmltextbuilder.h).
 #include "office/word/htmltextbuilder.h"
 
+#include "platform/utf8.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -53,9 +55,87 @@ bool EightAsTheyAre(const char16_t* p)
         _mm_and_si128(_mm_cmpeq_epi16(here, space), _mm_and_si128(visible(load(p - 1)), visible(load(p + 1))));
     return _mm_movemask_epi8(_mm_or_si128(visible(here), single)) == 0xFFFF;
 }
+
+// Bytes p[0..15] (with p[-1] and p[16] readable): each is visible ASCII or
+// a space with visible ASCII on both sides. Bytes from 0x80 on, negative as
+// signed bytes, are never visible here: their characters take the way one
+// at a time.
+bool SixteenAsTheyAre(const unsigned char* p)
+{
+    const auto load = [](const unsigned char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+    const __m128i space = _mm_set1_epi8(0x20);
+    const __m128i here = load(p);
+    const __m128i visible = _mm_cmpgt_epi8(here, space);
+    const __m128i single =
+        _mm_and_si128(_mm_cmpeq_epi8(here, space),
+                      _mm_and_si128(_mm_cmpgt_epi8(load(p - 1), space), _mm_cmpgt_epi8(load(p + 1), space)));
+    return _mm_movemask_epi8(_mm_or_si128(visible, single)) == 0xFFFF;
+}
 #endif
 
 }  // namespace
+
+void HtmlTextBuilder::TextUtf8(std::string_view utf8, bool preformatted)
+{
+    if (preformatted) {
+        if (m_wide.size() < utf8.size()) m_wide.resize(utf8.size());
+        Text(std::u16string_view(m_wide.data(), Utf8IntoUtf16(utf8, m_wide.data())), true);
+        return;
+    }
+    if (utf8.empty()) return;
+    m_afterCr = false;
+    // As Text, reading the UTF-8 as it goes (as Utf8IntoUtf16 reads it).
+    // A character never takes fewer bytes than units, and a space is
+    // written only for white space read, or for the one pending before.
+    const std::size_t before = m_out.size();
+    m_out.resize(before + utf8.size() + 1);
+    char16_t* const base = m_out.data();
+    char16_t* w = base + before;
+    bool pending = m_pendingSpace;
+    const auto* const start = reinterpret_cast<const unsigned char*>(utf8.data());
+    const unsigned char* p = start;
+    const unsigned char* const end = start + utf8.size();
+    while (p < end) {
+#if defined(__SSE2__)
+        if (!pending && p > start && p[-1] > 0x20 && p[-1] < 0x80) {
+            const __m128i zero = _mm_setzero_si128();
+            while (end - p > 16 && SixteenAsTheyAre(p)) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi8(v, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpackhi_epi8(v, zero));
+                w += 16;
+                p += 16;
+            }
+            if (p >= end) break;
+        }
+#endif
+        // The rest of a word in ASCII goes as it is.
+        if (!pending) {
+            while (p<end&& * p> 0x20 && *p < 0x80) *w++ = *p++;
+            if (p >= end) break;
+        }
+        const Utf8Step step = DecodeUtf8Step(p, static_cast<std::size_t>(end - p));
+        p += step.length;
+        if (step.cp < 0x80 && IsFoldedSpace(static_cast<char16_t>(step.cp))) {
+            pending = true;
+            continue;
+        }
+        if (pending) {
+            pending = false;
+            const bool lineStart = w == base || w[-1] == u'\r' || w[-1] == 0x000B || w[-1] == 0x0007;
+            if (!lineStart) *w++ = u' ';
+        }
+        if (step.cp >= 0x10000) {
+            const char32_t v = step.cp - 0x10000;
+            *w++ = static_cast<char16_t>(0xD800 + (v >> 10));
+            *w++ = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
+        } else {
+            *w++ = WordCharacter(static_cast<char16_t>(step.cp));
+        }
+    }
+    m_pendingSpace = pending;
+    m_out.resize(static_cast<std::size_t>(w - base));
+}
 
 void HtmlTextBuilder::Text(std::u16string_view text, bool preformatted)
 {

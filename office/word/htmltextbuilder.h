@@ -14,6 +14,8 @@ public:
     explicit HtmlTextBuilder(std::u16string& out) : m_out(out) {}
 
     void Text(std::u16string_view text, bool preformatted);
+    // The same for text in UTF-8, read as AppendUtf8AsUtf16 reads it.
+    void TextUtf8(std::string_view utf8, bool preformatted);
     // U+000B (line break) or U+0007 (cell or row end).
     void Mark(char16_t mark);
     void EndParagraph();
@@ -25,6 +27,7 @@ private:
     bool AtLineStart() const;
 
     std::u16string& m_out;
+    std::u16string m_wide;  // preformatted UTF-8 text, converted (only grows)
     bool m_pendingSpace = false;
     // The last character was a preformatted CR (its LF may come in the
     // parser's next piece of the same text).

@@ -1,8 +1,6 @@
 // Web page events to Word's stories (see htmlwalker.h).
 #include "office/word/htmlwalker.h"
 
-#include "platform/codepage.h"
-
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -212,13 +210,10 @@ void HtmlWalker::Characters(std::string_view utf8)
 {
     const bool capture = m_titleCapture > 0;
     if (!capture && Suppressed()) return;
-    // The buffer only grows: it is written, never cleared first.
-    if (m_wide.size() < utf8.size()) m_wide.resize(utf8.size());
-    const std::u16string_view wide(m_wide.data(), Utf8IntoUtf16(utf8, m_wide.data()));
     if (capture) {
-        m_titleText.Text(wide, false);
+        m_titleText.TextUtf8(utf8, false);
     } else {
-        m_bodyText.Text(wide, m_pre > 0);
+        m_bodyText.TextUtf8(utf8, m_pre > 0);
     }
 }
 

@@ -60,7 +60,6 @@ private:
     std::u16string m_title;
     HtmlTextBuilder m_bodyText;
     HtmlTextBuilder m_titleText;
-    std::u16string m_wide;  // reused conversion buffer
 
     std::vector<Open> m_live;
     std::size_t m_liveEnded = 0;  // m_live below this already ended with a detached element

@@ -257,8 +257,22 @@ TEST(TextFastPath, WebTextFoldsSpacesAsTheRuleSays)
         }
         return out;
     };
-    const std::u16string alphabet[] = {u"a", u"word", u" ", u"  ", u"\n", u"\t", u"\u00AD", u"\u000B", u"\u00E9",
-                                       u"\r", u"\u0007", u"\u0021", u"\u0020x\u0020", u"\u00A0"};
+    const std::u16string alphabet[] = {u"a",
+                                       u"word",
+                                       u" ",
+                                       u"  ",
+                                       u"\n",
+                                       u"\t",
+                                       u"\u00AD",
+                                       u"\u000B",
+                                       u"\u00E9",
+                                       u"\r",
+                                       u"\u0007",
+                                       u"\u0021",
+                                       u"\u00A0",
+                                       u"\U0001F600",
+                                       u"\u0020x\u0020",
+                                       u"visible words and single spaces"};
     std::mt19937 rng(19);
     for (int round = 0; round < 3000; ++round) {
         std::u16string text;
@@ -272,6 +286,25 @@ TEST(TextFastPath, WebTextFoldsSpacesAsTheRuleSays)
             at += piece;
         }
         ASSERT_TRUE(out == rule(text)) << round;
+        // The same from UTF-8, in pieces of whole characters.
+        std::u16string fromUtf8;
+        HtmlTextBuilder utf8Builder(fromUtf8);
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t piece = std::min(text.size() - at, std::size_t{1} + rng() % 40);
+            if (at + piece < text.size() && text[at + piece] >= 0xDC00 && text[at + piece] <= 0xDFFF) ++piece;
+            utf8Builder.TextUtf8(Utf16ToUtf8(std::u16string_view(text).substr(at, piece)), false);
+            at += piece;
+        }
+        ASSERT_TRUE(fromUtf8 == out) << round;
+    }
+    // Bytes that are no UTF-8 read as the converter reads them.
+    for (const std::string bytes : {"a\xC3 b", "\xE6\x97 x", "\xFF\xFE", "word \xF0\x9F\x98"}) {
+        std::u16string wide;
+        AppendUtf8AsUtf16(wide, bytes);
+        std::u16string viaWide, direct;
+        HtmlTextBuilder(viaWide).Text(wide, false);
+        HtmlTextBuilder(direct).TextUtf8(bytes, false);
+        EXPECT_TRUE(direct == viaWide) << bytes;
     }
 }
 
