@@ -12,8 +12,11 @@ static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the
 // core to core all the time, and with it the flags beside it.
 constexpr std::uint32_t kLookBatch = 64;
 alignas(64) std::atomic<std::uint64_t> g_looks{0};
-thread_local std::uint32_t t_looks = 0;
-thread_local ThreadStopScope::Request t_threadStop;
+// (Initial-exec: a plain thread-pointer access, where the default model of
+// a shared library would call into the dynamic loader on every look. The
+// library is loaded with the program, never opened later.)
+__attribute__((tls_model("initial-exec"))) thread_local std::uint32_t t_looks = 0;
+__attribute__((tls_model("initial-exec"))) thread_local ThreadStopScope::Request t_threadStop;
 // How many scopes are alive in the process: while none is, no thread has a
 // request of its own, and a look needs no thread-local lookup.
 std::atomic<std::uint32_t> g_scopes{0};

@@ -366,6 +366,7 @@ bool WordDocument::TakePrepared(std::u16string_view findText, std::uint8_t switc
 
 void WordDocument::LogFind(std::u16string_view findText, std::uint8_t switches)
 {
+    if (!m_logsFinds) return;
     if (!m_ownLog) {
         if (m_expected && m_followed < m_expected->size()) {
             const FindCall& next = (*m_expected)[m_followed];
@@ -401,6 +402,7 @@ void WordDocument::AttachAnswers(std::shared_ptr<const FindList> finds, std::vec
     if (!finds || answers.size() > finds->size()) answers.clear();
     m_answers = std::move(answers);
     m_nextAnswer = 0;
+    m_logsFinds = true;
     // The log follows the list from the first call, if it is asked.
     if (!m_ownLog && m_followed == 0) m_expected = std::move(finds);
     else m_answers.clear();

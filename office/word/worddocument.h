@@ -160,6 +160,9 @@ public:
     };
     using FindList = std::vector<FindCall>;
     static constexpr std::size_t kMaxLoggedFinds = 256;
+    // Off by default: only a search that reads ahead has a use for the log
+    // (answers worked out ahead turn it on too).
+    void SetLogsFinds(bool on) { m_logsFinds = on; }
     void LogFind(std::u16string_view findText, std::uint8_t switches);
     FindList FindLog() const;
     bool FindLogIs(const FindList& list) const;
@@ -243,6 +246,7 @@ private:
     std::shared_ptr<const FindList> m_expected;  // the list the answers are for
     std::size_t m_followed = 0;                  // calls logged as its first ones
     bool m_ownLog = false;                       // departed from it: m_findLog holds the log
+    bool m_logsFinds = false;
     FindList m_findLog;
     std::vector<bool> m_answers;
     std::size_t m_nextAnswer = 0;   // where the next call is looked for first
