@@ -30,6 +30,11 @@ bool IsFoldedSpace(char16_t c)
     return c <= 0x20 && ((kFoldedSpaces >> c) & 1u) != 0;
 }
 
+bool IsVisibleAscii(unsigned char c)
+{
+    return c > 0x20 && c < 0x80;
+}
+
 bool IsPlainVisible(char16_t c)
 {
     return c > 0x20 && c != 0x00AD;
@@ -97,7 +102,7 @@ void HtmlTextBuilder::TextUtf8(std::string_view utf8, bool preformatted)
     const unsigned char* const end = start + utf8.size();
     while (p < end) {
 #if defined(__SSE2__)
-        if (!pending && p > start && p[-1] > 0x20 && p[-1] < 0x80) {
+        if (!pending && p > start && IsVisibleAscii(p[-1])) {
             const __m128i zero = _mm_setzero_si128();
             while (end - p > 16 && SixteenAsTheyAre(p)) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -111,7 +116,7 @@ void HtmlTextBuilder::TextUtf8(std::string_view utf8, bool preformatted)
 #endif
         // The rest of a word in ASCII goes as it is.
         if (!pending) {
-            while (p<end&& * p> 0x20 && *p < 0x80) *w++ = *p++;
+            while (p < end && IsVisibleAscii(*p)) *w++ = *p++;
             if (p >= end) break;
         }
         const Utf8Step step = DecodeUtf8Step(p, static_cast<std::size_t>(end - p));
