@@ -3,6 +3,7 @@
 // and web page readers on small inputs, and the loader's choice of reader by
 // a file's content and by a web page's name.
 #include "office/containers/htmlpage.h"
+#include "office/word/docstorytext.h"
 #include "tests/office/docfixture.h"
 #include "tests/office/wordfixture.h"
 
@@ -290,6 +291,54 @@ TEST(WordLoader, WebPagesByContentAndByName)
         EXPECT_EQ(WordFileNameOf(page), WordFileName::WebPage) << page;
     for (const char* other : {"page.txt", "page", "page.ht", "page.xhtml", "page.htm.txt", "site.htm/page", "site.htm/.profile", ""})
         EXPECT_EQ(WordFileNameOf(other), WordFileName::Any) << other;
+}
+
+// The story cleaner, which copies runs of text whole, held to the rule
+// applied a unit at a time: random stories of field marks (nested,
+// unbalanced, separators outside fields), control characters and text,
+// some longer than the cleaner's step between looks at the stop request.
+TEST(WordReaders, StoryCleanerMatchesTheRuleUnitByUnit)
+{
+    const auto rule = [](std::u16string_view raw) {
+        std::u16string out;
+        std::vector<bool> inInstruction;
+        std::size_t instructions = 0;
+        for (const char16_t c : raw) {
+            if (c == 0x13) {
+                inInstruction.push_back(true);
+                ++instructions;
+            } else if (c == 0x14) {
+                if (!inInstruction.empty() && inInstruction.back()) {
+                    inInstruction.back() = false;
+                    --instructions;
+                }
+            } else if (c == 0x15) {
+                if (!inInstruction.empty()) {
+                    if (inInstruction.back()) --instructions;
+                    inInstruction.pop_back();
+                }
+            } else if (instructions == 0) {
+                if (c >= 0x20 || c == 0x07 || c == 0x09 || c == 0x0B || c == 0x0C || c == 0x0D || c == 0x1E ||
+                    c == 0x1F) {
+                    out.push_back(c);
+                } else if (c == 0x0E) {
+                    out.push_back(0x0C);
+                }
+            }
+        }
+        return out;
+    };
+    const std::u16string pieces[] = {u"word", u" ",    u"\x13",          u"\x14",
+                                     u"\x15", u"\r",   u"\x07",          u"\x01",
+                                     u"\x0E", u"\x1F", u"\u00E9t\u00E9", u"\x13 HYPERLINK \x14link\x15",
+                                     u"\x08", u"\t",   u"\uFFFF",        u"a longer run of plain words"};
+    std::mt19937 rng(20261208);
+    for (int round = 0; round < 2000; ++round) {
+        std::u16string raw;
+        const std::size_t count = round % 50 == 0 ? 40000 : rng() % 80;
+        for (std::size_t k = 0; k < count; ++k) raw += pieces[rng() % std::size(pieces)];
+        ASSERT_TRUE(CleanDocStoryText(raw) == rule(raw)) << round;
+    }
 }
 
 }  // namespace
