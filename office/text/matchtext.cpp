@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <stdexcept>
 
 #if defined(__SSE2__)
@@ -163,12 +164,55 @@ const BmpFormatBits& FormatBits()
     return bits;
 }
 
+// IsPlainNormalCharacter for the Basic Multilingual Plane, a bit per
+// character, worked out from ICU a block of 256 at a time when a block is
+// first asked about: a reader asks about every character past ASCII, and a
+// page of Greek or Chinese touches a few blocks only. Two threads may work
+// out the same block at once; they set the same bits.
+class PlainNormalBits {
+public:
+    bool Has(char16_t c)
+    {
+        const std::size_t block = c >> 8;
+        if (m_ready[block].load(std::memory_order_acquire) == 0) Fill(block);
+        return ((m_bits[c >> 6].load(std::memory_order_relaxed) >> (c & 63)) & 1u) != 0;
+    }
+
+private:
+    void Fill(std::size_t block)
+    {
+        const BmpFormatBits& format = FormatBits();
+        for (std::uint32_t c = static_cast<std::uint32_t>(block << 8); c < ((block + 1) << 8); ++c) {
+            const auto unit = static_cast<char16_t>(c);
+            // Below U+0300 every character is NFC with a boundary before it
+            // (see kFirstCombining).
+            const bool plain = c < kFirstCombining ||
+                               (!U16_IS_SURROGATE(unit) &&
+                                u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NFC_QUICK_CHECK) == UNORM_YES &&
+                                u_getCombiningClass(static_cast<UChar32>(c)) == 0);
+            if (plain && !format.Has(unit))
+                m_bits[c >> 6].fetch_or(std::uint64_t{1} << (c & 63), std::memory_order_relaxed);
+        }
+        m_ready[block].store(1, std::memory_order_release);
+    }
+
+    std::array<std::atomic<std::uint64_t>, 0x10000 / 64> m_bits{};
+    std::array<std::atomic<std::uint8_t>, 0x10000 / 256> m_ready{};
+};
+
 }  // namespace
 
 bool IsIgnorableFormat(char32_t c)
 {
     if (c < 0x10000) return FormatBits().Has(static_cast<char16_t>(c));
     return u_charType(static_cast<UChar32>(c)) == U_FORMAT_CHAR;
+}
+
+bool IsPlainNormalCharacter(char32_t c)
+{
+    if (c >= 0x10000) return false;
+    static PlainNormalBits bits;
+    return bits.Has(static_cast<char16_t>(c));
 }
 
 bool HasIgnorableFormat(std::u16string_view text)

@@ -28,6 +28,14 @@ namespace office {
 bool IsIgnorableFormat(char32_t c);
 bool HasIgnorableFormat(std::u16string_view text);
 
+// Whether `c` may stand anywhere in a text that stays NFC and holds nothing
+// the compared texts leave out: a character of the Basic Multilingual Plane
+// that NFC keeps as it is whatever its neighbours (quick check "yes",
+// combining class 0) and that is no ignorable format character. A reader
+// that sees only such characters in a story knows its form without a look
+// at the text (Story::knownNormal).
+bool IsPlainNormalCharacter(char32_t c);
+
 // A short text (a keyword, a cell, a word) in the form Find compares:
 // NFC, ignorable format characters left out unless `keepFormat`, and case
 // folded when `fold`.

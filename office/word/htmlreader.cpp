@@ -20,8 +20,8 @@ void TakeStories(HtmlWalker& walker, WordContent& out)
     std::u16string title;
     walker.Finish(text, title);
     out.stories.clear();
-    out.stories.push_back({StoryKind::Main, std::move(text)});
-    if (!title.empty()) out.stories.push_back({StoryKind::Title, std::move(title)});
+    out.stories.push_back({StoryKind::Main, std::move(text), walker.BodyNormal()});
+    if (!title.empty()) out.stories.push_back({StoryKind::Title, std::move(title), walker.TitleNormal()});
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Browser white-space rules over Word's story characters (see htmltextbuilder.h).
 #include "office/word/htmltextbuilder.h"
 
+#include "office/text/matchtext.h"
 #include "platform/utf8.h"
 
 #include <cstdint>
@@ -130,6 +131,9 @@ void HtmlTextBuilder::TextUtf8(std::string_view utf8, bool preformatted)
             const bool lineStart = w == base || w[-1] == u'\r' || w[-1] == 0x000B || w[-1] == 0x0007;
             if (!lineStart) *w++ = u' ';
         }
+        // (A soft hyphen becomes the optional hyphen, which compared texts
+        // leave out, as they leave the soft hyphen out.)
+        if (step.cp >= 0x80 || step.cp == 0x1F) m_normal = m_normal && IsPlainNormalCharacter(step.cp);
         if (step.cp >= 0x10000) {
             const char32_t v = step.cp - 0x10000;
             *w++ = static_cast<char16_t>(0xD800 + (v >> 10));
@@ -144,6 +148,10 @@ void HtmlTextBuilder::TextUtf8(std::string_view utf8, bool preformatted)
 
 void HtmlTextBuilder::Text(std::u16string_view text, bool preformatted)
 {
+    // Units of a pair each answer no, as a character past the Basic
+    // Multilingual Plane would.
+    for (std::size_t k = 0; m_normal && k < text.size(); ++k)
+        if (text[k] >= 0x80 || text[k] == 0x1F) m_normal = IsPlainNormalCharacter(text[k]);
     if (preformatted) {
         for (const char16_t c : text) {
             const bool lf = c == u'\n';

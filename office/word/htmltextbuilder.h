@@ -22,6 +22,9 @@ public:
     // An element starts or ends: a CR LF pair of preformatted text is one
     // line end only within one run of text.
     void EndRun() { m_afterCr = false; }
+    // Every character written so far keeps the text NFC without characters
+    // the compared texts leave out (IsPlainNormalCharacter).
+    bool Normal() const { return m_normal; }
 
 private:
     bool AtLineStart() const;
@@ -32,6 +35,7 @@ private:
     // The last character was a preformatted CR (its LF may come in the
     // parser's next piece of the same text).
     bool m_afterCr = false;
+    bool m_normal = true;
 };
 
 }  // namespace office

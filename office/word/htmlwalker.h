@@ -37,6 +37,9 @@ public:
 
     // Closes what is still open and hands out the main text and the title.
     void Finish(std::u16string& body, std::u16string& title);
+    // What HtmlTextBuilder::Normal says of each.
+    bool BodyNormal() const { return m_bodyText.Normal(); }
+    bool TitleNormal() const { return m_titleText.Normal(); }
 
 private:
     enum class Effect : std::uint8_t { None, Visible, Hidden, TitleCapture, TitleSkip };

@@ -4,6 +4,7 @@
 #include "office/containers/filebytes.h"
 #include "office/text/charsetdecoder.h"
 #include "office/text/hugepages.h"
+#include "office/text/matchtext.h"
 #include "platform/cancellation.h"
 
 #include <algorithm>
@@ -100,11 +101,15 @@ public:
     // must read the text.
     bool Feed(const unsigned char* p, std::size_t size, std::u16string& out);
     Decoded Result() const { return m_controls * 10 <= m_decoded ? Decoded::Done : Decoded::Binary; }
+    // Every character so far keeps the text NFC without characters the
+    // compared texts leave out (IsPlainNormalCharacter).
+    bool Normal() const { return m_normal; }
 
 private:
     std::size_t m_decoded = 0;
     std::size_t m_controls = 0;
     bool m_afterCr = false;
+    bool m_normal = true;
 };
 
 bool Utf8Paragraphs::Feed(const unsigned char* p, std::size_t size, std::u16string& out)
@@ -114,6 +119,7 @@ bool Utf8Paragraphs::Feed(const unsigned char* p, std::size_t size, std::u16stri
     std::size_t decoded = m_decoded;
     std::size_t controls = m_controls;
     bool afterCr = m_afterCr;
+    bool normal = m_normal;
     while (pos < size) {
         platform::ThrowIfStopRequested();
         char16_t* w = piece;
@@ -161,10 +167,14 @@ bool Utf8Paragraphs::Feed(const unsigned char* p, std::size_t size, std::u16stri
                 if (b == 0) return false;
                 c = b;
                 ++pos;
+                // (The optional hyphen is the one character below 0x80 the
+                // compared texts leave out.)
+                normal = normal && b != 0x1F;
             } else {
                 const Utf8Step step = DecodeUtf8Step(p + pos, size - pos);
                 if (!step.valid) return false;
                 pos += step.length;
+                normal = normal && IsPlainNormalCharacter(step.cp);
                 if (step.cp >= 0x10000) {
                     *w++ = static_cast<char16_t>(0xD800 + ((step.cp - 0x10000) >> 10));
                     *w++ = static_cast<char16_t>(0xDC00 + (step.cp & 0x3FF));
@@ -188,13 +198,14 @@ bool Utf8Paragraphs::Feed(const unsigned char* p, std::size_t size, std::u16stri
     m_decoded = decoded;
     m_controls = controls;
     m_afterCr = afterCr;
+    m_normal = normal;
     return true;
 }
 
 // The whole text through the quick pass. UTF-8 never makes more UTF-16
 // units than bytes; the general path charges no more than that either, so
 // a text covered here is one it would have read too.
-Decoded DecodeUtf8Paragraphs(ByteView bytes, std::u16string& out, BudgetHold& hold)
+Decoded DecodeUtf8Paragraphs(ByteView bytes, std::u16string& out, BudgetHold& hold, bool& normal)
 {
     out.clear();
     if (!hold.TryCover(std::uint64_t{bytes.size()} * 2)) return Decoded::General;
@@ -202,6 +213,7 @@ Decoded DecodeUtf8Paragraphs(ByteView bytes, std::u16string& out, BudgetHold& ho
     Utf8Paragraphs decoder;
     if (!decoder.Feed(bytes.data(), bytes.size(), out)) return Decoded::General;
     hold.ShrinkTo(std::uint64_t{out.size()} * 2);
+    normal = decoder.Normal();
     return decoder.Result();
 }
 
@@ -222,8 +234,10 @@ bool Read(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget
     // decodes it, where the general path looks for zero bytes, validates
     // and then decodes.
     const bool utf8Possible = charset == nullptr || std::strcmp(charset, "UTF-8") == 0;
-    if (quick && utf8Possible) decoded = DecodeUtf8Paragraphs(body, text, hold);
+    bool normal = false;  // (the general path does not look)
+    if (quick && utf8Possible) decoded = DecodeUtf8Paragraphs(body, text, hold, normal);
     if (decoded == Decoded::General) {
+        normal = false;
         std::string guessed;
         if (charset == nullptr) {
             const bool hasZero = !body.empty() && std::memchr(body.data(), 0, body.size()) != nullptr;
@@ -248,7 +262,7 @@ bool Read(ByteView bytes, WordContent& out, ReadError& error, ReadBudget* budget
     case Decoded::Binary: error = {ReadErrorKind::NotThisFormat, kBinary}; return false;
     case Decoded::TooLarge: return false;
     }
-    out.stories.push_back({StoryKind::Main, std::move(text)});
+    out.stories.push_back({StoryKind::Main, std::move(text), normal});
     return true;
 }
 
@@ -315,7 +329,7 @@ TextFileRead ReadTextFile(FileBytesReader& file, std::vector<std::uint8_t>& byte
         error = {ReadErrorKind::NotThisFormat, kBinary};
         return TextFileRead::Failed;
     }
-    out.stories.push_back({StoryKind::Main, std::move(text)});
+    out.stories.push_back({StoryKind::Main, std::move(text), decoder.Normal()});
     return TextFileRead::Read;
 }
 

@@ -34,6 +34,10 @@ enum class StoryKind {
 struct Story {
     StoryKind kind = StoryKind::Main;
     std::u16string text;
+    // The reader saw only characters that keep a text NFC and that the
+    // compared texts keep (IsPlainNormalCharacter): Find then needs no look
+    // at the text's form. False says nothing.
+    bool knownNormal = false;
 };
 
 struct WordContent {

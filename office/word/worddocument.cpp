@@ -34,6 +34,8 @@ WordDocument::WordDocument(WordContent content) : m_version(NewVersion())
         StoryState state;
         state.kind = s.kind;
         state.text = std::move(s.text);
+        state.knownNormal = s.knownNormal;
+        state.knownNfc = s.knownNormal;
         m_stories.push_back(std::move(state));
     }
 }

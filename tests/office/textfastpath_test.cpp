@@ -19,6 +19,7 @@
 
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -237,6 +238,66 @@ private:
     std::mt19937& m_rng;
     int m_budget = 0;
 };
+
+// A character said to keep a text normal does, next to any other such
+// character, for the whole Basic Multilingual Plane; and the text and web
+// page readers, which mark a story normal when they saw only such
+// characters, mark exactly those stories.
+TEST(TextFastPath, StoriesMarkedNormalAreNormal)
+{
+    std::vector<char16_t> plain;
+    for (std::uint32_t c = 0; c < 0x10000; ++c) {
+        if (!IsPlainNormalCharacter(c)) continue;
+        plain.push_back(static_cast<char16_t>(c));
+        const std::u16string text{u'x', static_cast<char16_t>(c), u'y'};
+        ASSERT_FALSE(NeedsNormalizing(text, false)) << std::hex << c;
+    }
+    std::mt19937 rng(3003);
+    for (int round = 0; round < 2000; ++round) {
+        std::u16string text;
+        for (int k = 0; k < 8; ++k) text += plain[rng() % plain.size()];
+        ASSERT_FALSE(NeedsNormalizing(text, false)) << round;
+    }
+    // Two characters that NFC would reorder must not both pass: every pair,
+    // both ways, of those with a combining class of their own.
+    std::vector<char16_t> marks;
+    for (const char16_t c : plain)
+        if (u_getCombiningClass(c) != 0) marks.push_back(c);
+    for (const char16_t a : marks)
+        for (const char16_t b : marks) ASSERT_FALSE(NeedsNormalizing(std::u16string{u'x', a, b}, false));
+    for (const char16_t c : {u'a', u'\u00E9', u'\u0391', u'\u0436', u'\u65E5', u'\u00A0', u'\r'})
+        EXPECT_TRUE(IsPlainNormalCharacter(c)) << std::hex << unsigned{c};
+    for (const char32_t c : {U'\u0301', U'\u00AD', U'\x1F', U'\u200B', U'\uFEFF', U'\u11A8', U'\U0001F600'})
+        EXPECT_FALSE(IsPlainNormalCharacter(c)) << std::hex << unsigned{c};
+
+    // The readers, on texts of such characters with now and then one that
+    // is not: a combining accent, a soft hyphen, a zero-width space, a
+    // character past the Basic Multilingual Plane.
+    const char* const pieces[] = {"word ",     "caf\xC3\xA9 ", "\xCE\x95\xCE\xBB ", "\xE6\x97\xA5 ",    "a\nb ",
+                                  "e\xCC\x81", "\xC2\xAD",     "\xE2\x80\x8B",      "\xF0\x9F\x98\x80", "&amp; "};
+    int marked = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        for (int k = 0; k < 12; ++k) text += pieces[rng() % (round % 2 == 0 ? 5 : std::size(pieces))];
+        for (const bool page : {false, true}) {
+            const std::string bytes = page ? "<html><body><p>" + text + "</p></body></html>" : text;
+            WordContent content;
+            ReadError error;
+            const ByteView view(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+            ASSERT_TRUE(page ? ReadHtml(view, content, error) : ReadText(view, content, error)) << bytes;
+            for (const Story& story : content.stories) {
+                const bool normal = !NeedsNormalizing(story.text, false) &&
+                                    std::all_of(story.text.begin(), story.text.end(), [](char16_t c) {
+                                        return c < 0x80 ? c != 0x1F : IsPlainNormalCharacter(c);
+                                    });
+                ASSERT_EQ(story.knownNormal, normal) << bytes;
+                marked += story.knownNormal ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(marked, 200);
+    EXPECT_LT(marked, 700);
+}
 
 TEST(TextFastPath, WebTextFoldsSpacesAsTheRuleSays)
 {
