@@ -30,13 +30,6 @@ bool SameFile(const platform::ReadAheadItem& a, const platform::ReadAheadItem& b
     return a.workbook == b.workbook && a.path == b.path;
 }
 
-std::size_t TotalUnits(const WordDocument& document)
-{
-    std::size_t units = 0;
-    for (std::size_t s = 0; s < document.StoryCount(); ++s) units += document.Text(s).size();
-    return units;
-}
-
 }  // namespace
 
 CReadAhead::~CReadAhead()
@@ -375,7 +368,7 @@ void CReadAhead::PrepareViews(WordDocument& document, const std::atomic<bool>& w
     // the search thread mostly looks the answers up. Without the
     // replacements worked out (none asked, or too large), that is the text
     // as read, and the answers hold only if the replacements change nothing.
-    if (finds && (calls == nullptr || after != nullptr) && TotalUnits(target) <= kMaxAnsweredUnits)
+    if (finds && (calls == nullptr || after != nullptr) && target.Units() <= kMaxAnsweredUnits)
         PrepareAnswers(document, target, finds, wanted);
 }
 

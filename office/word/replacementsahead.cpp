@@ -49,8 +49,7 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
                call.mode != static_cast<std::uint8_t>(ReplaceMode::All);
     };
     if (std::any_of(calls.begin(), calls.end(), modeless)) return nullptr;
-    std::size_t units = 0;
-    for (std::size_t s = 0; s < document.StoryCount(); ++s) units += document.Text(s).size();
+    std::size_t units = document.Units();
     if (units > maxUnits) return nullptr;
     // The copy is made when a call first finds something to replace: until
     // then the text is the document's own, and a find on the document

@@ -64,6 +64,13 @@ public:
     std::size_t StoryCount() const { return m_stories.size(); }
     StoryKind Kind(std::size_t story) const { return m_stories[story].kind; }
     std::u16string_view Text(std::size_t story) const { return m_stories[story].text; }
+    // The units of all stories together.
+    std::size_t Units() const
+    {
+        std::size_t units = 0;
+        for (const StoryState& s : m_stories) units += s.text.size();
+        return units;
+    }
 
     // Derived views, built on first use and kept until the story changes.
     // The text Find compares (see matchtext.h).
