@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <mutex>
 #include <stdexcept>
 
 #if defined(__SSE2__)
@@ -83,64 +84,6 @@ const UNormalizer2* Nfc()
     return instance;
 }
 
-// Units ICU checks in one call: a whole story of hundreds of megabytes
-// would take a quarter of a second, with no look at the stop request.
-constexpr std::size_t kQuickCheckChunk = std::size_t{1} << 20;
-
-// Whether nothing composes or reorders across a cut before unit `at`.
-bool BoundaryBefore(const UNormalizer2* nfc, std::u16string_view text, std::size_t at)
-{
-    if (U16_IS_TRAIL(text[at]) && U16_IS_LEAD(text[at - 1])) return false;  // inside a pair
-    std::size_t len = 1;
-    return unorm2_hasBoundaryBefore(nfc, static_cast<UChar32>(CodePointAt(text, at, len))) != 0;
-}
-
-// The longest prefix that is NFC already, ending on a normalisation
-// boundary. A long text is checked a chunk at a time, each cut where a
-// character has a boundary before it, so the answer is that of one call
-// over the whole text.
-std::size_t NfcPrefix(std::u16string_view text)
-{
-    const UNormalizer2* nfc = Nfc();
-    if (nfc == nullptr) return text.size();  // no normaliser: the text is taken as it stands
-    const std::size_t size = text.size();
-    platform::StopCheck stop(64);
-    std::size_t done = 0;
-    while (done < size) {
-        // ICU is asked about the stretches of characters from U+0300 on
-        // only, each with the character before it, with which a mark may
-        // compose. A stretch ends before a character below U+0300, which
-        // has a boundary before it.
-        const std::size_t from = SkipBelow(text, done, size, kFirstCombining, kFirstCombining);
-        if (from == size) return size;
-        if (from > done) done = from - 1;
-        std::size_t end = from;
-        while (end < size && text[end] >= kFirstCombining && end - done < kQuickCheckChunk) ++end;
-        if (end < size && text[end] >= kFirstCombining) {
-            // A longer stretch is cut in the second half of the chunk where
-            // a character has a boundary before it; one without (a megabyte
-            // of combining marks) goes whole.
-            std::size_t cut = end;
-            const std::size_t lowest = done + kQuickCheckChunk / 2;
-            while (cut > lowest && !BoundaryBefore(nfc, text, cut)) --cut;
-            end = cut > lowest ? cut : size;
-        }
-        const std::size_t take = end - done;
-        UErrorCode status = U_ZERO_ERROR;
-        const int32_t n = unorm2_spanQuickCheckYes(nfc, reinterpret_cast<const UChar*>(text.data() + done),
-                                                   static_cast<int32_t>(take), &status);
-        if (U_FAILURE(status) || n < 0) return size;
-        done += static_cast<std::size_t>(n);
-        if (static_cast<std::size_t>(n) < take) return done;
-        if (take >= kQuickCheckChunk / 2) {
-            platform::ThrowIfStopRequested();
-        } else {
-            stop();
-        }
-    }
-    return size;
-}
-
 // Word's optional hyphen and the format characters of the Basic
 // Multilingual Plane, a bit each, taken from ICU once: the readers ask about
 // every character of a text.
@@ -171,6 +114,11 @@ const BmpFormatBits& FormatBits()
 // out the same block at once; they set the same bits.
 class PlainNormalBits {
 public:
+    static PlainNormalBits& Instance()
+    {
+        static PlainNormalBits bits;
+        return bits;
+    }
     bool Has(char16_t c)
     {
         const std::size_t block = c >> 8;
@@ -200,6 +148,100 @@ private:
     std::array<std::atomic<std::uint8_t>, 0x10000 / 256> m_ready{};
 };
 
+// The first unit in [from, to) that is `except`, or at which a character
+// that is not IsPlainNormalCharacter starts, every unit below `limit`
+// (<= U+0300) but `except` counting as one. A vector scan passes over
+// Latin. Another script is looked up a unit at a time, through the spaces
+// and stops between its words (a vector step would stop at each), until a
+// run of Latin.
+std::size_t SkipPlain(std::u16string_view text, std::size_t from, std::size_t to, char16_t limit, char16_t except)
+{
+    PlainNormalBits& bits = PlainNormalBits::Instance();
+    while (from < to) {
+        from = SkipBelow(text, from, to, limit, except);
+        std::size_t latin = 0;
+        for (; from < to && latin < 8; ++from) {
+            const char16_t c = text[from];
+            if (c == except) return from;
+            if (c < limit) {
+                ++latin;
+            } else {
+                if (!bits.Has(c)) return from;
+                latin = 0;
+            }
+        }
+    }
+    return from;
+}
+
+// Units ICU checks in one call: a whole story of hundreds of megabytes
+// would take a quarter of a second, with no look at the stop request.
+constexpr std::size_t kQuickCheckChunk = std::size_t{1} << 20;
+
+// Whether nothing composes or reorders across a cut before unit `at`.
+bool BoundaryBefore(const UNormalizer2* nfc, std::u16string_view text, std::size_t at)
+{
+    if (U16_IS_TRAIL(text[at]) && U16_IS_LEAD(text[at - 1])) return false;  // inside a pair
+    std::size_t len = 1;
+    return unorm2_hasBoundaryBefore(nfc, static_cast<UChar32>(CodePointAt(text, at, len))) != 0;
+}
+
+// The longest prefix that is NFC already, ending on a normalisation
+// boundary. A long text is checked a chunk at a time, each cut where a
+// character has a boundary before it, so the answer is that of one call
+// over the whole text.
+std::size_t NfcPrefix(std::u16string_view text)
+{
+    const UNormalizer2* nfc = Nfc();
+    if (nfc == nullptr) return text.size();  // no normaliser: the text is taken as it stands
+    PlainNormalBits& bits = PlainNormalBits::Instance();
+    const auto plain = [&bits](char16_t c) { return c < kFirstCombining || bits.Has(c); };
+    const std::size_t size = text.size();
+    platform::StopCheck stop(64);
+    std::size_t done = 0;
+    while (done < size) {
+        // ICU is asked only about the stretches of characters that are not
+        // plain normal, each with the character before it, with which a
+        // mark may compose. A plain normal character (every one below
+        // U+0300 is) has a boundary before it: a stretch ends there.
+        const std::size_t reach = std::min(size, done + kQuickCheckChunk);
+        const std::size_t from = SkipPlain(text, done, reach, kFirstCombining, kFirstCombining);
+        if (from == size) return size;
+        if (from == reach) {
+            // A chunk of plain text: on from its last character, which a
+            // mark after the chunk may compose with.
+            platform::ThrowIfStopRequested();
+            done = reach - 1;
+            continue;
+        }
+        if (from > done) done = from - 1;
+        std::size_t end = from;
+        while (end < size && !plain(text[end]) && end - done < kQuickCheckChunk) ++end;
+        if (end < size && !plain(text[end])) {
+            // A longer stretch is cut in the second half of the chunk where
+            // a character has a boundary before it; one without (a megabyte
+            // of combining marks) goes whole.
+            std::size_t cut = end;
+            const std::size_t lowest = done + kQuickCheckChunk / 2;
+            while (cut > lowest && !BoundaryBefore(nfc, text, cut)) --cut;
+            end = cut > lowest ? cut : size;
+        }
+        const std::size_t take = end - done;
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t n = unorm2_spanQuickCheckYes(nfc, reinterpret_cast<const UChar*>(text.data() + done),
+                                                   static_cast<int32_t>(take), &status);
+        if (U_FAILURE(status) || n < 0) return size;
+        done += static_cast<std::size_t>(n);
+        if (static_cast<std::size_t>(n) < take) return done;
+        if (take >= kQuickCheckChunk / 2) {
+            platform::ThrowIfStopRequested();
+        } else {
+            stop();
+        }
+    }
+    return size;
+}
+
 }  // namespace
 
 bool IsIgnorableFormat(char32_t c)
@@ -211,32 +253,45 @@ bool IsIgnorableFormat(char32_t c)
 bool IsPlainNormalCharacter(char32_t c)
 {
     if (c >= 0x10000) return false;
-    static PlainNormalBits bits;
-    return bits.Has(static_cast<char16_t>(c));
+    return PlainNormalBits::Instance().Has(static_cast<char16_t>(c));
+}
+
+std::size_t PlainNormalPrefix(std::u16string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t reach = std::min(text.size(), i + kQuickCheckChunk);
+        // Nothing below the soft hyphen is left out of a compared text but 0x1F.
+        i = SkipPlain(text, i, reach, 0xAD, 0x1F);
+        if (i < reach) return i;
+        if (i < text.size()) platform::ThrowIfStopRequested();
+    }
+    return text.size();
 }
 
 bool HasIgnorableFormat(std::u16string_view text)
 {
     const BmpFormatBits& bits = FormatBits();
-    platform::StopCheck stop(65536);
     for (std::size_t i = 0; i < text.size();) {
-        stop();
-        // Nothing below the soft hyphen is a format character but 0x1F.
-        const std::size_t end = std::min(text.size(), i + 65536);
-        i = SkipBelow(text, i, end, 0xAD, 0x1F);
-        if (i < end && text[i] == 0x1F) return true;
-        // The units from the soft hyphen on that follow, one by one: in
-        // another script than Latin a vector scan would stop at each.
-        while (i < end && text[i] >= 0xAD) {
-            const char16_t unit = text[i];
-            if (!U16_IS_SURROGATE(unit)) {
-                if (bits.Has(unit)) return true;
-                ++i;
-                continue;
+        if (i > 0) platform::ThrowIfStopRequested();
+        const std::size_t end = std::min(text.size(), i + kQuickCheckChunk);
+        while (i < end) {
+            // Nothing below the soft hyphen is a format character but 0x1F.
+            i = SkipBelow(text, i, end, 0xAD, 0x1F);
+            if (i < end && text[i] == 0x1F) return true;
+            // The units from the soft hyphen on that follow, one by one: in
+            // another script than Latin a vector scan would stop at each.
+            while (i < end && text[i] >= 0xAD) {
+                const char16_t unit = text[i];
+                if (!U16_IS_SURROGATE(unit)) {
+                    if (bits.Has(unit)) return true;
+                    ++i;
+                    continue;
+                }
+                std::size_t len = 1;
+                if (IsIgnorableFormat(CodePointAt(text, i, len))) return true;
+                i += len;
             }
-            std::size_t len = 1;
-            if (IsIgnorableFormat(CodePointAt(text, i, len))) return true;
-            i += len;
         }
     }
     return false;
@@ -246,13 +301,35 @@ namespace {
 
 // The full folding of every unit of the Basic Multilingual Plane that folds
 // to one unit, and a bit for the rest (surrogates, and letters such as "ß"
-// that fold to more), taken from the one folding function once.
+// that fold to more), taken from the one folding function. A block of 256
+// is worked out when a unit of it is first asked about: the whole plane
+// took a millisecond, which a search of a few small files notices, and a
+// text touches few blocks. A block is filled under the lock and read only
+// once it is marked ready.
 class UnitFolds {
 public:
-    UnitFolds()
+    char16_t Fold(char16_t c)
     {
+        Ensure(c);
+        return m_fold[c];
+    }
+    bool Longer(char16_t c)
+    {
+        Ensure(c);
+        return ((m_longer[c >> 6] >> (c & 63)) & 1u) != 0;
+    }
+
+private:
+    void Ensure(char16_t c)
+    {
+        if (m_ready[c >> 8].load(std::memory_order_acquire) == 0) Fill(static_cast<std::size_t>(c >> 8));
+    }
+    void Fill(std::size_t block)
+    {
+        const std::lock_guard lock(m_filling);
+        if (m_ready[block].load(std::memory_order_relaxed) != 0) return;
         std::u16string folded;
-        for (std::uint32_t c = 0; c < 0x10000; ++c) {
+        for (std::uint32_t c = static_cast<std::uint32_t>(block << 8); c < ((block + 1) << 8); ++c) {
             const auto unit = static_cast<char16_t>(c);
             m_fold[c] = unit;
             if (U16_IS_SURROGATE(unit)) {
@@ -267,18 +344,18 @@ public:
                 m_longer[c >> 6] |= std::uint64_t{1} << (c & 63);
             }
         }
+        m_ready[block].store(1, std::memory_order_release);
     }
-    char16_t Fold(char16_t c) const { return m_fold[c]; }
-    bool Longer(char16_t c) const { return ((m_longer[c >> 6] >> (c & 63)) & 1u) != 0; }
 
-private:
+    std::mutex m_filling;
+    std::array<std::atomic<std::uint8_t>, 0x10000 / 256> m_ready{};
     std::array<char16_t, 0x10000> m_fold{};
     std::array<std::uint64_t, 0x10000 / 64> m_longer{};
 };
 
-const UnitFolds& Folds()
+UnitFolds& Folds()
 {
-    static const UnitFolds folds;
+    static UnitFolds folds;
     return folds;
 }
 
@@ -302,7 +379,7 @@ bool FoldsUnitByUnit(std::u16string_view text, bool keepFormat, std::size_t maxW
 
 bool FoldedStartsWith(std::u16string_view text, std::size_t at, std::u16string_view folded, std::size_t& end)
 {
-    const UnitFolds* folds = nullptr;
+    UnitFolds* folds = nullptr;
     std::u16string longer;
     std::size_t k = 0;
     std::size_t q = at;
@@ -539,25 +616,36 @@ private:
     }
 
     // The end of the run from `from` of units from U+0080 on that are no
-    // surrogate, are not left out and (when folding) fold to one unit.
+    // surrogate, are not left out and (when folding) fold to one unit. Short
+    // runs of ASCII between them (the spaces and stops between words of
+    // another script) go with them, so that such a text is not taken a
+    // word at a time; a longer one is left to the vector copy.
     std::size_t WideRun(std::u16string_view text, std::size_t from, std::size_t to) const
     {
         const BmpFormatBits& format = FormatBits();
-        const UnitFolds* folds = m_fold ? &Folds() : nullptr;
+        UnitFolds* folds = m_fold ? &Folds() : nullptr;
         std::size_t j = from;
         while (j < to) {
             const char16_t c = text[j];
-            if (c < 0x80 || U16_IS_SURROGATE(c) || (!m_keep && format.Has(c)) || (folds && folds->Longer(c))) break;
+            if (c < 0x80) {
+                if (c == 0x1F) break;
+                const std::size_t ascii = SkipBelow(text, j, std::min(to, j + kShortAscii), 0x80, 0x1F);
+                if (ascii - j >= kShortAscii) break;
+                j = ascii;
+                continue;
+            }
+            if (U16_IS_SURROGATE(c) || (!m_keep && format.Has(c)) || (folds && folds->Longer(c))) break;
             ++j;
         }
         return j;
     }
+    static constexpr std::size_t kShortAscii = 16;
 
     void Wide(std::size_t at, std::u16string_view run)
     {
         const std::size_t before = m_out.size();
         if (m_fold) {
-            const UnitFolds& folds = Folds();
+            UnitFolds& folds = Folds();
             m_out.resize(before + run.size());
             char16_t* p = m_out.data() + before;
             for (const char16_t c : run) *p++ = folds.Fold(c);
@@ -652,6 +740,13 @@ MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, K
         // without them without a look for them first (a clearing pass may
         // have taken the last away, when the copy is dropped).
         const bool look = known == KnownForm::Unknown;
+        // Most text holds only characters that keep it NFC and that
+        // compared texts keep: one look at each says so.
+        if (look && PlainNormalPrefix(original) == original.size()) {
+            m_nfc = true;
+            m_identity = true;
+            return;
+        }
         if (!m_nfc) m_nfc = NfcPrefix(original) == original.size();
         if (known == KnownForm::Normal || (m_nfc && (keepFormat || (look && !HasIgnorableFormat(original))))) {
             m_identity = true;

@@ -35,6 +35,8 @@ bool HasIgnorableFormat(std::u16string_view text);
 // that sees only such characters in a story knows its form without a look
 // at the text (Story::knownNormal).
 bool IsPlainNormalCharacter(char32_t c);
+// How many units from the start of `text` hold only such characters.
+std::size_t PlainNormalPrefix(std::u16string_view text);
 
 // A short text (a keyword, a cell, a word) in the form Find compares:
 // NFC, ignorable format characters left out unless `keepFormat`, and case
