@@ -111,7 +111,9 @@ const BmpFormatBits& FormatBits()
 // character, worked out from ICU a block of 256 at a time when a block is
 // first asked about: a reader asks about every character past ASCII, and a
 // page of Greek or Chinese touches a few blocks only. Two threads may work
-// out the same block at once; they set the same bits.
+// out the same block at once; they set the same bits. A set bit is an
+// answer whatever the block's state, so a scan looks at the bit alone and
+// at the block only for a character whose bit is clear.
 class PlainNormalBits {
 public:
     static PlainNormalBits& Instance()
@@ -121,10 +123,13 @@ public:
     }
     bool Has(char16_t c)
     {
-        const std::size_t block = c >> 8;
-        if (m_ready[block].load(std::memory_order_acquire) == 0) Fill(block);
-        return ((m_bits[c >> 6].load(std::memory_order_relaxed) >> (c & 63)) & 1u) != 0;
+        if (MaybeHas(c)) return true;
+        if (m_ready[c >> 8].load(std::memory_order_acquire) == 0) Fill(c >> 8);
+        return MaybeHas(c);
     }
+    // True only for a plain normal character; false may stand for a block
+    // not worked out yet.
+    bool MaybeHas(char16_t c) const { return ((m_bits[c >> 6].load(std::memory_order_relaxed) >> (c & 63)) & 1u) != 0; }
 
 private:
     void Fill(std::size_t block)
@@ -148,30 +153,62 @@ private:
     std::array<std::atomic<std::uint8_t>, 0x10000 / 256> m_ready{};
 };
 
-// The first unit in [from, to) that is `except`, or at which a character
-// that is not IsPlainNormalCharacter starts, every unit below `limit`
-// (<= U+0300) but `except` counting as one. A vector scan passes over
-// Latin. Another script is looked up a unit at a time, through the spaces
-// and stops between its words (a vector step would stop at each), until a
-// run of Latin.
-std::size_t SkipPlain(std::u16string_view text, std::size_t from, std::size_t to, char16_t limit, char16_t except)
+// The first unit in [from, to) for which `stops` holds, where no unit
+// below `limit` but `except` may. A vector scan passes over such units
+// (Latin), and a unit from `limit` on alone between them (an accented
+// letter) is looked at by itself. Text of another script is tested sixteen
+// units at a time, the spaces and stops between words with them: a vector
+// step would stop at each word, and a test per unit mispredicts at each.
+// Sixteen units with fewer than four from `limit` on go back to the vector
+// scan. `mayStop`, the test of the sixteen, holds whenever `stops` does;
+// only the units it names are asked `stops`.
+template <class MayStop, class Stops>
+std::size_t SkipBlocks(std::u16string_view text, std::size_t from, std::size_t to, char16_t limit, char16_t except,
+                       const MayStop& mayStop, const Stops& stops)
 {
-    PlainNormalBits& bits = PlainNormalBits::Instance();
+    const char16_t* p = text.data();
     while (from < to) {
         from = SkipBelow(text, from, to, limit, except);
-        std::size_t latin = 0;
-        for (; from < to && latin < 8; ++from) {
-            const char16_t c = text[from];
-            if (c == except) return from;
-            if (c < limit) {
-                ++latin;
-            } else {
-                if (!bits.Has(c)) return from;
-                latin = 0;
+        if (to - from >= 2 && p[from + 1] < limit) {
+            if (stops(p[from])) return from;
+            ++from;
+            continue;
+        }
+        for (;;) {
+            if (to - from < 16) {
+                while (from < to && !stops(p[from])) ++from;
+                return from;
             }
+            unsigned candidates = 0;
+            unsigned far = 0;
+            for (unsigned k = 0; k < 16; ++k) {
+                const char16_t c = p[from + k];
+                candidates |= static_cast<unsigned>(mayStop(c)) << k;
+                far += static_cast<unsigned>(c >= limit);
+            }
+            for (; candidates != 0; candidates &= candidates - 1) {
+                const std::size_t at = from + static_cast<std::size_t>(__builtin_ctz(candidates));
+                if (stops(p[at])) return at;
+            }
+            from += 16;
+            if (far < 4) break;
         }
     }
     return from;
+}
+
+// The first unit in [from, to) that is `except`, or at which a character
+// that is not IsPlainNormalCharacter starts, every unit below `limit`
+// (<= U+0300) but `except` counting as one.
+std::size_t SkipPlain(std::u16string_view text, std::size_t from, std::size_t to, char16_t limit, char16_t except)
+{
+    PlainNormalBits& bits = PlainNormalBits::Instance();
+    // (0x1F and the soft hyphen, below U+0300 but not plain normal, count
+    // only as `except`.)
+    const auto counts = [limit, except](char16_t c) { return (c >= limit) | (c == except); };
+    return SkipBlocks(
+        text, from, to, limit, except, [&](char16_t c) { return !bits.MaybeHas(c) && counts(c); },
+        [&](char16_t c) { return !bits.Has(c) && counts(c); });
 }
 
 // Units ICU checks in one call: a whole story of hundreds of megabytes
@@ -272,26 +309,17 @@ std::size_t PlainNormalPrefix(std::u16string_view text)
 bool HasIgnorableFormat(std::u16string_view text)
 {
     const BmpFormatBits& bits = FormatBits();
+    // Nothing below the soft hyphen is a format character but 0x1F; a
+    // surrogate is looked at as the character it starts.
+    const auto stops = [&bits](char16_t c) { return bits.Has(c) || U16_IS_SURROGATE(c); };
     for (std::size_t i = 0; i < text.size();) {
         if (i > 0) platform::ThrowIfStopRequested();
         const std::size_t end = std::min(text.size(), i + kQuickCheckChunk);
-        while (i < end) {
-            // Nothing below the soft hyphen is a format character but 0x1F.
-            i = SkipBelow(text, i, end, 0xAD, 0x1F);
-            if (i < end && text[i] == 0x1F) return true;
-            // The units from the soft hyphen on that follow, one by one: in
-            // another script than Latin a vector scan would stop at each.
-            while (i < end && text[i] >= 0xAD) {
-                const char16_t unit = text[i];
-                if (!U16_IS_SURROGATE(unit)) {
-                    if (bits.Has(unit)) return true;
-                    ++i;
-                    continue;
-                }
-                std::size_t len = 1;
-                if (IsIgnorableFormat(CodePointAt(text, i, len))) return true;
-                i += len;
-            }
+        while ((i = SkipBlocks(text, i, end, 0xAD, 0x1F, stops, stops)) < end) {
+            if (!U16_IS_SURROGATE(text[i])) return true;
+            std::size_t len = 1;
+            if (IsIgnorableFormat(CodePointAt(text, i, len))) return true;
+            i += len;
         }
     }
     return false;
@@ -300,57 +328,56 @@ bool HasIgnorableFormat(std::u16string_view text)
 namespace {
 
 // The full folding of every unit of the Basic Multilingual Plane that folds
-// to one unit, and a bit for the rest (surrogates, and letters such as "ß"
-// that fold to more), taken from the one folding function. A block of 256
-// is worked out when a unit of it is first asked about: the whole plane
-// took a millisecond, which a search of a few small files notices, and a
-// text touches few blocks. A block is filled under the lock and read only
-// once it is marked ready.
+// to one unit, taken from the one folding function. A block of 256 is
+// worked out when a unit of it is first asked about: the whole plane took a
+// millisecond, which a search of a few small files notices, and a text
+// touches few blocks. A block is filled under the lock, and its bits of
+// units that fold to one unit are published after their foldings: a set
+// bit, read with acquire, says the unit's folding may be read, without a
+// look at the block.
 class UnitFolds {
 public:
-    char16_t Fold(char16_t c)
+    // Whether `c` folds to one unit (false for a surrogate, and for letters
+    // such as "ß" that fold to more).
+    bool FoldsToOne(char16_t c)
     {
-        Ensure(c);
-        return m_fold[c];
+        if (MaybeFoldsToOne(c)) return true;
+        if (m_ready[c >> 8].load(std::memory_order_acquire) == 0) Fill(static_cast<std::size_t>(c >> 8));
+        return MaybeFoldsToOne(c);
     }
-    bool Longer(char16_t c)
+    // True only for a unit that folds to one; false may stand for a block
+    // not worked out yet.
+    bool MaybeFoldsToOne(char16_t c) const
     {
-        Ensure(c);
-        return ((m_longer[c >> 6] >> (c & 63)) & 1u) != 0;
+        return ((m_toOne[c >> 6].load(std::memory_order_acquire) >> (c & 63)) & 1u) != 0;
     }
+    // The folding of a unit this thread found to fold to one.
+    char16_t FoldOfOne(char16_t c) const { return m_fold[c]; }
 
 private:
-    void Ensure(char16_t c)
-    {
-        if (m_ready[c >> 8].load(std::memory_order_acquire) == 0) Fill(static_cast<std::size_t>(c >> 8));
-    }
     void Fill(std::size_t block)
     {
         const std::lock_guard lock(m_filling);
         if (m_ready[block].load(std::memory_order_relaxed) != 0) return;
+        std::array<std::uint64_t, 4> toOne{};
         std::u16string folded;
         for (std::uint32_t c = static_cast<std::uint32_t>(block << 8); c < ((block + 1) << 8); ++c) {
             const auto unit = static_cast<char16_t>(c);
-            m_fold[c] = unit;
-            if (U16_IS_SURROGATE(unit)) {
-                m_longer[c >> 6] |= std::uint64_t{1} << (c & 63);
-                continue;
-            }
+            if (U16_IS_SURROGATE(unit)) continue;
             folded.clear();
             AppendFullCaseFold(std::u16string_view(&unit, 1), folded);
-            if (folded.size() == 1) {
-                m_fold[c] = folded[0];
-            } else {
-                m_longer[c >> 6] |= std::uint64_t{1} << (c & 63);
-            }
+            if (folded.size() != 1) continue;
+            m_fold[c] = folded[0];
+            toOne[(c >> 6) & 3] |= std::uint64_t{1} << (c & 63);
         }
+        for (std::size_t w = 0; w < 4; ++w) m_toOne[block * 4 + w].store(toOne[w], std::memory_order_release);
         m_ready[block].store(1, std::memory_order_release);
     }
 
     std::mutex m_filling;
     std::array<std::atomic<std::uint8_t>, 0x10000 / 256> m_ready{};
+    std::array<std::atomic<std::uint64_t>, 0x10000 / 64> m_toOne{};
     std::array<char16_t, 0x10000> m_fold{};
-    std::array<std::uint64_t, 0x10000 / 64> m_longer{};
 };
 
 UnitFolds& Folds()
@@ -392,8 +419,8 @@ bool FoldedStartsWith(std::u16string_view text, std::size_t at, std::u16string_v
             continue;
         }
         if (folds == nullptr) folds = &Folds();
-        if (!folds->Longer(c)) {
-            if (folds->Fold(c) != folded[k]) return false;
+        if (folds->FoldsToOne(c)) {
+            if (folds->FoldOfOne(c) != folded[k]) return false;
             ++k;
             continue;
         }
@@ -619,36 +646,53 @@ private:
     // surrogate, are not left out and (when folding) fold to one unit. Short
     // runs of ASCII between them (the spaces and stops between words of
     // another script) go with them, so that such a text is not taken a
-    // word at a time; a longer one is left to the vector copy.
+    // word at a time. The units are tested sixteen at a time (a test per
+    // unit mispredicts at each word), and only those a quick test names are
+    // looked at closely; sixteen with fewer than four from U+0080 on end
+    // the run, and what follows is left to the vector copy.
     std::size_t WideRun(std::u16string_view text, std::size_t from, std::size_t to) const
     {
         const BmpFormatBits& format = FormatBits();
         UnitFolds* folds = m_fold ? &Folds() : nullptr;
+        const bool dropFormat = !m_keep;
+        const auto ends = [&](char16_t c) {
+            return c == 0x1F || U16_IS_SURROGATE(c) || (dropFormat && format.Has(c)) ||
+                   (folds != nullptr && !folds->FoldsToOne(c));
+        };
+        const char16_t* p = text.data();
         std::size_t j = from;
-        while (j < to) {
-            const char16_t c = text[j];
-            if (c < 0x80) {
-                if (c == 0x1F) break;
-                const std::size_t ascii = SkipBelow(text, j, std::min(to, j + kShortAscii), 0x80, 0x1F);
-                if (ascii - j >= kShortAscii) break;
-                j = ascii;
-                continue;
+        // An accented letter between ASCII goes alone.
+        if (to - j >= 2 && p[j + 1] < 0x80) return ends(p[j]) ? j : j + 1;
+        while (to - j >= 16) {
+            unsigned candidates = 0;
+            unsigned wide = 0;
+            for (unsigned k = 0; k < 16; ++k) {
+                const char16_t c = p[j + k];
+                const bool maybe = (c == 0x1F) | U16_IS_SURROGATE(c) | (dropFormat & format.Has(c)) |
+                                   (folds != nullptr && !folds->MaybeFoldsToOne(c));
+                candidates |= static_cast<unsigned>(maybe) << k;
+                wide += static_cast<unsigned>(c >= 0x80);
             }
-            if (U16_IS_SURROGATE(c) || (!m_keep && format.Has(c)) || (folds && folds->Longer(c))) break;
-            ++j;
+            for (; candidates != 0; candidates &= candidates - 1) {
+                const std::size_t at = j + static_cast<std::size_t>(__builtin_ctz(candidates));
+                if (ends(p[at])) return at;
+            }
+            j += 16;
+            if (wide < 4) return j;
         }
+        while (j < to && !ends(p[j])) ++j;
         return j;
     }
-    static constexpr std::size_t kShortAscii = 16;
 
     void Wide(std::size_t at, std::u16string_view run)
     {
         const std::size_t before = m_out.size();
         if (m_fold) {
-            UnitFolds& folds = Folds();
+            // (WideRun found that each unit folds to one.)
+            const UnitFolds& folds = Folds();
             m_out.resize(before + run.size());
             char16_t* p = m_out.data() + before;
-            for (const char16_t c : run) *p++ = folds.Fold(c);
+            for (const char16_t c : run) *p++ = folds.FoldOfOne(c);
         } else {
             m_out.append(run);
         }
