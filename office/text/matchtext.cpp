@@ -474,23 +474,16 @@ public:
             if (i == 0 && plain == text.size()) whole = true;
             while (i < plain) {
                 m_stop();
-                // Most text is ASCII: a run of it is copied (or lowered)
-                // in one go, one piece a unit; a long run in steps, so that
+                // Most text is ASCII, with a letter of another alphabet
+                // here and there, or words of another script: a run of
+                // units that each stay one unit is copied (or folded) in
+                // one go, one piece a unit; a long run in steps, so that
                 // Stop is still looked for.
-                const std::size_t ascii = SkipBelow(text, i, std::min(plain, i + kAsciiStep), 0x80, 0x1F);
-                if (ascii > i) {
-                    Ascii(i, text.substr(i, ascii - i));
-                    LookAfterRun(ascii - i);
-                    i = ascii;
-                    continue;
-                }
-                // So is a run of other characters of one unit each that
-                // stay one unit: each is its own piece of NFC text.
-                const std::size_t wide = WideRun(text, i, std::min(plain, i + kAsciiStep));
-                if (wide > i) {
-                    Wide(i, text.substr(i, wide - i));
-                    LookAfterRun(wide - i);
-                    i = wide;
+                const std::size_t run = OneForOneRun(text, i, std::min(plain, i + kAsciiStep));
+                if (run > i) {
+                    OneForOne(i, text.substr(i, run - i));
+                    LookAfterRun(run - i);
+                    i = run;
                     continue;
                 }
                 std::size_t len = 1;
@@ -614,32 +607,57 @@ private:
         if (gaps.empty() || gaps.back().first != position) gaps.emplace_back(position, static_cast<std::uint32_t>(at));
     }
 
-    void Ascii(std::size_t at, std::u16string_view run)
+    // The end of the run from `from` of units that each stay one unit:
+    // ASCII but 0x1F, and the runs WideRun takes.
+    std::size_t OneForOneRun(std::u16string_view text, std::size_t from, std::size_t to) const
+    {
+        std::size_t j = from;
+        while (j < to) {
+            j = SkipBelow(text, j, to, 0x80, 0x1F);
+            if (j >= to || text[j] == 0x1F) break;
+            const std::size_t wide = WideRun(text, j, to);
+            if (wide == j) break;
+            j = wide;
+        }
+        return j;
+    }
+
+    // Appends such a run.
+    void OneForOne(std::size_t at, std::u16string_view run)
     {
         const std::size_t before = m_out.size();
         m_out.append(run);
-        if (m_fold) {
-            char16_t* p = m_out.data();
-            std::size_t k = before;
-#if defined(__SSE2__)
-            // Eight units a step: 'A'..'Z' gain 0x20.
-            const __m128i vA = _mm_set1_epi16(static_cast<short>(u'A' - 1));
-            const __m128i vZ = _mm_set1_epi16(static_cast<short>(u'Z' + 1));
-            const __m128i v20 = _mm_set1_epi16(0x20);
-            for (; m_out.size() - k >= 8; k += 8) {
-                // ASCII units only here: signed compares are safe.
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-                const __m128i upper = _mm_and_si128(_mm_cmpgt_epi16(v, vA), _mm_cmplt_epi16(v, vZ));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), _mm_add_epi16(v, _mm_and_si128(upper, v20)));
-            }
-#endif
-            for (; k < m_out.size(); ++k) {
-                const char16_t c = p[k];
-                p[k] = static_cast<char16_t>(c + (static_cast<char16_t>(c - u'A') < 26 ? 0x20 : 0));
-            }
-        }
+        if (m_fold) FoldInPlace(m_out.data() + before, run.size());
         if (m_map == nullptr || (m_map->m_linear && before == at)) return;
         Linear(before, at);
+    }
+
+    // Folds units that each fold to one unit, ASCII or found so by
+    // WideRun on this thread: eight at a time where all eight are ASCII
+    // ('A'..'Z' gain 0x20), else each from the table.
+    static void FoldInPlace(char16_t* p, std::size_t n)
+    {
+        UnitFolds& folds = Folds();
+        folds.FoldsToOne(u'A');  // the ASCII block of the table is ready
+        std::size_t k = 0;
+#if defined(__SSE2__)
+        const __m128i vA = _mm_set1_epi16(static_cast<short>(u'A' - 1));
+        const __m128i vZ = _mm_set1_epi16(static_cast<short>(u'Z' + 1));
+        const __m128i v20 = _mm_set1_epi16(0x20);
+        const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+        const __m128i zero = _mm_setzero_si128();
+        for (; n - k >= 8; k += 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero)) != 0xFFFF) {
+                for (std::size_t u = k; u < k + 8; ++u) p[u] = folds.FoldOfOne(p[u]);
+                continue;
+            }
+            // ASCII units only here: signed compares are safe.
+            const __m128i upper = _mm_and_si128(_mm_cmpgt_epi16(v, vA), _mm_cmplt_epi16(v, vZ));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), _mm_add_epi16(v, _mm_and_si128(upper, v20)));
+        }
+#endif
+        for (; k < n; ++k) p[k] = folds.FoldOfOne(p[k]);
     }
 
     // The end of the run from `from` of units from U+0080 on that are no
@@ -682,22 +700,6 @@ private:
         }
         while (j < to && !ends(p[j])) ++j;
         return j;
-    }
-
-    void Wide(std::size_t at, std::u16string_view run)
-    {
-        const std::size_t before = m_out.size();
-        if (m_fold) {
-            // (WideRun found that each unit folds to one.)
-            const UnitFolds& folds = Folds();
-            m_out.resize(before + run.size());
-            char16_t* p = m_out.data() + before;
-            for (const char16_t c : run) *p++ = folds.FoldOfOne(c);
-        } else {
-            m_out.append(run);
-        }
-        if (m_map == nullptr || (m_map->m_linear && before == at)) return;
-        Linear(before, at);
     }
 
     // Appends one character of the original (folded when asked for).
