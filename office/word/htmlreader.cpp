@@ -42,6 +42,7 @@ bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error, const HtmlRead
         scanned = true;
         platform::ThrowIfStopRequested();
         HtmlWalker walker;
+        walker.ReserveFor(body.size());
         const std::string_view page(reinterpret_cast<const char*>(body.data()), body.size());
         if (HtmlStrictScanner::Scan(page, walker, limits.parserDepth)) {
             TakeStories(walker, out);
@@ -59,6 +60,7 @@ bool ReadHtml(ByteView bytes, WordContent& out, ReadError& error, const HtmlRead
     if (limits.quickPlainPages && !(scanned && markup.data() == reinterpret_cast<const char*>(body.data()))) {
         // A plain page is read without libxml2, to the same events.
         HtmlWalker walker;
+        walker.ReserveFor(markup.size());
         // A decoded page is well-formed UTF-8 (DecodeHtmlPage).
         if (HtmlStrictScanner::Scan(markup, walker, limits.parserDepth, true)) {
             TakeStories(walker, out);

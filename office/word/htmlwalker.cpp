@@ -1,6 +1,8 @@
 // Web page events to Word's stories (see htmlwalker.h).
 #include "office/word/htmlwalker.h"
 
+#include "office/text/hugepages.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -281,6 +283,11 @@ void HtmlWalker::AutoCloseDetached(std::uint16_t starting)
         if (!closes) return;
         CloseDetachedTop();
     }
+}
+
+void HtmlWalker::ReserveFor(std::size_t bytes)
+{
+    ReserveLarge(m_body, bytes + 16);
 }
 
 void HtmlWalker::Finish(std::u16string& body, std::u16string& title)

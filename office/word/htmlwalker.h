@@ -25,6 +25,9 @@ namespace office {
 class HtmlWalker final : public HtmlEventSink {
 public:
     HtmlWalker();
+    // Room for the text of a page of `bytes` bytes, which holds at most
+    // about as many units: made once rather than grown text run by run.
+    void ReserveFor(std::size_t bytes);
 
     // An element carrying "hidden" hides its content like a hidden element.
     void StartElement(std::string_view name, const HtmlAttributes& attributes) override;
