@@ -313,6 +313,8 @@ void CReadAhead::NoteViews(const WordDocument& document)
     // The replacements a search asks first are the same on every document:
     // the last complete log stands for the next documents.
     const std::lock_guard lock(m_lock);
+    m_counts.stepsTaken += document.StepsTaken();
+    m_counts.answersTaken += document.AnswersTaken();
     if (document.CallLogComplete() && (!m_calls || *m_calls != document.CallLog()))
         m_calls = std::make_shared<const std::vector<ReplacementCall>>(document.CallLog());
     // So are the keywords searched for after them.

@@ -126,6 +126,10 @@ public:
         std::uint64_t stale = 0;    // asked for, but the file had changed since
         std::uint64_t inUse = 0;    // not read: another program held the file
         std::uint64_t stopped = 0;  // reads ended by a stop
+        // Replacements and answers worked out ahead that searches took
+        // (counted as documents close).
+        std::uint64_t stepsTaken = 0;
+        std::uint64_t answersTaken = 0;
     };
     Counts Statistics() const;
     // No read queued or in progress.

@@ -78,7 +78,10 @@ HRESULT CWordDocuments::Open(UINT maxArgs, DISPPARAMS* params, VARIANT* result, 
     }
     // Its searches tell the read-ahead what to answer ahead on the next
     // documents, when there is a read-ahead to tell.
-    if (CReadAhead::Instance().LiveHelpers() > 0) model->SetLogsFinds(true);
+    if (CReadAhead::Instance().LiveHelpers() > 0) {
+        model->SetLogsCalls(true);
+        model->SetLogsFinds(true);
+    }
     auto* document = new CWordDocumentObject(model, m_session);
     // The session keeps one reference until Close or Quit; the caller gets
     // the one the object was made with.

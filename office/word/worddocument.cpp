@@ -314,8 +314,13 @@ void WordDocument::PrepareFilter(std::size_t story, bool fold, bool keepFormat)
 void WordDocument::LogCall(const ReplacementCall* call)
 {
     if (!m_logOpen) return;
-    if (call == nullptr || m_log.size() >= kMaxLoggedCalls) m_logOpen = false;
-    else m_log.push_back(*call);
+    if (call == nullptr || m_log.size() >= kMaxLoggedCalls) {
+        m_logOpen = false;
+        return;
+    }
+    // (A search that clears spacing asks a dozen.)
+    if (m_log.empty()) m_log.reserve(16);
+    m_log.push_back(*call);
 }
 
 void WordDocument::AttachPrepared(std::vector<PreparedStep> steps, std::unique_ptr<WordDocument> final)
@@ -337,6 +342,7 @@ bool WordDocument::TakePrepared(std::u16string_view findText, std::uint8_t switc
         const ReplacementCall& c = step.call;
         if (c.findText == findText && c.switches == switches && c.replaceWith == replaceWith && c.mode == mode) {
             ++m_nextPrepared;
+            ++m_stepsTaken;
             replaced = step.replaced;
             if (step.takesFinal) {
                 // The copy's stories went through the same replacements:
@@ -428,6 +434,7 @@ bool WordDocument::AnswerAhead(std::u16string_view findText, std::uint8_t switch
     }
     found = m_answers[at];
     m_nextAnswer = at + 1;
+    ++m_answersTaken;
     return true;
 }
 

@@ -122,6 +122,8 @@ public:
     // first search that did not replace (`call` null), which completes the
     // log. A search clears spacing with the same replacements on every
     // document, so another thread can work them out ahead on the next one.
+    // Off by default, as the log of searches is.
+    void SetLogsCalls(bool on) { m_logOpen = on; }
     bool LogsCalls() const { return m_logOpen; }
     void LogCall(const ReplacementCall* call);
     const std::vector<ReplacementCall>& CallLog() const { return m_log; }
@@ -180,6 +182,9 @@ public:
     // until the text changes or a step is refused.
     void AttachAnswers(std::shared_ptr<const FindList> finds, std::vector<bool> answers);
     bool AnswerAhead(std::u16string_view findText, std::uint8_t switches, bool& found);
+    // How many prepared steps and answers the document's searches took.
+    std::size_t StepsTaken() const { return m_stepsTaken; }
+    std::size_t AnswersTaken() const { return m_answersTaken; }
 
     // Builds the presence filter of a story's view now, when the story is
     // long enough to get one (see MayContain).
@@ -244,7 +249,9 @@ private:
     std::size_t m_unfoldedFrom = std::size_t{1} << 20;
     std::uint8_t m_unfoldedSearches = 1;
     static constexpr std::size_t kMaxLoggedCalls = 32;
-    bool m_logOpen = true;
+    bool m_logOpen = false;
+    std::size_t m_stepsTaken = 0;
+    std::size_t m_answersTaken = 0;
     std::vector<ReplacementCall> m_log;
     std::vector<PreparedStep> m_prepared;
     std::size_t m_nextPrepared = 0;

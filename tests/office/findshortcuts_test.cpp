@@ -195,6 +195,7 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
     const std::vector<std::u16string> keywords = {u"ab", RandomKeyword(rng, false), RandomKeyword(rng, false)};
     // The logs a search leaves on a document are what the next ones get.
     auto first = std::make_shared<WordDocument>(RandomContent(rng));
+    first->SetLogsCalls(true);
     first->SetLogsFinds(true);
     IDispatch* firstFind = new CWordFindObject(first, plans);
     clear(firstFind);

@@ -113,8 +113,13 @@ protected:
             out.rows.push_back(std::to_string(r.degree) + " " + std::to_string(r.kind) + " " + r.path);
         out.lines = panes.panel.lines;
         const auto after = office::CReadAhead::Instance().Statistics();
-        out.counts = {after.read - before.read, after.taken - before.taken, after.stale - before.stale,
-                      after.inUse - before.inUse, after.stopped - before.stopped};
+        out.counts = {after.read - before.read,
+                      after.taken - before.taken,
+                      after.stale - before.stale,
+                      after.inUse - before.inUse,
+                      after.stopped - before.stopped,
+                      after.stepsTaken - before.stepsTaken,
+                      after.answersTaken - before.answersTaken};
         return out;
     }
 
@@ -144,6 +149,11 @@ TEST_F(ReadAheadTest, TwoThreadsGiveTheRowsAndLinesOfOne)
     // ahead but read again, the held one was not read, and the file after
     // the changed one was taken as read ahead.
     EXPECT_EQ(one.counts.read + one.counts.taken + one.counts.inUse, 0u);
+    EXPECT_EQ(one.counts.stepsTaken + one.counts.answersTaken, 0u);
+    // The clearing replacements and the keywords' answers were worked out
+    // ahead, and the search took them.
+    EXPECT_GT(two.counts.stepsTaken, 0u);
+    EXPECT_GT(two.counts.answersTaken, 0u);
     EXPECT_GE(two.counts.read, 2u);
     EXPECT_GE(two.counts.taken, 1u);
     EXPECT_EQ(two.counts.stale, 1u);
