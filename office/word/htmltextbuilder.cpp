@@ -61,22 +61,6 @@ bool EightAsTheyAre(const char16_t* p)
         _mm_and_si128(_mm_cmpeq_epi16(here, space), _mm_and_si128(visible(load(p - 1)), visible(load(p + 1))));
     return _mm_movemask_epi8(_mm_or_si128(visible(here), single)) == 0xFFFF;
 }
-
-// Bytes p[0..15] (with p[-1] and p[16] readable): each is visible ASCII or
-// a space with visible ASCII on both sides. Bytes from 0x80 on, negative as
-// signed bytes, are never visible here: their characters take the way one
-// at a time.
-bool SixteenAsTheyAre(const unsigned char* p)
-{
-    const auto load = [](const unsigned char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
-    const __m128i space = _mm_set1_epi8(0x20);
-    const __m128i here = load(p);
-    const __m128i visible = _mm_cmpgt_epi8(here, space);
-    const __m128i single =
-        _mm_and_si128(_mm_cmpeq_epi8(here, space),
-                      _mm_and_si128(_mm_cmpgt_epi8(load(p - 1), space), _mm_cmpgt_epi8(load(p + 1), space)));
-    return _mm_movemask_epi8(_mm_or_si128(visible, single)) == 0xFFFF;
-}
 #endif
 
 }  // namespace
@@ -103,10 +87,20 @@ void HtmlTextBuilder::TextUtf8(std::string_view utf8, bool preformatted)
     const unsigned char* const end = start + utf8.size();
     while (p < end) {
 #if defined(__SSE2__)
-        if (!pending && p > start && IsVisibleAscii(p[-1])) {
+        // Sixteen bytes of visible ASCII and single spaces between them go
+        // as they are, widened in two stores. A space first needs a visible
+        // character written just before it; a space last is left to the
+        // steps below, as what follows it decides.
+        if (!pending) {
+            const __m128i space = _mm_set1_epi8(0x20);
             const __m128i zero = _mm_setzero_si128();
-            while (end - p > 16 && SixteenAsTheyAre(p)) {
+            while (end - p >= 16) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                // Bytes from 0x80 on are negative here: never visible.
+                const auto visible = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, space)));
+                const auto spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, space)));
+                if ((visible | spaces) != 0xFFFF || (spaces & (spaces << 1)) != 0 || (spaces & 0x8000) != 0) break;
+                if ((spaces & 1) != 0 && (w == base || w[-1] <= 0x20)) break;
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi8(v, zero));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpackhi_epi8(v, zero));
                 w += 16;
