@@ -4,6 +4,8 @@
 
 #include "office/text/casefold.h"
 #include "office/text/hugepages.h"
+#include "office/text/plainnormalbits.h"
+#include "office/text/unitfolds.h"
 #include "platform/cancellation.h"
 #include "platform/utf8.h"
 
@@ -13,8 +15,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <mutex>
 #include <stdexcept>
 
 #if defined(__SSE2__)
@@ -106,52 +106,6 @@ const BmpFormatBits& FormatBits()
     static const BmpFormatBits bits;
     return bits;
 }
-
-// IsPlainNormalCharacter for the Basic Multilingual Plane, a bit per
-// character, worked out from ICU a block of 256 at a time when a block is
-// first asked about: a reader asks about every character past ASCII, and a
-// page of Greek or Chinese touches a few blocks only. Two threads may work
-// out the same block at once; they set the same bits. A set bit is an
-// answer whatever the block's state, so a scan looks at the bit alone and
-// at the block only for a character whose bit is clear.
-class PlainNormalBits {
-public:
-    static PlainNormalBits& Instance()
-    {
-        static PlainNormalBits bits;
-        return bits;
-    }
-    bool Has(char16_t c)
-    {
-        if (MaybeHas(c)) return true;
-        if (m_ready[c >> 8].load(std::memory_order_acquire) == 0) Fill(c >> 8);
-        return MaybeHas(c);
-    }
-    // True only for a plain normal character; false may stand for a block
-    // not worked out yet.
-    bool MaybeHas(char16_t c) const { return ((m_bits[c >> 6].load(std::memory_order_relaxed) >> (c & 63)) & 1u) != 0; }
-
-private:
-    void Fill(std::size_t block)
-    {
-        const BmpFormatBits& format = FormatBits();
-        for (std::uint32_t c = static_cast<std::uint32_t>(block << 8); c < ((block + 1) << 8); ++c) {
-            const auto unit = static_cast<char16_t>(c);
-            // Below U+0300 every character is NFC with a boundary before it
-            // (see kFirstCombining).
-            const bool plain = c < kFirstCombining ||
-                               (!U16_IS_SURROGATE(unit) &&
-                                u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NFC_QUICK_CHECK) == UNORM_YES &&
-                                u_getCombiningClass(static_cast<UChar32>(c)) == 0);
-            if (plain && !format.Has(unit))
-                m_bits[c >> 6].fetch_or(std::uint64_t{1} << (c & 63), std::memory_order_relaxed);
-        }
-        m_ready[block].store(1, std::memory_order_release);
-    }
-
-    std::array<std::atomic<std::uint64_t>, 0x10000 / 64> m_bits{};
-    std::array<std::atomic<std::uint8_t>, 0x10000 / 256> m_ready{};
-};
 
 // The first unit in [from, to) for which `stops` holds, where no unit
 // below `limit` but `except` may. A vector scan passes over such units
@@ -325,69 +279,6 @@ bool HasIgnorableFormat(std::u16string_view text)
     return false;
 }
 
-namespace {
-
-// The full folding of every unit of the Basic Multilingual Plane that folds
-// to one unit, taken from the one folding function. A block of 256 is
-// worked out when a unit of it is first asked about: the whole plane took a
-// millisecond, which a search of a few small files notices, and a text
-// touches few blocks. A block is filled under the lock, and its bits of
-// units that fold to one unit are published after their foldings: a set
-// bit, read with acquire, says the unit's folding may be read, without a
-// look at the block.
-class UnitFolds {
-public:
-    // Whether `c` folds to one unit (false for a surrogate, and for letters
-    // such as "ß" that fold to more).
-    bool FoldsToOne(char16_t c)
-    {
-        if (MaybeFoldsToOne(c)) return true;
-        if (m_ready[c >> 8].load(std::memory_order_acquire) == 0) Fill(static_cast<std::size_t>(c >> 8));
-        return MaybeFoldsToOne(c);
-    }
-    // True only for a unit that folds to one; false may stand for a block
-    // not worked out yet.
-    bool MaybeFoldsToOne(char16_t c) const
-    {
-        return ((m_toOne[c >> 6].load(std::memory_order_acquire) >> (c & 63)) & 1u) != 0;
-    }
-    // The folding of a unit this thread found to fold to one.
-    char16_t FoldOfOne(char16_t c) const { return m_fold[c]; }
-
-private:
-    void Fill(std::size_t block)
-    {
-        const std::lock_guard lock(m_filling);
-        if (m_ready[block].load(std::memory_order_relaxed) != 0) return;
-        std::array<std::uint64_t, 4> toOne{};
-        std::u16string folded;
-        for (std::uint32_t c = static_cast<std::uint32_t>(block << 8); c < ((block + 1) << 8); ++c) {
-            const auto unit = static_cast<char16_t>(c);
-            if (U16_IS_SURROGATE(unit)) continue;
-            folded.clear();
-            AppendFullCaseFold(std::u16string_view(&unit, 1), folded);
-            if (folded.size() != 1) continue;
-            m_fold[c] = folded[0];
-            toOne[(c >> 6) & 3] |= std::uint64_t{1} << (c & 63);
-        }
-        for (std::size_t w = 0; w < 4; ++w) m_toOne[block * 4 + w].store(toOne[w], std::memory_order_release);
-        m_ready[block].store(1, std::memory_order_release);
-    }
-
-    std::mutex m_filling;
-    std::array<std::atomic<std::uint8_t>, 0x10000 / 256> m_ready{};
-    std::array<std::atomic<std::uint64_t>, 0x10000 / 64> m_toOne{};
-    std::array<char16_t, 0x10000> m_fold{};
-};
-
-UnitFolds& Folds()
-{
-    static UnitFolds folds;
-    return folds;
-}
-
-}  // namespace
-
 bool FoldsUnitByUnit(std::u16string_view text, bool keepFormat, std::size_t maxWide)
 {
     // The cheap test first: a text of another script stops it early.
@@ -418,7 +309,7 @@ bool FoldedStartsWith(std::u16string_view text, std::size_t at, std::u16string_v
             ++k;
             continue;
         }
-        if (folds == nullptr) folds = &Folds();
+        if (folds == nullptr) folds = &UnitFolds::Instance();
         if (folds->FoldsToOne(c)) {
             if (folds->FoldOfOne(c) != folded[k]) return false;
             ++k;
@@ -637,7 +528,7 @@ private:
     // ('A'..'Z' gain 0x20), else each from the table.
     static void FoldInPlace(char16_t* p, std::size_t n)
     {
-        UnitFolds& folds = Folds();
+        UnitFolds& folds = UnitFolds::Instance();
         folds.FoldsToOne(u'A');  // the ASCII block of the table is ready
         std::size_t k = 0;
 #if defined(__SSE2__)
@@ -671,7 +562,7 @@ private:
     std::size_t WideRun(std::u16string_view text, std::size_t from, std::size_t to) const
     {
         const BmpFormatBits& format = FormatBits();
-        UnitFolds* folds = m_fold ? &Folds() : nullptr;
+        UnitFolds* folds = m_fold ? &UnitFolds::Instance() : nullptr;
         const bool dropFormat = !m_keep;
         const auto ends = [&](char16_t c) {
             return c == 0x1F || U16_IS_SURROGATE(c) || (dropFormat && format.Has(c)) ||
