@@ -6,11 +6,17 @@
 // that characters and CR LF are cut at piece edges) must give what the
 // whole bytes give, or be handed back to be read whole.
 //
+// The stories then go through the compared texts Find builds, in its four
+// views: the quick scans over them must agree with a look at each
+// character, and each view's map must run forward to the story's end.
+//
 // The budget is what a machine with 1 GB of memory gives one file (a
 // quarter of it): memory past libFuzzer's limit is memory it never saw.
 #include "office/containers/filebytes.h"
 #include "office/containers/readbudget.h"
+#include "office/text/matchtext.h"
 #include "office/word/textreader.h"
+#include "platform/utf8.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -36,6 +42,35 @@ const std::string& InputPath(const std::uint8_t* data, std::size_t size)
     return path;
 }
 
+// The compared texts of a story, held to what each character says.
+void CheckComparedTexts(std::u16string_view text)
+{
+    std::size_t plain = text.size();
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t len = 1;
+        if (!office::IsPlainNormalCharacter(CodePointAt(text, i, len))) {
+            plain = i;
+            break;
+        }
+        i += len;
+    }
+    if (office::PlainNormalPrefix(text) != plain) __builtin_trap();
+    for (int view = 0; view < 4; ++view) {
+        const office::MatchText m(text, view >= 2, view % 2 == 1);
+        const std::size_t size = m.Text().size();
+        if (m.OriginalStart(size) != text.size()) __builtin_trap();
+        // (Unfolded, a text of plain normal characters is its own view.)
+        if (view < 2 && plain == text.size() && m.Text() != text) __builtin_trap();
+        std::size_t last = 0;
+        for (std::size_t a = 0; a < size; ++a) {
+            if (!m.IsCharacterEdge(a)) continue;
+            const std::size_t start = m.OriginalStart(a);
+            if (start < last || m.OriginalEnd(a) > start) __builtin_trap();
+            last = start;
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -53,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (story.text.find(u'\0') != std::u16string::npos) __builtin_trap();
     }
     if (ok && units > size + 16) __builtin_trap();
+    for (const auto& story : content.stories) CheckComparedTexts(story.text);
 
     // The piece sizes follow from the input, so that a finding reproduces.
     office::FileBytesReader file;

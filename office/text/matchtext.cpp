@@ -92,7 +92,8 @@ public:
     BmpFormatBits()
     {
         for (UChar32 c = 0; c < 0x10000; ++c) {
-            if (c == 0x1F || u_charType(c) == U_FORMAT_CHAR) m_bits[c >> 6] |= std::uint64_t{1} << (c & 63);
+            if (c == 0x1F || u_charType(c) == U_FORMAT_CHAR)
+                m_bits[static_cast<std::size_t>(c >> 6)] |= std::uint64_t{1} << (c & 63);
         }
     }
     bool Has(char16_t c) const { return ((m_bits[c >> 6] >> (c & 63)) & 1u) != 0; }
@@ -577,9 +578,11 @@ private:
             unsigned wide = 0;
             for (unsigned k = 0; k < 16; ++k) {
                 const char16_t c = p[j + k];
-                const bool maybe = (c == 0x1F) | U16_IS_SURROGATE(c) | (dropFormat & format.Has(c)) |
-                                   (folds != nullptr && !folds->MaybeFoldsToOne(c));
-                candidates |= static_cast<unsigned>(maybe) << k;
+                // (Bits rather than tests that branch.)
+                const unsigned maybe = static_cast<unsigned>(c == 0x1F) | static_cast<unsigned>(U16_IS_SURROGATE(c)) |
+                                       (static_cast<unsigned>(dropFormat) & static_cast<unsigned>(format.Has(c))) |
+                                       static_cast<unsigned>(folds != nullptr && !folds->MaybeFoldsToOne(c));
+                candidates |= maybe << k;
                 wide += static_cast<unsigned>(c >= 0x80);
             }
             for (; candidates != 0; candidates &= candidates - 1) {

@@ -9,12 +9,6 @@
 
 namespace office {
 
-PlainNormalBits& PlainNormalBits::Instance()
-{
-    static PlainNormalBits bits;
-    return bits;
-}
-
 void PlainNormalBits::Fill(std::size_t block)
 {
     for (std::uint32_t c = static_cast<std::uint32_t>(block << 8); c < ((block + 1) << 8); ++c) {

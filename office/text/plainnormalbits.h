@@ -14,7 +14,11 @@ namespace office {
 
 class PlainNormalBits {
 public:
-    static PlainNormalBits& Instance();
+    static PlainNormalBits& Instance()
+    {
+        static PlainNormalBits bits;
+        return bits;
+    }
 
     bool Has(char16_t c)
     {

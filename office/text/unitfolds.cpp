@@ -10,12 +10,6 @@
 
 namespace office {
 
-UnitFolds& UnitFolds::Instance()
-{
-    static UnitFolds folds;
-    return folds;
-}
-
 void UnitFolds::Fill(std::size_t block)
 {
     const std::lock_guard lock(m_filling);

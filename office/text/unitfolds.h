@@ -16,7 +16,11 @@ namespace office {
 
 class UnitFolds {
 public:
-    static UnitFolds& Instance();
+    static UnitFolds& Instance()
+    {
+        static UnitFolds folds;
+        return folds;
+    }
 
     // Whether `c` folds to one unit (false for a surrogate, and for letters
     // such as "ß" that fold to more).
