@@ -1,8 +1,6 @@
 // Web page events to Word's stories (see htmlwalker.h).
 #include "office/word/htmlwalker.h"
 
-#include "office/text/hugepages.h"
-
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -287,7 +285,9 @@ void HtmlWalker::AutoCloseDetached(std::uint16_t starting)
 
 void HtmlWalker::ReserveFor(std::size_t bytes)
 {
-    ReserveLarge(m_body, bytes + 16);
+    // A larger page grows its story as it goes, as a page of markup with
+    // little text should.
+    if (bytes <= kReserveUpTo) m_body.reserve(bytes + 16);
 }
 
 void HtmlWalker::Finish(std::u16string& body, std::u16string& title)

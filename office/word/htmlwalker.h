@@ -28,6 +28,7 @@ public:
     // Room for the text of a page of `bytes` bytes, which holds at most
     // about as many units: made once rather than grown text run by run.
     void ReserveFor(std::size_t bytes);
+    static constexpr std::size_t kReserveUpTo = std::size_t{1} << 20;
 
     // An element carrying "hidden" hides its content like a hidden element.
     void StartElement(std::string_view name, const HtmlAttributes& attributes) override;
