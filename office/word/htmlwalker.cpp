@@ -285,8 +285,6 @@ void HtmlWalker::AutoCloseDetached(std::uint16_t starting)
 
 void HtmlWalker::ReserveFor(std::size_t bytes)
 {
-    // A larger page grows its story as it goes, as a page of markup with
-    // little text should.
     if (bytes <= kReserveUpTo) m_body.reserve(bytes + 16);
 }
 

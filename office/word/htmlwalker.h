@@ -26,7 +26,9 @@ class HtmlWalker final : public HtmlEventSink {
 public:
     HtmlWalker();
     // Room for the text of a page of `bytes` bytes, which holds at most
-    // about as many units: made once rather than grown text run by run.
+    // about as many units, made once rather than grown text run by run; for
+    // a page of up to kReserveUpTo bytes only: a larger one may be mostly
+    // markup, and its story grows as it goes.
     void ReserveFor(std::size_t bytes);
     static constexpr std::size_t kReserveUpTo = std::size_t{1} << 20;
 
