@@ -11,8 +11,10 @@
 #include "tests/office/wordfixture.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
+#include <unicode/utf16.h>
 
 #include <random>
 #include <string>
@@ -241,11 +243,15 @@ TEST(MatchText, MapAgreesWithPreparingTheMappedRange)
 std::u16string Reference(std::u16string_view text, bool fold, bool keep)
 {
     std::u16string kept;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t len = 1;
-        const char32_t c = CodePointAt(text, i, len);
-        if (keep || !IsIgnorableFormat(c)) kept.append(text.substr(i, len));
-        i += len;
+    const auto* units = reinterpret_cast<const UChar*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    for (int32_t at = 0; at < length;) {
+        const int32_t from = at;
+        UChar32 c = 0;
+        U16_NEXT(units, at, length, c);
+        // Format characters by ICU's own category, and Word's optional hyphen.
+        if (keep || (c != 0x1F && u_charType(c) != U_FORMAT_CHAR))
+            kept.append(text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(at - from)));
     }
     UErrorCode status = U_ZERO_ERROR;
     const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
