@@ -371,9 +371,10 @@ public:
                 // units that each stay one unit is copied (or folded) in
                 // one go, one piece a unit; a long run in steps, so that
                 // Stop is still looked for.
-                const std::size_t run = OneForOneRun(text, i, std::min(plain, i + kAsciiStep));
+                bool ascii = true;
+                const std::size_t run = OneForOneRun(text, i, std::min(plain, i + kAsciiStep), ascii);
                 if (run > i) {
-                    OneForOne(i, text.substr(i, run - i));
+                    OneForOne(i, text.substr(i, run - i), ascii);
                     LookAfterRun(run - i);
                     i = run;
                     continue;
@@ -500,34 +501,38 @@ private:
     }
 
     // The end of the run from `from` of units that each stay one unit:
-    // ASCII but 0x1F, and the runs WideRun takes.
-    std::size_t OneForOneRun(std::u16string_view text, std::size_t from, std::size_t to) const
+    // ASCII but 0x1F, and the runs WideRun takes. `ascii` tells whether
+    // it is all ASCII.
+    std::size_t OneForOneRun(std::u16string_view text, std::size_t from, std::size_t to, bool& ascii) const
     {
+        ascii = true;
         std::size_t j = from;
         while (j < to) {
             j = SkipBelow(text, j, to, 0x80, 0x1F);
             if (j >= to || text[j] == 0x1F) break;
             const std::size_t wide = WideRun(text, j, to);
             if (wide == j) break;
+            ascii = false;
             j = wide;
         }
         return j;
     }
 
     // Appends such a run.
-    void OneForOne(std::size_t at, std::u16string_view run)
+    void OneForOne(std::size_t at, std::u16string_view run, bool ascii)
     {
         const std::size_t before = m_out.size();
         m_out.append(run);
-        if (m_fold) FoldInPlace(m_out.data() + before, run.size());
+        if (m_fold) FoldInPlace(m_out.data() + before, run.size(), ascii);
         if (m_map == nullptr || (m_map->m_linear && before == at)) return;
         Linear(before, at);
     }
 
     // Folds units that each fold to one unit, ASCII or found so by
     // WideRun on this thread: eight at a time where all eight are ASCII
-    // ('A'..'Z' gain 0x20), else each from the table.
-    static void FoldInPlace(char16_t* p, std::size_t n)
+    // ('A'..'Z' gain 0x20), else each from the table. A run known to be
+    // all ASCII is not looked at for other units.
+    static void FoldInPlace(char16_t* p, std::size_t n, bool ascii)
     {
         UnitFolds& folds = UnitFolds::Instance();
         folds.FoldsToOne(u'A');  // the ASCII block of the table is ready
@@ -536,17 +541,27 @@ private:
         const __m128i vA = _mm_set1_epi16(static_cast<short>(u'A' - 1));
         const __m128i vZ = _mm_set1_epi16(static_cast<short>(u'Z' + 1));
         const __m128i v20 = _mm_set1_epi16(0x20);
-        const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
-        const __m128i zero = _mm_setzero_si128();
-        for (; n - k >= 8; k += 8) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero)) != 0xFFFF) {
-                for (std::size_t u = k; u < k + 8; ++u) p[u] = folds.FoldOfOne(p[u]);
-                continue;
-            }
-            // ASCII units only here: signed compares are safe.
+        // ASCII units only: signed compares are safe.
+        const auto lower = [&](__m128i v) {
             const __m128i upper = _mm_and_si128(_mm_cmpgt_epi16(v, vA), _mm_cmplt_epi16(v, vZ));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), _mm_add_epi16(v, _mm_and_si128(upper, v20)));
+            return _mm_add_epi16(v, _mm_and_si128(upper, v20));
+        };
+        if (ascii) {
+            for (; n - k >= 8; k += 8) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), lower(v));
+            }
+        } else {
+            const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+            const __m128i zero = _mm_setzero_si128();
+            for (; n - k >= 8; k += 8) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+                if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero)) != 0xFFFF) {
+                    for (std::size_t u = k; u < k + 8; ++u) p[u] = folds.FoldOfOne(p[u]);
+                    continue;
+                }
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), lower(v));
+            }
         }
 #endif
         for (; k < n; ++k) p[k] = folds.FoldOfOne(p[k]);
