@@ -696,14 +696,23 @@ MatchText::MatchText(std::u16string_view original, bool fold, bool keepFormat, K
         // have taken the last away, when the copy is dropped).
         const bool look = known == KnownForm::Unknown;
         // Most text holds only characters that keep it NFC and that
-        // compared texts keep: one look at each says so.
-        if (look && PlainNormalPrefix(original) == original.size()) {
-            m_nfc = true;
-            m_identity = true;
-            return;
+        // compared texts keep: one look at each says so. Otherwise only
+        // the rest, from the plain character before the first other one
+        // (which a mark may compose with) on, is looked at again: plain
+        // characters have a boundary before them and are no format
+        // characters.
+        std::size_t plain = 0;
+        if (look) {
+            plain = PlainNormalPrefix(original);
+            if (plain == original.size()) {
+                m_nfc = true;
+                m_identity = true;
+                return;
+            }
         }
-        if (!m_nfc) m_nfc = NfcPrefix(original) == original.size();
-        if (known == KnownForm::Normal || (m_nfc && (keepFormat || (look && !HasIgnorableFormat(original))))) {
+        const std::u16string_view rest = original.substr(plain > 0 ? plain - 1 : 0);
+        if (!m_nfc) m_nfc = NfcPrefix(rest) == rest.size();
+        if (known == KnownForm::Normal || (m_nfc && (keepFormat || (look && !HasIgnorableFormat(rest))))) {
             m_identity = true;
             return;
         }
