@@ -116,23 +116,30 @@ const BmpFormatBits& FormatBits()
 // step would stop at each word, and a test per unit mispredicts at each.
 // Sixteen units with fewer than four from `limit` on go back to the vector
 // scan. `mayStop`, the test of the sixteen, holds whenever `stops` does;
-// only the units it names are asked `stops`.
+// only the units it names are asked `stops`. `belowOnly`, when given, is
+// told whether every unit passed over is below `limit`.
 template <class MayStop, class Stops>
 std::size_t SkipBlocks(std::u16string_view text, std::size_t from, std::size_t to, char16_t limit, char16_t except,
-                       const MayStop& mayStop, const Stops& stops)
+                       const MayStop& mayStop, const Stops& stops, bool* belowOnly = nullptr)
 {
     const char16_t* p = text.data();
+    bool below = true;
+    const auto end = [&](std::size_t at) {
+        if (belowOnly != nullptr) *belowOnly = below;
+        return at;
+    };
     while (from < to) {
         from = SkipBelow(text, from, to, limit, except);
         if (to - from >= 2 && p[from + 1] < limit) {
-            if (stops(p[from])) return from;
+            if (stops(p[from])) return end(from);
+            below = below && p[from] < limit;
             ++from;
             continue;
         }
         for (;;) {
             if (to - from < 16) {
-                while (from < to && !stops(p[from])) ++from;
-                return from;
+                for (; from < to && !stops(p[from]); ++from) below = below && p[from] < limit;
+                return end(from);
             }
             unsigned candidates = 0;
             unsigned far = 0;
@@ -143,13 +150,17 @@ std::size_t SkipBlocks(std::u16string_view text, std::size_t from, std::size_t t
             }
             for (; candidates != 0; candidates &= candidates - 1) {
                 const std::size_t at = from + static_cast<std::size_t>(__builtin_ctz(candidates));
-                if (stops(p[at])) return at;
+                if (stops(p[at])) {
+                    for (; from < at; ++from) below = below && p[from] < limit;
+                    return end(at);
+                }
             }
+            below = below && far == 0;
             from += 16;
             if (far < 4) break;
         }
     }
-    return from;
+    return end(from);
 }
 
 // The first unit in [from, to) that is `except`, or at which a character
@@ -501,21 +512,27 @@ private:
     }
 
     // The end of the run from `from` of units that each stay one unit:
-    // ASCII but 0x1F, and the runs WideRun takes. `ascii` tells whether
-    // it is all ASCII.
+    // ASCII but 0x1F, and units from U+0080 on that are no surrogate, are
+    // not left out and (when folding) fold to one unit. The spaces and
+    // stops between words of another script go with them, so that such a
+    // text is not taken a word at a time. `ascii` tells whether the run is
+    // all ASCII.
     std::size_t OneForOneRun(std::u16string_view text, std::size_t from, std::size_t to, bool& ascii) const
     {
-        ascii = true;
-        std::size_t j = from;
-        while (j < to) {
-            j = SkipBelow(text, j, to, 0x80, 0x1F);
-            if (j >= to || text[j] == 0x1F) break;
-            const std::size_t wide = WideRun(text, j, to);
-            if (wide == j) break;
-            ascii = false;
-            j = wide;
-        }
-        return j;
+        const BmpFormatBits& format = FormatBits();
+        UnitFolds* folds = m_fold ? &UnitFolds::Instance() : nullptr;
+        const bool dropFormat = !m_keep;
+        const auto ends = [&](char16_t c) {
+            return c == 0x1F || U16_IS_SURROGATE(c) || (dropFormat && format.Has(c)) ||
+                   (folds != nullptr && !folds->FoldsToOne(c));
+        };
+        // (Bits rather than tests that branch.)
+        const auto mayEnd = [&](char16_t c) {
+            return (static_cast<unsigned>(c == 0x1F) | static_cast<unsigned>(U16_IS_SURROGATE(c)) |
+                    (static_cast<unsigned>(dropFormat) & static_cast<unsigned>(format.Has(c))) |
+                    static_cast<unsigned>(folds != nullptr && !folds->MaybeFoldsToOne(c))) != 0;
+        };
+        return SkipBlocks(text, from, to, 0x80, 0x1F, mayEnd, ends, &ascii);
     }
 
     // Appends such a run.
@@ -529,7 +546,7 @@ private:
     }
 
     // Folds units that each fold to one unit, ASCII or found so by
-    // WideRun on this thread: eight at a time where all eight are ASCII
+    // OneForOneRun on this thread: eight at a time where all eight are ASCII
     // ('A'..'Z' gain 0x20), else each from the table. A run known to be
     // all ASCII is not looked at for other units.
     static void FoldInPlace(char16_t* p, std::size_t n, bool ascii)
@@ -565,50 +582,6 @@ private:
         }
 #endif
         for (; k < n; ++k) p[k] = folds.FoldOfOne(p[k]);
-    }
-
-    // The end of the run from `from` of units from U+0080 on that are no
-    // surrogate, are not left out and (when folding) fold to one unit. Short
-    // runs of ASCII between them (the spaces and stops between words of
-    // another script) go with them, so that such a text is not taken a
-    // word at a time. The units are tested sixteen at a time (a test per
-    // unit mispredicts at each word), and only those a quick test names are
-    // looked at closely; sixteen with fewer than four from U+0080 on end
-    // the run, and what follows is left to the vector copy.
-    std::size_t WideRun(std::u16string_view text, std::size_t from, std::size_t to) const
-    {
-        const BmpFormatBits& format = FormatBits();
-        UnitFolds* folds = m_fold ? &UnitFolds::Instance() : nullptr;
-        const bool dropFormat = !m_keep;
-        const auto ends = [&](char16_t c) {
-            return c == 0x1F || U16_IS_SURROGATE(c) || (dropFormat && format.Has(c)) ||
-                   (folds != nullptr && !folds->FoldsToOne(c));
-        };
-        const char16_t* p = text.data();
-        std::size_t j = from;
-        // An accented letter between ASCII goes alone.
-        if (to - j >= 2 && p[j + 1] < 0x80) return ends(p[j]) ? j : j + 1;
-        while (to - j >= 16) {
-            unsigned candidates = 0;
-            unsigned wide = 0;
-            for (unsigned k = 0; k < 16; ++k) {
-                const char16_t c = p[j + k];
-                // (Bits rather than tests that branch.)
-                const unsigned maybe = static_cast<unsigned>(c == 0x1F) | static_cast<unsigned>(U16_IS_SURROGATE(c)) |
-                                       (static_cast<unsigned>(dropFormat) & static_cast<unsigned>(format.Has(c))) |
-                                       static_cast<unsigned>(folds != nullptr && !folds->MaybeFoldsToOne(c));
-                candidates |= maybe << k;
-                wide += static_cast<unsigned>(c >= 0x80);
-            }
-            for (; candidates != 0; candidates &= candidates - 1) {
-                const std::size_t at = j + static_cast<std::size_t>(__builtin_ctz(candidates));
-                if (ends(p[at])) return at;
-            }
-            j += 16;
-            if (wide < 4) return j;
-        }
-        while (j < to && !ends(p[j])) ++j;
-        return j;
     }
 
     // Appends one character of the original (folded when asked for).
