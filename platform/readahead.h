@@ -30,7 +30,9 @@ public:
     virtual void Start(unsigned helpers) = 0;
     // The file the driver is about to hand to an application, then the
     // files it will hand over after it, in order. Replaces the previous
-    // hint: work on files no longer named is dropped.
+    // hint: work on files no longer named is dropped. The driver need not
+    // give one for every file: what a hint named stays named until an
+    // application opens a file after it, or a later hint leaves it out.
     virtual void Hint(const std::vector<ReadAheadItem>& coming) = 0;
     // Cancels the reads in progress, drops what was read and joins the
     // helper threads. Returns once none is left.

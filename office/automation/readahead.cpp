@@ -149,8 +149,10 @@ void CReadAhead::Hint(const std::vector<platform::ReadAheadItem>& coming)
             queued = true;
         }
     }
+    for (const auto& job : next) job->kept = true;
     for (const auto& job : m_jobs)
-        if (std::find(next.begin(), next.end(), job) == next.end()) DropLocked(job);
+        if (!job->kept) DropLocked(job);
+    for (const auto& job : next) job->kept = false;
     m_jobs = std::move(next);
     // A helper that is awake finds the new job when it asks for the next
     // one: only a sleeping one costs the worker a wake-up call.

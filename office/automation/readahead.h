@@ -62,14 +62,16 @@ struct ReadAheadResult {
 
 class CReadAhead : public platform::IReadAhead {
 public:
-    // Eight files rather than one or two: the cost of a file varies tenfold
-    // and more from one to the next, and a helper that may keep only two
-    // ahead soon runs out of work behind a large one, while the worker
-    // takes over the reading the helper has not begun. On the .doc corpus
-    // (bench/threads_compare.sh) the worker then read a third to a half of
-    // the files itself; with eight it reads few, and both cores stay busy.
-    // The bytes held stay bounded by kMaxBytes whatever the count.
-    static constexpr std::size_t kMaxFiles = 8;
+    // Thirty-two files rather than a few: the cost of a file varies
+    // tenfold and more from one to the next, and a helper that may keep
+    // only a few ahead soon runs out of work behind a large one (on the
+    // .doc corpus of bench/threads_compare.sh, one file took a third of
+    // the search), while the worker takes over the reading the helper has
+    // not begun. With two files ahead the worker read a third to a half of
+    // the files itself; with eight, 1.4 to 1.5 cores were busy, with
+    // thirty-two 1.6. The bytes held stay bounded by kMaxBytes whatever
+    // the count.
+    static constexpr std::size_t kMaxFiles = 32;
     static constexpr std::uint64_t kMaxBytes = std::uint64_t{64} << 20;
     // Small files are read ahead too. Handing a 10 KB text file or web page
     // to another thread costs the two threads together more processor time
@@ -146,6 +148,7 @@ private:
         // The worker waits for it: what is left to build after the parse
         // (PrepareViews) is left to the worker, which would otherwise wait.
         std::atomic<bool> wanted{false};
+        bool kept = false;                        // by the hint being taken in (under m_lock)
         std::uint64_t bytes = 0;                  // counted against kMaxBytes
         FileStamp stamp;                          // of the bytes read
         std::unique_ptr<ReadAheadResult> result;  // null: nothing usable

@@ -193,7 +193,7 @@ TEST_F(ReadAheadTest, ReadsNoMoreFilesAheadThanItsBoundAndBuildsFindsTexts)
     const auto before = service.Statistics();
     service.Start(1);
     std::vector<platform::ReadAheadItem> coming;
-    for (int i = 0; i < 12; ++i) {
+    for (std::size_t i = 0; i < office::CReadAhead::kMaxFiles + 4; ++i) {
         const std::string name = "f" + std::to_string(i) + ".txt";
         tmp.Write(name, "the Needle " + name);
         coming.push_back({(root / name).string(), false});
@@ -212,6 +212,71 @@ TEST_F(ReadAheadTest, ReadsNoMoreFilesAheadThanItsBoundAndBuildsFindsTexts)
     ASSERT_TRUE(next != nullptr && next->document != nullptr);
     EXPECT_TRUE(next->document->HasView(0, true, false));
     EXPECT_FALSE(next->document->HasView(0, false, true));
+}
+
+// Records the driver's hints, and reads nothing.
+class RecordingReadAhead : public platform::IReadAhead {
+public:
+    void Start(unsigned) override {}
+    void Hint(const std::vector<platform::ReadAheadItem>& coming) override
+    {
+        std::vector<std::string> paths;
+        for (const auto& item : coming) paths.push_back(item.path);
+        hints.push_back(std::move(paths));
+    }
+    void Stop() override {}
+    std::vector<std::vector<std::string>> hints;
+};
+
+TEST_F(ReadAheadTest, TheDriverKeepsManyFilesNamedAheadWithoutNamingThemForEveryFile)
+{
+    // Two folders, so that the files named ahead run on into the next one.
+    std::vector<std::string> walk;
+    for (const char* folder : {"p", "q"})
+        for (int i = 0; i < 60; ++i) {
+            const std::string name = std::string(folder) + "/f" + std::to_string(100 + i) + ".txt";
+            tmp.Write(name, "text");
+            walk.push_back((root / name).string());
+        }
+    RecordingReadAhead recorder;
+    platform::SetReadAheadService(&recorder);
+    platform::SetSearchThreads(2);
+    RecordingPanes panes;
+    g_bRunning = 1;
+    g_bWordFile = g_bExcelFile = g_bHtmFile = 0;
+    g_bTextFile = 1;
+    AddKeywords(g_arrKeywords, {"absent"});
+    SelectFolder(root, true);
+    SearchThreadProc();
+    platform::SetReadAheadService(&office::CReadAhead::Instance());
+
+    const auto at = [&](const std::string& path) {
+        return static_cast<std::size_t>(std::find(walk.begin(), walk.end(), path) - walk.begin());
+    };
+    ASSERT_FALSE(recorder.hints.empty());
+    // A hint names the file about to be searched, then the next ones in
+    // walk order. Told again for each file, the service would cost the
+    // search more than its helper gains on small files.
+    EXPECT_LE(recorder.hints.size(), walk.size() / 8);
+    std::size_t last = 0;
+    for (std::size_t h = 0; h < recorder.hints.size(); ++h) {
+        const auto& hint = recorder.hints[h];
+        ASSERT_FALSE(hint.empty());
+        const std::size_t first = at(hint[0]);
+        ASSERT_LT(first, walk.size()) << hint[0];
+        EXPECT_TRUE(h == 0 || first > last);
+        last = first;
+        for (std::size_t k = 0; k < hint.size(); ++k) ASSERT_EQ(hint[k], walk.at(first + k)) << k;
+    }
+    // While any file is searched, the hint last given names it and at
+    // least the next sixteen (or all the rest).
+    for (std::size_t p = 0; p < walk.size(); ++p) {
+        const auto given = std::find_if(recorder.hints.rbegin(), recorder.hints.rend(),
+                                        [&](const auto& hint) { return at(hint[0]) <= p; });
+        ASSERT_NE(given, recorder.hints.rend()) << p;
+        const std::size_t end = at(given->front()) + given->size();
+        EXPECT_GE(end, std::min(walk.size(), p + 1 + 16)) << walk[p];
+    }
 }
 
 TEST(ThreadCountTest, OnlyWholeNumbersInRangeAreThreadCounts)
