@@ -41,9 +41,9 @@ char32_t FoldCodePoint(char32_t cp)
 }
 
 // Decodes UTF-8 and folds case; a name is at most a few hundred bytes.
-std::u32string Fold(std::string_view s)
+void FoldInto(std::string_view s, std::u32string& out)
 {
-    std::u32string out;
+    out.clear();
     out.reserve(s.size());
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     for (std::size_t i = 0; i < s.size();) {
@@ -55,6 +55,12 @@ std::u32string Fold(std::string_view s)
         }
         i += step.length;
     }
+}
+
+std::u32string Fold(std::string_view s)
+{
+    std::u32string out;
+    FoldInto(s, out);
     return out;
 }
 
@@ -99,7 +105,10 @@ public:
     bool Matches(std::string_view name) const
     {
         if (m_all) return true;
-        const std::u32string folded = Fold(name);
+        // Every entry of a folder is matched, most of them in vain: the
+        // folded name goes into room kept from one to the next.
+        thread_local std::u32string folded;
+        FoldInto(name, folded);
         if (Glob(m_mask, folded)) return true;
         if (!m_withoutDotStar.empty() && Glob(m_withoutDotStar, folded)) return true;
         if (!m_shortExt.empty()) {

@@ -182,10 +182,13 @@ private:
     }
 
     // Whether the front end's file filter, if any, lets the file through.
+    // Asked once per listed file: the walk and the hints ask again.
     static bool Wanted(const ListedFile& file)
     {
         if (!g_fileFilter || file.path.size() < file.name.size()) return true;
-        return g_fileFilter(file.path.substr(0, file.path.size() - file.name.size()), file.name);
+        if (file.wanted < 0)
+            file.wanted = g_fileFilter(file.path.substr(0, file.path.size() - file.name.size()), file.name) ? 1 : 0;
+        return file.wanted != 0;
     }
 
     // Whether SearchFile hands the file to an application (a folder named

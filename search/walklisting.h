@@ -13,6 +13,7 @@
 #include "search/searchrun.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -21,6 +22,7 @@
 struct ListedFile {
     std::string path, name;
     bool link = false, directory = false;
+    mutable std::int8_t wanted = -1;  // the front end's filter's answer; -1: not asked yet
 };
 
 struct ListedMask {

@@ -266,7 +266,11 @@ bool WordDocument::IsKnownAbsent(std::u16string_view exact) const
 
 void WordDocument::RememberAbsent(std::u16string_view exact)
 {
-    if (m_absent.size() < 4096) m_absent.emplace(exact);
+    // Looked up first: emplace makes a node even for a text already there,
+    // and the same few texts (the spacing passes') come again and again.
+    if (m_absent.size() >= 4096) return;
+    const auto at = m_absent.lower_bound(exact);
+    if (at == m_absent.end() || *at != exact) m_absent.emplace_hint(at, exact);
 }
 
 bool WordDocument::CachedResult(const std::u16string& key, bool& found) const
