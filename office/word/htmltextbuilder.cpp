@@ -74,6 +74,17 @@ void HtmlTextBuilder::TextUtf8(std::string_view utf8, bool preformatted)
     }
     if (utf8.empty()) return;
     m_afterCr = false;
+    // White space alone (most often the line break between two tags) only
+    // leaves a space pending: the story is not touched.
+    std::size_t lead = 0;
+    while (lead < utf8.size() && static_cast<unsigned char>(utf8[lead]) <= 0x20 &&
+           IsFoldedSpace(static_cast<char16_t>(static_cast<unsigned char>(utf8[lead]))))
+        ++lead;
+    if (lead > 0) {
+        m_pendingSpace = true;
+        utf8.remove_prefix(lead);
+        if (utf8.empty()) return;
+    }
     // As Text, reading the UTF-8 as it goes (as Utf8IntoUtf16 reads it).
     // A character never takes fewer bytes than units, and a space is
     // written only for white space read, or for the one pending before.
@@ -87,24 +98,36 @@ void HtmlTextBuilder::TextUtf8(std::string_view utf8, bool preformatted)
     const unsigned char* const end = start + utf8.size();
     while (p < end) {
 #if defined(__SSE2__)
-        // Sixteen bytes of visible ASCII and single spaces between them go
-        // as they are, widened in two stores. A space first needs a visible
-        // character written just before it; a space last is left to the
-        // steps below, as what follows it decides.
+        // Sixteen bytes (then eight) of visible ASCII and single spaces
+        // between them go as they are, widened. A space first needs a
+        // visible character written just before it. A space last is kept
+        // when what follows it is no white space; otherwise it is taken
+        // back and left pending, as the steps below would leave it.
         if (!pending) {
             const __m128i space = _mm_set1_epi8(0x20);
             const __m128i zero = _mm_setzero_si128();
-            while (end - p >= 16) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            for (;;) {
+                const bool wide = end - p >= 16;
+                if (!wide && end - p < 8) break;
+                const __m128i v = wide ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))
+                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+                const unsigned all = wide ? 0xFFFFu : 0xFFu;
+                const unsigned lastBit = wide ? 0x8000u : 0x80u;
                 // Bytes from 0x80 on are negative here: never visible.
-                const auto visible = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, space)));
-                const auto spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, space)));
-                if ((visible | spaces) != 0xFFFF || (spaces & (spaces << 1)) != 0 || (spaces & 0x8000) != 0) break;
+                const auto visible = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, space))) & all;
+                const auto spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, space))) & all;
+                if ((visible | spaces) != all || (spaces & (spaces << 1)) != 0) break;
                 if ((spaces & 1) != 0 && (w == base || w[-1] <= 0x20)) break;
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi8(v, zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpackhi_epi8(v, zero));
-                w += 16;
-                p += 16;
+                if (wide) _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpackhi_epi8(v, zero));
+                const std::ptrdiff_t n = wide ? 16 : 8;
+                w += n;
+                p += n;
+                if ((spaces & lastBit) != 0 && (p == end || (*p < 0x80 && IsFoldedSpace(*p)))) {
+                    --w;
+                    pending = true;
+                    break;
+                }
             }
             if (p >= end) break;
         }
