@@ -5,7 +5,8 @@ namespace platform {
 
 namespace {
 
-std::atomic<bool> g_stopRequested{false};
+// (A line of its own: it is read all the time by every thread.)
+alignas(64) std::atomic<bool> g_stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the stop request");
 // Looks are counted per thread and added to the total a batch at a time:
 // a counter all threads wrote on every look would move its cache line from
@@ -17,9 +18,6 @@ alignas(64) std::atomic<std::uint64_t> g_looks{0};
 // library is loaded with the program, never opened later.)
 __attribute__((tls_model("initial-exec"))) thread_local std::uint32_t t_looks = 0;
 __attribute__((tls_model("initial-exec"))) thread_local ThreadStopScope::Request t_threadStop;
-// How many scopes are alive in the process: while none is, no thread has a
-// request of its own, and a look needs no thread-local lookup.
-std::atomic<std::uint32_t> g_scopes{0};
 
 }  // namespace
 
@@ -41,31 +39,29 @@ bool IsSearchStopRequested() noexcept
         t_looks = 0;
         g_looks.fetch_add(kLookBatch, std::memory_order_relaxed);
     }
-    // A scope is counted on its own thread before it is set, so a thread
-    // with one never sees zero here.
-    if (g_scopes.load(std::memory_order_relaxed) == 0) return g_stopRequested.load(std::memory_order_relaxed);
-    if (t_threadStop.flag != nullptr && t_threadStop.mode == ThreadStopScope::Mode::Instead)
-        return t_threadStop.flag->load(std::memory_order_relaxed);
-    if (g_stopRequested.load(std::memory_order_relaxed)) return true;
-    return t_threadStop.flag != nullptr && t_threadStop.flag->load(std::memory_order_relaxed);
+    // Only this thread's own state and the request itself are read: a
+    // count of scopes shared by all threads, changed with every file a
+    // read-ahead thread reads, took its cache line away from the search
+    // thread's looks all the time.
+    const ThreadStopScope::Request own = t_threadStop;
+    if (own.flag == nullptr) return g_stopRequested.load(std::memory_order_relaxed);
+    if (own.mode == ThreadStopScope::Mode::Instead) return own.flag->load(std::memory_order_relaxed);
+    return g_stopRequested.load(std::memory_order_relaxed) || own.flag->load(std::memory_order_relaxed);
 }
 
 ThreadStopScope::ThreadStopScope(const std::atomic<bool>& flag, Mode mode) noexcept : m_previous(t_threadStop)
 {
-    g_scopes.fetch_add(1, std::memory_order_relaxed);
     t_threadStop = {&flag, mode};
 }
 
 ThreadStopScope::ThreadStopScope(Request request) noexcept : m_previous(t_threadStop)
 {
-    g_scopes.fetch_add(1, std::memory_order_relaxed);
     t_threadStop = request;
 }
 
 ThreadStopScope::~ThreadStopScope()
 {
     t_threadStop = m_previous;
-    g_scopes.fetch_sub(1, std::memory_order_relaxed);
 }
 
 ThreadStopScope::Request ThreadStopScope::Current() noexcept

@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <set>
 
@@ -44,15 +46,29 @@ std::unique_lock<std::mutex> TakeTurn(std::mutex& m)
 
 // Handles are checked against this table so that a stale or double close
 // is an error value, not a double close of a descriptor someone else owns.
-std::mutex& HandleMutex()
+// It is kept in shards, each with its own lock, by the handle's address:
+// the search worker and the read-ahead helper open and close files all the
+// time, and one lock for all of them kept them waiting on each other.
+struct alignas(64) HandleShard {
+    std::mutex lock;
+    std::set<const void*> handles;
+};
+constexpr std::size_t kHandleShards = 16;
+HandleShard& ShardOf(const void* handle)
 {
-    static std::mutex* m = new std::mutex;
-    return *m;
+    static HandleShard* shards = new HandleShard[kHandleShards];
+    return shards[(reinterpret_cast<std::uintptr_t>(handle) / alignof(std::max_align_t)) % kHandleShards];
 }
-std::set<const void*>& Handles()
+
+// Probes of one file take turns (see HeldByOther); probes of different
+// files need not, and a turn per file, by its inode, lets the two threads
+// probe the files each is at side by side.
+std::mutex& ProbeTurn(const struct stat& file)
 {
-    static std::set<const void*>* s = new std::set<const void*>;
-    return *s;
+    constexpr std::size_t kTurns = 16;
+    static std::mutex* turns = new std::mutex[kTurns];
+    const auto key = static_cast<std::uint64_t>(file.st_ino) * 0x9E3779B97F4A7C15u ^ static_cast<std::uint64_t>(file.st_dev);
+    return turns[(key >> 32) % kTurns];
 }
 
 DWORD ErrorFromOpen(int err)
@@ -74,7 +90,7 @@ DWORD ErrorFromOpen(int err)
 // Does another open file hold a lock that conflicts with the access asked
 // for? exclusive: any lock at all conflicts (share mode 0); otherwise only
 // a writer's (exclusive) lock does.
-bool HeldByOther(int fd, bool exclusive)
+bool HeldByOther(int fd, const struct stat& file, bool exclusive)
 {
     // flock: our own descriptor holds nothing, so a refused probe means
     // another open file holds a conflicting lock. The probe lock, when
@@ -83,8 +99,7 @@ bool HeldByOther(int fd, bool exclusive)
     // before the worker checks it again, and two overlapping probes would
     // each see the other's lock.
     {
-        static std::mutex* probeTurn = new std::mutex;
-        const auto turn = TakeTurn(*probeTurn);
+        const auto turn = TakeTurn(ProbeTurn(file));
         if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK) return true;
             // Other errors (a file system without flock, NFS with a read-only
@@ -148,15 +163,16 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
     }
     const bool shareRead = (dwShareMode & FILE_SHARE_READ) != 0;
     const bool shareWrite = (dwShareMode & FILE_SHARE_WRITE) != 0;
-    if (!(shareRead && shareWrite) && HeldByOther(fd, !shareRead)) {
+    if (!(shareRead && shareWrite) && HeldByOther(fd, st, !shareRead)) {
         close(fd);
         SetLastError(ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
     }
     auto* handle = new CFileHandle{fd, st};
     {
-        const auto lock = TakeTurn(HandleMutex());
-        Handles().insert(handle);
+        HandleShard& shard = ShardOf(handle);
+        const auto lock = TakeTurn(shard.lock);
+        shard.handles.insert(handle);
     }
     SetLastError(ERROR_SUCCESS);
     return handle;
@@ -164,8 +180,9 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
 
 int DescriptorOf(HANDLE hObject, struct stat* opened)
 {
-    const auto lock = TakeTurn(HandleMutex());
-    if (Handles().count(hObject) == 0) return -1;
+    HandleShard& shard = ShardOf(hObject);
+    const auto lock = TakeTurn(shard.lock);
+    if (shard.handles.count(hObject) == 0) return -1;
     const auto* handle = static_cast<const CFileHandle*>(hObject);
     if (opened != nullptr) *opened = handle->opened;
     return handle->fd;
@@ -175,11 +192,12 @@ BOOL CloseHandle(HANDLE hObject)
 {
     CFileHandle* handle = nullptr;
     {
-        const auto lock = TakeTurn(HandleMutex());
-        auto it = Handles().find(hObject);
-        if (it != Handles().end()) {
+        HandleShard& shard = ShardOf(hObject);
+        const auto lock = TakeTurn(shard.lock);
+        auto it = shard.handles.find(hObject);
+        if (it != shard.handles.end()) {
             handle = static_cast<CFileHandle*>(hObject);
-            Handles().erase(it);
+            shard.handles.erase(it);
         }
     }
     if (handle == nullptr) {

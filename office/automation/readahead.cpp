@@ -317,7 +317,7 @@ void CReadAhead::NoteViews(const WordDocument& document)
     const std::lock_guard lock(m_lock);
     m_counts.stepsTaken += document.StepsTaken();
     m_counts.answersTaken += document.AnswersTaken();
-    if (document.CallLogComplete() && (!m_calls || *m_calls != document.CallLog()))
+    if (document.CallLogComplete() && (!m_calls || !document.CallLogIs(*m_calls)))
         m_calls = std::make_shared<const std::vector<ReplacementCall>>(document.CallLog());
     // So are the keywords searched for after them.
     if (!m_finds || !document.FindLogIs(*m_finds)) {
@@ -338,7 +338,7 @@ void CReadAhead::PrepareViews(WordDocument& document, const std::atomic<bool>& w
     }
     // With the replacements worked out, what the search compares is the
     // text after them.
-    WordDocument* after = calls && !wanted ? PrepareReplacements(document, *calls, kMaxReplacedUnits) : nullptr;
+    WordDocument* after = calls && !wanted ? PrepareReplacements(document, calls, kMaxReplacedUnits) : nullptr;
     WordDocument& target = after != nullptr ? *after : document;
     const std::uint32_t views = m_views.load(std::memory_order_relaxed);
     const std::uint32_t filters = m_filters.load(std::memory_order_relaxed);

@@ -40,10 +40,11 @@ const std::vector<std::shared_ptr<FindPlan>>& PlansFor(const std::vector<Call>& 
 
 }  // namespace
 
-WordDocument* PrepareReplacements(WordDocument& document, const std::vector<ReplacementCall>& calls,
-                                  std::size_t maxUnits)
+WordDocument* PrepareReplacements(WordDocument& document,
+                                  const std::shared_ptr<const std::vector<ReplacementCall>>& list, std::size_t maxUnits)
 {
-    if (calls.empty()) return nullptr;
+    if (!list || list->empty()) return nullptr;
+    const std::vector<ReplacementCall>& calls = *list;
     const auto modeless = [](const ReplacementCall& call) {
         return call.mode != static_cast<std::uint8_t>(ReplaceMode::One) &&
                call.mode != static_cast<std::uint8_t>(ReplaceMode::All);
@@ -66,7 +67,6 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
         // The same engine, on the same text, as the search's call will run.
         const auto& plan = plans[k];
         WordDocument::PreparedStep step;
-        step.call = call;
         if (!copy) {
             if (!FindsAny(document, *plan)) {
                 steps.push_back(std::move(step));
@@ -85,14 +85,14 @@ WordDocument* PrepareReplacements(WordDocument& document, const std::vector<Repl
     }
     if (copy) copy->RecordReplacements(false);
     if (last == calls.size()) {
-        document.AttachPrepared(std::move(steps), nullptr);
+        document.AttachPrepared(list, std::move(steps), nullptr);
         return &document;
     }
     // The last change is taken as the copy's stories themselves.
     steps[last].changes.clear();
     steps[last].takesFinal = true;
     WordDocument* final = copy.get();
-    document.AttachPrepared(std::move(steps), std::move(copy));
+    document.AttachPrepared(list, std::move(steps), std::move(copy));
     return final;
 }
 

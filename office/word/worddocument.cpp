@@ -318,24 +318,51 @@ void WordDocument::PrepareFilter(std::size_t story, bool fold, bool keepFormat)
 void WordDocument::LogCall(const ReplacementCall* call)
 {
     if (!m_logOpen) return;
-    if (call == nullptr || m_log.size() >= kMaxLoggedCalls) {
+    if (call == nullptr || LoggedCalls() >= kMaxLoggedCalls) {
         m_logOpen = false;
         return;
     }
-    // (A search that clears spacing asks a dozen.)
-    if (m_log.empty()) m_log.reserve(16);
+    if (!m_ownCallLog) {
+        if (m_callsAhead && m_callsFollowed < m_callsAhead->size() && (*m_callsAhead)[m_callsFollowed] == *call) {
+            ++m_callsFollowed;
+            return;
+        }
+        // It departs from the list: the log so far is the list's first calls.
+        if (m_callsAhead)
+            m_log.assign(m_callsAhead->begin(), m_callsAhead->begin() + static_cast<std::ptrdiff_t>(m_callsFollowed));
+        m_ownCallLog = true;
+    }
     m_log.push_back(*call);
 }
 
-void WordDocument::AttachPrepared(std::vector<PreparedStep> steps, std::unique_ptr<WordDocument> final)
+std::vector<ReplacementCall> WordDocument::CallLog() const
+{
+    if (m_ownCallLog) return m_log;
+    if (!m_callsAhead) return {};
+    return {m_callsAhead->begin(), m_callsAhead->begin() + static_cast<std::ptrdiff_t>(m_callsFollowed)};
+}
+
+bool WordDocument::CallLogIs(const std::vector<ReplacementCall>& list) const
+{
+    if (m_ownCallLog) return m_log == list;
+    if (!m_callsAhead || m_callsFollowed != list.size()) return list.empty() && m_callsFollowed == 0;
+    return m_callsAhead.get() == &list || std::equal(list.begin(), list.end(), m_callsAhead->begin());
+}
+
+void WordDocument::AttachPrepared(std::shared_ptr<const std::vector<ReplacementCall>> calls,
+                                  std::vector<PreparedStep> steps, std::unique_ptr<WordDocument> final)
 {
     m_prepared = std::move(steps);
     m_nextPrepared = 0;
     m_preparedAt = m_version;
     m_preparedFinal = final && final->m_stories.size() == m_stories.size() ? std::move(final) : nullptr;
-    if (!m_preparedFinal &&
-        std::any_of(m_prepared.begin(), m_prepared.end(), [](const auto& p) { return p.takesFinal; }))
+    if (!calls || calls->size() != m_prepared.size() ||
+        (!m_preparedFinal &&
+         std::any_of(m_prepared.begin(), m_prepared.end(), [](const auto& p) { return p.takesFinal; })))
         m_prepared.clear();
+    // The log follows the list from the first call, if it is asked.
+    if (!m_ownCallLog && m_callsFollowed == 0) m_callsAhead = std::move(calls);
+    else m_prepared.clear();
 }
 
 bool WordDocument::TakePrepared(std::u16string_view findText, std::uint8_t switches, std::u16string_view replaceWith,
@@ -343,7 +370,7 @@ bool WordDocument::TakePrepared(std::u16string_view findText, std::uint8_t switc
 {
     if (m_nextPrepared < m_prepared.size() && m_version == m_preparedAt && m_shortcuts) {
         PreparedStep& step = m_prepared[m_nextPrepared];
-        const ReplacementCall& c = step.call;
+        const ReplacementCall& c = (*m_callsAhead)[m_nextPrepared];
         if (c.findText == findText && c.switches == switches && c.replaceWith == replaceWith && c.mode == mode) {
             ++m_nextPrepared;
             ++m_stepsTaken;

@@ -123,19 +123,24 @@ public:
     // log. A search clears spacing with the same replacements on every
     // document, so another thread can work them out ahead on the next one.
     // Off by default, as the log of searches is.
+    // A document whose replacements were worked out ahead for a list logs
+    // nothing while it is asked that list's calls in order, as with
+    // searches below.
     void SetLogsCalls(bool on) { m_logOpen = on; }
     bool LogsCalls() const { return m_logOpen; }
     void LogCall(const ReplacementCall* call);
-    const std::vector<ReplacementCall>& CallLog() const { return m_log; }
-    bool CallLogComplete() const { return !m_logOpen && !m_log.empty(); }
+    std::vector<ReplacementCall> CallLog() const;
+    bool CallLogIs(const std::vector<ReplacementCall>& list) const;
+    bool CallLogComplete() const { return !m_logOpen && LoggedCalls() > 0; }
 
     // Replacements worked out ahead, on a copy of the document's stories
     // (see replacementsahead.h). Each step holds what the call answered and
     // the stories it changed; the last step that changed anything takes the
     // copy's stories whole (with the compared texts and filters built on
     // them), so that the search thread builds nothing for them.
+    // Step k answers the k-th call of the list the steps were worked out
+    // for.
     struct PreparedStep {
-        ReplacementCall call;
         bool replaced = false;
         bool takesFinal = false;
         std::vector<std::pair<std::size_t, std::u16string>> changes;
@@ -143,7 +148,8 @@ public:
     };
     // `final`: the copy after all steps, or null when no step changes
     // anything. Valid for the document's present state only.
-    void AttachPrepared(std::vector<PreparedStep> steps, std::unique_ptr<WordDocument> final);
+    void AttachPrepared(std::shared_ptr<const std::vector<ReplacementCall>> calls, std::vector<PreparedStep> steps,
+                        std::unique_ptr<WordDocument> final);
     bool HasPrepared() const { return !m_prepared.empty(); }
     // When the call is the next one worked out ahead and the document has
     // not changed since otherwise, applies its result, sets `replaced` and
@@ -252,7 +258,11 @@ private:
     bool m_logOpen = false;
     std::size_t m_stepsTaken = 0;
     std::size_t m_answersTaken = 0;
-    std::vector<ReplacementCall> m_log;
+    std::vector<ReplacementCall> m_log;                               // when m_ownCallLog
+    std::shared_ptr<const std::vector<ReplacementCall>> m_callsAhead;  // the list the steps are for
+    std::size_t m_callsFollowed = 0;                                  // calls logged as its first ones
+    bool m_ownCallLog = false;                                        // departed from it
+    std::size_t LoggedCalls() const { return m_ownCallLog ? m_log.size() : m_callsFollowed; }
     std::vector<PreparedStep> m_prepared;
     std::size_t m_nextPrepared = 0;
     std::uint64_t m_preparedAt = 0;  // the version the next step expects

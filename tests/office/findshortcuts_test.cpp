@@ -203,8 +203,9 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
     for (const auto& keyword : keywords) wordtest::Execute(firstFind, keyword, {}, u"", 0);
     firstFind->Release();
     ASSERT_TRUE(first->CallLogComplete());
-    const std::vector<ReplacementCall> log = first->CallLog();
-    ASSERT_EQ(log.size(), 12u);
+    const auto log = std::make_shared<const std::vector<ReplacementCall>>(first->CallLog());
+    ASSERT_EQ(log->size(), 12u);
+    EXPECT_TRUE(first->CallLogIs(*log));
     const auto finds = std::make_shared<const WordDocument::FindList>(first->FindLog());
     ASSERT_EQ(finds->size(), 4u);
     const std::atomic<bool> notWanted{false};
@@ -230,8 +231,10 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
         // an extra search (which changes nothing) or another replacement.
         const int departs = docIndex % 3 == 0 ? 99 : static_cast<int>(rng() % 13);
         const bool extraReplaces = rng() % 2 == 0;
+        ahead->SetLogsCalls(true);
         IDispatch* find = new CWordFindObject(ahead, plans);
-        WordDocument::FindList asked;  // the searches that replace nothing
+        WordDocument::FindList asked;        // the searches that replace nothing
+        std::vector<ReplacementCall> called;  // the replacements before the first of them
         for (int call = 0; call < 16; ++call) {
             FindRequest r;
             r.options.matchCase = true;
@@ -259,6 +262,9 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
             }
             const wordtest::Switches sw{r.options.matchCase, false, false, false, false};
             if (r.replace == ReplaceMode::None) asked.push_back({r.findText, std::uint8_t{r.options.matchCase}});
+            if (asked.empty())
+                called.push_back({r.findText, std::uint8_t{r.options.matchCase}, r.replaceWith,
+                                  static_cast<std::uint8_t>(r.replace)});
             const auto result = wordtest::Execute(find, r.findText, sw, r.replaceWith, static_cast<short>(r.replace));
             ASSERT_EQ(result.hr, S_OK);
             ASSERT_EQ(wordtest::Found(result), ExecuteFind(plain, r)) << docIndex << " call " << call;
@@ -277,6 +283,11 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
         EXPECT_EQ(ahead->FindLog(), asked) << docIndex;
         EXPECT_TRUE(ahead->FindLogIs(asked)) << docIndex;
         EXPECT_EQ(ahead->FindLogIs(*finds), asked == *finds) << docIndex;
+        // The same for its replacements.
+        EXPECT_EQ(ahead->CallLogComplete(), !called.empty()) << docIndex;
+        EXPECT_EQ(ahead->CallLog(), called) << docIndex;
+        EXPECT_TRUE(ahead->CallLogIs(called)) << docIndex;
+        EXPECT_EQ(ahead->CallLogIs(*log), called == *log) << docIndex;
         // So are the keywords' answers, the same as the plain path's, unless
         // a replacement of its own changed the text.
         bool found = false;
