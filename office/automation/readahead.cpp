@@ -30,6 +30,22 @@ bool SameFile(const platform::ReadAheadItem& a, const platform::ReadAheadItem& b
     return a.workbook == b.workbook && a.path == b.path;
 }
 
+// Takes the job list's lock. It is held for a few hundred nanoseconds at a
+// time, by the search thread and the helpers for every file: a thread that
+// finds it taken tries again for a few microseconds before it sleeps, since
+// sleeping and being woken through the kernel cost both threads more than
+// the wait (on small files most of the search's time went to that).
+void LockSoon(std::unique_lock<std::mutex>& lock)
+{
+    for (int i = 0; i < 200; ++i) {
+        if (lock.try_lock()) return;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    lock.lock();
+}
+
 }  // namespace
 
 CReadAhead::~CReadAhead()
@@ -52,6 +68,7 @@ void CReadAhead::Start(unsigned helpers)
     const std::lock_guard lock(m_lock);
     m_calls.reset();
     m_finds.reset();
+    m_logsVersion.fetch_add(1, std::memory_order_release);
     if (helpers > 0) {
         const std::lock_guard disposals(m_disposals->lock);
         m_disposals->open = true;
@@ -100,7 +117,10 @@ std::shared_ptr<Model> CReadAhead::FreedByHelpers(std::shared_ptr<Model> model) 
     return std::shared_ptr<Model>(raw, [queue = m_disposals, held = std::shared_ptr<void>(std::move(model))](Model*) {
         std::shared_ptr<void> last = held;
         std::unique_lock lock(queue->lock);
-        if (queue->open) queue->items.push_back(std::move(last));
+        if (queue->open) {
+            queue->items.push_back(std::move(last));
+            queue->any.store(true, std::memory_order_relaxed);
+        }
         // (Otherwise `last` and `held` free it here, after the lock.)
     });
 }
@@ -111,6 +131,7 @@ void CReadAhead::FreeDisposals()
     {
         const std::lock_guard lock(m_disposals->lock);
         items.swap(m_disposals->items);
+        m_disposals->any.store(false, std::memory_order_relaxed);
     }
     // Freed here, outside the lock, as `items` goes.
 }
@@ -124,7 +145,8 @@ void CReadAhead::DropLocked(const std::shared_ptr<Job>& job)
 
 void CReadAhead::Hint(const std::vector<platform::ReadAheadItem>& coming)
 {
-    std::unique_lock lock(m_lock);
+    std::unique_lock lock(m_lock, std::defer_lock);
+    LockSoon(lock);
     if (m_helpers.empty() || m_stopping) return;
     std::deque<std::shared_ptr<Job>> next;
     bool queued = false;
@@ -163,7 +185,8 @@ void CReadAhead::Hint(const std::vector<platform::ReadAheadItem>& coming)
 
 std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool workbook)
 {
-    std::unique_lock lock(m_lock);
+    std::unique_lock lock(m_lock, std::defer_lock);
+    LockSoon(lock);
     const auto at = std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) {
         return job->item.workbook == workbook && job->item.path == path;
     });
@@ -190,7 +213,7 @@ std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool 
     // The file as it is now must be the file that was read.
     FileStamp now;
     const bool same = StampOf(path, now) && now == job->stamp;
-    lock.lock();
+    LockSoon(lock);
     if (!same) {
         ++m_counts.stale;
         return nullptr;
@@ -202,7 +225,10 @@ std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool 
 CReadAhead::Counts CReadAhead::Statistics() const
 {
     const std::lock_guard lock(m_lock);
-    return m_counts;
+    Counts counts = m_counts;
+    counts.stepsTaken = m_stepsTaken.load(std::memory_order_relaxed);
+    counts.answersTaken = m_answersTaken.load(std::memory_order_relaxed);
+    return counts;
 }
 
 bool CReadAhead::Idle() const
@@ -246,7 +272,7 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
     if (wanted) {
         // The bytes of the files ahead, this one included, stay within the
         // bound; one that does not fit is left to Open.
-        lock.lock();
+        LockSoon(lock);
         std::uint64_t held = 0;
         for (const auto& other : m_jobs)
             if (other != job) held += other->bytes;
@@ -268,7 +294,7 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
     }
     if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
     if (outcome != Outcome::Read) job->result.reset();
-    lock.lock();
+    LockSoon(lock);
     if (outcome != Outcome::Read) job->bytes = 0;
     if (outcome == Outcome::Read) ++m_counts.read;
     if (outcome == Outcome::InUse) ++m_counts.inUse;
@@ -282,9 +308,13 @@ void CReadAhead::HelperLoop()
     t_helper = true;
     std::unique_lock lock(m_lock);
     for (;;) {
-        lock.unlock();
-        FreeDisposals();
-        lock.lock();
+        // (A look without the lock may miss a model just queued: the next
+        // round frees it.)
+        if (m_disposals->any.load(std::memory_order_relaxed)) {
+            lock.unlock();
+            FreeDisposals();
+            LockSoon(lock);
+        }
         std::shared_ptr<Job> job;
         while (!m_stopping && (job = NextQueuedLocked()) == nullptr) {
             ++m_sleeping;
@@ -310,32 +340,51 @@ void CReadAhead::NoteViews(const WordDocument& document)
             if (document.HasFilter(s, v >= 2, (v & 1) != 0)) filters |= std::uint32_t{1} << (kind * 4 + v);
         }
     }
-    if (seen != 0) m_views.fetch_or(seen, std::memory_order_relaxed);
-    if (filters != 0) m_filters.fetch_or(filters, std::memory_order_relaxed);
+    // (Written only when something is new: the helpers read them for every
+    // file.)
+    if ((seen & ~m_views.load(std::memory_order_relaxed)) != 0) m_views.fetch_or(seen, std::memory_order_relaxed);
+    if ((filters & ~m_filters.load(std::memory_order_relaxed)) != 0)
+        m_filters.fetch_or(filters, std::memory_order_relaxed);
+    if (document.StepsTaken() != 0) m_stepsTaken.fetch_add(document.StepsTaken(), std::memory_order_relaxed);
+    if (document.AnswersTaken() != 0) m_answersTaken.fetch_add(document.AnswersTaken(), std::memory_order_relaxed);
     // The replacements a search asks first are the same on every document:
-    // the last complete log stands for the next documents.
-    const std::lock_guard lock(m_lock);
-    m_counts.stepsTaken += document.StepsTaken();
-    m_counts.answersTaken += document.AnswersTaken();
-    if (document.CallLogComplete() && (!m_calls || !document.CallLogIs(*m_calls)))
-        m_calls = std::make_shared<const std::vector<ReplacementCall>>(document.CallLog());
-    // So are the keywords searched for after them.
-    if (!m_finds || !document.FindLogIs(*m_finds)) {
+    // the last complete log stands for the next documents. So are the
+    // keywords searched for after them. Most documents follow the lists
+    // they were prepared for, which the comparisons tell at once.
+    const Logs& logs = CurrentLogs();
+    std::shared_ptr<const std::vector<ReplacementCall>> calls;
+    if (document.CallLogComplete() && (!logs.calls || !document.CallLogIs(*logs.calls)))
+        calls = std::make_shared<const std::vector<ReplacementCall>>(document.CallLog());
+    std::shared_ptr<const WordDocument::FindList> finds;
+    if (!logs.finds || !document.FindLogIs(*logs.finds)) {
         WordDocument::FindList log = document.FindLog();
-        if (!log.empty()) m_finds = std::make_shared<const WordDocument::FindList>(std::move(log));
+        if (!log.empty()) finds = std::make_shared<const WordDocument::FindList>(std::move(log));
     }
+    if (!calls && !finds) return;
+    const std::lock_guard lock(m_lock);
+    if (calls) m_calls = std::move(calls);
+    if (finds) m_finds = std::move(finds);
+    m_logsVersion.fetch_add(1, std::memory_order_release);
+}
+
+const CReadAhead::Logs& CReadAhead::CurrentLogs() const
+{
+    // Each thread keeps the lists it saw last, and takes the lock only when
+    // they changed since: the lock is otherwise taken for every file.
+    thread_local Logs seen;
+    if (seen.service != this || seen.version != m_logsVersion.load(std::memory_order_acquire)) {
+        const std::lock_guard lock(m_lock);
+        seen = {this, m_logsVersion.load(std::memory_order_relaxed), m_calls, m_finds};
+    }
+    return seen;
 }
 
 void CReadAhead::PrepareViews(WordDocument& document, const std::atomic<bool>& wanted) const
 {
     if (wanted) return;
-    std::shared_ptr<const std::vector<ReplacementCall>> calls;
-    std::shared_ptr<const WordDocument::FindList> finds;
-    {
-        const std::lock_guard lock(m_lock);
-        calls = m_calls;
-        finds = m_finds;
-    }
+    const Logs& logs = CurrentLogs();
+    const std::shared_ptr<const std::vector<ReplacementCall>>& calls = logs.calls;
+    const std::shared_ptr<const WordDocument::FindList>& finds = logs.finds;
     // With the replacements worked out, what the search compares is the
     // text after them.
     WordDocument* after = calls && !wanted ? PrepareReplacements(document, calls, kMaxReplacedUnits) : nullptr;

@@ -163,6 +163,7 @@ private:
         std::mutex lock;
         bool open = false;                         // helpers run and will free what is put here
         std::vector<std::shared_ptr<void>> items;  // released, not yet freed
+        std::atomic<bool> any{false};              // items is not empty (set and cleared under lock)
     };
     template <class Model>
     std::shared_ptr<Model> FreedByHelpers(std::shared_ptr<Model> model) const;
@@ -191,7 +192,18 @@ private:
     std::atomic<std::uint32_t> m_filters{0};                      // the same, for presence filters
     std::shared_ptr<const std::vector<ReplacementCall>> m_calls;  // under m_lock
     std::shared_ptr<const WordDocument::FindList> m_finds;        // under m_lock
-    Counts m_counts;
+    std::atomic<std::uint64_t> m_logsVersion{0};                  // changed with m_calls or m_finds
+    struct Logs {
+        const CReadAhead* service = nullptr;
+        std::uint64_t version = 0;
+        std::shared_ptr<const std::vector<ReplacementCall>> calls;
+        std::shared_ptr<const WordDocument::FindList> finds;
+    };
+    // m_calls and m_finds as they are now, kept by the calling thread.
+    const Logs& CurrentLogs() const;
+    Counts m_counts;  // under m_lock, but for the two below
+    std::atomic<std::uint64_t> m_stepsTaken{0};
+    std::atomic<std::uint64_t> m_answersTaken{0};
     std::shared_ptr<Disposals> m_disposals = std::make_shared<Disposals>();
 };
 
