@@ -11,11 +11,12 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <set>
+#include <vector>
 
 namespace {
 
@@ -51,7 +52,9 @@ std::unique_lock<std::mutex> TakeTurn(std::mutex& m)
 // time, and one lock for all of them kept them waiting on each other.
 struct alignas(64) HandleShard {
     std::mutex lock;
-    std::set<const void*> handles;
+    // A few handles at most are open at a time: a list with room kept
+    // makes no allocation per open, where a set made a node for each.
+    std::vector<const void*> handles;
 };
 constexpr std::size_t kHandleShards = 16;
 HandleShard& ShardOf(const void* handle)
@@ -172,7 +175,7 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
     {
         HandleShard& shard = ShardOf(handle);
         const auto lock = TakeTurn(shard.lock);
-        shard.handles.insert(handle);
+        shard.handles.push_back(handle);
     }
     SetLastError(ERROR_SUCCESS);
     return handle;
@@ -182,7 +185,7 @@ int DescriptorOf(HANDLE hObject, struct stat* opened)
 {
     HandleShard& shard = ShardOf(hObject);
     const auto lock = TakeTurn(shard.lock);
-    if (shard.handles.count(hObject) == 0) return -1;
+    if (std::find(shard.handles.begin(), shard.handles.end(), hObject) == shard.handles.end()) return -1;
     const auto* handle = static_cast<const CFileHandle*>(hObject);
     if (opened != nullptr) *opened = handle->opened;
     return handle->fd;
@@ -194,10 +197,11 @@ BOOL CloseHandle(HANDLE hObject)
     {
         HandleShard& shard = ShardOf(hObject);
         const auto lock = TakeTurn(shard.lock);
-        auto it = shard.handles.find(hObject);
+        auto it = std::find(shard.handles.begin(), shard.handles.end(), hObject);
         if (it != shard.handles.end()) {
             handle = static_cast<CFileHandle*>(hObject);
-            shard.handles.erase(it);
+            *it = shard.handles.back();
+            shard.handles.pop_back();
         }
     }
     if (handle == nullptr) {

@@ -127,13 +127,16 @@ std::shared_ptr<Model> CReadAhead::FreedByHelpers(std::shared_ptr<Model> model) 
 
 void CReadAhead::FreeDisposals()
 {
-    std::vector<std::shared_ptr<void>> items;
+    // The list handed back keeps its room, so that queueing a model does
+    // not allocate.
+    thread_local std::vector<std::shared_ptr<void>> items;
     {
         const std::lock_guard lock(m_disposals->lock);
         items.swap(m_disposals->items);
         m_disposals->any.store(false, std::memory_order_relaxed);
     }
-    // Freed here, outside the lock, as `items` goes.
+    // Freed here, outside the lock.
+    items.clear();
 }
 
 void CReadAhead::DropLocked(const std::shared_ptr<Job>& job)

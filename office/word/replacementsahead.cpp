@@ -57,9 +57,11 @@ WordDocument* PrepareReplacements(WordDocument& document,
     // itself answers the call. Most documents have no tab or run of spaces
     // at all, and the compared texts those finds build are the ones the
     // search needs next.
+    // The steps are listed from the first that replaces: those before it
+    // replaced nothing, and a document none of whose calls replace
+    // anything gets no list at all.
     std::unique_ptr<WordDocument> copy;
     std::vector<WordDocument::PreparedStep> steps;
-    steps.reserve(calls.size());
     std::size_t last = calls.size();  // the last step that changed the text
     const auto& plans = PlansFor(calls);
     for (std::size_t k = 0; k < calls.size(); ++k) {
@@ -68,12 +70,11 @@ WordDocument* PrepareReplacements(WordDocument& document,
         const auto& plan = plans[k];
         WordDocument::PreparedStep step;
         if (!copy) {
-            if (!FindsAny(document, *plan)) {
-                steps.push_back(std::move(step));
-                continue;
-            }
+            if (!FindsAny(document, *plan)) continue;
             copy = document.CopyStories();
             copy->RecordReplacements(true);
+            steps.reserve(calls.size());
+            steps.resize(k);
         }
         step.replaced = ExecuteFind(*copy, *plan, static_cast<ReplaceMode>(call.mode), call.replaceWith);
         if (copy->TakeRecorded(step)) {

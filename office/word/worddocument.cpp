@@ -352,52 +352,62 @@ bool WordDocument::CallLogIs(const std::vector<ReplacementCall>& list) const
 void WordDocument::AttachPrepared(std::shared_ptr<const std::vector<ReplacementCall>> calls,
                                   std::vector<PreparedStep> steps, std::unique_ptr<WordDocument> final)
 {
+    m_preparedCount = calls ? calls->size() : 0;
     m_prepared = std::move(steps);
     m_nextPrepared = 0;
     m_preparedAt = m_version;
     m_preparedFinal = final && final->m_stories.size() == m_stories.size() ? std::move(final) : nullptr;
-    if (!calls || calls->size() != m_prepared.size() ||
+    if ((!m_prepared.empty() && m_prepared.size() != m_preparedCount) ||
         (!m_preparedFinal &&
          std::any_of(m_prepared.begin(), m_prepared.end(), [](const auto& p) { return p.takesFinal; })))
-        m_prepared.clear();
+        DropPrepared();
     // The log follows the list from the first call, if it is asked.
     if (!m_ownCallLog && m_callsFollowed == 0) m_callsAhead = std::move(calls);
-    else m_prepared.clear();
+    else DropPrepared();
+}
+
+void WordDocument::DropPrepared()
+{
+    m_prepared.clear();
+    m_preparedCount = 0;
+    m_preparedFinal.reset();
 }
 
 bool WordDocument::TakePrepared(std::u16string_view findText, std::uint8_t switches, std::u16string_view replaceWith,
                                 std::uint8_t mode, bool& replaced)
 {
-    if (m_nextPrepared < m_prepared.size() && m_version == m_preparedAt && m_shortcuts) {
-        PreparedStep& step = m_prepared[m_nextPrepared];
+    if (m_nextPrepared < m_preparedCount && m_version == m_preparedAt && m_shortcuts) {
         const ReplacementCall& c = (*m_callsAhead)[m_nextPrepared];
         if (c.findText == findText && c.switches == switches && c.replaceWith == replaceWith && c.mode == mode) {
+            // Without a list of steps, none of them replaced anything.
+            replaced = false;
+            if (!m_prepared.empty()) {
+                PreparedStep& step = m_prepared[m_nextPrepared];
+                replaced = step.replaced;
+                if (step.takesFinal) {
+                    // The copy's stories went through the same replacements:
+                    // they are what this step leaves, with what was built on
+                    // them since. (Swapping the vectors keeps every story where
+                    // it is, so views into its text stay valid.)
+                    m_stories.swap(m_preparedFinal->m_stories);
+                    m_preparedFinal.reset();
+                    AfterReplacement(step.found, step.inserted);
+                } else if (!step.changes.empty()) {
+                    ApplyReplacement(std::move(step.changes), step.found, step.inserted);
+                }
+            }
             ++m_nextPrepared;
             ++m_stepsTaken;
-            replaced = step.replaced;
-            if (step.takesFinal) {
-                // The copy's stories went through the same replacements:
-                // they are what this step leaves, with what was built on
-                // them since. (Swapping the vectors keeps every story where
-                // it is, so views into its text stay valid.)
-                m_stories.swap(m_preparedFinal->m_stories);
-                m_preparedFinal.reset();
-                AfterReplacement(step.found, step.inserted);
-            } else if (!step.changes.empty()) {
-                ApplyReplacement(std::move(step.changes), step.found, step.inserted);
-            }
             m_preparedAt = m_version;
-            if (m_nextPrepared == m_prepared.size()) {
-                m_prepared.clear();
-                m_preparedFinal.reset();
+            if (m_nextPrepared == m_preparedCount) {
+                DropPrepared();
                 // The text is now the one the answers were worked out on.
                 if (!m_answers.empty()) m_answersAt = m_version;
             }
             return true;
         }
     }
-    m_prepared.clear();
-    m_preparedFinal.reset();
+    DropPrepared();
     m_answers.clear();
     m_answersAt = 0;
     return false;
@@ -446,7 +456,7 @@ void WordDocument::AttachAnswers(std::shared_ptr<const FindList> finds, std::vec
     if (!m_ownLog && m_followed == 0) m_expected = std::move(finds);
     else m_answers.clear();
     // Without prepared steps the text is already the one they hold for.
-    m_answersAt = m_prepared.empty() && !m_answers.empty() ? m_version : 0;
+    m_answersAt = m_preparedCount == 0 && !m_answers.empty() ? m_version : 0;
 }
 
 bool WordDocument::AnswerAhead(std::u16string_view findText, std::uint8_t switches, bool& found)

@@ -147,10 +147,11 @@ public:
         std::u16string found, inserted;  // as ApplyReplacement got them
     };
     // `final`: the copy after all steps, or null when no step changes
+    // anything. `steps` may be empty when none of the calls replaced
     // anything. Valid for the document's present state only.
     void AttachPrepared(std::shared_ptr<const std::vector<ReplacementCall>> calls, std::vector<PreparedStep> steps,
                         std::unique_ptr<WordDocument> final);
-    bool HasPrepared() const { return !m_prepared.empty(); }
+    bool HasPrepared() const { return m_preparedCount != 0; }
     // When the call is the next one worked out ahead and the document has
     // not changed since otherwise, applies its result, sets `replaced` and
     // answers true. Anything else drops what was worked out (false): the
@@ -263,8 +264,10 @@ private:
     std::size_t m_callsFollowed = 0;                                  // calls logged as its first ones
     bool m_ownCallLog = false;                                        // departed from it
     std::size_t LoggedCalls() const { return m_ownCallLog ? m_log.size() : m_callsFollowed; }
-    std::vector<PreparedStep> m_prepared;
+    std::vector<PreparedStep> m_prepared;  // empty: none of the steps replaced anything
+    std::size_t m_preparedCount = 0;       // the steps attached; 0 once all are taken or dropped
     std::size_t m_nextPrepared = 0;
+    void DropPrepared();
     std::uint64_t m_preparedAt = 0;  // the version the next step expects
     std::unique_ptr<WordDocument> m_preparedFinal;
     std::shared_ptr<const FindList> m_expected;  // the list the answers are for
