@@ -64,6 +64,7 @@ void CReadAhead::Start(unsigned helpers)
 {
     Stop();
     m_views = 0;
+    m_noted = false;
     m_filters = 0;
     const std::lock_guard lock(m_lock);
     m_calls.reset();
@@ -247,8 +248,14 @@ unsigned CReadAhead::LiveHelpers() const
 
 std::shared_ptr<CReadAhead::Job> CReadAhead::NextQueuedLocked() const
 {
-    for (const auto& job : m_jobs)
+    // Until the search has closed its first document, what it asks of each
+    // one is not known, and a document read now would be searched without
+    // anything worked out ahead: only the next few are read meanwhile.
+    const bool noted = m_noted.load(std::memory_order_relaxed);
+    for (std::size_t k = 0; k < m_jobs.size() && (noted || k < kFilesBeforeNoted); ++k) {
+        const auto& job = m_jobs[k];
         if (job->state == State::Queued && !job->cancel) return job;
+    }
     return nullptr;
 }
 
@@ -342,6 +349,13 @@ void CReadAhead::NoteViews(const WordDocument& document)
             if (document.HasView(s, v >= 2, (v & 1) != 0)) seen |= std::uint32_t{1} << (kind * 4 + v);
             if (document.HasFilter(s, v >= 2, (v & 1) != 0)) filters |= std::uint32_t{1} << (kind * 4 + v);
         }
+    }
+    if (!m_noted.load(std::memory_order_relaxed)) {
+        std::unique_lock lock(m_lock);
+        m_noted = true;
+        const bool wake = m_sleeping > 0;
+        lock.unlock();
+        if (wake) m_work.notify_all();
     }
     // (Written only when something is new: the helpers read them for every
     // file.)

@@ -73,6 +73,9 @@ public:
     // the count.
     static constexpr std::size_t kMaxFiles = 32;
     static constexpr std::uint64_t kMaxBytes = std::uint64_t{64} << 20;
+    // Files read ahead before the search has closed its first document (see
+    // NoteViews).
+    static constexpr std::size_t kFilesBeforeNoted = 2;
     // Small files are read ahead too. Handing a 10 KB text file or web page
     // to another thread costs the two threads together more processor time
     // than the worker would spend reading it, but the worker is left only
@@ -184,7 +187,8 @@ private:
     std::condition_variable m_done;           // a job done
     std::deque<std::shared_ptr<Job>> m_jobs;  // in walk order
     std::vector<std::thread> m_helpers;
-    unsigned m_sleeping = 0;  // helpers waiting on m_work
+    unsigned m_sleeping = 0;          // helpers waiting on m_work
+    std::atomic<bool> m_noted{false};  // NoteViews was called in this search (set under m_lock)
     bool m_stopping = false;
     std::atomic<unsigned> m_live{0};
     // Four bits per story kind (fold * 2 + keepFormat), as NoteViews saw.

@@ -315,24 +315,29 @@ void WordDocument::PrepareFilter(std::size_t story, bool fold, bool keepFormat)
         filter = std::make_unique<PresenceFilter>(View(story, fold, keepFormat).Text());
 }
 
-void WordDocument::LogCall(const ReplacementCall* call)
+void WordDocument::LogCall(std::u16string_view findText, std::uint8_t switches, std::u16string_view replaceWith,
+                           std::uint8_t mode)
 {
     if (!m_logOpen) return;
-    if (call == nullptr || LoggedCalls() >= kMaxLoggedCalls) {
+    if (LoggedCalls() >= kMaxLoggedCalls) {
         m_logOpen = false;
         return;
     }
     if (!m_ownCallLog) {
-        if (m_callsAhead && m_callsFollowed < m_callsAhead->size() && (*m_callsAhead)[m_callsFollowed] == *call) {
-            ++m_callsFollowed;
-            return;
+        if (m_callsAhead && m_callsFollowed < m_callsAhead->size()) {
+            const ReplacementCall& next = (*m_callsAhead)[m_callsFollowed];
+            if (next.findText == findText && next.switches == switches && next.replaceWith == replaceWith &&
+                next.mode == mode) {
+                ++m_callsFollowed;
+                return;
+            }
         }
         // It departs from the list: the log so far is the list's first calls.
         if (m_callsAhead)
             m_log.assign(m_callsAhead->begin(), m_callsAhead->begin() + static_cast<std::ptrdiff_t>(m_callsFollowed));
         m_ownCallLog = true;
     }
-    m_log.push_back(*call);
+    m_log.push_back({std::u16string(findText), switches, std::u16string(replaceWith), mode});
 }
 
 std::vector<ReplacementCall> WordDocument::CallLog() const

@@ -128,7 +128,10 @@ public:
     // searches below.
     void SetLogsCalls(bool on) { m_logOpen = on; }
     bool LogsCalls() const { return m_logOpen; }
-    void LogCall(const ReplacementCall* call);
+    // A replacement asked; EndCallLog: a search that did not replace.
+    void LogCall(std::u16string_view findText, std::uint8_t switches, std::u16string_view replaceWith,
+                 std::uint8_t mode);
+    void EndCallLog() { m_logOpen = false; }
     std::vector<ReplacementCall> CallLog() const;
     bool CallLogIs(const std::vector<ReplacementCall>& list) const;
     bool CallLogComplete() const { return !m_logOpen && LoggedCalls() > 0; }

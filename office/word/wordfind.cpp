@@ -498,13 +498,10 @@ void LogCall(WordDocument& document, std::u16string_view findText, std::uint8_t 
 {
     if (replace == ReplaceMode::None) {
         document.LogFind(findText, switches);
-        if (document.LogsCalls()) document.LogCall(nullptr);
+        document.EndCallLog();
         return;
     }
-    if (!document.LogsCalls()) return;
-    const ReplacementCall call{std::u16string(findText), switches, std::u16string(replaceWith),
-                               static_cast<std::uint8_t>(replace)};
-    document.LogCall(&call);
+    document.LogCall(findText, switches, replaceWith, static_cast<std::uint8_t>(replace));
 }
 
 std::u16string CacheKey(std::u16string_view findText, const FindOptions& o)
