@@ -61,6 +61,51 @@ bool EightAsTheyAre(const char16_t* p)
         _mm_and_si128(_mm_cmpeq_epi16(here, space), _mm_and_si128(visible(load(p - 1)), visible(load(p + 1))));
     return _mm_movemask_epi8(_mm_or_si128(visible(here), single)) == 0xFFFF;
 }
+
+// Whether p[0, n), n >= 16, is visible ASCII and single spaces between
+// visible characters, with none last: such a run (most of a page's text)
+// goes into the story as it is. The first byte is no space (the caller
+// took the leading white space).
+bool PlainAsciiRun(const unsigned char* p, std::size_t n)
+{
+    const __m128i space = _mm_set1_epi8(0x20);
+    // Bytes from 0x80 on are negative here: never visible.
+    const auto masks = [&](std::size_t at, unsigned& visible, unsigned& spaces) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        visible = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, space)));
+        spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, space)));
+    };
+    unsigned visible = 0;
+    unsigned spaces = 0;
+    bool spaceBefore = true;  // the byte before the block (a space first is not taken here)
+    std::size_t k = 0;
+    for (; k + 16 <= n; k += 16) {
+        masks(k, visible, spaces);
+        if ((visible | spaces) != 0xFFFF || (spaces & ((spaces << 1) | (spaceBefore ? 1u : 0u))) != 0) return false;
+        spaceBefore = (spaces & 0x8000) != 0;
+    }
+    if (k < n) {
+        // The last bytes, in a block that ends with the run. (A pair of
+        // bytes across its start lies within the block before.)
+        masks(n - 16, visible, spaces);
+        if ((visible | spaces) != 0xFFFF || (spaces & (spaces << 1)) != 0) return false;
+    }
+    return (spaces & 0x8000) == 0;
+}
+
+// Widens p[0, n), n >= 16, into w (room for n units).
+void WidenAscii(const unsigned char* p, std::size_t n, char16_t* w)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const auto block = [&](std::size_t at) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + at), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + at + 8), _mm_unpackhi_epi8(v, zero));
+    };
+    std::size_t k = 0;
+    for (; k + 16 <= n; k += 16) block(k);
+    if (k < n) block(n - 16);
+}
 #endif
 
 }  // namespace
@@ -96,6 +141,18 @@ void HtmlTextBuilder::TextUtf8(std::string_view utf8, bool preformatted)
     const auto* const start = reinterpret_cast<const unsigned char*>(utf8.data());
     const unsigned char* p = start;
     const unsigned char* const end = start + utf8.size();
+#if defined(__SSE2__)
+    if (utf8.size() >= 16 && PlainAsciiRun(start, utf8.size())) {
+        if (pending) {
+            const bool lineStart = w == base || w[-1] == u'\r' || w[-1] == 0x000B || w[-1] == 0x0007;
+            if (!lineStart) *w++ = u' ';
+        }
+        WidenAscii(start, utf8.size(), w);
+        m_pendingSpace = false;
+        m_out.resize(before + static_cast<std::size_t>(w - (base + before)) + utf8.size());
+        return;
+    }
+#endif
     while (p < end) {
 #if defined(__SSE2__)
         // Sixteen bytes (then eight) of visible ASCII and single spaces

@@ -358,6 +358,27 @@ TEST(TextFastPath, WebTextFoldsSpacesAsTheRuleSays)
         }
         ASSERT_TRUE(fromUtf8 == out) << round;
     }
+    // Two spaces (or one, first or last) at every place of runs around the
+    // sixteen-byte steps, after a visible character and at a line start.
+    for (std::size_t length = 8; length <= 40; ++length) {
+        for (std::size_t at = 0; at < length; ++at) {
+            for (const std::size_t spaces : {std::size_t{1}, std::size_t{2}}) {
+                std::u16string text;
+                for (std::size_t k = 0; k < length; ++k) text += static_cast<char16_t>(u'a' + k % 26);
+                for (std::size_t k = at; k < std::min(length, at + spaces); ++k) text[k] = u' ';
+                for (const std::u16string before : {u"w", u"w\r"}) {
+                    std::u16string out = before;
+                    HtmlTextBuilder builder(out);
+                    builder.TextUtf8(Utf16ToUtf8(text), false);
+                    builder.TextUtf8("z", false);
+                    // (The rule reads a CR as white space; in the story it ends a line.)
+                    const std::u16string expected =
+                        before.back() == u'\r' ? before + rule(text + u"z") : rule(before + text + u"z");
+                    ASSERT_TRUE(out == expected) << length << " " << at << " " << spaces << " " << before.size();
+                }
+            }
+        }
+    }
     // Bytes that are no UTF-8 read as the converter reads them.
     for (const std::string bytes : {"a\xC3 b", "\xE6\x97 x", "\xFF\xFE", "word \xF0\x9F\x98"}) {
         std::u16string wide;
