@@ -501,7 +501,7 @@ void LogCall(WordDocument& document, std::u16string_view findText, std::uint8_t 
         document.EndCallLog();
         return;
     }
-    document.LogCall(findText, switches, replaceWith, static_cast<std::uint8_t>(replace));
+    if (document.LogsCalls()) document.LogCall(findText, switches, replaceWith, static_cast<std::uint8_t>(replace));
 }
 
 std::u16string CacheKey(std::u16string_view findText, const FindOptions& o)
