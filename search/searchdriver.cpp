@@ -267,7 +267,7 @@ private:
     }
 
     // Files read ahead of the one searched (the service bounds them too).
-    static constexpr unsigned kFilesAhead = 32;
+    static constexpr unsigned kFilesAhead = 64;
 
     G m_gen;
     platform::IReadAhead* m_readAhead = nullptr;

@@ -64,9 +64,9 @@ void CReadAhead::Start(unsigned helpers)
 {
     Stop();
     m_views = 0;
-    m_noted = false;
     m_filters = 0;
     const std::lock_guard lock(m_lock);
+    m_noted = false;
     m_calls.reset();
     m_finds.reset();
     m_logsVersion.fetch_add(1, std::memory_order_release);

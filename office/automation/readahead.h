@@ -62,16 +62,15 @@ struct ReadAheadResult {
 
 class CReadAhead : public platform::IReadAhead {
 public:
-    // Thirty-two files rather than a few: the cost of a file varies
-    // tenfold and more from one to the next, and a helper that may keep
-    // only a few ahead soon runs out of work behind a large one (on the
-    // .doc corpus of bench/threads_compare.sh, one file took a third of
-    // the search), while the worker takes over the reading the helper has
-    // not begun. With two files ahead the worker read a third to a half of
-    // the files itself; with eight, 1.4 to 1.5 cores were busy, with
-    // thirty-two 1.6. The bytes held stay bounded by kMaxBytes whatever
-    // the count.
-    static constexpr std::size_t kMaxFiles = 32;
+    // Sixty-four files rather than a few: the cost of a file varies tenfold
+    // and more from one to the next, and a helper that may keep only a few
+    // ahead soon runs out of work behind a large one (on the .doc corpus of
+    // bench/threads_compare.sh, one file took a third of the search), while
+    // the worker takes over the reading the helper has not begun. With two
+    // files ahead the worker read a third to a half of the files itself;
+    // with eight, 1.4 to 1.5 cores were busy, with sixty-four about 1.6.
+    // The bytes held stay bounded by kMaxBytes whatever the count.
+    static constexpr std::size_t kMaxFiles = 64;
     static constexpr std::uint64_t kMaxBytes = std::uint64_t{64} << 20;
     // Files read ahead before the search has closed its first document (see
     // NoteViews).
