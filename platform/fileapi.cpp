@@ -70,7 +70,8 @@ std::mutex& ProbeTurn(const struct stat& file)
 {
     constexpr std::size_t kTurns = 16;
     static std::mutex* turns = new std::mutex[kTurns];
-    const auto key = static_cast<std::uint64_t>(file.st_ino) * 0x9E3779B97F4A7C15u ^ static_cast<std::uint64_t>(file.st_dev);
+    const auto key = static_cast<std::uint64_t>(file.st_ino) * 0x9E3779B97F4A7C15u ^
+                     static_cast<std::uint64_t>(file.st_dev);
     return turns[(key >> 32) % kTurns];
 }
 

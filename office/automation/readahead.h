@@ -186,7 +186,7 @@ private:
     std::condition_variable m_done;           // a job done
     std::deque<std::shared_ptr<Job>> m_jobs;  // in walk order
     std::vector<std::thread> m_helpers;
-    unsigned m_sleeping = 0;          // helpers waiting on m_work
+    unsigned m_sleeping = 0;           // helpers waiting on m_work
     std::atomic<bool> m_noted{false};  // NoteViews was called in this search (set under m_lock)
     bool m_stopping = false;
     std::atomic<unsigned> m_live{0};

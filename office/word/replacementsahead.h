@@ -25,7 +25,8 @@ namespace office {
 // `document` itself; null when nothing was attached (no calls, a call that
 // did not replace, or copies of more than `maxUnits` units in all).
 WordDocument* PrepareReplacements(WordDocument& document,
-                                  const std::shared_ptr<const std::vector<ReplacementCall>>& calls, std::size_t maxUnits);
+                                  const std::shared_ptr<const std::vector<ReplacementCall>>& calls,
+                                  std::size_t maxUnits);
 
 // Answers the searches `finds` on `target`, the text as the steps attached
 // to `document` leave it (`document` itself when none are attached), and

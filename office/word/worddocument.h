@@ -262,10 +262,10 @@ private:
     bool m_logOpen = false;
     std::size_t m_stepsTaken = 0;
     std::size_t m_answersTaken = 0;
-    std::vector<ReplacementCall> m_log;                               // when m_ownCallLog
+    std::vector<ReplacementCall> m_log;                                // when m_ownCallLog
     std::shared_ptr<const std::vector<ReplacementCall>> m_callsAhead;  // the list the steps are for
-    std::size_t m_callsFollowed = 0;                                  // calls logged as its first ones
-    bool m_ownCallLog = false;                                        // departed from it
+    std::size_t m_callsFollowed = 0;                                   // calls logged as its first ones
+    bool m_ownCallLog = false;                                         // departed from it
     std::size_t LoggedCalls() const { return m_ownCallLog ? m_log.size() : m_callsFollowed; }
     std::vector<PreparedStep> m_prepared;  // empty: none of the steps replaced anything
     std::size_t m_preparedCount = 0;       // the steps attached; 0 once all are taken or dropped

@@ -241,7 +241,7 @@ TEST(FindShortcuts, ReplacementsWorkedOutAheadGiveThePlainPath)
         const bool extraReplaces = rng() % 2 == 0;
         ahead->SetLogsCalls(true);
         IDispatch* find = new CWordFindObject(ahead, plans);
-        WordDocument::FindList asked;        // the searches that replace nothing
+        WordDocument::FindList asked;         // the searches that replace nothing
         std::vector<ReplacementCall> called;  // the replacements before the first of them
         for (int call = 0; call < 16; ++call) {
             FindRequest r;

@@ -372,8 +372,8 @@ TEST(TextFastPath, WebTextFoldsSpacesAsTheRuleSays)
                     builder.TextUtf8(Utf16ToUtf8(text), false);
                     builder.TextUtf8("z", false);
                     // (The rule reads a CR as white space; in the story it ends a line.)
-                    const std::u16string expected =
-                        before.back() == u'\r' ? before + rule(text + u"z") : rule(before + text + u"z");
+                    const std::u16string expected = before.back() == u'\r' ? before + rule(text + u"z")
+                                                                           : rule(before + text + u"z");
                     ASSERT_TRUE(out == expected) << length << " " << at << " " << spaces << " " << before.size();
                 }
             }
