@@ -41,6 +41,13 @@ bool IsPlainVisible(char16_t c)
     return c > 0x20 && c != 0x00AD;
 }
 
+// Whether w, in a story that begins at base, is where a line starts: a
+// space pending there is dropped.
+bool LineStartAt(const char16_t* base, const char16_t* w)
+{
+    return w == base || w[-1] == u'\r' || w[-1] == 0x000B || w[-1] == 0x0007;
+}
+
 #if defined(__SSE2__)
 // Units p[0..7] (with p[-1] and p[8] readable): each is a visible
 // character other than the soft hyphen, or a space with such characters on
@@ -144,8 +151,7 @@ void HtmlTextBuilder::TextUtf8(std::string_view utf8, bool preformatted)
 #if defined(__SSE2__)
     if (utf8.size() >= 16 && PlainAsciiRun(start, utf8.size())) {
         if (pending) {
-            const bool lineStart = w == base || w[-1] == u'\r' || w[-1] == 0x000B || w[-1] == 0x0007;
-            if (!lineStart) *w++ = u' ';
+            if (!LineStartAt(base, w)) *w++ = u' ';
         }
         WidenAscii(start, utf8.size(), w);
         m_pendingSpace = false;
@@ -202,8 +208,7 @@ void HtmlTextBuilder::TextUtf8(std::string_view utf8, bool preformatted)
         }
         if (pending) {
             pending = false;
-            const bool lineStart = w == base || w[-1] == u'\r' || w[-1] == 0x000B || w[-1] == 0x0007;
-            if (!lineStart) *w++ = u' ';
+            if (!LineStartAt(base, w)) *w++ = u' ';
         }
         // (A soft hyphen becomes the optional hyphen, which compared texts
         // leave out, as they leave the soft hyphen out.)
@@ -267,8 +272,7 @@ void HtmlTextBuilder::Text(std::u16string_view text, bool preformatted)
         }
         if (pending) {
             pending = false;
-            const bool lineStart = w == base || w[-1] == u'\r' || w[-1] == 0x000B || w[-1] == 0x0007;
-            if (!lineStart) *w++ = u' ';
+            if (!LineStartAt(base, w)) *w++ = u' ';
         }
         // The rest of a word goes as it is: nothing above U+0020 but the
         // soft hyphen changes.
@@ -299,9 +303,7 @@ void HtmlTextBuilder::EndParagraph()
 
 bool HtmlTextBuilder::AtLineStart() const
 {
-    if (m_out.empty()) return true;
-    const char16_t last = m_out.back();
-    return last == u'\r' || last == 0x000B || last == 0x0007;
+    return LineStartAt(m_out.data(), m_out.data() + m_out.size());
 }
 
 }  // namespace office

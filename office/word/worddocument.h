@@ -119,13 +119,12 @@ public:
     bool MayContain(std::size_t story, bool fold, bool keepFormat, const std::vector<std::u16string>& pieces);
 
     // The replacements asked of the document as opened, in order, up to its
-    // first search that did not replace (`call` null), which completes the
+    // first search that did not replace (EndCallLog), which completes the
     // log. A search clears spacing with the same replacements on every
     // document, so another thread can work them out ahead on the next one.
-    // Off by default, as the log of searches is.
-    // A document whose replacements were worked out ahead for a list logs
-    // nothing while it is asked that list's calls in order, as with
-    // searches below.
+    // Off by default, as the log of searches is. A document whose
+    // replacements were worked out ahead for a list logs nothing while it
+    // is asked that list's calls in order, as with searches below.
     void SetLogsCalls(bool on) { m_logOpen = on; }
     bool LogsCalls() const { return m_logOpen; }
     // A replacement asked; EndCallLog: a search that did not replace.
