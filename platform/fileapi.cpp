@@ -6,6 +6,7 @@
 // (released at once) and an open-file-description lock query, which sees
 // POSIX record locks of every process and OFD locks of every open file.
 #include "platform/fileapi.h"
+#include "platform/shortlock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -26,24 +27,6 @@ struct CFileHandle {
     int fd = -1;
     struct stat opened {};  // as the open found the file
 };
-
-// The locks below are held for a system call or two at most. The search
-// worker and the read-ahead helper open files at the same moments all the
-// time, and a thread that sleeps on a taken lock costs both a wake-up
-// through the kernel (in a virtual machine dearer than the wait itself), so
-// a thread that finds one taken retries for a few microseconds first.
-std::unique_lock<std::mutex> TakeTurn(std::mutex& m)
-{
-    std::unique_lock lock(m, std::try_to_lock);
-    for (int i = 0; i < 1000 && !lock.owns_lock(); ++i) {
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
-        (void)lock.try_lock();
-    }
-    if (!lock.owns_lock()) lock.lock();
-    return lock;
-}
 
 // Handles are checked against this table so that a stale or double close
 // is an error value, not a double close of a descriptor someone else owns.
@@ -103,7 +86,7 @@ bool HeldByOther(int fd, const struct stat& file, bool exclusive)
     // before the worker checks it again, and two overlapping probes would
     // each see the other's lock.
     {
-        const auto turn = TakeTurn(ProbeTurn(file));
+        const auto turn = platform::TakeSoon(ProbeTurn(file));
         if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK) return true;
             // Other errors (a file system without flock, NFS with a read-only
@@ -175,7 +158,7 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
     auto* handle = new CFileHandle{fd, st};
     {
         HandleShard& shard = ShardOf(handle);
-        const auto lock = TakeTurn(shard.lock);
+        const auto lock = platform::TakeSoon(shard.lock);
         shard.handles.push_back(handle);
     }
     SetLastError(ERROR_SUCCESS);
@@ -185,7 +168,7 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
 int DescriptorOf(HANDLE hObject, struct stat* opened)
 {
     HandleShard& shard = ShardOf(hObject);
-    const auto lock = TakeTurn(shard.lock);
+    const auto lock = platform::TakeSoon(shard.lock);
     if (std::find(shard.handles.begin(), shard.handles.end(), hObject) == shard.handles.end()) return -1;
     const auto* handle = static_cast<const CFileHandle*>(hObject);
     if (opened != nullptr) *opened = handle->opened;
@@ -197,7 +180,7 @@ BOOL CloseHandle(HANDLE hObject)
     CFileHandle* handle = nullptr;
     {
         HandleShard& shard = ShardOf(hObject);
-        const auto lock = TakeTurn(shard.lock);
+        const auto lock = platform::TakeSoon(shard.lock);
         auto it = std::find(shard.handles.begin(), shard.handles.end(), hObject);
         if (it != shard.handles.end()) {
             handle = static_cast<CFileHandle*>(hObject);

@@ -7,6 +7,7 @@
 #include "office/word/wordloader.h"
 #include "platform/cancellation.h"
 #include "platform/fileapi.h"
+#include "platform/shortlock.h"
 
 #include <sys/stat.h>
 
@@ -28,22 +29,6 @@ namespace {
 bool SameFile(const platform::ReadAheadItem& a, const platform::ReadAheadItem& b)
 {
     return a.workbook == b.workbook && a.path == b.path;
-}
-
-// Takes the job list's lock. It is held for a few hundred nanoseconds at a
-// time, by the search thread and the helpers for every file: a thread that
-// finds it taken tries again for a few microseconds before it sleeps, since
-// sleeping and being woken through the kernel cost both threads more than
-// the wait (on small files most of the search's time went to that).
-void LockSoon(std::unique_lock<std::mutex>& lock)
-{
-    for (int i = 0; i < 200; ++i) {
-        if (lock.try_lock()) return;
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
-    }
-    lock.lock();
 }
 
 }  // namespace
@@ -150,7 +135,7 @@ void CReadAhead::DropLocked(const std::shared_ptr<Job>& job)
 void CReadAhead::Hint(const std::vector<platform::ReadAheadItem>& coming)
 {
     std::unique_lock lock(m_lock, std::defer_lock);
-    LockSoon(lock);
+    platform::LockSoon(lock);
     if (m_helpers.empty() || m_stopping) return;
     std::deque<std::shared_ptr<Job>> next;
     bool queued = false;
@@ -190,7 +175,7 @@ void CReadAhead::Hint(const std::vector<platform::ReadAheadItem>& coming)
 std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool workbook)
 {
     std::unique_lock lock(m_lock, std::defer_lock);
-    LockSoon(lock);
+    platform::LockSoon(lock);
     const auto at = std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) {
         return job->item.workbook == workbook && job->item.path == path;
     });
@@ -217,7 +202,7 @@ std::unique_ptr<ReadAheadResult> CReadAhead::Take(const std::string& path, bool 
     // The file as it is now must be the file that was read.
     FileStamp now;
     const bool same = StampOf(path, now) && now == job->stamp;
-    LockSoon(lock);
+    platform::LockSoon(lock);
     if (!same) {
         ++m_counts.stale;
         return nullptr;
@@ -282,7 +267,7 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
     if (wanted) {
         // The bytes of the files ahead, this one included, stay within the
         // bound; one that does not fit is left to Open.
-        LockSoon(lock);
+        platform::LockSoon(lock);
         std::uint64_t held = 0;
         for (const auto& other : m_jobs)
             if (other != job) held += other->bytes;
@@ -304,7 +289,7 @@ void CReadAhead::RunLocked(std::unique_lock<std::mutex>& lock, const std::shared
     }
     if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
     if (outcome != Outcome::Read) job->result.reset();
-    LockSoon(lock);
+    platform::LockSoon(lock);
     if (outcome != Outcome::Read) job->bytes = 0;
     if (outcome == Outcome::Read) ++m_counts.read;
     if (outcome == Outcome::InUse) ++m_counts.inUse;
@@ -323,7 +308,7 @@ void CReadAhead::HelperLoop()
         if (m_disposals->any.load(std::memory_order_relaxed)) {
             lock.unlock();
             FreeDisposals();
-            LockSoon(lock);
+            platform::LockSoon(lock);
         }
         std::shared_ptr<Job> job;
         while (!m_stopping && (job = NextQueuedLocked()) == nullptr) {
