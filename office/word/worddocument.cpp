@@ -325,9 +325,7 @@ void WordDocument::LogCall(std::u16string_view findText, std::uint8_t switches, 
     }
     if (!m_ownCallLog) {
         if (m_callsAhead && m_callsFollowed < m_callsAhead->size()) {
-            const ReplacementCall& next = (*m_callsAhead)[m_callsFollowed];
-            if (next.findText == findText && next.switches == switches && next.replaceWith == replaceWith &&
-                next.mode == mode) {
+            if ((*m_callsAhead)[m_callsFollowed].Is(findText, switches, replaceWith, mode)) {
                 ++m_callsFollowed;
                 return;
             }
@@ -382,8 +380,7 @@ bool WordDocument::TakePrepared(std::u16string_view findText, std::uint8_t switc
                                 std::uint8_t mode, bool& replaced)
 {
     if (m_nextPrepared < m_preparedCount && m_version == m_preparedAt && m_shortcuts) {
-        const ReplacementCall& c = (*m_callsAhead)[m_nextPrepared];
-        if (c.findText == findText && c.switches == switches && c.replaceWith == replaceWith && c.mode == mode) {
+        if ((*m_callsAhead)[m_nextPrepared].Is(findText, switches, replaceWith, mode)) {
             // Without a list of steps, none of them replaced anything.
             replaced = false;
             if (!m_prepared.empty()) {

@@ -48,6 +48,11 @@ struct ReplacementCall {
     std::u16string replaceWith;
     std::uint8_t mode = 0;
     bool operator==(const ReplacementCall&) const = default;
+    // Whether a call asked with these arguments is this one.
+    bool Is(std::u16string_view text, std::uint8_t bits, std::u16string_view with, std::uint8_t how) const
+    {
+        return findText == text && switches == bits && replaceWith == with && mode == how;
+    }
 };
 
 class WordDocument {
